@@ -1,0 +1,50 @@
+# The project's commands. CMake does the building; this file only strings the steps together.
+#   make run        install what is missing, build, build the game's data, start the game
+#   make test       install what is missing, build, run every test (OpenGL tests under Xvfb)
+#   make test-asan  the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
+#   make test-tsan  the threaded tests built with ThreadSanitizer
+#   make bench      build and run the benchmarks
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+XVFB := xvfb-run -a -s "-screen 0 1920x1080x24"
+CTEST_FLAGS := --output-on-failure -j $(JOBS) --timeout 300
+
+.PHONY: all deps build run test test-asan test-tsan bench clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+build/build.ninja:
+	cmake -S . -B build -G Ninja $(CMAKE_FLAGS)
+
+build: deps build/build.ninja
+	cmake --build build -j $(JOBS)
+
+run: build
+	./build/Source/KorvanePellar
+
+test: build
+	$(XVFB) ctest --test-dir build $(CTEST_FLAGS)
+
+build-asan/build.ninja:
+	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKP_SANITIZE=address $(CMAKE_FLAGS)
+
+test-asan: deps build-asan/build.ninja
+	cmake --build build-asan -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(XVFB) ctest --test-dir build-asan $(CTEST_FLAGS)
+
+build-tsan/build.ninja:
+	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKP_SANITIZE=thread $(CMAKE_FLAGS)
+
+test-tsan: deps build-tsan/build.ninja
+	cmake --build build-tsan -j $(JOBS)
+	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan $(CTEST_FLAGS) -L threads
+
+bench: deps build/build.ninja
+	cmake --build build -j $(JOBS) --target benchmarks
+	@for program in build/bench/bench_*; do [ -x "$$program" ] && "$$program" || exit 1; done
+
+clean:
+	rm -rf build build-asan build-tsan

@@ -1,0 +1,10 @@
+// Random bytes from the system's cryptographic source (getrandom).
+#pragma once
+
+#include <cstddef>
+
+namespace ZK::Platform
+{
+// Fills the buffer; false when the system source failed.
+bool FillRandomBytes(void* buffer, size_t size);
+} // namespace ZK::Platform
