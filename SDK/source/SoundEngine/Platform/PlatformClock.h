@@ -1,4 +1,5 @@
 // The monotonic performance counter: nanoseconds since an arbitrary start, never going backwards.
+// Thread safety: may be read from any thread; all threads share the same time base.
 #pragma once
 
 #include <cstdint>
@@ -8,5 +9,8 @@ namespace ZK::Platform
 constexpr int64_t kPerformanceFrequencyHz = 1'000'000'000;
 
 int64_t PerformanceCounter();
-inline int64_t PerformanceFrequency() { return kPerformanceFrequencyHz; }
+inline int64_t PerformanceFrequency()
+{
+    return kPerformanceFrequencyHz;
+}
 } // namespace ZK::Platform

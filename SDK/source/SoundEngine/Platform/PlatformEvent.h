@@ -13,6 +13,8 @@ namespace ZK::Platform
 {
 constexpr uint32_t kWaitInfinite = 0xFFFFFFFFu;
 constexpr int kWaitTimedOut = -1;
+constexpr int kWaitFailed = -2;           // WaitForAnyEvent with no events, too many, or one not initialised
+constexpr size_t kMaximumWaitEvents = 64; // events one WaitForAnyEvent may wait on
 
 enum class EventReset
 {
@@ -36,7 +38,8 @@ public:
     void Set();
     void Reset();
 
-    // True when the event was signalled within the time-out, false when the wait timed out.
+    // True when the event was signalled within the time-out, false when the wait timed out (or the
+    // event is not initialised).
     bool Wait(uint32_t timeoutMilliseconds = kWaitInfinite);
 
 private:
@@ -46,6 +49,7 @@ private:
 };
 
 // Waits until at least one of the events is signalled. Returns the lowest index of a signalled
-// event (consuming it when it is auto-reset), or kWaitTimedOut.
+// event (consuming it when it is auto-reset; the others are left as they are), kWaitTimedOut, or
+// kWaitFailed for 0 or more than kMaximumWaitEvents events or an event that is not initialised.
 int WaitForAnyEvent(ZkEvent* const* events, size_t count, uint32_t timeoutMilliseconds);
 } // namespace ZK::Platform

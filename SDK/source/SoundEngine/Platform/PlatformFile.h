@@ -14,18 +14,19 @@ namespace ZK::Platform
 {
 enum class FileOpenMode
 {
-    Read,         // existing file, read only
-    Write,        // create or truncate, write only
-    ReadWrite,    // existing file, read and write
-    ReadWriteCreate, // open or create, read and write
+    Read,              // existing file, read only
+    Write,             // create or truncate, write only
+    ReadWrite,         // existing file, read and write
+    ReadWriteCreate,   // open or create, read and write
+    WriteOpenOrCreate, // open or create, write only, existing contents kept
 };
 
 enum class FileStatus
 {
     Ok,
-    NotFound,      // no such file or folder on the path
-    AccessDenied,
-    Failed,        // any other failure
+    NotFound,     // no such file or folder on the path
+    AccessDenied, // no permission, or the name is a folder
+    Failed,       // any other failure
 };
 
 class ZkFile
@@ -38,9 +39,11 @@ public:
     ZkFile(ZkFile&& other) noexcept;
     ZkFile& operator=(ZkFile&& other) noexcept;
 
+    // Opens a regular file (a folder answers AccessDenied). A file already open here is closed first.
     FileStatus Open(const wchar_t* name, FileOpenMode mode);
     FileStatus OpenUtf8(const char* name, FileOpenMode mode);
     bool IsOpen() const { return m_descriptor >= 0; }
+    // Closes the file (the descriptor is given up even when the system reports a failure).
     FileStatus Close();
 
     // Reads up to size bytes at position; bytesRead tells how many were read (0 at end of file).

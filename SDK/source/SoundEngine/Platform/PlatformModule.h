@@ -1,4 +1,9 @@
-// Loading shared libraries (".so") and finding their symbols.
+// Loading shared libraries (".so") and finding their symbols. Libraries are loaded with every
+// symbol bound at once, so a library with a missing dependency or symbol fails to load instead of
+// failing later in a call.
+//
+// Thread safety: every function may be called from any thread. A ZkModule is owned by the code that
+// loaded it, which unloads it once.
 #pragma once
 
 namespace ZK::Platform
@@ -18,6 +23,8 @@ struct ZkModule
     bool IsLoaded() const { return nativeHandle != nullptr; }
 };
 
+// A path with a '/' names a file; a bare name is looked for on the system's library path, and when
+// none is found there the answer is NotFound.
 ModuleStatus LoadModule(const char* path, ZkModule& module);
 ModuleStatus FindModuleSymbol(const ZkModule& module, const char* symbol, void*& address);
 void UnloadModule(ZkModule& module);

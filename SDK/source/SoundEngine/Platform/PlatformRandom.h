@@ -1,4 +1,5 @@
 // Random bytes from the system's cryptographic source (getrandom).
+// Thread safety: may be called from any thread.
 #pragma once
 
 #include <cstddef>

@@ -2,7 +2,10 @@
 //
 // Priorities use the engine's scale (the values its settings carry): -15 idle .. -2 lowest,
 // -1 below normal, 0 normal, 1 above normal, 2 highest, 15 time-critical, and
-// kThreadPriorityUnchanged (0x10000), which keeps whatever the system gives a new thread.
+// kThreadPriorityUnchanged (0x10000), which keeps whatever the system gives a new thread. Any other
+// value is refused (PriorityRefused). On Linux, -2..2 set the thread's nice value 5 levels per step
+// from the process's own (above normal = 5 lower), idle sets nice 19, time-critical takes the
+// round-robin real-time policy.
 // On Linux an ordinary user may lower a thread's priority but not raise it. A priority the system
 // refuses for lack of privilege is accepted as "unchanged" (the thread still starts) and reported
 // through ThreadStartResult::priorityApplied; any other refusal fails the start.
@@ -24,9 +27,9 @@ using ThreadRoutine = void (*)(void* argument);
 struct ThreadProperties
 {
     const char* name = "ZK::Thread";
-    size_t stackSizeBytes = 0;           // 0 = the system default
+    size_t stackSizeBytes = 0; // 0 = the system default; else at least 64 KiB, in whole pages
     int32_t priority = kThreadPriorityUnchanged;
-    uint64_t affinityMask = 0;           // 0 = not applied; bit n = processor n
+    uint64_t affinityMask = 0; // 0 = not applied; bit n = processor n
 };
 
 struct ZkThreadHandle
@@ -38,9 +41,9 @@ struct ZkThreadHandle
 enum class ThreadStartStatus
 {
     Started,
-    CreateFailed,     // the system could not create the thread
-    PriorityRefused,  // the priority was refused for a reason other than privilege; thread joined
-    AffinityRefused,  // the affinity mask was refused; thread joined
+    CreateFailed,    // the system could not create the thread
+    PriorityRefused, // the priority was refused for a reason other than privilege; thread joined
+    AffinityRefused, // the affinity mask was refused; thread joined
 };
 
 struct ThreadStartResult

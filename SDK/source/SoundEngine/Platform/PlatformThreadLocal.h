@@ -1,4 +1,6 @@
 // Thread-local storage slots: one pointer-sized value per thread and slot, null until set.
+// Thread safety: any thread may allocate and free slots and reach its own values; a slot is freed by
+// its owner once no thread uses it any more. Values left in a freed slot are not destroyed.
 #pragma once
 
 #include <cstdint>

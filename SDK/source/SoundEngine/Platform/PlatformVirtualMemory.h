@@ -1,7 +1,10 @@
 // Virtual memory: address ranges reserved, committed, decommitted and released in whole pages.
 // Linux maps at page alignment only, so the allocation granularity is reported as the page size.
 // Reserved pages are inaccessible until committed; decommitted pages give their memory back and read
-// as zero when committed again.
+// as zero when committed again. Partial pages are widened to the whole pages that hold them.
+//
+// Thread safety: any thread may call these; the caller owns the ranges it reserved and keeps two
+// threads from changing the same pages at once.
 #pragma once
 
 #include <cstddef>
