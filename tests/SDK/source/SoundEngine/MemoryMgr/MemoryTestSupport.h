@@ -1,0 +1,64 @@
+// Shared helpers of the memory manager tests: a fixture that starts the manager with its built-in
+// allocator and checks, after Term, that every byte it mapped was given back.
+#pragma once
+
+#include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
+
+#include "MemoryMgr/CZkSpanAllocator.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+
+namespace ZkMemoryTest
+{
+inline uint64_t MappedBytes() { return ZK::SpanAlloc::CZkSpanAllocator::MappedBytes(); }
+
+class BuiltInMemoryTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_baseline = MappedBytes();
+        ZkMemSettings settings;
+        ZK::MemoryMgr::GetDefaultSettings(settings);
+        Configure(settings);
+        ASSERT_EQ(ZK::MemoryMgr::Init(&settings), ZK_Success);
+    }
+
+    void TearDown() override
+    {
+        ZK::MemoryMgr::Term();
+        EXPECT_FALSE(ZK::MemoryMgr::IsInitialized());
+        if (m_expectAllGivenBack)
+        {
+            EXPECT_EQ(MappedBytes(), m_baseline) << "mappings left after Term";
+        }
+    }
+
+    virtual void Configure(ZkMemSettings&) {}
+
+    uint64_t m_baseline = 0;
+    bool m_expectAllGivenBack = true;
+};
+
+// Writes a recognisable pattern over a block and checks it later.
+inline void Fill(void* block, size_t size, uint8_t seed)
+{
+    auto* bytes = static_cast<uint8_t*>(block);
+    for (size_t index = 0; index < size; ++index)
+        bytes[index] = static_cast<uint8_t>(seed + index * 7);
+}
+
+inline bool Holds(const void* block, size_t size, uint8_t seed)
+{
+    const auto* bytes = static_cast<const uint8_t*>(block);
+    for (size_t index = 0; index < size; ++index)
+    {
+        if (bytes[index] != static_cast<uint8_t>(seed + index * 7))
+            return false;
+    }
+    return true;
+}
+} // namespace ZkMemoryTest
