@@ -1,0 +1,70 @@
+// The low-pass filter of a voice's filter pair over 1, 2, 4, 6 and 8 channels (four-lane SSE groups
+// and the scalar form for the rest) against a plain direct-form-I loop per channel compiled without
+// vectorisation.
+#include "BenchSupport.h"
+#include "PeerLoops.h"
+
+#include <Plugins/Effects/Common/ZkDspAudioFormat.h>
+#include <Plugins/Effects/Common/ZkSrcLpHpFilter.h>
+#include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
+
+namespace
+{
+constexpr uint16_t kFrames = 1024;
+
+struct MemoryForBenchmark
+{
+    MemoryForBenchmark()
+    {
+        ZkMemSettings settings;
+        ZK::MemoryMgr::GetDefaultSettings(settings);
+        ZK::MemoryMgr::Init(&settings);
+        ZK::MemoryMgr::InitForThread();
+    }
+    ~MemoryForBenchmark()
+    {
+        ZK::MemoryMgr::TermForThread();
+        ZK::MemoryMgr::Term();
+    }
+};
+
+void BM_LowPass_FilterPair(benchmark::State& state)
+{
+    const uint32_t channels = static_cast<uint32_t>(state.range(0));
+    MemoryForBenchmark memory;
+    ZkDspAudioFormat::Set(48000, kFrames);
+    CZkSrcLpHpFilter filter;
+    filter.Init();
+    filter.Setup(ZkChannelConfig::Anonymous(channels));
+    filter.SetLowPassTarget(40.0f);
+    std::vector<float> samples = BenchSignal(channels * kFrames);
+    ZkAudioBuffer buffer;
+    buffer.AttachData(samples.data(), kFrames, ZkChannelConfig::Anonymous(channels));
+    for (auto _ : state)
+    {
+        filter.Process(&buffer);
+        benchmark::ClobberMemory();
+    }
+    filter.Term();
+    ReportPerFrameAndChannel(state, static_cast<double>(kFrames) * channels);
+}
+
+void BiquadLoopWith(benchmark::State& state, void (*loop)(const float*, float*, uint32_t, const float*, float*))
+{
+    const uint32_t channels = static_cast<uint32_t>(state.range(0));
+    std::vector<float> samples = BenchSignal(channels * kFrames);
+    std::vector<float> states(4 * channels, 0.0f);
+    const float coefficients[5] = {0.0046f, 0.0092f, 0.0046f, -1.7991f, 0.8175f};
+    for (auto _ : state)
+    {
+        for (uint32_t c = 0; c < channels; ++c)
+            loop(samples.data() + c * kFrames, samples.data() + c * kFrames, kFrames, coefficients, states.data() + 4 * c);
+        benchmark::ClobberMemory();
+    }
+    ReportPerFrameAndChannel(state, static_cast<double>(kFrames) * channels);
+}
+void BM_LowPass_DirectFormOneNoVectorise(benchmark::State& state) { BiquadLoopWith(state, PeerScalar::BiquadDirectFormOne); }
+
+BENCHMARK(BM_LowPass_FilterPair)->Arg(1)->Arg(2)->Arg(4)->Arg(6)->Arg(8);
+BENCHMARK(BM_LowPass_DirectFormOneNoVectorise)->Arg(1)->Arg(2)->Arg(4)->Arg(6)->Arg(8);
+} // namespace
