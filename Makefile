@@ -33,7 +33,7 @@ build-asan/build.ninja:
 
 test-asan: deps build-asan/build.ninja
 	cmake --build build-asan -j $(JOBS)
-	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(XVFB) ctest --test-dir build-asan $(CTEST_FLAGS)
+	ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 $(XVFB) ctest --test-dir build-asan $(CTEST_FLAGS)
 
 build-tsan/build.ninja:
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKP_SANITIZE=thread $(CMAKE_FLAGS)

@@ -1,0 +1,123 @@
+// CZkStreamDevice: what both kinds of stream device share. A device serves every stream whose file
+// the resolver assigned to it: it owns the streams (a list of ordinary streams and a list of caching
+// streams, both newest first), the device's I/O memory, and an I/O thread (its base) that asks it
+// for one transfer at a time. The scheduler here picks the stream to serve next by deadline and
+// priority; the two transfer models (blocking and deferred) derive from this class.
+//
+// Threading: streams are linked by the opening thread and unlinked, destroyed and freed by the I/O
+// thread, both under the stream-list lock. Lock order: stream-list lock, then a stream's lock, then
+// the I/O lock (CZkIOThread::IOLock, which also guards the I/O memory).
+// Ownership: created by the stream manager (memory id 7), freed by Destroy. The hook is the
+// caller's. Streams belong to the device from creation until the I/O thread frees them.
+#pragma once
+
+#include <ZK/SoundEngine/Common/IZkAutomaticStream.h>
+#include <ZK/SoundEngine/Common/IZkStandardStream.h>
+#include <ZK/SoundEngine/Common/ZkLowLevelIOHooks.h>
+#include <ZK/SoundEngine/Common/ZkResult.h>
+#include <ZK/SoundEngine/Common/ZkStreamMgrTypes.h>
+
+#include "MemoryMgr/CZkIOMemoryPool.h"
+#include "Platform/PlatformEvent.h"
+#include "Platform/PlatformLock.h"
+#include "StreamMgr/CZkIOThread.h"
+
+#include <cstdint>
+
+namespace ZK::StreamMgr
+{
+class CZkStreamTask;
+
+// The stream a scheduling pass chose, with its effective deadline in milliseconds.
+struct ZkScheduledStream
+{
+    CZkStreamTask* stream = nullptr;
+    float deadlineMs = 0.0f;
+};
+
+class CZkStreamDevice : public CZkIOThread
+{
+public:
+    explicit CZkStreamDevice(IZkLowLevelIOHook* hook);
+    ~CZkStreamDevice() override;
+
+    // 31 for a zero granularity, a negative (or not finite) targetBufferMs with I/O memory, or, for
+    // settings with the deferred scheduler bit, maxTransfersInFlight outside 1..1024; the I/O memory's
+    // own failures; else the I/O thread's start result.
+    virtual ZKRESULT Init(const ZkDeviceSettings& settings, uint32_t deviceId);
+    // Stops the thread (waiting until every stream was destroyed by its owner and freed), tears down
+    // the I/O memory, then destroys and frees the device.
+    virtual void Destroy();
+
+    // The kind-specific creation, then the new stream joins the head of the stream list. Null when
+    // the stream could not be made.
+    CZkStreamTask* CreateStandardStream(ZkFileDescriptor* fileDesc, uint32_t openMode, IZkStandardStream*& outStream);
+    CZkStreamTask* CreateAutomaticStream(ZkFileDescriptor* fileDesc, uint32_t cacheId,
+                                         const ZkAutomaticStreamHeuristics& heuristics,
+                                         const ZkAutomaticStreamBufferSettings* bufferSettings,
+                                         IZkAutomaticStream*& outStream);
+    // An automatic stream that keeps the first cachedBytes of the file resident for a pinned file,
+    // on the caching list; its cache id is the file id.
+    CZkStreamTask* CreateCachingStream(ZkFileDescriptor* fileDesc, uint32_t fileId, uint32_t cachedBytes,
+                                       uint8_t priority, IZkAutomaticStream*& outStream);
+
+    // CZkIOThread
+    bool ClearStreamsOnStop() override;
+    void OnThreadStart() override;
+
+    // Drops the cached data of the I/O memory.
+    void FlushCache();
+    // Stores a pinned file's highest priority in its caching stream (when it differs and is at most
+    // 100) and lets every caching stream re-evaluate whether it should run.
+    void SetCachingStreamPriority(CZkStreamTask* stream, uint8_t priority);
+    // Frees the streams marked to be destroyed that may go now; on the requesting device also kills
+    // the ready stream of lowest priority below the given one (caching streams first). True when a
+    // stream was killed.
+    bool ReleaseMemoryForStream(bool requesting, uint8_t priority);
+
+    // The stream to serve next (none when nothing needs I/O). Takes the stream-list lock.
+    ZkScheduledStream ScheduleNext();
+
+    IZkLowLevelIOHook* Hook() const { return m_hook; }
+    uint32_t DeviceId() const { return m_deviceId; }
+    uint32_t Granularity() const { return m_granularity; }
+    float TargetBufferMs() const { return m_targetBufferMs; }
+    uint32_t PinnedBytesLimit() const { return m_pinnedBytesLimit; }
+    uint32_t PinnedBytesInUse();
+    int64_t PassTime();
+    MemoryMgr::CZkIOMemoryPool& IOMemory() { return m_ioMemory; } // under IOLock()
+    Platform::ZkCriticalSection& StreamListLock() { return m_streamListLock; }
+
+protected:
+    // Kind-specific stream creation (blocking or deferred streams): builds and sets up the stream;
+    // null when it cannot be made. The base links what it returns.
+    virtual CZkStreamTask* NewStandardStream(ZkFileDescriptor* fileDesc, uint32_t openMode,
+                                             IZkStandardStream*& outStream) = 0;
+    virtual CZkStreamTask* NewAutomaticStream(ZkFileDescriptor* fileDesc, uint32_t cacheId,
+                                              const ZkAutomaticStreamHeuristics& heuristics,
+                                              const ZkAutomaticStreamBufferSettings* bufferSettings,
+                                              IZkAutomaticStream*& outStream) = 0;
+
+private:
+    ZkScheduledStream ChooseAmongStreams(bool standardOnly);
+    ZkScheduledStream ChooseCachingStream();
+    // Unlinks, destroys and frees the stream when it is marked to be destroyed and may go now; true
+    // when it went (previous is the stream before it in the list, or null at the head).
+    bool ReclaimIfDestroyed(CZkStreamTask*& head, CZkStreamTask* previous, CZkStreamTask* stream);
+    void ResumeAllCaching();
+    static CZkStreamTask* LowestPriorityReady(CZkStreamTask* head, uint8_t below);
+
+    IZkLowLevelIOHook* m_hook;
+    int64_t m_passTime = 0; // performance counter at the current scheduling pass (stream-list lock)
+    CZkStreamTask* m_streams = nullptr;
+    CZkStreamTask* m_cachingStreams = nullptr;
+    Platform::ZkCriticalSection m_streamListLock;
+    MemoryMgr::CZkIOMemoryPool m_ioMemory;
+    Platform::ZkEvent m_memoryAvailable; // set by the I/O memory whenever memory comes back
+    uint32_t m_granularity = 0;
+    float m_targetBufferMs = 0.0f;
+    uint32_t m_deviceId = ZK_InvalidDeviceID;
+    uint32_t m_pinnedBytesLimit = ZK_NoPinnedBytesLimit;
+    uint32_t m_pinnedBytesInUse = 0;
+};
+} // namespace ZK::StreamMgr
