@@ -2,6 +2,8 @@
 // final mix that the output sink asks for.
 #include <ZK/SoundEngine/Common/ZkAudioBuffer.h>
 
+#include "ZkAudiolib/Common/Buffers/AudioBufferPool.h"
+
 void ZkInterleaveValidFrames(const ZkAudioBuffer& planar, float* interleaved)
 {
     const ZkChannelConfig config = planar.channelConfig;
@@ -14,10 +16,22 @@ void ZkInterleaveValidFrames(const ZkAudioBuffer& planar, float* interleaved)
     }
 }
 
-// The sample memory comes from the audio buffer pool, which the engine's front end provides and
-// which does not exist yet: until it does, the reorder answers "not implemented" and leaves the
-// buffer as it was (the pool's failure path).
+// The output sink asks for the final mix in the device's channel order, frame after frame. The
+// interleaved copy is written into fresh pool memory, so the planar samples are never overwritten
+// while they are still being read; when the pool has no memory, the buffer is left as it was.
 ZKRESULT ZkAudioBuffer::ReorderChannelsLfeLast()
 {
-    return ZK_NotImplemented;
+    ZkAudioBuffer interleaved;
+    interleaved.channelConfig = channelConfig;
+    interleaved.maxFrames = maxFrames;
+    const ZKRESULT taken = ZK::SoundEngine::AudioBufferPool::GetCachedBuffer(interleaved);
+    if (taken != ZK_Success)
+        return taken;
+
+    ZkInterleaveValidFrames(*this, static_cast<float*>(interleaved.data));
+    interleaved.validFrames = validFrames;
+    interleaved.state = state;
+    ZK::SoundEngine::AudioBufferPool::ReleaseCachedBuffer(*this);
+    *this = interleaved;
+    return ZK_Success;
 }

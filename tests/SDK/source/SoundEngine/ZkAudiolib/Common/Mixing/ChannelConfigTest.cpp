@@ -81,15 +81,4 @@ TEST(ZkAudioBuffer, FreshBufferAndChannelStrideIsTheCapacity)
     EXPECT_EQ(buffer.GetChannel(1), memory.data() + 1024);
 }
 
-TEST(ZkAudioBuffer, ReorderWithoutTheAudioBufferPoolLeavesTheBufferUnchanged)
-{
-    std::vector<float> memory(6 * 8, 1.0f);
-    ZkAudioBuffer buffer;
-    buffer.AttachData(memory.data(), 8, ZkChannelConfig::FromMask(0x60F));
-    const ZkAudioBuffer before = buffer;
-    EXPECT_EQ(buffer.ReorderChannelsLfeLast(), ZK_NotImplemented);
-    EXPECT_EQ(buffer.data, before.data);
-    EXPECT_EQ(buffer.channelConfig, before.channelConfig);
-    EXPECT_EQ(buffer.validFrames, before.validFrames);
-}
 } // namespace
