@@ -1,8 +1,7 @@
-// Program entry of Korvane Pellar.
-#include <cstdio>
+// Program entry of Korvane Pellar. Run from the repository root, where "./Assets" is found.
+#include "Engine/GameProgram.h"
 
 int main()
 {
-    std::fputs("Korvane Pellar: the game engine is not built yet; nothing to run.\n", stderr);
-    return 1;
+    return RunGame();
 }

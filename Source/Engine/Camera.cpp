@@ -1,0 +1,37 @@
+#include "Engine/Camera.h"
+
+#include "Engine/EngineGlobals.h"
+#include "Engine/Renderer.h"
+
+#include <glad/gl.h>
+#define GLFW_INCLUDE_NONE
+#include <GLFW/glfw3.h>
+#include <glm/ext/matrix_clip_space.hpp>
+#include <glm/ext/matrix_transform.hpp>
+#include <glm/gtc/type_ptr.hpp>
+
+namespace Camera
+{
+void Set(GLFWwindow* window, int width, int height)
+{
+    glfwSetWindowAspectRatio(window, kAspectNumerator, kAspectDenominator);
+
+    const glm::mat4 view =
+        glm::lookAt(glm::vec3(0.0f, 0.0f, 1.0f), glm::vec3(0.0f), glm::vec3(0.0f, 1.0f, 0.0f));
+    const float halfWidth = static_cast<float>(width) * 0.5f;
+    const float halfHeight = static_cast<float>(height) * 0.5f;
+    const glm::mat4 projection = glm::ortho(-halfWidth, halfWidth, -halfHeight, halfHeight, -1.0f, 1.0f);
+
+    const float scaleX = static_cast<float>(static_cast<int>(windowWidth)) / kReferenceWidth;
+    const float scaleY = static_cast<float>(static_cast<int>(windowHeight)) / kReferenceHeight;
+    Renderer::objects.viewportMatrix = glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, 0.0f, 1.0f)) *
+                                       glm::rotate(glm::mat4(1.0f), 0.0f, glm::vec3(0.0f, 0.0f, 1.0f)) *
+                                       glm::scale(glm::mat4(1.0f), glm::vec3(scaleX, scaleY, 1.0f));
+
+    const GLuint program = Renderer::objects.spriteProgram;
+    glUseProgram(program);
+    glUniformMatrix4fv(glGetUniformLocation(program, "projection"), 1, GL_FALSE, glm::value_ptr(projection));
+    glUniformMatrix4fv(glGetUniformLocation(program, "view"), 1, GL_FALSE, glm::value_ptr(view));
+    glUseProgram(0);
+}
+} // namespace Camera
