@@ -6,7 +6,7 @@
 #   make bench      build and run the benchmarks
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
-XVFB := xvfb-run -a -s "-screen 0 1920x1080x24"
+XVFB := xvfb-run -a -s "-screen 0 1920x1080x24 -noreset"
 CTEST_FLAGS := --output-on-failure -j $(JOBS) --timeout 300
 
 .PHONY: all deps build run test test-asan test-tsan bench clean

@@ -3,29 +3,8 @@
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
 
-#include <dlfcn.h>
-#include <link.h>
-
-#include <cstring>
-
 namespace kp::test
 {
-namespace
-{
-// Mesa unloads its driver when the last context goes away. LeakSanitizer then cannot name the
-// driver's own small leaks (it reports an unknown module, which no suppression matches), so the
-// driver libraries are pinned in memory for the life of the test program; tests/lsan.supp then
-// suppresses them by name.
-int PinDriverLibrary(dl_phdr_info* info, size_t, void*)
-{
-    if (info->dlpi_name != nullptr && std::strstr(info->dlpi_name, "/dri/") != nullptr)
-    {
-        dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-    }
-    return 0;
-}
-} // namespace
-
 GlContext::GlContext(int width, int height)
 {
     if (!glfwInit())
@@ -45,7 +24,6 @@ GlContext::GlContext(int width, int height)
         return;
     }
     glfwMakeContextCurrent(m_window);
-    dl_iterate_phdr(PinDriverLibrary, nullptr);
     if (gladLoadGL(glfwGetProcAddress) == 0)
     {
         m_error = "gladLoadGL failed";
