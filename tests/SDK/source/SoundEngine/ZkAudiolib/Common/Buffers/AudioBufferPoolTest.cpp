@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <vector>
 
 using ZK::SoundEngine::AudioBufferPool;
 using ZkEngineTest::EngineMemoryTest;
@@ -143,4 +144,75 @@ TEST_F(BufferPool, OutOfMemoryAndEmptyRequests)
     EXPECT_EQ(none.data, nullptr);
     AudioBufferPool::ReleaseCachedBuffer(none); // nothing to give back
     EXPECT_EQ(none.maxFrames, 0u);
+}
+
+// The final mix's reorder into interleaved device order, through pool memory.
+namespace
+{
+// A pool buffer of kFrames frames whose stored (pipeline) channel c holds 100 * c + frame.
+ZkAudioBuffer PlanarPoolBuffer(ZkChannelConfig config, uint16_t frames, uint16_t validFrames)
+{
+    ZkAudioBuffer buffer;
+    buffer.channelConfig = config;
+    buffer.maxFrames = frames;
+    EXPECT_EQ(AudioBufferPool::GetCachedBuffer(buffer), ZK_Success);
+    for (uint32_t c = 0; c < config.NumChannels(); ++c)
+        for (uint16_t j = 0; j < frames; ++j)
+            buffer.GetChannel(c)[j] = static_cast<float>(100 * c + j);
+    buffer.validFrames = validFrames;
+    buffer.state = ZK_DataReady;
+    return buffer;
+}
+
+struct ReorderCase
+{
+    const char* name;
+    ZkChannelConfig config;
+    std::vector<uint32_t> storedChannelOfEachPosition;
+};
+} // namespace
+
+TEST_F(BufferPool, ReorderInterleavesEachPositionFromItsStoredChannel)
+{
+    ZkChannelConfig stereoWithLfe = ZkChannelConfig::FromMask(0x3 | 0x8);
+    const ReorderCase cases[] = {
+        // Stored FL FR FC SL SR LFE; the device wants FL FR FC LFE SL SR.
+        {"5.1", ZkChannelConfig::FromMask(0x60F), {0, 1, 2, 5, 3, 4}},
+        // LFE without a centre: FL FR LFE in both orders.
+        {"2.1", stereoWithLfe, {0, 1, 2}},
+        {"stereo", ZkChannelConfig::FromMask(0x3), {0, 1}},
+    };
+    constexpr uint16_t kValid = 5;
+    for (const ReorderCase& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ZkAudioBuffer buffer = PlanarPoolBuffer(c.config, kFrames, kValid);
+        ASSERT_EQ(buffer.ReorderChannelsLfeLast(), ZK_Success);
+        const uint32_t channels = c.config.NumChannels();
+        ASSERT_EQ(channels, c.storedChannelOfEachPosition.size());
+        EXPECT_EQ(buffer.validFrames, kValid);
+        EXPECT_EQ(buffer.state, ZK_DataReady);
+        EXPECT_EQ(buffer.channelConfig, c.config);
+        const float* samples = static_cast<const float*>(buffer.data);
+        for (uint16_t j = 0; j < kValid; ++j)
+            for (uint32_t p = 0; p < channels; ++p)
+                EXPECT_EQ(samples[j * channels + p], static_cast<float>(100 * c.storedChannelOfEachPosition[p] + j))
+                    << "frame " << j << " position " << p;
+        AudioBufferPool::ReleaseCachedBuffer(buffer);
+    }
+}
+
+TEST_F(BufferPool, ReorderOutOfMemoryLeavesTheBufferAsItWas)
+{
+    ZkAudioBuffer buffer = PlanarPoolBuffer(ZkChannelConfig::FromMask(0x60F), kFrames, 4);
+    const ZkAudioBuffer before = buffer;
+    FaultInjection::FailFrom(ZkMemID_Processing, 1);
+    EXPECT_EQ(buffer.ReorderChannelsLfeLast(), ZK_InsufficientMemory);
+    FaultInjection::Disarm();
+    EXPECT_EQ(buffer.data, before.data);
+    EXPECT_EQ(buffer.maxFrames, before.maxFrames);
+    EXPECT_EQ(buffer.validFrames, before.validFrames);
+    EXPECT_EQ(buffer.channelConfig, before.channelConfig);
+    EXPECT_EQ(buffer.GetChannel(5)[3], 503.0f);
+    AudioBufferPool::ReleaseCachedBuffer(buffer);
 }
