@@ -40,6 +40,10 @@ TEST_F(ThreadedObjectIndex, ReadersAndTheLastReleaseNeverMeetADeadObject)
             if (id > 100)
                 objects[id - 101]->Release(); // the bank drops its reference of an older object
         }
+        // The readers must meet live objects at least once, however the threads were scheduled:
+        // the last hundred stay alive until the readers have found a few.
+        while (found.load(std::memory_order_acquire) < kReaders)
+            std::this_thread::yield();
         for (uint32_t i = kObjects - 100; i < kObjects; ++i)
             objects[i]->Release();
         bankDone.store(true, std::memory_order_release);
