@@ -1,12 +1,11 @@
 // CZkBlockingStreamDevice: the stream device that performs one transfer at a time on its I/O thread
-// through a blocking hook (IZkIOHookBlocking). The device base gives it its thread, stream lists,
-// I/O memory and scheduler.
+// through a blocking hook (IZkIOHookBlocking), the kind the game creates. Each call of PerformIO
+// picks one stream, opens its file when the open was deferred, prepares one transfer, runs the
+// hook's Read or Write, and completes the transfer. Data found in the stream cache needs no hook
+// call. Only the bytes the hook reports as moved become stream data.
 //
-// Not built yet: its standard and automatic stream classes and its transfer (PerformIO). Until they
-// exist the device makes no stream (every open on it fails with 2) and, having no stream, is never
-// asked for a transfer.
-//
-// Threading and ownership: as CZkStreamDevice.
+// Threading and ownership: as CZkStreamDevice. The device's single ZkTransferInfo is used by the
+// I/O thread alone. A hook that is not a blocking hook (or none) makes every transfer fail.
 #pragma once
 
 #include "StreamMgr/CZkStreamDevice.h"
@@ -16,9 +15,15 @@ namespace ZK::StreamMgr
 class CZkBlockingStreamDevice final : public CZkStreamDevice
 {
 public:
-    explicit CZkBlockingStreamDevice(IZkLowLevelIOHook* hook) : CZkStreamDevice(hook) {}
+    explicit CZkBlockingStreamDevice(IZkLowLevelIOHook* hook);
 
     void PerformIO() override;
+
+    bool AttachHookTransfer(ZkStreamTransfer& record, const ZkFileDescriptor& fileDesc, uint64_t streamOffset,
+                            void* buffer, uint32_t bufferSize, uint32_t requestedSize) override;
+    bool JoinPendingTransfer(ZkStreamTransfer& record, MemoryMgr::ZkIOMemoryView* view) override;
+    void CancelHookTransfers(CZkStreamTask& stream) override;
+    bool OneTransferPerStream() const override { return true; }
 
 protected:
     CZkStreamTask* NewStandardStream(ZkFileDescriptor* fileDesc, uint32_t openMode,
@@ -27,5 +32,12 @@ protected:
                                       const ZkAutomaticStreamHeuristics& heuristics,
                                       const ZkAutomaticStreamBufferSettings* bufferSettings,
                                       IZkAutomaticStream*& outStream) override;
+
+private:
+    // Runs the hook on the prepared record; the result of the transfer.
+    ZKRESULT Transfer(CZkStreamTask& stream, ZkStreamTransfer& record, float deadlineMs);
+
+    IZkIOHookBlocking* m_blockingHook;
+    ZkTransferInfo m_transferInfo{};
 };
 } // namespace ZK::StreamMgr

@@ -148,13 +148,62 @@ bool CZkStreamDevice::ClearStreamsOnStop()
 void CZkStreamDevice::OnThreadStart()
 {
     ZkScopedLock lock(m_streamListLock);
-    m_passTime = Platform::PerformanceCounter();
+    m_passTime.store(Platform::PerformanceCounter(), std::memory_order_relaxed);
 }
 
-int64_t CZkStreamDevice::PassTime()
+ZkStreamTransfer* CZkStreamDevice::NewTransferRecord()
 {
-    ZkScopedLock lock(m_streamListLock);
-    return m_passTime;
+    return ZkNewObject<ZkStreamTransfer>(ZkMemID_StreamMgr);
+}
+
+void CZkStreamDevice::FreeTransferRecord(ZkStreamTransfer* record)
+{
+    if (!record)
+        return;
+    if (record->view)
+    {
+        ZkScopedLock lock(IOLock());
+        ReleaseIOView(record->view);
+        record->view = nullptr;
+    }
+    ZkDeleteObject(ZkMemID_StreamMgr, record);
+}
+
+bool CZkStreamDevice::ReadFromCacheNow(CZkStreamTask* stream)
+{
+    {
+        ZkScopedLock lock(IOLock());
+        if (!m_ioMemory.UsesStreamCache())
+            return false;
+    }
+    ZkStreamTransfer* record = stream->PrepareTransfer(true);
+    if (!record)
+        return false;
+    stream->CompleteTransfer(record, ZK_Success);
+    return true;
+}
+
+MemoryMgr::ZkIOMemoryView* CZkStreamDevice::TakeIOView(uint32_t dataSize, uint32_t roundingUnit)
+{
+    ZkScopedLock lock(IOLock());
+    MemoryMgr::ZkIOMemoryView* view = m_ioMemory.TakeView(dataSize, roundingUnit);
+    if (!view)
+        PauseAutomaticStreams();
+    return view;
+}
+
+void CZkStreamDevice::ReleaseIOView(MemoryMgr::ZkIOMemoryView* view)
+{
+    ZkScopedLock lock(IOLock());
+    m_ioMemory.ReleaseView(view);
+    ResumeAutomaticStreams();
+}
+
+void CZkStreamDevice::ForgetCachedData(MemoryMgr::ZkIOMemoryView* view)
+{
+    ZkScopedLock lock(IOLock());
+    if (view->fileKey != MemoryMgr::kViewNotIndexed)
+        m_ioMemory.RemoveFromIndex(view);
 }
 
 uint32_t CZkStreamDevice::PinnedBytesInUse()

@@ -21,7 +21,9 @@
 #include "Platform/PlatformEvent.h"
 #include "Platform/PlatformLock.h"
 #include "StreamMgr/CZkIOThread.h"
+#include "StreamMgr/ZkStreamTransfer.h"
 
+#include <atomic>
 #include <cstdint>
 
 namespace ZK::StreamMgr
@@ -78,17 +80,57 @@ public:
     // The stream to serve next (none when nothing needs I/O). Takes the stream-list lock.
     ZkScheduledStream ScheduleNext();
 
+    // A transfer record (memory id 7) with its state clear; null when memory runs out.
+    virtual ZkStreamTransfer* NewTransferRecord();
+    // Gives the record's view back to the I/O memory and frees the record.
+    void FreeTransferRecord(ZkStreamTransfer* record);
+    // Serves the automatic stream's next transfer from the stream cache alone, at once (from the
+    // client's thread, under the stream's lock). True when the stream got a buffer.
+    virtual bool ReadFromCacheNow(CZkStreamTask* stream);
+
+    // What the streams' transfer preparation asks of the device's transfer model (under the I/O
+    // lock). Gives the record a hook transfer of its own over (file position, buffer, sizes); false
+    // when none is free.
+    virtual bool AttachHookTransfer(ZkStreamTransfer& record, const ZkFileDescriptor& fileDesc, uint64_t streamOffset,
+                                    void* buffer, uint32_t bufferSize, uint32_t requestedSize) = 0;
+    // The record joins the hook transfer that is still filling the view; false when this device
+    // does not share transfers (the caller then does not use the view).
+    virtual bool JoinPendingTransfer(ZkStreamTransfer& record, MemoryMgr::ZkIOMemoryView* view) = 0;
+    // True when a stream may have only one transfer at a time (the blocking model).
+    virtual bool OneTransferPerStream() const = 0;
+    // Asks the hook to cancel the transfers of the stream's cancelled records (under the stream's
+    // lock, without the I/O lock).
+    virtual void CancelHookTransfers(CZkStreamTask& stream) = 0;
+    // True when the view is still being filled by a hook transfer (under the I/O lock).
+    static bool IsBeingFilled(const MemoryMgr::ZkIOMemoryView* view) { return view->nextOrOwner != nullptr; }
+
+    // I/O memory for transfers (under the I/O lock). Taking a view that is not there pauses the
+    // automatic streams until memory comes back; giving one back lifts the pause.
+    MemoryMgr::ZkIOMemoryView* TakeIOView(uint32_t dataSize, uint32_t roundingUnit);
+    void ReleaseIOView(MemoryMgr::ZkIOMemoryView* view);
+    // The view's data must not serve later reads (a failed or short transfer).
+    void ForgetCachedData(MemoryMgr::ZkIOMemoryView* view);
+
     IZkLowLevelIOHook* Hook() const { return m_hook; }
     uint32_t DeviceId() const { return m_deviceId; }
     uint32_t Granularity() const { return m_granularity; }
     float TargetBufferMs() const { return m_targetBufferMs; }
     uint32_t PinnedBytesLimit() const { return m_pinnedBytesLimit; }
     uint32_t PinnedBytesInUse();
-    int64_t PassTime();
+    int64_t PassTime() const { return m_passTime.load(std::memory_order_relaxed); }
     MemoryMgr::CZkIOMemoryPool& IOMemory() { return m_ioMemory; } // under IOLock()
     Platform::ZkCriticalSection& StreamListLock() { return m_streamListLock; }
 
 protected:
+    // Builds and sets up the stream classes both kinds share; when the object cannot be allocated,
+    // streams of lower priority are released (every device frees what its clients destroyed, this
+    // one kills its weakest ready stream) and the allocation is tried once more. Null on failure.
+    CZkStreamTask* MakeStandardStream(ZkFileDescriptor* fileDesc, IZkStandardStream*& outStream);
+    CZkStreamTask* MakeAutomaticStream(ZkFileDescriptor* fileDesc, uint32_t cacheId,
+                                       const ZkAutomaticStreamHeuristics& heuristics,
+                                       const ZkAutomaticStreamBufferSettings* bufferSettings,
+                                       IZkAutomaticStream*& outStream);
+
     // Kind-specific stream creation (blocking or deferred streams): builds and sets up the stream;
     // null when it cannot be made. The base links what it returns.
     virtual CZkStreamTask* NewStandardStream(ZkFileDescriptor* fileDesc, uint32_t openMode,
@@ -108,7 +150,9 @@ private:
     static CZkStreamTask* LowestPriorityReady(CZkStreamTask* head, uint8_t below);
 
     IZkLowLevelIOHook* m_hook;
-    int64_t m_passTime = 0; // performance counter at the current scheduling pass (stream-list lock)
+    // Performance counter at the current scheduling pass: written under the stream-list lock, read
+    // by streams under their own lock (which must not take the list lock).
+    std::atomic<int64_t> m_passTime{0};
     CZkStreamTask* m_streams = nullptr;
     CZkStreamTask* m_cachingStreams = nullptr;
     Platform::ZkCriticalSection m_streamListLock;

@@ -2,6 +2,7 @@
 
 #include <ZK/SoundEngine/Common/ZkStreamMgrModule.h>
 
+#include "StreamMgr/CZkMemoryAutomaticStream.h"
 #include "StreamMgr/CZkStreamTask.h"
 #include "StreamMgr/StreamMgrAlloc.h"
 #include "StreamMgr/StreamMgrDevices.h"
@@ -34,20 +35,27 @@ void CZkStreamMgr::Destroy()
     ZkDeleteObject(ZkMemID_StreamMgr, this);
 }
 
-ZKRESULT CZkStreamMgr::CreateAutomaticStreamOnMemory(void* /*memory*/, uint64_t /*size*/,
+ZKRESULT CZkStreamMgr::CreateAutomaticStreamOnMemory(void* memory, uint64_t size,
                                                      const ZkAutomaticStreamHeuristics& heuristics,
                                                      IZkAutomaticStream*& outStream)
 {
     outStream = nullptr;
     if (!(heuristics.throughput >= 0.0f) || heuristics.priority > kMaxStreamPriority)
         return ZK_InvalidParameter;
-    // Streams over memory come with the stream objects; none can be made yet.
-    return ZK_NotImplemented;
+    auto* stream = ZkNewObject<CZkMemoryAutomaticStream>(ZkMemID_StreamMgr, memory, size, heuristics);
+    if (!stream)
+        return ZK_InsufficientMemory;
+    outStream = stream;
+    return ZK_Success;
 }
 
-ZKRESULT CZkStreamMgr::SetMemoryStreamAddress(IZkAutomaticStream* /*memoryStream*/, void* /*memory*/)
+ZKRESULT CZkStreamMgr::SetMemoryStreamAddress(IZkAutomaticStream* memoryStream, void* memory)
 {
-    // No stream over memory can exist yet (see CreateAutomaticStreamOnMemory).
-    return ZK_NotImplemented;
+    // Only a stream over memory has an address to replace.
+    auto* stream = dynamic_cast<CZkMemoryAutomaticStream*>(memoryStream);
+    if (!stream)
+        return ZK_InvalidParameter;
+    stream->SetMemory(memory);
+    return ZK_Success;
 }
 } // namespace ZK::StreamMgr

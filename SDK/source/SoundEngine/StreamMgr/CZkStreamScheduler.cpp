@@ -50,7 +50,7 @@ bool ReplacesChoice(const Candidate& c, const Candidate& r)
 ZkScheduledStream CZkStreamDevice::ScheduleNext()
 {
     ZkScopedLock lock(m_streamListLock);
-    m_passTime = Platform::PerformanceCounter();
+    m_passTime.store(Platform::PerformanceCounter(), std::memory_order_relaxed);
     if (AutomaticStreamsPaused())
         return ChooseAmongStreams(true);
     ZkScheduledStream chosen = ChooseAmongStreams(false);
@@ -77,7 +77,7 @@ ZkScheduledStream CZkStreamDevice::ChooseAmongStreams(bool standardOnly)
         }
         previous = stream;
         Candidate candidate;
-        if ((standardOnly && stream->IsAutomatic()) || !ReadCandidate(stream, m_passTime, candidate))
+        if ((standardOnly && stream->IsAutomatic()) || !ReadCandidate(stream, PassTime(), candidate))
         {
             stream = next;
             continue;

@@ -19,6 +19,14 @@ CZkStreamTask::CZkStreamTask(CZkStreamDevice* device, ZkFileDescriptor* fileDesc
 
 CZkStreamTask::~CZkStreamTask()
 {
+    // A stream freed while registered would keep its device's thread awake forever.
+    SetNeedsIO(false);
+    // Records left by a stream that never completed them (only when its device failed to start).
+    for (ZkTransferList* list : {&m_pending, &m_cancelled})
+    {
+        while (ZkStreamTransfer* record = list->PopFront())
+            RetireRecord(record);
+    }
     if (m_ownsFileDesc && m_fileDesc)
     {
         if (m_fileOpen && m_device && m_device->Hook())
@@ -28,6 +36,71 @@ CZkStreamTask::~CZkStreamTask()
     FreeDeferredOpen(m_deferredOpen);
     if (m_name)
         ZK::MemoryMgr::Free(ZkMemID_StreamMgr, m_name);
+}
+
+bool CZkStreamTask::CanBeDestroyed()
+{
+    ZkScopedLock lock(m_lock);
+    return CanBeDestroyedLocked();
+}
+
+bool CZkStreamTask::CanBeDestroyedLocked() const
+{
+    return m_pending.Empty() && m_cancelled.Empty() && !m_clientInside;
+}
+
+bool CZkStreamTask::IsWriteRequest()
+{
+    ZkScopedLock lock(m_lock);
+    return m_isWrite;
+}
+
+void CZkStreamTask::SetNeedsIO(bool needsIO)
+{
+    if (needsIO == m_registeredForIO || !m_device)
+        return;
+    m_registeredForIO = needsIO;
+    if (needsIO)
+        m_isAutomatic ? m_device->AddAutomaticStream() : m_device->AddStandardStream();
+    else
+        m_isAutomatic ? m_device->RemoveAutomaticStream() : m_device->RemoveStandardStream();
+}
+
+bool CZkStreamTask::PrepareClientWait()
+{
+    if (!m_waitEvent.IsInitialized() && !m_waitEvent.Init(Platform::EventReset::Manual))
+        return false;
+    m_waitEvent.Reset();
+    m_clientWaiting = true;
+    return true;
+}
+
+void CZkStreamTask::WaitForDevice()
+{
+    m_lock.Leave();
+    m_waitEvent.Wait();
+    m_lock.Enter();
+}
+
+void CZkStreamTask::WakeClient()
+{
+    if (!m_clientWaiting)
+        return;
+    m_clientWaiting = false;
+    m_waitEvent.Set();
+}
+
+void CZkStreamTask::FreeRecord(ZkStreamTransfer* record)
+{
+    if (m_device)
+        m_device->FreeTransferRecord(record);
+}
+
+void CZkStreamTask::RetireRecord(ZkStreamTransfer* record)
+{
+    FreeRecord(record);
+    if (m_device)
+        m_device->EndTransfer();
 }
 
 void CZkStreamTask::AttachFile(bool fileOpen)

@@ -2,8 +2,10 @@
 // two faces in one object: this task face, driven by the device and its I/O thread, and the client
 // face (IZkStandardStream or IZkAutomaticStream) implemented by the concrete stream classes.
 //
-// Threading: flags, priority and request time are read and written under the stream's lock; the
-// device takes its stream-list lock first, then a stream's lock, then its own I/O lock.
+// Threading: flags, priority, request time and the transfer lists are read and written under the
+// stream's lock; the device takes its stream-list lock first, then a stream's lock, then its own I/O
+// lock. A client that waits prepares the wait event under the lock, releases the lock while it
+// waits, and retakes it; the device sets the event after completing, cancelling or killing.
 // Ownership: the stream belongs to its device, which unlinks, destroys and frees it (memory id 7)
 // on its I/O thread once the client has destroyed it and CanBeDestroyed holds. Once the file is
 // attached the stream owns its ZkFileDescriptor: its destruction closes the file (through the
@@ -15,6 +17,7 @@
 
 #include "Platform/PlatformEvent.h"
 #include "Platform/PlatformLock.h"
+#include "StreamMgr/ZkStreamTransfer.h"
 
 #include <atomic>
 #include <cstdint>
@@ -35,11 +38,20 @@ public:
     CZkStreamTask& operator=(const CZkStreamTask&) = delete;
 
     // Task operations every stream implements.
-    virtual bool CanBeDestroyed() = 0; // no transfer in flight or pending
+    // No transfer in flight or pending, no cancelled transfer outstanding, no client inside a wait
+    // that must come back to the stream.
+    virtual bool CanBeDestroyed();
     virtual void Kill() = 0;
     // After a deferred open succeeded: marks the file open. Automatic streams extend it (their loop
     // end is limited to the real file size).
     virtual void OnFileOpened();
+    // The next transfer of the stream, or null when it has none to make now. cacheOnly: only data
+    // already in the device's stream cache may serve it (no hook transfer). Every record returned
+    // counts one transfer in flight on the device until the stream applies or drops it.
+    virtual ZkStreamTransfer* PrepareTransfer(bool cacheOnly) = 0;
+    // The device's report on a record (null with ZK_TransferNotStarted when none could be prepared,
+    // or null with ZK_Fail when the stream's deferred open failed).
+    virtual void CompleteTransfer(ZkStreamTransfer* record, ZKRESULT result) = 0;
     virtual float EffectiveDeadline() = 0; // milliseconds until the stream starves (0 = starving)
 
     // Operations of automatic streams; a standard stream answers them with nothing or 0.
@@ -54,6 +66,9 @@ public:
     virtual void CancelTransfersNotAt(uint64_t /*position*/) {}
     virtual void DropBuffersSmallerThan(uint32_t /*bytes*/) {}
     virtual void SetLoopEnd(uint32_t /*loopEnd*/) {}
+
+    // True while the pending request of a standard stream writes.
+    bool IsWriteRequest();
 
     // Hands the descriptor to the stream (it owns it from now on) and records whether the resolver
     // opened the file at once.
@@ -85,18 +100,38 @@ public:
     void SetPriority(uint8_t priority) { m_priority.store(priority, std::memory_order_relaxed); }
     void SetCaching(bool caching);
 
+    // Records whose transfer the hook was asked to cancel and has not completed yet (under the lock).
+    ZkTransferList& CancelledTransfers() { return m_cancelled; }
+
 protected:
+    bool CanBeDestroyedLocked() const;
+    // Registers with the device's I/O thread as needing I/O, or unregisters (under the lock).
+    void SetNeedsIO(bool needsIO);
+    // Prepares the wait event for a client that is about to wait (under the lock).
+    bool PrepareClientWait();
+    // Releases the lock (held once by the caller), waits for the event, retakes the lock.
+    void WaitForDevice();
+    // Sets the wait event when a client waits (under the lock).
+    void WakeClient();
+    // Gives a record's view back and frees it (no transfer ends with it).
+    void FreeRecord(ZkStreamTransfer* record);
+    // Ends the record's transfer on the device and frees it.
+    void RetireRecord(ZkStreamTransfer* record);
+
     CZkStreamDevice* m_device;
     ZkFileDescriptor* m_fileDesc;
     CZkStreamTask* m_next = nullptr; // guarded by the device's stream-list lock
     ZkDeferredOpen* m_deferredOpen = nullptr;
     Platform::ZkCriticalSection m_lock;
     Platform::ZkEvent m_waitEvent; // created the first time a client waits
+    ZkTransferList m_pending;       // prepared transfers in file order (oldest first)
+    ZkTransferList m_cancelled;     // cancelled transfers the device has not completed yet
     int64_t m_requestTime = 0;      // performance-counter counts of the last request or transfer
     wchar_t* m_name = nullptr;
     uint32_t m_blockSize = 0;
     std::atomic<uint8_t> m_priority{0};
     bool m_clientWaiting = false;
+    bool m_clientInside = false;    // a destroying client waits for a transfer: the stream must stay
     const bool m_isAutomatic;
     bool m_isWrite = false;
     bool m_atEndOfFile = false;

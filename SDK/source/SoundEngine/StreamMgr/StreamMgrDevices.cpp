@@ -110,7 +110,13 @@ ZKRESULT RunDeferredOpen(CZkStreamTask* stream)
     if (!record)
         return ZK_Success;
 
-    ZkFileDescriptor& fileDesc = *stream->FileDescriptor();
+    // The resolver fills a copy: the client may read the stream's descriptor (under the stream's
+    // lock) while the open runs.
+    ZkFileDescriptor fileDesc;
+    {
+        Platform::ZkScopedLock lock(stream->Lock());
+        fileDesc = *stream->FileDescriptor();
+    }
     IZkFileLocationResolver* resolver = GetFileLocationResolver();
     bool syncOpen = true;
     ZKRESULT result = ZK_Fail;
@@ -124,7 +130,13 @@ ZKRESULT RunDeferredOpen(CZkStreamTask* stream)
     const bool opened = result == ZK_Success && syncOpen;
     const bool usable = opened && (fileDesc.fileSize > 0 || record->openMode != ZK_OpenModeRead);
     if (usable)
+    {
+        {
+            Platform::ZkScopedLock lock(stream->Lock());
+            *stream->FileDescriptor() = fileDesc;
+        }
         stream->OnFileOpened();
+    }
     else if (opened)
     {
         // Opened but empty for reading: the stream will not read it, so it must not keep it open.

@@ -159,7 +159,7 @@ TEST(StreamMgrDevices, UnknownDevicesAndRefusedKinds)
     ZkDeviceSettings settings = DefaultDeviceSettings();
     settings.schedulerKind = 0;
     EXPECT_EQ(CreateDevice(settings, nullptr), ZK_InvalidDeviceID);
-    settings.schedulerKind = ZK_SchedulerDeferred; // not built yet: its Init answers 4
+    settings.schedulerKind = ZK_SchedulerDeferred; // a deferred device needs a deferred hook
     EXPECT_EQ(CreateDevice(settings, nullptr), ZK_InvalidDeviceID);
     settings.schedulerKind = ZK_SchedulerBlocking;
     settings.granularity = 0;
@@ -168,12 +168,12 @@ TEST(StreamMgrDevices, UnknownDevicesAndRefusedKinds)
     manager->Destroy();
 }
 
-TEST(StreamMgrOpen, StreamsOverMemoryAreNotBuiltYet)
+TEST(StreamMgrOpen, StreamsOverMemoryHandOutTheRestOfTheBlock)
 {
     MemoryScope memory;
     ZK::IZkStreamMgr* manager = Create(ZkStreamMgrSettings{});
     ASSERT_NE(manager, nullptr);
-    char block[16] = {};
+    char block[100] = {};
     IZkAutomaticStream* stream = reinterpret_cast<IZkAutomaticStream*>(block);
     ZkAutomaticStreamHeuristics heuristics{};
     heuristics.priority = 101;
@@ -183,8 +183,58 @@ TEST(StreamMgrOpen, StreamsOverMemoryAreNotBuiltYet)
     heuristics.throughput = -1.0f;
     EXPECT_EQ(manager->CreateAutomaticStreamOnMemory(block, sizeof block, heuristics, stream), ZK_InvalidParameter);
     heuristics.throughput = 1.0f;
-    EXPECT_EQ(manager->CreateAutomaticStreamOnMemory(block, sizeof block, heuristics, stream), ZK_NotImplemented);
-    EXPECT_EQ(stream, nullptr);
+    {
+        ZK::MemoryMgr::FaultInjection::ScopedAllocationFailure failure(ZkMemID_StreamMgr, 1);
+        EXPECT_EQ(manager->CreateAutomaticStreamOnMemory(block, sizeof block, heuristics, stream), ZK_InsufficientMemory);
+        EXPECT_EQ(stream, nullptr);
+    }
+    ASSERT_EQ(manager->CreateAutomaticStreamOnMemory(block, sizeof block, heuristics, stream), ZK_Success);
+    ASSERT_NE(stream, nullptr);
+
+    ZkStreamInfo info{};
+    stream->GetInfo(info);
+    EXPECT_EQ(info.deviceId, ZK_InvalidDeviceID);
+    EXPECT_EQ(info.size, 100);
+    EXPECT_TRUE(info.isOpen);
+    EXPECT_EQ(stream->GetFileDescriptor(), nullptr);
+    EXPECT_EQ(stream->ReleaseBuffer(), ZK_Fail) << "nothing handed out";
+
+    void* data = nullptr;
+    uint32_t size = 0;
+    EXPECT_EQ(stream->GetBuffer(data, size, false), ZK_NoMoreData);
+    EXPECT_EQ(data, block);
+    EXPECT_EQ(size, 100u);
+    int64_t reached = 0;
+    EXPECT_EQ(stream->SetPosition(-30, ZK_MoveEnd, &reached), ZK_Success);
+    EXPECT_EQ(reached, -30) << "the given offset, not rounded";
+    EXPECT_EQ(stream->GetBuffer(data, size, true), ZK_NoMoreData);
+    EXPECT_EQ(data, block + 70);
+    EXPECT_EQ(size, 30u);
+    EXPECT_EQ(stream->GetPosition(nullptr), 70u) << "handing out does not move the position";
+    uint32_t buffered = 0;
+    EXPECT_EQ(stream->QueryBufferingStatus(buffered), ZK_NoMoreData);
+    EXPECT_EQ(buffered, 30u);
+    EXPECT_EQ(stream->GetNominalBuffering(), 30u);
+    EXPECT_EQ(stream->SetPosition(-71, ZK_MoveCurrent, nullptr), ZK_InvalidParameter);
+    EXPECT_EQ(stream->SetPosition(0, 3, nullptr), ZK_InvalidParameter);
+    EXPECT_EQ(stream->SetPosition(500, ZK_MoveBegin, nullptr), ZK_Success);
+    EXPECT_EQ(stream->GetBuffer(data, size, false), ZK_NoMoreData);
+    EXPECT_EQ(data, nullptr) << "nothing of memory past the block";
+    EXPECT_EQ(size, 0u);
+
+    char moved[100] = {};
+    EXPECT_EQ(manager->SetMemoryStreamAddress(stream, moved), ZK_Success);
+    EXPECT_EQ(stream->SetPosition(0, ZK_MoveBegin, nullptr), ZK_Success);
+    EXPECT_EQ(stream->GetBuffer(data, size, false), ZK_NoMoreData);
+    EXPECT_EQ(data, moved);
+    EXPECT_EQ(manager->SetMemoryStreamAddress(nullptr, moved), ZK_InvalidParameter);
+    for (int handedOut = 0; handedOut < 4; ++handedOut)
+        EXPECT_EQ(stream->ReleaseBuffer(), ZK_Success);
+    EXPECT_EQ(stream->ReleaseBuffer(), ZK_Fail);
+    EXPECT_EQ(stream->SetStreamName(L"in memory"), ZK_Success);
+    stream->GetInfo(info);
+    EXPECT_STREQ(info.name, L"in memory");
+    stream->Destroy();
     manager->Destroy();
 }
 } // namespace

@@ -1,7 +1,7 @@
 // Shared helpers of the stream manager tests: the memory manager for one test, temporary folders,
 // a count of the process's open file descriptors, and test doubles of stream objects and of a
-// stream device, so that the device base, its scheduler, its I/O thread and the manager can be
-// driven without the real stream classes.
+// stream device, so that the device base, its scheduler and its I/O thread can be driven with
+// streams whose state a test sets directly.
 #pragma once
 
 #include <ZK/SoundEngine/Common/IZkAutomaticStream.h>
@@ -127,6 +127,8 @@ public:
 
     bool CanBeDestroyed() override { return state.canBeDestroyed.load(); }
     void Kill() override { state.killCount.fetch_add(1); }
+    ZkStreamTransfer* PrepareTransfer(bool) override { return nullptr; }
+    void CompleteTransfer(ZkStreamTransfer*, ZKRESULT) override {}
     float EffectiveDeadline() override { return state.deadlineMs; }
     uint32_t GetNominalBuffering() override { return state.nominalBytes; }
     uint32_t GetBufferedBytes() override { return state.bufferedBytes; }
@@ -204,6 +206,15 @@ public:
 
     // Exposed so tests can check the transfer-slot gate.
     bool FreeSlot() { return HasFreeTransferSlot(); }
+
+    // The fakes never prepare a transfer.
+    bool AttachHookTransfer(ZkStreamTransfer&, const ZkFileDescriptor&, uint64_t, void*, uint32_t, uint32_t) override
+    {
+        return false;
+    }
+    bool JoinPendingTransfer(ZkStreamTransfer&, ZK::MemoryMgr::ZkIOMemoryView*) override { return false; }
+    void CancelHookTransfers(CZkStreamTask&) override {}
+    bool OneTransferPerStream() const override { return true; }
 
 protected:
     CZkStreamTask* NewStandardStream(ZkFileDescriptor* fileDesc, uint32_t, IZkStandardStream*& outStream) override
