@@ -4,7 +4,9 @@
 #include "Engine/Fade.h"
 #include "Engine/GameWindow.h"
 #include "Engine/Input.h"
+#include "Engine/MeshManager.h"
 #include "Engine/Renderer.h"
+#include "Engine/SpriteSourceManager.h"
 #include "Engine/Timer.h"
 
 #define GLFW_INCLUDE_NONE
@@ -49,9 +51,9 @@ void EngineRender()
 
 void EngineShutdown()
 {
-    // The sprite-source registry is emptied first here once it exists.
+    SpriteSourceManager::DestroyAll();
     DeleteAllTimers();
-    // The mesh registry, the scenes and their objects, and the sound engine are taken down here
-    // once they exist.
+    MeshManager::DestroyAll();
+    // The scenes and their objects, and the sound engine are taken down here once they exist.
     RendererDeleteOffscreenFramebuffer();
 }

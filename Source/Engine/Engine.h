@@ -3,7 +3,7 @@
 //
 // Threading: main thread, with the window's context current.
 // Ownership: EngineInit creates the renderer's objects; EngineShutdown releases what EngineInit and
-// the game created (timers, the off-screen framebuffer).
+// the game created (sprite sources, timers, meshes, the off-screen framebuffer).
 #pragma once
 
 // Mute toggles on the key '0'; full screen toggles on the key '['.

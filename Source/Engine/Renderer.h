@@ -62,7 +62,8 @@ void PresentOffscreenImage();
 
 // Draws `vertexCount` vertices of a mesh as triangles with the sprite program: frame `frame` of a
 // sheet texture of `columns` x `rows` frames, tinted by `colour`, placed by `world`. The sprite and
-// particle draws of the components are made of this.
+// particle draws of the components are made of this (Renderer::DrawSprite and
+// Renderer::DrawParticle, in Objects/RendererDraws.h beside the Transform they read).
 void DrawMeshFrame(unsigned texture, unsigned columns, unsigned rows, unsigned vertexArray, int vertexCount,
                    const glm::mat4& world, unsigned frame, const glm::vec4& colour);
 } // namespace Renderer
