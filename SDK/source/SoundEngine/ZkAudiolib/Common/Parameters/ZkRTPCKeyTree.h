@@ -1,0 +1,71 @@
+// ZkRTPCKeyTree: the scoped values of one game parameter (or any per-scope setting), stored per
+// ZkRTPCKey in a tree of sorted arrays: the root is the global scope, then one level per key part
+// (game object, playing id, MIDI target, MIDI channel, MIDI note, playing instance). A node exists
+// only while it or a node below it holds a value: every removal prunes emptied nodes at once.
+//
+// Look-ups:
+// - FindBestMatch: the most specific stored value that applies to a key, falling back level by
+//   level to the wildcard child, then to the nearest ancestor holding a value, then the root. The
+//   key is rewritten to the scope where the value was found (parts below it become wildcards).
+// - FindPath: the exact node of a key and the nearest value above it (for setting a value).
+// - HasOverride: whether the tree holds a more specific value for a subscriber's key than for the
+//   key being changed (the override filter of notifications).
+//
+// Threading: none of its own; the game-parameter manager's callers hold the global engine lock.
+// Ownership: the tree owns all its nodes' arrays (memory pool 0); Term frees them.
+#pragma once
+
+#include "ZkAudiolib/Common/Parameters/ZkRTPCValueNode.h"
+
+#include <ZK/SoundEngine/Common/ZkRTPCKey.h>
+
+#include <cstdint>
+
+namespace ZK::SoundEngine
+{
+constexpr uint32_t kRTPCKeyLevels = ZkRTPCKeyLevel_Instance; // 6 levels below the root
+
+// A key's part of one level, widened to 64 bits, and the wildcard of each level.
+uint64_t RTPCKeyPart(const ZkRTPCKey& key, uint32_t level);
+uint64_t RTPCWildcardPart(uint32_t level);
+
+// Where a key stands in the tree before a value is set.
+struct ZkRTPCKeyPath
+{
+    ZkRTPCValueNode* node = nullptr; // the key's own node, null when it does not exist
+    float* exact = nullptr;          // the key's own value, when set
+    float* parent = nullptr;         // the value of the deepest ancestor holding one
+    bool hasChildren = false;        // the key's own node has nodes below it
+};
+
+class ZkRTPCKeyTree
+{
+public:
+    ZkRTPCKeyTree() = default;
+    ~ZkRTPCKeyTree() { Term(); }
+    ZkRTPCKeyTree(const ZkRTPCKeyTree&) = delete;
+    ZkRTPCKeyTree& operator=(const ZkRTPCKeyTree&) = delete;
+
+    // The best-matching value slot for key (rewritten to the answer's scope), or null.
+    float* FindBestMatch(ZkRTPCKey& key);
+    ZkRTPCKeyPath FindPath(const ZkRTPCKey& key);
+    // Stores value under key, creating the path. False when memory runs out (nothing is left behind).
+    bool SetValue(const ZkRTPCKey& key, float value);
+    // Drops the key's own value and prunes emptied nodes.
+    void Remove(const ZkRTPCKey& key);
+    // Drops every value that key matches (its wildcard parts match anything); the global key empties
+    // the whole tree.
+    void RemoveMatching(const ZkRTPCKey& key);
+    bool HasOverride(const ZkRTPCKey& subscriberKey, const ZkRTPCKey& changedKey) const;
+
+    bool IsEmpty() const { return m_root.IsEmpty(); }
+    // Values stored in the whole tree.
+    uint32_t ValueCount() const;
+    void Term();
+
+    const ZkRTPCValueNode& Root() const { return m_root; }
+
+private:
+    ZkRTPCValueNode m_root;
+};
+} // namespace ZK::SoundEngine
