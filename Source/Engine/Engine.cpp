@@ -8,6 +8,7 @@
 #include "Engine/Renderer.h"
 #include "Engine/SpriteSourceManager.h"
 #include "Engine/Timer.h"
+#include "Objects/SceneManager.h"
 
 #define GLFW_INCLUDE_NONE
 #include <GLFW/glfw3.h>
@@ -15,7 +16,8 @@
 void EngineInit()
 {
     RendererInit(window);
-    // The sound engine's start-up and the game's banks follow here, then the first scene.
+    // The sound engine's start-up and the game's banks follow here, before the first scene.
+    SceneManager::OpenFirstScene(kFirstSceneName);
 }
 
 void EngineUpdate(float dt)
@@ -29,7 +31,7 @@ void EngineUpdate(float dt)
     }
     // The frame's batch of sound requests is closed here once sound exists.
     TickTimers(dt);
-    // The scene manager's screen flow and scene updates run here once scenes exist.
+    SceneManager::Update(dt);
     if (Input::WentDown(kFullscreenKey))
     {
         ToggleFullscreen();
@@ -39,7 +41,7 @@ void EngineUpdate(float dt)
 void RenderFrame()
 {
     Renderer::BeginDrawPass();
-    // The active scenes are drawn here, in stack order, once scenes exist.
+    SceneManager::DrawActiveScenes();
     Renderer::PresentOffscreenImage();
 }
 
@@ -54,6 +56,7 @@ void EngineShutdown()
     SpriteSourceManager::DestroyAll();
     DeleteAllTimers();
     MeshManager::DestroyAll();
-    // The scenes and their objects, and the sound engine are taken down here once they exist.
+    SceneManager::DestroyAll();
+    // The sound engine is taken down here once it exists.
     RendererDeleteOffscreenFramebuffer();
 }

@@ -2,19 +2,24 @@
 // closing the window.
 //
 // Threading: main thread, with the window's context current.
-// Ownership: EngineInit creates the renderer's objects; EngineShutdown releases what EngineInit and
-// the game created (sprite sources, timers, meshes, the off-screen framebuffer).
+// Ownership: EngineInit creates the renderer's objects and the first scene; EngineShutdown releases
+// what EngineInit and the game created (sprite sources, timers, meshes, scenes, the off-screen
+// framebuffer).
 #pragma once
 
 // Mute toggles on the key '0'; full screen toggles on the key '['.
 constexpr int kMuteKey = 48;
 constexpr int kFullscreenKey = 91;
 
-// Start-up after the window and its context exist: the renderer.
+// The scene shown first, active at start-up.
+constexpr const char* kFirstSceneName = "SplashScreen";
+
+// Start-up after the window and its context exist: the renderer, then the first scene (read from
+// "./Assets/Spaces/SplashScreen.json"; a missing or malformed file stops the program).
 void EngineInit();
 
-// One simulation step of dt seconds: fades, the input poll, the mute key, timers, the full-screen
-// key.
+// One simulation step of dt seconds: fades, the input poll, the mute key, timers, the screen flow
+// and the active scenes (SceneManager::Update), the full-screen key.
 void EngineUpdate(float dt);
 
 // Draws one frame and presents it: RenderFrame, then the swap.
@@ -24,5 +29,6 @@ void EngineRender();
 // back buffer after it).
 void RenderFrame();
 
-// Releases everything EngineInit and the game created.
+// Releases everything EngineInit and the game created: sprite sources, timers, meshes, every scene
+// and its objects, the off-screen framebuffer.
 void EngineShutdown();

@@ -3,6 +3,7 @@
 #include "Engine/Camera.h"
 #include "Engine/EngineGlobals.h"
 #include "Engine/Input.h"
+#include "Objects/SceneManager.h"
 
 #include <glad/gl.h>
 #define GLFW_INCLUDE_NONE
@@ -142,7 +143,13 @@ void OnWindowFocus(GLFWwindow* /*focusWindow*/, int focused)
         // The volume game parameters are written here once the game's sound start-up exists.
         return;
     }
-    // Losing focus during a game opens the pause menu once the scene manager exists.
+    // Losing focus during a game brings up the pause menu; the play field's update stops while it
+    // is shown.
+    if (SceneManager::Exists(SceneManager::kPlayField))
+    {
+        SceneManager::Open(SceneManager::kPauseMenu);
+        SceneManager::BringToFront(SceneManager::kPauseMenu);
+    }
     isMuted = true;
     // The volume game parameters are set to 0 here once the game's sound start-up exists.
 }

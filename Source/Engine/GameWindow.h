@@ -29,5 +29,6 @@ void CloseGameWindow();
 // Records in `wasFullscreen` whether it began in full screen.
 void ToggleFullscreen();
 
-// Focus callback. Gaining focus unmutes; losing focus mutes.
+// Focus callback. Gaining focus unmutes; losing focus mutes and, while the play field "Sandbox" is on
+// the scene stack, opens "PauseMenu" on top.
 void OnWindowFocus(GLFWwindow* focusWindow, int focused);

@@ -24,6 +24,14 @@ void TickTimers(float dt)
     }
 }
 
+void SetTimersPaused(bool paused)
+{
+    for (Timer* timer : timers)
+    {
+        timer->paused = paused;
+    }
+}
+
 void DeleteAllTimers()
 {
     for (Timer* timer : timers)

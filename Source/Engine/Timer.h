@@ -25,5 +25,7 @@ Timer* CreateTimer(float seconds);
 // One frame: every timer, in list order, counts down by dt while running and not paused; then any
 // timer whose remaining time is <= 0 is marked done, stopped or not.
 void TickTimers(float dt);
+// Sets `paused` on every timer of the list (the game's pause and resume).
+void SetTimersPaused(bool paused);
 // Deletes every timer record and empties the list (shutdown).
 void DeleteAllTimers();

@@ -33,6 +33,13 @@ public:
     // object; then the destroyed flag.
     void CopyConstruct(const GameObject& source);
 
+    // Fills this empty object from the object file at `path` (see GameObjectFile.cpp for the
+    // layout): the name, the components whose keys are present (in this order: Sprite,
+    // Transform, Animation, Physics, Collider, Stats, Audio, Emitter), the particle
+    // behaviour, the behaviour chosen by name, and the children. A child named twice is read once
+    // and copied. A missing or malformed file stops the program naming the file and the key.
+    void ReadFromFile(const char* path);
+
     // Puts `component` into the slot of its kind and makes this object its owner; nothing when it
     // is null. A different component already in that slot is deleted: every component belongs to
     // exactly one object, and the one replaced would otherwise be lost.

@@ -1,5 +1,5 @@
 // A fresh folder of assets in the build tree for one test, laid out as the game's working folder
-// ("./Assets/Mesh", "./Assets/Art"), and a guard that makes it the working folder while a test
+// ("./Assets/Mesh", "./Assets/Art", "./Assets/GameObjects/Children", "./Assets/Spaces"), and a guard that makes it the working folder while a test
 // runs, so the registries find the files a test writes. Each test gets its own folder (named after
 // the test), so tests can run in parallel.
 #pragma once
@@ -43,6 +43,8 @@ public:
         fs::remove_all(m_root);
         fs::create_directories(m_root / "Assets" / "Mesh");
         fs::create_directories(m_root / "Assets" / "Art");
+        fs::create_directories(m_root / "Assets" / "GameObjects" / "Children");
+        fs::create_directories(m_root / "Assets" / "Spaces");
     }
 
     const fs::path& Root() const { return m_root; }

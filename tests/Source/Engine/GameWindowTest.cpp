@@ -12,6 +12,7 @@
 #include "Engine/Renderer.h"
 #include "Engine/StickyKeys.h"
 #include "Engine/Timer.h"
+#include "AssetFolder.h"
 #include "ScriptedInputDevice.h"
 #include "X11WindowTitle.h"
 #include "support/FramebufferPng.h"
@@ -34,14 +35,17 @@ namespace fs = std::filesystem;
 // Enough frames for any machine to pass 0.11 s; the loop stops as soon as the meter fires.
 constexpr int kFrameLimit = 1000000;
 
-// Each test starts from the engine's state before start-up, in the repository root.
+// Each test starts from the engine's state before start-up, in a folder of its own holding the
+// game's shaders and a first scene without objects, so the frame shows the clear colour.
 class GameWindowTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
+        m_folder.CopyShaders();
+        m_folder.Write("Assets/Spaces/SplashScreen.json", R"({"Objects": []})");
         m_previousFolder = fs::current_path();
-        fs::current_path(KP_SOURCE_DIR);
+        fs::current_path(m_folder.Root());
         framesPerSecond = 0.0f;
         isMuted = false;
         wasFullscreen = false;
@@ -84,6 +88,7 @@ protected:
         return 0;
     }
 
+    kp::test::AssetFolder m_folder;
     fs::path m_previousFolder;
     kp::test::ScriptedInputDevice m_device;
 };
