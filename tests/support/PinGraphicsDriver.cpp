@@ -17,7 +17,6 @@ struct PinGraphicsDriver
 {
     PinGraphicsDriver()
     {
-        Pin("libGLX_mesa.so.0");
         glob_t drivers{};
         if (glob("/usr/lib/*/dri/swrast_dri.so", 0, nullptr, &drivers) == 0)
         {
