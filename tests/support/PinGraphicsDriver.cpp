@@ -1,8 +1,9 @@
 // Linked into every OpenGL test program. Mesa unloads its driver when the last context goes away;
 // LeakSanitizer then cannot name the driver's own small leaks (it reports an unknown module, which
-// no suppression matches). Loading the driver libraries once at start-up with RTLD_NODELETE keeps
-// them mapped for the life of the program, so tests/lsan.supp can suppress them by name. Nothing
-// is loaded that the program would not load anyway.
+// no suppression matches). Loading the driver once at start-up with RTLD_NODELETE keeps it mapped
+// for the life of the program, so tests/lsan.supp can suppress it by name. Only the driver is
+// pinned: pinning libGLX_mesa too leaves GLFW without a frame-buffer configuration when it starts
+// again, and a program that opens a second context fails.
 #include <dlfcn.h>
 #include <glob.h>
 
