@@ -1,7 +1,12 @@
-// The resampler (44.1 kHz to 48 kHz, stereo) in its scalar, SSE and AVX2 forms, next to
-// libsamplerate's linear converter and speexdsp at quality 0. Quality classes differ: ours and
-// libsamplerate's SRC_LINEAR are plain linear interpolation; speexdsp quality 0 is a short
-// windowed-sinc filter (better quality, more work per frame).
+// The resampler (44.1 kHz to 48 kHz) in its scalar, SSE and AVX2 forms, next to libsamplerate's
+// linear converter and speexdsp at quality 0. Quality classes differ: ours and libsamplerate's
+// SRC_LINEAR are plain linear interpolation; speexdsp quality 0 is a short windowed-sinc filter
+// (better quality, more work per frame).
+//
+// Our cases: float planar and 16-bit interleaved input, mono, stereo and 5.1, at 0 cents (the plain
+// rate conversion) and at +700 and -700 cents (pitched up: more than one input frame per output
+// frame; pitched down: fewer). Each iteration resamples one input block of 941 frames into output
+// blocks of 1024 frames; the counter is nanoseconds per output frame and channel.
 #include "BenchSupport.h"
 
 #include <ZK/SoundEngine/Common/ZkRuntimeEnvironmentMgr.h>
@@ -18,31 +23,54 @@ constexpr uint32_t kInputRate = 44100;
 constexpr uint32_t kOutputRate = 48000;
 constexpr uint16_t kInputFrames = 941;  // about one 1024-frame output block
 constexpr uint16_t kOutputFrames = 1024;
+constexpr float kPitchUpCents = 700.0f;
+constexpr float kPitchDownCents = -700.0f;
 
-void ResampleWith(benchmark::State& state, const ZkResamplerKernels::KernelTable& table, uint32_t bits)
+enum class Form
 {
-    const ZkChannelConfig stereo = ZkChannelConfig::FromMask(ZK_SPEAKER_SETUP_STEREO);
-    const std::vector<float> floats = BenchSignal(2 * kInputFrames);
+    Scalar,
+    Sse,
+    Avx2
+};
+
+void ResampleWith(benchmark::State& state, Form form, uint32_t bits, uint32_t channels, float cents)
+{
+    ZkResamplerKernels::KernelTable table = ZkResamplerKernels::kScalarTable;
+    if (form == Form::Sse)
+        table = ZkResamplerKernels::MakeSseTable();
+    if (form == Form::Avx2)
+    {
+        if (!ZK::ZkRuntimeEnvironmentMgr::Instance()->CanUseAvx2Kernels())
+        {
+            state.SkipWithError("no AVX2 and FMA on this processor");
+            return;
+        }
+        table = ZkResamplerKernels::MakeAvx2Table();
+    }
+    const ZkChannelConfig config = channels == 1   ? ZkChannelConfig::FromMask(ZK_SPEAKER_SETUP_MONO)
+                                   : channels == 2 ? ZkChannelConfig::FromMask(ZK_SPEAKER_SETUP_STEREO)
+                                                   : ZkChannelConfig::Anonymous(channels);
+    const std::vector<float> floats = BenchSignal(channels * kInputFrames);
     std::vector<int16_t> shorts(floats.size());
     for (size_t i = 0; i < floats.size(); ++i)
         shorts[i] = static_cast<int16_t>(floats[i] * 32767.0f);
-    std::vector<float> outSamples(2 * kOutputFrames);
+    std::vector<float> outSamples(channels * kOutputFrames);
     ZkAudioFormat format;
     format.sampleRate = kInputRate;
-    format.channelConfig = stereo;
+    format.channelConfig = config;
     format.formatBits = bits;
     CZkResampler resampler;
     resampler.Init();
     resampler.Setup(format, kOutputRate);
-    resampler.SetPitch(0.0f, true);
+    resampler.SetPitch(cents, true);
     uint64_t produced = 0;
     for (auto _ : state)
     {
         // The kernels only read the input block; its valid-frame count is reset each iteration.
         ZkAudioBuffer in;
-        in.AttachData(bits == 16 ? static_cast<void*>(shorts.data()) : const_cast<float*>(floats.data()), kInputFrames, stereo);
+        in.AttachData(bits == 16 ? static_cast<void*>(shorts.data()) : const_cast<float*>(floats.data()), kInputFrames, config);
         ZkAudioBuffer out;
-        out.AttachData(outSamples.data(), kOutputFrames, stereo);
+        out.AttachData(outSamples.data(), kOutputFrames, config);
         out.validFrames = 0;
         resampler.framesWanted = kOutputFrames;
         while (in.validFrames > 0)
@@ -59,38 +87,27 @@ void ResampleWith(benchmark::State& state, const ZkResamplerKernels::KernelTable
         benchmark::ClobberMemory();
     }
     resampler.Term();
-    state.counters["ns_per_frame_ch"] = benchmark::Counter(static_cast<double>(produced) * 2 * 1e-9,
+    state.counters["ns_per_frame_ch"] = benchmark::Counter(static_cast<double>(produced) * channels * 1e-9,
                                                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BM_ResampleStereoFloat_Scalar(benchmark::State& state) { ResampleWith(state, ZkResamplerKernels::kScalarTable, 32); }
-void BM_ResampleStereoFloat_Sse(benchmark::State& state) { ResampleWith(state, ZkResamplerKernels::MakeSseTable(), 32); }
-void BM_ResampleStereoFloat_Avx2(benchmark::State& state)
-{
-    if (!ZK::ZkRuntimeEnvironmentMgr::Instance()->CanUseAvx2Kernels())
-    {
-        state.SkipWithError("no AVX2 and FMA on this processor");
-        return;
-    }
-    ResampleWith(state, ZkResamplerKernels::MakeAvx2Table(), 32);
-}
-void BM_ResampleStereoShort_Scalar(benchmark::State& state) { ResampleWith(state, ZkResamplerKernels::kScalarTable, 16); }
-void BM_ResampleStereoShort_Sse(benchmark::State& state) { ResampleWith(state, ZkResamplerKernels::MakeSseTable(), 16); }
-void BM_ResampleStereoShort_Avx2(benchmark::State& state)
-{
-    if (!ZK::ZkRuntimeEnvironmentMgr::Instance()->CanUseAvx2Kernels())
-    {
-        state.SkipWithError("no AVX2 and FMA on this processor");
-        return;
-    }
-    ResampleWith(state, ZkResamplerKernels::MakeAvx2Table(), 16);
-}
-BENCHMARK(BM_ResampleStereoFloat_Scalar);
-BENCHMARK(BM_ResampleStereoFloat_Sse);
-BENCHMARK(BM_ResampleStereoFloat_Avx2);
-BENCHMARK(BM_ResampleStereoShort_Scalar);
-BENCHMARK(BM_ResampleStereoShort_Sse);
-BENCHMARK(BM_ResampleStereoShort_Avx2);
+#define KP_RESAMPLER_BENCH(name, bits, channels, cents)                                                     \
+    BENCHMARK_CAPTURE(ResampleWith, name##_Scalar, Form::Scalar, bits, channels, cents);                     \
+    BENCHMARK_CAPTURE(ResampleWith, name##_Sse, Form::Sse, bits, channels, cents);                           \
+    BENCHMARK_CAPTURE(ResampleWith, name##_Avx2, Form::Avx2, bits, channels, cents)
+
+KP_RESAMPLER_BENCH(MonoFloat, 32, 1, 0.0f);
+KP_RESAMPLER_BENCH(StereoFloat, 32, 2, 0.0f);
+KP_RESAMPLER_BENCH(MonoShort, 16, 1, 0.0f);
+KP_RESAMPLER_BENCH(StereoShort, 16, 2, 0.0f);
+KP_RESAMPLER_BENCH(StereoFloatPitchUp, 32, 2, kPitchUpCents);
+KP_RESAMPLER_BENCH(StereoFloatPitchDown, 32, 2, kPitchDownCents);
+KP_RESAMPLER_BENCH(StereoShortPitchUp, 16, 2, kPitchUpCents);
+KP_RESAMPLER_BENCH(StereoShortPitchDown, 16, 2, kPitchDownCents);
+KP_RESAMPLER_BENCH(MonoShortPitchUp, 16, 1, kPitchUpCents);
+KP_RESAMPLER_BENCH(MonoFloatPitchDown, 32, 1, kPitchDownCents);
+KP_RESAMPLER_BENCH(SurroundFloat, 32, 6, 0.0f);
+KP_RESAMPLER_BENCH(SurroundShort, 16, 6, 0.0f);
 
 #if KP_BENCH_RESAMPLER_PEERS
 // libsamplerate, SRC_LINEAR (linear interpolation: the same quality class), interleaved float.

@@ -80,6 +80,13 @@ inline float* OutputChannel(ZkAudioBuffer* out, uint32_t channel)
     return static_cast<float*>(out->data) + static_cast<size_t>(channel) * out->maxFrames;
 }
 
+// Output channel `channel` of a kernel from frame `frame` on.
+template <bool UseMap>
+inline float* TargetOf(ZkAudioBuffer* out, const CZkResampler* r, uint32_t channel, uint32_t frame)
+{
+    return OutputChannel(out, UseMap ? r->channelMap[channel] : channel) + frame;
+}
+
 inline uint32_t OutputBudget(const CZkResampler* r, uint32_t framesWanted)
 {
     return framesWanted > r->outputOffset ? framesWanted - r->outputOffset : 0u;

@@ -1,129 +1,91 @@
-// The vector forms of the resampler's fixed-step and copy kernels, written once over a lane policy
-// (Lanes: kWidth output frames at a time, with the policy's conversion and interpolation). The SSE
-// file instantiates them with four lanes, the AVX2 file with eight.
+// The drivers of the resampler's vector kernels: they split a kernel call into the frames that need
+// the reference arithmetic (before frame 0, and near the end of the block) and a run of whole groups
+// of output frames, which a group body computes with vector instructions. The SSE and AVX2 files
+// supply the bodies; the drivers themselves are baseline code.
 //
-// Fixed step: an output group is computed W frames at a time whenever all W frames lie between
-// two frames of the current block (phase >= 0x10000, the last lane's frame within the valid
-// frames, room for W outputs); other frames go one at a time with the reference arithmetic. Lane
-// arithmetic: (f x 2^-16 x (s(k) - s(k-1)) + s(k-1)), x 2^-15 for 16-bit input.
+// Fixed step, one call:
+// - head: frames whose phase is below 0x10000 read the history sample, one at a time;
+// - body: every group of kWidth frames (W) whose reads stay within the block's valid frames, all
+//   in one call of Body::Run; how far past lane 0's frame a group reads is Body::Reach(step), in
+//   phase units (a group starting at phase p reads frames up to (p + reach) >> 16);
+// - tail: the frames left before the output budget or the input runs out, one at a time.
+// Lane arithmetic of a body: (f x 2^-16 x (s(k) - s(k-1)) + s(k-1)), x 2^-15 for 16-bit input.
+//
+// A group body is a struct with: `Input` (the input policy of ResamplerKernelCore.h), `kUseMap`
+// (output channel through the map), `kWidth`, `Reach(step)` and
+// `Run(input, resampler, out, firstFrame, phase, step, groups)`, which writes groups x kWidth frames
+// per channel from output frame firstFrame on, the first group's lane 0 at `phase`.
+//
+// A copy body is a struct with `Input`, `kUseMap` and `Run(input, resampler, out, firstFrame, frames)`, which
+// converts a leading part of the frames and answers how many; the driver converts the rest.
 //
 // In an unnamed namespace for the same reason as ResamplerKernelCore.h: each file compiles its own
-// copy for its own instruction set. Include it after ResamplerKernelCore.h and the lane policy.
+// copy. Include it after ResamplerKernelCore.h and the bodies.
 #pragma once
 
 namespace
 {
-template <class Lanes, class Input, bool UseMap>
+template <class Body>
 ZKRESULT InterpolateVector(ZkAudioBuffer* in, ZkAudioBuffer* out, uint32_t framesWanted, CZkResampler* r)
 {
-    constexpr uint32_t W = Lanes::kWidth;
+    using Input = typename Body::Input;
+    constexpr bool kUseMap = Body::kUseMap;
+    constexpr uint32_t W = Body::kWidth;
     const Input input(in, r);
     const uint32_t valid = in->validFrames;
     const uint32_t budget = OutputBudget(r, framesWanted);
-    const uint64_t step = static_cast<uint32_t>(r->currentStep);
+    const uint32_t step = static_cast<uint32_t>(r->currentStep);
     uint64_t phase = r->phase;
     uint32_t produced = 0;
-    while (produced < budget && valid > 0 && (phase >> 16) <= valid - 1)
+    if (valid == 0)
+        return FinishCall(input, in, out, r, phase, produced, framesWanted);
+
+    while (produced < budget && phase < 0x10000)
     {
-        const bool wholeGroup = phase >= 0x10000 && produced + W <= budget && ((phase + (W - 1) * step) >> 16) <= valid - 1;
-        if (!wholeGroup)
+        InterpolateFrame<Input, kUseMap>(input, r, out, r->outputOffset + produced, phase);
+        ++produced;
+        phase += step;
+    }
+
+    // The highest phase whose frame is valid; every phase a group reads stays at or below it, so
+    // the lanes' phases also fit in 32 bits.
+    const uint64_t lastPosition = (static_cast<uint64_t>(valid) << 16) - 1;
+    const uint64_t reach = Body::Reach(step);
+    if (produced < budget && reach <= lastPosition && phase <= lastPosition - reach)
+    {
+        const uint64_t groupAdvance = static_cast<uint64_t>(W) * step;
+        const uint64_t groupsInInput = (lastPosition - reach - phase) / groupAdvance + 1;
+        const uint32_t groups = static_cast<uint32_t>(std::min<uint64_t>(groupsInInput, (budget - produced) / W));
+        if (groups > 0)
         {
-            InterpolateFrame<Input, UseMap>(input, r, out, r->outputOffset + produced, phase);
-            ++produced;
-            phase += step;
-            continue;
+            Body::Run(input, r, out, r->outputOffset + produced, static_cast<uint32_t>(phase), step, groups);
+            produced += groups * W;
+            phase += groups * groupAdvance;
         }
-        alignas(32) float fractions[W];
-        uint32_t indices[W];
-        for (uint32_t i = 0; i < W; ++i)
-        {
-            const uint64_t lanePhase = phase + i * step;
-            indices[i] = static_cast<uint32_t>(lanePhase >> 16);
-            fractions[i] = static_cast<float>(lanePhase & 0xFFFF);
-        }
-        for (uint32_t c = 0; c < input.channels; ++c)
-        {
-            alignas(32) float previous[W];
-            alignas(32) float next[W];
-            for (uint32_t i = 0; i < W; ++i)
-            {
-                previous[i] = static_cast<float>(input.Raw(c, indices[i] - 1));
-                next[i] = static_cast<float>(input.Raw(c, indices[i]));
-            }
-            float* target = OutputChannel(out, UseMap ? r->channelMap[c] : c) + r->outputOffset + produced;
-            Lanes::Interpolate(previous, next, fractions, Input::kIsShort ? kShortScale : 1.0f, target);
-        }
-        produced += W;
-        phase += W * step;
+    }
+
+    while (produced < budget && (phase >> 16) <= valid - 1)
+    {
+        InterpolateFrame<Input, kUseMap>(input, r, out, r->outputOffset + produced, phase);
+        ++produced;
+        phase += step;
     }
     return FinishCall(input, in, out, r, phase, produced, framesWanted);
 }
 
-// 16-bit mono copy: contiguous conversion, W frames per vector.
-template <class Lanes>
-ZKRESULT CopyShortMonoVector(ZkAudioBuffer* in, ZkAudioBuffer* out, uint32_t framesWanted, CZkResampler* r)
+template <class Body>
+ZKRESULT CopyVector(ZkAudioBuffer* in, ZkAudioBuffer* out, uint32_t framesWanted, CZkResampler* r)
 {
-    const ShortInput<1> input(in, r);
+    using Input = typename Body::Input;
+    const Input input(in, r);
     const uint32_t frames = std::min<uint32_t>(OutputBudget(r, framesWanted), in->validFrames);
-    float* target = OutputChannel(out, 0) + r->outputOffset;
-    uint32_t j = 0;
-    for (; j + Lanes::kCopyWidth <= frames; j += Lanes::kCopyWidth)
-        Lanes::ShortsToFloats(input.base + j, target + j);
-    for (; j < frames; ++j)
-        target[j] = input.Sample(0, j);
-    return FinishCopy(input, in, out, r, frames, framesWanted);
-}
-
-// 16-bit stereo copy: de-interleave and convert.
-template <class Lanes>
-ZKRESULT CopyShortStereoVector(ZkAudioBuffer* in, ZkAudioBuffer* out, uint32_t framesWanted, CZkResampler* r)
-{
-    const ShortInput<2> input(in, r);
-    const uint32_t frames = std::min<uint32_t>(OutputBudget(r, framesWanted), in->validFrames);
-    float* left = OutputChannel(out, 0) + r->outputOffset;
-    float* right = OutputChannel(out, 1) + r->outputOffset;
-    uint32_t j = 0;
-    for (; j + Lanes::kCopyWidth <= frames; j += Lanes::kCopyWidth)
-        Lanes::DeinterleaveStereoShorts(input.base + 2 * j, left + j, right + j);
-    for (; j < frames; ++j)
-    {
-        left[j] = input.Sample(0, j);
-        right[j] = input.Sample(1, j);
-    }
-    return FinishCopy(input, in, out, r, frames, framesWanted);
-}
-
-// 16-bit N-channel copy through the map: each channel gathered W frames at a time.
-template <class Lanes>
-ZKRESULT CopyShortManyVector(ZkAudioBuffer* in, ZkAudioBuffer* out, uint32_t framesWanted, CZkResampler* r)
-{
-    constexpr uint32_t W = Lanes::kWidth;
-    const ShortInput<0> input(in, r);
-    const uint32_t frames = std::min<uint32_t>(OutputBudget(r, framesWanted), in->validFrames);
+    const uint32_t done = Body::Run(input, r, out, r->outputOffset, frames);
     for (uint32_t c = 0; c < input.channels; ++c)
     {
-        float* target = OutputChannel(out, r->channelMap[c]) + r->outputOffset;
-        uint32_t j = 0;
-        for (; j + W <= frames; j += W)
-        {
-            alignas(32) float gathered[W];
-            for (uint32_t i = 0; i < W; ++i)
-                gathered[i] = static_cast<float>(input.Raw(c, j + i));
-            Lanes::Scale(gathered, kShortScale, target + j);
-        }
-        for (; j < frames; ++j)
+        float* target = TargetOf<Body::kUseMap>(out, r, c, r->outputOffset);
+        for (uint32_t j = done; j < frames; ++j)
             target[j] = input.Sample(c, j);
     }
     return FinishCopy(input, in, out, r, frames, framesWanted);
 }
-
-template <class Lanes>
-constexpr ZkResamplerKernels::KernelFn kVectorCopyCells[3] = {CopyShortMonoVector<Lanes>, CopyShortStereoVector<Lanes>,
-                                                             CopyShortManyVector<Lanes>};
-
-template <class Lanes>
-constexpr ZkResamplerKernels::KernelFn kVectorFixedStepCells[6] = {
-    InterpolateVector<Lanes, ShortInput<1>, false>, InterpolateVector<Lanes, ShortInput<2>, false>,
-    InterpolateVector<Lanes, ShortInput<0>, true>,  InterpolateVector<Lanes, FloatInput<1>, false>,
-    InterpolateVector<Lanes, FloatInput<2>, false>, InterpolateVector<Lanes, FloatInput<0>, false>};
 } // namespace

@@ -6,7 +6,10 @@
 //
 // Forms: the scalar reference (one output frame at a time; the documentation and test oracle of
 // every cell), the SSE forms (four output frames at a time; 16 frames per step for the 16-bit mono
-// and stereo copies) and the AVX2 forms (eight frames; 32 for the copies) of the cells that have one.
+// and stereo copies, four for the N-channel copy) and the AVX2 forms (eight frames; 32 per step for
+// the 16-bit mono and stereo copies) of the cells that have one. The vector forms run whole groups
+// of output frames where every lane's frames lie within the block and leave the frames before
+// frame 0 and near the block's end to the reference arithmetic (ResamplerVectorKernels.h).
 //
 // Threading: a kernel changes only the resampler and buffers it is given; audio thread, no
 // allocation, no locks.

@@ -363,6 +363,69 @@ INSTANTIATE_TEST_SUITE_P(Cells, ResamplerForms,
                                          FormCase{32, 5, 0.0f}, FormCase{32, 8, 700.0f}, FormCase{16, 12, 0.0f},
                                          FormCase{32, 12, 0.0f}));
 
+// The vector forms read a window of input frames up to a step of 2.0 and gather each lane's frames
+// above it: steps on both sides of that edge, for every fixed-step cell, over uneven input blocks
+// (the block ends cut groups short) must give the scalar form's stream.
+TEST_F(Resampler, FixedStepFormsMatchTheScalarFormAroundTheWindowEdge)
+{
+    constexpr uint32_t kFrames = 700;
+    constexpr uint16_t kOutputBlock = 61;
+    const uint16_t blockSizes[] = {1, 250, 17, 432};
+    const int32_t steps[] = {0x5000, 0x1FFFF, 0x20000, 0x20001, 0x2C000, 0x70000};
+    const std::vector<ZkResamplerKernels::KernelTable> tables = RunnableTables();
+    for (uint32_t bits : {16u, 32u})
+        for (uint32_t channels : {1u, 2u, 3u, 6u})
+            for (int32_t step : steps)
+            {
+                const std::vector<int16_t> shorts = RandomShorts(channels * kFrames, channels * 7 + bits);
+                std::vector<std::vector<float>> streams;
+                for (const auto& table : tables)
+                {
+                    CZkResampler r;
+                    r.Init();
+                    ASSERT_EQ(r.Setup(Format(kEngineRate, ZkChannelConfig::Anonymous(channels), bits), kEngineRate), ZK_Success);
+                    r.SetPitch(0.0f, true);
+                    r.currentStep = r.targetStep = step;
+                    r.kernelRow = CZkResampler::kRowFixedStep;
+                    r.framesWanted = kOutputBlock;
+                    OutputBlock out(channels, kOutputBlock);
+                    std::vector<float> stream;
+                    uint32_t start = 0;
+                    for (uint16_t size : blockSizes)
+                    {
+                        std::vector<int16_t> shortBlock(shorts.begin() + start * channels, shorts.begin() + (start + size) * channels);
+                        std::vector<float> floatBlock(channels * size);
+                        for (uint32_t ch = 0; ch < channels; ++ch)
+                            for (uint32_t k = 0; k < size; ++k)
+                                floatBlock[ch * size + k] = shortBlock[k * channels + ch] / 32768.0f;
+                        start += size;
+                        ZkAudioBuffer in = InputBlock(bits == 16 ? static_cast<void*>(shortBlock.data()) : floatBlock.data(),
+                                                      ZkChannelConfig::Anonymous(channels), size);
+                        while (in.validFrames > 0)
+                        {
+                            const uint32_t before = r.outputOffset;
+                            const ZKRESULT result = r.ExecuteWith(table, &in, &out.buffer);
+                            for (uint32_t k = before; k < out.buffer.validFrames; ++k)
+                                for (uint32_t ch = 0; ch < channels; ++ch)
+                                    stream.push_back(out.At(ch, k));
+                            if (result == ZK_DataReady)
+                                r.ResetOffsets();
+                        }
+                    }
+                    r.Term();
+                    streams.push_back(stream);
+                }
+                ASSERT_GT(streams[0].size(), 64u);
+                for (size_t form = 1; form < streams.size(); ++form)
+                {
+                    ASSERT_EQ(streams[form].size(), streams[0].size()) << form;
+                    for (size_t i = 0; i < streams[0].size(); ++i)
+                        ASSERT_NEAR(streams[form][i], streams[0][i], 2e-6f)
+                            << "form " << form << ", " << bits << " bits, " << channels << " channels, step " << step << ", sample " << i;
+                }
+            }
+}
+
 TEST_F(Resampler, CopyFormsReproduceTheInputAcrossOutputBlocks)
 {
     // Equal rates and pitch 0: the copy kernels of every form, 16-bit mono/stereo/N and float.
