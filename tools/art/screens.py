@@ -74,7 +74,8 @@ def menu(pen):
             pen.fill(rect(x + 6 + k * w / 3.2, y - 8, x + 12 + k * w / 3.2, y), (44, 32, 48, 255))
         pen.fill(rect(x + w * 0.4, y + 20, x + w * 0.6, y + 32), (255, 200, 100, 255), 0.8)
     _mountains(pen, 540, 70, (36, 24, 40, 255), 8, 5)
-    for kind, x, y, width in (("Tyrant", 640, 150, 180), ("Gremlin", 180, 200, 90), ("Bugbear", 460, 90, 110)):
+    # the fleet in the distance, clear of the game title in the middle of the upper half
+    for kind, x, y, width in (("Tyrant", 790, 120, 150), ("Gremlin", 210, 215, 80), ("Bugbear", 120, 95, 100)):
         silhouette = Pen(pen.canvas, pen.left, pen.top, pen.scale)
         ship_picture(silhouette, kind, x, y, width)
 
