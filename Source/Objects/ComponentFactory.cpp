@@ -1,6 +1,7 @@
 #include "Objects/ComponentFactory.h"
 
 #include "Game/Behavior.h"
+#include "Game/BehaviorBlackSquare.h"
 #include "Objects/GameObject.h"
 
 namespace
@@ -11,6 +12,8 @@ Behavior* ConstructBehavior(const BehaviorChoice& choice)
 {
     switch (choice.kind)
     {
+    case BehaviorClass::BehaviorBlackSquare:
+        return new BehaviorBlackSquare();
     default:
         return nullptr;
     }
