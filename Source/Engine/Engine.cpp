@@ -57,6 +57,9 @@ void EngineShutdown()
     DeleteAllTimers();
     MeshManager::DestroyAll();
     SceneManager::DestroyAll();
+    // Fades outlive the frame loop only as long as the behaviours that point at them: their records
+    // (whose timers were just deleted) go once the scenes are gone, so nothing is left dangling.
+    DeleteAllFades();
     // The sound engine is taken down here once it exists.
     RendererDeleteOffscreenFramebuffer();
 }

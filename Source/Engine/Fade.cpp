@@ -75,3 +75,12 @@ void TickFades(float dt)
         }
     }
 }
+
+void DeleteAllFades()
+{
+    for (Fade* fade : fades)
+    {
+        delete fade;
+    }
+    fades.clear();
+}

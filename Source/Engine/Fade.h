@@ -8,8 +8,9 @@
 // the owner when the nominal duration has passed; it does not stop the fade.
 //
 // Threading: main thread only.
-// Ownership: the list holds the records for the life of the process; an owner stops a fade by
-// clearing `active`. The fade's timer is on the timer list and is deleted with it at shutdown.
+// Ownership: the list holds the records until EngineShutdown deletes them (after the scenes whose
+// behaviours point at them); an owner stops a fade by clearing `active`. The fade's timer is on the
+// timer list and is deleted with it at shutdown.
 #pragma once
 
 #include "Engine/Timer.h"
@@ -43,3 +44,5 @@ extern std::deque<Fade*> fades;
 Fade* CreateFade(float target, float duration, float start);
 // One frame: every active fade, in list order, moves by dt x rate as its mode says.
 void TickFades(float dt);
+// Deletes every fade record and empties the list (shutdown; tests).
+void DeleteAllFades();

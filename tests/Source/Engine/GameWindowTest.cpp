@@ -6,6 +6,7 @@
 
 #include "Engine/Engine.h"
 #include "Engine/EngineGlobals.h"
+#include "Engine/Fade.h"
 #include "Engine/FrameLoop.h"
 #include "Engine/GameProgram.h"
 #include "Engine/Input.h"
@@ -156,8 +157,10 @@ TEST_F(GameWindowTest, StartUpFramesAndShutdown)
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 
     CreateTimer(3.0f);
+    CreateFade(0.0f, 1.0f, 1.0f);
     EngineShutdown();
     EXPECT_TRUE(timers.empty());
+    EXPECT_TRUE(fades.empty());
     EXPECT_EQ(Renderer::objects.offscreenFramebuffer, 0u);
     CloseGameWindow();
     EXPECT_EQ(window, nullptr);

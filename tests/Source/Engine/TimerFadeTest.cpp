@@ -14,12 +14,8 @@ class TimerFadeTest : public ::testing::Test
 protected:
     void TearDown() override
     {
-        // Fades live for the whole game; a test process removes them itself.
-        for (Fade* fade : fades)
-        {
-            delete fade;
-        }
-        fades.clear();
+        // The engine deletes fades at shutdown; a test that makes its own removes them itself.
+        DeleteAllFades();
         DeleteAllTimers();
     }
 };

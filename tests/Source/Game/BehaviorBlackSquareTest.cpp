@@ -15,9 +15,7 @@ class BlackSquare : public ::testing::Test
 protected:
     void TearDown() override
     {
-        for (Fade* fade : fades)
-            delete fade;
-        fades.clear();
+        DeleteAllFades();
         DeleteAllTimers();
     }
 
