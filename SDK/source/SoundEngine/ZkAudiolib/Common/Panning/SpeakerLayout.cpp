@@ -31,7 +31,7 @@ struct RingPosition
     uint32_t speaker;     // the speaker this position feeds
 };
 
-struct RingSpec
+struct RingSpeakers
 {
     uint32_t count;
     RingPosition positions[ZkSpeakerRing::kMaxPositions];
@@ -41,7 +41,7 @@ constexpr uint32_t FL = ZK_SPEAKER_FRONT_LEFT, FR = ZK_SPEAKER_FRONT_RIGHT, FC =
 
 // The ring of a planar mask (LFE removed); count 0 when the mask forms no known ring. S1/S2 stand
 // for whichever surround pair a four- or five-speaker layout has.
-RingSpec RingOf(uint32_t mask, bool withCentre)
+RingSpeakers RingOf(uint32_t mask, bool withCentre)
 {
     const uint32_t S1 = (mask & ZK_SPEAKER_SIDE_LEFT) != 0 ? ZK_SPEAKER_SIDE_LEFT : ZK_SPEAKER_BACK_LEFT;
     const uint32_t S2 = S1 == ZK_SPEAKER_SIDE_LEFT ? ZK_SPEAKER_SIDE_RIGHT : ZK_SPEAKER_BACK_RIGHT;
@@ -91,24 +91,24 @@ float AzimuthOf(const RingPosition& position, const float* anglesRad)
 // Fills a ring: its channels and the inverse of each adjacent pair's 2 x 2 position matrix.
 bool BuildRing(uint32_t mask, bool withCentre, const float* anglesRad, ZkSpeakerRing& ring)
 {
-    const RingSpec spec = RingOf(mask, withCentre);
-    if (spec.count == 0)
+    const RingSpeakers speakers = RingOf(mask, withCentre);
+    if (speakers.count == 0)
         return false;
-    float* pairs = static_cast<float*>(ZK::MemoryMgr::Malloc(ZkMemID_Default, sizeof(float) * 4 * spec.count));
+    float* pairs = static_cast<float*>(ZK::MemoryMgr::Malloc(ZkMemID_Default, sizeof(float) * 4 * speakers.count));
     if (pairs == nullptr)
         return false;
     float x[ZkSpeakerRing::kMaxPositions];
     float z[ZkSpeakerRing::kMaxPositions];
-    for (uint32_t k = 0; k < spec.count; ++k)
+    for (uint32_t k = 0; k < speakers.count; ++k)
     {
-        const float azimuth = AzimuthOf(spec.positions[k], anglesRad);
+        const float azimuth = AzimuthOf(speakers.positions[k], anglesRad);
         x[k] = -std::sin(azimuth);
         z[k] = std::cos(azimuth);
-        ring.channels[k] = static_cast<uint8_t>(ChannelOf(mask, spec.positions[k].speaker));
+        ring.channels[k] = static_cast<uint8_t>(ChannelOf(mask, speakers.positions[k].speaker));
     }
-    for (uint32_t k = 0; k < spec.count; ++k)
+    for (uint32_t k = 0; k < speakers.count; ++k)
     {
-        const uint32_t next = (k + 1) % spec.count;
+        const uint32_t next = (k + 1) % speakers.count;
         const float d = x[k] * z[next] - z[k] * x[next];
         float* inverse = pairs + 4 * k;
         if (std::fabs(d) < ZkPanMath::kGainEpsilon)
@@ -123,7 +123,7 @@ bool BuildRing(uint32_t mask, bool withCentre, const float* anglesRad, ZkSpeaker
         inverse[2] = -z[k] / d;
         inverse[3] = x[k] / d;
     }
-    ring.positionCount = spec.count;
+    ring.positionCount = speakers.count;
     ring.pairs = pairs;
     return true;
 }
