@@ -12,20 +12,6 @@ CZkBlockingStreamDevice::CZkBlockingStreamDevice(IZkLowLevelIOHook* hook)
 {
 }
 
-CZkStreamTask* CZkBlockingStreamDevice::NewStandardStream(ZkFileDescriptor* fileDesc, uint32_t /*openMode*/,
-                                                          IZkStandardStream*& outStream)
-{
-    return MakeStandardStream(fileDesc, outStream);
-}
-
-CZkStreamTask* CZkBlockingStreamDevice::NewAutomaticStream(ZkFileDescriptor* fileDesc, uint32_t cacheId,
-                                                           const ZkAutomaticStreamHeuristics& heuristics,
-                                                           const ZkAutomaticStreamBufferSettings* bufferSettings,
-                                                           IZkAutomaticStream*& outStream)
-{
-    return MakeAutomaticStream(fileDesc, cacheId, heuristics, bufferSettings, outStream);
-}
-
 bool CZkBlockingStreamDevice::AttachHookTransfer(ZkStreamTransfer& record, const ZkFileDescriptor& fileDesc,
                                                  uint64_t streamOffset, void* buffer, uint32_t bufferSize,
                                                  uint32_t requestedSize)

@@ -25,14 +25,6 @@ public:
     void CancelHookTransfers(CZkStreamTask& stream) override;
     bool OneTransferPerStream() const override { return true; }
 
-protected:
-    CZkStreamTask* NewStandardStream(ZkFileDescriptor* fileDesc, uint32_t openMode,
-                                     IZkStandardStream*& outStream) override;
-    CZkStreamTask* NewAutomaticStream(ZkFileDescriptor* fileDesc, uint32_t cacheId,
-                                      const ZkAutomaticStreamHeuristics& heuristics,
-                                      const ZkAutomaticStreamBufferSettings* bufferSettings,
-                                      IZkAutomaticStream*& outStream) override;
-
 private:
     // Runs the hook on the prepared record; the result of the transfer.
     ZKRESULT Transfer(CZkStreamTask& stream, ZkStreamTransfer& record, float deadlineMs);

@@ -79,20 +79,6 @@ uint32_t CZkDeferredStreamDevice::FreeTransferInfoCount()
     return m_freeCount;
 }
 
-CZkStreamTask* CZkDeferredStreamDevice::NewStandardStream(ZkFileDescriptor* fileDesc, uint32_t /*openMode*/,
-                                                          IZkStandardStream*& outStream)
-{
-    return MakeStandardStream(fileDesc, outStream);
-}
-
-CZkStreamTask* CZkDeferredStreamDevice::NewAutomaticStream(ZkFileDescriptor* fileDesc, uint32_t cacheId,
-                                                           const ZkAutomaticStreamHeuristics& heuristics,
-                                                           const ZkAutomaticStreamBufferSettings* bufferSettings,
-                                                           IZkAutomaticStream*& outStream)
-{
-    return MakeAutomaticStream(fileDesc, cacheId, heuristics, bufferSettings, outStream);
-}
-
 bool CZkDeferredStreamDevice::AttachHookTransfer(ZkStreamTransfer& record, const ZkFileDescriptor& fileDesc,
                                                  uint64_t streamOffset, void* buffer, uint32_t bufferSize,
                                                  uint32_t requestedSize)

@@ -39,14 +39,6 @@ public:
     // Transfer records on the free list (for tests).
     uint32_t FreeTransferInfoCount();
 
-protected:
-    CZkStreamTask* NewStandardStream(ZkFileDescriptor* fileDesc, uint32_t openMode,
-                                     IZkStandardStream*& outStream) override;
-    CZkStreamTask* NewAutomaticStream(ZkFileDescriptor* fileDesc, uint32_t cacheId,
-                                      const ZkAutomaticStreamHeuristics& heuristics,
-                                      const ZkAutomaticStreamBufferSettings* bufferSettings,
-                                      IZkAutomaticStream*& outStream) override;
-
 private:
     static void TransferCallback(ZkDeferredTransferInfo* transfer, ZKRESULT result);
     static void BatchCallback(uint32_t count, ZkDeferredTransferInfo** transfers, ZKRESULT* results);

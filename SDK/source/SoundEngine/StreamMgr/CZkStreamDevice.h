@@ -131,14 +131,21 @@ protected:
                                        const ZkAutomaticStreamBufferSettings* bufferSettings,
                                        IZkAutomaticStream*& outStream);
 
-    // Kind-specific stream creation (blocking or deferred streams): builds and sets up the stream;
-    // null when it cannot be made. The base links what it returns.
-    virtual CZkStreamTask* NewStandardStream(ZkFileDescriptor* fileDesc, uint32_t openMode,
-                                             IZkStandardStream*& outStream) = 0;
+    // Stream creation: builds and sets up the stream; null when it cannot be made. The base links
+    // what it returns. Both device kinds use the shared stream classes; a test device may build
+    // others.
+    virtual CZkStreamTask* NewStandardStream(ZkFileDescriptor* fileDesc, uint32_t /*openMode*/,
+                                             IZkStandardStream*& outStream)
+    {
+        return MakeStandardStream(fileDesc, outStream);
+    }
     virtual CZkStreamTask* NewAutomaticStream(ZkFileDescriptor* fileDesc, uint32_t cacheId,
                                               const ZkAutomaticStreamHeuristics& heuristics,
                                               const ZkAutomaticStreamBufferSettings* bufferSettings,
-                                              IZkAutomaticStream*& outStream) = 0;
+                                              IZkAutomaticStream*& outStream)
+    {
+        return MakeAutomaticStream(fileDesc, cacheId, heuristics, bufferSettings, outStream);
+    }
 
 private:
     ZkScheduledStream ChooseAmongStreams(bool standardOnly);

@@ -34,28 +34,23 @@ public:
     // Bytes read so far: the position.
     int32_t Count() const { return m_position; }
 
+protected:
+    // Moves the position by up to requested bytes, copying them to destination when copy is set.
+    bool Move(void* destination, int32_t requested, int32_t& read, bool copy);
+
 private:
     int32_t m_size = 0;
     const uint8_t* m_data = nullptr;
     int32_t m_position = 0;
 };
 
-class ReadBytesSkip : public ReadBytesInterface
+class ReadBytesSkip : public ReadBytesMem
 {
 public:
-    ReadBytesSkip() = default;
-    ReadBytesSkip(const void* data, int32_t size) { Attach(data, size); }
+    using ReadBytesMem::ReadBytesMem;
 
     // Moves the position like ReadBytesMem::ReadBytes; destination is not written (may be null).
     bool ReadBytes(void* destination, int32_t requested, int32_t& read) override;
-
-    void Attach(const void* data, int32_t size);
-    int32_t Count() const { return m_position; }
-
-private:
-    int32_t m_size = 0;
-    const uint8_t* m_data = nullptr;
-    int32_t m_position = 0;
 };
 
 class WriteBytesMem : public WriteBytesStoreInterface

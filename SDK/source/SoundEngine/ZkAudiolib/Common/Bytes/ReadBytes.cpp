@@ -1,4 +1,4 @@
-// The two readers over a memory block. Both clamp every request to the bytes left, so the
+// The two readers over a memory block (one copies, one only moves). Both clamp every request to the bytes left, so the
 // position never passes the end, and refuse a negative request without moving.
 #include <ZK/SoundEngine/Common/ZkBytes.h>
 
@@ -25,13 +25,13 @@ void ReadBytesMem::Attach(const void* data, int32_t size)
     m_position = 0;
 }
 
-bool ReadBytesMem::ReadBytes(void* destination, int32_t requested, int32_t& read)
+bool ReadBytesMem::Move(void* destination, int32_t requested, int32_t& read, bool copy)
 {
     read = 0;
     if (m_data == nullptr || requested < 0)
         return false;
     const int32_t moved = MovableBytes(m_size, m_position, requested);
-    if (moved > 0)
+    if (copy && moved > 0)
     {
         if (destination == nullptr)
             return false;
@@ -42,21 +42,13 @@ bool ReadBytesMem::ReadBytes(void* destination, int32_t requested, int32_t& read
     return moved == requested;
 }
 
-void ReadBytesSkip::Attach(const void* data, int32_t size)
+bool ReadBytesMem::ReadBytes(void* destination, int32_t requested, int32_t& read)
 {
-    m_data = static_cast<const uint8_t*>(data);
-    m_size = std::max(size, 0);
-    m_position = 0;
+    return Move(destination, requested, read, true);
 }
 
-bool ReadBytesSkip::ReadBytes(void*, int32_t requested, int32_t& read)
+bool ReadBytesSkip::ReadBytes(void* destination, int32_t requested, int32_t& read)
 {
-    read = 0;
-    if (m_data == nullptr || requested < 0)
-        return false;
-    const int32_t moved = MovableBytes(m_size, m_position, requested);
-    m_position += moved;
-    read = moved;
-    return moved == requested;
+    return Move(destination, requested, read, false);
 }
 } // namespace ZK
