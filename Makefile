@@ -4,12 +4,14 @@
 #   make test-asan  the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   make test-tsan  the threaded tests built with ThreadSanitizer
 #   make bench      build and run the benchmarks
+#   make fuzz       build the fuzz entry points with clang's libFuzzer and fuzz each one for
+#                   FUZZ_SECONDS (needs clang; new inputs land in build/libfuzzer/fuzz/found/)
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 XVFB := xvfb-run -a -s "-screen 0 1920x1080x24 -noreset"
 CTEST_FLAGS := --output-on-failure -j $(JOBS) --timeout 300
 
-.PHONY: all deps build run test test-asan test-tsan bench clean
+.PHONY: all deps build run test test-asan test-tsan bench fuzz clean
 
 all: build
 
@@ -45,6 +47,22 @@ test-tsan: deps build-tsan/build.ninja
 bench: deps build/build.ninja
 	cmake --build build -j $(JOBS) --target benchmarks
 	@for program in build/bench/bench_*; do [ -x "$$program" ] && "$$program" || exit 1; done
+
+FUZZ_SECONDS ?= 60
+FUZZ_TREE := build/libfuzzer/fuzz
+
+fuzz: deps build/build.ninja
+	@command -v clang++ >/dev/null || { echo "make fuzz needs clang (apt-get install clang)"; exit 1; }
+	cmake --build build -j $(JOBS) --target fuzzers
+	@for program in $(FUZZ_TREE)/*Fuzz; do \
+	  name=$$(basename "$$program"); \
+	  mkdir -p "$(FUZZ_TREE)/found/$$name" "$(FUZZ_TREE)/crashes"; \
+	  seeds="fuzz/corpus/$$name"; \
+	  [ -d "build/fuzz/corpus/$$name" ] && seeds="$$seeds build/fuzz/corpus/$$name"; \
+	  echo "fuzzing $$name for $(FUZZ_SECONDS) s"; \
+	  "$$program" -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	    -artifact_prefix="$(FUZZ_TREE)/crashes/$$name-" "$(FUZZ_TREE)/found/$$name" $$seeds || exit 1; \
+	done
 
 clean:
 	rm -rf build build-asan build-tsan

@@ -12,6 +12,8 @@ std::string& FileInProgress()
     static std::string path;
     return path;
 }
+
+JsonCheckFailureHandler g_failureHandler = nullptr;
 } // namespace
 
 void SetJsonFileInProgress(const std::string& path)
@@ -27,8 +29,24 @@ const std::string& JsonFileInProgress()
 void JsonCheckFailed(const char* condition, const char* sourceFile, int sourceLine)
 {
     const std::string& path = JsonFileInProgress();
-    std::fprintf(stderr, "Malformed JSON asset \"%s\": the check \"%s\" failed (%s:%d)\n",
-                 path.empty() ? "(unknown file)" : path.c_str(), condition, sourceFile, sourceLine);
+    const std::string message = "Malformed JSON asset \"" + (path.empty() ? "(unknown file)" : path) +
+                                "\": the check \"" + condition + "\" failed (" + sourceFile + ":" +
+                                std::to_string(sourceLine) + ")";
+    if (g_failureHandler != nullptr)
+    {
+        g_failureHandler(message);
+    }
+    else
+    {
+        std::fprintf(stderr, "%s\n", message.c_str());
+    }
     std::abort();
+}
+
+JsonCheckFailureHandler SetJsonCheckFailureHandler(JsonCheckFailureHandler handler)
+{
+    JsonCheckFailureHandler previous = g_failureHandler;
+    g_failureHandler = handler;
+    return previous;
 }
 } // namespace trindle

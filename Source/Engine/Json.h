@@ -12,7 +12,16 @@ namespace trindle
 void SetJsonFileInProgress(const std::string& path);
 const std::string& JsonFileInProgress();
 
+// A failed check: the message (which asset, which check, where) goes to the failure handler, then
+// the program stops.
 [[noreturn]] void JsonCheckFailed(const char* condition, const char* sourceFile, int sourceLine);
+
+// What a failed check does with its message before the program stops. The default (null) prints it
+// on standard error. A fuzz entry point installs a handler that throws an exception of its own, so
+// that one process can try many inputs; a handler that returns lets the program stop as usual.
+using JsonCheckFailureHandler = void (*)(const std::string& message);
+// Installs `handler` (null restores the default) and returns the one it replaces.
+JsonCheckFailureHandler SetJsonCheckFailureHandler(JsonCheckFailureHandler handler);
 
 class JsonFileScope
 {

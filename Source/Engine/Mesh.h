@@ -60,4 +60,6 @@ namespace TEResources
 // objects. A missing or malformed file, a missing key, a key of the wrong type, a negative count or
 // a count larger than the vertex array stops the program with a message naming the file and key.
 Mesh ReadMeshFile(const std::string& path);
+// The same from the text of a mesh file; failures name the file that JsonFileScope set.
+Mesh ParseMeshFile(const std::string& text);
 } // namespace TEResources

@@ -7,7 +7,12 @@ namespace TEResources
 Mesh ReadMeshFile(const std::string& path)
 {
     trindle::JsonFileScope scope(path);
-    const rapidjson::Document document = trindle::ParseJsonAsset(ReadTextFile(path));
+    return ParseMeshFile(ReadTextFile(path));
+}
+
+Mesh ParseMeshFile(const std::string& text)
+{
+    const rapidjson::Document document = trindle::ParseJsonAsset(text);
     const rapidjson::Value& root = trindle::JsonObject(document, "Mesh");
 
     Mesh mesh;
