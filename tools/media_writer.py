@@ -1,0 +1,89 @@
+#!/usr/bin/env python3
+"""Writes WAVE-extensible media files (16-bit PCM) from JSON specs. Python 3 standard library only.
+
+Command line
+    media_writer.py SPEC.json -o OUT.wav
+    media_writer.py --out-dir DIR SPEC.json [MORE.json ...]
+    media_writer.py --out-dir DIR --variants SPEC.json
+
+A JSON file holds one spec (an object) or several (a list). With --out-dir each spec is written to
+DIR/<file> (the spec's "file" key). With --variants every header variant of each spec is written as
+well, to DIR/<stem>.<variant>.wav. Exit status 1 and a message on a bad spec.
+
+Python API:  from soundbank import wave;  wave.media_bytes(spec) -> bytes;
+             wave.build(spec) -> MediaFile (.chunks, .rate, .channels, .frames; .serialise())
+
+Media spec
+    file          output file name (command line only)
+    wave          the samples: rate, channels, seconds | frames | loop, parts, envelope
+                  (tools/soundbank/synth.py: tones, chords, noise bursts, envelopes, seamless
+                  loops of a whole number of periods)
+    channel_mask  the 32-bit value at offset 20 of "fmt " (default: the usual speaker mask of the
+                  channel count: 1 -> 0x4, 2 -> 0x3, 6 -> 0x3F, ...)
+    cues          [{"id", "position" (frames), "label"}]: a "cue " chunk (24-byte points) and,
+                  for labelled cues, a "LIST" of type "adtl" with one "labl" per label
+    cue_count     the count written in "cue " (default: the number of cues)
+    loop_points   {"start", "end" (frames, end inclusive), "play_count" (0 = forever),
+                  "loop_count" (loops announced in the header, default 1), "sampler_data"
+                  (hex after the loop)}: a "smpl" chunk
+    engine_chunk  hex body of a "zkd " chunk;  seek_table: hex body of a "seek" chunk
+    variant       one of: odd_chunk (a 3-byte chunk and its zero pad before "data"),
+                  odd_chunk_unpadded (the same without the pad byte), second_fmt (a plain 8 kHz
+                  "fmt " after the first), data_before_fmt, cue_before_fmt, no_data, ogg ("OggS"
+                  instead of "RIFF"), not_wave ("WAVX"), short (8 bytes), data_past_end (the
+                  "data" size 4096 bytes beyond the file), plain_pcm (format tag 1)
+    hex           the whole file as hex bytes (no other key)
+
+Example:  {"file": "a440.wav", "wave": {"rate": 44100, "channels": 2, "seconds": 1,
+           "parts": [{"tone": 440, "amp": 0.5}], "envelope": {"attack": 0.01, "release": 0.1}}}
+"""
+
+import argparse
+import copy
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from soundbank import bank, wave  # noqa: E402
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description="Writes WAVE-extensible media from JSON specs.")
+    parser.add_argument("specs", nargs="+", metavar="SPEC.json")
+    parser.add_argument("-o", "--output", help="the media file (one spec only)")
+    parser.add_argument("--out-dir", help="folder for the media, named by their specs")
+    parser.add_argument("--variants", action="store_true",
+                        help="also write every header variant of each spec")
+    args = parser.parse_args(argv)
+    if bool(args.output) == bool(args.out_dir):
+        parser.error("give either -o OUT.wav or --out-dir DIR")
+    for path in args.specs:
+        try:
+            specs = bank.load(path)
+            if args.output and len(specs) != 1:
+                raise ValueError("-o needs a file with one spec")
+            for spec in specs:
+                spec = dict(spec)
+                name = spec.pop("file", None)
+                if args.output:
+                    bank.write_file(args.output, wave.media_bytes(spec))
+                    continue
+                if not name:
+                    raise ValueError("a spec written with --out-dir needs its \"file\"")
+                bank.write_file(os.path.join(args.out_dir, name), wave.media_bytes(spec))
+                if args.variants:
+                    stem = os.path.splitext(name)[0]
+                    for variant in wave.VARIANTS:
+                        damaged = copy.deepcopy(spec)
+                        damaged["variant"] = variant
+                        bank.write_file(os.path.join(args.out_dir, "%s.%s.wav" % (stem, variant)),
+                                        wave.media_bytes(damaged))
+        except (OSError, ValueError, KeyError, TypeError) as error:
+            print("media_writer: %s: %s" % (path, error), file=sys.stderr)
+            return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

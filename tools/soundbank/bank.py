@@ -1,0 +1,146 @@
+"""A bank from its description: media laid out, chunks built in the order written, then the
+optional cut or appended bytes that make a damaged file. See tools/bank_writer.py for the format.
+"""
+
+import json
+import os
+
+from . import chunks, wave
+from .binary import fourcc, u32
+from .fields import Fields
+
+_CHUNK_BUILDERS = {
+    "BKHD": lambda fields, bank, layout: chunks.header(fields, bank),
+    "DIDX": lambda fields, bank, layout: chunks.media_index(fields, layout),
+    "DATA": lambda fields, bank, layout: layout.data_body(),
+    "HIRC": lambda fields, bank, layout: chunks.hierarchy(fields, bank, layout),
+    "STMG": lambda fields, bank, layout: chunks.global_settings(fields),
+    "ENVS": lambda fields, bank, layout: chunks.environment_curves(fields),
+    "STID": lambda fields, bank, layout: chunks.bank_names(fields),
+    "PLAT": lambda fields, bank, layout: chunks.platform(fields),
+    "INIT": lambda fields, bank, layout: chunks.plugin_libraries(fields),
+}
+
+# Media bytes by their description: fault variants and repeated builds of one bank synthesise
+# each media once.
+_media_cache = {}
+
+
+class BankImage:
+    """The bytes of a bank and where its pieces lie: .chunks lists (tag, offset of the header,
+    body size) in file order ("" for raw pieces); .media lists (media id, offset in "DATA",
+    size)."""
+
+    def __init__(self, data, chunk_spans, media):
+        self.data = data
+        self.chunks = chunk_spans
+        self.media = media
+
+    def layout(self):
+        return {"size": len(self.data),
+                "chunks": [{"tag": tag, "offset": offset, "size": size}
+                           for tag, offset, size in self.chunks],
+                "media": [{"id": media_id, "offset": offset, "size": size}
+                          for media_id, offset, size in self.media]}
+
+
+def _media(description, base_dir):
+    media = []
+    for index, entry in enumerate(description.get("media", [])):
+        fields = Fields("media %d" % index, entry)
+        media_id = fields.id("id")
+        fields.raw("dominant_hz")
+        if "file" in fields:
+            with open(os.path.join(base_dir, fields.raw("file")), "rb") as source:
+                data = source.read()
+            fields.done()
+        else:
+            spec = {key: value for key, value in entry.items()
+                    if key not in ("id", "dominant_hz", "role", "comment")}
+            key = json.dumps(spec, sort_keys=True)
+            if key not in _media_cache:
+                _media_cache[key] = wave.media_bytes(spec)
+            data = _media_cache[key]
+        media.append((media_id, data))
+    return media
+
+
+def _data_alignment(description):
+    for chunk in description.get("chunks", []):
+        if isinstance(chunk, dict) and chunk.get("tag") == "DATA":
+            return Fields("DATA", {"alignment": chunk.get("alignment",
+                                                          chunks.MEDIA_ALIGNMENT)}).int("alignment")
+    return chunks.MEDIA_ALIGNMENT
+
+
+def _truncation(value, spans):
+    """Where a "truncate" cuts: a byte count (negative: from the end), or {"chunk": i, "offset": k}
+    for k bytes after the start of the header of the i-th piece of "chunks"."""
+    if isinstance(value, dict):
+        cut = Fields("truncate", value)
+        index = cut.int("chunk")
+        if not 0 <= index < len(spans):
+            raise ValueError("truncate: the bank has no chunk %d" % index)
+        at = spans[index][1] + cut.int("offset")
+        cut.done()
+        return at
+    return Fields("truncate", {"at": value}).int("at")
+
+
+def build(description, base_dir="."):
+    """Builds a bank description (a dict, as read from JSON) into a BankImage."""
+    bank = Fields("bank", description)
+    name = bank.raw("name")
+    if not isinstance(name, str) or not name:
+        raise ValueError("a bank description needs its file name (\"name\")")
+    bank.raw("file")
+    bank.raw("media")
+    layout = chunks.MediaLayout(_media(description, base_dir), _data_alignment(description))
+    data = bytearray()
+    spans = []
+    for index, chunk in enumerate(bank.raw("chunks", [])):
+        fields = Fields("chunk %d" % index, chunk)
+        if "raw" in fields:
+            spans.append(("", len(data), 0))
+            data += fields.hex("raw")
+            fields.done()
+            continue
+        tag = fields.raw("tag")
+        fields.what = "chunk %d (%s)" % (index, tag)
+        fields.raw("alignment")
+        if "hex" in fields:
+            body = fields.hex("hex")
+        elif tag in _CHUNK_BUILDERS:
+            body = _CHUNK_BUILDERS[tag](fields, name, layout)
+        else:
+            raise ValueError("%s: a chunk of another tag is written from hex" % fields.what)
+        declared = fields.optional_int("declared_size")
+        fields.done()
+        spans.append((tag, len(data), len(body)))
+        data += fourcc(tag) + u32(len(body) if declared is None else declared) + body
+    if "truncate" in bank:
+        del data[_truncation(bank.raw("truncate"), spans):]
+    data += bank.hex("append")
+    bank.done()
+    return BankImage(bytes(data), spans, [(i, offset, len(d)) for i, offset, d in layout.entries])
+
+
+def output_name(description):
+    return description.get("file", description["name"])
+
+
+def load(path):
+    """The descriptions of a JSON file: one object, or a list of them."""
+    with open(path, "r", encoding="utf-8") as source:
+        content = json.load(source)
+    return content if isinstance(content, list) else [content]
+
+
+def write_file(path, data):
+    """Writes through a temporary file and a rename, so that a reader never sees half a file."""
+    directory = os.path.dirname(os.path.abspath(path))
+    os.makedirs(directory, exist_ok=True)
+    temporary = "%s.%d.tmp" % (path, os.getpid())
+    with open(temporary, "wb") as target:
+        target.write(data)
+    os.replace(temporary, path)
