@@ -118,59 +118,45 @@ Example: a bank with one media, one sound on the bus "Effects", its play action 
                   {"type": "event", "id": "Play_Test", "actions": [300]}]}]}
 """
 
-import argparse
 import json
 import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from soundbank import bank, faults  # noqa: E402
+from soundbank import bank, command_line, faults  # noqa: E402
 
 
-def _write(out_dir, name, image, with_layout):
+def _save(out_dir, name, image, with_layout):
     path = os.path.join(out_dir, name)
-    bank.write_file(path, image.data)
+    command_line.write_file(path, image.data)
     if with_layout:
-        bank.write_file(path + ".layout.json",
+        command_line.write_file(path + ".layout.json",
                         (json.dumps(image.layout(), indent=1) + "\n").encode("utf-8"))
 
 
-def main(argv):
-    parser = argparse.ArgumentParser(description="Builds sound banks from JSON descriptions.")
-    parser.add_argument("descriptions", nargs="+", metavar="DESCRIPTION.json")
-    parser.add_argument("-o", "--output", help="the bank file (one description only)")
-    parser.add_argument("--out-dir", help="folder for the banks, named by their descriptions")
+def _write(description, path, args):
+    base_dir = os.path.dirname(os.path.abspath(path))
+    image = bank.build(description, base_dir)
+    if args.output:
+        command_line.write_file(args.output, image.data)
+        return
+    name = bank.output_name(description)
+    _save(args.out_dir, name, image, args.layout)
+    if args.fault_variants:
+        stem = os.path.splitext(name)[0]
+        for fault, damaged in faults.variants(description, image):
+            _save(args.out_dir, "%s.%s.bnk" % (stem, fault), bank.build(damaged, base_dir),
+                  args.layout)
+
+
+def _options(parser):
     parser.add_argument("--fault-variants", action="store_true",
                         help="also write every damaged copy of each bank")
     parser.add_argument("--layout", action="store_true",
                         help="also write where each chunk and media lies, as JSON")
-    args = parser.parse_args(argv)
-    if bool(args.output) == bool(args.out_dir):
-        parser.error("give either -o OUT.bnk or --out-dir DIR")
-    for path in args.descriptions:
-        try:
-            descriptions = bank.load(path)
-            if args.output and len(descriptions) != 1:
-                raise ValueError("-o needs a file with one bank description")
-            base_dir = os.path.dirname(os.path.abspath(path))
-            for description in descriptions:
-                image = bank.build(description, base_dir)
-                if args.output:
-                    bank.write_file(args.output, image.data)
-                    continue
-                name = bank.output_name(description)
-                _write(args.out_dir, name, image, args.layout)
-                if args.fault_variants:
-                    stem = os.path.splitext(name)[0]
-                    for fault, damaged in faults.variants(description, image):
-                        _write(args.out_dir, "%s.%s.bnk" % (stem, fault),
-                               bank.build(damaged, base_dir), args.layout)
-        except (OSError, ValueError, KeyError, TypeError) as error:
-            print("bank_writer: %s: %s" % (path, error), file=sys.stderr)
-            return 1
-    return 0
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    sys.exit(command_line.run("bank_writer", "Builds sound banks from JSON descriptions.",
+                              sys.argv[1:], _write, _options))

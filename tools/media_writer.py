@@ -38,52 +38,38 @@ Example:  {"file": "a440.wav", "wave": {"rate": 44100, "channels": 2, "seconds":
            "parts": [{"tone": 440, "amp": 0.5}], "envelope": {"attack": 0.01, "release": 0.1}}}
 """
 
-import argparse
 import copy
 import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from soundbank import bank, wave  # noqa: E402
+from soundbank import command_line, wave  # noqa: E402
 
 
-def main(argv):
-    parser = argparse.ArgumentParser(description="Writes WAVE-extensible media from JSON specs.")
-    parser.add_argument("specs", nargs="+", metavar="SPEC.json")
-    parser.add_argument("-o", "--output", help="the media file (one spec only)")
-    parser.add_argument("--out-dir", help="folder for the media, named by their specs")
+def _write(spec, path, args):
+    spec = dict(spec)
+    name = spec.pop("file", None)
+    if args.output:
+        command_line.write_file(args.output, wave.media_bytes(spec))
+        return
+    if not name:
+        raise ValueError("a spec written with --out-dir needs its \"file\"")
+    command_line.write_file(os.path.join(args.out_dir, name), wave.media_bytes(spec))
+    if args.variants:
+        stem = os.path.splitext(name)[0]
+        for variant in wave.VARIANTS:
+            damaged = copy.deepcopy(spec)
+            damaged["variant"] = variant
+            command_line.write_file(os.path.join(args.out_dir, "%s.%s.wav" % (stem, variant)),
+                            wave.media_bytes(damaged))
+
+
+def _options(parser):
     parser.add_argument("--variants", action="store_true",
                         help="also write every header variant of each spec")
-    args = parser.parse_args(argv)
-    if bool(args.output) == bool(args.out_dir):
-        parser.error("give either -o OUT.wav or --out-dir DIR")
-    for path in args.specs:
-        try:
-            specs = bank.load(path)
-            if args.output and len(specs) != 1:
-                raise ValueError("-o needs a file with one spec")
-            for spec in specs:
-                spec = dict(spec)
-                name = spec.pop("file", None)
-                if args.output:
-                    bank.write_file(args.output, wave.media_bytes(spec))
-                    continue
-                if not name:
-                    raise ValueError("a spec written with --out-dir needs its \"file\"")
-                bank.write_file(os.path.join(args.out_dir, name), wave.media_bytes(spec))
-                if args.variants:
-                    stem = os.path.splitext(name)[0]
-                    for variant in wave.VARIANTS:
-                        damaged = copy.deepcopy(spec)
-                        damaged["variant"] = variant
-                        bank.write_file(os.path.join(args.out_dir, "%s.%s.wav" % (stem, variant)),
-                                        wave.media_bytes(damaged))
-        except (OSError, ValueError, KeyError, TypeError) as error:
-            print("media_writer: %s: %s" % (path, error), file=sys.stderr)
-            return 1
-    return 0
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    sys.exit(command_line.run("media_writer", "Writes WAVE-extensible media from JSON specs.",
+                              sys.argv[1:], _write, _options))

@@ -127,20 +127,3 @@ def build(description, base_dir="."):
 
 def output_name(description):
     return description.get("file", description["name"])
-
-
-def load(path):
-    """The descriptions of a JSON file: one object, or a list of them."""
-    with open(path, "r", encoding="utf-8") as source:
-        content = json.load(source)
-    return content if isinstance(content, list) else [content]
-
-
-def write_file(path, data):
-    """Writes through a temporary file and a rename, so that a reader never sees half a file."""
-    directory = os.path.dirname(os.path.abspath(path))
-    os.makedirs(directory, exist_ok=True)
-    temporary = "%s.%d.tmp" % (path, os.getpid())
-    with open(temporary, "wb") as target:
-        target.write(data)
-    os.replace(temporary, path)
