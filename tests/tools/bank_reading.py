@@ -1,0 +1,239 @@
+"""A small reader of banks and WAVE files for the tests of the writers and of the game's banks.
+
+Written from the file formats, apart from the writers in tools/ (it imports nothing of them), so
+that a test compares two readings of the format instead of the writer with itself. Every read is
+checked against the bytes it has: a malformed file raises AssertionError.
+"""
+
+import struct
+
+
+def fnv1(name):
+    value = 0x811C9DC5
+    for byte in name.encode("utf-8"):
+        value = (value * 0x01000193) & 0xFFFFFFFF
+        value ^= byte + 0x20 if 0x41 <= byte <= 0x5A else byte
+    return value
+
+
+class Cursor:
+    """Little-endian reads over a body; reading past its end is an assertion."""
+
+    def __init__(self, data, pos=0):
+        self.data, self.pos = data, pos
+
+    def take(self, count):
+        assert self.pos + count <= len(self.data), "read of %d bytes at %d past %d" % (
+            count, self.pos, len(self.data))
+        out = self.data[self.pos:self.pos + count]
+        self.pos += count
+        return out
+
+    def unpack(self, fmt):
+        values = struct.unpack("<" + fmt, self.take(struct.calcsize("<" + fmt)))
+        return values[0] if len(values) == 1 else values
+
+    def u8(self):
+        return self.unpack("B")
+
+    def u16(self):
+        return self.unpack("H")
+
+    def u32(self):
+        return self.unpack("I")
+
+    def f32(self):
+        return self.unpack("f")
+
+    def varint(self):
+        value = 0
+        while True:
+            byte = self.u8()
+            value = (value << 7) | (byte & 0x7F)
+            if not byte & 0x80:
+                return value
+
+    def at_end(self):
+        return self.pos == len(self.data)
+
+
+def chunks(data):
+    """[(tag, body)] of a bank; every chunk must lie inside the file."""
+    out = []
+    cursor = Cursor(data)
+    while not cursor.at_end():
+        tag = cursor.take(4).decode("ascii")
+        size = cursor.u32()
+        out.append((tag, cursor.take(size)))
+    return out
+
+
+def chunk(data, tag):
+    found = [body for name, body in chunks(data) if name == tag]
+    assert len(found) == 1, "%d %s chunks" % (len(found), tag)
+    return found[0]
+
+
+def media_index(body):
+    assert len(body) % 12 == 0
+    return {entry[0]: (entry[1], entry[2]) for entry in struct.iter_unpack("<III", body)}
+
+
+def items(body):
+    """[(type, body)] of a "HIRC" body."""
+    cursor = Cursor(body)
+    count = cursor.u32()
+    out = []
+    for _ in range(count):
+        item_type = cursor.u8()
+        out.append((item_type, cursor.take(cursor.u32())))
+    assert cursor.at_end(), "bytes after the last item"
+    return out
+
+
+def _property_list(cursor, value_bytes=4):
+    count = cursor.u8()
+    ids = list(cursor.take(count))
+    return {prop: cursor.take(value_bytes) for prop in ids}
+
+
+def _positioning(cursor):
+    p = cursor.u8()
+    if p & 1 and p & 2:
+        cursor.u8()
+        assert ((p >> 5) & 3) not in (1, 2), "path blocks are not read here"
+    return p
+
+
+def _aux(cursor):
+    a = cursor.u8()
+    if a & 0x08:
+        cursor.take(16)
+    cursor.u32()
+
+
+def _rtpc_list(cursor):
+    entries = []
+    for _ in range(cursor.u16()):
+        entry = {"parameter": cursor.u32(), "parameter_type": cursor.u8(), "combine": cursor.u8(),
+                 "target": cursor.varint(), "curve": cursor.u32(), "scaling": cursor.u8()}
+        entry["points"] = [cursor.unpack("ffI") for _ in range(cursor.u16())]
+        entries.append(entry)
+    return entries
+
+
+def _state_chunk(cursor):
+    for _ in range(cursor.varint()):
+        cursor.varint()
+        cursor.take(2)
+    for _ in range(cursor.varint()):
+        cursor.take(5)
+        cursor.take(8 * cursor.varint())
+
+
+def sound(body):
+    cursor = Cursor(body)
+    out = {"id": cursor.u32(), "plugin": cursor.u32(), "stream_type": cursor.u8(),
+           "source": cursor.u32(), "media_size": cursor.u32(), "source_flags": cursor.u8()}
+    assert out["plugin"] & 0xF != 2, "source plug-in blocks are not read here"
+    cursor.u8()  # effects override
+    effects = cursor.u8()
+    if effects:
+        cursor.take(1 + 7 * effects)
+    cursor.u8()  # attachments override
+    cursor.take(6 * cursor.u8())
+    cursor.u8()
+    out["bus"], out["parent"], out["behaviour"] = cursor.u32(), cursor.u32(), cursor.u8()
+    out["props"] = _property_list(cursor)
+    out["ranges"] = _property_list(cursor, 8)
+    out["positioning"] = _positioning(cursor)
+    _aux(cursor)
+    out["limit_flags"], out["queue"], out["max_instances"] = cursor.u8(), cursor.u8(), cursor.u16()
+    cursor.take(2)
+    _state_chunk(cursor)
+    out["rtpc"] = _rtpc_list(cursor)
+    assert cursor.at_end(), "bytes after the sound body"
+    return out
+
+
+def action(body):
+    cursor = Cursor(body)
+    out = {"id": cursor.u32(), "type": cursor.u16(), "target": cursor.u32(),
+           "target_is_bus": cursor.u8()}
+    out["props"] = _property_list(cursor)
+    out["ranges"] = _property_list(cursor, 8)
+    out["params"] = body[cursor.pos:]
+    return out
+
+
+def event(body):
+    cursor = Cursor(body)
+    out = {"id": cursor.u32()}
+    out["actions"] = [cursor.u32() for _ in range(cursor.varint())]
+    assert cursor.at_end(), "bytes after the event body"
+    return out
+
+
+def bus(body):
+    cursor = Cursor(body)
+    out = {"id": cursor.u32(), "parent": cursor.u32()}
+    out["device"] = cursor.u32() if out["parent"] == 0 else None
+    out["props"] = _property_list(cursor)
+    out["positioning"] = _positioning(cursor)
+    _aux(cursor)
+    cursor.take(1 + 2 + 4 + 1 + 4 + 4)
+    cursor.take(18 * cursor.u32())
+    effects = cursor.u8()
+    if effects:
+        cursor.take(1 + 7 * effects)
+    cursor.take(4 + 1 + 1)
+    cursor.take(6 * cursor.u8())
+    out["rtpc"] = _rtpc_list(cursor)
+    _state_chunk(cursor)
+    assert cursor.at_end(), "bytes after the bus body"
+    return out
+
+
+def global_settings(body):
+    cursor = Cursor(body)
+    out = {"volume_threshold": cursor.f32(), "max_voices": cursor.u16(),
+           "second_voice_limit": cursor.u16()}
+    for _ in range(cursor.u32()):
+        cursor.take(8)
+        cursor.take(12 * cursor.u32())
+    for _ in range(cursor.u32()):
+        cursor.take(9)
+        cursor.take(12 * cursor.u32())
+    out["game_parameters"] = {}
+    for _ in range(cursor.u32()):
+        parameter, default, ramp, up, down, builtin = cursor.unpack("IfIffB")
+        out["game_parameters"][parameter] = default
+    cursor.take(28 * cursor.u32())
+    assert cursor.at_end(), "bytes after the global settings"
+    return out
+
+
+def wave_chunks(data):
+    """[(tag, offset of the body, size)] of a RIFF/WAVE file, pad bytes skipped."""
+    assert data[:4] == b"RIFF" and data[8:12] == b"WAVE", "not a RIFF/WAVE file"
+    out, pos = [], 12
+    while pos + 8 <= len(data):
+        tag, size = data[pos:pos + 4].decode("ascii"), struct.unpack_from("<I", data, pos + 4)[0]
+        out.append((tag, pos + 8, size))
+        pos += 8 + size + (size & 1)
+    return out
+
+
+def wave(data):
+    """The format fields and the interleaved 16-bit samples of a WAVE-extensible file."""
+    found = {tag: (offset, size) for tag, offset, size in reversed(wave_chunks(data))}
+    offset, size = found["fmt "]
+    fmt = dict(zip(("tag", "channels", "rate", "byte_rate", "block_align", "bits", "cb_size",
+                    "valid_bits", "mask"), struct.unpack_from("<HHIIHHHHI", data, offset)))
+    fmt["fmt_size"] = size
+    fmt["subformat"] = data[offset + 24:offset + 40]
+    offset, size = found["data"]
+    assert offset + size <= len(data), "data chunk past the end of the file"
+    fmt["data_size"] = size
+    fmt["samples"] = struct.unpack_from("<%dh" % (size // 2), data, offset)
+    return fmt

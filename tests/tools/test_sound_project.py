@@ -1,0 +1,217 @@
+"""The game's banks, as the build wrote them into Trindle_Ostrel/Banks/: read back with the tests'
+own reader and checked against what the game posts and what its descriptions promise.
+
+Run with Debian's python3 (numpy). KP_BANKS_DIR names the folder of the banks (default: the
+repository's Trindle_Ostrel/Banks).
+"""
+
+import json
+import math
+import os
+import unittest
+
+import numpy as np
+
+import bank_reading as br
+
+REPOSITORY = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+BANKS = os.environ.get("KP_BANKS_DIR", os.path.join(REPOSITORY, "Trindle_Ostrel", "Banks"))
+PROJECT = os.path.join(REPOSITORY, "SoundProject")
+
+MUSIC_VOLUME = 1006694123
+SFX_VOLUME = 1564184899
+SYSTEM_DEVICE = 0xE611314A
+PLAY = 0x0403
+PCM_CODEC = 0x00010001
+LOOP_COUNT = 58
+
+# Every event the game posts, with where it comes from: the screen musics loop, the rest play once.
+SCREEN_MUSICS = {2228153899: "main and pause menus", 557932600: "play field", 51240863: "win screen",
+                 2339013412: "lose screen", 2097415741: "credits"}
+OPENING_JINGLE = 1029053404
+CUES = {
+    66789758: "menu button hover", 1713356576: "menu button press",
+    1713356578: "airship selected", 1713356579: "confirmation opened",
+    1697518767: "play-field button hover", 1843752364: "coin button press",
+    3643286168: "launch type 1", 1168262086: "launch type 2", 2917290866: "launch type 3",
+    2983009038: "upgrade attack", 2043821631: "upgrade health", 1177687250: "upgrade speed",
+    3826206711: "airship engine", 300927168: "wooden tower hit", 2842146700: "stone tower hit",
+    2152679746: "type 1 fires", 97727228: "type 2 fires", 2383607268: "type 3 fires",
+    844605027: "city hit", 2023560711: "airship hit", 914471075: "airship dying",
+    2688475861: "type 1 death", 4273342723: "type 2 death", 3951251861: "type 3 death",
+    737768043: "wooden tower fires", 1205173799: "stone tower or city fires",
+    2816493517: "wooden tower destroyed", 2592254617: "stone tower destroyed",
+    853173628: "tower reward", 3873832695: "city falls",
+}
+GAME_EVENTS = set(SCREEN_MUSICS) | {OPENING_JINGLE} | set(CUES)
+LONGEST_ONE_SHOT_SECONDS = 3.0
+
+
+def read(name):
+    with open(os.path.join(BANKS, name), "rb") as source:
+        return source.read()
+
+
+def signed_db_curve(points, x):
+    """A curve of linear segments in the signed dB scaling, evaluated in exact arithmetic."""
+    for (x0, y0, _), (x1, y1, _) in zip(points, points[1:]):
+        if x0 <= x <= x1:
+            y = y0 + (y1 - y0) * (x - x0) / (x1 - x0)
+            break
+    else:
+        y = points[0][1] if x < points[0][0] else points[-1][1]
+    if y <= -1.0:
+        return -math.inf
+    return 20.0 * math.log10(1.0 + y) if y < 0 else -20.0 * math.log10(1.0 - y)
+
+
+class InitBankTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.data = read("Init.bnk")
+        cls.buses = [br.bus(body) for kind, body in br.items(br.chunk(cls.data, "HIRC"))
+                     if kind == 8]
+
+    def test_header_names_the_bank(self):
+        version, bank_id = br.Cursor(br.chunk(self.data, "BKHD")).unpack("II")
+        self.assertEqual((version, bank_id), (140, 0x50C63A23))
+
+    def test_global_settings(self):
+        settings = br.global_settings(br.chunk(self.data, "STMG"))
+        self.assertTrue(-96.3 <= settings["volume_threshold"] <= 0.0)
+        self.assertGreater(settings["max_voices"], 0)
+        self.assertEqual(settings["game_parameters"], {MUSIC_VOLUME: 100.0, SFX_VOLUME: 100.0})
+
+    def test_bus_tree(self):
+        master, music, effects = self.buses
+        self.assertEqual((master["parent"], master["device"]), (0, SYSTEM_DEVICE))
+        self.assertEqual([music["id"], effects["id"]], [br.fnv1("Music"), br.fnv1("Effects")])
+        self.assertEqual([music["parent"], effects["parent"]], [master["id"]] * 2)
+
+    def test_volume_levels_drive_the_two_buses(self):
+        for bus, parameter in ((self.buses[1], MUSIC_VOLUME), (self.buses[2], SFX_VOLUME)):
+            (entry,) = bus["rtpc"]
+            self.assertEqual((entry["parameter"], entry["scaling"]), (parameter, 2))
+            self.assertAlmostEqual(signed_db_curve(entry["points"], 100), 0.0, places=3)
+            self.assertLessEqual(signed_db_curve(entry["points"], 0), -96.3)
+            self.assertAlmostEqual(signed_db_curve(entry["points"], 50), -6.0, delta=0.1)
+
+
+class MainBankTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.data = read("Main.bnk")
+        cls.index = br.media_index(br.chunk(cls.data, "DIDX"))
+        cls.media_data = br.chunk(cls.data, "DATA")
+        cls.order = br.items(br.chunk(cls.data, "HIRC"))
+        cls.sounds = {s["id"]: s for s in (br.sound(b) for t, b in cls.order if t == 2)}
+        cls.actions = {a["id"]: a for a in (br.action(b) for t, b in cls.order if t == 3)}
+        cls.events = {e["id"]: e for e in (br.event(b) for t, b in cls.order if t == 4)}
+        with open(os.path.join(PROJECT, "Main.json"), "r", encoding="utf-8") as source:
+            media = json.load(source)["media"]
+        cls.dominant = {br.fnv1(m["id"]): m["dominant_hz"] for m in media}
+
+    def media(self, event_id):
+        """The decoded media that the event's play action plays."""
+        (action_id,) = self.events[event_id]["actions"]
+        offset, size = self.index[self.sounds[self.actions[action_id]["target"]]["source"]]
+        return br.wave(self.media_data[offset:offset + size])
+
+    def test_every_posted_event_plays_a_sound_whose_media_is_in_the_bank(self):
+        self.assertEqual(set(self.events), GAME_EVENTS)
+        for event_id in GAME_EVENTS:
+            with self.subTest(event=event_id):
+                (action_id,) = self.events[event_id]["actions"]
+                play = self.actions[action_id]
+                self.assertEqual((play["type"], play["target_is_bus"]), (PLAY, 0))
+                sound = self.sounds[play["target"]]
+                self.assertEqual((sound["plugin"], sound["stream_type"]), (PCM_CODEC, 0))
+                self.assertFalse(sound["positioning"] & 2, "unpositioned: no 3-D")
+                offset, size = self.index[sound["source"]]
+                self.assertEqual(sound["media_size"], size)
+                self.assertEqual(offset % 16, 0)
+                self.assertLessEqual(offset + size, len(self.media_data))
+
+    def test_items_come_before_the_items_that_name_them(self):
+        seen = set()
+        for kind, body in self.order:
+            if kind == 3:
+                self.assertIn(br.action(body)["target"], seen)
+            if kind == 4:
+                self.assertTrue(set(br.event(body)["actions"]) <= seen)
+            seen.add(br.Cursor(body).u32())
+
+    def test_sounds_route_to_the_buses_of_the_init_bank(self):
+        init_buses = {br.bus(b)["id"] for t, b in br.items(br.chunk(read("Init.bnk"), "HIRC"))}
+        for event_id in GAME_EVENTS:
+            (action_id,) = self.events[event_id]["actions"]
+            sound = self.sounds[self.actions[action_id]["target"]]
+            music = event_id in SCREEN_MUSICS or event_id == OPENING_JINGLE
+            self.assertEqual(sound["bus"], br.fnv1("Music" if music else "Effects"))
+            self.assertIn(sound["bus"], init_buses)
+
+    def test_screen_musics_loop_forever_and_the_rest_play_once(self):
+        for event_id in GAME_EVENTS:
+            with self.subTest(event=event_id):
+                (action_id,) = self.events[event_id]["actions"]
+                props = self.sounds[self.actions[action_id]["target"]]["props"]
+                loops = int.from_bytes(props.get(LOOP_COUNT, b"\x01\0\0\0"), "little")
+                self.assertEqual(loops, 0 if event_id in SCREEN_MUSICS else 1)
+                if event_id not in SCREEN_MUSICS:
+                    media = self.media(event_id)
+                    frames = media["data_size"] // media["block_align"]
+                    self.assertLessEqual(frames / media["rate"], LONGEST_ONE_SHOT_SECONDS)
+
+    def test_media_are_extensible_16_bit_pcm_and_one_is_at_44_1_khz(self):
+        rates = set()
+        for event_id in GAME_EVENTS:
+            media = self.media(event_id)
+            self.assertEqual((media["tag"], media["fmt_size"], media["bits"]), (0xFFFE, 40, 16))
+            self.assertEqual(media["block_align"], 2 * media["channels"])
+            self.assertEqual(media["data_size"] % media["block_align"], 0)
+            rates.add(media["rate"])
+        self.assertIn(44100, rates)
+
+    def test_each_music_loop_joins_seamlessly(self):
+        for event_id in SCREEN_MUSICS:
+            media = self.media(event_id)
+            samples = np.array(media["samples"], dtype=np.float64)
+            for channel in samples.reshape(-1, media["channels"]).T:
+                with self.subTest(event=event_id):
+                    # The step and the bend from the last sample into the first are no larger
+                    # than anywhere inside the loop (one unit of rounding allowed).
+                    looped = np.concatenate([channel[-2:], channel[:2]])
+                    self.assertLessEqual(np.max(np.abs(np.diff(looped))),
+                                         np.max(np.abs(np.diff(channel))) + 1)
+                    self.assertLessEqual(np.max(np.abs(np.diff(looped, 2))),
+                                         np.max(np.abs(np.diff(channel, 2))) + 2)
+
+    def test_each_sound_is_told_apart_by_its_dominant_frequency(self):
+        spectra = {}
+        for event_id in GAME_EVENTS:
+            (action_id,) = self.events[event_id]["actions"]
+            media_id = self.sounds[self.actions[action_id]["target"]]["source"]
+            media = self.media(event_id)
+            mono = np.array(media["samples"], dtype=np.float64).reshape(
+                -1, media["channels"]).mean(axis=1)
+            # Zero-padded to a quarter-hertz grid, so short cues show their tone's exact frequency.
+            size = max(len(mono), 4 * media["rate"])
+            magnitude = np.abs(np.fft.rfft(mono * np.hanning(len(mono)), size))
+            bins = np.fft.rfftfreq(size, 1.0 / media["rate"])
+            peak = bins[np.argmax(magnitude)]
+            with self.subTest(event=event_id):
+                self.assertAlmostEqual(peak, self.dominant[media_id], delta=1.5)
+            spectra[event_id] = (self.dominant[media_id], bins, magnitude)
+        dominants = sorted(d for d, _, _ in spectra.values())
+        self.assertGreaterEqual(min(np.diff(dominants)), 20)
+        # No sound is loud at another sound's dominant frequency: 20 dB below its own peak.
+        for event_id, (own, bins, magnitude) in spectra.items():
+            for other in dominants:
+                if other != own:
+                    near = magnitude[np.abs(bins - other) <= 3].max()
+                    with self.subTest(event=event_id, at=other):
+                        self.assertLess(near, magnitude.max() / 10)
+
+
+if __name__ == "__main__":
+    unittest.main()
