@@ -25,13 +25,22 @@ Media spec
     cue_count     the count written in "cue " (default: the number of cues)
     loop_points   {"start", "end" (frames, end inclusive), "play_count" (0 = forever),
                   "loop_count" (loops announced in the header, default 1), "sampler_data"
-                  (hex after the loop)}: a "smpl" chunk
+                  (hex after the loop), "sampler_data_size" (the size written at offset 32,
+                  default the size of sampler_data)}: a "smpl" chunk
     engine_chunk  hex body of a "zkd " chunk;  seek_table: hex body of a "seek" chunk
+    extra_chunks  [{"tag", "hex", "declared_size" (the size in its header), "pad" ("zero",
+                  "none" or "nonzero": the byte after an odd body), "before" ("data" by default,
+                  "fmt " or "end")}]: any other chunk, well formed or not
     variant       one of: odd_chunk (a 3-byte chunk and its zero pad before "data"),
                   odd_chunk_unpadded (the same without the pad byte), second_fmt (a plain 8 kHz
                   "fmt " after the first), data_before_fmt, cue_before_fmt, no_data, ogg ("OggS"
                   instead of "RIFF"), not_wave ("WAVX"), short (8 bytes), data_past_end (the
-                  "data" size 4096 bytes beyond the file), plain_pcm (format tag 1)
+                  "data" size 4096 bytes beyond the file), plain_pcm (format tag 1),
+                  cue_count_past_chunk (a "cue " of one point announcing 1000),
+                  label_short (a "labl" of 2 bytes, shorter than its cue id),
+                  sampler_count_past_chunk (a "smpl" of one loop announcing 1000),
+                  sampler_data_past_chunk (a "smpl" announcing 0xFFFFFFF0 bytes of sampler
+                  data); the last four are placed before "data"
     hex           the whole file as hex bytes (no other key)
 
 Example:  {"file": "a440.wav", "wave": {"rate": 44100, "channels": 2, "seconds": 1,

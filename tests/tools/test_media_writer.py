@@ -154,6 +154,33 @@ class VariantTest(unittest.TestCase):
         self.assertGreater(offset + 8 + size, len(data))
         self.assertEqual(struct.unpack_from("<H", self.variant("plain_pcm"), 20)[0], 1)
 
+    def test_count_variants_announce_more_than_their_chunk_holds(self):
+        def body(variant, tag):
+            data = self.variant(variant)
+            (offset, size), = [(o, s) for t, o, s in self.tags(data) if t == tag]
+            return data[offset + 8:offset + 8 + size]
+        cue = body("cue_count_past_chunk", "cue ")
+        self.assertEqual((struct.unpack_from("<I", cue)[0], len(cue)), (1000, 28))
+        label = body("label_short", "LIST")
+        self.assertEqual(label, b"adtl" + b"labl" + struct.pack("<I", 2) + b"\x01\x00")
+        sampler = body("sampler_count_past_chunk", "smpl")
+        self.assertEqual((struct.unpack_from("<I", sampler, 28)[0], len(sampler)), (1000, 60))
+        sampler = body("sampler_data_past_chunk", "smpl")
+        self.assertEqual((struct.unpack_from("<I", sampler, 32)[0], len(sampler)),
+                         (0xFFFFFFF0, 60))
+
+    def test_extra_chunks_go_where_they_say(self):
+        data = wave.media_bytes(tone(48000, 1, 440, 0.01, extra_chunks=[
+            {"tag": "zkd ", "hex": "010203", "pad": "nonzero", "before": "fmt "},
+            {"tag": "labl", "hex": "01", "declared_size": 9},
+            {"tag": "tail", "before": "end"}]))
+        self.assertEqual(data[12:24], b"zkd " + struct.pack("<I", 3) + b"\x01\x02\x03\x7f")
+        self.assertEqual(data[-8:], b"tail" + struct.pack("<I", 0))
+        # The mis-sized "labl" stands just before "data" (found by its bytes: the walk by sizes
+        # goes astray there, which is the point of such a chunk).
+        offset = data.index(b"labl")
+        self.assertEqual(data[offset:offset + 14], b"labl" + struct.pack("<I", 9) + b"\x01\x00data")
+
     def test_an_unknown_variant_is_refused(self):
         with self.assertRaises(ValueError):
             self.variant("bent")

@@ -26,8 +26,8 @@ PCM_CODEC = 0x00010001
 LOOP_COUNT = 58
 
 # Every event the game posts, with where it comes from: the screen musics loop, the rest play once.
-SCREEN_MUSICS = {2228153899: "main and pause menus", 557932600: "play field", 51240863: "win screen",
-                 2339013412: "lose screen", 2097415741: "credits"}
+SCREEN_MUSICS = {2228153899: "main and pause menus", 557932600: "play field",
+                 51240863: "win screen", 2339013412: "lose screen", 2097415741: "credits"}
 OPENING_JINGLE = 1029053404
 CUES = {
     66789758: "menu button hover", 1713356576: "menu button press",

@@ -26,7 +26,9 @@ BITS_PER_SAMPLE = 16
 _STANDARD_MASKS = {1: 0x4, 2: 0x3, 3: 0x7, 4: 0x33, 5: 0x37, 6: 0x3F, 7: 0x13F, 8: 0x63F}
 
 VARIANTS = ("odd_chunk", "odd_chunk_unpadded", "second_fmt", "data_before_fmt", "cue_before_fmt",
-            "no_data", "ogg", "not_wave", "short", "data_past_end", "plain_pcm")
+            "no_data", "ogg", "not_wave", "short", "data_past_end", "plain_pcm",
+            "cue_count_past_chunk", "label_short", "sampler_count_past_chunk",
+            "sampler_data_past_chunk")
 
 
 class RiffChunk:
@@ -101,10 +103,11 @@ def label_list_chunk(cues):
 def sampler_chunk(rate, loop):
     """"smpl" with one forward loop from loop["start"] to loop["end"] (frames, end inclusive).
     "play_count" 0 loops forever; "loop_count" overrides the count of loops written in the header;
-    "sampler_data" (hex) is appended and its size written at offset 32."""
+    "sampler_data" (hex) is appended and its size written at offset 32 (or "sampler_data_size")."""
     extra = bytes.fromhex(loop.get("sampler_data", ""))
     loops = loop.get("loop_count", 1)
-    body = struct.pack("<IIIIIIIII", 0, 0, 1000000000 // rate, 60, 0, 0, 0, loops, len(extra))
+    body = struct.pack("<IIIIIIIII", 0, 0, 1000000000 // rate, 60, 0, 0, 0, loops,
+                       loop.get("sampler_data_size", len(extra)))
     body += struct.pack("<IIIIII", 0, 0, loop["start"], loop["end"], 0, loop.get("play_count", 0))
     return RiffChunk("smpl", body + extra)
 
@@ -127,7 +130,20 @@ class MediaFile:
 
 
 _MEDIA_KEYS = {"wave", "channel_mask", "cues", "cue_count", "loop_points", "engine_chunk",
-               "seek_table", "variant"}
+               "seek_table", "extra_chunks", "variant"}
+_EXTRA_CHUNK_KEYS = {"tag", "hex", "declared_size", "pad", "before"}
+
+
+def _extra_chunk(entry):
+    """{"tag", "hex", "declared_size", "pad": "zero" | "none" | "nonzero", "before": "fmt " |
+    "data" (default) | "end"}: any chunk, well formed or not, placed where it says."""
+    unknown = set(entry) - _EXTRA_CHUNK_KEYS
+    if unknown:
+        raise ValueError("extra chunk: unknown keys %s" % ", ".join(sorted(unknown)))
+    if entry.get("before", "data") not in ("fmt ", "data", "end"):
+        raise ValueError("an extra chunk goes before \"fmt \", before \"data\" or at the end")
+    return RiffChunk(entry["tag"], bytes.fromhex(entry.get("hex", "")),
+                     entry.get("declared_size"), entry.get("pad", "zero"))
 
 
 def build(spec):
@@ -150,6 +166,11 @@ def build(spec):
     if "loop_points" in spec:
         chunks.append(sampler_chunk(signal.rate, spec["loop_points"]))
     chunks.append(RiffChunk("data", pcm16(signal)))
+    for entry in spec.get("extra_chunks", []):
+        chunk = _extra_chunk(entry)
+        where = entry.get("before", "data")
+        chunks.insert(len(chunks) if where == "end" else 0 if where == "fmt " else len(chunks) - 1,
+                      chunk)
     media = MediaFile(chunks)
     media.rate, media.channels, media.frames = signal.rate, signal.channels, signal.frames
     if "variant" in spec:
@@ -184,6 +205,17 @@ def apply_variant(media, variant):
         chunks[data].declared_size = len(chunks[data].body) + 4096
     elif variant == "plain_pcm":
         chunks[media.find("fmt ")] = RiffChunk("fmt ", fmt_plain_pcm(media.rate, media.channels))
+    elif variant == "cue_count_past_chunk":
+        chunks.insert(data, cue_chunk([{"id": 1, "position": 0}], count=1000))
+    elif variant == "label_short":
+        chunks.insert(data, cue_chunk([{"id": 1, "position": 0}]))
+        chunks.insert(data + 1, RiffChunk("LIST", b"adtl" + RiffChunk("labl", b"\x01\x00")
+                                          .serialise()))
+    elif variant == "sampler_count_past_chunk":
+        chunks.insert(data, sampler_chunk(media.rate, {"start": 0, "end": 1, "loop_count": 1000}))
+    elif variant == "sampler_data_past_chunk":
+        chunks.insert(data, sampler_chunk(media.rate, {"start": 0, "end": 1,
+                                                       "sampler_data_size": 0xFFFFFFF0}))
     else:
         raise ValueError("unknown media variant %r (known: %s)" % (variant, ", ".join(VARIANTS)))
 
