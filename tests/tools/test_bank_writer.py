@@ -276,6 +276,8 @@ class FaultVariantTest(unittest.TestCase):
                          b"\xff\xff")
         self.assertEqual(br.chunk(self.variants["stid_count_huge"], "STID")[4:8],
                          u32(0x40000000))
+        self.assertEqual(br.chunk(self.variants["stid_length_past"], "STID")[12], 255)
+        self.assertEqual(br.chunk(self.variants["init_count_plus_one"], "INIT")[:4], u32(1))
         self.assertEqual(br.chunk(self.variants["plat_other"], "PLAT"), b"OtherPlatform\x00")
 
     def test_media_index_past_data(self):

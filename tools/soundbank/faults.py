@@ -10,7 +10,8 @@ the file for each chunk; an unknown chunk; "DATA" before "DIDX"; rejected versio
 the restricted one (130); for "HIRC" counts of 0, one too many and 0x40000000 and item sizes of 0
 and beyond the chunk; for "STMG" each section count one too large and 0xFFFFFFFF; a "DIDX" entry
 that starts at the end of "DATA" or runs one byte past it, and a remainder; huge counts in
-"ENVS", "INIT" and "STID"; another "PLAT" name.
+"ENVS", "INIT" and "STID", an "INIT" count one too large and a "STID" name longer than the chunk;
+another "PLAT" name.
 """
 
 import copy
@@ -142,11 +143,21 @@ def _small_chunks(description, tags):
             curves[0]["point_count"] = 0xFFFF
         out.append(("envs_point_count_huge", _with(description, huge_points)))
     if "INIT" in tags:
+        libraries = len(_chunk(description, "INIT").get("plugins", []))
+        out.append(("init_count_plus_one", _with(description,
+                                                 _set("INIT", count=libraries + 1))))
         out.append(("init_count_huge", _with(description, _set("INIT", count=HUGE_COUNT))))
     if "STID" in tags and _chunk(description, "STID").get("groups"):
         def huge_names(variant):
             _chunk(variant, "STID")["groups"][0]["count"] = HUGE_COUNT
+
+        def long_name(variant):
+            banks = _chunk(variant, "STID")["groups"][0].setdefault("banks", [])
+            if not banks:
+                banks.append({"name": "x"})
+            banks[0]["length"] = 255
         out.append(("stid_count_huge", _with(description, huge_names)))
+        out.append(("stid_length_past", _with(description, long_name)))
     if "PLAT" in tags:
         out.append(("plat_other", _with(description, _set("PLAT", name="OtherPlatform"))))
     return out
