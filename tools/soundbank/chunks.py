@@ -80,16 +80,18 @@ def hierarchy_item(item, bank, media_sizes, index=0):
         raise ValueError("item %d: expected an object, got %r" % (index, item))
     kind = item.get("type")
     fields = Fields("item %d (%s %s)" % (index, kind, item.get("id", "")), item)
-    fields.raw("type")
     declared = fields.optional_int("size")
     if isinstance(kind, str) and kind in ITEM_TYPES:
+        fields.raw("type")
         item_type = ITEM_TYPES[kind]
     else:
         try:
-            item_type = Fields("item", {"type": kind}).int("type")
+            item_type = fields.int("type", -1)
         except ValueError:
-            raise ValueError("%s: type is one of %s or a number"
-                             % (fields.what, ", ".join(ITEM_TYPES))) from None
+            item_type = -1
+        if not 0 <= item_type <= 255:
+            raise ValueError("%s: type is one of %s or a number of one byte"
+                             % (fields.what, ", ".join(ITEM_TYPES)))
     if "hex" in fields:
         prefix = u32(fields.id("id")) if "id" in fields else b""
         body = prefix + fields.hex("hex")
