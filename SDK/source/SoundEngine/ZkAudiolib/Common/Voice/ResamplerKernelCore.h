@@ -168,17 +168,21 @@ ZKRESULT InterpolateScalar(ZkAudioBuffer* in, ZkAudioBuffer* out, uint32_t frame
     if (Glide)
         limit = std::min(limit, GlideFramesLeft(r));
     uint64_t phase = r->phase;
-    uint32_t step = Glide ? r->GlideStepAt(r->glideCounter) : static_cast<uint32_t>(r->currentStep);
     uint32_t produced = 0;
     while (produced < limit && valid > 0 && (phase >> 16) <= valid - 1)
     {
         InterpolateFrame<Input, UseMap>(input, r, out, r->outputOffset + produced, phase);
         ++produced;
-        phase += step;
         if (Glide)
         {
+            // The counter advances with the frame, and the step that follows the frame is the one
+            // the glide reaches there: the first gliding frame already moves off the old step.
             r->glideCounter += r->glideIncrement;
-            step = r->GlideStepAt(r->glideCounter);
+            phase += r->GlideStepAt(r->glideCounter);
+        }
+        else
+        {
+            phase += static_cast<uint32_t>(r->currentStep);
         }
     }
     return FinishCall(input, in, out, r, phase, produced, framesWanted);

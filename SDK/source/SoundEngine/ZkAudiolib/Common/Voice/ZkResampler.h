@@ -63,7 +63,8 @@ public:
 
     float* FloatHistory() const { return static_cast<float*>(history); }
     int16_t* ShortHistory() const { return static_cast<int16_t*>(history); }
-    // The step in force after glideCounter units of the glide.
+    // The step that follows an output frame whose advance brought the glide counter to `counter`
+    // (unsigned 32-bit arithmetic; steps above 2^22 overflow it).
     uint32_t GlideStepAt(uint32_t counter) const
     {
         return (static_cast<uint32_t>(currentStep) * kGlideLength +

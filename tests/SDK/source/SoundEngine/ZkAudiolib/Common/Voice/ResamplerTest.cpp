@@ -1,78 +1,16 @@
+#include "ResamplerTestSupport.h"
+
 #include <MemoryMgr/ZkMemoryFaultInjection.h>
-#include <ZkAudiolib/Common/Voice/ZkResampler.h>
-#include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
-#include <ZK/SoundEngine/Common/ZkRuntimeEnvironmentMgr.h>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
-#include <random>
 #include <vector>
 
 namespace
 {
-constexpr uint32_t kEngineRate = 48000;
-
-ZkAudioFormat Format(uint32_t rate, ZkChannelConfig config, uint32_t bits)
-{
-    ZkAudioFormat format;
-    format.sampleRate = rate;
-    format.channelConfig = config;
-    format.formatBits = bits;
-    return format;
-}
-
-std::vector<int16_t> RandomShorts(size_t count, uint32_t seed)
-{
-    std::mt19937 generator(seed);
-    std::uniform_int_distribution<int> distribution(-32768, 32767);
-    std::vector<int16_t> samples(count);
-    for (int16_t& s : samples)
-        s = static_cast<int16_t>(distribution(generator));
-    return samples;
-}
-
-// An output block over its own memory.
-struct OutputBlock
-{
-    std::vector<float> samples;
-    ZkAudioBuffer buffer;
-    OutputBlock(uint32_t channels, uint16_t frames) : samples(channels * static_cast<size_t>(frames), -7.0f)
-    {
-        buffer.AttachData(samples.data(), frames, ZkChannelConfig::Anonymous(channels));
-        buffer.validFrames = 0;
-    }
-    float At(uint32_t channel, uint32_t frame) const { return samples[channel * static_cast<size_t>(buffer.maxFrames) + frame]; }
-};
-
-// A 16-bit interleaved or float planar input block over given memory.
-ZkAudioBuffer InputBlock(void* data, ZkChannelConfig config, uint16_t frames)
-{
-    ZkAudioBuffer buffer;
-    buffer.AttachData(data, frames, config);
-    return buffer;
-}
-
-class Resampler : public testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ZkMemSettings settings;
-        ZK::MemoryMgr::GetDefaultSettings(settings);
-        ASSERT_EQ(ZK::MemoryMgr::Init(&settings), ZK_Success);
-        ZK::MemoryMgr::InitForThread();
-        resampler.Init();
-    }
-    void TearDown() override
-    {
-        resampler.Term();
-        ZK::MemoryMgr::TermForThread();
-        ZK::MemoryMgr::Term();
-    }
-    CZkResampler resampler;
-};
+using namespace ResamplerTest;
 
 TEST_F(Resampler, PitchZeroAtEqualRatesCopiesTheInputAsFloats)
 {
@@ -232,15 +170,6 @@ TEST_F(Resampler, SetupFailures)
     }
     EXPECT_EQ(resampler.Setup(Format(kEngineRate, ZkChannelConfig::Anonymous(12), 32), kEngineRate), ZK_Success);
     EXPECT_EQ(resampler.ownsMemory, 1);
-}
-
-std::vector<ZkResamplerKernels::KernelTable> RunnableTables()
-{
-    std::vector<ZkResamplerKernels::KernelTable> tables{ZkResamplerKernels::kScalarTable, ZkResamplerKernels::MakeSseTable()};
-    const uint32_t flags = ZK::ZkRuntimeEnvironmentMgr::FlagsFromReport(ZK::ZkCpuidReport::ReadProcessor());
-    if ((flags & (ZK::ZK_SIMD_AVX2 | ZK::ZK_SIMD_FMA)) == (ZK::ZK_SIMD_AVX2 | ZK::ZK_SIMD_FMA))
-        tables.push_back(ZkResamplerKernels::MakeAvx2Table());
-    return tables;
 }
 
 // An independent model of the arithmetic: output j reads position 0x10000 + sum of steps in a
