@@ -7,7 +7,8 @@
 // Writers (any thread, any number): ReserveMessage, fill the body after the 4-byte header, then
 // FinishMessage (or AbandonMessage). The fast path is lock-free: one compare-and-swap of the write
 // position. A writer that finds the ring full takes the global engine lock, drains about half of
-// the ring itself (as the reader) and retries, so a post never fails for lack of room.
+// the ring itself (as the reader) and retries, so a post never fails for lack of room. A message
+// must take less than a quarter of the ring (LargestMessageBytes): a larger one is refused at once.
 // Reader (one at a time, always under the global engine lock): ProcessMessages, by the engine tick
 // or by a writer that found the ring full.
 //
@@ -37,12 +38,16 @@ class CZkMessageRing
 public:
     static constexpr ZkMemoryId kPool = ZkMemID_EngineSingletons;
     static constexpr uint32_t kDefaultCapacityBytes = 0x40000; // 256 KiB
-    // While at most half of the ring is used, at least a quarter of it is free in one piece. A ring
-    // whose quarter holds the largest fixed-size message and the free word in front of the reader
-    // therefore always takes such a message once it has been drained, and no fixed-size post can
-    // wait forever.
-    static constexpr uint32_t kMinimumCapacityBytes =
-        4 * (kLargestFixedMessageBytes + kMessageHeaderBytes) + kMessageAlignmentBytes;
+    // While at most half of the ring is used, at least a quarter of it is free in one piece (before
+    // the buffer end or before the reader). So the ring accepts only a message that, with the free
+    // word kept in front of the reader, takes less than a quarter of it: such a message always finds
+    // room once a writer has drained the ring to half, and no post waits forever. A larger message
+    // could find no room in a ring that no writer may drain (at most half full) and would spin until
+    // the engine consumed a frame, or for ever without one.
+    //
+    // The smallest ring takes every fixed-size message and the one-element form of every message
+    // that carries an array (kLargestMessageEveryRingTakes): 4 x (60 + 4) + 1 = 257 bytes.
+    static constexpr uint32_t kMinimumCapacityBytes = 4 * (kLargestMessageEveryRingTakes + kMessageHeaderBytes) + 1;
 
     CZkMessageRing() = default;
     ~CZkMessageRing() { Term(); }
@@ -59,12 +64,15 @@ public:
 
     // Reserves a message of size bytes (rounded up to 4), writes its header and returns it with the
     // writer count raised; the caller fills the body and calls FinishMessage. Waits (draining the
-    // ring under the global engine lock) while the ring is full. Null only for a message that can
-    // never fit: larger than kLargestMessageBytes or not smaller than the capacity less 4 bytes.
+    // ring under the global engine lock) while the ring is full. Null, at once and with nothing
+    // written, for a message larger than LargestMessageBytes.
     uint8_t* ReserveMessage(uint16_t type, uint32_t size);
     // The lock-free attempt alone: rounds size in place; null (writer count unchanged) when there
-    // is no room now. No header is written.
+    // is no room now or the message is larger than LargestMessageBytes. No header is written.
     uint8_t* TryReserveMessage(uint32_t& size);
+    // The largest message (rounded size) this ring accepts: 4 x (size + 4) < capacity, and no more
+    // than kLargestMessageBytes. A poster of an array checks its full size against it first.
+    uint32_t LargestMessageBytes() const;
     // The writer has filled its message.
     void FinishMessage() { m_writerCount.fetch_sub(1, std::memory_order_release); }
     // The writer gives its message up: the reader skips it.
@@ -97,7 +105,7 @@ public:
     uint32_t WriteOffset() const;
 
 private:
-    bool CanEverFit(uint32_t size) const;
+    bool Accepts(uint32_t size) const;
     uint8_t* AttemptReservation(uint32_t roundedSize);
     uint8_t* ReserveUnderEngineLock(uint32_t roundedSize);
     // The reader; a writer passes the write position up to which every message is known complete.

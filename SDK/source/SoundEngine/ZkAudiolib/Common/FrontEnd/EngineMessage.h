@@ -27,6 +27,10 @@ constexpr uint16_t kMessageAbandoned = 61;   // reserved and then given up by it
 
 // The largest message of fixed size (a posted event).
 constexpr uint32_t kLargestFixedMessageBytes = 52;
+// The largest message every ring must take: the fixed-size messages and the one-element form of
+// every message that carries an array, the largest being one emitter position (20 + 40 bytes).
+constexpr uint32_t kLargestMessageEveryRingTakes = 60;
+static_assert(kLargestMessageEveryRingTakes >= kLargestFixedMessageBytes);
 // The largest message the 16-bit size field can carry such that a wrap marker in front of it
 // (at most its size + 4 bytes) still fits the field.
 constexpr uint32_t kLargestMessageBytes = 0xFFF8;

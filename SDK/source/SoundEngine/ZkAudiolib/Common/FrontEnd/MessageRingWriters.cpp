@@ -6,6 +6,8 @@
 
 #include "Platform/PlatformThread.h"
 
+#include <algorithm>
+
 namespace ZK::SoundEngine
 {
 namespace
@@ -14,10 +16,20 @@ namespace
 constexpr uint32_t kWaitsPerMillisecond = 128;
 } // namespace
 
-bool CZkMessageRing::CanEverFit(uint32_t size) const
+uint32_t CZkMessageRing::LargestMessageBytes() const
 {
-    // The size field is 16 bits, and a message needs its size plus the free word in one piece.
-    return size <= kLargestMessageBytes && RoundMessageSize(size) + kMessageHeaderBytes < m_capacity;
+    // The largest multiple of 4, s, with 4 x (s + 4) < capacity, that is s + 4 <= (capacity - 1) / 4
+    // (see kMinimumCapacityBytes).
+    const uint32_t quarter = m_capacity > 0 ? (m_capacity - 1) / 4 : 0;
+    if (quarter < kMessageHeaderBytes)
+        return 0;
+    return std::min((quarter - kMessageHeaderBytes) & ~(kMessageAlignmentBytes - 1), kLargestMessageBytes);
+}
+
+bool CZkMessageRing::Accepts(uint32_t size) const
+{
+    // A message holds at least its header.
+    return size >= kMessageHeaderBytes && size <= LargestMessageBytes();
 }
 
 uint8_t* CZkMessageRing::AttemptReservation(uint32_t s)
@@ -57,7 +69,7 @@ uint8_t* CZkMessageRing::AttemptReservation(uint32_t s)
 
 uint8_t* CZkMessageRing::TryReserveMessage(uint32_t& size)
 {
-    if (!IsInitialized() || size > kLargestMessageBytes)
+    if (!IsInitialized() || !Accepts(size))
         return nullptr;
     m_writerCount.fetch_add(1, std::memory_order_acq_rel);
     size = RoundMessageSize(size);
@@ -91,7 +103,7 @@ uint8_t* CZkMessageRing::ReserveUnderEngineLock(uint32_t s)
 
 uint8_t* CZkMessageRing::ReserveMessage(uint16_t type, uint32_t size)
 {
-    if (!IsInitialized() || !CanEverFit(size))
+    if (!IsInitialized() || !Accepts(size))
         return nullptr;
     uint32_t rounded = size;
     uint8_t* message = TryReserveMessage(rounded);
@@ -125,7 +137,7 @@ bool CZkMessageRing::EndFrame(ZK::Platform::ZkEvent* wakeEvent)
 {
     if (!IsInitialized() || m_read.load(std::memory_order_acquire) == m_write.load(std::memory_order_acquire))
         return false;
-    // Cannot fail: every ring takes a message of kLargestFixedMessageBytes.
+    // Cannot fail: every ring takes a message of kLargestMessageEveryRingTakes.
     ReserveMessage(kMessageFrameMarker, kMessageHeaderBytes);
     FinishMessage();
     // The frame counts only once every message reserved before its marker is filled.

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <numeric>
 
 using namespace ZK::SoundEngine;
@@ -54,10 +56,10 @@ std::vector<uint32_t> Sequence(uint32_t first, uint32_t count)
 }
 } // namespace
 
-TEST_F(MessageRing, RefusesRingsThatCannotAlwaysTakeTheLargestFixedMessage)
+TEST_F(MessageRing, RefusesRingsThatCannotAlwaysTakeEveryMessageOfOneElement)
 {
-    EXPECT_EQ(CZkMessageRing::kMinimumCapacityBytes, 228u);
-    for (uint32_t capacity : {0u, 4u, 56u, 57u, 227u})
+    EXPECT_EQ(CZkMessageRing::kMinimumCapacityBytes, 257u);
+    for (uint32_t capacity : {0u, 4u, 56u, 57u, 228u, 256u})
     {
         CZkMessageRing ring;
         EXPECT_EQ(ring.Init(capacity, &m_dispatcher), ZK_InvalidParameter) << capacity;
@@ -66,9 +68,10 @@ TEST_F(MessageRing, RefusesRingsThatCannotAlwaysTakeTheLargestFixedMessage)
         EXPECT_FALSE(ring.EndFrame(nullptr));
     }
     CZkMessageRing ring;
-    EXPECT_EQ(ring.Init(228, nullptr), ZK_InvalidParameter) << "a ring needs its dispatcher";
-    ASSERT_EQ(ring.Init(228, &m_dispatcher), ZK_Success);
-    EXPECT_EQ(ring.Init(228, &m_dispatcher), ZK_InvalidParameter) << "already initialised";
+    EXPECT_EQ(ring.Init(257, nullptr), ZK_InvalidParameter) << "a ring needs its dispatcher";
+    ASSERT_EQ(ring.Init(257, &m_dispatcher), ZK_Success);
+    EXPECT_EQ(ring.Init(257, &m_dispatcher), ZK_InvalidParameter) << "already initialised";
+    EXPECT_EQ(ring.LargestMessageBytes(), kLargestMessageEveryRingTakes);
 }
 
 TEST_F(MessageRing, BufferAllocationFailureFailsInit)
@@ -157,41 +160,45 @@ TEST_F(MessageRing, DispatcherReportsDeviceChanges)
 
 TEST_F(MessageRing, AMessageThatDoesNotFitBeforeTheEndGoesToTheStartBehindAWrapMarker)
 {
-    Init(256);
-    uint8_t* start = Post(m_ring, 100, 1);
-    Post(m_ring, 100, 2);
+    Init(1024);
+    uint8_t* start = Post(m_ring, 200, 1);
+    for (uint32_t sequence = 2; sequence <= 4; ++sequence)
+        Post(m_ring, 200, sequence);
     m_ring.EndFrame(nullptr);
     ASSERT_TRUE(EngineReads());
-    ASSERT_EQ(m_ring.ReadOffset(), 204u);
+    ASSERT_EQ(m_ring.ReadOffset(), 804u);
 
-    // 60 + 4 bytes do not fit in the 52 before the end, but do before the reader.
-    uint8_t* wrapped = Post(m_ring, 60, 3);
+    // 220 + 4 bytes do not fit in the 220 before the end, but do before the reader.
+    uint8_t* wrapped = Post(m_ring, 220, 5);
     EXPECT_EQ(wrapped, start);
-    const ZkMessageHeader marker = ReadMessageHeader(start + 204);
+    const ZkMessageHeader marker = ReadMessageHeader(start + 804);
     EXPECT_EQ(marker.type, kMessageWrapMarker);
-    EXPECT_EQ(marker.size, 52u) << "the marker reaches the buffer end";
+    EXPECT_EQ(marker.size, 220u) << "the marker reaches the buffer end";
     m_ring.EndFrame(nullptr);
     ASSERT_TRUE(EngineReads());
-    EXPECT_EQ(m_dispatcher.DispatchedSequences(), (std::vector<uint32_t>{1, 2, 3})) << "the marker is not dispatched";
-    EXPECT_EQ(m_ring.ReadOffset(), 64u);
+    EXPECT_EQ(m_dispatcher.DispatchedSequences(), Sequence(1, 5)) << "the marker is not dispatched";
+    EXPECT_EQ(m_ring.ReadOffset(), 224u);
     EXPECT_TRUE(m_ring.IsEmpty());
 }
 
 TEST_F(MessageRing, AMessageThatFitsNowhereWaitsForTheWriterToDrainTheRing)
 {
-    // 229 bytes: the positions are multiples of 4, so the tail before the end can be 5 bytes.
-    Init(229);
-    Post(m_ring, 220, 1);
+    // 1029 bytes: the positions are multiples of 4, so the tail before the end can be 5 bytes.
+    Init(1029);
+    ASSERT_EQ(m_ring.LargestMessageBytes(), 252u);
+    for (uint32_t sequence = 1; sequence <= 4; ++sequence)
+        Post(m_ring, 252, sequence);
+    Post(m_ring, 12, 5);
     Post(m_ring, 4, 0);
-    ASSERT_EQ(m_ring.WriteOffset(), 224u);
+    ASSERT_EQ(m_ring.WriteOffset(), 1024u);
     // The frame marker fits neither in the 5-byte tail nor before the reader (at 0): the writer
-    // drains the first message itself, under the global engine lock, then wraps.
+    // drains half of the ring itself, under the global engine lock, then wraps.
     EXPECT_TRUE(m_ring.EndFrame(nullptr));
-    EXPECT_EQ(m_dispatcher.DispatchedSequences(), (std::vector<uint32_t>{1}));
+    EXPECT_EQ(m_dispatcher.DispatchedSequences(), Sequence(1, 3));
     EXPECT_EQ(m_ring.WriteOffset(), 4u);
     ASSERT_TRUE(EngineReads());
-    ASSERT_EQ(m_dispatcher.dispatched.size(), 2u);
-    EXPECT_EQ(m_dispatcher.dispatched[1].size, 4u) << "the header-only message before the 5-byte wrap marker";
+    ASSERT_EQ(m_dispatcher.dispatched.size(), 6u);
+    EXPECT_EQ(m_dispatcher.dispatched[5].size, 4u) << "the header-only message before the 5-byte wrap marker";
     EXPECT_TRUE(m_ring.IsEmpty());
     EXPECT_EQ(m_ring.PendingFrameCount(), 0);
 }
@@ -260,19 +267,26 @@ TEST_F(MessageRing, AWriterDoesNotDrainARingAtMostHalfFull)
     EXPECT_TRUE(m_dispatcher.dispatched.empty());
 }
 
-TEST_F(MessageRing, MessagesThatCanNeverFitAreRefused)
+TEST_F(MessageRing, MessagesOfAQuarterOfTheRingOrMoreAreRefusedAtOnce)
 {
     Init(1024);
-    EXPECT_EQ(m_ring.ReserveMessage(ZkRingTest::kTestMessageType, 1020), nullptr) << "needs 1020 + 4 < 1024";
-    EXPECT_EQ(m_ring.ReserveMessage(ZkRingTest::kTestMessageType, 1017), nullptr) << "rounds to 1020";
+    EXPECT_EQ(m_ring.LargestMessageBytes(), 248u) << "4 x (248 + 4) < 1024";
+    EXPECT_EQ(m_ring.ReserveMessage(ZkRingTest::kTestMessageType, 300), nullptr);
+    EXPECT_EQ(m_ring.ReserveMessage(ZkRingTest::kTestMessageType, 252), nullptr);
+    EXPECT_EQ(m_ring.ReserveMessage(ZkRingTest::kTestMessageType, 249), nullptr) << "rounds to 252";
+    EXPECT_EQ(m_ring.ReserveMessage(ZkRingTest::kTestMessageType, 3), nullptr) << "shorter than its header";
+    uint32_t tried = 252;
+    EXPECT_EQ(m_ring.TryReserveMessage(tried), nullptr);
     EXPECT_EQ(m_ring.WriterCount(), 0);
-    uint8_t* largest = m_ring.ReserveMessage(ZkRingTest::kTestMessageType, 1016);
+    EXPECT_TRUE(m_ring.IsEmpty());
+    uint8_t* largest = m_ring.ReserveMessage(ZkRingTest::kTestMessageType, 248);
     ASSERT_NE(largest, nullptr);
     m_ring.AbandonMessage(largest);
     m_ring.Term();
 
     // In a large ring the 16-bit size field is the limit.
     ASSERT_EQ(m_ring.Init(CZkMessageRing::kDefaultCapacityBytes, &m_dispatcher), ZK_Success);
+    EXPECT_EQ(m_ring.LargestMessageBytes(), kLargestMessageBytes);
     EXPECT_EQ(m_ring.ReserveMessage(ZkRingTest::kTestMessageType, 0xFFF9), nullptr);
     EXPECT_EQ(m_ring.ReserveMessage(ZkRingTest::kTestMessageType, 0x10004), nullptr) << "would wrap the size field";
     uint32_t tooLarge = 0x20000;
@@ -282,6 +296,105 @@ TEST_F(MessageRing, MessagesThatCanNeverFitAreRefused)
     ASSERT_NE(message, nullptr);
     EXPECT_EQ(ReadMessageHeader(message).size, kLargestMessageBytes);
     m_ring.FinishMessage();
+}
+
+// The smallest ring, at every position and every filling up to half: the largest message it
+// accepts always has room without a drain (so no writer can wait for a drain that never comes),
+// and a larger one is refused at once and changes nothing. Every post here is the lock-free attempt
+// alone, so a message without room fails the test instead of waiting.
+TEST_F(MessageRing, TheLargestAcceptedMessageAlwaysFitsARingAtMostHalfFull)
+{
+    constexpr uint32_t kCapacity = CZkMessageRing::kMinimumCapacityBytes;
+    auto tryPost = [this](uint32_t size, uint32_t sequence) {
+        uint32_t rounded = size;
+        uint8_t* message = m_ring.TryReserveMessage(rounded);
+        if (message == nullptr)
+            return false;
+        WriteMessageHeader(message, rounded, ZkRingTest::kTestMessageType);
+        if (rounded >= 8)
+            std::memcpy(message + 4, &sequence, sizeof(sequence));
+        m_ring.FinishMessage();
+        return true;
+    };
+    uint32_t checked = 0; // configurations at most half full
+    for (uint32_t start = 0; start < kCapacity - 4; start += 4)
+    {
+        if (start == 4)
+            continue; // an empty ring cannot be moved by a single frame marker
+        for (uint32_t fill = 0; fill <= kCapacity / 2; fill += 4)
+        {
+            Init(kCapacity);
+            const uint32_t largest = m_ring.LargestMessageBytes();
+            ASSERT_EQ(largest, kLargestMessageEveryRingTakes);
+            // Both positions at `start`: messages and a frame marker up to there, read by the engine.
+            for (uint32_t left = start >= 4 ? start - 4 : 0; left > 0;)
+            {
+                const uint32_t size = std::min(left, largest);
+                ASSERT_TRUE(tryPost(size, 0));
+                left -= size;
+            }
+            m_ring.EndFrame(nullptr);
+            EngineReads();
+            ASSERT_EQ(m_ring.ReadOffset(), start);
+            ASSERT_TRUE(m_ring.IsEmpty());
+            m_dispatcher.dispatched.clear();
+
+            // `fill` bytes queued after the reader, in messages the ring accepts.
+            uint32_t sequence = 1;
+            while (m_ring.UsedBytes() + 4 <= fill)
+                ASSERT_TRUE(tryPost(std::min((fill - m_ring.UsedBytes()) & ~3u, largest), sequence++))
+                    << "start " << start << ", used " << m_ring.UsedBytes();
+            const bool atMostHalfFull = m_ring.UsedBytes() <= kCapacity / 2; // a wrap marker may add its tail
+            const uint32_t read = m_ring.ReadOffset();
+            const uint32_t write = m_ring.WriteOffset();
+            EXPECT_EQ(m_ring.ReserveMessage(ZkRingTest::kTestMessageType, largest + 1), nullptr);
+            EXPECT_EQ(m_ring.ReadOffset(), read);
+            EXPECT_EQ(m_ring.WriteOffset(), write);
+            EXPECT_EQ(m_ring.WriterCount(), 0);
+            EXPECT_EQ(m_ring.PendingFrameCount(), 0);
+
+            const bool posted = tryPost(largest, sequence);
+            if (atMostHalfFull)
+            {
+                ++checked;
+                ASSERT_TRUE(posted) << "start " << start << ", used " << m_ring.UsedBytes();
+            }
+            m_ring.EndFrame(nullptr);
+            ASSERT_TRUE(EngineReads());
+            std::vector<uint32_t> bodies;
+            for (const ZkRingTest::RecordedMessage& message : m_dispatcher.dispatched)
+                if (message.size >= 8)
+                    bodies.push_back(message.sequence);
+            if (posted)
+            {
+                EXPECT_EQ(bodies.back(), sequence) << "the largest message comes last, after every other";
+            }
+            EXPECT_TRUE(std::is_sorted(bodies.begin(), bodies.end())) << "nothing lost or reordered " << start << " " << fill << " " << testing::PrintToString(bodies);
+            EXPECT_TRUE(m_ring.IsEmpty());
+            m_ring.Term();
+            m_wake.Term();
+            m_dispatcher.dispatched.clear();
+        }
+    }
+    EXPECT_GT(checked, 1500u);
+}
+
+// An empty ring whose positions sit in the middle: a message that would have to wrap to fit is
+// refused at once instead of waiting for a drain of an empty ring.
+TEST_F(MessageRing, AnEmptyRingMidwayRefusesAMessageTooLargeForEitherSide)
+{
+    Init(CZkMessageRing::kMinimumCapacityBytes);
+    Post(m_ring, 60, 1);
+    Post(m_ring, 60, 2);
+    Post(m_ring, 4, 0);
+    m_ring.EndFrame(nullptr);
+    ASSERT_TRUE(EngineReads());
+    ASSERT_EQ(m_ring.ReadOffset(), 128u);
+    ASSERT_TRUE(m_ring.IsEmpty());
+    EXPECT_EQ(m_ring.ReserveMessage(ZkRingTest::kTestMessageType, 200), nullptr);
+    EXPECT_EQ(m_ring.ReadOffset(), 128u);
+    EXPECT_EQ(m_ring.WriteOffset(), 128u);
+    EXPECT_NE(Post(m_ring, 60, 3), nullptr);
 }
 
 TEST_F(MessageRing, AbandonedMessagesAreSkipped)
@@ -299,21 +412,21 @@ TEST_F(MessageRing, AbandonedMessagesAreSkipped)
 
 TEST_F(MessageRing, TermDiscardsWhatIsStillQueuedAcrossTheWrap)
 {
-    Init(256);
-    Post(m_ring, 100, 1);
-    Post(m_ring, 100, 2);
+    Init(1024);
+    for (uint32_t sequence = 1; sequence <= 4; ++sequence)
+        Post(m_ring, 200, sequence);
     m_ring.EndFrame(nullptr);
     ASSERT_TRUE(EngineReads());
-    Post(m_ring, 20, 3); // 204..224
-    m_ring.EndFrame(nullptr); // 224..228
-    Post(m_ring, 40, 4);  // wraps to the start
-    Post(m_ring, 8, 5);
+    Post(m_ring, 200, 5);     // 804..1004
+    m_ring.EndFrame(nullptr); // 1004..1008
+    Post(m_ring, 40, 6);      // wraps to the start
+    Post(m_ring, 8, 7);
     uint8_t* abandoned = m_ring.ReserveMessage(ZkRingTest::kTestMessageType, 8);
     m_ring.AbandonMessage(abandoned);
     m_ring.Term();
     ASSERT_EQ(m_dispatcher.discarded.size(), 3u) << "markers and abandoned messages hold nothing";
-    EXPECT_EQ(m_dispatcher.discarded[0].sequence, 3u);
-    EXPECT_EQ(m_dispatcher.discarded[1].sequence, 4u);
-    EXPECT_EQ(m_dispatcher.discarded[2].sequence, 5u);
-    EXPECT_EQ(m_dispatcher.dispatched.size(), 2u) << "discarded messages are not applied";
+    EXPECT_EQ(m_dispatcher.discarded[0].sequence, 5u);
+    EXPECT_EQ(m_dispatcher.discarded[1].sequence, 6u);
+    EXPECT_EQ(m_dispatcher.discarded[2].sequence, 7u);
+    EXPECT_EQ(m_dispatcher.dispatched.size(), 4u) << "discarded messages are not applied";
 }
