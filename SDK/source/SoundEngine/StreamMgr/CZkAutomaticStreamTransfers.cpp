@@ -84,7 +84,7 @@ ZkStreamTransfer* CZkAutomaticStream::PrepareTransfer(bool cacheOnly)
                 m_device->FreeTransferRecord(record);
                 return nullptr; // the device pauses automatic streams until memory comes back
             }
-            if (!m_device->AttachHookTransfer(*record, *m_fileDesc, position, view->address, bytes, bytes))
+            if (!m_device->AttachHookTransfer(*record, FilePosition(position), view->address, bytes, bytes))
             {
                 m_device->ReleaseIOView(view);
                 m_device->FreeTransferRecord(record);

@@ -12,12 +12,10 @@ CZkBlockingStreamDevice::CZkBlockingStreamDevice(IZkLowLevelIOHook* hook)
 {
 }
 
-bool CZkBlockingStreamDevice::AttachHookTransfer(ZkStreamTransfer& record, const ZkFileDescriptor& fileDesc,
-                                                 uint64_t streamOffset, void* buffer, uint32_t bufferSize,
-                                                 uint32_t requestedSize)
+bool CZkBlockingStreamDevice::AttachHookTransfer(ZkStreamTransfer& record, uint64_t filePosition, void* buffer,
+                                                 uint32_t bufferSize, uint32_t requestedSize)
 {
-    const uint64_t blockSize = m_blockingHook ? m_blockingHook->GetBlockSize(const_cast<ZkFileDescriptor&>(fileDesc)) : 1;
-    m_transferInfo.filePosition = streamOffset + blockSize * static_cast<uint64_t>(fileDesc.startBlock);
+    m_transferInfo.filePosition = filePosition;
     m_transferInfo.bufferSize = bufferSize;
     m_transferInfo.requestedSize = requestedSize;
     m_transferInfo.buffer = buffer;

@@ -19,8 +19,8 @@ public:
 
     void PerformIO() override;
 
-    bool AttachHookTransfer(ZkStreamTransfer& record, const ZkFileDescriptor& fileDesc, uint64_t streamOffset,
-                            void* buffer, uint32_t bufferSize, uint32_t requestedSize) override;
+    bool AttachHookTransfer(ZkStreamTransfer& record, uint64_t filePosition, void* buffer, uint32_t bufferSize,
+                            uint32_t requestedSize) override;
     bool JoinPendingTransfer(ZkStreamTransfer& record, MemoryMgr::ZkIOMemoryView* view) override;
     void CancelHookTransfers(CZkStreamTask& stream) override;
     bool OneTransferPerStream() const override { return true; }

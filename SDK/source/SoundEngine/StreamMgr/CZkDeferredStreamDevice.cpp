@@ -79,9 +79,8 @@ uint32_t CZkDeferredStreamDevice::FreeTransferInfoCount()
     return m_freeCount;
 }
 
-bool CZkDeferredStreamDevice::AttachHookTransfer(ZkStreamTransfer& record, const ZkFileDescriptor& fileDesc,
-                                                 uint64_t streamOffset, void* buffer, uint32_t bufferSize,
-                                                 uint32_t requestedSize)
+bool CZkDeferredStreamDevice::AttachHookTransfer(ZkStreamTransfer& record, uint64_t filePosition, void* buffer,
+                                                 uint32_t bufferSize, uint32_t requestedSize)
 {
     ZkScopedLock lock(IOLock());
     ZkDeferredTransferInfo* transfer = m_freeTransfers;
@@ -89,9 +88,8 @@ bool CZkDeferredStreamDevice::AttachHookTransfer(ZkStreamTransfer& record, const
         return false;
     m_freeTransfers = transfer->nextFree;
     --m_freeCount;
-    const uint64_t blockSize = m_deferredHook->GetBlockSize(const_cast<ZkFileDescriptor&>(fileDesc));
     *transfer = ZkDeferredTransferInfo{};
-    transfer->filePosition = streamOffset + blockSize * static_cast<uint64_t>(fileDesc.startBlock);
+    transfer->filePosition = filePosition;
     transfer->bufferSize = bufferSize;
     transfer->requestedSize = requestedSize;
     transfer->buffer = buffer;

@@ -47,7 +47,7 @@ ZkStreamTransfer* CZkStandardStream::PrepareTransfer(bool cacheOnly)
     record->size = chunk;
     {
         ZkScopedLock ioLock(m_device->IOLock());
-        if (!m_device->AttachHookTransfer(*record, *m_fileDesc, offset, m_buffer + m_bytesIssued, bufferSize, chunk))
+        if (!m_device->AttachHookTransfer(*record, FilePosition(offset), m_buffer + m_bytesIssued, bufferSize, chunk))
         {
             m_device->FreeTransferRecord(record);
             return nullptr;

@@ -90,9 +90,10 @@ public:
 
     // What the streams' transfer preparation asks of the device's transfer model (under the I/O
     // lock). Gives the record a hook transfer of its own over (file position, buffer, sizes); false
-    // when none is free.
-    virtual bool AttachHookTransfer(ZkStreamTransfer& record, const ZkFileDescriptor& fileDesc, uint64_t streamOffset,
-                                    void* buffer, uint32_t bufferSize, uint32_t requestedSize) = 0;
+    // when none is free. Calls nothing of the hook: the hook's own lock must never be taken under
+    // the I/O lock (the hook's owner may hold its lock while it creates the device).
+    virtual bool AttachHookTransfer(ZkStreamTransfer& record, uint64_t filePosition, void* buffer, uint32_t bufferSize,
+                                    uint32_t requestedSize) = 0;
     // The record joins the hook transfer that is still filling the view; false when this device
     // does not share transfers (the caller then does not use the view).
     virtual bool JoinPendingTransfer(ZkStreamTransfer& record, MemoryMgr::ZkIOMemoryView* view) = 0;

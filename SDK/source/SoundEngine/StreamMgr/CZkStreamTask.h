@@ -113,6 +113,12 @@ protected:
     void WaitForDevice();
     // Sets the wait event when a client waits (under the lock).
     void WakeClient();
+    // Where the stream's byte `streamOffset` lies for the hook: after the descriptor's start block,
+    // counted in the block size the stream kept at set-up (the hook is not asked again).
+    uint64_t FilePosition(uint64_t streamOffset) const
+    {
+        return streamOffset + static_cast<uint64_t>(m_blockSize) * static_cast<uint64_t>(m_fileDesc->startBlock);
+    }
     // Gives a record's view back and frees it (no transfer ends with it).
     void FreeRecord(ZkStreamTransfer* record);
     // Ends the record's transfer on the device and frees it.

@@ -208,7 +208,7 @@ public:
     bool FreeSlot() { return HasFreeTransferSlot(); }
 
     // The fakes never prepare a transfer.
-    bool AttachHookTransfer(ZkStreamTransfer&, const ZkFileDescriptor&, uint64_t, void*, uint32_t, uint32_t) override
+    bool AttachHookTransfer(ZkStreamTransfer&, uint64_t, void*, uint32_t, uint32_t) override
     {
         return false;
     }

@@ -7,6 +7,7 @@
 
 #include "StreamTestSupport.h"
 
+#include <fstream>
 #include <string>
 
 namespace
@@ -56,6 +57,67 @@ TEST(ThreadedStreamMgrDevices, GameSetUpOfTheLowLevelIO)
     EXPECT_EQ(GetFileLocationResolver(), nullptr);
     EXPECT_EQ(lowLevelIO.BasePathCount(), 0u);
     EXPECT_EQ(DestroyDevice(0), ZK_InvalidParameter) << "Term destroyed the device";
+    manager->Destroy();
+}
+
+// The game's set-up read through: the low-level I/O object is resolver and hook of a running
+// blocking device, and its I/O thread asks it for transfers while the opening thread opens files.
+TEST(ThreadedStreamMgrDevices, ReadingThroughTheGamesLowLevelIO)
+{
+    MemoryScope memory;
+    TempDir dir;
+    std::string bytes(20000, '\0');
+    for (size_t index = 0; index < bytes.size(); ++index)
+        bytes[index] = static_cast<char>(index * 7 + index / 251);
+    {
+        std::ofstream out(dir.Path() / "31.oxm", std::ios::binary);
+        out << bytes;
+    }
+    ZK::IZkStreamMgr* manager = Create(ZkStreamMgrSettings{});
+    ASSERT_NE(manager, nullptr);
+    CZkFilePackageLowLevelIOBlocking lowLevelIO;
+    ZkDeviceSettings settings = DefaultDeviceSettings();
+    settings.granularity = 4096;
+    settings.ioMemoryBytes = 64 * 1024;
+    ASSERT_EQ(lowLevelIO.Init(settings), ZK_Success);
+    ASSERT_EQ(lowLevelIO.AddBasePath(dir.WPath().c_str()), ZK_Success);
+
+    ZkFileOpenFlags flags;
+    flags.fileType = 1;
+    IZkStandardStream* standard = nullptr;
+    ASSERT_EQ(manager->CreateStandardStreamByID(31, &flags, ZK_OpenModeRead, standard, true), ZK_Success);
+    std::string read(bytes.size(), '\0');
+    uint32_t moved = 0;
+    ASSERT_EQ(standard->Read(read.data(), static_cast<uint32_t>(read.size()), true, 50, 0.0f, moved), ZK_Success);
+    EXPECT_EQ(moved, bytes.size());
+    EXPECT_EQ(read, bytes);
+    standard->Destroy();
+
+    IZkAutomaticStream* automatic = nullptr;
+    ZkAutomaticStreamHeuristics heuristics{};
+    heuristics.throughput = 100.0f;
+    heuristics.priority = 50;
+    ASSERT_EQ(manager->CreateAutomaticStreamByName(L"31.oxm", &flags, heuristics, nullptr, automatic, true), ZK_Success);
+    ASSERT_EQ(automatic->Start(), ZK_Success);
+    std::string streamed;
+    for (;;)
+    {
+        void* buffer = nullptr;
+        uint32_t size = 0;
+        const ZKRESULT result = automatic->GetBuffer(buffer, size, true);
+        ASSERT_TRUE(result == ZK_DataReady || result == ZK_NoMoreData) << result;
+        if (buffer)
+        {
+            streamed.append(static_cast<const char*>(buffer), size);
+            automatic->ReleaseBuffer();
+        }
+        if (result == ZK_NoMoreData)
+            break;
+    }
+    EXPECT_EQ(streamed, bytes);
+    automatic->Destroy();
+
+    lowLevelIO.Term();
     manager->Destroy();
 }
 
