@@ -69,7 +69,7 @@ ZKRESULT CZkBlockingStreamDevice::Transfer(CZkStreamTask& stream, ZkStreamTransf
 void CZkBlockingStreamDevice::PerformIO()
 {
     const ZkScheduledStream chosen = ScheduleNext();
-    CZkStreamTask* stream = chosen.stream;
+    CZkStreamTask* stream = chosen.Stream();
     if (!stream)
         return;
     if (RunDeferredOpen(stream) != ZK_Success)
@@ -83,7 +83,7 @@ void CZkBlockingStreamDevice::PerformIO()
         stream->CompleteTransfer(nullptr, ZK_TransferNotStarted);
         return;
     }
-    const ZKRESULT result = Transfer(*stream, *record, chosen.deadlineMs);
+    const ZKRESULT result = Transfer(*stream, *record, chosen.DeadlineMs());
     stream->CompleteTransfer(record, result);
 }
 } // namespace ZK::StreamMgr

@@ -134,7 +134,7 @@ void CZkDeferredStreamDevice::PerformIO()
     while (reads + writes < freeSlots)
     {
         const ZkScheduledStream chosen = ScheduleNext();
-        CZkStreamTask* stream = chosen.stream;
+        CZkStreamTask* stream = chosen.Stream();
         if (!stream)
             break;
         if (RunDeferredOpen(stream) != ZK_Success)
@@ -168,7 +168,7 @@ void CZkDeferredStreamDevice::PerformIO()
         transfer->deviceState |= kDeferredInBatch;
         ZkBatchIOItem& item = write ? m_batchItems[m_transferCount + writes++] : m_batchItems[reads++];
         item.fileDesc = stream->FileDescriptor();
-        item.heuristics = ZkIOHeuristics{chosen.deadlineMs, stream->Priority()};
+        item.heuristics = ZkIOHeuristics{chosen.DeadlineMs(), stream->Priority()};
         item.transferInfo = transfer;
     }
     if (reads > 0)

@@ -115,7 +115,7 @@ CZkStreamTask* CZkStreamDevice::CreateCachingStream(ZkFileDescriptor* fileDesc, 
 
 bool CZkStreamDevice::ReclaimIfDestroyed(CZkStreamTask*& head, CZkStreamTask* previous, CZkStreamTask* stream)
 {
-    if (!stream->IsToBeDestroyed() || !stream->CanBeDestroyed())
+    if (stream->IsInService() || !stream->IsToBeDestroyed() || !stream->CanBeDestroyed())
         return false;
     if (previous)
         previous->SetNext(stream->Next());

@@ -30,11 +30,30 @@ namespace ZK::StreamMgr
 {
 class CZkStreamTask;
 
-// The stream a scheduling pass chose, with its effective deadline in milliseconds.
-struct ZkScheduledStream
+// The stream a scheduling pass chose, with its effective deadline in milliseconds. The stream stays
+// in service while this handle lives: no other thread frees it, even when its client destroys it
+// and an opening thread short of memory releases the destroyed streams meanwhile (a later pass
+// frees it then). Move-only; empty when the pass chose nothing.
+class ZkScheduledStream
 {
-    CZkStreamTask* stream = nullptr;
-    float deadlineMs = 0.0f;
+public:
+    ZkScheduledStream() = default;
+    // Under the stream-list lock, so that no thread frees the stream between the choice and this.
+    ZkScheduledStream(CZkStreamTask* stream, float deadlineMs);
+    ~ZkScheduledStream() { EndService(); }
+    ZkScheduledStream(ZkScheduledStream&& other) noexcept;
+    ZkScheduledStream& operator=(ZkScheduledStream&& other) noexcept;
+    ZkScheduledStream(const ZkScheduledStream&) = delete;
+    ZkScheduledStream& operator=(const ZkScheduledStream&) = delete;
+
+    CZkStreamTask* Stream() const { return m_stream; }
+    float DeadlineMs() const { return m_deadlineMs; }
+
+private:
+    void EndService();
+
+    CZkStreamTask* m_stream = nullptr;
+    float m_deadlineMs = 0.0f;
 };
 
 class CZkStreamDevice : public CZkIOThread
@@ -77,7 +96,8 @@ public:
     // stream was killed.
     bool ReleaseMemoryForStream(bool requesting, uint8_t priority);
 
-    // The stream to serve next (none when nothing needs I/O). Takes the stream-list lock.
+    // The stream to serve next (none when nothing needs I/O), kept in service until the handle
+    // goes. Takes the stream-list lock.
     ZkScheduledStream ScheduleNext();
 
     // A transfer record (memory id 7) with its state clear; null when memory runs out.
@@ -149,10 +169,16 @@ protected:
     }
 
 private:
-    ZkScheduledStream ChooseAmongStreams(bool standardOnly);
-    ZkScheduledStream ChooseCachingStream();
-    // Unlinks, destroys and frees the stream when it is marked to be destroyed and may go now; true
-    // when it went (previous is the stream before it in the list, or null at the head).
+    struct Choice
+    {
+        CZkStreamTask* stream = nullptr;
+        float deadlineMs = 0.0f;
+    };
+    Choice ChooseAmongStreams(bool standardOnly);
+    Choice ChooseCachingStream();
+    // Unlinks, destroys and frees the stream when it is marked to be destroyed, may go now and is
+    // not in service on the I/O thread; true when it went (previous is the stream before it in the
+    // list, or null at the head).
     bool ReclaimIfDestroyed(CZkStreamTask*& head, CZkStreamTask* previous, CZkStreamTask* stream);
     void ResumeAllCaching();
     static CZkStreamTask* LowestPriorityReady(CZkStreamTask* head, uint8_t below);

@@ -4,6 +4,8 @@
 #include "Platform/PlatformClock.h"
 #include "StreamMgr/CZkStreamTask.h"
 
+#include <utility>
+
 namespace ZK::StreamMgr
 {
 using Platform::ZkScopedLock;
@@ -47,22 +49,56 @@ bool ReplacesChoice(const Candidate& c, const Candidate& r)
 }
 } // namespace
 
+ZkScheduledStream::ZkScheduledStream(CZkStreamTask* stream, float deadlineMs) : m_stream(stream), m_deadlineMs(deadlineMs)
+{
+    if (m_stream)
+        m_stream->SetInService(true);
+}
+
+ZkScheduledStream::ZkScheduledStream(ZkScheduledStream&& other) noexcept
+    : m_stream(std::exchange(other.m_stream, nullptr)), m_deadlineMs(other.m_deadlineMs)
+{
+}
+
+ZkScheduledStream& ZkScheduledStream::operator=(ZkScheduledStream&& other) noexcept
+{
+    if (this != &other)
+    {
+        EndService();
+        m_stream = std::exchange(other.m_stream, nullptr);
+        m_deadlineMs = other.m_deadlineMs;
+    }
+    return *this;
+}
+
+void ZkScheduledStream::EndService()
+{
+    // The last touch of the stream by its server: from here on a reclaiming pass may free it.
+    if (m_stream)
+        m_stream->SetInService(false);
+    m_stream = nullptr;
+}
+
 ZkScheduledStream CZkStreamDevice::ScheduleNext()
 {
     ZkScopedLock lock(m_streamListLock);
     m_passTime.store(Platform::PerformanceCounter(), std::memory_order_relaxed);
+    Choice chosen;
     if (AutomaticStreamsPaused())
-        return ChooseAmongStreams(true);
-    ZkScheduledStream chosen = ChooseAmongStreams(false);
-    if (chosen.stream)
-        return chosen;
-    return ChooseCachingStream();
+        chosen = ChooseAmongStreams(true);
+    else
+    {
+        chosen = ChooseAmongStreams(false);
+        if (!chosen.stream)
+            chosen = ChooseCachingStream();
+    }
+    return ZkScheduledStream(chosen.stream, chosen.deadlineMs);
 }
 
 // Walks the stream list (reclaiming destroyed streams on the way). With standardOnly (automatic
 // streams paused for lack of I/O memory) automatic streams are passed over and the first ready
 // standard stream may be chosen; otherwise a stream is returned only when it needs I/O.
-ZkScheduledStream CZkStreamDevice::ChooseAmongStreams(bool standardOnly)
+CZkStreamDevice::Choice CZkStreamDevice::ChooseAmongStreams(bool standardOnly)
 {
     Candidate choice;
     CZkStreamTask* previous = nullptr;
@@ -100,7 +136,7 @@ ZkScheduledStream CZkStreamDevice::ChooseAmongStreams(bool standardOnly)
 
 // Pinned files are cached only when no ordinary stream needs I/O. Keeps the bytes that caching
 // streams hold within the device's pinnedBytesLimit by stopping those of lower priority.
-ZkScheduledStream CZkStreamDevice::ChooseCachingStream()
+CZkStreamDevice::Choice CZkStreamDevice::ChooseCachingStream()
 {
     uint64_t held = 0;
     bool removedAny = false;

@@ -100,6 +100,12 @@ public:
     void SetPriority(uint8_t priority) { m_priority.store(priority, std::memory_order_relaxed); }
     void SetCaching(bool caching);
 
+    // Set while the I/O thread serves the stream it chose (ZkScheduledStream): a stream in service
+    // is never freed, whatever its client did meanwhile. Read and written under the stream-list lock,
+    // except the release at the end of service.
+    void SetInService(bool inService) { m_inService.store(inService, std::memory_order_release); }
+    bool IsInService() const { return m_inService.load(std::memory_order_acquire); }
+
     // Records whose transfer the hook was asked to cancel and has not completed yet (under the lock).
     ZkTransferList& CancelledTransfers() { return m_cancelled; }
 
@@ -136,6 +142,7 @@ protected:
     wchar_t* m_name = nullptr;
     uint32_t m_blockSize = 0;
     std::atomic<uint8_t> m_priority{0};
+    std::atomic<bool> m_inService{false};
     bool m_clientWaiting = false;
     bool m_clientInside = false;    // a destroying client waits for a transfer: the stream must stay
     const bool m_isAutomatic;

@@ -101,10 +101,10 @@ TEST_F(StreamScheduler, ChoiceTable)
         for (const StreamSetup& setup : c.streams)
             made.push_back(Add(setup));
         const ZkScheduledStream chosen = m_device->ScheduleNext();
-        EXPECT_EQ(chosen.stream, c.expected < 0 ? nullptr : made[static_cast<size_t>(c.expected)]);
+        EXPECT_EQ(chosen.Stream(), c.expected < 0 ? nullptr : made[static_cast<size_t>(c.expected)]);
         if (c.expected >= 0)
         {
-            EXPECT_EQ(chosen.deadlineMs, c.streams[static_cast<size_t>(c.expected)].deadlineMs);
+            EXPECT_EQ(chosen.DeadlineMs(), c.streams[static_cast<size_t>(c.expected)].deadlineMs);
         }
         for (FakeTaskBase* stream : made)
             stream->SetReady(false, false); // out of the way of the next case
@@ -116,11 +116,11 @@ TEST_F(StreamScheduler, PausedAutomaticStreamsLeaveStandardRequestsServed)
     Add({true, true, true, 0, 100, 900});
     FakeTaskBase* standard = Add({false, true, true, 400, 10, 0});
     m_device->PauseAutomaticStreams();
-    EXPECT_EQ(m_device->ScheduleNext().stream, standard);
+    EXPECT_EQ(m_device->ScheduleNext().Stream(), standard);
     standard->SetReady(false, false);
-    EXPECT_EQ(m_device->ScheduleNext().stream, nullptr) << "automatic streams wait for memory";
+    EXPECT_EQ(m_device->ScheduleNext().Stream(), nullptr) << "automatic streams wait for memory";
     m_device->ResumeAutomaticStreams();
-    EXPECT_NE(m_device->ScheduleNext().stream, nullptr);
+    EXPECT_NE(m_device->ScheduleNext().Stream(), nullptr);
 }
 
 TEST_F(StreamScheduler, DestroyedStreamsAreFreedByThePassOnceNothingIsInFlight)
@@ -129,19 +129,19 @@ TEST_F(StreamScheduler, DestroyedStreamsAreFreedByThePassOnceNothingIsInFlight)
     FakeTaskBase* gone = Add({true, true, true, 1, 50, 0});
     gone->state.canBeDestroyed = false; // a transfer is still in flight
     gone->ClientDestroy();
-    EXPECT_EQ(m_device->ScheduleNext().stream, kept) << "a stream being destroyed is never served";
+    EXPECT_EQ(m_device->ScheduleNext().Stream(), kept) << "a stream being destroyed is never served";
     gone->state.canBeDestroyed = true;
     m_streams.pop_back();
-    EXPECT_EQ(m_device->ScheduleNext().stream, kept); // the pass frees it (ASan would see a leak)
+    EXPECT_EQ(m_device->ScheduleNext().Stream(), kept); // the pass frees it (ASan would see a leak)
 }
 
 TEST_F(StreamScheduler, CachingStreamsRunOnlyWhenNothingElseNeedsIO)
 {
     FakeTaskBase* caching = Add({true, true, true, 10, 40, 0}, true);
     FakeTaskBase* ordinary = Add({true, true, true, 10, 40, 0});
-    EXPECT_EQ(m_device->ScheduleNext().stream, ordinary);
+    EXPECT_EQ(m_device->ScheduleNext().Stream(), ordinary);
     ordinary->SetReady(true, false);
-    EXPECT_EQ(m_device->ScheduleNext().stream, caching);
+    EXPECT_EQ(m_device->ScheduleNext().Stream(), caching);
 }
 
 TEST_F(StreamScheduler, PinnedBytesLimitStopsTheLowerPriorityCachingStream)
@@ -156,7 +156,7 @@ TEST_F(StreamScheduler, PinnedBytesLimitStopsTheLowerPriorityCachingStream)
     low->state.bufferedBytes = 4096; // its cache is full
     FakeTaskBase* high = Add({true, true, true, 0, 90, 0}, true);
     high->state.bufferedBytes = 0;
-    EXPECT_EQ(m_device->ScheduleNext().stream, high);
+    EXPECT_EQ(m_device->ScheduleNext().Stream(), high);
     EXPECT_EQ(low->state.stopCachingCount, 1);
     EXPECT_EQ(low->state.lastStopCachingBytes, 4096u);
     EXPECT_EQ(high->state.stopCachingCount, 0);
@@ -180,7 +180,7 @@ TEST_F(StreamScheduler, CachingCandidateStopsItselfWhenNothingLowerCanMakeRoom)
     FakeTaskBase* higher = Add({true, true, false, 0, 90, 0}, true);
     higher->state.bufferedBytes = 4096;
     FakeTaskBase* lower = Add({true, true, true, 0, 10, 0}, true);
-    EXPECT_EQ(m_device->ScheduleNext().stream, nullptr);
+    EXPECT_EQ(m_device->ScheduleNext().Stream(), nullptr);
     EXPECT_EQ(higher->state.stopCachingCount, 0);
     EXPECT_EQ(lower->state.stopCachingCount, 1);
     EXPECT_EQ(m_device->PinnedBytesInUse(), 4096u);
