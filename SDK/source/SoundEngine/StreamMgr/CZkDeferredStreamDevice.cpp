@@ -97,6 +97,8 @@ bool CZkDeferredStreamDevice::AttachHookTransfer(ZkStreamTransfer& record, uint6
     transfer->cookie = this;
     transfer->waiters = &record;
     transfer->owner = record.owner;
+    // On its way to the hook until the batch call that hands it over has returned.
+    transfer->deviceState = kDeferredInBatch;
     record.hookTransfer = transfer;
     record.nextWaiter = nullptr;
     m_prepared = PreparedKind::OwnsTransfer;
@@ -165,7 +167,6 @@ void CZkDeferredStreamDevice::PerformIO()
         ZkScopedLock lock(IOLock());
         ZkDeferredTransferInfo* transfer = m_preparedTransfer;
         transfer->view = record->view;
-        transfer->deviceState |= kDeferredInBatch;
         ZkBatchIOItem& item = write ? m_batchItems[m_transferCount + writes++] : m_batchItems[reads++];
         item.fileDesc = stream->FileDescriptor();
         item.heuristics = ZkIOHeuristics{chosen.DeadlineMs(), stream->Priority()};
@@ -184,18 +185,57 @@ void CZkDeferredStreamDevice::IssueBatch(bool write, uint32_t count)
         m_batchResults[index] = ZK_Success;
     const ZKRESULT result = write ? m_deferredHook->BatchWrite(count, items, &BatchCallback, m_batchResults)
                                   : m_deferredHook->BatchRead(count, items, &BatchCallback, m_batchResults);
-    if (result == ZK_Success)
-        return;
-    // The hook did not take these: they complete now, with the hook's reason.
-    for (uint32_t index = 0; index < count; ++index)
+    if (result != ZK_Success)
     {
-        if (m_batchResults[index] != ZK_Success)
+        // The hook did not take these: they complete now, with the hook's reason.
+        for (uint32_t index = 0; index < count; ++index)
         {
-            ZkDeferredTransferInfo* transfer = items[index].transferInfo;
-            ZKRESULT itemResult = m_batchResults[index];
-            BatchCallback(1, &transfer, &itemResult);
+            if (m_batchResults[index] != ZK_Success)
+            {
+                ZkDeferredTransferInfo* transfer = items[index].transferInfo;
+                ZKRESULT itemResult = m_batchResults[index];
+                BatchCallback(1, &transfer, &itemResult);
+            }
         }
     }
+    for (uint32_t index = 0; index < count; ++index)
+        EndHandOver(items[index]);
+}
+
+void CZkDeferredStreamDevice::EndHandOver(const ZkBatchIOItem& item)
+{
+    ZkDeferredTransferInfo* transfer = item.transferInfo;
+    CZkStreamTask* owner = nullptr;
+    {
+        ZkScopedLock lock(IOLock());
+        // Completed already (refused, or done by the hook): the record was given back, its state
+        // cleared. Otherwise the hook holds it now, and a cancellation asked for on the way is due.
+        if (!(transfer->deviceState & kDeferredInBatch))
+            return;
+        if (!(transfer->deviceState & kDeferredCancelRequested))
+        {
+            transfer->deviceState &= ~kDeferredInBatch;
+            return;
+        }
+        // The transfer is not complete, so its stream cannot be freed yet; in service, it stays
+        // alive after this lock is released, whatever completes meanwhile.
+        owner = transfer->owner;
+        owner->SetInService(true);
+    }
+    {
+        // The stream's lock first, as every cancellation: a hook may complete the transfer inside
+        // BatchCancel, and the completion takes the stream's lock.
+        ZkScopedLock streamLock(owner->Lock());
+        ZkScopedLock lock(IOLock());
+        if (transfer->deviceState & kDeferredInBatch)
+        {
+            transfer->deviceState &= ~kDeferredInBatch;
+            const ZkBatchCancelItem cancel{item.fileDesc, transfer};
+            bool cancelAll = true;
+            m_deferredHook->BatchCancel(1, &cancel, cancelAll);
+        }
+    }
+    owner->SetInService(false);
 }
 
 void CZkDeferredStreamDevice::TransferCallback(ZkDeferredTransferInfo* transfer, ZKRESULT result)
@@ -279,6 +319,10 @@ void CZkDeferredStreamDevice::CancelHookTransfers(CZkStreamTask& stream)
         if (target->view)
             ForgetCachedData(target->view);
         target->deviceState |= kDeferredCancelRequested;
+        // A transfer still on its way to the hook is cancelled once the hook holds it (EndHandOver):
+        // a hook must never be asked about a transfer it has not received.
+        if (target->deviceState & kDeferredInBatch)
+            continue;
         const ZkBatchCancelItem item{stream.FileDescriptor(), target};
         m_deferredHook->BatchCancel(1, &item, cancelAll);
         cancelAll = false;

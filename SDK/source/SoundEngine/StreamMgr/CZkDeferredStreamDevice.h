@@ -3,6 +3,10 @@
 // through the device's callbacks. With the stream cache on, streams that share a cache id share
 // the transfer that is filling the data they both want: one hook transfer serves every waiter.
 //
+// A transfer is the hook's only once the batch call that hands it over has returned; until then
+// (kDeferredInBatch) a cancellation is noted and passed on right after that call, so the hook is
+// never asked to cancel a transfer it has not received.
+//
 // Threading: PerformIO runs on the I/O thread. Completions run on the hook's thread: under the I/O
 // lock they give the transfer record back and detach its waiters, then, without the I/O lock, they
 // complete each waiter under its stream's lock (the lock order stays stream, then I/O lock).
@@ -44,6 +48,9 @@ private:
     static void BatchCallback(uint32_t count, ZkDeferredTransferInfo** transfers, ZKRESULT* results);
     // Hands a batch to the hook and completes at once the items the hook refused.
     void IssueBatch(bool write, uint32_t count);
+    // The batch call that handed the item's transfer over has returned: the transfer is the hook's
+    // now, and a cancellation asked for meanwhile is passed on.
+    void EndHandOver(const ZkBatchIOItem& item);
     void FreeRecords();
 
     // How the record of the I/O thread's last PrepareTransfer was served.

@@ -100,9 +100,10 @@ public:
     void SetPriority(uint8_t priority) { m_priority.store(priority, std::memory_order_relaxed); }
     void SetCaching(bool caching);
 
-    // Set while the I/O thread serves the stream it chose (ZkScheduledStream): a stream in service
-    // is never freed, whatever its client did meanwhile. Read and written under the stream-list lock,
-    // except the release at the end of service.
+    // Set while the I/O thread serves the stream it chose (ZkScheduledStream) or passes on a
+    // cancellation for it: a stream in service is never freed, whatever its client did meanwhile.
+    // Set under the stream-list lock, or while a transfer of the stream is outstanding (the stream
+    // cannot be freed then anyway); read by the reclaiming passes under the stream-list lock.
     void SetInService(bool inService) { m_inService.store(inService, std::memory_order_release); }
     bool IsInService() const { return m_inService.load(std::memory_order_acquire); }
 

@@ -34,7 +34,9 @@ using ZkDeferredTransferCallback = void (*)(ZkDeferredTransferInfo* transfer, ZK
 using ZkDeferredBatchCallback = void (*)(uint32_t count, ZkDeferredTransferInfo** transfers, ZKRESULT* results);
 
 // Bits of ZkDeferredTransferInfo::deviceState.
+// A cancellation was asked for (the hook is told once it holds the transfer).
 constexpr uint8_t kDeferredCancelRequested = 1u << 0;
+// Prepared and on its way to the hook: the batch call that hands it over has not returned yet.
 constexpr uint8_t kDeferredInBatch = 1u << 1;
 
 struct ZkDeferredTransferInfo

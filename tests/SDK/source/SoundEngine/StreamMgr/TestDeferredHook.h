@@ -2,7 +2,9 @@
 // memory. Transfers the device hands over wait in a queue until the test completes them, in
 // batches, from the hook's own thread (oldest first or newest first, with a result of its choice);
 // or, in automatic mode, the hook's thread completes each batch as it comes, after an optional
-// latency. Cancelled transfers are completed at once by the hook's thread with result 2. The test
+// latency. Cancelled transfers are completed at once by the hook's thread with result 2 (on demand,
+// every transfer BatchCancel names, whether the hook holds it or not), and the hook counts the
+// cancellations of transfers it did not hold. The test
 // can refuse a whole batch with per-item results, fail transfers at a file position, and hold the
 // I/O thread inside BatchRead until it lets it go.
 //
@@ -88,6 +90,13 @@ public:
         std::lock_guard lock(m_mutex);
         m_refusal = std::move(results);
     }
+    // When set, every transfer BatchCancel names is completed with 2, held or not: a hook that takes
+    // the device's word that it holds what it is asked to cancel.
+    void CompleteEveryCancelled(bool every)
+    {
+        std::lock_guard lock(m_mutex);
+        m_completeEveryCancelled = every;
+    }
     // While held, BatchRead waits inside the hook (on the device's I/O thread) until Release.
     void HoldBatches(bool hold)
     {
@@ -114,6 +123,12 @@ public:
     {
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [&] { return m_received.size() >= count; });
+    }
+    // Waits until BatchCancel was called count times in all.
+    void WaitForCancelCalls(size_t count)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_cancelCalls >= count; });
     }
     // Waits until the I/O thread is held inside BatchRead.
     void WaitForHeldBatch()
@@ -148,6 +163,12 @@ public:
     {
         std::lock_guard lock(m_mutex);
         return m_cancelCalls;
+    }
+    // Transfers BatchCancel named that the hook neither had queued nor was completing.
+    size_t CancelsOfTransfersNotHeld()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_cancelsNotHeld;
     }
     int OpenFiles() const { return m_openFiles.load(); }
 
@@ -208,12 +229,20 @@ public:
             ++m_cancelCalls;
             for (uint32_t index = 0; index < count; ++index)
             {
-                auto queued = std::find_if(m_queue.begin(), m_queue.end(),
-                                           [&](const Pending& pending) { return pending.info == items[index].transferInfo; });
-                if (queued == m_queue.end())
-                    continue; // already being completed, or not handed over yet
-                m_cancelled.push_back(*queued);
-                m_queue.erase(queued);
+                ZkDeferredTransferInfo* info = items[index].transferInfo;
+                const auto named = [&](const Pending& pending) { return pending.info == info; };
+                auto queued = std::find_if(m_queue.begin(), m_queue.end(), named);
+                if (queued != m_queue.end())
+                {
+                    m_cancelled.push_back(*queued);
+                    m_queue.erase(queued);
+                    continue;
+                }
+                if (std::any_of(m_completing.begin(), m_completing.end(), named))
+                    continue; // being completed: its completion follows
+                ++m_cancelsNotHeld;
+                if (m_completeEveryCancelled)
+                    m_cancelled.push_back({info, 0, false, nullptr});
             }
         }
         m_changed.notify_all();
@@ -336,6 +365,7 @@ private:
                     results.push_back(Perform(pending, command.result));
             }
             m_busy = true;
+            m_completing = batch;
             const uint32_t latencyMs = m_latencyMs;
             lock.unlock();
             // The hook's own latency, when asked for; no test waits on it.
@@ -354,6 +384,7 @@ private:
                 batch.front().callback(static_cast<uint32_t>(infos.size()), infos.data(), results.data());
             }
             lock.lock();
+            m_completing.clear();
             m_busy = false;
             m_changed.notify_all();
         }
@@ -365,12 +396,15 @@ private:
     std::map<std::wstring, uint32_t> m_names;
     std::deque<Pending> m_queue;
     std::vector<Pending> m_cancelled;
+    std::vector<Pending> m_completing; // taken by the hook's thread, callbacks not yet returned
     std::deque<Command> m_commands;
     std::vector<Received> m_received;
     std::vector<size_t> m_batchSizes;
     std::vector<uint64_t> m_failPositions;
     std::vector<ZKRESULT> m_refusal;
     size_t m_cancelCalls = 0;
+    size_t m_cancelsNotHeld = 0;
+    bool m_completeEveryCancelled = false;
     std::atomic<int> m_openFiles{0};
     std::atomic<uint32_t> m_deviceId;
     std::atomic<uint32_t> m_blockSize{1};

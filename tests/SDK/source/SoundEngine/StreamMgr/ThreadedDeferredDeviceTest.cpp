@@ -141,6 +141,7 @@ TEST_F(ThreadedDeferredDevice, LoopOrderAndBufferedBytesStopAtTheLoopEnd)
     }
     m_hook.WaitForReceived(++received);
     stream->Destroy(); // with a transfer at the hook: cancelled, completed by the hook's thread
+    m_hook.WaitForCancelCalls(1); // once the batch call that handed the transfer over has returned
     m_hook.WaitUntilDrained();
     EXPECT_EQ(m_hook.ReceivedTransfers().size(), received);
     EXPECT_EQ(m_hook.CancelCount(), 1u);
@@ -242,6 +243,33 @@ TEST_F(ThreadedDeferredDevice, CancelReturnsOnceTheHookCompletedTheCancelledTran
     m_hook.WaitForReceived(3);
     stream->Destroy();
     EXPECT_EQ(m_hook.CancelCount(), 2u);
+}
+
+// A transfer dropped while the batch that carries it is being handed to the hook: the hook is asked
+// to cancel it only once the batch call has returned, and it completes once. The hook here
+// completes whatever it is asked to cancel, so asking too early would complete the transfer twice.
+TEST_F(ThreadedDeferredDevice, ACancellationReachesTheHookOnlyOnceItHoldsTheTransfer)
+{
+    Start(false);
+    m_hook.CompleteEveryCancelled(true);
+    m_hook.AddFile(6, PatternBytes(3 * kGranularity));
+    m_hook.HoldBatches(true);
+    IZkAutomaticStream* stream = OpenAutomatic(6, Heuristics(1.0f));
+    ASSERT_NE(stream, nullptr);
+    ASSERT_EQ(stream->Start(), ZK_Success);
+    m_hook.WaitForHeldBatch(); // the I/O thread is inside BatchRead with the stream's first transfer
+    ASSERT_EQ(stream->Stop(), ZK_Success); // drops what the client does not hold: cancels that transfer
+    EXPECT_EQ(m_hook.CancelCount(), 0u) << "the hook does not hold the transfer yet";
+
+    m_hook.HoldBatches(false);
+    m_hook.WaitForCancelCalls(1);
+    m_hook.WaitUntilDrained();
+    EXPECT_EQ(m_hook.CancelsOfTransfersNotHeld(), 0u);
+    m_hook.CompleteAll(); // nothing is left to complete
+    m_hook.WaitUntilDrained();
+    EXPECT_EQ(m_device->FreeTransferInfoCount(), kMaxTransfers) << "every transfer record came back once";
+    EXPECT_EQ(m_device->TransfersInFlight(), 0u);
+    stream->Destroy();
 }
 
 TEST_F(ThreadedDeferredDevice, CompletionsOutOfFileOrderAreAppliedInFileOrder)
