@@ -75,17 +75,9 @@ void CZkSpanAllocator::BuildSizeClasses()
         m_sizeClasses[index].blocksPerSpan = static_cast<uint16_t>(usable / blockSize);
         m_sizeClasses[index].classIndex = static_cast<uint16_t>(index);
     };
-    std::memset(m_sizeClasses, 0, sizeof(m_sizeClasses));
-    setClass(0, kSmallGranularityBytes);
-    for (uint32_t index = 1; index < kSmallClassCount; ++index)
-        setClass(index, index * kSmallGranularityBytes);
-
-    // Medium classes. A medium class that gets as many blocks per span as the classes below it
-    // takes their requests too: those blocks would cost the same spans and waste nothing more.
-    uint32_t blockSize = kFirstMediumBlockBytes;
-    for (uint32_t index = kSmallClassCount; index < kSizeClassCount && blockSize <= m_mediumLimit;
-         ++index, blockSize += kMediumGranularityBytes)
-    {
+    // A medium class that gets as many blocks per span as the classes below it takes their
+    // requests too: those blocks would cost the same spans and waste nothing more.
+    auto setMediumClass = [&](uint32_t index, uint32_t blockSize) {
         setClass(index, blockSize);
         for (uint32_t lower = index; lower-- > 0;)
         {
@@ -93,7 +85,21 @@ void CZkSpanAllocator::BuildSizeClasses()
                 break;
             m_sizeClasses[lower] = m_sizeClasses[index];
         }
-    }
+    };
+    std::memset(m_sizeClasses, 0, sizeof(m_sizeClasses));
+    setClass(0, kSmallGranularityBytes);
+    for (uint32_t index = 1; index < kSmallClassCount; ++index)
+        setClass(index, index * kSmallGranularityBytes);
+
+    uint32_t index = kSmallClassCount;
+    uint32_t blockSize = kFirstMediumBlockBytes;
+    for (; index < kSizeClassCount && blockSize <= m_mediumLimit; ++index, blockSize += kMediumGranularityBytes)
+        setMediumClass(index, blockSize);
+    // Spans below 64 KiB put the medium limit between two steps of 512: a last class of exactly the
+    // limit serves the requests above the last step (their table entry would be empty otherwise).
+    // The limit, half a span less its header, is a multiple of 16.
+    if (index < kSizeClassCount && blockSize - kMediumGranularityBytes < m_mediumLimit)
+        setMediumClass(index, m_mediumLimit);
 }
 
 uint32_t CZkSpanAllocator::ClassForSize(size_t size) const
