@@ -42,9 +42,10 @@ ZkRTPCTransitionLink* ZkRTPCParamEntry::FindLink(const ZkRTPCKey& key) const
 
 ZkRTPCTransitionLink* ZkRTPCParamEntry::FindObjectLink(const CZkRegisteredObj* object) const
 {
+    // A null object names the global key: a global ramp is the global value's running transition.
     ZkRTPCKey objectOnly;
     objectOnly.gameObject = const_cast<CZkRegisteredObj*>(object);
-    return object != nullptr ? FindLink(objectOnly) : nullptr;
+    return FindLink(objectOnly);
 }
 
 void ZkRTPCParamEntry::DropLink(ZkRTPCTransitionLink* link)

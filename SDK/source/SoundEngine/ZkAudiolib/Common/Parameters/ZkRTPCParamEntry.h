@@ -34,7 +34,8 @@ struct ZkRTPCParamEntry
 
     // The transition link whose key equals key in all six parts, or null.
     ZkRTPCTransitionLink* FindLink(const ZkRTPCKey& key) const;
-    // The link keyed on this game object and nothing else, or null.
+    // The link keyed on this game object and nothing else (the global key for a null object), or
+    // null.
     ZkRTPCTransitionLink* FindObjectLink(const CZkRegisteredObj* object) const;
     // Unlinks the link, leaves its transition and frees it.
     void DropLink(ZkRTPCTransitionLink* link);

@@ -133,20 +133,35 @@ TEST_F(RTPCMgrTest, RampDeliversEveryFrameAndEndsAtTheTarget)
 
 TEST_F(RTPCMgrTest, OffsetDuringARampRetargetsIt)
 {
-    Set(10.0f, ZkRTPCKey::ForObject(m_objectA), 1000);
-    RunFrames(1, 1);
-    Set(10.0f, ZkRTPCKey::ForObject(m_objectA), 1000, ZkValueMeaning_Offset);
-    const ZkRTPCTransitionLink* link = g_pRTPCMgr->FindEntry(kVolume)->links;
-    ASSERT_NE(link, nullptr);
-    EXPECT_EQ(link->transition->TargetValue(), 20.0f);
-    RunFrames(2, 60);
-    EXPECT_EQ(ValueFor(ZkRTPCKey::ForObject(m_objectA)), 20.0f);
+    // 0 -> 10 over 1000 ms, then +10 one frame in: the ramp now aims at 20, for an object's value
+    // and for the global value alike.
+    uint32_t frame = 0;
+    for (const ZkRTPCKey& key : {ZkRTPCKey::ForObject(m_objectA), ZkRTPCKey::Global()})
+    {
+        SCOPED_TRACE(key.gameObject != nullptr ? "object" : "global");
+        Set(10.0f, key, 1000);
+        RunFrames(frame + 1, frame + 1);
+        Set(10.0f, key, 1000, ZkValueMeaning_Offset);
+        const ZkRTPCTransitionLink* link = g_pRTPCMgr->FindEntry(kVolume)->FindLink(key);
+        ASSERT_NE(link, nullptr);
+        EXPECT_EQ(link->transition->TargetValue(), 20.0f);
+        RunFrames(frame + 2, frame + 60);
+        frame += 60;
+        EXPECT_EQ(ValueFor(key), 20.0f);
+    }
 
-    // Without a ramp, an offset adds to the exact value, else to the parent, else the default.
+    // Without a ramp, an offset adds to the exact value, else to the parent (the global 20), else
+    // to the default.
     Set(5.0f, ZkRTPCKey::ForObject(m_objectA), 0, ZkValueMeaning_Offset);
     EXPECT_EQ(ValueFor(ZkRTPCKey::ForObject(m_objectA)), 25.0f);
     Set(7.0f, ZkRTPCKey::ForObject(m_objectB), 0, ZkValueMeaning_Offset);
-    EXPECT_EQ(ValueFor(ZkRTPCKey::ForObject(m_objectB)), 7.0f);
+    EXPECT_EQ(ValueFor(ZkRTPCKey::ForObject(m_objectB)), 27.0f);
+    TransParamsBase immediate{0, 4, false};
+    g_pRTPCMgr->SetRTPCInternal(kVolume + 1, 4.0f, ZkRTPCKey::Global(), immediate, ZkValueMeaning_Offset, false);
+    ZkRTPCKey global = ZkRTPCKey::Global();
+    float fresh = 0.0f;
+    ASSERT_TRUE(g_pRTPCMgr->GetRTPCValue(kVolume + 1, global, fresh));
+    EXPECT_EQ(fresh, 4.0f) << "a new parameter's default is 0";
 }
 
 TEST_F(RTPCMgrTest, SlewRateRamps)
