@@ -131,6 +131,18 @@ CZkGeometryParams* CZkGameObject::GetOrCreateGeometry(ZKRESULT* result)
 {
     return GetOrCreate<CZkGeometryParams>(ZkComponentSlot_Geometry, result);
 }
+
+ZKRESULT CZkGameObject::UseBuiltInParam(uint32_t type)
+{
+    CZkEmitter* emitter = Emitter();
+    if (emitter == nullptr)
+        return ZK_Success;
+    ZKRESULT result = ZK_Success;
+    CZkGeometryParams* geometry = GetOrCreateGeometry(&result);
+    if (geometry == nullptr)
+        return result;
+    return geometry->UseBuiltInParam(type, *emitter);
+}
 CZkObjectValueList* CZkGameObject::GetOrCreateValueList()
 {
     return GetOrCreate<CZkObjectValueList>(ZkComponentSlot_ValueList, nullptr);

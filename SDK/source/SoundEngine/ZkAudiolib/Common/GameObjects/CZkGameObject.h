@@ -83,6 +83,11 @@ public:
 
     CZkObjectComponent* Slot(uint32_t slot) const { return m_slots[slot]; }
 
+    // A game parameter bound to built-in type `type` (1 to 9) is read for this object: an object
+    // with an emitter has its geometry mark the type in use and bring the built-in values up to
+    // date first. 1 without an emitter; else the geometry's result.
+    ZKRESULT UseBuiltInParam(uint32_t type);
+
 protected:
     template <typename T>
     T* GetOrCreate(uint32_t slot, ZKRESULT* result);

@@ -10,11 +10,16 @@
 
 namespace ZK::SoundEngine
 {
+class CZkEmitter;
+
 class CZkGeometryParams final : public CZkListedComponent<CZkGeometryParams>
 {
 public:
     ZKRESULT Init(ZkGameObjectID) override { return ZK_NotImplemented; }
     ZKRESULT Update() { return ZK_NotImplemented; }
     ZKRESULT ClearBuiltInMask() { return ZK_NotImplemented; }
+    // Marks built-in type `type` in use and, when it is new or the emitter is dirty, recomputes
+    // the geometry, pushes the built-in values and clears the emitter's dirty bit.
+    ZKRESULT UseBuiltInParam(uint32_t /*type*/, CZkEmitter& /*emitter*/) { return ZK_NotImplemented; }
 };
 } // namespace ZK::SoundEngine

@@ -348,6 +348,10 @@ float CZkRTPCMgr::CurrentValueFor(ZkUniqueID paramID, const ZkRTPCSubscription& 
     ZkRTPCParamEntry* entry = m_params.Find(paramID);
     if (entry != nullptr)
     {
+        // A built-in parameter read for a game object: the object brings its built-in values up
+        // to date first (its geometry may not have been computed since it moved).
+        if (entry->builtInRow != 0 && subscription.key.gameObject != nullptr)
+            subscription.key.gameObject->UseBuiltInParam(entry->builtInRow);
         ZkRTPCKey scope = subscription.key;
         if (const float* slot = entry->tree.FindBestMatch(scope))
             return *slot;

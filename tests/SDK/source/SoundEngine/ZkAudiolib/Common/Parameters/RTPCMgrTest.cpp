@@ -4,6 +4,7 @@
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Parameters/RecordingTarget.h"
 
 #include "ZkAudiolib/Common/Parameters/CZkParamTargetList.h"
+#include "ZkAudiolib/Common/Parameters/Neighbours/CZkModulator.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkPlayingMgr.h"
 
 #include <cmath>
@@ -162,6 +163,43 @@ TEST_F(RTPCMgrTest, OffsetDuringARampRetargetsIt)
     float fresh = 0.0f;
     ASSERT_TRUE(g_pRTPCMgr->GetRTPCValue(kVolume + 1, global, fresh));
     EXPECT_EQ(fresh, 4.0f) << "a new parameter's default is 0";
+}
+
+// A parameter bound to a built-in row, read for a game object: the object brings its built-in values
+// up to date first. Its geometry comes with positioning and answers 4 for now; asking for it tries
+// to create the component, which the count of game-object allocations shows.
+TEST_F(RTPCMgrTest, ABuiltInParameterReadForAnObjectAsksTheObjectFirst)
+{
+    constexpr ZkUniqueID kDistance = 2000;
+    ASSERT_EQ(g_pRTPCMgr->BindBuiltInParam(1, kDistance), ZK_Success);
+    ASSERT_NE(m_objectA->Emitter(), nullptr) << "registered objects have an emitter";
+    EXPECT_EQ(m_objectA->UseBuiltInParam(1), ZK_NotImplemented);
+
+    CZkModulator modulator;
+    for (ZkUniqueID id : {kDistance, kVolume})
+        ASSERT_EQ(g_pRTPCMgr->SubscribeRTPC(&modulator, id, 0, 0, id == kDistance ? 1 : 2, 1, ZkCurveScaling_None,
+                                            kIdentity, 2, ZkRTPCKey::ForObject(m_objectA),
+                                            ZkRTPCSubscriberKind_Modulator, true),
+                  ZK_Success);
+    g_pRTPCMgr->SetRTPCImmediate(kDistance, 30.0f, ZkRTPCKey::ForObject(m_objectA));
+    g_pRTPCMgr->SetRTPCImmediate(kVolume, 40.0f, ZkRTPCKey::ForObject(m_objectA));
+    struct Case
+    {
+        uint32_t bit;
+        float value;
+        uint32_t geometryRequests;
+    };
+    for (const Case& c : {Case{1, 30.0f, 1}, Case{2, 40.0f, 0}})
+    {
+        ZkRTPCSubscription* subscription = g_pRTPCMgr->FindSubscription(&modulator, c.bit);
+        ASSERT_NE(subscription, nullptr);
+        ZK::MemoryMgr::FaultInjection::CountOnly(ZkMemID_GameObjects);
+        EXPECT_EQ(g_pRTPCMgr->EvaluateSubscription(subscription), c.value);
+        EXPECT_EQ(ZK::MemoryMgr::FaultInjection::CountedAllocations(), c.geometryRequests) << "bit " << c.bit;
+        ZK::MemoryMgr::FaultInjection::Disarm();
+    }
+    g_pRTPCMgr->UnsubscribeRTPC(&modulator, 1);
+    g_pRTPCMgr->UnsubscribeRTPC(&modulator, 2);
 }
 
 TEST_F(RTPCMgrTest, SlewRateRamps)
