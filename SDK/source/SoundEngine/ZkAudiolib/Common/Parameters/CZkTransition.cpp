@@ -65,7 +65,11 @@ bool CZkTransition::Step(uint32_t frame)
     {
         if ((m_flags & kFlagFilterMode) != 0 && m_filterCoefficient != 0.0f)
         {
-            value = (m_current - m_callerTarget) * m_filterCoefficient + m_callerTarget;
+            // The filter, like the curve, works in the interpolation domain: in dB mode it
+            // approaches the target's linear gain from the current value's (a filter over the
+            // decibel values themselves would hand the conversion below a value that is no gain).
+            // Without dB mode this is (current - target) x coefficient + target.
+            value = (InterpolationDomain(m_current) - m_interpolationTarget) * m_filterCoefficient + m_interpolationTarget;
         }
         else
         {
@@ -84,9 +88,9 @@ bool CZkTransition::Step(uint32_t frame)
                 value = CurveShapeValue(m_curve, fraction * terms.factor, m_interpolationStart, terms.delta,
                                         m_interpolationTarget);
             }
-            if ((m_flags & kFlagDBMode) != 0)
-                value = ZkFastLinToDB(value);
         }
+        if ((m_flags & kFlagDBMode) != 0)
+            value = ZkFastLinToDB(value);
     }
     DeliverToUsers(value, done);
     return done;

@@ -168,6 +168,35 @@ TEST_F(TransitionTest, FilterModeApproachesTheTarget)
     EXPECT_FLOAT_EQ(m_user.values[1].value, 1.0f - coefficient * coefficient);
 }
 
+// In dB mode the filter moves the linear gain towards the target's, and the value comes back in
+// decibels, as the curves' values do: -40 dB to 0 dB over 500 ms.
+TEST_F(TransitionTest, FilterModeInDecibelsFiltersTheLinearGain)
+{
+    ZkTransitionParams params;
+    params.firstUser = &m_user;
+    params.startValue = -40.0f;
+    params.targetValue = 0.0f;
+    params.timeMs = 500;
+    params.filterMode = true;
+    params.dBMode = true;
+    ASSERT_NE(g_pTransitionMgr->AddTransition(params), nullptr);
+    const double coefficient = std::exp(-(0.104166664 / 500.0) * 1024.0);
+    RunFrames(1, 23);
+    ASSERT_EQ(m_user.values.size(), 23u);
+    for (size_t frame = 0; frame < m_user.values.size(); ++frame)
+    {
+        // Each step starts from the value delivered before, as the transition does.
+        const double previous = frame == 0 ? -40.0 : m_user.values[frame - 1].value;
+        const double gain = (std::pow(10.0, previous / 20.0) - 1.0) * coefficient + 1.0;
+        // The fast conversions are each within 0.25 % of the exact gain (about 0.03 dB).
+        EXPECT_NEAR(m_user.values[frame].value, 20.0 * std::log10(gain), 0.05) << "frame " << frame + 1;
+    }
+    EXPECT_GT(m_user.values[0].value, -15.0f) << "a first step of a fifth of the way in gain is -14 dB";
+    RunFrames(24, 24);
+    EXPECT_EQ(m_user.values.back().value, 0.0f);
+    EXPECT_TRUE(m_user.values.back().done);
+}
+
 TEST_F(TransitionTest, PauseAndResumeShiftTheEnd)
 {
     g_pTransitionMgr->SetCurrentFrame(0);
