@@ -2,6 +2,7 @@
 
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace ZK::SoundEngine
@@ -168,8 +169,11 @@ float* ZkRTPCKeyTree::FindBestMatch(ZkRTPCKey& key)
     {
         if (path[level]->hasValue != 0)
         {
-            // The caller learns the scope of the answer: the parts below it are wildcards.
-            for (uint32_t below = level + 1; below <= kRTPCKeyLevels; ++below)
+            // The caller learns the scope of the answer (see the header).
+            const uint32_t firstCleared = level <= ZkRTPCKeyLevel_GameObject
+                                              ? level + 1
+                                              : std::max<uint32_t>(level + 1, ZkRTPCKeyLevel_Instance);
+            for (uint32_t below = firstCleared; below <= kRTPCKeyLevels; ++below)
                 key.ClearPart(below);
             return &path[level]->value;
         }

@@ -6,7 +6,11 @@
 // Look-ups:
 // - FindBestMatch: the most specific stored value that applies to a key, falling back level by
 //   level to the wildcard child, then to the nearest ancestor holding a value, then the root. The
-//   key is rewritten to the scope where the value was found (parts below it become wildcards).
+//   key is rewritten to tell the scope where the value was found: parts the descent did not find
+//   became wildcards on the way; an answer from the object level also makes every part below it a
+//   wildcard (the root's, the whole key); any other answer only drops the instance part (an answer
+//   from the instance level none), so the MIDI parts below a playing-id answer stay as they came.
+//   Callers read the rewritten key for its game object and playing id.
 // - FindPath: the exact node of a key and the nearest value above it (for setting a value).
 // - HasOverride: whether the tree holds a more specific value for a subscriber's key than for the
 //   key being changed (the override filter of notifications).

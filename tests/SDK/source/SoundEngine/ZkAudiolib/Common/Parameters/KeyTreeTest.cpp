@@ -45,6 +45,9 @@ TEST_F(KeyTreeTest, BestMatchFallsBackAndRewritesTheKey)
     ASSERT_TRUE(m_tree.SetValue(Key(0), 1.0f));
     ASSERT_TRUE(m_tree.SetValue(Key(5, 0, 3, 2, 60), 563.0f));
     ASSERT_TRUE(m_tree.SetValue(Key(6, 0, 0, kZkMidiAny, kZkMidiAny, 9), 69.0f));
+    ASSERT_TRUE(m_tree.SetValue(Key(8, 4), 84.0f));
+    ASSERT_TRUE(m_tree.SetValue(Key(8, 4, 3), 843.0f));
+    ASSERT_TRUE(m_tree.SetValue(Key(8, 4, 7, 1, 10, 2), 1.5f));
 
     struct Case
     {
@@ -60,6 +63,12 @@ TEST_F(KeyTreeTest, BestMatchFallsBackAndRewritesTheKey)
         {Key(6, 0, 0, kZkMidiAny, kZkMidiAny, 9), 69.0f, Key(6, 0, 0, kZkMidiAny, kZkMidiAny, 9)},
         {Key(6, 0, 0, kZkMidiAny, kZkMidiAny, 8), 1.0f, Key(0)}, // instances have no wildcard
         {Key(0), 1.0f, Key(0)},
+        // Below the object level an answer drops only the instance part: the MIDI parts stay as
+        // the descent left them (a part it did not find became a wildcard on the way).
+        {Key(8, 4, 9, 2, 60, 5), 84.0f, Key(8, 4, 0, 2, 60)},
+        {Key(8, 4, 3, 2, 60, 5), 843.0f, Key(8, 4, 3, kZkMidiAny, 60)},
+        {Key(8, 4, 7, 1, 10), 84.0f, Key(8, 4, 7, 1, 10)}, // matched exactly, but no value down there
+        {Key(8, 9, 3), 1.0f, Key(0)},                      // object 8 has no value of its own
     };
     for (const Case& c : cases)
     {
