@@ -1,9 +1,13 @@
-// The four-channel SSE biquad against the scalar reference, and the reference against a direct
-// double-precision evaluation of the recurrence.
+// The vector forms of the biquad against the scalar reference: the four-channel form to the last
+// bit, the pair and single-channel look-ahead forms to float rounding, over every size from 1 to
+// 1024 frames with unaligned starts and tails; and the reference against a direct double-precision
+// evaluation of the recurrence.
 #include <Plugins/Effects/Common/BiquadFilterSimd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <random>
 #include <vector>
 
@@ -58,6 +62,111 @@ TEST_P(BiquadFourLanes, AgreesWithScalarReferenceInAndAcrossCalls)
 
 // Odd tails and lengths that are not multiples of 4.
 INSTANTIATE_TEST_SUITE_P(Sizes, BiquadFourLanes, testing::Values(1u, 3u, 4u, 7u, 8u, 13u, 64u, 1023u, 1024u));
+
+// The recurrence in double precision from a zero history: the exact output for the coefficients.
+std::vector<double> ExactOutput(const std::vector<float>& input, const BiquadCoefficients& c)
+{
+    std::vector<double> output(input.size());
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    for (size_t k = 0; k < input.size(); ++k)
+    {
+        const double y = c.b0 * static_cast<double>(input[k]) + c.b1 * x1 + c.b2 * x2 - c.a1 * y1 - c.a2 * y2;
+        x2 = x1;
+        x1 = input[k];
+        y2 = y1;
+        y1 = y;
+        output[k] = y;
+    }
+    return output;
+}
+
+struct LookAheadCase
+{
+    const char* name;
+    BiquadCoefficients coefficients;
+    // "To float rounding": a look-ahead form stays within this distance of the scalar form,
+    // eight times the scalar form's own distance from the exact recurrence over a long signal.
+    float tolerance;
+};
+
+std::vector<LookAheadCase> LookAheadCases()
+{
+    const std::vector<float> probe = RandomSignal(8192, 99);
+    std::vector<LookAheadCase> cases = {
+        {"low-pass 16.8 Hz", ComputeButterworthLowPass(16.8f, 48000.0f), 0.0f},
+        {"low-pass 1 kHz", ComputeButterworthLowPass(1000.0f, 48000.0f), 0.0f},
+        {"low-pass 18 kHz", ComputeButterworthLowPass(18000.0f, 48000.0f), 0.0f},
+        {"high-pass 16.8 Hz", ComputeButterworthHighPass(16.8f, 48000.0f), 0.0f},
+        {"high-pass 1 kHz", ComputeButterworthHighPass(1000.0f, 48000.0f), 0.0f},
+    };
+    for (LookAheadCase& c : cases)
+    {
+        std::vector<float> scalar(probe.size());
+        BiquadLaneHistory history{};
+        BiquadRunScalar(probe.data(), scalar.data(), static_cast<uint32_t>(probe.size()), c.coefficients, history, 0);
+        const std::vector<double> exact = ExactOutput(probe, c.coefficients);
+        double error = 0.0;
+        for (size_t k = 0; k < probe.size(); ++k)
+            error = std::max(error, std::fabs(scalar[k] - exact[k]));
+        c.tolerance = static_cast<float>(8.0 * error);
+    }
+    return cases;
+}
+
+// Every size from 1 to 1024, each followed by a second call of another size (the second call
+// starts from the history the first left), starting at every alignment; odd sizes run in place.
+TEST(BiquadLookAhead, PairAndSingleFormsFollowTheScalarFormToFloatRounding)
+{
+    for (const LookAheadCase& c : LookAheadCases())
+    {
+        SCOPED_TRACE(c.name);
+        const BiquadPairWeights pairWeights = MakeBiquadPairWeights(c.coefficients);
+        const BiquadSingleWeights singleWeights = MakeBiquadSingleWeights(c.coefficients);
+        for (uint32_t frames = 1; frames <= 1024; ++frames)
+        {
+            const uint32_t second = frames * 7 % 13 + 1;
+            const uint32_t offset = frames % 4; // floats before the first frame: every alignment
+            const bool inPlace = frames % 2 == 1;
+            std::vector<float> a = RandomSignal(offset + frames + second, frames);
+            std::vector<float> b = RandomSignal(offset + frames + second, frames + 5000);
+            std::vector<float> expectedA(a.size()), expectedB(b.size());
+            BiquadLaneHistory scalarHistory{};
+            BiquadRunScalar(a.data() + offset, expectedA.data() + offset, frames + second, c.coefficients, scalarHistory, 2);
+            BiquadRunScalar(b.data() + offset, expectedB.data() + offset, frames + second, c.coefficients, scalarHistory, 3);
+
+            std::vector<float> pairA(a.size()), pairB(b.size()), single(a.size());
+            if (inPlace)
+            {
+                pairA = a;
+                pairB = b;
+                single = a;
+            }
+            BiquadLaneHistory pairHistory{}, singleHistory{};
+            uint32_t start = offset;
+            for (uint32_t count : {frames, second})
+            {
+                const float* pairIn[2] = {(inPlace ? pairA : a).data() + start, (inPlace ? pairB : b).data() + start};
+                float* pairOut[2] = {pairA.data() + start, pairB.data() + start};
+                BiquadRunPairSse(pairIn, pairOut, count, c.coefficients, pairWeights, pairHistory, 2);
+                BiquadRunSingleSse((inPlace ? single : a).data() + start, single.data() + start, count, c.coefficients,
+                                   singleWeights, singleHistory, 1);
+                start += count;
+            }
+            for (size_t k = offset; k < a.size(); ++k)
+            {
+                ASSERT_NEAR(pairA[k], expectedA[k], c.tolerance) << frames << " frames, pair channel A, frame " << k;
+                ASSERT_NEAR(pairB[k], expectedB[k], c.tolerance) << frames << " frames, pair channel B, frame " << k;
+                ASSERT_NEAR(single[k], expectedA[k], c.tolerance) << frames << " frames, single, frame " << k;
+            }
+            // Each form keeps to its own lanes and leaves the exact last inputs as history.
+            EXPECT_EQ(pairHistory.x1[2], a.back());
+            EXPECT_EQ(pairHistory.x1[3], b.back());
+            EXPECT_EQ(pairHistory.x1[0], 0.0f);
+            EXPECT_EQ(singleHistory.x2[1], a[a.size() - 2]);
+            EXPECT_EQ(singleHistory.y1[2], 0.0f);
+        }
+    }
+}
 
 TEST(BiquadScalar, FollowsTheRecurrenceInPlace)
 {

@@ -171,8 +171,18 @@ TEST_F(SrcLpHpFilter, MultichannelFormsMatchTheScalarRecurrencePerChannel)
         pair.Process(&audio.buffer);
         for (uint32_t c = 0; c < channels; ++c)
         {
+            // Groups of four channels run the recurrence as the scalar form does; the channels after
+            // them run the look-ahead forms, equal to it to float rounding (BiquadKernelTest bounds
+            // that rounding; after the high-pass at 220 Hz the two differ by up to 1e-5 here, about
+            // twice the scalar form's own distance from the exact recurrence).
+            const bool inGroupOfFour = c < channels / 4 * 4;
             for (uint32_t k = 0; k < 250; ++k)
-                ASSERT_FLOAT_EQ(audio.Channel(c)[k], expected[c][k]) << channels << " channels, channel " << c;
+            {
+                if (inGroupOfFour)
+                    ASSERT_FLOAT_EQ(audio.Channel(c)[k], expected[c][k]) << channels << " channels, channel " << c;
+                else
+                    ASSERT_NEAR(audio.Channel(c)[k], expected[c][k], 1e-4f) << channels << " channels, channel " << c;
+            }
             for (uint32_t k = 250; k < 256; ++k)
                 ASSERT_EQ(audio.Channel(c)[k], PlanarBuffer::kGuardValue) << "write past the valid frames";
         }
@@ -190,7 +200,7 @@ TEST_F(SrcLpHpFilter, MultichannelFormsMatchTheScalarRecurrencePerChannel)
         outOfPlace.ProcessOutOfPlace(&outOfPlaceIn.buffer, &target);
         for (uint32_t c = 0; c < channels; ++c)
             for (uint32_t k = 0; k < 250; ++k)
-                ASSERT_FLOAT_EQ(scratch[c * 250 + k], expected[c][k]);
+                ASSERT_EQ(scratch[c * 250 + k], audio.Channel(c)[k]);
         pair.Term();
         outOfPlace.Term();
     }

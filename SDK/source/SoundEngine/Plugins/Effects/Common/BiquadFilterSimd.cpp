@@ -96,3 +96,104 @@ void BiquadRunFourChannelsSse(const float* const in[4], float* const out[4], uin
     _mm_store_ps(history.y1, state.y1);
     _mm_store_ps(history.y2, state.y2);
 }
+
+namespace
+{
+// Two floats from memory into the low (or high) half of a vector.
+inline __m128 LoadLow(__m128 v, const float* p) { return _mm_loadl_pi(v, reinterpret_cast<const __m64*>(p)); }
+inline __m128 LoadHigh(__m128 v, const float* p) { return _mm_loadh_pi(v, reinterpret_cast<const __m64*>(p)); }
+
+// Lanes {a, a, b, b} from two history lanes.
+inline __m128 PairState(const float* values, uint32_t firstLane)
+{
+    return _mm_setr_ps(values[firstLane], values[firstLane], values[firstLane + 1], values[firstLane + 1]);
+}
+
+inline __m128 Weighted(__m128 sum, const float* weights, __m128 values)
+{
+    return _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(weights), values));
+}
+} // namespace
+
+void BiquadRunPairSse(const float* const in[2], float* const out[2], uint32_t frames, const BiquadCoefficients& c,
+                      const BiquadPairWeights& w, BiquadLaneHistory& history, uint32_t firstLane)
+{
+    // State lanes {A, A, B, B}: each channel's value, once for each of its two frames.
+    __m128 x1 = PairState(history.x1, firstLane);
+    __m128 x2 = PairState(history.x2, firstLane);
+    __m128 y1 = PairState(history.y1, firstLane);
+    __m128 y2 = PairState(history.y2, firstLane);
+    uint32_t k = 0;
+    for (; k + 2 <= frames; k += 2)
+    {
+        // {A[k], A[k + 1], B[k], B[k + 1]}, split into the frames' values for both lanes of a channel.
+        const __m128 pair = LoadHigh(LoadLow(_mm_setzero_ps(), in[0] + k), in[1] + k);
+        const __m128 current = _mm_shuffle_ps(pair, pair, _MM_SHUFFLE(2, 2, 0, 0));
+        const __m128 next = _mm_shuffle_ps(pair, pair, _MM_SHUFFLE(3, 3, 1, 1));
+        __m128 y = _mm_mul_ps(_mm_load_ps(w.next), next);
+        y = Weighted(y, w.current, current);
+        y = Weighted(y, w.x1, x1);
+        y = Weighted(y, w.x2, x2);
+        y = Weighted(y, w.y1, y1);
+        y = Weighted(y, w.step, _mm_sub_ps(y1, y2));
+        _mm_storel_pi(reinterpret_cast<__m64*>(out[0] + k), y);
+        _mm_storeh_pi(reinterpret_cast<__m64*>(out[1] + k), y);
+        x2 = current;
+        x1 = next;
+        y2 = _mm_shuffle_ps(y, y, _MM_SHUFFLE(2, 2, 0, 0));
+        y1 = _mm_shuffle_ps(y, y, _MM_SHUFFLE(3, 3, 1, 1));
+    }
+    alignas(16) float lanes[4][4];
+    _mm_store_ps(lanes[0], x1);
+    _mm_store_ps(lanes[1], x2);
+    _mm_store_ps(lanes[2], y1);
+    _mm_store_ps(lanes[3], y2);
+    for (uint32_t channel = 0; channel < 2; ++channel)
+    {
+        const uint32_t lane = firstLane + channel;
+        history.x1[lane] = lanes[0][2 * channel];
+        history.x2[lane] = lanes[1][2 * channel];
+        history.y1[lane] = lanes[2][2 * channel];
+        history.y2[lane] = lanes[3][2 * channel];
+        if (k < frames)
+            BiquadRunScalar(in[channel] + k, out[channel] + k, frames - k, c, history, lane);
+    }
+}
+
+void BiquadRunSingleSse(const float* in, float* out, uint32_t frames, const BiquadCoefficients& c,
+                        const BiquadSingleWeights& w, BiquadLaneHistory& history, uint32_t lane)
+{
+    // State broadcast to the four lanes (frames k to k + 3).
+    __m128 x1 = _mm_set1_ps(history.x1[lane]);
+    __m128 x2 = _mm_set1_ps(history.x2[lane]);
+    __m128 y1 = _mm_set1_ps(history.y1[lane]);
+    __m128 y2 = _mm_set1_ps(history.y2[lane]);
+    uint32_t k = 0;
+    for (; k + 4 <= frames; k += 4)
+    {
+        const __m128 x = _mm_loadu_ps(in + k);
+        const __m128 x0 = _mm_shuffle_ps(x, x, _MM_SHUFFLE(0, 0, 0, 0));
+        const __m128 xa = _mm_shuffle_ps(x, x, _MM_SHUFFLE(1, 1, 1, 1));
+        const __m128 xb = _mm_shuffle_ps(x, x, _MM_SHUFFLE(2, 2, 2, 2));
+        const __m128 xc = _mm_shuffle_ps(x, x, _MM_SHUFFLE(3, 3, 3, 3));
+        __m128 y = _mm_mul_ps(_mm_load_ps(w.x[0]), x0);
+        y = Weighted(y, w.x[1], xa);
+        y = Weighted(y, w.x[2], xb);
+        y = Weighted(y, w.x[3], xc);
+        y = Weighted(y, w.x1, x1);
+        y = Weighted(y, w.x2, x2);
+        y = Weighted(y, w.y1, y1);
+        y = Weighted(y, w.step, _mm_sub_ps(y1, y2));
+        _mm_storeu_ps(out + k, y);
+        x2 = xb;
+        x1 = xc;
+        y2 = _mm_shuffle_ps(y, y, _MM_SHUFFLE(2, 2, 2, 2));
+        y1 = _mm_shuffle_ps(y, y, _MM_SHUFFLE(3, 3, 3, 3));
+    }
+    history.x1[lane] = _mm_cvtss_f32(x1);
+    history.x2[lane] = _mm_cvtss_f32(x2);
+    history.y1[lane] = _mm_cvtss_f32(y1);
+    history.y2[lane] = _mm_cvtss_f32(y2);
+    if (k < frames)
+        BiquadRunScalar(in + k, out + k, frames - k, c, history, lane);
+}

@@ -84,9 +84,13 @@ void ZkBiquadStage::SetTarget(float value)
 void ZkBiquadStage::ComputeCoefficients(float value)
 {
     const float rate = static_cast<float>(ZkDspAudioFormat::Get().sampleRateHz);
-    m_coefficients->values = m_kind == ZkFilterKind::LowPass
-                                 ? ComputeButterworthLowPass(LowPassValueToHz(value, rate), rate)
-                                 : ComputeButterworthHighPass(HighPassValueToHz(value, rate), rate);
+    CoefficientBlock& block = *m_coefficients;
+    block.values = m_kind == ZkFilterKind::LowPass ? ComputeButterworthLowPass(LowPassValueToHz(value, rate), rate)
+                                                   : ComputeButterworthHighPass(HighPassValueToHz(value, rate), rate);
+    if (HasPair())
+        block.pair = MakeBiquadPairWeights(block.values);
+    if (HasSingle())
+        block.single = MakeBiquadSingleWeights(block.values);
 }
 
 bool ZkBiquadStage::UpdateParameters()
@@ -123,7 +127,8 @@ bool ZkBiquadStage::UpdateParameters()
 
 void ZkBiquadStage::FilterRun(const ZkAudioBuffer* in, ZkAudioBuffer* out, uint32_t start, uint32_t frames)
 {
-    const BiquadCoefficients& c = m_coefficients->values;
+    const CoefficientBlock& block = *m_coefficients;
+    const BiquadCoefficients& c = block.values;
     const uint32_t wholeGroups = m_channels / 4u;
     for (uint32_t group = 0; group < wholeGroups; ++group)
     {
@@ -136,9 +141,19 @@ void ZkBiquadStage::FilterRun(const ZkAudioBuffer* in, ZkAudioBuffer* out, uint3
         }
         BiquadRunFourChannelsSse(sources, targets, frames, c, m_history[group]);
     }
-    for (uint32_t channel = wholeGroups * 4; channel < m_channels; ++channel)
-        BiquadRunScalar(InputChannel(in, channel) + start, out->GetChannel(channel) + start, frames, c,
-                        m_history[channel / 4u], channel % 4u);
+    // The channels after the groups of four share the last group's history: a pair in lanes 0 and
+    // 1, then a single channel in the next lane.
+    uint32_t channel = wholeGroups * 4;
+    if (HasPair())
+    {
+        const float* sources[2] = {InputChannel(in, channel) + start, InputChannel(in, channel + 1) + start};
+        float* targets[2] = {out->GetChannel(channel) + start, out->GetChannel(channel + 1) + start};
+        BiquadRunPairSse(sources, targets, frames, c, block.pair, m_history[wholeGroups], 0);
+        channel += 2;
+    }
+    if (HasSingle())
+        BiquadRunSingleSse(InputChannel(in, channel) + start, out->GetChannel(channel) + start, frames, c, block.single,
+                           m_history[wholeGroups], channel % 4u);
 }
 
 void ZkBiquadStage::PassThrough(const ZkAudioBuffer* in, ZkAudioBuffer* out, uint32_t frames)
@@ -156,8 +171,10 @@ void ZkBiquadStage::Process(const ZkAudioBuffer* in, ZkAudioBuffer* out)
     const ZkDspAudioFormat& format = ZkDspAudioFormat::Get();
     const uint16_t steps = format.stepsPerBuffer;
     const uint32_t frames = in->validFrames;
-    // The filter never writes past the valid frames: a frame count that is not a multiple of 4
-    // runs its last frames one at a time, so the history holds the true last samples.
+    // A frame count that is not a multiple of 4 is not padded with zero samples to a whole step:
+    // the padding would be written past the valid frames, and the zeros would pass through the
+    // filter into its history, so the next buffer would start from a step to silence. The last
+    // frames run one at a time instead, and the history holds the true last samples.
     out->validFrames = in->validFrames;
     ZkFilterParams& p = m_params;
 

@@ -72,16 +72,23 @@ public:
     const BiquadLaneHistory* History() const { return m_history; }
 
 private:
+    // The plain coefficients (groups of four channels, and the frames the look-ahead forms leave
+    // over) and the look-ahead weights of the pair and single forms, for the channels left over
+    // after the groups of four (kept up to date only when the channel count has such channels).
     struct alignas(16) CoefficientBlock
     {
         BiquadCoefficients values;
         float padding[3];
+        BiquadPairWeights pair;
+        BiquadSingleWeights single;
     };
 
     void ComputeCoefficients(float value);
     void FilterRun(const ZkAudioBuffer* in, ZkAudioBuffer* out, uint32_t start, uint32_t frames);
     void PassThrough(const ZkAudioBuffer* in, ZkAudioBuffer* out, uint32_t frames);
     uint32_t Groups() const { return (m_channels + 3u) / 4u; }
+    bool HasPair() const { return (m_channels & 2u) != 0; }
+    bool HasSingle() const { return (m_channels & 1u) != 0; }
 
     ZkFilterKind m_kind;
     BiquadLaneHistory* m_history = nullptr;
