@@ -252,8 +252,10 @@ void CZkSpeakerPan::Pan2D(float panX, float panY, float centrePercentage, ZkChan
             }
             if (inputFrontOnly)
             {
-                // A front-only input also fills the surrounds on its side, so that panning it to the
-                // back does not silence it.
+                // A front-only input (stereo or 3.0) also feeds the surrounds on its side: its FL
+                // and FR all of theirs, its FC half of each. Fed to the fronts alone, it would be
+                // silent when panned fully back, where the six- and seven-speaker laws give the
+                // fronts nothing.
                 if (speaker == FL)
                 {
                     feed(BL, 1.0f);

@@ -182,7 +182,9 @@ ZkVbapHelper* BuildVbap(uint32_t mask, const float* anglesRad, float heightRad)
     if (memory == nullptr)
         return nullptr;
     ZkVbapHelper* vbap = new (memory) ZkVbapHelper();
-    if (vbap->Init(&CZkPluginMemAlloc::ForInstances(), speakers) != ZK_Success)
+    // The speaker vectors come from the global plug-in allocator (the one the global plug-in
+    // context hands out: pool 2), the triangle lists from pool 5 (ZkVBAP.cpp).
+    if (vbap->Init(&CZkPluginMemAlloc::ForParameters(), speakers) != ZK_Success)
     {
         vbap->~ZkVbapHelper();
         ZK::MemoryMgr::Free(ZkMemID_Default, memory);
@@ -198,7 +200,7 @@ void FreeVbap(ZkVbapHelper*& vbap)
 {
     if (vbap == nullptr)
         return;
-    vbap->Term(&CZkPluginMemAlloc::ForInstances());
+    vbap->Term(&CZkPluginMemAlloc::ForParameters());
     vbap->~ZkVbapHelper();
     ZK::MemoryMgr::Free(ZkMemID_Default, vbap);
     vbap = nullptr;

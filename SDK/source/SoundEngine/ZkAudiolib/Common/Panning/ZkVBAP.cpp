@@ -295,7 +295,9 @@ void ZkVbapHelper::ComputeNormalizedGains(float azimuth, float elevation, uint32
     for (uint32_t i = 0; i < speakerCount; ++i)
     {
         const float power = gains[i] / total;
-        // The polynomial is 0.07 at 0: a silent speaker stays silent instead of leaking -23 dB.
+        // A speaker outside every solved triangle has power 0 and stays silent. The polynomial
+        // square root is 0.0718 at 0: applied there too, it would give every such speaker an
+        // amplitude of -23 dB, spreading a point source over the whole layout.
         gains[i] = power > 0.0f ? FastSqrtUnit(power) : 0.0f;
     }
 }

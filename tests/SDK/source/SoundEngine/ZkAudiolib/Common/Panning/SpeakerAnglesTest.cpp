@@ -124,8 +124,8 @@ TEST_F(DeviceSpeakerAngles, LayoutsWithoutMemoryAreNotCachedAndRetried)
         EXPECT_NE(fresh.GetSpeakerLayout(Speakers(0x637)), nullptr);
     }
     EXPECT_NE(device.GetSpeakerLayout(Speakers(0x637)), nullptr);
-    // VBAP layouts: every allocation of the speaker set, in either pool, fails cleanly.
-    for (ZkMemoryId pool : {ZkMemID_Default, ZkMemID_ProcessingPlugins, ZkMemID_Processing})
+    // VBAP layouts: every allocation of the speaker set, in each of its pools, fails cleanly.
+    for (ZkMemoryId pool : {ZkMemID_Default, ZkMemID_BankObjects, ZkMemID_Processing})
         for (uint32_t n = 1; n <= 3; ++n)
         {
             CZkOutputDevice fresh;
@@ -138,5 +138,26 @@ TEST_F(DeviceSpeakerAngles, LayoutsWithoutMemoryAreNotCachedAndRetried)
         }
     EXPECT_EQ(device.GetSpeakerLayout(Speakers(0x5)), nullptr) << "FL FC forms no ring";
     EXPECT_EQ(device.GetSpeakerLayout(ZkChannelConfig::Anonymous(2)), nullptr);
+}
+// A VBAP speaker set takes its vectors and projections from the global plug-in allocator (pool 2)
+// and its four triangle lists from pool 5; nothing from the plug-in instances' pool 6.
+TEST_F(DeviceSpeakerAngles, VbapSpeakerSetsTakeTheirMemoryFromPoolsTwoAndFive)
+{
+    struct Case
+    {
+        ZkMemoryId pool;
+        uint32_t allocations;
+    };
+    for (const Case& c : {Case{ZkMemID_BankObjects, 3}, Case{ZkMemID_Processing, 4}, Case{ZkMemID_ProcessingPlugins, 0}})
+    {
+        CZkOutputDevice fresh;
+        ZK::MemoryMgr::FaultInjection::CountOnly(c.pool);
+        const ZkSpeakerLayout* layout = fresh.GetSpeakerLayout(Speakers(0x2D637));
+        const uint32_t counted = ZK::MemoryMgr::FaultInjection::CountedAllocations();
+        ZK::MemoryMgr::FaultInjection::Disarm();
+        ASSERT_NE(layout, nullptr);
+        ASSERT_NE(layout->vbap, nullptr);
+        EXPECT_EQ(counted, c.allocations) << "pool " << c.pool;
+    }
 }
 } // namespace
