@@ -78,10 +78,14 @@ public:
             T* item = m_buckets[index];
             while (item != nullptr)
             {
+                // Appended, not pushed: items of one id keep their order (newest first), so Find
+                // answers the same item before and after the growth.
                 T* next = item->*Next;
-                T*& head = grown[(item->*Key) % grownCount];
-                item->*Next = head;
-                head = item;
+                T** tail = &grown[(item->*Key) % grownCount];
+                while (*tail != nullptr)
+                    tail = &((*tail)->*Next);
+                item->*Next = nullptr;
+                *tail = item;
                 item = next;
             }
         }

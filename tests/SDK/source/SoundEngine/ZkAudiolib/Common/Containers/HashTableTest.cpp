@@ -98,6 +98,23 @@ TEST_F(HashTable, IdsSharingABucketAreAllFoundAndNewestFirst)
     EXPECT_EQ(m_table.Length(), 1u);
 }
 
+TEST_F(HashTable, ItemsOfOneIdStayNewestFirstThroughGrowth)
+{
+    ASSERT_TRUE(m_table.InitBuckets(11));
+    Item* older = NewItem(7);
+    Item* newer = NewItem(7);
+    ASSERT_EQ(m_table.Insert(older), ZK_Success);
+    ASSERT_EQ(m_table.Insert(newer), ZK_Success);
+    ASSERT_EQ(m_table.Find(7), newer);
+    // Enough other ids to grow the table three times: 11 -> 29 -> 53 -> 97 buckets.
+    for (uint32_t id = 100; id < 150; ++id)
+        ASSERT_EQ(m_table.Insert(NewItem(id)), ZK_Success);
+    ASSERT_EQ(m_table.BucketCount(), 97u);
+    EXPECT_EQ(m_table.Find(7), newer) << "growth must not reverse items of one id";
+    EXPECT_EQ(m_table.Remove(7), newer);
+    EXPECT_EQ(m_table.Find(7), older);
+}
+
 TEST_F(HashTable, FailedGrowthKeepsTheTableAndStillInserts)
 {
     for (uint32_t id = 0; id < 27; ++id)

@@ -97,6 +97,30 @@ TEST_F(ObjectIndexTest, TablesGrowBeyondElevenBucketsAndKeepTheirObjects)
     EXPECT_EQ(ZkIndexTest::g_destroyed, 500u);
 }
 
+// Two objects under one id (a bank loaded over another): the newer one answers, after every growth
+// of the table as before it.
+TEST_F(ObjectIndexTest, AnIdSharedByTwoObjectsFindsTheNewerOneThroughEveryGrowth)
+{
+    ZkIndexTable& nodes = m_index.Table(ZkIndexKind::Nodes);
+    TestObject* older = TestObject::Create(nodes, 777);
+    TestObject* newer = TestObject::Create(nodes, 777);
+    std::vector<TestObject*> objects;
+    for (ZkUniqueID id = 1; nodes.BucketCount() < 389; ++id)
+    {
+        objects.push_back(TestObject::Create(nodes, id));
+        CZkIndexedObject* found = m_index.GetNodePtrAndAddRef(777, false);
+        ASSERT_EQ(found, newer) << "with " << nodes.BucketCount() << " buckets";
+        found->Release();
+    }
+    for (TestObject* object : objects)
+        object->Release();
+    newer->Release();
+    CZkIndexedObject* found = m_index.GetNodePtrAndAddRef(777, false);
+    EXPECT_EQ(found, older);
+    found->Release();
+    older->Release();
+}
+
 TEST_F(ObjectIndexTest, EmptyAndTerminatedTablesFindNothing)
 {
     EXPECT_EQ(m_index.GetPtrAndAddRef(ZkIndexKind::States, 7), nullptr);
