@@ -62,9 +62,11 @@ ZKRESULT CZkMultipleFileLocation::BuildPath(const wchar_t* name, const ZkFileOpe
     if (nameLength >= kMaxPathChars)
         return ZK_InvalidParameter;
 
-    size_t length = 0;
-    for (; basePath[length] != L'\0' && length < kMaxPathChars - 1; ++length)
-        path[length] = basePath[length];
+    // A base path that does not fit whole fails: cut short, it would name another folder.
+    size_t length = std::wcslen(basePath);
+    if (length >= kMaxPathChars)
+        return ZK_Fail;
+    std::wmemcpy(path, basePath, length);
     path[length] = L'\0';
 
     // Only reads look in the language folder: a written file lands beside the others.

@@ -33,7 +33,8 @@ public:
     uint32_t BasePathCount() const;
 
     // Builds base + [language + separator] + name into path (kMaxPathChars). 31 for a null name or
-    // one of 260 characters or more; 2 when the whole path would not fit in 259 characters.
+    // one of 260 characters or more; 2 when the whole path (the base path included, which is never
+    // cut short) would not fit in 259 characters.
     static ZKRESULT BuildPath(const wchar_t* name, const ZkFileOpenFlags* flags, uint32_t openMode,
                               const wchar_t* basePath, wchar_t* path);
     // Opens the file under each base path in turn (or relative to the working directory when there

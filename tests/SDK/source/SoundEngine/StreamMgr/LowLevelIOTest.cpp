@@ -127,6 +127,8 @@ TEST_F(LowLevelIO, PathRuleOf259Characters)
     };
     const std::wstring name247(247, L'n'); // 247 + "English(US)/" = 259
     const std::wstring name248(248, L'n');
+    const std::wstring base259(259, L'b');
+    const std::wstring base260(260, L'b');
     const Case cases[] = {
         {"null name", nullptr, L"", nullptr, ZK_OpenModeRead, ZK_InvalidParameter, 0},
         {"260 characters", name260.c_str(), L"", nullptr, ZK_OpenModeRead, ZK_InvalidParameter, 0},
@@ -135,6 +137,9 @@ TEST_F(LowLevelIO, PathRuleOf259Characters)
         {"language folder fills 259", name247.c_str(), L"", &languageFlags, ZK_OpenModeRead, ZK_Success, 259},
         {"language folder passes 259", name248.c_str(), L"", &languageFlags, ZK_OpenModeRead, ZK_Fail, 0},
         {"writes have no language folder", name248.c_str(), L"", &languageFlags, ZK_OpenModeWrite, ZK_Success, 248},
+        {"a base path of 259 characters alone", L"", base259.c_str(), nullptr, ZK_OpenModeRead, ZK_Success, 259},
+        {"a base path too long to keep whole", L"", base260.c_str(), nullptr, ZK_OpenModeRead, ZK_Fail, 0},
+        {"a base path too long, with a name", L"x", base260.c_str(), nullptr, ZK_OpenModeRead, ZK_Fail, 0},
     };
     for (const Case& c : cases)
     {
