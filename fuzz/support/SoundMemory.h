@@ -1,0 +1,50 @@
+// The sound engine's memory manager for a fuzz entry: started once for the whole run (libFuzzer
+// calls an entry many times in one process) with the calling thread's heap, and never stopped.
+#pragma once
+
+#include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+namespace kp::fuzz
+{
+inline void StartSoundMemory()
+{
+    if (ZK::MemoryMgr::IsInitialized())
+        return;
+    ZkMemSettings settings;
+    ZK::MemoryMgr::GetDefaultSettings(settings);
+    if (ZK::MemoryMgr::Init(&settings) != ZK_Success)
+        std::abort();
+    ZK::MemoryMgr::InitForThread();
+}
+
+// The bytes of a fuzz input, taken from the front as the entry needs them; past the end every
+// read gives 0.
+class InputBytes
+{
+public:
+    InputBytes(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+
+    bool Empty() const { return m_position >= m_size; }
+    size_t Left() const { return Empty() ? 0 : m_size - m_position; }
+    uint8_t Byte() { return Empty() ? 0 : m_data[m_position++]; }
+    uint16_t Word() { return static_cast<uint16_t>(Byte() | (Byte() << 8)); }
+    uint32_t Long() { return Word() | (static_cast<uint32_t>(Word()) << 16); }
+    // The rest of the input, or up to count bytes of it.
+    const uint8_t* Take(size_t count, size_t& taken)
+    {
+        taken = count < Left() ? count : Left();
+        const uint8_t* start = m_data + m_position;
+        m_position += taken;
+        return start;
+    }
+
+private:
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_position = 0;
+};
+} // namespace kp::fuzz
