@@ -9,17 +9,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cwchar>
 #include <string>
 
+using kp::fuzz::Check;
+
 namespace
 {
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 // Wide text of the given length from the input's bytes (no null characters inside).
 std::wstring Text(kp::fuzz::InputBytes& input, size_t length)
@@ -30,12 +26,6 @@ std::wstring Text(kp::fuzz::InputBytes& input, size_t length)
     return text;
 }
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    kp::fuzz::StartSoundMemory();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

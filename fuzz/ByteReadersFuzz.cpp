@@ -8,24 +8,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
-namespace
-{
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-} // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    kp::fuzz::StartSoundMemory();
-    return 0;
-}
+using kp::fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -11,16 +11,12 @@
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
+
+using kp::fuzz::Check;
 
 namespace
 {
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 std::string Folded(const std::string& text, int (*fold)(int))
 {

@@ -8,18 +8,14 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
+
+using kp::fuzz::Check;
 
 namespace
 {
 using namespace ZK::SoundEngine;
 
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 constexpr uint16_t kScriptMessage = 100;
 
@@ -43,12 +39,6 @@ private:
     }
 };
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    kp::fuzz::StartSoundMemory();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

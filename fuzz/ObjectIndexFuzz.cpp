@@ -8,18 +8,14 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
+
+using kp::fuzz::Check;
 
 namespace
 {
 using namespace ZK::SoundEngine;
 
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 class ScriptObject final : public CZkIndexedObject
 {
@@ -33,12 +29,6 @@ private:
     ZkIndexTable& m_table;
 };
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    kp::fuzz::StartSoundMemory();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -12,7 +12,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -21,16 +20,13 @@
 
 #include <unistd.h>
 
+using kp::fuzz::Check;
+
 namespace
 {
 namespace fs = std::filesystem;
 using namespace ZK::StreamMgr;
 
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 // One manager, device and folder for the whole run; taken down at exit.
 struct Streaming

@@ -1,5 +1,6 @@
-// The sound engine's memory manager for a fuzz entry: started once for the whole run (libFuzzer
-// calls an entry many times in one process) with the calling thread's heap, and never stopped.
+// What the sound engine's fuzz entries share: the check of a promise, the memory manager (started
+// once for the whole run, as libFuzzer calls an entry many times in one process, and never
+// stopped), and the input read from the front as a script.
 #pragma once
 
 #include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
@@ -10,6 +11,13 @@
 
 namespace kp::fuzz
 {
+// A broken promise of the code under test: a finding.
+inline void Check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
 inline void StartSoundMemory()
 {
     if (ZK::MemoryMgr::IsInitialized())

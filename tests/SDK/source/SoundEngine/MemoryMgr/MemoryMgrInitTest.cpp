@@ -48,15 +48,10 @@ void RecordTermThread() { g_calls.push_back({"termThread", 0, nullptr, 0, 0}); }
 
 ZkMemSettings CallerHookSettings()
 {
-    ZkMemSettings settings;
-    ZK::MemoryMgr::GetDefaultSettings(settings);
+    ZkMemSettings settings = ZkMemoryTest::SettingsWithAllocationHooks(RecordMalloc, RecordMalign, RecordRealloc,
+                                                                       RecordReallocAligned, RecordFree);
     settings.initForThreadHook = RecordInitThread;
     settings.termForThreadHook = RecordTermThread;
-    settings.mallocHook = RecordMalloc;
-    settings.malignHook = RecordMalign;
-    settings.reallocHook = RecordRealloc;
-    settings.reallocAlignedHook = RecordReallocAligned;
-    settings.freeHook = RecordFree;
     return settings;
 }
 

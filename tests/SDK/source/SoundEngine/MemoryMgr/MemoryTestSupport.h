@@ -43,6 +43,20 @@ protected:
     bool m_expectAllGivenBack = true;
 };
 
+// Default settings with the caller's five allocation hooks in place of the built-in allocator.
+inline ZkMemSettings SettingsWithAllocationHooks(ZkMemMallocHook malloc, ZkMemMalignHook malign, ZkMemReallocHook realloc,
+                                                 ZkMemReallocAlignedHook reallocAligned, ZkMemFreeHook free)
+{
+    ZkMemSettings settings;
+    ZK::MemoryMgr::GetDefaultSettings(settings);
+    settings.mallocHook = malloc;
+    settings.malignHook = malign;
+    settings.reallocHook = realloc;
+    settings.reallocAlignedHook = reallocAligned;
+    settings.freeHook = free;
+    return settings;
+}
+
 // Writes a recognisable pattern over a block and checks it later.
 inline void Fill(void* block, size_t size, uint8_t seed)
 {

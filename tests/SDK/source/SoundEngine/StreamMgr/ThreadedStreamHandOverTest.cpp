@@ -5,6 +5,7 @@
 #include "StreamMgr/CZkDefaultIOHookBlocking.h"
 
 #include "StreamTestSupport.h"
+#include "SDK/source/SoundEngine/MemoryMgr/MemoryTestSupport.h"
 
 #include "Platform/PlatformEvent.h"
 
@@ -62,13 +63,8 @@ class SystemMemoryScope
 public:
     SystemMemoryScope()
     {
-        ZkMemSettings settings;
-        ZK::MemoryMgr::GetDefaultSettings(settings);
-        settings.mallocHook = SystemMalloc;
-        settings.malignHook = SystemMalign;
-        settings.reallocHook = SystemRealloc;
-        settings.reallocAlignedHook = SystemReallocAligned;
-        settings.freeHook = SystemFree;
+        ZkMemSettings settings = ZkMemoryTest::SettingsWithAllocationHooks(SystemMalloc, SystemMalign, SystemRealloc,
+                                                                           SystemReallocAligned, SystemFree);
         EXPECT_EQ(ZK::MemoryMgr::Init(&settings), ZK_Success);
         ZK::MemoryMgr::InitForThread();
     }

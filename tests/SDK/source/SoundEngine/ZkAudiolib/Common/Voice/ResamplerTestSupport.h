@@ -1,6 +1,8 @@
 // What the resampler tests share: formats, input and output blocks over test-owned memory, the
-// kernel tables this processor can run, and a fixture with the memory manager started.
+// kernel tables this processor can run, and a fixture with the memory manager running.
 #pragma once
+
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Containers/EngineMemoryFixture.h"
 
 #include <ZkAudiolib/Common/Voice/ZkResampler.h>
 #include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
@@ -65,23 +67,19 @@ inline std::vector<ZkResamplerKernels::KernelTable> RunnableTables()
     return tables;
 }
 
-// The memory manager started for the test's thread, and one resampler after Init.
-class Resampler : public testing::Test
+// The memory manager running, and one resampler after Init.
+class Resampler : public ZkEngineTest::EngineMemoryTest
 {
 protected:
     void SetUp() override
     {
-        ZkMemSettings settings;
-        ZK::MemoryMgr::GetDefaultSettings(settings);
-        ASSERT_EQ(ZK::MemoryMgr::Init(&settings), ZK_Success);
-        ZK::MemoryMgr::InitForThread();
+        EngineMemoryTest::SetUp();
         resampler.Init();
     }
     void TearDown() override
     {
         resampler.Term();
-        ZK::MemoryMgr::TermForThread();
-        ZK::MemoryMgr::Term();
+        EngineMemoryTest::TearDown();
     }
     CZkResampler resampler;
 };
