@@ -127,7 +127,7 @@ void ReadAutomatic(kp::fuzz::InputBytes& script, const std::vector<char>& file)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    Instance();
+    kp::fuzz::MakeForTheWholeRun([] { Instance(); });
     return 0;
 }
 

@@ -29,6 +29,23 @@ inline void StartSoundMemory()
     ZK::MemoryMgr::InitForThread();
 }
 
+// The leak checker's switches, present only in a build with it (weak: null elsewhere).
+extern "C" void __lsan_disable() __attribute__((weak));
+extern "C" void __lsan_enable() __attribute__((weak));
+
+// Runs `make` with the leak checker looking away. For what an entry keeps for the whole run
+// (libFuzzer checks for leaks between inputs): much of it is reachable only through the memory
+// manager's own mappings, which the checker does not scan.
+template <typename Make>
+void MakeForTheWholeRun(Make make)
+{
+    if (__lsan_disable != nullptr)
+        __lsan_disable();
+    make();
+    if (__lsan_enable != nullptr)
+        __lsan_enable();
+}
+
 // The bytes of a fuzz input, taken from the front as the entry needs them; past the end every
 // read gives 0.
 class InputBytes
