@@ -47,8 +47,18 @@ bool IsLoadableElf(const char* path)
            header.e_type == ET_DYN && header.e_machine == kHostElfMachine;
 }
 
-ModuleStatus ClassifyLoadFailure(const char* path)
+// dlopen reports a failed mapping with the text of ENOMEM inside its message.
+bool ReportsOutOfMemory(const char* message)
 {
+    return message != nullptr && std::strstr(message, std::strerror(ENOMEM)) != nullptr;
+}
+
+ModuleStatus ClassifyLoadFailure(const char* path, const char* message)
+{
+    if (ReportsOutOfMemory(message))
+    {
+        return ModuleStatus::OutOfMemory;
+    }
     if (std::strchr(path, '/') == nullptr)
     {
         return ModuleStatus::NotFound; // searched for by name and not found on the library path
@@ -82,7 +92,7 @@ ModuleStatus LoadModule(const char* path, ZkModule& module)
     void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr)
     {
-        return ClassifyLoadFailure(path);
+        return ClassifyLoadFailure(path, dlerror());
     }
     module.nativeHandle = handle;
     return ModuleStatus::Ok;

@@ -14,6 +14,7 @@ enum class ModuleStatus
     NotFound,      // no file at the path
     BadFormat,     // the file is not a loadable library
     MissingSymbol, // the library has no such symbol
+    OutOfMemory,   // the system could not map the library
     Failed,        // any other failure (a missing dependency, for example)
 };
 

@@ -13,6 +13,8 @@ typedef uint32_t ZkUniqueID;
 typedef uint32_t ZkPlayingID;
 // 64-bit id of a game object, chosen by the caller.
 typedef uint64_t ZkGameObjectID;
+// Id of a sound bank: the id of its name without the last extension.
+typedef uint32_t ZkBankID;
 // Time in milliseconds (transition times, delays).
 typedef int32_t ZkTimeMs;
 
