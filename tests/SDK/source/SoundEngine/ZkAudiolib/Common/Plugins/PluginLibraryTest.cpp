@@ -1,0 +1,107 @@
+// Plug-in libraries: the path the registry builds, and libraries that load and register their own
+// list, are missing, are not libraries, or carry no list.
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Containers/EngineMemoryFixture.h"
+
+#include "Plugins/Effects/Common/ZkPluginMemAlloc.h"
+#include "ZkAudiolib/Common/Plugins/PluginLibrary.h"
+#include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
+
+#include "Platform/PlatformText.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace
+{
+using namespace ZK::SoundEngine;
+namespace Registry = ZK::SoundEngine::PluginRegistry;
+
+std::wstring Wide(const char* text)
+{
+    return ZK::Platform::Utf8ToWide(std::string(text));
+}
+
+class PluginLibrary : public ZkEngineTest::EngineMemoryTest
+{
+protected:
+    void TearDown() override
+    {
+        Registry::Term();
+        EngineMemoryTest::TearDown();
+    }
+};
+
+TEST_F(PluginLibrary, PathIsFolderSlashNameDotSo)
+{
+    wchar_t path[kPluginPathCapacity];
+    EXPECT_EQ(BuildPluginLibraryPath(L"Reverb", L"/opt/plugins", path), 22u);
+    EXPECT_STREQ(path, L"/opt/plugins/Reverb.so");
+    BuildPluginLibraryPath(L"Reverb", L"/opt/plugins/", path);
+    EXPECT_STREQ(path, L"/opt/plugins/Reverb.so");
+    BuildPluginLibraryPath(L"Reverb", nullptr, path);
+    EXPECT_STREQ(path, L"Reverb.so") << "no folder given and none kept by the registry";
+    ASSERT_EQ(Registry::Init(L"/usr/lib/zk"), ZK_Success);
+    BuildPluginLibraryPath(L"Reverb", nullptr, path);
+    EXPECT_STREQ(path, L"/usr/lib/zk/Reverb.so") << "the registry's folder";
+    const std::wstring longName(2000, L'n');
+    EXPECT_EQ(BuildPluginLibraryPath(longName.c_str(), L"/a", path), kPluginPathCapacity - 1);
+    EXPECT_EQ(path[kPluginPathCapacity - 1], L'\0');
+}
+
+TEST_F(PluginLibrary, ALibraryRegistersTheNodesOfItsOwnList)
+{
+    const std::wstring folder = Wide(KP_TEST_PLUGIN_FOLDER);
+    ASSERT_EQ(RegisterPluginDLL(L"ZkTestPlugins", folder.c_str()), ZK_Success);
+    const uint32_t effectKey = ZK::ZkMakePluginKey(ZK::ZkPluginTypeEffect, 64, 5);
+    const uint32_t codecKey = ZK::ZkMakePluginKey(ZK::ZkPluginTypeCodec, 64, 9);
+    ASSERT_NE(Registry::GetPluginEntry(effectKey), nullptr);
+    ASSERT_NE(Registry::GetCodecEntry(codecKey), nullptr);
+    EXPECT_EQ(Registry::GetPluginEntry(ZK::ZkMakePluginKey(ZK::ZkPluginTypeSource, 0, 101)), nullptr)
+        << "the program's own list is not the library's";
+    EXPECT_NE(Registry::QueryCodec(codecKey), nullptr);
+
+    CZkPluginMemAlloc& allocator = CZkPluginMemAlloc::ForInstances();
+    ZK::IZkPlugin* effect = nullptr;
+    ZK::ZkPluginInfo info;
+    ASSERT_EQ(Registry::CreatePlugin(effectKey, effect, &allocator, info), ZK_Success);
+    EXPECT_EQ(Registry::CheckPluginInfo(ZK::ZkPluginTypeEffect, info), ZK_NothingToReport);
+    EXPECT_EQ(info.processesInPlace, 1);
+    effect->Term(&allocator);
+    effect->~IZkPlugin();
+    allocator.Free(effect);
+    ZK::IZkPluginParam* params = nullptr;
+    ASSERT_EQ(Registry::CreatePluginParam(&allocator, effectKey, params), ZK_Success);
+    ASSERT_NE(params, nullptr);
+    params->~IZkPluginParam();
+    allocator.Free(params);
+
+    ASSERT_EQ(RegisterPluginDLL(L"ZkTestPlugins", folder.c_str()), ZK_Success) << "a second registration";
+    EXPECT_EQ(Registry::PluginCount(), 1u) << "keeps the first entries";
+    EXPECT_EQ(Registry::CodecCount(), 1u);
+}
+
+TEST_F(PluginLibrary, LoadFailuresRegisterNothing)
+{
+    struct Case
+    {
+        const char* name;
+        const char* folder;
+        ZKRESULT result;
+    };
+    const Case cases[] = {
+        {"NoSuchPlugins", KP_TEST_PLUGIN_FOLDER, ZK_FileNotFound},
+        {"not_a_module", KP_NOT_A_MODULE_FOLDER, ZK_NotImplemented},   // not an ELF library: 4
+        {KP_TEST_MODULE_NAME, KP_TEST_MODULE_FOLDER, ZK_InvalidFile}, // a library without a list: 7
+    };
+    for (const Case& c : cases)
+    {
+        const std::wstring name = Wide(c.name);
+        const std::wstring folder = Wide(c.folder);
+        EXPECT_EQ(RegisterPluginDLL(name.c_str(), folder.c_str()), c.result) << c.name;
+        EXPECT_EQ(Registry::PluginCount(), 0u) << c.name;
+        EXPECT_EQ(Registry::CodecCount(), 0u) << c.name;
+    }
+    EXPECT_EQ(RegisterPluginDLL(nullptr, nullptr), ZK_InvalidParameter);
+}
+} // namespace
