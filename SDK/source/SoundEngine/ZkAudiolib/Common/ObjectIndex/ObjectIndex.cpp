@@ -29,4 +29,11 @@ ZKRESULT ObjectIndex::ReleaseDynamicSequences()
 {
     return ZK_NotImplemented;
 }
+
+ZKRESULT ObjectIndex::FindOrCreateGroupEntry(ZkUniqueID, const ZkGroupEntryRecord&)
+{
+    return ZK_NotImplemented;
+}
+
+ObjectIndex* g_pObjectIndex = nullptr;
 } // namespace ZK::SoundEngine

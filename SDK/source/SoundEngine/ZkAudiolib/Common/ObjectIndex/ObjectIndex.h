@@ -42,6 +42,14 @@ constexpr uint32_t kIndexTableCount = 14;
 // Id bit of the objects the engine synthesizes for source plug-ins; no bank object has it.
 constexpr ZkUniqueID kSynthesizedObjectIdBit = 0x80000000u;
 
+// A dialogue group entry as an Init bank's "STMG" chunk stores it.
+struct ZkGroupEntryRecord
+{
+    ZkUniqueID id;
+    float values[6];
+};
+static_assert(sizeof(ZkGroupEntryRecord) == 28, "group entries are seven 32-bit fields");
+
 // A node named by id and bus flag.
 struct ZkNodeKey
 {
@@ -80,7 +88,14 @@ public:
     // nothing.
     ZKRESULT ReleaseDynamicSequences();
 
+    // Finds the group entry with the record's id in table 13, or creates it, and gives it the
+    // record's values. The group entries do not exist yet: answers ZK_NotImplemented.
+    ZKRESULT FindOrCreateGroupEntry(ZkUniqueID id, const ZkGroupEntryRecord& record);
+
 private:
     ZkIndexTable m_tables[kIndexTableCount];
 };
+
+// The engine's object index; null before the engine's initialisation and after its termination.
+extern ObjectIndex* g_pObjectIndex;
 } // namespace ZK::SoundEngine

@@ -55,6 +55,7 @@ public:
 
     ZkChannelConfig channelConfig;          // the main mix's configuration
     uint32_t panningRule = 0;              // the output settings' panning rule
+    uint32_t busAssignment = 0;            // the bus assigned to the device; 0 when none
 
     const float* GetSpeakerAnglesRad() const { return m_speakerAngles; }
     uint32_t GetSpeakerAngleCount() const { return m_speakerAngleCount; }

@@ -1,0 +1,121 @@
+// The list chunks: "STID" (bank file names), "PLAT" (the platform the bank was built for) and
+// "INIT" (plug-in libraries to register).
+#include "ZkAudiolib/Common/Banks/BankParse.h"
+
+#include "ZkAudiolib/Common/Bytes/ZkByteCursor.h"
+#include "ZkAudiolib/Common/FrontEnd/BankIdentification.h"
+#include "ZkAudiolib/Common/Plugins/PluginLibrary.h"
+#include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
+
+#include "Platform/PlatformText.h"
+
+#include <cstring>
+
+namespace ZK::SoundEngine
+{
+namespace
+{
+// Groups {u32 string type, u32 count, count x {u32 bank id, u8 length, name}} until the body ends.
+// With names null the body is only checked.
+bool WalkBankNames(const uint8_t* body, uint32_t size, BankNameTable* names, ZKRESULT& result)
+{
+    result = ZK_Success;
+    ZK::ZkByteCursor cursor(body, size);
+    while (cursor.Remaining() > 0)
+    {
+        uint32_t stringType = 0, count = 0;
+        if (!cursor.Read(stringType) || !cursor.Read(count))
+            return false;
+        for (uint32_t index = 0; index < count; ++index)
+        {
+            uint32_t bankID = 0;
+            uint8_t length = 0;
+            if (!cursor.Read(bankID) || !cursor.Read(length))
+                return false;
+            const uint8_t* name = cursor.Take(length);
+            if (name == nullptr)
+                return false;
+            if (names != nullptr && (result = names->Add(bankID, reinterpret_cast<const char*>(name), length)) != ZK_Success)
+                return true;
+        }
+    }
+    return true;
+}
+
+// The length of the NUL-terminated text at the cursor, which must end inside the body.
+bool TakeText(ZK::ZkByteCursor& cursor, const char*& text)
+{
+    const void* end = std::memchr(cursor.Current(), 0, cursor.Remaining());
+    if (end == nullptr)
+        return false;
+    text = reinterpret_cast<const char*>(cursor.Current());
+    return cursor.Skip(static_cast<const uint8_t*>(end) - cursor.Current() + 1);
+}
+
+// {u32 count, count x {u32 plug-in key, NUL-terminated UTF-8 library name}}; with register false
+// only checked.
+bool WalkPluginLibraries(const uint8_t* body, uint32_t size, bool registerThem)
+{
+    ZK::ZkByteCursor cursor(body, size);
+    uint32_t count = 0;
+    if (!cursor.Read(count))
+        return false;
+    for (uint32_t index = 0; index < count; ++index)
+    {
+        uint32_t key = 0;
+        const char* library = nullptr;
+        if (!cursor.Read(key) || !TakeText(cursor, library))
+            return false;
+        if (!registerThem || PluginRegistry::GetPluginEntry(key) != nullptr || PluginRegistry::GetCodecEntry(key) != nullptr)
+            continue;
+        wchar_t name[kPluginPathCapacity];
+        ZK::Platform::Utf8ToWide(library, name, kPluginPathCapacity);
+        // A library that cannot be registered leaves its plug-ins unknown; the bank still loads.
+        RegisterPluginDLL(name, nullptr);
+    }
+    return true;
+}
+} // namespace
+
+ZKRESULT BankManager::ReadBankNames(Parse&, uint32_t size)
+{
+    const uint8_t* body = nullptr;
+    ZKRESULT result = TakeBody(size, body, ZK_ShortBankRead);
+    if (result != ZK_Success)
+        return result;
+    ZKRESULT added = ZK_Success;
+    if (!WalkBankNames(body, size, nullptr, added))
+        result = ZK_InvalidFile;
+    else if (!WalkBankNames(body, size, &m_bankNames, added) || added != ZK_Success)
+        result = added;
+    m_reader.ReleaseData();
+    return result;
+}
+
+ZKRESULT BankManager::ReadPlatform(Parse&, uint32_t size)
+{
+    const uint8_t* body = nullptr;
+    ZKRESULT result = TakeBody(size, body, ZK_Fail);
+    if (result != ZK_Success || size == 0)
+        return result;
+    ZK::ZkByteCursor cursor(body, size);
+    const char* name = nullptr;
+    result = TakeText(cursor, name) ? CheckBankIdentification(name) : ZK_InvalidFile;
+    m_reader.ReleaseData();
+    return result;
+}
+
+ZKRESULT BankManager::ReadPluginLibraries(Parse&, uint32_t size)
+{
+    const uint8_t* body = nullptr;
+    ZKRESULT result = TakeBody(size, body, ZK_Fail);
+    if (result != ZK_Success || size == 0)
+        return result;
+    if (!WalkPluginLibraries(body, size, false))
+        result = ZK_InvalidFile;
+    else
+        WalkPluginLibraries(body, size, true);
+    m_reader.ReleaseData();
+    return result;
+}
+} // namespace ZK::SoundEngine
