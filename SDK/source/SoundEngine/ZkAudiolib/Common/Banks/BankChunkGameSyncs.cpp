@@ -1,7 +1,7 @@
 // The "STMG" chunk: the engine limits, state groups, game-parameter-driven switch groups, game
 // parameters and dialogue group entries of an Init bank. The chunk is checked whole before any of
-// it is applied, so a count that runs past it changes nothing; then it is applied under the global
-// engine lock.
+// it is applied, so a malformed chunk changes nothing; then it is applied under the global engine
+// lock.
 #include "ZkAudiolib/Common/Banks/BankParse.h"
 
 #include "ZkAudiolib/Common/Banks/Neighbours/CZkStateMgr.h"
@@ -42,7 +42,8 @@ bool SkipCounted(ZK::ZkByteCursor& cursor, size_t headerBytes, size_t innerCount
     return true;
 }
 
-// True when every section of the chunk lies inside it.
+// True when the sections fill the chunk exactly: a count that is off makes the sections after it
+// land beside their fields, and the chunk no longer ends where its last section does.
 bool GameSyncsAreWhole(const uint8_t* body, uint32_t size)
 {
     ZK::ZkByteCursor cursor(body, size);
@@ -57,7 +58,8 @@ bool GameSyncsAreWhole(const uint8_t* body, uint32_t size)
         !cursor.Skip(size_t{parameters} * kGameParameterBytes))
         return false;
     uint32_t entries = 0;
-    return cursor.Read(entries) && cursor.Holds(entries, kGroupEntryBytes);
+    return cursor.Read(entries) && cursor.Holds(entries, kGroupEntryBytes) &&
+           cursor.Remaining() == size_t{entries} * kGroupEntryBytes;
 }
 
 ZKRESULT ApplyStateGroups(ZK::ZkByteCursor& cursor)
