@@ -51,6 +51,7 @@ void BankReader::Clear()
     m_issuePosition = 0;
     m_streamBytes = 0;
     m_consumed = 0;
+    m_fileEnded = false;
 }
 
 ZKRESULT BankReader::OpenStream(uint32_t fileID, const wchar_t* name, uint32_t fileType, void*, bool languageSpecific)
@@ -175,6 +176,8 @@ uint64_t BankReader::BytesLeft() const
         return m_remaining[0];
     if (m_stream == nullptr)
         return 0;
+    if (m_fileEnded)
+        return uint64_t{m_remaining[0]} + m_remaining[1];
     return m_consumed < m_streamBytes ? m_streamBytes - m_consumed : 0;
 }
 } // namespace ZK::SoundEngine

@@ -108,5 +108,8 @@ private:
     uint64_t m_issuePosition = 0;
     uint64_t m_streamBytes = 0;
     uint64_t m_consumed = 0;
+    // A read moved fewer bytes than the file had when it was opened: the file is shorter now, and
+    // nothing beyond the bytes already buffered is read.
+    bool m_fileEnded = false;
 };
 } // namespace ZK::SoundEngine

@@ -24,7 +24,11 @@ bool BankReader::SwitchToOtherBuffer()
         return false;
     // Count only the bytes the read moved: the file may have become shorter since it was opened.
     const uint64_t moved = m_stream->GetPosition(nullptr) - m_issuePosition;
-    m_remaining[other] = static_cast<uint32_t>(std::min<uint64_t>(m_remaining[other], moved));
+    if (moved < m_remaining[other])
+    {
+        m_remaining[other] = static_cast<uint32_t>(moved);
+        m_fileEnded = true;
+    }
     m_current = other;
     m_cursor = m_buffers[other];
     return true;
@@ -33,6 +37,11 @@ bool BankReader::SwitchToOtherBuffer()
 bool BankReader::IssueRead()
 {
     const uint32_t other = 1 - m_current;
+    if (m_fileEnded)
+    {
+        m_remaining[other] = 0;
+        return true;
+    }
     const uint32_t size = m_bufferSize / m_blockSize * m_blockSize;
     m_issuePosition = m_stream->GetPosition(nullptr);
     uint32_t reported = 0;
@@ -78,10 +87,14 @@ ZKRESULT BankReader::Read(void* destination, uint32_t n, uint32_t& bytesRead)
             // A large request goes straight into the destination, whole blocks at a time.
             const uint32_t direct = wanted / m_blockSize * m_blockSize;
             uint32_t got = 0;
-            const float deadlineMs = static_cast<float>(direct) / m_throughput;
-            if (m_stream->Read(out + bytesRead, direct, true, m_priority, deadlineMs, got) != ZK_Success ||
-                m_stream->GetStatus() != ZK_StreamStatusCompleted)
-                return ZK_ShortBankRead;
+            if (!m_fileEnded)
+            {
+                const float deadlineMs = static_cast<float>(direct) / m_throughput;
+                if (m_stream->Read(out + bytesRead, direct, true, m_priority, deadlineMs, got) != ZK_Success ||
+                    m_stream->GetStatus() != ZK_StreamStatusCompleted)
+                    return ZK_ShortBankRead;
+                m_fileEnded = uint64_t{got} < std::min<uint64_t>(direct, BytesLeft());
+            }
             bytesRead += got;
             m_consumed += got;
             added = got;

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,30 @@ inline Bytes RunWriter(const std::string& script, const std::string& json, const
         return {};
     }
     return ReadWholeFile(target);
+}
+
+// The bank of a description and every damaged copy the writer makes of it ("fault variants"), by
+// file name ("Test.bnk", "Test.cut_body_2_DATA.bnk", ...).
+inline std::map<std::string, Bytes> WriteBankWithFaultVariants(const std::string& descriptionJson)
+{
+    ScratchFolder folder;
+    const fs::path description = folder.Path() / "description.json";
+    {
+        std::ofstream out(description);
+        out << descriptionJson;
+    }
+    const fs::path output = folder.Path() / "banks";
+    const std::string command = "python3 \"" + std::string(KP_SOURCE_DIR) + "/tools/bank_writer.py\" --out-dir \"" +
+                                output.string() + "\" --fault-variants \"" + description.string() + "\"";
+    std::map<std::string, Bytes> banks;
+    if (std::system(command.c_str()) != 0)
+    {
+        ADD_FAILURE() << "bank_writer.py refused: " << descriptionJson;
+        return banks;
+    }
+    for (const auto& entry : fs::directory_iterator(output))
+        banks[entry.path().filename().string()] = ReadWholeFile(entry.path());
+    return banks;
 }
 
 inline Bytes WriteMedia(const std::string& specJson)
