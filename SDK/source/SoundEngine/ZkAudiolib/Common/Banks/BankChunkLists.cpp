@@ -52,8 +52,8 @@ bool TakeText(ZK::ZkByteCursor& cursor, const char*& text)
     return cursor.Skip(static_cast<const uint8_t*>(end) - cursor.Current() + 1);
 }
 
-// {u32 count, count x {u32 plug-in key, NUL-terminated UTF-8 library name}}; with register false
-// only checked.
+// {u32 count, count x {u32 plug-in key, NUL-terminated UTF-8 library name}}; with registerThem
+// false only checked.
 bool WalkPluginLibraries(const uint8_t* body, uint32_t size, bool registerThem)
 {
     ZK::ZkByteCursor cursor(body, size);
@@ -67,6 +67,9 @@ bool WalkPluginLibraries(const uint8_t* body, uint32_t size, bool registerThem)
         if (!cursor.Read(key) || !TakeText(cursor, library))
             return false;
         if (!registerThem || PluginRegistry::GetPluginEntry(key) != nullptr || PluginRegistry::GetCodecEntry(key) != nullptr)
+            continue;
+        // A bank names a library of the plug-in folder, never a path to one elsewhere.
+        if (std::strchr(library, '/') != nullptr)
             continue;
         wchar_t name[kPluginPathCapacity];
         ZK::Platform::Utf8ToWide(library, name, kPluginPathCapacity);

@@ -159,6 +159,9 @@ TEST_F(BankParseSettings, PluginLibrariesOfAnInitBankAreRegistered)
     const std::wstring folder = ZK::Platform::Utf8ToWide(std::string(KP_TEST_PLUGIN_FOLDER));
     ASSERT_EQ(PluginRegistry::Init(folder.c_str()), ZK_Success);
     const uint32_t effectKey = ZK::ZkMakePluginKey(ZK::ZkPluginTypeEffect, 64, 5);
+    const Bytes outside = WriteBank(Settings(R"({"tag": "INIT", "plugins": [{"id": "0x50403", "library": "../plugins/ZkTestPlugins"}]})"));
+    EXPECT_EQ(ParseMemory(outside, 9), ZK_Success);
+    EXPECT_EQ(PluginRegistry::GetPluginEntry(effectKey), nullptr) << "a path out of the plug-in folder is not followed";
     const Bytes bank = WriteBank(Settings(R"({"tag": "INIT", "plugins": [{"id": "0x50403", "library": "NoSuchLibrary"},
         {"id": "0x50403", "library": "ZkTestPlugins"}]}, {"tag": "PLAT", "name": "Linux"})"));
     EXPECT_EQ(ParseMemory(bank, 1), ZK_Success) << "a library that cannot be registered does not stop the bank";
