@@ -1,0 +1,76 @@
+// The game's own banks (Trindle_Ostrel/Banks/Init.bnk and Main.bnk, written by the build from
+// SoundProject/) through the parse, with the tests' item kinds in place of the engine's classes:
+// both load, the Init bank's master bus takes the main output onto "System", the game parameters
+// get their defaults, and every media of Main.bnk lies inside its media block.
+#include "BankTestSupport.h"
+
+#include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
+
+#include <ZK/SoundEngine/Common/ZkIdFromName.h>
+
+namespace
+{
+using namespace ZkBankTest;
+
+Bytes ShippedBank(const char* name)
+{
+    const std::filesystem::path path = std::filesystem::path(KP_SOURCE_DIR) / "Trindle_Ostrel" / "Banks" / name;
+    EXPECT_TRUE(std::filesystem::exists(path)) << path << " is written by the build";
+    return ZkSoundFixtures::ReadWholeFile(path);
+}
+
+class ShippedBanks : public BankParseTest
+{
+protected:
+    void SetUp() override
+    {
+        BankParseTest::SetUp();
+        GetEngineSettings().mainOutput = ZkOutputSettings{};
+        m_buses.specs[ZK::SoundEngine::GetIDFromString("Master Audio Bus")] = {0, kSystem};
+        m_buses.specs[ZK::SoundEngine::GetIDFromString("Music")] = {ZK::SoundEngine::GetIDFromString("Master Audio Bus")};
+        m_buses.specs[ZK::SoundEngine::GetIDFromString("Effects")] = {ZK::SoundEngine::GetIDFromString("Master Audio Bus")};
+    }
+    void TearDown() override
+    {
+        GetEngineSettings().mainOutput = ZkOutputSettings{};
+        BankParseTest::TearDown();
+    }
+    static constexpr uint32_t kSystem = 0xE611314A;
+};
+
+TEST_F(ShippedBanks, WithoutTheEnginesObjectClassesBothBanksAnswer4)
+{
+    EXPECT_EQ(ParseMemory(ShippedBank("Init.bnk"), 0x50C63A23), ZK_NotImplemented) << "buses are not built yet";
+    EXPECT_EQ(ParseMemory(ShippedBank("Main.bnk"), ZK::SoundEngine::GetIDFromString("Main")), ZK_NotImplemented);
+}
+
+TEST_F(ShippedBanks, InitAndMainLoad)
+{
+    UseTestKinds();
+    const Bytes init = ShippedBank("Init.bnk");
+    LoadedBank* initBank = nullptr;
+    ASSERT_EQ(ParseMemory(init, 0x50C63A23, ZkBankSourceMemoryCopy, &initBank), ZK_Success);
+    EXPECT_EQ(initBank->itemCount, 3u) << "the master bus and its two children";
+    EXPECT_EQ(GetEngineSettings().mainOutput.audioDeviceShareSetID, kSystem);
+    bool found = false;
+    EXPECT_EQ(m_rtpc.GetDefaultValue(1006694123, found), 100.0f);
+    EXPECT_TRUE(found);
+    EXPECT_EQ(m_rtpc.GetDefaultValue(1564184899, found), 100.0f);
+    EXPECT_TRUE(found);
+    EXPECT_STREQ(m_manager.BankNames().Find(ZK::SoundEngine::GetIDFromString("Main")), "Main.bnk");
+
+    const Bytes main = ShippedBank("Main.bnk");
+    LoadedBank* mainBank = nullptr;
+    ASSERT_EQ(ParseMemory(main, ZK::SoundEngine::GetIDFromString("Main"), ZkBankSourceMemoryCopy, &mainBank), ZK_Success);
+    ASSERT_EQ(m_manager.registrations.size(), 1u);
+    const RecordingBankManager::Registration& media = m_manager.registrations[0];
+    ASSERT_GT(media.entries.size(), 5u);
+    for (const ZkMediaEntry& entry : media.entries)
+    {
+        EXPECT_LE(uint64_t{entry.offset} + entry.size, media.dataSize) << entry.mediaID;
+        EXPECT_EQ(std::memcmp(mainBank->dataBlock + entry.offset, "RIFF", 4), 0) << entry.mediaID;
+    }
+    EXPECT_GT(m_index.Table(ZkIndexKind::Events).Length(), 5u);
+    EXPECT_EQ(m_index.Table(ZkIndexKind::Nodes).Length(), media.entries.size()) << "one sound per media";
+}
+} // namespace
