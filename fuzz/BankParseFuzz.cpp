@@ -18,7 +18,7 @@
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkSwitchMgr.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
 
-#include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
+#include "support/SoundEngineMemory.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -156,10 +156,7 @@ void FuzzItem::Destroy()
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    ZkMemSettings settings;
-    ZK::MemoryMgr::GetDefaultSettings(settings);
-    ZK::MemoryMgr::Init(&settings);
-    ZK::MemoryMgr::InitForThread();
+    kp::fuzz::StartSoundEngineMemory();
     static Engine engine;
     g_engine = &engine;
     if (!engine.index.InitTables() || engine.rtpc.Init() != ZK_Success || engine.banks.Init() != ZK_Success)

@@ -4,7 +4,7 @@
 #include "ZkAudiolib/Common/Media/MediaHeaderParser.h"
 #include "ZkAudiolib/Common/Voice/ZkMarkerTable.h"
 
-#include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
+#include "support/SoundEngineMemory.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -27,10 +27,7 @@ bool Inside(const ZkMediaChunk& chunk, const std::vector<uint8_t>& bytes)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    ZkMemSettings settings;
-    ZK::MemoryMgr::GetDefaultSettings(settings);
-    ZK::MemoryMgr::Init(&settings);
-    ZK::MemoryMgr::InitForThread();
+    kp::fuzz::StartSoundEngineMemory();
     return 0;
 }
 

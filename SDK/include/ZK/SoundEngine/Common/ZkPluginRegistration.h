@@ -59,15 +59,12 @@ public:
                          ZkCreateParamCallback createParam, ZkPluginRegistrationCallback callback = nullptr,
                          void* cookie = nullptr, void* pluginData = nullptr)
     {
-        type = pluginType;
-        companyID = company;
-        pluginID = plugin;
         createFunc = create;
         createParamFunc = createParam;
         registrationCallback = callback;
         registrationCookie = cookie;
         data = pluginData;
-        Push();
+        Push(pluginType, company, plugin);
     }
 
     // A codec node.
@@ -75,19 +72,19 @@ public:
                          ZkCreateCodecCallback bankSource, ZkCodecFunction function3 = nullptr,
                          ZkCodecFunction function4 = nullptr)
     {
-        type = ZkPluginTypeCodec;
-        companyID = company;
-        pluginID = codecID;
         createFileSource = fileSource;
         createBankSource = bankSource;
         codecFunction3 = function3;
         codecFunction4 = function4;
-        Push();
+        Push(ZkPluginTypeCodec, company, codecID);
     }
 
 private:
-    void Push()
+    void Push(uint32_t pluginType, uint32_t company, uint32_t plugin)
     {
+        type = pluginType;
+        companyID = company;
+        pluginID = plugin;
         next = g_pZKPluginList;
         g_pZKPluginList = this;
     }

@@ -32,38 +32,35 @@ ZKRESULT BankManager::ReadEnvironment(Parse&, uint32_t size)
 {
     if (g_pStateMgr == nullptr || size == 0)
         return ZK_Fail;
-    const uint8_t* body = nullptr;
-    ZKRESULT result = TakeBody(size, body, ZK_Fail);
-    if (result != ZK_Success)
-        return result;
-    if (!CurvesAreWhole(body, size))
-        result = ZK_InvalidFile;
-    else if (g_pEnvCurves == nullptr)
-        result = ZK_Fail;
-    ZK::ZkByteCursor cursor(body, size);
-    for (uint32_t curve = 0; curve < kCurveCount && result == ZK_Success; ++curve)
-    {
-        uint8_t enabled = 0, scaling = 0;
-        uint16_t count = 0;
-        cursor.Read(enabled);
-        cursor.Read(scaling);
-        cursor.Read(count);
-        const uint8_t* bytes = cursor.Take(size_t{count} * sizeof(ZkCurvePoint));
-        const uint32_t group = curve / CZkEnvCurves::kCurvesPerGroup;
-        const uint32_t index = curve % CZkEnvCurves::kCurvesPerGroup;
-        g_pEnvCurves->curveEnabled[group][index] = enabled != 0 ? 1 : 0;
-        // The curves take aligned points; the bank's may lie anywhere.
-        auto* points = static_cast<ZkCurvePoint*>(ZK::MemoryMgr::Malloc(ZkMemID_Default, size_t{count} * sizeof(ZkCurvePoint) + 1));
-        if (points == nullptr)
+    return ReadSection(size, ZK_Fail, [](const uint8_t* body, uint32_t bodySize) {
+        if (!CurvesAreWhole(body, bodySize))
+            return ZK_InvalidFile;
+        if (g_pEnvCurves == nullptr)
+            return ZK_Fail;
+        ZK::ZkByteCursor cursor(body, bodySize);
+        for (uint32_t curve = 0; curve < kCurveCount; ++curve)
         {
-            result = ZK_InsufficientMemory;
-            break;
+            uint8_t enabled = 0, scaling = 0;
+            uint16_t count = 0;
+            cursor.Read(enabled);
+            cursor.Read(scaling);
+            cursor.Read(count);
+            const uint8_t* bytes = cursor.Take(size_t{count} * sizeof(ZkCurvePoint));
+            const uint32_t group = curve / CZkEnvCurves::kCurvesPerGroup;
+            const uint32_t index = curve % CZkEnvCurves::kCurvesPerGroup;
+            g_pEnvCurves->curveEnabled[group][index] = enabled != 0 ? 1 : 0;
+            // The curves take aligned points; the bank's may lie anywhere.
+            auto* points = static_cast<ZkCurvePoint*>(
+                ZK::MemoryMgr::Malloc(ZkMemID_Default, size_t{count} * sizeof(ZkCurvePoint) + 1));
+            if (points == nullptr)
+                return ZK_InsufficientMemory;
+            std::memcpy(points, bytes, size_t{count} * sizeof(ZkCurvePoint));
+            const ZKRESULT result = g_pEnvCurves->Set(group, index, count, points, scaling);
+            ZK::MemoryMgr::Free(ZkMemID_Default, points);
+            if (result != ZK_Success)
+                return result;
         }
-        std::memcpy(points, bytes, size_t{count} * sizeof(ZkCurvePoint));
-        result = g_pEnvCurves->Set(group, index, count, points, scaling);
-        ZK::MemoryMgr::Free(ZkMemID_Default, points);
-    }
-    m_reader.ReleaseData();
-    return result;
+        return ZK_Success;
+    });
 }
 } // namespace ZK::SoundEngine

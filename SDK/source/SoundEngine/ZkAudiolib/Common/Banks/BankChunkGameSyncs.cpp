@@ -62,119 +62,92 @@ bool GameSyncsAreWhole(const uint8_t* body, uint32_t size)
            cursor.Remaining() == size_t{entries} * kGroupEntryBytes;
 }
 
-ZKRESULT ApplyStateGroups(ZK::ZkByteCursor& cursor)
+// Applies each record of a section {u32 count, records}: apply reads one record and hands it to the
+// manager, which must exist when the section holds records. The first failure ends the section.
+template <typename Manager>
+ZKRESULT ApplySection(ZK::ZkByteCursor& cursor, Manager* manager, ZKRESULT (*apply)(ZK::ZkByteCursor&, Manager&))
 {
     uint32_t count = 0;
     cursor.Read(count);
-    if (count > 0 && g_pStateMgr == nullptr)
+    if (count > 0 && manager == nullptr)
         return ZK_Fail;
     for (uint32_t index = 0; index < count; ++index)
     {
-        uint32_t group = 0, defaultTime = 0, transitions = 0;
-        cursor.Read(group);
-        cursor.Read(defaultTime);
-        cursor.Read(transitions);
-        ZKRESULT result = g_pStateMgr->AddStateGroup(group);
-        if (result == ZK_Success)
-            result = g_pStateMgr->SetDefaultTransitionTime(group, defaultTime);
-        for (uint32_t transition = 0; transition < transitions && result == ZK_Success; ++transition)
-        {
-            uint32_t from = 0, to = 0, time = 0;
-            cursor.Read(from);
-            cursor.Read(to);
-            cursor.Read(time);
-            result = g_pStateMgr->AddStateTransition(group, from, to, time, false);
-        }
+        const ZKRESULT result = apply(cursor, *manager);
         if (result != ZK_Success)
             return result;
     }
     return ZK_Success;
 }
 
-ZKRESULT ApplySwitchGroups(ZK::ZkByteCursor& cursor)
+ZKRESULT ApplyStateGroup(ZK::ZkByteCursor& cursor, CZkStateMgr& states)
 {
-    uint32_t count = 0;
-    cursor.Read(count);
-    for (uint32_t index = 0; index < count; ++index)
+    uint32_t group = 0, defaultTime = 0, transitions = 0;
+    cursor.Read(group);
+    cursor.Read(defaultTime);
+    cursor.Read(transitions);
+    ZKRESULT result = states.AddStateGroup(group);
+    if (result == ZK_Success)
+        result = states.SetDefaultTransitionTime(group, defaultTime);
+    for (uint32_t transition = 0; transition < transitions && result == ZK_Success; ++transition)
     {
-        uint32_t group = 0, parameter = 0, points = 0;
-        uint8_t parameterType = 0;
-        cursor.Read(group);
-        cursor.Read(parameter);
-        cursor.Read(parameterType);
-        cursor.Read(points);
-        const uint8_t* bytes = cursor.Take(size_t{points} * kSwitchPointBytes);
-        if (points == 0)
-            continue;
-        if (g_pSwitchMgr == nullptr)
-            return ZK_Fail;
-        // The manager takes aligned points; the bank's may lie anywhere.
-        auto* copy = static_cast<ZkSwitchGroupPoint*>(ZK::MemoryMgr::Malloc(ZkMemID_Default, size_t{points} * kSwitchPointBytes));
-        if (copy == nullptr)
-            return ZK_InsufficientMemory;
-        std::memcpy(copy, bytes, size_t{points} * kSwitchPointBytes);
-        const ZKRESULT result = g_pSwitchMgr->SetSwitchGroupRTPC(group, parameter, parameterType, copy, points);
-        ZK::MemoryMgr::Free(ZkMemID_Default, copy);
-        if (result != ZK_Success)
-            return result;
+        uint32_t from = 0, to = 0, time = 0;
+        cursor.Read(from);
+        cursor.Read(to);
+        cursor.Read(time);
+        result = states.AddStateTransition(group, from, to, time, false);
     }
-    return ZK_Success;
+    return result;
 }
 
-ZKRESULT ApplyGameParameters(ZK::ZkByteCursor& cursor)
+ZKRESULT ApplySwitchGroup(ZK::ZkByteCursor& cursor, CZkSwitchMgr& switches)
 {
-    uint32_t count = 0;
-    cursor.Read(count);
-    if (count > 0 && g_pRTPCMgr == nullptr)
-        return ZK_Fail;
-    for (uint32_t index = 0; index < count; ++index)
-    {
-        ZkRTPCParamRecord record{};
-        cursor.Read(record.id);
-        cursor.Read(record.defaultValue);
-        cursor.Read(record.rampMode);
-        cursor.Read(record.rampUp);
-        cursor.Read(record.rampDown);
-        cursor.Read(record.builtInRow);
-        const ZKRESULT result = g_pRTPCMgr->AddParamFromBank(record);
-        if (result != ZK_Success)
-            return result;
-    }
-    return ZK_Success;
+    uint32_t group = 0, parameter = 0, points = 0;
+    uint8_t parameterType = 0;
+    cursor.Read(group);
+    cursor.Read(parameter);
+    cursor.Read(parameterType);
+    cursor.Read(points);
+    const uint8_t* bytes = cursor.Take(size_t{points} * kSwitchPointBytes);
+    if (points == 0)
+        return ZK_Success;
+    // The manager takes aligned points; the bank's may lie anywhere.
+    auto* copy = static_cast<ZkSwitchGroupPoint*>(ZK::MemoryMgr::Malloc(ZkMemID_Default, size_t{points} * kSwitchPointBytes));
+    if (copy == nullptr)
+        return ZK_InsufficientMemory;
+    std::memcpy(copy, bytes, size_t{points} * kSwitchPointBytes);
+    const ZKRESULT result = switches.SetSwitchGroupRTPC(group, parameter, parameterType, copy, points);
+    ZK::MemoryMgr::Free(ZkMemID_Default, copy);
+    return result;
 }
 
-ZKRESULT ApplyGroupEntries(ZK::ZkByteCursor& cursor)
+ZKRESULT ApplyGameParameter(ZK::ZkByteCursor& cursor, CZkRTPCMgr& parameters)
 {
-    uint32_t count = 0;
-    cursor.Read(count);
-    if (count > 0 && g_pObjectIndex == nullptr)
-        return ZK_Fail;
-    for (uint32_t index = 0; index < count; ++index)
-    {
-        ZkGroupEntryRecord record{};
-        cursor.Read(record);
-        const ZKRESULT result = g_pObjectIndex->FindOrCreateGroupEntry(record.id, record);
-        if (result != ZK_Success)
-            return result;
-    }
-    return ZK_Success;
+    ZkRTPCParamRecord record{};
+    cursor.Read(record.id);
+    cursor.Read(record.defaultValue);
+    cursor.Read(record.rampMode);
+    cursor.Read(record.rampUp);
+    cursor.Read(record.rampDown);
+    cursor.Read(record.builtInRow);
+    return parameters.AddParamFromBank(record);
+}
+
+ZKRESULT ApplyGroupEntry(ZK::ZkByteCursor& cursor, ObjectIndex& index)
+{
+    ZkGroupEntryRecord record{};
+    cursor.Read(record);
+    return index.FindOrCreateGroupEntry(record.id, record);
 }
 } // namespace
 
 ZKRESULT BankManager::ReadGameSyncs(Parse&, uint32_t size)
 {
-    const uint8_t* body = nullptr;
-    ZKRESULT result = TakeBody(size, body, ZK_ShortBankRead);
-    if (result != ZK_Success)
-        return result;
-    if (!GameSyncsAreWhole(body, size))
-    {
-        m_reader.ReleaseData();
-        return ZK_InvalidFile;
-    }
-    {
+    return ReadSection(size, ZK_ShortBankRead, [](const uint8_t* body, uint32_t bodySize) {
+        if (!GameSyncsAreWhole(body, bodySize))
+            return ZK_InvalidFile;
         ZK::Platform::ZkScopedLock guard(g_EngineLock);
-        ZK::ZkByteCursor cursor(body, size);
+        ZK::ZkByteCursor cursor(body, bodySize);
         float threshold = 0.0f;
         uint16_t maxVoices = 0;
         uint16_t secondLimit = 0;
@@ -185,15 +158,14 @@ ZKRESULT BankManager::ReadGameSyncs(Parse&, uint32_t size)
         SetVolumeThresholdFromBank(threshold, kBankSettingPriority);
         SetMaxNumVoicesLimitFromBank(maxVoices, kBankSettingPriority);
         SetSecondVoiceLimitFromBank(secondLimit, kBankSettingPriority);
-        result = ApplyStateGroups(cursor);
+        ZKRESULT result = ApplySection(cursor, g_pStateMgr, ApplyStateGroup);
         if (result == ZK_Success)
-            result = ApplySwitchGroups(cursor);
+            result = ApplySection(cursor, g_pSwitchMgr, ApplySwitchGroup);
         if (result == ZK_Success)
-            result = ApplyGameParameters(cursor);
+            result = ApplySection(cursor, g_pRTPCMgr, ApplyGameParameter);
         if (result == ZK_Success)
-            result = ApplyGroupEntries(cursor);
-    }
-    m_reader.ReleaseData();
-    return result;
+            result = ApplySection(cursor, g_pObjectIndex, ApplyGroupEntry);
+        return result;
+    });
 }
 } // namespace ZK::SoundEngine

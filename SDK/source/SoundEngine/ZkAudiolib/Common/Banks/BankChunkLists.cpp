@@ -82,43 +82,35 @@ bool WalkPluginLibraries(const uint8_t* body, uint32_t size, bool registerThem)
 
 ZKRESULT BankManager::ReadBankNames(Parse&, uint32_t size)
 {
-    const uint8_t* body = nullptr;
-    ZKRESULT result = TakeBody(size, body, ZK_ShortBankRead);
-    if (result != ZK_Success)
-        return result;
-    ZKRESULT added = ZK_Success;
-    if (!WalkBankNames(body, size, nullptr, added))
-        result = ZK_InvalidFile;
-    else if (!WalkBankNames(body, size, &m_bankNames, added) || added != ZK_Success)
-        result = added;
-    m_reader.ReleaseData();
-    return result;
+    return ReadSection(size, ZK_ShortBankRead, [this](const uint8_t* body, uint32_t bodySize) {
+        ZKRESULT added = ZK_Success;
+        if (!WalkBankNames(body, bodySize, nullptr, added))
+            return ZK_InvalidFile;
+        WalkBankNames(body, bodySize, &m_bankNames, added);
+        return added;
+    });
 }
 
 ZKRESULT BankManager::ReadPlatform(Parse&, uint32_t size)
 {
-    const uint8_t* body = nullptr;
-    ZKRESULT result = TakeBody(size, body, ZK_Fail);
-    if (result != ZK_Success || size == 0)
-        return result;
-    ZK::ZkByteCursor cursor(body, size);
-    const char* name = nullptr;
-    result = TakeText(cursor, name) ? CheckBankIdentification(name) : ZK_InvalidFile;
-    m_reader.ReleaseData();
-    return result;
+    return ReadSection(size, ZK_Fail, [](const uint8_t* body, uint32_t bodySize) {
+        if (bodySize == 0)
+            return ZK_Success;
+        ZK::ZkByteCursor cursor(body, bodySize);
+        const char* name = nullptr;
+        return TakeText(cursor, name) ? CheckBankIdentification(name) : ZK_InvalidFile;
+    });
 }
 
 ZKRESULT BankManager::ReadPluginLibraries(Parse&, uint32_t size)
 {
-    const uint8_t* body = nullptr;
-    ZKRESULT result = TakeBody(size, body, ZK_Fail);
-    if (result != ZK_Success || size == 0)
-        return result;
-    if (!WalkPluginLibraries(body, size, false))
-        result = ZK_InvalidFile;
-    else
-        WalkPluginLibraries(body, size, true);
-    m_reader.ReleaseData();
-    return result;
+    return ReadSection(size, ZK_Fail, [](const uint8_t* body, uint32_t bodySize) {
+        if (bodySize == 0)
+            return ZK_Success;
+        if (!WalkPluginLibraries(body, bodySize, false))
+            return ZK_InvalidFile;
+        WalkPluginLibraries(body, bodySize, true);
+        return ZK_Success;
+    });
 }
 } // namespace ZK::SoundEngine

@@ -90,6 +90,9 @@ private:
     // The next size bytes as one block (in place or a copy released with the reader's ReleaseData):
     // shortResult when the bank ends before them, 52 when a copy cannot be made.
     ZKRESULT TakeBody(uint32_t size, const uint8_t*& body, ZKRESULT shortResult);
+    // Takes a chunk's body whole (as TakeBody), hands it to read(body, size) and gives it back.
+    template <typename Read>
+    ZKRESULT ReadSection(uint32_t size, ZKRESULT shortResult, Read&& read);
 
     ZKRESULT ReadMediaIndex(Parse& parse, uint32_t size);
     ZKRESULT ReadMediaData(Parse& parse, uint32_t size);

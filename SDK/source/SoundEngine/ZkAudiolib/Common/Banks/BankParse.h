@@ -20,6 +20,18 @@ struct BankManager::Parse
     bool IsMemoryView() const { return request.sourceKind == ZkBankSourceMemoryView; }
 };
 
+template <typename Read>
+ZKRESULT BankManager::ReadSection(uint32_t size, ZKRESULT shortResult, Read&& read)
+{
+    const uint8_t* body = nullptr;
+    ZKRESULT result = TakeBody(size, body, shortResult);
+    if (result != ZK_Success)
+        return result;
+    result = read(body, size);
+    m_reader.ReleaseData();
+    return result;
+}
+
 // The text of a refused bank version (the engine has no log: it is built for a debugger to see).
 void FormatBankVersionMessage(uint32_t version, wchar_t (&text)[260]);
 } // namespace ZK::SoundEngine

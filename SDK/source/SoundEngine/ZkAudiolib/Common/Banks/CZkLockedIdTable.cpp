@@ -1,9 +1,5 @@
 #include "ZkAudiolib/Common/Banks/CZkLockedIdTable.h"
 
-#include "ZkAudiolib/Common/Containers/ZkHashPrimes.h"
-
-#include <cstring>
-
 namespace ZK::SoundEngine
 {
 ZK::Platform::ZkCriticalSection& CZkLockedIdTable::Lock()
@@ -14,59 +10,25 @@ ZK::Platform::ZkCriticalSection& CZkLockedIdTable::Lock()
 
 bool CZkLockedIdTable::Init()
 {
-    m_entryCount = 0;
-    if (m_capacity < kInitialBucketCount)
-    {
-        const uint32_t capacity = m_capacity - m_bucketCount + kInitialBucketCount;
-        void* grown = ZK::MemoryMgr::Realloc(kPool, m_buckets, sizeof(ZkLockedIdEntry*) * size_t{capacity});
-        if (grown == nullptr)
-            return false;
-        m_buckets = static_cast<ZkLockedIdEntry**>(grown);
-        m_capacity = capacity;
-    }
-    m_bucketCount = kInitialBucketCount;
-    std::memset(m_buckets, 0, sizeof(ZkLockedIdEntry*) * kInitialBucketCount);
-    return true;
+    if (m_table.Length() != 0)
+        m_table.Term(); // forgets the entries: their owner has let them go
+    return m_table.InitBuckets(kInitialBucketCount);
 }
 
 bool CZkLockedIdTable::Grow()
 {
     ZK::Platform::ZkScopedLock guard(Lock());
-    if (m_bucketCount != 0 && static_cast<float>(m_entryCount) / static_cast<float>(m_bucketCount) <= kMaximumLoad)
-        return true;
-    const uint32_t grownCount = ZK::NextHashTablePrime(m_bucketCount);
-    if (grownCount == 0)
-        return m_bucketCount != 0;
-    auto** grown = static_cast<ZkLockedIdEntry**>(ZK::MemoryMgr::Malloc(kPool, sizeof(ZkLockedIdEntry*) * size_t{grownCount}));
-    if (grown == nullptr)
-        return m_bucketCount != 0;
-    std::memset(grown, 0, sizeof(ZkLockedIdEntry*) * size_t{grownCount});
-    for (uint32_t index = 0; index < m_bucketCount; ++index)
-    {
-        ZkLockedIdEntry* entry = m_buckets[index];
-        while (entry != nullptr)
-        {
-            ZkLockedIdEntry* next = entry->pNextItem;
-            ZkLockedIdEntry*& head = grown[BucketOf(entry->key, grownCount)];
-            entry->pNextItem = head;
-            head = entry;
-            entry = next;
-        }
-    }
-    if (m_buckets != nullptr)
-        ZK::MemoryMgr::Free(kPool, m_buckets);
-    m_buckets = grown;
-    m_bucketCount = grownCount;
-    m_capacity = grownCount;
-    return true;
+    return m_table.Rehash();
 }
 
 ZkLockedIdEntry* CZkLockedIdTable::Find(const ZkLockedIdKey& key)
 {
     ZK::Platform::ZkScopedLock guard(Lock());
-    if (m_bucketCount == 0)
+    if (m_table.BucketCount() == 0)
         return nullptr;
-    for (ZkLockedIdEntry* entry = m_buckets[BucketOf(key, m_bucketCount)]; entry != nullptr; entry = entry->pNextItem)
+    const uint32_t bucketKey = BucketKeyOf(key);
+    for (ZkLockedIdEntry* entry = m_table.Bucket(bucketKey % m_table.BucketCount()); entry != nullptr;
+         entry = entry->pNextItem)
     {
         if (entry->key == key)
             return entry;
@@ -80,39 +42,19 @@ bool CZkLockedIdTable::InsertUnique(const ZkLockedIdKey& key, ZkLockedIdEntry* e
     if (Find(key) != nullptr)
         return false;
     entry->key = key;
-    if (!Grow())
-        return false;
-    ZkLockedIdEntry*& head = m_buckets[BucketOf(key, m_bucketCount)];
-    entry->pNextItem = head;
-    head = entry;
-    ++m_entryCount;
-    return true;
+    entry->bucketKey = BucketKeyOf(key);
+    return m_table.Insert(entry) == ZK_Success;
 }
 
 void CZkLockedIdTable::Remove(const ZkLockedIdKey& key)
 {
     ZK::Platform::ZkScopedLock guard(Lock());
-    if (m_bucketCount == 0)
-        return;
-    for (ZkLockedIdEntry** link = &m_buckets[BucketOf(key, m_bucketCount)]; *link != nullptr; link = &(*link)->pNextItem)
-    {
-        if ((*link)->key == key)
-        {
-            ZkLockedIdEntry* found = *link;
-            *link = found->pNextItem;
-            found->pNextItem = nullptr;
-            --m_entryCount;
-            return;
-        }
-    }
+    if (ZkLockedIdEntry* entry = Find(key))
+        m_table.Unlink(entry);
 }
 
 void CZkLockedIdTable::Term()
 {
-    if (m_buckets != nullptr)
-        ZK::MemoryMgr::Free(kPool, m_buckets);
-    m_buckets = nullptr;
-    m_bucketCount = 0;
-    m_capacity = 0;
+    m_table.Term();
 }
 } // namespace ZK::SoundEngine

@@ -3,9 +3,10 @@
 // so one bank id can be present twice. Entries are the caller's records, which begin with a
 // ZkLockedIdEntry (key and chain link); the table never allocates or frees an entry.
 //
-// Bucket of a key: (bank id + low 32 bits of the address) modulo the bucket count. The table starts
-// with 11 buckets (Init) and grows through the engine's 27 primes when it holds more than 0.9
-// entries per bucket; a growth that finds no memory keeps the old array.
+// Bucket of a key: (bank id + low 32 bits of the address) modulo the bucket count. The table is the
+// engine's chained hash table over that sum: it starts with 11 buckets (Init) and grows through the
+// 27 primes when it holds more than 0.9 entries per bucket; a growth that finds no memory keeps the
+// old array.
 //
 // Threading: one process-wide recursive lock guards every table. Find, InsertUnique, Remove and Grow
 // take it themselves; the bank manager holds it around compound operations of its own (finding a
@@ -13,6 +14,8 @@
 // other thread reaches the table.
 // Ownership: the table owns its bucket array (memory pool 0), not the entries.
 #pragma once
+
+#include "ZkAudiolib/Common/Containers/CZkHashTable.h"
 
 #include "Platform/PlatformLock.h"
 
@@ -36,6 +39,7 @@ struct ZkLockedIdEntry
 {
     ZkLockedIdKey key;
     ZkLockedIdEntry* pNextItem = nullptr;
+    uint32_t bucketKey = 0; // id + low 32 bits of the address: what chooses the bucket
 };
 
 class CZkLockedIdTable
@@ -43,7 +47,6 @@ class CZkLockedIdTable
 public:
     static constexpr ZkMemoryId kPool = ZkMemID_Default;
     static constexpr uint32_t kInitialBucketCount = 11;
-    static constexpr float kMaximumLoad = 0.9f;
 
     CZkLockedIdTable() = default;
     ~CZkLockedIdTable() { Term(); }
@@ -53,8 +56,8 @@ public:
     // The one lock of every bank table, taken by the table operations and by the bank manager.
     static ZK::Platform::ZkCriticalSection& Lock();
 
-    // Exactly 11 empty buckets; the entry count becomes 0. False when the bucket array cannot be
-    // allocated (the table is then unchanged but for its entry count).
+    // Exactly 11 empty buckets (entries still counted are forgotten). False when the bucket array
+    // cannot be allocated.
     bool Init();
     // Grows the bucket array when the table has no buckets or is loaded above 0.9. True when the
     // table has buckets afterwards.
@@ -69,22 +72,15 @@ public:
     // Frees the bucket array; entries are not touched.
     void Term();
 
-    static uint32_t BucketOf(const ZkLockedIdKey& key, uint32_t bucketCount)
-    {
-        return (key.id + static_cast<uint32_t>(key.address)) % bucketCount;
-    }
+    static uint32_t BucketKeyOf(const ZkLockedIdKey& key) { return key.id + static_cast<uint32_t>(key.address); }
 
     // For the bank manager's own walks, under Lock().
-    uint32_t BucketCount() const { return m_bucketCount; }
-    uint32_t Capacity() const { return m_capacity; }
-    uint32_t Length() const { return m_entryCount; }
-    ZkLockedIdEntry*& Bucket(uint32_t index) { return m_buckets[index]; }
-    void SetLength(uint32_t entryCount) { m_entryCount = entryCount; }
+    uint32_t BucketCount() const { return m_table.BucketCount(); }
+    uint32_t Length() const { return m_table.Length(); }
+    ZkLockedIdEntry* Bucket(uint32_t index) const { return m_table.Bucket(index); }
+    bool Unlink(ZkLockedIdEntry* entry) { return m_table.Unlink(entry); }
 
 private:
-    ZkLockedIdEntry** m_buckets = nullptr;
-    uint32_t m_bucketCount = 0;
-    uint32_t m_capacity = 0;
-    uint32_t m_entryCount = 0;
+    ZK::CZkHashTable<ZkLockedIdEntry, &ZkLockedIdEntry::pNextItem, &ZkLockedIdEntry::bucketKey> m_table;
 };
 } // namespace ZK::SoundEngine

@@ -5,7 +5,7 @@
 // recorded.
 #pragma once
 
-#include <ZK/SoundEngine/Common/IZkStreamMgr.h>
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/StubStreamMgr.h"
 
 #include <algorithm>
 #include <cstring>
@@ -133,7 +133,7 @@ private:
     uint32_t m_moved = 0;
 };
 
-class FakeFileStreamMgr final : public ZK::IZkStreamMgr
+class FakeFileStreamMgr final : public ZkEngineTest::StubStreamMgr
 {
 public:
     struct Open
@@ -154,8 +154,6 @@ public:
     }
     FakeFileStream* LastStream() { return streams.empty() ? nullptr : streams.back().get(); }
 
-    void Destroy() override {}
-    void* GetStreamMgrProfile() override { return nullptr; }
     ZKRESULT CreateStandardStreamByID(uint32_t fileID, ZkFileOpenFlags* flags, uint32_t, IZkStandardStream*& out,
                                       bool) override
     {
@@ -166,27 +164,6 @@ public:
     {
         return OpenFile(name, 0, *flags, out);
     }
-    ZKRESULT CreateAutomaticStreamOnMemory(void*, uint64_t, const ZkAutomaticStreamHeuristics&,
-                                           IZkAutomaticStream*&) override
-    {
-        return ZK_Fail;
-    }
-    ZKRESULT CreateAutomaticStreamByID(uint32_t, ZkFileOpenFlags*, const ZkAutomaticStreamHeuristics&,
-                                       const ZkAutomaticStreamBufferSettings*, IZkAutomaticStream*&, bool) override
-    {
-        return ZK_Fail;
-    }
-    ZKRESULT CreateAutomaticStreamByName(const wchar_t*, ZkFileOpenFlags*, const ZkAutomaticStreamHeuristics&,
-                                         const ZkAutomaticStreamBufferSettings*, IZkAutomaticStream*&, bool) override
-    {
-        return ZK_Fail;
-    }
-    ZKRESULT PinFileInCache(uint32_t, ZkFileOpenFlags*, int8_t) override { return ZK_Fail; }
-    ZKRESULT UnpinFileInCache(uint32_t, int8_t) override { return ZK_Fail; }
-    ZKRESULT UpdateCachingPriority(uint32_t, int8_t, int8_t) override { return ZK_Fail; }
-    ZKRESULT GetBufferStatusForPinnedFile(uint32_t, float&, bool&) override { return ZK_Fail; }
-    ZKRESULT SetMemoryStreamAddress(IZkAutomaticStream*, void*) override { return ZK_Fail; }
-    ZKRESULT CreateCachingStream(uint32_t, ZkFileOpenFlags*, int8_t, IZkAutomaticStream*&) override { return ZK_Fail; }
 
     uint32_t blockSize = 1;
     std::vector<Open> opens;

@@ -4,7 +4,7 @@
 
 #include "ZkAudiolib/Common/Capture/CZkStreamFileWriter.h"
 
-#include <ZK/SoundEngine/Common/IZkStreamMgr.h>
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/StubStreamMgr.h"
 
 #include <gtest/gtest.h>
 
@@ -67,7 +67,7 @@ public:
     ZkStreamStatus WaitForPendingOperation() override { return ZK_StreamStatusCompleted; }
 };
 
-class RecordingStreamMgr final : public ZK::IZkStreamMgr
+class RecordingStreamMgr final : public ZkEngineTest::StubStreamMgr
 {
 public:
     RecordingStream stream;
@@ -78,12 +78,6 @@ public:
     uint32_t lastMode = 99;
     bool lastSync = false;
 
-    void Destroy() override {}
-    void* GetStreamMgrProfile() override { return nullptr; }
-    ZKRESULT CreateStandardStreamByID(uint32_t, ZkFileOpenFlags*, uint32_t, IZkStandardStream*&, bool) override
-    {
-        return ZK_Fail;
-    }
     ZKRESULT CreateStandardStreamByName(const wchar_t* name, ZkFileOpenFlags* flags, uint32_t mode,
                                         IZkStandardStream*& out, bool sync) override
     {
@@ -99,27 +93,6 @@ public:
         out = &stream;
         return ZK_Success;
     }
-    ZKRESULT CreateAutomaticStreamOnMemory(void*, uint64_t, const ZkAutomaticStreamHeuristics&,
-                                           IZkAutomaticStream*&) override
-    {
-        return ZK_Fail;
-    }
-    ZKRESULT CreateAutomaticStreamByID(uint32_t, ZkFileOpenFlags*, const ZkAutomaticStreamHeuristics&,
-                                       const ZkAutomaticStreamBufferSettings*, IZkAutomaticStream*&, bool) override
-    {
-        return ZK_Fail;
-    }
-    ZKRESULT CreateAutomaticStreamByName(const wchar_t*, ZkFileOpenFlags*, const ZkAutomaticStreamHeuristics&,
-                                         const ZkAutomaticStreamBufferSettings*, IZkAutomaticStream*&, bool) override
-    {
-        return ZK_Fail;
-    }
-    ZKRESULT PinFileInCache(uint32_t, ZkFileOpenFlags*, int8_t) override { return ZK_Fail; }
-    ZKRESULT UnpinFileInCache(uint32_t, int8_t) override { return ZK_Fail; }
-    ZKRESULT UpdateCachingPriority(uint32_t, int8_t, int8_t) override { return ZK_Fail; }
-    ZKRESULT GetBufferStatusForPinnedFile(uint32_t, float&, bool&) override { return ZK_Fail; }
-    ZKRESULT SetMemoryStreamAddress(IZkAutomaticStream*, void*) override { return ZK_Fail; }
-    ZKRESULT CreateCachingStream(uint32_t, ZkFileOpenFlags*, int8_t, IZkAutomaticStream*&) override { return ZK_Fail; }
 };
 
 class StreamFileWriter : public ZkEngineTest::EngineMemoryTest
