@@ -47,10 +47,12 @@ bool IsLoadableElf(const char* path)
            header.e_type == ET_DYN && header.e_machine == kHostElfMachine;
 }
 
-// dlopen reports a failed mapping with the text of ENOMEM inside its message.
+// dlopen reports memory it could not get in its message only: a segment it could not map, or the
+// text of ENOMEM.
 bool ReportsOutOfMemory(const char* message)
 {
-    return message != nullptr && std::strstr(message, std::strerror(ENOMEM)) != nullptr;
+    return message != nullptr && (std::strstr(message, "failed to map segment") != nullptr ||
+                                  std::strstr(message, std::strerror(ENOMEM)) != nullptr);
 }
 
 ModuleStatus ClassifyLoadFailure(const char* path, const char* message)

@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace
 {
@@ -103,5 +106,31 @@ TEST_F(PluginLibrary, LoadFailuresRegisterNothing)
         EXPECT_EQ(Registry::CodecCount(), 0u) << c.name;
     }
     EXPECT_EQ(RegisterPluginDLL(nullptr, nullptr), ZK_InvalidParameter);
+}
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// In a child process whose address space is capped a little above what it already uses, a library
+// that needs 512 MiB more cannot be mapped. Exits 0 when that gave 52 and registered nothing.
+[[noreturn]] void RegisterAHugeLibraryUnderACap(const std::wstring& folder)
+{
+    std::ifstream statm("/proc/self/statm");
+    size_t pages = 0;
+    statm >> pages;
+    const rlim_t cap = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (rlim_t{64} << 20);
+    const rlimit limit{cap, cap};
+    setrlimit(RLIMIT_AS, &limit);
+    const ZKRESULT result = RegisterPluginDLL(L"ZkHugePlugins", folder.c_str());
+    _exit(result == ZK_InsufficientMemory && Registry::PluginCount() == 0 ? 0 : 10 + static_cast<int>(result));
+}
+#endif
+
+TEST_F(PluginLibrary, ALibraryThatCannotBeMappedGives52)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers reserve more address space than any cap leaves";
+#else
+    GTEST_FLAG_SET(death_test_style, "fast");
+    const std::wstring folder = Wide(KP_TEST_PLUGIN_FOLDER);
+    EXPECT_EXIT(RegisterAHugeLibraryUnderACap(folder), ::testing::ExitedWithCode(0), "");
+#endif
 }
 } // namespace
