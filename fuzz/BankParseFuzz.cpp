@@ -6,6 +6,8 @@
 // fuzzer's own for sounds, actions, events, containers and buses, so that hierarchy items are
 // created, referenced, read again and released. A kind's read answers from the body's fifth byte:
 // success mostly, sometimes "already complete" or a failure.
+#include "support/SoundMemory.h"
+
 #include "ZkAudiolib/Common/Banks/BankItemKinds.h"
 #include "ZkAudiolib/Common/Banks/BankManager.h"
 #include "ZkAudiolib/Common/Banks/Neighbours/CZkEnvCurves.h"
@@ -18,12 +20,11 @@
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkSwitchMgr.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
 
-#include "support/SoundEngineMemory.h"
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
+
+using kp::fuzz::Check;
 
 namespace
 {
@@ -152,33 +153,37 @@ void FuzzItem::Destroy()
         std::erase(g_engine->buses.topLevel, this);
     ZK::ZkDelete(ZkMemID_BankObjects, this);
 }
-} // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
+// The engine lives for the whole run.
+void StartEngine()
 {
-    kp::fuzz::StartSoundEngineMemory();
-    static Engine engine;
-    g_engine = &engine;
-    if (!engine.index.InitTables() || engine.rtpc.Init() != ZK_Success || engine.banks.Init() != ZK_Success)
-        std::abort();
-    g_pObjectIndex = &engine.index;
-    g_pRTPCMgr = &engine.rtpc;
-    g_pStateMgr = &engine.states;
-    g_pSwitchMgr = &engine.switches;
-    g_pEnvCurves = &engine.curves;
-    g_pBankManager = &engine.banks;
-    PluginRegistry::Init(L"/nonexistent-plugin-folder");
-    BankItemKinds::Set(1, &engine.states1);
-    BankItemKinds::Set(BankItemType::Sound, &engine.sounds);
-    BankItemKinds::Set(BankItemType::Action, &engine.actions);
-    BankItemKinds::Set(BankItemType::Event, &engine.events);
-    BankItemKinds::Set(5, &engine.containers);
-    BankItemKinds::Set(BankItemType::Bus, &engine.buses);
-    return 0;
+    if (g_engine != nullptr)
+        return;
+    kp::fuzz::StartSoundMemory();
+    kp::fuzz::MakeForTheWholeRun([] {
+        static Engine engine;
+        g_engine = &engine;
+        Check(engine.index.InitTables() && engine.rtpc.Init() == ZK_Success && engine.banks.Init() == ZK_Success);
+        g_pObjectIndex = &engine.index;
+        g_pRTPCMgr = &engine.rtpc;
+        g_pStateMgr = &engine.states;
+        g_pSwitchMgr = &engine.switches;
+        g_pEnvCurves = &engine.curves;
+        g_pBankManager = &engine.banks;
+        PluginRegistry::Init(L"/nonexistent-plugin-folder");
+        BankItemKinds::Set(1, &engine.states1);
+        BankItemKinds::Set(BankItemType::Sound, &engine.sounds);
+        BankItemKinds::Set(BankItemType::Action, &engine.actions);
+        BankItemKinds::Set(BankItemType::Event, &engine.events);
+        BankItemKinds::Set(5, &engine.containers);
+        BankItemKinds::Set(BankItemType::Bus, &engine.buses);
+    });
 }
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    StartEngine();
     // A copy of exactly the input's bytes, so that a read past it is seen.
     std::vector<uint8_t> bytes(data, data + size);
     BankRequest request;
@@ -188,21 +193,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     request.data.bank.memorySize = static_cast<uint32_t>(size);
     LoadedBank* bank = nullptr;
     const ZKRESULT result = g_engine->banks.ParseBank(request, bank, ZkBankParseLoad, false, false);
-    if (result == ZK_Success && bank == nullptr)
-        std::abort();
+    Check(result != ZK_Success || bank != nullptr);
     if (bank != nullptr)
     {
-        if (bank->itemCount > bank->itemCapacity || bank->entryCount * sizeof(ZkMediaEntry) > size)
-            std::abort();
+        Check(bank->itemCount <= bank->itemCapacity && bank->entryCount * sizeof(ZkMediaEntry) <= size);
         bank->ReleaseItemList();
         bank->Destroy();
     }
     // Every object went with its bank.
     for (uint32_t table = 0; table < kIndexTableCount; ++table)
-    {
-        if (g_engine->index.Table(static_cast<ZkIndexKind>(table)).Length() != 0)
-            std::abort();
-    }
+        Check(g_engine->index.Table(static_cast<ZkIndexKind>(table)).Length() == 0);
     FreeBankIdentification();
     return 0;
 }

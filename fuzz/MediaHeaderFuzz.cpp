@@ -1,16 +1,18 @@
 // The media header parser over arbitrary bytes: whatever it answers, every chunk it hands back lies
 // inside the input (the "data" chunk alone may announce more bytes than given), and its markers are
 // whole.
+#include "support/SoundMemory.h"
+
 #include "ZkAudiolib/Common/Media/MediaHeaderParser.h"
 #include "ZkAudiolib/Common/Voice/ZkMarkerTable.h"
 
-#include "support/SoundEngineMemory.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
+
+using kp::fuzz::Check;
 
 namespace
 {
@@ -25,14 +27,9 @@ bool Inside(const ZkMediaChunk& chunk, const std::vector<uint8_t>& bytes)
 }
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    kp::fuzz::StartSoundEngineMemory();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    kp::fuzz::StartSoundMemory();
     std::vector<uint8_t> bytes(data, data + size);
     ZkMediaChunk format, engineChunk, seekTable;
     ZkMarkerTable markers;
@@ -40,14 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const ZKRESULT result =
         MediaHeaderParser::Parse(bytes.data(), static_cast<uint32_t>(size), format, &markers, loopStart, loopEnd,
                                  dataSize, dataOffset, &engineChunk, &seekTable, size % 2 == 0);
-    if (!Inside(format, bytes) || !Inside(engineChunk, bytes) || !Inside(seekTable, bytes))
-        std::abort();
-    if (result == ZK_Success && format.data != nullptr && dataOffset > size)
-        std::abort();
+    Check(Inside(format, bytes) && Inside(engineChunk, bytes) && Inside(seekTable, bytes));
+    Check(result != ZK_Success || format.data == nullptr || dataOffset <= size);
     for (uint32_t index = 0; index < markers.Count(); ++index)
-    {
-        if (markers[index].label != nullptr && std::strlen(markers[index].label) > size)
-            std::abort();
-    }
+        Check(markers[index].label == nullptr || std::strlen(markers[index].label) <= size);
     return 0;
 }
