@@ -11,13 +11,13 @@
 #include "ZkAudiolib/Common/Banks/BankItemKinds.h"
 #include "ZkAudiolib/Common/Banks/BankManager.h"
 #include "ZkAudiolib/Common/Banks/Neighbours/CZkEnvCurves.h"
-#include "ZkAudiolib/Common/Banks/Neighbours/CZkStateMgr.h"
+#include "ZkAudiolib/Common/GameSyncs/CZkStateMgr.h"
 #include "ZkAudiolib/Common/Bytes/ZkByteCursor.h"
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/FrontEnd/BankIdentification.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkSwitchMgr.h"
+#include "ZkAudiolib/Common/GameSyncs/CZkSwitchMgr.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
 
 #include <cstddef>

@@ -39,6 +39,7 @@ enum ZKRESULT : uint32_t
     ZK_BankAlreadyLoaded = 69,
     ZK_MemoryMgrNotInitialized = 74,
     ZK_StreamMgrNotInitialized = 75,
+    ZK_ChannelConfigWithoutChannels = 78, // volume offsets for a configuration of 0 channels
     ZK_InstanceLimitReached = 80,
     ZK_MidiEventFiltered = 82,
     ZK_PlatformMismatch = 83,       // bank platform differs

@@ -2,7 +2,7 @@
 #include "ZkAudiolib/Common/Banks/BankParse.h"
 
 #include "ZkAudiolib/Common/Banks/Neighbours/CZkEnvCurves.h"
-#include "ZkAudiolib/Common/Banks/Neighbours/CZkStateMgr.h"
+#include "ZkAudiolib/Common/GameSyncs/CZkStateMgr.h"
 #include "ZkAudiolib/Common/Bytes/ZkByteCursor.h"
 
 namespace ZK::SoundEngine

@@ -5,6 +5,7 @@ namespace ZK::SoundEngine::EngineHooks
 namespace
 {
 ZkHierarchyItemHandler g_hierarchyItemHandler = nullptr;
+StateChangeHandler g_stateChangeHandler = nullptr;
 } // namespace
 
 void SetHierarchyItemHandler(ZkHierarchyItemHandler handler)
@@ -16,4 +17,7 @@ ZkHierarchyItemHandler GetHierarchyItemHandler()
 {
     return g_hierarchyItemHandler;
 }
+
+void SetStateChangeHandler(StateChangeHandler handler) { g_stateChangeHandler = handler; }
+StateChangeHandler GetStateChangeHandler() { return g_stateChangeHandler; }
 } // namespace ZK::SoundEngine::EngineHooks

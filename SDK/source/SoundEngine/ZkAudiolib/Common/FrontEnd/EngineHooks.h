@@ -8,8 +8,13 @@
 // record (BankManager::AddLoadedItem) and answers a result; 3 means it does not take the item,
 // and the parser then skips the body itself.
 //
+// The state-change handler is consulted by the state manager before a state change that is not
+// immediate: true keeps the group's current state (the music engine takes the change over, to
+// apply it in time with the music).
+//
 // Threading: set during the music engine's initialisation and cleared at its termination, while
-// no bank is being parsed; called on the bank thread. Ownership: nothing owned.
+// no bank is being parsed and the engine does not tick; the item handler is called on the bank
+// thread, the state-change handler on the audio thread. Ownership: nothing owned.
 #pragma once
 
 #include <ZK/SoundEngine/Common/ZkResult.h>
@@ -27,5 +32,9 @@ namespace EngineHooks
 {
 void SetHierarchyItemHandler(ZkHierarchyItemHandler handler);
 ZkHierarchyItemHandler GetHierarchyItemHandler();
+
+using StateChangeHandler = bool (*)(ZkUniqueID groupID, ZkUniqueID stateID);
+void SetStateChangeHandler(StateChangeHandler handler);
+StateChangeHandler GetStateChangeHandler();
 } // namespace EngineHooks
 } // namespace ZK::SoundEngine

@@ -6,9 +6,10 @@
 #include "ZkAudiolib/Common/GameObjects/CZkListener.h"
 #include "ZkAudiolib/Common/GameObjects/CZkListenerRouting.h"
 #include "ZkAudiolib/Common/GameObjects/CZkObjectValueList.h"
+#include "ZkAudiolib/Common/GameObjects/CZkPerObjectNodeList.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegistryMgr.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkSwitchMgr.h"
+#include "ZkAudiolib/Common/GameSyncs/CZkSwitchMgr.h"
 
 namespace ZK::SoundEngine
 {
@@ -30,7 +31,7 @@ void CZkGameObject::DestroyComponents()
 CZkRegisteredObj::~CZkRegisteredObj()
 {
     if (g_pSwitchMgr != nullptr)
-        g_pSwitchMgr->UnregisterGameObject(this);
+        g_pSwitchMgr->RemoveGameObject(this);
     ZkRTPCKey key;
     key.gameObject = this;
     ParamScope().Clear(key);
@@ -121,15 +122,33 @@ CZkObjectValueList* CZkGameObject::ValueList() const
     return static_cast<CZkObjectValueList*>(m_slots[ZkComponentSlot_ValueList]);
 }
 
-CZkEmitter* CZkGameObject::GetOrCreateEmitter() { return GetOrCreate<CZkEmitter>(ZkComponentSlot_Emitter, nullptr); }
-CZkListener* CZkGameObject::GetOrCreateListener() { return GetOrCreate<CZkListener>(ZkComponentSlot_Listener, nullptr); }
-CZkListenerRouting* CZkGameObject::GetOrCreateListenerRouting(ZKRESULT* result)
+CZkPerObjectNodeList* CZkGameObject::PerObjectNodeList() const
 {
-    return GetOrCreate<CZkListenerRouting>(ZkComponentSlot_ListenerRouting, result);
+    return static_cast<CZkPerObjectNodeList*>(m_slots[ZkComponentSlot_PerObjectNodeList]);
 }
-CZkGeometryParams* CZkGameObject::GetOrCreateGeometry(ZKRESULT* result)
+
+CZkPerObjectNodeList* CZkRegisteredObj::GetOrCreatePerObjectNodeList()
 {
-    return GetOrCreate<CZkGeometryParams>(ZkComponentSlot_Geometry, result);
+    return GetOrCreate<CZkPerObjectNodeList>(ZkComponentSlot_PerObjectNodeList, nullptr);
+}
+
+CZkListenerRouting* CZkGameObject::GetListenerRouting() const
+{
+    CZkListenerRouting* own = ListenerRouting();
+    return own != nullptr ? own : CZkListenerRouting::ExistingDefault();
+}
+
+const ZkSortedIdArray& CZkGameObject::GetListenerSet() const
+{
+    static const ZkSortedIdArray kNoListeners;
+    const CZkListenerRouting* routing = GetListenerRouting();
+    return routing != nullptr ? routing->Listeners() : kNoListeners;
+}
+
+uint32_t CZkGameObject::GetRayCount() const
+{
+    const CZkEmitter* emitter = Emitter();
+    return emitter != nullptr ? uint32_t{emitter->PositionCount()} * GetListenerSet().Length() : 0;
 }
 
 ZKRESULT CZkGameObject::UseBuiltInParam(uint32_t type)
@@ -141,8 +160,22 @@ ZKRESULT CZkGameObject::UseBuiltInParam(uint32_t type)
     CZkGeometryParams* geometry = GetOrCreateGeometry(&result);
     if (geometry == nullptr)
         return result;
-    return geometry->UseBuiltInParam(type, *emitter);
+    if (geometry->UseBuiltIn(type) || emitter->IsDirty())
+        geometry->Update();
+    return ZK_Success;
 }
+
+CZkEmitter* CZkGameObject::GetOrCreateEmitter() { return GetOrCreate<CZkEmitter>(ZkComponentSlot_Emitter, nullptr); }
+CZkListener* CZkGameObject::GetOrCreateListener() { return GetOrCreate<CZkListener>(ZkComponentSlot_Listener, nullptr); }
+CZkListenerRouting* CZkGameObject::GetOrCreateListenerRouting(ZKRESULT* result)
+{
+    return GetOrCreate<CZkListenerRouting>(ZkComponentSlot_ListenerRouting, result);
+}
+CZkGeometryParams* CZkGameObject::GetOrCreateGeometry(ZKRESULT* result)
+{
+    return GetOrCreate<CZkGeometryParams>(ZkComponentSlot_Geometry, result);
+}
+
 CZkObjectValueList* CZkGameObject::GetOrCreateValueList()
 {
     return GetOrCreate<CZkObjectValueList>(ZkComponentSlot_ValueList, nullptr);

@@ -29,6 +29,8 @@ class CZkListenerRouting;
 class CZkGeometryParams;
 class CZkListener;
 class CZkObjectValueList;
+class CZkPerObjectNodeList;
+class ZkSortedIdArray;
 
 enum ZkComponentSlot : uint32_t
 {
@@ -72,6 +74,19 @@ public:
     CZkListenerRouting* ListenerRouting() const;
     CZkGeometryParams* Geometry() const;
     CZkObjectValueList* ValueList() const;
+    CZkPerObjectNodeList* PerObjectNodeList() const;
+
+    // The object's own routing, else the default routing (null when neither exists). No creation.
+    CZkListenerRouting* GetListenerRouting() const;
+    // The listeners the object's emitter is heard by (own routing or default; empty when none).
+    const ZkSortedIdArray& GetListenerSet() const;
+    // Positions x listeners: the standard rays of the geometry; 0 without emitter.
+    uint32_t GetRayCount() const;
+    // A game parameter bound to built-in type `type` (1 to 9) is read for this object: an object
+    // with an emitter has its geometry mark the type in use and bring the built-in values up to
+    // date first (when the type is new or the emitter moved). 1 (also without an emitter); 52 when
+    // the geometry cannot be made.
+    ZKRESULT UseBuiltInParam(uint32_t type);
 
     // Components created on first need: null when out of memory or when the component's Init
     // refuses; the second form reports why (52, or the Init result).
@@ -82,11 +97,6 @@ public:
     CZkObjectValueList* GetOrCreateValueList();
 
     CZkObjectComponent* Slot(uint32_t slot) const { return m_slots[slot]; }
-
-    // A game parameter bound to built-in type `type` (1 to 9) is read for this object: an object
-    // with an emitter has its geometry mark the type in use and bring the built-in values up to
-    // date first. 1 without an emitter; else the geometry's result.
-    ZKRESULT UseBuiltInParam(uint32_t type);
 
 protected:
     template <typename T>

@@ -13,5 +13,8 @@ class CZkRegisteredObj final : public CZkGameObject
 public:
     explicit CZkRegisteredObj(ZkGameObjectID id) : CZkGameObject(id) {}
     ~CZkRegisteredObj() override;
+
+    // The object's per-object node list, created on first use; null out of memory.
+    CZkPerObjectNodeList* GetOrCreatePerObjectNodeList();
 };
 } // namespace ZK::SoundEngine

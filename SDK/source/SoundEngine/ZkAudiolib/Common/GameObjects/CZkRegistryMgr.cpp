@@ -176,7 +176,6 @@ void CZkRegistryMgr::UnregisterAll(const ZkSortedIdArray* keepList)
 
 void CZkRegistryMgr::EnsureListener(ZkGameObjectID listenerID)
 {
-    // The listener component comes with positioning; its creation is refused until then.
     if (CZkRegisteredObj* listener = GetObj(listenerID))
         listener->GetOrCreateListener();
 }

@@ -13,6 +13,7 @@
 
 #include "ZkAudiolib/Common/Containers/CZkHashTable.h"
 #include "ZkAudiolib/Common/Containers/ZkArray.h"
+#include "ZkAudiolib/Common/GameObjects/CZkListenerRouting.h"
 #include "ZkAudiolib/Common/GameObjects/CZkObjectValueList.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/GameObjects/ZkIdHashSet.h"
@@ -65,9 +66,12 @@ public:
     ZKRESULT SetPosition(ZkGameObjectID id, const ZkChannelEmitter* records, uint32_t count, uint32_t mode);
     // 1; 2 unknown id; 31 for a factor that is not finite and positive.
     ZKRESULT SetScalingFactor(ZkGameObjectID id, float factor);
-    // 1 for an object that follows the default listeners; 2 unknown id.
+    // The routing messages (14, 16, 17, 19, 20). Each: 1, 2 for an unknown object, 52 when the
+    // routing cannot be made; the operations that change which listeners are heard answer the mix
+    // graph's result (4 until the mix graph exists: the graph is not marked).
+    ZKRESULT SetListeners(ZkGameObjectID id, const ZkListenerSet& listeners, ZkListenerOperation operation);
+    ZKRESULT SetDefaultListeners(const ZkListenerSet& listeners, ZkListenerOperation operation);
     ZKRESULT ResetListenersToDefault(ZkGameObjectID id);
-    // The listener routing comes with positioning: 4 for a known object, 2 for an unknown one.
     ZKRESULT SetGameObjectAuxSendValues(ZkGameObjectID id, const ZkAuxSendValue* values, uint32_t count);
     ZKRESULT SetGameObjectOutputBusVolume(ZkGameObjectID emitterID, ZkGameObjectID listenerID, float volume);
     // 1; 2 unknown emitter object or no emitter; 52 out of memory.
@@ -84,13 +88,15 @@ public:
     bool IsEmitterActive(const CZkEmitter* emitter) const;
     static uint32_t EmitterHash(const CZkEmitter* emitter);
 
+    // Gives a registered object a listener component (an id that names no registered object: none).
+    void EnsureListener(ZkGameObjectID listenerID);
+
     // --- Per tick ---
     // Puts a listener whose position, orientation or scaling changed into the dirty-listener list.
     ZKRESULT AddDirtyListener(ZkGameObjectID id) { return m_dirtyListeners.Add(id); }
     uint32_t DirtyListenerCount() const { return m_dirtyListeners.Length(); }
     void FlushDirtyGameObjects();
-    // 1; 4 while a dirty emitter's geometry cannot be recomputed (the geometry comes with
-    // positioning): such emitters stay dirty.
+    // 1; 52 when a dirty emitter's geometry cannot be made (that emitter stays dirty).
     ZKRESULT UpdatePositions();
 
     // --- Value lists ---
@@ -116,7 +122,6 @@ private:
     TableNode* FindNode(ZkGameObjectID id) const;
     void RemoveNode(TableNode* node);
     int32_t FindActiveSlot(uint32_t hash, const CZkEmitter* emitter) const;
-    void EnsureListener(ZkGameObjectID listenerID);
     void UpdateEmitter(CZkEmitter* emitter, ZKRESULT& result);
 
     ZkNodeIdList m_nodesWithoutObject;

@@ -4,7 +4,6 @@
 #include "ZkAudiolib/Common/GameObjects/CZkEmitter.h"
 #include "ZkAudiolib/Common/GameObjects/CZkGeometryParams.h"
 #include "ZkAudiolib/Common/GameObjects/CZkListener.h"
-#include "ZkAudiolib/Common/GameObjects/CZkListenerRouting.h"
 
 namespace ZK::SoundEngine
 {
@@ -100,19 +99,10 @@ void CZkRegistryMgr::FlushDirtyGameObjects()
 {
     if (m_dirtyListeners.IsEmpty())
         return;
-    // An emitter is heard by the listeners of its object's routing, or of the default routing. The
-    // routings come with positioning; until then no emitter has a listener to be marked by.
     for (CZkEmitter* emitter = CZkEmitter::First(); emitter != nullptr; emitter = emitter->Next())
     {
-        const CZkListenerRouting* routing = emitter->owner->ListenerRouting();
-        for (uint32_t index = 0; routing != nullptr && index < m_dirtyListeners.Length(); ++index)
-        {
-            if (routing->HasListener(m_dirtyListeners.Data()[index]))
-            {
-                emitter->SetDirty();
-                break;
-            }
-        }
+        if (emitter->owner->GetListenerSet().SharesAnyWith(m_dirtyListeners))
+            emitter->SetDirty();
     }
     m_dirtyListeners.RemoveAll();
 }
@@ -121,14 +111,13 @@ void CZkRegistryMgr::UpdateEmitter(CZkEmitter* emitter, ZKRESULT& result)
 {
     if (emitter == nullptr || !emitter->IsDirty())
         return;
-    ZKRESULT geometryResult = ZK_Success;
-    CZkGeometryParams* geometry = emitter->owner->GetOrCreateGeometry(&geometryResult);
-    if (geometry == nullptr || (geometryResult = geometry->Update()) != ZK_Success)
+    CZkGeometryParams* geometry = emitter->owner->GetOrCreateGeometry();
+    if (geometry == nullptr)
     {
-        result = geometryResult;
+        result = ZK_InsufficientMemory;
         return;
     }
-    emitter->ClearDirty();
+    geometry->Update(); // clears the dirty bit
 }
 
 ZKRESULT CZkRegistryMgr::UpdatePositions()

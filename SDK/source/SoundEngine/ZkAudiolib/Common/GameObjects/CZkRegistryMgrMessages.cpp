@@ -3,7 +3,6 @@
 
 #include "ZkAudiolib/Common/GameObjects/CZkEmitter.h"
 #include "ZkAudiolib/Common/GameObjects/CZkListener.h"
-#include "ZkAudiolib/Common/GameObjects/CZkListenerRouting.h"
 
 #include <cmath>
 
@@ -39,44 +38,6 @@ ZKRESULT CZkRegistryMgr::SetScalingFactor(ZkGameObjectID id, float factor)
     if (CZkListener* listener = object->Listener())
         listener->SetScalingFactor(factor);
     return ZK_Success;
-}
-
-ZKRESULT CZkRegistryMgr::ResetListenersToDefault(ZkGameObjectID id)
-{
-    CZkRegisteredObj* object = GetObj(id);
-    if (object == nullptr)
-        return ZK_Fail;
-    // No own routing: the object already follows the default listeners.
-    return object->ListenerRouting() == nullptr ? ZK_Success : ZK_NotImplemented;
-}
-
-ZKRESULT CZkRegistryMgr::SetGameObjectAuxSendValues(ZkGameObjectID id, const ZkAuxSendValue* values, uint32_t count)
-{
-    CZkRegisteredObj* object = GetObj(id);
-    if (object == nullptr)
-        return ZK_Fail;
-    ZKRESULT result = ZK_Success;
-    if (object->GetOrCreateListenerRouting(&result) == nullptr)
-        return result;
-    for (uint32_t index = 0; index < count; ++index)
-    {
-        if (values[index].listenerID != ZK_ALL_GAME_OBJECTS)
-            EnsureListener(values[index].listenerID);
-    }
-    return ZK_NotImplemented;
-}
-
-ZKRESULT CZkRegistryMgr::SetGameObjectOutputBusVolume(ZkGameObjectID emitterID, ZkGameObjectID listenerID, float)
-{
-    CZkRegisteredObj* object = GetObj(emitterID);
-    if (object == nullptr)
-        return ZK_Fail;
-    ZKRESULT result = ZK_Success;
-    if (object->GetOrCreateListenerRouting(&result) == nullptr)
-        return result;
-    if (listenerID != ZK_ALL_GAME_OBJECTS)
-        EnsureListener(listenerID);
-    return ZK_NotImplemented;
 }
 
 ZKRESULT CZkRegistryMgr::SetObjectObstructionAndOcclusion(ZkGameObjectID emitterID, ZkGameObjectID listenerID,

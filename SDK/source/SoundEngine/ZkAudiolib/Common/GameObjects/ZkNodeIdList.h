@@ -1,12 +1,12 @@
-// ZkNodeIdList: records once each hierarchy node (id and bus flag) that keeps runtime data of its
-// own without a game object. A pooled singly linked list: a block of 8 nodes is preallocated, more
-// come one by one from memory pool 0.
+// ZkNodeIdList: records once each hierarchy node (id and bus flag): the registry's nodes that keep
+// runtime data of their own without a game object, and each game object's per-object node list.
+// A pooled list: a block of 8 nodes is preallocated, more come one by one from memory pool 0.
 //
 // Threading: audio thread, under the global engine lock.
 // Ownership: owns its nodes and block.
 #pragma once
 
-#include "ZkAudiolib/Common/Containers/ZkFixedNodeStore.h"
+#include "ZkAudiolib/Common/Containers/ZkPooledList.h"
 
 #include <ZK/SoundEngine/Common/ZkResult.h>
 #include <ZK/SoundEngine/Common/ZkTypes.h>
@@ -27,44 +27,23 @@ public:
         uint8_t isBus;
     };
 
-    ~ZkNodeIdList() { Term(); }
-
-    ZKRESULT Init() { return m_store.Init(kBlockNodes); }
+    ZKRESULT Init() { return m_nodes.Init(kBlockNodes); }
     // 1 when added or already present; 52 out of memory.
     ZKRESULT Add(ZkUniqueID id, bool isBus)
     {
-        for (const Node* node = m_head; node != nullptr; node = node->next)
+        for (const Node* node = m_nodes.First(); node != nullptr; node = node->next)
         {
             if (node->id == id && (node->isBus != 0) == isBus)
                 return ZK_Success;
         }
-        Node* node = m_store.Create(Node{nullptr, id, static_cast<uint8_t>(isBus ? 1 : 0)});
-        if (node == nullptr)
-            return ZK_InsufficientMemory;
-        (m_tail != nullptr ? m_tail->next : m_head) = node;
-        m_tail = node;
-        ++m_used;
-        return ZK_Success;
+        return m_nodes.Append(Node{nullptr, id, static_cast<uint8_t>(isBus ? 1 : 0)}) != nullptr ? ZK_Success
+                                                                                                : ZK_InsufficientMemory;
     }
-    const Node* First() const { return m_head; }
-    uint32_t Length() const { return m_used; }
-    void Term()
-    {
-        while (m_head != nullptr)
-        {
-            Node* next = m_head->next;
-            m_store.Destroy(m_head);
-            m_head = next;
-        }
-        m_tail = nullptr;
-        m_used = 0;
-        m_store.Term();
-    }
+    const Node* First() const { return m_nodes.First(); }
+    uint32_t Length() const { return m_nodes.Length(); }
+    void Term() { m_nodes.Term(); }
 
 private:
-    Node* m_head = nullptr;
-    Node* m_tail = nullptr;
-    ZK::ZkFixedNodeStore<Node> m_store;
-    uint32_t m_used = 0;
+    ZK::ZkPooledList<Node> m_nodes;
 };
 } // namespace ZK::SoundEngine

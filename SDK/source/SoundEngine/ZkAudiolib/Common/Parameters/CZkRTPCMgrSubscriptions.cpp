@@ -10,7 +10,7 @@
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkModulator.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkModulatorMgr.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkNodeInstanceBase.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkSwitchMgr.h"
+#include "ZkAudiolib/Common/GameSyncs/CZkSwitchMgr.h"
 
 namespace ZK::SoundEngine
 {
@@ -411,7 +411,9 @@ void CZkRTPCMgr::PushCurrentValue(ZkRTPCSubscription* subscription, ZkUniqueID p
     case ZkRTPCSubscriberKind_SwitchGroup:
         if (g_pSwitchMgr != nullptr)
         {
-            const auto switchValue = static_cast<int32_t>(EvaluateSubscription(subscription));
+            // The switch manager truncates the curve's output (which may be NaN for a curve made
+            // of unusual points) to the index of a switch state.
+            const float switchValue = EvaluateSubscription(subscription);
             if (ZkRTPCParamEntry* entry = m_params.Find(paramID))
             {
                 const CZkRTPCOverrideFilter filter(entry->tree, subscription->key);

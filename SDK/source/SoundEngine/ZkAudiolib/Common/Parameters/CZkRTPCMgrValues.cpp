@@ -8,7 +8,7 @@
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkLayer.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkModulator.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkNodeInstanceBase.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkSwitchMgr.h"
+#include "ZkAudiolib/Common/GameSyncs/CZkSwitchMgr.h"
 
 #include <cmath>
 
@@ -243,7 +243,7 @@ void CZkRTPCMgr::NotifyOne(ZkRTPCParamEntry& entry, ZkRTPCSubscription& subscrip
         const float newSwitch = curve.curve.Evaluate(newValue, curve.cachedSegment);
         const float oldSwitch = curve.curve.Evaluate(oldValue, curve.cachedSegment);
         if (newSwitch != oldSwitch)
-            g_pSwitchMgr->ApplyRTPCSwitch(subscription.target, static_cast<int32_t>(newSwitch), key, filter);
+            g_pSwitchMgr->ApplyRTPCSwitch(subscription.target, newSwitch, key, filter);
         break;
     }
     default:

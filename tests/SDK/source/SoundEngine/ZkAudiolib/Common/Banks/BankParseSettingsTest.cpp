@@ -3,8 +3,8 @@
 #include "BankTestSupport.h"
 
 #include "ZkAudiolib/Common/Banks/Neighbours/CZkEnvCurves.h"
-#include "ZkAudiolib/Common/Banks/Neighbours/CZkStateMgr.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkSwitchMgr.h"
+#include "ZkAudiolib/Common/GameSyncs/CZkStateMgr.h"
+#include "ZkAudiolib/Common/GameSyncs/CZkSwitchMgr.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
 
 #include "Platform/PlatformText.h"

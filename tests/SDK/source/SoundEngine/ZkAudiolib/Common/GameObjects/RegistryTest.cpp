@@ -243,10 +243,11 @@ TEST_F(RegistryTest, PositionsAndScaling)
     EXPECT_EQ(g_pRegistryMgr->SetScalingFactor(3, 0.0f), ZK_InvalidParameter);
     EXPECT_EQ(object->Emitter()->ScalingFactor(), 2.5f);
 
-    // The geometry that would clear the dirty bit comes with positioning.
+    // An active emitter's geometry is recomputed by the tick, which clears the dirty bit.
     object->AddRef();
-    EXPECT_EQ(g_pRegistryMgr->UpdatePositions(), ZK_NotImplemented);
-    EXPECT_TRUE(object->Emitter()->IsDirty());
+    EXPECT_EQ(g_pRegistryMgr->UpdatePositions(), ZK_Success);
+    EXPECT_FALSE(object->Emitter()->IsDirty());
+    EXPECT_NE(object->Geometry(), nullptr);
     object->Release();
 }
 
@@ -278,17 +279,6 @@ TEST_F(RegistryTest, ObstructionRecordsPerListener)
     EXPECT_EQ(object->Emitter()->FindObstruction(77), nullptr);
     EXPECT_NE(object->Emitter()->FindObstruction(78), nullptr);
     EXPECT_EQ(g_pRegistryMgr->SetObjectObstructionAndOcclusion(99, 78, 0.5f, 0.5f), ZK_Fail);
-}
-
-TEST_F(RegistryTest, RoutingMessagesAwaitTheListenerRouting)
-{
-    Register(3);
-    const ZkAuxSendValue send = {ZK_ALL_GAME_OBJECTS, 400, 1.0f};
-    EXPECT_EQ(g_pRegistryMgr->SetGameObjectAuxSendValues(3, &send, 1), ZK_NotImplemented);
-    EXPECT_EQ(g_pRegistryMgr->SetGameObjectOutputBusVolume(3, 4, 0.5f), ZK_NotImplemented);
-    EXPECT_EQ(g_pRegistryMgr->SetGameObjectAuxSendValues(99, &send, 1), ZK_Fail);
-    EXPECT_EQ(g_pRegistryMgr->ResetListenersToDefault(3), ZK_Success);
-    EXPECT_EQ(g_pRegistryMgr->GetObj(3)->ListenerRouting(), nullptr);
 }
 
 TEST_F(RegistryTest, ObjectValueLists)

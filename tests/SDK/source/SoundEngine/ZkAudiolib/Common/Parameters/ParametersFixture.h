@@ -5,6 +5,7 @@
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Containers/EngineMemoryFixture.h"
 
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
+#include "ZkAudiolib/Common/GameObjects/CZkListenerRouting.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegistryMgr.h"
 #include "ZkAudiolib/Common/Parameters/CZkParamTargetRegistry.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
@@ -46,6 +47,7 @@ protected:
         if (g_pTransitionMgr != nullptr)
             g_pTransitionMgr->Term();
         CZkParamTargetRegistry::Instance().Term();
+        TermPositioningGlobals();
         ZK::ZkDelete(ZkMemID_EngineSingletons, g_pRegistryMgr);
         ZK::ZkDelete(ZkMemID_EngineSingletons, g_pRTPCMgr);
         ZK::ZkDelete(ZkMemID_EngineSingletons, g_pTransitionMgr);

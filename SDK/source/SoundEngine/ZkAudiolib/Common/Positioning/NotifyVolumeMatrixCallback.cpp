@@ -1,0 +1,21 @@
+#include "ZkAudiolib/Common/Positioning/NotifyVolumeMatrixCallback.h"
+
+#include "ZkAudiolib/Common/Parameters/Neighbours/CZkPlayingMgr.h"
+#include "ZkAudiolib/Common/Parameters/Neighbours/ZkSpeakerVolumeMatrixCallbackInfo.h"
+
+namespace ZK::SoundEngine
+{
+ZKRESULT NotifyVolumeMatrixCallback(ZkPlayingID playingID, ZkUniqueID busID, ZkChannelConfig input,
+                                    ZkChannelConfig output, float* matrix, ZkGameObjectID gameObject)
+{
+    if (g_pPlayingMgr == nullptr)
+        return ZK_NotImplemented;
+    ZkSpeakerVolumeMatrixCallbackInfo info;
+    info.inputConfig = input;
+    info.outputConfig = output;
+    info.volumes = matrix;
+    info.gameObject = gameObject;
+    return playingID != ZK_INVALID_PLAYING_ID ? g_pPlayingMgr->NotifySpeakerVolumeMatrix(playingID, info)
+                                              : g_pPlayingMgr->NotifyBusVolume(busID, info);
+}
+} // namespace ZK::SoundEngine
