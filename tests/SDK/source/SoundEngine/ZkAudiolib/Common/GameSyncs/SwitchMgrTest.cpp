@@ -187,6 +187,17 @@ TEST_F(SwitchMgrTest, ParameterDrivenGroupFollowsItsCurve)
     EXPECT_EQ(group->StateAtCurveOutput(2.0f), 0u);
     EXPECT_EQ(group->StateAtCurveOutput(NAN), 0u);
 
+    // Points a bank could hold that make the curve's output NaN or huge select nothing (the
+    // output is never converted to an integer it does not fit).
+    const ZkSwitchGroupPoint odd[] = {{NAN, 80, 4}, {INFINITY, 81, 4}};
+    ASSERT_EQ(g_pSwitchMgr->SetSwitchGroupRTPC(302, kParameter, 0, odd, 2), ZK_Success);
+    EXPECT_EQ(g_pSwitchMgr->GetSwitch(302, ZkRTPCKey::ForObject(object)), 0u);
+    ASSERT_EQ(g_pRTPCMgr->SetRTPCInternal(kParameter, 1.0f, ZkRTPCKey::ForObject(object), immediate,
+                                          ZkValueMeaning_Absolute, false),
+              ZK_Success);
+    EXPECT_EQ(CZkSwitchGroup::CurveIndex(3.0e9f), -1);
+    EXPECT_EQ(CZkSwitchGroup::CurveIndex(-0.5f), 0);
+
     // No points: the group is set directly again and the manager forgets the subscription.
     ASSERT_EQ(g_pSwitchMgr->SetSwitchGroupRTPC(kOtherGroup, kParameter, 0, nullptr, 0), ZK_Success);
     EXPECT_FALSE(group->IsParameterDriven());
