@@ -9,7 +9,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
+
+using kp::fuzz::Check;
 
 namespace
 {
@@ -38,14 +39,9 @@ private:
 };
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    kp::fuzz::StartSoundMemory();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    kp::fuzz::StartSoundMemory();
     kp::fuzz::GameSyncScope scope;
     g_pStateMgr->AddStateGroup(1);
     g_pStateMgr->AddStateGroup(2);
@@ -56,16 +52,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Owner owner;
         ZK::ZkByteCursor cursor(data, size);
         const ZKRESULT result = owner.ReadStateChunk(cursor);
-        if (result == ZK_InvalidFile && (owner.FindLink(1) != nullptr || owner.FindLink(2) != nullptr))
-            std::abort();
-        if (result != ZK_Success && result != ZK_InvalidFile && result != ZK_Fail && result != ZK_StateObjectNotLoaded &&
-            result != ZK_InsufficientMemory)
-            std::abort();
+        if (result == ZK_InvalidFile)
+            Check(owner.FindLink(1) == nullptr && owner.FindLink(2) == nullptr);
+        else
+            Check(result == ZK_Success || result == ZK_Fail || result == ZK_StateObjectNotLoaded ||
+                  result == ZK_InsufficientMemory);
+        // The links follow a state change through to the end of its transitions.
         g_pStateMgr->SetStateInternal(1, 1, false, false);
         g_pTransitionMgr->ProcessTransitions(1000);
     }
     for (CZkState* state : states)
+    {
         if (state != nullptr)
             state->Release();
+    }
     return 0;
 }

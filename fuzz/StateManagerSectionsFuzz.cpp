@@ -6,32 +6,25 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    kp::fuzz::StartSoundMemory();
-    return 0;
-}
+using kp::fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     using namespace ZK::SoundEngine;
     if (size == 0)
         return 0;
+    kp::fuzz::StartSoundMemory();
     kp::fuzz::GameSyncScope scope;
     ZK::ZkByteCursor cursor(data + 1, size - 1);
     if ((data[0] & 1) == 0)
     {
-        const ZKRESULT result = g_pStateMgr->ReadStateGroupSection(cursor);
-        if (result == ZK_InvalidFile && g_pStateMgr->GroupCount() != 0)
-            std::abort();
+        if (g_pStateMgr->ReadStateGroupSection(cursor) == ZK_InvalidFile)
+            Check(g_pStateMgr->GroupCount() == 0);
     }
-    else
+    else if (g_pSwitchMgr->ReadSwitchGroupSection(cursor) == ZK_InvalidFile)
     {
-        const ZKRESULT result = g_pSwitchMgr->ReadSwitchGroupSection(cursor);
-        if (result == ZK_InvalidFile && g_pSwitchMgr->GroupCount() != 0)
-            std::abort();
+        Check(g_pSwitchMgr->GroupCount() == 0);
     }
     return 0;
 }

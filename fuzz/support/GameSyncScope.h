@@ -1,6 +1,6 @@
-// For the fuzz entries of the game-sync readers: the memory manager once per process, and for each
-// input the engine parts those readers reach (object index, transitions, game parameters, states,
-// switches), created and destroyed in the engine's order so that every input starts clean.
+// For the fuzz entries of the game-sync readers: for each input the engine parts those readers reach
+// (object index, transitions, game parameters, states, switches), created and destroyed in the
+// engine's order so that every input starts clean. The memory manager is SoundMemory.h's.
 #pragma once
 
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
@@ -10,19 +10,10 @@
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
 #include "ZkAudiolib/Common/Parameters/CZkTransitionMgr.h"
 
-#include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
-
-#include <cstdlib>
+#include "support/SoundMemory.h"
 
 namespace kp::fuzz
 {
-inline void StartSoundMemory()
-{
-    ZkMemSettings settings;
-    ZK::MemoryMgr::GetDefaultSettings(settings);
-    if (ZK::MemoryMgr::Init(&settings) != ZK_Success)
-        std::abort();
-}
 
 class GameSyncScope
 {
@@ -35,10 +26,9 @@ public:
         g_pRTPCMgr = ZK::ZkNew<CZkRTPCMgr>(ZkMemID_EngineSingletons);
         g_pStateMgr = ZK::ZkNew<CZkStateMgr>(ZkMemID_EngineSingletons);
         g_pSwitchMgr = ZK::ZkNew<CZkSwitchMgr>(ZkMemID_EngineSingletons);
-        if (g_pObjectIndex == nullptr || !g_pObjectIndex->InitTables() || g_pTransitionMgr == nullptr ||
-            g_pRTPCMgr == nullptr || g_pRTPCMgr->Init() != ZK_Success || g_pStateMgr == nullptr ||
-            g_pStateMgr->Init() != ZK_Success || g_pSwitchMgr == nullptr || g_pSwitchMgr->Init() != ZK_Success)
-            std::abort();
+        Check(g_pObjectIndex != nullptr && g_pObjectIndex->InitTables() && g_pTransitionMgr != nullptr &&
+              g_pRTPCMgr != nullptr && g_pRTPCMgr->Init() == ZK_Success && g_pStateMgr != nullptr &&
+              g_pStateMgr->Init() == ZK_Success && g_pSwitchMgr != nullptr && g_pSwitchMgr->Init() == ZK_Success);
     }
     ~GameSyncScope()
     {

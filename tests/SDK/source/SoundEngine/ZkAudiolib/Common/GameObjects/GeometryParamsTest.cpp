@@ -139,6 +139,27 @@ TEST_F(GeometryParamsTest, SourceToTheRightPushesAzimuthNinety)
     EXPECT_NEAR(Pushed(kAzimuthParam), -90.0f, 1e-4f);
 }
 
+TEST_F(GeometryParamsTest, ReadingABuiltInParameterBringsTheGeometryUpToDate)
+{
+    Move(10, {0, 0, 0});
+    Move(kEmitter, {0, 0, 6});
+    g_pRegistryMgr->SetListeners(kEmitter, Set({10}), ZkListenerOperation_Set);
+    // A subscriber whose curve reads the distance parameter for the emitter object (identity curve).
+    const ZkCurvePoint identity[] = {{0.0f, 0.0f, 4}, {100.0f, 100.0f, 4}};
+    int target = 0;
+    ASSERT_EQ(g_pRTPCMgr->SubscribeRTPC(&target, kDistanceParam, 0, 0, 5, 1, ZkCurveScaling_None, identity, 2,
+                                        ZkRTPCKey::ForObject(emitter), ZkRTPCSubscriberKind_Modulator, true),
+              ZK_Success);
+    ZkRTPCSubscription* subscription = g_pRTPCMgr->FindSubscription(&target, 5);
+    ASSERT_NE(subscription, nullptr);
+    EXPECT_FLOAT_EQ(g_pRTPCMgr->EvaluateSubscription(subscription), 6.0f);
+    EXPECT_NE(emitter->Geometry()->BuiltInMask() & 1u, 0u);
+    // The emitter moves: the next read sees the new distance without waiting for the tick.
+    Move(kEmitter, {0, 0, 9});
+    EXPECT_FLOAT_EQ(g_pRTPCMgr->EvaluateSubscription(subscription), 9.0f);
+    g_pRTPCMgr->UnsubscribeRTPC(&target, 5);
+}
+
 class TestNode : public CZkHierarchyNode
 {
 public:
