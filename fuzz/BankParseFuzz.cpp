@@ -141,7 +141,6 @@ struct Engine
     FuzzKind actions{ZkIndexKind::Actions, true, false};
     FuzzKind events{ZkIndexKind::Events, false, true};
     FuzzKind containers{ZkIndexKind::Nodes, false, false};
-    FuzzKind states1{ZkIndexKind::States, false, false};
     FuzzBusKind buses;
 };
 
@@ -163,7 +162,8 @@ void StartEngine()
     kp::fuzz::MakeForTheWholeRun([] {
         static Engine engine;
         g_engine = &engine;
-        Check(engine.index.InitTables() && engine.rtpc.Init() == ZK_Success && engine.banks.Init() == ZK_Success);
+        Check(engine.index.InitTables() && engine.rtpc.Init() == ZK_Success && engine.states.Init() == ZK_Success &&
+              engine.switches.Init() == ZK_Success && engine.banks.Init() == ZK_Success);
         g_pObjectIndex = &engine.index;
         g_pRTPCMgr = &engine.rtpc;
         g_pStateMgr = &engine.states;
@@ -171,7 +171,6 @@ void StartEngine()
         g_pEnvCurves = &engine.curves;
         g_pBankManager = &engine.banks;
         PluginRegistry::Init(L"/nonexistent-plugin-folder");
-        BankItemKinds::Set(1, &engine.states1);
         BankItemKinds::Set(BankItemType::Sound, &engine.sounds);
         BankItemKinds::Set(BankItemType::Action, &engine.actions);
         BankItemKinds::Set(BankItemType::Event, &engine.events);

@@ -1,8 +1,9 @@
-// The item kinds built so far. None of the engine's bank object classes exists yet: states,
-// sounds, actions, events, containers, buses, attenuations, dialogue events, effects and
-// modulators each register their kind here when they are built. Until then a bank holding one of
-// them ends its parse with 4.
+// The item kinds built so far: state objects. Sounds, actions, events, containers, buses,
+// attenuations, dialogue events, effects and modulators each register their kind here when they
+// are built. Until then a bank holding one of them ends its parse with 4.
 #include "ZkAudiolib/Common/Banks/BankItemKinds.h"
+
+#include "ZkAudiolib/Common/StateProperties/CZkStateItemKind.h"
 
 #include <array>
 
@@ -10,9 +11,18 @@ namespace ZK::SoundEngine::BankItemKinds
 {
 namespace
 {
+constexpr uint8_t kStateItemType = 1;
+
+std::array<IZkBankItemKind*, 256> BuiltInKinds()
+{
+    std::array<IZkBankItemKind*, 256> kinds{};
+    kinds[kStateItemType] = &StateItemKind();
+    return kinds;
+}
+
 std::array<IZkBankItemKind*, 256>& Kinds()
 {
-    static std::array<IZkBankItemKind*, 256> kinds{};
+    static std::array<IZkBankItemKind*, 256> kinds = BuiltInKinds();
     return kinds;
 }
 } // namespace
@@ -28,4 +38,6 @@ IZkBankItemKind* Set(uint8_t type, IZkBankItemKind* kind)
     Kinds()[type] = kind;
     return previous;
 }
+
+void RestoreBuiltIn() { Kinds() = BuiltInKinds(); }
 } // namespace ZK::SoundEngine::BankItemKinds

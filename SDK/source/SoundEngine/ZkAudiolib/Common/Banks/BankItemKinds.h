@@ -4,8 +4,9 @@
 // it again only when the kind asks for it: sounds and play actions) and otherwise creates and
 // reads a new one under the global engine lock. Buses add what the top-level bus rule needs.
 //
-// A type with no kind registered is one whose objects this engine does not build yet: a bank that
-// holds such an item ends its parse with 4 (not implemented). Types 0, 10 to 13 and above 22 are
+// The kinds the engine builds are registered from the start (BankItemKinds.cpp). A type with no
+// kind registered is one whose objects this engine does not build yet: a bank that holds such an
+// item ends its parse with 4 (not implemented). Types 0, 10 to 13 and above 22 are
 // not kinds: they go to the hierarchy-item handler of the music engine.
 //
 // Threading: kinds are registered at start-up (or by a test) before any bank is parsed; their
@@ -75,6 +76,8 @@ namespace BankItemKinds
 IZkBankItemKind* Get(uint8_t type);
 // Registers a kind (null removes it) and returns the one it replaces.
 IZkBankItemKind* Set(uint8_t type, IZkBankItemKind* kind);
+// Puts back the kinds the engine builds (tests that registered kinds of their own).
+void RestoreBuiltIn();
 // Whether the type goes to the hierarchy-item handler (0, 10 to 13, above 22).
 constexpr bool IsHandlerType(uint8_t type)
 {

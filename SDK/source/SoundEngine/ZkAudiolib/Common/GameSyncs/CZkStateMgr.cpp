@@ -1,7 +1,6 @@
-// CZkStateMgr: life cycle, state groups and their transition times, the bank's state-group section.
+// CZkStateMgr: life cycle, state groups and their transition times.
 #include "ZkAudiolib/Common/GameSyncs/CZkStateMgr.h"
 
-#include "ZkAudiolib/Common/Bytes/ZkCheckedRead.h"
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
 #include "ZkAudiolib/Common/StateProperties/CZkStateGroupLink.h"
@@ -150,48 +149,6 @@ ZKRESULT CZkStateMgr::RemoveGroupLink(ZkUniqueID groupID, CZkStateGroupLink* lin
         }
     }
     return ZK_Success;
-}
-
-// uint32 group count; per group: uint32 id, uint32 default time ms, uint32 transition count, then
-// per transition uint32 from, uint32 to, uint32 time ms.
-ZKRESULT CZkStateMgr::WalkStateGroupSection(ZK::ZkByteCursor& cursor, bool apply)
-{
-    uint32_t groupCount = 0;
-    if (!cursor.Read(groupCount))
-        return ZK_InvalidFile;
-    for (uint32_t group = 0; group < groupCount; ++group)
-    {
-        ZkUniqueID groupID = 0;
-        uint32_t defaultTimeMs = 0;
-        uint32_t transitionCount = 0;
-        if (!cursor.Read(groupID) || !cursor.Read(defaultTimeMs) || !cursor.Read(transitionCount))
-            return ZK_InvalidFile;
-        if (apply)
-        {
-            AddStateGroup(groupID);
-            // A group that could not be added is unknown here: the section stops.
-            if (const ZKRESULT result = SetDefaultTransitionTime(groupID, defaultTimeMs); result != ZK_Success)
-                return result;
-        }
-        for (uint32_t index = 0; index < transitionCount; ++index)
-        {
-            ZkStateTransitionTime transition{};
-            if (!cursor.Read(transition.from) || !cursor.Read(transition.to) || !cursor.Read(transition.timeMs))
-                return ZK_InvalidFile;
-            if (apply)
-            {
-                const ZKRESULT result = AddStateTransition(groupID, transition.from, transition.to, transition.timeMs, false);
-                if (result != ZK_Success)
-                    return result;
-            }
-        }
-    }
-    return ZK_Success;
-}
-
-ZKRESULT CZkStateMgr::ReadStateGroupSection(ZK::ZkByteCursor& cursor)
-{
-    return ZK::ReadChecked(cursor, [this](ZK::ZkByteCursor& at, bool apply) { return WalkStateGroupSection(at, apply); });
 }
 
 namespace StateMgr

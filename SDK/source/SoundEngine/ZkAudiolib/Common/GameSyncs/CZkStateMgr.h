@@ -16,7 +16,6 @@
 #pragma once
 
 #include "ZkAudiolib/Common/Containers/ZkArray.h"
-#include "ZkAudiolib/Common/Bytes/ZkByteCursor.h"
 #include "ZkAudiolib/Common/Containers/ZkPooledList.h"
 #include "ZkAudiolib/Common/GameSyncs/ZkGameSyncTypes.h"
 #include "ZkAudiolib/Common/GameSyncs/ZkPreparedGroup.h"
@@ -81,9 +80,6 @@ public:
                                 bool bothDirections);
     // Removes every group, or with onlyUnused those no link uses. 1.
     ZKRESULT RemoveAllStateGroups(bool onlyUnused);
-    // Reads the state-group section of a "STMG" chunk from cursor (moved past it). 1; 7 when a count
-    // or a field runs past the section (nothing is applied then); 20 when a group could not be added.
-    ZKRESULT ReadStateGroupSection(ZK::ZkByteCursor& cursor);
 
     // --- Current states ---
     // The current state; 0 for an unknown group.
@@ -154,7 +150,6 @@ private:
     static void DestroyGroup(ZkStateGroup* group);
     void NotifySubscribers(ZkUniqueID groupID, ZkUniqueID stateID);
     static void ApplyStateToLink(CZkStateGroupLink& link, ZkUniqueID stateID, uint32_t timeMs);
-    ZKRESULT WalkStateGroupSection(ZK::ZkByteCursor& cursor, bool apply);
     static void FreePreparedList(PreparedList& list);
 
     ZK::ZkArray<GroupEntry> m_groups;

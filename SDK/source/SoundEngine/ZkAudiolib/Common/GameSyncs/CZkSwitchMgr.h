@@ -16,7 +16,6 @@
 #pragma once
 
 #include "ZkAudiolib/Common/Containers/CZkHashTable.h"
-#include "ZkAudiolib/Common/Bytes/ZkByteCursor.h"
 #include "ZkAudiolib/Common/Containers/ZkInlineArray.h"
 #include "ZkAudiolib/Common/GameSyncs/CZkSwitchGroup.h"
 
@@ -102,10 +101,6 @@ public:
     // Drops the object's values from every group (its destruction).
     void RemoveGameObject(CZkRegisteredObj* object);
 
-    // Reads the switch-group section of a "STMG" chunk from cursor (moved past it). 1; 7 when a count
-    // or field runs past the section (nothing applied); 52; the first refused binding.
-    ZKRESULT ReadSwitchGroupSection(ZK::ZkByteCursor& cursor);
-
 private:
     using GroupTable = ZK::CZkHashTable<CZkSwitchGroup, &CZkSwitchGroup::pNextItem, &CZkSwitchGroup::groupID>;
     using SubscriptionTable =
@@ -128,7 +123,6 @@ private:
     void Notify(const CZkSwitchGroup& group, ZkUniqueID state, const ZkRTPCKey& key, const CZkRTPCOverrideFilter* filter);
     void UnbindParameter(CZkSwitchGroup& group);
     void DestroyGroup(CZkSwitchGroup* group);
-    ZKRESULT WalkSwitchGroupSection(ZK::ZkByteCursor& cursor, bool apply);
 
     GroupTable m_groups;
     SubscriptionTable m_subscriptions;

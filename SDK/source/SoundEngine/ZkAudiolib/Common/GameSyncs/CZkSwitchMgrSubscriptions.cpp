@@ -1,7 +1,6 @@
-// CZkSwitchMgr: subscriptions, deferral brackets and the bank's switch-group section.
+// CZkSwitchMgr: subscriptions and deferral brackets.
 #include "ZkAudiolib/Common/GameSyncs/CZkSwitchMgr.h"
 
-#include "ZkAudiolib/Common/Bytes/ZkCheckedRead.h"
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 
 #include <algorithm>
@@ -134,41 +133,4 @@ void CZkSwitchMgr::EndDeferral()
     m_pending.RemoveAll();
 }
 
-// uint32 group count; per group: uint32 switch group id, uint32 game parameter id, uint8 parameter
-// type, uint32 point count n, n points of 12 bytes {f32 value, uint32 switch state, uint32 shape}.
-ZKRESULT CZkSwitchMgr::WalkSwitchGroupSection(ZK::ZkByteCursor& cursor, bool apply)
-{
-    uint32_t groupCount = 0;
-    if (!cursor.Read(groupCount))
-        return ZK_InvalidFile;
-    for (uint32_t group = 0; group < groupCount; ++group)
-    {
-        ZkUniqueID groupID = 0;
-        ZkUniqueID parameterID = 0;
-        uint8_t parameterType = 0;
-        uint32_t pointCount = 0;
-        if (!cursor.Read(groupID) || !cursor.Read(parameterID) || !cursor.Read(parameterType) || !cursor.Read(pointCount))
-            return ZK_InvalidFile;
-        if (!cursor.Holds(pointCount, sizeof(ZkSwitchGroupPoint)))
-            return ZK_InvalidFile;
-        const uint8_t* pointBytes = cursor.Take(sizeof(ZkSwitchGroupPoint) * size_t{pointCount});
-        if (!apply || pointCount == 0)
-            continue;
-        // The bank's bytes are not aligned: the points are copied first.
-        auto* points = static_cast<ZkSwitchGroupPoint*>(ZK::MemoryMgr::Malloc(ZkMemID_Default, sizeof(ZkSwitchGroupPoint) * size_t{pointCount}));
-        if (points == nullptr)
-            return ZK_InsufficientMemory;
-        std::memcpy(static_cast<void*>(points), pointBytes, sizeof(ZkSwitchGroupPoint) * size_t{pointCount});
-        const ZKRESULT result = SetSwitchGroupRTPC(groupID, parameterID, parameterType, points, pointCount);
-        ZK::MemoryMgr::Free(ZkMemID_Default, points);
-        if (result != ZK_Success)
-            return result;
-    }
-    return ZK_Success;
-}
-
-ZKRESULT CZkSwitchMgr::ReadSwitchGroupSection(ZK::ZkByteCursor& cursor)
-{
-    return ZK::ReadChecked(cursor, [this](ZK::ZkByteCursor& at, bool apply) { return WalkSwitchGroupSection(at, apply); });
-}
 } // namespace ZK::SoundEngine

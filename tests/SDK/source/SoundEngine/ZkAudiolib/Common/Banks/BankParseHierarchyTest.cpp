@@ -31,8 +31,6 @@ TEST_F(BankParseHierarchy, ItemsOfKindsNotBuiltYetEndTheParseWith4)
 {
     const Bytes bank = WriteBank(Bank(Hierarchy(kSoundActionEvent), kMedia));
     EXPECT_EQ(ParseMemory(bank), ZK_NotImplemented);
-    const Bytes states = WriteBank(Bank(Hierarchy(R"({"type": "state", "id": 5, "values": {}})")));
-    EXPECT_EQ(ParseMemory(states, 2), ZK_NotImplemented);
 }
 
 TEST_F(BankParseHierarchy, CreatesReadsAndHoldsEachObject)

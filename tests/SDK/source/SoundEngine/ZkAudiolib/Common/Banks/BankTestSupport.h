@@ -232,8 +232,7 @@ protected:
             bank->Destroy();
         }
         m_banks.clear();
-        for (uint8_t type = 1; type <= BankItemType::LastEngineType; ++type)
-            BankItemKinds::Set(type, nullptr);
+        BankItemKinds::RestoreBuiltIn();
         EngineHooks::SetHierarchyItemHandler(nullptr);
         FreeBankIdentification();
         g_pBankManager = nullptr;

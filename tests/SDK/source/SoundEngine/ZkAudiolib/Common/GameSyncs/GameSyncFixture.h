@@ -6,7 +6,6 @@
 
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Parameters/ParametersFixture.h"
 
-#include "ZkAudiolib/Common/Containers/ZkVarUint.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineHooks.h"
 #include "ZkAudiolib/Common/GameSyncs/CZkGroupSubscriber.h"
 #include "ZkAudiolib/Common/GameSyncs/CZkStateMgr.h"
@@ -25,25 +24,6 @@
 namespace ZkGameSyncTest
 {
 using namespace ZK::SoundEngine;
-
-// Little-endian bytes of a bank section or body, written field by field (varints too).
-struct Bytes
-{
-    std::vector<uint8_t> data;
-    template <typename T>
-    Bytes& operator<<(T value)
-    {
-        const auto* raw = reinterpret_cast<const uint8_t*>(&value);
-        data.insert(data.end(), raw, raw + sizeof(T));
-        return *this;
-    }
-    Bytes& Var(uint32_t value)
-    {
-        uint8_t encoded[ZK::kVarUintMaxBytes];
-        data.insert(data.end(), encoded, encoded + ZK::WriteVarUint(value, encoded));
-        return *this;
-    }
-};
 
 class GameSyncTest : public ZkParamTest::ParametersTest
 {

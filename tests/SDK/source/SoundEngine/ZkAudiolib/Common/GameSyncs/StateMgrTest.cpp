@@ -10,7 +10,6 @@
 namespace
 {
 using namespace ZK::SoundEngine;
-using ZkGameSyncTest::Bytes;
 using ZkGameSyncTest::GameSyncTest;
 using ZkGameSyncTest::RecordingReceiver;
 using ZkGameSyncTest::RecordingSubscriber;
@@ -294,45 +293,6 @@ TEST_F(StateMgrTest, TriggersReachTheirReceivers)
     EXPECT_EQ(g_pStateMgr->TriggerTargetCount(), 1u);
 }
 
-
-TEST_F(StateMgrTest, StateGroupSectionIsReadWithinItsSize)
-{
-    Bytes section;
-    section << uint32_t{2} << uint32_t{kGroup} << uint32_t{250} << uint32_t{1} << uint32_t{kStateA} << uint32_t{kStateB}
-            << uint32_t{500} << uint32_t{200} << uint32_t{0} << uint32_t{0};
-    ZK::ZkByteCursor cursor(section.data.data(), section.data.size());
-    ASSERT_EQ(g_pStateMgr->ReadStateGroupSection(cursor), ZK_Success);
-    EXPECT_EQ(cursor.Remaining(), 0u);
-    ASSERT_NE(g_pStateMgr->FindGroup(kGroup), nullptr);
-    EXPECT_EQ(g_pStateMgr->FindGroup(kGroup)->defaultTransitionMs, 250u);
-    ASSERT_NE(g_pStateMgr->FindGroup(kGroup)->FindTransition(kStateA, kStateB), nullptr);
-    EXPECT_EQ(g_pStateMgr->FindGroup(kGroup)->FindTransition(kStateB, kStateA), nullptr);
-    EXPECT_NE(g_pStateMgr->FindGroup(200), nullptr);
-    g_pStateMgr->RemoveAllStateGroups(false);
-
-    // A group or transition count one too large, and every truncation: 7, nothing applied.
-    Bytes tooMany;
-    tooMany << uint32_t{3};
-    tooMany.data.insert(tooMany.data.end(), section.data.begin() + 4, section.data.end());
-    Bytes tooManyTransitions = section;
-    std::memcpy(tooManyTransitions.data.data() + 12, "\x02\0\0\0", 4);
-    for (const Bytes* bad : {&tooMany, &tooManyTransitions})
-    {
-        ZK::ZkByteCursor badCursor(bad->data.data(), bad->data.size());
-        EXPECT_EQ(g_pStateMgr->ReadStateGroupSection(badCursor), ZK_InvalidFile);
-        EXPECT_EQ(g_pStateMgr->GroupCount(), 0u);
-    }
-    for (size_t cut = 0; cut < section.data.size(); ++cut)
-    {
-        ZK::ZkByteCursor cutCursor(section.data.data(), cut);
-        EXPECT_EQ(g_pStateMgr->ReadStateGroupSection(cutCursor), ZK_InvalidFile) << cut;
-        EXPECT_EQ(g_pStateMgr->GroupCount(), 0u) << cut;
-    }
-    // A group that cannot be added stops the section.
-    Fault::ScopedAllocationFailure failure(ZkMemID_BankObjects, 1);
-    ZK::ZkByteCursor again(section.data.data(), section.data.size());
-    EXPECT_EQ(g_pStateMgr->ReadStateGroupSection(again), ZK_UnknownStateGroup);
-}
 
 TEST_F(StateMgrTest, PurgeKeepsGroupsStillLinked)
 {

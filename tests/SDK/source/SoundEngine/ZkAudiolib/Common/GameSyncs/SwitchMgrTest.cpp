@@ -8,7 +8,6 @@
 namespace
 {
 using namespace ZK::SoundEngine;
-using ZkGameSyncTest::Bytes;
 using ZkGameSyncTest::GameSyncTest;
 using ZkGameSyncTest::RecordingSubscriber;
 namespace Fault = ZK::MemoryMgr::FaultInjection;
@@ -204,46 +203,6 @@ TEST_F(SwitchMgrTest, ParameterDrivenGroupFollowsItsCurve)
     EXPECT_EQ(g_pRTPCMgr->FindSubscription(group, kRTPCCrossfadeBit), nullptr);
 }
 
-
-TEST_F(SwitchMgrTest, SwitchGroupSectionIsReadWithinItsSize)
-{
-    Bytes section;
-    section << uint32_t{3};
-    section << uint32_t{kGroup} << uint32_t{kParameter} << uint8_t{0} << uint32_t{2};
-    section << 0.0f << uint32_t{70} << uint32_t{4} << 10.0f << uint32_t{71} << uint32_t{4};
-    section << uint32_t{kOtherGroup} << uint32_t{kParameter} << uint8_t{0} << uint32_t{0}; // skipped
-    section << uint32_t{302} << uint32_t{kParameter} << uint8_t{0} << uint32_t{1} << 0.0f << uint32_t{72} << uint32_t{4};
-    ZK::ZkByteCursor cursor(section.data.data(), section.data.size());
-    ASSERT_EQ(g_pSwitchMgr->ReadSwitchGroupSection(cursor), ZK_Success);
-    EXPECT_EQ(cursor.Remaining(), 0u);
-    ASSERT_NE(g_pSwitchMgr->FindGroup(kGroup), nullptr);
-    EXPECT_EQ(g_pSwitchMgr->FindGroup(kGroup)->states.Length(), 2u);
-    EXPECT_EQ(g_pSwitchMgr->FindGroup(kGroup)->states[1], 71u);
-    EXPECT_EQ(g_pSwitchMgr->FindGroup(kOtherGroup), nullptr);
-    EXPECT_NE(g_pSwitchMgr->FindGroup(302), nullptr);
-
-    // A point count running past the section, a group count one too large, any truncation: 7 and
-    // nothing applied.
-    ASSERT_EQ(g_pSwitchMgr->Term(), ZK_Success);
-    ASSERT_EQ(g_pSwitchMgr->Init(), ZK_Success);
-    Bytes tooMany;
-    tooMany << uint32_t{4};
-    tooMany.data.insert(tooMany.data.end(), section.data.begin() + 4, section.data.end());
-    Bytes pointsPast = section;
-    std::memcpy(pointsPast.data.data() + 13, "\x09\0\0\0", 4);
-    for (const Bytes* bad : {&tooMany, &pointsPast})
-    {
-        ZK::ZkByteCursor badCursor(bad->data.data(), bad->data.size());
-        EXPECT_EQ(g_pSwitchMgr->ReadSwitchGroupSection(badCursor), ZK_InvalidFile);
-        EXPECT_EQ(g_pSwitchMgr->FindGroup(kGroup), nullptr);
-    }
-    for (size_t cut = 0; cut < section.data.size(); ++cut)
-    {
-        ZK::ZkByteCursor cutCursor(section.data.data(), cut);
-        EXPECT_EQ(g_pSwitchMgr->ReadSwitchGroupSection(cutCursor), ZK_InvalidFile) << cut;
-        EXPECT_EQ(g_pSwitchMgr->FindGroup(kGroup), nullptr) << cut;
-    }
-}
 
 TEST_F(SwitchMgrTest, GroupSubscriberRegistration)
 {

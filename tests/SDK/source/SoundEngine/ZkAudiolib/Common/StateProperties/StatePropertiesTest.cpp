@@ -2,18 +2,36 @@
 // their states, the property list, sync types.
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/GameSyncs/GameSyncFixture.h"
 
+#include "ZkAudiolib/Common/Containers/ZkVarUint.h"
 
 namespace
 {
 using namespace ZK::SoundEngine;
-using ZkGameSyncTest::Bytes;
 using ZkGameSyncTest::GameSyncTest;
 using ZkGameSyncTest::TestStateOwner;
 namespace Fault = ZK::MemoryMgr::FaultInjection;
 
+// Little-endian bytes of a bank body, written field by field (varints too).
+struct Bytes
+{
+    std::vector<uint8_t> data;
+    template <typename T>
+    Bytes& operator<<(T value)
+    {
+        const auto* raw = reinterpret_cast<const uint8_t*>(&value);
+        data.insert(data.end(), raw, raw + sizeof(T));
+        return *this;
+    }
+    Bytes& Var(uint32_t value)
+    {
+        uint8_t encoded[ZK::kVarUintMaxBytes];
+        data.insert(data.end(), encoded, encoded + ZK::WriteVarUint(value, encoded));
+        return *this;
+    }
+};
+
 constexpr ZkUniqueID kGroup = 500;
 constexpr ZkUniqueID kOtherGroup = 501;
-
 
 using StatePropertiesTest = GameSyncTest;
 
