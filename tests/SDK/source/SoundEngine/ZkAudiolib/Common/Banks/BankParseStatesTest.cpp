@@ -2,6 +2,7 @@
 // referenced again by a second bank, refused when their body runs past the item, and followed by
 // an owner's state-driven properties.
 #include "BankTestSupport.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/GameSyncs/GameSyncFixture.h"
 
 #include "ZkAudiolib/Common/GameSyncs/CZkStateMgr.h"
 #include "ZkAudiolib/Common/StateProperties/CZkState.h"
@@ -70,21 +71,6 @@ TEST_F(BankParseStates, StateBodyRunningPastItsItemFailsTheParse)
     EXPECT_EQ(FindState(5), nullptr) << "the new object is released";
 }
 
-class Owner : public CZkStateProperties
-{
-public:
-    ~Owner() override
-    {
-        ClearTransitions();
-        RemoveAllStateGroups(false);
-    }
-    bool OnStateTransitionStarted(uint16_t) override { return true; }
-    void OnStateTransitionEnded() override {}
-    bool EnsureStateStorage() override { return true; }
-    ZkStateStorage* StateStorage() const override { return &storage; }
-    mutable ZkStateStorage storage;
-};
-
 TEST_F(BankParseStates, AnOwnerFollowsTheBanksStateObjects)
 {
     const Bytes bank = WriteBank(StateBank(R"({"type": "state", "id": 5, "values": [[3, -6.0]]},
@@ -93,7 +79,7 @@ TEST_F(BankParseStates, AnOwnerFollowsTheBanksStateObjects)
     ASSERT_EQ(m_states.AddStateGroup(70), ZK_Success);
     // The state chunk of a node body: property 3 follows group 70, states 1 -> object 5, 2 -> 6.
     const uint8_t chunk[] = {1, 3, 0, 0, 1, 70, 0, 0, 0, 0, 2, 1, 0, 0, 0, 5, 0, 0, 0, 2, 0, 0, 0, 6, 0, 0, 0};
-    Owner owner;
+    ZkGameSyncTest::TestStateOwner owner;
     ZK::ZkByteCursor cursor(chunk, sizeof(chunk));
     ASSERT_EQ(owner.ReadStateChunk(cursor), ZK_Success);
     m_states.SetStateInternal(70, 2, true, false);
