@@ -1,7 +1,9 @@
 #version 330 core
-// Viewport program, vertex stage: the full-screen quad. The off-screen image is always the size of
-// the window, so the quad covers the whole window as it is; the "world" matrix the engine sets
-// (scaled for the window's size at start-up) is not needed for that and is left unused.
+// Viewport program, vertex stage: the full-screen quad. The off-screen image is the size of the
+// window and already holds the whole picture scaled to it (the sprite program's projection spans
+// the 1920 x 1080 reference screen), so the quad covers the window one texel to one pixel. The
+// "world" matrix the engine sets (the window's scale from the reference at start-up) would scale
+// the picture a second time: it is left unused.
 layout(location = 0) in vec2 position;
 layout(location = 1) in vec2 texCoord;
 

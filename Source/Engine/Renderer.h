@@ -1,8 +1,8 @@
 // The renderer: every frame is drawn in two passes. The draw pass renders the scenes' sprites,
 // glyphs and particles as textured quads with the sprite program into an off-screen colour texture
 // the size of the window; the present pass draws that texture onto the window through a
-// full-screen quad with the viewport program. World coordinates are 2-D pixels of the start-up
-// window with the origin at the centre of the screen.
+// full-screen quad with the viewport program. World coordinates are 2-D pixels of the 1920 x 1080
+// reference screen with the origin at its centre; the picture is scaled to the window (Camera.h).
 //
 // Threading: main thread, with the window's context current.
 // Ownership: the renderer's GL objects are one global set, created by RendererInit. The window-size

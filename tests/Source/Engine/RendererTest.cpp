@@ -115,18 +115,17 @@ TEST_F(RendererTest, CameraMatricesAgreeWithGlm)
         const unsigned program = Renderer::objects.spriteProgram;
         const glm::mat4 projection = UniformMatrix(program, "projection");
         const glm::mat4 view = UniformMatrix(program, "view");
-        const float halfW = static_cast<float>(w) * 0.5f;
-        const float halfH = static_cast<float>(h) * 0.5f;
-        ExpectMatrixNear(projection, glm::ortho(-halfW, halfW, -halfH, halfH, -1.0f, 1.0f));
+        // The projection spans the reference screen whatever the window's size.
+        ExpectMatrixNear(projection, glm::ortho(-960.0f, 960.0f, -540.0f, 540.0f, -1.0f, 1.0f));
         ExpectMatrixNear(view, glm::lookAt(glm::vec3(0, 0, 1), glm::vec3(0, 0, 0), glm::vec3(0, 1, 0)));
         ExpectMatrixNear(Renderer::objects.viewportMatrix,
                          glm::translate(glm::mat4(1.0f), glm::vec3(0, 0, 1)) *
                              glm::scale(glm::mat4(1.0f), glm::vec3(static_cast<float>(w) / 1920.0f,
                                                                    static_cast<float>(h) / 1080.0f, 1.0f)));
 
-        // The window's corners in world pixels land on the corners of clip space.
-        const glm::vec4 topRight = projection * view * glm::vec4(halfW, halfH, 0.0f, 1.0f);
-        const glm::vec4 bottomLeft = projection * view * glm::vec4(-halfW, -halfH, 0.0f, 1.0f);
+        // The reference screen's corners land on the corners of clip space, so on the window's.
+        const glm::vec4 topRight = projection * view * glm::vec4(960.0f, 540.0f, 0.0f, 1.0f);
+        const glm::vec4 bottomLeft = projection * view * glm::vec4(-960.0f, -540.0f, 0.0f, 1.0f);
         EXPECT_NEAR(topRight.x, 1.0f, 1e-6f);
         EXPECT_NEAR(topRight.y, 1.0f, 1e-6f);
         EXPECT_NEAR(bottomLeft.x, -1.0f, 1e-6f);
@@ -218,12 +217,16 @@ TEST_F(RendererTest, SpriteFramesAreDrawnIntoTheOffscreenImageAndPresentedOnTheW
     unsigned buffer = 0;
     TEResources::CreateMeshBuffers(vertexArray, buffer, quad.data(), 6);
 
-    // World pixels, origin at the window's centre: frame 5 opaque on the right, frame 2 at half
-    // alpha on the left.
-    const glm::mat4 right = glm::translate(glm::mat4(1.0f), glm::vec3(80, 20, 0)) *
-                            glm::scale(glm::mat4(1.0f), glm::vec3(64, 48, 1));
-    const glm::mat4 left = glm::translate(glm::mat4(1.0f), glm::vec3(-80, -30, 0)) *
-                           glm::scale(glm::mat4(1.0f), glm::vec3(40, 40, 1));
+    // Reference units, origin at the window's centre, six to a pixel of this 320 x 180 window:
+    // frame 5 opaque on the right, frame 2 at half alpha on the left.
+    constexpr float kUnitsPerPixel = 1920.0f / kWidth;
+    auto placed = [](float x, float y, float width, float height)
+    {
+        return glm::translate(glm::mat4(1.0f), glm::vec3(x, y, 0) * kUnitsPerPixel) *
+               glm::scale(glm::mat4(1.0f), glm::vec3(width * kUnitsPerPixel, height * kUnitsPerPixel, 1));
+    };
+    const glm::mat4 right = placed(80, 20, 64, 48);
+    const glm::mat4 left = placed(-80, -30, 40, 40);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 

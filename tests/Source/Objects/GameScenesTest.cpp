@@ -1,5 +1,6 @@
 // Every screen of the game drawn from the game's own data under Xvfb. The engine starts as the
-// program starts it, in a window of the reference size, from the repository's working folder with
+// program starts it, in a window of the reference size (the menu also at 1280 x 720 and at
+// 2560 x 1440, where the picture is scaled to the window), from the repository's working folder with
 // the real "./Assets"; each screen is reached the way the game reaches it (the splash sequence on
 // its clock, the Escape pause, the scene calls that the buttons make), drawn, written as a PNG
 // into the build tree (tests/output/game_scene_<name>.png) so a person can look at it, and read
@@ -45,6 +46,14 @@ using Names = std::vector<std::string>;
 constexpr int kWidth = static_cast<int>(Camera::kReferenceWidth);
 constexpr int kHeight = static_cast<int>(Camera::kReferenceHeight);
 
+struct WindowSize
+{
+    int width;
+    int height;
+};
+// The window of the test that runs: set by the fixture, read by the frame and its boxes.
+WindowSize g_window{kWidth, kHeight};
+
 // A time step that adds up exactly in float: 40 frames are exactly 5 s.
 constexpr float kStep = 0.125f;
 // The black square's fade-out, 2.5 s.
@@ -61,6 +70,9 @@ constexpr size_t kMinimumScreenColours = 64;
 // Share of an object's rectangle that changes when it is taken out of the picture, below which
 // a player could not make it out.
 constexpr double kMinimumVisibleShare = 0.25;
+// The same share above which an object shows at its place at all: lettering and a line of text
+// cover less of their rectangle than a picture does.
+constexpr double kMinimumShownShare = 0.1;
 // Luminance difference between the brightest and darkest tenth of a button's pixels below which
 // its label cannot be told from its face.
 constexpr int kMinimumLabelContrast = 60;
@@ -83,16 +95,16 @@ constexpr std::array kAirshipsInFlight = {AirshipInFlight{1, -420.0f, 270.0f},
 class Frame
 {
 public:
-    Frame() : m_pixels(static_cast<size_t>(kWidth) * kHeight * 4)
+    Frame() : m_width(g_window.width), m_height(g_window.height), m_pixels(static_cast<size_t>(m_width) * m_height * 4)
     {
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, m_pixels.data());
+        glReadPixels(0, 0, m_width, m_height, GL_RGBA, GL_UNSIGNED_BYTE, m_pixels.data());
     }
 
     // The pixel at (x, y) from the bottom left.
     std::array<int, 3> At(int x, int y) const
     {
-        const size_t index = (static_cast<size_t>(y) * kWidth + static_cast<size_t>(x)) * 4;
+        const size_t index = (static_cast<size_t>(y) * m_width + static_cast<size_t>(x)) * 4;
         return {m_pixels[index], m_pixels[index + 1], m_pixels[index + 2]};
     }
     static int Luminance(const std::array<int, 3>& rgb)
@@ -141,9 +153,9 @@ public:
     {
         constexpr int kGrid = 24;
         int uncovered = 0;
-        for (int y = 0; y < kHeight; y += kGrid)
+        for (int y = 0; y < m_height; y += kGrid)
         {
-            for (int x = 0; x < kWidth; x += kGrid)
+            for (int x = 0; x < m_width; x += kGrid)
             {
                 uncovered += At(x, y) == kClearGrey ? 1 : 0;
             }
@@ -174,32 +186,40 @@ public:
     }
 
 private:
-    // A rectangle of world units as pixel bounds, inclusive, clamped to the frame.
+    // A rectangle of world units as pixel bounds, inclusive, clamped to the frame: the picture is
+    // the reference screen scaled to the window.
     struct Box
     {
         int left, right, bottom, top;
     };
-    static Box BoxOf(float cx, float cy, float w, float h)
+    Box BoxOf(float cx, float cy, float w, float h) const
     {
-        return {std::clamp(static_cast<int>(cx - w / 2 + kWidth / 2.0f), 0, kWidth - 1),
-                std::clamp(static_cast<int>(cx + w / 2 + kWidth / 2.0f), 0, kWidth - 1),
-                std::clamp(static_cast<int>(cy - h / 2 + kHeight / 2.0f), 0, kHeight - 1),
-                std::clamp(static_cast<int>(cy + h / 2 + kHeight / 2.0f), 0, kHeight - 1)};
+        const float sx = static_cast<float>(m_width) / Camera::kReferenceWidth;
+        const float sy = static_cast<float>(m_height) / Camera::kReferenceHeight;
+        return {std::clamp(static_cast<int>((cx - w / 2) * sx + m_width / 2.0f), 0, m_width - 1),
+                std::clamp(static_cast<int>((cx + w / 2) * sx + m_width / 2.0f), 0, m_width - 1),
+                std::clamp(static_cast<int>((cy - h / 2) * sy + m_height / 2.0f), 0, m_height - 1),
+                std::clamp(static_cast<int>((cy + h / 2) * sy + m_height / 2.0f), 0, m_height - 1)};
     }
 
+    int m_width;
+    int m_height;
     std::vector<unsigned char> m_pixels;
 };
 
 class GameScenesTest : public ::testing::Test
 {
 protected:
+    GameScenesTest() : GameScenesTest(WindowSize{kWidth, kHeight}) {}
+    explicit GameScenesTest(WindowSize size) : m_context(size.width, size.height) { g_window = size; }
+
     void SetUp() override
     {
         ASSERT_TRUE(m_context.IsReady()) << m_context.Error();
         window = m_context.Window();
-        windowWidth = static_cast<float>(kWidth);
-        windowHeight = static_cast<float>(kHeight);
-        glViewport(0, 0, kWidth, kHeight);
+        windowWidth = static_cast<float>(g_window.width);
+        windowHeight = static_cast<float>(g_window.height);
+        glViewport(0, 0, g_window.width, g_window.height);
         glDisable(GL_CULL_FACE);
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -266,7 +286,8 @@ protected:
         RenderFrame();
         glFinish();
         ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-        EXPECT_FALSE(kp::test::WriteFramebufferPng("game_scene_" + picture, kWidth, kHeight).empty());
+        EXPECT_FALSE(
+            kp::test::WriteFramebufferPng("game_scene_" + picture, g_window.width, g_window.height).empty());
         const Frame frame;
         EXPECT_EQ(frame.UncoveredGridPoints(), 0) << "the backdrop leaves parts of the frame undrawn";
         EXPECT_GE(frame.DistinctColours(), kMinimumScreenColours) << "a flat picture";
@@ -329,7 +350,7 @@ protected:
         Frames(kFadeFrames);
     }
 
-    kp::test::GlContext m_context{kWidth, kHeight};
+    kp::test::GlContext m_context;
     // The program runs from the repository root, where "./Assets" holds the game's data.
     WorkingFolder m_here{KP_SOURCE_DIR};
     kp::test::ScriptedInputDevice m_device;
@@ -450,6 +471,35 @@ TEST_F(GameScenesTest, TheEndScreensReplaceThePlayField)
         ExpectAWholeScreen(screen);
     }
 }
+
+// The menu in windows smaller and larger than the reference screen: the picture is scaled to the
+// window, so the backdrop covers it all, and the title, the buttons and the key line each show
+// where they belong, nothing cut off.
+class GameScenesAtOtherSizesTest : public GameScenesTest, public ::testing::WithParamInterface<WindowSize>
+{
+protected:
+    GameScenesAtOtherSizesTest() : GameScenesTest(GetParam()) {}
+};
+
+TEST_P(GameScenesAtOtherSizesTest, TheMenuIsWholeAndScaledToTheWindow)
+{
+    ShowAlone(SceneManager::kMainMenu);
+    FinishFades();
+    ExpectAWholeScreen("MenuUI_" + std::to_string(GetParam().width) + "x" + std::to_string(GetParam().height));
+    Scene* menu = SceneManager::Find(SceneManager::kMainMenu);
+    ASSERT_NE(menu, nullptr);
+    for (const char* name : {"GameTitle", "StartButton", "TutorialButton", "QuitButton", "MenuHint"})
+    {
+        GameObject* object = menu->objects.Find(name);
+        ASSERT_NE(object, nullptr) << name;
+        EXPECT_GE(VisibleShare(*menu, object), kMinimumShownShare) << name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, GameScenesAtOtherSizesTest,
+                         ::testing::Values(WindowSize{1280, 720}, WindowSize{2560, 1440}),
+                         [](const ::testing::TestParamInfo<WindowSize>& size)
+                         { return std::to_string(size.param.width) + "x" + std::to_string(size.param.height); });
 
 TEST_F(GameScenesTest, TheLoadingScreenShowsOverTheMenuFadedToBlack)
 {

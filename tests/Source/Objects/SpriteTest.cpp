@@ -90,6 +90,8 @@ class SpriteDrawTest : public ::testing::Test
 protected:
     static constexpr int kWidth = 320;
     static constexpr int kHeight = 180;
+    // The 1920 x 1080 reference screen fills the window: six world units to a pixel either way.
+    static constexpr float kUnitsPerPixel = 1920.0f / kWidth;
     // The grey of the draw pass's clear colour (0.1 of 255).
     static constexpr Colour kBackground = {26, 26, 26};
 
@@ -201,8 +203,10 @@ protected:
 
 TEST_F(SpriteDrawTest, AFrameOfASheetFillsItsScreenRectangle)
 {
-    // 64 x 48 world pixels centred at (60, 25); the window's centre is pixel (160, 90).
-    auto object = MakeSpriteObject({60, 25, 0}, {64, 48, 1}, "Quad", "Sheet");
+    // 64 x 48 window pixels centred at (60, 25) pixels from the window's centre, pixel (160, 90).
+    auto object =
+        MakeSpriteObject(glm::vec3(60, 25, 0) * kUnitsPerPixel, {64 * kUnitsPerPixel, 48 * kUnitsPerPixel, 1},
+                         "Quad", "Sheet");
     object->GetComponent<Sprite>()->frameIndex = 5;
     const Image image = DrawAndRead(object.get(), "sprite_frame5_of_4x2");
 
@@ -217,10 +221,11 @@ TEST_F(SpriteDrawTest, AFrameOfASheetFillsItsScreenRectangle)
 
 TEST_F(SpriteDrawTest, TwoLinesOfTextLandOnTheirGlyphPositions)
 {
-    // Scale 32: each glyph advances 16 pixels and each line is 24 pixels lower; a glyph cell is
-    // 16 x 24 pixels. "Center" draws like every other text mode: to the right of the position.
-    const glm::vec3 start{-100, 40, 0};
-    auto object = MakeSpriteObject(start, {32, 32, 1}, "Glyph", "Font");
+    // Scale 32 pixels: each glyph advances 16 pixels and each line is 24 pixels lower; a glyph
+    // cell is 16 x 24 pixels. "Center" draws like every other text mode: to the right of the
+    // position.
+    const glm::vec3 start = glm::vec3(-100, 40, 0) * kUnitsPerPixel;
+    auto object = MakeSpriteObject(start, {32 * kUnitsPerPixel, 32 * kUnitsPerPixel, 1}, "Glyph", "Font");
     auto* sprite = object->GetComponent<Sprite>();
     sprite->textMode = "Center";
     sprite->SetText("AB\nC");
@@ -341,7 +346,7 @@ TEST_F(SpriteDrawTest, ReadAppliesTheKeysAndSharesMeshesAndSources)
     // "TextMode": "None" read from a file draws the frame, as the default does.
     GameObject object;
     auto* transform = new Transform();
-    transform->scale = {64, 48, 1};
+    transform->scale = {64 * kUnitsPerPixel, 48 * kUnitsPerPixel, 1};
     object.AddComponent(transform);
     auto* sprite = new Sprite();
     object.AddComponent(sprite);
