@@ -61,7 +61,8 @@ Scene* FindOrAppend(const std::string& name)
     return scene;
 }
 
-// Takes the scene off the stack and keeps it until the end of the frame's update.
+// Takes the scene off the stack and keeps it, objects and all, until the end of the frame's update
+// (see SceneManager.h). A scene off the stack is neither updated nor drawn.
 void Retire(Scene* scene)
 {
     const auto onStack = std::find(scenes.begin(), scenes.end(), scene);
@@ -69,13 +70,8 @@ void Retire(Scene* scene)
     {
         scenes.erase(onStack);
     }
+    scene->active = false;
     retiredScenes.push_back(scene);
-}
-
-void TearDown(Scene* scene)
-{
-    scene->DestroyObjects();
-    Retire(scene);
 }
 
 void DeleteRetiredScenes()
@@ -200,7 +196,7 @@ void TearDownPlayField()
     {
         if (IsShown(Find(ender)))
         {
-            TearDown(playField);
+            Retire(playField);
             return;
         }
     }
@@ -213,7 +209,7 @@ void TearDownIdleScreens()
         Scene* scene = Find(screen);
         if (scene != nullptr && !scene->active)
         {
-            TearDown(scene);
+            Retire(scene);
         }
     }
 }
@@ -314,7 +310,7 @@ void ReloadAll()
     {
         Scene* scene = scenes.front();
         remembered.emplace_back(scene->name, scene->active);
-        TearDown(scene);
+        Retire(scene);
     }
     for (const auto& [name, wasActive] : remembered)
     {

@@ -9,9 +9,11 @@
 //
 // Threading: main thread only.
 // Ownership: the manager owns every scene on the stack and its objects. A scene taken off the
-// stack (torn down, removed, or reloaded) is kept until the end of the frame's Update, since code
-// of that very scene may still be running, then its objects and the scene are deleted; currentScene
-// becomes null if it named it. DestroyAll deletes everything (shutdown).
+// stack (torn down, removed, or reloaded) is made inactive and kept, objects and all, until the end
+// of the frame's Update, since code of that very scene may still be running (a button that switches
+// to the credits rebuilds every scene from inside its own update); then its objects and the scene
+// are deleted, and currentScene becomes null if it named it. DestroyAll deletes everything
+// (shutdown).
 #pragma once
 
 #include <deque>
@@ -80,8 +82,8 @@ void BringToFront(const std::string& name);
 // BringToFront(name), then takes the scene at the back off the stack (with an empty stack,
 // nothing). Its objects are not destroyed at once: the scene is deleted at the end of the frame.
 void Remove(const std::string& name);
-// Takes every scene off the stack, destroying its objects, and builds each again from its file,
-// keeping the order and the active flags, with its starting units.
+// Takes every scene off the stack (deleted with its objects at the end of the frame's Update) and
+// builds each again from its file, keeping the order and the active flags, with its starting units.
 void ReloadAll();
 
 // One frame of the screen flow and of the active scenes' updates.

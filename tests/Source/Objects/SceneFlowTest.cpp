@@ -422,6 +422,27 @@ TEST_F(SceneFlowTest, AButtonCanRemoveItsOwnSceneDuringItsUpdate)
     EXPECT_EQ(log.size(), 1u);
 }
 
+TEST_F(SceneFlowTest, AButtonCanSwitchToTheCreditsDuringItsUpdate)
+{
+    StartAfterTheSplash();
+    SceneManager::SwitchTo("PauseMenu");
+    Log log;
+    Watch("PauseMenu", log);
+    // What the credits button does: every scene is rebuilt while the button's own update runs,
+    // so its object, its scene and the rest of the frame must outlive the call.
+    SceneManager::Find("PauseMenu")->objects.entries.front()->GetComponent<kp::test::ProbeBehavior>()->SetOnUpdate(
+        [] { SceneManager::SwitchTo("CreditMenu"); });
+    Frame();
+    EXPECT_EQ(log, Log{"update PauseMenu"});
+    EXPECT_EQ(Stack(), (Names{"SplashScreen", "PauseMenu", "CreditMenu"}));
+    EXPECT_EQ(Shown(), Names{"CreditMenu"});
+    EXPECT_EQ(Current(), "CreditMenu");
+    EXPECT_EQ(SceneManager::Find("PauseMenu")->objects.entries.front()->name, "PauseMenuObject")
+        << "built again from its file";
+    Frame();
+    EXPECT_EQ(log.size(), 1u) << "the old scene is gone";
+}
+
 TEST_F(SceneFlowTest, SwitchingToTheCreditsRebuildsEveryScene)
 {
     StartAfterTheSplash();
