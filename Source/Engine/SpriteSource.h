@@ -4,8 +4,7 @@
 // printable characters from code 32.
 //
 // Sprite-source file "./Assets/Art/<name>.json": {"SpriteSource": {"name", "path", "numCols",
-// "numRows"}}, every key required; "path" names the image relative to "./Assets/Art/", in any
-// format stb_image decodes.
+// "numRows"}}, every key required; "path" names the image relative to "./Assets/Art/", a PNG.
 //
 // Threading: main thread, with the window's context current for Load and the destructor.
 // Ownership: a source owns its texture and deletes it when it is destroyed; the registry of

@@ -36,9 +36,10 @@ bool CreateShaderProgram(unsigned& program, const std::string& vertexPath, const
 // A new RGB, 8-bit, linearly filtered texture of width x height without data, left bound.
 void CreateEmptyTexture(unsigned& texture, int width, int height);
 
-// A new RGBA texture holding the decoded image (linear filtering, mirrored repeat), with width and
-// height set to the image's size. When the image cannot be opened or decoded the texture is still
-// created, width and height keep the caller's values, the failure is reported naming the file,
+// A new RGBA texture holding the decoded PNG image (linear filtering, mirrored repeat), with width
+// and height set to the image's size. When the image cannot be opened or decoded, is not a PNG, or
+// is larger than a texture may be (PngImage.h), the texture is still created, width and height
+// keep the caller's values, the failure is reported naming the file and what is wrong with it,
 // and the texture holds one opaque magenta texel so the fault shows on screen.
 void LoadTexture(unsigned& texture, const std::string& path, int& width, int& height);
 

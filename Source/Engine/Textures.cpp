@@ -1,10 +1,9 @@
 #include "Engine/Assertion.h"
+#include "Engine/PngImage.h"
 #include "Engine/TEResources.h"
 
 #include <cstddef>
-#include <cstdio>
 #include <glad/gl.h>
-#include <stb_image.h>
 
 namespace TEResources
 {
@@ -30,24 +29,15 @@ void LoadTexture(unsigned& texture, const std::string& path, int& width, int& he
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
 
-    stbi_uc* pixels = nullptr;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb"))
+    GLint maxSide = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+    const PngImage image = PngImage::Read(path, maxSide);
+    if (image.Texels() != nullptr)
     {
-        int channelsInFile = 0;
-        int decodedWidth = 0;
-        int decodedHeight = 0;
-        pixels = stbi_load_from_file(file, &decodedWidth, &decodedHeight, &channelsInFile, kRgbaChannels);
-        std::fclose(file);
-        if (pixels != nullptr)
-        {
-            width = decodedWidth;
-            height = decodedHeight;
-        }
-    }
-    if (pixels != nullptr)
-    {
+        width = image.Width();
+        height = image.Height();
         // Rows of RGBA bytes are tightly packed; the default 4-byte unpack alignment fits them.
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, image.Texels());
     }
     else
     {
@@ -55,15 +45,13 @@ void LoadTexture(unsigned& texture, const std::string& path, int& width, int& he
         // hold anything.
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, kMissingImageTexel);
         trindle::ReportAssertion("pixels != nullptr", "Source/TEResources",
-                                 "image \"" + path + "\" cannot be opened or decoded: " +
-                                     (stbi_failure_reason() != nullptr ? stbi_failure_reason() : "unknown"));
+                                 "image \"" + path + "\" " + image.Error());
     }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_MIRRORED_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_MIRRORED_REPEAT);
     glBindTexture(GL_TEXTURE_2D, 0);
-    stbi_image_free(pixels);
 }
 
 void CreateMeshBuffers(unsigned& vertexArray, unsigned& buffer, const MeshVertex* vertices, int count)

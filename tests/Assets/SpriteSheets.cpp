@@ -1,10 +1,10 @@
 #include "SpriteSheets.h"
 
 #include "AssetTree.h"
-
-#include <stb_image.h>
+#include "Engine/PngImage.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace kp::assets
 {
@@ -72,17 +72,17 @@ std::optional<SpriteSheet> LoadSpriteSheet(const std::string& name)
         sheet.error = "has fewer than one column or row";
         return sheet;
     }
-    int channelsInFile = 0;
     const std::string imagePath = (AssetRoot() / "Art" / sheet.path).string();
-    unsigned char* pixels = stbi_load(imagePath.c_str(), &sheet.width, &sheet.height, &channelsInFile, kChannels);
-    if (pixels == nullptr)
+    const TEResources::PngImage image = TEResources::PngImage::Read(imagePath, INT_MAX);
+    if (image.Texels() == nullptr)
     {
-        sheet.width = sheet.height = 0;
-        sheet.error = "names an image that does not decode: " + imagePath;
+        sheet.error = "names an image that does not decode: " + imagePath + " " + image.Error();
         return sheet;
     }
-    sheet.rgba.assign(pixels, pixels + static_cast<size_t>(sheet.width) * sheet.height * kChannels);
-    stbi_image_free(pixels);
+    sheet.width = image.Width();
+    sheet.height = image.Height();
+    sheet.rgba.assign(image.Texels(),
+                      image.Texels() + static_cast<size_t>(sheet.width) * sheet.height * kChannels);
     if (sheet.width % sheet.numCols != 0 || sheet.height % sheet.numRows != 0)
     {
         sheet.error = "has an image whose size is not a whole number of frames";

@@ -1,5 +1,5 @@
 // The sprite sources of the art folder as the asset checks see them: each sprite-source file read on
-// its own, and its image decoded with stb_image (the decoder the engine uses) to check its size and
+// its own, and its image decoded by the engine's own PNG decoder to check its size and
 // the frames that must stay blank.
 //
 // Threading: test thread only. Ownership: the sheets own their decoded pixels.

@@ -98,32 +98,48 @@ TEST_F(TexturesTest, LoadTextureDecodesAnImageToRgba)
     glDeleteTextures(1, &texture);
 }
 
-TEST_F(TexturesTest, AnImageThatCannotBeReadStillGivesATextureAndIsReported)
+TEST_F(TexturesTest, AnImageThatCannotBeReadStillGivesATextureAndIsReportedWithWhatIsWrong)
 {
     const fs::path garbage = OutputFolder() / "not_an_image.png";
     std::ofstream(garbage, std::ios::binary) << "\x89PNG\r\n\x1a\n but then nothing of a PNG";
-    const fs::path truncated = OutputFolder() / "truncated.png";
+    // Inputs that once broke the decoder, kept in the image fuzz corpus.
+    const fs::path found = fs::path(KP_SOURCE_DIR) / "fuzz" / "corpus" / "PngImageFuzz";
+    struct RefusedImage
     {
-        const std::array<unsigned char, 12> rgb{};
-        const fs::path whole = OutputFolder() / "whole.png";
-        ASSERT_TRUE(kp::test::WritePngTopRowFirst(whole.string(), 2, 2, 3, rgb.data()));
-        std::ifstream in(whole, std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::ofstream(truncated, std::ios::binary) << bytes.substr(0, bytes.size() / 2);
-    }
-    for (const fs::path& path : {OutputFolder() / "missing.png", garbage, truncated})
+        fs::path path;
+        std::string says;
+    };
+    // In this order: the missing file comes after failed decodes, whose reason it must not repeat.
+    const RefusedImage cases[] = {
+        {garbage, "cannot be decoded: "},
+        {found / "truncated.png", "cannot be decoded: "},
+        {OutputFolder() / "missing.png", "cannot be opened: No such file or directory"},
+        {OutputFolder(), "cannot be read: Is a directory"},
+        {found / "pgm16-named-png.png", "is not a PNG image"},
+        {found / "pnm-50-digit-width.png", "is not a PNG image"},
+        {found / "signature-only.png", "cannot be decoded: "},
+        {found / "header-16384-square.png", "is 16384 x 16384 pixels: more than a texture may hold here"},
+        {found / "header-16385-wide.png", "is 16385 x 1 pixels: more than a texture may hold here"},
+    };
+    for (const RefusedImage& image : cases)
     {
-        SCOPED_TRACE(path.string());
+        SCOPED_TRACE(image.path.string());
         kp::test::AssertionRecorder recorder;
         unsigned texture = 0;
         int width = 77;
         int height = 88;
-        TEResources::LoadTexture(texture, path.string(), width, height);
+        TEResources::LoadTexture(texture, image.path.string(), width, height);
         EXPECT_NE(texture, 0u);
         EXPECT_EQ(width, 77);
         EXPECT_EQ(height, 88);
         ASSERT_EQ(recorder.All().size(), 1u);
-        EXPECT_NE(recorder.All().front().detail.find(path.string()), std::string::npos);
+        const std::string& detail = recorder.All().front().detail;
+        EXPECT_EQ(detail.find("image \"" + image.path.string() + "\" " + image.says), 0u) << detail;
+        if (image.says == "cannot be decoded: ")
+        {
+            EXPECT_GT(detail.size(), image.path.string().size() + image.says.size() + 9) << "a reason";
+        }
+        EXPECT_EQ(detail.find("unknown"), std::string::npos) << detail;
 
         // One opaque magenta texel, so the fault shows on screen.
         EXPECT_EQ(LevelSize(texture, GL_TEXTURE_WIDTH), 1);
