@@ -16,6 +16,13 @@ rapidjson::Document ParseJsonAsset(const std::string& text)
     {
         JsonCheckFailed("the file exists and is not empty", __FILE__, __LINE__);
     }
+    // The parser takes a NUL byte for the end of the text: a file beginning with one would read as
+    // empty, and whatever follows one would be ignored.
+    if (const size_t nul = text.find('\0'); nul != std::string::npos)
+    {
+        const std::string condition = "the text holds no NUL byte (one is at byte " + std::to_string(nul) + ")";
+        JsonCheckFailed(condition.c_str(), __FILE__, __LINE__);
+    }
     rapidjson::Document document;
     // The iterative parser keeps its own stack on the heap, so deeply nested text cannot overflow
     // the program's stack.

@@ -15,7 +15,7 @@
 namespace trindle
 {
 // Parses the whole text of the asset in progress. Empty text (a file that cannot be opened reads
-// as empty) and text that is not JSON stop the program.
+// as empty), text holding a NUL byte and text that is not JSON stop the program.
 rapidjson::Document ParseJsonAsset(const std::string& text);
 
 // Member `key` of `object`. `object` must be a JSON object and hold the key.

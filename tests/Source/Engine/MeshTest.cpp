@@ -58,6 +58,11 @@ TEST(ReadMeshFileDeathTest, BrokenFilesStopNamingTheFileAndKey)
         {"Missing", "", "Missing\\.json.*exists"},
         {"NotJson", "{\"Mesh\": {\"name\": ", "NotJson\\.json.*valid JSON"},
         {"NoMesh", R"({"Meshes": {}})", "NoMesh\\.json.*\"Mesh\" is present"},
+        // A NUL byte would end the text for the parser: the file would read as empty, or what
+        // follows would be ignored.
+        {"NulFirst", std::string("\0{\"Mesh\": {}}", 13), "NulFirst\\.json.*holds no NUL byte .one is at byte 0"},
+        {"NulInside", std::string(R"({"Mesh": 1})") + '\0' + " trailing",
+         "NulInside\\.json.*holds no NUL byte .one is at byte 11"},
         {"DeeplyNested", std::string(200000, '['), "DeeplyNested\\.json.*valid JSON"},
         {"MeshNotObject", R"({"Mesh": [1, 2]})", "MeshNotObject\\.json.*\"Mesh\" is an object"},
         {"NameNumber",
