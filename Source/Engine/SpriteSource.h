@@ -51,4 +51,6 @@ namespace TEResources
 // leave a sheet without frames to divide by) stops the program with a message naming the file
 // and key.
 void ReadSpriteSourceFile(SpriteSource& source, const std::string& jsonPath);
+// The same from the text of a sprite-source file; failures name the file that JsonFileScope set.
+void ParseSpriteSourceFile(SpriteSource& source, const std::string& text);
 } // namespace TEResources

@@ -7,6 +7,12 @@ namespace TEResources
 {
 void ReadSpriteSourceFile(SpriteSource& source, const std::string& jsonPath)
 {
+    trindle::JsonFileScope scope(jsonPath);
+    ParseSpriteSourceFile(source, ReadTextFile(jsonPath));
+}
+
+void ParseSpriteSourceFile(SpriteSource& source, const std::string& text)
+{
     source.name = SpriteSource::kUnloadedName;
     source.path.clear();
     source.numRows = 1;
@@ -14,8 +20,7 @@ void ReadSpriteSourceFile(SpriteSource& source, const std::string& jsonPath)
     source.width = 0;
     source.height = 0;
 
-    trindle::JsonFileScope scope(jsonPath);
-    const rapidjson::Document document = trindle::ParseJsonAsset(ReadTextFile(jsonPath));
+    const rapidjson::Document document = trindle::ParseJsonAsset(text);
     const rapidjson::Value& root = trindle::JsonObject(document, "SpriteSource");
     source.name = trindle::JsonString(root, "name");
     source.path = SpriteSource::kArtFolder + trindle::JsonString(root, "path");
