@@ -62,6 +62,19 @@ bool Remove(Mesh* mesh)
     return true;
 }
 
+void ReleaseBarMesh(Mesh* mesh)
+{
+    std::vector<Mesh*>& meshes = Registry();
+    const auto entry = std::find(meshes.begin(), meshes.end(), mesh);
+    if (entry == meshes.end() || (*entry)->name != kBarMeshName)
+    {
+        return;
+    }
+    meshes.erase(entry);
+    mesh->Destroy();
+    delete mesh;
+}
+
 void DestroyAll()
 {
     for (Mesh* mesh : Registry())

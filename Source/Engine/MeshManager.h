@@ -4,8 +4,9 @@
 // on its own.
 //
 // Threading: main thread, with the window's context current (loading creates GL objects).
-// Ownership: the registry owns its meshes from Add until DestroyAll (shutdown). Sprites and bars
-// only borrow them; objects that go away do not release their meshes.
+// Ownership: the registry owns its meshes from Add until DestroyAll (shutdown). Sprites borrow the
+// shared meshes. A bar mesh is made for one sprite and goes with it: the sprite hands it back with
+// ReleaseBarMesh, so building and tearing down screens with bars does not pile meshes up.
 #pragma once
 
 #include <string>
@@ -30,6 +31,11 @@ void Add(Mesh* mesh);
 // Takes the first entry holding `mesh` out of the registry without deleting it; false when the
 // registry does not hold it.
 bool Remove(Mesh* mesh);
+// Takes `mesh` out of the registry, releases its GL objects and deletes it, when it is a bar mesh
+// the registry holds. Nothing for a shared mesh (any other name), for null, or for a mesh the
+// registry no longer holds (after DestroyAll, at shutdown): the pointer is only compared until it
+// is found in the registry.
+void ReleaseBarMesh(Mesh* mesh);
 // Destroys and deletes every mesh and empties the registry (shutdown).
 void DestroyAll();
 // The registry, front first.

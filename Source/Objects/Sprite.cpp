@@ -15,6 +15,11 @@ namespace
 constexpr rapidjson::SizeType kColourChannels = 3;
 } // namespace
 
+Sprite::~Sprite()
+{
+    MeshManager::ReleaseBarMesh(mesh);
+}
+
 Component* Sprite::Clone() const
 {
     auto* copy = new Sprite(*this);
@@ -57,6 +62,7 @@ void Sprite::Read(const std::string& fileText)
     }
     frameIndex = readFrame;
     alpha = readAlpha;
+    MeshManager::ReleaseBarMesh(mesh);
     mesh = MeshManager::Get(meshName);
     spriteSource = SpriteSourceManager::Get(sourceName);
 }

@@ -13,7 +13,8 @@
 // "Text" and "TextMode" (strings) are optional.
 //
 // Threading: main thread; Draw with the window's context current, inside the draw pass.
-// Ownership: the mesh and the sprite source belong to their registries and are shared.
+// Ownership: the sprite source and the mesh belong to their registries and are shared, except a
+// bar mesh ("Bar_Mesh"), which is made for this sprite alone and released with it.
 #pragma once
 
 #include "Objects/Component.h"
@@ -39,6 +40,9 @@ public:
     static constexpr float kLineHeight = 0.75f;
 
     Sprite() : Component(kType) {}
+    // Releases the sprite's bar mesh, when it has one.
+    ~Sprite() override;
+    Sprite& operator=(const Sprite&) = delete;
     // Every field copied, mesh and source shared; a sprite on a bar mesh gets a bar mesh of its own.
     Component* Clone() const override;
     // Nothing without a sprite source, a mesh or a Transform on the owner; else the frame or the
@@ -58,4 +62,8 @@ public:
     glm::vec3 colour{1.0f};
     std::string text;
     std::string textMode = kNoTextMode;
+
+private:
+    // Only Clone copies a sprite, and it gives the copy a bar mesh of its own.
+    Sprite(const Sprite&) = default;
 };

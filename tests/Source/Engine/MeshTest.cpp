@@ -174,6 +174,27 @@ TEST_F(MeshManagerTest, EveryBarMeshRequestGivesANewMesh)
     EXPECT_EQ(MeshManager::Find("Bar_Mesh"), second);
 }
 
+TEST_F(MeshManagerTest, ABarMeshIsReleasedAloneAndASharedMeshNever)
+{
+    Mesh* quad = MeshManager::Get("Quad");
+    Mesh* first = MeshManager::Get("Bar_Mesh");
+    Mesh* second = MeshManager::Get("Bar_Mesh");
+    const unsigned firstBuffer = first->vertexBuffer;
+    MeshManager::ReleaseBarMesh(first);
+    EXPECT_EQ(MeshManager::Entries(), (std::vector<Mesh*>{second, quad}));
+    EXPECT_FALSE(glIsBuffer(firstBuffer)) << "its GL objects are deleted";
+    EXPECT_TRUE(glIsBuffer(second->vertexBuffer));
+
+    MeshManager::ReleaseBarMesh(quad);
+    MeshManager::ReleaseBarMesh(nullptr);
+    EXPECT_EQ(MeshManager::Entries(), (std::vector<Mesh*>{second, quad})) << "shared meshes stay";
+
+    // At shutdown the registry goes first and the sprites after it: their bar meshes are gone.
+    MeshManager::DestroyAll();
+    MeshManager::ReleaseBarMesh(second);
+    EXPECT_TRUE(MeshManager::Entries().empty());
+}
+
 TEST_F(MeshManagerTest, SetBarWidthMovesTheRightEdgeOnly)
 {
     Mesh* bar = MeshManager::Get("Bar_Mesh");

@@ -16,6 +16,8 @@
 #include "Engine/Engine.h"
 #include "Engine/EngineGlobals.h"
 #include "Engine/Input.h"
+#include "Engine/Mesh.h"
+#include "Engine/MeshManager.h"
 #include "Engine/Renderer.h"
 #include "Objects/GameObject.h"
 #include "Objects/GameObjectList.h"
@@ -409,6 +411,29 @@ TEST_F(GameScenesTest, ThePlayFieldShowsTowersCityAndAirshipsAndPausesIntoThePau
     Tap(SceneManager::kPauseKey);
     ASSERT_EQ(Shown(), Names{"PauseMenu"});
     ExpectAWholeScreen("PauseMenu");
+}
+
+TEST_F(GameScenesTest, ThePlayFieldsBarMeshesGoWithIt)
+{
+    auto barMeshes = []
+    {
+        return std::count_if(MeshManager::Entries().begin(), MeshManager::Entries().end(),
+                             [](const Mesh* mesh) { return mesh->name == MeshManager::kBarMeshName; });
+    };
+    ShowAlone(SceneManager::kMainMenu);
+    const auto before = barMeshes();
+    ShowAlone(SceneManager::kPlayField);
+    const auto withPlayField = barMeshes();
+    EXPECT_GT(withPlayField, before) << "the play field's bars have meshes of their own";
+    for (int round = 0; round < 2; ++round)
+    {
+        // Back to the menu: the play field is torn down at the end of the frame, its bars with it.
+        ShowAlone(SceneManager::kMainMenu);
+        EXPECT_FALSE(SceneManager::Exists(SceneManager::kPlayField));
+        EXPECT_EQ(barMeshes(), before) << "round " << round;
+        ShowAlone(SceneManager::kPlayField);
+        EXPECT_EQ(barMeshes(), withPlayField) << "round " << round;
+    }
 }
 
 // The screens the buttons open, each reached by the scene calls its button makes, and drawn with
