@@ -32,6 +32,30 @@ std::uint32_t BigEndian32(const unsigned char* bytes)
            std::uint32_t{bytes[3]};
 }
 
+// Whether the first image data chunk ("IDAT") of the file is empty. stb_image copies each such
+// chunk into a buffer it grows only for a chunk with data, so an empty first one is copied into no
+// buffer at all (a null destination, which is undefined even for zero bytes). Chunks are walked
+// only as far as the bytes go.
+bool FirstImageDataChunkIsEmpty(const unsigned char* bytes, std::size_t size)
+{
+    constexpr std::size_t kChunkFrame = 12; // length, type and CRC around a chunk's data
+    std::size_t at = kHeaderChunkLengthAt;
+    while (size - at >= kChunkFrame)
+    {
+        const std::uint32_t length = BigEndian32(bytes + at);
+        if (std::memcmp(bytes + at + 4, "IDAT", 4) == 0)
+        {
+            return length == 0;
+        }
+        if (length > size - at - kChunkFrame)
+        {
+            return false;
+        }
+        at += kChunkFrame + length;
+    }
+    return false;
+}
+
 std::string DecoderReason()
 {
     // stb_image names a damaged chunk by its type, which in a file cut short reads as four zero
@@ -77,6 +101,10 @@ PngImage PngImage::Decode(const unsigned char* bytes, std::size_t size, int maxS
         return Refused("is " + std::to_string(width) + " x " + std::to_string(height) +
                        " pixels: more than a texture may hold here (" + std::to_string(maxSide) +
                        " pixels a side, " + std::to_string(kMaxImageTexels) + " pixels in all)");
+    }
+    if (FirstImageDataChunkIsEmpty(bytes, size))
+    {
+        return Refused("cannot be decoded: its first image data chunk is empty");
     }
     int channels = 0;
     PngImage image;

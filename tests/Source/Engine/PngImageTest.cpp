@@ -69,4 +69,13 @@ TEST(PngImage, SizesBeyondTheLimitsAreRefusedBeforeDecoding)
     EXPECT_EQ(refused.Texels(), nullptr);
     EXPECT_EQ(refused.Error().rfind("is 16384 x 16384 pixels", 0), 0u) << refused.Error();
 }
+
+TEST(PngImage, AnEmptyFirstImageDataChunkIsRefused)
+{
+    // Found by fuzzing: the decoder would copy the empty chunk into a buffer it has not made yet.
+    const std::vector<unsigned char> bytes = CorpusFile("empty-first-idat.png");
+    const TEResources::PngImage image = TEResources::PngImage::Decode(bytes.data(), bytes.size(), 16);
+    EXPECT_EQ(image.Texels(), nullptr);
+    EXPECT_EQ(image.Error(), "cannot be decoded: its first image data chunk is empty");
+}
 } // namespace
