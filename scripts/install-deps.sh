@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake make ninja-build pkg-config ccache python3
   libgtest-dev libgmock-dev libbenchmark-dev
-  libglfw3-dev libgl-dev libglm-dev rapidjson-dev libstb-dev libboost-dev libasound2-dev
+  libglfw3-dev libgl-dev libx11-dev libglm-dev rapidjson-dev libstb-dev libboost-dev libasound2-dev
   python3-glad xvfb xauth libgl1-mesa-dri libglx-mesa0
   sox python3-numpy python3-scipy libsamplerate0-dev libspeexdsp-dev
 )
