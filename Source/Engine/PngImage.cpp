@@ -32,28 +32,41 @@ std::uint32_t BigEndian32(const unsigned char* bytes)
            std::uint32_t{bytes[3]};
 }
 
-// Whether the first image data chunk ("IDAT") of the file is empty. stb_image copies each such
-// chunk into a buffer it grows only for a chunk with data, so an empty first one is copied into no
-// buffer at all (a null destination, which is undefined even for zero bytes). Chunks are walked
-// only as far as the bytes go.
-bool FirstImageDataChunkIsEmpty(const unsigned char* bytes, std::size_t size)
+// What is wrong with the file's chunk structure that stb_image would act on before noticing, or
+// nothing. Chunks are walked up to the end chunk ("IEND") or the end of the bytes, whichever comes
+// first; what lies beyond is left to the decoder.
+// - A chunk whose length runs past the end of the file: stb_image grows its buffer for the claimed
+//   length before it reads (up to 2 GiB for a file of a hundred bytes).
+// - An empty first image data chunk ("IDAT"): stb_image grows its buffer only for a chunk with
+//   data, so it would copy the empty one into no buffer at all (a null destination, undefined
+//   even for zero bytes).
+std::string ChunkStructureFault(const unsigned char* bytes, std::size_t size)
 {
     constexpr std::size_t kChunkFrame = 12; // length, type and CRC around a chunk's data
-    std::size_t at = kHeaderChunkLengthAt;
-    while (size - at >= kChunkFrame)
+    bool seenImageData = false;
+    for (std::size_t at = kHeaderChunkLengthAt; size - at >= kChunkFrame;)
     {
         const std::uint32_t length = BigEndian32(bytes + at);
-        if (std::memcmp(bytes + at + 4, "IDAT", 4) == 0)
-        {
-            return length == 0;
-        }
+        const unsigned char* type = bytes + at + 4;
         if (length > size - at - kChunkFrame)
         {
-            return false;
+            return "a chunk claims " + std::to_string(length) + " bytes, more than the file holds";
+        }
+        if (std::memcmp(type, "IDAT", 4) == 0)
+        {
+            if (!seenImageData && length == 0)
+            {
+                return "its first image data chunk is empty";
+            }
+            seenImageData = true;
+        }
+        if (std::memcmp(type, "IEND", 4) == 0)
+        {
+            break;
         }
         at += kChunkFrame + length;
     }
-    return false;
+    return std::string();
 }
 
 std::string DecoderReason()
@@ -102,9 +115,9 @@ PngImage PngImage::Decode(const unsigned char* bytes, std::size_t size, int maxS
                        " pixels: more than a texture may hold here (" + std::to_string(maxSide) +
                        " pixels a side, " + std::to_string(kMaxImageTexels) + " pixels in all)");
     }
-    if (FirstImageDataChunkIsEmpty(bytes, size))
+    if (const std::string fault = ChunkStructureFault(bytes, size); !fault.empty())
     {
-        return Refused("cannot be decoded: its first image data chunk is empty");
+        return Refused("cannot be decoded: " + fault);
     }
     int channels = 0;
     PngImage image;

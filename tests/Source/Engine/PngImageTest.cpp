@@ -70,12 +70,28 @@ TEST(PngImage, SizesBeyondTheLimitsAreRefusedBeforeDecoding)
     EXPECT_EQ(refused.Error().rfind("is 16384 x 16384 pixels", 0), 0u) << refused.Error();
 }
 
-TEST(PngImage, AnEmptyFirstImageDataChunkIsRefused)
+TEST(PngImage, ChunksTheDecoderWouldMishandleAreRefusedFirst)
 {
-    // Found by fuzzing: the decoder would copy the empty chunk into a buffer it has not made yet.
-    const std::vector<unsigned char> bytes = CorpusFile("empty-first-idat.png");
-    const TEResources::PngImage image = TEResources::PngImage::Decode(bytes.data(), bytes.size(), 16);
-    EXPECT_EQ(image.Texels(), nullptr);
-    EXPECT_EQ(image.Error(), "cannot be decoded: its first image data chunk is empty");
+    // Both found by fuzzing. A chunk claiming more bytes than the file holds made the decoder grow
+    // its buffer to 2 GiB before reading; an empty first image data chunk was copied into a buffer
+    // not made yet.
+    struct FaultCase
+    {
+        const char* file;
+        const char* error;
+    };
+    const FaultCase cases[] = {
+        {"chunk-longer-than-file.png",
+         "cannot be decoded: a chunk claims 1640653671 bytes, more than the file holds"},
+        {"empty-first-idat.png", "cannot be decoded: its first image data chunk is empty"},
+    };
+    for (const FaultCase& row : cases)
+    {
+        SCOPED_TRACE(row.file);
+        const std::vector<unsigned char> bytes = CorpusFile(row.file);
+        const TEResources::PngImage image = TEResources::PngImage::Decode(bytes.data(), bytes.size(), 16);
+        EXPECT_EQ(image.Texels(), nullptr);
+        EXPECT_EQ(image.Error(), row.error);
+    }
 }
 } // namespace
