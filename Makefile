@@ -41,7 +41,7 @@ build-tsan/build.ninja:
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKP_SANITIZE=thread $(CMAKE_FLAGS)
 
 test-tsan: deps build-tsan/build.ninja
-	cmake --build build-tsan -j $(JOBS)
+	cmake --build build-tsan -j $(JOBS) --target threaded_tests
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan $(CTEST_FLAGS) -L threads
 
 bench: deps build/build.ninja
