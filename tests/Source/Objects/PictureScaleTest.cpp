@@ -3,13 +3,11 @@
 // edges reach the window's edges, so nothing is cut off and no frame is left around the picture.
 // Each object is drawn alone through the renderer's two passes and read back from the window; the
 // first is also written as a PNG (tests/output/picture_scale_<size>.png).
-#include "Engine/EngineGlobals.h"
-#include "Engine/MeshManager.h"
 #include "Engine/Renderer.h"
-#include "Engine/SpriteSourceManager.h"
 #include "ObjectAssets.h"
 #include "Objects/Collider.h"
 #include "Objects/GameObject.h"
+#include "Source/Engine/RendererForTest.h"
 #include "support/FramebufferPng.h"
 #include "support/GlContext.h"
 
@@ -77,20 +75,9 @@ protected:
                     R"(, "Sprite": {"frameIndex": 0, "alpha": 1, "Mesh": "Quad", "SpriteSource": "White"})"
                     R"(, "Collider": {"Type": "Box", "WidthMod": 1, "HeightMod": 1})");
         }
-        windowWidth = static_cast<float>(Size().width);
-        windowHeight = static_cast<float>(Size().height);
-        glViewport(0, 0, Size().width, Size().height);
-        RendererInit(m_context.Window());
+        kp::test::StartRenderer(m_context.Window(), Size().width, Size().height);
     }
-    void TearDown() override
-    {
-        MeshManager::DestroyAll();
-        SpriteSourceManager::DestroyAll();
-        RendererDeleteOffscreenFramebuffer();
-        Renderer::objects = Renderer::Objects{};
-        windowWidth = 0;
-        windowHeight = 0;
-    }
+    void TearDown() override { kp::test::StopRenderer(); }
 
     static WindowSize Size() { return GetParam(); }
 

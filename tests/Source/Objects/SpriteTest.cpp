@@ -12,6 +12,7 @@
 #include "Objects/GameObject.h"
 #include "Objects/Transform.h"
 #include "Source/Engine/AssetFolder.h"
+#include "Source/Engine/RendererForTest.h"
 #include "support/FramebufferPng.h"
 #include "support/GlContext.h"
 
@@ -108,23 +109,12 @@ protected:
         m_folder.WriteSheet("Assets/Art/font.png", 16, 6, 4, GlyphColour);
         m_folder.Write("Assets/Art/Font.json", kp::test::SpriteSourceJson("Font", "font.png", 16, 6));
 
-        windowWidth = kWidth;
-        windowHeight = kHeight;
-        glViewport(0, 0, kWidth, kHeight);
-        RendererInit(m_context.Window());
+        kp::test::StartRenderer(m_context.Window(), kWidth, kHeight);
         ASSERT_NE(Renderer::objects.spriteProgram, 0u);
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     }
-    void TearDown() override
-    {
-        SpriteSourceManager::DestroyAll();
-        MeshManager::DestroyAll();
-        RendererDeleteOffscreenFramebuffer();
-        Renderer::objects = Renderer::Objects{};
-        windowWidth = 0;
-        windowHeight = 0;
-    }
+    void TearDown() override { kp::test::StopRenderer(); }
 
     // A top-level object with a Transform and a Sprite on `mesh` and `source`.
     static std::unique_ptr<GameObject> MakeSpriteObject(glm::vec3 position, glm::vec3 scale, const char* mesh,
