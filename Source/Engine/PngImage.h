@@ -4,7 +4,8 @@
 // whatever its name, is refused rather than handed to a decoder the game never needs. An image's
 // size is read from its header and checked against the limits before a single texel is decoded,
 // so a small file cannot claim a gigabyte: each side at most what a texture of the running GL holds
-// (the caller passes GL_MAX_TEXTURE_SIZE), and at most kMaxImageTexels texels in all.
+// (the caller passes GL_MAX_TEXTURE_SIZE), and at most kMaxImageTexels texels in all. The chunks
+// are walked too, so that none claims more bytes than the file holds before the decoder sees it.
 //
 // Threading: the main thread (stb_image keeps the reason of its last failure in one global).
 // Ownership: a PngImage owns its texels.
