@@ -42,16 +42,15 @@ std::uint32_t BigEndian32(const unsigned char* bytes)
 //   even for zero bytes).
 std::string ChunkStructureFault(const unsigned char* bytes, std::size_t size)
 {
-    constexpr std::size_t kChunkFrame = 12; // length, type and CRC around a chunk's data
+    // A chunk: its data's length and its type (which stb_image acts on as soon as it has read
+    // them), the data, then a CRC.
+    constexpr std::size_t kChunkHead = 8;
+    constexpr std::size_t kChunkCrc = 4;
     bool seenImageData = false;
-    for (std::size_t at = kHeaderChunkLengthAt; size - at >= kChunkFrame;)
+    for (std::size_t at = kHeaderChunkLengthAt; size - at >= kChunkHead;)
     {
         const std::uint32_t length = BigEndian32(bytes + at);
         const unsigned char* type = bytes + at + 4;
-        if (length > size - at - kChunkFrame)
-        {
-            return "a chunk claims " + std::to_string(length) + " bytes, more than the file holds";
-        }
         if (std::memcmp(type, "IDAT", 4) == 0)
         {
             if (!seenImageData && length == 0)
@@ -60,11 +59,15 @@ std::string ChunkStructureFault(const unsigned char* bytes, std::size_t size)
             }
             seenImageData = true;
         }
+        if (length > size - at - kChunkHead || kChunkCrc > size - at - kChunkHead - length)
+        {
+            return "a chunk of " + std::to_string(length) + " bytes runs past the end of the file";
+        }
         if (std::memcmp(type, "IEND", 4) == 0)
         {
             break;
         }
-        at += kChunkFrame + length;
+        at += kChunkHead + length + kChunkCrc;
     }
     return std::string();
 }

@@ -82,8 +82,9 @@ TEST(PngImage, ChunksTheDecoderWouldMishandleAreRefusedFirst)
     };
     const FaultCase cases[] = {
         {"chunk-longer-than-file.png",
-         "cannot be decoded: a chunk claims 1640653671 bytes, more than the file holds"},
+         "cannot be decoded: a chunk of 1640653671 bytes runs past the end of the file"},
         {"empty-first-idat.png", "cannot be decoded: its first image data chunk is empty"},
+        {"empty-first-idat-cut-short.png", "cannot be decoded: its first image data chunk is empty"},
     };
     for (const FaultCase& row : cases)
     {
