@@ -4,6 +4,7 @@
 #include "BenchSupport.h"
 #include "PeerLoops.h"
 
+#include <Plugins/Effects/Common/BiquadFilterSimd.h>
 #include <Plugins/Effects/Common/ZkDspAudioFormat.h>
 #include <Plugins/Effects/Common/ZkSrcLpHpFilter.h>
 #include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
@@ -28,9 +29,10 @@ struct MemoryForBenchmark
     }
 };
 
-void BM_LowPass_FilterPair(benchmark::State& state)
+void LowPassFilterPair(benchmark::State& state, bool wide)
 {
     const uint32_t channels = static_cast<uint32_t>(state.range(0));
+    BiquadUseWideForms(wide);
     MemoryForBenchmark memory;
     ZkDspAudioFormat::Set(48000, kFrames);
     CZkSrcLpHpFilter filter;
@@ -46,8 +48,11 @@ void BM_LowPass_FilterPair(benchmark::State& state)
         benchmark::ClobberMemory();
     }
     filter.Term();
+    BiquadUseWideForms(false);
     ReportPerFrameAndChannel(state, static_cast<double>(kFrames) * channels);
 }
+void BM_LowPass_FilterPair(benchmark::State& state) { LowPassFilterPair(state, false); }
+void BM_LowPass_FilterPairWide(benchmark::State& state) { LowPassFilterPair(state, true); }
 
 void BiquadLoopWith(benchmark::State& state, void (*loop)(const float*, float*, uint32_t, const float*, float*))
 {
@@ -66,5 +71,6 @@ void BiquadLoopWith(benchmark::State& state, void (*loop)(const float*, float*, 
 void BM_LowPass_DirectFormOneNoVectorise(benchmark::State& state) { BiquadLoopWith(state, PeerScalar::BiquadDirectFormOne); }
 
 BENCHMARK(BM_LowPass_FilterPair)->Arg(1)->Arg(2)->Arg(4)->Arg(6)->Arg(8);
+BENCHMARK(BM_LowPass_FilterPairWide)->Arg(1)->Arg(2)->Arg(3)->Arg(6);
 BENCHMARK(BM_LowPass_DirectFormOneNoVectorise)->Arg(1)->Arg(2)->Arg(4)->Arg(6)->Arg(8);
 } // namespace

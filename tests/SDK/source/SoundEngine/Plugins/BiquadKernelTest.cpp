@@ -1,7 +1,8 @@
 // The vector forms of the biquad against the scalar reference: the four-channel form to the last
-// bit, the pair and single-channel look-ahead forms to float rounding, over every size from 1 to
-// 1024 frames with unaligned starts and tails; and the reference against a direct double-precision
-// evaluation of the recurrence.
+// bit, the pair and single-channel look-ahead forms (SSE, and the wide AVX2 forms where the
+// processor has them) to float rounding, over every size from 1 to 1024 frames with unaligned
+// starts and tails; and the reference against a direct double-precision evaluation of the
+// recurrence.
 #include <Plugins/Effects/Common/BiquadFilterSimd.h>
 
 #include <gtest/gtest.h>
@@ -13,6 +14,9 @@
 
 namespace
 {
+// The wide forms run only on a processor with AVX2 and FMA; elsewhere their checks are skipped.
+bool WideFormsRun() { return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"); }
+
 std::vector<float> RandomSignal(size_t count, uint32_t seed)
 {
     std::mt19937 generator(seed);
@@ -122,6 +126,9 @@ TEST(BiquadLookAhead, PairAndSingleFormsFollowTheScalarFormToFloatRounding)
         SCOPED_TRACE(c.name);
         const BiquadPairWeights pairWeights = MakeBiquadPairWeights(c.coefficients);
         const BiquadSingleWeights singleWeights = MakeBiquadSingleWeights(c.coefficients);
+        const BiquadStateWeights pairState = MakeBiquadFourFrameStateWeights(c.coefficients);
+        const BiquadEightFrameWeights eightWeights = MakeBiquadEightFrameWeights(c.coefficients);
+        const bool wide = WideFormsRun();
         for (uint32_t frames = 1; frames <= 1024; ++frames)
         {
             const uint32_t second = frames * 7 % 13 + 1;
@@ -135,13 +142,14 @@ TEST(BiquadLookAhead, PairAndSingleFormsFollowTheScalarFormToFloatRounding)
             BiquadRunScalar(b.data() + offset, expectedB.data() + offset, frames + second, c.coefficients, scalarHistory, 3);
 
             std::vector<float> pairA(a.size()), pairB(b.size()), single(a.size());
+            std::vector<float> widePairA(a.size()), widePairB(b.size()), wideSingle(a.size());
             if (inPlace)
             {
-                pairA = a;
-                pairB = b;
-                single = a;
+                pairA = widePairA = a;
+                pairB = widePairB = b;
+                single = wideSingle = a;
             }
-            BiquadLaneHistory pairHistory{}, singleHistory{};
+            BiquadLaneHistory pairHistory{}, singleHistory{}, widePairHistory{}, wideSingleHistory{};
             uint32_t start = offset;
             for (uint32_t count : {frames, second})
             {
@@ -150,6 +158,16 @@ TEST(BiquadLookAhead, PairAndSingleFormsFollowTheScalarFormToFloatRounding)
                 BiquadRunPairSse(pairIn, pairOut, count, c.coefficients, pairWeights, pairHistory, 2);
                 BiquadRunSingleSse((inPlace ? single : a).data() + start, single.data() + start, count, c.coefficients,
                                    singleWeights, singleHistory, 1);
+                if (wide)
+                {
+                    const float* widePairIn[2] = {(inPlace ? widePairA : a).data() + start,
+                                                  (inPlace ? widePairB : b).data() + start};
+                    float* widePairOut[2] = {widePairA.data() + start, widePairB.data() + start};
+                    BiquadRunPairAvx2(widePairIn, widePairOut, count, c.coefficients, singleWeights, pairState,
+                                      widePairHistory, 2);
+                    BiquadRunSingleAvx2((inPlace ? wideSingle : a).data() + start, wideSingle.data() + start, count,
+                                        c.coefficients, eightWeights, wideSingleHistory, 1);
+                }
                 start += count;
             }
             for (size_t k = offset; k < a.size(); ++k)
@@ -157,6 +175,19 @@ TEST(BiquadLookAhead, PairAndSingleFormsFollowTheScalarFormToFloatRounding)
                 ASSERT_NEAR(pairA[k], expectedA[k], c.tolerance) << frames << " frames, pair channel A, frame " << k;
                 ASSERT_NEAR(pairB[k], expectedB[k], c.tolerance) << frames << " frames, pair channel B, frame " << k;
                 ASSERT_NEAR(single[k], expectedA[k], c.tolerance) << frames << " frames, single, frame " << k;
+                if (!wide)
+                    continue;
+                ASSERT_NEAR(widePairA[k], expectedA[k], c.tolerance) << frames << " frames, wide pair A, frame " << k;
+                ASSERT_NEAR(widePairB[k], expectedB[k], c.tolerance) << frames << " frames, wide pair B, frame " << k;
+                ASSERT_NEAR(wideSingle[k], expectedA[k], c.tolerance) << frames << " frames, wide single, frame " << k;
+            }
+            if (wide)
+            {
+                EXPECT_EQ(widePairHistory.x1[2], a.back());
+                EXPECT_EQ(widePairHistory.x1[3], b.back());
+                EXPECT_EQ(widePairHistory.y1[0], 0.0f);
+                EXPECT_EQ(wideSingleHistory.x2[1], a[a.size() - 2]);
+                EXPECT_EQ(wideSingleHistory.y1[2], 0.0f);
             }
             // Each form keeps to its own lanes and leaves the exact last inputs as history.
             EXPECT_EQ(pairHistory.x1[2], a.back());

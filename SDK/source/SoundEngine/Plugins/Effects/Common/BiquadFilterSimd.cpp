@@ -1,6 +1,15 @@
 #include "BiquadFilterSimd.h"
 
+#include <atomic>
 #include <immintrin.h>
+
+namespace
+{
+std::atomic<bool> g_wideForms{false};
+} // namespace
+
+void BiquadUseWideForms(bool wide) { g_wideForms.store(wide, std::memory_order_relaxed); }
+bool BiquadWideFormsInUse() { return g_wideForms.load(std::memory_order_relaxed); }
 
 void BiquadRunScalar(const float* in, float* out, uint32_t frames, const BiquadCoefficients& c,
                      BiquadLaneHistory& history, uint32_t lane)

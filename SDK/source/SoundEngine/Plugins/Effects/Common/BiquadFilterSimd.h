@@ -14,8 +14,14 @@
 // two neighbouring lanes, a single channel one. The forms share this history, so any of them can
 // continue where another stopped.
 //
+// Beside them, the wide forms (AVX2 with fused multiply-add, BiquadFilterAvx2.cpp): a pair of
+// channels four frames at a time and a single channel eight frames at a time, with the look-ahead
+// weights and the state update of BiquadLookAhead.h; frames left over run through the scalar form.
+// The filter stages use them once the renderer's initialisation has found the processor fit for
+// them (BiquadUseWideForms), and the SSE forms otherwise.
+//
 // Threading: stateless apart from the history passed in. Audio thread: no allocation, no locks.
-// In place is allowed (in == out).
+// In place is allowed (in == out). The choice of forms is written before rendering starts.
 #pragma once
 
 #include "BiquadCoefficients.h"
@@ -41,3 +47,14 @@ void BiquadRunPairSse(const float* const in[2], float* const out[2], uint32_t fr
                       const BiquadPairWeights& weights, BiquadLaneHistory& history, uint32_t firstLane);
 void BiquadRunSingleSse(const float* in, float* out, uint32_t frames, const BiquadCoefficients& c,
                         const BiquadSingleWeights& weights, BiquadLaneHistory& history, uint32_t lane);
+
+// Only callable when the processor has AVX2 and FMA.
+void BiquadRunPairAvx2(const float* const in[2], float* const out[2], uint32_t frames, const BiquadCoefficients& c,
+                       const BiquadSingleWeights& weights, const BiquadStateWeights& stateWeights,
+                       BiquadLaneHistory& history, uint32_t firstLane);
+void BiquadRunSingleAvx2(const float* in, float* out, uint32_t frames, const BiquadCoefficients& c,
+                         const BiquadEightFrameWeights& weights, BiquadLaneHistory& history, uint32_t lane);
+
+// Whether the filter stages compute weights for, and run, the wide forms (false until set).
+void BiquadUseWideForms(bool wide);
+bool BiquadWideFormsInUse();

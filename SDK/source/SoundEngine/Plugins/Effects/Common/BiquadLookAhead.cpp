@@ -2,9 +2,11 @@
 
 namespace
 {
-constexpr int kMaxFrames = 4;
+constexpr int kMaxFrames = 8;
+constexpr int kSingleFrames = 4; // the single form (SSE); the pair form uses two of them
+constexpr int kEightFrames = 8;  // the wide single form
 
-// The recurrence unrolled over up to four frames n + k (k = 0..3), in double precision.
+// The recurrence unrolled over up to eight frames n + k (k = 0..7), in double precision.
 struct Unrolled
 {
     double h[kMaxFrames];  // response of y[n + k] to a unit feed into y[n]: the feedback part alone
@@ -16,7 +18,7 @@ struct Unrolled
     {
         const double c1 = -static_cast<double>(c.a1);
         const double c2 = -static_cast<double>(c.a2);
-        // y[m] for m = n - 2 .. n + 3, driven by a unit y[n - 1], then by a unit y[n - 2].
+        // y[m] for m = n - 2 .. n + 7, driven by a unit y[n - 1], then by a unit y[n - 2].
         double one[kMaxFrames + 2] = {0.0, 1.0};
         double two[kMaxFrames + 2] = {1.0, 0.0};
         for (int k = 0; k < kMaxFrames; ++k)
@@ -33,7 +35,7 @@ struct Unrolled
     double Y1(int k) const { return s1[k] + s2[k]; }
     double Step(int k) const { return -s2[k]; }
 
-    // Weight of the input x[n + i] (i = -2..3) in y[n + k]: it feeds y[n + i + d] through b_d.
+    // Weight of the input x[n + i] (i = -2..7) in y[n + k]: it feeds y[n + i + d] through b_d.
     double Input(int i, int k) const
     {
         double weight = 0.0;
@@ -72,9 +74,9 @@ BiquadSingleWeights MakeBiquadSingleWeights(const BiquadCoefficients& c)
 {
     const Unrolled u(c);
     BiquadSingleWeights w;
-    for (int k = 0; k < kMaxFrames; ++k)
+    for (int k = 0; k < kSingleFrames; ++k)
     {
-        for (int i = 0; i < kMaxFrames; ++i)
+        for (int i = 0; i < kSingleFrames; ++i)
             w.x[i][k] = static_cast<float>(u.Input(i, k));
         w.x1[k] = static_cast<float>(u.Input(-1, k));
         w.x2[k] = static_cast<float>(u.Input(-2, k));
@@ -83,3 +85,31 @@ BiquadSingleWeights MakeBiquadSingleWeights(const BiquadCoefficients& c)
     }
     return w;
 }
+
+namespace
+{
+BiquadStateWeights StateWeights(const Unrolled& u, int last)
+{
+    return {static_cast<float>(u.Y1(last)), static_cast<float>(u.Step(last)),
+            static_cast<float>(u.Y1(last) - u.Y1(last - 1)), static_cast<float>(u.Step(last) - u.Step(last - 1))};
+}
+} // namespace
+
+BiquadEightFrameWeights MakeBiquadEightFrameWeights(const BiquadCoefficients& c)
+{
+    const Unrolled u(c);
+    BiquadEightFrameWeights w;
+    for (int k = 0; k < kEightFrames; ++k)
+    {
+        for (int i = 0; i < kEightFrames; ++i)
+            w.x[i][k] = static_cast<float>(u.Input(i, k));
+        w.x1[k] = static_cast<float>(u.Input(-1, k));
+        w.x2[k] = static_cast<float>(u.Input(-2, k));
+        w.y1[k] = static_cast<float>(u.Y1(k));
+        w.step[k] = static_cast<float>(u.Step(k));
+    }
+    w.state = StateWeights(u, kEightFrames - 1);
+    return w;
+}
+
+BiquadStateWeights MakeBiquadFourFrameStateWeights(const BiquadCoefficients& c) { return StateWeights(Unrolled(c), kSingleFrames - 1); }

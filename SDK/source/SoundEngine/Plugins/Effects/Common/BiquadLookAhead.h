@@ -41,5 +41,35 @@ struct alignas(16) BiquadSingleWeights
 };
 static_assert(sizeof(BiquadSingleWeights) == 32 * sizeof(float), "the single form has 32 weights");
 
+// The wide forms (AVX2) carry their state from step to step as y[n - 1] and the step
+// y[n - 1] - y[n - 2], each broadcast to every lane, and advance both straight from the previous
+// state and the step's input part, without going through the step's own outputs: the two
+// multiply-adds of this update are the whole loop-carried chain of a step. With the last frame
+// f of a step (P the input part of frame f, Q that of frame f less that of frame f - 1):
+//   y[n + f]                   = P + lastY1 y[n - 1] + lastStep (y[n - 1] - y[n - 2])
+//   y[n + f] - y[n + f - 1]    = Q + stepY1 y[n - 1] + stepStep (y[n - 1] - y[n - 2])
+struct BiquadStateWeights
+{
+    float lastY1;
+    float lastStep;
+    float stepY1;
+    float stepStep;
+};
+
+// Eight frames of one channel per step (AVX2). Lanes: frames n to n + 7.
+struct alignas(16) BiquadEightFrameWeights
+{
+    float x[8][8];    // row i: x[n + i]
+    float x1[8];      // x[n - 1]
+    float x2[8];      // x[n - 2]
+    float y1[8];      // y[n - 1]
+    float step[8];    // y[n - 1] - y[n - 2]
+    BiquadStateWeights state;
+};
+
 BiquadPairWeights MakeBiquadPairWeights(const BiquadCoefficients& c);
 BiquadSingleWeights MakeBiquadSingleWeights(const BiquadCoefficients& c);
+BiquadEightFrameWeights MakeBiquadEightFrameWeights(const BiquadCoefficients& c);
+// The state update of a four-frame step (the single form's weights, used two channels at a time by
+// the wide pair form).
+BiquadStateWeights MakeBiquadFourFrameStateWeights(const BiquadCoefficients& c);

@@ -87,10 +87,27 @@ void ZkBiquadStage::ComputeCoefficients(float value)
     CoefficientBlock& block = *m_coefficients;
     block.values = m_kind == ZkFilterKind::LowPass ? ComputeButterworthLowPass(LowPassValueToHz(value, rate), rate)
                                                    : ComputeButterworthHighPass(HighPassValueToHz(value, rate), rate);
+    const bool wide = BiquadWideFormsInUse();
+    block.wide = wide ? 1u : 0u;
     if (HasPair())
-        block.pair = MakeBiquadPairWeights(block.values);
+    {
+        if (wide)
+        {
+            block.single = MakeBiquadSingleWeights(block.values);
+            block.fourFrameState = MakeBiquadFourFrameStateWeights(block.values);
+        }
+        else
+        {
+            block.pair = MakeBiquadPairWeights(block.values);
+        }
+    }
     if (HasSingle())
-        block.single = MakeBiquadSingleWeights(block.values);
+    {
+        if (wide)
+            block.eight = MakeBiquadEightFrameWeights(block.values);
+        else
+            block.single = MakeBiquadSingleWeights(block.values);
+    }
 }
 
 bool ZkBiquadStage::UpdateParameters()
@@ -148,12 +165,21 @@ void ZkBiquadStage::FilterRun(const ZkAudioBuffer* in, ZkAudioBuffer* out, uint3
     {
         const float* sources[2] = {InputChannel(in, channel) + start, InputChannel(in, channel + 1) + start};
         float* targets[2] = {out->GetChannel(channel) + start, out->GetChannel(channel + 1) + start};
-        BiquadRunPairSse(sources, targets, frames, c, block.pair, m_history[wholeGroups], 0);
+        if (block.wide)
+            BiquadRunPairAvx2(sources, targets, frames, c, block.single, block.fourFrameState, m_history[wholeGroups], 0);
+        else
+            BiquadRunPairSse(sources, targets, frames, c, block.pair, m_history[wholeGroups], 0);
         channel += 2;
     }
     if (HasSingle())
-        BiquadRunSingleSse(InputChannel(in, channel) + start, out->GetChannel(channel) + start, frames, c, block.single,
-                           m_history[wholeGroups], channel % 4u);
+    {
+        const float* source = InputChannel(in, channel) + start;
+        float* target = out->GetChannel(channel) + start;
+        if (block.wide)
+            BiquadRunSingleAvx2(source, target, frames, c, block.eight, m_history[wholeGroups], channel % 4u);
+        else
+            BiquadRunSingleSse(source, target, frames, c, block.single, m_history[wholeGroups], channel % 4u);
+    }
 }
 
 void ZkBiquadStage::PassThrough(const ZkAudioBuffer* in, ZkAudioBuffer* out, uint32_t frames)

@@ -74,13 +74,17 @@ public:
 private:
     // The plain coefficients (groups of four channels, and the frames the look-ahead forms leave
     // over) and the look-ahead weights of the pair and single forms, for the channels left over
-    // after the groups of four (kept up to date only when the channel count has such channels).
+    // after the groups of four (kept up to date only when the channel count has such channels, and
+    // only for the forms in use when they were computed: SSE, or wide).
     struct alignas(16) CoefficientBlock
     {
         BiquadCoefficients values;
-        float padding[3];
-        BiquadPairWeights pair;
-        BiquadSingleWeights single;
+        uint32_t wide; // the weights are those of the wide forms
+        float padding[2];
+        BiquadPairWeights pair;            // SSE pair
+        BiquadSingleWeights single;        // SSE single; the wide pair, in both halves
+        BiquadStateWeights fourFrameState; // wide pair
+        BiquadEightFrameWeights eight;     // wide single
     };
 
     void ComputeCoefficients(float value);

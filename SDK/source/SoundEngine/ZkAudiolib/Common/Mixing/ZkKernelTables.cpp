@@ -1,5 +1,7 @@
 #include "ZkKernelTables.h"
 
+#include <Plugins/Effects/Common/BiquadFilterSimd.h>
+
 #include <ZK/SoundEngine/Common/ZkRuntimeEnvironmentMgr.h>
 
 ZkKernelTables g_zkKernelTables = {
@@ -12,13 +14,14 @@ ZkKernelTables g_zkKernelTables = {
 
 void ZkKernelTables::InitMixerKernels()
 {
-    const ZkMixKernels::MixerForm& form = ZK::ZkRuntimeEnvironmentMgr::Instance()->CanUseAvx2Kernels()
-                                              ? ZkMixKernels::kAvx2Mixer
-                                              : ZkMixKernels::kSseMixer;
+    const bool avx2 = ZK::ZkRuntimeEnvironmentMgr::Instance()->CanUseAvx2Kernels();
+    const ZkMixKernels::MixerForm& form = avx2 ? ZkMixKernels::kAvx2Mixer : ZkMixKernels::kSseMixer;
     g_zkKernelTables.mixChannel = form.mixChannel;
     g_zkKernelTables.mixNinN = form.mixNinN;
     g_zkKernelTables.mixOneInN = form.mixOneInN;
     g_zkKernelTables.interleave = ZkGainKernels::MakeInterleaveTable();
+    // The voices' filters run in the same instruction set as the mix they feed.
+    BiquadUseWideForms(avx2);
 }
 
 void ZkKernelTables::InitResamplerKernels()

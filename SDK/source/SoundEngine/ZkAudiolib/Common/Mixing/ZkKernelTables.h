@@ -1,7 +1,8 @@
 // ZkKernelTables: the process-wide kernel pointers of the mixer (three slots), the interleave table
 // and the resampler table. They start out holding the SSE forms (so a mix before the renderer's
 // initialisation is still correct) and are filled once by the renderer's initialisation from the
-// processor features: InitMixerKernels and InitResamplerKernels install the AVX2 forms when the
+// processor features: InitMixerKernels (which also picks the voice filters' look-ahead forms, see
+// BiquadFilterSimd.h) and InitResamplerKernels install the AVX2 forms when the
 // processor offers AVX2 and FMA, the operating system saves the YMM state, and the platform setting
 // has not switched AVX off.
 //
