@@ -10,8 +10,6 @@ namespace
 {
 std::atomic<SpanAlloc::ZkSpanHeap*> g_sharedHeaps[SpanAlloc::CZkSpanAllocator::kInstanceCount] = {};
 
-uint32_t InstanceOf(ZkMemoryId memId) { return (memId & ZkMemID_SecondInstance) ? 1u : 0u; }
-
 SpanAlloc::CZkSpanAllocator& AllocatorOf(ZkMemoryId memId)
 {
     return SpanAlloc::CZkSpanAllocator::Instance(InstanceOf(memId));
@@ -68,7 +66,7 @@ void* ReallocAligned(ZkMemoryId memId, void* block, size_t size, uint32_t alignm
     return AllocatorOf(memId).ReallocateAligned(heap, block, alignment, size, 0);
 }
 
-void Free(ZkMemoryId memId, void* block) { AllocatorOf(memId).Free(block); }
+void Free(ZkMemoryId memId, void* block) { FreeInline(memId, block); }
 
 size_t MappedBytes() { return SpanAlloc::CZkSpanAllocator::MappedBytes(); }
 

@@ -41,8 +41,9 @@ void InstallBuiltInHooks()
     g_settings.blockSizeHook = BuiltIn::BlockSize;
 }
 
-// Test hook: true when failure injection wants this allocation to fail (one relaxed load when off).
-bool InjectedFailure(ZkMemoryId memId)
+// Test hook: true when failure injection wants this allocation to fail (one load and a branch when
+// off).
+inline bool InjectedFailure(ZkMemoryId memId)
 {
     return FaultInjection::ShouldFail(memId);
 }
@@ -138,8 +139,12 @@ void TermForThread()
 
 // The hooks are null before Init and after Term: those calls answer null (or do nothing) instead of
 // jumping through a null pointer.
+// With the built-in allocator the hooks of the copy are the built-in ones: Malloc and Free take
+// their inline routes instead of calling through the copy.
 void* Malloc(ZkMemoryId memId, size_t size)
 {
+    if (g_builtInActive) [[likely]]
+        return InjectedFailure(memId) ? nullptr : BuiltIn::MallocInline(memId, size);
     if (!g_settings.mallocHook || InjectedFailure(memId))
         return nullptr;
     return g_settings.mallocHook(memId, size);
@@ -168,7 +173,9 @@ void* ReallocAligned(ZkMemoryId memId, void* block, size_t size, uint32_t alignm
 
 void Free(ZkMemoryId memId, void* block)
 {
-    if (g_settings.freeHook)
+    if (g_builtInActive) [[likely]]
+        BuiltIn::FreeInline(memId, block);
+    else if (g_settings.freeHook)
         g_settings.freeHook(memId, block);
 }
 

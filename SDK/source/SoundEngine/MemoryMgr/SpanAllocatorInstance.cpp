@@ -16,20 +16,12 @@ namespace ZK::SpanAlloc
 namespace
 {
 std::mutex g_lazyInitialisation; // guards the default initialisation of a thread's first allocation
-
-// A non-zero identity of the calling thread, distinct from the shared and released owner values.
-// The initial-exec model keeps the look-up a single load on the free path.
-uintptr_t CurrentThreadIdentity()
-{
-    static thread_local char s_identity __attribute__((tls_model("initial-exec")));
-    return reinterpret_cast<uintptr_t>(&s_identity);
-}
 } // namespace
 
 // Constant-initialised and never destroyed: threads may free blocks until the process ends.
-constinit CZkSpanAllocator CZkSpanAllocator::s_instances[CZkSpanAllocator::kInstanceCount] = {};
-
-CZkSpanAllocator& CZkSpanAllocator::Instance(uint32_t index) { return s_instances[index & 1]; }
+constinit CZkSpanAllocator CZkSpanAllocator::s_instances[CZkSpanAllocator::kInstanceCount] = {CZkSpanAllocator(0),
+                                                                                             CZkSpanAllocator(1)};
+constinit thread_local ZkThreadHeapEntry CZkSpanAllocator::t_threadHeaps[CZkSpanAllocator::kInstanceCount] = {};
 
 uint64_t CZkSpanAllocator::MappedBytes() { return g_mappedBytes.load(std::memory_order_relaxed); }
 uint64_t CZkSpanAllocator::MappedBytesCap() { return g_mappedBytesCap.load(std::memory_order_relaxed); }
@@ -102,14 +94,6 @@ void CZkSpanAllocator::BuildSizeClasses()
         setMediumClass(index, m_mediumLimit);
 }
 
-uint32_t CZkSpanAllocator::ClassForSize(size_t size) const
-{
-    if (size <= kSmallLimitBytes)
-        return m_sizeClasses[(size + kSmallGranularityBytes - 1) / kSmallGranularityBytes].classIndex;
-    const size_t entry = kSmallClassCount + (size - (kSmallLimitBytes + 1)) / kMediumGranularityBytes;
-    return m_sizeClasses[entry].classIndex;
-}
-
 int32_t CZkSpanAllocator::Initialise(const ZkSpanAllocatorConfig& config)
 {
     Configure(config);
@@ -123,11 +107,12 @@ int32_t CZkSpanAllocator::Initialise(const ZkSpanAllocatorConfig& config)
     m_firstClassHeaps = nullptr;
     std::fill(std::begin(m_heapBuckets), std::end(m_heapBuckets), nullptr);
     m_nextHeapId = kFirstHeapId;
+    m_generation.fetch_add(1, std::memory_order_relaxed);
     m_initialised.store(true, std::memory_order_release);
     return slotResult;
 }
 
-ZkSpanHeap* CZkSpanAllocator::ThreadHeap()
+ZkSpanHeap* CZkSpanAllocator::FindThreadHeap()
 {
     if (!IsInitialised())
     {
@@ -138,13 +123,15 @@ ZkSpanHeap* CZkSpanAllocator::ThreadHeap()
     if (!m_tlsValid)
         return nullptr;
     auto* heap = static_cast<ZkSpanHeap*>(ZkTlsGetValue(m_tlsSlot));
-    if (heap)
-        return heap;
-    heap = AcquireHeap(false);
     if (!heap)
-        return nullptr;
-    ZkTlsSetValue(m_tlsSlot, heap);
-    heap->owner.store(CurrentThreadIdentity(), std::memory_order_relaxed);
+    {
+        heap = AcquireHeap(false);
+        if (!heap)
+            return nullptr;
+        ZkTlsSetValue(m_tlsSlot, heap);
+        heap->owner.store(CurrentThreadIdentity(), std::memory_order_relaxed);
+    }
+    SetThreadHeapEntry(heap);
     return heap;
 }
 
@@ -239,6 +226,7 @@ void CZkSpanAllocator::Finalise()
         ZkTlsFreeSlot(m_tlsSlot);
     m_tlsValid = false;
     m_tlsSlot = 0xFFFFFFFFu;
+    m_generation.fetch_add(1, std::memory_order_relaxed);
     m_initialised.store(false, std::memory_order_release);
 }
 } // namespace ZK::SpanAlloc

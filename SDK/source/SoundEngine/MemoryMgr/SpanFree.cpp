@@ -60,11 +60,8 @@ void CZkSpanAllocator::FreeSmallOrMedium(ZkSpan* span, void* block)
         *static_cast<void**>(block) = span->freeList;
         span->freeList = block;
         --span->usedCount;
-        // Every block still counted as used waits on the deferred list: the span is empty. While
-        // another thread is pushing (list locked) the span is left alone; it is found empty later.
-        if (span->usedCount == span->deferredCount.load(std::memory_order_acquire) &&
-            span->deferredFreeList.load(std::memory_order_acquire) != kDeferredListLocked)
-            SpanEmptied(heap, span);
+        if (span->usedCount == span->deferredCount.load(std::memory_order_acquire))
+            SpanMayBeEmpty(span);
         return;
     }
 
@@ -80,6 +77,14 @@ void CZkSpanAllocator::FreeSmallOrMedium(ZkSpan* span, void* block)
     span->deferredFreeList.store(block, std::memory_order_release);
     if (allBlocksDeferred)
         PushDeferredSpan(heap, span);
+}
+
+void CZkSpanAllocator::SpanMayBeEmpty(ZkSpan* span)
+{
+    // Every block still counted as used waits on the deferred list: the span is empty. While
+    // another thread is pushing (list locked) the span is left alone; it is found empty later.
+    if (span->deferredFreeList.load(std::memory_order_acquire) != kDeferredListLocked)
+        SpanEmptied(span->heap, span);
 }
 
 void CZkSpanAllocator::SpanEmptied(ZkSpanHeap* heap, ZkSpan* span)

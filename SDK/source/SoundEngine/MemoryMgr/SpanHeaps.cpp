@@ -41,7 +41,10 @@ void CZkSpanAllocator::ReleaseHeap(ZkSpanHeap* heap, bool firstClass, bool giveB
     if (giveBackCaches || heap->finalising)
         GiveBackCaches(heap);
     if (m_tlsValid && ZkTlsGetValue(m_tlsSlot) == heap)
+    {
         ZkTlsSetValue(m_tlsSlot, nullptr);
+        SetThreadHeapEntry(nullptr);
+    }
     ZkSpinLockGuard guard(m_orphanLock);
     heap->owner.store(kReleasedHeapOwner, std::memory_order_relaxed);
     ZkSpanHeap*& list = firstClass ? m_firstClassHeaps : m_releasedHeaps;

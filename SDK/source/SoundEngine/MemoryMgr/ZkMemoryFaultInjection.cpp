@@ -5,17 +5,19 @@
 
 namespace ZK::MemoryMgr::FaultInjection
 {
+std::atomic<uint32_t> Detail::g_armState{0};
+
 namespace
 {
 enum class ArmState : uint32_t
 {
-    Disarmed,
+    Disarmed, // 0: what the inline check tests for
     Counting,
     FailingNth,
     FailingFrom
 };
 
-std::atomic<uint32_t> g_state{static_cast<uint32_t>(ArmState::Disarmed)};
+std::atomic<uint32_t>& g_state = Detail::g_armState;
 std::atomic<ZkMemoryId> g_pool{kAnyPool};
 std::atomic<uint32_t> g_target{kNever};
 std::atomic<uint32_t> g_counted{0};
@@ -41,7 +43,7 @@ bool IsArmed() { return g_state.load() != static_cast<uint32_t>(ArmState::Disarm
 uint32_t CountedAllocations() { return g_counted.load(); }
 uint32_t FailedAllocations() { return g_failed.load(); }
 
-bool ShouldFail(ZkMemoryId memId)
+bool Detail::ShouldFailArmed(ZkMemoryId memId)
 {
     const auto state = static_cast<ArmState>(g_state.load(std::memory_order_acquire));
     if (state == ArmState::Disarmed)

@@ -1,8 +1,9 @@
 // Failure injection for tests: makes chosen allocations of the memory manager fail as if the pool
 // were out of memory, so that every "out of memory" path of the sound engine can be driven.
 //
-// This is a test hook compiled into the memory manager. While nothing is armed it costs one relaxed
-// atomic load per allocation call and changes nothing. When armed, ZK::MemoryMgr::Malloc, Malign,
+// This is a test hook compiled into the memory manager. While nothing is armed it costs one load of
+// a global and one predictable branch per allocation call (ShouldFail is inline), and changes
+// nothing. When armed, ZK::MemoryMgr::Malloc, Malign,
 // Realloc and ReallocAligned count the calls whose memory id names the armed pool (the category
 // bits 0-28; kAnyPool counts every call) and return null for the chosen ones without calling the
 // allocator, so a failed Realloc leaves its block valid and unchanged. Free is never counted.
@@ -18,6 +19,7 @@
 
 #include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
 
+#include <atomic>
 #include <cstdint>
 
 namespace ZK::MemoryMgr::FaultInjection
@@ -40,8 +42,20 @@ uint32_t CountedAllocations();
 // Calls made to fail since the pool was armed.
 uint32_t FailedAllocations();
 
+namespace Detail
+{
+// Non-zero while armed.
+extern std::atomic<uint32_t> g_armState;
+bool ShouldFailArmed(ZkMemoryId memId);
+} // namespace Detail
+
 // The memory manager's check: true when this allocation call must fail. Counts the call.
-bool ShouldFail(ZkMemoryId memId);
+inline bool ShouldFail(ZkMemoryId memId)
+{
+    if (Detail::g_armState.load(std::memory_order_acquire) == 0) [[likely]]
+        return false;
+    return Detail::ShouldFailArmed(memId);
+}
 
 // Arms on construction, disarms on destruction.
 class ScopedAllocationFailure
