@@ -13,6 +13,7 @@ ZKRESULT CZkMessageRing::Init(uint32_t capacityBytes, IZkMessageDispatcher* disp
     m_start = buffer;
     m_end = buffer + capacityBytes;
     m_capacity = capacityBytes;
+    m_largestMessage = LargestMessageFor(capacityBytes);
     m_dispatcher = dispatcher;
     m_read.store(buffer, std::memory_order_relaxed);
     m_write.store(buffer, std::memory_order_relaxed);
@@ -30,6 +31,7 @@ void CZkMessageRing::Term()
     m_start = nullptr;
     m_end = nullptr;
     m_capacity = 0;
+    m_largestMessage = 0;
     m_dispatcher = nullptr;
     m_read.store(nullptr, std::memory_order_relaxed);
     m_write.store(nullptr, std::memory_order_relaxed);
@@ -54,17 +56,5 @@ uint32_t CZkMessageRing::ReadOffset() const
 uint32_t CZkMessageRing::WriteOffset() const
 {
     return static_cast<uint32_t>(m_write.load(std::memory_order_acquire) - m_start);
-}
-
-uint8_t* CZkMessageRing::SkipShortTail(uint8_t* position) const
-{
-    // Fewer bytes than a header before the end: no wrap marker could be written there.
-    return m_end - position < static_cast<ptrdiff_t>(kMessageHeaderBytes) ? m_start : position;
-}
-
-uint8_t* CZkMessageRing::NextMessage(uint8_t* message, uint32_t size) const
-{
-    uint8_t* next = message + RoundMessageSize(size);
-    return next >= m_end ? m_start : next;
 }
 } // namespace ZK::SoundEngine

@@ -16,6 +16,13 @@
 // goes to the buffer start and a wrap marker fills the tail. One free word always separates the
 // write position from the read position, so a full ring never looks empty.
 //
+// Memory layout: the writers' position, the reader's position, the writer count and the pending
+// frame count each sit on a cache line of their own, apart from the fields that never change after
+// Init, so that writers and the reader only share the lines they must. The reader publishes its
+// position once per batch (and every eighth of the ring within a long one) rather than after every
+// message: a writer that finds no room takes the global engine lock, which the reader holds for the
+// whole batch, and finds the position published when it gets the lock.
+//
 // Ownership: the ring owns its buffer (memory pool 16) from Init to Term. A reserved message
 // belongs to its writer until FinishMessage; after that to the ring.
 #pragma once
@@ -30,6 +37,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 
 namespace ZK::SoundEngine
 {
@@ -72,9 +81,26 @@ public:
     uint8_t* TryReserveMessage(uint32_t& size);
     // The largest message (rounded size) this ring accepts: 4 x (size + 4) < capacity, and no more
     // than kLargestMessageBytes. A poster of an array checks its full size against it first.
-    uint32_t LargestMessageBytes() const;
+    uint32_t LargestMessageBytes() const { return m_largestMessage; }
     // The writer has filled its message.
     void FinishMessage() { m_writerCount.fetch_sub(1, std::memory_order_release); }
+    // Reserves, fills and finishes a message whose body has a fixed size, writing the body with one
+    // copy of that size. False (nothing posted) only for a message the ring refuses, as
+    // ReserveMessage.
+    template <typename Body>
+    bool Post(uint16_t type, const Body& body)
+    {
+        static_assert(std::is_trivially_copyable_v<Body>, "a message body is plain bytes");
+        constexpr uint32_t size = RoundMessageSize(kMessageHeaderBytes + sizeof(Body));
+        uint8_t* message = IsInitialized() && Accepts(size) ? TryReserveAhead(size) : nullptr;
+        if (message != nullptr)
+            WriteMessageHeader(message, size, type);
+        else if ((message = ReserveMessage(type, size)) == nullptr)
+            return false;
+        std::memcpy(message + kMessageHeaderBytes, &body, sizeof(Body));
+        FinishMessage();
+        return true;
+    }
     // The writer gives its message up: the reader skips it.
     void AbandonMessage(uint8_t* message);
 
@@ -105,25 +131,56 @@ public:
     uint32_t WriteOffset() const;
 
 private:
-    bool Accepts(uint32_t size) const;
+    // A message holds at least its header.
+    bool Accepts(uint32_t size) const { return size >= kMessageHeaderBytes && size <= m_largestMessage; }
+    // The common case of the lock-free attempt, inline: room before the buffer end with the reader
+    // behind, and no other writer moving the position in between. Null otherwise (writer count as
+    // before), and the full attempt decides.
+    uint8_t* TryReserveAhead(uint32_t roundedSize)
+    {
+        m_writerCount.fetch_add(1, std::memory_order_acq_rel);
+        uint8_t* w = m_write.load(std::memory_order_acquire);
+        const uint8_t* r = m_read.load(std::memory_order_acquire);
+        if (r <= w && roundedSize + kMessageHeaderBytes < static_cast<uint64_t>(m_end - w) &&
+            m_write.compare_exchange_strong(w, w + roundedSize, std::memory_order_acq_rel))
+            return w;
+        m_writerCount.fetch_sub(1, std::memory_order_release);
+        return nullptr;
+    }
+    static uint32_t LargestMessageFor(uint32_t capacity);
     uint8_t* AttemptReservation(uint32_t roundedSize);
     uint8_t* ReserveUnderEngineLock(uint32_t roundedSize);
     // The reader; a writer passes the write position up to which every message is known complete.
     bool Process(bool calledByWriter, uint8_t* limit, bool& deviceChanged);
-    uint8_t* NextMessage(uint8_t* message, uint32_t size) const;
-    uint8_t* SkipShortTail(uint8_t* position) const;
+    uint8_t* NextMessage(uint8_t* message, uint32_t size) const
+    {
+        uint8_t* next = message + RoundMessageSize(size);
+        return next >= m_end ? m_start : next;
+    }
+    uint8_t* SkipShortTail(uint8_t* position) const
+    {
+        // Fewer bytes than a header before the end: no wrap marker could be written there.
+        return m_end - position < static_cast<ptrdiff_t>(kMessageHeaderBytes) ? m_start : position;
+    }
     uint32_t Distance(const uint8_t* from, const uint8_t* to) const;
     // A full memory barrier, as a sequentially consistent read-modify-write of a ring word (which
     // also orders it for the thread sanitizer, which does not model stand-alone fences).
     static void FullFence(std::atomic<int32_t>& word) { word.fetch_add(0, std::memory_order_seq_cst); }
 
-    std::atomic<uint8_t*> m_read{nullptr};
-    std::atomic<uint8_t*> m_write{nullptr};
-    uint8_t* m_start = nullptr;
+    static constexpr size_t kCacheLineBytes = 64;
+
+    // Set by Init, read by everyone.
+    alignas(kCacheLineBytes) uint8_t* m_start = nullptr;
     uint8_t* m_end = nullptr;
     uint32_t m_capacity = 0;
-    std::atomic<int32_t> m_pendingFrames{0};
-    std::atomic<int32_t> m_writerCount{0};
+    uint32_t m_largestMessage = 0;
     IZkMessageDispatcher* m_dispatcher = nullptr;
+    // Moved by the writers' compare-and-swap.
+    alignas(kCacheLineBytes) std::atomic<uint8_t*> m_write{nullptr};
+    // Moved by the reader, read by the writers.
+    alignas(kCacheLineBytes) std::atomic<uint8_t*> m_read{nullptr};
+    alignas(kCacheLineBytes) std::atomic<int32_t> m_writerCount{0};
+    alignas(kCacheLineBytes) std::atomic<int32_t> m_pendingFrames{0};
+    char m_padding[kCacheLineBytes - sizeof(std::atomic<int32_t>)] = {}; // nothing else on its line
 };
 } // namespace ZK::SoundEngine

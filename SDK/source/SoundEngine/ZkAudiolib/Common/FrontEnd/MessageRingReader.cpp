@@ -35,12 +35,18 @@ bool CZkMessageRing::Process(bool calledByWriter, uint8_t* limit, bool& deviceCh
         return false;
 
     const uint32_t threshold = used / 2;
+    const uint32_t publishEvery = m_capacity / 8;
     uint32_t drained = 0;
+    uint32_t unpublished = 0;
+    uint8_t* consumed = read; // just past the last message read: the position to publish
+    // The write position is read again only when the reader reaches the value it last saw (writers
+    // only move it on), so the reader leaves the writers' cache line alone.
+    uint8_t* written = limit != nullptr ? limit : m_write.load(std::memory_order_acquire);
     for (;;)
     {
         read = SkipShortTail(read);
         // The engine tick always meets a counted frame marker first; this guards the drain's limit.
-        if (read == (limit != nullptr ? limit : m_write.load(std::memory_order_acquire)))
+        if (read == written && (limit != nullptr || read == (written = m_write.load(std::memory_order_acquire))))
             break;
         const ZkMessageHeader header = ReadMessageHeader(read);
         if (header.size < kMessageHeaderBytes)
@@ -58,7 +64,13 @@ bool CZkMessageRing::Process(bool calledByWriter, uint8_t* limit, bool& deviceCh
             m_dispatcher->Dispatch(read, deviceChanged);
         }
         read = NextMessage(read, header.size);
-        m_read.store(read, std::memory_order_release);
+        consumed = read;
+        unpublished += header.size;
+        if (unpublished >= publishEvery)
+        {
+            m_read.store(consumed, std::memory_order_release);
+            unpublished = 0;
+        }
         ++g_ProcessedItemCount;
         if (calledByWriter)
         {
@@ -69,6 +81,8 @@ bool CZkMessageRing::Process(bool calledByWriter, uint8_t* limit, bool& deviceCh
         if (batchEnds)
             break;
     }
+    // The batch's room goes back to the writers at once.
+    m_read.store(consumed, std::memory_order_release);
     return true;
 }
 

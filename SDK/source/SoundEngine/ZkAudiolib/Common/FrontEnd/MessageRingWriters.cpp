@@ -16,20 +16,14 @@ namespace
 constexpr uint32_t kWaitsPerMillisecond = 128;
 } // namespace
 
-uint32_t CZkMessageRing::LargestMessageBytes() const
+uint32_t CZkMessageRing::LargestMessageFor(uint32_t capacity)
 {
     // The largest multiple of 4, s, with 4 x (s + 4) < capacity, that is s + 4 <= (capacity - 1) / 4
     // (see kMinimumCapacityBytes).
-    const uint32_t quarter = m_capacity > 0 ? (m_capacity - 1) / 4 : 0;
+    const uint32_t quarter = capacity > 0 ? (capacity - 1) / 4 : 0;
     if (quarter < kMessageHeaderBytes)
         return 0;
     return std::min((quarter - kMessageHeaderBytes) & ~(kMessageAlignmentBytes - 1), kLargestMessageBytes);
-}
-
-bool CZkMessageRing::Accepts(uint32_t size) const
-{
-    // A message holds at least its header.
-    return size >= kMessageHeaderBytes && size <= LargestMessageBytes();
 }
 
 uint8_t* CZkMessageRing::AttemptReservation(uint32_t s)
