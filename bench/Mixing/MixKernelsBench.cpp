@@ -134,6 +134,17 @@ void BM_Interleave71_Sse(benchmark::State& state)
 {
     InterleaveWith(state, ZkGainKernels::Interleave7Point1Sse, ZK_SPEAKER_SETUP_7POINT1, ZK_SPEAKER_SETUP_7POINT1);
 }
+// Quad (a general layout) into 16-bit: the general path, scalar and SSE.
+void BM_InterleaveQuadShort_GeneralReference(benchmark::State& state)
+{
+    InterleaveWith(state, ZkGainKernels::InterleaveGeneralShort, 0x33, 0x33);
+}
+void BM_InterleaveQuadShort_GeneralSse(benchmark::State& state)
+{
+    InterleaveWith(state, ZkGainKernels::InterleaveGeneralShortSse, 0x33, 0x33);
+}
+BENCHMARK(BM_InterleaveQuadShort_GeneralReference);
+BENCHMARK(BM_InterleaveQuadShort_GeneralSse);
 BENCHMARK(BM_InterleaveStereo_GeneralReference);
 BENCHMARK(BM_InterleaveStereo_LoopNoVectorise);
 BENCHMARK(BM_InterleaveStereo_LoopO3Native);

@@ -108,6 +108,8 @@ KP_RESAMPLER_BENCH(MonoShortPitchUp, 16, 1, kPitchUpCents);
 KP_RESAMPLER_BENCH(MonoFloatPitchDown, 32, 1, kPitchDownCents);
 KP_RESAMPLER_BENCH(SurroundFloat, 32, 6, 0.0f);
 KP_RESAMPLER_BENCH(SurroundShort, 16, 6, 0.0f);
+KP_RESAMPLER_BENCH(SurroundShortPitchDown, 16, 6, kPitchDownCents);
+KP_RESAMPLER_BENCH(OctoShortPitchDown, 16, 8, kPitchDownCents);
 
 #if KP_BENCH_RESAMPLER_PEERS
 // libsamplerate, SRC_LINEAR (linear interpolation: the same quality class), interleaved float.

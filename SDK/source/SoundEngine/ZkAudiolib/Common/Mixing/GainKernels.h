@@ -7,9 +7,10 @@
 // at "previous" for every planar channel. 16-bit samples are sample x gain x 32767, truncated toward
 // zero and saturated to -32768..32767.
 //
-// The general kernels are the scalar reference; every dedicated SSE kernel of the interleave table
-// writes what the general kernel of its sample type writes for the same cell (up to float rounding
-// of the ramp, and one unit of the 16-bit truncation).
+// The general kernels are the scalar reference; the interleave table holds their SSE forms (any
+// layouts, four frames per vector) in its general cells, and every SSE kernel of the table writes
+// what the general kernel of its sample type writes for the same cell (up to float rounding of the
+// ramp, and one unit of the 16-bit truncation).
 //
 // Threading: stateless; any thread on buffers it owns. Audio thread: no allocation, no locks.
 #pragma once
@@ -54,6 +55,9 @@ void ApplyGainSse(const ZkAudioBuffer* in, ZkAudioBuffer* out, ZkRamp gain, bool
 // the input's channel count.
 void InterleaveGeneralFloat(const ZkAudioBuffer* in, ZkAudioBuffer* out, ZkRamp gain);
 void InterleaveGeneralShort(const ZkAudioBuffer* in, ZkAudioBuffer* out, ZkRamp gain);
+// Their SSE forms: the same positions and zeros, four frames of each position per vector.
+void InterleaveGeneralFloatSse(const ZkAudioBuffer* in, ZkAudioBuffer* out, ZkRamp gain);
+void InterleaveGeneralShortSse(const ZkAudioBuffer* in, ZkAudioBuffer* out, ZkRamp gain);
 
 // Dedicated SSE kernels (cell index in the name's comment).
 void MonoGainCopySse(const ZkAudioBuffer* in, ZkAudioBuffer* out, ZkRamp gain);            // 0
@@ -75,7 +79,7 @@ constexpr InterleaveTable MakeInterleaveTable()
 {
     InterleaveTable table{};
     for (uint32_t cell = 0; cell < kInterleaveCells; ++cell)
-        table.cells[cell] = (cell & 1u) ? InterleaveGeneralShort : InterleaveGeneralFloat;
+        table.cells[cell] = (cell & 1u) ? InterleaveGeneralShortSse : InterleaveGeneralFloatSse;
     table.cells[InterleaveCell(LayoutClass_Mono, LayoutClass_Mono, false)] = MonoGainCopySse;
     table.cells[InterleaveCell(LayoutClass_Mono, LayoutClass_Mono, true)] = MonoToShortSse;
     table.cells[InterleaveCell(LayoutClass_Stereo, LayoutClass_Stereo, false)] = StereoInterleaveSse;

@@ -131,6 +131,51 @@ inline void InterleaveReordered(const ZkAudioBuffer* in, ZkAudioBuffer* out, ZkR
         });
 }
 
+// Any layouts: each interleaved position's four frames are weighted and converted in one vector,
+// then written to their places in the four frames (write takes the lanes of position p at frame k).
+template <class Sample, class Convert>
+inline void InterleaveAnyLayout(const ZkAudioBuffer* in, ZkAudioBuffer* out, ZkRamp gain, Convert convert)
+{
+    const uint32_t frames = in->maxFrames;
+    const ZkChannelConfig config = in->channelConfig;
+    const uint32_t inChannels = config.NumChannels();
+    const uint32_t outChannels = out->NumChannels();
+    // As the general kernel: the input's positions, then zeros up to the output's channel count.
+    const uint32_t stride = inChannels > outChannels ? inChannels : outChannels;
+    const float* channels[256];
+    for (uint32_t p = 0; p < inChannels; ++p)
+        channels[p] = Channel(in, config.InterleavedToPipeline(p));
+    Sample* target = static_cast<Sample*>(out->data);
+    ForEachGroupOfFour(
+        frames, gain, 1.0f,
+        [&](uint32_t k, __m128 gains) {
+            Sample* frame = target + static_cast<size_t>(k) * stride;
+            for (uint32_t p = 0; p < inChannels; ++p)
+            {
+                alignas(16) Sample lanes[4];
+                convert(_mm_mul_ps(gains, _mm_loadu_ps(channels[p] + k)), lanes);
+                frame[p] = lanes[0];
+                frame[stride + p] = lanes[1];
+                frame[2 * stride + p] = lanes[2];
+                frame[3 * stride + p] = lanes[3];
+            }
+            for (uint32_t j = 0; j < 4; ++j)
+                for (uint32_t p = inChannels; p < stride; ++p)
+                    frame[j * stride + p] = Sample(0);
+        },
+        [&](uint32_t k, float g) {
+            Sample* frame = target + static_cast<size_t>(k) * stride;
+            alignas(16) Sample lanes[4];
+            for (uint32_t p = 0; p < inChannels; ++p)
+            {
+                convert(_mm_set1_ps(g * channels[p][k]), lanes);
+                frame[p] = lanes[0];
+            }
+            for (uint32_t p = inChannels; p < stride; ++p)
+                frame[p] = Sample(0);
+        });
+}
+
 // Stereo into a wider interleaved layout: front pair, then zeros.
 template <uint32_t OutChannels>
 inline void StereoIntoWider(const ZkAudioBuffer* in, ZkAudioBuffer* out, ZkRamp gain)
@@ -237,6 +282,20 @@ void StereoInterleaveShortSse(const ZkAudioBuffer* in, ZkAudioBuffer* out, ZkRam
             target[2 * k] = ToShortSaturated(left[k] * g * kShortScale);
             target[2 * k + 1] = ToShortSaturated(right[k] * g * kShortScale);
         });
+}
+
+void InterleaveGeneralFloatSse(const ZkAudioBuffer* in, ZkAudioBuffer* out, ZkRamp gain)
+{
+    InterleaveAnyLayout<float>(in, out, gain, [](__m128 weighted, float* lanes) { _mm_store_ps(lanes, weighted); });
+}
+
+void InterleaveGeneralShortSse(const ZkAudioBuffer* in, ZkAudioBuffer* out, ZkRamp gain)
+{
+    const __m128 scale = _mm_set1_ps(kShortScale);
+    InterleaveAnyLayout<int16_t>(in, out, gain, [scale](__m128 weighted, int16_t* lanes) {
+        const __m128i values = ToInt32Saturated(_mm_mul_ps(weighted, scale));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(lanes), _mm_packs_epi32(values, values));
+    });
 }
 
 void StereoTo5Point1Sse(const ZkAudioBuffer* in, ZkAudioBuffer* out, ZkRamp gain)

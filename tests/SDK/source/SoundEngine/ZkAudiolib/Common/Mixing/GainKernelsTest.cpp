@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <utility>
 
 namespace
 {
@@ -59,6 +60,37 @@ TEST(InterleaveTable, EveryDedicatedCellWritesWhatTheGeneralKernelWrites)
                     const auto actual = RunCell<float>(table.cells[cell], inConfig, outConfig, frames, gain);
                     for (size_t i = 0; i < general.size(); ++i)
                         ASSERT_NEAR(actual[i], general[i], 3e-5f) << "cell " << cell << " frames " << frames << " i " << i;
+                }
+            }
+        }
+    }
+}
+
+// The SSE forms of the general kernels against the scalar ones over every frame count from 1 to
+// 1024 (odd tails run one frame at a time), for layouts the dedicated cells do not take: an odd
+// channel count, fewer input than output channels (zero positions), and a reordered LFE.
+TEST(InterleaveGeneralForms, SseAgreesWithScalarOverEverySize)
+{
+    const std::pair<uint32_t, uint32_t> layouts[] = {{0x7 /* 3.0 */, 0x7}, {0x33 /* quad */, ZK_SPEAKER_SETUP_5POINT1},
+                                                      {0x60F /* 5.1 */, 0x63F /* 7.1 */}, {0x30F /* 4.1 */, 0x30F}};
+    for (const auto& [inMask, outMask] : layouts)
+    {
+        const ZkChannelConfig inConfig = ZkChannelConfig::FromMask(inMask);
+        const ZkChannelConfig outConfig = ZkChannelConfig::FromMask(outMask);
+        for (uint16_t frames = 1; frames <= 1024; ++frames)
+        {
+            for (ZkRamp gain : {ZkRamp(0.7f, 0.7f), ZkRamp(0.2f, 1.1f)})
+            {
+                const auto scalarShort = RunCell<int16_t>(InterleaveGeneralShort, inConfig, outConfig, frames, gain);
+                const auto sseShort = RunCell<int16_t>(InterleaveGeneralShortSse, inConfig, outConfig, frames, gain);
+                const auto scalarFloat = RunCell<float>(InterleaveGeneralFloat, inConfig, outConfig, frames, gain);
+                const auto sseFloat = RunCell<float>(InterleaveGeneralFloatSse, inConfig, outConfig, frames, gain);
+                for (size_t i = 0; i < scalarShort.size(); ++i)
+                {
+                    ASSERT_LE(std::abs(sseShort[i] - scalarShort[i]), gain.IsConstant() ? 0 : 1)
+                        << std::hex << inMask << " " << frames << " frames, sample " << std::dec << i;
+                    ASSERT_NEAR(sseFloat[i], scalarFloat[i], gain.IsConstant() ? 0.0f : 3e-5f)
+                        << std::hex << inMask << " " << frames << " frames, sample " << std::dec << i;
                 }
             }
         }
