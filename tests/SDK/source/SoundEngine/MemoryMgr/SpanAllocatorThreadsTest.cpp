@@ -182,3 +182,36 @@ TEST_F(ThreadedSpanAllocator, FourThreadsFreeingEachOthersBlocks)
     for (std::thread& thread : threads)
         thread.join();
 }
+
+// A thread that allocated before a Term and a new Init (its heap went with the old mappings) gets
+// a heap of the new instance at its next allocation, not the one it remembers.
+TEST_F(ThreadedSpanAllocator, ThreadThatOutlivesTermAndInitTakesAHeapOfTheNewInstance)
+{
+    std::barrier step(2);
+    ZK::SpanAlloc::ZkSpanHeap* before = nullptr;
+    ZK::SpanAlloc::ZkSpanHeap* after = nullptr;
+    bool holds = false;
+    std::thread worker([&] {
+        void* block = ZK::MemoryMgr::Malloc(0, 96);
+        ZK::MemoryMgr::Free(0, block);
+        before = CurrentHeap();
+        step.arrive_and_wait(); // the main thread terminates and initialises again
+        step.arrive_and_wait();
+        void* again = ZK::MemoryMgr::Malloc(0, 96);
+        Fill(again, 96, 31);
+        holds = Holds(again, 96, 31);
+        after = CurrentHeap();
+        ZK::MemoryMgr::Free(0, again);
+        ZK::MemoryMgr::TermForThread();
+    });
+    step.arrive_and_wait();
+    ZK::MemoryMgr::Term();
+    ZkMemSettings settings;
+    ZK::MemoryMgr::GetDefaultSettings(settings);
+    ASSERT_EQ(ZK::MemoryMgr::Init(&settings), ZK_Success);
+    step.arrive_and_wait();
+    worker.join();
+    EXPECT_NE(before, nullptr);
+    EXPECT_NE(after, nullptr);
+    EXPECT_TRUE(holds);
+}
