@@ -16,6 +16,7 @@ using namespace ZK::SoundEngine;
 using ZkEngineTest::EngineMemoryTest;
 using ZkRingTest::Post;
 using ZkRingTest::RecordingDispatcher;
+using ZkRingTest::kTestMessageType;
 
 namespace
 {
@@ -178,6 +179,52 @@ TEST_F(MessageRing, AMessageThatDoesNotFitBeforeTheEndGoesToTheStartBehindAWrapM
     ASSERT_TRUE(EngineReads());
     EXPECT_EQ(m_dispatcher.DispatchedSequences(), Sequence(1, 5)) << "the marker is not dispatched";
     EXPECT_EQ(m_ring.ReadOffset(), 224u);
+    EXPECT_TRUE(m_ring.IsEmpty());
+}
+
+// Post: a body of fixed size, written whole after its header; at the buffer end it takes the same
+// wrap as a reserved message. An uninitialised ring posts nothing.
+TEST_F(MessageRing, FixedSizePostsWriteTheirWholeBodyAndWrapLikeReservedMessages)
+{
+    struct Body
+    {
+        uint32_t sequence;
+        uint8_t bytes[192];
+    };
+    struct LargerBody
+    {
+        uint32_t sequence;
+        uint8_t bytes[208];
+    };
+    EXPECT_FALSE(m_ring.Post(kTestMessageType, Body{}));
+    Init(1024);
+    Body body{};
+    for (uint32_t i = 0; i < sizeof(body.bytes); ++i)
+        body.bytes[i] = static_cast<uint8_t>(i * 3 + 1);
+    for (uint32_t sequence = 1; sequence <= 4; ++sequence)
+    {
+        body.sequence = sequence;
+        ASSERT_TRUE(m_ring.Post(kTestMessageType, body));
+        EXPECT_EQ(m_ring.WriterCount(), 0) << "the post is finished";
+    }
+    EXPECT_EQ(m_ring.WriteOffset(), 800u);
+    // A reserved message after them (at offset 800) shows where the buffer starts.
+    const uint8_t* bufferStart = Post(m_ring, 8, 99) - 800;
+    uint8_t expected[200];
+    WriteMessageHeader(expected, 200, kTestMessageType);
+    std::memcpy(expected + 4, &body, sizeof(body));
+    EXPECT_EQ(std::memcmp(bufferStart + 600, expected, sizeof(expected)), 0) << "the fourth post, byte for byte";
+    m_ring.EndFrame(nullptr);
+    ASSERT_TRUE(EngineReads());
+    ASSERT_EQ(m_ring.ReadOffset(), 812u);
+
+    // 216 + 4 bytes do not fit in the 212 before the end: the post goes to the start behind a marker.
+    ASSERT_TRUE(m_ring.Post(kTestMessageType, LargerBody{5, {}}));
+    EXPECT_EQ(ReadMessageHeader(bufferStart + 812).type, kMessageWrapMarker);
+    EXPECT_EQ(m_ring.WriteOffset(), 216u);
+    m_ring.EndFrame(nullptr);
+    ASSERT_TRUE(EngineReads());
+    EXPECT_EQ(m_dispatcher.DispatchedSequences(), (std::vector<uint32_t>{1, 2, 3, 4, 99, 5}));
     EXPECT_TRUE(m_ring.IsEmpty());
 }
 
