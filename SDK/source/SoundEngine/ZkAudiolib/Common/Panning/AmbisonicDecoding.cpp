@@ -4,6 +4,7 @@
 #include "SpeakerMasks.h"
 #include "ZkSpeakerPan.h"
 
+#include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
 #include <ZkAudiolib/Common/Output/CZkOutputDevice.h>
 
 #include <cmath>
@@ -93,6 +94,13 @@ void BuildDecoder(ZkChannelConfig input, ZkChannelConfig output, uint32_t orderI
         }
     }
 }
+
+// Outputs of more than one speaker decode through the device's layout and cache, except stereo and
+// 3.0, which take fixed gains.
+bool DecodesThroughDeviceCache(ZkChannelConfig output)
+{
+    return output.NumNonLfeChannels() > 1 && output.Mask() != kStereo && output.Mask() != kThreeZero;
+}
 } // namespace
 
 void CZkSpeakerPan::ComputeAmbisonicDecodingMatrix(ZkChannelConfig input, ZkChannelConfig output, float* matrix,
@@ -106,13 +114,12 @@ void CZkSpeakerPan::ComputeAmbisonicDecodingMatrix(ZkChannelConfig input, ZkChan
     if (input.Type() != ZkChannelConfigType_Ambisonic || orderIndex == kInvalidOrderIndex ||
         !IsConsistentSpeakerConfig(output))
         return; // invalid input, or an output that is not a speaker layout: zero
-    const uint32_t outMask = output.Mask();
     if (output.NumNonLfeChannels() == 1)
     {
         matrix[0] = 1.0f;
         return;
     }
-    if (outMask == kStereo || outMask == kThreeZero)
+    if (!DecodesThroughDeviceCache(output))
     {
         matrix[0] = kStereoDecodeGain;
         matrix[1] = kStereoDecodeGain;
@@ -135,4 +142,25 @@ void CZkSpeakerPan::ComputeAmbisonicDecodingMatrix(ZkChannelConfig input, ZkChan
     BuildDecoder(input, output, orderIndex, *layout, matrix);
     // A matrix that cannot be cached is still returned; the next call builds it again.
     device->AddDecodingMatrix(input, output, matrix, floatCount);
+}
+
+ZKRESULT CZkSpeakerPan::PrepareAmbisonicDecoding(CZkOutputDevice& device, ZkChannelConfig output)
+{
+    if (!IsConsistentSpeakerConfig(output) || !DecodesThroughDeviceCache(output))
+        return ZK_Success; // nothing of the device's is needed to decode into it
+    const uint32_t stride = RowStride(output.NumChannels());
+    auto* matrix = static_cast<float*>(ZK::MemoryMgr::Malloc(ZkMemID_Processing, sizeof(float) * kMaxAmbisonicChannels * stride));
+    if (matrix == nullptr)
+        return ZK_InsufficientMemory;
+    ZKRESULT result = ZK_Success;
+    for (uint32_t order = 1; order <= kMaxOrderIndex + 1; ++order)
+    {
+        const ZkChannelConfig input((ZkChannelConfigType_Ambisonic << 8) | ((order + 1) * (order + 1)));
+        ComputeAmbisonicDecodingMatrix(input, output, matrix, &device);
+        ZK::Platform::ZkScopedLock lock(device.GetLock());
+        if (!device.FindDecodingMatrix(input, output, matrix, input.NumChannels() * stride))
+            result = ZK_InsufficientMemory;
+    }
+    ZK::MemoryMgr::Free(ZkMemID_Processing, matrix);
+    return result;
 }

@@ -120,6 +120,12 @@ public:
     static void EncodeVector(uint32_t orderIndex, const float* values, float* out);
     static void ComputeAmbisonicDecodingMatrix(ZkChannelConfig input, ZkChannelConfig output, float* matrix,
                                                CZkOutputDevice* device);
+    // Builds the device's speaker layout of output and the decoding matrices of every full order
+    // (4, 9, 16, 25 and 36 channels) into it, so that the render thread finds them cached instead of
+    // building and allocating under the device lock. Called by the device's owner before rendering
+    // (at device set-up and after its speaker angles change), on the engine thread. 1, or 52 when a
+    // matrix cannot be built or cached for lack of memory.
+    static ZKRESULT PrepareAmbisonicDecoding(CZkOutputDevice& device, ZkChannelConfig output);
     // Encodes the speakers of a speaker-mask input at their fixed directions (no device needed).
     static void EncodeSpeakersToAmbisonics(ZkChannelConfig input, ZkChannelConfig output, float* matrix);
     // Merges several rays' ambisonic rows into one encoding: per input channel, each sample point

@@ -278,3 +278,30 @@ TEST_F(AmbisonicDecoding, MultiRayEncodingKeepsTheStrongestRay)
     EXPECT_TRUE(m.GuardIntact());
 }
 } // namespace
+
+// Prepared before rendering, every full order decodes into the device's layout from the cache:
+// the same matrices as built on demand, with no allocation on the way.
+TEST_F(AmbisonicDecoding, PreparedDecodersServeEveryFullOrderWithoutAllocating)
+{
+    const ZkChannelConfig output = Speakers(0x63F);
+    CZkOutputDevice fresh;
+    std::vector<Matrix> expected;
+    for (uint32_t channels : {4u, 9u, 16u, 25u, 36u})
+    {
+        expected.emplace_back(Ambisonic(channels), output);
+        CZkSpeakerPan::ComputeAmbisonicDecodingMatrix(expected.back().input, output, expected.back().Data(), &fresh);
+    }
+    ASSERT_EQ(CZkSpeakerPan::PrepareAmbisonicDecoding(device, output), ZK_Success);
+    EXPECT_EQ(device.GetCachedDecodingMatrixCount(), 5u);
+    ScopedAllocationFailure fail(ZkMemID_Default, 1, ScopedAllocationFailure::Mode::FromNth);
+    for (const Matrix& want : expected)
+    {
+        Matrix got(want.input, output);
+        CZkSpeakerPan::ComputeAmbisonicDecodingMatrix(got.input, output, got.Data(), &device);
+        EXPECT_EQ(got.values, want.values) << want.input.NumChannels() << " channels";
+    }
+    EXPECT_EQ(ZK::MemoryMgr::FaultInjection::FailedAllocations(), 0u);
+    // Stereo decodes with fixed gains: nothing to prepare.
+    EXPECT_EQ(CZkSpeakerPan::PrepareAmbisonicDecoding(device, Speakers(0x3)), ZK_Success);
+    EXPECT_EQ(device.GetCachedDecodingMatrixCount(), 5u);
+}
