@@ -7,17 +7,14 @@
 //           sleeps until it is woken for a frame; the peers' reader polls without sleeping.
 // Peers: boost::lockfree::spsc_queue (single writer, single reader, fixed capacity) and a
 // std::deque behind a std::mutex. The ring is multi-writer; the spsc queue is not.
+#include "RingWithEngine.h"
 #include "Support/PeerRatios.h"
-
-#include "ZkAudiolib/Common/FrontEnd/CZkMessageRing.h"
-#include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
-
-#include "Platform/PlatformEvent.h"
 
 #include <boost/lockfree/spsc_queue.hpp>
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstring>
 #include <cstdlib>
 #include <deque>
@@ -28,12 +25,10 @@
 
 namespace
 {
-using namespace ZK::SoundEngine;
+using namespace RingBench;
+using ZK::SoundEngine::CZkMessageRing;
 
 constexpr uint32_t kBatchMessages = 1024;
-constexpr uint32_t kMessagesPerFrame = 64;
-constexpr uint32_t kEngineWaitMs = 5;
-constexpr uint16_t kBenchMessageType = 2;
 constexpr size_t kQueueCapacity = CZkMessageRing::kDefaultCapacityBytes / 24;
 
 // The peers carry the same 24 bytes: a header word and the body.
@@ -58,51 +53,19 @@ struct PackedBody // the ring's body: 20 bytes, no padding
 };
 #pragma pack(pop)
 static_assert(sizeof(PackedBody) == 20, "header + body = 24 bytes");
-
-class CountingDispatcher : public IZkMessageDispatcher
-{
-public:
-    void Dispatch(const uint8_t* message, bool&) override
-    {
-        float value;
-        std::memcpy(&value, message + 16, sizeof(value));
-        sum += value;
-    }
-    void Discard(const uint8_t*) override {}
-    double sum = 0.0;
-};
-
-void EnsureMemoryMgr()
-{
-    static const bool s_started = [] {
-        ZkMemSettings settings;
-        ZK::MemoryMgr::GetDefaultSettings(settings);
-        return ZK::MemoryMgr::Init(&settings) == ZK_Success;
-    }();
-    if (!s_started)
-        std::abort();
-}
+static_assert(offsetof(PackedBody, value) + 4 == kValueOffset, "the dispatcher reads the value");
 
 PackedBody MakeBody(uint32_t i) { return {0x1000u + (i & 7u), 0x2000u + i, static_cast<float>(i & 255u), 0}; }
-PeerMessage MakePeerMessage(uint32_t i) { return {24, kBenchMessageType, 0x2000u + i, 0x1000u + (i & 7u), static_cast<float>(i & 255u), 0}; }
+PeerMessage MakePeerMessage(uint32_t i) { return {24, kMessageType, 0x2000u + i, 0x1000u + (i & 7u), static_cast<float>(i & 255u), 0}; }
 
 struct OneThreadRing
 {
-    CountingDispatcher dispatcher;
-    CZkMessageRing ring;
-    OneThreadRing()
-    {
-        EnsureMemoryMgr();
-        if (ring.Init(CZkMessageRing::kDefaultCapacityBytes, &dispatcher) != ZK_Success)
-            std::abort();
-    }
-    void Post(uint32_t i) { ring.Post(kBenchMessageType, MakeBody(i)); }
+    RingWithEngine ring{false};
+    void Post(uint32_t i) { ring.ring.Post(kMessageType, MakeBody(i)); }
     void Read()
     {
-        ring.EndFrame(nullptr);
-        ZK::Platform::ZkScopedLock lock(g_EngineLock);
-        bool deviceChanged = false;
-        ring.ProcessMessages(false, deviceChanged);
+        ring.ring.EndFrame(nullptr);
+        ring.ReadFrames();
     }
 };
 
@@ -164,43 +127,15 @@ void OneThread(benchmark::State& state)
 }
 
 // The writer beside a reader on its own thread.
-struct RingWithEngine
+struct RingWriter
 {
-    CountingDispatcher dispatcher;
-    CZkMessageRing ring;
-    ZK::Platform::ZkEvent wake;
-    std::atomic<bool> quit{false};
-    std::thread engine;
+    RingWithEngine engine{true};
     uint32_t posted = 0;
-    RingWithEngine()
-    {
-        EnsureMemoryMgr();
-        if (ring.Init(CZkMessageRing::kDefaultCapacityBytes, &dispatcher) != ZK_Success ||
-            !wake.Init(ZK::Platform::EventReset::Auto))
-            std::abort();
-        engine = std::thread([this] {
-            while (!quit.load(std::memory_order_acquire))
-            {
-                wake.Wait(kEngineWaitMs);
-                ZK::Platform::ZkScopedLock lock(g_EngineLock);
-                bool deviceChanged = false;
-                ring.ProcessMessages(false, deviceChanged);
-            }
-        });
-    }
-    ~RingWithEngine()
-    {
-        quit.store(true, std::memory_order_release);
-        wake.Set();
-        engine.join();
-        ring.Term();
-        wake.Term();
-    }
     void Post(uint32_t i)
     {
-        ring.Post(kBenchMessageType, MakeBody(i));
+        engine.ring.Post(kMessageType, MakeBody(i));
         if (++posted % kMessagesPerFrame == 0)
-            ring.EndFrame(&wake);
+            engine.ring.EndFrame(&engine.wake);
     }
 };
 
@@ -290,7 +225,7 @@ const bool s_registered = [] {
     PeerBench::PeerRuns("MessageRing/read", "ours", OneThread<OneThreadRing, false>);
     PeerBench::PeerRuns("MessageRing/read", "spsc_queue", OneThread<OneThreadSpsc, false>);
     PeerBench::PeerRuns("MessageRing/read", "mutex_deque", OneThread<OneThreadMutexDeque, false>);
-    PeerBench::PeerRuns("MessageRing/writer_beside_reader", "ours", WriterBesideReader<RingWithEngine>)->UseRealTime();
+    PeerBench::PeerRuns("MessageRing/writer_beside_reader", "ours", WriterBesideReader<RingWriter>)->UseRealTime();
     PeerBench::PeerRuns("MessageRing/writer_beside_reader", "spsc_queue", WriterBesideReader<SpscWithReader>)->UseRealTime();
     PeerBench::PeerRuns("MessageRing/writer_beside_reader", "mutex_deque", WriterBesideReader<MutexDequeWithReader>)->UseRealTime();
     return true;

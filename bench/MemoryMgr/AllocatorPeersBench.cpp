@@ -9,6 +9,7 @@
 //             program starts itself again once with that room asked for through GLIBC_TUNABLES)
 // Besides the mean cost of a pair, the 99.9th percentile and the maximum time of one pair, timed
 // one at a time with the time-stamp counter over a second pass.
+#include "Support/BenchMemory.h"
 #include "Support/PeerRatios.h"
 
 #include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
@@ -47,17 +48,6 @@ struct Allocator
 
 void* OursMalloc(size_t size) { return ZK::MemoryMgr::Malloc(ZkMemID_Default, size); }
 void OursFree(void* block) { ZK::MemoryMgr::Free(ZkMemID_Default, block); }
-
-void EnsureMemoryMgr()
-{
-    static const bool s_started = [] {
-        ZkMemSettings settings;
-        ZK::MemoryMgr::GetDefaultSettings(settings);
-        return ZK::MemoryMgr::Init(&settings) == ZK_Success;
-    }();
-    if (!s_started)
-        std::abort();
-}
 
 constexpr const char* kStaticTlsTunable = "glibc.rtld.optional_static_tls=65536";
 

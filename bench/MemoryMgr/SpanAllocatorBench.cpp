@@ -1,6 +1,7 @@
 // Small-block allocation throughput: the memory manager's built-in span allocator against the
 // system's malloc, side by side in one process. One thread allocating and freeing its own blocks,
 // and four threads whose blocks are mostly freed by another thread.
+#include "Support/BenchMemory.h"
 #include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
 
 #include <benchmark/benchmark.h>
@@ -15,17 +16,6 @@ constexpr size_t kSmallestBytes = 16;
 constexpr size_t kSizeSpreadBytes = 497; // sizes 16..512
 
 size_t BlockSize(int index) { return kSmallestBytes + (size_t(index) * 37) % kSizeSpreadBytes; }
-
-void EnsureMemoryMgr()
-{
-    static const bool s_started = [] {
-        ZkMemSettings settings;
-        ZK::MemoryMgr::GetDefaultSettings(settings);
-        return ZK::MemoryMgr::Init(&settings) == ZK_Success;
-    }();
-    if (!s_started)
-        std::abort();
-}
 
 struct SpanAllocator
 {

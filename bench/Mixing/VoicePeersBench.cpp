@@ -9,6 +9,7 @@
 //             buffer, the linear resampler, and an EFX low-pass direct filter when filtered
 // The unfiltered voice of each is measured too; the goal is ours filtered against OpenAL's
 // unfiltered voice, so that comparison is printed as its own ratio.
+#include "Support/BenchMemory.h"
 #include "Support/PeerRatios.h"
 
 #include <Plugins/Effects/Common/ZkDspAudioFormat.h>
@@ -75,17 +76,6 @@ std::vector<VoiceSetting> VoiceSettings()
     return settings;
 }
 
-void EnsureMemoryMgr()
-{
-    static const bool s_started = [] {
-        ZkMemSettings settings;
-        ZK::MemoryMgr::GetDefaultSettings(settings);
-        return ZK::MemoryMgr::Init(&settings) == ZK_Success;
-    }();
-    if (!s_started)
-        std::abort();
-}
-
 struct OurVoice
 {
     CZkResampler resampler;
@@ -137,6 +127,7 @@ public:
         }
     }
 
+    bool Ready() const { return true; }
     void RenderBlock()
     {
         ZkFlushDenormals renderScope;
@@ -183,10 +174,16 @@ private:
     std::unique_ptr<OurVoice[]> m_voices;
 };
 
-template <bool Filtered>
-void Ours(benchmark::State& state)
+// Renders blocks of every voice; ns per voice-frame.
+template <class Voices, bool Filtered>
+void RenderVoices(benchmark::State& state)
 {
-    OurVoices voices(Filtered);
+    Voices voices(Filtered);
+    if (!voices.Ready())
+    {
+        state.SkipWithError("voices not available");
+        return;
+    }
     voices.RenderBlock();
     PeerBench::NsPerUnit cost(state, "voice_frame");
     uint64_t blocks = 0;
@@ -297,36 +294,16 @@ private:
     bool m_ready = false;
 };
 
-template <bool Filtered>
-void OpenAl(benchmark::State& state)
-{
-    OpenAlVoices voices(Filtered);
-    if (!voices.Ready())
-    {
-        state.SkipWithError("OpenAL Soft loopback device not available");
-        return;
-    }
-    voices.RenderBlock();
-    PeerBench::NsPerUnit cost(state, "voice_frame");
-    uint64_t blocks = 0;
-    cost.Start();
-    for (auto _ : state)
-    {
-        voices.RenderBlock();
-        ++blocks;
-    }
-    cost.Stop(static_cast<double>(blocks) * kVoices * kBlockFrames);
-}
 #endif
 
 const bool s_registered = [] {
-    PeerBench::PeerRuns("Voice/unfiltered", "ours", Ours<false>);
-    PeerBench::PeerRuns("Voice/filtered", "ours", Ours<true>);
-    PeerBench::PeerRuns("Voice/filtered_vs_unfiltered_peer", "ours", Ours<true>);
+    PeerBench::PeerRuns("Voice/unfiltered", "ours", RenderVoices<OurVoices, false>);
+    PeerBench::PeerRuns("Voice/filtered", "ours", RenderVoices<OurVoices, true>);
+    PeerBench::PeerRuns("Voice/filtered_vs_unfiltered_peer", "ours", RenderVoices<OurVoices, true>);
 #if KP_BENCH_OPENAL
-    PeerBench::PeerRuns("Voice/unfiltered", "openal", OpenAl<false>);
-    PeerBench::PeerRuns("Voice/filtered", "openal", OpenAl<true>);
-    PeerBench::PeerRuns("Voice/filtered_vs_unfiltered_peer", "openal_unfiltered", OpenAl<false>);
+    PeerBench::PeerRuns("Voice/unfiltered", "openal", RenderVoices<OpenAlVoices, false>);
+    PeerBench::PeerRuns("Voice/filtered", "openal", RenderVoices<OpenAlVoices, true>);
+    PeerBench::PeerRuns("Voice/filtered_vs_unfiltered_peer", "openal_unfiltered", RenderVoices<OpenAlVoices, false>);
 #endif
     return true;
 }();

@@ -55,6 +55,26 @@ void PairRow(float row[4], double frame0, double frame1)
     row[0] = row[2] = static_cast<float>(frame0);
     row[1] = row[3] = static_cast<float>(frame1);
 }
+
+template <int Frames>
+void FillBlockWeights(const Unrolled& u, BiquadBlockWeights<Frames>& w)
+{
+    for (int k = 0; k < Frames; ++k)
+    {
+        for (int i = 0; i < Frames; ++i)
+            w.x[i][k] = static_cast<float>(u.Input(i, k));
+        w.x1[k] = static_cast<float>(u.Input(-1, k));
+        w.x2[k] = static_cast<float>(u.Input(-2, k));
+        w.y1[k] = static_cast<float>(u.Y1(k));
+        w.step[k] = static_cast<float>(u.Step(k));
+    }
+}
+
+BiquadStateWeights StateWeights(const Unrolled& u, int last)
+{
+    return {static_cast<float>(u.Y1(last)), static_cast<float>(u.Step(last)),
+            static_cast<float>(u.Y1(last) - u.Y1(last - 1)), static_cast<float>(u.Step(last) - u.Step(last - 1))};
+}
 } // namespace
 
 BiquadPairWeights MakeBiquadPairWeights(const BiquadCoefficients& c)
@@ -72,44 +92,21 @@ BiquadPairWeights MakeBiquadPairWeights(const BiquadCoefficients& c)
 
 BiquadSingleWeights MakeBiquadSingleWeights(const BiquadCoefficients& c)
 {
-    const Unrolled u(c);
     BiquadSingleWeights w;
-    for (int k = 0; k < kSingleFrames; ++k)
-    {
-        for (int i = 0; i < kSingleFrames; ++i)
-            w.x[i][k] = static_cast<float>(u.Input(i, k));
-        w.x1[k] = static_cast<float>(u.Input(-1, k));
-        w.x2[k] = static_cast<float>(u.Input(-2, k));
-        w.y1[k] = static_cast<float>(u.Y1(k));
-        w.step[k] = static_cast<float>(u.Step(k));
-    }
+    FillBlockWeights(Unrolled(c), w);
     return w;
 }
-
-namespace
-{
-BiquadStateWeights StateWeights(const Unrolled& u, int last)
-{
-    return {static_cast<float>(u.Y1(last)), static_cast<float>(u.Step(last)),
-            static_cast<float>(u.Y1(last) - u.Y1(last - 1)), static_cast<float>(u.Step(last) - u.Step(last - 1))};
-}
-} // namespace
 
 BiquadEightFrameWeights MakeBiquadEightFrameWeights(const BiquadCoefficients& c)
 {
     const Unrolled u(c);
     BiquadEightFrameWeights w;
-    for (int k = 0; k < kEightFrames; ++k)
-    {
-        for (int i = 0; i < kEightFrames; ++i)
-            w.x[i][k] = static_cast<float>(u.Input(i, k));
-        w.x1[k] = static_cast<float>(u.Input(-1, k));
-        w.x2[k] = static_cast<float>(u.Input(-2, k));
-        w.y1[k] = static_cast<float>(u.Y1(k));
-        w.step[k] = static_cast<float>(u.Step(k));
-    }
+    FillBlockWeights(u, w);
     w.state = StateWeights(u, kEightFrames - 1);
     return w;
 }
 
-BiquadStateWeights MakeBiquadFourFrameStateWeights(const BiquadCoefficients& c) { return StateWeights(Unrolled(c), kSingleFrames - 1); }
+BiquadStateWeights MakeBiquadFourFrameStateWeights(const BiquadCoefficients& c)
+{
+    return StateWeights(Unrolled(c), kSingleFrames - 1);
+}

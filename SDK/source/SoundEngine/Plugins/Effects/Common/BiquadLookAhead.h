@@ -30,15 +30,19 @@ struct alignas(16) BiquadPairWeights
 };
 static_assert(sizeof(BiquadPairWeights) == 24 * sizeof(float), "the pair form has 24 weights");
 
-// Four frames of one channel per step. Lanes: frames n to n + 3.
-struct alignas(16) BiquadSingleWeights
+// N frames of one channel per step. Lanes: frames n to n + N - 1.
+template <int Frames>
+struct alignas(16) BiquadBlockWeights
 {
-    float x[4][4];    // row i: x[n + i]
-    float x1[4];      // x[n - 1]
-    float x2[4];      // x[n - 2]
-    float y1[4];      // y[n - 1]
-    float step[4];    // y[n - 1] - y[n - 2]
+    float x[Frames][Frames]; // row i: x[n + i]
+    float x1[Frames];        // x[n - 1]
+    float x2[Frames];        // x[n - 2]
+    float y1[Frames];        // y[n - 1]
+    float step[Frames];      // y[n - 1] - y[n - 2]
 };
+
+// Four frames of one channel per step (the single form, SSE).
+using BiquadSingleWeights = BiquadBlockWeights<4>;
 static_assert(sizeof(BiquadSingleWeights) == 32 * sizeof(float), "the single form has 32 weights");
 
 // The wide forms (AVX2) carry their state from step to step as y[n - 1] and the step
@@ -56,14 +60,9 @@ struct BiquadStateWeights
     float stepStep;
 };
 
-// Eight frames of one channel per step (AVX2). Lanes: frames n to n + 7.
-struct alignas(16) BiquadEightFrameWeights
+// Eight frames of one channel per step (AVX2), and the state update.
+struct BiquadEightFrameWeights : BiquadBlockWeights<8>
 {
-    float x[8][8];    // row i: x[n + i]
-    float x1[8];      // x[n - 1]
-    float x2[8];      // x[n - 2]
-    float y1[8];      // y[n - 1]
-    float step[8];    // y[n - 1] - y[n - 2]
     BiquadStateWeights state;
 };
 
