@@ -94,9 +94,17 @@ public:
         const CZkSpanAllocator& self = s_instances[Index];
         const ZkThreadHeapEntry& entry = t_threadHeaps[Index];
         ZkSpanHeap* heap = entry.heap;
-        if (!heap || entry.generation != self.m_generation.load(std::memory_order_relaxed) || size > self.m_mediumLimit)
-            [[unlikely]] return nullptr;
-        ZkSizeClassSlot& slot = heap->classes[self.ClassForSize(size)];
+        if (!heap || entry.generation != self.m_generation.load(std::memory_order_relaxed)) [[unlikely]]
+            return nullptr;
+        // Small sizes first (the medium limit is never below the small limit).
+        uint32_t classIndex;
+        if (size <= kSmallLimitBytes) [[likely]]
+            classIndex = self.m_sizeClasses[(size + kSmallGranularityBytes - 1) / kSmallGranularityBytes].classIndex;
+        else if (size <= self.m_mediumLimit)
+            classIndex = self.ClassForSize(size);
+        else
+            return nullptr;
+        ZkSizeClassSlot& slot = heap->classes[classIndex];
         void* block = slot.freeList;
         if (block) [[likely]]
             slot.freeList = *static_cast<void**>(block);

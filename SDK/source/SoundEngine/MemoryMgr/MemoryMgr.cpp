@@ -141,13 +141,25 @@ void TermForThread()
 // jumping through a null pointer.
 // With the built-in allocator the hooks of the copy are the built-in ones: Malloc and Free take
 // their inline routes instead of calling through the copy.
-void* Malloc(ZkMemoryId memId, size_t size)
+namespace
 {
-    if (g_builtInActive) [[likely]]
+[[gnu::noinline]] void* MallocThroughChecks(ZkMemoryId memId, size_t size)
+{
+    if (g_builtInActive)
         return InjectedFailure(memId) ? nullptr : BuiltIn::MallocInline(memId, size);
     if (!g_settings.mallocHook || InjectedFailure(memId))
         return nullptr;
     return g_settings.mallocHook(memId, size);
+}
+} // namespace
+
+void* Malloc(ZkMemoryId memId, size_t size)
+{
+    // The common case has no call on its way (and so no stack frame): the built-in allocator with
+    // nothing armed. Everything else takes the checks above.
+    if (g_builtInActive && !FaultInjection::AnyArmed()) [[likely]]
+        return BuiltIn::MallocInline(memId, size);
+    return MallocThroughChecks(memId, size);
 }
 
 void* Malign(ZkMemoryId memId, size_t size, uint32_t alignment)

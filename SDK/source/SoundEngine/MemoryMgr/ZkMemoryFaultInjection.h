@@ -49,10 +49,13 @@ extern std::atomic<uint32_t> g_armState;
 bool ShouldFailArmed(ZkMemoryId memId);
 } // namespace Detail
 
+// Whether anything is armed (one load).
+inline bool AnyArmed() { return Detail::g_armState.load(std::memory_order_acquire) != 0; }
+
 // The memory manager's check: true when this allocation call must fail. Counts the call.
 inline bool ShouldFail(ZkMemoryId memId)
 {
-    if (Detail::g_armState.load(std::memory_order_acquire) == 0) [[likely]]
+    if (!AnyArmed()) [[likely]]
         return false;
     return Detail::ShouldFailArmed(memId);
 }
