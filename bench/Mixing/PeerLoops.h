@@ -10,6 +10,7 @@ namespace PeerScalar
 void MixChannel(const float* in, float* out, float gain, float step, uint32_t frames);
 void InterleaveStereo(const float* left, const float* right, float* out, float gain, uint32_t frames);
 void BiquadDirectFormOne(const float* in, float* out, uint32_t frames, const float* coefficients, float* state);
+void BiquadTransposedDirectFormTwo(const float* in, float* out, uint32_t frames, const float* coefficients, float* state);
 } // namespace PeerScalar
 
 namespace PeerNative
@@ -17,4 +18,5 @@ namespace PeerNative
 void MixChannel(const float* in, float* out, float gain, float step, uint32_t frames);
 void InterleaveStereo(const float* left, const float* right, float* out, float gain, uint32_t frames);
 void BiquadDirectFormOne(const float* in, float* out, uint32_t frames, const float* coefficients, float* state);
+void BiquadTransposedDirectFormTwo(const float* in, float* out, uint32_t frames, const float* coefficients, float* state);
 } // namespace PeerNative
