@@ -206,16 +206,10 @@ template <typename Queue>
 void WriterBesideReader(benchmark::State& state)
 {
     auto queue = std::make_unique<Queue>();
-    PeerBench::NsPerUnit cost(state, "message");
-    uint64_t messages = 0;
-    cost.Start();
-    for (auto _ : state)
-    {
+    PeerBench::MeasurePerUnit(state, "message", kBatchMessages, [&] {
         for (uint32_t i = 0; i < kBatchMessages; ++i)
             queue->Post(i);
-        messages += kBatchMessages;
-    }
-    cost.Stop(static_cast<double>(messages));
+    });
 }
 
 const bool s_registered = [] {

@@ -64,18 +64,12 @@ void Ours(benchmark::State& state)
         filters[v].SetLowPassTarget(kLowPassValue);
         buffers[v].AttachData(samples.data() + static_cast<size_t>(v) * Channels * kFrames, kFrames, config);
     }
-    PeerBench::NsPerUnit cost(state, "sample");
-    uint64_t blocks = 0;
-    cost.Start();
-    for (auto _ : state)
-    {
+    PeerBench::MeasurePerUnit(state, "sample", static_cast<double>(kVoices) * Channels * kFrames, [&] {
         ZkFlushDenormals renderScope;
         for (uint32_t v = 0; v < kVoices; ++v)
             filters[v].Process(&buffers[v]);
         benchmark::ClobberMemory();
-        ++blocks;
-    }
-    cost.Stop(static_cast<double>(blocks) * kVoices * Channels * kFrames);
+    });
     for (uint32_t v = 0; v < kVoices; ++v)
         filters[v].Term();
 }
@@ -87,11 +81,7 @@ void TransposedDirectFormTwo(benchmark::State& state)
     const uint32_t channels = kVoices * Channels;
     std::vector<float> samples = Signal(static_cast<size_t>(channels) * kFrames);
     std::vector<float> states(2 * channels, 0.0f);
-    PeerBench::NsPerUnit cost(state, "sample");
-    uint64_t blocks = 0;
-    cost.Start();
-    for (auto _ : state)
-    {
+    PeerBench::MeasurePerUnit(state, "sample", static_cast<double>(channels) * kFrames, [&] {
         ZkFlushDenormals renderScope;
         for (uint32_t channel = 0; channel < channels; ++channel)
         {
@@ -99,9 +89,7 @@ void TransposedDirectFormTwo(benchmark::State& state)
             PeerNative::BiquadTransposedDirectFormTwo(run, run, kFrames, c.data(), states.data() + 2 * channel);
         }
         benchmark::ClobberMemory();
-        ++blocks;
-    }
-    cost.Stop(static_cast<double>(blocks) * channels * kFrames);
+    });
 }
 
 // Four channels (planar runs of kFrames) filtered side by side, one per lane.
@@ -138,11 +126,7 @@ void SseAcrossChannels(benchmark::State& state)
         __m128 s2 = _mm_setzero_ps();
     };
     auto states = std::make_unique<LaneState[]>(channels / 4);
-    PeerBench::NsPerUnit cost(state, "sample");
-    uint64_t blocks = 0;
-    cost.Start();
-    for (auto _ : state)
-    {
+    PeerBench::MeasurePerUnit(state, "sample", static_cast<double>(channels) * kFrames, [&] {
         ZkFlushDenormals renderScope;
         for (uint32_t group = 0; group < channels / 4; ++group)
         {
@@ -152,9 +136,7 @@ void SseAcrossChannels(benchmark::State& state)
             FourChannelsAcross(runs, c.data(), states[group].s1, states[group].s2);
         }
         benchmark::ClobberMemory();
-        ++blocks;
-    }
-    cost.Stop(static_cast<double>(blocks) * channels * kFrames);
+    });
 }
 
 const bool s_registered = [] {

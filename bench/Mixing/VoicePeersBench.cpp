@@ -185,15 +185,7 @@ void RenderVoices(benchmark::State& state)
         return;
     }
     voices.RenderBlock();
-    PeerBench::NsPerUnit cost(state, "voice_frame");
-    uint64_t blocks = 0;
-    cost.Start();
-    for (auto _ : state)
-    {
-        voices.RenderBlock();
-        ++blocks;
-    }
-    cost.Stop(static_cast<double>(blocks) * kVoices * kBlockFrames);
+    PeerBench::MeasurePerUnit(state, "voice_frame", static_cast<double>(kVoices) * kBlockFrames, [&] { voices.RenderBlock(); });
 }
 
 #if KP_BENCH_OPENAL

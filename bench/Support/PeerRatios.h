@@ -11,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 namespace PeerBench
@@ -38,4 +39,20 @@ private:
     const char* m_unit;
     std::chrono::steady_clock::time_point m_start;
 };
+
+// Runs work() once per benchmark iteration and reports nanoseconds per unit, unitsPerIteration
+// units an iteration.
+template <class Work>
+void MeasurePerUnit(benchmark::State& state, const char* unit, double unitsPerIteration, Work&& work)
+{
+    NsPerUnit cost(state, unit);
+    uint64_t iterations = 0;
+    cost.Start();
+    for (auto _ : state)
+    {
+        work();
+        ++iterations;
+    }
+    cost.Stop(static_cast<double>(iterations) * unitsPerIteration);
+}
 } // namespace PeerBench
