@@ -1,43 +1,38 @@
-// The low-pass filter of a voice's filter pair over 1, 2, 4, 6 and 8 channels (four-lane SSE groups
-// and the scalar form for the rest) against a plain direct-form-I loop per channel compiled without
-// vectorisation.
+// The low-pass filter of a voice's filter pair over 1 to 8 channels, in its SSE forms (four-lane
+// groups, the pair and single look-ahead forms) and its wide AVX2 forms, against a plain
+// direct-form-I loop per channel compiled without vectorisation.
 #include "BenchSupport.h"
+#include "Support/BenchMemory.h"
 #include "PeerLoops.h"
 
 #include <Plugins/Effects/Common/BiquadFilterSimd.h>
 #include <Plugins/Effects/Common/ZkDspAudioFormat.h>
 #include <Plugins/Effects/Common/ZkSrcLpHpFilter.h>
 #include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
+#include <ZK/SoundEngine/Common/ZkRuntimeEnvironmentMgr.h>
 
 namespace
 {
 constexpr uint16_t kFrames = 1024;
 
-struct MemoryForBenchmark
-{
-    MemoryForBenchmark()
-    {
-        ZkMemSettings settings;
-        ZK::MemoryMgr::GetDefaultSettings(settings);
-        ZK::MemoryMgr::Init(&settings);
-        ZK::MemoryMgr::InitForThread();
-    }
-    ~MemoryForBenchmark()
-    {
-        ZK::MemoryMgr::TermForThread();
-        ZK::MemoryMgr::Term();
-    }
-};
-
 void LowPassFilterPair(benchmark::State& state, bool wide)
 {
     const uint32_t channels = static_cast<uint32_t>(state.range(0));
+    if (wide && !ZK::ZkRuntimeEnvironmentMgr::Instance()->CanUseAvx2Kernels())
+    {
+        state.SkipWithError("no AVX2 and FMA on this processor");
+        return;
+    }
     BiquadUseWideForms(wide);
-    MemoryForBenchmark memory;
+    EnsureMemoryMgr();
     ZkDspAudioFormat::Set(48000, kFrames);
     CZkSrcLpHpFilter filter;
     filter.Init();
-    filter.Setup(ZkChannelConfig::Anonymous(channels));
+    if (filter.Setup(ZkChannelConfig::Anonymous(channels)) != ZK_Success)
+    {
+        state.SkipWithError("no filter memory");
+        return;
+    }
     filter.SetLowPassTarget(40.0f);
     std::vector<float> samples = BenchSignal(channels * kFrames);
     ZkAudioBuffer buffer;

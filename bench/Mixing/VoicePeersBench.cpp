@@ -113,7 +113,8 @@ public:
             voice.filter.Init();
             if (filtered)
             {
-                voice.filter.Setup(format.channelConfig);
+                if (voice.filter.Setup(format.channelConfig) != ZK_Success)
+                    std::abort();
                 voice.filter.SetLowPassTarget(kLowPassValue);
             }
         }
