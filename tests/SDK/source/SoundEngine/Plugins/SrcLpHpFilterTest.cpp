@@ -245,3 +245,45 @@ TEST_F(SrcLpHpFilter, KeepStateCurrentResetAndMoveFrom)
     other.Term();
 }
 } // namespace
+
+// The wide (AVX2) forms inside the filter pair, against the SSE forms: a jump, a glide over the
+// blocks of a buffer and a steady buffer of 1023 frames (odd tails), for every channel count whose
+// channels after the groups of four take them. Each form's weights are those of the forms in use
+// when they were computed, so the two filters are processed with the choice switched between them.
+TEST_F(SrcLpHpFilter, WideFormsFollowTheSseFormsThroughJumpsAndGlides)
+{
+    if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("fma"))
+        GTEST_SKIP() << "no AVX2 and FMA on this processor";
+    for (uint32_t channels : {1u, 2u, 3u, 7u})
+    {
+        const ZkChannelConfig config = ZkChannelConfig::Anonymous(channels);
+        CZkSrcLpHpFilter wide, sse;
+        wide.Init();
+        sse.Init();
+        ASSERT_EQ(wide.Setup(config), ZK_Success);
+        ASSERT_EQ(sse.Setup(config), ZK_Success);
+        const float lowPass[] = {40.0f, 70.0f, 70.0f};
+        const float highPass[] = {20.0f, 35.0f, 35.0f};
+        for (uint32_t buffer = 0; buffer < 3; ++buffer)
+        {
+            PlanarBuffer wideAudio(config, kFrames, kFrames - 1, 50 + buffer);
+            PlanarBuffer sseAudio = wideAudio;
+            sseAudio.buffer.data = sseAudio.samples.data();
+            for (CZkSrcLpHpFilter* f : {&wide, &sse})
+            {
+                f->SetLowPassTarget(lowPass[buffer]);
+                f->SetHighPassTarget(highPass[buffer]);
+            }
+            BiquadUseWideForms(true);
+            wide.Process(&wideAudio.buffer);
+            BiquadUseWideForms(false);
+            sse.Process(&sseAudio.buffer);
+            for (uint32_t c = 0; c < channels; ++c)
+                for (uint32_t k = 0; k < kFrames; ++k)
+                    ASSERT_NEAR(wideAudio.Channel(c)[k], sseAudio.Channel(c)[k], 1e-4f)
+                        << channels << " channels, buffer " << buffer << ", channel " << c << ", frame " << k;
+        }
+        wide.Term();
+        sse.Term();
+    }
+}
