@@ -25,6 +25,14 @@ T LoadLittleEndian(const uint8_t* p)
     return value;
 }
 
+// Writes value at p in little-endian order.
+template <typename T>
+void StoreLittleEndian(uint8_t* p, T value)
+{
+    static_assert(std::is_trivially_copyable_v<T>);
+    std::memcpy(p, &value, sizeof(T));
+}
+
 class ZkByteCursor
 {
 public:
