@@ -14,6 +14,7 @@ enum ZKRESULT : uint32_t
     ZK_AlreadyAChild = 5,           // also: the source joined an existing voice
     ZK_InvalidFile = 7,             // invalid or malformed file
     ZK_HeaderIncomplete = 8,        // media header incomplete in the bytes given
+    ZK_EffectInOtherSlot = 9,       // the effect already runs in another slot of the device
     ZK_PluginTypeMismatch = 10,
     ZK_InvalidShareSetID = 14,      // also: id 0 given
     ZK_InvalidID = 15,              // invalid id or name
@@ -45,11 +46,13 @@ enum ZKRESULT : uint32_t
     ZK_PlatformMismatch = 83,       // bank platform differs
     ZK_PluginNotRegistered = 88,    // plug-in or codec not registered
     ZK_BankMisaligned = 89,         // in-memory bank misaligned
+    ZK_SinkAsksForBaseSink = 90,    // a sink's Init: run the device on the base sink as a working one
     ZK_AlreadyExists = 91,          // object already exists; bank item id used by another class
     ZK_MainOutputNotReady = 92,
     ZK_DeviceNotFound = 93,         // output device not found
     ZK_PlayingIDWithoutGameObject = 94,
     ZK_NotFinite = 95,              // value not finite
     ZK_UnsupportedFormat = 96,      // unsupported format tag
+    ZK_ListenerSetConflict = 97,    // two devices of one share set with an empty or shared listener set
     ZK_MediaInUse = 99,
 };

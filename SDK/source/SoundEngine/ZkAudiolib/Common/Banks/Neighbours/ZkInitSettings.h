@@ -9,22 +9,12 @@
 // writes mainOutput under the global engine lock. Ownership: the engine's.
 #pragma once
 
-#include <ZK/SoundEngine/Common/ZkChannelConfig.h>
+#include <ZK/SoundEngine/Common/ZkOutputTypes.h>
 
 #include <cstdint>
 
 namespace ZK::SoundEngine
 {
-// The settings of an output device; its first 8 bytes are the output id of the device it creates.
-struct ZkOutputSettings
-{
-    uint32_t audioDeviceShareSetID = 0; // 0: the default system output
-    uint32_t idDevice = 0;              // 0: the default device of the share set
-    uint32_t panningRule = 0;
-    ZkChannelConfig channelConfig;
-};
-static_assert(sizeof(ZkOutputSettings) == 16, "output settings are 16 bytes");
-
 struct ZkInitSettings
 {
     void (*assertHook)(const char* expression, const char* fileName, int lineNumber) = nullptr;
