@@ -3,7 +3,7 @@
 #include "ZkAudiolib/Common/Banks/BankParse.h"
 
 #include "ZkAudiolib/Common/Banks/BankItemKinds.h"
-#include "ZkAudiolib/Common/Banks/Neighbours/CZkOutputDeviceMgr.h"
+#include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
 #include "ZkAudiolib/Common/Banks/Neighbours/EventManager.h"
 #include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
 #include "ZkAudiolib/Common/Bytes/ZkByteCursor.h"
@@ -171,10 +171,14 @@ ZKRESULT BankManager::ReadObject(Parse& parse, uint8_t type, IZkBankItemKind& ki
 
 ZKRESULT BankManager::ReadBus(Parse& parse, IZkBankBusKind& kind, const uint8_t* body, uint32_t size)
 {
-    CZkOutputDevice* mainDevice = CZkOutputDeviceMgr::GetMainDevice();
+    // The main device's bus assignment is its carried value (0 until a bank's main bus replaced the
+    // placeholder main device); the device list belongs to the engine thread.
+    bool mainDeviceUnassigned;
     const CZkIndexedObject* firstBus;
     {
         ZK::Platform::ZkScopedLock guard(g_EngineLock);
+        const CZkOutputDevice* mainDevice = CZkOutputDeviceMgr::GetMainDevice();
+        mainDeviceUnassigned = mainDevice != nullptr && mainDevice->CarriedValue() == 0;
         firstBus = kind.FirstTopLevelBus();
     }
     CZkIndexedObject* bus = nullptr;
@@ -200,7 +204,7 @@ ZKRESULT BankManager::ReadBus(Parse& parse, IZkBankBusKind& kind, const uint8_t*
     // The first bus of the engine (or the main device's unassigned first bus) and the main output
     // are tied together through the main output's device share set.
     const bool firstOfAll = firstBus == nullptr;
-    const bool mainDeviceWaits = mainDevice != nullptr && mainDevice->busAssignment == 0 && bus == firstBus;
+    const bool mainDeviceWaits = mainDeviceUnassigned && bus == firstBus;
     if (firstOfAll || mainDeviceWaits)
     {
         ZK::Platform::ZkScopedLock guard(g_EngineLock);

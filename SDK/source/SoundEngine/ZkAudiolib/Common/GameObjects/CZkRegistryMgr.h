@@ -67,8 +67,8 @@ public:
     // 1; 2 unknown id; 31 for a factor that is not finite and positive.
     ZKRESULT SetScalingFactor(ZkGameObjectID id, float factor);
     // The routing messages (14, 16, 17, 19, 20). Each: 1, 2 for an unknown object, 52 when the
-    // routing cannot be made; the operations that change which listeners are heard answer the mix
-    // graph's result (4 until the mix graph exists: the graph is not marked).
+    // routing cannot be made; the operations that change which listeners are heard mark the mix
+    // graph for a refresh.
     ZKRESULT SetListeners(ZkGameObjectID id, const ZkListenerSet& listeners, ZkListenerOperation operation);
     ZKRESULT SetDefaultListeners(const ZkListenerSet& listeners, ZkListenerOperation operation);
     ZKRESULT ResetListenersToDefault(ZkGameObjectID id);

@@ -3,7 +3,7 @@
 
 #include "ZkAudiolib/Common/GameObjects/CZkEmitter.h"
 #include "ZkAudiolib/Common/GameObjects/CZkListenerRouting.h"
-#include "ZkAudiolib/Common/GameObjects/Neighbours/CZkAudioRenderer.h"
+#include "ZkAudiolib/Common/Renderer/CZkAudioRenderer.h"
 
 namespace ZK::SoundEngine
 {
@@ -45,9 +45,9 @@ ZKRESULT CZkRegistryMgr::SetListeners(ZkGameObjectID id, const ZkListenerSet& li
             EnsureListener(listenerID);
     }
     routing->Apply(operation, listeners);
-    result = CZkAudioRenderer::SetGraphDirty(0);
+    CZkAudioRenderer::SetGraphDirty(0);
     MarkRoutingChanged(object->Emitter(), routing->Listeners());
-    return result;
+    return ZK_Success;
 }
 
 ZKRESULT CZkRegistryMgr::SetDefaultListeners(const ZkListenerSet& listeners, ZkListenerOperation operation)
@@ -61,14 +61,14 @@ ZKRESULT CZkRegistryMgr::SetDefaultListeners(const ZkListenerSet& listeners, ZkL
     if (defaults == nullptr)
         return ZK_InsufficientMemory;
     defaults->Apply(operation, listeners);
-    const ZKRESULT result = CZkAudioRenderer::SetGraphDirty(0);
+    CZkAudioRenderer::SetGraphDirty(0);
     for (CZkEmitter* emitter = CZkEmitter::First(); emitter != nullptr; emitter = emitter->Next())
     {
         const CZkListenerRouting* routing = emitter->owner->ListenerRouting();
         if (routing == nullptr || !routing->OwnsListeners())
             MarkRoutingChanged(emitter, defaults->Listeners());
     }
-    return result;
+    return ZK_Success;
 }
 
 ZKRESULT CZkRegistryMgr::ResetListenersToDefault(ZkGameObjectID id)
@@ -80,9 +80,9 @@ ZKRESULT CZkRegistryMgr::ResetListenersToDefault(ZkGameObjectID id)
     if (routing == nullptr)
         return ZK_Success; // it follows the default listeners already
     routing->ResetToDefault();
-    const ZKRESULT result = CZkAudioRenderer::SetGraphDirty(0);
+    CZkAudioRenderer::SetGraphDirty(0);
     MarkRoutingChanged(object->GetOrCreateEmitter(), routing->Listeners());
-    return result;
+    return ZK_Success;
 }
 
 ZKRESULT CZkRegistryMgr::SetGameObjectAuxSendValues(ZkGameObjectID id, const ZkAuxSendValue* values, uint32_t count)

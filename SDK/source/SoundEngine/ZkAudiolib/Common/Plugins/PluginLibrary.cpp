@@ -40,7 +40,7 @@ ZKRESULT ResultOfLoad(ZK::Platform::ModuleStatus status)
 }
 } // namespace
 
-size_t BuildPluginLibraryPath(const wchar_t* name, const wchar_t* folder, wchar_t (&path)[kPluginPathCapacity])
+size_t BuildPluginDllPath(wchar_t (&path)[kPluginPathCapacity], const wchar_t* name, const wchar_t* folder)
 {
     size_t length = 0;
     path[0] = L'\0';
@@ -61,7 +61,7 @@ ZKRESULT RegisterPluginDLL(const wchar_t* name, const wchar_t* folder)
     if (name == nullptr)
         return ZK_InvalidParameter;
     wchar_t path[kPluginPathCapacity];
-    BuildPluginLibraryPath(name, folder, path);
+    BuildPluginDllPath(path, name, folder);
     // A wide character becomes at most 4 UTF-8 bytes.
     char systemPath[kPluginPathCapacity * 4];
     if (!ZK::Platform::WideToUtf8Exact(path, systemPath, sizeof(systemPath)))

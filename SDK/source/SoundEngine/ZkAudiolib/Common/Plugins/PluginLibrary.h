@@ -16,9 +16,10 @@ namespace ZK::SoundEngine
 {
 constexpr size_t kPluginPathCapacity = 1024; // wide characters, the terminator included
 
-// The library's path: folder (a '/' added when missing; null: the registry's folder, or none) +
-// name + ".so", cut to kPluginPathCapacity - 1 characters. Returns the characters written.
-size_t BuildPluginLibraryPath(const wchar_t* name, const wchar_t* folder, wchar_t (&path)[kPluginPathCapacity]);
+// The library's path: folder (a '/' added when missing; null: the registry's folder, which is the
+// plug-in folder of the engine's settings, or none) + name + ".so", cut to kPluginPathCapacity - 1
+// characters. Returns the characters written.
+size_t BuildPluginDllPath(wchar_t (&path)[kPluginPathCapacity], const wchar_t* name, const wchar_t* folder);
 
 // Loads the library and registers its list. 1; 66 no such file; 4 not a library for this machine;
 // 52 the system could not map it; 2 any other load failure; 7 no g_pZKPluginList in it (the

@@ -38,17 +38,17 @@ protected:
 TEST_F(PluginLibrary, PathIsFolderSlashNameDotSo)
 {
     wchar_t path[kPluginPathCapacity];
-    EXPECT_EQ(BuildPluginLibraryPath(L"Reverb", L"/opt/plugins", path), 22u);
+    EXPECT_EQ(BuildPluginDllPath(path, L"Reverb", L"/opt/plugins"), 22u);
     EXPECT_STREQ(path, L"/opt/plugins/Reverb.so");
-    BuildPluginLibraryPath(L"Reverb", L"/opt/plugins/", path);
+    BuildPluginDllPath(path, L"Reverb", L"/opt/plugins/");
     EXPECT_STREQ(path, L"/opt/plugins/Reverb.so");
-    BuildPluginLibraryPath(L"Reverb", nullptr, path);
+    BuildPluginDllPath(path, L"Reverb", nullptr);
     EXPECT_STREQ(path, L"Reverb.so") << "no folder given and none kept by the registry";
     ASSERT_EQ(Registry::Init(L"/usr/lib/zk"), ZK_Success);
-    BuildPluginLibraryPath(L"Reverb", nullptr, path);
+    BuildPluginDllPath(path, L"Reverb", nullptr);
     EXPECT_STREQ(path, L"/usr/lib/zk/Reverb.so") << "the registry's folder";
     const std::wstring longName(2000, L'n');
-    EXPECT_EQ(BuildPluginLibraryPath(longName.c_str(), L"/a", path), kPluginPathCapacity - 1);
+    EXPECT_EQ(BuildPluginDllPath(path, longName.c_str(), L"/a"), kPluginPathCapacity - 1);
     EXPECT_EQ(path[kPluginPathCapacity - 1], L'\0');
 }
 

@@ -1,0 +1,42 @@
+// CZkAudioRenderer: the renderer's global state and the start and end of the renderer. Its start
+// (ZK::SoundEngine::InitRenderer) chooses the mixing and resampling kernels for this processor,
+// checks the memory and stream managers, makes the platform's endpoint-notification factory,
+// registers the plug-ins, starts the playing-voice lists and the panning tables, and starts the
+// output devices' pacing thread with the placeholder main device. Its end (Term) gives all of it
+// back in the opposite spirit.
+//
+// The graph-dirty value tells the next graph update what to do: 0 nothing, 1 refresh the buses'
+// connections, 2 rebuild every bus. Whoever changes routing, listeners, bus configurations or output
+// devices marks it.
+//
+// Threading: InitRenderer and Term run on the thread that starts and stops the engine; the
+// graph-dirty value is changed on the engine thread under the global engine lock.
+// Ownership: the renderer's arrays (memory pool 5).
+#pragma once
+
+#include <ZK/SoundEngine/Common/ZkResult.h>
+
+#include <cstdint>
+
+namespace ZK::SoundEngine
+{
+class CZkAudioRenderer
+{
+public:
+    static constexpr int32_t kGraphClean = 0;
+    static constexpr int32_t kGraphRefresh = 1;
+    static constexpr int32_t kGraphRebuildAll = 2;
+
+    static void Term();
+
+    // level 0 refreshes, level 1 rebuilds; a pending rebuild stays.
+    static void SetGraphDirty(uint32_t level);
+    static void SetGraphRebuildAll();
+    static int32_t GraphDirty();
+    // The graph update took it into account.
+    static void ClearGraphDirty();
+};
+
+// 1; 2 without the memory manager or the stream manager; else the failing step's result.
+ZKRESULT InitRenderer();
+} // namespace ZK::SoundEngine
