@@ -56,7 +56,9 @@ uint32_t Build(uint32_t sampleRate, uint32_t sampleFormat, bool engineForm, ZkCh
         return kEngineHeaderBytes;
     }
     StoreLittleEndian(out + 36, kExtensionBytes);
-    StoreLittleEndian(out + 38, uint16_t{0}); // valid bits: not given
+    // Every bit of a sample is valid. (A zero here reads as "padded samples", which common WAVE
+    // readers refuse.)
+    StoreLittleEndian(out + 38, BitsPerSample(sampleFormat));
     StoreLittleEndian(out + 40, config.Mask());
     std::memcpy(out + 44, config.Type() == ZkChannelConfigType_Ambisonic ? kAmbisonicPcmSubFormat : kPcmSubFormat, 16);
     StoreLittleEndian(out + 60, ZkFourCC("data"));

@@ -3,7 +3,7 @@
 // configuration, followed by the "data" chunk header. The capture writer builds the 68-byte form
 // with provisional sizes (RIFF size 0xFFFFFFFF, data size 0) and patches both at close. A shorter
 // engine form of 52 bytes carries the engine's channel configuration word in place of the
-// extension.
+// extension. Every bit of a sample counts as valid.
 //
 // Threading and ownership: pure functions over the caller's buffer.
 #pragma once
