@@ -225,7 +225,14 @@ uint32_t CZkOutputDeviceMgr::UpdateDeviceStates(bool force)
         }
         else
         {
+            // Suspended or waking up: a device still on its own sink (a wake-up that reversed a
+            // suspension before it completed) still tells how many buffers it takes.
             action = device->GetState();
+            if (action == CZkOutputDevice::State_Running && device->Sink()->IsDataNeeded(buffers) == ZK_Fail)
+            {
+                device->SetDeviceLost();
+                action = CZkOutputDevice::State_Lost;
+            }
         }
 
         const bool drives = device->DrivesEngine();
