@@ -21,10 +21,9 @@ protected:
     }
 };
 
-// Runs a Python script of the tests folder (standard library only) and returns what it printed.
-inline std::string RunPythonOracle(const std::string& scriptUnderTests, const std::string& arguments)
+// Runs a command and returns what it printed on its standard output.
+inline std::string RunCommand(const std::string& command)
 {
-    const std::string command = "python3 \"" + std::string(KP_SOURCE_DIR) + "/tests/" + scriptUnderTests + "\" " + arguments;
     std::string output;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
@@ -35,5 +34,11 @@ inline std::string RunPythonOracle(const std::string& scriptUnderTests, const st
         output.append(chunk, got);
     pclose(pipe);
     return output;
+}
+
+// Runs a Python script of the tests folder (standard library only) and returns what it printed.
+inline std::string RunPythonOracle(const std::string& scriptUnderTests, const std::string& arguments)
+{
+    return RunCommand("python3 \"" + std::string(KP_SOURCE_DIR) + "/tests/" + scriptUnderTests + "\" " + arguments);
 }
 } // namespace ZkEngineTest
