@@ -331,4 +331,41 @@ TEST_F(DeviceManager, PanningRuleAndSpeakerAnglesOfADevice)
     CZkOutputDevice bare;
     EXPECT_EQ(bare.GetSpeakerAngles(angles, count, height), ZK_Fail) << "no sink";
 }
+
+// The clouds of virtual points of 3-D panning: per channel count, planar or 3-D, sized by the
+// device's smallest speaker gap, cached until the angles change.
+TEST_F(DeviceManager, VirtualPointSetsAreCachedAndEmptiedByNewAngles)
+{
+    CZkOutputDevice* main = StartMainOutput();
+    const float* points = nullptr;
+    uint32_t count = 0;
+    EXPECT_FALSE(main->GetVirtualPoints(0, false, points, count));
+    // Default angles: the smallest gap is 45 degrees, so the density is 1 / (pi / 4).
+    ASSERT_TRUE(main->GetVirtualPoints(2, false, points, count));
+    EXPECT_EQ(count, 4u) << "int(pi / 2 x 4 / pi + 1.01) = 3, rounded up to 4";
+    const float* planar = points;
+    for (uint32_t k = 0; k < count; ++k)
+    {
+        EXPECT_NEAR(points[4 * k] * points[4 * k] + points[4 * k + 2] * points[4 * k + 2], 1.0f, 1e-6f);
+        EXPECT_EQ(points[4 * k + 1], 0.0f);
+    }
+    EXPECT_NEAR(points[0], -points[4 * (count - 1)], 1e-6f) << "the arc is symmetric";
+    ASSERT_TRUE(main->GetVirtualPoints(2, true, points, count));
+    EXPECT_EQ(count, 4u * 8u) << "3 rings rounded up to 4, of 8 points";
+    for (uint32_t k = 0; k < count; ++k)
+    {
+        const float* p = points + 4 * k;
+        EXPECT_NEAR(p[0] * p[0] + p[1] * p[1] + p[2] * p[2], 1.0f, 1e-5f);
+        EXPECT_GT(p[2], 0.0f) << "inside the cap of half-angle pi / 2";
+    }
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(points) % 16, 0u);
+    ASSERT_TRUE(main->GetVirtualPoints(2, false, points, count));
+    EXPECT_EQ(points, planar) << "cached";
+    EXPECT_EQ(main->GetCachedVirtualPointSetCount(), 2u);
+    const float narrow[] = {10, 60, 120};
+    ASSERT_EQ(main->SetSpeakerAngles(narrow, 3, 30.0f), ZK_Success);
+    EXPECT_EQ(main->GetCachedVirtualPointSetCount(), 0u);
+    ASSERT_TRUE(main->GetVirtualPoints(2, false, points, count));
+    EXPECT_EQ(count, 12u) << "a 10-degree gap: int(pi / 2 x 18 / pi + 1.01) = 10, rounded up to 12";
+}
 } // namespace
