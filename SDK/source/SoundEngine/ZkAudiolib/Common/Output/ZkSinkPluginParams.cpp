@@ -2,27 +2,10 @@
 
 #include "ZkAudiolib/Common/Bytes/ZkByteCursor.h"
 
-#include <new>
-
 namespace ZK::SoundEngine
 {
 namespace
 {
-template <typename Record>
-Record* Allocate(ZK::IZkPluginMemAlloc* allocator)
-{
-    void* memory = ZK_PLUGIN_MALLOC(allocator, sizeof(Record));
-    return memory != nullptr ? new (memory) Record : nullptr;
-}
-
-template <typename Record>
-ZKRESULT Destroy(Record* record, ZK::IZkPluginMemAlloc* allocator)
-{
-    record->~Record();
-    ZK_PLUGIN_FREE(allocator, record);
-    return ZK_Success;
-}
-
 // A channel configuration is changed when its channel count, its type or its mask differs.
 bool ConfigChanged(ZkChannelConfig a, ZkChannelConfig b)
 {
@@ -40,44 +23,6 @@ bool ReadField(const void* value, uint32_t size, Field& field)
 }
 } // namespace
 
-ZK::IZkPluginParam* CZkSinkParamsBasic::Create(ZK::IZkPluginMemAlloc* allocator)
-{
-    return Allocate<CZkSinkParamsBasic>(allocator);
-}
-
-ZKRESULT CZkSinkParamsBasic::SetParam(uint16_t, const void*, uint32_t)
-{
-    return ZK_Success;
-}
-
-ZK::IZkPluginParam* CZkSinkParamsBasic::Clone(ZK::IZkPluginMemAlloc* allocator)
-{
-    CZkSinkParamsBasic* clone = Allocate<CZkSinkParamsBasic>(allocator);
-    if (clone == nullptr)
-        return nullptr;
-    clone->channelConfig = channelConfig;
-    for (uint32_t index = 0; index < 3; ++index)
-        clone->capabilityWords[index] = capabilityWords[index];
-    clone->reserved = reserved;
-    clone->objectsWanted = objectsWanted;
-    return clone;
-}
-
-ZKRESULT CZkSinkParamsBasic::Init(ZK::IZkPluginMemAlloc*, const void* block, uint32_t size)
-{
-    return size == 0 ? ZK_Success : SetParamsBlock(block, size);
-}
-
-ZKRESULT CZkSinkParamsBasic::Term(ZK::IZkPluginMemAlloc* allocator)
-{
-    return Destroy(this, allocator);
-}
-
-ZKRESULT CZkSinkParamsBasic::SetParamsBlock(const void*, uint32_t)
-{
-    return ZK_Success;
-}
-
 ZK::Zk3DAudioSinkCapabilities CZkSinkParamsBasic::Capabilities() const
 {
     ZK::Zk3DAudioSinkCapabilities capabilities;
@@ -86,11 +31,6 @@ ZK::Zk3DAudioSinkCapabilities CZkSinkParamsBasic::Capabilities() const
     capabilities.numSystemAudioObjectsAvailable = capabilityWords[1];
     capabilities.passthrough = static_cast<uint8_t>(capabilityWords[2]);
     return capabilities;
-}
-
-ZK::IZkPluginParam* CZkSinkParamsSpatial::Create(ZK::IZkPluginMemAlloc* allocator)
-{
-    return Allocate<CZkSinkParamsSpatial>(allocator);
 }
 
 ZKRESULT CZkSinkParamsSpatial::SetParam(uint16_t paramID, const void* value, uint32_t size)
@@ -143,25 +83,10 @@ ZKRESULT CZkSinkParamsSpatial::SetParam(uint16_t paramID, const void* value, uin
 
 ZK::IZkPluginParam* CZkSinkParamsSpatial::Clone(ZK::IZkPluginMemAlloc* allocator)
 {
-    CZkSinkParamsSpatial* clone = Allocate<CZkSinkParamsSpatial>(allocator);
-    if (clone == nullptr)
-        return nullptr;
-    clone->enable = enable;
-    clone->mainConfig = mainConfig;
-    clone->secondConfig = secondConfig;
-    clone->limitGiven = limitGiven;
-    clone->objectLimit = objectLimit;
+    CZkSinkParamsSpatial* clone = Make(allocator, *this);
+    if (clone != nullptr)
+        clone->changed = 0; // nothing has changed for the sink that will read the clone
     return clone;
-}
-
-ZKRESULT CZkSinkParamsSpatial::Init(ZK::IZkPluginMemAlloc*, const void* block, uint32_t size)
-{
-    return size == 0 ? ZK_Success : SetParamsBlock(block, size);
-}
-
-ZKRESULT CZkSinkParamsSpatial::Term(ZK::IZkPluginMemAlloc* allocator)
-{
-    return Destroy(this, allocator);
 }
 
 ZKRESULT CZkSinkParamsSpatial::SetParamsBlock(const void* block, uint32_t size)

@@ -12,7 +12,8 @@
 // afterwards). Ownership: Term destroys a record through the allocator it came from.
 #pragma once
 
-#include <ZK/SoundEngine/Common/IZkPlugin.h>
+#include "ZkAudiolib/Common/Output/ZkPluginParamRecord.h"
+
 #include <ZK/SoundEngine/Common/IZkSinkPlugin.h>
 #include <ZK/SoundEngine/Common/ZkChannelConfig.h>
 
@@ -20,16 +21,12 @@
 
 namespace ZK::SoundEngine
 {
-class CZkSinkParamsBasic final : public ZK::IZkPluginParam
+class CZkSinkParamsBasic final : public ZkPluginParamRecord<CZkSinkParamsBasic>
 {
 public:
-    static ZK::IZkPluginParam* Create(ZK::IZkPluginMemAlloc* allocator);
-
-    ZKRESULT SetParam(uint16_t paramID, const void* value, uint32_t size) override; // stores nothing: 1
-    ZK::IZkPluginParam* Clone(ZK::IZkPluginMemAlloc* allocator) override;
-    ZKRESULT Init(ZK::IZkPluginMemAlloc* allocator, const void* block, uint32_t size) override;
-    ZKRESULT Term(ZK::IZkPluginMemAlloc* allocator) override;
-    ZKRESULT SetParamsBlock(const void* block, uint32_t size) override; // nothing to read: 1
+    ZKRESULT SetParam(uint16_t, const void*, uint32_t) override { return ZK_Success; } // stores nothing
+    ZK::IZkPluginParam* Clone(ZK::IZkPluginMemAlloc* allocator) override { return Make(allocator, *this); }
+    ZKRESULT SetParamsBlock(const void*, uint32_t) override { return ZK_Success; } // nothing to read
 
     // The configuration and the three words after it, as a 3-D sink's capabilities.
     ZK::Zk3DAudioSinkCapabilities Capabilities() const;
@@ -40,7 +37,7 @@ public:
     uint8_t objectsWanted = 0;        // the sink offers objects unless the request is mono
 };
 
-class CZkSinkParamsSpatial final : public ZK::IZkPluginParam
+class CZkSinkParamsSpatial final : public ZkPluginParamRecord<CZkSinkParamsSpatial>
 {
 public:
     static constexpr uint32_t kDefaultChannelWord = 0x2D63F10C; // 7.1.4
@@ -56,15 +53,11 @@ public:
         Param_ObjectLimit = 4,
     };
 
-    static ZK::IZkPluginParam* Create(ZK::IZkPluginMemAlloc* allocator);
-
     // Ids 0..4 (the value read with the width of its field); a changed value sets bit 1 << id of
     // the changed set. 31 for another id, no value, or fewer bytes than the field holds.
     ZKRESULT SetParam(uint16_t paramID, const void* value, uint32_t size) override;
     // The five parameters; the clone starts with an empty changed set.
     ZK::IZkPluginParam* Clone(ZK::IZkPluginMemAlloc* allocator) override;
-    ZKRESULT Init(ZK::IZkPluginMemAlloc* allocator, const void* block, uint32_t size) override;
-    ZKRESULT Term(ZK::IZkPluginMemAlloc* allocator) override;
     // The 12-byte bank block: enable (1), main configuration (4), second configuration (4), limit
     // given (1), object limit (2), packed. 7 for a shorter block (nothing read).
     ZKRESULT SetParamsBlock(const void* block, uint32_t size) override;

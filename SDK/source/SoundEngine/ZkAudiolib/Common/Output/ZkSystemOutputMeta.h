@@ -6,20 +6,18 @@
 // Threading: one thread at a time. Ownership: Term destroys it through its allocator.
 #pragma once
 
-#include <ZK/SoundEngine/Common/IZkPlugin.h>
+#include "ZkAudiolib/Common/Output/ZkPluginParamRecord.h"
 
 #include <cstdint>
 
 namespace ZK::SoundEngine
 {
-class CZkSystemOutputMeta final : public ZK::IZkPluginParam
+class CZkSystemOutputMeta final : public ZkPluginParamRecord<CZkSystemOutputMeta>
 {
 public:
     static constexpr uint32_t kPluginNumber = 900;
     static constexpr uint8_t kAllSet = 255;
     static constexpr uint8_t kValueSet = 0x01;
-
-    static ZK::IZkPluginParam* Create(ZK::IZkPluginMemAlloc* allocator);
 
     // Id 0: value (4 bytes) stored, bit 0 of the flags set. 31 for another id, no value or fewer
     // than 4 bytes.
@@ -27,7 +25,6 @@ public:
     ZK::IZkPluginParam* Clone(ZK::IZkPluginMemAlloc* allocator) override;
     // The value from the block's first 4 bytes (0 without them); flags 255. 1.
     ZKRESULT Init(ZK::IZkPluginMemAlloc* allocator, const void* block, uint32_t size) override;
-    ZKRESULT Term(ZK::IZkPluginMemAlloc* allocator) override;
     ZKRESULT SetParamsBlock(const void* block, uint32_t size) override; // as Init
 
     uint32_t value = 0;
