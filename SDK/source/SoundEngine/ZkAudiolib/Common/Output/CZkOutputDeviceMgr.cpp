@@ -242,8 +242,9 @@ ZKRESULT CZkOutputDeviceMgr::CreateDevice(ZkOutputDeviceID outputID, const ZkOut
         settings.audioDeviceShareSetID != 0 ? settings.audioDeviceShareSetID : kSystemShareSetID;
     CZkOutputDevice* device =
         ZK::ZkNew<CZkOutputDevice>(CZkOutputDevice::kPool, outputID, settings, isMain, deviceIDDefaulted);
-    if (device == nullptr)
+    if (device == nullptr || !device->Listeners().Assign(listeners))
     {
+        DestroyDevice(device);
         SetMainOutputFailed(isMain);
         return ZK_InsufficientMemory;
     }
@@ -269,6 +270,8 @@ ZKRESULT CZkOutputDeviceMgr::CreateDevice(ZkOutputDeviceID outputID, const ZkOut
                     DestroyDevice(device);
                     device = nullptr;
                     owner = system;
+                    if (!system->Listeners().Assign(listeners))
+                        return ZK_InsufficientMemory;
                     break;
                 }
                 if (device->ShareSetID() == kSystemShareSetID)
@@ -298,15 +301,18 @@ ZKRESULT CZkOutputDeviceMgr::CreateDevice(ZkOutputDeviceID outputID, const ZkOut
     {
         if (result == ZK_Success)
         {
-            result = device->SetDefaultSpeakerAngles();
-            if (result != ZK_Success)
+            // The default angles are valid: only their table can fail to be allocated.
+            if (device->SetDefaultSpeakerAngles() != ZK_Success)
+            {
+                result = ZK_InsufficientMemory;
                 ReportDeviceEvent(*device, ZkAudioDeviceEvent_Initialization, result);
+            }
         }
         if (result == ZK_Success)
         {
             for (CZkOutputDevice* other = Devices().head; other != nullptr; other = other->next)
             {
-                if (other->ShareSetID() == device->ShareSetID() && ListenersConflict(*other, listeners))
+                if (other->ShareSetID() == device->ShareSetID() && ListenersConflict(*other, device->Listeners()))
                 {
                     result = ZK_ListenerSetConflict;
                     ReportDeviceEvent(*device, ZkAudioDeviceEvent_Initialization, result);
@@ -336,7 +342,6 @@ ZKRESULT CZkOutputDeviceMgr::CreateDevice(ZkOutputDeviceID outputID, const ZkOut
                                                                                          : MainOutput_Failed;
     }
 
-    owner->Listeners().Assign(listeners);
     listeners.Term();
     owner->SetCarriedValue(carriedValue);
     RebuildListenerUnion();

@@ -91,9 +91,13 @@ public:
     static void SetDeviceShareSetValue(uint32_t shareSetID, uint32_t deviceID, uint8_t value);
 
     // --- Creation ---
-    // See the creation steps: the sink and its fallbacks, default speaker angles, the listener check
-    // against the devices of the same share set, linking, the main-output status, the listener set.
-    // The listener set is moved into the device.
+    // Starts the share set's sink (offline: the base sink). A sink answering 4, 15 or 88 sends the
+    // device to "System" (or, when a "System" device exists, that device takes the listener set
+    // instead); 52 gives up; 90 runs the base sink as a working one; anything else waits on the base
+    // sink. Then the default speaker angles, the listener check against the devices of the same
+    // share set (97), the link (main devices first), a capture file when a capture runs, and the
+    // main-output status. The listener set goes to the device (52 when it cannot be copied); the
+    // caller's set is emptied.
     static ZKRESULT CreateDevice(ZkOutputDeviceID outputID, const ZkOutputSettings& settings, ZkListenerSet& listeners,
                                  uint32_t carriedValue, bool isMain, bool isReplacement, bool deviceIDDefaulted);
 

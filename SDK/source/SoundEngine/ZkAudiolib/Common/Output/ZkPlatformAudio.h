@@ -19,7 +19,7 @@
 
 namespace ZK::SoundEngine
 {
-// Zeroes the record and writes the defaults. The Parts give it the answer 4; callers ignore it.
+// Zeroes the record and writes the defaults; answers 4, which callers ignore.
 ZKRESULT FillDefaultPlatformInitSettings(ZkPlatformInitSettings& settings);
 // Keeps a copy (the defaults for none); a refill-buffer count below 2 becomes 4, and the caller's
 // record gets the values kept.

@@ -332,6 +332,34 @@ TEST_F(DeviceManager, PanningRuleAndSpeakerAnglesOfADevice)
     EXPECT_EQ(bare.GetSpeakerAngles(angles, count, height), ZK_Fail) << "no sink";
 }
 
+// Every allocation of a device's creation failing in turn: the creation answers 52 and leaves
+// nothing behind, or it succeeds whole (a failure the device copes with, such as a layout cache).
+TEST_F(DeviceManager, OutOfMemoryDuringACreationLeavesNothingHalfMade)
+{
+    const ZkGameObjectID listeners[] = {1, 2, 3};
+    for (const ZkMemoryId pool : {ZkMemID_Default, ZkMemID_GameObjects, ZkMemID_Processing, ZkMemID_ProcessingPlugins})
+    {
+        for (uint32_t nth = 1; nth <= 6; ++nth)
+        {
+            SCOPED_TRACE(testing::Message() << "pool " << pool << " allocation " << nth);
+            ZKRESULT result;
+            {
+                ZK::MemoryMgr::FaultInjection::ScopedAllocationFailure failure(pool, nth);
+                result = CZkOutputDeviceMgr::AddOutput(Settings(0), listeners, 3);
+            }
+            ASSERT_TRUE(result == ZK_Success || result == ZK_InsufficientMemory) << result;
+            EXPECT_EQ(CZkOutputDeviceMgr::DeviceCount(), result == ZK_Success ? 1u : 0u);
+            if (result == ZK_Success)
+            {
+                EXPECT_NE(CZkOutputDeviceMgr::FirstDevice()->Sink(), nullptr);
+                EXPECT_EQ(CZkOutputDeviceMgr::FirstDevice()->Listeners().Length(), 3u);
+            }
+            CZkOutputDeviceMgr::TermDevices();
+            EXPECT_EQ(g_sinkLog.terms, g_sinkLog.created);
+        }
+    }
+}
+
 // The clouds of virtual points of 3-D panning: per channel count, planar or 3-D, sized by the
 // device's smallest speaker gap, cached until the angles change.
 TEST_F(DeviceManager, VirtualPointSetsAreCachedAndEmptiedByNewAngles)
