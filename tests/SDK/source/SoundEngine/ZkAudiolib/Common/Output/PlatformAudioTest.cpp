@@ -118,7 +118,10 @@ TEST_F(PlatformAudio, TheRendererNeedsTheMemoryAndStreamManagers)
     EXPECT_EQ(InitRenderer(), ZK_NotImplemented) << "the playing-voice lists' answer";
 }
 
-TEST_F(PlatformAudio, TheEngineThreadPairsItsApartmentAndEndsTheDevices)
+// The engine thread's own set-up and tear-down, on a thread of its own.
+using ThreadedPlatformAudio = PlatformAudio;
+
+TEST_F(ThreadedPlatformAudio, TheEngineThreadPairsItsApartmentAndEndsTheDevices)
 {
     std::thread engine([] {
         ZK::MemoryMgr::InitForThread();
