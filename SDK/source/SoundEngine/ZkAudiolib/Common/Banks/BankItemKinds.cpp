@@ -1,8 +1,9 @@
-// The item kinds built so far: state objects. Sounds, actions, events, containers, buses,
+// The item kinds built so far: state objects and sounds. Actions, events, containers, buses,
 // attenuations, dialogue events, effects and modulators each register their kind here when they
 // are built. Until then a bank holding one of them ends its parse with 4.
 #include "ZkAudiolib/Common/Banks/BankItemKinds.h"
 
+#include "ZkAudiolib/Common/Hierarchy/CZkSoundItemKind.h"
 #include "ZkAudiolib/Common/StateProperties/CZkStateItemKind.h"
 
 #include <array>
@@ -12,11 +13,13 @@ namespace ZK::SoundEngine::BankItemKinds
 namespace
 {
 constexpr uint8_t kStateItemType = 1;
+constexpr uint8_t kSoundItemType = 2;
 
 std::array<IZkBankItemKind*, 256> BuiltInKinds()
 {
     std::array<IZkBankItemKind*, 256> kinds{};
     kinds[kStateItemType] = &StateItemKind();
+    kinds[kSoundItemType] = &SoundItemKind();
     return kinds;
 }
 

@@ -37,4 +37,11 @@ ZKRESULT BankManager::RegisterBankMedia(const uint8_t*, LoadedBank&)
 {
     return ZK_NotImplemented;
 }
+
+ZKRESULT BankManager::SetMediaEntry(const ZkMediaRef&)
+{
+    return ZK_NotImplemented;
+}
+
+void BankManager::ReleaseMediaEntry(ZkUniqueID) {}
 } // namespace ZK::SoundEngine

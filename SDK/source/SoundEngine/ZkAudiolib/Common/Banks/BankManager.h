@@ -34,6 +34,7 @@ namespace ZK::SoundEngine
 class CZkIndexedObject;
 class IZkBankItemKind;
 class IZkBankBusKind;
+struct ZkMediaRef;
 
 class BankManager
 {
@@ -68,6 +69,11 @@ public:
     // Registers a loaded bank's media in the media index (data = the bank's media block). The media
     // index is not built yet: answers 4 and registers nothing.
     virtual ZKRESULT RegisterBankMedia(const uint8_t* data, LoadedBank& bank);
+    // Prepares the media a node's media reference needs (one reference on its media-index entry),
+    // and gives it back. The media index is not built yet: SetMediaEntry answers 4 and prepares
+    // nothing; ReleaseMediaEntry does nothing.
+    virtual ZKRESULT SetMediaEntry(const ZkMediaRef& media);
+    virtual void ReleaseMediaEntry(ZkUniqueID mediaID);
 
     // Appends an object (its reference now the record's) to a bank's item list: for the
     // hierarchy-item handler.

@@ -1,7 +1,7 @@
 #include "ZkAudiolib/Common/GameObjects/CZkPerObjectNodeList.h"
 
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkHierarchyNode.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
 
 namespace ZK::SoundEngine
 {

@@ -14,6 +14,7 @@ bool ObjectIndex::InitTables()
 
 void ObjectIndex::FreeTables()
 {
+    ReleaseGroupEntries();
     for (ZkIndexTable& table : m_tables)
         table.FreeBuckets();
 }
@@ -26,11 +27,6 @@ void ObjectIndex::ReleaseSynthesizedObjects()
 }
 
 ZKRESULT ObjectIndex::ReleaseDynamicSequences()
-{
-    return ZK_NotImplemented;
-}
-
-ZKRESULT ObjectIndex::FindOrCreateGroupEntry(ZkUniqueID, const ZkGroupEntryRecord&)
 {
     return ZK_NotImplemented;
 }

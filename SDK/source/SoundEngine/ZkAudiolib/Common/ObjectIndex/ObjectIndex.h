@@ -35,14 +35,14 @@ enum class ZkIndexKind : uint32_t
     SharedEffects = 10,
     CustomEffects = 11,   // also source plug-in objects created at run time
     AudioDevices = 12,
-    DialogueGroups = 13,
+    SettingsGroups = 13,  // the settings records of Init banks, found by plug-ins
 };
 constexpr uint32_t kIndexTableCount = 14;
 
 // Id bit of the objects the engine synthesizes for source plug-ins; no bank object has it.
 constexpr ZkUniqueID kSynthesizedObjectIdBit = 0x80000000u;
 
-// A dialogue group entry as an Init bank's "STMG" chunk stores it.
+// A settings record (six values) as an Init bank's "STMG" chunk stores it.
 struct ZkGroupEntryRecord
 {
     ZkUniqueID id;
@@ -88,9 +88,16 @@ public:
     // nothing.
     ZKRESULT ReleaseDynamicSequences();
 
-    // Finds the group entry with the record's id in table 13, or creates it, and gives it the
-    // record's values. The group entries do not exist yet: answers ZK_NotImplemented.
+    // The settings object of id in the settings-group table gains a reference (its values stay as
+    // they were), or a new one (count 1, the record's values) is made: 1; 2 out of memory.
     ZKRESULT FindOrCreateGroupEntry(ZkUniqueID id, const ZkGroupEntryRecord& record);
+    // The record of the settings object of id, with a reference added on the object (the caller
+    // releases it through the settings-group table); null when absent. Plug-ins reach it through
+    // the global plug-in context.
+    const ZkGroupEntryRecord* FindGroupEntry(ZkUniqueID id);
+    // At termination: the settings objects go with all their references (banks keep no list of the
+    // ones they read).
+    void ReleaseGroupEntries();
 
 private:
     ZkIndexTable m_tables[kIndexTableCount];

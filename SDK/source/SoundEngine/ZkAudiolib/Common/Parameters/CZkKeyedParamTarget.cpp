@@ -1,7 +1,7 @@
 #include "ZkAudiolib/Common/Parameters/CZkKeyedParamTarget.h"
 
 #include "ZkAudiolib/Common/Parameters/CZkParamTargetRegistry.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkHierarchyNode.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
 
 namespace ZK::SoundEngine
 {

@@ -235,20 +235,52 @@ ZKRESULT CZkParamTargetList::AddTarget(CZkKeyedParamTarget* target, uint64_t mas
     return ZK_Success;
 }
 
-bool CZkParamTargetList::RemoveTarget(CZkKeyedParamTarget* target)
+uint32_t CZkParamTargetList::IndexOf(const CZkKeyedParamTarget* target) const
 {
-    if (m_record == nullptr || target == nullptr)
-        return false;
-    for (uint32_t index = FindTarget(target->Key()); index < m_record->targets.Length(); ++index)
+    const uint32_t count = TargetCount();
+    if (target == nullptr)
+        return count;
+    for (uint32_t index = FindTarget(target->Key()); index < count; ++index)
     {
         if (m_record->targets[index].target == target)
-        {
-            m_record->targets.Erase(index);
-            RecomputeCommonMask();
-            FreeRecordIfUnused();
-            return true;
-        }
+            return index;
     }
-    return false;
+    return count;
+}
+
+bool CZkParamTargetList::HasTarget(const CZkKeyedParamTarget* target) const { return IndexOf(target) < TargetCount(); }
+
+bool CZkParamTargetList::RemoveTarget(CZkKeyedParamTarget* target)
+{
+    const uint32_t index = IndexOf(target);
+    if (index >= TargetCount())
+        return false;
+    m_record->targets.Erase(index);
+    RecomputeCommonMask();
+    FreeRecordIfUnused();
+    return true;
+}
+
+ZKRESULT CZkParamTargetList::SetTarget(CZkKeyedParamTarget* target, uint64_t mask)
+{
+    const uint64_t usedBits = UsedBits();
+    if (mask == 0)
+    {
+        if (RemoveTarget(target) && TargetCount() == 0 && g_pRTPCMgr != nullptr)
+            g_pRTPCMgr->DeactivateSubscriptions(this, usedBits);
+        return ZK_Success;
+    }
+    const uint32_t index = IndexOf(target);
+    if (index < TargetCount())
+    {
+        m_record->targets[index].mask = mask;
+        RecomputeCommonMask();
+        return ZK_Success;
+    }
+    const bool first = TargetCount() == 0;
+    const ZKRESULT result = AddTarget(target, mask);
+    if (result == ZK_Success && first && g_pRTPCMgr != nullptr)
+        g_pRTPCMgr->ActivateSubscriptions(this, usedBits);
+    return result;
 }
 } // namespace ZK::SoundEngine

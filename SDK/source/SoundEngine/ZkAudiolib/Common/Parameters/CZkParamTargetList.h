@@ -75,11 +75,18 @@ public:
     // Inserts the target at its key's position. 1; 2 out of memory.
     ZKRESULT AddTarget(CZkKeyedParamTarget* target, uint64_t mask);
     bool RemoveTarget(CZkKeyedParamTarget* target);
+    // Adds the target with mask, gives a present target the new mask, or removes it for mask 0. The
+    // list's first target activates its subscriptions at the game-parameter manager, and the last
+    // one to leave deactivates them. 1; 2 out of memory.
+    ZKRESULT SetTarget(CZkKeyedParamTarget* target, uint64_t mask);
+    bool HasTarget(const CZkKeyedParamTarget* target) const;
 
     ZkUniqueID OwnerID() const { return m_ownerID; }
     CZkIndexedObject* OwnerNode() const { return m_ownerNode; }
     const ZkParamTargetSet* Record() const { return m_record; }
     uint32_t TargetCount() const { return m_record != nullptr ? m_record->targets.Length() : 0; }
+    // The parameter bits this list drives.
+    uint64_t UsedBits() const { return m_record != nullptr ? m_record->usedBits : 0; }
 
     // Lexicographic order of target keys (channel and note shifted so that "any" sorts first).
     static bool KeyBefore(const ZkRTPCKey& a, const ZkRTPCKey& b);
@@ -89,6 +96,8 @@ private:
     void FreeRecordIfUnused();
     void RecomputeCommonMask();
     void Deliver(const ZkMaskedTarget& entry, uint32_t bit, float value, float delta) const;
+    // Index of the entry holding this very target, or the target count.
+    uint32_t IndexOf(const CZkKeyedParamTarget* target) const;
 
     ZkParamTargetSet* m_record = nullptr;
     ZkUniqueID m_ownerID;

@@ -92,6 +92,8 @@ public:
     // The subscription's curves (all, or those of paramID when not 0) at their current values for
     // its key, summed (or multiplied for combine mode 3).
     float EvaluateSubscription(ZkRTPCSubscription* subscription, ZkUniqueID paramID = 0);
+    // The same at the values that best match key instead of the subscription's own key.
+    float EvaluateSubscriptionFor(ZkRTPCSubscription* subscription, const ZkRTPCKey& key, ZkUniqueID paramID = 0);
     void PushCurrentValue(ZkRTPCSubscription* subscription, ZkUniqueID paramID);
 
     // --- Inspection (queries, tests, tools) ---
@@ -115,7 +117,7 @@ private:
                            bool withFilter);
     void NotifyOne(ZkRTPCParamEntry& entry, ZkRTPCSubscription& subscription, float oldValue, float newValue,
                    const ZkRTPCKey& key, const CZkRTPCOverrideFilter* filter);
-    float CurrentValueFor(ZkUniqueID paramID, const ZkRTPCSubscription& subscription);
+    float CurrentValueFor(ZkUniqueID paramID, const ZkRTPCKey& key);
 
     // Subscriber references of the active lists (kinds 2, 4 and 5).
     static void AddSubscriberRef(const ZkRTPCSubscription& subscription);

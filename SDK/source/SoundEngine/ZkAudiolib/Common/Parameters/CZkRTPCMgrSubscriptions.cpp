@@ -343,27 +343,32 @@ float CZkRTPCMgr::EvaluateTargetCurve(void* target, const ZkRTPCKey& key)
     return curve.curve.Evaluate(value, curve.cachedSegment);
 }
 
-float CZkRTPCMgr::CurrentValueFor(ZkUniqueID paramID, const ZkRTPCSubscription& subscription)
+float CZkRTPCMgr::CurrentValueFor(ZkUniqueID paramID, const ZkRTPCKey& key)
 {
     ZkRTPCParamEntry* entry = m_params.Find(paramID);
     if (entry != nullptr)
     {
         // A built-in parameter read for a game object: the object brings its built-in values up
         // to date first (its geometry may not have been computed since it moved).
-        if (entry->builtInRow != 0 && subscription.key.gameObject != nullptr)
-            subscription.key.gameObject->UseBuiltInParam(entry->builtInRow);
-        ZkRTPCKey scope = subscription.key;
+        if (entry->builtInRow != 0 && key.gameObject != nullptr)
+            key.gameObject->UseBuiltInParam(entry->builtInRow);
+        ZkRTPCKey scope = key;
         if (const float* slot = entry->tree.FindBestMatch(scope))
             return *slot;
         return entry->defaultValue;
     }
     float modulated = 0.0f;
-    if (g_pModulatorMgr != nullptr && g_pModulatorMgr->GetValue(paramID, subscription.key, modulated))
+    if (g_pModulatorMgr != nullptr && g_pModulatorMgr->GetValue(paramID, key, modulated))
         return modulated;
     return 0.0f;
 }
 
 float CZkRTPCMgr::EvaluateSubscription(ZkRTPCSubscription* subscription, ZkUniqueID paramID)
+{
+    return EvaluateSubscriptionFor(subscription, subscription->key, paramID);
+}
+
+float CZkRTPCMgr::EvaluateSubscriptionFor(ZkRTPCSubscription* subscription, const ZkRTPCKey& key, ZkUniqueID paramID)
 {
     const bool multiply = subscription->combineMode == kRTPCCombineMultiply;
     float combined = multiply ? 1.0f : 0.0f;
@@ -375,7 +380,7 @@ float CZkRTPCMgr::EvaluateSubscription(ZkRTPCSubscription* subscription, ZkUniqu
         if (!hasEntry && subscription->kind != ZkRTPCSubscriberKind_Effect &&
             (subscription->bit == kVoiceModulatedBitA || subscription->bit == kVoiceModulatedBitB))
             continue;
-        const float output = curve.curve.Evaluate(CurrentValueFor(curve.paramID, *subscription), curve.cachedSegment);
+        const float output = curve.curve.Evaluate(CurrentValueFor(curve.paramID, key), curve.cachedSegment);
         combined = multiply ? combined * output : combined + output;
     }
     return combined;

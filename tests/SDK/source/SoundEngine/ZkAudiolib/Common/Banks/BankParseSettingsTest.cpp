@@ -99,9 +99,13 @@ TEST_F(BankParseSettings, SectionsReachTheStateAndSwitchManagers)
     EXPECT_EQ(switches.FindGroup(8), nullptr) << "a group without points is skipped";
     EXPECT_EQ(switches.GetSwitch(6, ZkRTPCKey::Global()), 11u) << "parameter 7 at its default 0";
 
-    // Group entries still wait for their owner.
+    // Group entries become settings objects that plug-ins find by id.
     EXPECT_EQ(ParseMemory(WriteBank(Settings(R"({"tag": "STMG", "group_entries": [{"id": 8, "values": [1, 2, 3, 4, 5, 6]}]})")), 2),
-              ZK_NotImplemented);
+              ZK_Success);
+    const ZkGroupEntryRecord* entry = m_index.FindGroupEntry(8);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->values[5], 6.0f);
+    m_index.Table(ZkIndexKind::SettingsGroups).Table().Find(8)->Release();
     switches.Term();
     g_pSwitchMgr = nullptr;
     g_pStateMgr = nullptr;

@@ -7,7 +7,7 @@
 #include "ZkAudiolib/Common/GameObjects/CZkListener.h"
 #include "ZkAudiolib/Common/GameObjects/CZkListenerRouting.h"
 #include "ZkAudiolib/Common/GameObjects/CZkPerObjectNodeList.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkHierarchyNode.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Hierarchy/HierarchyTestNodes.h"
 
 #include <vector>
 
@@ -160,13 +160,10 @@ TEST_F(GeometryParamsTest, ReadingABuiltInParameterBringsTheGeometryUpToDate)
     g_pRTPCMgr->UnsubscribeRTPC(&target, 5);
 }
 
-class TestNode : public CZkHierarchyNode
+class TestNode : public ZkHierarchyTest::TestNode
 {
 public:
-    explicit TestNode(ZkUniqueID id) : CZkHierarchyNode(id) {}
-    uint32_t AddRef() override { return g_pObjectIndex->GetNodeTable(false).AddRef(this); }
-    uint32_t Release() override { return g_pObjectIndex->GetNodeTable(false).Release(this); }
-    void Destroy() override { ZK::ZkDelete(ZkMemID_BankObjects, this); }
+    explicit TestNode(ZkUniqueID id) : ZkHierarchyTest::TestNode(id) {}
     ZKRESULT RemoveGameObjectData(CZkGameObject* object) override
     {
         dropped.push_back(object);

@@ -1,11 +1,11 @@
 // Parameter targets: routing of a node's changes by key, the common mask, bit replacement for
 // inherited changes, and the registry of targets per node.
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Parameters/ParametersFixture.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Hierarchy/HierarchyTestNodes.h"
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Parameters/RecordingTarget.h"
 
 #include "ZkAudiolib/Common/Parameters/CZkParamTargetList.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCOverrideFilter.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkHierarchyNode.h"
 
 #include <memory>
 #include <vector>
@@ -18,11 +18,11 @@ using ZkParamTest::RecordingTarget;
 
 CZkRegisteredObj* Object(uintptr_t n) { return reinterpret_cast<CZkRegisteredObj*>(n * 64); }
 
-// A node standing in for the hierarchy: counts its references, owns no table.
-class TestNode : public CZkHierarchyNode
+// A node outside any table: counts its references on itself.
+class TestNode : public ZkHierarchyTest::TestNode
 {
 public:
-    using CZkHierarchyNode::CZkHierarchyNode;
+    using ZkHierarchyTest::TestNode::TestNode;
     uint32_t AddRef() override { return ++refCount; }
     uint32_t Release() override { return --refCount; }
     void Destroy() override {}

@@ -1,0 +1,329 @@
+// CZkHierarchyNode: the root of every object of the bank's sound hierarchy (sounds, containers,
+// buses, music nodes). A node knows its parent and its output bus, holds its own settings (packed
+// property list, override mask, effect chain, aux settings, positioning bits, plug-in attachments,
+// instance limit), subscribes to game parameters (its two CZkParamTargetLists) and states (its
+// CZkStateProperties part), and keeps per-game-object records of runtime property changes.
+//
+// Links: a node holds one reference on its parent and one on its output bus (SetParent and
+// SetOutputBus take and drop them); a parent's or bus's list of children does not own them. When a
+// node's last reference goes, the node leaves its table, then its parent's and its bus's child
+// lists (their RemoveChild), drops its links and is destroyed, all under its table's lock.
+//
+// Game-parameter targets: a keyed target (a playing instance, a limiter) asks its node to gather it
+// (GetInheritedProperties): from the node up its parents, each level subscribes the target for the
+// parameters it offers that no level below has claimed by an override bit; the always-set
+// parameters are subscribed at every level up to the root; the bus side then continues up the
+// output bus chain. ClearInheritedSubscriptions undoes the same walk. A node's destruction
+// unregisters every target still registered under it (they are registered under the node's own
+// address), so none is left pointing at a freed node.
+//
+// The virtual operations keep the order of the node's operation table; those that every class
+// supplies are pure. Operations that reach playing instances act on the node's activity record,
+// which does not exist yet: with no instance there is nothing to reach.
+//
+// Threading: everything runs on the audio thread (or during bank loading under the global engine
+// lock), except AddRef, Release and the index look-ups, which take the node table's lock (bus table
+// or actor-mixer table by the bus flag); destruction at count 0 runs inside that lock, so another
+// thread's look-up never sees a half-destroyed node.
+// Ownership: the object index's references (memory pool 2). The node owns its lists, records,
+// effect chain, aux array and attachment table.
+#pragma once
+
+#include "ZkAudiolib/Common/Bytes/ZkByteCursor.h"
+#include "ZkAudiolib/Common/Containers/ZkArray.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkNodeParams.h"
+#include "ZkAudiolib/Common/Hierarchy/ZkNodeTypes.h"
+#include "ZkAudiolib/Common/Hierarchy/ZkPackedPropList.h"
+#include "ZkAudiolib/Common/Hierarchy/ZkNodeStateStorage.h"
+#include "ZkAudiolib/Common/Hierarchy/ZkPropertyTable.h"
+#include "ZkAudiolib/Common/ObjectIndex/CZkIndexedObject.h"
+#include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
+#include "ZkAudiolib/Common/Parameters/CZkParamTargetList.h"
+#include "ZkAudiolib/Common/StateProperties/CZkStateProperties.h"
+
+#include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
+#include <ZK/SoundEngine/Common/ZkResult.h>
+#include <ZK/SoundEngine/Common/ZkTypes.h>
+
+#include <cstdint>
+
+namespace ZK::SoundEngine
+{
+class CZkGameObject;
+class CZkKeyedParamTarget;
+class CZkModifiedProps;
+
+// Flag byte A.
+constexpr uint8_t kNodeFlagA_TieBreakReversed = 0x01;
+constexpr uint8_t kNodeFlagA_VirtualOnLimit = 0x02;
+constexpr uint8_t kNodeFlagA_OverridesBehaviours = 0x04;
+constexpr uint8_t kNodeFlagA_OverridesCustomEffect = 0x08;
+constexpr uint8_t kNodeFlagA_GlobalLimit = 0x10;
+constexpr uint8_t kNodeFlagA_PriorityDistanceOffset = 0x20;
+constexpr uint8_t kNodeFlagA_IsBus = 0x80;
+// Flag byte B.
+constexpr uint8_t kNodeFlagB_UseGameAuxSends = 0x01;
+constexpr uint8_t kNodeFlagB_Has3D = 0x02;
+constexpr uint8_t kNodeFlagB_PannerMask = 0x1C;
+constexpr uint8_t kNodeFlagB_OverridesMidiPlayMode = 0x20;
+constexpr uint8_t kNodeFlagB_OverridesKeyTracking = 0x40;
+constexpr uint8_t kNodeFlagB_KeyTracking = 0x80;
+// Flag byte C.
+constexpr uint8_t kNodeFlagC_MidiMode = 0x01;
+constexpr uint8_t kNodeFlagC_LimitCheckStops = 0x04;
+
+// Override mask: bit k set = the node overrides its ancestors for game parameter k + 17.
+constexpr uint32_t kOverrideParamOffset = 17;
+constexpr uint64_t kOverridePriority = 0x1;
+constexpr uint64_t kOverridePositioning = 0x20020000ffeull;
+constexpr uint64_t kOverrideEffectBypass = 0x1f000ull;
+constexpr uint64_t kOverrideParam37 = 0x100000ull;
+constexpr uint64_t kOverrideGameAux = 0x18000200000ull;
+constexpr uint64_t kOverrideUserAux = 0x7f83c00000ull;
+constexpr uint64_t kOverrideExtraAux = 0x40000000ull;
+constexpr uint64_t kOverrideBusBits = 0x1c000000ull; // bits 26-28: set while an output bus is present
+constexpr uint64_t kOverridePluginAttachments = 0x40000000000ull;
+
+constexpr uint16_t kMaxInstancesMask = 0x3FF;
+constexpr uint32_t kUserAuxBusCount = 4;
+
+// The plug-ins attached to a node (pool 2): count entries {effect id, share-set flag}.
+struct ZkPluginAttachment
+{
+    ZkUniqueID effectID;
+    uint8_t isShareSet;
+};
+
+class CZkHierarchyNode : public CZkIndexedObject, public CZkStateProperties, public IZkEffectSlotOwner
+{
+public:
+    static constexpr ZkMemoryId kPool = ZkMemID_BankObjects;
+
+    // The parameters offered at every level (always subscribed up to the root), those a level
+    // without parent also offers, and the bus side's.
+    static constexpr uint64_t kAlwaysSetParams = 0x1ull | 0x2ull | 0x4ull | 0x8ull | 0x10ull | 0x40ull | 0x80ull |
+                                                 (1ull << 13) | (1ull << 16);
+    static constexpr uint64_t kRootParams = (0x1FFFFull << 17) | (0x3Full << 37) | (0x1FFFull << 46);
+    static constexpr uint64_t kBusAlwaysParams = 0x3Full | 0x80ull | (1ull << 16) | (0x7ull << 43);
+    static constexpr uint64_t kBusParams = 0x3Full | 0x80ull | (1ull << 16) | (0x7FFFFull << 18) |
+                                           (0x1FFFFull << 39) | (1ull << 58);
+    // Counted as claimed on the bus side only once a bus that needs processing was met.
+    static constexpr uint64_t kProcessingParams = (1ull << 5) | (0x7ull << 43);
+
+    explicit CZkHierarchyNode(ZkUniqueID id);
+    ~CZkHierarchyNode() override;
+
+    // --- The CZkIndexedObject part ---
+    uint32_t AddRef() override;
+    // At 0, under the table's lock: leaves the table, runs OnDetached, leaves the parent's and the
+    // output bus's child lists, drops its links, is destroyed.
+    uint32_t Release() override;
+    void Destroy() override;
+
+    // --- Operations, in the order of the node's operation table ---
+    // Runs when the last reference goes, after the node has left the index.
+    virtual void OnDetached() {}
+    // Takes a reference on the new parent, drops the one on the old.
+    virtual void SetParent(CZkHierarchyNode* parent);
+    // Moves the activity counts to the new bus, sets override bits 26-28 while a bus is present,
+    // takes a reference on the new bus and drops the one on the old.
+    virtual void SetOutputBus(CZkHierarchyNode* bus);
+    // Drops the data the node keeps for a game object that goes away (its modified-property record).
+    virtual ZKRESULT RemoveGameObjectData(CZkGameObject* object);
+    // Containers and buses keep children; a leaf refuses them (2).
+    virtual ZKRESULT AddChild(CZkHierarchyNode* child);
+    virtual void RemoveChild(CZkHierarchyNode* child);
+    virtual ZkNodeCategory Category() const = 0;
+    // Applies an action (stop, pause, resume, ...) to the node.
+    virtual ZKRESULT ExecuteAction(const ZkActionParams& params) = 0;
+    // A float property changed at run time: live instances adjust by delta.
+    virtual void PropagateParamDelta(uint32_t parameter, float delta);
+    // The gain of a modified-property record changed: the instances of that game object (all with
+    // null) update their contribution.
+    virtual void UpdateContribution(CZkGameObject* object);
+    // A positioning value changed: live instances take it.
+    virtual void RefreshPositioningParam(uint32_t parameter, float value);
+    // Play counting with the limit check, through the activity records (not built yet: 4).
+    virtual ZKRESULT PlayCountUp(bool start, bool noCheck);
+    virtual void PlayCountDown();
+    // The node's media (1 and nothing for nodes without media of their own).
+    virtual ZKRESULT PrepareMedia() { return ZK_Success; }
+    virtual void UnprepareMedia() {}
+    // Runtime property changes (see the .cpp for the id groups). 1; 2 when the list cannot grow.
+    virtual ZKRESULT SetIntProperty(uint32_t id, int32_t value);
+    virtual ZKRESULT SetFloatProperty(uint32_t id, float value);
+    // Sets a property in the modified-property record of a game object (null: the global record),
+    // through a transition when timeMs is not 0. 1; 2 when the record cannot be made or the
+    // property has no parameter the node can drive.
+    virtual ZKRESULT SetModifiedProperty(CZkGameObject* object, uint8_t propertyID, float value, ZkTimeMs timeMs,
+                                         uint32_t curve);
+    // Drives the gain of a game object's record (null: the global record) back to 1.0.
+    virtual void ResetModifiedGain(CZkGameObject* object, ZkTimeMs timeMs, uint32_t curve);
+    // Resets every game object's gain that is not 1.0.
+    void ResetAllModifiedGains(ZkTimeMs timeMs, uint32_t curve);
+    // The node's settings changed: live instances re-read them.
+    virtual void Refresh();
+    // Writes the limit into the low 10 bits of the limit word (and the limiters, once they exist).
+    virtual void SetMaxInstances(uint16_t maxInstances);
+    // A bus whose mix needs processing of its own (buses say; other nodes never).
+    virtual bool NeedsProcessing() const { return false; }
+    // A bus's own extra target list, updated by the bus-side walk (null for other nodes).
+    virtual CZkParamTargetList* ExtraTargetList() { return nullptr; }
+    // The object of an effect slot with a reference (null when none is loaded), and its id.
+    virtual CZkIndexedObject* EffectSlotObject(uint32_t slotIndex) const { return m_effects.GetReferencedObject(slotIndex); }
+    virtual ZkUniqueID EffectSlotID(uint32_t slotIndex) const;
+    // Game-parameter subscriptions of the node's first target list.
+    virtual ZKRESULT SubscribeRTPC(ZkUniqueID paramID, uint32_t paramType, uint32_t combineMode, uint32_t bit,
+                                   uint32_t curveID, uint32_t scaling, const ZkCurvePoint* points, uint32_t pointCount);
+    virtual void UnsubscribeRTPC(uint32_t bit, uint32_t curveID);
+    // Positioning settings changed: live instances re-read them.
+    virtual void RefreshPositioning();
+    // Bank steps of the common body (CZkHierarchyNodeBank.cpp).
+    virtual ZKRESULT ReadEffectsFromBank(ZK::ZkByteCursor& cursor, bool partial);
+    virtual ZKRESULT ReadPropertiesFromBank(ZK::ZkByteCursor& cursor);
+    virtual ZKRESULT ReadPluginAttachmentsFromBank(ZK::ZkByteCursor& cursor);
+    virtual ZKRESULT ReadAuxFromBank(ZK::ZkByteCursor& cursor);
+    // The root has no advanced settings (0); playable nodes read them.
+    virtual ZKRESULT ReadAdvancedSettingsFromBank(ZK::ZkByteCursor&) { return ZK_NothingToReport; }
+    // The record of a game object (null: the global record), created when absent (registered with
+    // the game object's, or the registry's, list of modified nodes); null out of memory.
+    virtual CZkModifiedProps* GetOrCreateModifiedProps(CZkGameObject* object);
+    // Whether ancestor is the node itself or one of its parents.
+    virtual bool HasAncestor(const CZkHierarchyNode* ancestor) const;
+    // The output bus changes: the activity counts move with the node (nothing while it is idle).
+    virtual void MoveActivityCounts(CZkHierarchyNode*) {}
+
+    // --- Index ---
+    // Inserts the node into its table (bus table when flag bit 7 is set). 1; 52 when the table
+    // cannot grow (the node then lives only by its creator's reference).
+    ZKRESULT AddToIndex();
+    ZkIndexTable& Table() const;
+    // Prepares a node found by id and keeps it alive (2 when absent), or undoes it.
+    static ZKRESULT PrepareByID(ZkUniqueID id);
+    static void UnprepareByID(ZkUniqueID id);
+    // Fills an action record (stop, pause or resume) and executes it on the node.
+    ZKRESULT ExecuteAction(ZkActionCode code, CZkGameObject* object, ZkTimeMs transitionTime, uint32_t curve,
+                           ZkPlayingID playingID);
+
+    // --- Common bank body ---
+    // Reads the common node body at the cursor (the cursor's bytes are what is left of the item).
+    // With partial set (a node read again from another bank) only the effect block is read.
+    // 1; 7 when a field or count runs past the item (nothing beyond it is read); 2 unknown output
+    // bus or list allocation; 52; 4 for a positioning path (path data is not built yet); the result
+    // of an attachment, a state chunk or a subscription otherwise.
+    ZKRESULT SetBaseFromBank(ZK::ZkByteCursor& cursor, bool partial);
+
+    // --- Game-parameter targets ---
+    // Gathers the target into every level of the node's chain for the parameters of mask; with
+    // includeBus the bus side too. 1.
+    ZKRESULT GetInheritedProperties(CZkKeyedParamTarget* target, uint64_t mask, bool includeBus);
+    ZKRESULT ClearInheritedSubscriptions(CZkKeyedParamTarget* target, uint64_t mask, bool includeBus);
+    // Whether a level of the node's chain (and, once, of its output bus chain) subscribes to the
+    // state group.
+    bool HasSubscriptionInChain(ZkUniqueID groupID, bool busDone) const;
+    bool IsInList(const ZkNodeKey* keys, uint32_t count) const;
+    uint32_t Depth() const;
+    // Whether node is this node or an ancestor, or (once, at the first level that has one) in the
+    // output bus chain.
+    bool IsDescendantOf(const CZkHierarchyNode* node) const;
+
+    // --- State-driven properties ---
+    bool OnStateTransitionStarted(uint16_t) override { return true; }
+    void OnStateTransitionEnded() override {}
+    void OnStateValueChanged(uint16_t propertyID, uint8_t kind, ZkUniqueID groupID, float oldValue, float newValue,
+                             bool transitionEnded) override;
+    void SetStateProperties(uint32_t count, const ZkStatePropertyInput* entries, bool apply) override;
+    ZKRESULT ReadStateChunk(ZK::ZkByteCursor& cursor) override;
+    bool EnsureStateStorage() override;
+    ZkStateStorage* StateStorage() const override { return m_stateStorage; }
+    const ZkNodeStateStorage* NodeStateStorage() const { return m_stateStorage; }
+    // Bit k: state-driven parameter k (modulo 64).
+    uint64_t StateDrivenMask() const;
+    // The sum of the state groups' current values of a state-driven parameter (0 without).
+    float StateValue(uint16_t parameter) const;
+
+    // --- The effect chain's owner ---
+    void OnEffectSlotChanged(const ZkEffectSlot&) override {}
+    void OnEffectSlotIndexChanged(uint32_t) override { Refresh(); }
+
+    // --- Settings ---
+    ZkPropertyValue GetProperty(uint32_t id) const;
+    float GetFloatProperty(uint32_t id) const { return GetProperty(id).AsFloat(); }
+    int32_t GetIntProperty(uint32_t id) const { return GetProperty(id).AsInt(); }
+    bool IsBus() const { return (m_flagsA & kNodeFlagA_IsBus) != 0; }
+    bool GetFlagBit1() const { return (m_flagsB & kNodeFlagB_Has3D) != 0; }
+    CZkHierarchyNode* Parent() const { return m_parent; }
+    CZkHierarchyNode* OutputBus() const { return m_outputBus; }
+    uint64_t OverrideMask() const { return m_overrideMask; }
+    ZkUniqueID ExtraAuxBusID() const { return m_extraAuxBusID; }
+    ZkUniqueID UserAuxBusID(uint32_t index) const { return m_auxBusIDs != nullptr ? m_auxBusIDs[index] : 0; }
+    uint16_t MaxInstances() const { return m_limitWord & kMaxInstancesMask; }
+    uint16_t PositioningBits() const { return m_positioningBits; }
+    uint32_t PositionMode() const { return m_positioningBits & 0x7u; }
+    uint8_t FlagsA() const { return m_flagsA; }
+    uint8_t FlagsB() const { return m_flagsB; }
+    uint8_t FlagsC() const { return m_flagsC; }
+    const CZkNodeParams& Effects() const { return m_effects; }
+    CZkNodeParams& Effects() { return m_effects; }
+    uint32_t PluginAttachmentCount() const { return m_attachmentCount; }
+    const ZkPluginAttachment* PluginAttachments() const { return m_attachments; }
+    const ZkPackedPropList<4, ZkMemID_Default>& Properties() const { return m_props; }
+    CZkParamTargetList& ParamTargets() { return m_params; }
+    CZkParamTargetList& ModifiedParamTargets() { return m_modifiedParams; }
+    CZkModifiedProps* GlobalModifiedProps() const { return m_globalModified; }
+    CZkModifiedProps* FindModifiedProps(CZkGameObject* object) const;
+    uint32_t ModifiedObjectCount() const { return m_objectModified.Length(); }
+
+    CZkHierarchyNode* pNextUpdated = nullptr; // the engine's list of nodes updated each frame
+
+protected:
+    void SetBusFlag(bool isBus);
+    // Stores a value in the property list and runs Refresh when it changed. 1; 2 out of memory.
+    ZKRESULT StoreProperty(uint32_t id, ZkPropertyValue value);
+    void ChangeFlag(uint8_t& flags, uint8_t bit, bool set, bool& changed);
+    void SetOverrideBits(uint64_t bits, bool set) { m_overrideMask = set ? m_overrideMask | bits : m_overrideMask & ~bits; }
+
+    ZkPackedPropList<4, ZkMemID_Default> m_props;
+    uint8_t m_flagsA = kNodeFlagA_GlobalLimit;
+    uint8_t m_flagsB = 0;
+    uint8_t m_flagsC = 0;
+    uint16_t m_limitWord = 0;
+    uint16_t m_positioningBits = 0;
+
+private:
+    struct ModifiedPair
+    {
+        CZkGameObject* object;
+        CZkModifiedProps* record;
+    };
+
+    ZKRESULT ReadPositioningFromBank(ZK::ZkByteCursor& cursor);
+    ZKRESULT ReadGameParametersFromBank(ZK::ZkByteCursor& cursor);
+    ZKRESULT AttachToBus(ZkUniqueID busID);
+    ZKRESULT AttachToParent(ZkUniqueID parentID);
+    // Adds, updates or (bits 0) removes the target in the level's lists.
+    void SetLevelTarget(CZkKeyedParamTarget* target, uint64_t bits);
+    void SetStateSubscriber(CZkKeyedParamTarget* target, uint64_t bits);
+    void SubscribeBusSide(CZkKeyedParamTarget* target, uint64_t mask, uint64_t claimed, bool clear);
+    void RebuildStateDrivenMask();
+    void ApplyModifiedValue(CZkModifiedProps& record, uint8_t propertyID, float oldValue, float newValue);
+    void ReleaseLinks();
+    void FreeModifiedProps();
+
+    friend class CZkModifiedProps;
+
+    ZkNodeStateStorage* m_stateStorage = nullptr;
+    CZkParamTargetList m_params;
+    CZkParamTargetList m_modifiedParams;
+    CZkModifiedProps* m_globalModified = nullptr;
+    ZK::ZkArray<ModifiedPair> m_objectModified;
+    ZkPluginAttachment* m_attachments = nullptr;
+    uint32_t m_attachmentCount = 0;
+    CZkHierarchyNode* m_parent = nullptr;
+    CZkHierarchyNode* m_outputBus = nullptr;
+    ZkUniqueID* m_auxBusIDs = nullptr;
+    uint64_t m_overrideMask = 0;
+    ZkUniqueID m_extraAuxBusID = 0;
+    CZkNodeParams m_effects{this};
+};
+} // namespace ZK::SoundEngine

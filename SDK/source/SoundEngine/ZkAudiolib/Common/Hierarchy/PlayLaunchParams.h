@@ -1,0 +1,56 @@
+// PlayLaunchParams: what a node's play takes when a play is launched (by a play action, a dynamic
+// sequence or a container's next item): the game object, the playing id, the fade-in, the MIDI event
+// that started it, and the delays the play has gathered on its way down the hierarchy.
+//
+// Threading and ownership: a plain record on the launching code's stack; the game object and node
+// pointers are the caller's (their references are held by the caller).
+#pragma once
+
+#include <ZK/SoundEngine/Common/ZkCurveTypes.h>
+#include <ZK/SoundEngine/Common/ZkTypes.h>
+
+#include <cstdint>
+
+namespace ZK::SoundEngine
+{
+class CZkGameObject;
+
+// A MIDI event as plays carry it. Type: the status's high nibble (8 note-off, 9 note-on, 0xA key
+// pressure, ...); 0 for a play that no MIDI event started.
+struct ZkMidiEvent
+{
+    static constexpr uint8_t kNoteOff = 0x8;
+    static constexpr uint8_t kNoteOn = 0x9;
+    static constexpr uint8_t kKeyPressure = 0xA;
+    static constexpr uint8_t kAnyNote = 255;
+
+    uint8_t type = 0;
+    uint8_t channel = 0xFF;
+    uint8_t note = 0;
+    uint8_t velocity = 0;
+
+    bool IsNoteOnWithVelocity() const { return type == kNoteOn && velocity != 0; }
+    bool HasNote() const { return type == kNoteOff || type == kNoteOn || type == kKeyPressure; }
+};
+
+struct PlayLaunchParams
+{
+    CZkGameObject* gameObject = nullptr;
+    ZkPlayingID playingID = 0;
+    ZkTimeMs fadeInTime = 0;
+    uint32_t fadeInCurve = ZkCurveInterpolation_Linear;
+    ZkMidiEvent midiEvent;
+    uint32_t sampleOffset = 0;
+    // Samples the play waits before it starts, gathered from the initial delays of the nodes it
+    // went through while its start was deferred.
+    uint32_t startDelaySamples = 0;
+    // Non-zero: the start is deferred (the initial delays add to startDelaySamples instead of
+    // queuing a delayed play).
+    uint32_t deferredStart = 0;
+    bool noInitialDelay = false; // the play takes no initial delay at all
+    bool skipDelayOnce = false;  // the next initial delay is skipped (a delayed play arriving)
+    uint32_t sequenceNumber = 0;
+    ZkUniqueID nodeID = 0;
+    float volumeFactor = 1.0f;
+};
+} // namespace ZK::SoundEngine
