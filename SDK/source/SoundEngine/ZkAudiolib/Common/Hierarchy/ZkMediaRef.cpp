@@ -62,6 +62,8 @@ void ZkMediaRef::SetMedia(ZkUniqueID id)
     FreeOwnedData();
     mediaID = id;
     SetKind(kMediaKindByID);
+    // No data any more: a resident mark left from earlier media would hand out a null pointer.
+    flags &= ~kMediaFlagResident;
     fileID = kNoFileID;
     mediaSize = 0;
     sourceType = kNoSourceType;

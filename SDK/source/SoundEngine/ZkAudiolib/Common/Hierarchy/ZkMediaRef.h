@@ -69,7 +69,7 @@ struct ZkMediaRef
     void Free();
     // A copy in pool 0 (an owned file name is copied too); null when out of memory.
     ZkMediaRef* Clone() const;
-    // Media by id: kind kMediaKindByID, no file id, size 0, no data, no source type.
+    // Media by id: kind kMediaKindByID, no file id, size 0, no data (not resident), no source type.
     void SetMedia(ZkUniqueID id);
     // An external source: its type word, the file name copied (pool 0; none when null or out of
     // memory), the file id; kind kMediaKindOwned with bit 7, bit 9 = byName, bit 8 = owned.
