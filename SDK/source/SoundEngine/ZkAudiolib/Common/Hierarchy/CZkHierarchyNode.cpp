@@ -82,26 +82,24 @@ void CZkHierarchyNode::Destroy() { ZK::ZkDelete(kPool, this); }
 
 void CZkHierarchyNode::ReleaseLinks()
 {
-    CZkHierarchyNode* parent = m_parent;
-    CZkHierarchyNode* bus = m_outputBus;
-    m_parent = nullptr;
-    m_outputBus = nullptr;
-    if (parent != nullptr)
-        parent->Release();
-    if (bus != nullptr)
-        bus->Release();
+    ReplaceLink(m_parent, nullptr);
+    ReplaceLink(m_outputBus, nullptr);
+}
+
+void CZkHierarchyNode::ReplaceLink(CZkHierarchyNode*& link, CZkHierarchyNode* node)
+{
+    if (node != nullptr)
+        node->AddRef();
+    CZkHierarchyNode* old = link;
+    link = node;
+    if (old != nullptr)
+        old->Release();
 }
 
 void CZkHierarchyNode::SetParent(CZkHierarchyNode* parent)
 {
-    if (parent == m_parent)
-        return;
-    if (parent != nullptr)
-        parent->AddRef();
-    CZkHierarchyNode* old = m_parent;
-    m_parent = parent;
-    if (old != nullptr)
-        old->Release();
+    if (parent != m_parent)
+        ReplaceLink(m_parent, parent);
 }
 
 void CZkHierarchyNode::SetOutputBus(CZkHierarchyNode* bus)
@@ -109,13 +107,8 @@ void CZkHierarchyNode::SetOutputBus(CZkHierarchyNode* bus)
     if (bus == m_outputBus)
         return;
     MoveActivityCounts(bus);
-    m_overrideMask = bus != nullptr ? m_overrideMask | kOverrideBusBits : m_overrideMask & ~kOverrideBusBits;
-    if (bus != nullptr)
-        bus->AddRef();
-    CZkHierarchyNode* old = m_outputBus;
-    m_outputBus = bus;
-    if (old != nullptr)
-        old->Release();
+    SetOverrideBits(kOverrideBusBits, bus != nullptr);
+    ReplaceLink(m_outputBus, bus);
     Refresh();
 }
 

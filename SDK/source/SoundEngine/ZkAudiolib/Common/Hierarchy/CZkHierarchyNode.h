@@ -304,7 +304,11 @@ private:
     // Adds, updates or (bits 0) removes the target in the level's lists.
     void SetLevelTarget(CZkKeyedParamTarget* target, uint64_t bits);
     void SetStateSubscriber(CZkKeyedParamTarget* target, uint64_t bits);
+    // The node-side walk (then the bus side); clear removes the target from every list it reaches.
+    void WalkTargetChain(CZkKeyedParamTarget* target, uint64_t mask, bool includeBus, bool clear);
     void SubscribeBusSide(CZkKeyedParamTarget* target, uint64_t mask, uint64_t claimed, bool clear);
+    // Points link at node, holding a reference on it, and drops the one on the old node.
+    static void ReplaceLink(CZkHierarchyNode*& link, CZkHierarchyNode* node);
     void RebuildStateDrivenMask();
     void ApplyModifiedValue(CZkModifiedProps& record, uint8_t propertyID, float oldValue, float newValue);
     void ReleaseLinks();

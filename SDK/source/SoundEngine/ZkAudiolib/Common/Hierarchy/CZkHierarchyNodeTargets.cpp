@@ -50,10 +50,22 @@ void CZkHierarchyNode::SetStateSubscriber(CZkKeyedParamTarget* target, uint64_t 
 
 ZKRESULT CZkHierarchyNode::GetInheritedProperties(CZkKeyedParamTarget* target, uint64_t mask, bool includeBus)
 {
+    WalkTargetChain(target, mask, includeBus, false);
+    return ZK_Success;
+}
+
+ZKRESULT CZkHierarchyNode::ClearInheritedSubscriptions(CZkKeyedParamTarget* target, uint64_t mask, bool includeBus)
+{
+    WalkTargetChain(target, mask, includeBus, true);
+    return ZK_Success;
+}
+
+void CZkHierarchyNode::WalkTargetChain(CZkKeyedParamTarget* target, uint64_t mask, bool includeBus, bool clear)
+{
     if (IsBus())
     {
-        SubscribeBusSide(target, mask, 0, false);
-        return ZK_Success;
+        SubscribeBusSide(target, mask, 0, clear);
+        return;
     }
     uint64_t claimed = 0;
     CZkHierarchyNode* busStart = nullptr;
@@ -62,7 +74,7 @@ ZKRESULT CZkHierarchyNode::GetInheritedProperties(CZkKeyedParamTarget* target, u
     {
         const uint64_t rootSet = level->m_parent == nullptr ? kRootParams : 0;
         const uint64_t offered = kAlwaysSetParams | OverrideParams(level->m_overrideMask) | rootSet;
-        level->SetLevelTarget(target, mask & offered & ~claimed);
+        level->SetLevelTarget(target, clear ? 0 : mask & offered & ~claimed);
         claimed |= OverrideParams(level->m_overrideMask) | rootSet;
         if (includeBus && busStart == nullptr && level->m_outputBus != nullptr)
         {
@@ -72,34 +84,7 @@ ZKRESULT CZkHierarchyNode::GetInheritedProperties(CZkKeyedParamTarget* target, u
         }
     }
     if (busStart != nullptr)
-        busStart->SubscribeBusSide(target, mask, claimed, false);
-    return ZK_Success;
-}
-
-ZKRESULT CZkHierarchyNode::ClearInheritedSubscriptions(CZkKeyedParamTarget* target, uint64_t mask, bool includeBus)
-{
-    if (IsBus())
-    {
-        SubscribeBusSide(target, mask, 0, true);
-        return ZK_Success;
-    }
-    uint64_t claimed = 0;
-    CZkHierarchyNode* busStart = nullptr;
-    for (CZkHierarchyNode* level = this; level != nullptr && (mask & (~claimed | kAlwaysSetParams)) != 0;
-         level = level->m_parent)
-    {
-        level->SetLevelTarget(target, 0);
-        claimed |= OverrideParams(level->m_overrideMask) | (level->m_parent == nullptr ? kRootParams : 0);
-        if (includeBus && busStart == nullptr && level->m_outputBus != nullptr)
-        {
-            busStart = level->m_outputBus;
-            if (busStart->NeedsProcessing())
-                claimed |= kProcessingParams;
-        }
-    }
-    if (busStart != nullptr)
-        busStart->SubscribeBusSide(target, mask, claimed, true);
-    return ZK_Success;
+        busStart->SubscribeBusSide(target, mask, claimed, clear);
 }
 
 void CZkHierarchyNode::SubscribeBusSide(CZkKeyedParamTarget* target, uint64_t mask, uint64_t claimed, bool clear)
