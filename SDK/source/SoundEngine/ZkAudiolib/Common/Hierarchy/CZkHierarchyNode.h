@@ -306,6 +306,7 @@ private:
     void SetStateSubscriber(CZkKeyedParamTarget* target, uint64_t bits);
     // The node-side walk (then the bus side); clear removes the target from every list it reaches.
     void WalkTargetChain(CZkKeyedParamTarget* target, uint64_t mask, bool includeBus, bool clear);
+    void WalkNodeSide(CZkKeyedParamTarget* target, uint64_t mask, bool includeBus, bool clear);
     void SubscribeBusSide(CZkKeyedParamTarget* target, uint64_t mask, uint64_t claimed, bool clear);
     // Points link at node, holding a reference on it, and drops the one on the old node.
     static void ReplaceLink(CZkHierarchyNode*& link, CZkHierarchyNode* node);

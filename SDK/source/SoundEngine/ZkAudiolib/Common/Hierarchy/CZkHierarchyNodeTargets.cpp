@@ -62,11 +62,22 @@ ZKRESULT CZkHierarchyNode::ClearInheritedSubscriptions(CZkKeyedParamTarget* targ
 
 void CZkHierarchyNode::WalkTargetChain(CZkKeyedParamTarget* target, uint64_t mask, bool includeBus, bool clear)
 {
+    // The node's last reference may be an active subscription that this walk deactivates: the node
+    // (and through its links its parents and buses) is held until the walk is done. A node that is
+    // being destroyed (count 0: its destructor unregisters its targets) is not held again.
+    const bool hold = refCount != 0;
+    if (hold)
+        AddRef();
     if (IsBus())
-    {
         SubscribeBusSide(target, mask, 0, clear);
-        return;
-    }
+    else
+        WalkNodeSide(target, mask, includeBus, clear);
+    if (hold)
+        Release();
+}
+
+void CZkHierarchyNode::WalkNodeSide(CZkKeyedParamTarget* target, uint64_t mask, bool includeBus, bool clear)
+{
     uint64_t claimed = 0;
     CZkHierarchyNode* busStart = nullptr;
     for (CZkHierarchyNode* level = this; level != nullptr && (mask & (~claimed | kAlwaysSetParams)) != 0;
