@@ -199,7 +199,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         bank->ReleaseItemList();
         bank->Destroy();
     }
-    // Every object went with its bank.
+    // Every object went with its bank; the settings records of "STMG" go as at termination.
+    g_engine->index.ReleaseGroupEntries();
     for (uint32_t table = 0; table < kIndexTableCount; ++table)
         Check(g_engine->index.Table(static_cast<ZkIndexKind>(table)).Length() == 0);
     FreeBankIdentification();
