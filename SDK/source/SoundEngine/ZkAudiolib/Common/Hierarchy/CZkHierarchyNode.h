@@ -130,7 +130,9 @@ public:
     virtual void SetOutputBus(CZkHierarchyNode* bus);
     // Drops the data the node keeps for a game object that goes away (its modified-property record).
     virtual ZKRESULT RemoveGameObjectData(CZkGameObject* object);
-    // Containers and buses keep children; a leaf refuses them (2).
+    // Containers and buses keep children: their AddChild records the child and links it to
+    // itself (child->SetParent(this), or child->SetOutputBus(this) for a bus). A leaf refuses
+    // children (2).
     virtual ZKRESULT AddChild(CZkHierarchyNode* child);
     virtual void RemoveChild(CZkHierarchyNode* child);
     virtual ZkNodeCategory Category() const = 0;
