@@ -4,7 +4,7 @@
 
 #include "ZkAudiolib/Common/Banks/BankItemKinds.h"
 #include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
-#include "ZkAudiolib/Common/Banks/Neighbours/EventManager.h"
+#include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 #include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
 #include "ZkAudiolib/Common/Bytes/ZkByteCursor.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineHooks.h"

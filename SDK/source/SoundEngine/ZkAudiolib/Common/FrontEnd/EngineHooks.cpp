@@ -6,6 +6,7 @@ namespace
 {
 ZkHierarchyItemHandler g_hierarchyItemHandler = nullptr;
 StateChangeHandler g_stateChangeHandler = nullptr;
+BankUnloadHandler g_bankUnloadHandler = nullptr;
 } // namespace
 
 void SetHierarchyItemHandler(ZkHierarchyItemHandler handler)
@@ -20,4 +21,6 @@ ZkHierarchyItemHandler GetHierarchyItemHandler()
 
 void SetStateChangeHandler(StateChangeHandler handler) { g_stateChangeHandler = handler; }
 StateChangeHandler GetStateChangeHandler() { return g_stateChangeHandler; }
+void SetBankUnloadHandler(BankUnloadHandler handler) { g_bankUnloadHandler = handler; }
+BankUnloadHandler GetBankUnloadHandler() { return g_bankUnloadHandler; }
 } // namespace ZK::SoundEngine::EngineHooks

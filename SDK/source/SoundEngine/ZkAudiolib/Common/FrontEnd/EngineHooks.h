@@ -12,9 +12,12 @@
 // immediate: true keeps the group's current state (the music engine takes the change over, to
 // apply it in time with the music).
 //
+// The bank-unload handler is called by the engine thread with the bank record when it handles an
+// unload-bank message, before the bank's objects are released.
+//
 // Threading: set during the music engine's initialisation and cleared at its termination, while
 // no bank is being parsed and the engine does not tick; the item handler is called on the bank
-// thread, the state-change handler on the audio thread. Ownership: nothing owned.
+// thread, the state-change and bank-unload handlers on the audio thread. Ownership: nothing owned.
 #pragma once
 
 #include <ZK/SoundEngine/Common/ZkResult.h>
@@ -36,5 +39,9 @@ ZkHierarchyItemHandler GetHierarchyItemHandler();
 using StateChangeHandler = bool (*)(ZkUniqueID groupID, ZkUniqueID stateID);
 void SetStateChangeHandler(StateChangeHandler handler);
 StateChangeHandler GetStateChangeHandler();
+
+using BankUnloadHandler = void (*)(LoadedBank* bank);
+void SetBankUnloadHandler(BankUnloadHandler handler);
+BankUnloadHandler GetBankUnloadHandler();
 } // namespace EngineHooks
 } // namespace ZK::SoundEngine

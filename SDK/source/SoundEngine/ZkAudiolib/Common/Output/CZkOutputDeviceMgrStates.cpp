@@ -2,7 +2,7 @@
 // and their retries, the endpoint notifications, and the suspend and wake-up transitions.
 #include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
 
-#include "ZkAudiolib/Common/Banks/Neighbours/EventManager.h"
+#include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 #include "ZkAudiolib/Common/Output/Neighbours/CZkMMDeviceNotifier.h"
 #include "ZkAudiolib/Common/Output/Neighbours/EngineFlags.h"
 #include "ZkAudiolib/Common/Output/Neighbours/GlobalCallbacks.h"

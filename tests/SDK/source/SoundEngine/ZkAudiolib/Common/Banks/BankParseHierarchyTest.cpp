@@ -3,7 +3,7 @@
 // the top-level bus rule with message 55, and the items of the music engine's handler.
 #include "BankTestSupport.h"
 
-#include "ZkAudiolib/Common/Banks/Neighbours/EventManager.h"
+#include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 #include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
 

@@ -3,7 +3,7 @@
 // and the buffer durations at both ends (0 ms, and a buffer longer than a second).
 #include "OutputTestSupport.h"
 
-#include "ZkAudiolib/Common/Banks/Neighbours/EventManager.h"
+#include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 
 using namespace ZkOutputTest;
 

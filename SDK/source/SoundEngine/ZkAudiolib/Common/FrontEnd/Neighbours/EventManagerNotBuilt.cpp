@@ -1,0 +1,64 @@
+// The event manager's parts that are not built yet: the tick and the engine thread, the timing
+// reference, and the pending actions (scheduling the actions of posted events, and pausing,
+// resuming and removing them by playing id or event). Each answers 4, does nothing and takes no
+// reference. The parts that own them replace this file.
+#include "ZkAudiolib/Common/FrontEnd/EventManager.h"
+
+namespace ZK::SoundEngine
+{
+ZKRESULT EventManager::Tick()
+{
+    return ZK_NotImplemented;
+}
+
+ZKRESULT EventManager::StartThread()
+{
+    return ZK_NotImplemented;
+}
+
+ZKRESULT EventManager::StopThread()
+{
+    return ZK_NotImplemented;
+}
+
+ZKRESULT EventManager::ResetTimingReference()
+{
+    return ZK_NotImplemented;
+}
+
+ZKRESULT EventManager::EnqueueEventActions(CZkIndexedObject*, CZkRegisteredObj*, ZkGameObjectID, ZkPlayingID,
+                                           ZkPlayingID, ZkExternalSourceArray*, uint32_t, uint32_t)
+{
+    return ZK_NotImplemented;
+}
+
+ZKRESULT EventManager::ExecuteDuePendingActions()
+{
+    return ZK_NotImplemented;
+}
+
+ZKRESULT EventManager::RemovePendingActionsOfPlayingID(ZkPlayingID)
+{
+    return ZK_NotImplemented;
+}
+
+ZKRESULT EventManager::PausePendingActionsOfPlayingID(ZkPlayingID)
+{
+    return ZK_NotImplemented;
+}
+
+ZKRESULT EventManager::ResumePendingActionsOfPlayingID(ZkPlayingID)
+{
+    return ZK_NotImplemented;
+}
+
+ZKRESULT EventManager::ExecuteActionOnEventActions(CZkIndexedObject*, CZkRegisteredObj*, const ZkActionOnEventMessage&)
+{
+    return ZK_NotImplemented;
+}
+
+ZKRESULT EventManager::SeekOnEventActions(CZkIndexedObject*, CZkRegisteredObj*, const ZkSeekOnEventMessage&)
+{
+    return ZK_NotImplemented;
+}
+} // namespace ZK::SoundEngine
