@@ -1,0 +1,12 @@
+// The sound engine's interface for a game: everything a game calls while it plays, in one include.
+// Each part has its own header with its rules (threading, results, what is copied).
+#pragma once
+
+#include <ZK/SoundEngine/Common/ZkContainerHistory.h>
+#include <ZK/SoundEngine/Common/ZkEventCalls.h>
+#include <ZK/SoundEngine/Common/ZkGameObjectCalls.h>
+#include <ZK/SoundEngine/Common/ZkGameSyncCalls.h>
+#include <ZK/SoundEngine/Common/ZkIdFromName.h>
+#include <ZK/SoundEngine/Common/ZkMonitorCalls.h>
+#include <ZK/SoundEngine/Common/ZkPluginCalls.h>
+#include <ZK/SoundEngine/Common/ZkQueryParameters.h>
