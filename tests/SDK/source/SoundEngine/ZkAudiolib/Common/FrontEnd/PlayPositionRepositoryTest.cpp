@@ -1,0 +1,125 @@
+// The play-position and stream-buffering records and the getters that read them: sources without
+// a format are not listed, extrapolation never passes the duration, the smallest buffering of
+// several streams is kept, and everything of a playing id goes when it ends.
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Containers/EngineMemoryFixture.h"
+
+#include "ZkAudiolib/Common/Containers/ZkNew.h"
+#include "ZkAudiolib/Common/FrontEnd/PlayPositionRepository.h"
+
+#include "Platform/PlatformThread.h"
+
+#include <gtest/gtest.h>
+
+using namespace ZK::SoundEngine;
+
+namespace
+{
+class PlayPositions : public ZkEngineTest::EngineMemoryTest
+{
+protected:
+    void SetUp() override
+    {
+        EngineMemoryTest::SetUp();
+        g_pPlayPositionRepository = ZK::ZkNew<PlayPositionRepository>(PlayPositionRepository::kPool);
+        ASSERT_EQ(g_pPlayPositionRepository->Init(), ZK_Success);
+    }
+    void TearDown() override
+    {
+        ZK::ZkDelete(PlayPositionRepository::kPool, g_pPlayPositionRepository);
+        g_pPlayPositionRepository = nullptr;
+        EngineMemoryTest::TearDown();
+    }
+    PlayPositionRepository& Repository() { return *g_pPlayPositionRepository; }
+
+    const int sourceA = 0;
+    const int sourceB = 0;
+};
+} // namespace
+
+TEST_F(PlayPositions, ASourceWithoutItsFormatIsNotListed)
+{
+    Repository().AddSource(7, &sourceA);
+    int32_t position = -1;
+    EXPECT_EQ(GetSourcePlayPosition(7, &position, false), ZK_Fail);
+    EXPECT_EQ(position, -1);
+    Repository().SetPositionInfo(7, ZkPlayPositionInfo{24000, 1.0f, 96000, 48000}, &sourceA);
+    EXPECT_EQ(GetSourcePlayPosition(7, &position, false), ZK_Success);
+    EXPECT_EQ(position, 500);
+    EXPECT_EQ(GetSourcePlayPosition(7, nullptr, false), ZK_InvalidParameter);
+    EXPECT_EQ(GetSourcePlayPosition(8, &position, false), ZK_Fail) << "another playing id";
+}
+
+TEST_F(PlayPositions, SeveralSourcesAreCountedAndListedInReportOrder)
+{
+    Repository().SetPositionInfo(7, ZkPlayPositionInfo{4800, 1.0f, 48000, 48000}, &sourceA);
+    Repository().AddSource(7, &sourceB);
+    Repository().SetPositionInfo(7, ZkPlayPositionInfo{22050, 1.0f, 44100, 44100}, &sourceB);
+    Repository().SetPositionInfo(9, ZkPlayPositionInfo{1, 1.0f, 2, 48000}, &sourceB);
+    EXPECT_EQ(Repository().PositionRecordCount(), 3u);
+    uint32_t count = 0;
+    EXPECT_EQ(GetSourcePlayPositions(7, nullptr, &count, false), ZK_Success);
+    EXPECT_EQ(count, 2u) << "count 0 only counts";
+    ZkSourcePosition positions[2] = {};
+    count = 1;
+    EXPECT_EQ(GetSourcePlayPositions(7, positions, &count, false), ZK_Success);
+    EXPECT_EQ(count, 1u);
+    count = 2;
+    EXPECT_EQ(GetSourcePlayPositions(7, positions, &count, false), ZK_Success);
+    EXPECT_EQ(positions[0].positionMs, 100);
+    EXPECT_EQ(positions[1].positionMs, 500);
+    EXPECT_EQ(positions[1].positionSamples, 22050u);
+    EXPECT_EQ(GetSourcePlayPositions(7, nullptr, nullptr, false), ZK_InvalidParameter);
+    EXPECT_EQ(GetSourcePlayPositions(7, nullptr, &count, false), ZK_InvalidParameter) << "room without an array";
+
+    Repository().RemoveSource(7, &sourceA);
+    count = 0;
+    GetSourcePlayPositions(7, nullptr, &count, false);
+    EXPECT_EQ(count, 1u);
+    Repository().RemovePlayingID(7);
+    EXPECT_EQ(Repository().PositionRecordCount(), 1u) << "playing id 9 stays";
+}
+
+TEST_F(PlayPositions, ExtrapolatedPositionsNeverPassTheDuration)
+{
+    Repository().SetPositionInfo(7, ZkPlayPositionInfo{47000, 1.0f, 48000, 48000}, &sourceA);
+    ZK::Platform::SleepMilliseconds(30); // the report ages past the duration's end
+    int32_t position = 0;
+    ASSERT_EQ(GetSourcePlayPosition(7, &position, true), ZK_Success);
+    EXPECT_EQ(position, 1000) << "979 ms reported, more than 21 ms since: the duration caps it";
+    ASSERT_EQ(GetSourcePlayPosition(7, &position, false), ZK_Success);
+    EXPECT_EQ(position, 979);
+    Repository().UpdatePosition(7, &sourceA, 0.0f);
+    ASSERT_EQ(GetSourcePlayPosition(7, &position, true), ZK_Success);
+    EXPECT_EQ(position, 979) << "a paused source (rate 0) does not move";
+}
+
+TEST_F(PlayPositions, SeveralStreamsKeepTheSmallestBuffering)
+{
+    int32_t buffering = -1;
+    bool hasData = true;
+    EXPECT_EQ(GetSourceStreamBuffering(7, buffering, hasData), ZK_Fail);
+    EXPECT_EQ(buffering, 0);
+    EXPECT_FALSE(hasData);
+    StreamBufferingRepository::Set(7, &sourceA, 400, 0);
+    StreamBufferingRepository::Set(7, &sourceB, 250, 1);
+    ASSERT_EQ(GetSourceStreamBuffering(7, buffering, hasData), ZK_Success);
+    EXPECT_EQ(buffering, 250);
+    EXPECT_TRUE(hasData) << "the status follows the other source while the stored one is not 1";
+    StreamBufferingRepository::Set(7, &sourceB, 100, PlayPositionRepository::kBufferingIgnored);
+    ASSERT_EQ(GetSourceStreamBuffering(7, buffering, hasData), ZK_Success);
+    EXPECT_EQ(buffering, 250) << "a source of status 2 does not lower it";
+    StreamBufferingRepository::Set(7, &sourceB, 500, 0);
+    ASSERT_EQ(GetSourceStreamBuffering(7, buffering, hasData), ZK_Success);
+    EXPECT_EQ(buffering, 250) << "a larger amount does not raise it";
+    EXPECT_TRUE(hasData) << "a stored status 1 stays";
+    StreamBufferingRepository::Set(7, &sourceA, 800, 0);
+    ASSERT_EQ(GetSourceStreamBuffering(7, buffering, hasData), ZK_Success);
+    EXPECT_EQ(buffering, 800) << "the first source overwrites its own record";
+    EXPECT_FALSE(hasData);
+    StreamBufferingRepository::Remove(7);
+    EXPECT_EQ(GetSourceStreamBuffering(7, buffering, hasData), ZK_Fail);
+    StreamBufferingRepository::Set(8, &sourceA, 1, 1);
+    Repository().RemovePlayingID(8);
+    int32_t status = 0;
+    EXPECT_EQ(StreamBufferingRepository::Get(8, buffering, status), ZK_Fail) << "the playing id ended";
+}
