@@ -7,11 +7,7 @@
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
-#include "ZkAudiolib/Common/GameObjects/CZkListenerRouting.h"
-#include "ZkAudiolib/Common/GameObjects/CZkRegistryMgr.h"
-#include "ZkAudiolib/Common/Parameters/CZkParamTargetRegistry.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
-#include "ZkAudiolib/Common/Parameters/CZkTransitionMgr.h"
 
 #include "Platform/PlatformEvent.h"
 
@@ -30,17 +26,15 @@ using namespace ZK::SoundEngine;
 constexpr uint32_t kCallsPerFrame = 64;
 constexpr uint32_t kEngineWaitMs = 5;
 
-// The managers a game-parameter message reaches, the event manager and its engine thread.
+// The game-parameter manager that global values reach, the event manager and its engine thread.
 class EngineForPosts
 {
 public:
     EngineForPosts()
     {
         EnsureMemoryMgr();
-        g_pTransitionMgr = ZK::ZkNew<CZkTransitionMgr>(ZkMemID_EngineSingletons);
         g_pRTPCMgr = ZK::ZkNew<CZkRTPCMgr>(ZkMemID_EngineSingletons);
-        g_pRegistryMgr = ZK::ZkNew<CZkRegistryMgr>(ZkMemID_EngineSingletons);
-        if (g_pRTPCMgr->Init() != ZK_Success || g_pRegistryMgr->Init() != ZK_Success ||
+        if (g_pRTPCMgr == nullptr || g_pRTPCMgr->Init() != ZK_Success ||
             m_events.Init(CZkMessageRing::kDefaultCapacityBytes) != ZK_Success ||
             !wake.Init(ZK::Platform::EventReset::Auto))
             std::abort();
@@ -65,17 +59,9 @@ public:
         g_pEventMgr = nullptr;
         m_events.Term();
         wake.Term();
-        g_pRegistryMgr->Term();
         g_pRTPCMgr->Term();
-        g_pTransitionMgr->Term();
-        CZkParamTargetRegistry::Instance().Term();
-        TermPositioningGlobals();
-        ZK::ZkDelete(ZkMemID_EngineSingletons, g_pRegistryMgr);
         ZK::ZkDelete(ZkMemID_EngineSingletons, g_pRTPCMgr);
-        ZK::ZkDelete(ZkMemID_EngineSingletons, g_pTransitionMgr);
-        g_pRegistryMgr = nullptr;
         g_pRTPCMgr = nullptr;
-        g_pTransitionMgr = nullptr;
     }
     EngineForPosts(const EngineForPosts&) = delete;
     EngineForPosts& operator=(const EngineForPosts&) = delete;

@@ -58,57 +58,57 @@ ZKRESULT SkipBytes(ReadBytesInterface& bytes, uint32_t count)
     ZK::MemoryMgr::Free(kScratchPool, scratch);
     return result;
 }
+// Runs walk with the node table, under the global engine lock and the table's lock. 2 before the
+// engine's initialisation.
+template <typename Walk>
+ZKRESULT WithNodeTable(Walk walk)
+{
+    ZK::Platform::ZkScopedLock engineLock(g_EngineLock);
+    if (g_pObjectIndex == nullptr)
+        return ZK_Fail;
+    ZkIndexTable& nodes = g_pObjectIndex->Table(ZkIndexKind::Nodes);
+    ZK::Platform::ZkScopedLock tableLock(nodes.Lock());
+    return walk(nodes.Table());
+}
 } // namespace
 
 ZKRESULT GetContainerHistory(WriteBytesInterface* bytes)
 {
     if (bytes == nullptr)
         return ZK_InvalidParameter;
-    ZK::Platform::ZkScopedLock engineLock(g_EngineLock);
-    if (g_pObjectIndex == nullptr)
-        return ZK_Fail;
-    ZkIndexTable& nodes = g_pObjectIndex->Table(ZkIndexKind::Nodes);
-    ZK::Platform::ZkScopedLock tableLock(nodes.Lock());
-    ZkIndexTable::HashTable& table = nodes.Table();
-    for (uint32_t bucket = 0; bucket < table.BucketCount(); ++bucket)
-    {
-        for (CZkIndexedObject* node = table.Bucket(bucket); node != nullptr; node = node->pNextItem)
+    return WithNodeTable([&](ZkIndexTable::HashTable& table) {
+        for (uint32_t bucket = 0; bucket < table.BucketCount(); ++bucket)
         {
-            if (!PlaylistContainerHistory::IsPlaylistContainer(*node))
-                continue;
-            const ZKRESULT result = WriteContainer(*node, *bytes);
-            if (result != ZK_Success)
-                return ZK_Fail;
+            for (CZkIndexedObject* node = table.Bucket(bucket); node != nullptr; node = node->pNextItem)
+            {
+                if (PlaylistContainerHistory::IsPlaylistContainer(*node) && WriteContainer(*node, *bytes) != ZK_Success)
+                    return ZK_Fail;
+            }
         }
-    }
-    return ZK_Success;
+        return ZK_Success;
+    });
 }
 
 ZKRESULT SetContainerHistory(ReadBytesInterface* bytes)
 {
     if (bytes == nullptr)
         return ZK_InvalidParameter;
-    ZK::Platform::ZkScopedLock engineLock(g_EngineLock);
-    if (g_pObjectIndex == nullptr)
-        return ZK_Fail;
-    ZkIndexTable& nodes = g_pObjectIndex->Table(ZkIndexKind::Nodes);
-    ZK::Platform::ZkScopedLock tableLock(nodes.Lock());
-    for (;;)
-    {
-        uint32_t record[2] = {};
-        int32_t read = 0;
-        if (!bytes->ReadBytes(&record[0], sizeof(uint32_t), read))
-            return read == 0 ? ZK_Success : ZK_Fail; // the stream ends between records
-        if (!bytes->ReadBytes(&record[1], sizeof(uint32_t), read))
-            return ZK_Fail;
-        CZkIndexedObject* node = nodes.Table().Find(record[0]);
-        ZKRESULT result = ZK_Success;
-        if (node != nullptr && PlaylistContainerHistory::IsPlaylistContainer(*node))
-            result = PlaylistContainerHistory::ReadHistory(*node, *bytes, record[1]);
-        else
-            result = SkipBytes(*bytes, record[1]);
-        if (result != ZK_Success)
-            return result;
-    }
+    return WithNodeTable([&](ZkIndexTable::HashTable& table) {
+        for (;;)
+        {
+            uint32_t record[2] = {};
+            int32_t read = 0;
+            if (!bytes->ReadBytes(&record[0], sizeof(uint32_t), read))
+                return read == 0 ? ZK_Success : ZK_Fail; // the stream ends between records
+            if (!bytes->ReadBytes(&record[1], sizeof(uint32_t), read))
+                return ZK_Fail;
+            CZkIndexedObject* node = table.Find(record[0]);
+            const ZKRESULT result = node != nullptr && PlaylistContainerHistory::IsPlaylistContainer(*node)
+                                        ? PlaylistContainerHistory::ReadHistory(*node, *bytes, record[1])
+                                        : SkipBytes(*bytes, record[1]);
+            if (result != ZK_Success)
+                return result;
+        }
+    });
 }
 } // namespace ZK::SoundEngine

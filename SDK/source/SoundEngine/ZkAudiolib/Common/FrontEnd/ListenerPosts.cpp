@@ -25,16 +25,8 @@ ZKRESULT PostListenerList(uint16_t type, const Head& head, const ZkGameObjectID*
 {
     if (count > 0 && listeners == nullptr)
         return ZK_InvalidParameter;
-    const uint64_t size = MessageBytes<Head>() + uint64_t{count} * sizeof(ZkGameObjectID) + kListenerListTailBytes;
-    ZKRESULT result = ZK_Success;
-    uint8_t* message = Reserve(type, size, result);
-    if (message == nullptr)
-        return result;
-    std::memcpy(message + kMessageHeaderBytes, &head, sizeof(head));
-    if (count > 0)
-        std::memcpy(message + MessageBytes<Head>(), listeners, size_t{count} * sizeof(ZkGameObjectID));
-    Finish();
-    return ZK_Success;
+    const size_t idBytes = size_t{count} * sizeof(ZkGameObjectID);
+    return PostHeadAndItems(type, head, listeners, idBytes, MessageBytes<Head>() + idBytes + kListenerListTailBytes);
 }
 
 ZKRESULT PostEmitterListeners(ZkGameObjectID emitter, ZkListenerOperation operation, const ZkGameObjectID* listeners,

@@ -14,7 +14,9 @@
 #include <ZK/SoundEngine/Common/ZkResult.h>
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace ZK::SoundEngine::MessagePosting
 {
@@ -40,6 +42,22 @@ ZKRESULT PostFixed(uint16_t type, const Body& body)
 // Reserves a message of size bytes (the head and the items), its body zeroed. Null with result: 2
 // without an engine; 31 when size is larger than the ring takes (nothing reserved then).
 uint8_t* Reserve(uint16_t type, uint64_t size, ZKRESULT& result);
+void Finish();
+// Posts a message of size bytes: the head, then itemBytes of items copied whole (the rest zero).
+// 1; 2 without an engine; 31 when size is larger than the ring takes.
+template <typename Head>
+ZKRESULT PostHeadAndItems(uint16_t type, const Head& head, const void* items, size_t itemBytes, uint64_t size)
+{
+    ZKRESULT result = ZK_Success;
+    uint8_t* message = Reserve(type, size, result);
+    if (message == nullptr)
+        return result;
+    std::memcpy(message + kMessageHeaderBytes, &head, sizeof(head));
+    if (itemBytes > 0)
+        std::memcpy(message + kMessageHeaderBytes + sizeof(head), items, itemBytes);
+    Finish();
+    return ZK_Success;
+}
 // The message is filled: it belongs to the engine now.
 void Finish();
 // The message is given up after a later check failed: type 61, and the reader skips it.

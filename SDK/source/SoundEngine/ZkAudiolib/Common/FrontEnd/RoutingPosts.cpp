@@ -36,21 +36,6 @@ ZKRESULT ClampRecords(Record* records, uint32_t count, float maximum, ValuesOf v
     return ZK_Success;
 }
 
-// A message of a fixed head followed by count records copied whole.
-template <typename Head, typename Record>
-ZKRESULT PostRecords(uint16_t type, const Head& head, const Record* records, uint32_t count, uint64_t size)
-{
-    ZKRESULT result = ZK_Success;
-    uint8_t* message = Reserve(type, size, result);
-    if (message == nullptr)
-        return result;
-    std::memcpy(message + kMessageHeaderBytes, &head, sizeof(head));
-    if (count > 0)
-        std::memcpy(message + MessageBytes<Head>(), records, size_t{count} * sizeof(Record));
-    Finish();
-    return ZK_Success;
-}
-
 // The size of a head and count records, and whether the engine's ring takes it (an engine that is
 // not running takes it: the post then answers that there is no engine).
 template <typename Head, typename Record>
@@ -77,7 +62,8 @@ ZKRESULT SetGameObjectAuxSendValues(ZkGameObjectID gameObject, ZkAuxSendValue* s
     });
     if (clamped != ZK_Success)
         return clamped;
-    return PostRecords(ZkMessage_SetAuxSends, ZkAuxSendsMessage{gameObject, count}, sends, count, size);
+    return PostHeadAndItems(ZkMessage_SetAuxSends, ZkAuxSendsMessage{gameObject, count}, sends,
+                            size_t{count} * sizeof(ZkAuxSendValue), size);
 }
 
 ZKRESULT SetGameObjectOutputBusVolume(ZkGameObjectID emitter, ZkGameObjectID listener, float volume)
@@ -109,7 +95,8 @@ ZKRESULT SetMultipleObstructionAndOcclusion(ZkGameObjectID emitter, ZkGameObject
     });
     if (clamped != ZK_Success)
         return clamped;
-    return PostRecords(ZkMessage_SetMultipleObstructionOcclusion,
-                       ZkMultipleObstructionOcclusionMessage{emitter, listener, count}, values, count, size);
+    return PostHeadAndItems(ZkMessage_SetMultipleObstructionOcclusion,
+                            ZkMultipleObstructionOcclusionMessage{emitter, listener, count}, values,
+                            size_t{count} * sizeof(ZkObstructionOcclusionValues), size);
 }
 } // namespace ZK::SoundEngine

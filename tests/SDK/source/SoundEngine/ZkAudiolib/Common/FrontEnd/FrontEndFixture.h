@@ -25,6 +25,9 @@ using namespace ZK::SoundEngine;
 
 using Bytes = std::vector<uint8_t>;
 
+constexpr ZkGameObjectID kEmitter = 100;
+constexpr ZkGameObjectID kListener = 200;
+
 // Records every message the ring hands out, as bytes.
 class RecordingDispatcher : public IZkMessageDispatcher
 {
@@ -81,6 +84,15 @@ protected:
     {
         ASSERT_EQ(m_events.Ring().Init(ringBytes, &recorder), ZK_Success);
         g_pEventMgr = &m_events;
+    }
+
+    // The engine's event manager with an emitter and a listener registered.
+    void UseEngineWithObjects()
+    {
+        UseEngine();
+        ASSERT_EQ(RegisterGameObj(kEmitter), ZK_Success);
+        ASSERT_EQ(RegisterGameObj(kListener), ZK_Success);
+        ReadMessages();
     }
 
     // What RenderAudio and the engine tick do with the queued messages.

@@ -18,8 +18,6 @@ using ZkGameSyncTest::RecordingReceiver;
 
 namespace
 {
-constexpr ZkGameObjectID kEmitter = 100;
-constexpr ZkGameObjectID kListener = 200;
 constexpr ZkGameObjectID kUnregistered = 300;
 constexpr ZkUniqueID kParameter = 0x5A5A5A5Au;
 
@@ -29,10 +27,7 @@ protected:
     void SetUp() override
     {
         FrontEndTest::SetUp();
-        UseEngine();
-        ASSERT_EQ(RegisterGameObj(kEmitter), ZK_Success);
-        ASSERT_EQ(RegisterGameObj(kListener), ZK_Success);
-        ReadMessages();
+        UseEngineWithObjects();
     }
     CZkRegisteredObj* Object(ZkGameObjectID id) { return g_pRegistryMgr->GetObj(id); }
     // The manager's value for the scope, or NaN.

@@ -8,8 +8,6 @@ using namespace ZK::SoundEngine::Query;
 
 namespace
 {
-constexpr ZkGameObjectID kEmitter = 100;
-constexpr ZkGameObjectID kListener = 200;
 constexpr ZkUniqueID kParameter = 0x77u;
 
 class Queries : public FrontEndTest
@@ -18,10 +16,7 @@ protected:
     void SetUp() override
     {
         FrontEndTest::SetUp();
-        UseEngine();
-        ASSERT_EQ(RegisterGameObj(kEmitter), ZK_Success);
-        ASSERT_EQ(RegisterGameObj(kListener), ZK_Success);
-        ReadMessages();
+        UseEngineWithObjects();
     }
     // The value and scope found for a scope type asked.
     std::pair<float, RTPCValue_type> Value(ZkGameObjectID object, ZkPlayingID playingID, RTPCValue_type asked,
