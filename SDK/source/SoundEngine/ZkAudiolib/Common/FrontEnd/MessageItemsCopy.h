@@ -22,6 +22,7 @@ class MessageItemsCopy
 public:
     MessageItemsCopy(const uint8_t* items, uint32_t count) : m_count(count)
     {
+        // A block for a longer list; null when it cannot be had (IsValid).
         if (count > InlineCount)
             m_items = static_cast<T*>(ZK::MemoryMgr::Malloc(ZkMemID_Default, sizeof(T) * size_t{count}));
         if (m_items != nullptr && count > 0)
@@ -29,7 +30,7 @@ public:
     }
     ~MessageItemsCopy()
     {
-        if (m_items != m_inline)
+        if (m_items != nullptr && m_items != m_inline)
             ZK::MemoryMgr::Free(ZkMemID_Default, m_items);
     }
     MessageItemsCopy(const MessageItemsCopy&) = delete;

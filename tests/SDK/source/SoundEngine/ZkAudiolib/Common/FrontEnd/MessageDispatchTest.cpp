@@ -174,6 +174,15 @@ TEST_F(MessageDispatch, SpatializationAuxSendsVolumesAndObstructionReachTheCompo
     EXPECT_EQ((*obstruction->values)[0].obstruction, 0.3f);
     EXPECT_EQ((*obstruction->values)[0].occlusion, 0.6f);
 
+    // More sends than the handler copies on its stack.
+    std::vector<ZkAuxSendValue> many;
+    for (uint32_t bus = 1; bus <= 40; ++bus)
+        many.push_back(ZkAuxSendValue{kListener, bus, 0.25f * static_cast<float>(bus)});
+    ASSERT_EQ(SetGameObjectAuxSendValues(kEmitter, many.data(), 40), ZK_Success);
+    ReadMessages();
+    EXPECT_EQ(Object(kEmitter)->ListenerRouting()->EffectiveAuxTable().Length(), 40u);
+    EXPECT_EQ(Object(kEmitter)->ListenerRouting()->EffectiveAuxTable().GetGain(kListener, 40), 10.0f);
+
     ZkObstructionOcclusionValues pairs[1] = {{0.9f, 0.1f}};
     ASSERT_EQ(SetMultipleObstructionAndOcclusion(kEmitter, kListener, pairs, 1), ZK_Success);
     ReadMessages();
