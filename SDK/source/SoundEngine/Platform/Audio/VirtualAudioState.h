@@ -1,0 +1,71 @@
+// The inside of the virtual audio system, shared by its control surface (VirtualAudioSystem), its
+// enumerator and endpoints (VirtualEndpoints.cpp) and its streams (VirtualStreamClient.cpp).
+//
+// Threading: `lock` guards every field of the state, of its endpoints and of their streams.
+// Ownership: the state is shared (std::shared_ptr) by the system and every object it handed out;
+// an endpoint's record stays alive while a stream or endpoint object points at it.
+#pragma once
+
+#include "Platform/Audio/StreamInterfaces.h"
+#include "Platform/Audio/VirtualAudioSystem.h"
+#include "Platform/PlatformEvent.h"
+#include "Platform/PlatformThread.h"
+
+#include <deque>
+#include <mutex>
+#include <vector>
+
+namespace ZK::Platform
+{
+struct VirtualStream
+{
+    WaveFormat format;
+    uint32_t bufferFrames = 0;
+    std::deque<float> queued; // interleaved samples released and not yet played
+    ZkEvent* event = nullptr;
+    bool started = false;
+    int64_t playedNanoseconds = 0; // real-time clock: time already turned into frames
+};
+
+struct VirtualEndpointRecord
+{
+    VirtualEndpointSettings settings;
+    VirtualEndpointPolicy policy;
+    VirtualEndpointCapture capture;
+    bool removed = false;
+    bool invalidated = false;
+    std::vector<VirtualStream*> streams;
+
+    WaveFormat MixFormat() const;
+    uint16_t DeviceFormatChannels() const;
+};
+
+struct VirtualAudioSystem::State
+{
+    mutable std::mutex lock;
+    // Held while notifications are delivered, and by an unregistration, so that a client is never
+    // called after its unregistration returned. Taken before `lock`, never inside it.
+    std::mutex deliveryLock;
+    std::vector<std::shared_ptr<VirtualEndpointRecord>> endpoints;
+    std::wstring defaults[kDeviceRoleCount];
+    std::vector<IEndpointNotificationClient*> clients;
+
+    // Real-time clock.
+    ZkThreadHandle clockThread;
+    ZkEvent clockStop;
+    uint32_t clockPeriodMilliseconds = 10;
+    bool clockRunning = false;
+
+    // Under the lock: the live record with that id, or null.
+    std::shared_ptr<VirtualEndpointRecord> Find(const std::wstring& id) const;
+    // Under the lock: plays frames of a started stream and sets its event.
+    static void AdvanceStream(VirtualEndpointRecord& endpoint, VirtualStream& stream, uint32_t frames);
+};
+
+// The objects the enumerator hands out (VirtualEndpoints.cpp, VirtualStreamClient.cpp).
+IEndpointEnumerator* MakeVirtualEnumerator(std::shared_ptr<VirtualAudioSystem::State> state);
+IEndpoint* MakeVirtualEndpoint(std::shared_ptr<VirtualAudioSystem::State> state,
+                               std::shared_ptr<VirtualEndpointRecord> record);
+IStreamClient2* MakeVirtualStreamClient(std::shared_ptr<VirtualAudioSystem::State> state,
+                                        std::shared_ptr<VirtualEndpointRecord> record);
+} // namespace ZK::Platform
