@@ -48,6 +48,30 @@ struct ZkOutputSettings
 static_assert(sizeof(ZkOutputSettings) == 16, "output settings are 16 bytes");
 } // namespace ZK::SoundEngine
 
+namespace ZK::SoundEngine
+{
+// States of an audio endpoint, as bits: a mask selects endpoints in any of the states it names.
+enum ZkAudioDeviceState : uint32_t
+{
+    ZkDeviceState_Active = 0x1,
+    ZkDeviceState_Disabled = 0x2,
+    ZkDeviceState_NotPresent = 0x4,
+    ZkDeviceState_Unplugged = 0x8,
+    ZkDeviceState_All = 0xF,
+};
+
+// One device a sink plug-in can open, as the device lists describe it.
+struct ZkDeviceDescription
+{
+    static constexpr uint32_t kNameCapacity = 260; // wide characters, the terminator included
+
+    uint32_t idDevice = 0;
+    wchar_t deviceName[kNameCapacity] = {};
+    uint32_t deviceStateMask = 0; // one ZkAudioDeviceState bit
+    uint8_t isDefaultDevice = 0;
+};
+} // namespace ZK::SoundEngine
+
 // What happened to an output device, as the audio-device status callback reports it.
 enum ZkAudioDeviceEvent : uint32_t
 {

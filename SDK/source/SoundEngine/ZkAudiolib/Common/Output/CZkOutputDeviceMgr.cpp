@@ -6,7 +6,7 @@
 #include "ZkAudiolib/Common/GameObjects/CZkListener.h"
 #include "ZkAudiolib/Common/Output/Neighbours/CZkBus.h"
 #include "ZkAudiolib/Common/Output/Neighbours/EngineFlags.h"
-#include "ZkAudiolib/Common/Output/Neighbours/GetDeviceList.h"
+#include <ZK/SoundEngine/Common/ZkPlatformDevices.h>
 #include "ZkAudiolib/Common/Output/ZkOutputDeviceMgrState.h"
 #include "ZkAudiolib/Common/Plugins/Neighbours/GlobalPluginContext.h"
 #include "ZkAudiolib/Common/Renderer/CZkAudioRenderer.h"

@@ -3,7 +3,7 @@
 #include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
 
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
-#include "ZkAudiolib/Common/Output/Neighbours/CZkMMDeviceNotifier.h"
+#include "ZkAudiolib/Common/Output/CZkMMDeviceNotifier.h"
 #include "ZkAudiolib/Common/Output/Neighbours/EngineFlags.h"
 #include "ZkAudiolib/Common/Output/Neighbours/GlobalCallbacks.h"
 #include "ZkAudiolib/Common/Output/ZkEngineWakeEvent.h"

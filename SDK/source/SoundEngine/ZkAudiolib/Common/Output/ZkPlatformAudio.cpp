@@ -2,7 +2,7 @@
 
 #include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
 #include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
-#include "ZkAudiolib/Common/Output/Neighbours/CZkMMDeviceNotifier.h"
+#include "ZkAudiolib/Common/Output/CZkMMDeviceNotifier.h"
 #include "ZkAudiolib/Common/Output/ZkEngineWakeEvent.h"
 #include "ZkAudiolib/Common/Renderer/CZkAudioRenderer.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
