@@ -3,7 +3,7 @@
 #include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
 #include "ZkAudiolib/Common/Mixing/ZkKernelTables.h"
 #include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
-#include "ZkAudiolib/Common/Output/Neighbours/CZkMMDeviceNotifier.h"
+#include "ZkAudiolib/Common/Output/CZkMMDeviceNotifier.h"
 #include "ZkAudiolib/Common/Output/Neighbours/CZkPluginCustomData.h"
 #include "ZkAudiolib/Common/Output/Neighbours/ZkVoiceLists.h"
 #include "ZkAudiolib/Common/Output/ZkPlatformAudio.h"
