@@ -43,7 +43,7 @@ TEST_F(DeviceManager, TheSystemShareSetHasItsOwnIdAndZeroHalvesAreResolved)
     uint32_t device = 0;
     CZkOutputDeviceMgr::ResolveDefaultOutput(shareSet, device);
     EXPECT_EQ(shareSet, CZkOutputDeviceMgr::kSystemShareSetID);
-    EXPECT_EQ(device, 0u) << "no device list yet: the default endpoint stays 0";
+    EXPECT_EQ(device, 0u) << "no endpoint: the default endpoint stays 0";
     shareSet = 0;
     device = 77;
     CZkOutputDeviceMgr::ResolveDefaultOutput(shareSet, device);

@@ -2,7 +2,8 @@
 // plug-in registry with scripted answers and a record of every call; share-set objects in the object
 // index that name them; a recorder of the audio-device status callback; and a fixture that runs the
 // memory manager, an object index, the engine's audio format (48 kHz, 1024 frames) and, at the end,
-// the devices' termination.
+// the devices' termination, with an empty virtual audio system as the platform's endpoints (no
+// test reaches the machine's sound system).
 #pragma once
 
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Containers/EngineMemoryFixture.h"
@@ -17,6 +18,7 @@
 #include "ZkAudiolib/Common/Renderer/CZkAudioRenderer.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
+#include <Platform/Audio/VirtualAudioSystem.h>
 #include <ZK/SoundEngine/Common/IZkEffectPlugin.h>
 #include <ZK/SoundEngine/Common/IZkSinkPlugin.h>
 
@@ -298,5 +300,7 @@ protected:
         EXPECT_EQ(CZkOutputDeviceMgr::ReplaceMainOutput(Settings(0)), ZK_Success);
         return CZkOutputDeviceMgr::GetMainDevice();
     }
+
+    ZK::Platform::ScopedVirtualAudioSystem m_audioSystem;
 };
 } // namespace ZkOutputTest
