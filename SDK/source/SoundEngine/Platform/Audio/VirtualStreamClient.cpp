@@ -251,7 +251,9 @@ private:
         const VirtualEndpointPolicy& policy = m_record->policy;
         if (policy.refuseEveryFormat || !IsFloat32(format) || format.channels == 0 || format.channels > kMaximumChannels)
             return false;
-        return !policy.refuseOtherChannelCounts || format.channels == m_record->settings.mixChannels;
+        // The closest match an endpoint offers is a format it takes.
+        return !policy.refuseOtherChannelCounts || format.channels == m_record->settings.mixChannels ||
+               (policy.offerClosestMatch && format.channels == policy.closestMatch.channels);
     }
 
     AudioResult InitializeLocked(ShareMode mode, uint32_t flags, int64_t duration, const WaveFormat& format)
