@@ -85,12 +85,6 @@ class AlsaEndpoint final : public AudioObject<IEndpoint>
 public:
     explicit AlsaEndpoint(AlsaEndpointInfo info) : m_info(std::move(info)) {}
 
-    AudioResult QueryInterface(InterfaceId id, void** object) override
-    {
-        if (id == InterfaceId::Unknown)
-            return Answer(object, static_cast<IEndpoint*>(this));
-        return kAudioNoInterface;
-    }
 
     AudioResult Activate(InterfaceId id, void** object) override
     {
@@ -139,12 +133,6 @@ class AlsaEnumerator final : public AudioObject<IEndpointEnumerator>
 public:
     AlsaEnumerator() : m_endpoints(ListPlaybackPcms()) {}
 
-    AudioResult QueryInterface(InterfaceId id, void** object) override
-    {
-        if (id == InterfaceId::Unknown)
-            return Answer(object, static_cast<IEndpointEnumerator*>(this));
-        return kAudioNoInterface;
-    }
 
     AudioResult EnumAudioEndpoints(DataFlow flow, uint32_t stateMask, IEndpointCollection** endpoints) override
     {

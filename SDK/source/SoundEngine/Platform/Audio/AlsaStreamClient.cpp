@@ -1,6 +1,7 @@
 #include "Platform/Audio/AlsaStreamClient.h"
 
 #include "Platform/Audio/AlsaPump.h"
+#include "Platform/Audio/EndpointBuildingBlocks.h"
 
 #include <alsa/asoundlib.h>
 
@@ -25,39 +26,12 @@ bool IsDeviceGone(long error)
     return error == -ENODEV || error == -EBADFD || error == -ENXIO;
 }
 
-class AlsaStreamClient;
-
-class AlsaRenderClient final : public AudioObject<IStreamRenderClient>
-{
-public:
-    explicit AlsaRenderClient(AlsaStreamClient& client);
-
-    AudioResult QueryInterface(InterfaceId id, void** object) override
-    {
-        if (id == InterfaceId::Unknown || id == InterfaceId::RenderClient)
-            return Answer(object, static_cast<IStreamRenderClient*>(this));
-        return kAudioNoInterface;
-    }
-    AudioResult GetBuffer(uint32_t frames, uint8_t** data) override;
-    AudioResult ReleaseBuffer(uint32_t frames, uint32_t flags) override;
-
-private:
-    ~AlsaRenderClient() override;
-
-    AlsaStreamClient& m_client;
-};
-
-class AlsaStreamClient final : public AudioObject<IStreamClient2>
+class AlsaStreamClient final
+    : public AudioObject<IStreamClient2, InterfaceId::StreamClient, InterfaceId::StreamClient2>
 {
 public:
     explicit AlsaStreamClient(std::string pcmName) : m_pcmName(std::move(pcmName)) {}
 
-    AudioResult QueryInterface(InterfaceId id, void** object) override
-    {
-        if (id == InterfaceId::Unknown || id == InterfaceId::StreamClient || id == InterfaceId::StreamClient2)
-            return Answer(object, static_cast<IStreamClient2*>(this));
-        return kAudioNoInterface;
-    }
 
     AudioResult Initialize(ShareMode mode, uint32_t flags, int64_t duration, int64_t, const WaveFormat* format,
                            const void*) override
@@ -193,7 +167,7 @@ public:
             return usable;
         if (id != InterfaceId::RenderClient)
             return kAudioNoInterface;
-        auto* render = new (std::nothrow) AlsaRenderClient(*this);
+        auto* render = new (std::nothrow) StreamRenderClient<AlsaStreamClient>(*this);
         *object = static_cast<IStreamRenderClient*>(render);
         return render != nullptr ? kAudioOk : kAudioOutOfMemory;
     }
@@ -358,25 +332,6 @@ private:
     bool m_invalidated = false;
 };
 
-AlsaRenderClient::AlsaRenderClient(AlsaStreamClient& client) : m_client(client)
-{
-    m_client.AddRef();
-}
-
-AlsaRenderClient::~AlsaRenderClient()
-{
-    m_client.Release();
-}
-
-AudioResult AlsaRenderClient::GetBuffer(uint32_t frames, uint8_t** data)
-{
-    return m_client.GetBuffer(frames, data);
-}
-
-AudioResult AlsaRenderClient::ReleaseBuffer(uint32_t frames, uint32_t flags)
-{
-    return m_client.ReleaseBuffer(frames, flags);
-}
 } // namespace
 
 WaveFormat AlsaStreamMixFormat()

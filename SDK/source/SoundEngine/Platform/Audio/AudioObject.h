@@ -2,8 +2,9 @@
 // one reference and destroys itself when the last is released) and QueryInterface, which hands out
 // another interface of the same object with a reference added, or kAudioNoInterface.
 //
-// AudioObject<Interface> implements the counting for a class that implements Interface; the count
-// is atomic, so references may be taken and dropped on any thread.
+// AudioObject<Interface, Ids...> implements the counting and QueryInterface for a class that
+// implements Interface and answers to InterfaceId::Unknown and Ids; the count is atomic, so
+// references may be taken and dropped on any thread.
 //
 // Threading: AddRef and Release from any thread. Ownership: each reference is owned by whoever
 // took it and is dropped with Release.
@@ -28,10 +29,21 @@ protected:
     virtual ~IAudioUnknown() = default;
 };
 
-template <typename Interface>
+template <typename Interface, InterfaceId... Ids>
 class AudioObject : public Interface
 {
 public:
+    AudioResult QueryInterface(InterfaceId id, void** object) override
+    {
+        if (object == nullptr)
+            return kAudioInvalidArgument;
+        *object = nullptr;
+        if (id != InterfaceId::Unknown && ((id != Ids) && ...))
+            return kAudioNoInterface;
+        *object = static_cast<Interface*>(this);
+        AddRef();
+        return kAudioOk;
+    }
     uint32_t AddRef() override { return m_references.fetch_add(1, std::memory_order_relaxed) + 1; }
     uint32_t Release() override
     {
@@ -44,16 +56,6 @@ public:
 protected:
     AudioObject() = default;
     ~AudioObject() override = default;
-
-    // Hands out this object as `self` when id is one of the ids it answers to.
-    AudioResult Answer(void** object, void* self)
-    {
-        if (object == nullptr)
-            return kAudioInvalidArgument;
-        *object = self;
-        AddRef();
-        return kAudioOk;
-    }
 
 private:
     std::atomic<uint32_t> m_references{1};

@@ -9,17 +9,12 @@ namespace ZK::Platform
 {
 namespace
 {
-class StreamSessionControl final : public AudioObject<ISessionControl2>
+class StreamSessionControl final
+    : public AudioObject<ISessionControl2, InterfaceId::SessionControl, InterfaceId::SessionControl2>
 {
 public:
     explicit StreamSessionControl(StreamSessionManager::DuckingRecorder recorder) : m_recorder(std::move(recorder)) {}
 
-    AudioResult QueryInterface(InterfaceId id, void** object) override
-    {
-        if (id == InterfaceId::Unknown || id == InterfaceId::SessionControl || id == InterfaceId::SessionControl2)
-            return Answer(object, static_cast<ISessionControl2*>(this));
-        return kAudioNoInterface;
-    }
     AudioResult SetDuckingPreference(bool optOut) override
     {
         if (m_recorder)
@@ -35,13 +30,6 @@ private:
 EndpointPropertyStore::EndpointPropertyStore(std::wstring friendlyName, std::optional<WaveFormat> deviceFormat)
     : m_friendlyName(std::move(friendlyName)), m_deviceFormat(deviceFormat)
 {
-}
-
-AudioResult EndpointPropertyStore::QueryInterface(InterfaceId id, void** object)
-{
-    if (id == InterfaceId::Unknown)
-        return Answer(object, static_cast<IEndpointPropertyStore*>(this));
-    return kAudioNoInterface;
 }
 
 AudioResult EndpointPropertyStore::GetValue(const PropertyKey& key, PropertyValue& value)
@@ -78,13 +66,6 @@ EndpointCollection::~EndpointCollection()
         endpoint->Release();
 }
 
-AudioResult EndpointCollection::QueryInterface(InterfaceId id, void** object)
-{
-    if (id == InterfaceId::Unknown)
-        return Answer(object, static_cast<IEndpointCollection*>(this));
-    return kAudioNoInterface;
-}
-
 AudioResult EndpointCollection::GetCount(uint32_t* count)
 {
     if (count == nullptr)
@@ -106,13 +87,6 @@ AudioResult EndpointCollection::Item(uint32_t index, IEndpoint** endpoint)
 }
 
 StreamSessionManager::StreamSessionManager(DuckingRecorder recorder) : m_recorder(std::move(recorder)) {}
-
-AudioResult StreamSessionManager::QueryInterface(InterfaceId id, void** object)
-{
-    if (id == InterfaceId::Unknown || id == InterfaceId::SessionManager)
-        return Answer(object, static_cast<ISessionManager*>(this));
-    return kAudioNoInterface;
-}
 
 AudioResult StreamSessionManager::GetAudioSessionControl(const void*, uint32_t, ISessionControl** control)
 {

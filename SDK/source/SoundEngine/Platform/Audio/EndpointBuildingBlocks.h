@@ -1,6 +1,6 @@
 // Pieces that every kind of endpoint of the layer shares: a property store holding an endpoint's
-// name and device format, a collection of endpoints, and the session manager and control of a
-// stream, which keep the ducking preference they are given.
+// name and device format, a collection of endpoints, the session manager and control of a stream,
+// which keep the ducking preference they are given, and a stream's render client.
 //
 // Threading: the store and the collection are immutable once made; the session control keeps its
 // preference in an atomic. Ownership: reference counted (AudioObject); the collection holds one
@@ -24,7 +24,6 @@ public:
     // No device format: the format property reads as empty.
     EndpointPropertyStore(std::wstring friendlyName, std::optional<WaveFormat> deviceFormat);
 
-    AudioResult QueryInterface(InterfaceId id, void** object) override;
     AudioResult GetValue(const PropertyKey& key, PropertyValue& value) override;
 
 private:
@@ -38,7 +37,6 @@ public:
     // Takes a reference to each endpoint.
     explicit EndpointCollection(const std::vector<IEndpoint*>& endpoints);
 
-    AudioResult QueryInterface(InterfaceId id, void** object) override;
     AudioResult GetCount(uint32_t* count) override;
     AudioResult Item(uint32_t index, IEndpoint** endpoint) override;
 
@@ -50,17 +48,33 @@ private:
 
 // The session manager of an endpoint; its controls report each ducking preference they are given
 // to the callback (which may be empty).
-class StreamSessionManager final : public AudioObject<ISessionManager>
+class StreamSessionManager final : public AudioObject<ISessionManager, InterfaceId::SessionManager>
 {
 public:
     using DuckingRecorder = std::function<void(bool optOut)>;
     explicit StreamSessionManager(DuckingRecorder recorder);
 
-    AudioResult QueryInterface(InterfaceId id, void** object) override;
     AudioResult GetAudioSessionControl(const void* sessionId, uint32_t flags, ISessionControl** control) override;
 
 private:
     DuckingRecorder m_recorder;
+};
+
+// The render client of a stream class that has GetBuffer and ReleaseBuffer of its own; it holds a
+// reference to the stream.
+template <typename Stream>
+class StreamRenderClient final : public AudioObject<IStreamRenderClient, InterfaceId::RenderClient>
+{
+public:
+    explicit StreamRenderClient(Stream& stream) : m_stream(stream) { m_stream.AddRef(); }
+
+    AudioResult GetBuffer(uint32_t frames, uint8_t** data) override { return m_stream.GetBuffer(frames, data); }
+    AudioResult ReleaseBuffer(uint32_t frames, uint32_t flags) override { return m_stream.ReleaseBuffer(frames, flags); }
+
+private:
+    ~StreamRenderClient() override { m_stream.Release(); }
+
+    Stream& m_stream;
 };
 
 // The answer of Activate for the interfaces every endpoint offers besides its stream client: a

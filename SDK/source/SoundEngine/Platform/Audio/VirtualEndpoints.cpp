@@ -18,12 +18,6 @@ class VirtualEndpoint final : public AudioObject<IEndpoint>
 public:
     VirtualEndpoint(StatePtr state, RecordPtr record) : m_state(std::move(state)), m_record(std::move(record)) {}
 
-    AudioResult QueryInterface(InterfaceId id, void** object) override
-    {
-        if (id == InterfaceId::Unknown)
-            return Answer(object, static_cast<IEndpoint*>(this));
-        return kAudioNoInterface;
-    }
 
     AudioResult Activate(InterfaceId id, void** object) override
     {
@@ -99,12 +93,6 @@ class VirtualEnumerator final : public AudioObject<IEndpointEnumerator>
 public:
     explicit VirtualEnumerator(StatePtr state) : m_state(std::move(state)) {}
 
-    AudioResult QueryInterface(InterfaceId id, void** object) override
-    {
-        if (id == InterfaceId::Unknown)
-            return Answer(object, static_cast<IEndpointEnumerator*>(this));
-        return kAudioNoInterface;
-    }
 
     AudioResult EnumAudioEndpoints(DataFlow flow, uint32_t stateMask, IEndpointCollection** endpoints) override
     {

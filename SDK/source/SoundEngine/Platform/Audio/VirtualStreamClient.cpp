@@ -1,5 +1,6 @@
 // The virtual audio system's streams: a stream client per Activate, its render client, the
 // format rules of the endpoint's policy, and the capture of every frame released.
+#include "Platform/Audio/EndpointBuildingBlocks.h"
 #include "Platform/Audio/VirtualAudioState.h"
 
 #include <algorithm>
@@ -24,7 +25,8 @@ bool CallFails(uint32_t callNumber, uint32_t failingCall)
     return failingCall != VirtualEndpointPolicy::kNever && callNumber == failingCall;
 }
 
-class VirtualStreamClient final : public AudioObject<IStreamClient2>
+class VirtualStreamClient final
+    : public AudioObject<IStreamClient2, InterfaceId::StreamClient, InterfaceId::StreamClient2>
 {
 public:
     VirtualStreamClient(StatePtr state, RecordPtr record) : m_state(std::move(state)), m_record(std::move(record))
@@ -33,12 +35,6 @@ public:
         ++m_record->capture.openStreams;
     }
 
-    AudioResult QueryInterface(InterfaceId id, void** object) override
-    {
-        if (id == InterfaceId::Unknown || id == InterfaceId::StreamClient || id == InterfaceId::StreamClient2)
-            return Answer(object, static_cast<IStreamClient2*>(this));
-        return kAudioNoInterface;
-    }
 
     AudioResult Initialize(ShareMode mode, uint32_t flags, int64_t duration, int64_t periodicity, const WaveFormat* format,
                            const void*) override
@@ -294,26 +290,6 @@ private:
     bool m_bufferOut = false;
 };
 
-class VirtualRenderClient final : public AudioObject<IStreamRenderClient>
-{
-public:
-    explicit VirtualRenderClient(VirtualStreamClient& client) : m_client(client) { m_client.AddRef(); }
-
-    AudioResult QueryInterface(InterfaceId id, void** object) override
-    {
-        if (id == InterfaceId::Unknown || id == InterfaceId::RenderClient)
-            return Answer(object, static_cast<IStreamRenderClient*>(this));
-        return kAudioNoInterface;
-    }
-    AudioResult GetBuffer(uint32_t frames, uint8_t** data) override { return m_client.GetBuffer(frames, data); }
-    AudioResult ReleaseBuffer(uint32_t frames, uint32_t flags) override { return m_client.ReleaseBuffer(frames, flags); }
-
-private:
-    ~VirtualRenderClient() override { m_client.Release(); }
-
-    VirtualStreamClient& m_client;
-};
-
 AudioResult VirtualStreamClient::GetService(InterfaceId id, void** object)
 {
     if (object == nullptr)
@@ -326,7 +302,7 @@ AudioResult VirtualStreamClient::GetService(InterfaceId id, void** object)
     }
     if (id != InterfaceId::RenderClient)
         return kAudioNoInterface;
-    auto* render = new (std::nothrow) VirtualRenderClient(*this);
+    auto* render = new (std::nothrow) StreamRenderClient<VirtualStreamClient>(*this);
     *object = static_cast<IStreamRenderClient*>(render);
     return render != nullptr ? kAudioOk : kAudioOutOfMemory;
 }

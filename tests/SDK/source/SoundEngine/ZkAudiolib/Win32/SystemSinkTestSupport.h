@@ -2,11 +2,12 @@
 // format (48 kHz, 1024 frames), the engine thread's wake-up event, the plug-in registry with the
 // built-in list (the system sink for 174 and its siblings, the base sink) and a virtual audio
 // system as the platform's endpoints, with one stereo endpoint "speakers" (48 kHz) added by
-// default; a recorder of the device status events; a tone generator; and the numpy judge of a
+// default; the output tests' recorder of the device status events; a tone generator; and the numpy judge of a
 // captured tone.
 #pragma once
 
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Containers/EngineMemoryFixture.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Output/OutputTestSupport.h"
 
 #include "ZkAudiolib/Common/Buffers/AudioBufferPool.h"
 #include "ZkAudiolib/Common/Output/CZkMMDeviceNotifier.h"
@@ -38,23 +39,12 @@ using namespace ZK::Platform;
 constexpr uint16_t kFrames = 1024;
 constexpr uint32_t kEngineRate = 48000;
 constexpr wchar_t kSpeakers[] = L"{0.0.0.00000000}.{speakers}";
-constexpr ZkChannelConfig kStereo{ZkChannelConfig::kStereoWord};
+using ZkOutputTest::kStereo;
 constexpr const char* kSystemPython = "/usr/bin/python3";
 
-struct StatusEvent
-{
-    uint32_t shareSet;
-    uint32_t device;
-    ZkAudioDeviceEvent event;
-    ZKRESULT result;
-};
-inline std::vector<StatusEvent> g_statusEvents;
-
-inline void RecordStatus(ZK::IZkGlobalPluginContext*, uint32_t shareSet, uint32_t device, ZkAudioDeviceEvent event,
-                         ZKRESULT result)
-{
-    g_statusEvents.push_back({shareSet, device, event, result});
-}
+using ZkOutputTest::g_statusEvents;
+using ZkOutputTest::RecordStatus;
+using ZkOutputTest::StatusEvent;
 
 // A sine of a fixed frequency and amplitude, continued from buffer to buffer.
 struct Tone
