@@ -234,13 +234,10 @@ ZKRESULT CZkMMDeviceNotifier::ProcessNotifications()
         ListEndpoints();
         m_queue.ClearOverflow();
     }
-    wchar_t* id = nullptr;
+    ZkEndpointNotificationQueue::IdText id;
     ZkEndpointNotificationQueue::Kind kind = ZkEndpointNotificationQueue::Kind_Added;
     while (m_queue.Pop(id, kind))
-    {
         Apply(id, kind);
-        ZkEndpointNotificationQueue::FreeId(id);
-    }
     return ZK_Success;
 }
 

@@ -10,8 +10,9 @@ ZKRESULT ZkEndpointNotificationQueue::Init()
     m_entries = static_cast<Entry*>(ZK::MemoryMgr::Malloc(kEntryPool, sizeof(Entry) * kCapacity));
     if (m_entries == nullptr)
         return ZK_InsufficientMemory;
-    for (uint32_t index = 0; index < kCapacity; ++index)
-        m_entries[index] = Entry{nullptr, 0};
+    m_read = 0;
+    m_write = 0;
+    m_count.store(0, std::memory_order_release);
     return ZK_Success;
 }
 
@@ -35,25 +36,24 @@ bool ZkEndpointNotificationQueue::Push(const wchar_t* id, Kind kind)
         m_overflow.store(true, std::memory_order_release);
         return false;
     }
-    const size_t bytes = (std::wcslen(id) + 1) * sizeof(wchar_t);
-    auto* copy = static_cast<wchar_t*>(ZK::MemoryMgr::Malloc(kIdPool, bytes));
-    if (copy == nullptr)
+    const size_t length = std::wcslen(id);
+    if (length >= kIdCapacity)
         return false;
-    std::wmemcpy(copy, id, bytes / sizeof(wchar_t));
-    m_entries[m_write] = Entry{copy, kind};
+    Entry& entry = m_entries[m_write];
+    entry.kind = kind;
+    std::wmemcpy(entry.id, id, length + 1);
     m_write = (m_write + 1) % kCapacity;
     m_count.fetch_add(1, std::memory_order_release);
     return true;
 }
 
-bool ZkEndpointNotificationQueue::Pop(wchar_t*& id, Kind& kind)
+bool ZkEndpointNotificationQueue::Pop(IdText& id, Kind& kind)
 {
     if (m_entries == nullptr || Count() == 0)
         return false;
-    Entry& entry = m_entries[m_read];
-    id = entry.id;
+    const Entry& entry = m_entries[m_read];
+    std::wmemcpy(id, entry.id, kIdCapacity);
     kind = static_cast<Kind>(entry.kind);
-    entry = Entry{nullptr, 0};
     m_read = (m_read + 1) % kCapacity;
     m_count.fetch_sub(1, std::memory_order_release);
     return true;
@@ -61,15 +61,10 @@ bool ZkEndpointNotificationQueue::Pop(wchar_t*& id, Kind& kind)
 
 void ZkEndpointNotificationQueue::DropAll()
 {
-    wchar_t* id = nullptr;
+    IdText id;
     Kind kind = Kind_Added;
     while (Pop(id, kind))
-        FreeId(id);
-}
-
-void ZkEndpointNotificationQueue::FreeId(wchar_t* id)
-{
-    if (id != nullptr)
-        ZK::MemoryMgr::Free(kIdPool, id);
+    {
+    }
 }
 } // namespace ZK::SoundEngine

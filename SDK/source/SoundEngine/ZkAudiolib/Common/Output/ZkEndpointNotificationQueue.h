@@ -5,9 +5,9 @@
 //
 // Threading: Push from any thread (writers are serialised by a lock of their own, so two system
 // threads never fill one slot); Pop, DropAll and the overflow reset on the engine thread only. The
-// count is atomic: a slot is written before the count that makes it visible.
-// Ownership: the entries live in memory pool 0, the id copies in pool 5 (from the shared heap, as
-// the system's threads have no heap of their own); a popped id belongs to the caller (FreeId).
+// count is atomic: a slot is written before the count that makes it visible. The system's threads
+// never allocate: each entry holds its id text in place.
+// Ownership: the entries are one block of memory pool 0, made by Init on the engine thread.
 #pragma once
 
 #include <Platform/PlatformLock.h>
@@ -24,7 +24,9 @@ class ZkEndpointNotificationQueue
 public:
     static constexpr uint32_t kCapacity = 32;
     static constexpr ZkMemoryId kEntryPool = ZkMemID_Default;
-    static constexpr ZkMemoryId kIdPool = ZkMemID_Processing | ZkMemID_SharedHeap;
+    // Id strings of up to 259 characters (the device id is made from 258 at most).
+    static constexpr uint32_t kIdCapacity = 260;
+    using IdText = wchar_t[kIdCapacity];
 
     enum Kind : uint32_t
     {
@@ -43,27 +45,25 @@ public:
 
     // 1, or 52 when the entries cannot be allocated.
     ZKRESULT Init();
-    // Frees every queued id and the entries.
+    // Frees the entries.
     void Term();
 
     // Queues a copy of the id. False when it was dropped: the queue was full (the overflow flag is
-    // set) or the copy could not be made.
+    // set) or the id is too long to be an endpoint's.
     bool Push(const wchar_t* id, Kind kind);
-    // The oldest entry; the id is the caller's to free. False when the queue is empty.
-    bool Pop(wchar_t*& id, Kind& kind);
-    // Frees every queued entry.
+    // Copies out the oldest entry. False when the queue is empty.
+    bool Pop(IdText& id, Kind& kind);
+    // Forgets every queued entry.
     void DropAll();
     uint32_t Count() const { return static_cast<uint32_t>(m_count.load(std::memory_order_acquire)); }
     bool Overflowed() const { return m_overflow.load(std::memory_order_acquire); }
     void ClearOverflow() { m_overflow.store(false, std::memory_order_release); }
 
-    static void FreeId(wchar_t* id);
-
 private:
     struct Entry
     {
-        wchar_t* id;
         uint32_t kind;
+        IdText id;
     };
 
     Entry* m_entries = nullptr;
