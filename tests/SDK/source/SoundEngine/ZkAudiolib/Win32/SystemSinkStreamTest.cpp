@@ -4,7 +4,7 @@
 // buffer duration, silent frames, a failed buffer call and the lost device that follows.
 #include "SystemSinkTestSupport.h"
 
-#include "ZkAudiolib/Common/Banks/Neighbours/EventManager.h"
+#include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 
 using namespace ZkSinkTest;
 
