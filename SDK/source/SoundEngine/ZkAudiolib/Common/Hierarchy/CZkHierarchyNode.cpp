@@ -14,6 +14,9 @@ CZkHierarchyNode::CZkHierarchyNode(ZkUniqueID id)
 
 CZkHierarchyNode::~CZkHierarchyNode()
 {
+    // No instance is left (each holds the node); limiters still held by the record go with it.
+    if (m_activity != nullptr)
+        FreeActivity();
     // Targets are registered under the node's own address; none may outlive it.
     CZkParamTargetRegistry::Instance().UnregisterAll(this);
     ClearTransitions();
@@ -66,6 +69,10 @@ uint32_t CZkHierarchyNode::Release()
     {
         table.Remove(this);
         OnDetached();
+        if (m_parent != nullptr)
+            m_parent->FreeActivityIfIdle();
+        if (m_outputBus != nullptr)
+            m_outputBus->FreeActivityIfIdle();
         // The parent's and the bus's child lists drop the node before it goes (their locks are
         // recursive; a bus lives in the bus table, taken after this one).
         if (m_parent != nullptr)
@@ -106,7 +113,10 @@ void CZkHierarchyNode::SetOutputBus(CZkHierarchyNode* bus)
 {
     if (bus == m_outputBus)
         return;
-    MoveActivityCounts(bus);
+    if (!MoveActivityCounts(bus))
+        bus = nullptr; // the new bus could not count the node's plays: the node takes none
+    if (bus == m_outputBus)
+        return;
     SetOverrideBits(kOverrideBusBits, bus != nullptr);
     ReplaceLink(m_outputBus, bus);
     Refresh();
@@ -122,18 +132,9 @@ void CZkHierarchyNode::UpdateContribution(CZkGameObject*) {}
 
 void CZkHierarchyNode::RefreshPositioningParam(uint32_t, float) {}
 
-ZKRESULT CZkHierarchyNode::PlayCountUp(bool, bool) { return ZK_NotImplemented; }
-
-void CZkHierarchyNode::PlayCountDown() {}
-
 void CZkHierarchyNode::Refresh() {}
 
 void CZkHierarchyNode::RefreshPositioning() {}
-
-void CZkHierarchyNode::SetMaxInstances(uint16_t maxInstances)
-{
-    m_limitWord = static_cast<uint16_t>((m_limitWord & ~kMaxInstancesMask) | (maxInstances & kMaxInstancesMask));
-}
 
 ZkUniqueID CZkHierarchyNode::EffectSlotID(uint32_t slotIndex) const
 {

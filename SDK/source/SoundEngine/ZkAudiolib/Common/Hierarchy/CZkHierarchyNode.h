@@ -17,9 +17,13 @@
 // unregisters every target still registered under it (they are registered under the node's own
 // address), so none is left pointing at a freed node.
 //
+// Activity: a node that plays (or has playing descendants) carries an activity record with its
+// counters, its live instances and its instance limiters (ZkActivityRecord.h); an idle node carries
+// none. A play is counted at its node, at the output bus of the first level that has one, and at
+// every parent; an idle record is freed by the decrement that leaves it idle.
+//
 // The virtual operations keep the order of the node's operation table; those that every class
-// supplies are pure. Operations that reach playing instances act on the node's activity record,
-// which does not exist yet: with no instance there is nothing to reach.
+// supplies are pure.
 //
 // Threading: everything runs on the audio thread (or during bank loading under the global engine
 // lock), except AddRef, Release and the index look-ups, which take the node table's lock (bus table
@@ -32,6 +36,7 @@
 #include "ZkAudiolib/Common/Bytes/ZkByteCursor.h"
 #include "ZkAudiolib/Common/Containers/ZkArray.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkNodeParams.h"
+#include "ZkAudiolib/Common/Hierarchy/ZkActivityRecord.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkNodeTypes.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkPackedPropList.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkNodeStateStorage.h"
@@ -145,9 +150,18 @@ public:
     virtual void UpdateContribution(CZkGameObject* object);
     // A positioning value changed: live instances take it.
     virtual void RefreshPositioningParam(uint32_t parameter, float value);
-    // Play counting with the limit check, through the activity records (not built yet: 4).
-    virtual ZKRESULT PlayCountUp(bool start, bool noCheck);
-    virtual void PlayCountDown();
+    // Counts a play at the node, at the output bus of the first level that has one (once) and at
+    // every parent, testing each level's limit (per game object or global by flag A bit 4; a level
+    // with flag C bit 2 stops the tests above it) and collecting its limiters. 1; 80 a limit is
+    // reached (the play may start virtual); the limit decision's failure; 2 a per-object limiter
+    // cannot be made; with any of these the play is counted, and its owner counts it down when it
+    // drops it. 52: the activity records cannot be made, nothing is counted.
+    virtual ZKRESULT PlayCountUp(ZkPlayCount& play);
+    // Undoes PlayCountUp (toBus as the play started with); records left idle are freed.
+    virtual void PlayCountDown(CZkGameObject* object, bool toBus);
+    // The same for the virtual counters, without limits. 1; 52 as above.
+    virtual ZKRESULT VirtualCountUp(bool toBus);
+    virtual void VirtualCountDown(bool toBus);
     // The node's media (1 and nothing for nodes without media of their own).
     virtual ZKRESULT PrepareMedia() { return ZK_Success; }
     virtual void UnprepareMedia() {}
@@ -165,7 +179,8 @@ public:
     void ResetAllModifiedGains(ZkTimeMs timeMs, uint32_t curve);
     // The node's settings changed: live instances re-read them.
     virtual void Refresh();
-    // Writes the limit into the low 10 bits of the limit word (and the limiters, once they exist).
+    // Writes the limit into the low 10 bits of the limit word and into the node's limiters (the
+    // global one, or every per-object one when the limit counts per object).
     virtual void SetMaxInstances(uint16_t maxInstances);
     // A bus whose mix needs processing of its own (buses say; other nodes never).
     virtual bool NeedsProcessing() const { return false; }
@@ -192,8 +207,36 @@ public:
     virtual CZkModifiedProps* GetOrCreateModifiedProps(CZkGameObject* object);
     // Whether ancestor is the node itself or one of its parents.
     virtual bool HasAncestor(const CZkHierarchyNode* ancestor) const;
-    // The output bus changes: the activity counts move with the node (nothing while it is idle).
-    virtual void MoveActivityCounts(CZkHierarchyNode*) {}
+    // The output bus changes: the node's instances are refreshed and its bus-path counts move from
+    // the old bus (its own, or the first ancestor's) to the new one. False when the new bus could
+    // not take them (its records cannot be made): the counts stay on the way without a bus, and the
+    // node must take no bus.
+    virtual bool MoveActivityCounts(CZkHierarchyNode* bus);
+
+    // --- Activity (CZkHierarchyNodeActivity.cpp) ---
+    // Makes the records of the node, of its output bus and of its parents (and theirs) when absent.
+    // False when one cannot be made (the idle ones made are freed again).
+    bool EnsureActivity();
+    // Frees the record (and the idle records of the parent and output bus) when it is idle.
+    void FreeActivityIfIdle();
+    const ZkActivityRecord* Activity() const { return m_activity; }
+    int32_t PlayCount() const { return m_activity != nullptr ? m_activity->playCount : 0; }
+    int32_t VirtualCount() const { return m_activity != nullptr ? m_activity->virtualCount : 0; }
+    bool IsPlaying() const { return PlayCount() > 0; }
+    // A live instance of the node enters (head) or leaves the node's list; leaving may free the
+    // record.
+    ZKRESULT AddLiveInstance(CZkLiveInstance* instance);
+    void RemoveLiveInstance(CZkLiveInstance* instance);
+    CZkLiveInstance* LiveInstances() const { return m_activity != nullptr ? m_activity->instances : nullptr; }
+    // The max instances for a game object (null: all): the bank's value, or game parameter 16 for
+    // the object when the node's list drives it and the bank's value is not 0.
+    uint16_t MaxInstancesFor(CZkGameObject* object);
+    // The per-object limiter of a game object, or null.
+    CZkNodeLimiter* ObjectLimiter(CZkGameObject* object) const;
+    // Flag A's tie-break and virtual-on-limit bits changed: every limiter of the record takes them.
+    void UpdateLimiterFlags();
+    // The parameter value of one of the node's game-parameter curves for the key (0 without).
+    float ParamValueForKey(uint32_t bit, const ZkRTPCKey& key);
 
     // --- Index ---
     // Inserts the node into its table (bus table when flag bit 7 is set). 1; 52 when the table
@@ -259,6 +302,8 @@ public:
     uint64_t OverrideMask() const { return m_overrideMask; }
     ZkUniqueID ExtraAuxBusID() const { return m_extraAuxBusID; }
     ZkUniqueID UserAuxBusID(uint32_t index) const { return m_auxBusIDs != nullptr ? m_auxBusIDs[index] : 0; }
+    // The four user aux bus ids, or null when the node has none.
+    const ZkUniqueID* UserAuxBusIDs() const { return m_auxBusIDs; }
     uint16_t MaxInstances() const { return m_limitWord & kMaxInstancesMask; }
     uint16_t PositioningBits() const { return m_positioningBits; }
     uint32_t PositionMode() const { return m_positioningBits & 0x7u; }
@@ -271,6 +316,7 @@ public:
     const ZkPluginAttachment* PluginAttachments() const { return m_attachments; }
     const ZkPackedPropList<4, ZkMemID_Default>& Properties() const { return m_props; }
     CZkParamTargetList& ParamTargets() { return m_params; }
+    const CZkParamTargetList& ParamTargets() const { return m_params; }
     CZkParamTargetList& ModifiedParamTargets() { return m_modifiedParams; }
     CZkModifiedProps* GlobalModifiedProps() const { return m_globalModified; }
     CZkModifiedProps* FindModifiedProps(CZkGameObject* object) const;
@@ -279,6 +325,20 @@ public:
     CZkHierarchyNode* pNextUpdated = nullptr; // the engine's list of nodes updated each frame
 
 protected:
+    // Calls visit(instance) for each live instance of the game object (null: any) and playing id
+    // (0: any). An instance may leave the list while it is visited.
+    template <typename Visit>
+    void ForEachLiveInstance(CZkGameObject* object, ZkPlayingID playingID, Visit visit)
+    {
+        for (CZkLiveInstance* instance = LiveInstances(); instance != nullptr;)
+        {
+            CZkLiveInstance* next = instance->pNextInNode;
+            if ((object == nullptr || instance->GameObject() == object) &&
+                (playingID == 0 || instance->PlayingID() == playingID))
+                visit(*instance);
+            instance = next;
+        }
+    }
     void SetBusFlag(bool isBus);
     // Stores a value in the property list and runs Refresh when it changed. 1; 2 out of memory.
     ZKRESULT StoreProperty(uint32_t id, ZkPropertyValue value);
@@ -292,6 +352,12 @@ protected:
     uint16_t m_limitWord = 0;
     uint16_t m_positioningBits = 0;
 
+    // Common body steps that buses read in their own order.
+    ZKRESULT ReadPositioningFromBank(ZK::ZkByteCursor& cursor);
+    ZKRESULT ReadGameParametersFromBank(ZK::ZkByteCursor& cursor);
+    // The attachment table: u8 count M, M x {u8 index, u32 effect id, u8 share-set flag}.
+    ZKRESULT ReadPluginAttachmentTable(ZK::ZkByteCursor& cursor);
+
 private:
     struct ModifiedPair
     {
@@ -299,8 +365,6 @@ private:
         CZkModifiedProps* record;
     };
 
-    ZKRESULT ReadPositioningFromBank(ZK::ZkByteCursor& cursor);
-    ZKRESULT ReadGameParametersFromBank(ZK::ZkByteCursor& cursor);
     ZKRESULT AttachToBus(ZkUniqueID busID);
     ZKRESULT AttachToParent(ZkUniqueID parentID);
     // Adds, updates or (bits 0) removes the target in the level's lists.
@@ -316,10 +380,21 @@ private:
     void ApplyModifiedValue(CZkModifiedProps& record, uint8_t propertyID, float oldValue, float newValue);
     void ReleaseLinks();
     void FreeModifiedProps();
+    // Activity helpers.
+    ZKRESULT TestLimit(ZkPlayCount& play);
+    ZKRESULT TestGlobalLimit(ZkPlayCount& play);
+    ZKRESULT TestObjectLimit(ZkPlayCount& play);
+    void DropIdleObjectLimiter(CZkGameObject* object);
+    void FreeActivity();
+    // The bus-path counts of the node, taken off (sign -1) or put on (+1) the way to the bus of
+    // the first ancestor that has one; false when that bus could not count them.
+    bool MoveBusPathCounts(CZkHierarchyNode* bus, int32_t sign, int16_t plays, int16_t virtuals);
+    uint64_t OwnLimiterKey() const;
 
     friend class CZkModifiedProps;
 
     ZkNodeStateStorage* m_stateStorage = nullptr;
+    ZkActivityRecord* m_activity = nullptr;
     CZkParamTargetList m_params;
     CZkParamTargetList m_modifiedParams;
     CZkModifiedProps* m_globalModified = nullptr;

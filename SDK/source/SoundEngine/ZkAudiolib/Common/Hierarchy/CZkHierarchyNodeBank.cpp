@@ -150,10 +150,17 @@ ZKRESULT CZkHierarchyNode::ReadEffectsFromBank(ZK::ZkByteCursor& cursor, bool pa
 ZKRESULT CZkHierarchyNode::ReadPluginAttachmentsFromBank(ZK::ZkByteCursor& cursor)
 {
     uint8_t overrides = 0;
-    uint8_t count = 0;
-    if (!cursor.Read(overrides) || !cursor.Read(count))
+    if (!cursor.Read(overrides))
         return ZK_InvalidFile;
     m_overrideMask = WithBits(m_overrideMask, kOverridePluginAttachments, overrides != 0);
+    return ReadPluginAttachmentTable(cursor);
+}
+
+ZKRESULT CZkHierarchyNode::ReadPluginAttachmentTable(ZK::ZkByteCursor& cursor)
+{
+    uint8_t count = 0;
+    if (!cursor.Read(count))
+        return ZK_InvalidFile;
     if (count == 0)
         return ZK_Success;
     if (!cursor.Holds(count, kPluginEntryBytes))

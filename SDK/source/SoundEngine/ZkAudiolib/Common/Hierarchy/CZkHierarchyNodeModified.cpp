@@ -134,6 +134,8 @@ void CZkHierarchyNode::ResetAllModifiedGains(ZkTimeMs timeMs, uint32_t curve)
 
 ZKRESULT CZkHierarchyNode::RemoveGameObjectData(CZkGameObject* object)
 {
+    DropIdleObjectLimiter(object);
+    FreeActivityIfIdle();
     for (uint32_t index = 0; index < m_objectModified.Length(); ++index)
     {
         if (m_objectModified[index].object == object)

@@ -98,14 +98,6 @@ int32_t CZkPlayableNode::MidiPlayMode() const
     return level->GetIntProperty(ZkProp_MidiPlayMode);
 }
 
-float CZkPlayableNode::ParamValueForKey(uint32_t bit, const ZkRTPCKey& key)
-{
-    if (g_pRTPCMgr == nullptr)
-        return 0.0f;
-    ZkRTPCSubscription* subscription = g_pRTPCMgr->FindSubscription(&ParamTargets(), bit);
-    return subscription != nullptr ? g_pRTPCMgr->EvaluateSubscriptionFor(subscription, key) : 0.0f;
-}
-
 ZKRESULT CZkPlayableNode::FilterMidiEvent(ZkMidiEvent& event, CZkGameObject* object, ZkPlayingID playingID,
                                           bool& walkAncestors)
 {
@@ -253,6 +245,7 @@ ZKRESULT CZkPlayableNode::ReadAdvancedSettingsFromBank(ZK::ZkByteCursor& cursor)
     SetMaxInstances(maxInstances);
     m_settingsByte = static_cast<uint8_t>((m_settingsByte & 0x80) | below | ((d >> 1) & 0x07) << 4);
     SetOverrideBits(kOverrideParam37, (d & 0x01) != 0);
+    UpdateLimiterFlags();
     Refresh();
     return ZK_Success;
 }

@@ -60,8 +60,6 @@ public:
     uint16_t LoopCount() const;
     // The MIDI play mode in force: property 46 of the first node up the chain that overrides it.
     int32_t MidiPlayMode() const;
-    // The sum of the node's game-parameter curves of bit at the values for key (0 without).
-    float ParamValueForKey(uint32_t bit, const ZkRTPCKey& key);
 
     // 1, or 52 when the list cannot grow; the node is refreshed.
     ZKRESULT AddLayerLink(CZkLayer* layer);

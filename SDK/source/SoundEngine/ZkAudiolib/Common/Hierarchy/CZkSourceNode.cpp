@@ -11,7 +11,34 @@ ZKRESULT CZkSourceNode::ExecuteAction(const ZkActionParams& params)
         else if (params.code == ZkActionCode_Stop || params.code == ZkActionCode_Resume)
             PauseTransitions(false);
     }
-    // The node's live instances are reached through its activity record; an idle node has none.
+    ForEachLiveInstance(params.gameObject, params.playingID,
+                        [&](CZkLiveInstance& instance) { instance.ExecuteAction(params); });
     return ZK_Success;
+}
+
+void CZkSourceNode::PropagateParamDelta(uint32_t parameter, float delta)
+{
+    ForEachLiveInstance(nullptr, 0, [&](CZkLiveInstance& instance) { instance.ApplyParamDelta(parameter, delta); });
+}
+
+void CZkSourceNode::UpdateContribution(CZkGameObject* object)
+{
+    ForEachLiveInstance(object, 0, [](CZkLiveInstance& instance) { instance.UpdateContribution(); });
+}
+
+void CZkSourceNode::RefreshPositioningParam(uint32_t parameter, float value)
+{
+    ForEachLiveInstance(nullptr, 0,
+                        [&](CZkLiveInstance& instance) { instance.RefreshPositioningParam(parameter, value); });
+}
+
+void CZkSourceNode::Refresh()
+{
+    ForEachLiveInstance(nullptr, 0, [](CZkLiveInstance& instance) { instance.RefreshFromNode(); });
+}
+
+void CZkSourceNode::RefreshPositioning()
+{
+    ForEachLiveInstance(nullptr, 0, [](CZkLiveInstance& instance) { instance.RefreshPositioning(); });
 }
 } // namespace ZK::SoundEngine

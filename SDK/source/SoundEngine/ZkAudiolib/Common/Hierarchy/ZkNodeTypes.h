@@ -50,5 +50,7 @@ struct ZkActionParams
     bool resumesStateTransitions = false;
     const void* exceptions = nullptr;
     float seekValue = 0.0f;
+    // Set by the buses that pass the action down (an action sent to every top-level bus).
+    bool throughBuses = false;
 };
 } // namespace ZK::SoundEngine
