@@ -1,8 +1,10 @@
-// The item kinds built so far: state objects and sounds. Actions, events, containers, buses,
+// The item kinds built so far: state objects, sounds and buses. Actions, events, containers,
 // attenuations, dialogue events, effects and modulators each register their kind here when they
 // are built. Until then a bank holding one of them ends its parse with 4.
 #include "ZkAudiolib/Common/Banks/BankItemKinds.h"
 
+#include "ZkAudiolib/Common/Banks/BankFormat.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkBusItemKinds.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkSoundItemKind.h"
 #include "ZkAudiolib/Common/StateProperties/CZkStateItemKind.h"
 
@@ -14,12 +16,15 @@ namespace
 {
 constexpr uint8_t kStateItemType = 1;
 constexpr uint8_t kSoundItemType = 2;
+constexpr uint8_t kBusType18ItemType = 18;
 
 std::array<IZkBankItemKind*, 256> BuiltInKinds()
 {
     std::array<IZkBankItemKind*, 256> kinds{};
     kinds[kStateItemType] = &StateItemKind();
     kinds[kSoundItemType] = &SoundItemKind();
+    kinds[BankItemType::Bus] = &BusItemKind();
+    kinds[kBusType18ItemType] = &BusType18ItemKind();
     return kinds;
 }
 

@@ -62,11 +62,33 @@ std::array<ZkPropertyInfo, kPropertyCount + 1> BuildTable()
         table[id] = ZkPropertyInfo{ZkPropertyValue::FromInt(-1), true, kNoParameter, kNotAccumulated};
     return table;
 }
+
+constexpr uint32_t kDrivenProperties = 74;
+constexpr uint32_t kParameterCount = 64;
+
+std::array<uint8_t, kParameterCount> BuildParameterTable()
+{
+    std::array<uint8_t, kParameterCount> properties{};
+    properties.fill(static_cast<uint8_t>(kNoProperty));
+    for (uint32_t id = 0; id < kDrivenProperties; ++id)
+    {
+        const uint8_t parameter = PropertyInfo(id).parameter;
+        if (parameter < kParameterCount && parameter != kNoParameter)
+            properties[parameter] = static_cast<uint8_t>(id);
+    }
+    return properties;
+}
 } // namespace
 
 const ZkPropertyInfo& PropertyInfo(uint32_t id)
 {
     static const std::array<ZkPropertyInfo, kPropertyCount + 1> table = BuildTable();
     return table[id < kPropertyCount ? id : kPropertyCount];
+}
+
+uint32_t ParameterProperty(uint32_t parameter)
+{
+    static const std::array<uint8_t, kParameterCount> table = BuildParameterTable();
+    return parameter < kParameterCount ? table[parameter] : kNoProperty;
 }
 } // namespace ZK::SoundEngine

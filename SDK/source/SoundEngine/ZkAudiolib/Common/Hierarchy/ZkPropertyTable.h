@@ -77,4 +77,7 @@ struct ZkPropertyInfo
 const ZkPropertyInfo& PropertyInfo(uint32_t id);
 inline ZkPropertyValue PropertyDefault(uint32_t id) { return PropertyInfo(id).defaultValue; }
 inline uint8_t PropertyParameter(uint32_t id) { return PropertyInfo(id).parameter; }
+// The property that game parameter parameter drives (ids 0 to 73), or kNoProperty.
+constexpr uint32_t kNoProperty = 0xFF;
+uint32_t ParameterProperty(uint32_t parameter);
 } // namespace ZK::SoundEngine

@@ -4,7 +4,7 @@
 
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/GameObjects/CZkListener.h"
-#include "ZkAudiolib/Common/Output/Neighbours/CZkBus.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
 #include "ZkAudiolib/Common/Output/Neighbours/EngineFlags.h"
 #include <ZK/SoundEngine/Common/ZkPlatformDevices.h>
 #include "ZkAudiolib/Common/Output/ZkOutputDeviceMgrState.h"

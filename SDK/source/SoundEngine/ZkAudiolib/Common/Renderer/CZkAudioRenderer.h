@@ -15,6 +15,7 @@
 #pragma once
 
 #include <ZK/SoundEngine/Common/ZkResult.h>
+#include <ZK/SoundEngine/Common/ZkTypes.h>
 
 #include <cstdint>
 
@@ -35,6 +36,18 @@ public:
     static int32_t GraphDirty();
     // The graph update took it into account.
     static void ClearGraphDirty();
+
+    // The mix-bus instances of a bus (one per output device that uses it), told of the bus's
+    // changes. Not built yet (Renderer/Neighbours/CZkAudioRendererBusInstances.cpp): each answers 4
+    // and reaches nobody.
+    // Rebuilds effect slot n of every instance at once.
+    static ZKRESULT MarkBusInstancesDirty(ZkUniqueID busID, uint32_t slot);
+    // The bus's graph-relevant settings changed.
+    static ZKRESULT NotifyBusInstances(ZkUniqueID busID);
+    static ZKRESULT ForwardBusNotification(ZkUniqueID busID, uint32_t flags, uint32_t moreFlags);
+    // A property that the bus's own mix stage applies changed (its parameter, value and delta).
+    static ZKRESULT PropagateBusPropertyChange(ZkUniqueID busID, uint32_t parameter, float value, float delta);
+    static ZKRESULT SetBusInstanceValue(ZkUniqueID busID, float value, uint32_t id);
 };
 
 // 1; 2 without the memory manager or the stream manager; else the failing step's result.

@@ -1,10 +1,11 @@
 // The game's own banks (Trindle_Ostrel/Banks/Init.bnk and Main.bnk, written by the build from
-// SoundProject/) through the parse, with the tests' item kinds in place of the engine's classes:
-// both load, the Init bank's master bus takes the main output onto "System", the game parameters
+// SoundProject/) through the parse: the Init bank's buses with the engine's own class; with the
+// tests' item kinds in place of the classes not built yet, both load, the Init bank's master bus takes the main output onto "System", the game parameters
 // get their defaults, and every media of Main.bnk lies inside its media block.
 #include "BankTestSupport.h"
 
 #include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
 
 #include <ZK/SoundEngine/Common/ZkIdFromName.h>
 
@@ -38,11 +39,20 @@ protected:
     static constexpr uint32_t kSystem = 0xE611314A;
 };
 
-TEST_F(ShippedBanks, WithoutTheEnginesObjectClassesBothBanksAnswer4)
+TEST_F(ShippedBanks, WithTheEnginesClassesInitLoadsItsBusesAndMainAnswers4)
 {
-    EXPECT_EQ(ParseMemory(ShippedBank("Init.bnk"), 0x50C63A23), ZK_NotImplemented) << "buses are not built yet";
-    EXPECT_EQ(ParseMemory(ShippedBank("Main.bnk"), ZK::SoundEngine::GetIDFromString("Main")), ZK_Fail)
-        << "its sounds name output buses that are not loaded";
+    LoadedBank* initBank = nullptr;
+    ASSERT_EQ(ParseMemory(ShippedBank("Init.bnk"), 0x50C63A23, ZkBankSourceMemoryCopy, &initBank), ZK_Success);
+    ASSERT_EQ(initBank->itemCount, 3u);
+    const auto* master = dynamic_cast<const CZkBus*>(static_cast<CZkHierarchyNode*>(initBank->items[0]));
+    ASSERT_NE(master, nullptr);
+    EXPECT_TRUE(master->IsTopLevel());
+    EXPECT_EQ(master->ChildBusCount(), 2u) << "Music and Effects";
+    EXPECT_EQ(master->DeviceID(), kSystem);
+    EXPECT_EQ(CZkBus::TopLevelCount(), 1u);
+    EXPECT_EQ(GetEngineSettings().mainOutput.audioDeviceShareSetID, kSystem);
+    EXPECT_EQ(ParseMemory(ShippedBank("Main.bnk"), ZK::SoundEngine::GetIDFromString("Main")), ZK_NotImplemented)
+        << "its actions and events are not built yet";
 }
 
 TEST_F(ShippedBanks, InitAndMainLoad)
