@@ -204,6 +204,9 @@ public:
     void SetInstanceValue(float value, uint32_t id);
     // A notification of two flag words for the bus's mix stages.
     void ForwardBusNotification(uint32_t flags, uint32_t moreFlags);
+    // The node's gathering, then the bus's duck on property 0 and, while it is muted background
+    // music, a gain of 0.
+    void GatherVoiceParams(ZkVoiceParams& params, const ZkGatherRequest& request) override;
     // The receiver flags that parameters 34-36 set while the bus has a mix stage of its own.
     uint64_t ReceiverFlags() const { return m_receiverFlags; }
 
@@ -254,7 +257,7 @@ private:
     }
     void AfterProcessingCheck(bool before);
 
-    void SetDeviceIDOnly(uint32_t deviceID) { m_deviceID = deviceID; }
+    void NotifyEffectBypass(uint8_t bits, uint8_t mask) override;
     void ResolveDeviceTree(uint32_t oldID, uint32_t newID);
     void SetDuckState(ZkDuckState state);
     // Duck entries: replaces the entry of the same target. 1; 2 no node.

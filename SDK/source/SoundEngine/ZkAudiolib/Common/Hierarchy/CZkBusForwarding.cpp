@@ -188,6 +188,21 @@ void CZkBus::OnEffectSlotIndexChanged(uint32_t slotIndex)
     Refresh();
 }
 
+void CZkBus::GatherVoiceParams(ZkVoiceParams& params, const ZkGatherRequest& request)
+{
+    CZkHierarchyNode::GatherVoiceParams(params, request);
+    constexpr uint8_t kVolumeProperty = 0;
+    params.Add(kVolumeProperty, DuckValue(kVolumeProperty));
+    if (IsBackgroundMusic() && IsBackgroundMusicMuted())
+        params.SetGain(this, true, 0.0f);
+}
+
+void CZkBus::NotifyEffectBypass(uint8_t, uint8_t)
+{
+    // A bus's effects run in its mix stages, which read the bits again when told of the change.
+    Refresh();
+}
+
 void CZkBus::SetInstanceValue(float value, uint32_t id)
 {
     if (Parent() != nullptr)

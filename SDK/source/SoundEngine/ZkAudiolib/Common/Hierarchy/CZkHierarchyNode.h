@@ -39,8 +39,10 @@
 #include "ZkAudiolib/Common/Hierarchy/ZkActivityRecord.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkNodeTypes.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkPackedPropList.h"
+#include "ZkAudiolib/Common/Hierarchy/ZkNodeSettings.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkNodeStateStorage.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkPropertyTable.h"
+#include "ZkAudiolib/Common/Hierarchy/ZkVoiceParams.h"
 #include "ZkAudiolib/Common/ObjectIndex/CZkIndexedObject.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 #include "ZkAudiolib/Common/Parameters/CZkParamTargetList.h"
@@ -51,6 +53,8 @@
 #include <ZK/SoundEngine/Common/ZkTypes.h>
 
 #include <cstdint>
+
+struct ZkPositioningInfo;
 
 namespace ZK::SoundEngine
 {
@@ -238,6 +242,61 @@ public:
     // The parameter value of one of the node's game-parameter curves for the key (0 without).
     float ParamValueForKey(uint32_t bit, const ZkRTPCKey& key);
 
+    // --- Inherited settings (CZkHierarchyNodeGather.cpp, CZkHierarchyNodeSettings.cpp) ---
+    // Gathers the voice's parameters from the node up: each level adds its summed properties,
+    // game-parameter and state values and modified-property records, and the first level that
+    // overrides a group (or the root) resolves it; with the bus chain, the first output bus met is
+    // gathered after the parents. A sound then applies MIDI key tracking.
+    virtual void GatherVoiceParams(ZkVoiceParams& params, const ZkGatherRequest& request);
+    // Priority (property 7 + state and game-parameter values of parameter 17; 50 when not finite)
+    // and distance offset (property 8 with the priority-distance flag, else 0) of the first node up
+    // that overrides priority.
+    void GetPriority(CZkGameObject* object, float& priority, float& distanceOffset);
+    // The first node up that overrides positioning, or the root.
+    const CZkHierarchyNode* PositioningOwner() const;
+    ZkPositioningValues GetPositioningValues(CZkGameObject* object) const;
+    Zk3DModeInfo Get3DModeInfo(CZkGameObject* object) const;
+    // For each axis that game parameters 20, 21, 22 drive: state plus game-parameter value, times
+    // percent x 0.01; 0 for the others.
+    void GetAutomationOffsets(CZkGameObject* object, float percent, float offsets[3]) const;
+    // 1, the record filled (attenuations are not found yet: none).
+    ZKRESULT GetPositioningInfo(ZkPositioningInfo& info) const;
+    // The farthest distance of the positioning owner's attenuation; false without one.
+    bool GetMaxAttenuationDistance(float& distance) const;
+    // Whether effect slot 0-3 (or 4: all slots) is bypassed for the game object: a game parameter
+    // or state driving parameter 29 + slot decides (for a slot holding an effect); otherwise the
+    // game object's record, the global record, the chain's bits.
+    bool IsEffectBypassed(uint32_t slot, CZkGameObject* object) const;
+    // Stores (bits & mask) | (old & ~mask) in the game object's record (null: the global record and
+    // every record), then tells the live instances of the bits that no game parameter or state
+    // of the effects owner decides. 1; 2 when a record cannot be made.
+    ZKRESULT SetEffectBypass(uint8_t bits, uint8_t mask, CZkGameObject* object);
+    // The first node up that overrides effects (a bus is its own), or the root.
+    const CZkHierarchyNode* EffectsOwner() const;
+    // The effects owner's slot: its object with a reference (null when none is loaded), its id (0
+    // for a free slot, -1 when the owner has no effects).
+    CZkIndexedObject* ResolvedEffectSlotObject(uint32_t slot) const;
+    ZkUniqueID ResolvedEffectSlotID(uint32_t slot) const;
+    // The attached plug-ins of the node's chain (the first node up that overrides them, then the
+    // output buses up to the first that needs processing), each effect object with a reference
+    // (those not loaded are left out). Returns the number found; objects is null to count only.
+    uint32_t CollectAttachedPlugins(ZK::ZkArray<CZkIndexedObject*>* objects) const;
+    // The custom effect (property 57) of the first node up that overrides it or has an output bus,
+    // with a reference; null when none.
+    CZkIndexedObject* GetCustomEffect() const;
+    ZkBehaviours GetBehaviours() const;
+    ZkMidiSettings GetMidiSettings() const;
+    // Property 30 as stored (0 when absent), and value clamped to [property 31, property 32].
+    uint32_t GetStoredProperty30() const;
+    float GetStoredProperties31And32(float value) const;
+    // Playable nodes keep these; other nodes have none.
+    virtual uint8_t BelowThresholdBehaviour() const { return 0; }
+    virtual uint8_t EffectiveQueueBehaviour() const { return 0; }
+    // Flag byte D bits 1-3: override, value, and the flag gathered with property 33.
+    virtual uint8_t AdvancedFlags() const { return 0; }
+    // Adds a draw from each randomised range of properties 0, 6, 2, 3, 4 to offsets.
+    virtual void AddRandomOffsets(float (&)[kRandomisedProperties]) const {}
+
     // --- Index ---
     // Inserts the node into its table (bus table when flag bit 7 is set). 1; 52 when the table
     // cannot grow (the node then lives only by its creator's reference).
@@ -380,6 +439,11 @@ private:
     void ApplyModifiedValue(CZkModifiedProps& record, uint8_t propertyID, float oldValue, float newValue);
     void ReleaseLinks();
     void FreeModifiedProps();
+    // The steps of one level of the gathering.
+    void GatherLevel(ZkVoiceParams& params, const ZkGatherRequest& request, const ZkRTPCKey& key);
+    void AccumulateLevel(ZkVoiceParams& params, const ZkRTPCKey& key) const;
+    // Calls notify for the live instances that hear bypass changes (a bus: its children).
+    virtual void NotifyEffectBypass(uint8_t bits, uint8_t mask);
     // Activity helpers.
     ZKRESULT TestLimit(ZkPlayCount& play);
     ZKRESULT TestGlobalLimit(ZkPlayCount& play);

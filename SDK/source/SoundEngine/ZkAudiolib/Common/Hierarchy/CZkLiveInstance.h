@@ -88,6 +88,8 @@ public:
     // A positioning value of the node changed.
     virtual void RefreshPositioningParam(uint32_t parameter, float value) = 0;
     virtual void RefreshPositioning() = 0;
+    // The effect bypass bits of the mask changed to bits (bits 0-3: slots, bit 4: all).
+    virtual void SetEffectBypass(uint8_t bits, uint8_t mask) = 0;
 
     ZkPriorityRecord priority;
     CZkLiveInstance* pNextInNode = nullptr; // the node's list of live instances

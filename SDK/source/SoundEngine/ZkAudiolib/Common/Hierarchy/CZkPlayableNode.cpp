@@ -90,14 +90,15 @@ bool CZkPlayableNode::IsInfiniteLoop(const CZkHierarchyNode* upTo) const
     return false;
 }
 
-int32_t CZkPlayableNode::MidiPlayMode() const
-{
-    const CZkHierarchyNode* level = this;
-    while ((level->FlagsB() & kNodeFlagB_OverridesMidiPlayMode) == 0 && level->Parent() != nullptr)
-        level = level->Parent();
-    return level->GetIntProperty(ZkProp_MidiPlayMode);
-}
+int32_t CZkPlayableNode::MidiPlayMode() const { return GetMidiSettings().playMode; }
 
+void CZkPlayableNode::AddRandomOffsets(float (&offsets)[kRandomisedProperties]) const
+{
+    if (m_ranges.Count() == 0)
+        return;
+    for (uint32_t index = 0; index < kRandomisedProperties; ++index)
+        offsets[index] += RandomOffset(kRandomisedPropertyIDs[index]);
+}
 ZKRESULT CZkPlayableNode::FilterMidiEvent(ZkMidiEvent& event, CZkGameObject* object, ZkPlayingID playingID,
                                           bool& walkAncestors)
 {

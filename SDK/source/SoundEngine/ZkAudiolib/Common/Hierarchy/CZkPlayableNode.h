@@ -68,9 +68,10 @@ public:
     uint32_t LayerLinkCount() const { return m_layers.Length(); }
 
     uint8_t QueueBehaviour() const { return m_queueByte & kQueueBankMask; }
-    uint8_t EffectiveQueueBehaviour() const { return (m_queueByte >> kQueueEffectiveShift) & kQueueBankMask; }
-    uint8_t BelowThresholdBehaviour() const { return m_settingsByte & 0x0F; }
-    uint8_t AdvancedFlags() const { return (m_settingsByte >> 4) & 0x07; }
+    uint8_t EffectiveQueueBehaviour() const override { return (m_queueByte >> kQueueEffectiveShift) & kQueueBankMask; }
+    uint8_t BelowThresholdBehaviour() const override { return m_settingsByte & 0x0F; }
+    uint8_t AdvancedFlags() const override { return (m_settingsByte >> 4) & 0x07; }
+    void AddRandomOffsets(float (&offsets)[kRandomisedProperties]) const override;
     const ZkPackedPropList<8, ZkMemID_BankObjects>& Ranges() const { return m_ranges; }
 
     ZKRESULT ReadPropertiesFromBank(ZK::ZkByteCursor& cursor) override;

@@ -37,6 +37,11 @@ void CZkSourceNode::Refresh()
     ForEachLiveInstance(nullptr, 0, [](CZkLiveInstance& instance) { instance.RefreshFromNode(); });
 }
 
+void CZkSourceNode::NotifyEffectBypass(uint8_t bits, uint8_t mask)
+{
+    ForEachLiveInstance(nullptr, 0, [&](CZkLiveInstance& instance) { instance.SetEffectBypass(bits, mask); });
+}
+
 void CZkSourceNode::RefreshPositioning()
 {
     ForEachLiveInstance(nullptr, 0, [](CZkLiveInstance& instance) { instance.RefreshPositioning(); });

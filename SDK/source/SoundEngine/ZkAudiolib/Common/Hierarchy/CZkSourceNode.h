@@ -26,5 +26,8 @@ public:
     void RefreshPositioningParam(uint32_t parameter, float value) override;
     void Refresh() override;
     void RefreshPositioning() override;
+
+private:
+    void NotifyEffectBypass(uint8_t bits, uint8_t mask) override;
 };
 } // namespace ZK::SoundEngine
