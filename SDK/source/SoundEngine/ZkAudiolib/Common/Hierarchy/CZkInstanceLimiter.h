@@ -67,7 +67,7 @@ public:
     bool VirtualOnLimit() const { return m_virtualOnLimit; }
     uint32_t HeldCount() const { return m_entries.Length(); }
     uint16_t VirtualCount() const { return m_virtualCount; }
-    uint64_t Key() const { return m_key; }
+    uint64_t OrderKey() const { return m_key; }
     CZkLiveInstance* At(uint32_t index) const { return m_entries[index]; }
     // The array itself, as the limit decision walks it.
     const ZK::ZkArray<CZkLiveInstance*>& Instances() const { return m_entries; }

@@ -71,6 +71,15 @@ public:
         SetOverrideBits(mask, true);
     }
     void MakeBus(bool isBus) { SetBusFlag(isBus); }
+    // Sets (or clears) bits of the flag bytes A, B and C.
+    void SetFlagBits(uint8_t a, uint8_t b, uint8_t c, bool set = true)
+    {
+        bool changed = false;
+        ChangeFlag(m_flagsA, a, set, changed);
+        ChangeFlag(m_flagsB, b, set, changed);
+        ChangeFlag(m_flagsC, c, set, changed);
+    }
+    ZKRESULT StoreFloat(uint32_t id, float value) { return StoreProperty(id, ZkPropertyValue::FromFloat(value)); }
 
     std::vector<CZkHierarchyNode*> children;
     std::vector<ZkActionParams> actions;
