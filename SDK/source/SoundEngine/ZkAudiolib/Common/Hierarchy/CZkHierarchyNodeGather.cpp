@@ -134,9 +134,11 @@ void CZkHierarchyNode::GatherVoiceParams(ZkVoiceParams& params, const ZkGatherRe
     const ZkRTPCKey key = KeyOf(request.gameObject);
     GatherLevel(params, request, key);
     CZkHierarchyNode* parent = m_parent != request.stopAt ? m_parent : nullptr;
+    // Key tracking is the first level's (the sound's) alone.
+    ZkGatherRequest above = request;
+    above.midiNote = kNoMidiNote;
     if (request.includeBusChain && m_outputBus != nullptr)
     {
-        ZkGatherRequest above = request;
         above.includeBusChain = false;
         if (parent != nullptr)
             parent->GatherVoiceParams(params, above);
@@ -145,7 +147,7 @@ void CZkHierarchyNode::GatherVoiceParams(ZkVoiceParams& params, const ZkGatherRe
     }
     else if (parent != nullptr)
     {
-        parent->GatherVoiceParams(params, request);
+        parent->GatherVoiceParams(params, above);
     }
     // Layer links add nothing yet (layered containers are not built).
 
