@@ -1,7 +1,8 @@
 // The handlers of the messages that drive playback: posted events become pending actions, actions
 // on events and playing ids, StopAll, seeks, bank unloads, and the settings of nodes and buses.
-// Most of what they reach (pending actions, event actions, buses, playing instances) is not built
-// yet and answers 4 through its stand-in; the handlers find and release their objects all the same.
+// Much of what they reach (pending actions, event actions, playing instances, the bus settings of
+// messages 31, 45 and 46) is not built yet and answers 4 through its stand-in; the handlers find and
+// release their objects all the same. Actions on playing ids and background music reach the buses.
 #include "ZkAudiolib/Common/FrontEnd/EngineHooks.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineMessageBodies.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineMessageHandlers.h"
@@ -11,8 +12,8 @@
 #include "ZkAudiolib/Common/FrontEnd/Neighbours/CZkStopAction.h"
 #include "ZkAudiolib/Common/FrontEnd/Neighbours/NodeMessageTargets.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegistryMgr.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
-#include "ZkAudiolib/Common/Output/Neighbours/CZkBus.h"
 
 #include <ZK/SoundEngine/Common/ZkEventCalls.h>
 

@@ -4,7 +4,7 @@
 
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
-#include "ZkAudiolib/Common/Hierarchy/Neighbours/CZkActiveInstances.h"
+#include "ZkAudiolib/Common/FrontEnd/Neighbours/CZkActiveInstances.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkActivitySlabs.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
 

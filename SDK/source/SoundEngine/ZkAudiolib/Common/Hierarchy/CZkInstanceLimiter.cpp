@@ -1,6 +1,6 @@
 #include "ZkAudiolib/Common/Hierarchy/CZkInstanceLimiter.h"
 
-#include "ZkAudiolib/Common/Hierarchy/Neighbours/CZkActiveInstances.h"
+#include "ZkAudiolib/Common/FrontEnd/Neighbours/CZkActiveInstances.h"
 
 namespace ZK::SoundEngine
 {

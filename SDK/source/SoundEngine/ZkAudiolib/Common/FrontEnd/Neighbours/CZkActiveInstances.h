@@ -1,5 +1,8 @@
-// CZkActiveInstances (declaration only): the engine's playing instances. Unloading a bank stops the
-// instances that use it; the radius queries read the attenuation radii of what plays.
+// CZkActiveInstances (declaration only): the engine's playing instances and its array of active
+// limiters. Unloading a bank stops the instances that use it; the radius queries read the
+// attenuation radii of what plays. A limiter that holds its first instance registers in the array
+// (the per-frame pass enforces every registered limiter) and unregisters when it holds none; a
+// node's limit test asks for the limit decision when a play would exceed the limit.
 //
 // Threading: engine thread, or the game thread under the global engine lock (queries).
 // Ownership: the engine's.
@@ -14,6 +17,9 @@
 namespace ZK::SoundEngine
 {
 struct LoadedBank;
+class CZkGameObject;
+class CZkHierarchyNode;
+class CZkInstanceLimiter;
 
 class CZkActiveInstances
 {
@@ -25,6 +31,17 @@ public:
     static ZKRESULT GetMaxRadiusAll(ZkRadiusInfo*, uint32_t& count)
     {
         count = 0;
+        return ZK_NotImplemented;
+    }
+    // Not built yet: 4, the limiter is not in the array (no per-frame enforcement).
+    static ZKRESULT RegisterLimiter(CZkInstanceLimiter*) { return ZK_NotImplemented; }
+    static ZKRESULT UnregisterLimiter(CZkInstanceLimiter*) { return ZK_NotImplemented; }
+    // The decision for a play that would exceed a full limiter (limiter, maximum, priority, game
+    // object, equal-priority flag, virtual-behaviour flag, out node, stop reason): 1 room was made,
+    // 80 start virtual, 2 refused. Not built yet: 4, nothing is stopped.
+    static ZKRESULT CheckNodeLimit(CZkInstanceLimiter*, uint16_t, float, CZkGameObject*, bool, bool,
+                                   CZkHierarchyNode*&, uint8_t)
+    {
         return ZK_NotImplemented;
     }
 };
