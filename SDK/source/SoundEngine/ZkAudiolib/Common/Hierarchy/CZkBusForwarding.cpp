@@ -61,13 +61,7 @@ void CZkBus::ForEachActiveChild(bool withBuses, bool withVirtual, Visit visit)
 
 ZKRESULT CZkBus::ExecuteAction(const ZkActionParams& params)
 {
-    if (params.pausesStateTransitions && params.resumesStateTransitions)
-    {
-        if (params.code == ZkActionCode_Pause)
-            PauseTransitions(true);
-        else if (params.code == ZkActionCode_Stop || params.code == ZkActionCode_Resume)
-            PauseTransitions(false);
-    }
+    FollowStateTransitions(params);
     if (PlayCount() <= 0 && VirtualCount() <= 0)
         return ZK_Success;
     ZkActionParams passed = params;

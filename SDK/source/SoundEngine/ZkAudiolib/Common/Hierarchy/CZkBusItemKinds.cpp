@@ -10,23 +10,25 @@ namespace
 // Every object of the bus table is a bus.
 CZkBus* BusOf(CZkIndexedObject* object) { return static_cast<CZkBus*>(static_cast<CZkHierarchyNode*>(object)); }
 
-ZkUniqueID IdOf(const uint8_t* body, uint32_t size)
-{
-    return size >= sizeof(uint32_t) ? ZK::LoadLittleEndian<uint32_t>(body) : 0;
-}
-
-class CZkBusItemKind final : public IZkBankBusKind
+// A kind of bus item: Bus::Create makes it, CZkBus::SetFromBank reads it.
+template <typename Bus, typename Kind>
+class CZkBusKindOf : public Kind
 {
 public:
     ZkIndexKind Table() const override { return ZkIndexKind::Buses; }
     CZkIndexedObject* Create(const uint8_t* body, uint32_t size) override
     {
-        return size >= sizeof(uint32_t) ? CZkBus::Create(IdOf(body, size)) : nullptr;
+        return size >= sizeof(uint32_t) ? Bus::Create(ZK::LoadLittleEndian<uint32_t>(body)) : nullptr;
     }
     ZKRESULT Read(CZkIndexedObject* object, const uint8_t* body, uint32_t size, LoadedBank&, bool) override
     {
         return BusOf(object)->SetFromBank(body, size);
     }
+};
+
+class CZkBusItemKind final : public CZkBusKindOf<CZkBus, IZkBankBusKind>
+{
+public:
     CZkIndexedObject* FirstTopLevelBus() override
     {
         return CZkBus::TopLevelCount() != 0 ? CZkBus::TopLevelAt(0) : nullptr;
@@ -37,19 +39,7 @@ public:
     void SetDeviceID(CZkIndexedObject* bus, uint32_t deviceID) override { BusOf(bus)->SetDeviceID(deviceID); }
 };
 
-class CZkBusType18ItemKind final : public IZkBankItemKind
-{
-public:
-    ZkIndexKind Table() const override { return ZkIndexKind::Buses; }
-    CZkIndexedObject* Create(const uint8_t* body, uint32_t size) override
-    {
-        return size >= sizeof(uint32_t) ? CZkBusType18::Create(IdOf(body, size)) : nullptr;
-    }
-    ZKRESULT Read(CZkIndexedObject* object, const uint8_t* body, uint32_t size, LoadedBank&, bool) override
-    {
-        return BusOf(object)->SetFromBank(body, size);
-    }
-};
+using CZkBusType18ItemKind = CZkBusKindOf<CZkBusType18, IZkBankItemKind>;
 } // namespace
 
 IZkBankItemKind& BusItemKind()

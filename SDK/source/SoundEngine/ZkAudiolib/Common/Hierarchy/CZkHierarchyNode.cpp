@@ -180,6 +180,16 @@ ZKRESULT CZkHierarchyNode::ExecuteAction(ZkActionCode code, CZkGameObject* objec
     return ExecuteAction(params);
 }
 
+void CZkHierarchyNode::FollowStateTransitions(const ZkActionParams& params)
+{
+    if (!params.pausesStateTransitions || !params.resumesStateTransitions)
+        return;
+    if (params.code == ZkActionCode_Pause)
+        PauseTransitions(true);
+    else if (params.code == ZkActionCode_Stop || params.code == ZkActionCode_Resume)
+        PauseTransitions(false);
+}
+
 bool CZkHierarchyNode::HasAncestor(const CZkHierarchyNode* ancestor) const
 {
     for (const CZkHierarchyNode* level = this; level != nullptr; level = level->m_parent)

@@ -305,6 +305,9 @@ public:
     // Prepares a node found by id and keeps it alive (2 when absent), or undoes it.
     static ZKRESULT PrepareByID(ZkUniqueID id);
     static void UnprepareByID(ZkUniqueID id);
+    // With both state flags of the record set, a pause pauses the node's running state
+    // transitions and a stop or resume resumes them.
+    void FollowStateTransitions(const ZkActionParams& params);
     // Fills an action record (stop, pause or resume) and executes it on the node.
     ZKRESULT ExecuteAction(ZkActionCode code, CZkGameObject* object, ZkTimeMs transitionTime, uint32_t curve,
                            ZkPlayingID playingID);

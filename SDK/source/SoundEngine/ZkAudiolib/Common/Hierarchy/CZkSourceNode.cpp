@@ -4,13 +4,7 @@ namespace ZK::SoundEngine
 {
 ZKRESULT CZkSourceNode::ExecuteAction(const ZkActionParams& params)
 {
-    if (params.pausesStateTransitions && params.resumesStateTransitions)
-    {
-        if (params.code == ZkActionCode_Pause)
-            PauseTransitions(true);
-        else if (params.code == ZkActionCode_Stop || params.code == ZkActionCode_Resume)
-            PauseTransitions(false);
-    }
+    FollowStateTransitions(params);
     ForEachLiveInstance(params.gameObject, params.playingID,
                         [&](CZkLiveInstance& instance) { instance.ExecuteAction(params); });
     return ZK_Success;
