@@ -141,6 +141,7 @@ public:
     bool HasSubscriptionInChain(ZkUniqueID groupID, ZK::ZkArray<uint32_t>& syncTypes) const;
 
     // --- The engine's lists and messages (CZkBusLists.cpp) ---
+    // The top-level list is read and changed on the engine thread, or under the global engine lock.
     static uint32_t TopLevelCount();
     static CZkBus* TopLevelAt(uint32_t index);
     // Adds the bus to the top-level list unless it is there (global engine lock). 1; 52.
@@ -178,7 +179,11 @@ public:
     const ZkDuckEntry* FirstDuckEntry() const { return m_ducks.First(); }
     // The duck record that ducking bus holds here for the property, or null.
     ZkDuckRecord* FindDuckRecord(ZkUniqueID duckingBusID, uint8_t property) const;
-    // Called by the recovery action: when the bus is still recovering, its ducks are released.
+    // The bus went quiet with a recovery time: CZkDuckRecoveryAction::Queue(bus id, recovery frames)
+    // was asked for a pending action (type 0x1820) and the bus holds its ducks (state 2). When that
+    // action runs it looks the bus up and calls this: a bus still recovering releases its ducks
+    // (state 0); one that plays again (state 1) keeps them. When the action cannot be queued the
+    // bus releases its ducks at once.
     void EndDuckRecovery();
     // A record's value changed from before to after (ZkDuckRecord's transition report).
     void OnDuckValueChanged(uint8_t property, float before, float after);
