@@ -429,3 +429,71 @@ TEST_F(Gathering, KeyTrackingMovesThePitchFromTheRootNote)
     EXPECT_FLOAT_EQ(noNote.Sum(2), 10.0f);
 }
 } // namespace
+
+namespace
+{
+// An effect object of the tests' own in one of the effect tables.
+class TestEffect final : public CZkIndexedObject
+{
+public:
+    TestEffect(ZkIndexTable& table, ZkUniqueID id) : CZkIndexedObject(id), m_table(table) {}
+    uint32_t AddRef() override { return m_table.AddRef(this); }
+    uint32_t Release() override { return m_table.Release(this); }
+    void Destroy() override { ZK::ZkDelete(ZkMemID_BankObjects, this); }
+
+private:
+    ZkIndexTable& m_table;
+};
+
+TEST_F(Gathering, PlugInsCustomEffectAndBehavioursComeFromTheirOwners)
+{
+    std::vector<TestEffect*> effects;
+    const auto addEffect = [&](ZkIndexKind kind, ZkUniqueID id) {
+        ZkIndexTable& table = g_pObjectIndex->Table(kind);
+        effects.push_back(ZK::ZkNew<TestEffect>(ZkMemID_BankObjects, table, id));
+        ASSERT_EQ(table.Insert(effects.back()), ZK_Success);
+    };
+    addEffect(ZkIndexKind::SharedEffects, 61);
+    addEffect(ZkIndexKind::CustomEffects, 62);
+    addEffect(ZkIndexKind::CustomEffects, 63);
+    addEffect(ZkIndexKind::CustomEffects, 64);
+    // The sound's plug-ins are its parent's (the sound does not override them); the bus chain adds
+    // the buses' own up to the first bus with a mix stage (Music has an effect, Master is not met).
+    Load(Bus("Master", R"("plugins": [{"index": 0, "id": 64}])") + ", " +
+         Bus("Music", R"("parent": "Master", "effects": [{"slot": 0, "id": 5}], "plugins": [{"index": 0, "id": 63}])") + ", " +
+         Sound(R"("plugins_override": 1, "plugins": [{"index": 0, "id": 61, "shareset": 1}, {"index": 1, "id": 62}, {"index": 2, "id": 99}],
+                  "props": {"57": {"i32": 62}}, "custom_effect_override": 1, "limit_flags": 16, "below_threshold": 3, "queue": 2)", 201) + ", " +
+         Sound(R"("bus": "Music", "plugins": [{"index": 0, "id": 64}], "props": {"57": {"i32": 63}}, "below_threshold": 1)", 200));
+    CZkHierarchyNode* sound = FindSound(200);
+    sound->SetParent(FindSound(201));
+    m_sound = sound;
+
+    ZK::ZkArray<CZkIndexedObject*> found;
+    EXPECT_EQ(sound->CollectAttachedPlugins(&found), 3u) << "61 and 62 from the parent (99 is not loaded), 63 from Music";
+    ASSERT_EQ(found.Length(), 3u);
+    EXPECT_EQ(found[0]->ID(), 61u);
+    EXPECT_EQ(found[1]->ID(), 62u);
+    EXPECT_EQ(found[2]->ID(), 63u);
+    for (CZkIndexedObject* object : found)
+        object->Release();
+    EXPECT_EQ(sound->CollectAttachedPlugins(nullptr), 3u) << "a count without objects";
+    EXPECT_EQ(FindBus("Master")->CollectAttachedPlugins(nullptr), 1u) << "a bus starts with its own";
+
+    // The sound has an output bus: its own property 57 (63) is the custom effect.
+    CZkIndexedObject* custom = sound->GetCustomEffect();
+    ASSERT_NE(custom, nullptr);
+    EXPECT_EQ(custom->ID(), 63u);
+    custom->Release();
+    CZkIndexedObject* parentCustom = FindSound(201)->GetCustomEffect();
+    ASSERT_NE(parentCustom, nullptr);
+    EXPECT_EQ(parentCustom->ID(), 62u);
+    parentCustom->Release();
+
+    const ZkBehaviours behaviours = sound->GetBehaviours();
+    EXPECT_EQ(behaviours.belowThreshold, 3u) << "the parent overrides the behaviours";
+    EXPECT_EQ(behaviours.queue, 1u) << "below-threshold behaviour 3 makes the effective queue behaviour 1";
+
+    for (TestEffect* effect : effects)
+        effect->Release();
+}
+} // namespace
