@@ -3,8 +3,9 @@
 //
 // The engine has the parts a bank reaches (object index, game-parameter manager, state manager,
 // environment curves, a plug-in registry over a folder that does not exist) and item kinds of the
-// fuzzer's own for sounds, actions, events, containers and buses, so that hierarchy items are
-// created, referenced, read again and released. A kind's read answers from the body's fifth byte:
+// fuzzer's own for sounds, actions, events, containers and buses (both bus types, which share the
+// bus table), so that hierarchy items are created, referenced, read again and released. (The
+// engine's own bus reader has an entry of its own, BusBodyFuzz.) A kind's read answers from the body's fifth byte:
 // success mostly, sometimes "already complete" or a failure.
 #include "support/SoundMemory.h"
 
@@ -29,6 +30,8 @@ using kp::fuzz::Check;
 namespace
 {
 using namespace ZK::SoundEngine;
+
+constexpr uint8_t kBusType18 = 18;
 
 class FuzzItem final : public CZkIndexedObject
 {
@@ -142,6 +145,7 @@ struct Engine
     FuzzKind events{ZkIndexKind::Events, false, true};
     FuzzKind containers{ZkIndexKind::Nodes, false, false};
     FuzzBusKind buses;
+    FuzzKind buses18{ZkIndexKind::Buses, false, false};
 };
 
 Engine* g_engine = nullptr;
@@ -176,6 +180,7 @@ void StartEngine()
         BankItemKinds::Set(BankItemType::Event, &engine.events);
         BankItemKinds::Set(5, &engine.containers);
         BankItemKinds::Set(BankItemType::Bus, &engine.buses);
+        BankItemKinds::Set(kBusType18, &engine.buses18);
     });
 }
 } // namespace
