@@ -74,6 +74,12 @@ bool WentUp(int code)
     return pair != nullptr && pair->previous == 1 && pair->current == 0;
 }
 
+bool StaysDown(int code)
+{
+    const InputPair* pair = PairOf(code);
+    return pair != nullptr && pair->previous == 1 && pair->current == 1;
+}
+
 bool IsTriggered(int code)
 {
     return WentUp(code);

@@ -51,6 +51,7 @@ void Poll();
 bool IsHeld(int code);   // current = 1
 bool WentDown(int code); // current = 1 and previous = 0
 bool WentUp(int code);   // previous = 1 and current = 0
+bool StaysDown(int code); // previous = 1 and current = 1: held since the last frame
 // The went-up test (true on the frame the key comes back up), as the screen flow uses it.
 bool IsTriggered(int code);
 
