@@ -8,10 +8,9 @@
 #pragma once
 
 #include "Objects/Component.h"
+#include "Objects/GameObject.h"
 
 #include <string>
-
-class GameObject;
 
 class Behavior : public Component
 {
@@ -29,8 +28,12 @@ public:
     // Puts the behaviour back to its starting look; nothing unless a class says otherwise.
     virtual void Reset() {}
     // The scene's collision pass found `other` inside this object's collider, or this object
-    // inside `other`'s (each ordered pair is reported to both sides).
+    // inside `other`'s (each ordered pair is reported to both sides). Ignored unless a class says
+    // otherwise.
     virtual void OnCollision(GameObject* other) = 0;
+
+    // The owner's component of class T, or null (also before the behaviour has an owner).
+    template <class T> T* Own() const { return ComponentOf<T>(owner); }
 
     std::string name;
     int currentState = kStateUninitialised;
@@ -41,6 +44,37 @@ protected:
         : Component(kType), name(std::move(behaviorName)), nextState(firstState)
     {
     }
+    Behavior(const Behavior&) = default;
     // Copies the base fields of `source` (owner included; adding the clone to an object sets it).
     void CopyFrom(const Behavior& source);
+    // The Init most classes share: an uninitialised behaviour starts from state 0 at its next
+    // update. (Others set currentState itself; each class says which.)
+    void StartAtStateZero()
+    {
+        if (currentState == kStateUninitialised)
+        {
+            nextState = 0;
+        }
+    }
+    // The other form: the state itself is 0 from now on.
+    void SetStateZero()
+    {
+        if (currentState == kStateUninitialised)
+        {
+            currentState = 0;
+        }
+    }
+};
+
+// The Clone of a class whose copy is a copy of every field (timers shared with the original): a
+// copy-constructed instance of `Derived`, the most derived class.
+template <class Derived, class Base = Behavior>
+class CopyCloned : public Base
+{
+public:
+    Component* Clone() const override { return new Derived(static_cast<const Derived&>(*this)); }
+
+protected:
+    using Base::Base;
+    CopyCloned(const CopyCloned&) = default;
 };

@@ -75,3 +75,9 @@ private:
     // A child follows its parent's sprite alpha, unless it is the object of kOwnAlphaObjectName.
     void TakeParentAlpha();
 };
+
+// The component of class T of `object`, or null (also for a null object).
+template <class T> T* ComponentOf(const GameObject* object)
+{
+    return object != nullptr ? object->GetComponent<T>() : nullptr;
+}

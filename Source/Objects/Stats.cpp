@@ -108,27 +108,29 @@ void Stats::Update(float dt)
     }
 }
 
-void Stats::Upgrade(int& value, const std::vector<int>& ladder)
+std::optional<size_t> Stats::LevelOf(int value, const std::vector<int>& ladder)
 {
-    size_t stop = ladder.size();
     for (size_t index = 0; index < ladder.size(); ++index)
     {
         if (ladder[index] == 0)
         {
-            stop = 0;
-            break;
+            return 0;
         }
         if (ladder[index] == value)
         {
-            stop = index;
-            break;
+            return index;
         }
     }
-    if (stop == ladder.size() || stop + 1 >= ladder.size())
+    return std::nullopt;
+}
+
+void Stats::Upgrade(int& value, const std::vector<int>& ladder)
+{
+    const std::optional<size_t> level = LevelOf(value, ladder);
+    if (level && *level + 1 < ladder.size())
     {
-        return;
+        value = ladder[*level + 1];
     }
-    value = ladder[stop + 1];
 }
 
 void Stats::UpgradeHealth()

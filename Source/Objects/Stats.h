@@ -16,6 +16,8 @@
 
 #include "Objects/Component.h"
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,10 @@ public:
     void UpgradeSpeed();
     void UpgradeAttack();
 
+    // The level of `value` on `ladder`: the ladder is scanned from its start, an entry of 0 stops
+    // the scan at level 0 and an entry equal to `value` at its index; none when neither is met.
+    static std::optional<size_t> LevelOf(int value, const std::vector<int>& ladder);
+
     int MaxHealth = 0;   // full health: the current upgrade level's value
     int ReloadTime = 0;  // seconds between shots
     int RespawnRate = 0; // seconds of the respawn countdown; 0 means none
@@ -61,8 +67,6 @@ public:
     std::string ObjectType;
 
 private:
-    // The ladder is scanned from its start: an entry of 0 stops the scan at index 0, an entry equal
-    // to `value` stops it there; off the end, nothing changes. Then `value` becomes the entry after
-    // the stop, when there is one.
+    // `value` becomes the entry after its level (LevelOf), when it has a level and there is one.
     static void Upgrade(int& value, const std::vector<int>& ladder);
 };
