@@ -1,0 +1,8 @@
+#include "Game/CoinButton.h"
+
+#include "Objects/SceneManager.h"
+
+void CoinButton::Act()
+{
+    SceneManager::SwitchTo(SceneManager::kPlayField);
+}

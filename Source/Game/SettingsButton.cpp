@@ -1,0 +1,8 @@
+#include "Game/SettingsButton.h"
+
+#include "Objects/SceneManager.h"
+
+void SettingsButton::Act()
+{
+    SceneManager::SwitchTo(SceneManager::kPauseMenu);
+}
