@@ -3,6 +3,7 @@
 #include "Engine/Input.h"
 #include "Engine/Timer.h"
 #include "Objects/GameObject.h"
+#include "Objects/ObjectSound.h"
 #include "Objects/Scene.h"
 
 #include <algorithm>
@@ -20,6 +21,10 @@ bool menuShown = false;
 
 namespace
 {
+// The splash screen's sound, posted on its "HalvoSplash" object when the splash sequence restarts.
+constexpr const char* kSplashSoundObject = "HalvoSplash";
+constexpr ZkUniqueID kSplashSoundEvent = 1029053404;
+
 // Scenes taken off the stack this frame; deleted at the end of Update (see SceneManager.h).
 std::vector<Scene*> retiredScenes;
 // The scenes of this frame's scene pass, kept between frames so a steady frame allocates nothing.
@@ -96,8 +101,7 @@ void RunSplashSequence()
         Scene* splash = Find(kSplashScreen);
         if (splash != nullptr && !splash->active)
         {
-            // The splash sound is posted on "HalvoSplash"'s Audio component here once the Audio
-            // component exists.
+            PostEventOn(splash->objects.Find(kSplashSoundObject), kSplashSoundEvent);
             SwitchTo(kSplashScreen);
         }
     }

@@ -1,11 +1,24 @@
 // Object files read into objects: the components created by their keys (each reading its own
-// keys, the collider after the transform), children read once and copied, behaviour names that
-// create nothing while their classes are not built, and broken files that stop naming the file and
-// the key.
+// keys, the collider after the transform), children read once and copied, the class and name of
+// the behaviour each name creates, and broken files that stop naming the file and the key.
 #include "Objects/GameObject.h"
 
 #include "Engine/EngineGlobals.h"
+#include "Engine/Timer.h"
+#include "Game/Background.h"
+#include "Game/Cannon.h"
+#include "Game/City.h"
+#include "Game/EmitterDeath.h"
+#include "Game/Korvane.h"
+#include "Game/PlayButton.h"
+#include "Game/SpawnButton.h"
+#include "Game/Star.h"
+#include "Game/StarResult.h"
+#include "Game/Tower.h"
+#include "Game/UpgradeButton.h"
 #include "ObjectAssets.h"
+#include "Objects/Audio.h"
+#include "Objects/Emitter.h"
 #include "Objects/Animation.h"
 #include "Objects/Collider.h"
 #include "Objects/Physics.h"
@@ -14,6 +27,8 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <typeinfo>
+#include <utility>
 
 namespace
 {
@@ -31,6 +46,7 @@ protected:
     }
     void TearDown() override
     {
+        DeleteAllTimers();
         windowWidth = 0;
         windowHeight = 0;
     }
@@ -82,13 +98,21 @@ TEST_F(GameObjectFileTest, EachKeyCreatesItsComponentWhichReadsItsOwnKeys)
             EXPECT_EQ(component->owner, &object);
         }
     }
-    // Not built yet, so nothing in their slots: the sprite (no key), the Audio and Emitter
-    // components, the tower behaviour and the death burst.
-    for (ComponentType absent : {ComponentType::Sprite, ComponentType::Audio, ComponentType::Behavior,
-                                 ComponentType::Emitter, ComponentType::EmitterBehavior})
-    {
-        EXPECT_EQ(object.GetComponent(absent), nullptr) << static_cast<int>(absent);
-    }
+    // No key, no sprite. A null "Audio" still makes the component; an empty "Emitter" keeps its
+    // defaults; the particle behaviour and the behaviour are those their texts select.
+    EXPECT_EQ(object.GetComponent(ComponentType::Sprite), nullptr);
+    EXPECT_NE(object.GetComponent<Audio>(), nullptr);
+    const auto* emitter = object.GetComponent<Emitter>();
+    ASSERT_NE(emitter, nullptr);
+    EXPECT_TRUE(emitter->uniformAnimation);
+    EXPECT_EQ(emitter->spawnRate, 0.0f);
+    const auto* burst = object.GetComponent<EmitterDeath>();
+    ASSERT_NE(burst, nullptr);
+    EXPECT_EQ(burst->name, "EmitterDeath");
+    const auto* tower = object.GetComponent<Tower>();
+    ASSERT_NE(tower, nullptr);
+    EXPECT_EQ(tower->name, "WoodTower");
+    EXPECT_EQ(tower->kind, Tower::kWood);
 }
 
 TEST_F(GameObjectFileTest, OnlyTheNameIsRequired)
@@ -137,24 +161,61 @@ TEST_F(GameObjectFileTest, AChildListedTwiceIsReadOnceAndCopied)
     EXPECT_EQ(smoke->children[0]->parent, smoke);
 }
 
-TEST_F(GameObjectFileTest, BehaviourNamesCreateNothingWhileTheirClassesAreNotBuilt)
+TEST_F(GameObjectFileTest, BehaviourNamesCreateTheirClassesUnderTheirNames)
 {
-    // Names from every row of the cascade, the Star's "Time" among them: each object is read in
-    // full and its behaviour slot stays empty.
-    const char* names[] = {"WoodTower", "KorvaneTypeSTypeL", "Cannon", "UpgradeHealth", "GameBackground",
-                           "DwarfCity", "Star", "Star_Programer_Results", "StartButton", "SpawnButtonTop",
-                           "NoMatchAtAll"};
-    for (const char* behaviorName : names)
+    // Names from every row of the cascade, the Star's "Time" among them: the class created, and the
+    // name it carries (the factory's where it gives one, else the constructor's).
+    const struct
     {
-        SCOPED_TRACE(behaviorName);
+        const char* behaviorName;
+        const std::type_info& expected;
+        const char* storedName;
+    } cases[] = {
+        {"WoodTower", typeid(Tower), "WoodTower"},
+        {"KorvaneTypeSTypeL", typeid(Korvane), "KorvaneL"},
+        {"Cannon", typeid(Cannon), "Cannon"},
+        {"UpgradeHealth", typeid(UpgradeButton), "BIG ERROR"},
+        {"GameBackground", typeid(Background), "GameBackground"},
+        {"DwarfCity", typeid(City), "Tower"},
+        {"Star", typeid(Star), "BIG ERROR"},
+        {"Star_Programer_Results", typeid(StarResult), "BIG ERROR"},
+        {"StartButton", typeid(PlayButton), "BIG ERROR"},
+        {"SpawnButtonTop", typeid(SpawnButton), "BIG ERROR"},
+    };
+    for (const auto& row : cases)
+    {
+        SCOPED_TRACE(row.behaviorName);
         kp::test::WriteArchetype(m_folder, "Holder",
-                                 TransformMember(0, 0) + R"(, "Time": 45, "Behavior": {"Name": ")" + behaviorName + "\"}");
+                                 TransformMember(0, 0) + R"(, "Time": 45, "Behavior": {"Name": ")" + row.behaviorName + "\"}");
         GameObject object;
         object.ReadFromFile("./Assets/GameObjects/Holder.json");
         EXPECT_EQ(object.name, "Holder");
         EXPECT_NE(object.GetComponent<Transform>(), nullptr);
-        EXPECT_EQ(object.GetComponent(ComponentType::Behavior), nullptr);
+        const auto* behavior = object.GetComponent<Behavior>();
+        ASSERT_NE(behavior, nullptr);
+        EXPECT_EQ(typeid(*behavior), row.expected);
+        EXPECT_EQ(behavior->name, row.storedName);
+        EXPECT_EQ(behavior->owner, &object);
     }
+    // The airship type of the last of "TypeS", "TypeM", "TypeL" wins; a Star takes "Time", else 30 s.
+    kp::test::WriteArchetype(m_folder, "Holder", R"("Behavior": {"Name": "KorvaneTypeSTypeL"})");
+    GameObject airship;
+    airship.ReadFromFile("./Assets/GameObjects/Holder.json");
+    EXPECT_EQ(airship.GetComponent<Korvane>()->type, 3);
+    for (const auto& [members, seconds] : {std::pair{R"("Time": 45, )", 45.0f}, std::pair{"", 30.0f}})
+    {
+        kp::test::WriteArchetype(m_folder, "Holder", std::string(members) + R"("Behavior": {"Name": "StarTest"})");
+        GameObject star;
+        star.ReadFromFile("./Assets/GameObjects/Holder.json");
+        ASSERT_NE(star.GetComponent<Star>(), nullptr);
+        EXPECT_EQ(star.GetComponent<Star>()->seconds, seconds);
+        EXPECT_EQ(star.GetComponent<Star>()->timer->remaining, seconds);
+    }
+    // A name that matches no row creates nothing.
+    kp::test::WriteArchetype(m_folder, "Holder", R"("Behavior": {"Name": "NoMatchAtAll"})");
+    GameObject none;
+    none.ReadFromFile("./Assets/GameObjects/Holder.json");
+    EXPECT_EQ(none.GetComponent(ComponentType::Behavior), nullptr);
     // "Time" is read only for a Star, so a malformed one elsewhere goes unnoticed.
     kp::test::WriteArchetype(m_folder, "Holder", R"("Time": "soon", "Behavior": {"Name": "DwarfCity"})");
     GameObject city;

@@ -4,6 +4,8 @@
 #include "Objects/GameObjectList.h"
 
 #include "Engine/EngineGlobals.h"
+#include "Engine/Timer.h"
+#include "Game/Korvane.h"
 #include "ObjectAssets.h"
 #include "Objects/GameObject.h"
 #include "Objects/Transform.h"
@@ -35,6 +37,7 @@ protected:
     {
         m_list.DestroyAll();
         m_other.DestroyAll();
+        DeleteAllTimers();
         windowWidth = 0;
         windowHeight = 0;
     }
@@ -237,8 +240,14 @@ TEST_F(AirshipLaunchTest, LaunchesCopyTheArchetypeUnderAUniqueName)
     ASSERT_EQ(first->children.size(), 1u);
     EXPECT_EQ(first->children[0]->parent, first);
     EXPECT_EQ(first->children[0]->GetComponent<Transform>()->GetWorldTranslation(), glm::vec3(-795, 120, 0));
-    // The airship behaviour is not built yet, so the launched airship carries none.
-    EXPECT_EQ(first->GetComponent(ComponentType::Behavior), nullptr);
+    // A new airship behaviour of the type, initialised (state 0, a launch-cloud timer) and flying
+    // from its first update.
+    const auto* airship = first->GetComponent<Korvane>();
+    ASSERT_NE(airship, nullptr);
+    EXPECT_EQ(airship->type, 1);
+    EXPECT_EQ(airship->currentState, Korvane::kHalted);
+    EXPECT_EQ(airship->nextState, Korvane::kFlying);
+    EXPECT_NE(airship->startTimer, nullptr);
 
     // Many launches, no name twice.
     std::set<std::string> names;
