@@ -7,5 +7,8 @@
 
 void YesButton::Act()
 {
-    glfwSetWindowShouldClose(window, GLFW_TRUE);
+    if (window != nullptr)
+    {
+        glfwSetWindowShouldClose(window, GLFW_TRUE);
+    }
 }

@@ -16,6 +16,7 @@
 #include "Objects/Animation.h"
 #include "Objects/Audio.h"
 #include "Objects/Collider.h"
+#include "Objects/ComponentFactory.h"
 #include "Objects/GameObject.h"
 #include "Objects/Physics.h"
 #include "Objects/Scene.h"
@@ -39,6 +40,12 @@ inline const std::vector<std::string> kGameSceneNames = {
     "SplashScreen", "OstrelSplash", "MenuUI",   "Sandbox", "PauseMenu", "AreUSure",
     "AreUSureMain", "CreditMenu",   "Tutorial", "GameWin", "GameLose",  "Loading1",
 };
+
+// A new behaviour of `kind` as the object reader makes it.
+inline Behavior* MakeBehavior(BehaviorClass kind, int argument = 0)
+{
+    return CreateBehavior(BehaviorChoice{kind, argument, {}, 0.0f, {}});
+}
 
 // An object under construction; the object itself is handed to a scene or kept by the fixture.
 class ObjectBuilder
@@ -180,6 +187,7 @@ protected:
         listenerIds.assign(1, 1);
         emitterIds.assign(1, 1);
         ResetGameGlobals();
+        ClearScenes();
     }
     ~GameFixture() override
     {
@@ -207,6 +215,15 @@ protected:
         gShownStatType = 0;
         gStatDisplayType = 0;
         gSelectedArchetype = nullptr;
+    }
+
+    // No scene at all, the splash sequence over.
+    static void ClearScenes()
+    {
+        SceneManager::DestroyAll();
+        SceneManager::ostrelSplashShown = true;
+        SceneManager::menuShown = true;
+        SceneManager::splashClock = 100.0f;
     }
 
     // A sheet of `rows` x `columns` frames without a texture, kept for the test.
