@@ -59,7 +59,7 @@ void PlayButton::Update(float dt)
         return;
     }
     SetAlpha(square, fade->value);
-    if (fade->value >= kFadeTarget && !loadingStarted)
+    if (fade->value >= kFadeTarget)
     {
         SceneManager::Open(ObjectNames::kLoadingScreen);
         loadingStarted = true;

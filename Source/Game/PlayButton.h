@@ -2,8 +2,8 @@
 // one second; once the square is opaque the loading screen opens, and on the next update the menu
 // music stops, the gold is reset to 0 and the play field replaces the menu.
 //
-// The loading screen is opened once: the play field's switch hides it, and it stays hidden under
-// the play field (a loading screen still shown there would take the pause key's resume).
+// The fade climbs to 1 and then hovers about it: the update after it reached 1 has it below 1
+// again, so the switch to the play field leaves the loading screen hidden under it.
 //
 // Threading: main thread. Ownership: the fade belongs to the fade list.
 #pragma once
