@@ -238,7 +238,8 @@ TEST_F(SceneButtonsTest, RetryAndPlayStartFromNoGoldWhileResumeKeepsIt)
 TEST_F(SceneButtonsTest, ThePlayButtonFadesToBlackThenLoadsThePlayFieldFromNoGold)
 {
     Scene& menu = AddScene("MenuUI");
-    GameObject* music = Place(menu, ObjectBuilder("MainMenuBackground").WithAudio().Build());
+    const ZkGameObjectID music =
+        Place(menu, ObjectBuilder("MainMenuBackground").WithAudio().Build())->GetComponent<Audio>()->emitterId;
     ObjectBuilder square("BlackSquare");
     square.Showing(Sheet(1, 1)).With(new BehaviorBlackSquare());
     square.Get()->GetComponent<Sprite>()->alpha = 1.0f;
@@ -253,6 +254,7 @@ TEST_F(SceneButtonsTest, ThePlayButtonFadesToBlackThenLoadsThePlayFieldFromNoGol
     ASSERT_NEAR(black->GetComponent<Sprite>()->alpha, 0.0f, 1e-3f);
     Click(0, -200);
     ASSERT_FALSE(black->GetComponent<BehaviorBlackSquare>()->fade->active) << "the button drives the alpha";
+    const Sprite* blackSprite = black->GetComponent<Sprite>();
 
     // The square darkens over one second, then the loading screen shows over the menu.
     int frames = 0;
@@ -263,14 +265,14 @@ TEST_F(SceneButtonsTest, ThePlayButtonFadesToBlackThenLoadsThePlayFieldFromNoGol
     }
     EXPECT_NEAR(frames * kStep, 1.0f, 2 * kStep);
     EXPECT_EQ(Shown(), (Names{"MenuUI", "Loading1"}));
-    EXPECT_EQ(black->GetComponent<Sprite>()->alpha >= 1.0f, true);
+    EXPECT_GE(blackSprite->alpha, 1.0f);
     m_sound.ForgetCalls();
 
     // Next update: the menu music stops, the gold is 0 and the play field replaces the menu.
     Frame(kStep);
     const std::vector<SoundCall> stops = m_sound.Calls(SoundCall::Kind::StopAll);
     ASSERT_EQ(stops.size(), 1u);
-    EXPECT_EQ(stops[0].gameObject, music->GetComponent<Audio>()->emitterId);
+    EXPECT_EQ(stops[0].gameObject, music);
     EXPECT_EQ(gGold, 0);
     EXPECT_EQ(Shown(), Names{"Sandbox"}) << "the loading screen does not stay under the play field";
     EXPECT_FALSE(SceneManager::Exists("MenuUI")) << "the menu is taken down at the end of the frame";
