@@ -94,21 +94,25 @@ void Korvane::Update(float dt)
     }
     switch (currentState)
     {
+    case kHalted:
+        // A hit halts the airship's state but not its motion. One hit just before the halting line
+        // (the city fires as soon as an airship enters its box) would let the airship drift through
+        // the city and off the field: it stops at the line in this state too.
+        if (PastHaltLine())
+        {
+            Stop();
+        }
+        break;
     case kFlying:
         Fly();
         break;
     case kAttacking:
         if (stats == nullptr || !stats->dead)
         {
-            const auto* transform = Own<Transform>();
-            auto* physics = Own<Physics>();
-            if (transform != nullptr && transform->GetWorldTranslation().x > kHaltX)
+            if (PastHaltLine())
             {
                 nextState = kHalted;
-                if (physics != nullptr)
-                {
-                    physics->velocity = glm::vec3(0.0f);
-                }
+                Stop();
             }
             else
             {
@@ -137,9 +141,23 @@ void Korvane::Fly()
     const float speed = static_cast<float>(stats->MaxSpeed);
     const float heading = transform->rotation * kRadiansPerDegree;
     physics->velocity = glm::vec3(std::cos(heading) * speed, std::sin(heading) * speed, 0.0f);
-    if (transform->GetWorldTranslation().x > kHaltX)
+    if (PastHaltLine())
     {
         nextState = kHalted;
+        Stop();
+    }
+}
+
+bool Korvane::PastHaltLine() const
+{
+    const auto* transform = Own<Transform>();
+    return transform != nullptr && transform->GetWorldTranslation().x > kHaltX;
+}
+
+void Korvane::Stop()
+{
+    if (auto* physics = Own<Physics>())
+    {
         physics->velocity = glm::vec3(0.0f);
     }
 }
@@ -286,10 +304,7 @@ void Korvane::TakeDamage(float amount)
 
 void Korvane::Die()
 {
-    if (auto* physics = Own<Physics>())
-    {
-        physics->velocity = glm::vec3(0.0f);
-    }
+    Stop();
     SetAlpha(owner, 0.0f);
     if (dying)
     {

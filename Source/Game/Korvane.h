@@ -5,8 +5,10 @@
 // below, the next hit kills it: the hull disappears, its explosion plays, and 2.5 s later the
 // wreck leaves the play field for its stash.
 //
-// States: 0 halted, 1 flying, 3 attacking (fired this update), 5 dying. A hit that takes the
-// health to 0 or below leaves the airship alive until the next hit: the test comes first.
+// States: 0 halted, 1 flying, 3 attacking (fired this update), 5 dying. A hit sets the halted
+// state without stopping the airship's motion; past x 750 it stops in every state but dying's.
+// A hit that takes the health to 0 or below leaves the airship alive until the next hit: the test
+// comes first.
 //
 // The heading is the Transform's rotation, in degrees as the world matrix reads it.
 //
@@ -61,4 +63,8 @@ private:
     void Reloaded();
     void Fly();
     void HitTower(GameObject* tower);
+    // Whether the airship's world x is past kHaltX.
+    bool PastHaltLine() const;
+    // Velocity 0.
+    void Stop();
 };
