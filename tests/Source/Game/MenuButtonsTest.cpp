@@ -284,24 +284,23 @@ TEST_F(SceneButtonsTest, ThePlayButtonFadesToBlackThenLoadsThePlayFieldFromNoGol
     EXPECT_EQ(Shown(), Names{"Sandbox"});
 }
 
-TEST_F(SceneButtonsTest, TheCoinButtonActsOnEveryReleaseWithoutARest)
+TEST_F(MenuButtonsTest, TheCoinButtonActsOnEveryReleaseWithoutARest)
 {
-    Scene& lose = AddScene("GameLose");
-    Place(lose, MakeButton(BehaviorClass::CoinButton));
-    PointAt(0, 0);
-    Frame(kStep);
-    Frame(kStep);
+    KeepButton(BehaviorClass::CoinButton);
+    Step(true, false);
+    Step(true, false);
     int switches = 0;
     for (int click = 0; click < 3; ++click)
     {
-        m_input.Press(kMouse);
-        Frame(kStep);
-        m_input.Release(kMouse);
-        Frame(kStep);
-        Frame(kStep); // acts
-        switches += SceneManager::Find("Sandbox") != nullptr && SceneManager::Find("Sandbox")->active ? 1 : 0;
-        SceneManager::Find("Sandbox")->active = false;
-        lose.active = true;
+        Step(true, true);
+        Step(true, false);
+        Step(true, false); // acts, 0.1 s after the last click's action
+        Scene* playField = SceneManager::Find("Sandbox");
+        switches += playField != nullptr && playField->active ? 1 : 0;
+        if (playField != nullptr)
+        {
+            playField->active = false;
+        }
     }
     EXPECT_EQ(switches, 3);
 }
@@ -324,7 +323,8 @@ TEST_F(SceneButtonsTest, TheCreditsOpenFromThePauseMenuAndReturnByButtonOrEscape
         EXPECT_EQ(Shown(), Names{"CreditMenu"}) << "the pause menu goes while the credits show";
 
         Scene* credits = SceneManager::Find("CreditMenu");
-        GameObject* creditMusic = Place(*credits, ObjectBuilder("creditMenuBackground").WithAudio().Build());
+        const ZkGameObjectID creditMusic =
+            Place(*credits, ObjectBuilder("creditMenuBackground").WithAudio().Build())->GetComponent<Audio>()->emitterId;
         Place(*credits, MakeButton(BehaviorClass::CreditReturn, 0, -300));
         m_sound.ForgetCalls();
         if (byEscape)
@@ -338,13 +338,16 @@ TEST_F(SceneButtonsTest, TheCreditsOpenFromThePauseMenuAndReturnByButtonOrEscape
         {
             Click(0, -300);
         }
-        const std::vector<SoundCall> requests = m_sound.Requests();
-        ASSERT_GE(requests.size(), 2u);
-        EXPECT_EQ(requests[0].kind, SoundCall::Kind::StopAll);
-        EXPECT_EQ(requests[0].gameObject, creditMusic->GetComponent<Audio>()->emitterId);
-        EXPECT_EQ(requests[1].kind, SoundCall::Kind::PostEvent);
-        EXPECT_EQ(requests[1].id, kGameMusic);
-        EXPECT_EQ(requests[1].gameObject, gameMusicId);
+        // The credits' music stops, then the play field's starts again.
+        const std::vector<SoundCall> stops = m_sound.Calls(SoundCall::Kind::StopAll);
+        ASSERT_EQ(stops.size(), 1u);
+        EXPECT_EQ(stops[0].gameObject, creditMusic);
+        EXPECT_EQ(m_sound.Posted(gameMusicId), std::vector<ZkUniqueID>{kGameMusic});
+        const auto stopAt = std::find_if(m_sound.calls.begin(), m_sound.calls.end(),
+                                         [](const SoundCall& call) { return call.kind == SoundCall::Kind::StopAll; });
+        const auto postAt = std::find_if(m_sound.calls.begin(), m_sound.calls.end(), [gameMusicId](const SoundCall& call)
+                                         { return call.kind == SoundCall::Kind::PostEvent && call.gameObject == gameMusicId; });
+        EXPECT_LT(stopAt, postAt);
         EXPECT_FALSE(SceneManager::Exists("CreditMenu"));
         EXPECT_TRUE(SceneManager::Find("PauseMenu")->active);
         m_input.Release(kEscape);
@@ -370,7 +373,8 @@ TEST_F(SceneButtonsTest, QuitAndMainConfirmOpenTheirDialogsOnTop)
 
 TEST_F(SceneButtonsTest, BackShowsTheRememberedScreenAgainAlone)
 {
-    AddScene("MenuUI", false);
+    // The tutorial opened over the menu, which the last switch remembered.
+    AddScene("MenuUI");
     SceneManager::currentScene = SceneManager::Find("MenuUI");
     Scene& tutorial = AddScene("Tutorial");
     Place(tutorial, MakeButton(BehaviorClass::BackButton));
