@@ -288,11 +288,8 @@ TEST(GameData, AirshipArchetypesCarryTheirPartsAndStayOutOfTheFight)
         }
         EXPECT_EQ(NumberMember(*Member(root, "Transform"), "rotation").value_or(0), 0.0)
             << airship.name << " flies along its heading, which must be level";
-        std::vector<const char*> parts = {airship.cannon, "KorvaneExplosion", airship.smoke};
-        if (airship.wing != nullptr)
-        {
-            parts.push_back(airship.wing);
-        }
+        // The death sequence stops the wing's animation: every airship carries one.
+        std::vector<const char*> parts = {airship.cannon, "KorvaneExplosion", airship.smoke, airship.wing};
         parts.insert(parts.end(), kSpawnClouds.begin(), kSpawnClouds.end());
         for (const char* part : parts)
         {

@@ -58,14 +58,14 @@ struct AirshipArchetype
     const char* name;
     int type;
     const char* cannon;   // the first of "Cannon", "Cannon2", "TyrantCannon" it carries
-    const char* wing;     // "GremlinWing" or "TyrantWing", or null
+    const char* wing;     // "GremlinWing" or "TyrantWing"
     const char* smoke;    // "Particle_Smoke" or "Big_Smoke"
     const char* icon;     // the selection icon's sprite source
 };
 
 inline const std::array<AirshipArchetype, 3> kAirships = {{
     {"Korvane1", 1, "Cannon", "GremlinWing", "Particle_Smoke", "Gremlin"},
-    {"Korvane2", 2, "Cannon2", nullptr, "Particle_Smoke", "Bugbear"},
+    {"Korvane2", 2, "Cannon2", "TyrantWing", "Particle_Smoke", "Bugbear"},
     {"Korvane3", 3, "TyrantCannon", "TyrantWing", "Big_Smoke", "Tyrant"},
 }};
 
