@@ -3,7 +3,7 @@
 #   make test       install what is missing, build, run every test (OpenGL tests under Xvfb)
 #   make test-asan  the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   make test-tsan  the threaded tests built with ThreadSanitizer
-#   make bench      build and run the benchmarks
+#   make bench      build and run the benchmarks (under Xvfb: the particle draw needs a display)
 #   make fuzz       build the fuzz entry points with clang's libFuzzer and fuzz each one for
 #                   FUZZ_SECONDS (needs clang; new inputs land in build/libfuzzer/fuzz/found/)
 JOBS ?= $(shell nproc)
@@ -46,7 +46,7 @@ test-tsan: deps build-tsan/build.ninja
 
 bench: deps build/build.ninja
 	cmake --build build -j $(JOBS) --target benchmarks
-	@for program in build/bench/bench_*; do [ -x "$$program" ] && "$$program" || exit 1; done
+	@for program in build/bench/bench_*; do [ -x "$$program" ] && $(XVFB) "$$program" || exit 1; done
 
 FUZZ_SECONDS ?= 60
 FUZZ_TREE := build/libfuzzer/fuzz
