@@ -11,7 +11,7 @@
 // The stream emits at the emitter's spawnRate: a particle once the time since the last one has
 // reached the interval 1 / spawnRate; a frame longer than the interval emits one particle for
 // each interval it spans (at t = interval, 2 x interval, ... up to dt), stopping when the emitter
-// is full.
+// is full. A rate of 0 (a stopped stream) or below emits nothing.
 //
 // Threading: main thread. Ownership: owned by its object; works on the owner's Emitter.
 #pragma once
