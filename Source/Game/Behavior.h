@@ -7,46 +7,27 @@
 // nothing else (timers and fades belong to their global lists).
 #pragma once
 
-#include "Objects/Component.h"
+#include "Game/StateMachineComponent.h"
 #include "Objects/GameObject.h"
 
 #include <string>
 
-class Behavior : public Component
+class Behavior : public StateMachineComponent
 {
 public:
     static constexpr ComponentType kType = ComponentType::Behavior;
-    // The name every constructor gives; the object reader overwrites it for some classes.
-    static constexpr const char* kUnnamed = "BIG ERROR";
-    // currentState before the first Init or update.
-    static constexpr int kStateUninitialised = -1;
 
     // Makes a copy of the same class (its constructor, then CopyFrom, then its own fields).
     Component* Clone() const override = 0;
-    // The first step of every class's update: currentState := nextState.
-    void Update(float dt) override;
-    // Puts the behaviour back to its starting look; nothing unless a class says otherwise.
-    virtual void Reset() {}
-    // The scene's collision pass found `other` inside this object's collider, or this object
-    // inside `other`'s (each ordered pair is reported to both sides). Ignored unless a class says
-    // otherwise.
-    virtual void OnCollision(GameObject* other) = 0;
 
     // The owner's component of class T, or null (also before the behaviour has an owner).
     template <class T> T* Own() const { return ComponentOf<T>(owner); }
 
-    std::string name;
-    int currentState = kStateUninitialised;
-    int nextState = 0;
-
 protected:
-    Behavior(std::string behaviorName, int firstState)
-        : Component(kType), name(std::move(behaviorName)), nextState(firstState)
+    Behavior(std::string behaviorName, int firstState) : StateMachineComponent(kType, std::move(behaviorName), firstState)
     {
     }
     Behavior(const Behavior&) = default;
-    // Copies the base fields of `source` (owner included; adding the clone to an object sets it).
-    void CopyFrom(const Behavior& source);
     // The Init most classes share: an uninitialised behaviour starts from state 0 at its next
     // update. (Others set currentState itself; each class says which.)
     void StartAtStateZero()

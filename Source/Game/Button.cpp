@@ -82,6 +82,16 @@ void Button::TestHover()
     }
 }
 
+void Button::LeaveHover(bool acts)
+{
+    nextState = acts ? kActing : (IsMouseOver() ? kHovered : kIdle);
+}
+
+void Button::ScaleHovered(float raise)
+{
+    ScaleFromSnapshot(Held() ? raise * Style().scaling.pressIn : raise);
+}
+
 void Button::PlayHoverCueOnce()
 {
     if (hoverPending)
@@ -156,23 +166,17 @@ void Button::RunHovered()
     PlayHoverCueOnce();
     if (style.scaling.hover != 1.0f)
     {
-        // The press-in is taken from the hovered size, so it never accumulates while held.
-        ScaleFromSnapshot(Held() ? style.scaling.hover * style.scaling.pressIn : style.scaling.hover);
+        ScaleHovered(style.scaling.hover);
     }
     if (PressEdge())
     {
         PlayCue(style.pressCue);
     }
-    if (ReleaseEdge())
+    if (ReleaseEdge() && style.hoverRowOnRelease)
     {
-        if (style.hoverRowOnRelease)
-        {
-            ShowButtonRow(kHovered);
-        }
-        nextState = kActing;
-        return;
+        ShowButtonRow(kHovered);
     }
-    nextState = IsMouseOver() ? kHovered : kIdle;
+    LeaveHover(style.trigger == ButtonTrigger::Press ? PressEdge() : ReleaseEdge());
 }
 
 void Button::RunActing()

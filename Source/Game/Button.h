@@ -9,7 +9,8 @@
 //   busy:  the cooldown runs: state 2, the busy row, nothing else.
 //   0 idle:    the idle row; the snapshot's scale back; over the button: hover pending, to 1.
 //   1 hovered: the hover row; the hover cue once; the hover scale (the press-in while held); the
-//              press cue on the press edge; the release edge acts (to 2), else stays while over.
+//              press cue on the press edge; the release edge acts (to 2) (the press edge, for a
+//              class whose trigger is the press), else stays while over.
 //   2 acting:  the act row; the cooldown starts; the action cue; the action; back to 0.
 // So a click acts on the release over the button, once, and the button then rests for the
 // cooldown. The snapshot of the object's Transform is taken once, at Init: scaling always starts
@@ -80,6 +81,14 @@ protected:
     void ScaleFromSnapshot(float factor) { snapshot.ApplyScale(owner, factor); }
     // Over the button: hover pending and state 1 next; else state 0 next.
     void TestHover();
+    // State 2 next when the button acts now, else state 1 while over the button, else state 0.
+    void LeaveHover(bool acts);
+    // The hovered size: the snapshot's scale times `raise`, pressed in while mouse button 0 is
+    // held. Taken from the snapshot, so it never accumulates.
+    void ScaleHovered(float raise);
+    // State 0 of the standard machine: the idle look, the scale restored when the class restores
+    // it, and the hover test.
+    void RunIdle();
     // The hover cue, when the mouse has just come over the button.
     void PlayHoverCueOnce();
     // The cooldown's length for the class (0: none).
@@ -91,7 +100,6 @@ protected:
     static bool Held();
 
 private:
-    void RunIdle();
     void RunHovered();
     void RunActing();
 };

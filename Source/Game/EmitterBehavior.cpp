@@ -5,12 +5,6 @@
 
 #include <cmath>
 
-void EmitterBehavior::Update(float dt)
-{
-    static_cast<void>(dt);
-    currentState = nextState;
-}
-
 Emitter* EmitterBehavior::OwnEmitter() const
 {
     return ComponentOf<Emitter>(owner);

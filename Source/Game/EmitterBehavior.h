@@ -1,6 +1,6 @@
 // The particle behaviours: what decides when an object's Emitter (Objects/Emitter.h) emits. They
-// sit in the tenth component slot (kind 9), after the emitter, with the same first fields and
-// operations as a Behavior; they take part in no collision. To emit one particle is the emitter's
+// sit in the tenth component slot (kind 9), after the emitter, with the same fields and operations
+// as a Behavior (StateMachineComponent.h); they take part in no collision. To emit one particle is the emitter's
 // Emit (a random direction, a random speed, a spawn). Four classes:
 //   EmitterDeath:     one particle when the object's parent dies (once).
 //   EmitterExplosion: one particle per update while the parent is being hit (its damaged flag).
@@ -16,34 +16,23 @@
 // Threading: main thread. Ownership: owned by its object; works on the owner's Emitter.
 #pragma once
 
-#include "Objects/Component.h"
+#include "Game/StateMachineComponent.h"
 #include "Objects/GameObject.h"
-
-#include <string>
 
 class Emitter;
 class Stats;
 
-class EmitterBehavior : public Component
+class EmitterBehavior : public StateMachineComponent
 {
 public:
     static constexpr ComponentType kType = ComponentType::EmitterBehavior;
-    static constexpr const char* kUnnamed = "BIG ERROR";
-    static constexpr int kStateUninitialised = -1;
 
     Component* Clone() const override = 0;
-    // The first step of every class's update: currentState := nextState.
-    void Update(float dt) override;
-    virtual void Reset() {}
-    virtual void OnCollision(GameObject* other) = 0;
 
-    std::string name = kUnnamed;
-    int currentState = kStateUninitialised;
-    int nextState = 0;
     float accumulator = 0.0f; // seconds since the last particle of a stream
 
 protected:
-    EmitterBehavior() : Component(kType) {}
+    EmitterBehavior() : StateMachineComponent(kType, kUnnamed, 0) {}
     EmitterBehavior(const EmitterBehavior&) = default;
 
     // The owner's Emitter, or null.

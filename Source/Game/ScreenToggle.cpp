@@ -14,15 +14,12 @@ void ScreenToggle::Update(float dt)
         currentState = kActing;
     }
     SetSpriteFrame(owner, fullscreen ? kFullscreenFrame : kWindowedFrame);
-    const ButtonStyle& style = Style();
     switch (currentState)
     {
     case kIdle:
-        ScaleFromSnapshot(1.0f);
-        TestHover();
+        RunIdle();
         break;
     case kHovered:
-    {
         if (!fullscreen)
         {
             SetSpriteFrame(owner, kWindowedHoverFrame);
@@ -30,11 +27,9 @@ void ScreenToggle::Update(float dt)
         PlayHoverCueOnce();
         // Windowed, the toggle is not scaled up; either way the press-in is taken from the
         // snapshot, so holding the button does not shrink it frame after frame.
-        const float hovered = fullscreen ? style.scaling.hover : 1.0f;
-        ScaleFromSnapshot(Held() ? hovered * style.scaling.pressIn : hovered);
-        nextState = PressEdge() ? kActing : (IsMouseOver() ? kHovered : kIdle);
+        ScaleHovered(fullscreen ? Style().scaling.hover : 1.0f);
+        LeaveHover(PressEdge());
         break;
-    }
     case kActing:
         if (!CoolingDown())
         {

@@ -47,7 +47,7 @@ void SpawnButton::Update(float dt)
     case kHovered:
         PlayHoverCueOnce();
         SetAlpha(owner, kShownAlpha);
-        nextState = ReleaseEdge() ? kActing : (IsMouseOver() ? kHovered : kIdle);
+        LeaveHover(ReleaseEdge());
         break;
     case kActing:
         nextState = kIdle;

@@ -18,7 +18,7 @@ void VolumeSlider::Update(float dt)
         {
             Drag();
         }
-        nextState = IsMouseOver() ? kHovered : kIdle;
+        LeaveHover(false);
         break;
     default:
         break;

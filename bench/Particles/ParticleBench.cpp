@@ -15,11 +15,10 @@
 #include "Objects/Sprite.h"
 #include "Objects/Transform.h"
 
+#include "support/GlContext.h"
+
 #include <benchmark/benchmark.h>
 #include <glad/gl.h>
-
-#define GLFW_INCLUDE_NONE
-#include <GLFW/glfw3.h>
 
 #include <random>
 #include <unistd.h>
@@ -91,36 +90,20 @@ void BM_ParticleUpdate(benchmark::State& state)
 }
 BENCHMARK(BM_ParticleUpdate)->Arg(1000)->Arg(10000)->Arg(100000);
 
-// A hidden window with the renderer started from the repository's shaders, a one-texel sheet and
+// A hidden window (the tests' OpenGL context) with the renderer started from the repository's shaders, a one-texel sheet and
 // a quad mesh: what a particle draw needs.
 class DrawTarget
 {
 public:
     DrawTarget()
     {
-        if (glfwInit() == GLFW_FALSE)
+        if (!m_context.IsReady() || chdir(KP_SOURCE_DIR) != 0)
         {
             return;
         }
-        glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
-        glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-        glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-        glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-        m_window = glfwCreateWindow(kSize, kSize, "particles", nullptr, nullptr);
-        if (m_window == nullptr)
-        {
-            glfwTerminate();
-            return;
-        }
-        glfwMakeContextCurrent(m_window);
-        gladLoadGL(glfwGetProcAddress);
         windowWidth = kSize;
         windowHeight = kSize;
-        if (chdir(KP_SOURCE_DIR) != 0)
-        {
-            return;
-        }
-        RendererInit(m_window);
+        RendererInit(m_context.Window());
         const unsigned char white[4] = {255, 255, 255, 255};
         glGenTextures(1, &sheet.texture);
         glBindTexture(GL_TEXTURE_2D, sheet.texture);
@@ -139,7 +122,7 @@ public:
     }
     ~DrawTarget()
     {
-        if (m_window == nullptr)
+        if (!m_ready)
         {
             return;
         }
@@ -147,17 +130,20 @@ public:
         glDeleteTextures(1, &sheet.texture);
         sheet.texture = 0; // gone with the context, before the sheet is
         RendererDeleteOffscreenFramebuffer();
-        glfwDestroyWindow(m_window);
-        glfwTerminate();
     }
     bool Ready() const { return m_ready; }
 
     static constexpr int kSize = 256;
+
+private:
+    // Declared first: made before the sheet and mesh and destroyed after them.
+    kp::test::GlContext m_context{kSize, kSize};
+
+public:
     SpriteSource sheet;
     Mesh quad;
 
 private:
-    GLFWwindow* m_window = nullptr;
     bool m_ready = false;
 };
 

@@ -10,6 +10,7 @@
 #include "Game/PlayButton.h"
 #include "Objects/ComponentFactory.h"
 #include "support/GlContext.h"
+#include "Source/Objects/ShownScenes.h"
 
 #define GLFW_INCLUDE_NONE
 #include <GLFW/glfw3.h>
@@ -54,18 +55,7 @@ protected:
 
     int ActionCues(ZkUniqueID cue) const { return static_cast<int>(m_sound.PostCount(cue)); }
 
-    static Names Shown()
-    {
-        Names names;
-        for (const Scene* scene : SceneManager::scenes)
-        {
-            if (scene->active)
-            {
-                names.push_back(scene->name);
-            }
-        }
-        return names;
-    }
+    static Names Shown() { return kp::test::ShownScenes(); }
 
     GameObject* m_button = nullptr;
 };

@@ -16,6 +16,7 @@
 #include "Game/Star.h"
 #include "Game/TimerResult.h"
 #include "support/GlContext.h"
+#include "Source/Objects/ShownScenes.h"
 
 #include <array>
 
@@ -103,18 +104,7 @@ protected:
     {
         return PlayFieldObject("FuelGaugeFill")->GetComponent<Sprite>()->mesh->vertices[0].x;
     }
-    static Names Shown()
-    {
-        Names names;
-        for (const Scene* scene : SceneManager::scenes)
-        {
-            if (scene->active)
-            {
-                names.push_back(scene->name);
-            }
-        }
-        return names;
-    }
+    static Names Shown() { return kp::test::ShownScenes(); }
     // Runs whole frames of dt until `seconds` have passed.
     void Run(float seconds, float dt)
     {

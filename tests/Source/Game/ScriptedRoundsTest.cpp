@@ -31,10 +31,12 @@
 #include "Objects/Stats.h"
 #include "Objects/Transform.h"
 #include "Source/Engine/AssetFolder.h"
+#include "Source/Engine/EngineForTest.h"
 #include "Source/Engine/RecordingGameSound.h"
 #include "Source/Engine/ScriptedInputDevice.h"
 #include "support/FramebufferPng.h"
 #include "support/GlContext.h"
+#include "Source/Objects/ShownScenes.h"
 
 #include <fstream>
 #include <functional>
@@ -79,33 +81,18 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_context.IsReady()) << m_context.Error();
-        window = m_context.Window();
-        windowWidth = static_cast<float>(m_size.width);
-        windowHeight = static_cast<float>(m_size.height);
-        glViewport(0, 0, m_size.width, m_size.height);
-        glDisable(GL_CULL_FACE);
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        Input::ClearState();
-        Input::SetDevice(&m_input);
         // As at start-up: the default listener and emitter hold id 1.
         listenerIds.assign(1, 1);
         emitterIds.assign(1, 1);
         gGold = 0;
         gSelectedType = 1;
-        EngineInit();
+        kp::test::StartEngine(m_context.Window(), m_size.width, m_size.height, m_input);
     }
     void TearDown() override
     {
-        EngineShutdown();
-        Input::SetDevice(nullptr);
-        Input::ClearState();
+        kp::test::StopEngine();
         listenerIds.clear();
         emitterIds.clear();
-        Renderer::objects = Renderer::Objects{};
-        window = nullptr;
-        windowWidth = 0;
-        windowHeight = 0;
         gGold = 0;
         gSelectedType = 1;
         gSelectedArchetype = nullptr;
@@ -122,18 +109,7 @@ protected:
     void Seconds(float seconds) { Frames(static_cast<int>(seconds * kFramesPerSecond + 0.5f)); }
     float Clock() const { return static_cast<float>(m_frames) / kFramesPerSecond; }
 
-    static Names Shown()
-    {
-        Names names;
-        for (const Scene* scene : SceneManager::scenes)
-        {
-            if (scene->active)
-            {
-                names.push_back(scene->name);
-            }
-        }
-        return names;
-    }
+    static Names Shown() { return kp::test::ShownScenes(); }
     static bool IsShown(const std::string& name)
     {
         const Scene* scene = SceneManager::Find(name);

@@ -26,9 +26,11 @@
 #include "Objects/Sprite.h"
 #include "Objects/Transform.h"
 #include "Source/Engine/AssetFolder.h"
+#include "Source/Engine/EngineForTest.h"
 #include "Source/Engine/ScriptedInputDevice.h"
 #include "support/FramebufferPng.h"
 #include "support/GlContext.h"
+#include "ShownScenes.h"
 
 #include <algorithm>
 #include <array>
@@ -218,27 +220,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_context.IsReady()) << m_context.Error();
-        window = m_context.Window();
-        windowWidth = static_cast<float>(g_window.width);
-        windowHeight = static_cast<float>(g_window.height);
-        glViewport(0, 0, g_window.width, g_window.height);
-        glDisable(GL_CULL_FACE);
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        Input::ClearState();
-        Input::SetDevice(&m_device);
-        EngineInit();
+        kp::test::StartEngine(m_context.Window(), g_window.width, g_window.height, m_device);
     }
-    void TearDown() override
-    {
-        EngineShutdown();
-        Input::SetDevice(nullptr);
-        Input::ClearState();
-        Renderer::objects = Renderer::Objects{};
-        window = nullptr;
-        windowWidth = 0;
-        windowHeight = 0;
-    }
+    void TearDown() override { kp::test::StopEngine(); }
 
     static void Frames(int count)
     {
@@ -256,18 +240,7 @@ protected:
         Frames(1);
     }
 
-    static Names Shown()
-    {
-        Names names;
-        for (const Scene* scene : SceneManager::scenes)
-        {
-            if (scene->active)
-            {
-                names.push_back(scene->name);
-            }
-        }
-        return names;
-    }
+    static Names Shown() { return kp::test::ShownScenes(); }
 
     // The black squares of the shown scenes as they stand once their fade-out is over.
     static void FinishFades()

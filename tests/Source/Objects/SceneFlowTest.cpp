@@ -14,6 +14,7 @@
 #include "Objects/Scene.h"
 #include "ProbeBehavior.h"
 #include "Source/Engine/ScriptedInputDevice.h"
+#include "ShownScenes.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -94,18 +95,7 @@ protected:
         SceneManager::menuShown = true;
     }
 
-    static Names Shown()
-    {
-        Names names;
-        for (const Scene* scene : SceneManager::scenes)
-        {
-            if (scene->active)
-            {
-                names.push_back(scene->name);
-            }
-        }
-        return names;
-    }
+    static Names Shown() { return kp::test::ShownScenes(); }
     static Names Stack()
     {
         Names names;

@@ -1,12 +1,12 @@
-#include "Game/Behavior.h"
+#include "Game/StateMachineComponent.h"
 
-void Behavior::Update(float dt)
+void StateMachineComponent::Update(float dt)
 {
     static_cast<void>(dt);
     currentState = nextState;
 }
 
-void Behavior::CopyFrom(const Behavior& source)
+void StateMachineComponent::CopyFrom(const StateMachineComponent& source)
 {
     type = source.type;
     owner = source.owner;
