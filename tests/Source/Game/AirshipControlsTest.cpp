@@ -312,6 +312,22 @@ TEST_F(AirshipControlsTest, AStatOffItsLadderShowsRowZeroAndBuysNothing)
     EXPECT_EQ(gGold, 500);
 }
 
+// The archetype the upgrade buttons named belongs to the play field that was: a new play field's
+// upgrade buttons forget it, so that one updated before the select buttons (which find the new
+// archetype) never reads the old one.
+TEST_F(AirshipControlsTest, ANewPlayFieldsUpgradeButtonsForgetTheOldArchetype)
+{
+    Frame(kStep);
+    ASSERT_NE(gSelectedArchetype, nullptr);
+    ClearScenes(); // the play field and its archetypes are gone
+    Scene& field = AddScene("Sandbox");
+    GameObject* upgrade = Place(field, ObjectBuilder("UpgradeDamageButton").With(MakeBehavior(BehaviorClass::UpgradeButton)).Build());
+    field.objects.InitAll();
+    EXPECT_EQ(gSelectedArchetype, nullptr);
+    Frame(kStep);
+    EXPECT_EQ(upgrade->GetComponent<Behavior>()->currentState, 0);
+}
+
 TEST_F(AirshipControlsTest, WithoutTheArchetypesNothingLaunchesOrUpgrades)
 {
     for (int type = 1; type <= 3; ++type)

@@ -345,6 +345,28 @@ TEST_F(SceneButtonsTest, TheCreditsOpenFromThePauseMenuAndReturnByButtonOrEscape
     }
 }
 
+// A release over the return button and Escape's press in the same update return twice: the second
+// return finds no credits to take off, and must not take off the pause menu at the back instead.
+TEST_F(SceneButtonsTest, ReturningFromTheCreditsTwiceInOneUpdateKeepsThePauseMenu)
+{
+    AddScene("PauseMenu", false);
+    Scene& credits = AddScene("CreditMenu");
+    Place(credits, MakeButton(BehaviorClass::CreditReturn));
+    PointAt(0, 0);
+    Frame(kStep);
+    Frame(kStep);
+    m_input.Press(kMouse);
+    Frame(kStep);
+    m_input.Release(kMouse);
+    Frame(kStep); // the release edge: the button acts on the next update
+    m_input.Press(kEscape);
+    Frame(kStep); // acts, and Escape's press edge returns again
+    EXPECT_FALSE(SceneManager::Exists("CreditMenu"));
+    ASSERT_TRUE(SceneManager::Exists("PauseMenu"));
+    EXPECT_TRUE(SceneManager::Find("PauseMenu")->active);
+    m_input.Release(kEscape);
+}
+
 TEST_F(SceneButtonsTest, QuitAndMainConfirmOpenTheirDialogsOnTop)
 {
     Scene& pause = AddScene("PauseMenu");

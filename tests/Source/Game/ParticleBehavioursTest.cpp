@@ -103,6 +103,22 @@ TEST_F(ParticleBehavioursTest, AStreamStopsAddingAtAHundredThousand)
     EXPECT_EQ(Count(stream), ParticleSystem::kMaxParticles);
 }
 
+// A stopped stream (rate 0) emits nothing; so does a negative rate, which no data should hold,
+// instead of filling the emitter in one frame.
+TEST_F(ParticleBehavioursTest, AStreamWithoutAPositiveRateEmitsNothing)
+{
+    for (const float rate : {0.0f, -10.0f})
+    {
+        SCOPED_TRACE(rate);
+        GameObject* stream = Make(new EmitterTest(), rate);
+        for (int frame = 0; frame < 4; ++frame)
+        {
+            FrameOf({m_parent}, 0.25f);
+        }
+        EXPECT_EQ(Count(stream), 0u);
+    }
+}
+
 TEST_F(ParticleBehavioursTest, TheKeyStreamRunsOnlyWhileThePKeyIsHeld)
 {
     constexpr int kP = 80;
