@@ -1,10 +1,14 @@
 // The Emitter component and its particle system: the reader, Init and Clone; directions inside
 // the spray cone and launch speeds from a fixed random source (glm rotating the cone's axis is the
 // oracle); where a particle is born and how it looks; ageing in one stable pass; the four motion
-// cases, scale, fade and own animation; the 100000 cap; and particles drawn where they are.
+// cases, scale, fade and own animation; the 100000 cap; and particles drawn where they are, with
+// their own frame or the sprite's and their own alpha.
 #include "Objects/Emitter.h"
 
 #include "Engine/Json.h"
+#include "Engine/MeshManager.h"
+#include "Engine/Renderer.h"
+#include "Engine/SpriteSourceManager.h"
 #include "Objects/Animation.h"
 #include "Objects/GameObject.h"
 #include "ObjectFileText.h"
@@ -13,6 +17,10 @@
 #include "Objects/Sprite.h"
 #include "Objects/Transform.h"
 #include "ParticleSource.h"
+#include "Source/Engine/AssetFolder.h"
+#include "Source/Engine/RendererForTest.h"
+#include "support/FramebufferPng.h"
+#include "support/GlContext.h"
 
 #include <cmath>
 #include <glm/gtx/rotate_vector.hpp>
@@ -426,5 +434,95 @@ TEST_F(EmitterFixture, TheHundredThousandAndFirstParticleIsRefused)
     EXPECT_TRUE(emitter.IsFull());
     emitter.Emit();
     EXPECT_EQ(System().particles.size(), ParticleSystem::kMaxParticles);
+}
+
+class ParticleDrawTest : public ::testing::Test
+{
+protected:
+    static constexpr int kWidth = 320;
+    static constexpr int kHeight = 180;
+    // Six world units to a pixel.
+    static constexpr float kUnitsPerPixel = 1920.0f / kWidth;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_context.IsReady()) << m_context.Error();
+        m_folder.CopyShaders();
+        m_folder.Write("Assets/Mesh/Quad.json", kp::test::RectangleMeshJson("Quad", 0.5f, 0.5f));
+        // Frame 0 red, frame 1 green.
+        m_folder.WriteSheet("Assets/Art/puffs.png", 2, 1, 8, [](int frame) {
+            return frame == 0 ? std::array<unsigned char, 3>{220, 20, 20} : std::array<unsigned char, 3>{20, 220, 20};
+        });
+        m_folder.Write("Assets/Art/Puffs.json", kp::test::SpriteSourceJson("Puffs", "puffs.png", 2, 1));
+        kp::test::StartRenderer(m_context.Window(), kWidth, kHeight);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    }
+    void TearDown() override { kp::test::StopRenderer(); }
+
+    // The window's pixel at (x, y) world units from the centre, after drawing the emitter.
+    std::array<int, 3> PixelAt(float x, float y) const
+    {
+        unsigned char rgba[4] = {};
+        glReadPixels(static_cast<int>(kWidth / 2 + x / kUnitsPerPixel), static_cast<int>(kHeight / 2 + y / kUnitsPerPixel),
+                     1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+        return {rgba[0], rgba[1], rgba[2]};
+    }
+
+    kp::test::GlContext m_context{kWidth, kHeight};
+    kp::test::AssetFolder m_folder;
+    kp::test::WorkingFolder m_here{m_folder.Root()};
+};
+
+TEST_F(ParticleDrawTest, ParticlesAreDrawnWhereTheyAreWithTheirFrameAndAlpha)
+{
+    GameObject object;
+    object.AddComponent(new Transform());
+    auto* sprite = new Sprite();
+    sprite->mesh = MeshManager::Get("Quad");
+    sprite->spriteSource = SpriteSourceManager::Get("Puffs");
+    sprite->frameIndex = 1;
+    object.AddComponent(sprite);
+    auto* emitter = new Emitter();
+    object.AddComponent(emitter);
+    emitter->uniformAnimation = false;
+    emitter->Init();
+    // 120 units (20 pixels) square, one on each side, their own frames; one half transparent.
+    const struct
+    {
+        float x, y;
+        unsigned frame;
+        float alpha;
+    } placed[] = {{-480, 0, 0, 1.0f}, {480, 0, 1, 1.0f}, {0, 270, 0, 0.5f}};
+    for (const auto& each : placed)
+    {
+        Particle particle{};
+        particle.x = each.x;
+        particle.y = each.y;
+        particle.m00 = 120.0f;
+        particle.m11 = 120.0f;
+        particle.alpha = each.alpha;
+        particle.frame = each.frame;
+        particle.life = 1.0f;
+        emitter->Particles().Add(particle);
+    }
+    for (const bool uniform : {false, true})
+    {
+        SCOPED_TRACE(uniform ? "the sprite's frame" : "their own frames");
+        emitter->Particles().uniformAnimation = uniform;
+        Renderer::BeginDrawPass();
+        object.Draw(); // the object's own sprite (one unit at the centre), then its particles
+        Renderer::PresentOffscreenImage();
+        glFinish();
+        EXPECT_FALSE(kp::test::WriteFramebufferPng(uniform ? "particles_uniform" : "particles_own_frames", kWidth, kHeight).empty());
+        const std::array<int, 3> left = PixelAt(-480, 0);
+        const std::array<int, 3> right = PixelAt(480, 0);
+        EXPECT_GT(uniform ? left[1] : left[0], 200) << "frame " << (uniform ? 1 : 0);
+        EXPECT_GT(right[1], 200) << "frame 1";
+        // Half over the grey background (26): (220 + 26) / 2.
+        const std::array<int, 3> faded = PixelAt(0, 270);
+        EXPECT_NEAR(uniform ? faded[1] : faded[0], 123, 4);
+        EXPECT_NEAR(PixelAt(0, -270)[0], 26, 2) << "nothing where no particle is";
+    }
 }
 } // namespace
