@@ -58,6 +58,21 @@ TEST_F(DisplaysTest, EachBackdropPostsItsScreensMusicWhenBuiltAndAResetStopsIt)
     EXPECT_TRUE(m_sound.Posted().empty());
 }
 
+TEST_F(DisplaysTest, ReplayingTheSplashPostsItsSoundOnItsBackdrop)
+{
+    constexpr int kReplayKey = 66; // 'B'
+    Scene& splash = AddScene("SplashScreen", false);
+    const ZkGameObjectID id = Place(splash, ObjectBuilder("HalvoSplash").WithAudio().Build())->GetComponent<Audio>()->emitterId;
+    AddScene("MenuUI");
+    m_input.Press(kReplayKey);
+    Frame(kStep);
+    EXPECT_TRUE(m_sound.Posted().empty());
+    m_input.Release(kReplayKey);
+    Frame(kStep);
+    EXPECT_EQ(m_sound.Posted(id), std::vector<ZkUniqueID>{1029053404u});
+    EXPECT_TRUE(splash.active);
+}
+
 TEST_F(DisplaysTest, TheFrameRateStartsHiddenAndEachReleaseOfFShowsOrHidesIt)
 {
     constexpr int kF = 70;
