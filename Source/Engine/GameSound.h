@@ -2,7 +2,8 @@
 // GameSound in use, whose calls are exactly the game's (each event is posted with no callback and
 // no external sources). The program uses EngineSound, which forwards to the sound engine's
 // interface; a test installs a recording double with InstallGameSound to see every call and to
-// decide what plays.
+// decide what plays. While the sound engine is not initialised every call of the interface fails
+// and changes nothing, and the game plays on silently.
 //
 // Volume writes: both volume game parameters are set for every game object at once, with no
 // transition and a linear curve; WriteVolumeLevels and ApplyMuteRule are the two forms the game
