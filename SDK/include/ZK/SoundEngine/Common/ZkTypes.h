@@ -32,3 +32,13 @@ constexpr bool ZkIsReservedGameObjectID(ZkGameObjectID id)
 {
     return id >= ZK_FIRST_RESERVED_GAME_OBJECT;
 }
+
+namespace ZK::SoundEngine
+{
+// Kinds of game-sync groups, as subscribers, prepared groups and game-sync preparations name them.
+enum ZkGroupType : uint32_t
+{
+    ZkGroupType_Switch = 0,
+    ZkGroupType_State = 1,
+};
+} // namespace ZK::SoundEngine

@@ -26,15 +26,20 @@ void ZkCallbackCookieList::Cancel(void* cookie)
 void ZkCallbackCookieList::Notify(ZkBankCallbackFunc callback, ZkBankID bankID, const void* memory, ZKRESULT result,
                                   void* cookie)
 {
-    if (callback == nullptr || ZkLockFreeSlotList::Find(m_head, cookie) == nullptr)
+    if (callback == nullptr)
         return;
-    callback(bankID, memory, result, cookie);
-    // One registration is consumed after the call. Another thread may have cancelled the cookie
-    // (nothing left to consume) or freed the cell found above and reused it: look again each time.
-    while (ZkLockFreeSlotList::Cell* cell = ZkLockFreeSlotList::Find(m_head, cookie))
+    // One registration is consumed before the call: once the callback has run, its caller may let
+    // the cookie go and a new registration may reuse its address, which a consumption after the call
+    // could take instead. Another thread may cancel the cookie or take the cell found meanwhile:
+    // look again each time.
+    for (;;)
     {
+        ZkLockFreeSlotList::Cell* cell = ZkLockFreeSlotList::Find(m_head, cookie);
+        if (cell == nullptr)
+            return; // not registered (cancelled, or consumed already)
         if (ZkLockFreeSlotList::Release(*cell, cookie))
             break;
     }
+    callback(bankID, memory, result, cookie);
 }
 } // namespace ZK::SoundEngine

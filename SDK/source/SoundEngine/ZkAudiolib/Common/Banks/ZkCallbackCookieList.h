@@ -5,8 +5,8 @@
 // A cookie registered by two requests is registered twice and notified twice.
 //
 // Built on ZkLockFreeSlotList (cells from memory pool 16, two made at Init, reused, freed only by
-// Term). Notify finds the cookie before the call and consumes the registration after it: a Cancel
-// that runs while the callback is being called does not stop that call.
+// Term). Notify consumes the registration, then calls: a Cancel that runs while the callback is
+// being called does not stop that call, and the callback may free or reuse its cookie at once.
 //
 // Threading: Add, Cancel and Notify may run at the same time on any threads (game thread, bank
 // thread, audio thread); Init and Term run while no other thread uses the list.
@@ -15,6 +15,7 @@
 
 #include "ZkAudiolib/Common/Voice/ZkLockFreeSlotList.h"
 
+#include <ZK/SoundEngine/Common/ZkBankCalls.h>
 #include <ZK/SoundEngine/Common/ZkResult.h>
 #include <ZK/SoundEngine/Common/ZkTypes.h>
 
@@ -22,10 +23,6 @@
 
 namespace ZK::SoundEngine
 {
-// The completion callback of the bank requests: (bank id, memory address of the bank or null,
-// result, cookie).
-using ZkBankCallbackFunc = void (*)(ZkBankID bankID, const void* memory, ZKRESULT result, void* cookie);
-
 class ZkCallbackCookieList
 {
 public:
@@ -46,7 +43,7 @@ public:
     // Drops every registration of the cookie.
     void Cancel(void* cookie);
     // Nothing for a null callback (the cookie stays registered). Otherwise, when the cookie is
-    // registered: calls callback(bankID, memory, result, cookie), then consumes one registration.
+    // registered: consumes one registration, then calls callback(bankID, memory, result, cookie).
     void Notify(ZkBankCallbackFunc callback, ZkBankID bankID, const void* memory, ZKRESULT result, void* cookie);
 
     bool IsRegistered(const void* cookie) { return ZkLockFreeSlotList::Find(m_head, cookie) != nullptr; }
