@@ -201,6 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (bank != nullptr)
     {
         Check(bank->itemCount <= bank->itemCapacity && bank->entryCount * sizeof(ZkMediaEntry) <= size);
+        g_engine->banks.ReleaseBankMedia(*bank);
         bank->ReleaseItemList();
         bank->Destroy();
     }

@@ -1,8 +1,10 @@
-// The bank manager's state: construction, the tables' life cycle, the media registration point.
+// The bank manager's life cycle: its tables at Init, and at Term everything the banks left behind.
 #include "ZkAudiolib/Common/Banks/BankManager.h"
 
 namespace ZK::SoundEngine
 {
+using ZK::Platform::ZkScopedLock;
+
 BankManager* g_pBankManager = nullptr;
 
 BankManager::BankManager()
@@ -12,7 +14,7 @@ BankManager::BankManager()
 
 BankManager::~BankManager()
 {
-    Term();
+    BankManager::Term();
     m_cookies.Term();
 }
 
@@ -27,21 +29,46 @@ ZKRESULT BankManager::Init()
 
 ZKRESULT BankManager::Term()
 {
+    ClearPreparedEvents();
+    // Every record leaves the table first; each then loses what still holds it: the preparations
+    // (all at once) and the load.
+    LoadedBank* records = nullptr;
+    {
+        ZkScopedLock guard(CZkLockedIdTable::Lock());
+        for (uint32_t bucket = 0; bucket < m_bankTable.BucketCount(); ++bucket)
+        {
+            while (ZkLockedIdEntry* entry = m_bankTable.Bucket(bucket))
+            {
+                m_bankTable.Unlink(entry);
+                entry->pNextItem = records;
+                records = static_cast<LoadedBank*>(entry);
+            }
+        }
+    }
+    while (records != nullptr)
+    {
+        LoadedBank* bank = records;
+        records = static_cast<LoadedBank*>(bank->pNextItem);
+        bank->pNextItem = nullptr;
+        if (bank->preparationCount.load(std::memory_order_acquire) > 0)
+        {
+            if (bank->structureCount > 0)
+                --bank->structureCount;
+            if (LoadedBank::ReleasePreparation(bank, true))
+                continue;
+        }
+        bank->ReleaseItemList();
+        LoadedBank::Release(bank, true);
+    }
     m_bankTable.Term();
+    {
+        ZkScopedLock guard(m_mediaLock);
+        m_media.Term();
+    }
     m_bankNames.Term();
     m_reader.Term();
+    m_collected.Term();
+    m_collecting = false;
     return ZK_Success;
 }
-
-ZKRESULT BankManager::RegisterBankMedia(const uint8_t*, LoadedBank&)
-{
-    return ZK_NotImplemented;
-}
-
-ZKRESULT BankManager::SetMediaEntry(const ZkMediaRef&)
-{
-    return ZK_NotImplemented;
-}
-
-void BankManager::ReleaseMediaEntry(ZkUniqueID) {}
 } // namespace ZK::SoundEngine

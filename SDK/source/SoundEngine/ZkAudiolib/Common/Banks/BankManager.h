@@ -1,30 +1,48 @@
 // BankManager: owns everything that comes from banks: the table of bank records, the bank-name
-// table, the bank reader and the callback cookies of pending requests. This file holds the manager's
-// state and the parse of one bank (ParseBank), which turns a bank file or block into a LoadedBank
-// record: its media index and media block, and a reference on every hierarchy object it creates or
-// finds; and which applies the bank's global settings (game syncs, environment curves, plug-in
-// libraries, bank names, platform).
+// table, the media index, the bank reader and the callback cookies of pending requests. Every bank
+// operation of the interface is a BankRequest that the manager executes in order (ExecuteRequest):
+// this plain manager runs it at once on the caller's thread; ThreadedBankManager queues it for its
+// "ZK::BankManager" thread. The result reaches the caller through the request's completion callback
+// (called once, unless its cookie was cancelled) or, for the synchronous interface forms, through
+// PrepareWait / SubmitRequest / Wait.
 //
-// Every chunk is read within its declared size: a count or field that runs past its chunk makes
-// the bank malformed (7), and no section ever reads the bytes of the next chunk.
+// A bank is never freed by the thread that unloads it: the record leaves the bank table, its objects
+// are released, and message 26 hands it to the engine thread, which stops what plays from it and
+// drops its load reference (LoadedBank::Release). Sources that read a bank's media hold a load
+// reference of their own (GetMedia), so the bank's media block outlives its last reader.
 //
-// Life cycle: construct, Init (bank table, reader), parses, Term, destroy.
-// Threading: one parse at a time, on the bank thread (or the caller's without one). The parse
-// takes the bank-table lock only around the look-up of the bank record, and the global engine lock
-// around each object creation and read, each top-level bus list change and the whole "STMG" chunk,
-// so the engine tick never sees a half-read object; it never takes the engine lock while holding
-// the bank-table lock.
-// Ownership: the manager owns its tables, reader and cookie list. A parsed record belongs to the
-// caller (who links it into the bank table or releases it, also after a failure).
+// The parse (ParseBank) turns a bank file or block into a LoadedBank record: its media index and
+// media block, and a reference on every hierarchy object it creates or finds; and applies the bank's
+// global settings (game syncs, environment curves, plug-in libraries, bank names, platform). Every
+// chunk is read within its declared size: a count or field that runs past its chunk makes the bank
+// malformed (7), and no section ever reads the bytes of the next chunk.
+//
+// Life cycle: construct, Init (bank table, reader), requests, StopThread, Term, destroy.
+// Threading: requests run one at a time (on the bank thread, or under the execution lock on the
+// caller's thread). Lock order: the bank-table lock (CZkLockedIdTable::Lock) before the media lock;
+// the global engine lock is never taken while the bank-table lock is held. The parse takes the
+// engine lock only around each object creation and read, each top-level bus list change and the
+// whole "STMG" chunk, so the engine tick never sees a half-read object. GetMedia and ReleaseMedia
+// run on the audio thread; SetMedia, UnsetMedia and TryUnsetMedia on game threads; each takes the
+// locks it needs.
+// Ownership: the manager owns its tables, the media index with its prepared copies, the reader and
+// the cookie list. A parsed record belongs to the caller (who links it into the bank table or
+// releases it, also after a failure).
 #pragma once
 
 #include "ZkAudiolib/Common/Banks/BankNameTable.h"
 #include "ZkAudiolib/Common/Banks/BankReader.h"
 #include "ZkAudiolib/Common/Banks/BankRequest.h"
+#include "ZkAudiolib/Common/Banks/BankSyncWait.h"
 #include "ZkAudiolib/Common/Banks/CZkLockedIdTable.h"
 #include "ZkAudiolib/Common/Banks/LoadedBank.h"
+#include "ZkAudiolib/Common/Banks/MediaIndex.h"
 #include "ZkAudiolib/Common/Banks/ZkCallbackCookieList.h"
+#include "ZkAudiolib/Common/Containers/ZkArray.h"
 
+#include "Platform/PlatformLock.h"
+
+#include <ZK/SoundEngine/Common/ZkPluginCalls.h>
 #include <ZK/SoundEngine/Common/ZkResult.h>
 
 #include <cstdint>
@@ -36,12 +54,35 @@ class IZkBankItemKind;
 class IZkBankBusKind;
 struct ZkMediaRef;
 
+// The file type of a media file opened by id ("%u.oxm"); banks are file type 0.
+constexpr uint16_t kMediaFileType = 1;
+// A prepared media read with this file type takes the second instance of the shared heap.
+constexpr uint16_t kSecondInstanceMediaFileType = 3;
+
+// What a media preparation needs to know of a media: its id, its file, the bytes to keep in memory,
+// the media reference's flags (storage kind in bits 2-6, prefetch bit 1, language bit 0) and the
+// file type of the file opening.
+struct ZkMediaPreparation
+{
+    ZkUniqueID mediaID = 0;
+    uint32_t fileID = 0;
+    uint32_t inMemorySize = 0;
+    uint32_t flags = 0;
+    uint16_t fileType = kMediaFileType;
+};
+
 class BankManager
 {
 public:
     static constexpr ZkMemoryId kPool = ZkMemID_EngineSingletons;
     // The message that asks the engine thread to replace the main output.
     static constexpr uint16_t kReplaceMainOutputMessage = 55;
+    // The prepared copy of a media (the shared heap, category 3).
+    static constexpr ZkMemoryId kPreparedMediaMemID = ZkMemID_SharedHeap | 3;
+    static constexpr ZkMemoryId kSecondInstanceMediaMemID = ZkMemID_SharedHeap | ZkMemID_SecondInstance | 3;
+    static constexpr uint32_t kPreparedMediaAlignment = 16;
+    // Objects of a bank's item list released per hold of the global engine lock.
+    static constexpr uint32_t kItemsPerEngineLock = 255;
 
     BankManager();
     virtual ~BankManager();
@@ -50,9 +91,54 @@ public:
 
     // The bank table to 11 buckets (52 when out of memory) and the reader. 1.
     virtual ZKRESULT Init();
-    // Frees the tables and the reader's buffers. Bank records still in the table belong to their
-    // owner (the bank manager releases them before).
+    // Clears the prepared events; drops the preparations still held; releases every bank still in
+    // the table as its last load reference would (no callback is called); frees the tables, the
+    // media index with its prepared copies, the reader's buffers and the collected media. Called
+    // after StopThread, when no request runs any more.
     virtual ZKRESULT Term();
+
+    // --- Requests ---
+    // Plain: registers the callback's cookie (its failure is returned), executes the request on the
+    // caller's thread and frees its owned name; 1 whatever the request's result (Wait reads it).
+    virtual ZKRESULT SubmitRequest(BankRequest& request);
+    // Readies a synchronous interface call's wait record. Plain: 1, nothing else.
+    virtual ZKRESULT PrepareWait(BankSyncWait& wait);
+    // The result of a synchronous call: plain, the calling thread's last executed request when the
+    // submit result is 1, else the submit result.
+    virtual ZKRESULT Wait(BankSyncWait& wait, ZKRESULT submitResult);
+    // The callback the synchronous interface forms give their requests: none here (Wait reads the
+    // last result); the threaded manager's signals the wait record.
+    virtual ZkBankCallbackFunc SyncCallback() const { return nullptr; }
+    // Plain: nothing.
+    virtual void StopThread() {}
+    // Plain: nothing (every callback has been called by the time the interface call returns).
+    virtual void CancelCookie(void*) {}
+    // Hands a bank that has left the bank table to the engine thread (below). Plain: the synchronous
+    // form, then the callback with its result.
+    virtual ZKRESULT UnloadThroughEngine(LoadedBank& bank, ZkBankCallbackFunc callback, void* cookie);
+
+    // Runs one request and notifies its callback (see ExecuteLoad and the others for each kind).
+    // Kinds 2, 3, 4, 6 and 7 (event, game-sync and bank preparations) are not built yet: they
+    // answer 4 to the callback and do nothing else. Any other unknown kind answers 1.
+    ZKRESULT ExecuteRequest(BankRequest& request);
+    // Stores the result as the calling thread's last result and, when the request has a callback
+    // whose cookie is still registered, unregisters the cookie and calls the callback.
+    void NotifyRequest(const BankRequest& request, ZKRESULT result);
+    // Frees what a request owns (its name and id arrays).
+    static void FreeRequestHoldings(BankRequest& request);
+
+    // Releases the bank's objects (the global engine lock held for kItemsPerEngineLock objects at a
+    // time), stores the unload callback, marks the bank unloading and posts message 26 so that the
+    // engine thread releases it at its next tick. The asynchronous form returns at once; the callback
+    // comes from the engine thread. The synchronous form waits for the release and returns its
+    // result; without an engine thread the calling thread runs the engine's ticks while it waits.
+    // A synchronous form that cannot ready its wait (2, 52) puts the bank back into the bank table
+    // untouched. Without an engine (no event manager) the bank is released at once.
+    ZKRESULT UnloadThroughEngineAsync(LoadedBank& bank, ZkBankCallbackFunc callback, void* cookie);
+    ZKRESULT UnloadThroughEngineSync(LoadedBank& bank);
+
+    // Request kind 5: every prepared event loses its preparations.
+    void ClearPreparedEvents();
 
     // The whole parse of one bank (see the file comment). 69 when the bank (same key) is already
     // loaded; 7 malformed (first chunk not "BKHD", a chunk header cut short, a count or item running
@@ -66,14 +152,49 @@ public:
     ZKRESULT ParseBank(const BankRequest& request, LoadedBank*& bank, uint32_t parseType, bool countStructure,
                        bool decode);
 
-    // Registers a loaded bank's media in the media index (data = the bank's media block). The media
-    // index is not built yet: answers 4 and registers nothing.
+    // --- Media index ---
+    // Registers a loaded bank's media (data = the bank's media block): a copy {data + offset, size}
+    // of each "DIDX" entry in the index, one reference each (an entry whose media already has a
+    // prepared copy only takes the reference). Nothing when the bank has registered media already or
+    // has no entries. 7 (nothing registered) when an entry reaches past the bank's data size; 52 when
+    // the table or a copy array cannot grow (what was registered for this bank is removed again).
     virtual ZKRESULT RegisterBankMedia(const uint8_t* data, LoadedBank& bank);
-    // Prepares the media a node's media reference needs (one reference on its media-index entry),
-    // and gives it back. The media index is not built yet: SetMediaEntry answers 4 and prepares
-    // nothing; ReleaseMediaEntry does nothing.
+    // Removes the bank's copies from the index, one reference per registered entry.
+    void ReleaseBankMedia(LoadedBank& bank);
+    // Adds one reference to the media's entry and hands out its prepared copy, else its longest copy
+    // whose bank is not unloading (the newest among equal sizes); bank receives the copy's bank, which
+    // gets one more load reference (the caller drops it with LoadedBank::Release). Null data when the
+    // media is not found or has no copy to hand out (nothing is taken then).
+    ZkMediaBlock GetMedia(ZkUniqueID mediaID, LoadedBank*& bank);
+    // Drops the reference GetMedia took.
+    void ReleaseMedia(ZkUniqueID mediaID);
+
+    // The game's media blocks (SetMedia, UnsetMedia, TryUnsetMedia of the interface).
+    // 1; 2 for a record with null memory or size 0 or a table without buckets; 52 when a copy array
+    // cannot grow. A failure undoes what this call added.
+    ZKRESULT SetMedia(const ZkSourceSettings* settings, uint32_t count);
+    // Removes each record's copy; 99 when one of the media was in use (its users are stopped), else 1.
+    ZKRESULT UnsetMedia(const ZkSourceSettings* settings, uint32_t count);
+    // Removes each record's copy only where the media is not in use: 1 written for a copy removed, 99
+    // for one in use (left as it was), nothing for a media not in the index. 99 when any was in use.
+    ZKRESULT TryUnsetMedia(const ZkSourceSettings* settings, uint32_t count, ZKRESULT* results);
+
+    // Prepares the media a node's media reference needs (one reference on its media-index entry):
+    // collected for later while a preparation request collects, else loaded at once
+    // (LoadMediaEntry). ReleaseMediaEntry gives it back (nothing while collecting).
     virtual ZKRESULT SetMediaEntry(const ZkMediaRef& media);
     virtual void ReleaseMediaEntry(ZkUniqueID mediaID);
+    // Gives one reference of the media's entry back, always.
+    void ReleaseMediaReference(ZkUniqueID mediaID);
+    // Loads one prepared media: 1 with nothing to do (no in-memory size, a streamed media without
+    // prefetch, a media already prepared); else one reference on the entry and a prepared copy made
+    // from the media's first copy or read from its file. 2 for a table without buckets or a file read
+    // short; 52 out of memory; the reader's result when the file cannot be opened. A failure leaves
+    // nothing taken.
+    ZKRESULT LoadMediaEntry(const ZkMediaPreparation& media);
+    bool IsCollectingMedia() const { return m_collecting; }
+    void SetCollectingMedia(bool collecting);
+    const ZK::ZkArray<ZkMediaPreparation>& CollectedMedia() const { return m_collected; }
 
     // Appends an object (its reference now the record's) to a bank's item list: for the
     // hierarchy-item handler.
@@ -83,6 +204,21 @@ public:
     CZkLockedIdTable& BankTable() { return m_bankTable; }
     BankNameTable& BankNames() { return m_bankNames; }
     ZkCallbackCookieList& Cookies() { return m_cookies; }
+    const MediaIndex& Media() const { return m_media; }
+    ZK::Platform::ZkCriticalSection& MediaLock() { return m_mediaLock; }
+
+protected:
+    // The kinds of requests.
+    ZKRESULT ExecuteLoad(BankRequest& request);
+    ZKRESULT ExecuteUnload(BankRequest& request);
+    ZKRESULT ExecuteClearBanks(BankRequest& request);
+    // Posts message 26 for the bank and ends the frame. False when there is no engine to post to.
+    static bool PostUnloadMessage(LoadedBank& bank);
+    // Releases the item list, stores the unload callback and marks the bank unloading.
+    static void BeginUnload(LoadedBank& bank, ZkBankCallbackFunc callback, void* cookie);
+
+    // Runs the requests of the plain manager one at a time.
+    ZK::Platform::ZkCriticalSection m_executionLock;
 
 private:
     struct Parse;
@@ -116,9 +252,23 @@ private:
     ZKRESULT ReadPlatform(Parse& parse, uint32_t size);
     ZKRESULT ReadPluginLibraries(Parse& parse, uint32_t size);
 
+    // Media index steps, under the media lock.
+    bool AddBankCopy(const ZkMediaEntry& entry, const uint8_t* data, LoadedBank& bank, ZKRESULT& result);
+    // Removes the copy of memory that SetMedia added and its reference.
+    void RemoveGameCopy(MediaIndexEntry& entry, const uint8_t* memory);
+    // The prepared copy of an entry that has none yet: from its first copy, else read from the file
+    // (the media lock left meanwhile). 1, 2 or 52.
+    ZKRESULT PrepareCopy(MediaIndexEntry& entry, const ZkMediaPreparation& media);
+    ZKRESULT ReadMediaFile(const ZkMediaPreparation& media, uint8_t* block);
+    ZKRESULT CollectMedia(const ZkMediaPreparation& media);
+
     BankReader m_reader;
+    ZK::Platform::ZkCriticalSection m_mediaLock;
+    MediaIndex m_media;
     CZkLockedIdTable m_bankTable;
     BankNameTable m_bankNames;
+    ZK::ZkArray<ZkMediaPreparation> m_collected;
+    bool m_collecting = false;
     ZkCallbackCookieList m_cookies;
 };
 

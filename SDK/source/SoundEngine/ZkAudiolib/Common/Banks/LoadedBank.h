@@ -3,10 +3,12 @@
 // and it owns what the bank brought: the media block and index, and one reference on every
 // hierarchy object the bank created or found (the item list).
 //
-// Life cycle: created by the bank parser, linked into the bank table by the bank manager, and
-// released by it; ReleaseItemList and Destroy are the steps its releases are made of.
+// Life cycle: created by the bank parser, linked into the bank table by the bank manager, taken out
+// of the table when it is unloaded, and freed by Release when its last load reference goes (the
+// engine thread's, or that of the last source reading its media) and no preparation holds it.
+// ReleaseItemList and Destroy are the steps its releases are made of.
 // Threading: the parse fills it on one thread; afterwards the counts change atomically and the
-// rest under the bank-table lock. Ownership: the record, its item array, its entry array (when
+// rest under the bank-table lock; the unload callback is called with no lock held. Ownership: the record, its item array, its entry array (when
 // owned) are memory pool 0; the media block is kBankDataMemID. Objects are held by reference.
 #pragma once
 
@@ -71,5 +73,15 @@ struct LoadedBank : ZkLockedIdEntry
     // Frees the media block, the owned entry array, the item array and the record itself. The item
     // list must have been released.
     void Destroy();
+
+    // Drops one load reference, under the bank-table lock. The last one removes the bank's copies
+    // from the media index and frees its media block; then, unless quiet, the unload callback is
+    // called once with 1 (through the bank manager's cookie list), and the record is freed when no
+    // preparation holds it. The item list must have been released.
+    static void Release(LoadedBank* bank, bool quiet);
+    // Drops one preparation (all of them with force), under the bank-table lock. The last one gives
+    // back the references of the media it prepared; when no load holds the record either, it leaves
+    // the bank table and is freed with its objects. True when the record was freed.
+    static bool ReleasePreparation(LoadedBank* bank, bool force);
 };
 } // namespace ZK::SoundEngine

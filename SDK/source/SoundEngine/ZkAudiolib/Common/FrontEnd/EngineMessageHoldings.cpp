@@ -1,9 +1,9 @@
 // What each message carries that someone must give back: the references posters took (events,
 // dynamic sequences, external sources, a bank, the playing id's pending reference) and the copies
 // they made (names, marker texts, volume offsets, speaker angles, plug-in data).
+#include "ZkAudiolib/Common/Banks/LoadedBank.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineMessageBodies.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineMessageHandlers.h"
-#include "ZkAudiolib/Common/FrontEnd/Neighbours/LoadedBankRelease.h"
 #include "ZkAudiolib/Common/FrontEnd/ZkExternalSourceArray.h"
 #include "ZkAudiolib/Common/ObjectIndex/CZkIndexedObject.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkPlayingMgr.h"
@@ -62,7 +62,7 @@ void ReleaseMessageHoldings(const uint8_t* message)
         Release(ReadMessageBody<ZkSeekDynamicSequenceMessage>(message).sequence);
         break;
     case ZkMessage_UnloadBank:
-        ReleaseLoadedBank(ReadMessageBody<ZkUnloadBankMessage>(message).bank, false);
+        LoadedBank::Release(ReadMessageBody<ZkUnloadBankMessage>(message).bank, false);
         break;
     case ZkMessage_ExecuteActionOnEvent:
         Release(ReadMessageBody<ZkActionOnEventMessage>(message).event);

@@ -70,6 +70,14 @@ public:
     void DispatchCustom(const uint8_t* message) const;
 
     // --- The tick and the engine thread (not built yet) ---
+    // Closes the batch of messages posted so far (a frame marker when the ring holds any) and wakes
+    // the engine thread. The engine's tick on the calling thread (offline rendering, or no engine
+    // thread with allowSyncRender) is not built yet. 1.
+    ZKRESULT EndFrame(bool allowSyncRender);
+    // Runs the engine's tick on the calling thread, for a caller that waits for the engine without
+    // an engine thread to run it. Not built yet: only the queued messages are applied (under the
+    // global engine lock).
+    void RunTickOnCaller();
     // Each: 4, nothing done.
     ZKRESULT Tick();
     ZKRESULT StartThread();

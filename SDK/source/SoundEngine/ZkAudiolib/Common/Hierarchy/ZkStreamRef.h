@@ -17,10 +17,12 @@ struct LoadedBank;
 
 namespace ZkStreamRef
 {
-// Resident media: 1 with its data and size (bank null). Media of the media index: the index is not
-// built yet, 4 (nothing is taken).
+// Resident media: 1 with its data and size (bank null). Other media: 1 with the media index's copy
+// (a reference taken on the media, and on the bank that holds the copy, written to bank); 2 when the
+// index has no copy to hand out (nothing is taken, data null and size 0).
 ZKRESULT Acquire(const ZkMediaRef& media, const uint8_t*& data, uint32_t& size, LoadedBank*& bank);
-// Gives back what Acquire took (nothing for resident media).
+// Gives back what Acquire took (nothing for resident media): the media's reference, then the bank's,
+// which may free a bank unloaded meanwhile.
 void Release(const ZkMediaRef& media, LoadedBank* bank);
 } // namespace ZkStreamRef
 } // namespace ZK::SoundEngine

@@ -1,8 +1,9 @@
 // CZkActiveInstances (declaration only): the engine's playing instances and its array of active
-// limiters. Unloading a bank stops the instances that use it; the radius queries read the
-// attenuation radii of what plays. A limiter that holds its first instance registers in the array
-// (the per-frame pass enforces every registered limiter) and unregisters when it holds none; a
-// node's limit test asks for the limit decision when a play would exceed the limit.
+// limiters. Unloading a bank stops the instances that use it, and unsetting a media block the game
+// set stops those that read it; the radius queries read the attenuation radii of what plays. A
+// limiter that holds its first instance registers in the array (the per-frame pass enforces every
+// registered limiter) and unregisters when it holds none; a node's limit test asks for the limit
+// decision when a play would exceed the limit.
 //
 // Threading: engine thread, or the game thread under the global engine lock (queries).
 // Ownership: the engine's.
@@ -26,6 +27,9 @@ class CZkActiveInstances
 public:
     // Not built yet: 4, nothing stops.
     static ZKRESULT StopForBankMessage(LoadedBank*) { return ZK_NotImplemented; }
+    // Stops every playing instance that reads the media block (called under the global engine lock).
+    // Not built yet: 4, nothing stops.
+    static ZKRESULT StopUsingMedia(const void*) { return ZK_NotImplemented; }
     // Not built yet: nothing plays (radius 0; 4 with no entry).
     static float GetMaxRadius(ZkGameObjectID) { return 0.0f; }
     static ZKRESULT GetMaxRadiusAll(ZkRadiusInfo*, uint32_t& count)

@@ -180,7 +180,7 @@ TEST_F(BankParseChunks, AnIndexEntryOutsideTheDataIsRefused)
     }
 }
 
-TEST_F(BankParseChunks, WithoutTheMediaIndexTheRegistrationAnswersNotImplemented)
+TEST_F(BankParseChunks, TheDataChunkRegistersTheMediaInTheIndexAndPreparationsAnswer4)
 {
     BankManager plain;
     ASSERT_EQ(plain.Init(), ZK_Success);
@@ -191,9 +191,23 @@ TEST_F(BankParseChunks, WithoutTheMediaIndexTheRegistrationAnswersNotImplemented
     request.data.bank.memory = bank.data();
     request.data.bank.memorySize = static_cast<uint32_t>(bank.size());
     LoadedBank* parsed = nullptr;
-    EXPECT_EQ(plain.ParseBank(request, parsed, ZkBankParseLoad, false, false), ZK_NotImplemented);
+    ASSERT_EQ(plain.ParseBank(request, parsed, ZkBankParseLoad, false, false), ZK_Success);
     ASSERT_NE(parsed, nullptr);
-    EXPECT_NE(parsed->dataBlock, nullptr) << "the media block is kept for the registration to come";
+    EXPECT_EQ(parsed->registeredMedia, 2u);
+    EXPECT_EQ(plain.Media().Length(), 2u);
+    for (uint32_t index = 0; index < parsed->entryCount; ++index)
+    {
+        const ZkMediaEntry entry = parsed->Entry(index);
+        LoadedBank* holder = nullptr;
+        const ZkMediaBlock media = plain.GetMedia(entry.mediaID, holder);
+        EXPECT_EQ(media.data, parsed->dataBlock + entry.offset) << "the copy in the bank's media block";
+        EXPECT_EQ(media.size, entry.size);
+        EXPECT_EQ(holder, parsed);
+        plain.ReleaseMedia(entry.mediaID);
+        holder->loadCount.fetch_sub(1);
+    }
+    plain.ReleaseBankMedia(*parsed);
+    EXPECT_EQ(plain.Media().Length(), 0u);
     parsed->ReleaseItemList();
     parsed->Destroy();
     for (uint32_t parseType : {1u, 2u, 3u})

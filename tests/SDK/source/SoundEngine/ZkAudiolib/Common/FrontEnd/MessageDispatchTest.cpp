@@ -4,6 +4,7 @@
 // part is not built yet give back what they hold, and so does a ring discarded at termination.
 #include "FrontEndFixture.h"
 
+#include "ZkAudiolib/Common/Banks/LoadedBank.h"
 #include "ZkAudiolib/Common/Containers/ZkLcg64.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineHooks.h"
 #include "ZkAudiolib/Common/FrontEnd/ZkExternalSourceArray.h"
@@ -285,16 +286,23 @@ TEST_F(MessageDispatch, MessagesOfPartsNotBuiltYetGiveBackWhatTheyHold)
     EXPECT_TRUE(ring.IsEmpty()); // the copies were freed: the leak checker and the pools watch
 }
 
-TEST_F(MessageDispatch, TheBankUnloadHookSeesTheBankFirst)
+TEST_F(MessageDispatch, TheBankUnloadHookSeesTheBankBeforeItsRelease)
 {
     static LoadedBank* s_seen = nullptr;
+    static int32_t s_loadCount = 0;
     s_seen = nullptr;
-    EngineHooks::SetBankUnloadHandler([](LoadedBank* bank) { s_seen = bank; });
-    auto* bank = reinterpret_cast<LoadedBank*>(uintptr_t{0x1000});
+    EngineHooks::SetBankUnloadHandler([](LoadedBank* bank) {
+        s_seen = bank;
+        s_loadCount = bank->loadCount.load();
+    });
+    LoadedBank* bank = LoadedBank::Create(7, nullptr);
+    ASSERT_NE(bank, nullptr);
+    bank->loadCount.store(1);
     ASSERT_TRUE(m_events.Ring().Post(ZkMessage_UnloadBank, ZkUnloadBankMessage{bank}));
-    ReadMessages();
+    ReadMessages(); // the release frees the record: the leak checker and the pools watch
     EngineHooks::SetBankUnloadHandler(nullptr);
     EXPECT_EQ(s_seen, bank);
+    EXPECT_EQ(s_loadCount, 1) << "the engine's reference is dropped after the hook";
 }
 
 TEST_F(MessageDispatch, MessagesStillQueuedAtTerminationGiveBackWhatTheyHold)

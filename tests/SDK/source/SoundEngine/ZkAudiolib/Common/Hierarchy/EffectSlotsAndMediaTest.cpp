@@ -149,7 +149,7 @@ TEST_F(MediaReferences, InitSettersCloneAndFree)
     EXPECT_EQ(size, sizeof(memory));
     ZkStreamRef::Release(media, bank);
     media.SetMedia(9);
-    EXPECT_EQ(ZkStreamRef::Acquire(media, data, size, bank), ZK_NotImplemented) << "the media index is not built yet";
+    EXPECT_EQ(ZkStreamRef::Acquire(media, data, size, bank), ZK_Fail) << "media 9 is not in the media index";
     EXPECT_EQ(data, nullptr);
 }
 

@@ -62,6 +62,7 @@ protected:
     {
         for (LoadedBank* bank : m_loaded)
         {
+            m_bankManager.ReleaseBankMedia(*bank);
             bank->ReleaseItemList();
             bank->Destroy();
         }
