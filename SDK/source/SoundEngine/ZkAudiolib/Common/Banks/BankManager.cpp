@@ -7,19 +7,17 @@ using ZK::Platform::ZkScopedLock;
 
 BankManager* g_pBankManager = nullptr;
 
-BankManager::BankManager()
-{
-    m_cookies.Init();
-}
+BankManager::BankManager() = default;
 
 BankManager::~BankManager()
 {
     BankManager::Term();
-    m_cookies.Term();
 }
 
 ZKRESULT BankManager::Init()
 {
+    m_cookies.Term();
+    m_cookies.Init();
     if (!m_bankTable.Init())
         return ZK_InsufficientMemory;
     if (!m_reader.IsInitialized())
@@ -69,6 +67,7 @@ ZKRESULT BankManager::Term()
     m_reader.Term();
     m_collected.Term();
     m_collecting = false;
+    m_cookies.Term(); // the callbacks of requests that never ran are not called
     return ZK_Success;
 }
 } // namespace ZK::SoundEngine

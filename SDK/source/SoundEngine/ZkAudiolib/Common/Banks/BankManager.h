@@ -89,12 +89,12 @@ public:
     BankManager(const BankManager&) = delete;
     BankManager& operator=(const BankManager&) = delete;
 
-    // The bank table to 11 buckets (52 when out of memory) and the reader. 1.
+    // The bank table to 11 buckets (52 when out of memory), the reader and the cookie list. 1.
     virtual ZKRESULT Init();
     // Clears the prepared events; drops the preparations still held; releases every bank still in
     // the table as its last load reference would (no callback is called); frees the tables, the
-    // media index with its prepared copies, the reader's buffers and the collected media. Called
-    // after StopThread, when no request runs any more.
+    // media index with its prepared copies, the reader's buffers, the collected media and the
+    // cookie list. Called after StopThread, when no request runs any more.
     virtual ZKRESULT Term();
 
     // --- Requests ---
@@ -216,6 +216,10 @@ protected:
     static bool PostUnloadMessage(LoadedBank& bank);
     // Releases the item list, stores the unload callback and marks the bank unloading.
     static void BeginUnload(LoadedBank& bank, ZkBankCallbackFunc callback, void* cookie);
+    // Waits for the wait record's callback. Without an engine thread (or in offline rendering) the
+    // engine ticks only when someone runs it: the waiting thread runs its ticks meanwhile, so a
+    // wait that needs the engine (an unload) ends.
+    static ZKRESULT AwaitWithEngine(BankSyncWait& wait);
 
     // Runs the requests of the plain manager one at a time.
     ZK::Platform::ZkCriticalSection m_executionLock;

@@ -80,17 +80,21 @@ ZKRESULT BankManager::UnloadThroughEngineSync(LoadedBank& bank)
     BeginUnload(bank, &BankSyncWait::Callback, &wait);
     if (!PostUnloadMessage(bank))
         LoadedBank::Release(&bank, false);
-    else if (!EngineTicksByItself())
-    {
-        // Nobody else runs the engine: tick here until the engine has let the bank go (a source
-        // still reading its media stops within a few ticks).
-        const uint32_t pollMs = std::max(1u, ZkAudioSettings::EngineThreadTimeoutMs());
-        do
-            g_pEventMgr->RunTickOnCaller();
-        while (!wait.event.Wait(pollMs));
-        return wait.result;
-    }
-    return wait.Await();
+    return AwaitWithEngine(wait);
+}
+
+ZKRESULT BankManager::AwaitWithEngine(BankSyncWait& wait)
+{
+    EventManager* events = g_pEventMgr;
+    if (events == nullptr || EngineTicksByItself())
+        return wait.Await();
+    // Nobody else runs the engine: tick here until the wait ends (an unload ends when the engine has
+    // let the bank go; a source still reading its media stops within a few ticks).
+    const uint32_t pollMs = std::max(1u, ZkAudioSettings::EngineThreadTimeoutMs());
+    do
+        events->RunTickOnCaller();
+    while (!wait.event.Wait(pollMs));
+    return wait.result;
 }
 
 void LoadedBank::Release(LoadedBank* bank, bool quiet)

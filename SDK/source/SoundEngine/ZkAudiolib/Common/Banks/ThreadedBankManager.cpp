@@ -104,7 +104,7 @@ ZKRESULT ThreadedBankManager::PrepareWait(BankSyncWait& wait)
 
 ZKRESULT ThreadedBankManager::Wait(BankSyncWait& wait, ZKRESULT submitResult)
 {
-    const ZKRESULT result = submitResult == ZK_Success ? wait.Await() : submitResult;
+    const ZKRESULT result = submitResult == ZK_Success ? AwaitWithEngine(wait) : submitResult;
     wait.event.Term();
     return result;
 }

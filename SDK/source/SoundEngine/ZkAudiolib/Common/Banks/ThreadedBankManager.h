@@ -45,8 +45,9 @@ public:
     ZKRESULT SubmitRequest(BankRequest& request) override;
     // The wait record's event (2 when the system refuses it).
     ZKRESULT PrepareWait(BankSyncWait& wait) override;
-    // Waits for the callback when the submit result is 1 and returns its result; else the submit
-    // result. The event is closed either way.
+    // Waits for the callback when the submit result is 1 (running the engine's ticks meanwhile when
+    // the engine has no thread of its own) and returns its result; else the submit result. The event
+    // is closed either way.
     ZKRESULT Wait(BankSyncWait& wait, ZKRESULT submitResult) override;
     ZkBankCallbackFunc SyncCallback() const override { return &BankSyncWait::Callback; }
     void StopThread() override;

@@ -1,0 +1,179 @@
+// The bank manager with its "ZK::BankManager" thread: requests from several game threads run in the
+// order they were submitted (more than the ten preallocated queue nodes), a cancelled cookie is
+// never called, an unload waits for the last source reading the bank, and without an engine thread
+// the waiting callers tick the engine. The bank thread is held where needed by the global engine
+// lock, which its request to clear the prepared events takes: no test waits on time.
+#include "BankManagerFixture.h"
+
+#include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
+#include "ZkAudiolib/Common/Hierarchy/ZkMediaRef.h"
+#include "ZkAudiolib/Common/Hierarchy/ZkStreamRef.h"
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace
+{
+using namespace ZkBankManagerTest;
+
+class ThreadedBankManagerTest : public BankManagerTest
+{
+protected:
+    void SetUp() override
+    {
+        BankManagerTest::SetUp();
+        StartManager(true);
+    }
+
+    // Queues a request that keeps the bank thread busy until the global engine lock is left.
+    void HoldTheBankThread()
+    {
+        g_EngineLock.Enter();
+        BankRequest clear;
+        clear.kind = ZkBankRequestClearPreparedEvents;
+        ASSERT_EQ(m_manager->SubmitRequest(clear), ZK_Success);
+    }
+    // Lets the bank thread go and waits until every request queued so far has run.
+    void ReleaseTheBankThreadAndWait()
+    {
+        g_EngineLock.Leave();
+        ASSERT_EQ(ClearPreparedEvents(), ZK_Success);
+    }
+};
+
+std::vector<std::string> ThreadNames()
+{
+    std::vector<std::string> names;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+    {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        names.push_back(name);
+    }
+    return names;
+}
+
+TEST_F(ThreadedBankManagerTest, RequestsFromSeveralThreadsRunInTheOrderTheyWereSubmitted)
+{
+    constexpr int kThreads = 4;
+    constexpr int kRequestsPerThread = 6;
+    HoldTheBankThread();
+    std::mutex order;
+    std::vector<ZkBankID> submitted;
+    std::vector<std::thread> threads;
+    for (int thread = 0; thread < kThreads; ++thread)
+    {
+        threads.emplace_back([&, thread] {
+            ZK::MemoryMgr::InitForThread();
+            for (int index = 0; index < kRequestsPerThread; ++index)
+            {
+                // Banks nobody loaded: each unload reports 54 with its bank id.
+                const ZkBankID bankID = static_cast<ZkBankID>(1000 + thread * 100 + index);
+                std::lock_guard guard(order);
+                ASSERT_EQ(UnloadBank(bankID, nullptr, &CallbackLog::Record, &order), ZK_Success);
+                submitted.push_back(bankID);
+            }
+            ZK::MemoryMgr::TermForThread();
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_GE(m_threaded.QueuedRequests(), static_cast<uint32_t>(kThreads * kRequestsPerThread));
+    EXPECT_GT(m_threaded.ExtraNodes(), 0u) << "more requests than the ten preallocated nodes";
+    ReleaseTheBankThreadAndWait();
+
+    const std::vector<CallbackLog::Call> calls = CallbackLog::Calls();
+    ASSERT_EQ(calls.size(), submitted.size());
+    for (size_t index = 0; index < calls.size(); ++index)
+    {
+        EXPECT_EQ(calls[index].id, submitted[index]) << index;
+        EXPECT_EQ(calls[index].result, ZK_BankNotLoaded);
+    }
+    EXPECT_EQ(m_threaded.ExtraNodes(), 0u) << "the extra nodes were freed after use";
+}
+
+TEST_F(ThreadedBankManagerTest, ACancelledCookieIsNeverCalledButItsRequestRuns)
+{
+    const Bytes bank = MediaBank("Cancelled.bnk", {{100, 32}});
+    HoldTheBankThread();
+    int cancelled = 0;
+    int kept = 0;
+    ZkBankID bankID = 0;
+    ASSERT_EQ(LoadBankMemoryCopy(bank.data(), static_cast<uint32_t>(bank.size()), &CallbackLog::Record, &cancelled,
+                                 bankID),
+              ZK_Success);
+    ASSERT_EQ(UnloadBank(0x77u, nullptr, &CallbackLog::Record, &kept), ZK_Success);
+    CancelBankCallbackCookie(&cancelled);
+    ReleaseTheBankThreadAndWait();
+    const std::vector<CallbackLog::Call> calls = CallbackLog::Calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].cookie, &kept);
+    EXPECT_NE(FindBank(bankID), nullptr) << "the load ran";
+    EXPECT_EQ(UnloadBank(bankID, nullptr), ZK_Success);
+}
+
+TEST_F(ThreadedBankManagerTest, AnUnloadWhileASourceReadsTheBankCallsBackAfterTheSourceStops)
+{
+    const Bytes bank = MediaBank("Playing.bnk", {{100, 32}});
+    ZkBankID bankID = 0;
+    ASSERT_EQ(LoadBankMemoryCopy(bank.data(), static_cast<uint32_t>(bank.size()), bankID), ZK_Success);
+    ZkMediaRef media;
+    media.Init();
+    media.SetMedia(100);
+    const uint8_t* data = nullptr;
+    uint32_t size = 0;
+    LoadedBank* holder = nullptr;
+    ASSERT_EQ(ZkStreamRef::Acquire(media, data, size, holder), ZK_Success);
+
+    int cookie = 0;
+    ASSERT_EQ(UnloadBank(bankID, nullptr, &CallbackLog::Record, &cookie), ZK_Success);
+    ASSERT_EQ(ClearPreparedEvents(), ZK_Success); // the unload has run on the bank thread
+    EXPECT_EQ(FindBank(bankID), nullptr);
+    Tick(); // the engine releases its reference (message 26)
+    EXPECT_TRUE(CallbackLog::Calls().empty()) << "the source still reads the bank";
+    LoadedBank* other = nullptr;
+    EXPECT_EQ(m_manager->GetMedia(100, other).data, nullptr) << "an unloading bank's copy is not handed out";
+    EXPECT_EQ(data[31], 32) << "the media block is still there";
+
+    ZkStreamRef::Release(media, holder);
+    const std::vector<CallbackLog::Call> calls = CallbackLog::Calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].id, bankID);
+    EXPECT_EQ(calls[0].result, ZK_Success);
+    EXPECT_EQ(m_manager->Media().Length(), 0u);
+}
+
+// Without an engine thread the game thread waiting for a synchronous unload, and the bank thread
+// clearing the banks, run the engine's ticks themselves.
+TEST_F(ThreadedBankManagerTest, WithoutTheEngineThreadSynchronousUnloadsAndClearingReturn)
+{
+    ASSERT_EQ(GetEngineSettings().engineThread, 0);
+    const Bytes first = MediaBank("First.bnk", {{100, 32}});
+    const Bytes second = MediaBank("Second.bnk", {{200, 32}});
+    ZkBankID firstID = 0;
+    ZkBankID secondID = 0;
+    ASSERT_EQ(LoadBankMemoryView(first.data(), static_cast<uint32_t>(first.size()), firstID), ZK_Success);
+    ASSERT_EQ(LoadBankMemoryCopy(second.data(), static_cast<uint32_t>(second.size()), secondID), ZK_Success);
+    EXPECT_EQ(UnloadBank(firstID, first.data()), ZK_Success);
+    EXPECT_EQ(LoadBankMemoryView(first.data(), static_cast<uint32_t>(first.size()), firstID), ZK_Success);
+    EXPECT_EQ(ClearBanks(), ZK_Success);
+    EXPECT_EQ(m_manager->BankTable().Length(), 0u);
+    EXPECT_EQ(m_manager->Media().Length(), 0u);
+}
+
+TEST_F(ThreadedBankManagerTest, TheBankThreadIsNamedAndThereIsOnePerProcess)
+{
+    const std::vector<std::string> running = ThreadNames();
+    EXPECT_NE(std::find(running.begin(), running.end(), "ZK::BankManager"), running.end());
+    ThreadedBankManager second;
+    EXPECT_EQ(second.Init(), ZK_Fail) << "a bank thread runs already";
+    EXPECT_FALSE(second.HasThread());
+    second.StopThread();
+    second.Term();
+    m_manager->StopThread();
+    const std::vector<std::string> stopped = ThreadNames();
+    EXPECT_EQ(std::find(stopped.begin(), stopped.end(), "ZK::BankManager"), stopped.end());
+}
+} // namespace
