@@ -1,8 +1,8 @@
 #include "ZkAudiolib/Common/Output/CZkDeviceEffectContext.h"
 
 #include "ZkAudiolib/Common/Output/CZkOutputDevice.h"
-#include "ZkAudiolib/Common/Plugins/Neighbours/GlobalPluginContext.h"
 
+#include <ZK/SoundEngine/Common/IZkGlobalPluginContext.h>
 #include <ZK/SoundEngine/Common/IZkStreamMgr.h>
 #include <ZK/SoundEngine/Common/ZkRuntimeEnvironmentMgr.h>
 

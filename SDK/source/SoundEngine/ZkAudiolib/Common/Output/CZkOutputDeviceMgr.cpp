@@ -6,10 +6,11 @@
 #include "ZkAudiolib/Common/GameObjects/CZkListener.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
 #include "ZkAudiolib/Common/Output/Neighbours/EngineFlags.h"
-#include <ZK/SoundEngine/Common/ZkPlatformDevices.h>
 #include "ZkAudiolib/Common/Output/ZkOutputDeviceMgrState.h"
-#include "ZkAudiolib/Common/Plugins/Neighbours/GlobalPluginContext.h"
 #include "ZkAudiolib/Common/Renderer/CZkAudioRenderer.h"
+
+#include <ZK/SoundEngine/Common/IZkGlobalPluginContext.h>
+#include <ZK/SoundEngine/Common/ZkPlatformDevices.h>
 
 namespace ZK::SoundEngine
 {

@@ -5,10 +5,10 @@
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 #include "ZkAudiolib/Common/Output/CZkMMDeviceNotifier.h"
 #include "ZkAudiolib/Common/Output/Neighbours/EngineFlags.h"
-#include "ZkAudiolib/Common/Output/Neighbours/GlobalCallbacks.h"
 #include "ZkAudiolib/Common/Output/ZkEngineWakeEvent.h"
 #include "ZkAudiolib/Common/Output/ZkOutputDeviceMgrState.h"
 #include "ZkAudiolib/Common/Output/ZkPlatformAudio.h"
+#include "ZkAudiolib/Common/Plugins/GlobalCallbacks.h"
 #include "ZkAudiolib/Common/Renderer/CZkAudioRenderer.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
@@ -123,7 +123,7 @@ ZKRESULT CZkOutputDeviceMgr::CompleteTransition(bool renderWhileSuspended)
         if (result == ZK_Success)
         {
             render.state.store(Render_Suspended, std::memory_order_relaxed);
-            GlobalCallbacks::Dispatch(GlobalCallbacks::kLocationSuspend);
+            GlobalCallbacks::Dispatch(ZK::ZkGlobalCallbackLocation_Suspend);
         }
         return result;
     }
@@ -140,7 +140,7 @@ ZKRESULT CZkOutputDeviceMgr::CompleteTransition(bool renderWhileSuspended)
     }
     EngineWakeEvent::Signal();
     UpdateDeviceStates(true);
-    GlobalCallbacks::Dispatch(GlobalCallbacks::kLocationWakeup);
+    GlobalCallbacks::Dispatch(ZK::ZkGlobalCallbackLocation_WakeupFromSuspend);
     return ZK_Success;
 }
 

@@ -4,8 +4,8 @@
 #include "ZkAudiolib/Common/Output/ZkEngineWakeEvent.h"
 #include "ZkAudiolib/Common/Output/ZkPlatformAudio.h"
 #include "ZkAudiolib/Common/Panning/ZkSpeakerPan.h"
-#include "ZkAudiolib/Common/Plugins/Neighbours/GlobalPluginContext.h"
 
+#include <ZK/SoundEngine/Common/IZkGlobalPluginContext.h>
 #include <ZK/SoundEngine/Common/ZkRuntimeEnvironmentMgr.h>
 
 namespace ZK::SoundEngine

@@ -2,7 +2,8 @@
 
 #include "ZkAudiolib/Common/Plugins/Neighbours/CZkSrcFileCodec.h"
 #include "ZkAudiolib/Common/Plugins/Neighbours/CZkVoiceSource.h"
-#include "ZkAudiolib/Common/Plugins/Neighbours/GlobalPluginContext.h"
+
+#include <ZK/SoundEngine/Common/IZkGlobalPluginContext.h>
 
 #include <cwchar>
 
