@@ -80,7 +80,7 @@ ZKRESULT CheckMemoryBank(const void* memory, uint32_t size, bool testAlignment, 
     return ZK_Success;
 }
 
-ZKRESULT SubmitAndWait(BankRequest& request)
+ZKRESULT SubmitAndWait(BankRequest request)
 {
     BankManager* manager = g_pBankManager;
     if (manager == nullptr)
@@ -100,7 +100,7 @@ ZKRESULT SubmitAndWait(BankRequest& request)
     return manager->Wait(wait, manager->SubmitRequest(request));
 }
 
-ZKRESULT Submit(BankRequest& request, ZkBankCallbackFunc callback, void* cookie)
+ZKRESULT Submit(BankRequest request, ZkBankCallbackFunc callback, void* cookie)
 {
     BankManager* manager = g_pBankManager;
     if (manager == nullptr)

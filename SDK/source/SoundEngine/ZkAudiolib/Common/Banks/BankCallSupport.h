@@ -29,7 +29,25 @@ bool HasBankExtension(const char* name);
 ZKRESULT CheckMemoryBank(const void* memory, uint32_t size, bool testAlignment, ZkBankID& bankID);
 
 // 2 without a bank manager; else the request's result.
-ZKRESULT SubmitAndWait(BankRequest& request);
+ZKRESULT SubmitAndWait(BankRequest request);
 // 2 without a bank manager; else the submit result.
-ZKRESULT Submit(BankRequest& request, ZkBankCallbackFunc callback, void* cookie);
+ZKRESULT Submit(BankRequest request, ZkBankCallbackFunc callback, void* cookie);
+
+// Makes a request (make(request) answers 1, or the call's refusal, which is returned) and submits
+// it: synchronously, or with the callback and cookie.
+template <typename Make>
+ZKRESULT SubmitMade(Make&& make)
+{
+    BankRequest request;
+    const ZKRESULT made = make(request);
+    return made == ZK_Success ? SubmitAndWait(request) : made;
+}
+
+template <typename Make>
+ZKRESULT SubmitMade(Make&& make, ZkBankCallbackFunc callback, void* cookie)
+{
+    BankRequest request;
+    const ZKRESULT made = make(request);
+    return made == ZK_Success ? Submit(request, callback, cookie) : made;
+}
 } // namespace ZK::SoundEngine::BankCalls

@@ -62,34 +62,16 @@ BankRequest NamedUnloadRequest(const Char* name, const void* memory)
     request.nameOwned = 1;
     return request;
 }
-
-template <typename Char>
-ZKRESULT LoadNamed(const Char* name, ZkBankID& bankID)
-{
-    BankRequest request;
-    const ZKRESULT made = MakeNamedLoad(name, bankID, request);
-    return made == ZK_Success ? BankCalls::SubmitAndWait(request) : made;
-}
-
-template <typename Char>
-ZKRESULT LoadNamed(const Char* name, ZkBankCallbackFunc callback, void* cookie, ZkBankID& bankID)
-{
-    BankRequest request;
-    const ZKRESULT made = MakeNamedLoad(name, bankID, request);
-    return made == ZK_Success ? BankCalls::Submit(request, callback, cookie) : made;
-}
 } // namespace
 
 ZKRESULT LoadBank(ZkBankID bankID)
 {
-    BankRequest request = LoadRequest(bankID, ZkBankSourceByID);
-    return BankCalls::SubmitAndWait(request);
+    return BankCalls::SubmitAndWait(LoadRequest(bankID, ZkBankSourceByID));
 }
 
 ZKRESULT LoadBank(ZkBankID bankID, ZkBankCallbackFunc callback, void* cookie)
 {
-    BankRequest request = LoadRequest(bankID, ZkBankSourceByID);
-    return BankCalls::Submit(request, callback, cookie);
+    return BankCalls::Submit(LoadRequest(bankID, ZkBankSourceByID), callback, cookie);
 }
 
 ZKRESULT LoadBank(const char* name, ZkBankID& bankID)
@@ -102,87 +84,79 @@ ZKRESULT LoadBank(const char* name, ZkBankID& bankID)
         request.fileName = const_cast<char*>(name);
         return BankCalls::SubmitAndWait(request);
     }
-    return LoadNamed(name, bankID);
+    return BankCalls::SubmitMade([&](BankRequest& request) { return MakeNamedLoad(name, bankID, request); });
 }
 
 ZKRESULT LoadBank(const char* name, ZkBankCallbackFunc callback, void* cookie, ZkBankID& bankID)
 {
-    return LoadNamed(name, callback, cookie, bankID);
+    return BankCalls::SubmitMade([&](BankRequest& request) { return MakeNamedLoad(name, bankID, request); }, callback,
+                                 cookie);
 }
 
 ZKRESULT LoadBank(const wchar_t* name, ZkBankID& bankID)
 {
-    return LoadNamed(name, bankID);
+    return BankCalls::SubmitMade([&](BankRequest& request) { return MakeNamedLoad(name, bankID, request); });
 }
 
 ZKRESULT LoadBank(const wchar_t* name, ZkBankCallbackFunc callback, void* cookie, ZkBankID& bankID)
 {
-    return LoadNamed(name, callback, cookie, bankID);
+    return BankCalls::SubmitMade([&](BankRequest& request) { return MakeNamedLoad(name, bankID, request); }, callback,
+                                 cookie);
 }
 
 ZKRESULT LoadBankMemoryView(const void* memory, uint32_t size, ZkBankID& bankID)
 {
-    BankRequest request;
-    const ZKRESULT made = MakeMemoryLoad(memory, size, true, bankID, request);
-    return made == ZK_Success ? BankCalls::SubmitAndWait(request) : made;
+    return BankCalls::SubmitMade(
+        [&](BankRequest& request) { return MakeMemoryLoad(memory, size, true, bankID, request); });
 }
 
 ZKRESULT LoadBankMemoryView(const void* memory, uint32_t size, ZkBankCallbackFunc callback, void* cookie,
                             ZkBankID& bankID)
 {
-    BankRequest request;
-    const ZKRESULT made = MakeMemoryLoad(memory, size, true, bankID, request);
-    return made == ZK_Success ? BankCalls::Submit(request, callback, cookie) : made;
+    return BankCalls::SubmitMade(
+        [&](BankRequest& request) { return MakeMemoryLoad(memory, size, true, bankID, request); }, callback, cookie);
 }
 
 ZKRESULT LoadBankMemoryCopy(const void* memory, uint32_t size, ZkBankID& bankID)
 {
-    BankRequest request;
-    const ZKRESULT made = MakeMemoryLoad(memory, size, false, bankID, request);
-    return made == ZK_Success ? BankCalls::SubmitAndWait(request) : made;
+    return BankCalls::SubmitMade(
+        [&](BankRequest& request) { return MakeMemoryLoad(memory, size, false, bankID, request); });
 }
 
 ZKRESULT LoadBankMemoryCopy(const void* memory, uint32_t size, ZkBankCallbackFunc callback, void* cookie,
                             ZkBankID& bankID)
 {
-    BankRequest request;
-    const ZKRESULT made = MakeMemoryLoad(memory, size, false, bankID, request);
-    return made == ZK_Success ? BankCalls::Submit(request, callback, cookie) : made;
+    return BankCalls::SubmitMade(
+        [&](BankRequest& request) { return MakeMemoryLoad(memory, size, false, bankID, request); }, callback, cookie);
 }
 
 ZKRESULT UnloadBank(ZkBankID bankID, const void* memory)
 {
-    BankRequest request = UnloadRequest(bankID, memory);
-    return BankCalls::SubmitAndWait(request);
+    return BankCalls::SubmitAndWait(UnloadRequest(bankID, memory));
 }
 
 ZKRESULT UnloadBank(ZkBankID bankID, const void* memory, ZkBankCallbackFunc callback, void* cookie)
 {
-    BankRequest request = UnloadRequest(bankID, memory);
-    return BankCalls::Submit(request, callback, cookie);
+    return BankCalls::Submit(UnloadRequest(bankID, memory), callback, cookie);
 }
 
 ZKRESULT UnloadBank(const char* name, const void* memory)
 {
-    BankRequest request = NamedUnloadRequest(name, memory);
-    return BankCalls::SubmitAndWait(request);
+    return BankCalls::SubmitAndWait(NamedUnloadRequest(name, memory));
 }
 
 ZKRESULT UnloadBank(const char* name, const void* memory, ZkBankCallbackFunc callback, void* cookie)
 {
-    BankRequest request = NamedUnloadRequest(name, memory);
-    return BankCalls::Submit(request, callback, cookie);
+    return BankCalls::Submit(NamedUnloadRequest(name, memory), callback, cookie);
 }
 
 ZKRESULT UnloadBank(const wchar_t* name, const void* memory)
 {
-    BankRequest request = NamedUnloadRequest(name, memory);
-    return BankCalls::SubmitAndWait(request);
+    return BankCalls::SubmitAndWait(NamedUnloadRequest(name, memory));
 }
 
 ZKRESULT UnloadBank(const wchar_t* name, const void* memory, ZkBankCallbackFunc callback, void* cookie)
 {
-    BankRequest request = NamedUnloadRequest(name, memory);
-    return BankCalls::Submit(request, callback, cookie);
+    return BankCalls::Submit(NamedUnloadRequest(name, memory), callback, cookie);
 }
 } // namespace ZK::SoundEngine

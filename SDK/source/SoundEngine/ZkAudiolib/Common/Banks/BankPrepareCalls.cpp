@@ -8,9 +8,6 @@
 #include <ZK/SoundEngine/Common/ZkBankCalls.h>
 #include <ZK/SoundEngine/Common/ZkIdFromName.h>
 
-#include <cmath>
-#include <cstring>
-
 namespace ZK::SoundEngine
 {
 namespace
@@ -56,208 +53,181 @@ bool TakeIDs(uint32_t count, ZkUniqueID& inlineID, ZkUniqueID*& array, Id&& id)
     return true;
 }
 
-template <typename Id>
-ZKRESULT EventPreparation(PreparationType type, uint32_t count, BankRequest& request, Id&& id)
+// The id of an element of the caller's array: an id as it is, a name hashed (a null name is id 0).
+ZkUniqueID IDOf(ZkUniqueID id)
 {
-    if (count == 0)
-        return ZK_InvalidParameter;
-    request.kind = type == Preparation_Load ? ZkBankRequestPrepareEvents : ZkBankRequestUnprepareEvents;
-    request.data.events.eventCount = count;
-    return TakeIDs(count, request.data.events.eventID, request.data.events.eventIDs, id) ? ZK_Success
-                                                                                        : ZK_InsufficientMemory;
+    return id;
 }
-
-template <typename Id>
-ZKRESULT GameSyncPreparation(PreparationType type, ZkGroupType groupType, ZkUniqueID groupID, uint32_t count,
-                             BankRequest& request, Id&& id)
-{
-    request.kind = ZkBankRequestPrepareGameSyncs;
-    request.data.gameSyncs.groupType = groupType;
-    request.data.gameSyncs.groupID = groupID;
-    request.data.gameSyncs.prepare = type == Preparation_Load ? 1 : 0;
-    request.data.gameSyncs.valueCount = count;
-    return TakeIDs(count, request.data.gameSyncs.valueID, request.data.gameSyncs.valueIDs, id)
-               ? ZK_Success
-               : ZK_InsufficientMemory;
-}
-
-// A null name gives id 0.
 template <typename Char>
-ZkUniqueID NameID(const Char* name)
+ZkUniqueID IDOf(const Char* name)
 {
     return name != nullptr ? GetIDFromString(name) : ZK_INVALID_UNIQUE_ID;
 }
 
-ZKRESULT Finish(ZKRESULT made, BankRequest& request)
+// Kind 2 (type 0) or 3 with the events' ids. 31 for a null array or a count of 0; 52 when the ids
+// cannot be kept.
+template <typename Element>
+ZKRESULT EventPreparation(PreparationType type, const Element* events, uint32_t count, BankRequest& request)
 {
-    return made == ZK_Success ? BankCalls::SubmitAndWait(request) : made;
+    if (events == nullptr || count == 0)
+        return ZK_InvalidParameter;
+    request.kind = type == Preparation_Load ? ZkBankRequestPrepareEvents : ZkBankRequestUnprepareEvents;
+    request.data.events.eventCount = count;
+    const bool taken = TakeIDs(count, request.data.events.eventID, request.data.events.eventIDs,
+                               [&](uint32_t index) { return IDOf(events[index]); });
+    return taken ? ZK_Success : ZK_InsufficientMemory;
 }
 
-ZKRESULT Finish(ZKRESULT made, BankRequest& request, ZkBankCallbackFunc callback, void* cookie)
+// Kind 4 with the group and its values' ids: as EventPreparation.
+template <typename Group, typename Element>
+ZKRESULT GameSyncPreparation(PreparationType type, ZkGroupType groupType, Group group, const Element* values,
+                             uint32_t count, BankRequest& request)
 {
-    return made == ZK_Success ? BankCalls::Submit(request, callback, cookie) : made;
+    if (values == nullptr || count == 0)
+        return ZK_InvalidParameter;
+    request.kind = ZkBankRequestPrepareGameSyncs;
+    request.data.gameSyncs.groupType = groupType;
+    request.data.gameSyncs.groupID = IDOf(group);
+    request.data.gameSyncs.prepare = type == Preparation_Load ? 1 : 0;
+    request.data.gameSyncs.valueCount = count;
+    const bool taken = TakeIDs(count, request.data.gameSyncs.valueID, request.data.gameSyncs.valueIDs,
+                               [&](uint32_t index) { return IDOf(values[index]); });
+    return taken ? ZK_Success : ZK_InsufficientMemory;
 }
 } // namespace
 
 ZKRESULT PrepareBank(PreparationType type, ZkBankID bankID, ZkBankContent content)
 {
-    BankRequest request = BankPreparation(type, bankID, content);
-    return BankCalls::SubmitAndWait(request);
+    return BankCalls::SubmitAndWait(BankPreparation(type, bankID, content));
 }
 
 ZKRESULT PrepareBank(PreparationType type, ZkBankID bankID, ZkBankCallbackFunc callback, void* cookie,
                      ZkBankContent content)
 {
-    BankRequest request = BankPreparation(type, bankID, content);
-    return BankCalls::Submit(request, callback, cookie);
+    return BankCalls::Submit(BankPreparation(type, bankID, content), callback, cookie);
 }
 
 ZKRESULT PrepareBank(PreparationType type, const char* name, ZkBankContent content)
 {
-    BankRequest request;
-    return Finish(NamedBankPreparation(type, name, content, request), request);
+    return BankCalls::SubmitMade(
+        [&](BankRequest& request) { return NamedBankPreparation(type, name, content, request); });
 }
 
 ZKRESULT PrepareBank(PreparationType type, const char* name, ZkBankCallbackFunc callback, void* cookie,
                      ZkBankContent content)
 {
-    BankRequest request;
-    return Finish(NamedBankPreparation(type, name, content, request), request, callback, cookie);
+    return BankCalls::SubmitMade(
+        [&](BankRequest& request) { return NamedBankPreparation(type, name, content, request); },
+        callback, cookie);
 }
 
 ZKRESULT PrepareBank(PreparationType type, const wchar_t* name, ZkBankContent content)
 {
-    BankRequest request;
-    return Finish(NamedBankPreparation(type, name, content, request), request);
+    return BankCalls::SubmitMade(
+        [&](BankRequest& request) { return NamedBankPreparation(type, name, content, request); });
 }
 
 ZKRESULT PrepareBank(PreparationType type, const wchar_t* name, ZkBankCallbackFunc callback, void* cookie,
                      ZkBankContent content)
 {
-    BankRequest request;
-    return Finish(NamedBankPreparation(type, name, content, request), request, callback, cookie);
+    return BankCalls::SubmitMade(
+        [&](BankRequest& request) { return NamedBankPreparation(type, name, content, request); },
+        callback, cookie);
 }
 
 ZKRESULT PrepareEvent(PreparationType type, const ZkUniqueID* eventIDs, uint32_t count)
 {
-    BankRequest request;
-    if (eventIDs == nullptr)
-        return ZK_InvalidParameter;
-    return Finish(EventPreparation(type, count, request, [&](uint32_t index) { return eventIDs[index]; }), request);
+    return BankCalls::SubmitMade(
+        [&](BankRequest& request) { return EventPreparation(type, eventIDs, count, request); });
 }
 
 ZKRESULT PrepareEvent(PreparationType type, const ZkUniqueID* eventIDs, uint32_t count, ZkBankCallbackFunc callback,
                       void* cookie)
 {
-    BankRequest request;
-    if (eventIDs == nullptr)
-        return ZK_InvalidParameter;
-    return Finish(EventPreparation(type, count, request, [&](uint32_t index) { return eventIDs[index]; }), request,
-                  callback, cookie);
+    return BankCalls::SubmitMade(
+        [&](BankRequest& request) { return EventPreparation(type, eventIDs, count, request); },
+        callback, cookie);
 }
 
 ZKRESULT PrepareEvent(PreparationType type, const char** eventNames, uint32_t count)
 {
-    BankRequest request;
-    if (eventNames == nullptr)
-        return ZK_InvalidParameter;
-    return Finish(EventPreparation(type, count, request, [&](uint32_t index) { return NameID(eventNames[index]); }),
-                  request);
+    return BankCalls::SubmitMade(
+        [&](BankRequest& request) { return EventPreparation(type, eventNames, count, request); });
 }
 
 ZKRESULT PrepareEvent(PreparationType type, const char** eventNames, uint32_t count, ZkBankCallbackFunc callback,
                       void* cookie)
 {
-    BankRequest request;
-    if (eventNames == nullptr)
-        return ZK_InvalidParameter;
-    return Finish(EventPreparation(type, count, request, [&](uint32_t index) { return NameID(eventNames[index]); }),
-                  request, callback, cookie);
+    return BankCalls::SubmitMade(
+        [&](BankRequest& request) { return EventPreparation(type, eventNames, count, request); },
+        callback, cookie);
 }
 
 ZKRESULT PrepareEvent(PreparationType type, const wchar_t** eventNames, uint32_t count)
 {
-    BankRequest request;
-    if (eventNames == nullptr)
-        return ZK_InvalidParameter;
-    return Finish(EventPreparation(type, count, request, [&](uint32_t index) { return NameID(eventNames[index]); }),
-                  request);
+    return BankCalls::SubmitMade(
+        [&](BankRequest& request) { return EventPreparation(type, eventNames, count, request); });
 }
 
 ZKRESULT PrepareEvent(PreparationType type, const wchar_t** eventNames, uint32_t count, ZkBankCallbackFunc callback,
                       void* cookie)
 {
-    BankRequest request;
-    if (eventNames == nullptr)
-        return ZK_InvalidParameter;
-    return Finish(EventPreparation(type, count, request, [&](uint32_t index) { return NameID(eventNames[index]); }),
-                  request, callback, cookie);
+    return BankCalls::SubmitMade(
+        [&](BankRequest& request) { return EventPreparation(type, eventNames, count, request); },
+        callback, cookie);
 }
 
 ZKRESULT PrepareGameSyncs(PreparationType type, ZkGroupType groupType, ZkUniqueID groupID, const ZkUniqueID* values,
                           uint32_t count)
 {
-    BankRequest request;
-    if (values == nullptr || count == 0)
-        return ZK_InvalidParameter;
-    return Finish(GameSyncPreparation(type, groupType, groupID, count, request,
-                                      [&](uint32_t index) { return values[index]; }),
-                  request);
+    return BankCalls::SubmitMade(
+        [&](BankRequest& request) { return GameSyncPreparation(type, groupType, groupID, values, count, request); });
 }
 
 ZKRESULT PrepareGameSyncs(PreparationType type, ZkGroupType groupType, ZkUniqueID groupID, const ZkUniqueID* values,
                           uint32_t count, ZkBankCallbackFunc callback, void* cookie)
 {
-    BankRequest request;
-    if (values == nullptr || count == 0)
-        return ZK_InvalidParameter;
-    return Finish(GameSyncPreparation(type, groupType, groupID, count, request,
-                                      [&](uint32_t index) { return values[index]; }),
-                  request, callback, cookie);
+    return BankCalls::SubmitMade(
+        [&](BankRequest& request) { return GameSyncPreparation(type, groupType, groupID, values, count, request); },
+        callback, cookie);
 }
 
 ZKRESULT PrepareGameSyncs(PreparationType type, ZkGroupType groupType, const char* groupName, const char** valueNames,
                           uint32_t count)
 {
-    BankRequest request;
-    if (valueNames == nullptr || count == 0)
-        return ZK_InvalidParameter;
-    return Finish(GameSyncPreparation(type, groupType, NameID(groupName), count, request,
-                                      [&](uint32_t index) { return NameID(valueNames[index]); }),
-                  request);
+    return BankCalls::SubmitMade(
+        [&](BankRequest& request) {
+            return GameSyncPreparation(type, groupType, groupName, valueNames, count, request);
+        });
 }
 
 ZKRESULT PrepareGameSyncs(PreparationType type, ZkGroupType groupType, const char* groupName, const char** valueNames,
                           uint32_t count, ZkBankCallbackFunc callback, void* cookie)
 {
-    BankRequest request;
-    if (valueNames == nullptr || count == 0)
-        return ZK_InvalidParameter;
-    return Finish(GameSyncPreparation(type, groupType, NameID(groupName), count, request,
-                                      [&](uint32_t index) { return NameID(valueNames[index]); }),
-                  request, callback, cookie);
+    return BankCalls::SubmitMade(
+        [&](BankRequest& request) {
+            return GameSyncPreparation(type, groupType, groupName, valueNames, count, request);
+        },
+        callback, cookie);
 }
 
 ZKRESULT PrepareGameSyncs(PreparationType type, ZkGroupType groupType, const wchar_t* groupName,
                           const wchar_t** valueNames, uint32_t count)
 {
-    BankRequest request;
-    if (valueNames == nullptr || count == 0)
-        return ZK_InvalidParameter;
-    return Finish(GameSyncPreparation(type, groupType, NameID(groupName), count, request,
-                                      [&](uint32_t index) { return NameID(valueNames[index]); }),
-                  request);
+    return BankCalls::SubmitMade(
+        [&](BankRequest& request) {
+            return GameSyncPreparation(type, groupType, groupName, valueNames, count, request);
+        });
 }
 
 ZKRESULT PrepareGameSyncs(PreparationType type, ZkGroupType groupType, const wchar_t* groupName,
                           const wchar_t** valueNames, uint32_t count, ZkBankCallbackFunc callback, void* cookie)
 {
-    BankRequest request;
-    if (valueNames == nullptr || count == 0)
-        return ZK_InvalidParameter;
-    return Finish(GameSyncPreparation(type, groupType, NameID(groupName), count, request,
-                                      [&](uint32_t index) { return NameID(valueNames[index]); }),
-                  request, callback, cookie);
+    return BankCalls::SubmitMade(
+        [&](BankRequest& request) {
+            return GameSyncPreparation(type, groupType, groupName, valueNames, count, request);
+        },
+        callback, cookie);
 }
 
 ZKRESULT ClearPreparedEvents()
