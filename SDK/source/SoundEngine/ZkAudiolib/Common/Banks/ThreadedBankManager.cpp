@@ -37,12 +37,8 @@ ZKRESULT ThreadedBankManager::Init()
         return ZK_Fail;
     m_stop.store(false, std::memory_order_release);
 
-    const ZkThreadProperties& settings = GetPlatformInitSettings().bankThread;
-    ZK::Platform::ThreadProperties properties;
-    properties.name = kThreadName;
-    properties.stackSizeBytes = settings.stackSize;
-    properties.priority = settings.priority;
-    properties.affinityMask = settings.affinityMask;
+    const ZK::Platform::ThreadProperties properties =
+        ThreadStartProperties(GetPlatformInitSettings().bankThread, kThreadName);
     // A priority refused for lack of privilege leaves the thread as the system made it (the platform
     // layer reports it started); any other refusal, or a refused affinity, fails the start.
     const ZK::Platform::ThreadStartResult started = ZK::Platform::StartThread(m_thread, &ThreadMain, this, properties);

@@ -52,12 +52,8 @@ ZKRESULT CZkOutputDeviceMgr::StartPacingThread()
     if (!render.pacingEvent.Init(ZK::Platform::EventReset::Auto))
         return ZK_Fail;
 
-    const ZkThreadProperties& settings = GetPlatformInitSettings().outputThread;
-    ZK::Platform::ThreadProperties properties;
-    properties.name = kPacingThreadName;
-    properties.stackSizeBytes = settings.stackSize;
-    properties.priority = settings.priority;
-    properties.affinityMask = settings.affinityMask;
+    const ZK::Platform::ThreadProperties properties =
+        ThreadStartProperties(GetPlatformInitSettings().outputThread, kPacingThreadName);
     const ZK::Platform::ThreadStartResult started =
         ZK::Platform::StartThread(render.pacingThread, &PacingThreadMain, nullptr, properties);
     if (started.status != ZK::Platform::ThreadStartStatus::Started)

@@ -80,6 +80,16 @@ const ZkPlatformInitSettings& GetPlatformInitSettings()
     return Stored();
 }
 
+ZK::Platform::ThreadProperties ThreadStartProperties(const ZkThreadProperties& settings, const char* name)
+{
+    ZK::Platform::ThreadProperties properties;
+    properties.name = name;
+    properties.stackSizeBytes = settings.stackSize;
+    properties.priority = settings.priority;
+    properties.affinityMask = settings.affinityMask;
+    return properties;
+}
+
 ZKRESULT InitPlatformAudio()
 {
     const uint32_t sampleRate = Stored().sampleRate;

@@ -14,6 +14,8 @@
 // wake-up event are process-wide.
 #pragma once
 
+#include "Platform/PlatformThread.h"
+
 #include <ZK/SoundEngine/Common/ZkPlatformInitSettings.h>
 #include <ZK/SoundEngine/Common/ZkResult.h>
 
@@ -26,6 +28,8 @@ ZKRESULT FillDefaultPlatformInitSettings(ZkPlatformInitSettings& settings);
 void StorePlatformInitSettings(ZkPlatformInitSettings* settings);
 // The settings kept (the defaults until StorePlatformInitSettings).
 const ZkPlatformInitSettings& GetPlatformInitSettings();
+// The platform layer's start properties of an engine thread with these settings and this name.
+ZK::Platform::ThreadProperties ThreadStartProperties(const ZkThreadProperties& settings, const char* name);
 
 // 31 without a sample rate or frames per buffer (or more frames than 16 bits hold); 2 when the
 // wake-up event cannot be made; else the renderer's start.
