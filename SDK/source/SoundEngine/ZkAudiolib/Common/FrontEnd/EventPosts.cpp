@@ -23,6 +23,19 @@ CZkIndexedObject* FindEventAndAddRef(ZkUniqueID eventID)
     return g_pObjectIndex != nullptr ? g_pObjectIndex->GetPtrAndAddRef(ZkIndexKind::Events, eventID) : nullptr;
 }
 
+ZkPostEventMessage NewEventPost(CZkIndexedObject* event, ZkUniqueID eventID, ZkGameObjectID gameObject,
+                                ZkPlayingID playingIDFilter, ZkExternalSourceArray* externalSources)
+{
+    ZkPostEventMessage post{};
+    post.gameObject = gameObject;
+    post.playingID = g_PlayingID.fetch_add(1, std::memory_order_relaxed) + 1;
+    post.playingIDFilter = playingIDFilter;
+    post.externalSources = externalSources;
+    post.event = event;
+    post.eventID = eventID;
+    return post;
+}
+
 namespace
 {
 // Registers the message's playing id; false when there is no playing manager or it refuses.
@@ -94,13 +107,7 @@ ZkPlayingID PostEvent(ZkUniqueID eventID, ZkGameObjectID gameObject, uint32_t fl
         return ZK_INVALID_PLAYING_ID;
     }
 
-    ZkPostEventMessage body{};
-    body.gameObject = gameObject;
-    body.playingID = g_PlayingID.fetch_add(1, std::memory_order_relaxed) + 1;
-    body.playingIDFilter = playingIDFilter;
-    body.externalSources = sources;
-    body.event = event;
-    body.eventID = eventID;
+    const ZkPostEventMessage body = NewEventPost(event, eventID, gameObject, playingIDFilter, sources);
     std::memcpy(message + kMessageHeaderBytes, &body, sizeof(body));
 
     // The registration holds one pending reference on the playing id until the engine has turned

@@ -107,12 +107,7 @@ ZkPlayingID CZkGlobalPluginContext::PostEventSync(ZkUniqueID eventID, ZkGameObje
     ZkExternalSourceArray* sources = nullptr;
     if (externalSourceCount != 0)
         sources = ZkExternalSourceArray::Create(externalSources, externalSourceCount);
-    ZkPostEventMessage post{};
-    post.gameObject = gameObject;
-    post.playingID = g_PlayingID.fetch_add(1, std::memory_order_relaxed) + 1;
-    post.externalSources = sources;
-    post.event = event;
-    post.eventID = eventID;
+    const ZkPostEventMessage post = NewEventPost(event, eventID, gameObject, 0, sources);
     const bool copied = externalSourceCount == 0 || sources != nullptr;
     // The registration holds one pending reference on the playing id until its actions are
     // scheduled.
