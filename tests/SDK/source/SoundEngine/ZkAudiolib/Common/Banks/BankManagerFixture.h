@@ -11,6 +11,8 @@
 #include "ZkAudiolib/Common/Banks/ThreadedBankManager.h"
 #include "ZkAudiolib/Common/FrontEnd/BankIdFromName.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
+#include "ZkAudiolib/Common/Hierarchy/ZkMediaRef.h"
+#include "ZkAudiolib/Common/Hierarchy/ZkStreamRef.h"
 
 #include <ZK/SoundEngine/Common/ZkBankCalls.h>
 #include <ZK/SoundEngine/Common/ZkIdFromName.h>
@@ -90,6 +92,25 @@ inline Bytes ShippedBank(const char* name)
     return ZkSoundFixtures::ReadWholeFile(path);
 }
 
+// A source reading a media of the index while it plays, as a voice does: the media and the bank that
+// holds its copy stay taken until Stop.
+struct ReadingSource
+{
+    explicit ReadingSource(ZkUniqueID mediaID)
+    {
+        media.Init();
+        media.SetMedia(mediaID);
+        started = ZkStreamRef::Acquire(media, data, size, bank);
+    }
+    void Stop() { ZkStreamRef::Release(media, bank); }
+
+    ZkMediaRef media;
+    const uint8_t* data = nullptr;
+    uint32_t size = 0;
+    LoadedBank* bank = nullptr;
+    ZKRESULT started = ZK_Fail;
+};
+
 class BankManagerTest : public ZkEngineTest::EngineMemoryTest
 {
 protected:
@@ -143,6 +164,14 @@ protected:
         m_manager = threaded ? static_cast<BankManager*>(&m_threaded) : &m_plain;
         ASSERT_EQ(m_manager->Init(), ZK_Success);
         g_pBankManager = m_manager;
+    }
+
+    // Loads a copy of the bank synchronously; its id.
+    ZkBankID LoadCopy(const Bytes& bank)
+    {
+        ZkBankID bankID = 0;
+        EXPECT_EQ(LoadBankMemoryCopy(bank.data(), static_cast<uint32_t>(bank.size()), bankID), ZK_Success);
+        return bankID;
     }
 
     // What the game's render call and the engine's tick do with the messages queued (message 26).

@@ -2,9 +2,6 @@
 // and clearing, their results and callbacks, and the engine without its own thread.
 #include "BankManagerFixture.h"
 
-#include "ZkAudiolib/Common/Hierarchy/ZkMediaRef.h"
-#include "ZkAudiolib/Common/Hierarchy/ZkStreamRef.h"
-
 namespace
 {
 using namespace ZkBankManagerTest;
@@ -187,22 +184,15 @@ TEST_F(BankRequests, ClearingPreparedEventsAndUnknownKindsAnswer1AndPreparations
 
 TEST_F(BankRequests, ASourceReadingABankCopyKeepsTheBankUntilItStops)
 {
-    const Bytes bank = MediaBank("Held.bnk", {{100, 32}});
-    ZkBankID bankID = 0;
-    ASSERT_EQ(LoadBankMemoryCopy(bank.data(), static_cast<uint32_t>(bank.size()), bankID), ZK_Success);
-    ZkMediaRef media;
-    media.Init();
-    media.SetMedia(100);
-    const uint8_t* data = nullptr;
-    uint32_t size = 0;
-    LoadedBank* holder = nullptr;
-    ASSERT_EQ(ZkStreamRef::Acquire(media, data, size, holder), ZK_Success);
-    EXPECT_EQ(holder, FindBank(bankID));
-    EXPECT_EQ(size, 32u);
-    EXPECT_EQ(data[0], 1);
-    EXPECT_EQ(holder->loadCount.load(), 2) << "the bank's own reference and the source's";
-    ZkStreamRef::Release(media, holder);
-    EXPECT_EQ(holder->loadCount.load(), 1);
+    const ZkBankID bankID = LoadCopy(MediaBank("Held.bnk", {{100, 32}}));
+    ReadingSource source(100);
+    ASSERT_EQ(source.started, ZK_Success);
+    EXPECT_EQ(source.bank, FindBank(bankID));
+    EXPECT_EQ(source.size, 32u);
+    EXPECT_EQ(source.data[0], 1);
+    EXPECT_EQ(source.bank->loadCount.load(), 2) << "the bank's own reference and the source's";
+    source.Stop();
+    EXPECT_EQ(FindBank(bankID)->loadCount.load(), 1);
     EXPECT_EQ(UnloadBank(bankID, nullptr), ZK_Success);
 }
 } // namespace

@@ -23,13 +23,6 @@ protected:
         StartManager();
     }
 
-    ZkBankID Load(const Bytes& bank)
-    {
-        ZkBankID bankID = 0;
-        EXPECT_EQ(LoadBankMemoryCopy(bank.data(), static_cast<uint32_t>(bank.size()), bankID), ZK_Success);
-        return bankID;
-    }
-
     // The media handed out for the id, given back at once (its bank reference too).
     ZkMediaBlock Peek(ZkUniqueID mediaID)
     {
@@ -57,8 +50,8 @@ protected:
 // capacity would stay at 1 and lose the second copy).
 TEST_F(MediaIndexTest, TwoBanksHoldingOneMediaGiveItTwoCopiesAndUnloadingOneKeepsTheOther)
 {
-    const ZkBankID first = Load(MediaBank("First.bnk", {{100, 32}}, 1));
-    const ZkBankID second = Load(MediaBank("Second.bnk", {{100, 32}}, 50));
+    const ZkBankID first = LoadCopy(MediaBank("First.bnk", {{100, 32}}, 1));
+    const ZkBankID second = LoadCopy(MediaBank("Second.bnk", {{100, 32}}, 50));
     uint32_t references = 0;
     EXPECT_EQ(CopiesOf(100, &references), 2u);
     EXPECT_EQ(references, 2u);
@@ -76,8 +69,8 @@ TEST_F(MediaIndexTest, TwoBanksHoldingOneMediaGiveItTwoCopiesAndUnloadingOneKeep
 
 TEST_F(MediaIndexTest, TheLongerOfTwoCopiesIsHandedOut)
 {
-    Load(MediaBank("Full.bnk", {{100, 64}}, 1));
-    Load(MediaBank("Prefetch.bnk", {{100, 16}}, 80));
+    LoadCopy(MediaBank("Full.bnk", {{100, 64}}, 1));
+    LoadCopy(MediaBank("Prefetch.bnk", {{100, 16}}, 80));
     EXPECT_EQ(Peek(100).size, 64u) << "the full copy, though the prefetch is newer";
     EXPECT_EQ(Peek(100).data[0], 1);
     EXPECT_EQ(Peek(999).data, nullptr);
@@ -220,7 +213,7 @@ TEST_F(MediaIndexTest, OutOfMemoryWhileLoadingLeavesNoBankAndNoMedia)
 TEST_F(MediaIndexTest, PreparingAMediaABankHoldsCopiesItWithoutReadingItsFile)
 {
     // No stream manager: a file read would fail.
-    const ZkBankID bankID = Load(MediaBank("Holds.bnk", {{100, 32}}, 5));
+    const ZkBankID bankID = LoadCopy(MediaBank("Holds.bnk", {{100, 32}}, 5));
     ZkMediaRef node;
     node.Init();
     node.mediaID = 100;
@@ -249,7 +242,7 @@ TEST_F(MediaIndexTest, PreparingAMediaABankHoldsCopiesItWithoutReadingItsFile)
     ASSERT_EQ(SetMedia(&game, 1), ZK_Success);
     ASSERT_EQ(m_manager->LoadMediaEntry(InMemory(600, 16)), ZK_Success);
     ASSERT_EQ(UnsetMedia(&game, 1), ZK_MediaInUse) << "the preparation holds it";
-    const ZkBankID later = Load(MediaBank("Later.bnk", {{600, 16}}, 9));
+    const ZkBankID later = LoadCopy(MediaBank("Later.bnk", {{600, 16}}, 9));
     EXPECT_EQ(CopiesOf(600, &references), 0u);
     EXPECT_EQ(references, 2u);
     EXPECT_EQ(Peek(600).data[0], 42);

@@ -6,8 +6,6 @@
 #include "BankManagerFixture.h"
 
 #include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
-#include "ZkAudiolib/Common/Hierarchy/ZkMediaRef.h"
-#include "ZkAudiolib/Common/Hierarchy/ZkStreamRef.h"
 
 #include <filesystem>
 #include <fstream>
@@ -116,17 +114,9 @@ TEST_F(ThreadedBankManagerTest, ACancelledCookieIsNeverCalledButItsRequestRuns)
 
 TEST_F(ThreadedBankManagerTest, AnUnloadWhileASourceReadsTheBankCallsBackAfterTheSourceStops)
 {
-    const Bytes bank = MediaBank("Playing.bnk", {{100, 32}});
-    ZkBankID bankID = 0;
-    ASSERT_EQ(LoadBankMemoryCopy(bank.data(), static_cast<uint32_t>(bank.size()), bankID), ZK_Success);
-    ZkMediaRef media;
-    media.Init();
-    media.SetMedia(100);
-    const uint8_t* data = nullptr;
-    uint32_t size = 0;
-    LoadedBank* holder = nullptr;
-    ASSERT_EQ(ZkStreamRef::Acquire(media, data, size, holder), ZK_Success);
-
+    const ZkBankID bankID = LoadCopy(MediaBank("Playing.bnk", {{100, 32}}));
+    ReadingSource source(100);
+    ASSERT_EQ(source.started, ZK_Success);
     int cookie = 0;
     ASSERT_EQ(UnloadBank(bankID, nullptr, &CallbackLog::Record, &cookie), ZK_Success);
     ASSERT_EQ(ClearPreparedEvents(), ZK_Success); // the unload has run on the bank thread
@@ -135,9 +125,9 @@ TEST_F(ThreadedBankManagerTest, AnUnloadWhileASourceReadsTheBankCallsBackAfterTh
     EXPECT_TRUE(CallbackLog::Calls().empty()) << "the source still reads the bank";
     LoadedBank* other = nullptr;
     EXPECT_EQ(m_manager->GetMedia(100, other).data, nullptr) << "an unloading bank's copy is not handed out";
-    EXPECT_EQ(data[31], 32) << "the media block is still there";
+    EXPECT_EQ(source.data[31], 32) << "the media block is still there";
 
-    ZkStreamRef::Release(media, holder);
+    source.Stop();
     const std::vector<CallbackLog::Call> calls = CallbackLog::Calls();
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].id, bankID);
