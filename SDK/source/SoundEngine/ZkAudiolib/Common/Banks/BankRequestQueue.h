@@ -8,8 +8,8 @@
 #pragma once
 
 #include "ZkAudiolib/Common/Banks/BankRequest.h"
+#include "ZkAudiolib/Common/Containers/ZkPooledList.h"
 
-#include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
 #include <ZK/SoundEngine/Common/ZkResult.h>
 
 #include <cstdint>
@@ -19,7 +19,6 @@ namespace ZK::SoundEngine
 class BankRequestQueue
 {
 public:
-    static constexpr ZkMemoryId kPool = ZkMemID_Default;
     static constexpr uint32_t kPreallocatedNodes = 10;
 
     BankRequestQueue() = default;
@@ -28,20 +27,20 @@ public:
     BankRequestQueue& operator=(const BankRequestQueue&) = delete;
 
     // The block of preallocated nodes. 1, or 52.
-    ZKRESULT Init();
+    ZKRESULT Init() { return m_nodes.Init(kPreallocatedNodes); }
     // Frees every node; requests still queued are dropped with their holdings.
     void Term();
 
     // Appends a copy of the request. False when no node is free and none can be allocated.
-    bool Push(const BankRequest& request);
+    bool Push(const BankRequest& request) { return m_nodes.Append({request, nullptr}) != nullptr; }
     // Takes the last request pushed out again (its submission failed after the push).
     void PopLast();
     // Moves the oldest request into request. False when the queue is empty.
     bool Pop(BankRequest& request);
 
-    uint32_t Length() const { return m_count; }
+    uint32_t Length() const { return m_nodes.Length(); }
     // Nodes allocated beyond the preallocated block and not yet freed.
-    uint32_t ExtraNodes() const { return m_extraNodes; }
+    uint32_t ExtraNodes() const;
 
 private:
     struct Node
@@ -50,14 +49,6 @@ private:
         Node* next = nullptr;
     };
 
-    bool IsPreallocated(const Node* node) const { return node >= m_block && node < m_block + kPreallocatedNodes; }
-    void Recycle(Node* node);
-
-    Node* m_block = nullptr;
-    Node* m_free = nullptr;
-    Node* m_head = nullptr;
-    Node* m_tail = nullptr;
-    uint32_t m_count = 0;
-    uint32_t m_extraNodes = 0;
+    ZK::ZkPooledList<Node> m_nodes;
 };
 } // namespace ZK::SoundEngine

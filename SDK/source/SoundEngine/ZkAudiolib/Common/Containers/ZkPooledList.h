@@ -1,7 +1,7 @@
 // ZkPooledList: a singly linked list (head and tail) of small nodes taken from a ZkFixedNodeStore:
 // a block of nodes preallocated at Init, more one by one from the memory manager. Appends go to the
 // tail; removals return block nodes to the free list and free the others. Used for the lists that
-// change often: state-aware subscribers, trigger receivers, node ids.
+// change often: state-aware subscribers, trigger receivers, node ids, the bank thread's requests.
 //
 // Node needs a `Node* next` member.
 // Threading: none of its own; the owner's lock (or thread) protects it.
@@ -39,6 +39,19 @@ public:
         m_tail = added;
         ++m_used;
         return added;
+    }
+
+    // Removes the first node, if any.
+    void RemoveFirst()
+    {
+        Node* first = m_head;
+        if (first == nullptr)
+            return;
+        m_head = first->next;
+        if (m_tail == first)
+            m_tail = nullptr;
+        m_store.Destroy(first);
+        --m_used;
     }
 
     // Removes every node for which remove(node) is true, keeping the order of the others.
