@@ -7,6 +7,8 @@
 
 #include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
 
+#include "MemoryMgr/ZkMemoryFaultInjection.h"
+
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -110,6 +112,52 @@ TEST_F(ThreadedBankManagerTest, ACancelledCookieIsNeverCalledButItsRequestRuns)
     EXPECT_EQ(calls[0].cookie, &kept);
     EXPECT_NE(FindBank(bankID), nullptr) << "the load ran";
     EXPECT_EQ(UnloadBank(bankID, nullptr), ZK_Success);
+}
+
+// A request refused at submission (no node for it, or no cell for its cookie) is never run and
+// never called back; the requests queued around it are not disturbed.
+TEST_F(ThreadedBankManagerTest, ARequestThatCannotBeQueuedIsDroppedWithoutItsCallback)
+{
+    namespace Fault = ZK::MemoryMgr::FaultInjection;
+    HoldTheBankThread();
+    std::vector<int> cookies(BankRequestQueue::kPreallocatedNodes + 2);
+    std::vector<ZkBankID> accepted;
+    // Without memory the block's nodes are all a queue has (the bank thread may or may not have
+    // taken the request that holds it out yet).
+    Fault::FailFrom(ZkMemID_Default, 1);
+    for (uint32_t index = 0; index < cookies.size(); ++index)
+    {
+        const ZkBankID bankID = 0x100 + index;
+        const ZKRESULT submitted = UnloadBank(bankID, nullptr, &CallbackLog::Record, &cookies[index]);
+        if (submitted == ZK_Success)
+            accepted.push_back(bankID);
+        else
+        {
+            EXPECT_EQ(submitted, ZK_InsufficientMemory) << index;
+            EXPECT_FALSE(m_manager->Cookies().IsRegistered(&cookies[index])) << index;
+        }
+    }
+    Fault::Disarm();
+    EXPECT_GE(accepted.size(), BankRequestQueue::kPreallocatedNodes - 1);
+    EXPECT_LE(accepted.size(), BankRequestQueue::kPreallocatedNodes);
+
+    // Every cookie cell is taken: the next registration needs a cell it cannot have, and the node
+    // its request was given goes back.
+    int refused = 0;
+    Fault::FailNth(ZkCallbackCookieList::kPool, 1);
+    EXPECT_EQ(UnloadBank(0x200u, nullptr, &CallbackLog::Record, &refused), ZK_InsufficientMemory);
+    Fault::Disarm();
+    EXPECT_EQ(m_threaded.ExtraNodes(), 0u);
+    EXPECT_FALSE(m_manager->Cookies().IsRegistered(&refused));
+
+    ReleaseTheBankThreadAndWait();
+    const std::vector<CallbackLog::Call> calls = CallbackLog::Calls();
+    ASSERT_EQ(calls.size(), accepted.size());
+    for (size_t index = 0; index < calls.size(); ++index)
+    {
+        EXPECT_EQ(calls[index].id, accepted[index]) << index;
+        EXPECT_EQ(calls[index].result, ZK_BankNotLoaded) << index;
+    }
 }
 
 TEST_F(ThreadedBankManagerTest, AnUnloadWhileASourceReadsTheBankCallsBackAfterTheSourceStops)
