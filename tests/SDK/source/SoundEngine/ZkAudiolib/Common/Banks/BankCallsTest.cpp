@@ -100,7 +100,8 @@ TEST_F(BankInterfaceCalls, NamesGetTheBankExtensionAndTheBankIDIsTheNamesWithout
         EXPECT_EQ(bankID, expected) << c.name;
         EXPECT_EQ(Last().fileName, c.fileName) << c.name;
         EXPECT_EQ(Last().sourceKind, ZkBankSourceByName);
-        EXPECT_EQ(Last().nameOwned, !ZK::SoundEngine::BankCalls::HasBankExtension(c.name)) << "the synchronous form keeps the caller's text";
+        EXPECT_EQ(Last().nameOwned, !ZK::SoundEngine::BankCalls::HasBankExtension(c.name))
+            << "the synchronous form keeps the caller's text";
         bankID = 0;
         LoadBank(c.name, &CallbackLog::Record, nullptr, bankID);
         EXPECT_EQ(bankID, expected) << c.name;
