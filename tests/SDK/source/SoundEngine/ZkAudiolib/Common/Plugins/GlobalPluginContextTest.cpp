@@ -137,13 +137,15 @@ TEST_F(GlobalPluginContextTest, AmbisonicEncodingAndDecodingMatrices)
     EXPECT_EQ(Context().ComputeWeightedAmbisonicsDecodingFromSampledSphere(
                   directions, 6, ZkChannelConfig::FromMask(0x3F), matrix),
               ZK_Fail);
+    // Second order, one direction: 9 rows of 4 floats.
     const ZkVector longer[1] = {{0, 0, 1.04f}};
     const ZkVector tooLong[1] = {{0, 0, 1.05f}};
+    float secondOrder[9 * 4];
     EXPECT_EQ(Context().ComputeWeightedAmbisonicsDecodingFromSampledSphere(longer, 1, Ambisonic(9),
-                                                                           matrix),
+                                                                           secondOrder),
               ZK_Success);
     EXPECT_EQ(Context().ComputeWeightedAmbisonicsDecodingFromSampledSphere(tooLong, 1, Ambisonic(9),
-                                                                           matrix),
+                                                                           secondOrder),
               ZK_Fail)
         << "a squared length above 1.1 is not a direction";
 
