@@ -174,6 +174,25 @@ protected:
         return bankID;
     }
 
+    // Loads a view and a copy, unloads the view synchronously, loads it again and clears the banks.
+    // Without the engine thread nobody else ticks the engine: each waiting caller runs the ticks
+    // that release the banks, and every call returns.
+    void UnloadAndClearWithoutTheEngineThread()
+    {
+        ASSERT_EQ(GetEngineSettings().engineThread, 0);
+        const Bytes view = MediaBank("First.bnk", {{100, 32}});
+        const auto viewSize = static_cast<uint32_t>(view.size());
+        ZkBankID viewID = 0;
+        ASSERT_EQ(LoadBankMemoryView(view.data(), viewSize, viewID), ZK_Success);
+        LoadCopy(MediaBank("Second.bnk", {{200, 32}}));
+        EXPECT_EQ(UnloadBank(viewID, view.data()), ZK_Success);
+        ASSERT_EQ(LoadBankMemoryView(view.data(), viewSize, viewID), ZK_Success);
+        EXPECT_EQ(ClearBanks(), ZK_Success);
+        EXPECT_EQ(m_manager->BankTable().Length(), 0u);
+        EXPECT_EQ(m_manager->Media().Length(), 0u);
+        EXPECT_TRUE(m_events.Ring().IsEmpty());
+    }
+
     // What the game's render call and the engine's tick do with the messages queued (message 26).
     void Tick()
     {

@@ -98,24 +98,11 @@ TEST_F(BankRequests, AMemoryViewIsKeyedByItsBlockAndNamedToItsCallbacks)
     EXPECT_EQ(FindBank(bankID, bank.data()), nullptr);
 }
 
-// Without the engine thread a synchronous unload and ClearBanks used to wait for a tick nobody
-// would run; the waiting caller runs it now.
+// Without the engine thread, the tick a synchronous unload and ClearBanks wait for is run by the
+// waiting caller.
 TEST_F(BankRequests, WithoutTheEngineThreadSynchronousUnloadsAndClearingReturn)
 {
-    ASSERT_EQ(GetEngineSettings().engineThread, 0);
-    const Bytes first = MediaBank("First.bnk", {{100, 32}});
-    const Bytes second = MediaBank("Second.bnk", {{200, 32}});
-    ZkBankID firstID = 0;
-    ZkBankID secondID = 0;
-    ASSERT_EQ(LoadBankMemoryCopy(first.data(), static_cast<uint32_t>(first.size()), firstID), ZK_Success);
-    ASSERT_EQ(LoadBankMemoryCopy(second.data(), static_cast<uint32_t>(second.size()), secondID), ZK_Success);
-    EXPECT_EQ(UnloadBank(firstID, nullptr), ZK_Success);
-    ASSERT_EQ(LoadBankMemoryCopy(first.data(), static_cast<uint32_t>(first.size()), firstID), ZK_Success);
-    EXPECT_EQ(ClearBanks(), ZK_Success);
-    EXPECT_EQ(FindBank(firstID), nullptr);
-    EXPECT_EQ(FindBank(secondID), nullptr);
-    EXPECT_EQ(m_manager->Media().Length(), 0u);
-    EXPECT_TRUE(m_events.Ring().IsEmpty());
+    UnloadAndClearWithoutTheEngineThread();
 }
 
 TEST_F(BankRequests, ClearingReleasesEveryObjectOfTheShippedBanks)

@@ -187,18 +187,7 @@ TEST_F(ThreadedBankManagerTest, AnUnloadWhileASourceReadsTheBankCallsBackAfterTh
 // clearing the banks, run the engine's ticks themselves.
 TEST_F(ThreadedBankManagerTest, WithoutTheEngineThreadSynchronousUnloadsAndClearingReturn)
 {
-    ASSERT_EQ(GetEngineSettings().engineThread, 0);
-    const Bytes first = MediaBank("First.bnk", {{100, 32}});
-    const Bytes second = MediaBank("Second.bnk", {{200, 32}});
-    ZkBankID firstID = 0;
-    ZkBankID secondID = 0;
-    ASSERT_EQ(LoadBankMemoryView(first.data(), static_cast<uint32_t>(first.size()), firstID), ZK_Success);
-    ASSERT_EQ(LoadBankMemoryCopy(second.data(), static_cast<uint32_t>(second.size()), secondID), ZK_Success);
-    EXPECT_EQ(UnloadBank(firstID, first.data()), ZK_Success);
-    EXPECT_EQ(LoadBankMemoryView(first.data(), static_cast<uint32_t>(first.size()), firstID), ZK_Success);
-    EXPECT_EQ(ClearBanks(), ZK_Success);
-    EXPECT_EQ(m_manager->BankTable().Length(), 0u);
-    EXPECT_EQ(m_manager->Media().Length(), 0u);
+    UnloadAndClearWithoutTheEngineThread();
 }
 
 TEST_F(ThreadedBankManagerTest, TheBankThreadIsNamedAndThereIsOnePerProcess)
