@@ -14,6 +14,7 @@
 // copied.
 #pragma once
 
+#include <ZK/SoundEngine/Common/ZkCallbackTypes.h>
 #include <ZK/SoundEngine/Common/ZkCurveTypes.h>
 #include <ZK/SoundEngine/Common/ZkResult.h>
 #include <ZK/SoundEngine/Common/ZkTypes.h>
@@ -21,9 +22,7 @@
 #include <atomic>
 #include <cstdint>
 
-// What a playback's callback is told; declared with the playing manager's callbacks.
-enum ZkCallbackType : uint32_t;
-struct ZkCallbackInfo;
+// A playback's callback: the type it is told (ZkCallbackTypes.h) and the record of that type.
 typedef void (*ZkCallbackFunc)(ZkCallbackType type, ZkCallbackInfo* info);
 
 // MIDI events posted on an event (20 bytes each); declared with the MIDI interface.

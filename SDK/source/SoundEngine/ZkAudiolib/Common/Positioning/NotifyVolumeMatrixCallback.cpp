@@ -1,7 +1,7 @@
 #include "ZkAudiolib/Common/Positioning/NotifyVolumeMatrixCallback.h"
 
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkPlayingMgr.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/ZkSpeakerVolumeMatrixCallbackInfo.h"
+#include <ZK/SoundEngine/Common/ZkCallbackTypes.h>
 
 namespace ZK::SoundEngine
 {
@@ -14,7 +14,7 @@ ZKRESULT NotifyVolumeMatrixCallback(ZkPlayingID playingID, ZkUniqueID busID, ZkC
     info.inputConfig = input;
     info.outputConfig = output;
     info.volumes = matrix;
-    info.gameObject = gameObject;
+    info.gameObjID = gameObject;
     return playingID != ZK_INVALID_PLAYING_ID ? g_pPlayingMgr->NotifySpeakerVolumeMatrix(playingID, info)
                                               : g_pPlayingMgr->NotifyBusVolume(busID, info);
 }
