@@ -48,6 +48,10 @@ public:
     // A property that the bus's own mix stage applies changed (its parameter, value and delta).
     static ZKRESULT PropagateBusPropertyChange(ZkUniqueID busID, uint32_t parameter, float value, float delta);
     static ZKRESULT SetBusInstanceValue(ZkUniqueID busID, float value, uint32_t id);
+    // The game registered or removed the bus's volume-matrix callback, or changed the measurements
+    // its metering callback wants. Called under the global engine lock.
+    static ZKRESULT SetBusVolumeCallbackFlag(ZkUniqueID busID, bool hasCallback);
+    static ZKRESULT SetBusMeteringFlags(ZkUniqueID busID, uint32_t meteringFlags);
 };
 
 // 1; 2 without the memory manager or the stream manager; else the failing step's result.

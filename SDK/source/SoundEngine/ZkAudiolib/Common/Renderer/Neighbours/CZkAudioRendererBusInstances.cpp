@@ -14,4 +14,8 @@ ZKRESULT CZkAudioRenderer::ForwardBusNotification(ZkUniqueID, uint32_t, uint32_t
 ZKRESULT CZkAudioRenderer::PropagateBusPropertyChange(ZkUniqueID, uint32_t, float, float) { return ZK_NotImplemented; }
 
 ZKRESULT CZkAudioRenderer::SetBusInstanceValue(ZkUniqueID, float, uint32_t) { return ZK_NotImplemented; }
+
+ZKRESULT CZkAudioRenderer::SetBusVolumeCallbackFlag(ZkUniqueID, bool) { return ZK_NotImplemented; }
+
+ZKRESULT CZkAudioRenderer::SetBusMeteringFlags(ZkUniqueID, uint32_t) { return ZK_NotImplemented; }
 } // namespace ZK::SoundEngine
