@@ -1,6 +1,7 @@
 #include "ZkAudiolib/Common/GameObjects/CZkParamScope.h"
 
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
+#include "ZkAudiolib/Common/Parameters/Neighbours/CZkModulatorMgr.h"
 
 namespace ZK::SoundEngine
 {
@@ -28,8 +29,11 @@ bool CZkParamScope::HasParameter(ZkUniqueID id) const { return m_parameters.Find
 
 void CZkParamScope::Clear(const ZkRTPCKey& key)
 {
-    // Modulator values belong to the modulator manager, which does not exist yet: their ids are only
-    // forgotten.
+    if (g_pModulatorMgr != nullptr)
+    {
+        for (ZkUniqueID id : m_modulators)
+            g_pModulatorMgr->StopForKey(id, key);
+    }
     m_modulators.Term();
     if (g_pRTPCMgr != nullptr)
     {

@@ -23,6 +23,9 @@ public:
     // Not built yet: no modulator value is known.
     bool GetValue(ZkUniqueID, const ZkRTPCKey&, float&) { return false; }
     bool IsModulator(ZkUniqueID) { return false; }
+    // Stops the modulator's instances whose key matches (an owner of scoped values went away). Not
+    // built yet: 4 (no modulator instance exists).
+    ZKRESULT StopForKey(ZkUniqueID, const ZkRTPCKey&) { return ZK_NotImplemented; }
 };
 
 // Null until the modulator manager exists.
