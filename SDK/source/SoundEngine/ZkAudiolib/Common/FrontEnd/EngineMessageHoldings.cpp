@@ -6,7 +6,7 @@
 #include "ZkAudiolib/Common/FrontEnd/EngineMessageHandlers.h"
 #include "ZkAudiolib/Common/FrontEnd/ZkExternalSourceArray.h"
 #include "ZkAudiolib/Common/ObjectIndex/CZkIndexedObject.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkPlayingMgr.h"
+#include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 
 #include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
 

@@ -3,7 +3,7 @@
 #include "ZkAudiolib/Common/FrontEnd/EngineMessageBodies.h"
 #include "ZkAudiolib/Common/FrontEnd/GameSyncMessages.h"
 #include "ZkAudiolib/Common/FrontEnd/MessagePosting.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkPlayingMgr.h"
+#include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 
 #include <ZK/SoundEngine/Common/ZkGameSyncCalls.h>
 #include <ZK/SoundEngine/Common/ZkIdFromName.h>

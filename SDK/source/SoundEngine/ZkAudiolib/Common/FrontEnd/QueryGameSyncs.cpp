@@ -5,7 +5,7 @@
 #include "ZkAudiolib/Common/GameSyncs/CZkSwitchMgr.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkModulatorMgr.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkPlayingMgr.h"
+#include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 
 #include <ZK/SoundEngine/Common/ZkIdFromName.h>
 #include <ZK/SoundEngine/Common/ZkQueryParameters.h>

@@ -5,7 +5,7 @@
 #include "ZkAudiolib/Common/FrontEnd/Neighbours/CZkActiveInstances.h"
 #include "ZkAudiolib/Common/FrontEnd/Neighbours/NodeQueries.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkPlayingMgr.h"
+#include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 
 #include <ZK/SoundEngine/Common/ZkQueryParameters.h>
 

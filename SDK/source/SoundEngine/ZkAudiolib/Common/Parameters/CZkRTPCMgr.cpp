@@ -5,7 +5,7 @@
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkModulatorMgr.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkPlayingInstance.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkPlayingMgr.h"
+#include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 
 #include <cmath>
 

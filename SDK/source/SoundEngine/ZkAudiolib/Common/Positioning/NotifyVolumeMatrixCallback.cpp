@@ -1,15 +1,16 @@
 #include "ZkAudiolib/Common/Positioning/NotifyVolumeMatrixCallback.h"
 
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkPlayingMgr.h"
+#include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
+
 #include <ZK/SoundEngine/Common/ZkCallbackTypes.h>
 
 namespace ZK::SoundEngine
 {
-ZKRESULT NotifyVolumeMatrixCallback(ZkPlayingID playingID, ZkUniqueID busID, ZkChannelConfig input,
-                                    ZkChannelConfig output, float* matrix, ZkGameObjectID gameObject)
+bool NotifyVolumeMatrixCallback(ZkPlayingID playingID, ZkUniqueID busID, ZkChannelConfig input, ZkChannelConfig output,
+                                float* matrix, ZkGameObjectID gameObject)
 {
     if (g_pPlayingMgr == nullptr)
-        return ZK_NotImplemented;
+        return false;
     ZkSpeakerVolumeMatrixCallbackInfo info;
     info.inputConfig = input;
     info.outputConfig = output;

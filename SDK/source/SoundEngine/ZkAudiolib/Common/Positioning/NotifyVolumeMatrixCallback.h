@@ -7,12 +7,11 @@
 #pragma once
 
 #include <ZK/SoundEngine/Common/ZkChannelConfig.h>
-#include <ZK/SoundEngine/Common/ZkResult.h>
 #include <ZK/SoundEngine/Common/ZkTypes.h>
 
 namespace ZK::SoundEngine
 {
-// The playing manager's answer (4 until it exists: nobody is called).
-ZKRESULT NotifyVolumeMatrixCallback(ZkPlayingID playingID, ZkUniqueID busID, ZkChannelConfig input,
-                                    ZkChannelConfig output, float* matrix, ZkGameObjectID gameObject);
+// True when a callback was called (it may have changed the matrix).
+bool NotifyVolumeMatrixCallback(ZkPlayingID playingID, ZkUniqueID busID, ZkChannelConfig input, ZkChannelConfig output,
+                                float* matrix, ZkGameObjectID gameObject);
 } // namespace ZK::SoundEngine

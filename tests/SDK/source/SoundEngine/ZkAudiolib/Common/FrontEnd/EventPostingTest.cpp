@@ -1,7 +1,7 @@
 // Event posting: the event look-up and its reference, playing ids from the global counter, the
-// copy of external sources, and a post that the playing manager refuses (until the playing manager
-// exists every registration is refused: the post returns 0 and leaves a type-61 message). The
-// actions on events and playing ids, and their null cases.
+// copy of external sources, and a post whose playing id cannot be registered (no playing manager, or
+// no memory for its record): the post returns 0 and leaves a type-61 message. The actions on events
+// and playing ids, and their null cases.
 #include "FrontEndFixture.h"
 
 #include "ZkAudiolib/Common/FrontEnd/ZkExternalSourceArray.h"
@@ -44,13 +44,16 @@ TEST_F(EventPosting, AnEventThatIsNotLoadedReturns0AndPostsNothing)
 TEST_F(EventPosting, ARefusedRegistrationReturns0ReleasesTheEventAndLeavesADroppedMessage)
 {
     ZkIndexTest::TestObject* event = AddEvent(kEvent);
-    CZkPlayingMgr standIn;
-    for (CZkPlayingMgr* manager : {static_cast<CZkPlayingMgr*>(nullptr), &standIn})
+    CZkPlayingMgr playingMgr;
+    ASSERT_EQ(playingMgr.CreateCallbackEvent(), ZK_Success);
+    for (CZkPlayingMgr* manager : {static_cast<CZkPlayingMgr*>(nullptr), &playingMgr})
     {
-        SCOPED_TRACE(manager == nullptr ? "no playing manager" : "the playing manager refuses");
+        SCOPED_TRACE(manager == nullptr ? "no playing manager" : "no memory for the playing id's record");
         g_pPlayingMgr = manager;
         const uint32_t before = g_PlayingID.load();
+        ZK::MemoryMgr::FaultInjection::FailNth(ZkMemID_Default, 1);
         EXPECT_EQ(PostEvent(kEvent, 1), ZK_INVALID_PLAYING_ID);
+        ZK::MemoryMgr::FaultInjection::Disarm();
         EXPECT_EQ(g_PlayingID.load(), before + 1) << "the failed post consumed a playing id";
         EXPECT_EQ(event->RefCount(), 1u) << "the event's reference is given back";
         EXPECT_EQ(m_events.Ring().UsedBytes(), 52u) << "the 52-byte message keeps its place";

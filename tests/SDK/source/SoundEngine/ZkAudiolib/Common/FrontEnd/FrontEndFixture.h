@@ -12,7 +12,7 @@
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 #include "ZkAudiolib/Common/FrontEnd/GameSyncMessages.h"
 #include "ZkAudiolib/Common/FrontEnd/MessagePosting.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkPlayingMgr.h"
+#include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 
 #include <ZK/SoundEngine/Common/ZkSoundEngine.h>
 

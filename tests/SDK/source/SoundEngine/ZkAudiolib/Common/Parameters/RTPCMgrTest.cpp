@@ -6,7 +6,7 @@
 #include "ZkAudiolib/Common/GameObjects/CZkGeometryParams.h"
 #include "ZkAudiolib/Common/Parameters/CZkParamTargetList.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkModulator.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkPlayingMgr.h"
+#include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 
 #include <cmath>
 #include <memory>
