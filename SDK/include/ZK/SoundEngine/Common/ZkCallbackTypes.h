@@ -37,11 +37,9 @@ enum ZkCallbackType : uint32_t
 };
 
 // Flags of a post beyond its callback types (bits 20-31); they ask for records, not callbacks.
-enum ZkPostFlags : uint32_t
-{
-    ZkPostFlag_RecordSegmentInfo = 0x200000,     // the music engine keeps the playing segment's information
-    ZkPostFlag_RecordPlayPositions = 0x400000,   // GetSourcePlayPosition answers for the playing id
-};
+// Plain values, so that they combine with the callback types.
+constexpr uint32_t ZkPostFlag_RecordSegmentInfo = 0x200000;   // the music engine keeps the segment's information
+constexpr uint32_t ZkPostFlag_RecordPlayPositions = 0x400000; // GetSourcePlayPosition answers for the playing id
 
 struct ZkCallbackInfo
 {

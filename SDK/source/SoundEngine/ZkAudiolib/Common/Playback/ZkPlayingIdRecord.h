@@ -4,7 +4,7 @@
 // game parameters and modulators that hold values scoped to it.
 //
 // The flags word: bits 0-19 are the callback types (ZkCallbackType), bits 20-31 the post's engine
-// flags (ZkPostFlags); cancelling callbacks clears only the first.
+// flags (ZkPostFlag_...); cancelling callbacks clears only the first.
 //
 // Threading: every field is read and written under the playing manager's lock.
 // Ownership: the playing manager's (memory pool 0). The record holds one reference on its game
