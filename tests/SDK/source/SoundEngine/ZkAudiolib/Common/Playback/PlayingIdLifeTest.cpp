@@ -19,6 +19,19 @@ namespace
 {
 constexpr ZkPlayingID kPlayingID = 7;
 
+// A post event message of kPlayingID on kObjectID with one external source (its one reference is
+// the test's).
+ZkPostEventMessage PostWithOneSource()
+{
+    ZkExternalSourceInfo info;
+    info.fileID = 3;
+    ZkPostEventMessage message{};
+    message.playingID = kPlayingID;
+    message.gameObject = kObjectID;
+    message.externalSources = ZkExternalSourceArray::Create(&info, 1);
+    return message;
+}
+
 struct LifeStep
 {
     char op;      // 'A' add reference, 'R' remove reference, '+' add instance, '-' remove instance
@@ -278,14 +291,9 @@ TEST_F(PlayingMgrTest, ARegistrationThatFindsNoMemoryIsRefusedWithNothingLeftBeh
 
     // A manager that has no buckets yet takes them with the first record, or refuses it.
     CZkPlayingMgr bare;
-    ZkExternalSourceInfo info;
-    info.fileID = 3;
-    ZkExternalSourceArray* sources = ZkExternalSourceArray::Create(&info, 1);
+    const ZkPostEventMessage message = PostWithOneSource();
+    ZkExternalSourceArray* sources = message.externalSources;
     ASSERT_NE(sources, nullptr);
-    ZkPostEventMessage message{};
-    message.playingID = kPlayingID;
-    message.gameObject = kObjectID;
-    message.externalSources = sources;
     Fault::FailNth(ZkMemID_Default, 2);
     EXPECT_EQ(bare.AddPlayingID(message, nullptr, nullptr, 0, kEventID), ZK_Fail);
     Fault::Disarm();
@@ -298,14 +306,9 @@ TEST_F(PlayingMgrTest, ARegistrationThatFindsNoMemoryIsRefusedWithNothingLeftBeh
 
 TEST_F(PlayingMgrTest, TheRecordHoldsThePostsExternalSourcesUntilThePlayingIdEnds)
 {
-    ZkExternalSourceInfo info;
-    info.cookie = 9;
-    ZkExternalSourceArray* sources = ZkExternalSourceArray::Create(&info, 1);
+    const ZkPostEventMessage message = PostWithOneSource();
+    ZkExternalSourceArray* sources = message.externalSources;
     ASSERT_NE(sources, nullptr);
-    ZkPostEventMessage message{};
-    message.playingID = kPlayingID;
-    message.gameObject = kObjectID;
-    message.externalSources = sources;
     ASSERT_EQ(Manager().AddPlayingID(message, nullptr, nullptr, 0, kEventID), ZK_Success);
     EXPECT_EQ(sources->RefCount(), 2);
     EXPECT_EQ(Manager().GetGameObjectFromPlayingID(kPlayingID), kObjectID);

@@ -84,12 +84,13 @@ inline CZkPlayingInstance* Instance(int& slot)
     return reinterpret_cast<CZkPlayingInstance*>(&slot);
 }
 
+// The event and game object of the fixture's playing ids.
+constexpr ZkUniqueID kEventID = 0x5EED;
+constexpr ZkGameObjectID kObjectID = 42;
+
 class PlayingMgrTest : public ZkFrontEndTest::FrontEndTest
 {
 protected:
-    static constexpr ZkUniqueID kEventID = 0x5EED;
-    static constexpr ZkGameObjectID kObjectID = 42;
-
     void SetUp() override
     {
         FrontEndTest::SetUp();
