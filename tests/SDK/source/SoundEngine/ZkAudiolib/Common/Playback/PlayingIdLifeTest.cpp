@@ -93,7 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
                     LifeCase{"TwoInstancesEndInAnyOrder", {{'+', 0}, {'+', 1}, {'R', 0}, {'-', 1}, {'-', 0}}},
                     LifeCase{"AnActionOutlivesTheInstances", {{'A', 0}, {'+', 0}, {'R', 0}, {'-', 0}, {'R', 0}}},
                     LifeCase{"TheListEmptiesWhileAReferenceRemains", {{'+', 0}, {'-', 0}, {'R', 0}}},
-                    LifeCase{"AnInstanceComesAgain", {{'+', 0}, {'-', 0}, {'+', 1}, {'R', 0}, {'-', 1}}}),
+                    LifeCase{"AnInstanceComesAgain", {{'+', 0}, {'-', 0}, {'+', 1}, {'R', 0}, {'-', 1}}},
+                    LifeCase{"AnExtraReleaseWhileAnInstancePlays", {{'+', 0}, {'R', 0}, {'R', 0}, {'-', 0}}}),
     [](const testing::TestParamInfo<LifeCase>& info) { return std::string(info.param.name); });
 
 struct FlagsCase

@@ -46,6 +46,7 @@ struct CancelRound
     const char* name;
     bool endOfEvent; // the running callback is the end of the event, else a marker
     std::function<void(CZkPlayingMgr&, GameCookie&)> cancel;
+    bool nested = false; // the marker's callback first leads to another callback, which returns
 };
 
 class ThreadedPlayingCallbacks : public PlayingMgrTest
@@ -67,12 +68,14 @@ TEST_F(ThreadedPlayingCallbacks, ACancelReturnsOnlyAfterTheCallbackRunningOnTheE
         {"marker, by playing id", false, byPlayingID}, {"marker, by cookie", false, byCookie},
         {"marker, by game object", false, byObject},   {"end of event, by playing id", true, byPlayingID},
         {"end of event, by cookie", true, byCookie},   {"end of event, by game object", true, byObject},
+        {"marker after a nested callback, by cookie", false, byCookie, true},
     };
     for (const CancelRound& round : rounds)
     {
         SCOPED_TRACE(round.name);
         GameCookie cookie;
-        ASSERT_EQ(AddRecorded(kPlayingID, cookie.log, ZkCallbackType_EndOfEvent | ZkCallbackType_Marker),
+        ASSERT_EQ(AddRecorded(kPlayingID, cookie.log,
+                              ZkCallbackType_EndOfEvent | ZkCallbackType_Marker | ZkCallbackType_Starvation),
                   ZK_Success);
         ZkEvent entered;
         ZkEvent cancelling;
@@ -80,7 +83,11 @@ TEST_F(ThreadedPlayingCallbacks, ACancelReturnsOnlyAfterTheCallbackRunningOnTheE
         ASSERT_TRUE(cancelling.Init(EventReset::Manual));
         bool finishedWhenCancelReturned = false;
         bool callbackFinished = false; // written by the callback, read by the game after its cancel
-        cookie.log.during = [&](ZkCallbackType, ZkCallbackInfo*) {
+        cookie.log.during = [&](ZkCallbackType type, ZkCallbackInfo*) {
+            if (type == ZkCallbackType_Starvation)
+                return;
+            if (round.nested)
+                Manager().NotifyStarvation(kPlayingID);
             entered.Set();
             cancelling.Wait();
             cookie.state = 1;
@@ -105,10 +112,11 @@ TEST_F(ThreadedPlayingCallbacks, ACancelReturnsOnlyAfterTheCallbackRunningOnTheE
 
         EXPECT_TRUE(finishedWhenCancelReturned);
         EXPECT_EQ(cookie.state, 2);
-        EXPECT_EQ(cookie.log.calls.size(), 1u);
+        const size_t calls = round.nested ? 2u : 1u;
+        EXPECT_EQ(cookie.log.calls.size(), calls);
         EXPECT_FALSE(Manager().NotifyMarker({6, 960, nullptr, kPlayingID})) << "silenced";
         Manager().RemovePlayingIDRef(kPlayingID); // ends the marker rounds' playing id, quietly
-        EXPECT_EQ(cookie.log.calls.size(), 1u);
+        EXPECT_EQ(cookie.log.calls.size(), calls);
         EXPECT_EQ(Manager().PlayingIDCount(), 0u);
     }
 }
