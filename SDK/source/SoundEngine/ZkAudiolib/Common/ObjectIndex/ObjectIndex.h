@@ -84,8 +84,7 @@ public:
     // kSynthesizedObjectIdBit set.
     void ReleaseSynthesizedObjects();
     // At termination: drops each dynamic sequence's playing-id reference in the playing manager and
-    // releases it. The playing manager does not exist yet: answers ZK_NotImplemented and does
-    // nothing.
+    // releases it. Dynamic sequences do not exist yet: answers ZK_NotImplemented and does nothing.
     ZKRESULT ReleaseDynamicSequences();
 
     // The settings object of id in the settings-group table gains a reference (its values stay as
