@@ -13,7 +13,7 @@
 #include "ZkAudiolib/Common/ObjectIndex/CZkIndexedObject.h"
 #include "ZkAudiolib/Common/Panning/ZkSpeakerPan.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkPlayingMgr.h"
+#include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 #include "ZkAudiolib/Common/Plugins/Neighbours/SendPluginCustomGameData.h"
 #include "ZkAudiolib/Common/Positioning/CZkPositioningMath.h"
 
