@@ -1,0 +1,55 @@
+// CZkModulationStage: the last stage of every voice. It multiplies the block by the volume
+// modulators of the voice's playing instance: audio-rate modulators sample by sample from their
+// own buffers, control-rate modulators as a ramp across the frame. A block without modulators
+// passes unchanged; every chain operation is forwarded to the input.
+//
+// Calling order: SetOwner once the instance is known, then Process on each block that holds data.
+// Threading: the thread rendering the voice; allocates nothing.
+// Ownership: embedded in its voice; the owner is borrowed.
+#pragma once
+
+#include "ZkAudiolib/Common/Voice/CZkVoicePipelineStage.h"
+#include "ZkAudiolib/Common/Voice/Neighbours/CZkModulatorLinks.h"
+
+#include <ZK/SoundEngine/Common/ZkAudioBuffer.h>
+
+namespace ZK::SoundEngine
+{
+// What the stage reads of the playing instance it serves.
+class IZkModulationOwner
+{
+public:
+    // Null when the instance has no modulators.
+    virtual const CZkModulatorLinks* GetModulatorLinks() const = 0;
+    // The modulation does not change during the play (one constant gain per frame).
+    virtual bool HasConstantModulation() const = 0;
+    // Frame at which the instance stops, -1 when none.
+    virtual int32_t GetStopFrame() const = 0;
+
+protected:
+    ~IZkModulationOwner() = default;
+};
+
+class CZkModulationStage final : public CZkVoicePipelineStage
+{
+public:
+    // Parameter bit of the volume among the modulated parameters.
+    static constexpr uint64_t kVolumeMask = uint64_t{1} << 0;
+    // Modulators of one kind applied per frame at most (the rest are left out).
+    static constexpr uint32_t kMaxModulators = 8;
+
+    ZKRESULT SetOwner(const IZkModulationOwner* owner)
+    {
+        m_owner = owner;
+        return ZK_Success;
+    }
+    void Process(ZkAudioBuffer& buffer);
+
+    // The two gain forms, on the buffer's channels and maximum frames.
+    static void ApplyAudioRate(ZkAudioBuffer& buffer, const ZkAudioRateModulation& modulation);
+    static void ApplyControlRate(ZkAudioBuffer& buffer, const ZkControlRateModulation& modulation);
+
+private:
+    const IZkModulationOwner* m_owner = nullptr;
+};
+} // namespace ZK::SoundEngine
