@@ -27,6 +27,7 @@ class CZkEmitter;
 class CZkListener;
 class CZkVoice;
 class CZkMixContext;
+class CZkMixerInputContext;
 
 // How a voice asks to be panned.
 struct ZkPanParams
@@ -73,7 +74,8 @@ public:
 
     // --- Three-dimensional positioning: not built yet, each answers 4 and changes nothing ---
     static ZKRESULT ComputeRayAttenuation(CZkVoice*, ZkRay*, uint32_t) { return ZK_NotImplemented; }
-    static ZKRESULT ComputeListenerFilters(CZkVoice*, ZkRay*, uint32_t, CZkMixContext*) { return ZK_NotImplemented; }
+    // (rays, ray count, connection): the connection's two filter values from its listener's rays.
+    static ZKRESULT ComputeListenerFilters(const ZkRay*, uint32_t, CZkMixerInputContext&) { return ZK_NotImplemented; }
     static ZKRESULT CollectListenerRays(CZkMixContext*, const ZkRay*, uint32_t, const ZkRay**, float*, uint32_t& count)
     {
         count = 0;

@@ -21,6 +21,10 @@
 
 namespace ZK::SoundEngine
 {
+class CZkHierarchyNode;
+class CZkMixContext;
+struct ZkSendRecord;
+
 class CZkAudioRenderer
 {
 public:
@@ -52,6 +56,9 @@ public:
     // its metering callback wants. Called under the global engine lock.
     static ZKRESULT SetBusVolumeCallbackFlag(ZkUniqueID busID, bool hasCallback);
     static ZKRESULT SetBusMeteringFlags(ZkUniqueID busID, uint32_t meteringFlags);
+    // Connects input to the instance of the auxiliary bus node for the send's listener (with the
+    // send's connection type) unless it already has that connection.
+    static ZKRESULT ConnectSend(CZkHierarchyNode* node, const ZkSendRecord& send, CZkMixContext* input);
 };
 
 // 1; 2 without the memory manager or the stream manager; else the failing step's result.

@@ -1,0 +1,121 @@
+// CZkMixContext: the positioning step. After the connection volumes, every output connection's
+// mixing gain is set and each of its entries gets the volume matrix it is mixed with this frame.
+// A matrix that was just (re)allocated starts as its own previous matrix, so the first frame of a
+// connection does not ramp from silence.
+#include "ZkAudiolib/Common/MixGraph/CZkMixContext.h"
+
+#include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
+#include "ZkAudiolib/Common/MixGraph/CZkMixerInputContext.h"
+#include "ZkAudiolib/Common/MixGraph/Neighbours/CZkMixBus.h"
+#include "ZkAudiolib/Common/Output/CZkOutputDevice.h"
+#include "ZkAudiolib/Common/Positioning/CZkPositioningMath.h"
+#include "ZkAudiolib/Common/Positioning/NotifyVolumeMatrixCallback.h"
+
+#include <cstring>
+
+namespace ZK::SoundEngine
+{
+namespace
+{
+constexpr float kPercent = 0.01f;
+
+bool SamePositioning(const ZkMixPositioning& a, const ZkMixPositioning& b)
+{
+    return a.panX == b.panX && a.panY == b.panY && a.panZ == b.panZ && a.rayGain == b.rayGain &&
+           a.PannerMode() == b.PannerMode() && a.Is3D() == b.Is3D();
+}
+
+// The entry's matrix pair fits inputs x outputs and its filter the input: (re)made when the channel
+// counts changed. False when that fails (the entry is skipped this frame); fresh is set when the
+// pair was just made.
+bool PrepareEntry(ZkMixInputEntry& entry, ZkChannelConfig input, uint32_t outputs, bool& fresh)
+{
+    fresh = false;
+    if (entry.matrices.IsAllocated() && entry.matrices.inputs == input.NumChannels() && entry.matrices.outputs == outputs)
+        return true;
+    if (entry.filter.Reinit(input) != ZK_Success)
+        return false;
+    if (entry.matrices.Allocate(input.NumChannels(), outputs) != ZK_Success || !entry.matrices.IsAllocated())
+        return false;
+    fresh = true;
+    return true;
+}
+} // namespace
+
+void CZkMixContext::PositionEntries(CZkMixerInputContext& connection, bool rebuild)
+{
+    const ZkChannelConfig input = GetOutputConfig();
+    const ZkChannelConfig output = connection.GetOutputConfig();
+    const ZkMixPositioning& positioning = m_view.positioning;
+    const bool threeD = positioning.Is3D() && connection.connectionType != kConnectionFixedRouting;
+    for (uint32_t i = 0; i < connection.EntryCount(); ++i)
+    {
+        ZkMixInputEntry& entry = connection.Entry(i);
+        // An object destination counts the entry's objects as its channels.
+        const uint32_t outputs = output.Type() == ZkChannelConfigType_Objects ? ZkChannelConfig(entry.configWord).NumChannels()
+                                                                               : output.NumChannels();
+        bool fresh = false;
+        if (!PrepareEntry(entry, input, outputs, fresh))
+            continue;
+        entry.matrices.Swap();
+        ZkMixMatrixTarget target;
+        target.output = output;
+        target.channelCount = outputs;
+        target.matrix = entry.matrices.current;
+        target.previous = entry.matrices.previous;
+        target.device = connection.GetOutputBus()->GetOutputDevice();
+        if (threeD)
+        {
+            // Three-dimensional panning is not built yet: the matrix stays silent.
+            std::memset(entry.matrices.current, 0, sizeof(float) * entry.matrices.MatrixFloats());
+        }
+        else if (rebuild || fresh || entry.stale != 0)
+        {
+            ZkPanParams pan;
+            pan.pan2D = true;
+            pan.panX = positioning.panX * kPercent;
+            pan.panY = positioning.panY * kPercent;
+            pan.panZ = positioning.panZ * kPercent;
+            pan.centrePercentage = positioning.centre;
+            pan.panningType = target.device != nullptr ? target.device->panningRule : 0;
+            CZkPositioningMath::ComputeMixMatrix(input, pan, m_view.voiceFlags, target);
+        }
+        else
+        {
+            // Nothing moved: the matrix of the last frame again, without a ramp.
+            std::memcpy(entry.matrices.current, entry.matrices.previous, sizeof(float) * entry.matrices.MatrixFloats());
+        }
+        entry.stale = 0;
+        if (fresh)
+            entry.matrices.CopyCurrentToPrevious();
+        if (m_view.notifiesVolumeMatrix)
+        {
+            const CZkHierarchyNode* busNode = connection.GetOutputBusNode();
+            NotifyVolumeMatrixCallback(m_view.playingID, busNode != nullptr ? busNode->ID() : 0, input, output,
+                                       entry.matrices.current, m_view.gameObjectID);
+        }
+    }
+}
+
+void CZkMixContext::ComputeConnectionVolumes(float factor)
+{
+    const bool rebuild = !m_positioningCached || !SamePositioning(m_cachedPositioning, m_view.positioning);
+    m_cachedPositioning = m_view.positioning;
+    m_positioningCached = true;
+    for (CZkMixerInputContext* c = m_outputs; c != nullptr; c = c->nextOutput)
+    {
+        c->previousMixGain = c->nextMixGain;
+        if (c->IsBelowThreshold())
+        {
+            c->nextMixGain = 0.0f;
+            if ((c->flags & CZkMixerInputContext::kFlagSecond) != 0)
+                continue;
+        }
+        else
+        {
+            c->nextMixGain = c->gain * m_gain * factor;
+        }
+        PositionEntries(*c, rebuild);
+    }
+}
+} // namespace ZK::SoundEngine

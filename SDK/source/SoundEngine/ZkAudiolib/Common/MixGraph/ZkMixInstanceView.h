@@ -1,0 +1,63 @@
+// ZkMixInstanceView: what a mix context (a voice or a mix-bus instance) reads of its node instance
+// when it computes its connections' volumes and matrices. The voice and the bus refresh it from
+// their own instance before the render pass computes connection volumes; the mix context never
+// reaches into the instance itself, so it serves both kinds of instance alike.
+//
+// Threading and ownership: a plain record inside its mix context, written and read on the engine
+// thread under the global engine lock.
+#pragma once
+
+#include <ZK/SoundEngine/Common/ZkTypes.h>
+
+#include <cstdint>
+
+namespace ZK::SoundEngine
+{
+class ZkListenerGainTable;
+struct ZkRay;
+
+// The positioning block of the instance: values stored as percentages.
+struct ZkMixPositioning
+{
+    // Bits of flags.
+    static constexpr uint32_t kPannerModeMask = 0x7;   // bits 0-2
+    static constexpr uint32_t kFlag3D = 0x8;           // bit 3: positioned in three dimensions
+    static constexpr uint32_t kFlagPanner = 0x10;      // bit 4: the panner's own flag
+    static constexpr uint32_t kSpatialModeShift = 5;   // bits 5-7
+    static constexpr uint32_t kSpatialKindShift = 8;   // bits 8-10
+    static constexpr uint32_t kFlagAttenuation = 0x800; // bit 11: attenuation enabled
+
+    float panX = 0.0f;
+    float panY = 0.0f;
+    float panZ = 0.0f;
+    float rayGain = 100.0f;   // scales the ray gain
+    float spread = 0.0f;
+    float centre = 0.0f;      // share of the front centre speaker in two-dimensional panning
+    float ratio = 100.0f;     // handed to mixer plug-ins
+    uint32_t flags = 0;
+
+    uint32_t PannerMode() const { return flags & kPannerModeMask; }
+    bool Is3D() const { return (flags & kFlag3D) != 0; }
+    uint32_t SpatialMode() const { return (flags >> kSpatialModeShift) & 0x7; }
+    uint32_t SpatialKind() const { return (flags >> kSpatialKindShift) & 0x7; }
+};
+
+struct ZkMixInstanceView
+{
+    float modulationGain = 1.0f;       // product of the volume modulators (1.0 without)
+    float outputLevel = 1.0f;          // the instance's cached output level, linear
+    bool tracksRays = false;           // rays (emitter positions x listeners) drive the levels
+    const ZkRay* rays = nullptr;       // the instance's rays; a ray's level is its dry gain
+    uint32_t rayCount = 0;
+    const ZkListenerGainTable* dryLevels = nullptr; // the game object's dry level per listener
+    bool raisesRelated = false;        // a connection raises the peak of its related context
+    float relatedOffsetDb = 0.0f;      // added to the level a related context is raised to
+    bool notifiesVolumeMatrix = false; // the game asked for the speaker-volume-matrix callback
+    ZkPlayingID playingID = 0;
+    ZkUniqueID nodeID = 0;
+    ZkGameObjectID gameObjectID = 0;
+    uint32_t voiceFlags = 0;           // flags handed to the matrix computation
+    bool sendCapable = false;          // a voice that may send and is not virtual
+    ZkMixPositioning positioning;
+};
+} // namespace ZK::SoundEngine
