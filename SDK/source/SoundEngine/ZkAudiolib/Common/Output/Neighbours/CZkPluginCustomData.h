@@ -4,6 +4,10 @@
 // Threading: engine thread. Ownership: the engine's.
 #pragma once
 
+#include <ZK/SoundEngine/Common/ZkTypes.h>
+
+#include <cstdint>
+
 namespace ZK::SoundEngine
 {
 class CZkPluginCustomData
@@ -11,5 +15,11 @@ class CZkPluginCustomData
 public:
     // Not built yet: there is nothing to clear.
     static void Clear() {}
+    // The data kept for (bus id, plug-in key, game object) and its size. Not built yet: null and 0.
+    static const void* Find(ZkUniqueID, uint32_t, ZkGameObjectID, uint32_t& size)
+    {
+        size = 0;
+        return nullptr;
+    }
 };
 } // namespace ZK::SoundEngine
