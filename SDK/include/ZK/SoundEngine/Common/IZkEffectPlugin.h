@@ -19,6 +19,8 @@
 
 #include <cstdint>
 
+class ZkAudioObjects;
+
 namespace ZK
 {
 class IZkRuntimeEnvironment;
@@ -55,14 +57,53 @@ public:
     virtual IZkStreamMgr* GetStreamMgr() const = 0;
 };
 
-class IZkInPlaceEffectPlugin : public IZkPlugin
+// What every effect plug-in answers besides processing: whether it takes a new version of media it
+// references (after a bank change), and its start with the running format.
+class IZkEffectPlugin : public IZkPlugin
 {
 public:
+    // The media of mediaIndex changed: true when the instance wants the new version.
+    virtual bool TakesNewMedia(uint32_t /*mediaIndex*/) { return false; }
+    // The new version, with the data the instance held before: 1 when it took it (the old data is
+    // then no longer used), anything else when it refused (it keeps the old).
+    virtual ZKRESULT SetNewMedia(uint32_t /*mediaIndex*/, const uint8_t* /*data*/, uint32_t /*size*/,
+                                 const uint8_t* /*oldData*/)
+    {
+        return ZK_Fail;
+    }
+    // format may be changed by an out-of-place effect to the configuration it outputs.
     virtual ZKRESULT Init(IZkPluginMemAlloc* allocator, IZkEffectPluginContext* context, IZkPluginParam* params,
                           ZkEffectFormat& format) = 0;
+};
+
+class IZkInPlaceEffectPlugin : public IZkEffectPlugin
+{
+public:
     // Processes buffer->validFrames frames in place; may change validFrames and the buffer's state.
     virtual void Execute(ZkAudioBuffer* buffer) = 0;
     // Advances the effect's time without audio (a virtual voice); frames in and out.
+    virtual ZKRESULT SkipTime(uint32_t& frames) = 0;
+};
+
+// An effect that writes a block of its own: it reads in from frame inOffset on, lowers
+// in->validFrames by the frames it consumed, appends to out (raising out->validFrames) and sets
+// out->state: 45 when out is full, 17 when it has nothing more to give after the input ended, 43
+// when it needs more input.
+class IZkOutOfPlaceEffectPlugin : public IZkEffectPlugin
+{
+public:
+    virtual void Execute(ZkAudioBuffer* in, uint32_t inOffset, ZkAudioBuffer* out) = 0;
+    // frames: output frames to skip in; input frames that corresponds to out.
+    virtual ZKRESULT SkipTime(uint32_t& frames) = 0;
+};
+
+// An in-place effect that processes audio objects: it gets a list whose first object is the block
+// (key -1, unit gains, every channel) and may attach buffers of its own to the list (from the
+// audio buffer pool), which the host releases after the call.
+class IZkObjectEffectPlugin : public IZkEffectPlugin
+{
+public:
+    virtual void Execute(ZkAudioObjects* objects) = 0;
     virtual ZKRESULT SkipTime(uint32_t& frames) = 0;
 };
 } // namespace ZK

@@ -58,6 +58,7 @@ struct ZkMixInstanceView
     ZkGameObjectID gameObjectID = 0;
     uint32_t voiceFlags = 0;           // flags handed to the matrix computation
     bool sendCapable = false;          // a voice that may send and is not virtual
+    uint8_t bypassAllEffects = 0;      // the instance bypasses every effect insert
     ZkMixPositioning positioning;
 };
 } // namespace ZK::SoundEngine
