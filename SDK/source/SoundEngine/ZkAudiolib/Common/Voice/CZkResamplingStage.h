@@ -1,0 +1,96 @@
+// CZkResamplingStage: the stage between a voice's source and its effects that converts the
+// source's blocks (its rate, its pitch) into blocks at the engine's rate, through a CZkResampler.
+// It holds the source's current block until every frame of it was converted, and fills an output
+// block from the audio buffer pool that replaces the caller's block once it is full (45) or final
+// (17).
+//
+// The first block after Setup starts with round((frames per buffer x speed + start delay) / speed)
+// frames of silence when that is positive. While the instance's start delay (in source frames) has
+// not elapsed, it is taken from the held input before anything is converted.
+//
+// Calling order per frame (the voice's source pull): StartFrame with the instance's pitch mode;
+// while it answers 43 the voice lets the source fill the buffer and calls Convert with it; the
+// frame ends with ReleaseBuffer. Setup once, SwitchSource when a second source takes over, Term at
+// the end.
+//
+// Threading: the thread rendering the voice. Ownership: the stage owns its resampler memory and
+// its output block (audio buffer pool) and returns the held input to its input stage.
+#pragma once
+
+#include "ZkAudiolib/Common/Voice/CZkVoicePipelineStage.h"
+#include "ZkAudiolib/Common/Voice/ZkAudioFormat.h"
+#include "ZkAudiolib/Common/Voice/ZkPipelineBuffer.h"
+#include "ZkAudiolib/Common/Voice/ZkResampler.h"
+
+#include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
+
+#include <cstdint>
+
+namespace ZK::SoundEngine
+{
+class CZkResamplingStage final : public CZkVoicePipelineStage
+{
+public:
+    static constexpr ZkMemoryId kPool = ZkMemID_Processing;
+    // Pitch mode of the instance that jumps to a new pitch instead of gliding.
+    static constexpr uint32_t kPitchModeJump = 0;
+
+    CZkResamplingStage() { m_resampler.Init(); }
+    ~CZkResamplingStage() override { Term(); }
+
+    // Prepares the resampler for the source's format at the engine's sample rate and arms the
+    // silence priming. startDelay (source frames still to wait, may be null) belongs to the playing
+    // instance and is consumed here. 1, or the resampler's failure.
+    ZKRESULT Setup(const ZkAudioFormat& format, int32_t* startDelay);
+    // The source's channel converter, when it names one.
+    void SetConverter(const ZkChannelConverter* converter);
+    // Frame start: the pitch of the source is applied (a jump in pitch mode 0, else a glide); held
+    // input is converted at once. 45 or 17 with the caller's block replaced; 43 when the source
+    // must fill the block; 17 when the source ended and nothing is held.
+    ZKRESULT StartFrame(ZkPipelineBuffer& buffer, uint32_t pitchMode);
+    // Converts the block the source filled (or what is held).
+    ZKRESULT Convert(ZkPipelineBuffer& buffer);
+    // A second source takes over: its pitch and format re-initialise the resampler.
+    void SwitchSource(CZkVoicePipelineStage* source, const ZkAudioFormat& format);
+    void Term();
+
+    ZKRESULT SkipFrames(uint32_t& frames) override;
+    void EnterVirtual(uint32_t mode) override;
+    ZKRESULT LeaveVirtual(uint32_t mode, bool flag) override;
+    ZKRESULT Restart() override;
+    void ReleaseBuffer() override;
+
+    // While set, EnterVirtual (modes 1 and 2), LeaveVirtual and Restart stop at this stage.
+    uint8_t hold = 0;
+    // The markers of the voice (set by the voice; may be null).
+    ZkPipelineMarker* markers = nullptr;
+
+    CZkResampler& Resampler() { return m_resampler; }
+    const ZkPipelineBuffer& HeldInput() const { return m_held; }
+    uint32_t FramesProducedSinceReset() const { return m_producedSinceReset; }
+    // Input frames held and not converted yet.
+    uint32_t PendingFrames() const { return m_held.validFrames; }
+
+private:
+    void ApplyPitch(uint32_t pitchMode);
+    // Frames of silence the first block starts with.
+    uint32_t PrimingFrames() const;
+    // Takes the instance's start delay from the held input; false when it took all of it.
+    bool ConsumeStartDelay();
+    void ReleaseHeldInput();
+    void ClearHistory();
+    void DeliverTo(ZkPipelineBuffer& buffer, ZKRESULT status);
+
+    CZkResampler m_resampler;
+    ZkPipelineBuffer m_held;
+    ZkPipelineBuffer m_output;
+    ZkAudioFormat m_format;
+    int32_t* m_startDelay = nullptr;
+    uint32_t m_producedSinceReset = 0;
+    uint32_t m_pitchMode = kPitchModeJump;
+    uint16_t m_maxFrames = 0;
+    uint8_t m_noMoreInput = 0;
+    uint8_t m_positionCaptured = 0;
+    uint8_t m_primeWithSilence = 0;
+};
+} // namespace ZK::SoundEngine
