@@ -121,6 +121,13 @@ public:
     // node's result (the nodes told before it are told to unprepare again); 52 when preparing and no
     // record can be created.
     ZKRESULT PrepareGameSync(uint32_t groupType, ZkUniqueID groupID, ZkUniqueID value, bool prepare);
+    // The record of a prepared group (its node list and prepared values), or null when the group
+    // is not prepared. Nothing is created.
+    ZkPreparedGroup* GetGroupNodes(uint32_t groupType, ZkUniqueID groupID);
+    // Links node at the head of the prepared group's node list. 1; 2 when the group is not prepared.
+    ZKRESULT AddGroupNode(IZkPreparedGroupNode* node, uint32_t groupType, ZkUniqueID groupID);
+    // Unlinks node from the list (nothing when it is not in it or the group is not prepared).
+    void RemoveGroupNode(IZkPreparedGroupNode* node, uint32_t groupType, ZkUniqueID groupID);
 
 private:
     struct StateAwareNode
@@ -151,6 +158,8 @@ private:
     void NotifySubscribers(ZkUniqueID groupID, ZkUniqueID stateID);
     static void ApplyStateToLink(CZkStateGroupLink& link, ZkUniqueID stateID, uint32_t timeMs);
     static void FreePreparedList(PreparedList& list);
+    // The record of (group, type) in its list, or null; the caller holds the prepared lock.
+    ZkPreparedGroup* FindPreparedGroup(ZkUniqueID groupID, uint32_t groupType);
 
     ZK::ZkArray<GroupEntry> m_groups;
     ZK::ZkPooledList<StateAwareNode> m_stateAware;

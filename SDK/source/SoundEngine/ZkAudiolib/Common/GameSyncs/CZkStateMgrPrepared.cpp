@@ -18,15 +18,23 @@ void CZkStateMgr::FreePreparedList(PreparedList& list)
     list.tail = nullptr;
 }
 
-ZkPreparedGroup* CZkStateMgr::GetPreparedGroup(ZkUniqueID groupID, uint32_t groupType)
+ZkPreparedGroup* CZkStateMgr::FindPreparedGroup(ZkUniqueID groupID, uint32_t groupType)
 {
-    ZK::Platform::ZkScopedLock guard(m_preparedLock);
     PreparedList& list = groupType == ZkGroupType_State ? m_preparedStates : m_preparedSwitches;
     for (ZkPreparedGroup* record = list.head; record != nullptr; record = record->next)
     {
         if (record->groupID == groupID)
             return record;
     }
+    return nullptr;
+}
+
+ZkPreparedGroup* CZkStateMgr::GetPreparedGroup(ZkUniqueID groupID, uint32_t groupType)
+{
+    ZK::Platform::ZkScopedLock guard(m_preparedLock);
+    if (ZkPreparedGroup* found = FindPreparedGroup(groupID, groupType))
+        return found;
+    PreparedList& list = groupType == ZkGroupType_State ? m_preparedStates : m_preparedSwitches;
     auto* record = ZK::ZkNew<ZkPreparedGroup>(kRecordPool);
     if (record == nullptr)
         return nullptr;
@@ -36,6 +44,44 @@ ZkPreparedGroup* CZkStateMgr::GetPreparedGroup(ZkUniqueID groupID, uint32_t grou
     if (list.tail == nullptr)
         list.tail = record;
     return record;
+}
+
+ZkPreparedGroup* CZkStateMgr::GetGroupNodes(uint32_t groupType, ZkUniqueID groupID)
+{
+    ZK::Platform::ZkScopedLock guard(m_preparedLock);
+    return FindPreparedGroup(groupID, groupType);
+}
+
+ZKRESULT CZkStateMgr::AddGroupNode(IZkPreparedGroupNode* node, uint32_t groupType, ZkUniqueID groupID)
+{
+    ZK::Platform::ZkScopedLock guard(m_preparedLock);
+    ZkPreparedGroup* record = FindPreparedGroup(groupID, groupType);
+    if (record == nullptr)
+        return ZK_Fail;
+    node->nextGroupNode = record->head;
+    record->head = node;
+    if (record->tail == nullptr)
+        record->tail = node;
+    return ZK_Success;
+}
+
+void CZkStateMgr::RemoveGroupNode(IZkPreparedGroupNode* node, uint32_t groupType, ZkUniqueID groupID)
+{
+    ZK::Platform::ZkScopedLock guard(m_preparedLock);
+    ZkPreparedGroup* record = FindPreparedGroup(groupID, groupType);
+    if (record == nullptr)
+        return;
+    IZkPreparedGroupNode* previous = nullptr;
+    for (IZkPreparedGroupNode* current = record->head; current != nullptr; previous = current, current = current->nextGroupNode)
+    {
+        if (current != node)
+            continue;
+        (previous != nullptr ? previous->nextGroupNode : record->head) = current->nextGroupNode;
+        if (record->tail == current)
+            record->tail = previous;
+        current->nextGroupNode = nullptr;
+        return;
+    }
 }
 
 ZKRESULT CZkStateMgr::PrepareGameSync(uint32_t groupType, ZkUniqueID groupID, ZkUniqueID value, bool prepare)
