@@ -9,6 +9,7 @@
 #include "ZkAudiolib/Common/GameObjects/CZkPerObjectNodeList.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegistryMgr.h"
+#include "ZkAudiolib/Common/GameObjects/CZkTrackedNodeSet.h"
 #include "ZkAudiolib/Common/GameSyncs/CZkSwitchMgr.h"
 
 namespace ZK::SoundEngine
@@ -130,6 +131,16 @@ CZkPerObjectNodeList* CZkGameObject::PerObjectNodeList() const
 CZkPerObjectNodeList* CZkRegisteredObj::GetOrCreatePerObjectNodeList()
 {
     return GetOrCreate<CZkPerObjectNodeList>(ZkComponentSlot_PerObjectNodeList, nullptr);
+}
+
+CZkTrackedNodeSet* CZkGameObject::TrackedNodeSet() const
+{
+    return static_cast<CZkTrackedNodeSet*>(m_slots[ZkComponentSlot_TrackedNodeSet]);
+}
+
+CZkTrackedNodeSet* CZkGameObject::GetOrCreateTrackedNodeSet()
+{
+    return GetOrCreate<CZkTrackedNodeSet>(ZkComponentSlot_TrackedNodeSet, nullptr);
 }
 
 CZkListenerRouting* CZkGameObject::GetListenerRouting() const

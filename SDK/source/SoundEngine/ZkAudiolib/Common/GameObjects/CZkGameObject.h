@@ -30,6 +30,7 @@ class CZkGeometryParams;
 class CZkListener;
 class CZkObjectValueList;
 class CZkPerObjectNodeList;
+class CZkTrackedNodeSet;
 class ZkSortedIdArray;
 
 enum ZkComponentSlot : uint32_t
@@ -75,6 +76,7 @@ public:
     CZkGeometryParams* Geometry() const;
     CZkObjectValueList* ValueList() const;
     CZkPerObjectNodeList* PerObjectNodeList() const;
+    CZkTrackedNodeSet* TrackedNodeSet() const;
 
     // The object's own routing, else the default routing (null when neither exists). No creation.
     CZkListenerRouting* GetListenerRouting() const;
@@ -95,6 +97,7 @@ public:
     CZkListenerRouting* GetOrCreateListenerRouting(ZKRESULT* result = nullptr);
     CZkGeometryParams* GetOrCreateGeometry(ZKRESULT* result = nullptr);
     CZkObjectValueList* GetOrCreateValueList();
+    CZkTrackedNodeSet* GetOrCreateTrackedNodeSet();
 
     CZkObjectComponent* Slot(uint32_t slot) const { return m_slots[slot]; }
 
