@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 namespace ZkMemoryTest
@@ -56,6 +59,28 @@ inline ZkMemSettings SettingsWithAllocationHooks(ZkMemMallocHook malloc, ZkMemMa
     settings.freeHook = free;
     return settings;
 }
+
+// The memory manager's hooks over the system allocator: every block is a heap block of its own, so
+// AddressSanitizer sees a write past any block the engine hands out.
+inline void* SystemMalloc(ZkMemoryId, size_t size) { return std::malloc(size); }
+inline void* SystemMalign(ZkMemoryId, size_t size, uint32_t alignment)
+{
+    void* block = nullptr;
+    return posix_memalign(&block, alignment < sizeof(void*) ? sizeof(void*) : alignment, size) == 0 ? block : nullptr;
+}
+inline void* SystemRealloc(ZkMemoryId, void* block, size_t size) { return std::realloc(block, size); }
+inline void* SystemReallocAligned(ZkMemoryId memId, void* block, size_t size, uint32_t alignment)
+{
+    void* moved = SystemMalign(memId, size, alignment);
+    if (moved && block)
+    {
+        const size_t old = malloc_usable_size(block);
+        std::memcpy(moved, block, old < size ? old : size);
+        std::free(block);
+    }
+    return moved;
+}
+inline void SystemFree(ZkMemoryId, void* block) { std::free(block); }
 
 // Writes a recognisable pattern over a block and checks it later.
 inline void Fill(void* block, size_t size, uint8_t seed)

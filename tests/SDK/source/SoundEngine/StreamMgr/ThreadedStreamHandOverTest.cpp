@@ -9,8 +9,6 @@
 
 #include "Platform/PlatformEvent.h"
 
-#include <malloc.h>
-
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -30,32 +28,14 @@ std::atomic<void*> g_watched{nullptr};
 std::atomic<bool> g_watchedFreed{false};
 ZkEvent* g_watchedFreedEvent = nullptr;
 
-void* SystemMalloc(ZkMemoryId, size_t size) { return std::malloc(size); }
-void* SystemMalign(ZkMemoryId, size_t size, uint32_t alignment)
-{
-    void* block = nullptr;
-    return posix_memalign(&block, alignment < sizeof(void*) ? sizeof(void*) : alignment, size) == 0 ? block : nullptr;
-}
-void* SystemRealloc(ZkMemoryId, void* block, size_t size) { return std::realloc(block, size); }
-void* SystemReallocAligned(ZkMemoryId memId, void* block, size_t size, uint32_t alignment)
-{
-    void* moved = SystemMalign(memId, size, alignment);
-    if (moved && block)
-    {
-        const size_t old = malloc_usable_size(block);
-        std::memcpy(moved, block, old < size ? old : size);
-        std::free(block);
-    }
-    return moved;
-}
-void SystemFree(ZkMemoryId, void* block)
+void WatchingFree(ZkMemoryId memId, void* block)
 {
     if (block && block == g_watched.load())
     {
         g_watchedFreed = true;
         g_watchedFreedEvent->Set();
     }
-    std::free(block);
+    ZkMemoryTest::SystemFree(memId, block);
 }
 
 class SystemMemoryScope
@@ -63,8 +43,9 @@ class SystemMemoryScope
 public:
     SystemMemoryScope()
     {
-        ZkMemSettings settings = ZkMemoryTest::SettingsWithAllocationHooks(SystemMalloc, SystemMalign, SystemRealloc,
-                                                                           SystemReallocAligned, SystemFree);
+        ZkMemSettings settings = ZkMemoryTest::SettingsWithAllocationHooks(
+            ZkMemoryTest::SystemMalloc, ZkMemoryTest::SystemMalign, ZkMemoryTest::SystemRealloc,
+            ZkMemoryTest::SystemReallocAligned, WatchingFree);
         EXPECT_EQ(ZK::MemoryMgr::Init(&settings), ZK_Success);
         ZK::MemoryMgr::InitForThread();
     }
