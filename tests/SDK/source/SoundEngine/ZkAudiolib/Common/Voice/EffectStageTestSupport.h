@@ -4,10 +4,10 @@
 #pragma once
 
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Containers/EngineMemoryFixture.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/MixGraph/TestMixContext.h"
 
 #include <Plugins/Effects/Common/ZkPluginMemAlloc.h>
 #include <ZkAudiolib/Common/Buffers/AudioBufferPool.h>
-#include <ZkAudiolib/Common/MixGraph/CZkMixContext.h>
 #include <ZkAudiolib/Common/Parameters/Neighbours/CZkEffectObject.h>
 #include <ZkAudiolib/Common/Plugins/PluginRegistry.h>
 #include <ZkAudiolib/Common/Voice/Neighbours/CZkEffectContext.h>
@@ -202,14 +202,6 @@ public:
     std::vector<ZkUniqueID> mediaIDs;
 };
 
-// A voice as far as the stages see it.
-class TestVoice final : public CZkMixContext
-{
-public:
-    ZkChannelConfig GetOutputConfig() const override { return outputConfig; }
-    ZkChannelConfig outputConfig = ZkChannelConfig::FromMask(ZK_SPEAKER_SETUP_STEREO);
-};
-
 // A pipeline block over test memory.
 struct Block
 {
@@ -258,7 +250,7 @@ protected:
         return dynamic_cast<ZK::IZkEffectPlugin*>(instance);
     }
 
-    TestVoice voice;
+    ZkMixGraphTest::TestMixContext voice;
     TestEffectObject effect;
 };
 } // namespace EffectStageTest
