@@ -128,6 +128,9 @@ private:
         CZkMixContext* context;
         float levelDb;
     };
+    // Related contexts one frame can record (the buses a voice's connections feed into); more are
+    // left out of the level adjustment.
+    static constexpr uint32_t kMaxRelated = 8;
 
     // Connection steps of UpdateSendConnections and ComputeConnectionVolumes.
     bool SumSends(CZkMixerInputContext& connection) const;
@@ -147,7 +150,8 @@ private:
     CZkMixerInputContext* m_inputsTail = nullptr;
     CZkMixerInputContext* m_outputs = nullptr;
     ZK::ZkArray<ZkSendRecord> m_sends;
-    ZK::ZkArray<RelatedLevel, ZkMemID_Processing> m_related;
+    RelatedLevel m_related[kMaxRelated] = {};
+    uint32_t m_relatedCount = 0;
     ZkMixPositioning m_cachedPositioning; // compared with the view's to decide a rebuild
     bool m_positioningCached = false;
     uint8_t m_flags = 0;

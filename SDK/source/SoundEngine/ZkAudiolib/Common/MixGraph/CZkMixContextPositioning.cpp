@@ -77,7 +77,7 @@ void CZkMixContext::PositionEntries(CZkMixerInputContext& connection, bool rebui
             pan.panY = positioning.panY * kPercent;
             pan.panZ = positioning.panZ * kPercent;
             pan.centrePercentage = positioning.centre;
-            pan.panningType = target.device != nullptr ? target.device->panningRule : 0;
+            pan.panningType = positioning.PannerMode();
             CZkPositioningMath::ComputeMixMatrix(input, pan, m_view.voiceFlags, target);
         }
         else

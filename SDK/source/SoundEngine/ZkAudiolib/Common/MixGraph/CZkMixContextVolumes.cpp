@@ -90,20 +90,25 @@ void CZkMixContext::RecordRelated(CZkMixContext* related, float levelDb)
 {
     // A set sorted by context: the larger level wins.
     uint32_t at = 0;
-    while (at < m_related.Length() && m_related[at].context < related)
+    while (at < m_relatedCount && m_related[at].context < related)
         ++at;
-    if (at < m_related.Length() && m_related[at].context == related)
+    if (at < m_relatedCount && m_related[at].context == related)
     {
         m_related[at].levelDb = std::max(m_related[at].levelDb, levelDb);
         return;
     }
-    m_related.Insert(at, RelatedLevel{related, levelDb}); // left out when the set cannot grow
+    if (m_relatedCount == kMaxRelated)
+        return;
+    for (uint32_t i = m_relatedCount; i > at; --i)
+        m_related[i] = m_related[i - 1];
+    m_related[at] = RelatedLevel{related, levelDb};
+    ++m_relatedCount;
 }
 
 void CZkMixContext::UpdateSendConnections(bool thresholdTest, float thresholdDb)
 {
     m_loudestDb = kNoLevelDb;
-    m_related.RemoveAll();
+    m_relatedCount = 0;
     m_thresholdTest = thresholdTest;
     m_thresholdDb = thresholdDb;
     const float modulationGain = m_view.modulationGain;
@@ -148,8 +153,9 @@ void CZkMixContext::UpdateSendConnections(bool thresholdTest, float thresholdDb)
 
 void CZkMixContext::ApplyRelatedLevels()
 {
-    for (const RelatedLevel& related : m_related)
+    for (uint32_t r = 0; r < m_relatedCount; ++r)
     {
+        const RelatedLevel& related = m_related[r];
         const float offset =
             related.context->m_loudestDb - std::max(related.context->m_view.relatedOffsetDb, related.levelDb);
         const float factor = ZkDecibelsToLinear(offset);

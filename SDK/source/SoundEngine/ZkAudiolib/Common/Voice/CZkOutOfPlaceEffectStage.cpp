@@ -128,7 +128,6 @@ ZKRESULT CZkOutOfPlaceEffectStage::MixBypassed()
     const ZkChannelConfig outConfig = m_output.channelConfig;
     for (uint32_t c = 0; c < outConfig.NumChannels(); ++c)
         std::memset(m_output.GetChannel(c), 0, sizeof(float) * frames);
-    m_output.validFrames = static_cast<uint16_t>(passed);
     if (frames != 0)
     {
         // The held block seen from its first unconsumed frame (the channel stride stays).
@@ -147,6 +146,8 @@ ZKRESULT CZkOutOfPlaceEffectStage::MixBypassed()
                                      static_cast<unsigned short>(frames));
         }
     }
+    // The mix counts whole groups; what the output holds is what passed.
+    m_output.validFrames = static_cast<uint16_t>(passed);
     m_taken = static_cast<uint16_t>(passed);
     m_held.validFrames = static_cast<uint16_t>(held - passed);
     if (m_finished != 0 && m_held.validFrames == 0)
