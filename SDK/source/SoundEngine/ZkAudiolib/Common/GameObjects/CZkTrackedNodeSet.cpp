@@ -12,8 +12,8 @@ constexpr ZkGameObjectID kValueRecordAllObjects = ~ZkGameObjectID{3};
 
 CZkTrackedNodeSet::~CZkTrackedNodeSet()
 {
-    while (m_head != nullptr)
-        RemoveNode(*m_head);
+    // The nodes belong to the hierarchy and may already be gone: they are only let go.
+    m_head = nullptr;
     m_keys.Term();
     m_ids[0].Term();
     m_ids[1].Term();

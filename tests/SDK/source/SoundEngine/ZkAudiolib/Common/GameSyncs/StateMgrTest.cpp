@@ -382,3 +382,40 @@ TEST_F(ThreadedStateMgr, BankThreadPreparesWhileTheAudioThreadFindsRecords)
         EXPECT_EQ(g_pStateMgr->GetPreparedGroup(group, ZkGroupType_Switch)->values.Length(), 1u);
 }
 } // namespace
+
+namespace
+{
+TEST_F(StateMgrTest, GroupNodeListsLiveOnPreparedGroupsOnly)
+{
+    TestGroupNode first;
+    TestGroupNode second;
+    EXPECT_EQ(g_pStateMgr->GetGroupNodes(ZkGroupType_Switch, kGroup), nullptr) << "not prepared";
+    EXPECT_EQ(g_pStateMgr->AddGroupNode(&first, ZkGroupType_Switch, kGroup), ZK_Fail);
+    EXPECT_EQ(g_pStateMgr->GetGroupNodes(ZkGroupType_Switch, kGroup), nullptr) << "nothing was created";
+
+    ASSERT_EQ(g_pStateMgr->PrepareGameSync(ZkGroupType_Switch, kGroup, 5, true), ZK_Success);
+    ZkPreparedGroup* record = g_pStateMgr->GetGroupNodes(ZkGroupType_Switch, kGroup);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(g_pStateMgr->GetGroupNodes(ZkGroupType_State, kGroup), nullptr) << "the state list is another";
+    EXPECT_EQ(g_pStateMgr->AddGroupNode(&first, ZkGroupType_Switch, kGroup), ZK_Success);
+    EXPECT_EQ(record->head, &first);
+    EXPECT_EQ(record->tail, &first) << "the tail is set on an empty list";
+    EXPECT_EQ(g_pStateMgr->AddGroupNode(&second, ZkGroupType_Switch, kGroup), ZK_Success);
+    EXPECT_EQ(record->head, &second);
+    EXPECT_EQ(record->tail, &first);
+
+    // The nodes hear of the group's values.
+    ASSERT_EQ(g_pStateMgr->PrepareGameSync(ZkGroupType_Switch, kGroup, 6, true), ZK_Success);
+    EXPECT_EQ(first.calls.size(), 1u);
+    EXPECT_EQ(second.calls.size(), 1u);
+
+    g_pStateMgr->RemoveGroupNode(&first, ZkGroupType_Switch, kGroup);
+    EXPECT_EQ(record->head, &second);
+    EXPECT_EQ(record->tail, &second) << "the tail follows the unlinked last node";
+    g_pStateMgr->RemoveGroupNode(&first, ZkGroupType_Switch, kGroup); // not in the list: nothing
+    g_pStateMgr->RemoveGroupNode(&second, ZkGroupType_Switch, kGroup);
+    EXPECT_EQ(record->head, nullptr);
+    EXPECT_EQ(record->tail, nullptr);
+    g_pStateMgr->RemoveGroupNode(&second, ZkGroupType_State, 999); // group not prepared: nothing
+}
+} // namespace
