@@ -11,11 +11,15 @@ namespace ZK::SoundEngine
 {
 ZKRESULT CZkResamplingStage::Setup(const ZkAudioFormat& format, int32_t* startDelay)
 {
+    Term();
+    m_resampler.Init();
     m_format = format;
     m_startDelay = startDelay;
     m_primeWithSilence = 1;
     hold = 0;
     m_noMoreInput = 0;
+    m_positionCaptured = 0;
+    m_producedSinceReset = 0;
     return m_resampler.Setup(format, ZkAudioSettings::SampleRate());
 }
 
@@ -28,11 +32,8 @@ void CZkResamplingStage::SetConverter(const ZkChannelConverter* converter)
 void CZkResamplingStage::ApplyPitch(uint32_t pitchMode)
 {
     m_pitchMode = pitchMode;
-    const float cents = GetPitch();
-    if (pitchMode == kPitchModeJump)
-        m_resampler.JumpToPitch(cents);
-    else
-        m_resampler.SetPitch(cents, true);
+    // Pitch mode 0 jumps to the new pitch (and picks the kernel for it); the others glide.
+    m_resampler.SetPitch(GetPitch(), pitchMode != kPitchModeJump);
 }
 
 uint32_t CZkResamplingStage::PrimingFrames() const

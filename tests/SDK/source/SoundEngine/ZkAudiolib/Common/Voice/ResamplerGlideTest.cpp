@@ -1,8 +1,5 @@
-// The read position of every output frame through a pitch glide, against a model of the glide's
-// arithmetic written here from its definition: after each output frame the counter advances by the
-// increment, and the step that follows the frame is (current x 1024 + (target - current) x counter)
-// >> 10 in unsigned 32-bit arithmetic, with the advanced counter; once the counter has reached
-// 1024 the step is the target.
+// The read position of every output frame through a pitch glide, against the model of the glide's
+// arithmetic (GlideModel).
 #include "ResamplerTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -14,34 +11,6 @@
 namespace
 {
 using namespace ResamplerTest;
-
-// Read positions in 1/65536 of an input frame from the first sample of the stream.
-class GlideModel
-{
-public:
-    GlideModel(int32_t from, int32_t to, uint32_t increment) : from_(from), to_(to), increment_(increment) {}
-
-    // The position of the next output frame; then the model moves past that frame.
-    uint64_t Next()
-    {
-        const uint64_t here = position_;
-        uint32_t step = static_cast<uint32_t>(to_);
-        if (counter_ < 1024)
-        {
-            counter_ += increment_;
-            step = (static_cast<uint32_t>(from_) * 1024u + (static_cast<uint32_t>(to_) - static_cast<uint32_t>(from_)) * counter_) >> 10;
-        }
-        position_ += step;
-        return here;
-    }
-
-private:
-    int32_t from_;
-    int32_t to_;
-    uint32_t increment_;
-    uint32_t counter_ = 0;
-    uint64_t position_ = 0; // the first output frame reads input frame 0 exactly
-};
 
 // The input: channel 0 holds j mod 128 and channel 1 holds j / 128 at frame j. Values below 128
 // keep every interpolated sample exact (7 bits of whole frames and 16 of fraction), in every form's

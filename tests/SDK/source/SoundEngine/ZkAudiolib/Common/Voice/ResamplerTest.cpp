@@ -172,24 +172,6 @@ TEST_F(Resampler, SetupFailures)
     EXPECT_EQ(resampler.ownsMemory, 1);
 }
 
-// An independent model of the arithmetic: output j reads position 0x10000 + sum of steps in a
-// stream whose frame -1 is 0 (fresh history), interpolated in double precision.
-std::vector<double> ModelFixedStep(const std::vector<float>& stream, uint32_t step, size_t outputs)
-{
-    std::vector<double> result;
-    uint64_t position = 0x10000;
-    for (size_t j = 0; j < outputs; ++j)
-    {
-        const uint64_t k = position >> 16;
-        if (k >= stream.size())
-            break;
-        const double previous = k == 0 ? 0.0 : stream[k - 1];
-        result.push_back(previous + (stream[k] - previous) * static_cast<double>(position & 0xFFFF) / 65536.0);
-        position += step;
-    }
-    return result;
-}
-
 struct FormCase
 {
     uint32_t bits;
