@@ -3,7 +3,7 @@
 #include "ZkAudiolib/Common/MixGraph/Neighbours/CZkMixBus.h"
 #include "ZkAudiolib/Common/Output/CZkOutputDevice.h"
 #include "ZkAudiolib/Common/Output/Neighbours/CZkPluginCustomData.h"
-#include "ZkAudiolib/Common/Plugins/Neighbours/GlobalPluginContext.h"
+#include <ZK/SoundEngine/Common/IZkGlobalPluginContext.h>
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
 #include <ZK/SoundEngine/Common/IZkStreamMgr.h>

@@ -1,8 +1,8 @@
 #include "ZkAudiolib/Common/Plugins/CZkEffectPluginContext.h"
 
 #include "ZkAudiolib/Common/MixGraph/CZkMixContext.h"
-#include "ZkAudiolib/Common/Plugins/Neighbours/GlobalPluginContext.h"
 
+#include <ZK/SoundEngine/Common/IZkGlobalPluginContext.h>
 #include <ZK/SoundEngine/Common/IZkStreamMgr.h>
 #include <ZK/SoundEngine/Common/ZkRuntimeEnvironmentMgr.h>
 
