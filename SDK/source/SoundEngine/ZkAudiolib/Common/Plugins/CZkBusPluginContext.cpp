@@ -3,9 +3,9 @@
 #include "ZkAudiolib/Common/MixGraph/Neighbours/CZkMixBus.h"
 #include "ZkAudiolib/Common/Output/CZkOutputDevice.h"
 #include "ZkAudiolib/Common/Output/Neighbours/CZkPluginCustomData.h"
-#include <ZK/SoundEngine/Common/IZkGlobalPluginContext.h>
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
+#include <ZK/SoundEngine/Common/IZkGlobalPluginContext.h>
 #include <ZK/SoundEngine/Common/IZkStreamMgr.h>
 #include <ZK/SoundEngine/Common/ZkRuntimeEnvironmentMgr.h>
 
