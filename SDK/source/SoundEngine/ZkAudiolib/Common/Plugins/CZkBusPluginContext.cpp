@@ -5,10 +5,6 @@
 #include "ZkAudiolib/Common/Output/Neighbours/CZkPluginCustomData.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
-#include <ZK/SoundEngine/Common/IZkGlobalPluginContext.h>
-#include <ZK/SoundEngine/Common/IZkStreamMgr.h>
-#include <ZK/SoundEngine/Common/ZkRuntimeEnvironmentMgr.h>
-
 namespace ZK::SoundEngine
 {
 void CZkBusPluginContext::BindBus(CZkMixBus* bus, uint32_t slot, uint32_t pluginKey, const CZkEffectObject* mediaProvider)
@@ -17,8 +13,6 @@ void CZkBusPluginContext::BindBus(CZkMixBus* bus, uint32_t slot, uint32_t plugin
     m_bus = bus;
     m_pluginKey = pluginKey;
 }
-
-ZK::IZkGlobalPluginContext* CZkBusPluginContext::GetGlobalContext() const { return GetGlobalPluginContext(); }
 
 uint32_t CZkBusPluginContext::GetCustomData(const void*& data, uint32_t& size)
 {
@@ -31,13 +25,6 @@ uint32_t CZkBusPluginContext::GetCustomData(const void*& data, uint32_t& size)
         size = 0;
     return data != nullptr ? 1u : 0u;
 }
-
-ZK::IZkRuntimeEnvironment* CZkBusPluginContext::GetRuntimeEnvironment() const
-{
-    return ZK::ZkRuntimeEnvironmentMgr::Instance();
-}
-
-ZK::IZkStreamMgr* CZkBusPluginContext::GetStreamMgr() const { return ZK::IZkStreamMgr::m_pStreamMgr; }
 
 void CZkBusPluginContext::GetOutputDeviceIDs(uint32_t& shareSetID, uint32_t& deviceID) const
 {

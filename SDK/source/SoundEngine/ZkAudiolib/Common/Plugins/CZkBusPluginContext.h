@@ -1,7 +1,7 @@
-// CZkBusPluginContext: the host context of an effect or mixer plug-in that runs on a mix bus. As
-// the effect context, plus what a bus offers: the ids of the output device that serves the bus,
-// the custom data the game posted for the bus's node, its game object and this plug-in, and the
-// frames per buffer. The media of the plug-in's indexes come from the bus's media provider.
+// CZkBusPluginContext: the host context of an effect or mixer plug-in that runs on a mix bus. The
+// base's services, plus what a bus offers: the ids of the output device that serves the bus, the
+// custom data the game posted for the bus's node, its game object and this plug-in, and the frames
+// per buffer. The media of the plug-in's indexes come from the bus's media provider.
 //
 // Threading: the thread rendering the bus. Ownership: made by the bus for each plug-in it runs;
 // the media references are the context's.
@@ -9,39 +9,20 @@
 
 #include "ZkAudiolib/Common/Plugins/CZkPluginContextBase.h"
 
-#include <ZK/SoundEngine/Common/IZkEffectPlugin.h>
-
 namespace ZK::SoundEngine
 {
 class CZkMixBus;
 
-class CZkBusPluginContext final : public ZK::IZkEffectPluginContext, public CZkPluginContextBase
+class CZkBusPluginContext final : public CZkPluginContextBase
 {
 public:
     // The bus, the key of the plug-in (for its custom data) and the effect object that maps the
     // plug-in's media indexes to media.
     void BindBus(CZkMixBus* bus, uint32_t slot, uint32_t pluginKey, const CZkEffectObject* mediaProvider);
 
-    ZK::IZkGlobalPluginContext* GetGlobalContext() const override;
-    ZKRESULT PostMonitoring(const void*, uint32_t) override { return ZK_NotImplemented; }
-    void FindMedia(uint32_t mediaIndex, const uint8_t*& data, uint32_t& size) override
-    {
-        LookUpMedia(mediaIndex, data, size);
-    }
     uint32_t GetCustomData(const void*& data, uint32_t& size) override;
-    float GetOwnerGain() const override { return OwnerGain(); }
-    ZKRESULT GetOutputConfig(ZkChannelConfig& config) const override { return OwnerOutputConfig(config); }
-    ZK::IZkRuntimeEnvironment* GetRuntimeEnvironment() const override;
-    ZkUniqueID GetNodeID() const override { return OwnerNodeID(); }
-    bool IsActive() const override { return true; }
-    void GetMediaCount(uint32_t& count) const override { count = 0; }
-    ZK::IZkStreamMgr* GetStreamMgr() const override;
-
     // Share set and device ids of the device that serves the bus; both -1 without one.
     void GetOutputDeviceIDs(uint32_t& shareSetID, uint32_t& deviceID) const;
-    ZKRESULT AttachMonitor() const { return ZK_Fail; }
-    bool IsMonitoringAllowed() const { return true; }
-    ZKRESULT DetachMonitor() const { return ZK_Fail; }
     uint16_t GetFramesPerBuffer() const;
 
 private:

@@ -6,6 +6,10 @@
 #include "ZkAudiolib/Common/Parameters/ZkFastMath.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkStreamRef.h"
 
+#include <ZK/SoundEngine/Common/IZkGlobalPluginContext.h>
+#include <ZK/SoundEngine/Common/IZkStreamMgr.h>
+#include <ZK/SoundEngine/Common/ZkRuntimeEnvironmentMgr.h>
+
 #include <algorithm>
 
 namespace ZK::SoundEngine
@@ -41,7 +45,7 @@ bool CZkPluginContextBase::GrowTable()
     return true;
 }
 
-void CZkPluginContextBase::LookUpMedia(uint32_t mediaIndex, const uint8_t*& data, uint32_t& size)
+void CZkPluginContextBase::FindMedia(uint32_t mediaIndex, const uint8_t*& data, uint32_t& size)
 {
     data = nullptr;
     size = 0;
@@ -106,12 +110,21 @@ void CZkPluginContextBase::ReleaseAllMedia()
     m_capacity = 0;
 }
 
-float CZkPluginContextBase::OwnerGain() const
+ZK::IZkGlobalPluginContext* CZkPluginContextBase::GetGlobalContext() const { return GetGlobalPluginContext(); }
+
+ZK::IZkRuntimeEnvironment* CZkPluginContextBase::GetRuntimeEnvironment() const
+{
+    return ZK::ZkRuntimeEnvironmentMgr::Instance();
+}
+
+ZK::IZkStreamMgr* CZkPluginContextBase::GetStreamMgr() const { return ZK::IZkStreamMgr::m_pStreamMgr; }
+
+float CZkPluginContextBase::GetOwnerGain() const
 {
     return m_owner != nullptr ? ZkDecibelsToLinear(m_owner->LoudestLevelDb()) : 0.0f;
 }
 
-ZKRESULT CZkPluginContextBase::OwnerOutputConfig(ZkChannelConfig& config) const
+ZKRESULT CZkPluginContextBase::GetOutputConfig(ZkChannelConfig& config) const
 {
     if (m_owner != nullptr)
         for (const CZkMixerInputContext* c = m_owner->FirstOutput(); c != nullptr; c = c->nextOutput)
@@ -124,5 +137,5 @@ ZKRESULT CZkPluginContextBase::OwnerOutputConfig(ZkChannelConfig& config) const
     return ZK_Fail;
 }
 
-ZkUniqueID CZkPluginContextBase::OwnerNodeID() const { return m_owner != nullptr ? m_owner->View().nodeID : 0; }
+ZkUniqueID CZkPluginContextBase::GetNodeID() const { return m_owner != nullptr ? m_owner->View().nodeID : 0; }
 } // namespace ZK::SoundEngine
