@@ -32,6 +32,16 @@ protected:
         bus.channelConfig = ZkChannelConfig::FromMask(ZK_SPEAKER_SETUP_STEREO);
         voice.View().gameObjectID = 77;
     }
+    // Rays towards the given listeners, handed to the voice's view.
+    void GiveRays(std::vector<ZkRay>& rays, std::initializer_list<ZkGameObjectID> listeners)
+    {
+        rays.resize(listeners.size());
+        uint32_t i = 0;
+        for (ZkGameObjectID listener : listeners)
+            rays[i++].listenerID = listener;
+        voice.View().rays = rays.data();
+        voice.View().rayCount = i;
+    }
     void TearDown() override
     {
         while (voice.FirstOutput() != nullptr)
@@ -136,13 +146,8 @@ TEST_F(MixerInputContext, PruneKeepsEntriesWithChannelsAndRemovesKeptEmptyOnes)
 TEST_F(MixerInputContext, RefreshMakesOneEntryPerRayOfTheListener)
 {
     CZkMixerInputContext* connection = voice.ConnectTo(bus, kConnectionDirect);
-    std::vector<ZkRay> rays(4);
-    rays[0].listenerID = 77;
-    rays[1].listenerID = 8;
-    rays[2].listenerID = 77;
-    rays[3].listenerID = 77;
-    voice.View().rays = rays.data();
-    voice.View().rayCount = 4;
+    std::vector<ZkRay> rays;
+    GiveRays(rays, {77, 8, 77, 77});
     const ZkChannelConfig stereo = ZkChannelConfig::FromMask(ZK_SPEAKER_SETUP_STEREO);
     connection->RefreshFromInput(stereo, false);
     ASSERT_EQ(connection->EntryCount(), 1u) << "one ray is tracked: one entry";
@@ -185,13 +190,9 @@ TEST_F(MixerInputContext, PluginViewOfThePositioningBlock)
     EXPECT_EQ(connection->GetUserData(), 0xFEEDu);
     EXPECT_EQ(connection->ForwardToPositioning(), &positioning);
 
-    std::vector<ZkRay> rays(3);
-    rays[0].listenerID = 77;
-    rays[1].listenerID = 9;
-    rays[2].listenerID = 77;
+    std::vector<ZkRay> rays;
+    GiveRays(rays, {77, 9, 77});
     rays[2].distance = 12.5f;
-    voice.View().rays = rays.data();
-    voice.View().rayCount = 3;
     EXPECT_EQ(connection->GetListenerRecordCount(), 2u);
     ZkRay record;
     EXPECT_EQ(connection->GetListenerRecord(1, record), ZK_Success);
