@@ -53,6 +53,12 @@ public:
     // The stage still holds output from earlier (45 or 17 with the block filled), or 43.
     virtual ZKRESULT GetPendingOutput(ZkPipelineBuffer& buffer) = 0;
     virtual ZKRESULT Execute(ZkPipelineBuffer& buffer) = 0;
+    // A bank change touched media mediaID: the plug-in may take its new version.
+    void RefreshMedia(ZkUniqueID mediaID)
+    {
+        if (m_plugin != nullptr)
+            m_pluginContext.RefreshMedia(mediaID, *m_plugin);
+    }
     ZK::IZkEffectPlugin* GetPlugin() const { return m_plugin; }
     ZkChannelConfig GetOutputConfig() const { return m_outputConfig; }
 
