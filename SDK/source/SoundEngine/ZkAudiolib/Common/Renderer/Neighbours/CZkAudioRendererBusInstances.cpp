@@ -18,5 +18,6 @@ ZKRESULT CZkAudioRenderer::SetBusInstanceValue(ZkUniqueID, float, uint32_t) { re
 ZKRESULT CZkAudioRenderer::SetBusVolumeCallbackFlag(ZkUniqueID, bool) { return ZK_NotImplemented; }
 
 ZKRESULT CZkAudioRenderer::SetBusMeteringFlags(ZkUniqueID, uint32_t) { return ZK_NotImplemented; }
+
 ZKRESULT CZkAudioRenderer::ConnectSend(CZkHierarchyNode*, const ZkSendRecord&, CZkMixContext*) { return ZK_NotImplemented; }
 } // namespace ZK::SoundEngine
