@@ -48,6 +48,16 @@ public:
     void Term();
 
     CZkRegisteredObj* GetObj(ZkGameObjectID id) const;
+    // Calls visit(object) for every registered object; visit must not register or unregister.
+    template <typename Visit>
+    void ForEachObject(Visit visit) const
+    {
+        for (uint32_t bucket = 0; bucket < m_objects.BucketCount(); ++bucket)
+        {
+            for (const TableNode* node = m_objects.Bucket(bucket); node != nullptr; node = node->pNextItem)
+                visit(*node->object);
+        }
+    }
     CZkRegisteredObj* GetObjAndAddref(ZkGameObjectID id);
     bool IsGameObjectActive(ZkGameObjectID id) const;
     // Appends every active object's id. 1, or 52 when the array cannot grow.

@@ -4,7 +4,8 @@
 // are this bus's.
 //
 //   actions                      every child, last to first: non-bus children, then child buses
-//                                (nothing while the bus is idle)
+//                                (nothing while the bus is idle, nor when an all-objects action
+//                                excepts the bus or a parent bus)
 //   gain, deltas, refresh        child buses that play or are virtual, then non-bus children that
 //                                play
 //   positioning values           non-bus children that play and do not override positioning
@@ -61,6 +62,8 @@ void CZkBus::ForEachActiveChild(bool withBuses, bool withVirtual, Visit visit)
 
 ZKRESULT CZkBus::ExecuteAction(const ZkActionParams& params)
 {
+    if (IsExcepted(params))
+        return ZK_Success; // nothing routed through an excepted bus is touched
     FollowStateTransitions(params);
     if (PlayCount() <= 0 && VirtualCount() <= 0)
         return ZK_Success;

@@ -210,6 +210,18 @@ bool CZkHierarchyNode::IsInList(const ZkNodeKey* keys, uint32_t count) const
     return false;
 }
 
+bool CZkHierarchyNode::IsExcepted(const ZkActionParams& params) const
+{
+    if (params.exceptionCount == 0)
+        return false;
+    for (const CZkHierarchyNode* level = this; level != nullptr; level = level->m_parent)
+    {
+        if (level->IsInList(params.exceptions, params.exceptionCount))
+            return true;
+    }
+    return false;
+}
+
 uint32_t CZkHierarchyNode::Depth() const
 {
     uint32_t depth = 0;

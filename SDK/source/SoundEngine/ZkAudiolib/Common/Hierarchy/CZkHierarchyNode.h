@@ -177,10 +177,17 @@ public:
     // property has no parameter the node can drive.
     virtual ZKRESULT SetModifiedProperty(CZkGameObject* object, uint8_t propertyID, float value, ZkTimeMs timeMs,
                                          uint32_t curve);
-    // Drives the gain of a game object's record (null: the global record) back to 1.0.
-    virtual void ResetModifiedGain(CZkGameObject* object, ZkTimeMs timeMs, uint32_t curve);
-    // Resets every game object's gain that is not 1.0.
-    void ResetAllModifiedGains(ZkTimeMs timeMs, uint32_t curve);
+    // Drives a property of a game object's record (null: the global record) back to its neutral
+    // value (1.0 for gain, else 0), when the record holds it (the global record: when it is not
+    // neutral or a transition moves it).
+    virtual void ResetModifiedProperty(CZkGameObject* object, uint8_t propertyID, ZkTimeMs timeMs, uint32_t curve);
+    void ResetModifiedGain(CZkGameObject* object, ZkTimeMs timeMs, uint32_t curve)
+    {
+        ResetModifiedProperty(object, ZkProp_Gain, timeMs, curve);
+    }
+    // Resets the property of every game object whose record holds it away from neutral.
+    void ResetAllModifiedProperties(uint8_t propertyID, ZkTimeMs timeMs, uint32_t curve);
+    void ResetAllModifiedGains(ZkTimeMs timeMs, uint32_t curve) { ResetAllModifiedProperties(ZkProp_Gain, timeMs, curve); }
     // The node's settings changed: live instances re-read them.
     virtual void Refresh();
     // Writes the limit into the low 10 bits of the limit word and into the node's limiters (the
@@ -329,6 +336,9 @@ public:
     // state group.
     bool HasSubscriptionInChain(ZkUniqueID groupID, bool busDone) const;
     bool IsInList(const ZkNodeKey* keys, uint32_t count) const;
+    // Whether an all-objects command leaves the node out: the node or one of its parents is in the
+    // command's exception list.
+    bool IsExcepted(const ZkActionParams& params) const;
     uint32_t Depth() const;
     // Whether node is this node or an ancestor, or (once, at the first level that has one) in the
     // output bus chain.

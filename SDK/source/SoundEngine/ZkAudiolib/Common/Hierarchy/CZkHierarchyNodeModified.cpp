@@ -111,24 +111,27 @@ void CZkHierarchyNode::ApplyModifiedValue(CZkModifiedProps& record, uint8_t prop
                                    newValue - oldValue, nullptr);
 }
 
-void CZkHierarchyNode::ResetModifiedGain(CZkGameObject* object, ZkTimeMs timeMs, uint32_t curve)
+void CZkHierarchyNode::ResetModifiedProperty(CZkGameObject* object, uint8_t propertyID, ZkTimeMs timeMs,
+                                             uint32_t curve)
 {
     CZkModifiedProps* record = FindModifiedProps(object);
-    const CZkModifiedProps::Entry* gain = record != nullptr ? record->Find(ZkProp_Gain) : nullptr;
-    if (gain == nullptr)
+    const CZkModifiedProps::Entry* entry = record != nullptr ? record->Find(propertyID) : nullptr;
+    if (entry == nullptr)
         return;
-    if (object == nullptr && gain->value == 1.0f && gain->transition == nullptr)
+    const float neutral = CZkModifiedProps::NeutralValue(propertyID);
+    if (object == nullptr && entry->value == neutral && entry->transition == nullptr)
         return;
-    SetModifiedProperty(object, ZkProp_Gain, 1.0f, timeMs, curve);
+    SetModifiedProperty(object, propertyID, neutral, timeMs, curve);
 }
 
-void CZkHierarchyNode::ResetAllModifiedGains(ZkTimeMs timeMs, uint32_t curve)
+void CZkHierarchyNode::ResetAllModifiedProperties(uint8_t propertyID, ZkTimeMs timeMs, uint32_t curve)
 {
+    const float neutral = CZkModifiedProps::NeutralValue(propertyID);
     for (uint32_t index = 0; index < m_objectModified.Length(); ++index)
     {
         const ModifiedPair pair = m_objectModified[index];
-        if (pair.record->Value(ZkProp_Gain) != 1.0f)
-            ResetModifiedGain(pair.object, timeMs, curve);
+        if (pair.record->Value(propertyID) != neutral)
+            ResetModifiedProperty(pair.object, propertyID, timeMs, curve);
     }
 }
 

@@ -4,6 +4,8 @@ namespace ZK::SoundEngine
 {
 ZKRESULT CZkSourceNode::ExecuteAction(const ZkActionParams& params)
 {
+    if (IsExcepted(params))
+        return ZK_Success;
     FollowStateTransitions(params);
     ForEachLiveInstance(params.gameObject, params.playingID,
                         [&](CZkLiveInstance& instance) { instance.ExecuteAction(params); });

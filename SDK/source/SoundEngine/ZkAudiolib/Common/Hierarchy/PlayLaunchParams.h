@@ -3,7 +3,9 @@
 // that started it, and the delays the play has gathered on its way down the hierarchy.
 //
 // Threading and ownership: a plain record on the launching code's stack; the game object and node
-// pointers are the caller's (their references are held by the caller).
+// pointers are the caller's (their references are held by the caller). The record holds one
+// reference on its external-source array, which FreeArrays gives back: every launcher calls it once
+// the launch is done, whatever its result.
 #pragma once
 
 #include <ZK/SoundEngine/Common/ZkCurveTypes.h>
@@ -14,6 +16,7 @@
 namespace ZK::SoundEngine
 {
 class CZkGameObject;
+class ZkExternalSourceArray;
 
 // A MIDI event as plays carry it. Type: the status's high nibble (8 note-off, 9 note-on, 0xA key
 // pressure, ...); 0 for a play that no MIDI event started.
@@ -35,11 +38,24 @@ struct ZkMidiEvent
 
 struct PlayLaunchParams
 {
+    // Launch flags.
+    static constexpr uint8_t kFlagFirstItem = 0x02;     // the first item of its play (every action launch)
+    static constexpr uint8_t kFlagRunTimeAction = 0x04; // launched by a run-time play action's flag
+    static constexpr uint8_t kFlagsAtInit = 0x03;
+
+    // Every field back to its initial value (the arrays must have been freed).
+    void Init() { *this = PlayLaunchParams{}; }
+    // Gives back the arrays the record holds (the external sources' reference).
+    void FreeArrays();
+
     CZkGameObject* gameObject = nullptr;
     ZkPlayingID playingID = 0;
     ZkTimeMs fadeInTime = 0;
     uint32_t fadeInCurve = ZkCurveInterpolation_Linear;
+    // The posting call's external sources (a reference held), or null.
+    ZkExternalSourceArray* externalSources = nullptr;
     ZkMidiEvent midiEvent;
+    uint32_t midiValue = 0; // the 32-bit value a MIDI post carries with its event
     uint32_t sampleOffset = 0;
     // Samples the play waits before it starts, gathered from the initial delays of the nodes it
     // went through while its start was deferred.
@@ -52,5 +68,6 @@ struct PlayLaunchParams
     uint32_t sequenceNumber = 0;
     ZkUniqueID nodeID = 0;
     float volumeFactor = 1.0f;
+    uint8_t launchFlags = kFlagsAtInit;
 };
 } // namespace ZK::SoundEngine

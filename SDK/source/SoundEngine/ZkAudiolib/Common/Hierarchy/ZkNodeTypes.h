@@ -13,6 +13,7 @@ namespace ZK::SoundEngine
 {
 class CZkGameObject;
 class CZkHierarchyNode;
+struct ZkNodeKey;
 
 enum ZkNodeCategory : uint32_t
 {
@@ -44,12 +45,22 @@ struct ZkActionParams
     ZkTimeMs transitionTime = 0;
     uint32_t curve = ZkCurveInterpolation_Linear;
     uint32_t options = 0;
-    CZkHierarchyNode* target = nullptr;
+    CZkHierarchyNode* target = nullptr; // the node a target notification names (code 3)
+    // Set when the game object is null: the command is for every game object.
+    bool isGlobal = false;
+    // A resume clears every pause level at once instead of one.
+    bool resumeAllPauses = false;
     // Both set: stop and resume also resume the node's paused state transitions, pause pauses them.
     bool pausesStateTransitions = false;
     bool resumesStateTransitions = false;
-    const void* exceptions = nullptr;
+    // An all-objects command skips the nodes below these (id and bus flag); null for none.
+    const ZkNodeKey* exceptions = nullptr;
+    uint32_t exceptionCount = 0;
+    // Seek (code 4): a fraction of the duration when seekIsRelative, else seekMilliseconds.
     float seekValue = 0.0f;
+    int32_t seekMilliseconds = 0;
+    bool seekIsRelative = false;
+    bool snapToNearestMarker = false;
     // Set by the buses that pass the action down (an action sent to every top-level bus).
     bool throughBuses = false;
 };

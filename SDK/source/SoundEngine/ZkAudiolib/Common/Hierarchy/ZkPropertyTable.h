@@ -25,6 +25,9 @@ enum ZkPropertyID : uint8_t
     ZkProp_PositioningValue1 = 12,
     ZkProp_PositioningValue2 = 13,
     ZkProp_PositioningCentre = 14,
+    ZkProp_ActionDelay = 15,      // actions: samples once loaded (milliseconds in the bank)
+    ZkProp_ActionFadeTime = 16,   // actions: milliseconds
+    ZkProp_PlayProbability = 17,  // play actions: percent
     ZkProp_MidiRootNote = 45,
     ZkProp_MidiPlayMode = 46,
     ZkProp_MidiTranspose = 47,
