@@ -10,12 +10,18 @@ EventManager* g_pEventMgr = nullptr;
 
 ZKRESULT EventManager::Init(uint32_t ringCapacityBytes)
 {
-    return m_ring.Init(ringCapacityBytes, this);
+    const ZKRESULT result = m_ring.Init(ringCapacityBytes, this);
+    if (result != ZK_Success)
+        return result;
+    if (m_activeActions.Init() != ZK_Success || m_pausedActions.Init() != ZK_Success)
+        return ZK_InsufficientMemory;
+    return ZK_Success;
 }
 
 void EventManager::Term()
 {
     m_ring.Term();
+    TermPendingActions();
     m_customHandlers.Term();
     m_offlineFrameTimeSeconds = 0.0f;
 }

@@ -3,21 +3,25 @@
 // ring goes to the handler of its type (the managers of game parameters, game syncs and game
 // objects, the output devices, and the parts that run events). It also keeps the audio frame
 // counter, the engine-wide values set by messages (offline rendering, the random seed), the custom
-// message handlers and, once built, the pending actions and the engine thread.
+// message handlers and the pending actions of posted events; the engine thread is not built yet.
 //
-// Life cycle: construct, Init (the ring), posts and ticks, Term (the ring discards what is still
-// queued, releasing what each message holds), destroy.
+// Life cycle: construct, Init (the ring and the pending lists' node blocks), posts and ticks, Term
+// (the ring discards what is still queued, releasing what each message holds; every pending action
+// is dropped unexecuted), destroy.
 // Threading: ReserveMessage and FinishMessage from any thread (lock-free writers). ProcessMessages,
 // Dispatch and everything the handlers touch run on the reader's thread under the global engine
 // lock: the engine tick, or a writer draining a full ring. The frame counter and the offline values
 // are the engine thread's.
-// Ownership: the engine's singleton (memory pool 16), reached through g_pEventMgr; it owns the ring
-// and the custom-handler table (pool 0).
+// Ownership: the engine's singleton (memory pool 16), reached through g_pEventMgr; it owns the ring,
+// the custom-handler table and the pending actions with their list nodes (pool 0).
 #pragma once
 
 #include "ZkAudiolib/Common/Containers/ZkArray.h"
 #include "ZkAudiolib/Common/FrontEnd/CZkMessageRing.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineMessageBodies.h"
+#include "ZkAudiolib/Common/FrontEnd/PendingAction.h"
+#include "ZkAudiolib/Common/FrontEnd/ZkPendingActionList.h"
+#include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 
 #include <ZK/SoundEngine/Common/ZkResult.h>
 #include <ZK/SoundEngine/Common/ZkTypes.h>
@@ -26,6 +30,11 @@
 
 namespace ZK::SoundEngine
 {
+class CZkEventAction;
+class CZkEventObject;
+class CZkGameObject;
+class CZkHierarchyNode;
+class CZkPlayingInstance;
 class CZkRegisteredObj;
 
 // A handler of custom messages (type 56): the payload that follows the custom id.
@@ -42,9 +51,10 @@ public:
     EventManager& operator=(const EventManager&) = delete;
 
     // The ring of ringCapacityBytes with this manager as its dispatcher: the ring's results (31 for
-    // a ring too small, 2 when its buffer cannot be had).
+    // a ring too small, 2 when its buffer cannot be had); then the pending lists' node blocks (52).
     ZKRESULT Init(uint32_t ringCapacityBytes);
-    // Discards the queued messages (releasing what they hold) and frees the ring and the table.
+    // Discards the queued messages (releasing what they hold), drops every pending action without
+    // running it, and frees the ring, the lists and the table.
     void Term();
 
     // --- Posting (any thread) ---
@@ -85,22 +95,88 @@ public:
     // Stamps the last render time with now (device started again or replaced).
     ZKRESULT ResetTimingReference();
 
-    // --- Pending actions (not built yet) ---
-    // Each: 4, nothing scheduled, paused, resumed or removed; no reference is taken.
+    // --- Pending actions (EventManagerPending.cpp, EventManagerPendingWalkers.cpp) ---
+    // Every action of a posted event becomes a PendingAction: one whose delay is under one audio
+    // frame runs at once, a delayed one waits in the active list (sorted by due frame) and runs in
+    // the tick of its frame. Pauses move pending actions to the paused list, which freezes their
+    // remaining delay; stops and playing-id calls remove them. Each record holds a reference on
+    // its playing id, so the end of a playing id waits for its delayed actions. Duck-recovery
+    // actions (type 0x1820) are left alone by every pause, resume, stop and remove walker.
+
+    // One pending action per action of the event, in list order, each with the play record (its
+    // external sources gain a reference per record). An action that acts for the posting game
+    // object is skipped when gameObject is null or no longer registered. 1; 2 for a null event.
     ZKRESULT EnqueueEventActions(CZkIndexedObject* event, CZkRegisteredObj* gameObject, ZkGameObjectID gameObjectID,
-                                 ZkPlayingID playingID, ZkPlayingID playingIDFilter,
-                                 ZkExternalSourceArray* externalSources, uint32_t sampleOffset, uint32_t force);
-    ZKRESULT ExecuteDuePendingActions();
+                                 ZkPlayingID playingID, ZkPlayingID playingIDFilter, const ZkPlayRecord& play,
+                                 uint32_t sampleOffset, bool force);
+    // Takes the record (made in memory pool 0) and references on its playing id and action; the
+    // delay is the action's own plus sampleOffset. Under one frame (and not forced) the action
+    // runs at once; otherwise it waits in the active list. 1, the immediate execution's result,
+    // or 52 when no list node can be had (the record is dropped unexecuted).
+    ZKRESULT EnqueuePendingAction(PendingAction* pending, uint32_t sampleOffset, bool force);
+    // Runs, in due order, every active pending action whose due frame has come. True when it ran
+    // one.
+    bool ExecuteDuePendingActions();
+
+    // Walkers. A node filter matches an action whose target is the node, lies below it or is
+    // routed through it (null: every action; an action without a loaded target matches only a
+    // null filter); a game-object filter matches the record's object (null: any); a playing-id
+    // filter the record's playing id (0: any). The AllExcept forms match every target but those
+    // in the exception list.
+    void StopPendingActions(const CZkHierarchyNode* node, const CZkGameObject* object, ZkPlayingID playingID);
+    void StopPendingActionsAllExcept(const CZkGameObject* object, const ZK::ZkArray<ZkNodeKey>& exceptions,
+                                     ZkPlayingID playingID);
+    // Only the play actions (0x0403 and run-time plays).
+    void StopPendingPlayActions(const CZkHierarchyNode* node, const CZkGameObject* object, ZkPlayingID playingID);
+    void StopActivePendingActionsOfNode(const CZkHierarchyNode* node);
+    void StopPausedPendingActionsOfNode(const CZkHierarchyNode* node);
+    // Mode 2: the active records of the action whose object matches, and the paused ones likewise;
+    // mode 3: every active record of the action, and the paused ones whose object matches. Other
+    // modes do nothing. 1.
+    ZKRESULT StopPendingActionsOfAction(const CZkEventAction* action, const CZkGameObject* object, uint32_t mode);
     ZKRESULT RemovePendingActionsOfPlayingID(ZkPlayingID playingID);
+    // The records of the action id (and of the playing id, when not 0); then the MIDI posts of the
+    // playing id stop.
+    void RemovePendingActionsOfKey(ZkUniqueID actionID, ZkPlayingID playingID);
+
+    // Active matching records move to the paused list; paused ones count one pause more. Resume
+    // actions (kind 0x03) are paused only with includeResumeKinds.
+    void PausePendingActions(const CZkHierarchyNode* node, const CZkGameObject* object, bool includeResumeKinds,
+                             ZkPlayingID playingID);
+    void PausePendingActionsAllExcept(const CZkGameObject* object, const ZK::ZkArray<ZkNodeKey>& exceptions,
+                                      bool includeResumeKinds, ZkPlayingID playingID);
     ZKRESULT PausePendingActionsOfPlayingID(ZkPlayingID playingID);
+    void PausePendingActionsOfKey(ZkUniqueID actionID, ZkPlayingID playingID);
+    void PausePendingActionsOfActionObj(const CZkEventAction* action);
+    void PausePendingAction(PendingAction* pending);
+    // Paused matching records with no pause left (or all of them with resumeAll) go back to the
+    // active list with the delay they had left; the others count one pause less.
+    void ResumePendingActions(const CZkHierarchyNode* node, const CZkGameObject* object, bool resumeAll,
+                              ZkPlayingID playingID);
+    void ResumePendingActionsAllExcept(const CZkGameObject* object, const ZK::ZkArray<ZkNodeKey>& exceptions,
+                                       bool resumeAll, ZkPlayingID playingID);
     ZKRESULT ResumePendingActionsOfPlayingID(ZkPlayingID playingID);
+    void ResumePendingActionsOfKey(ZkUniqueID actionID, ZkPlayingID playingID);
+    void ResumePendingActionsOfActionObj(const CZkEventAction* action);
+    // The run-time plays waiting in either list forget the playing instance that queued them (it
+    // ends).
+    void NotifyPendingDynamicPlays(const CZkPlayingInstance* instance);
+
     // Message 33: the action applied to the event's actions (and the nodes they target) for the
-    // object (null: every object) and playing id (0: every one).
+    // object (null: every object) and playing id (0: every one). Post-event actions are followed
+    // into the events they post. 1.
     ZKRESULT ExecuteActionOnEventActions(CZkIndexedObject* event, CZkRegisteredObj* gameObject,
                                          const ZkActionOnEventMessage& request);
-    // Message 39: every play action's target node seeks for the object and playing id.
+    // Message 39: every play action's target node seeks for the object and playing id. 1.
     ZKRESULT SeekOnEventActions(CZkIndexedObject* event, CZkRegisteredObj* gameObject,
                                 const ZkSeekOnEventMessage& request);
+
+    uint32_t ActivePendingCount() const { return m_activeActions.Length(); }
+    uint32_t PausedPendingCount() const { return m_pausedActions.Length(); }
+    // How deep immediate post-event actions are nested now; the post-event action refuses to go
+    // deeper than kMaxNestedPosts (an event that posts itself ends there).
+    static constexpr uint32_t kMaxNestedPosts = 32;
+    uint32_t& NestedPostDepth() { return m_nestedPostDepth; }
 
     uint32_t frameCounter = 0; // audio frames rendered since the start
 
@@ -111,9 +187,30 @@ private:
         ZkCustomMessageHandler handler;
     };
 
+    // Drops the playing-id reference and the action reference of a record taken out of the lists
+    // (or never listed), and frees it.
+    static void DiscardPendingAction(PendingAction* pending);
+    // Discards a chain of extracted records.
+    static void DiscardChain(PendingAction* chain);
+    // Puts a record into the active list, due frames from now (from its pause when resumed).
+    bool InsertActive(PendingAction* pending, uint32_t dueFrame);
+    template <typename Match>
+    void StopMatching(Match match);
+    template <typename Match>
+    void PauseMatching(Match match);
+    template <typename Match>
+    void ResumeMatching(Match match, bool resumeAll);
+    void TermPendingActions();
+    // Message 33 on one event's actions; depth counts the post-event actions followed so far.
+    void ActOnEventActions(const CZkEventObject& event, CZkRegisteredObj* object,
+                           const ZkActionOnEventMessage& request, uint32_t depth);
+
     CZkMessageRing m_ring;
     ZK::ZkArray<CustomHandler> m_customHandlers;
     float m_offlineFrameTimeSeconds = 0.0f;
+    ZkPendingActionList m_activeActions;
+    ZkPendingActionList m_pausedActions;
+    uint32_t m_nestedPostDepth = 0;
 };
 
 // Null until the engine's initialisation creates the event manager.

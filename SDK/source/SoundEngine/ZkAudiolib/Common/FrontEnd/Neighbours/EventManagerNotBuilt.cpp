@@ -1,8 +1,7 @@
 // The event manager's parts that are not built yet: the tick and the engine thread (ending a frame
-// only wakes the engine thread, and the tick on the caller only applies the queued messages), the
-// timing reference, and the pending actions (scheduling the actions of posted events, and pausing,
-// resuming and removing them by playing id or event). Each answers 4, does nothing and takes no
-// reference. The parts that own them replace this file.
+// only wakes the engine thread, and the tick on the caller only applies the queued messages), and
+// the timing reference. Each answers 4, does nothing and takes no reference. The parts that own
+// them replace this file.
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 
 #include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
@@ -39,42 +38,6 @@ ZKRESULT EventManager::StopThread()
 }
 
 ZKRESULT EventManager::ResetTimingReference()
-{
-    return ZK_NotImplemented;
-}
-
-ZKRESULT EventManager::EnqueueEventActions(CZkIndexedObject*, CZkRegisteredObj*, ZkGameObjectID, ZkPlayingID,
-                                           ZkPlayingID, ZkExternalSourceArray*, uint32_t, uint32_t)
-{
-    return ZK_NotImplemented;
-}
-
-ZKRESULT EventManager::ExecuteDuePendingActions()
-{
-    return ZK_NotImplemented;
-}
-
-ZKRESULT EventManager::RemovePendingActionsOfPlayingID(ZkPlayingID)
-{
-    return ZK_NotImplemented;
-}
-
-ZKRESULT EventManager::PausePendingActionsOfPlayingID(ZkPlayingID)
-{
-    return ZK_NotImplemented;
-}
-
-ZKRESULT EventManager::ResumePendingActionsOfPlayingID(ZkPlayingID)
-{
-    return ZK_NotImplemented;
-}
-
-ZKRESULT EventManager::ExecuteActionOnEventActions(CZkIndexedObject*, CZkRegisteredObj*, const ZkActionOnEventMessage&)
-{
-    return ZK_NotImplemented;
-}
-
-ZKRESULT EventManager::SeekOnEventActions(CZkIndexedObject*, CZkRegisteredObj*, const ZkSeekOnEventMessage&)
 {
     return ZK_NotImplemented;
 }
