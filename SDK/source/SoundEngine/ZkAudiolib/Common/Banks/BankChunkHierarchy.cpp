@@ -91,7 +91,7 @@ ZKRESULT BankManager::ReadItem(Parse& parse, uint8_t type, uint32_t size)
     IZkBankItemKind* kind = BankItemKinds::Get(type);
     if (kind == nullptr)
         return ZK_NotImplemented; // the engine does not build objects of this type yet
-    if (size < kItemIdBytes)
+    if (size < kItemIdBytes || size < kind->MinimumBodyBytes())
         return ZK_InvalidFile;
     if (g_pObjectIndex == nullptr)
         return ZK_Fail;

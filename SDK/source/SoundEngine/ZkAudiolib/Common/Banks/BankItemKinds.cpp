@@ -1,9 +1,10 @@
-// The item kinds built so far: state objects, sounds and buses. Actions, events, containers,
+// The item kinds built so far: state objects, sounds, actions, events and buses. Containers,
 // attenuations, dialogue events, effects and modulators each register their kind here when they
 // are built. Until then a bank holding one of them ends its parse with 4.
 #include "ZkAudiolib/Common/Banks/BankItemKinds.h"
 
 #include "ZkAudiolib/Common/Banks/BankFormat.h"
+#include "ZkAudiolib/Common/Events/EventItemKinds.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkBusItemKinds.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkSoundItemKind.h"
 #include "ZkAudiolib/Common/StateProperties/CZkStateItemKind.h"
@@ -16,6 +17,8 @@ namespace
 {
 constexpr uint8_t kStateItemType = 1;
 constexpr uint8_t kSoundItemType = 2;
+constexpr uint8_t kActionItemType = 3;
+constexpr uint8_t kEventItemType = 4;
 constexpr uint8_t kBusType18ItemType = 18;
 
 std::array<IZkBankItemKind*, 256> BuiltInKinds()
@@ -23,6 +26,8 @@ std::array<IZkBankItemKind*, 256> BuiltInKinds()
     std::array<IZkBankItemKind*, 256> kinds{};
     kinds[kStateItemType] = &StateItemKind();
     kinds[kSoundItemType] = &SoundItemKind();
+    kinds[kActionItemType] = &ActionItemKind();
+    kinds[kEventItemType] = &EventItemKind();
     kinds[BankItemType::Bus] = &BusItemKind();
     kinds[kBusType18ItemType] = &BusType18ItemKind();
     return kinds;

@@ -30,6 +30,8 @@ class IZkBankItemKind
 {
 public:
     virtual ZkIndexKind Table() const = 0;
+    // A body shorter than this is malformed (7): the id, and what Create reads besides.
+    virtual uint32_t MinimumBodyBytes() const { return sizeof(uint32_t); }
     // A new object for the item body (its first u32 is the id), holding one reference and already
     // in its table (unless IndexesAfterRead); null when out of memory or when the body names
     // nothing the kind can create.

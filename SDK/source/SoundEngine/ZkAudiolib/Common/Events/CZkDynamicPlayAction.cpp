@@ -1,0 +1,51 @@
+#include "ZkAudiolib/Common/Events/CZkDynamicPlayAction.h"
+
+#include "ZkAudiolib/Common/Containers/ZkNew.h"
+#include "ZkAudiolib/Common/FrontEnd/PendingAction.h"
+#include "ZkAudiolib/Common/FrontEnd/ZkExternalSourceArray.h"
+#include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
+
+namespace ZK::SoundEngine
+{
+CZkDynamicPlayAction* CZkDynamicPlayAction::Create(ZkUniqueID nodeID)
+{
+    auto* action = ZK::ZkNew<CZkDynamicPlayAction>(kPool);
+    if (action != nullptr)
+        action->SetTarget(nodeID, false);
+    return action;
+}
+
+CZkDynamicPlayAction::~CZkDynamicPlayAction() { m_play.FreeArrays(); }
+
+void CZkDynamicPlayAction::SetPlayRecord(const PlayLaunchParams& launch)
+{
+    if (launch.externalSources != nullptr)
+        launch.externalSources->AddRef();
+    m_play.FreeArrays();
+    m_play = launch;
+}
+
+void CZkDynamicPlayAction::DetachInstance(const CZkPlayingInstance* instance)
+{
+    if (m_instance == instance)
+        m_instance = nullptr;
+}
+
+ZKRESULT CZkDynamicPlayAction::Execute(PendingAction& pending)
+{
+    CZkHierarchyNode* target = GetTargetNode();
+    if (target == nullptr)
+        return ZK_InvalidID;
+    PlayLaunchParams launch = m_play;
+    if (launch.externalSources != nullptr)
+        launch.externalSources->AddRef();
+    launch.gameObject = pending.GameObject();
+    launch.playingID = pending.playingID;
+    launch.sampleOffset = pending.sampleOffset;
+    launch.skipDelayOnce = true; // the delay that queued this play is over
+    if ((Flags() & kFlagRunTime) != 0)
+        launch.launchFlags |= PlayLaunchParams::kFlagRunTimeAction;
+    return LaunchOn(target, launch);
+}
+} // namespace ZK::SoundEngine

@@ -1,0 +1,56 @@
+// CZkDynamicPlayAction: a run-time play (kind 0x05, type 0x0503) that no bank holds. A node whose
+// initial delay defers a play queues one carrying a copy of the play's launch record, with its
+// delay (property 15) in samples; when it runs, it launches the node with that record and the
+// node does not delay it again. Container play contexts will queue them for their next items.
+//
+// While it waits, it may point at the playing instance that queued it (a container's item): the
+// instance's end detaches it, and a resume of its node lets it go.
+//
+// (What containers add to it, its continuation stack, fades and shared path player, comes with
+// them.)
+//
+// Queued up to the engine's look-ahead of whole frames early: those frames stay in the pending
+// action's sample offset, so the voice starts on its exact sample.
+//
+// Threading: engine thread, under the global engine lock.
+// Ownership: its creator's reference and the pending action's (memory pool 1). It holds a
+// reference on the external sources of its launch record.
+#pragma once
+
+#include "ZkAudiolib/Common/Events/CZkPlayAction.h"
+#include "ZkAudiolib/Common/Hierarchy/PlayLaunchParams.h"
+
+namespace ZK::SoundEngine
+{
+class CZkPlayingInstance;
+
+class CZkDynamicPlayAction final : public CZkPlayAction
+{
+public:
+    explicit CZkDynamicPlayAction(ZkUniqueID id = 0) : CZkPlayAction(kDynamicPlayActionType, id) {}
+    ~CZkDynamicPlayAction() override;
+
+    // A new run-time play aimed at the node (in no table), holding one reference; null out of
+    // memory.
+    static CZkDynamicPlayAction* Create(ZkUniqueID nodeID);
+
+    // Launches the node with the copied record. 15 when the node is gone; else the launch's
+    // result.
+    ZKRESULT Execute(PendingAction& pending) override;
+
+    // Copies the launch record (taking a reference on its external sources).
+    void SetPlayRecord(const PlayLaunchParams& launch);
+    const PlayLaunchParams& PlayRecord() const { return m_play; }
+
+    // The playing instance that queued the play.
+    void SetInstance(CZkPlayingInstance* instance) { m_instance = instance; }
+    CZkPlayingInstance* Instance() const { return m_instance; }
+    // Forgets the instance when it is this one (it ends).
+    void DetachInstance(const CZkPlayingInstance* instance);
+    void ReleaseInstanceRef() override { m_instance = nullptr; }
+
+private:
+    PlayLaunchParams m_play;
+    CZkPlayingInstance* m_instance = nullptr;
+};
+} // namespace ZK::SoundEngine

@@ -1,0 +1,41 @@
+// The pause and resume actions (kinds 0x02 and 0x03). Each reads three option bits (bits 0 to 2 of
+// its option byte). Option 0 steers the pending actions: a pause with it also pauses pending
+// resume actions (it is set until a bank says otherwise), a resume with it resumes pending actions
+// whatever their pause count, and it also makes the resume clear every pause level of the
+// instances at once. Options 1 and 2 are the command's two state flags.
+//
+// Threading and ownership: as CZkScopedAction.
+#pragma once
+
+#include "ZkAudiolib/Common/Events/CZkPlaybackCommandAction.h"
+
+namespace ZK::SoundEngine
+{
+class CZkPauseAction final : public CZkPlaybackCommandAction
+{
+public:
+    CZkPauseAction(uint16_t type, ZkUniqueID id) : CZkPlaybackCommandAction(type, id, ZkActionCode_Pause, 1, 0, 3)
+    {
+    }
+
+    void FillActionParams(ZkActionParams& params) const override;
+
+private:
+    void OnTargetPending(const CZkHierarchyNode& target, const PendingAction& pending) override;
+    void OnAllPending(const PendingAction& pending) override;
+};
+
+class CZkResumeAction final : public CZkPlaybackCommandAction
+{
+public:
+    CZkResumeAction(uint16_t type, ZkUniqueID id) : CZkPlaybackCommandAction(type, id, ZkActionCode_Resume, 0, 0, 3)
+    {
+    }
+
+    void FillActionParams(ZkActionParams& params) const override;
+
+private:
+    void OnTargetPending(const CZkHierarchyNode& target, const PendingAction& pending) override;
+    void OnAllPending(const PendingAction& pending) override;
+};
+} // namespace ZK::SoundEngine
