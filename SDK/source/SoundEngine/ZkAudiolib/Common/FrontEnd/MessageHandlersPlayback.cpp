@@ -1,15 +1,16 @@
 // The handlers of the messages that drive playback: posted events become pending actions, actions
 // on events and playing ids, StopAll, seeks, bank unloads, and the settings of nodes and buses.
-// Much of what they reach (pending actions, event actions, playing instances, the bus settings of
-// messages 31, 45 and 46) is not built yet and answers 4 through its stand-in; the handlers find and
-// release their objects all the same. Actions on playing ids and background music reach the buses.
+// Posted events become pending actions, and the actions on events, playing ids and background music
+// reach the pending actions and the buses. What is not built yet (playing instances, the bus
+// settings of messages 31, 45 and 46) answers 4 through its stand-in; the handlers find and release
+// their objects all the same.
 #include "ZkAudiolib/Common/FrontEnd/EngineHooks.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineMessageBodies.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineMessageHandlers.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 #include "ZkAudiolib/Common/FrontEnd/Neighbours/CZkActiveInstances.h"
 #include "ZkAudiolib/Common/FrontEnd/Neighbours/CZkMidiPostMgr.h"
-#include "ZkAudiolib/Common/FrontEnd/Neighbours/CZkStopAction.h"
+#include "ZkAudiolib/Common/Events/CZkStopAction.h"
 #include "ZkAudiolib/Common/FrontEnd/Neighbours/NodeMessageTargets.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegistryMgr.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
@@ -76,8 +77,10 @@ void PostEvent(EventManager& manager, const uint8_t* message, bool&)
     const auto body = ReadMessageBody<ZkPostEventMessage>(message);
     // The event's actions are scheduled in list order, each taking its own references; an action
     // that needs an emitter skips an object that is not registered.
+    ZkPlayRecord play;
+    play.externalSources = body.externalSources;
     manager.EnqueueEventActions(body.event, RegisteredObject(body.gameObject), body.gameObject, body.playingID,
-                                body.playingIDFilter, body.externalSources, 0, 0);
+                                body.playingIDFilter, play, 0, false);
     ReleaseMessageHoldings(message);
 }
 

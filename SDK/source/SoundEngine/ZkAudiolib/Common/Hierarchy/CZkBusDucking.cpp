@@ -4,7 +4,7 @@
 // of its records, floored at its maximum duck volume.
 #include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
 
-#include "ZkAudiolib/Common/Hierarchy/Neighbours/CZkDuckRecoveryAction.h"
+#include "ZkAudiolib/Common/Events/CZkDuckRecoveryAction.h"
 
 namespace ZK::SoundEngine
 {

@@ -1,10 +1,14 @@
 #include "ZkAudiolib/Common/Hierarchy/CZkPlayableNode.h"
 
 #include "ZkAudiolib/Common/Containers/ZkLcg64.h"
+#include "ZkAudiolib/Common/Containers/ZkNew.h"
+#include "ZkAudiolib/Common/Events/CZkDynamicPlayAction.h"
+#include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Hierarchy/Neighbours/ZkAudioSettings.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace ZK::SoundEngine
@@ -158,9 +162,30 @@ ZKRESULT CZkPlayableNode::ApplyInitialDelay(PlayLaunchParams& params)
     return queued == ZK_Success ? ZK_PartialSuccess : queued;
 }
 
-ZKRESULT CZkPlayableNode::DelayedPlay(float, PlayLaunchParams&)
+ZKRESULT CZkPlayableNode::DelayedPlay(float delaySeconds, PlayLaunchParams& params)
 {
-    return ZK_NotImplemented; // the run-time play action that carries a delayed play is not built yet
+    if (g_pEventMgr == nullptr)
+        return ZK_Fail;
+    CZkDynamicPlayAction* play = CZkDynamicPlayAction::Create(ID());
+    if (play == nullptr)
+        return ZK_InsufficientMemory;
+    const uint64_t delay = uint64_t{SecondsToSamples(delaySeconds)} + params.startDelaySamples;
+    const auto delaySamples = static_cast<int32_t>(std::min<uint64_t>(delay, INT32_MAX));
+    ZKRESULT result = play->SetIntProperty(ZkProp_ActionDelay, delaySamples, 0, 0);
+    auto* pending = result == ZK_Success ? ZK::ZkNew<PendingAction>(PendingAction::kPool, play,
+                                                                     static_cast<CZkRegisteredObj*>(params.gameObject))
+                                         : nullptr;
+    if (pending == nullptr)
+    {
+        play->Release();
+        return ZK_InsufficientMemory;
+    }
+    play->SetPlayRecord(params);
+    pending->playingID = params.playingID;
+    // The play's own offset into its frame stays: the delayed start is exact to the sample.
+    result = g_pEventMgr->EnqueuePendingAction(pending, params.sampleOffset, false);
+    play->Release();
+    return result;
 }
 
 ZKRESULT CZkPlayableNode::ContinuePlayChain(PlayLaunchParams&)

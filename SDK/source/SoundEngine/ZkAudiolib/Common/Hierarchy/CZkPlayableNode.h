@@ -46,7 +46,10 @@ public:
     virtual ZKRESULT Play(PlayLaunchParams& params) = 0;
     // Whether the node (or an ancestor below upTo) loops forever.
     virtual bool IsInfiniteLoop(const CZkHierarchyNode* upTo) const;
-    // Queues a delayed play of the node (a run-time play action; not built yet: 4).
+    // Queues a delayed play of the node: a run-time play action carrying a copy of params, due
+    // delaySeconds plus the play's gathered start delay from now. 1 when queued (or the result of
+    // the play when the delay is under one frame and it ran at once); 52 out of memory; 2 without
+    // an event manager.
     ZKRESULT DelayedPlay(float delaySeconds, PlayLaunchParams& params);
     // Continues the play's chain of container items (2 when it has none).
     ZKRESULT ContinuePlayChain(PlayLaunchParams& params);

@@ -1,9 +1,10 @@
 // CZkActiveInstances (declaration only): the engine's playing instances and its array of active
 // limiters. Unloading a bank stops the instances that use it, and unsetting a media block the game
-// set stops those that read it; the radius queries read the attenuation radii of what plays. A
-// limiter that holds its first instance registers in the array (the per-frame pass enforces every
-// registered limiter) and unregisters when it holds none; a node's limit test asks for the limit
-// decision when a play would exceed the limit.
+// set stops those that read it; a stop of everything (StopAll, a stop action on all objects without
+// exceptions) reaches every instance; the radius queries read the attenuation radii of what plays.
+// A limiter that holds its first instance registers in the array (the per-frame pass enforces
+// every registered limiter) and unregisters when it holds none; a node's limit test asks for the
+// limit decision when a play would exceed the limit.
 //
 // Threading: engine thread, or the game thread under the global engine lock (queries).
 // Ownership: the engine's.
@@ -21,6 +22,7 @@ struct LoadedBank;
 class CZkGameObject;
 class CZkHierarchyNode;
 class CZkInstanceLimiter;
+struct ZkActionParams;
 
 class CZkActiveInstances
 {
@@ -30,6 +32,10 @@ public:
     // Stops every playing instance that reads the media block (called under the global engine lock).
     // Not built yet: 4, nothing stops.
     static ZKRESULT StopUsingMedia(const void*) { return ZK_NotImplemented; }
+    // The action record to every container play context, then to every active playing instance
+    // (each acts when the record's game object and playing id match it). Not built yet: 4, nothing
+    // plays.
+    static ZKRESULT BroadcastAction(const ZkActionParams&) { return ZK_NotImplemented; }
     // Not built yet: nothing plays (radius 0; 4 with no entry).
     static float GetMaxRadius(ZkGameObjectID) { return 0.0f; }
     static ZKRESULT GetMaxRadiusAll(ZkRadiusInfo*, uint32_t& count)

@@ -43,7 +43,7 @@ TEST_F(EventPosting, AnEventThatIsNotLoadedReturns0AndPostsNothing)
 
 TEST_F(EventPosting, ARefusedRegistrationReturns0ReleasesTheEventAndLeavesADroppedMessage)
 {
-    ZkIndexTest::TestObject* event = AddEvent(kEvent);
+    CZkEventObject* event = AddEvent(kEvent);
     CZkPlayingMgr playingMgr;
     ASSERT_EQ(playingMgr.CreateCallbackEvent(), ZK_Success);
     for (CZkPlayingMgr* manager : {static_cast<CZkPlayingMgr*>(nullptr), &playingMgr})
@@ -121,7 +121,7 @@ TEST_F(EventPosting, PlayingIdZeroPostsNothing)
 
 TEST_F(EventPosting, NamesOfEventsAreLenientAndFindTheEventById)
 {
-    ZkIndexTest::TestObject* event = AddEvent(GetIDFromString("Play_Cannon"));
+    CZkEventObject* event = AddEvent(GetIDFromString("Play_Cannon"));
     EXPECT_EQ(ExecuteActionOnEvent("play_cannon", ZkActionOnEventType_Stop, 1), ZK_Success);
     EXPECT_EQ(SeekOnEvent(L"Play_Cannon", 1, 0.5f), ZK_Success);
     EXPECT_EQ(event->RefCount(), 3u) << "one reference per message";

@@ -6,8 +6,8 @@
 #pragma once
 
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/GameSyncs/GameSyncFixture.h"
-#include "SDK/source/SoundEngine/ZkAudiolib/Common/ObjectIndex/IndexTestObject.h"
 
+#include "ZkAudiolib/Common/Events/CZkEventObject.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 #include "ZkAudiolib/Common/FrontEnd/GameSyncMessages.h"
@@ -68,7 +68,7 @@ protected:
     {
         g_pEventMgr = nullptr;
         m_events.Term();
-        for (ZkIndexTest::TestObject* event : m_eventObjects)
+        for (CZkEventObject* event : m_eventObjects)
             event->Release();
         m_eventObjects.clear();
         g_pPlayingMgr = nullptr;
@@ -113,17 +113,20 @@ protected:
         return recorder.messages.empty() ? Bytes{} : recorder.messages.front();
     }
 
-    // An event in the event table, with one reference kept by the fixture.
-    ZkIndexTest::TestObject* AddEvent(ZkUniqueID id)
+    // An event without actions in the event table, with one reference kept by the fixture.
+    CZkEventObject* AddEvent(ZkUniqueID id)
     {
-        auto* event = ZkIndexTest::TestObject::Create(g_pObjectIndex->Table(ZkIndexKind::Events), id);
+        CZkEventObject* event = CZkEventObject::Create(id);
         EXPECT_NE(event, nullptr);
+        if (event == nullptr)
+            return nullptr;
+        EXPECT_EQ(event->AddToIndex(), ZK_Success);
         m_eventObjects.push_back(event);
         return event;
     }
 
     EventManager m_events;
     RecordingDispatcher recorder;
-    std::vector<ZkIndexTest::TestObject*> m_eventObjects;
+    std::vector<CZkEventObject*> m_eventObjects;
 };
 } // namespace ZkFrontEndTest

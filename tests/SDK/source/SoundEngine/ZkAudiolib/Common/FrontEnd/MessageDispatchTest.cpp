@@ -248,7 +248,7 @@ TEST_F(MessageDispatch, UnusedTypesAreSkippedByTheirSize)
 
 TEST_F(MessageDispatch, MessagesOfPartsNotBuiltYetGiveBackWhatTheyHold)
 {
-    ZkIndexTest::TestObject* event = AddEvent(0xE1);
+    CZkEventObject* event = AddEvent(0xE1);
     CZkMessageRing& ring = m_events.Ring();
     ASSERT_EQ(ExecuteActionOnEvent(0xE1u, ZkActionOnEventType_Stop, kEmitter), ZK_Success);
     ASSERT_EQ(ExecuteActionOnEvent(0xE1u, ZkActionOnEventType_Stop, kUnregistered), ZK_Success);
@@ -307,7 +307,7 @@ TEST_F(MessageDispatch, TheBankUnloadHookSeesTheBankBeforeItsRelease)
 
 TEST_F(MessageDispatch, MessagesStillQueuedAtTerminationGiveBackWhatTheyHold)
 {
-    ZkIndexTest::TestObject* event = AddEvent(0xE2);
+    CZkEventObject* event = AddEvent(0xE2);
     ASSERT_EQ(ExecuteActionOnEvent(0xE2u, ZkActionOnEventType_Resume, kEmitter), ZK_Success);
     ASSERT_EQ(SeekOnEvent(0xE2u, kEmitter, 0.5f), ZK_Success);
     const float offsets[1] = {1.0f};

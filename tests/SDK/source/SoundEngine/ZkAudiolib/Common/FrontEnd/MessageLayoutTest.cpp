@@ -187,7 +187,7 @@ TEST_F(MessageLayout, RoutingMessages)
 
 TEST_F(MessageLayout, EventAndPlayingIdMessages)
 {
-    ZkIndexTest::TestObject* event = AddEvent(0xE1u);
+    CZkEventObject* event = AddEvent(0xE1u);
     Bytes m = Posted(ExecuteActionOnEvent(0xE1u, ZkActionOnEventType_Pause, kObject, 300,
                                           ZkCurveInterpolation_Sine, 12),
                      40, 33);

@@ -132,7 +132,7 @@ TEST_F(PlayableNode, InitialDelay)
     params.skipDelayOnce = true;
     EXPECT_EQ(m_sound->ApplyInitialDelay(params), ZK_Success);
     EXPECT_FALSE(params.skipDelayOnce);
-    EXPECT_EQ(m_sound->ApplyInitialDelay(params), ZK_NotImplemented) << "a delayed play needs the run-time play action";
+    EXPECT_EQ(m_sound->ApplyInitialDelay(params), ZK_Fail) << "a delayed play needs the event manager";
 }
 
 TEST_F(PlayableNode, SoundPlayPublishesTheNoteAndStopsAtSourcePlayback)
