@@ -159,8 +159,8 @@ TEST_F(BusMix, DucksFadeInAndOutWithTheirTransitions)
     EXPECT_FLOAT_EQ(target->DuckValue(0), -12.0f);
     EXPECT_EQ(record->transition, nullptr);
 
-    // The bus has a recovery time, but the recovery action cannot be queued yet: the ducks are
-    // released at once, over their fade-in time, and the bus is idle.
+    // The bus has a recovery time, but without an event manager its recovery cannot be queued: the
+    // ducks are released at once, over their fade-in time, and the bus is idle.
     Stop(voice);
     EXPECT_EQ(voice->DuckState(), ZkDuckState_Idle);
     EXPECT_EQ(record->releasing, 1u);
