@@ -32,32 +32,21 @@ uint32_t ClampedAtZero(int64_t value)
 }
 } // namespace
 
-uint32_t CZkEventAction::AddRef()
-{
-    if (g_pObjectIndex == nullptr)
-        return ++refCount;
-    return ActionTable().AddRef(this);
-}
+uint32_t CZkEventAction::AddRef() { return ActionTable().AddRef(this); }
 
-uint32_t CZkEventAction::Release()
-{
-    if (g_pObjectIndex == nullptr)
-    {
-        const uint32_t count = --refCount;
-        if (count == 0)
-            Destroy();
-        return count;
-    }
-    return ActionTable().Release(this);
-}
+uint32_t CZkEventAction::Release() { return ActionTable().Release(this); }
 
 void CZkEventAction::Destroy() { ZK::ZkDelete(kPool, this); }
 
-ZKRESULT CZkEventAction::AddToIndex()
+ZKRESULT CZkEventAction::AddToIndex() { return ActionTable().Insert(this); }
+
+bool CZkEventAction::ReadCurve(ZK::ZkByteCursor& cursor)
 {
-    if (g_pObjectIndex == nullptr)
-        return ZK_Fail;
-    return ActionTable().Insert(this);
+    uint8_t curve = 0;
+    if (!cursor.Read(curve))
+        return false;
+    SetCurve(curve);
+    return true;
 }
 
 void CZkEventAction::SetTarget(ZkUniqueID id, bool isBus)

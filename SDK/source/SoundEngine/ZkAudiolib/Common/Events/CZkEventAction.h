@@ -12,9 +12,9 @@
 //
 // Random draws come from the engine's generator (ZkLcg64::Engine()).
 //
-// Threading: reference counts under the action table's lock (any thread); the bank thread reads
-// the body before the action is reachable from an event; everything else runs on the engine
-// thread under the global engine lock.
+// Threading: reference counts under the action table's lock (any thread; the object index must
+// exist for as long as actions do); the bank thread reads the body before the action is reachable
+// from an event; everything else runs on the engine thread under the global engine lock.
 // Ownership: the object index's references (memory pool 1): the bank's, each event's that lists
 // it, each pending action's. The action owns its property blocks (pool 1).
 #pragma once
@@ -115,6 +115,8 @@ public:
     bool isListed = false;                  // an event lists this action
 
 protected:
+    // The curve byte of a body (its bits 0-4). False past the body.
+    bool ReadCurve(ZK::ZkByteCursor& cursor);
     // The record of a command for the pending action: the code, its game object (null: every
     // object), its playing-id filter, GetFadeTime and the action's curve.
     ZkActionParams MakeCommand(ZkActionCode code, const PendingAction& pending) const;

@@ -30,31 +30,11 @@ CZkEventObject::~CZkEventObject()
     }
 }
 
-ZKRESULT CZkEventObject::AddToIndex()
-{
-    if (g_pObjectIndex == nullptr)
-        return ZK_Fail;
-    return EventTable().Insert(this);
-}
+ZKRESULT CZkEventObject::AddToIndex() { return EventTable().Insert(this); }
 
-uint32_t CZkEventObject::AddRef()
-{
-    if (g_pObjectIndex == nullptr)
-        return ++refCount;
-    return EventTable().AddRef(this);
-}
+uint32_t CZkEventObject::AddRef() { return EventTable().AddRef(this); }
 
-uint32_t CZkEventObject::Release()
-{
-    if (g_pObjectIndex == nullptr)
-    {
-        const uint32_t count = --refCount;
-        if (count == 0)
-            Destroy();
-        return count;
-    }
-    return EventTable().Release(this);
-}
+uint32_t CZkEventObject::Release() { return EventTable().Release(this); }
 
 void CZkEventObject::Destroy() { ZK::ZkDelete(kPool, this); }
 
@@ -68,8 +48,6 @@ uint32_t CZkEventObject::ActionCount() const
 
 ZKRESULT CZkEventObject::ReadFromBank(const uint8_t* body, uint32_t size)
 {
-    if (g_pObjectIndex == nullptr)
-        return ZK_Fail;
     ZK::ZkByteCursor cursor(body, size);
     uint32_t count = 0;
     if (!cursor.Skip(sizeof(uint32_t)) || !cursor.ReadVarUint(count))

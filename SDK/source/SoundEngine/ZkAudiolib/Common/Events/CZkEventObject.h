@@ -73,7 +73,6 @@ public:
 
 private:
     CZkEventAction* m_firstAction = nullptr;
-    uint32_t m_preparedCount = 0; // preparations of the event (the bank manager's)
 };
 
 template <typename Visit>

@@ -5,41 +5,31 @@
 
 namespace ZK::SoundEngine
 {
-void CZkPauseAction::FillActionParams(ZkActionParams& params) const
+void CZkPauseResumeAction::FillActionParams(ZkActionParams& params) const
 {
+    params.resumeAllPauses = !m_pauses && Option(0);
     params.pausesStateTransitions = Option(1);
     params.resumesStateTransitions = Option(2);
 }
 
-void CZkPauseAction::OnTargetPending(const CZkHierarchyNode& target, const PendingAction& pending)
+void CZkPauseResumeAction::OnTargetPending(const CZkHierarchyNode& target, const PendingAction& pending)
 {
-    if (g_pEventMgr != nullptr)
+    if (g_pEventMgr == nullptr)
+        return;
+    if (m_pauses)
         g_pEventMgr->PausePendingActions(&target, pending.GameObject(), Option(0), pending.playingIDFilter);
-}
-
-void CZkPauseAction::OnAllPending(const PendingAction& pending)
-{
-    if (g_pEventMgr != nullptr)
-        g_pEventMgr->PausePendingActionsAllExcept(pending.GameObject(), Exceptions(), Option(0),
-                                                  pending.playingIDFilter);
-}
-
-void CZkResumeAction::FillActionParams(ZkActionParams& params) const
-{
-    params.resumeAllPauses = Option(0);
-    params.pausesStateTransitions = Option(1);
-    params.resumesStateTransitions = Option(2);
-}
-
-void CZkResumeAction::OnTargetPending(const CZkHierarchyNode& target, const PendingAction& pending)
-{
-    if (g_pEventMgr != nullptr)
+    else
         g_pEventMgr->ResumePendingActions(&target, pending.GameObject(), Option(0), pending.playingIDFilter);
 }
 
-void CZkResumeAction::OnAllPending(const PendingAction& pending)
+void CZkPauseResumeAction::OnAllPending(const PendingAction& pending)
 {
-    if (g_pEventMgr != nullptr)
+    if (g_pEventMgr == nullptr)
+        return;
+    if (m_pauses)
+        g_pEventMgr->PausePendingActionsAllExcept(pending.GameObject(), Exceptions(), Option(0),
+                                                  pending.playingIDFilter);
+    else
         g_pEventMgr->ResumePendingActionsAllExcept(pending.GameObject(), Exceptions(), Option(0),
                                                    pending.playingIDFilter);
 }

@@ -11,31 +11,35 @@
 
 namespace ZK::SoundEngine
 {
-class CZkPauseAction final : public CZkPlaybackCommandAction
+// What pause and resume share: the pending actions of the target, or of everything but the
+// exceptions, are paused or resumed with option 0.
+class CZkPauseResumeAction : public CZkPlaybackCommandAction
 {
 public:
-    CZkPauseAction(uint16_t type, ZkUniqueID id) : CZkPlaybackCommandAction(type, id, ZkActionCode_Pause, 1, 0, 3)
+    void FillActionParams(ZkActionParams& params) const override;
+
+protected:
+    CZkPauseResumeAction(uint16_t type, ZkUniqueID id, ZkActionCode code, uint8_t optionsAtConstruction)
+        : CZkPlaybackCommandAction(type, id, code, optionsAtConstruction, 0, 3), m_pauses(code == ZkActionCode_Pause)
     {
     }
-
-    void FillActionParams(ZkActionParams& params) const override;
 
 private:
     void OnTargetPending(const CZkHierarchyNode& target, const PendingAction& pending) override;
     void OnAllPending(const PendingAction& pending) override;
+
+    bool m_pauses;
 };
 
-class CZkResumeAction final : public CZkPlaybackCommandAction
+class CZkPauseAction final : public CZkPauseResumeAction
 {
 public:
-    CZkResumeAction(uint16_t type, ZkUniqueID id) : CZkPlaybackCommandAction(type, id, ZkActionCode_Resume, 0, 0, 3)
-    {
-    }
+    CZkPauseAction(uint16_t type, ZkUniqueID id) : CZkPauseResumeAction(type, id, ZkActionCode_Pause, 1) {}
+};
 
-    void FillActionParams(ZkActionParams& params) const override;
-
-private:
-    void OnTargetPending(const CZkHierarchyNode& target, const PendingAction& pending) override;
-    void OnAllPending(const PendingAction& pending) override;
+class CZkResumeAction final : public CZkPauseResumeAction
+{
+public:
+    CZkResumeAction(uint16_t type, ZkUniqueID id) : CZkPauseResumeAction(type, id, ZkActionCode_Resume, 0) {}
 };
 } // namespace ZK::SoundEngine

@@ -19,11 +19,7 @@ constexpr double kDrawToPercent = 100.0 / 2147483647.0;
 
 ZKRESULT CZkPlayAction::ReadParams(ZK::ZkByteCursor& cursor)
 {
-    uint8_t curve = 0;
-    if (!cursor.Read(curve))
-        return ZK_InvalidFile;
-    SetCurve(curve);
-    if (!cursor.Read(m_bankID))
+    if (!ReadCurve(cursor) || !cursor.Read(m_bankID))
         return ZK_InvalidFile;
     SetFlagBits(kFlagHasBankID, true);
     return ZK_Success;

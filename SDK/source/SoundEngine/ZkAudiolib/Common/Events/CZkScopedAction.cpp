@@ -14,10 +14,8 @@ constexpr size_t kExceptionBytes = sizeof(uint32_t) + sizeof(uint8_t);
 
 ZKRESULT CZkScopedAction::ReadParams(ZK::ZkByteCursor& cursor)
 {
-    uint8_t curve = 0;
-    if (!cursor.Read(curve))
+    if (!ReadCurve(cursor))
         return ZK_InvalidFile;
-    SetCurve(curve);
     const ZKRESULT extra = ReadExtraParams(cursor);
     return extra == ZK_Success ? ReadExceptions(cursor) : extra;
 }

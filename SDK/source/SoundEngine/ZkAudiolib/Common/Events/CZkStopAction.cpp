@@ -9,6 +9,8 @@ namespace ZK::SoundEngine
 {
 ZKRESULT CZkStopAction::ExecuteTransient(uint16_t type, CZkRegisteredObj* object)
 {
+    if (g_pObjectIndex == nullptr)
+        return ZK_Fail;
     auto* stop = ZK::ZkNew<CZkStopAction>(kPool, type, 0);
     if (stop == nullptr)
         return ZK_InsufficientMemory;

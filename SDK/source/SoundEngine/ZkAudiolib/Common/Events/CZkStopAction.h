@@ -26,7 +26,7 @@ public:
     CZkStopAction(uint16_t type, ZkUniqueID id) : CZkPlaybackCommandAction(type, id, ZkActionCode_Stop, 0, 1, 2) {}
 
     // Makes a stop of the type (id 0, in no table), executes it for the object (null: every
-    // object) and lets it go. 1; 52 when it cannot be made.
+    // object) and lets it go. 1; 52 when it cannot be made; 2 without the object index.
     static ZKRESULT ExecuteTransient(uint16_t type, CZkRegisteredObj* object);
 
     void FillActionParams(ZkActionParams& params) const override;
