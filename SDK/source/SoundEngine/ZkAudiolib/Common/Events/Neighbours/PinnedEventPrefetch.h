@@ -8,11 +8,12 @@
 
 namespace ZK::SoundEngine
 {
-class CZkIndexedObject;
+class CZkEventObject;
 
-namespace PinnedEventPrefetch
+class PinnedEventPrefetch
 {
-// Not built yet: nothing to remove.
-inline void RemoveEvent(const CZkIndexedObject*) {}
-} // namespace PinnedEventPrefetch
+public:
+    // Not built yet: nothing to remove.
+    static void RemoveEvent(const CZkEventObject*) {}
+};
 } // namespace ZK::SoundEngine
