@@ -116,9 +116,11 @@ ZkPlayingID CZkGlobalPluginContext::PostEventSync(ZkUniqueID eventID, ZkGameObje
     if (registered)
     {
         ZK::Platform::ZkScopedLock guard(g_EngineLock);
+        ZkPlayRecord play;
+        play.externalSources = sources;
         if (g_pEventMgr != nullptr)
             g_pEventMgr->EnqueueEventActions(event, RegisteredObject(gameObject), gameObject, post.playingID, 0,
-                                             sources, 0, 0);
+                                             play, 0, false);
         g_pPlayingMgr->RemovePlayingIDRef(post.playingID);
     }
     event->Release();

@@ -211,7 +211,7 @@ TEST_F(GlobalPluginContextTest, GameParametersSetAtOnceOrByMessage)
 TEST_F(GlobalPluginContextTest, AnEventPostedAtOnceGivesItsReferencesBack)
 {
     UseEngineWithObjects();
-    ZkIndexTest::TestObject* event = AddEvent(0xE5);
+    CZkEventObject* event = AddEvent(0xE5);
     const uint32_t references = event->RefCount();
     ZkExternalSourceInfo source{};
     source.cookie = 1;
