@@ -91,10 +91,8 @@ ZKRESULT CZkEventObject::CollectPlayTargets(uint32_t& capacity, ZkPlayTargetReco
             return;
         if (limit != 0)
         {
-            ZkUniqueID sourceID = 0;
-            if (node->Category() == ZkNodeCategory_Sound)
-                sourceID = static_cast<CZkSoundNode*>(node)->Media().mediaID;
-            out[count] = ZkPlayTargetRecord{node->ID(), sourceID, 0};
+            const auto* sound = dynamic_cast<const CZkSoundNode*>(node);
+            out[count] = ZkPlayTargetRecord{node->ID(), sound != nullptr ? sound->Media().mediaID : 0, 0};
         }
         ++count;
     });

@@ -171,5 +171,15 @@ TEST_F(EventObject, PlayTargets)
     EXPECT_EQ(capacity, 1u) << "stops at the capacity";
     EXPECT_EQ(records[0].nodeID, 500u);
     EXPECT_EQ(records[1].nodeID, 0u);
+
+    // A sound's record names its media as its source.
+    ASSERT_EQ(Parse(BankOfItems(Sound(""))), ZK_Success);
+    AddRecording(5, 0x0403)->SetTarget(200, false);
+    capacity = 2;
+    EXPECT_EQ(AddEvent(10, {5})->CollectPlayTargets(capacity, records), ZK_Success);
+    ASSERT_EQ(capacity, 1u);
+    EXPECT_EQ(records[0].nodeID, 200u);
+    EXPECT_EQ(records[0].sourceID, 100u);
+    EXPECT_EQ(records[0].depth, 0u);
 }
 } // namespace
