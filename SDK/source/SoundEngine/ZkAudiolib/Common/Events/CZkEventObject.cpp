@@ -1,7 +1,7 @@
 #include "ZkAudiolib/Common/Events/CZkEventObject.h"
 
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
-#include "ZkAudiolib/Common/Events/Neighbours/PinnedEventPrefetch.h"
+#include "ZkAudiolib/Common/FrontEnd/PinnedEventPrefetch.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkSoundNode.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 

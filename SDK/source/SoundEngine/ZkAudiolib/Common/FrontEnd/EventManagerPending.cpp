@@ -9,7 +9,7 @@
 #include "ZkAudiolib/Common/FrontEnd/ProcessedItemCounter.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Hierarchy/Neighbours/ZkAudioSettings.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkPlayingMgr.h"
+#include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 
 #include <algorithm>
 

@@ -3,6 +3,7 @@
 // metering callback removes only with flags); what the callbacks receive.
 #include "PlayingMgrFixture.h"
 
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/ObjectIndex/IndexTestObject.h"
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Output/OutputTestSupport.h"
 
 #include "MemoryMgr/ZkMemoryFaultInjection.h"
