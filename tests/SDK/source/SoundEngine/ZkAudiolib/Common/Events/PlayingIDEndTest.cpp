@@ -7,8 +7,6 @@
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Playback/PlayingMgrFixture.h"
 
 #include "MemoryMgr/ZkMemoryFaultInjection.h"
-#include "ZkAudiolib/Common/FrontEnd/PlayPositionRepository.h"
-#include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 
 namespace
 {
@@ -23,23 +21,13 @@ protected:
     void SetUp() override
     {
         EventsTest::SetUp();
-        g_pPlayPositionRepository = ZK::ZkNew<PlayPositionRepository>(PlayPositionRepository::kPool);
-        ASSERT_NE(g_pPlayPositionRepository, nullptr);
-        ASSERT_EQ(g_pPlayPositionRepository->Init(), ZK_Success);
-        g_pPlayingMgr = ZK::ZkNew<CZkPlayingMgr>(CZkPlayingMgr::kPool);
-        ASSERT_NE(g_pPlayingMgr, nullptr);
-        ASSERT_EQ(g_pPlayingMgr->CreateCallbackEvent(), ZK_Success);
+        ZkPlayingTest::CreatePlayingManager();
         m_object = Register(7);
     }
     void TearDown() override
     {
         m_events.Term(); // the pending actions give their references back first
-        g_pPlayingMgr->TermPlayingIDs();
-        g_pPlayingMgr->Term();
-        ZK::ZkDelete(CZkPlayingMgr::kPool, g_pPlayingMgr);
-        g_pPlayingMgr = nullptr;
-        ZK::ZkDelete(PlayPositionRepository::kPool, g_pPlayPositionRepository);
-        g_pPlayPositionRepository = nullptr;
+        ZkPlayingTest::DestroyPlayingManager();
         EventsTest::TearDown();
     }
 

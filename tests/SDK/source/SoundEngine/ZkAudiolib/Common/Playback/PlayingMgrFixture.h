@@ -88,30 +88,41 @@ inline CZkPlayingInstance* Instance(int& slot)
 constexpr ZkUniqueID kEventID = 0x5EED;
 constexpr ZkGameObjectID kObjectID = 42;
 
+// The play-position repository and a playing manager published as the engine's.
+inline void CreatePlayingManager()
+{
+    g_pPlayPositionRepository = ZK::ZkNew<PlayPositionRepository>(PlayPositionRepository::kPool);
+    ASSERT_NE(g_pPlayPositionRepository, nullptr);
+    ASSERT_EQ(g_pPlayPositionRepository->Init(), ZK_Success);
+    g_pPlayingMgr = ZK::ZkNew<CZkPlayingMgr>(CZkPlayingMgr::kPool);
+    ASSERT_NE(g_pPlayingMgr, nullptr);
+    ASSERT_EQ(g_pPlayingMgr->CreateCallbackEvent(), ZK_Success);
+}
+
+inline void DestroyPlayingManager()
+{
+    if (g_pPlayingMgr != nullptr)
+    {
+        g_pPlayingMgr->TermPlayingIDs();
+        g_pPlayingMgr->Term();
+    }
+    ZK::ZkDelete(CZkPlayingMgr::kPool, g_pPlayingMgr);
+    g_pPlayingMgr = nullptr;
+    ZK::ZkDelete(PlayPositionRepository::kPool, g_pPlayPositionRepository);
+    g_pPlayPositionRepository = nullptr;
+}
+
 class PlayingMgrTest : public ZkFrontEndTest::FrontEndTest
 {
 protected:
     void SetUp() override
     {
         FrontEndTest::SetUp();
-        g_pPlayPositionRepository = ZK::ZkNew<PlayPositionRepository>(PlayPositionRepository::kPool);
-        ASSERT_NE(g_pPlayPositionRepository, nullptr);
-        ASSERT_EQ(g_pPlayPositionRepository->Init(), ZK_Success);
-        g_pPlayingMgr = ZK::ZkNew<CZkPlayingMgr>(CZkPlayingMgr::kPool);
-        ASSERT_NE(g_pPlayingMgr, nullptr);
-        ASSERT_EQ(g_pPlayingMgr->CreateCallbackEvent(), ZK_Success);
+        CreatePlayingManager();
     }
     void TearDown() override
     {
-        if (g_pPlayingMgr != nullptr)
-        {
-            g_pPlayingMgr->TermPlayingIDs();
-            g_pPlayingMgr->Term();
-        }
-        ZK::ZkDelete(CZkPlayingMgr::kPool, g_pPlayingMgr);
-        g_pPlayingMgr = nullptr;
-        ZK::ZkDelete(PlayPositionRepository::kPool, g_pPlayPositionRepository);
-        g_pPlayPositionRepository = nullptr;
+        DestroyPlayingManager();
         FrontEndTest::TearDown();
     }
 
