@@ -11,6 +11,14 @@ namespace
 {
 constexpr std::chrono::milliseconds kPollInterval{50};
 
+// Other tests open and close windows on the same X server while the search walks the root's
+// children, so a window listed by XQueryTree may be gone when its properties are read. Xlib's
+// default handler would end this process on that BadWindow; the search treats it as "not this one".
+int IgnoreVanishedWindow(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
 std::optional<unsigned long> CardinalProperty(Display* display, Window window, Atom property)
 {
     Atom type = None;
@@ -94,6 +102,7 @@ bool RequestCloseOfWindow(pid_t pid, const std::string& title, std::chrono::mill
     {
         return false;
     }
+    const auto previousHandler = XSetErrorHandler(IgnoreVanishedWindow);
     std::optional<Window> window;
     const auto deadline = std::chrono::steady_clock::now() + patience;
     while (!window && std::chrono::steady_clock::now() < deadline && !stopWaiting())
@@ -106,6 +115,7 @@ bool RequestCloseOfWindow(pid_t pid, const std::string& title, std::chrono::mill
         SendCloseRequest(display, *window);
     }
     XCloseDisplay(display);
+    XSetErrorHandler(previousHandler);
     return window.has_value();
 }
 } // namespace kp::test
