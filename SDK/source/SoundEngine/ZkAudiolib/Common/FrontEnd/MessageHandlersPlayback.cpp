@@ -1,9 +1,8 @@
 // The handlers of the messages that drive playback: posted events become pending actions, actions
 // on events and playing ids, StopAll, seeks, bank unloads, and the settings of nodes and buses.
-// Posted events become pending actions, and the actions on events, playing ids and background music
-// reach the pending actions and the buses. What is not built yet (playing instances, the bus
-// settings of messages 31, 45 and 46) answers 4 through its stand-in; the handlers find and release
-// their objects all the same.
+// The actions on events, playing ids and background music reach the pending actions and the
+// buses; the settings reach the node or bus of their id. What is not built yet (the playing
+// instances a bank unload stops) answers 4 through its stand-in.
 #include "ZkAudiolib/Common/FrontEnd/EngineHooks.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineMessageBodies.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineMessageHandlers.h"
@@ -11,7 +10,6 @@
 #include "ZkAudiolib/Common/FrontEnd/Neighbours/CZkActiveInstances.h"
 #include "ZkAudiolib/Common/FrontEnd/Neighbours/CZkMidiPostMgr.h"
 #include "ZkAudiolib/Common/Events/CZkStopAction.h"
-#include "ZkAudiolib/Common/FrontEnd/Neighbours/NodeMessageTargets.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegistryMgr.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
@@ -23,6 +21,9 @@ namespace ZK::SoundEngine
 namespace
 {
 constexpr uint32_t kStopCode = 0;
+// The game's effect and mixer settings outrank the banks' (priority 0): a bank read later (the
+// same node from another bank) does not undo what the game chose.
+constexpr int32_t kGameSettingPriority = 1;
 
 CZkRegisteredObj* RegisteredObject(ZkGameObjectID id)
 {
@@ -40,7 +41,8 @@ bool EventTarget(ZkGameObjectID id, bool needsEmitter, CZkRegisteredObj*& object
     return object != nullptr && (!needsEmitter || object->Emitter() != nullptr);
 }
 
-// Finds a node (bus or other) with a reference, applies change to it and releases it.
+// Finds a node in the bus or the actor-mixer table with a reference, applies change to it and
+// releases it.
 template <typename Change>
 void WithNode(ZkUniqueID id, bool isBus, Change change)
 {
@@ -48,7 +50,7 @@ void WithNode(ZkUniqueID id, bool isBus, Change change)
         return;
     if (CZkIndexedObject* node = g_pObjectIndex->GetNodePtrAndAddRef(id, isBus))
     {
-        change(node);
+        change(*static_cast<CZkHierarchyNode*>(node)); // the node tables hold hierarchy nodes only
         node->Release();
     }
 }
@@ -105,7 +107,7 @@ void StopAll(EventManager&, const uint8_t* message, bool&)
 void SetBusDevice(EventManager&, const uint8_t* message, bool&)
 {
     const auto body = ReadMessageBody<ZkSetBusDeviceMessage>(message);
-    WithNode(body.busID, true, [&](CZkIndexedObject* bus) { NodeMessageTargets::SetBusDeviceID(bus, body.deviceID); });
+    CZkBus::SetBusDevice(body.busID, body.deviceID);
 }
 
 void StopPlayingID(EventManager& manager, const uint8_t* message, bool&)
@@ -137,23 +139,25 @@ void SeekOnEvent(EventManager& manager, const uint8_t* message, bool&)
 void SetNodeEffect(EventManager&, const uint8_t* message, bool&)
 {
     const auto body = ReadMessageBody<ZkNodeEffectMessage>(message);
-    WithNode(body.nodeID, body.isBus != 0, [&](CZkIndexedObject* node) {
-        NodeMessageTargets::SetNodeEffect(node, body.effectIndex, body.effectShareSetID);
+    // A slot index above 3 is refused by the slot block (nothing changes).
+    WithNode(body.nodeID, body.isBus != 0, [&](CZkHierarchyNode& node) {
+        node.Effects().SetSlotValue(body.effectIndex, body.effectShareSetID, true, kGameSettingPriority);
     });
 }
 
 void SetMixer(EventManager&, const uint8_t* message, bool&)
 {
     const auto body = ReadMessageBody<ZkSetMixerMessage>(message);
-    WithNode(body.busID, body.isBus != 0,
-             [&](CZkIndexedObject* bus) { NodeMessageTargets::SetBusMixer(bus, body.mixerShareSetID); });
+    WithNode(body.busID, body.isBus != 0, [&](CZkHierarchyNode& node) {
+        if (auto* bus = dynamic_cast<CZkBus*>(&node))
+            bus->SetMixerPlugin(body.mixerShareSetID, true, kGameSettingPriority);
+    });
 }
 
 void SetBusConfig(EventManager&, const uint8_t* message, bool&)
 {
     const auto body = ReadMessageBody<ZkSetBusConfigMessage>(message);
-    WithNode(body.busID, true,
-             [&](CZkIndexedObject* bus) { NodeMessageTargets::SetBusChannelConfig(bus, body.channelConfig); });
+    CZkBus::SetBusConfig(body.busID, body.channelConfig);
 }
 
 void MuteBackgroundMusic(EventManager&, const uint8_t* message, bool&)
