@@ -15,16 +15,13 @@
 #pragma once
 
 #include <ZK/SoundEngine/Common/ZkChannelConfig.h>
+#include <ZK/SoundEngine/Common/ZkObjectInfo.h>
 #include <ZK/SoundEngine/Common/ZkPositionTypes.h>
+#include <ZK/SoundEngine/Common/ZkPositioningInfo.h>
 #include <ZK/SoundEngine/Common/ZkResult.h>
 #include <ZK/SoundEngine/Common/ZkTypes.h>
 
 #include <cstdint>
-
-// Described with the hierarchy's nodes: a node's positioning settings, and an audio node an event
-// plays.
-struct ZkPositioningInfo;
-struct ZkObjectInfo;
 
 // The largest attenuation radius among the sounds playing on a game object.
 struct ZkRadiusInfo
@@ -110,8 +107,10 @@ ZKRESULT GetCustomPropertyValue(ZkUniqueID audioNodeID, uint32_t propertyID, int
 ZKRESULT GetCustomPropertyValue(ZkUniqueID audioNodeID, uint32_t propertyID, float& value);
 // 15 for an unknown node.
 ZKRESULT GetPositioningInfo(ZkUniqueID audioNodeID, ZkPositioningInfo& info);
-// The audio nodes an event (or a node) plays. 31 for a null array with a count above 0; 15 for an
-// unknown id (and for a name whose id is 0).
+// The audio nodes an event plays (one per play action whose target is loaded), or, for the id of a
+// node, that node. A count of 0 only counts them (3, the number in count); otherwise up to count
+// are written and count becomes the number written (1). 31 for a null array with a count above 0;
+// 15 for an unknown id (and for a name whose id is 0).
 ZKRESULT QueryAudioObjectIDs(ZkUniqueID eventID, uint32_t& count, ZkObjectInfo* objectInfos);
 ZKRESULT QueryAudioObjectIDs(const char* eventName, uint32_t& count, ZkObjectInfo* objectInfos);
 ZKRESULT QueryAudioObjectIDs(const wchar_t* eventName, uint32_t& count, ZkObjectInfo* objectInfos);

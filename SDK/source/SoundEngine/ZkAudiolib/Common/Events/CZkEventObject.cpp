@@ -82,7 +82,13 @@ ZKRESULT CZkEventObject::ReadFromBank(const uint8_t* body, uint32_t size)
     return ZK_Success;
 }
 
-ZKRESULT CZkEventObject::CollectPlayTargets(uint32_t& capacity, ZkPlayTargetRecord* out) const
+ZkObjectInfo CZkEventObject::PlayTargetInfo(const CZkHierarchyNode& node)
+{
+    const auto* sound = dynamic_cast<const CZkSoundNode*>(&node);
+    return ZkObjectInfo{node.ID(), sound != nullptr ? sound->Media().mediaID : 0, 0};
+}
+
+ZKRESULT CZkEventObject::CollectPlayTargets(uint32_t& capacity, ZkObjectInfo* out) const
 {
     const uint32_t limit = capacity;
     uint32_t count = 0;
@@ -90,10 +96,7 @@ ZKRESULT CZkEventObject::CollectPlayTargets(uint32_t& capacity, ZkPlayTargetReco
         if (limit != 0 && count >= limit)
             return;
         if (limit != 0)
-        {
-            const auto* sound = dynamic_cast<const CZkSoundNode*>(node);
-            out[count] = ZkPlayTargetRecord{node->ID(), sound != nullptr ? sound->Media().mediaID : 0, 0};
-        }
+            out[count] = PlayTargetInfo(*node);
         ++count;
     });
     capacity = count;

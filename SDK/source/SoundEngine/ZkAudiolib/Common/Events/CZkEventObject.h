@@ -18,6 +18,7 @@
 #include "ZkAudiolib/Common/ObjectIndex/CZkIndexedObject.h"
 
 #include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
+#include <ZK/SoundEngine/Common/ZkObjectInfo.h>
 #include <ZK/SoundEngine/Common/ZkResult.h>
 #include <ZK/SoundEngine/Common/ZkTypes.h>
 
@@ -25,15 +26,6 @@
 
 namespace ZK::SoundEngine
 {
-// A node an event plays: its id, the id of its source (a sound's media; 0 for a node without a
-// source of its own) and its depth below the play target (0: the target itself).
-struct ZkPlayTargetRecord
-{
-    ZkUniqueID nodeID;
-    ZkUniqueID sourceID;
-    uint32_t depth;
-};
-
 class CZkEventObject final : public CZkIndexedObject
 {
 public:
@@ -65,7 +57,10 @@ public:
     // For Query::QueryAudioObjectIDs: with a non-zero capacity, writes a record for each play
     // action's loaded target until capacity records are written; with capacity 0 only counts. The
     // count goes back into capacity. 1 when the capacity was not 0, 3 when it was.
-    ZKRESULT CollectPlayTargets(uint32_t& capacity, ZkPlayTargetRecord* out) const;
+    ZKRESULT CollectPlayTargets(uint32_t& capacity, ZkObjectInfo* out) const;
+    // The record of a node an event plays: its id, its source's media (a sound's; 0 for a node
+    // without a source of its own), depth 0.
+    static ZkObjectInfo PlayTargetInfo(const CZkHierarchyNode& node);
 
     // Use Create (pool 1).
     explicit CZkEventObject(ZkUniqueID id) : CZkIndexedObject(id) {}

@@ -2,8 +2,9 @@
 // attenuation radii of the active objects, and what the hierarchy's nodes tell about themselves.
 #include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
 #include "ZkAudiolib/Common/FrontEnd/EventLookup.h"
+#include "ZkAudiolib/Common/Events/CZkEventObject.h"
 #include "ZkAudiolib/Common/FrontEnd/Neighbours/CZkActiveInstances.h"
-#include "ZkAudiolib/Common/FrontEnd/Neighbours/NodeQueries.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 
@@ -30,15 +31,21 @@ ZKRESULT AskIndexed(ZkIndexKind kind, ZkUniqueID id, Ask ask)
     return result;
 }
 
+// The node tables hold hierarchy nodes only.
+CZkHierarchyNode& AsNode(CZkIndexedObject* node)
+{
+    return *static_cast<CZkHierarchyNode*>(node);
+}
+
 template <typename Value>
 ZKRESULT CustomProperty(ZkUniqueID audioNodeID, uint32_t propertyID, Value& value)
 {
     return AskIndexed(ZkIndexKind::Nodes, audioNodeID, [&](CZkIndexedObject* node) {
-        uint32_t bits = 0;
-        const ZKRESULT result = NodeQueries::GetCustomProperty(node, propertyID, bits);
-        if (result == ZK_Success)
-            std::memcpy(&value, &bits, sizeof(bits));
-        return result;
+        ZkPropertyValue stored;
+        if (!AsNode(node).FindIdValuedProperty(propertyID, stored))
+            return ZK_PartialSuccess;
+        std::memcpy(&value, &stored.bits, sizeof(stored.bits));
+        return ZK_Success;
     });
 }
 } // namespace
@@ -89,21 +96,28 @@ ZKRESULT GetCustomPropertyValue(ZkUniqueID audioNodeID, uint32_t propertyID, flo
 ZKRESULT GetPositioningInfo(ZkUniqueID audioNodeID, ZkPositioningInfo& info)
 {
     return AskIndexed(ZkIndexKind::Nodes, audioNodeID,
-                      [&](CZkIndexedObject* node) { return NodeQueries::GetPositioningInfo(node, info); });
+                      [&](CZkIndexedObject* node) { return AsNode(node).GetPositioningInfo(info); });
 }
 
 ZKRESULT QueryAudioObjectIDs(ZkUniqueID eventID, uint32_t& count, ZkObjectInfo* objectInfos)
 {
     if (count > 0 && objectInfos == nullptr)
         return ZK_InvalidParameter;
-    // An event's targets, else a node's own.
+    // An event's play targets, else the node of that id itself, counted and written alike.
     const ZKRESULT result = AskIndexed(ZkIndexKind::Events, eventID, [&](CZkIndexedObject* event) {
-        return NodeQueries::CollectAudioObjects(event, true, count, objectInfos);
+        return static_cast<CZkEventObject*>(event)->CollectPlayTargets(count, objectInfos);
     });
     if (result != ZK_InvalidID)
         return result;
     return AskIndexed(ZkIndexKind::Nodes, eventID, [&](CZkIndexedObject* node) {
-        return NodeQueries::CollectAudioObjects(node, false, count, objectInfos);
+        if (count == 0)
+        {
+            count = 1;
+            return ZK_PartialSuccess;
+        }
+        objectInfos[0] = CZkEventObject::PlayTargetInfo(AsNode(node));
+        count = 1;
+        return ZK_Success;
     });
 }
 

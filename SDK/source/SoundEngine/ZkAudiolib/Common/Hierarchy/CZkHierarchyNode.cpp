@@ -272,4 +272,13 @@ ZkPropertyValue CZkHierarchyNode::GetProperty(uint32_t id) const
     }
     return PropertyDefault(id);
 }
+
+bool CZkHierarchyNode::FindIdValuedProperty(uint32_t index, ZkPropertyValue& value) const
+{
+    const uint8_t* stored = m_props.Find(IdValuedPropertyID(index));
+    if (stored == nullptr)
+        return false;
+    value = ZkPropertyValue{ZK::LoadLittleEndian<uint32_t>(stored)};
+    return true;
+}
 } // namespace ZK::SoundEngine

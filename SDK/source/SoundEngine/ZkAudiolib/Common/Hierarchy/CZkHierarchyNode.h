@@ -365,6 +365,9 @@ public:
 
     // --- Settings ---
     ZkPropertyValue GetProperty(uint32_t id) const;
+    // Id-valued property index (a custom property the game reads), from the node's own list only;
+    // false when the node does not hold it.
+    bool FindIdValuedProperty(uint32_t index, ZkPropertyValue& value) const;
     float GetFloatProperty(uint32_t id) const { return GetProperty(id).AsFloat(); }
     int32_t GetIntProperty(uint32_t id) const { return GetProperty(id).AsInt(); }
     bool IsBus() const { return (m_flagsA & kNodeFlagA_IsBus) != 0; }

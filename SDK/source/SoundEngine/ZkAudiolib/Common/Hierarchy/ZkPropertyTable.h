@@ -78,6 +78,13 @@ struct ZkPropertyInfo
 
 // The table's entry of id; an id beyond the table reads as a float 0 driven by nothing.
 const ZkPropertyInfo& PropertyInfo(uint32_t id);
+
+// The id of id-valued property index (the game's custom properties): 74 + index, wrapping at 256
+// as the one-byte ids of property lists do.
+constexpr uint8_t IdValuedPropertyID(uint32_t index)
+{
+    return static_cast<uint8_t>(ZkProp_FirstIdValued + index);
+}
 inline ZkPropertyValue PropertyDefault(uint32_t id) { return PropertyInfo(id).defaultValue; }
 inline uint8_t PropertyParameter(uint32_t id) { return PropertyInfo(id).parameter; }
 // The property that game parameter parameter drives (ids 0 to 73), or kNoProperty.

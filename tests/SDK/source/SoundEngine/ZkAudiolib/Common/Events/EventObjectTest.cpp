@@ -165,12 +165,12 @@ TEST_F(EventObject, PlayTargets)
     uint32_t capacity = 0;
     EXPECT_EQ(event->CollectPlayTargets(capacity, nullptr), ZK_PartialSuccess) << "capacity 0 only counts";
     EXPECT_EQ(capacity, 2u);
-    ZkPlayTargetRecord records[2] = {};
+    ZkObjectInfo records[2] = {};
     capacity = 1;
     EXPECT_EQ(event->CollectPlayTargets(capacity, records), ZK_Success);
     EXPECT_EQ(capacity, 1u) << "stops at the capacity";
-    EXPECT_EQ(records[0].nodeID, 500u);
-    EXPECT_EQ(records[1].nodeID, 0u);
+    EXPECT_EQ(records[0].audioNodeID, 500u);
+    EXPECT_EQ(records[1].audioNodeID, 0u);
 
     // A sound's record names its media as its source.
     ASSERT_EQ(Parse(BankOfItems(Sound(""))), ZK_Success);
@@ -178,7 +178,7 @@ TEST_F(EventObject, PlayTargets)
     capacity = 2;
     EXPECT_EQ(AddEvent(10, {5})->CollectPlayTargets(capacity, records), ZK_Success);
     ASSERT_EQ(capacity, 1u);
-    EXPECT_EQ(records[0].nodeID, 200u);
+    EXPECT_EQ(records[0].audioNodeID, 200u);
     EXPECT_EQ(records[0].sourceID, 100u);
     EXPECT_EQ(records[0].depth, 0u);
 }

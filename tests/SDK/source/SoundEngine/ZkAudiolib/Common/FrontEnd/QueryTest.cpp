@@ -174,7 +174,7 @@ TEST_F(Queries, RoutingObstructionAndSpatializationWithTheDefaultRouting)
     EXPECT_EQ(GetListenerSpatialization(kEmitter, spatialized, read, 4, config), ZK_InvalidParameter);
 }
 
-TEST_F(Queries, PlayingIdsAndNodesBeforeTheirPartsExist)
+TEST_F(Queries, WithoutAPlayingManagerOrANodeOfTheId)
 {
     EXPECT_EQ(GetEventIDFromPlayingID(3), 0u);
     EXPECT_EQ(GetGameObjectFromPlayingID(3), ZK_ALL_GAME_OBJECTS);
