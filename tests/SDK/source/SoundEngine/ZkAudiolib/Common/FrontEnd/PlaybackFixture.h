@@ -73,6 +73,18 @@ protected:
         return action;
     }
 
+    // Posts event 100 (made at the first call), whose delayed action keeps the playing id alive for
+    // frames frames.
+    ZkPlayingID PostLasting(ZkGameObjectID object, uint32_t frames = 10)
+    {
+        if (FindEvent(100) == nullptr)
+        {
+            AddDelayed(1, frames);
+            AddEvent(100, {1});
+        }
+        return PostEvent(100u, object);
+    }
+
     CZkRegisteredObj* m_object = nullptr;
     CZkRegisteredObj* m_otherObject = nullptr;
     CallbackLog m_log;
