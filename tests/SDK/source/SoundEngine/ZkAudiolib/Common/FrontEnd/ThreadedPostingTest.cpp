@@ -1,11 +1,15 @@
 // The posting calls under concurrency: four game threads post game-parameter values, events and
 // custom messages while an engine thread reads the frames and dispatches them to the real handlers,
 // in a ring small enough that writers also drain it. Nothing may be lost or reordered within a
-// thread, and every post takes its own playing id.
+// thread, and every post takes its own playing id, which the playing manager registers and, once
+// the engine has read its message, forgets.
 #include "FrontEndFixture.h"
+
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Playback/PlayingMgrFixture.h"
 
 #include "Platform/PlatformEvent.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <thread>
@@ -59,6 +63,19 @@ void CheckOrder(uint32_t, const uint8_t* payload, uint32_t bytes)
 
 class ThreadedPosting : public FrontEndTest
 {
+protected:
+    void SetUp() override
+    {
+        FrontEndTest::SetUp();
+        ZkPlayingTest::CreatePlayingManager();
+    }
+    void TearDown() override
+    {
+        g_pEventMgr = nullptr;
+        m_events.Term();
+        ZkPlayingTest::DestroyPlayingManager();
+        FrontEndTest::TearDown();
+    }
 };
 } // namespace
 
@@ -84,6 +101,7 @@ TEST_F(ThreadedPosting, FourThreadsPostWhileTheEngineReadsAndNothingIsLostOrReor
         ZK::MemoryMgr::TermForThread();
     });
     std::vector<std::thread> writers;
+    std::array<std::vector<ZkPlayingID>, kWriters> playingIDs;
     for (uint32_t writer = 0; writer < kWriters; ++writer)
     {
         writers.emplace_back([&, writer] {
@@ -92,7 +110,7 @@ TEST_F(ThreadedPosting, FourThreadsPostWhileTheEngineReadsAndNothingIsLostOrReor
             {
                 m_events.Ring().Post(ZkMessage_Custom, CustomPost{kCustomID, writer, sequence});
                 SetRTPCValue(ParameterOf(writer), static_cast<float>(sequence));
-                PostEvent(kEvent, writer); // refused until the playing manager exists: type 61
+                playingIDs[writer].push_back(PostEvent(kEvent, writer));
                 if (sequence % kPostsPerFrame == 0)
                     m_events.Ring().EndFrame(&wake);
             }
@@ -122,7 +140,17 @@ TEST_F(ThreadedPosting, FourThreadsPostWhileTheEngineReadsAndNothingIsLostOrReor
         ASSERT_TRUE(g_pRTPCMgr->GetRTPCValue(ParameterOf(writer), key, value));
         EXPECT_EQ(value, static_cast<float>(kPostsPerWriter - 1)) << "the writer's last value is applied last";
     }
-    EXPECT_EQ(g_PlayingID.load(), kWriters * kPostsPerWriter) << "one playing id per post, none shared";
-    EXPECT_EQ(m_eventObjects[0]->RefCount(), 1u) << "every refused post gave its event reference back";
+    std::vector<ZkPlayingID> all;
+    for (const std::vector<ZkPlayingID>& ids : playingIDs)
+    {
+        EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end())) << "one thread's playing ids only grow";
+        all.insert(all.end(), ids.begin(), ids.end());
+    }
+    std::sort(all.begin(), all.end());
+    EXPECT_EQ(std::adjacent_find(all.begin(), all.end()), all.end()) << "no playing id is shared";
+    EXPECT_EQ(all.front(), 1u) << "and none is 0 (refused)";
+    EXPECT_EQ(all.back(), kWriters * kPostsPerWriter);
+    EXPECT_EQ(g_pPlayingMgr->PlayingIDCount(), 0u) << "every post's playing id ended once the engine read it";
+    EXPECT_EQ(m_eventObjects[0]->RefCount(), 1u) << "every message gave its event reference back";
     EXPECT_TRUE(m_events.Ring().IsEmpty());
 }
