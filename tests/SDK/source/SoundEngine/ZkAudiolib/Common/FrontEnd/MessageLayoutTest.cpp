@@ -3,6 +3,11 @@
 // included). The offsets here are written out by hand, independently of the body structures.
 #include "FrontEndFixture.h"
 
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Playback/PlayingMgrFixture.h"
+
+#include "ZkAudiolib/Common/FrontEnd/EngineMessageHandlers.h"
+#include "ZkAudiolib/Common/FrontEnd/ZkExternalSourceArray.h"
+
 using namespace ZkFrontEndTest;
 
 namespace
@@ -234,4 +239,33 @@ TEST_F(MessageLayout, EventAndPlayingIdMessages)
     EXPECT_EQ(ReadAt<uint64_t>(m, 4), kObject);
     StopAll();
     EXPECT_EQ(ReadAt<uint64_t>(ReadOne(), 4), ZK_ALL_GAME_OBJECTS);
+}
+
+TEST_F(MessageLayout, PostedEventMessage)
+{
+    CZkEventObject* event = AddEvent(0xE1u);
+    ZkPlayingTest::CreatePlayingManager();
+    ZkExternalSourceInfo source;
+    source.fileName = L"external.oxm";
+    const ZkPlayingID playingID = PostEvent(0xE1u, kObject, 0, nullptr, nullptr, 1, &source, 77);
+    EXPECT_EQ(playingID, 1u);
+    const Bytes m = Posted(ZK_Success, 52, 1);
+    EXPECT_EQ(ReadAt<uint64_t>(m, 4), kObject);
+    EXPECT_EQ(ReadAt<uint32_t>(m, 12), playingID);
+    EXPECT_EQ(ReadAt<uint32_t>(m, 16), 77u) << "the post's last argument";
+    const auto* sources = ReadAt<ZkExternalSourceArray*>(m, 20);
+    ASSERT_NE(sources, nullptr);
+    EXPECT_EQ(sources->Count(), 1u);
+    EXPECT_STREQ(sources->Record(0).fileName, L"external.oxm");
+    EXPECT_EQ(ReadAt<uint64_t>(m, 28), 0u);
+    EXPECT_EQ(ReadAt<uint32_t>(m, 36), 0u);
+    EXPECT_EQ(ReadAt<CZkIndexedObject*>(m, 40), event);
+    EXPECT_EQ(ReadAt<uint32_t>(m, 48), 0xE1u);
+    EXPECT_EQ(event->RefCount(), 2u) << "the message holds a reference";
+    EXPECT_EQ(g_pPlayingMgr->GetGameObjectFromPlayingID(playingID), kObject) << "registered with the message's values";
+
+    ReleaseMessageHoldings(m.data()); // what the engine does once it has handled the message
+    EXPECT_EQ(event->RefCount(), 1u);
+    EXPECT_EQ(g_pPlayingMgr->GetEventIDFromPlayingID(playingID), 0u) << "the post's pending reference was the last";
+    ZkPlayingTest::DestroyPlayingManager();
 }
