@@ -24,10 +24,7 @@ uint64_t CZkHierarchyNode::OwnLimiterKey() const { return LimiterKey(ID(), Depth
 
 float CZkHierarchyNode::ParamValueForKey(uint32_t bit, const ZkRTPCKey& key)
 {
-    if (g_pRTPCMgr == nullptr)
-        return 0.0f;
-    ZkRTPCSubscription* subscription = g_pRTPCMgr->FindSubscription(&m_params, bit);
-    return subscription != nullptr ? g_pRTPCMgr->EvaluateSubscriptionFor(subscription, key) : 0.0f;
+    return g_pRTPCMgr != nullptr ? g_pRTPCMgr->GetModulatorValue(&m_params, bit, key) : 0.0f;
 }
 
 uint16_t CZkHierarchyNode::MaxInstancesFor(CZkGameObject* object)

@@ -87,6 +87,10 @@ public:
     ZKRESULT SubscribeLayerCrossfade(void* layer, ZkUniqueID id, uint32_t paramType, bool active);
     ZKRESULT SubscribeSwitchGroup(void* group, ZkUniqueID id, uint32_t paramType, const ZkCurvePoint* points,
                                   uint32_t pointCount, uint32_t scaling);
+    // The combined value of the curves that drive the subscriber's parameter bit, at the values
+    // that best match key: their outputs summed from 0, or multiplied from 1.0 in combine mode 3.
+    // 0 when nothing drives the bit. Writes the curves' cached segments.
+    float GetModulatorValue(const void* subscriber, uint32_t bit, const ZkRTPCKey& key);
     // The first curve of (target, bit 60) at the value that best matches key; 0 without one.
     float EvaluateTargetCurve(void* target, const ZkRTPCKey& key);
     // The subscription's curves (all, or those of paramID when not 0) at their current values for

@@ -363,6 +363,12 @@ float CZkRTPCMgr::CurrentValueFor(ZkUniqueID paramID, const ZkRTPCKey& key)
     return 0.0f;
 }
 
+float CZkRTPCMgr::GetModulatorValue(const void* subscriber, uint32_t bit, const ZkRTPCKey& key)
+{
+    ZkRTPCSubscription* subscription = FindSubscription(subscriber, bit);
+    return subscription != nullptr ? EvaluateSubscriptionFor(subscription, key) : 0.0f;
+}
+
 float CZkRTPCMgr::EvaluateSubscription(ZkRTPCSubscription* subscription, ZkUniqueID paramID)
 {
     return EvaluateSubscriptionFor(subscription, subscription->key, paramID);
@@ -376,9 +382,12 @@ float CZkRTPCMgr::EvaluateSubscriptionFor(ZkRTPCSubscription* subscription, cons
     {
         if (paramID != 0 && curve.paramID != paramID)
             continue;
+        // A modulator on a bit that the voice modulates itself contributes nothing here, unless the
+        // binding is the effect's own.
         const bool hasEntry = m_params.Find(curve.paramID) != nullptr;
         if (!hasEntry && subscription->kind != ZkRTPCSubscriberKind_Effect &&
-            (subscription->bit == kVoiceModulatedBitA || subscription->bit == kVoiceModulatedBitB))
+            (subscription->bit == kVoiceModulatedBitA || subscription->bit == kVoiceModulatedBitB) &&
+            g_pModulatorMgr != nullptr && g_pModulatorMgr->IsModulator(curve.paramID))
             continue;
         const float output = curve.curve.Evaluate(CurrentValueFor(curve.paramID, key), curve.cachedSegment);
         combined = multiply ? combined * output : combined + output;
