@@ -28,6 +28,11 @@
 
 class CZkOutputDevice;
 
+namespace ZK::SoundEngine
+{
+struct ZkPanningParams;
+} // namespace ZK::SoundEngine
+
 // Panning types of ComputeSpeakerVolumes.
 enum ZkSpeakerPanningType : uint32_t
 {
@@ -60,6 +65,12 @@ public:
     static void ComputeSpeakerVolumesDirect(ZkChannelConfig input, ZkChannelConfig output, float centrePercentage,
                                             float* matrix);
     static void GetDirectAssignmentMatrix(ZkChannelConfig input, ZkChannelConfig output, float* matrix);
+    // The matrix of a positioned object (input rows, output columns rounded up to 4). Planar
+    // parameters use the general builder (1). Three-dimensional ones need the device (2 without)
+    // and pan the object's frame as a single ray, the input reduced to its speakers of 7.0, with
+    // the LFE routed LFE to LFE; the ray panning's failure is returned. 31 for an object output.
+    static ZKRESULT ComputeVolumesForParams(const ZK::SoundEngine::ZkPanningParams& params, ZkChannelConfig input,
+                                            ZkChannelConfig output, CZkOutputDevice* device, float* matrix);
     // The standard downmix of the input speakers (LFE excluded) into the output layout; rows of an
     // output without a table stay as they were (zero after the builders' fill).
     static void DownmixStandard(ZkChannelConfig input, ZkChannelConfig output, float* matrix);

@@ -83,6 +83,12 @@ public:
     }
     static ZKRESULT ComputeRays(const ZkRay* const*, uint32_t, CZkVoice*) { return ZK_NotImplemented; }
     static ZKRESULT PanRays(CZkVoice*, CZkMixContext*) { return ZK_NotImplemented; }
+    // (rays, ray count, input configuration, output configuration, row stride in floats, output
+    // device, matrix): each ray panned in three dimensions into consecutive matrix rows.
+    static ZKRESULT PanRays(const ZkRay*, uint32_t, ZkChannelConfig, ZkChannelConfig, uint32_t, CZkOutputDevice*, float*)
+    {
+        return ZK_NotImplemented;
+    }
     static ZKRESULT ComputeMultiRayMixMatrix(const CZkListener*, uint32_t, const float*, CZkVoice*, CZkMixContext*)
     {
         return ZK_NotImplemented;
