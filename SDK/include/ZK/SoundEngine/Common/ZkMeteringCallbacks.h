@@ -22,13 +22,33 @@ enum ZkMeteringFlags : uint32_t
     ZkMeteringFlag_SignedPeak = 0x20,
 };
 
+// Every measurement a bus meter can make.
+constexpr uint32_t ZkMeteringFlag_All = ZkMeteringFlag_Peak | ZkMeteringFlag_TruePeak | ZkMeteringFlag_RMS |
+                                        ZkMeteringFlag_KWeightedPower | ZkMeteringFlag_SignedPeak;
+
+// A bus's meter of one frame: per channel (in the bus's channel order) peak, true peak (4x
+// oversampled), RMS and, for ambisonic buses, the signed value of every channel where channel 0
+// peaks; the K-weighted power of the whole mix (loudness in LUFS is -0.691 + 10 log10 of it).
+// Amplitudes are linear, full scale 1.0. A measurement the flags did not ask for reads null (0
+// for the power).
+class IZkBusMeter
+{
+public:
+    virtual ~IZkBusMeter() = default;
+    virtual const float* GetPeak() const = 0;
+    virtual const float* GetTruePeak() const = 0;
+    virtual const float* GetRMS() const = 0;
+    virtual float GetKWeightedPower() const = 0;
+    virtual const float* GetSignedPeak() const = 0;
+};
+
 // One bus's meters of the current frame for one game object's mix.
 struct ZkBusMeteringCallbackInfo : ZkCallbackInfo
 {
     ZkUniqueID busID = 0;
     ZkChannelConfig channelConfig;
     ZkMeteringFlags flags = ZkMeteringFlag_None;
-    const void* meteringData = nullptr; // the bus's meter, valid during the call
+    const void* meteringData = nullptr; // the bus's meter (an IZkBusMeter), valid during the call
 };
 
 // Delivered by the output side.
