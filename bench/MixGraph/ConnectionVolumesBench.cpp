@@ -7,7 +7,7 @@
 
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
 #include "ZkAudiolib/Common/MixGraph/CZkMixerInputContext.h"
-#include "ZkAudiolib/Common/MixGraph/Neighbours/CZkMixBus.h"
+#include "ZkAudiolib/Common/MixGraph/CZkMixBus.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
 #include <benchmark/benchmark.h>
@@ -41,16 +41,27 @@ public:
     void Destroy() override {}
 };
 
+// A bus that stands alone, outside the renderer's graph: its node and level are set here.
+class StandaloneBus final : public CZkMixBus
+{
+public:
+    StandaloneBus()
+    {
+        Init(ZkChannelConfig::FromMask(ZK_SPEAKER_SETUP_STEREO), ZkMixBusKey());
+        SetVolumeDb(0.0f);
+    }
+    void SetNode(CZkHierarchyNode* node) { AssignKey(ZkMixBusKey(node, 0, nullptr)); }
+    void SetLevelDb(float db) { SetVolumeDb(db); }
+};
+
 struct Graph
 {
     Graph()
     {
         EnsureMemoryMgr();
         SetAudioFormatGlobals(48000, 1024);
-        dry.channelConfig = ZkChannelConfig::FromMask(ZK_SPEAKER_SETUP_STEREO);
-        aux.channelConfig = dry.channelConfig;
-        aux.busNode = &auxNode;
-        aux.levelDb = -3.0f;
+        aux.SetNode(&auxNode);
+        aux.SetLevelDb(-3.0f);
         for (uint32_t i = 0; i < kVoices; ++i)
         {
             auto voice = std::make_unique<MonoVoice>();
@@ -65,8 +76,8 @@ struct Graph
     }
 
     AuxNode auxNode;
-    CZkMixBus dry;
-    CZkMixBus aux;
+    StandaloneBus dry;
+    StandaloneBus aux;
     std::vector<std::unique_ptr<MonoVoice>> voices;
 };
 

@@ -3,7 +3,7 @@
 
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
 #include "ZkAudiolib/Common/MixGraph/CZkMixerInputContext.h"
-#include "ZkAudiolib/Common/MixGraph/Neighbours/CZkMixBus.h"
+#include "ZkAudiolib/Common/MixGraph/CZkMixBus.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 #include "ZkAudiolib/Common/Output/CZkOutputDevice.h"
 #include "ZkAudiolib/Common/Positioning/ZkRay.h"

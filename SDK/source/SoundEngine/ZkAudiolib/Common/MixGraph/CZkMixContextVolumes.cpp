@@ -6,7 +6,7 @@
 
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
 #include "ZkAudiolib/Common/MixGraph/CZkMixerInputContext.h"
-#include "ZkAudiolib/Common/MixGraph/Neighbours/CZkMixBus.h"
+#include "ZkAudiolib/Common/MixGraph/CZkMixBus.h"
 #include "ZkAudiolib/Common/Parameters/ZkFastMath.h"
 #include "ZkAudiolib/Common/Positioning/CZkPositioningMath.h"
 #include "ZkAudiolib/Common/Positioning/ZkRay.h"

@@ -2,7 +2,7 @@
 #include "ZkAudiolib/Common/MixGraph/CZkMixerInputContext.h"
 
 #include "ZkAudiolib/Common/MixGraph/CZkMixContext.h"
-#include "ZkAudiolib/Common/MixGraph/Neighbours/CZkMixBus.h"
+#include "ZkAudiolib/Common/MixGraph/CZkMixBus.h"
 #include "ZkAudiolib/Common/Positioning/ZkRay.h"
 
 #include <Plugins/Effects/Common/ZkPluginMemAlloc.h>

@@ -22,6 +22,7 @@
 
 namespace ZK::SoundEngine
 {
+struct ZkBusObjectRecord;
 struct ZkPipelineBuffer;
 struct ZkRay;
 
@@ -45,6 +46,7 @@ struct ZkMixInputEntry
 
     // Buffer record.
     ZkPipelineBuffer* buffer = nullptr;  // published by the input for this frame, null between frames
+    const ZkBusObjectRecord* object = nullptr; // the audio object behind the buffer (id, metadata), if any
     float previousGain = 1.0f;
     float nextGain = 1.0f;
     float previousFactor = 1.0f;

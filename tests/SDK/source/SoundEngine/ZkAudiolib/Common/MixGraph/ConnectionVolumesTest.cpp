@@ -7,7 +7,7 @@
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Hierarchy/HierarchyTestNodes.h"
 
 #include <ZkAudiolib/Common/MixGraph/CZkMixerInputContext.h>
-#include <ZkAudiolib/Common/MixGraph/Neighbours/CZkMixBus.h>
+#include <ZkAudiolib/Common/MixGraph/CZkMixBus.h>
 #include <ZkAudiolib/Common/Positioning/ZkRay.h>
 #include <ZkAudiolib/Common/Voice/ZkAudioSettings.h>
 
@@ -21,6 +21,7 @@
 namespace
 {
 using namespace ZK::SoundEngine;
+using ZkMixGraphTest::TestBus;
 using ZkMixGraphTest::TestMixContext;
 
 constexpr float kThresholdDb = -96.3f;
@@ -33,9 +34,7 @@ protected:
     {
         EngineMemoryTest::SetUp();
         SetAudioFormatGlobals(48000, 1024);
-        bus.channelConfig = ZkChannelConfig::FromMask(ZK_SPEAKER_SETUP_STEREO);
-        auxBus.channelConfig = bus.channelConfig;
-        auxBus.busNode = &auxNode;
+        auxBus.SetKey(&auxNode);
         voice.View().gameObjectID = 3;
     }
     void TearDown() override
@@ -52,8 +51,8 @@ protected:
 
     // The auxiliary bus's node: the sends name it by its id.
     ZkHierarchyTest::TestNode auxNode{kAuxBusID, ZkNodeCategory_Group, true};
-    CZkMixBus bus;
-    CZkMixBus auxBus;
+    TestBus bus;
+    TestBus auxBus;
     TestMixContext voice;
 };
 
@@ -105,8 +104,8 @@ TEST_F(ConnectionVolumes, LevelsAndBelowThresholdBitsMatchAnIndependentComputati
         double expectedDb = 0.0;
         int expectedBelow = 0;
         ASSERT_TRUE(oracle >> expectedDb >> expectedBelow) << "the oracle answered every case";
-        CZkMixBus& destination = c.send ? auxBus : bus;
-        destination.levelDb = c.busDb;
+        TestBus& destination = c.send ? auxBus : bus;
+        destination.SetLevelDb(c.busDb);
         CZkMixerInputContext* connection = voice.ConnectTo(destination, c.send ? 1 : kConnectionDirect);
         ASSERT_NE(connection, nullptr);
         voice.View().modulationGain = c.modulation;
@@ -180,8 +179,7 @@ TEST_F(ConnectionVolumes, SendThatDisappearsFadesForOneFrameUnlessItWasAlreadyBe
 TEST_F(ConnectionVolumes, RelatedContextIsRaisedAndItsConnectionsTakeTheOffset)
 {
     // The bus's own dry path into a parent: the voice's connection into the bus relates to it.
-    CZkMixBus parent;
-    parent.channelConfig = bus.channelConfig;
+    TestBus parent;
     bus.View().gameObjectID = 3; // the listener of both dry paths
     CZkMixerInputContext* busDry = bus.ConnectTo(parent, kConnectionDirect);
     ASSERT_NE(busDry, nullptr);

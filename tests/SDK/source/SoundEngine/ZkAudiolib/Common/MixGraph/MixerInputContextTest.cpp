@@ -7,7 +7,8 @@
 
 #include <MemoryMgr/ZkMemoryFaultInjection.h>
 #include <ZkAudiolib/Common/MixGraph/CZkMixerInputContext.h>
-#include <ZkAudiolib/Common/MixGraph/Neighbours/CZkMixBus.h>
+#include <ZkAudiolib/Common/Containers/ZkNew.h>
+#include <ZkAudiolib/Common/MixGraph/CZkMixBus.h>
 #include <ZkAudiolib/Common/Output/CZkOutputDevice.h>
 #include <ZkAudiolib/Common/Positioning/ZkRay.h>
 #include <ZkAudiolib/Common/Voice/ZkAudioSettings.h>
@@ -19,6 +20,7 @@
 namespace
 {
 using namespace ZK::SoundEngine;
+using ZkMixGraphTest::TestBus;
 using ZkMixGraphTest::TestMixContext;
 namespace FaultInjection = ZK::MemoryMgr::FaultInjection;
 
@@ -29,7 +31,6 @@ protected:
     {
         EngineMemoryTest::SetUp();
         SetAudioFormatGlobals(48000, 1024);
-        bus.channelConfig = ZkChannelConfig::FromMask(ZK_SPEAKER_SETUP_STEREO);
         voice.View().gameObjectID = 77;
     }
     // Rays towards the given listeners, handed to the voice's view.
@@ -48,7 +49,7 @@ protected:
             voice.RemoveConnection(voice.FirstOutput());
         EngineMemoryTest::TearDown();
     }
-    CZkMixBus bus;
+    TestBus bus;
     TestMixContext voice;
 };
 
@@ -73,10 +74,16 @@ TEST_F(MixerInputContext, ConnectionJoinsBothListsAndLeavesThemWhenRemoved)
     EXPECT_EQ(voice.FirstOutput(), second);
     EXPECT_EQ(second->nextOutput, nullptr);
 
-    bus.keyGameObjectID = 5;
+    // The listener game object the bus's key references.
+    auto* listener = ZK::ZkNew<CZkGameObject>(CZkGameObject::kPool, 5);
+    ASSERT_NE(listener, nullptr);
+    bus.SetKey(nullptr, listener);
+    listener->Release();
     CZkMixerInputContext* perListener = voice.ConnectTo(bus, kConnectionDirect);
     ASSERT_NE(perListener, nullptr);
     EXPECT_EQ(perListener->listenerID, 5u) << "the bus's listener";
+    voice.RemoveConnection(perListener);
+    bus.SetKey(nullptr);
 }
 
 TEST_F(MixerInputContext, EntriesStayInsideUntilASecondThenGrowTwoFiveTwelve)
@@ -92,7 +99,7 @@ TEST_F(MixerInputContext, EntriesStayInsideUntilASecondThenGrowTwoFiveTwelve)
         ASSERT_NE(entry, nullptr);
         EXPECT_TRUE(connection->HasEntryBlock());
         EXPECT_EQ(connection->EntryCapacity(), expected[i]) << "entry " << i + 2;
-        EXPECT_EQ(entry->destinationConfig, bus.channelConfig);
+        EXPECT_EQ(entry->destinationConfig, bus.GetChannelConfig());
     }
     // Serials come from one counter; every entry kept its ray id through the moves.
     for (uint32_t i = 1; i < connection->EntryCount(); ++i)
@@ -223,7 +230,7 @@ TEST_F(MixerInputContext, VolumeMatricesOfAnEntryWithoutMatrixAreZeroFilled)
 TEST_F(MixerInputContext, DeviceThatCannotLayOutTheConfigurationRefusesTheConnection)
 {
     CZkOutputDevice device;
-    bus.outputDevice = &device;
+    bus.device = &device;
     voice.outputConfig = ZkChannelConfig::FromMask(ZK_SPEAKER_SETUP_5POINT1);
     // No memory for a layout: neither the configuration nor the one without centre can be laid out.
     FaultInjection::FailFrom(ZkMemID_Default, 1);

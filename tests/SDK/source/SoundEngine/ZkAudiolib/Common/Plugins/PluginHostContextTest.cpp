@@ -7,7 +7,7 @@
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Voice/EffectStageTestSupport.h"
 
 #include <ZkAudiolib/Common/MixGraph/CZkMixerInputContext.h>
-#include <ZkAudiolib/Common/MixGraph/Neighbours/CZkMixBus.h>
+#include <ZkAudiolib/Common/MixGraph/CZkMixBus.h>
 #include <ZkAudiolib/Common/Plugins/CZkBusPluginContext.h>
 #include <ZkAudiolib/Common/Plugins/CZkEffectPluginContext.h>
 
@@ -18,6 +18,7 @@ namespace
 {
 using namespace ZkBankManagerTest;
 using EffectStageTest::TestEffectObject;
+using ZkMixGraphTest::TestBus;
 using ZkMixGraphTest::TestMixContext;
 namespace Fault = ZK::MemoryMgr::FaultInjection;
 
@@ -210,14 +211,12 @@ TEST_F(PluginHostContext, WhatTheEffectContextReportsOfItsOwner)
     EXPECT_EQ(custom, nullptr);
     EXPECT_EQ(customSize, 0u);
 
-    CZkMixBus bus;
-    bus.channelConfig = ZkChannelConfig::FromMask(ZK_SPEAKER_SETUP_5POINT1);
-    CZkMixBus aux;
-    aux.channelConfig = ZkChannelConfig::FromMask(ZK_SPEAKER_SETUP_STEREO);
+    TestBus bus(ZkChannelConfig::FromMask(ZK_SPEAKER_SETUP_5POINT1));
+    TestBus aux(ZkChannelConfig::FromMask(ZK_SPEAKER_SETUP_STEREO));
     voice.ConnectTo(bus, kConnectionDirect);
     voice.ConnectTo(aux, 1); // the send is the head of the list; the first direct one counts
     EXPECT_EQ(context.GetOutputConfig(config), ZK_Success);
-    EXPECT_EQ(config, bus.channelConfig);
+    EXPECT_EQ(config, bus.GetChannelConfig());
     voice.View().nodeID = 0xD0D;
     EXPECT_EQ(context.GetNodeID(), 0xD0Du);
     voice.RaiseLoudestLevel(-6.0f);
@@ -228,7 +227,7 @@ TEST_F(PluginHostContext, WhatTheEffectContextReportsOfItsOwner)
 
 TEST_F(PluginHostContext, BusContextWithoutDeviceAndWithoutCustomData)
 {
-    CZkMixBus bus;
+    TestBus bus;
     CZkBusPluginContext context;
     context.BindBus(&bus, 0, 0x30040, &effect);
     uint32_t shareSet = 0;

@@ -1,0 +1,138 @@
+#include "ZkAudiolib/Common/MixGraph/CZkBusNodeInstance.h"
+
+#include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
+#include "ZkAudiolib/Common/MixGraph/CZkMixBus.h"
+
+#include <new>
+
+namespace ZK::SoundEngine
+{
+namespace
+{
+constexpr uint32_t kAuxSends = 4;
+
+// Head of the engine's list of bus instances with active sends.
+CZkBusNodeInstance* g_activeSendsHead = nullptr;
+} // namespace
+
+CZkBusNodeInstance::CZkBusNodeInstance(CZkMixBus& owner, CZkHierarchyNode* node, CZkGameObject* object)
+    : CZkNodeInstanceBase(object, node, false), m_owner(&owner), m_node(node)
+{
+}
+
+ZKRESULT CZkBusNodeInstance::Create(CZkMixBus& owner, CZkHierarchyNode* node, CZkGameObject* object,
+                                    CZkBusNodeInstance*& instance)
+{
+    instance = nullptr;
+    void* memory = ZK::MemoryMgr::Malloc(kPool, sizeof(CZkBusNodeInstance));
+    if (memory == nullptr)
+        return ZK_InsufficientMemory;
+    auto* made = new (memory) CZkBusNodeInstance(owner, node, object);
+    const ZKRESULT result = made->Subscribe();
+    if (result != ZK_Success)
+    {
+        made->~CZkBusNodeInstance();
+        ZK::MemoryMgr::Free(kPool, made);
+        return result;
+    }
+    instance = made;
+    return ZK_Success;
+}
+
+void CZkBusNodeInstance::Destroy(CZkBusNodeInstance*& instance)
+{
+    if (instance == nullptr)
+        return;
+    instance->Unsubscribe();
+    instance->~CZkBusNodeInstance();
+    ZK::MemoryMgr::Free(kPool, instance);
+    instance = nullptr;
+}
+
+ZKRESULT CZkBusNodeInstance::Subscribe()
+{
+    // The node's media first (its prepare step), then the parameter target, tracker and effects.
+    if (m_node != nullptr && m_node->PrepareMedia() != ZK_Success)
+        return ZK_Fail;
+    const ZKRESULT result = Start();
+    if (result != ZK_Success && m_node != nullptr)
+        m_node->UnprepareMedia();
+    return result;
+}
+
+void CZkBusNodeInstance::Unsubscribe()
+{
+    Term();
+    if (m_node != nullptr)
+        m_node->UnprepareMedia();
+    UnlinkActiveSend();
+}
+
+void CZkBusNodeInstance::SendsChanged() { SetSendValue(kUnsetSendValue); }
+
+void CZkBusNodeInstance::SetParameterValue(uint32_t type, float value, float delta)
+{
+    if (type == kParamVolume)
+    {
+        m_volumeDb += delta;
+        return;
+    }
+    if (type >= kParamAuxSend0 && type < kParamAuxSend0 + kAuxSends)
+    {
+        if (m_owner->AddSendLevel(type - kParamAuxSend0, delta))
+            SendsChanged();
+        return;
+    }
+    if (type == kParamProperty33)
+    {
+        if (m_owner->AddProperty33(delta))
+            SendsChanged();
+        return;
+    }
+    CZkNodeInstanceBase::SetParameterValue(type, value, delta);
+}
+
+void CZkBusNodeInstance::RefreshFromNode()
+{
+    CZkNodeInstanceBase::RefreshFromNode();
+    SetSendValue(kUnsetSendValue);
+    if (HasActiveSends() && !IsInActiveSendList())
+        PushActiveSend();
+}
+
+bool CZkBusNodeInstance::IsInActiveSendList() const { return g_activeSendsHead == this || m_previous != nullptr; }
+
+void CZkBusNodeInstance::PushActiveSend()
+{
+    m_previous = nullptr;
+    m_next = g_activeSendsHead;
+    if (g_activeSendsHead != nullptr)
+        g_activeSendsHead->m_previous = this;
+    g_activeSendsHead = this;
+}
+
+void CZkBusNodeInstance::UnlinkActiveSend()
+{
+    if (!IsInActiveSendList())
+        return;
+    (m_previous != nullptr ? m_previous->m_next : g_activeSendsHead) = m_next;
+    if (m_next != nullptr)
+        m_next->m_previous = m_previous;
+    m_previous = nullptr;
+    m_next = nullptr;
+}
+
+CZkBusNodeInstance* CZkBusNodeInstance::FirstWithActiveSends() { return g_activeSendsHead; }
+
+void CZkBusNodeInstance::UpdateActiveSends()
+{
+    CZkBusNodeInstance* next = nullptr;
+    for (CZkBusNodeInstance* instance = g_activeSendsHead; instance != nullptr; instance = next)
+    {
+        next = instance->m_next;
+        instance->m_owner->BuildSends();
+        if (instance->m_owner->Sends().IsEmpty())
+            instance->UnlinkActiveSend();
+    }
+}
+} // namespace ZK::SoundEngine
