@@ -65,6 +65,7 @@ ZKRESULT InitRenderer()
 void CZkAudioRenderer::Term()
 {
     CZkSpeakerPan::TermTables();
+    DestroyAllBuses();
     ZkVoiceLists::Term();
     PluginRegistry::Term();
     CZkPluginCustomData::Clear();

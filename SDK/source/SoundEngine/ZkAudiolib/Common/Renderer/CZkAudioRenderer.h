@@ -5,13 +5,16 @@
 // output devices' pacing thread with the placeholder main device. Its end (Term) gives all of it
 // back in the opposite spirit.
 //
-// The graph-dirty value tells the next graph update what to do: 0 nothing, 1 refresh the buses'
-// connections, 2 rebuild every bus. Whoever changes routing, listeners, bus configurations or output
-// devices marks it.
+// The mix graph: the bus list of mix-bus instances, found or made when an input is routed, ordered
+// into levels by ComputeBusLevels (each bus after all of its inputs), refreshed or rebuilt by
+// UpdateGraph. The graph-dirty value tells the next graph update what to do: 0 nothing, 1 refresh
+// the buses' connections, 2 rebuild every bus; whoever changes routing, listeners, bus
+// configurations or output devices marks it. The graph-changed flag is set whenever a bus is made,
+// connected, listed or removed; buses are not processed until the levels are computed again.
 //
-// Threading: InitRenderer and Term run on the thread that starts and stops the engine; the
-// graph-dirty value is changed on the engine thread under the global engine lock.
-// Ownership: the renderer's arrays (memory pool 5).
+// Threading: InitRenderer and Term run on the thread that starts and stops the engine; the graph
+// and the graph-dirty value are changed on the engine thread under the global engine lock.
+// Ownership: the renderer's arrays (memory pool 5); the bus list owns its buses.
 #pragma once
 
 #include <ZK/SoundEngine/Common/ZkResult.h>
@@ -21,8 +24,12 @@
 
 namespace ZK::SoundEngine
 {
+class CZkGameObject;
 class CZkHierarchyNode;
+class CZkIndexedObject;
+class CZkMixBus;
 class CZkMixContext;
+class ZkMixBusKey;
 struct ZkSendRecord;
 
 class CZkAudioRenderer
@@ -41,14 +48,78 @@ public:
     // The graph update took it into account.
     static void ClearGraphDirty();
 
-    // The mix-bus instances of a bus (one per output device that uses it), told of the bus's
-    // changes. Not built yet (Renderer/Neighbours/CZkAudioRendererBusInstances.cpp): each answers 4
-    // and reaches nobody.
+    // --- The mix graph's bus instances (CZkAudioRendererBuses.cpp) ---
+    // The first bus of the list with exactly this key whose game object is still active (or that
+    // has no node instance); else a new one (null when that fails). FindBusForKey only looks.
+    static CZkMixBus* FindOrCreateBus(ZkMixBusKey&& key);
+    static CZkMixBus* FindBusForKey(const ZkMixBusKey& key);
+    // A new bus for the key with its parents (per listener where the parent node mixes per
+    // listener; an emitter is made for the key's game object when missing); null when a step fails.
+    static CZkMixBus* CreateBusForKey(ZkMixBusKey&& key);
+    // A new bus connected to parent, or to its device's master mix (made when missing) for a root.
+    // Null without a device, with a device whose configuration is not valid, or on failure (the
+    // half-made bus is destroyed).
+    static CZkMixBus* CreateBusInstance(ZkMixBusKey&& key, CZkMixBus* parent);
+    // Appends a bus that has outputs or is not a root; a root without outputs goes first. 1 or 2.
+    static ZKRESULT AddBus(CZkMixBus* bus);
+    // Takes the bus off the list and destroys it; the graph changed.
+    static void RemoveBus(uint32_t index);
+    // Routes an input that just joined: to the instances of its output bus node (one per listener
+    // with per-listener routing), or, without one, to the bus of its game object while a main
+    // device exists.
+    static void ConnectVoice(CZkMixContext& input, CZkHierarchyNode* outputBus, CZkGameObject* object,
+                             bool perListener);
+    // Connects the input to the bus of the key (type 0 dry, else a send) unless it has a connection
+    // with exactly that key. 1; 2 when the bus cannot be made or connected.
+    static ZKRESULT ConnectToBusKey(ZkMixBusKey&& key, CZkMixContext& input, uint32_t type);
+    // Connects input to the instance of the auxiliary bus node for the send's listener (with the
+    // send's connection type) unless it already has that connection.
+    static ZKRESULT ConnectSend(CZkHierarchyNode* node, const ZkSendRecord& send, CZkMixContext* input);
+    // Removes the input's dry connections whose listener it no longer has: with per-listener
+    // routing, listeners not in the game object's set; otherwise any but the object itself.
+    static void RefreshConnections(CZkMixContext& input, CZkGameObject* object, bool perListener);
+    static uint32_t BusCount();
+    static CZkMixBus* BusAt(uint32_t index);
+    // Destroys every bus (last first) and frees the bus list.
+    static void DestroyAllBuses();
+
+    // --- Graph upkeep (CZkAudioRendererGraph.cpp) ---
+    // Once per tick while the graph-dirty value is set: refresh (1) or rebuild (2) the buses, then
+    // every voice is routed again; the value returns to 0.
+    static void UpdateGraph();
+    // Levels of the buses (roots 0, inputs deeper), the deferred inputs that close cycles, the
+    // feedback flag and the levels whose buses feed one another. 1; 2 when the level arrays cannot
+    // grow (the graph-changed flag stays set). Only while the graph-changed flag is set.
+    static ZKRESULT ComputeBusLevels();
+    static bool GraphChanged();
+    static void SetGraphChanged();
+    static bool HasFeedback();
+    static uint32_t LevelCount();
+    static int32_t BusesAtLevel(uint32_t level);
+    static bool IsLevelSerial(uint32_t level);
+    // Every voice drops the connections to listeners it no longer has and is routed again (the
+    // voice list's part; Renderer/Neighbours until the voices exist).
+    static void RerouteVoices();
+
+    // --- Game-parameter outputs of the bus windows (CZkAudioRendererOutputs.cpp) ---
+    // Keeps the larger of the recorded and the new value for (parameter, game object); a record
+    // that does not fit is skipped.
+    static void RecordGameParameterOutput(ZkUniqueID parameter, ZkGameObjectID object, float value);
+    // Sets every record on its game parameter for its game object, and each parameter's largest
+    // value globally; then empties the records.
+    static void FlushGameParameterOutputs();
+    static uint32_t GameParameterOutputCount();
+
+    // --- What the bus nodes tell their instances (CZkAudioRendererBusInstances.cpp) ---
+    // Each reaches every bus instance whose bus node id is busID; none allocates.
     // Rebuilds effect slot n of every instance at once.
     static ZKRESULT MarkBusInstancesDirty(ZkUniqueID busID, uint32_t slot);
     // The bus's graph-relevant settings changed.
     static ZKRESULT NotifyBusInstances(ZkUniqueID busID);
-    static ZKRESULT ForwardBusNotification(ZkUniqueID busID, uint32_t flags, uint32_t moreFlags);
+    // Sets the selected bypass bits (bits 0-3 slots, 4 every effect) of the instances of the game
+    // object (all with ZK_ALL_GAME_OBJECTS).
+    static ZKRESULT ForwardBusNotification(ZkUniqueID busID, uint32_t flags, uint32_t moreFlags,
+                                           ZkGameObjectID object = ZK_ALL_GAME_OBJECTS);
     // A property that the bus's own mix stage applies changed (its parameter, value and delta).
     static ZKRESULT PropagateBusPropertyChange(ZkUniqueID busID, uint32_t parameter, float value, float delta);
     static ZKRESULT SetBusInstanceValue(ZkUniqueID busID, float value, uint32_t id);
@@ -56,9 +127,11 @@ public:
     // its metering callback wants. Called under the global engine lock.
     static ZKRESULT SetBusVolumeCallbackFlag(ZkUniqueID busID, bool hasCallback);
     static ZKRESULT SetBusMeteringFlags(ZkUniqueID busID, uint32_t meteringFlags);
-    // Connects input to the instance of the auxiliary bus node for the send's listener (with the
-    // send's connection type) unless it already has that connection.
-    static ZKRESULT ConnectSend(CZkHierarchyNode* node, const ZkSendRecord& send, CZkMixContext* input);
+    // Every bus (any node) whose effect slots or mixer plug-in use the effect object rebuilds its
+    // effects. 1.
+    static ZKRESULT RefreshBusesUsingObject(const CZkIndexedObject* effect);
+    // Every bus whose effects use the effect share set rebuilds them. 1.
+    static ZKRESULT RefreshBusEffectsForShareSet(const CZkIndexedObject* shareSet);
 };
 
 // 1; 2 without the memory manager or the stream manager; else the failing step's result.
