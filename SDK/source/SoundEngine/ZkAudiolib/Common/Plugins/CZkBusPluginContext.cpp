@@ -1,6 +1,6 @@
 #include "ZkAudiolib/Common/Plugins/CZkBusPluginContext.h"
 
-#include "ZkAudiolib/Common/MixGraph/Neighbours/CZkMixBus.h"
+#include "ZkAudiolib/Common/MixGraph/CZkMixBus.h"
 #include "ZkAudiolib/Common/Output/CZkOutputDevice.h"
 #include "ZkAudiolib/Common/Output/Neighbours/CZkPluginCustomData.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
