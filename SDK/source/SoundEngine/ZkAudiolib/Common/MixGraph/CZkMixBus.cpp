@@ -168,21 +168,24 @@ void CZkMixBus::PrepareFrame(bool thresholdTest, float thresholdDb)
 {
     if ((m_busFlags & kFlagEffectsSetUp) == 0 || (m_busFlags & kFlagEffectChangePending) != 0)
         ApplyPendingEffectChanges((m_busFlags & kFlagEffectsSetUp) == 0 ? 0xFu : 0u);
+    View().notifiesVolumeMatrix = m_volumeCallback;
+    View().bypassAllEffects = static_cast<uint8_t>(m_bypassAll != 0);
     if (m_nodeInstance == nullptr)
     {
         m_linearVolume = 1.0f;
         m_volumeDb = ZkFastLinToDB(m_linearVolume);
-        return;
     }
-    m_volumeDb = m_nodeInstance->VolumeDb() + m_nodeInstance->ValueSlot(CZkNodeInstanceBase::kSlotVolume);
-    m_linearVolume = ZkDecibelsToLinear(m_volumeDb) * m_nodeInstance->LinearGain();
-    View().outputLevel = m_linearVolume;
-    View().nodeID = m_key.NodeID();
-    View().gameObjectID = m_key.GameObjectID();
-    View().notifiesVolumeMatrix = m_volumeCallback;
-    View().bypassAllEffects = static_cast<uint8_t>(m_bypassAll != 0);
+    else
+    {
+        m_volumeDb = m_nodeInstance->VolumeDb() + m_nodeInstance->ValueSlot(CZkNodeInstanceBase::kSlotVolume);
+        m_linearVolume = ZkDecibelsToLinear(m_volumeDb) * m_nodeInstance->LinearGain();
+        View().outputLevel = m_linearVolume;
+        if (FirstOutput() != nullptr)
+            UpdateSendConnections(thresholdTest, thresholdDb);
+    }
+    // The matrices the parents mix this bus's blocks with.
     if (FirstOutput() != nullptr)
-        UpdateSendConnections(thresholdTest, thresholdDb);
+        ComputeConnectionVolumes(1.0f);
 }
 
 void CZkMixBus::CollectSends(ZK::ZkArray<ZkSendRecord>& sends)

@@ -8,6 +8,7 @@
 #include <ZkAudiolib/Common/Metering/ZkBusMeter.h>
 #include <ZkAudiolib/Common/MixGraph/CZkMixerInputContext.h>
 #include <ZkAudiolib/Common/ObjectIndex/ObjectIndex.h>
+#include <ZkAudiolib/Common/Playback/CZkPlayingMgr.h>
 #include <ZkAudiolib/Common/Renderer/CZkAudioRenderer.h>
 
 #include <gtest/gtest.h>
@@ -240,6 +241,106 @@ TEST_F(MixBus, BlocksWithoutAudioDoNotMakeTheBusActive)
     bus.EndFrame();
     EXPECT_EQ(bus.Activity(), CZkMixBus::kIdle);
     EXPECT_TRUE(bus.Objects().IsEmpty());
+}
+
+TEST_F(MixBus, AChildBusOutputReachesItsParentThroughTheMatricesItsFrameUpdateComputes)
+{
+    TestBus parent(kStereo);
+    TestBus child(kStereo);
+    ASSERT_NE(child.ConnectTo(parent, kConnectionDirect), nullptr);
+    TestInput input(kStereo, 0);
+    input.Connect(child, 1.0f, 1.0f, {1.0f, 0.0f, 0.0f, 1.0f}, {1.0f, 0.0f, 0.0f, 1.0f});
+    for (uint32_t frame = 0; frame < 2; ++frame)
+    {
+        child.PrepareFrame(true, -96.3f);
+        parent.PrepareFrame(true, -96.3f);
+        input.Publish();
+        child.MixInput(*input.connection);
+        child.Process();
+        parent.MixInput(*child.FirstOutput());
+        parent.Process();
+        ASSERT_EQ(parent.Objects().Count(), 1u);
+        for (uint32_t c = 0; c < 2; ++c)
+            EXPECT_NEAR(parent.Objects()[0].buffer.GetChannel(c)[17], input.block.buffer.GetChannel(c)[17], 1e-6f)
+                << "frame " << frame << " channel " << c;
+        child.EndFrame();
+        parent.EndFrame();
+        EXPECT_EQ(child.FirstOutput()->Entry(0).buffer, nullptr) << "the published block is forgotten";
+    }
+}
+
+TEST_F(MixBus, AnAuxSendLevelThatSwitchesBetweenZeroAndNonZeroMarksTheSendsChanged)
+{
+    TestBus bus(kStereo);
+    EXPECT_TRUE(bus.AddSendLevel(2, 6.0f)) << "from 0 to 6";
+    EXPECT_TRUE(bus.SendsChanged());
+    bus.ClearSendsChanged();
+    EXPECT_FALSE(bus.AddSendLevel(2, 3.0f)) << "6 to 9 stays non-zero";
+    EXPECT_FALSE(bus.SendsChanged());
+    EXPECT_EQ(bus.SendLevel(2), 9);
+    EXPECT_TRUE(bus.AddSendLevel(2, -9.0f));
+    EXPECT_TRUE(bus.AddProperty33(1.0f));
+    EXPECT_FALSE(bus.AddProperty33(1.0f));
+}
+
+// What the game's bus metering callback received.
+struct MeteringLog
+{
+    uint32_t calls = 0;
+    ZkUniqueID busID = 0;
+    ZkGameObjectID object = 0;
+    ZkChannelConfig config;
+    float peak = 0.0f;
+    const float* rms = nullptr;
+};
+MeteringLog g_metering;
+
+void RecordMetering(ZkBusMeteringCallbackInfo* info)
+{
+    ++g_metering.calls;
+    g_metering.busID = info->busID;
+    g_metering.object = info->gameObjID;
+    g_metering.config = info->channelConfig;
+    const auto* meter = static_cast<const IZkBusMeter*>(info->meteringData);
+    g_metering.peak = meter->GetPeak()[0];
+    g_metering.rms = meter->GetRMS();
+}
+
+TEST_F(MixBus, TheMeterOfEachOutputObjectGoesToTheGamesMeteringCallback)
+{
+    g_metering = MeteringLog{};
+    ZkHierarchyTest::TestNode* node = ZkHierarchyTest::TestNode::CreateIndexed(0xB07, ZkNodeCategory_Bus, true);
+    ASSERT_NE(node, nullptr);
+    g_pPlayingMgr = ZK::ZkNew<CZkPlayingMgr>(CZkPlayingMgr::kPool);
+    ASSERT_NE(g_pPlayingMgr, nullptr);
+    ASSERT_EQ(g_pPlayingMgr->SetBusMeteringCallback(0xB07, &RecordMetering, ZkMeteringFlag_Peak, nullptr), ZK_Success);
+    {
+        TestBus bus(kStereo);
+        bus.SetKey(node);
+        TestInput input(kMono, 0);
+        input.Connect(bus, 1.0f, 1.0f, {1.0f, 1.0f}, {1.0f, 1.0f});
+        bus.MixInput(*input.connection);
+        bus.Process();
+        EXPECT_EQ(g_metering.calls, 0u) << "the bus was not told of the callback";
+        bus.EndFrame();
+
+        bus.SetMeteringFlags(g_pPlayingMgr->GetBusMeteringFlags(0xB07));
+        input.Publish();
+        bus.MixInput(*input.connection);
+        bus.Process();
+        ASSERT_EQ(g_metering.calls, 1u);
+        EXPECT_EQ(g_metering.busID, 0xB07u);
+        EXPECT_EQ(g_metering.object, ZK_ALL_GAME_OBJECTS) << "a bus without game object";
+        EXPECT_EQ(g_metering.config, kStereo);
+        EXPECT_NEAR(g_metering.peak, bus.Objects()[0].meter->GetPeak()[0], 0.0f);
+        EXPECT_GT(g_metering.peak, 0.0f);
+        EXPECT_EQ(g_metering.rms, nullptr) << "only what was asked for";
+        bus.EndFrame();
+    }
+    g_pPlayingMgr->Term();
+    ZK::ZkDelete(CZkPlayingMgr::kPool, g_pPlayingMgr);
+    g_pPlayingMgr = nullptr;
+    node->Release();
 }
 
 // A bus with the test plug-ins' effects: a node whose slots name the test effect object.
