@@ -114,25 +114,24 @@ TEST_F(MixGraphLevels, AnAuxCycleGetsADeferredConnectionTheFeedbackFlagAndFinite
 
 TEST_F(MixGraphLevels, BusesOfOneLevelThatFeedEachOtherRunOneAfterTheOther)
 {
-    // R <- P, R <- Q, and a cycle P <-> Q through sends: one of them ends up feeding the other on
-    // its own level after the deeper path is taken.
-    CZkMixBus* root = Bus("R");
-    CZkMixBus* p = Bus("P");
-    CZkMixBus* q = Bus("Q");
+    // P, Q and S feed the root; Q and S send to each other. Each reaches the other one level down,
+    // so both end on level 2, where S takes Q's send (the other send closes the cycle).
     CZkMixBus* s = Bus("S");
+    CZkMixBus* q = Bus("Q");
+    CZkMixBus* p = Bus("P");
+    CZkMixBus* root = Bus("R");
     Feed(p, root);
     Feed(q, root);
     Feed(s, root);
-    Feed(q, s, 1);
-    Feed(s, q, 1);
+    CZkMixerInputContext* qIntoS = Feed(q, s, 1);
+    CZkMixerInputContext* sIntoQ = Feed(s, q, 1);
     ASSERT_EQ(CZkAudioRenderer::ComputeBusLevels(), ZK_Success);
     ASSERT_TRUE(CZkAudioRenderer::HasFeedback());
-    // Q and S both sit at level 2 through each other; the one with a same-level input runs last.
-    const uint32_t levels = CZkAudioRenderer::LevelCount();
-    bool serial = false;
-    for (uint32_t level = 1; level < levels; ++level)
-        serial = serial || CZkAudioRenderer::IsLevelSerial(level);
-    EXPECT_EQ(serial, q->level == s->level) << Order();
+    EXPECT_TRUE(Deferred(sIntoQ));
+    EXPECT_FALSE(Deferred(qIntoS));
+    EXPECT_EQ(Order(), "R0 P1 Q2 S2 ") << "Q runs before the bus that takes its send";
+    EXPECT_FALSE(CZkAudioRenderer::IsLevelSerial(1)) << "one bus";
+    EXPECT_TRUE(CZkAudioRenderer::IsLevelSerial(2));
 }
 
 TEST_F(MixGraphLevels, LevelArraysThatCannotGrowLeaveTheGraphChanged)
