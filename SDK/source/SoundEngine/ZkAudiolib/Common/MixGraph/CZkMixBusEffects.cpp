@@ -4,6 +4,8 @@
 // Bypass changes and rebuilds wait for the bus's pending-change step.
 #include "ZkAudiolib/Common/MixGraph/CZkMixBus.h"
 
+#include "ZkAudiolib/Common/MixGraph/ZkBusPluginLock.h"
+
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkEffectObject.h"
@@ -188,8 +190,15 @@ void CZkMixBus::SetBypass(uint32_t bits, uint32_t which)
     }
 }
 
+ZK::Platform::ZkCriticalSection& BusPluginLock()
+{
+    static ZK::Platform::ZkCriticalSection lock;
+    return lock;
+}
+
 void CZkMixBus::ApplyPendingEffectChanges(uint32_t slotMask)
 {
+    const ZkBusPluginGuard guard;
     if (m_key.Node() != nullptr && (m_busFlags & kFlagEffectsSetUp) == 0)
         ReadBypassAll();
     uint32_t first = kEffectSlots;

@@ -5,6 +5,7 @@
 #include "ZkAudiolib/Common/Metering/ZkBusMeter.h"
 #include "ZkAudiolib/Common/MixGraph/CZkMixerInputContext.h"
 #include "ZkAudiolib/Common/MixGraph/IZkMixerPlugin.h"
+#include "ZkAudiolib/Common/MixGraph/ZkBusPluginLock.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 
 #include <ZK/SoundEngine/Common/ZkMixer.h>
@@ -37,6 +38,7 @@ ZKRESULT Larger(ZKRESULT a, ZKRESULT b) { return a > b ? a : b; }
 
 ZkBusObject* CZkMixBus::AddObject(uint64_t id, ZkChannelConfig config)
 {
+    const ZkBusPluginGuard guard;
     ZkBusObject* object = m_objects.Add(id, config, kMaxObjects);
     if (object == nullptr)
         return nullptr;

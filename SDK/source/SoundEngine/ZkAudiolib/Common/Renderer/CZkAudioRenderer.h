@@ -100,6 +100,8 @@ public:
     // Every voice drops the connections to listeners it no longer has and is routed again (the
     // voice list's part; Renderer/Neighbours until the voices exist).
     static void RerouteVoices();
+    // Whether the game supplied a job callback (bus jobs may then run on its worker threads).
+    static bool HasJobCallback();
 
     // --- Game-parameter outputs of the bus windows (CZkAudioRendererOutputs.cpp) ---
     // Keeps the larger of the recorded and the new value for (parameter, game object); a record
