@@ -85,8 +85,8 @@ public:
 
     // --- Graph upkeep (CZkAudioRendererGraph.cpp) ---
     // Once per tick while the graph-dirty value is set: refresh (1) or rebuild (2) the buses, then
-    // every voice is routed again; the value returns to 0.
-    static void UpdateGraph();
+    // every voice is routed again; the value returns to 0. 1.
+    static ZKRESULT UpdateGraph();
     // Levels of the buses (roots 0, inputs deeper), the deferred inputs that close cycles, the
     // feedback flag and the levels whose buses feed one another. 1; 2 when the level arrays cannot
     // grow (the graph-changed flag stays set). Only while the graph-changed flag is set.

@@ -121,11 +121,11 @@ uint32_t CZkAudioRenderer::LevelCount() { return RendererBuses().levelCounts.Len
 int32_t CZkAudioRenderer::BusesAtLevel(uint32_t level) { return RendererBuses().levelCounts[level]; }
 bool CZkAudioRenderer::IsLevelSerial(uint32_t level) { return RendererBuses().serialFlags[level] != 0; }
 
-void CZkAudioRenderer::UpdateGraph()
+ZKRESULT CZkAudioRenderer::UpdateGraph()
 {
     const int32_t dirty = GraphDirty();
     if (dirty == kGraphClean)
-        return;
+        return ZK_Success;
     ZkRendererBusList& list = RendererBuses();
     // A bus destroyed in a walk can leave others without a destination: walk again until the
     // graph holds still.
@@ -145,6 +145,7 @@ void CZkAudioRenderer::UpdateGraph()
     }
     RerouteVoices();
     ClearGraphDirty();
+    return ZK_Success;
 }
 
 ZKRESULT CZkAudioRenderer::ComputeBusLevels()
