@@ -3,6 +3,7 @@
 #include "ZkAudiolib/Common/MixGraph/CZkMixBus.h"
 #include "ZkAudiolib/Common/Output/CZkOutputDevice.h"
 #include "ZkAudiolib/Common/Output/Neighbours/CZkPluginCustomData.h"
+#include "ZkAudiolib/Common/Parameters/ZkFastMath.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
 namespace ZK::SoundEngine
@@ -28,11 +29,34 @@ uint32_t CZkBusPluginContext::GetCustomData(const void*& data, uint32_t& size)
 
 void CZkBusPluginContext::GetOutputDeviceIDs(uint32_t& shareSetID, uint32_t& deviceID) const
 {
+    if (m_bus != nullptr)
+    {
+        m_bus->GetOutputDeviceIDs(shareSetID, deviceID);
+        return;
+    }
     shareSetID = 0xFFFFFFFFu;
     deviceID = 0xFFFFFFFFu;
-    const CZkOutputDevice* device = m_bus != nullptr ? m_bus->GetOutputDevice() : nullptr;
-    if (device != nullptr)
-        device->GetOutputIDs(shareSetID, deviceID);
+}
+
+float CZkBusPluginContext::GetOwnerGain() const
+{
+    return m_bus != nullptr ? ZkDecibelsToLinear(m_bus->GetLevelDb()) : 0.0f;
+}
+
+ZKRESULT CZkBusPluginContext::GetOutputConfig(ZkChannelConfig& config) const
+{
+    if (m_bus == nullptr)
+    {
+        config = ZkChannelConfig();
+        return ZK_Fail;
+    }
+    return m_bus->GetDestinationConfig(config);
+}
+
+void CZkBusPluginContext::SetMeteringFlags(uint32_t flags)
+{
+    if (m_bus != nullptr)
+        m_bus->SetPluginMeteringFlags(flags);
 }
 
 uint16_t CZkBusPluginContext::GetFramesPerBuffer() const { return ZkAudioSettings::FramesPerBuffer(); }

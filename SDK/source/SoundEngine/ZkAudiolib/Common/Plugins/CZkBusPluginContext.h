@@ -21,6 +21,13 @@ public:
     void BindBus(CZkMixBus* bus, uint32_t slot, uint32_t pluginKey, const CZkEffectObject* mediaProvider);
 
     uint32_t GetCustomData(const void*& data, uint32_t& size) override;
+    // The bus's own volume as a linear gain (0 below the floor).
+    float GetOwnerGain() const override;
+    // The configuration of what the bus's first dry connection feeds: 1, or 2 when there is none
+    // or it is not a valid one.
+    ZKRESULT GetOutputConfig(ZkChannelConfig& config) const override;
+    // The measurements the plug-in wants of the bus's output objects (the bus's own metering bits).
+    void SetMeteringFlags(uint32_t flags);
     // Share set and device ids of the device that serves the bus; both -1 without one.
     void GetOutputDeviceIDs(uint32_t& shareSetID, uint32_t& deviceID) const;
     uint16_t GetFramesPerBuffer() const;

@@ -8,6 +8,7 @@
 
 #include <ZkAudiolib/Common/MixGraph/CZkMixerInputContext.h>
 #include <ZkAudiolib/Common/MixGraph/CZkMixBus.h>
+#include <ZK/SoundEngine/Common/ZkMeteringCallbacks.h>
 #include <ZkAudiolib/Common/Plugins/CZkBusPluginContext.h>
 #include <ZkAudiolib/Common/Plugins/CZkEffectPluginContext.h>
 
@@ -244,5 +245,23 @@ TEST_F(PluginHostContext, BusContextWithoutDeviceAndWithoutCustomData)
     context.FindMedia(2, data, size);
     EXPECT_NE(data, nullptr) << "the bus's media provider maps its indexes too";
     EXPECT_EQ(size, 16u);
+}
+
+TEST_F(PluginHostContext, BusContextAnswersWithTheBusesVolumeDestinationAndMeteringBits)
+{
+    TestBus bus(ZkChannelConfig::FromMask(ZK_SPEAKER_SETUP_5POINT1));
+    CZkBusPluginContext context;
+    context.BindBus(&bus, 1, 0x30040, &effect);
+    bus.SetLevelDb(-6.0f);
+    EXPECT_NEAR(context.GetOwnerGain(), 0.5f, 0.005f) << "the bus's own volume";
+    ZkChannelConfig config;
+    EXPECT_EQ(context.GetOutputConfig(config), ZK_Fail) << "no destination yet";
+    TestBus parent(ZkChannelConfig::FromMask(ZK_SPEAKER_SETUP_STEREO));
+    ASSERT_NE(bus.ConnectTo(parent, kConnectionDirect), nullptr);
+    EXPECT_EQ(context.GetOutputConfig(config), ZK_Success);
+    EXPECT_EQ(config, parent.GetChannelConfig());
+    context.SetMeteringFlags(ZkMeteringFlag_TruePeak);
+    EXPECT_EQ(bus.ObjectMeteringFlags(), ZkMeteringFlag_TruePeak);
+    bus.RemoveConnection(bus.FirstOutput());
 }
 } // namespace
