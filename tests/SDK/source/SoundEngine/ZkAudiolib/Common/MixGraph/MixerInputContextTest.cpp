@@ -8,6 +8,7 @@
 #include <MemoryMgr/ZkMemoryFaultInjection.h>
 #include <ZkAudiolib/Common/MixGraph/CZkMixerInputContext.h>
 #include <ZkAudiolib/Common/Containers/ZkNew.h>
+#include <ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h>
 #include <ZkAudiolib/Common/MixGraph/CZkMixBus.h>
 #include <ZkAudiolib/Common/Output/CZkOutputDevice.h>
 #include <ZkAudiolib/Common/Positioning/ZkRay.h>
@@ -75,7 +76,7 @@ TEST_F(MixerInputContext, ConnectionJoinsBothListsAndLeavesThemWhenRemoved)
     EXPECT_EQ(second->nextOutput, nullptr);
 
     // The listener game object the bus's key references.
-    auto* listener = ZK::ZkNew<CZkGameObject>(CZkGameObject::kPool, 5);
+    auto* listener = ZK::ZkNew<CZkRegisteredObj>(CZkGameObject::kPool, 5);
     ASSERT_NE(listener, nullptr);
     bus.SetKey(nullptr, listener);
     listener->Release();
