@@ -31,6 +31,8 @@ ZKRESULT CZkBusNodeInstance::Create(CZkMixBus& owner, CZkHierarchyNode* node, CZ
     const ZKRESULT result = made->Subscribe();
     if (result != ZK_Success)
     {
+        // The base gives back what its start took and its references.
+        made->Term();
         made->~CZkBusNodeInstance();
         ZK::MemoryMgr::Free(kPool, made);
         return result;
