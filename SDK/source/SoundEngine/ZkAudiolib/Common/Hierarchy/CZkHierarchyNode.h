@@ -255,6 +255,9 @@ public:
     // overrides a group (or the root) resolves it; with the bus chain, the first output bus met is
     // gathered after the parents. A sound then applies MIDI key tracking.
     virtual void GatherVoiceParams(ZkVoiceParams& params, const ZkGatherRequest& request);
+    // The mix parameters of a mix-bus instance of this node for the game object: its chain gathered
+    // with property 33, without the output-bus chain (user aux send levels, property 33, bypass).
+    void InitMixParams(ZkVoiceParams& params, CZkGameObject* object);
     // Priority (property 7 + state and game-parameter values of parameter 17; 50 when not finite)
     // and distance offset (property 8 with the priority-distance flag, else 0) of the first node up
     // that overrides priority.

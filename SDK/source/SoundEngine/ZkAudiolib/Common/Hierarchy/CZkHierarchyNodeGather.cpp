@@ -157,4 +157,13 @@ void CZkHierarchyNode::GatherVoiceParams(ZkVoiceParams& params, const ZkGatherRe
     if (midi.keyTracking)
         params.Add(kPitchProperty, static_cast<float>(request.midiNote - midi.rootNote) * kCentsPerSemitone);
 }
+
+void CZkHierarchyNode::InitMixParams(ZkVoiceParams& params, CZkGameObject* object)
+{
+    ZkGatherRequest request;
+    request.gameObject = object;
+    request.includeBusChain = false;
+    params.wantsProperty33 = true;
+    GatherVoiceParams(params, request);
+}
 } // namespace ZK::SoundEngine

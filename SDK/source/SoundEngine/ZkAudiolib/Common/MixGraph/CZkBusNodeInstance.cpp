@@ -1,6 +1,7 @@
 #include "ZkAudiolib/Common/MixGraph/CZkBusNodeInstance.h"
 
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
+#include "ZkAudiolib/Common/Hierarchy/ZkVoiceParams.h"
 #include "ZkAudiolib/Common/MixGraph/CZkMixBus.h"
 
 #include <new>
@@ -98,6 +99,29 @@ void CZkBusNodeInstance::RefreshFromNode()
 {
     CZkNodeInstanceBase::RefreshFromNode();
     SetSendValue(kUnsetSendValue);
+    if (m_node != nullptr)
+    {
+        CZkGameObject* object = m_owner->Key().GameObject();
+        // The bus pans its output by the node's positioning settings.
+        const ZkPositioningValues positioning = m_node->GetPositioningValues(object);
+        ZkMixPositioning& view = m_owner->View().positioning;
+        view.panX = positioning.value1;
+        view.panY = positioning.value2;
+        view.panZ = positioning.value3;
+        view.centre = positioning.centrePercent;
+        view.flags = (view.flags & ~(ZkMixPositioning::kPannerModeMask | ZkMixPositioning::kFlag3D)) |
+                     (positioning.pannerType & ZkMixPositioning::kPannerModeMask) |
+                     (positioning.has3D ? ZkMixPositioning::kFlag3D : 0u);
+        // The aux send levels and the property-33 value of the node for the bus's game object.
+        ZkVoiceParams params;
+        m_node->InitMixParams(params, object);
+        bool changed = false;
+        for (uint32_t send = 0; send < kAuxSends; ++send)
+            changed = m_owner->AddSendLevel(send, params.userAuxLevels[send] - m_owner->SendLevel(send)) || changed;
+        changed = m_owner->AddProperty33(params.property33 - m_owner->Property33()) || changed;
+        if (changed)
+            SendsChanged();
+    }
     if (HasActiveSends() && !IsInActiveSendList())
         PushActiveSend();
 }
