@@ -107,8 +107,7 @@ ZKRESULT CZkMixBus::Init(ZkChannelConfig config, ZkMixBusKey&& key)
     }
     m_config = config;
     m_activity = kIdle;
-    if (node != nullptr && node->IsBus() && config.Type() != ZkChannelConfigType_Objects &&
-        static_cast<const CZkBus*>(node)->MixerPlugin() != nullptr)
+    if (m_key.Bus() != nullptr && config.Type() != ZkChannelConfigType_Objects && m_key.Bus()->MixerPlugin() != nullptr)
     {
         const ZKRESULT made = CreateMixerRecord();
         if (made != ZK_Success)
@@ -155,13 +154,12 @@ CZkOutputDevice* CZkMixBus::GetOutputDevice() const
             break;
         bus = dry->GetOutputBus();
     }
-    const CZkHierarchyNode* node = bus->m_key.Node();
-    if (node == nullptr)
+    if (bus->m_key.Node() == nullptr)
         return CZkOutputDeviceMgr::GetDevice(bus->m_key.DeviceID());
-    if (!node->IsBus())
+    CZkBus* busNode = bus->m_key.Bus();
+    if (busNode == nullptr)
         return nullptr;
-    return CZkOutputDeviceMgr::FindDeviceForBus(const_cast<CZkBus*>(static_cast<const CZkBus*>(node)),
-                                                bus->m_key.GameObjectID(), bus->m_key.DeviceID());
+    return CZkOutputDeviceMgr::FindDeviceForBus(busNode, bus->m_key.GameObjectID(), bus->m_key.DeviceID());
 }
 
 void CZkMixBus::PrepareFrame(bool thresholdTest, float thresholdDb)

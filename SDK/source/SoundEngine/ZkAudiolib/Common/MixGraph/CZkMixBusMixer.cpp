@@ -62,8 +62,7 @@ void CZkMixBus::CreateMixerPlugin()
         record.plugin->Term(&CZkPluginMemAlloc::ForInstances());
     record.plugin = nullptr;
     record.pluginID = MixerRecord::kNoPlugin;
-    CZkHierarchyNode* node = m_key.Node();
-    CZkIndexedObject* found = node != nullptr && node->IsBus() ? static_cast<CZkBus*>(node)->MixerEffect() : nullptr;
+    CZkIndexedObject* found = m_key.Bus() != nullptr ? m_key.Bus()->MixerEffect() : nullptr;
     if (found == nullptr)
         return;
     auto* effect = static_cast<CZkEffectObject*>(found);

@@ -52,10 +52,11 @@ ZkGameObjectID ZkMixBusKey::GameObjectID() const { return m_object != nullptr ? 
 
 ZkUniqueID ZkMixBusKey::NodeID() const { return m_node != nullptr ? m_node->ID() : 0; }
 
+CZkBus* ZkMixBusKey::Bus() const { return dynamic_cast<CZkBus*>(m_node); }
+
 ZkChannelConfig ZkMixBusKey::BusConfig() const
 {
-    if (m_node == nullptr || !m_node->IsBus())
-        return ZkChannelConfig();
-    return ZkChannelConfig(static_cast<const CZkBus*>(m_node)->ChannelConfig());
+    const CZkBus* bus = Bus();
+    return bus != nullptr ? ZkChannelConfig(bus->ChannelConfig()) : ZkChannelConfig();
 }
 } // namespace ZK::SoundEngine

@@ -14,6 +14,7 @@
 
 namespace ZK::SoundEngine
 {
+class CZkBus;
 class CZkGameObject;
 class CZkHierarchyNode;
 
@@ -39,6 +40,8 @@ public:
     }
 
     CZkHierarchyNode* Node() const { return m_node; }
+    // The node as a bus of the hierarchy (null without a node, or for a node of another class).
+    CZkBus* Bus() const;
     uint64_t DeviceID() const { return m_deviceID; }
     CZkGameObject* GameObject() const { return m_object; }
     // -1 without a game object.

@@ -22,8 +22,6 @@ bool HasConnectionWithKey(const CZkMixContext& input, const ZkMixBusKey& key)
     return false;
 }
 
-CZkBus* AsBus(CZkHierarchyNode* node) { return node != nullptr && node->IsBus() ? static_cast<CZkBus*>(node) : nullptr; }
-
 // A configuration a bus can be made with: speakers, ambisonics or objects, with channels unless
 // objects.
 bool IsUsable(ZkChannelConfig config)
@@ -151,7 +149,7 @@ CZkMixBus* CZkAudioRenderer::CreateBusInstance(ZkMixBusKey&& key, CZkMixBus* par
     CZkOutputDevice* device = nullptr;
     if (parent == nullptr)
     {
-        device = CZkOutputDeviceMgr::FindDeviceForBus(AsBus(key.Node()), key.GameObjectID(), key.DeviceID());
+        device = CZkOutputDeviceMgr::FindDeviceForBus(key.Bus(), key.GameObjectID(), key.DeviceID());
         if (device == nullptr || !IsUsable(device->channelConfig))
             return nullptr;
         parent = MasterMixOf(*device);

@@ -19,14 +19,13 @@ const ZkCurvePoint kIdentity[] = {{0.0f, 0.0f, 4}, {100.0f, 100.0f, 4}};
 const ZkCurvePoint kDoubled[] = {{0.0f, 0.0f, 4}, {100.0f, 200.0f, 4}};
 const ZkCurvePoint kOffset[] = {{0.0f, 7.0f, 4}, {100.0f, 107.0f, 4}};
 
+// The subscriber is a node's target list; the first parameter's default is 5, the second's 0.
 class ModulatorValue : public ParametersTest
 {
 protected:
     void SetUp() override
     {
         ParametersTest::SetUp();
-        m_objectA = Register(10);
-        m_objectB = Register(11);
         m_list = std::make_unique<CZkParamTargetList>(77, nullptr);
         ASSERT_EQ(g_pRTPCMgr->SetDefaultValue(kFirst, 5.0f), ZK_Success);
         ASSERT_EQ(g_pRTPCMgr->SetDefaultValue(kSecond, 0.0f), ZK_Success);
@@ -39,8 +38,6 @@ protected:
     void Set(ZkUniqueID id, float value, const ZkRTPCKey& key) { g_pRTPCMgr->SetRTPCImmediate(id, value, key); }
     float Read(uint32_t bit, const ZkRTPCKey& key) { return g_pRTPCMgr->GetModulatorValue(m_list.get(), bit, key); }
 
-    CZkRegisteredObj* m_objectA = nullptr;
-    CZkRegisteredObj* m_objectB = nullptr;
     std::unique_ptr<CZkParamTargetList> m_list;
 };
 
@@ -68,8 +65,8 @@ TEST_F(ModulatorValue, CurvesAddOrMultiplyByTheEntrysModeAndNothingDrivenReadsZe
 TEST_F(ModulatorValue, AnObjectWithoutAValueFallsBackToTheGlobalValueThenToTheDefault)
 {
     ASSERT_EQ(m_list->SubscribeRTPC(kFirst, 0, 0, kBit, 1, ZkCurveScaling_None, kIdentity, 2), ZK_Success);
-    const ZkRTPCKey keyA = ZkRTPCKey::ForObject(m_objectA);
-    const ZkRTPCKey keyB = ZkRTPCKey::ForObject(m_objectB);
+    const ZkRTPCKey keyA = ZkRTPCKey::ForObject(Register(10));
+    const ZkRTPCKey keyB = ZkRTPCKey::ForObject(Register(11));
     EXPECT_FLOAT_EQ(Read(kBit, keyA), 5.0f) << "the default";
     Set(kFirst, 20.0f, ZkRTPCKey::Global());
     Set(kFirst, 30.0f, keyA);
