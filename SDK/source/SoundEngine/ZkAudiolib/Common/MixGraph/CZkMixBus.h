@@ -35,17 +35,9 @@
 
 class CZkOutputDevice;
 
-namespace ZK
-{
-class IZkEffectPlugin;
-class IZkPluginParam;
-} // namespace ZK
-
 namespace ZK::SoundEngine
 {
-class CZkBus;
 class CZkBusNodeInstance;
-class CZkBusPluginContext;
 class CZkHierarchyNode;
 class CZkIndexedObject;
 class CZkMixBusWithWindow;
@@ -145,6 +137,12 @@ public:
     void PrepareFrame(bool thresholdTest, float thresholdDb);
     // The window of a window bus, else null.
     ZkBusWindow* Window() { return m_window; }
+    // An input that feeds the window reports its level of this frame (dB); the loudest counts.
+    void RaiseWindowInput(float db)
+    {
+        if (m_window != nullptr && db > m_window->inputPeakDb)
+            m_window->inputPeakDb = db;
+    }
     // The window update (window buses; the render pass runs it for each, last bus first).
     void UpdateWindow();
 

@@ -482,7 +482,9 @@ protected:
     // One window update with the loudest input at inputDb; the window's target in dB.
     static float Update(CZkMixBus& bus, float inputDb)
     {
-        bus.Window()->inputPeakDb = inputDb;
+        // Two inputs report; the louder counts.
+        bus.RaiseWindowInput(inputDb - 10.0f);
+        bus.RaiseWindowInput(inputDb);
         bus.UpdateWindow();
         return bus.Window()->topWithVolumeDb;
     }
@@ -503,6 +505,11 @@ TEST_F(MixBusWindow, ARatioOfTwoHalvesTheExcessAndReleaseZeroDropsAtOnce)
         EXPECT_EQ(bus->Window()->inputPeakDb, -4096.0f) << "the input peak starts again";
         CZkMixBus::Destroy(bus);
     }
+    // A ratio of 0 from the node (no compression defined) holds the window at the threshold.
+    CZkMixBus* bus = Make(-20.0f, 0.0f, 0.0f, true);
+    EXPECT_EQ(bus->Window()->ratioFactor, 0.0f);
+    EXPECT_NEAR(Update(*bus, -14.0f), -20.0f, 0.05f);
+    CZkMixBus::Destroy(bus);
 }
 
 TEST_F(MixBusWindow, AReleaseTimeDecaysByItsCoefficientAndKeepsTheBusAliveWhileHalfADecibelAbove)
