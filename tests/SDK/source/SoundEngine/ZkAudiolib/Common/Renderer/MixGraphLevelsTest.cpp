@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -48,6 +50,25 @@ protected:
         EXPECT_NE(connection, nullptr);
         return connection;
     }
+    // Listed buses named by the letters, made in that order.
+    void Make(const std::string& letters)
+    {
+        for (char letter : letters)
+            made[letter] = Bus(std::string(1, letter));
+    }
+    // Connections "AR" (A's dry path into R) or "A~R" (an auxiliary send), separated by spaces.
+    std::vector<CZkMixerInputContext*> Connect(const std::string& edges)
+    {
+        std::vector<CZkMixerInputContext*> connections;
+        std::istringstream words(edges);
+        std::string edge;
+        while (words >> edge)
+        {
+            const bool send = edge.size() == 3 && edge[1] == '~';
+            connections.push_back(Feed(made.at(edge.front()), made.at(edge.back()), send ? 1u : kConnectionDirect));
+        }
+        return connections;
+    }
     static bool Deferred(const CZkMixerInputContext* connection)
     {
         return (connection->flags & CZkMixerInputContext::kFlagDeferred) != 0;
@@ -61,19 +82,15 @@ protected:
     }
 
     std::map<const CZkMixBus*, std::string> names;
+    std::map<char, CZkMixBus*> made;
 };
 
 TEST_F(MixGraphLevels, TheDeepestPathDecidesAndTheListRunsFromTheRoots)
 {
     // Root <- A <- B <- C, and C also straight into A.
-    CZkMixBus* c = Bus("C");
-    CZkMixBus* b = Bus("B");
-    CZkMixBus* a = Bus("A");
-    CZkMixBus* root = Bus("R");
-    Feed(a, root);
-    Feed(b, a);
-    Feed(c, b);
-    Feed(c, a, 1);
+    Make("CBAR");
+    Connect("AR BA CB C~A");
+    CZkMixBus* c = made['C'];
     EXPECT_TRUE(CZkAudioRenderer::GraphChanged());
     ASSERT_EQ(CZkAudioRenderer::ComputeBusLevels(), ZK_Success);
     EXPECT_FALSE(CZkAudioRenderer::GraphChanged());
@@ -96,19 +113,16 @@ TEST_F(MixGraphLevels, TheDeepestPathDecidesAndTheListRunsFromTheRoots)
 
 TEST_F(MixGraphLevels, AnAuxCycleGetsADeferredConnectionTheFeedbackFlagAndFiniteLevels)
 {
-    CZkMixBus* root = Bus("R");
-    CZkMixBus* a = Bus("A");
-    CZkMixBus* b = Bus("B");
-    CZkMixerInputContext* aIntoRoot = Feed(a, root);
-    CZkMixerInputContext* bIntoA = Feed(b, a);
-    CZkMixerInputContext* aIntoB = Feed(a, b, 1); // an auxiliary send back to the child
+    // A into the root, B into A, and A sending back to B.
+    Make("RAB");
+    const std::vector<CZkMixerInputContext*> c = Connect("AR BA A~B");
     ASSERT_EQ(CZkAudioRenderer::ComputeBusLevels(), ZK_Success);
     EXPECT_TRUE(CZkAudioRenderer::HasFeedback());
-    EXPECT_TRUE(Deferred(aIntoB)) << "the connection that closes the cycle";
-    EXPECT_FALSE(Deferred(bIntoA));
-    EXPECT_FALSE(Deferred(aIntoRoot));
-    EXPECT_EQ(a->level, 1);
-    EXPECT_EQ(b->level, 2);
+    EXPECT_TRUE(Deferred(c[2])) << "the connection that closes the cycle";
+    EXPECT_FALSE(Deferred(c[1]));
+    EXPECT_FALSE(Deferred(c[0]));
+    EXPECT_EQ(made['A']->level, 1);
+    EXPECT_EQ(made['B']->level, 2);
     EXPECT_FALSE(CZkAudioRenderer::IsLevelSerial(0));
 }
 
@@ -116,19 +130,12 @@ TEST_F(MixGraphLevels, BusesOfOneLevelThatFeedEachOtherRunOneAfterTheOther)
 {
     // P, Q and S feed the root; Q and S send to each other. Each reaches the other one level down,
     // so both end on level 2, where S takes Q's send (the other send closes the cycle).
-    CZkMixBus* s = Bus("S");
-    CZkMixBus* q = Bus("Q");
-    CZkMixBus* p = Bus("P");
-    CZkMixBus* root = Bus("R");
-    Feed(p, root);
-    Feed(q, root);
-    Feed(s, root);
-    CZkMixerInputContext* qIntoS = Feed(q, s, 1);
-    CZkMixerInputContext* sIntoQ = Feed(s, q, 1);
+    Make("SQPR");
+    const std::vector<CZkMixerInputContext*> c = Connect("PR QR SR Q~S S~Q");
     ASSERT_EQ(CZkAudioRenderer::ComputeBusLevels(), ZK_Success);
     ASSERT_TRUE(CZkAudioRenderer::HasFeedback());
-    EXPECT_TRUE(Deferred(sIntoQ));
-    EXPECT_FALSE(Deferred(qIntoS));
+    EXPECT_FALSE(Deferred(c[3])) << "Q's send into S";
+    EXPECT_TRUE(Deferred(c[4])) << "S's send into Q";
     EXPECT_EQ(Order(), "R0 P1 Q2 S2 ") << "Q runs before the bus that takes its send";
     EXPECT_FALSE(CZkAudioRenderer::IsLevelSerial(1)) << "one bus";
     EXPECT_TRUE(CZkAudioRenderer::IsLevelSerial(2));
