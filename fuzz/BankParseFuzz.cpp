@@ -11,7 +11,7 @@
 
 #include "ZkAudiolib/Common/Banks/BankItemKinds.h"
 #include "ZkAudiolib/Common/Banks/BankManager.h"
-#include "ZkAudiolib/Common/Banks/Neighbours/CZkEnvCurves.h"
+#include "ZkAudiolib/Common/Playback/CZkEnvCurves.h"
 #include "ZkAudiolib/Common/GameSyncs/CZkStateMgr.h"
 #include "ZkAudiolib/Common/Bytes/ZkByteCursor.h"
 #include "ZkAudiolib/Common/Containers/ZkNew.h"

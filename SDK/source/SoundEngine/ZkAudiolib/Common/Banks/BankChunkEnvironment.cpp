@@ -1,7 +1,7 @@
 // The "ENVS" chunk: two groups of three environment curves, each with its enabled flag.
 #include "ZkAudiolib/Common/Banks/BankParse.h"
 
-#include "ZkAudiolib/Common/Banks/Neighbours/CZkEnvCurves.h"
+#include "ZkAudiolib/Common/Playback/CZkEnvCurves.h"
 #include "ZkAudiolib/Common/GameSyncs/CZkStateMgr.h"
 #include "ZkAudiolib/Common/Bytes/ZkByteCursor.h"
 

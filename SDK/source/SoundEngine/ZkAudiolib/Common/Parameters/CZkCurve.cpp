@@ -30,8 +30,15 @@ ZKRESULT CZkCurve::Set(const ZkCurvePoint* points, uint32_t pointCount, uint32_t
     std::memcpy(m_points + 1, points, sizeof(ZkCurvePoint) * size_t{pointCount});
     m_points[0] = {-kSentinelX, points[0].y, ZkCurveInterpolation_Constant};
     m_points[count - 1] = {kSentinelX, points[pointCount - 1].y, ZkCurveInterpolation_Constant};
+    PrepareSegments();
+    return ZK_Success;
+}
 
-    for (uint32_t index = 0; index + 1 < count; ++index)
+void CZkCurve::PrepareSegments()
+{
+    if (m_pointCount == 0)
+        return;
+    for (uint32_t index = 0; index + 1 < m_pointCount; ++index)
     {
         const float width = m_points[index + 1].x - m_points[index].x;
         // Points sharing an x make an empty segment that the search never lands in; a reciprocal
@@ -40,8 +47,22 @@ ZKRESULT CZkCurve::Set(const ZkCurvePoint* points, uint32_t pointCount, uint32_t
         const float delta = m_points[index + 1].y - m_points[index].y;
         m_terms[index] = CurveSegmentTerms(m_points[index].interpolation, reciprocal, delta);
     }
-    m_terms[count - 1] = {0.0f, 0.0f};
-    return ZK_Success;
+    m_terms[m_pointCount - 1] = {0.0f, 0.0f};
+}
+
+void CZkCurve::NormaliseVolumeScaling()
+{
+    if (m_scaling == ZkCurveScaling_None)
+    {
+        m_scaling = ZkCurveScaling_DBToLin;
+    }
+    else if (m_scaling == ZkCurveScaling_SignedDB)
+    {
+        for (uint32_t index = 0; index < m_pointCount; ++index)
+            m_points[index].y += 1.0f;
+        m_scaling = ZkCurveScaling_None;
+        PrepareSegments();
+    }
 }
 
 void CZkCurve::Term()

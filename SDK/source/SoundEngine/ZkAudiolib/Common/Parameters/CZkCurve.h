@@ -35,6 +35,12 @@ public:
     // block cannot be allocated (the curve is then empty and evaluates to 0).
     ZKRESULT Set(const ZkCurvePoint* points, uint32_t pointCount, uint32_t scaling);
     void Term();
+    // Computes the terms of every segment from the points (Set does it).
+    void PrepareSegments();
+    // A volume curve as distance and environment curves keep it: values in decibels (scaling 0)
+    // turn into a decibel-to-gain curve (4), values in the signed decibel scale (2) into linear
+    // gains by adding 1 to every value (scaling 0); other scalings stay.
+    void NormaliseVolumeScaling();
 
     // The (scaled) value at x; cachedSegment is read and written back. 0 for an empty curve.
     float Evaluate(float x, uint32_t& cachedSegment) const;

@@ -2,9 +2,10 @@
 // group entries), "ENVS", "STID", "PLAT" and "INIT". Each is read within its declared size.
 #include "BankTestSupport.h"
 
-#include "ZkAudiolib/Common/Banks/Neighbours/CZkEnvCurves.h"
+#include "MemoryMgr/ZkMemoryFaultInjection.h"
 #include "ZkAudiolib/Common/GameSyncs/CZkStateMgr.h"
 #include "ZkAudiolib/Common/GameSyncs/CZkSwitchMgr.h"
+#include "ZkAudiolib/Common/Playback/CZkEnvCurves.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
 
 #include "Platform/PlatformText.h"
@@ -119,8 +120,34 @@ TEST_F(BankParseSettings, EnvironmentCurves)
     g_pStateMgr = &states;
     CZkEnvCurves environment;
     g_pEnvCurves = &environment;
-    EXPECT_EQ(ParseMemory(curves, 2), ZK_NotImplemented) << "the curves are not built yet";
+    EXPECT_EQ(ParseMemory(curves, 2), ZK_InvalidParameter) << "the five curves not given have no points";
     EXPECT_EQ(environment.curveEnabled[0][0], 1) << "the enabled flag is the parser's to store";
+    EXPECT_TRUE(environment.InUse(0, 0));
+    EXPECT_FALSE(environment.InUse(0, 1));
+
+    // Six curves: the volume curves (0 of each group) become linear gains, the others stay.
+    const Bytes six = WriteBank(Settings(R"({"tag": "ENVS", "curves": [
+        {"enabled": 1, "scaling": 2, "points": [[0, 0], [100, -1]]}, {"points": [[0, 10], [100, 20]]},
+        {"points": [[0, 30], [100, 40]]}, {"scaling": 0, "points": [[0, 0], [100, -6]]},
+        {"enabled": 1, "points": [[0, 50], [100, 60]]}, {"points": [[0, 70], [100, 80]]}]})"));
+    ASSERT_EQ(ParseMemory(six, 6), ZK_Success);
+    uint32_t segment = 1;
+    EXPECT_EQ(environment.Curve(0, 0).Scaling(), ZkCurveScaling_None);
+    EXPECT_FLOAT_EQ(environment.Curve(0, 0).Evaluate(50.0f, segment), 0.5f) << "signed dB scale plus 1";
+    EXPECT_EQ(environment.Curve(1, 0).Scaling(), ZkCurveScaling_DBToLin);
+    EXPECT_NEAR(environment.Curve(1, 0).Evaluate(100.0f, segment), 0.501f, 0.002f) << "-6 dB";
+    EXPECT_FLOAT_EQ(environment.Curve(0, 2).Evaluate(50.0f, segment), 35.0f);
+    EXPECT_FLOAT_EQ(environment.Curve(1, 2).Evaluate(-5.0f, segment), 70.0f) << "flat before the first point";
+    EXPECT_TRUE(environment.IsEnabled(1, 1));
+    EXPECT_FALSE(environment.IsEnabled(0, 1));
+    EXPECT_EQ(environment.Set(0, 1, 0, nullptr, 0), ZK_InvalidParameter);
+    EXPECT_FALSE(environment.InUse(0, 1)) << "the refused curve is left empty";
+    {
+        const ZkCurvePoint point = {0.0f, 1.0f, 4};
+        ZK::MemoryMgr::FaultInjection::ScopedAllocationFailure failure(ZkMemID_Default, 1);
+        EXPECT_EQ(environment.Set(1, 1, 1, &point, 0), ZK_InsufficientMemory);
+        EXPECT_FALSE(environment.InUse(1, 1));
+    }
     EXPECT_EQ(ParseMemory(WriteBank(Settings(R"({"tag": "ENVS", "hex": ""})")), 3), ZK_Fail) << "an empty body";
     EXPECT_EQ(ParseMemory(WriteBank(Settings(R"({"tag": "ENVS", "curves": [{"points": [[0, 1]], "point_count": 2}]})")), 4),
               ZK_InvalidFile);
