@@ -3,7 +3,7 @@
 #include "ZkAudiolib/Common/Banks/BankManager.h"
 
 #include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
-#include "ZkAudiolib/Common/FrontEnd/Neighbours/CZkActiveInstances.h"
+#include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
 
 namespace ZK::SoundEngine
 {

@@ -5,7 +5,7 @@
 #include "ZkAudiolib/Common/FrontEnd/ZkExternalSourceArray.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkPlayableNode.h"
-#include "ZkAudiolib/Common/Output/Neighbours/ZkVoiceLists.h"
+#include "ZkAudiolib/Common/Playback/ZkVoiceLists.h"
 
 #include <cmath>
 

@@ -2,7 +2,7 @@
 
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
-#include "ZkAudiolib/Common/FrontEnd/Neighbours/CZkActiveInstances.h"
+#include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
 #include "ZkAudiolib/Common/FrontEnd/PendingAction.h"
 
 namespace ZK::SoundEngine

@@ -7,7 +7,7 @@
 #include "ZkAudiolib/Common/FrontEnd/EngineMessageBodies.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineMessageHandlers.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
-#include "ZkAudiolib/Common/FrontEnd/Neighbours/CZkActiveInstances.h"
+#include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
 #include "ZkAudiolib/Common/FrontEnd/Neighbours/CZkMidiPostMgr.h"
 #include "ZkAudiolib/Common/Events/CZkStopAction.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegistryMgr.h"

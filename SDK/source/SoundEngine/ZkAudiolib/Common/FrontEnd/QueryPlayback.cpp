@@ -3,8 +3,8 @@
 #include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
 #include "ZkAudiolib/Common/FrontEnd/EventLookup.h"
 #include "ZkAudiolib/Common/Events/CZkEventObject.h"
-#include "ZkAudiolib/Common/FrontEnd/Neighbours/CZkActiveInstances.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
+#include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 

@@ -61,6 +61,7 @@ namespace ZK::SoundEngine
 class CZkGameObject;
 class CZkKeyedParamTarget;
 class CZkModifiedProps;
+class CZkPlayingInstance;
 
 // Flag byte A.
 constexpr uint8_t kNodeFlagA_TieBreakReversed = 0x01;
@@ -306,6 +307,26 @@ public:
     virtual uint8_t AdvancedFlags() const { return 0; }
     // Adds a draw from each randomised range of properties 0, 6, 2, 3, 4 to offsets.
     virtual void AddRandomOffsets(float (&)[kRandomisedProperties]) const {}
+
+    // --- Plays of playing instances (Playback/) ---
+    // The priority record of a new play of node for the object (its priority clamped to 0-100, 50
+    // by default; with a distance offset and an attenuation, moved by the nearest listener's
+    // distance) and its maximum radius (0 without an attenuation).
+    static void ComputePlayPriority(ZkPriorityRecord& record, CZkHierarchyNode* node, CZkGameObject* object,
+                                    float& maxRadius);
+    // Whether node may start for the object (its below-threshold behaviour, 3 resolved by its
+    // looping, written to status): false when the behaviour is to stop.
+    static bool CheckPlayable(CZkHierarchyNode* node, CZkGameObject* object, uint8_t& status);
+    // Starts a prepared instance on node after the node's limits: 1, 3 with reason 32 when refused,
+    // or Start's failure. A limit answer of 80 (or limitResult 80) makes the instance start
+    // virtual, which only an instance that may start virtual does.
+    static ZKRESULT PlayWithInstance(CZkHierarchyNode* node, CZkGameObject* object, float priority,
+                                     ZKRESULT limitResult, bool mayStartVirtual, uint32_t& reason,
+                                     CZkPlayingInstance* instance, bool flag);
+    // Destroys a prepared instance that will not play (never started unless started), or, without
+    // one and with started, counts the node's play for the object down.
+    static void DiscardPendingInstance(CZkHierarchyNode* node, CZkPlayingInstance*& instance, bool started,
+                                       CZkGameObject* object);
 
     // --- Index ---
     // Inserts the node into its table (bus table when flag bit 7 is set). 1; 52 when the table

@@ -4,7 +4,7 @@
 
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
-#include "ZkAudiolib/Common/FrontEnd/Neighbours/CZkActiveInstances.h"
+#include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkActivitySlabs.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
 
@@ -228,9 +228,12 @@ ZKRESULT CZkHierarchyNode::PlayCountUp(ZkPlayCount& play)
 {
     if (!EnsureActivity())
         return ZK_InsufficientMemory;
-    ++m_activity->playCount;
-    if (play.toBus)
-        ++m_activity->busPathPlayCount;
+    if (play.countPlay)
+    {
+        ++m_activity->playCount;
+        if (play.toBus)
+            ++m_activity->busPathPlayCount;
+    }
     ZKRESULT result = ZK_Success;
     if (!play.stopChecks && (play.checkLimits || play.limiters != nullptr))
         result = TestLimit(play);

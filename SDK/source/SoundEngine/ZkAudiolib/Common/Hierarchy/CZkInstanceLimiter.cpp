@@ -1,6 +1,6 @@
 #include "ZkAudiolib/Common/Hierarchy/CZkInstanceLimiter.h"
 
-#include "ZkAudiolib/Common/FrontEnd/Neighbours/CZkActiveInstances.h"
+#include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
 
 namespace ZK::SoundEngine
 {

@@ -72,6 +72,12 @@ public:
     // The array itself, as the limit decision walks it.
     const ZK::ZkArray<CZkLiveInstance*>& Instances() const { return m_entries; }
     bool IsIdle() const { return m_entries.IsEmpty() && m_virtualCount == 0; }
+    // Frees the array of a limiter that holds no instance (a limiter that outlives the engine).
+    void FreeStorage()
+    {
+        if (m_entries.IsEmpty())
+            m_entries.Term();
+    }
 
 private:
     // First index whose instance does not rank before record.

@@ -24,6 +24,7 @@
 namespace ZK::SoundEngine
 {
 class CZkGameObject;
+class CZkHierarchyNode;
 
 constexpr float kDefaultPriority = 50.0f;
 
@@ -72,7 +73,12 @@ public:
 
     virtual CZkGameObject* GameObject() const = 0;
     virtual ZkPlayingID PlayingID() const = 0;
+    // The node the instance plays (null for none).
+    virtual CZkHierarchyNode* PlayedNode() const = 0;
     virtual ZkLimitStanding LimitStanding() const = 0;
+    // What the instance does when it falls below the volume threshold (0 continue, 1 stop, 2 go
+    // virtual), and its queue behaviour: the limit decisions choose whom to displace by it.
+    virtual uint8_t GetVirtualBehaviour(uint8_t& queueBehaviour) = 0;
     // A limiter has more instances than places: the instance turns virtual (by its node's
     // below-threshold behaviour) when toVirtual is set, else it stops with the reason (1 for a
     // node's limiter, 2 for the engine-wide one).

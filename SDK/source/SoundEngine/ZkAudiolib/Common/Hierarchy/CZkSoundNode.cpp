@@ -4,6 +4,7 @@
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
+#include "ZkAudiolib/Common/Playback/CZkPlayingInstance.h"
 
 #include <cmath>
 
@@ -72,7 +73,7 @@ ZKRESULT CZkSoundNode::Play(PlayLaunchParams& params)
         if (MidiPlayMode() != kMidiPlayModeNormal)
             return ZK_MidiEventFiltered;
     }
-    return ZK_NotImplemented; // source playback (the playing instance) is not built yet
+    return CZkPlayingInstance::PlaySoundNode(this, m_media, params);
 }
 
 bool CZkSoundNode::IsInfiniteLoop(const CZkHierarchyNode* upTo) const

@@ -32,7 +32,7 @@ public:
     ZKRESULT PrepareMedia() override { return m_media.Prepare(); }
     void UnprepareMedia() override { m_media.Unprepare(); }
     // Publishes a note-on's note and frequency (game parameters 133 and 132), checks the MIDI play
-    // mode (82 unless 1), then starts source playback (not built yet: 4).
+    // mode (82 unless 1), then plays the sound's media (CZkPlayingInstance::PlaySoundNode).
     ZKRESULT Play(PlayLaunchParams& params) override;
     bool IsInfiniteLoop(const CZkHierarchyNode* upTo) const override;
 

@@ -1,6 +1,7 @@
 // PlayLaunchParams: what a node's play takes when a play is launched (by a play action, a dynamic
 // sequence or a container's next item): the game object, the playing id, the fade-in, the MIDI event
-// that started it, and the delays the play has gathered on its way down the hierarchy.
+// that started it, the delays the play has gathered on its way down the hierarchy, its launch flags
+// and the external sources of its post.
 //
 // Threading and ownership: a plain record on the launching code's stack; the game object and node
 // pointers are the caller's (their references are held by the caller). The record holds one
@@ -40,7 +41,9 @@ struct PlayLaunchParams
 {
     // Launch flags.
     static constexpr uint8_t kFlagFirstItem = 0x02;     // the first item of its play (every action launch)
-    static constexpr uint8_t kFlagRunTimeAction = 0x04; // launched by a run-time play action's flag
+    static constexpr uint8_t kFlagRunTimeAction = 0x04; // launched by a run-time play action's flag: the
+                                                        // instance is detached (not positioned, no limits)
+    static constexpr uint8_t kFlagFadingIn = 0x08;      // a fade-in of the play is already running
     static constexpr uint8_t kFlagsAtInit = 0x03;
 
     // Every field back to its initial value (the arrays must have been freed).
@@ -69,5 +72,7 @@ struct PlayLaunchParams
     ZkUniqueID nodeID = 0;
     float volumeFactor = 1.0f;
     uint8_t launchFlags = kFlagsAtInit;
+    // 1: the play starts paused.
+    uint8_t playType = 0;
 };
 } // namespace ZK::SoundEngine

@@ -69,6 +69,9 @@ struct ZkPlayCount
     ZkLimiterList* limiters = nullptr;
     // The play asks for limit decisions; without, the limiters are only collected.
     bool checkLimits = true;
+    // The play is counted at each level; without, the walk only collects (and tests) the limiters
+    // of an instance that is already counted.
+    bool countPlay = true;
     // Skip the limit tests of limits counted across all game objects.
     bool noGlobalCheck = false;
     // Out, kept across levels: limit decisions run so far; a level stopped the checks of the levels

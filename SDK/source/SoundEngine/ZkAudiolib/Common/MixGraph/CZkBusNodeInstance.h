@@ -10,7 +10,7 @@
 // Threading: engine thread, under the global engine lock. Ownership: its bus's (memory pool 5).
 #pragma once
 
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkNodeInstanceBase.h"
+#include "ZkAudiolib/Common/Playback/CZkNodeInstanceBase.h"
 
 #include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
 #include <ZK/SoundEngine/Common/ZkResult.h>

@@ -9,7 +9,7 @@
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkLayer.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkModulator.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkModulatorMgr.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkNodeInstanceBase.h"
+#include "ZkAudiolib/Common/Playback/CZkNodeInstanceBase.h"
 #include "ZkAudiolib/Common/GameSyncs/CZkSwitchMgr.h"
 
 namespace ZK::SoundEngine

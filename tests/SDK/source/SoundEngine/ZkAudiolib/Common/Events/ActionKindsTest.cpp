@@ -10,7 +10,7 @@
 #include "ZkAudiolib/Common/Events/CZkStopAction.h"
 #include "ZkAudiolib/Common/FrontEnd/ZkExternalSourceArray.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkModifiedProps.h"
-#include "ZkAudiolib/Common/Output/Neighbours/ZkVoiceLists.h"
+#include "ZkAudiolib/Common/Playback/ZkVoiceLists.h"
 
 #include <ZK/SoundEngine/Common/ZkEventCalls.h>
 

@@ -174,7 +174,7 @@ TEST_F(Queries, RoutingObstructionAndSpatializationWithTheDefaultRouting)
     EXPECT_EQ(GetListenerSpatialization(kEmitter, spatialized, read, 4, config), ZK_InvalidParameter);
 }
 
-TEST_F(Queries, WithoutAPlayingManagerOrANodeOfTheId)
+TEST_F(Queries, WithoutAPlayingManagerOrANodeOfTheIdAndWhenNothingPlays)
 {
     EXPECT_EQ(GetEventIDFromPlayingID(3), 0u);
     EXPECT_EQ(GetGameObjectFromPlayingID(3), ZK_ALL_GAME_OBJECTS);
@@ -192,11 +192,12 @@ TEST_F(Queries, WithoutAPlayingManagerOrANodeOfTheId)
     infos = 0;
     EXPECT_EQ(QueryAudioObjectIDs(0x99u, infos, nullptr), ZK_InvalidID);
     EXPECT_EQ(QueryAudioObjectIDs(static_cast<const char*>(nullptr), infos, nullptr), ZK_InvalidID);
+    // Nothing plays: no object has a radius.
     ZkRadiusInfo radii[1];
     count = 1;
-    EXPECT_EQ(GetMaxRadius(radii, count), ZK_NotImplemented);
+    EXPECT_EQ(GetMaxRadius(radii, count), ZK_Success);
     EXPECT_EQ(count, 0u);
-    EXPECT_EQ(GetMaxRadius(kEmitter), 0.0f);
+    EXPECT_EQ(GetMaxRadius(kEmitter), -1.0f);
 }
 
 TEST_F(Queries, BeforeTheEngineExistsEveryQueryFailsQuietly)

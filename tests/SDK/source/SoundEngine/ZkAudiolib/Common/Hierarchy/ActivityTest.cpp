@@ -235,7 +235,8 @@ TEST_F(Activity, LimitTestsCollectTheLimitersThatCountThePlay)
     EXPECT_EQ(limiters[0]->MaxCount(), 2u);
     EXPECT_EQ(play.checks, 0u);
 
-    // Two instances fill the limit: the next play runs the limit decision, once per play.
+    // Two instances fill the limit: the next play runs the limit decision, once per play. Of equal
+    // priority and newer ones ranking first, the older instance makes room.
     TestInstance a(50.0f, 1);
     TestInstance b(50.0f, 2);
     ASSERT_EQ(limiters[0]->Insert(&a), ZK_Success);
@@ -243,8 +244,11 @@ TEST_F(Activity, LimitTestsCollectTheLimitersThatCountThePlay)
     ZkLimiterList more;
     ZkPlayCount full;
     full.limiters = &more;
-    EXPECT_EQ(m_leaf->PlayCountUp(full), ZK_NotImplemented) << "the decision belongs to the active instances";
+    EXPECT_EQ(m_leaf->PlayCountUp(full), ZK_Success) << "room was made";
     EXPECT_EQ(full.checks, 1u);
+    ASSERT_EQ(a.overLimit.size(), 1u);
+    EXPECT_EQ(a.overLimit[0], std::make_pair(false, kNodeLimitReason)) << "stopped for the node's limit";
+    EXPECT_TRUE(b.overLimit.empty());
     ZkPlayCount unchecked;
     unchecked.checkLimits = false;
     EXPECT_EQ(m_leaf->PlayCountUp(unchecked), ZK_Success);
@@ -299,7 +303,8 @@ TEST_F(Activity, PerObjectLimitsKeepOneLimiterPerGameObject)
     ASSERT_EQ(firstLimiter->Insert(&playing), ZK_Success);
     ZkPlayCount again;
     again.gameObject = first;
-    EXPECT_EQ(m_leaf->PlayCountUp(again), ZK_NotImplemented);
+    EXPECT_EQ(m_leaf->PlayCountUp(again), ZK_Success);
+    EXPECT_EQ(playing.overLimit.size(), 1u) << "the object's instance made room";
     // Max instances reach every per-object limiter.
     m_leaf->SetMaxInstances(3);
     EXPECT_EQ(firstLimiter->MaxCount(), 3u);

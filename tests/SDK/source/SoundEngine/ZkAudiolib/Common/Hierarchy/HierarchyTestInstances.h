@@ -24,7 +24,13 @@ public:
 
     CZkGameObject* GameObject() const override { return m_object; }
     ZkPlayingID PlayingID() const override { return m_playingID; }
+    CZkHierarchyNode* PlayedNode() const override { return node; }
     ZkLimitStanding LimitStanding() const override { return standing; }
+    uint8_t GetVirtualBehaviour(uint8_t& queueBehaviour) override
+    {
+        queueBehaviour = 0;
+        return behaviour;
+    }
     void OnOverLimit(bool toVirtual, uint8_t reason) override
     {
         overLimit.emplace_back(toVirtual, reason);
@@ -43,6 +49,8 @@ public:
     void SetEffectBypass(uint8_t bits, uint8_t mask) override { bypasses.emplace_back(bits, mask); }
 
     ZkLimitStanding standing = ZkLimitStanding::HoldsPlace;
+    uint8_t behaviour = 0;
+    CZkHierarchyNode* node = nullptr;
     std::vector<std::pair<bool, uint8_t>> overLimit;
     std::vector<ZkActionParams> actions;
     std::vector<std::pair<uint32_t, float>> deltas;

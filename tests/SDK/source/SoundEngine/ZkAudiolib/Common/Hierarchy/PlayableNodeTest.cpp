@@ -135,14 +135,14 @@ TEST_F(PlayableNode, InitialDelay)
     EXPECT_EQ(m_sound->ApplyInitialDelay(params), ZK_Fail) << "a delayed play needs the event manager";
 }
 
-TEST_F(PlayableNode, SoundPlayPublishesTheNoteAndStopsAtSourcePlayback)
+TEST_F(PlayableNode, SoundPlayPublishesTheNoteAndNeedsAPlayingID)
 {
     CZkRegisteredObj* object = Register(5);
     PlayLaunchParams params;
     params.gameObject = object;
     params.midiEvent = NoteOn(2, 81, 64);
     const uint32_t started = CZkPlayableNode::StartedInstanceCount();
-    EXPECT_EQ(m_sound->Launch(params), ZK_NotImplemented) << "source playback is not built yet";
+    EXPECT_EQ(m_sound->Launch(params), ZK_Fail) << "a play without a playing id fails in its start";
     EXPECT_EQ(CZkPlayableNode::StartedInstanceCount(), started + 1);
     ZkRTPCKey key = ZkRTPCKey::ForObject(object);
     key.midiChannel = 2;
@@ -163,7 +163,7 @@ TEST_F(PlayableNode, SoundPlayPublishesTheNoteAndStopsAtSourcePlayback)
     params.midiEvent = NoteOn(2, 81, 64);
     EXPECT_EQ(FindSound(320)->Launch(params), ZK_MidiEventFiltered) << "play mode 2";
     params.midiEvent = NoteOn(2, 81, 64);
-    EXPECT_EQ(FindSound(321)->Launch(params), ZK_NotImplemented) << "the parent's play mode 1";
+    EXPECT_EQ(FindSound(321)->Launch(params), ZK_Fail) << "the parent's play mode 1: on to the play";
     EXPECT_EQ(CZkPlayableNode::StartedInstanceCount(), started + 3) << "every launch counts";
 }
 

@@ -8,6 +8,7 @@
 #include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
 #include "ZkAudiolib/Common/Output/ZkEngineWakeEvent.h"
 #include "ZkAudiolib/Common/Output/ZkPlatformAudio.h"
+#include "ZkAudiolib/Common/Playback/ZkVoiceLists.h"
 
 #include <Platform/PlatformCom.h>
 #include <ZK/SoundEngine/Common/ZkRuntimeEnvironmentMgr.h>
@@ -28,6 +29,7 @@ protected:
     }
     void TearDown() override
     {
+        CZkOutputDeviceMgr::TermDevices(); // the renderer's start began the pacing thread
         CZkAudioRenderer::Term();
         ZK::IZkStreamMgr::m_pStreamMgr = nullptr;
         StorePlatformInitSettings(nullptr);
@@ -83,9 +85,12 @@ TEST_F(PlatformAudio, StartUpNeedsARateAndAFrameSize)
     EXPECT_FALSE(EngineWakeEvent::IsCreated());
 }
 
-// Until the playing-voice lists exist their start answers 4, and the renderer's start stops there:
-// the kernels, the managers' check, the notification factory and the plug-in registry are done.
-TEST_F(PlatformAudio, StartUpSetsTheAudioGlobalsAndTheWakeEventAndStartsTheRenderer)
+// The renderer's start runs to its end: the kernels, the managers' check, the notification
+// factory, the plug-in registry, the playing-voice lists, the panning tables, and the pacing thread
+// with the placeholder main device (which sets the wake-up event from its own thread).
+using ThreadedPlatformAudio = PlatformAudio;
+
+TEST_F(ThreadedPlatformAudio, StartUpSetsTheAudioGlobalsAndTheWakeEventAndStartsTheRenderer)
 {
     ZkPlatformInitSettings settings = GetPlatformInitSettings();
     settings.sampleRate = 44100;
@@ -93,7 +98,7 @@ TEST_F(PlatformAudio, StartUpSetsTheAudioGlobalsAndTheWakeEventAndStartsTheRende
     StorePlatformInitSettings(&settings);
     GetEngineSettings().samplesPerFrame = 512;
     PluginRegistry::Term();
-    EXPECT_EQ(InitPlatformAudio(), ZK_NotImplemented);
+    EXPECT_EQ(InitPlatformAudio(), ZK_Success);
     EXPECT_EQ(ZkAudioSettings::SampleRate(), 44100u);
     EXPECT_EQ(ZkAudioSettings::FramesPerBuffer(), 512u);
     EXPECT_EQ(ZkAudioSettings::BufferDurationMs(), 11u);
@@ -102,24 +107,26 @@ TEST_F(PlatformAudio, StartUpSetsTheAudioGlobalsAndTheWakeEventAndStartsTheRende
     EXPECT_EQ(ZkAudioSettings::BlocksPerBuffer(), 4u);
     EXPECT_FALSE(ZK::ZkRuntimeEnvironmentMgr::Instance()->IsFeatureSupported(ZK::ZK_SIMD_AVX_FAMILY));
     EXPECT_TRUE(EngineWakeEvent::IsCreated());
-    EXPECT_FALSE(EngineWakeEvent::Get().Wait(0)) << "not signalled";
     EXPECT_NE(PluginRegistry::GetPluginEntry(0xB50007), nullptr) << "the registry has the built-in list";
+    EXPECT_EQ(CZkOutputDeviceMgr::DeviceCount(), 1u) << "the placeholder main device";
+    EXPECT_EQ(ZkVoiceLists::PostCommand(ZkVoiceCommand_Play, nullptr), ZK_Success) << "the voice lists have their block";
+    ZkVoiceLists::RemoveInstance(nullptr);
 
+    CZkOutputDeviceMgr::TermDevices();
     CZkAudioRenderer::Term();
     EXPECT_FALSE(EngineWakeEvent::IsCreated()) << "the renderer's end closes the event";
     EXPECT_EQ(PluginRegistry::PluginCount(), 0u);
 }
 
-TEST_F(PlatformAudio, TheRendererNeedsTheMemoryAndStreamManagers)
+TEST_F(ThreadedPlatformAudio, TheRendererNeedsTheMemoryAndStreamManagers)
 {
     ZK::IZkStreamMgr::m_pStreamMgr = nullptr;
     EXPECT_EQ(InitRenderer(), ZK_Fail);
     ZK::IZkStreamMgr::m_pStreamMgr = &m_streamMgr;
-    EXPECT_EQ(InitRenderer(), ZK_NotImplemented) << "the playing-voice lists' answer";
+    EXPECT_EQ(InitRenderer(), ZK_Success);
 }
 
 // The engine thread's own set-up and tear-down, on a thread of its own.
-using ThreadedPlatformAudio = PlatformAudio;
 
 TEST_F(ThreadedPlatformAudio, TheEngineThreadPairsItsApartmentAndEndsTheDevices)
 {

@@ -1,0 +1,256 @@
+// CZkNodeInstanceBase: construction and teardown, the parameter changes, the start of a play and
+// the effect chain. Positioning and the render side's queries are in CZkNodeInstancePositioning.cpp,
+// the sends in CZkNodeInstanceSends.cpp.
+#include "ZkAudiolib/Common/Playback/CZkNodeInstanceBase.h"
+
+#include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
+#include "ZkAudiolib/Common/Parameters/ZkFastMath.h"
+#include "ZkAudiolib/Common/Playback/Neighbours/EngineVolumeThreshold.h"
+
+namespace ZK::SoundEngine
+{
+namespace
+{
+uint32_t g_liveCounter = 0;
+
+// The value slot of each parameter id 0 to 61 (kNoSlot: none).
+constexpr uint8_t kN = CZkNodeInstanceBase::kNoSlot;
+constexpr uint8_t kSlotOfParameter[62] = {
+    0,  kN, 1,  2,  3,  4,  kN, 5,  kN, kN, // 0-9
+    kN, kN, kN, kN, kN, kN, kN, kN, kN, kN, // 10-19
+    kN, kN, kN, kN, kN, kN, kN, kN, kN, kN, // 20-29
+    kN, kN, kN, kN, kN, kN, kN, 14, 10, 6,  // 30-39
+    7,  8,  9,  11, 12, 13, kN, 25, 15, 16, // 40-49
+    17, 18, 19, 20, 21, 22, 23, 24, kN, 0,  // 50-59
+    kN, kN,                                 // 60-61
+};
+
+constexpr uint32_t kBuiltInFirst = 26;
+constexpr uint32_t kBuiltInCount = 3;
+
+// Whether the node, or the first ancestor that has an output bus, routes to one.
+bool RoutesToOutputBus(const CZkHierarchyNode* node)
+{
+    for (const CZkHierarchyNode* level = node; level != nullptr; level = level->Parent())
+    {
+        if (level->OutputBus() != nullptr)
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+uint32_t CZkNodeInstanceBase::SlotOfParameter(uint32_t id)
+{
+    return id < std::size(kSlotOfParameter) ? kSlotOfParameter[id] : kNoSlot;
+}
+
+uint32_t CZkNodeInstanceBase::LiveCounter()
+{
+    return g_liveCounter;
+}
+
+CZkNodeInstanceBase::CZkNodeInstanceBase(CZkGameObject* object, CZkHierarchyNode* node, bool detached)
+    : CZkKeyedParamTarget(ZkRTPCKey::ForObject(static_cast<CZkRegisteredObj*>(object))), m_object(object),
+      m_node(node), m_sequence(g_liveCounter++)
+{
+    m_flags = kFlagGainDirty;
+    if (detached)
+        m_flags |= kFlagDetached;
+    if (RoutesToOutputBus(node))
+        m_flags |= kFlagRoutesToOutput;
+    if (m_object != nullptr)
+        m_object->AddRef(); // activates the object's emitter when it was held by the registry alone
+    if (m_node != nullptr)
+        m_node->AddRef();
+}
+
+CZkNodeInstanceBase::~CZkNodeInstanceBase()
+{
+    m_rays.Term();
+    m_ownPositions.Term();
+    DestroyEffects();
+}
+
+void CZkNodeInstanceBase::ClearEvaluation()
+{
+    for (float& value : m_values)
+        value = 0.0f;
+    for (ZkUniqueID& bus : m_userSendBuses)
+        bus = 0;
+    m_counter = 0;
+    m_sendFlags = 0;
+    m_linearGain = 1.0f;
+}
+
+void CZkNodeInstanceBase::SetParameterValue(uint32_t id, float value, float delta)
+{
+    if (!IsPositioned())
+        return;
+    switch (id)
+    {
+    case 18:
+        m_positioning18 += delta;
+        return;
+    case 19:
+        m_positioning19 += delta;
+        return;
+    case 58:
+        m_positioning58 += delta;
+        return;
+    case 23:
+        m_positioning23 = value;
+        return;
+    case 24:
+        m_positioning24 = static_cast<uint32_t>(value);
+        return;
+    // Automation offsets and the automation settings (20-22, 66-68) act on path data, which plays
+    // do not carry yet; 25-28 have no stored effect.
+    case 46:
+        m_rays.RemoveAll();
+        m_positioningMode = value != 0.0f ? static_cast<uint8_t>(m_positioningMode | kModeSpeakerPanning)
+                                          : static_cast<uint8_t>(m_positioningMode & ~kModeSpeakerPanning);
+        return;
+    case 64:
+        m_positioningFlags = static_cast<uint8_t>((m_positioningFlags & ~kPositioningLowBits) |
+                                                  (static_cast<uint32_t>(value) & kPositioningLowBits));
+        return;
+    case 65:
+        m_positioningMode = value != 0.0f ? static_cast<uint8_t>(m_positioningMode | kModeOwnPositions)
+                                          : static_cast<uint8_t>(m_positioningMode & ~kModeOwnPositions);
+        return;
+    case 69:
+        m_positioningFlags =
+            value > 0.0f ? static_cast<uint8_t>(m_positioningFlags | kPositioningListenerRoutedSends)
+                         : static_cast<uint8_t>(m_positioningFlags & ~kPositioningListenerRoutedSends);
+        return;
+    case 70:
+        ResetPositioning();
+        return;
+    default:
+        break;
+    }
+    const uint32_t slot = SlotOfParameter(id);
+    if (slot != kNoSlot)
+        m_values[slot] += delta;
+}
+
+ZKRESULT CZkNodeInstanceBase::Start()
+{
+    RegisterWithNode(m_node, kParamMask, GetMaskFlag());
+    return SetupEffects();
+}
+
+void CZkNodeInstanceBase::Term()
+{
+    Unregister(kParamMask, GetMaskFlag());
+    if (m_object != nullptr)
+        m_object->Release(); // deactivates the emitter when only the registry holds it, or destroys it
+    m_object = nullptr;
+    m_rays.Term();
+    m_ownPositions.Term();
+    m_flags &= static_cast<uint8_t>(~kFlagOwnPositionsCopied);
+    if (m_node != nullptr)
+        m_node->Release();
+    m_node = nullptr;
+}
+
+ZKRESULT CZkNodeInstanceBase::Initialize(float maxRadius, bool mayStartVirtual, uint32_t& reason,
+                                         bool& belowThreshold)
+{
+    m_maxRadius = maxRadius;
+    RefreshPositioning();
+    const ZKRESULT subscribed = SubscribeAttenuation();
+    if (subscribed != ZK_Success)
+        return subscribed;
+    if ((m_flags & kFlagEvaluated) == 0)
+        RefreshFromNode();
+    else if ((m_flags & kFlagGainDirty) != 0)
+        RecomputeGain();
+    belowThreshold = GetVolumeThresholdLinear() >= ZkDecibelsToLinear(m_values[kSlotVolume]) * m_linearGain;
+    if (!mayStartVirtual && belowThreshold && IsPositioned())
+    {
+        reason = kReasonBelowThreshold;
+        return ZK_PartialSuccess;
+    }
+    return ZK_Success;
+}
+
+ZKRESULT CZkNodeInstanceBase::SubscribeAttenuation()
+{
+    // Attenuations are not read from banks yet: no node selects one, so there is nothing to
+    // subscribe. An instance that had one and lost it reports 2, as the render side expects.
+    const bool had = m_hadAttenuation != 0;
+    m_hadAttenuation = 0;
+    return had ? ZK_Fail : ZK_Success;
+}
+
+ZKRESULT CZkNodeInstanceBase::SetupEffects()
+{
+    DestroyEffects();
+    if (m_node == nullptr)
+        return ZK_Success;
+    for (uint32_t slot = 0; slot < kEffectSlotCount; ++slot)
+    {
+        CZkIndexedObject* effect = m_node->ResolvedEffectSlotObject(slot);
+        if (effect != nullptr)
+        {
+            // An effect object cannot make a plug-in context for an instance yet.
+            effect->Release();
+            return ZK_NotImplemented;
+        }
+    }
+    return ZK_Success;
+}
+
+void CZkNodeInstanceBase::DestroyEffects()
+{
+    // Contexts are made by effect objects, which make none yet: the array is only freed.
+    m_effects.Term();
+}
+
+uint32_t CZkNodeInstanceBase::ListEffects(ZkAttachedEffect* output, uint32_t n) const
+{
+    uint32_t copied = 0;
+    for (; copied < n && copied < m_effects.Length(); ++copied)
+        output[copied] = m_effects[copied];
+    return copied;
+}
+
+void CZkNodeInstanceBase::SetBuiltInValue(uint32_t type, float value)
+{
+    if (type >= kBuiltInFirst && type < kBuiltInFirst + kBuiltInCount)
+        m_builtIn[type - kBuiltInFirst] = value;
+}
+
+float CZkNodeInstanceBase::BuiltInValue(uint32_t type) const
+{
+    return type >= kBuiltInFirst && type < kBuiltInFirst + kBuiltInCount ? m_builtIn[type - kBuiltInFirst]
+                                                                         : 0.0f;
+}
+
+void CZkNodeInstanceBase::ForwardKeyedValue(const ZkRTPCKey& key, ZkUniqueID ownerID, uint32_t bit,
+                                            float value, float delta)
+{
+    if (IsPositioned() && key.Matches(m_key))
+        SetParamValue(ownerID, bit, value, delta);
+}
+
+float CZkNodeInstanceBase::GetLinearVolume(bool& belowThreshold) const
+{
+    const float volume = ZkDecibelsToLinear(m_values[kSlotVolume]);
+    belowThreshold = volume * m_linearGain <= GetVolumeThresholdLinear();
+    return volume;
+}
+
+ZkUniqueID CZkNodeInstanceBase::GetNodeID() const
+{
+    return m_node != nullptr ? m_node->ID() : 0;
+}
+
+CZkHierarchyNode* CZkNodeInstanceBase::GetNodeOutput() const
+{
+    return IsPositioned() ? m_node : nullptr;
+}
+} // namespace ZK::SoundEngine

@@ -1,0 +1,352 @@
+// CZkPlayingInstance: one playback of one sound node for one game object. The play of a sound node
+// creates it (PlaySoundNode), the render side gives it a voice, the playback actions address it
+// (pause, resume, stop, seek), and it ends when its voice ends. It is a CZkNodeInstanceBase (the
+// node's parameters, the positioning) with playback state added: its playing id, media, fades,
+// pause levels, priority and limiters, and the gain factors that other parts put on it.
+//
+// States: created -> started (in its limiters, its playing id, its node's live instances; after Play
+// in the active instances) -> playing or paused -> stopping (a stop fade runs) -> killed (dead for
+// plain stops and limits) -> ended (its voice is gone: deferred command 4) -> destroyed at the next
+// flush of the deferred commands. An instance that never started is destroyed by the play that made
+// it.
+//
+// Fades run on transitions (CZkTransitionMgr), whose values come back through TransUpdateValue:
+// the fade slot carries fade-in and stop (target kinds kFadeIn, kFadeStop), the pause slot pause
+// and resume (kFadePause, kFadeResume). The instance never touches its voice: it queues voice
+// commands (ZkVoiceLists); the render side reads its state and reports back through
+// PostEndNotification and OnSourceDuration, which go through the deferred commands of
+// CZkActiveInstances, the one path from the render side back into an instance.
+//
+// Threading: engine thread, under the global engine lock. Ownership: memory pool 0; the active
+// instances own started instances, the play owns one that has not started. The instance holds a
+// reference on its node and its game object, its playing id's instance entry, its media (and the
+// bank that supplied it), and an external-source media reference it was made with.
+#pragma once
+
+#include "ZkAudiolib/Common/GameObjects/CZkParamScope.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkLiveInstance.h"
+#include "ZkAudiolib/Common/Hierarchy/PlayLaunchParams.h"
+#include "ZkAudiolib/Common/Hierarchy/ZkActivityRecord.h"
+#include "ZkAudiolib/Common/Parameters/ZkTransitionUser.h"
+#include "ZkAudiolib/Common/Playback/CZkNodeInstanceBase.h"
+#include "ZkAudiolib/Common/Playback/ZkValueContributions.h"
+
+#include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
+
+namespace ZK::SoundEngine
+{
+class CZkTransition;
+class CZkVoice;
+struct LoadedBank;
+struct ZkMediaRef;
+struct ZkVoiceParams;
+
+// The marker record by which a mixer plug-in recognises a voice's input.
+struct ZkMixerInputId
+{
+    static constexpr uint32_t kMarker = 0x3860009;
+    uint32_t marker = kMarker;
+    uint8_t channel = 0;
+    uint32_t zero = 0;
+};
+
+// An effect slot of the node as a voice builds it.
+struct ZkEffectDescription
+{
+    ZkUniqueID effectID = 0;
+    bool bypassed = false;
+};
+
+class CZkPlayingInstance : public CZkNodeInstanceBase, public CZkLiveInstance, public ZkTransitionUser
+{
+public:
+    static constexpr ZkMemoryId kPool = ZkMemID_Default;
+
+    // Transition targets (the kinds handed back with every fade value).
+    static constexpr uint32_t kFadeIn = 0x1000000;
+    static constexpr uint32_t kFadeStop = 0x2000000;
+    static constexpr uint32_t kFadePause = 0x4000000;
+    static constexpr uint32_t kFadeResume = 0x8000000;
+
+    // Status byte.
+    static constexpr uint8_t kStatusEndNotice = 0x01;
+    static constexpr uint8_t kStatusDead = 0x04;
+    static constexpr uint8_t kStatusEnded = 0x08;
+    static constexpr uint8_t kStatusKilled = 0x10;
+    static constexpr uint8_t kStatusStopping = 0x20;
+    static constexpr uint8_t kStatusPaused = 0x40;
+    static constexpr uint8_t kStatusPrepared = 0x80;
+    // Stop byte: bit 0 stop requested, bits 1-3 end reason, bit 4 never started, bits 6-7 seek.
+    static constexpr uint8_t kStopRequested = 0x01;
+    static constexpr uint8_t kStopReasonShift = 1;
+    static constexpr uint8_t kStopReasonMask = 0x0E;
+    static constexpr uint8_t kStopNeverStarted = 0x10;
+    static constexpr uint8_t kStopAtCreation = 0x22;
+    static constexpr uint8_t kSeekMask = 0xC0;
+    static constexpr uint8_t kSeekBySamples = 0x40;
+    static constexpr uint8_t kSeekByPercent = 0xC0;
+    // Limit byte.
+    static constexpr uint8_t kLimitSeekOption = 0x01;
+    static constexpr uint8_t kLimitExempt = 0x02;
+    static constexpr uint8_t kLimitCountedVirtual = 0x04;
+    static constexpr uint8_t kLimitFadingIn = 0x08;
+    // Start byte: bits 0-2 the requested start state, bits 3-6 the source state.
+    static constexpr uint8_t kStartStateMask = 0x07;
+    static constexpr uint8_t kSourceStateShift = 3;
+    static constexpr uint8_t kSourceStateMask = 0x78;
+    // Source states.
+    static constexpr uint8_t kSourceNone = 0;
+    static constexpr uint8_t kSourceStarted = 1;
+    static constexpr uint8_t kSourcePending = 2; // a source waits for its data
+    static constexpr uint8_t kSourceDurationKnown = 3;
+    // Requested start states.
+    static constexpr uint8_t kStartPlay = 0;
+    static constexpr uint8_t kStartPaused = 1;
+    static constexpr uint8_t kStartAndStop = 2;
+    // Kill reasons that make an instance dead: a plain stop and a limit.
+    static constexpr uint32_t kKillStop = 0;
+    static constexpr uint32_t kKillLimit = 2;
+    // Deferred commands from the render side.
+    static constexpr uint32_t kCommandEndNotice = 3;
+    static constexpr uint32_t kCommandVoiceEnded = 4;
+
+    // The node's factory: an instance (pool 0) of the play for the node, with its media reference
+    // (owned by the instance when it carries kMediaFlagInstanceOwned) and priority; null out of
+    // memory.
+    static CZkPlayingInstance* Create(const PlayLaunchParams& params, CZkHierarchyNode* node,
+                                      const ZkMediaRef* media, const ZkPriorityRecord& priority);
+    // Destroy, destructor, memory back to pool 0.
+    static void Free(CZkPlayingInstance* instance);
+
+    // The play of a sound node (its media reference) for the play's game object: behaviours,
+    // priority, the engine's voice limit, external sources, the instance, its initialisation, the
+    // node's limits, its start and its voice command. 1 started; 2 failure; 3 refused; 52 out of
+    // memory. Every failure after the instance exists destroys it (its playing id learns of it
+    // first).
+    static ZKRESULT PlaySoundNode(CZkHierarchyNode* node, const ZkMediaRef& media, PlayLaunchParams& params);
+
+    CZkPlayingInstance(const PlayLaunchParams& params, CZkHierarchyNode* node, const ZkMediaRef* media,
+                       const ZkPriorityRecord& priority, uint32_t creationArgument);
+    ~CZkPlayingInstance() override;
+
+    // --- Start and end ---
+    // The node's live instances, the node-instance start, the limiters (unless detached), the
+    // playing id, the media. 1; 2 without a playing id; 52; the playing id's refusal.
+    ZKRESULT Start() override;
+    // Queues the voice command (play, or play paused) after an optional fade-in; raises the launch
+    // counter with count. 1, or the queue's failure (2).
+    ZKRESULT Play(ZkTimeMs fadeInMs, uint32_t curve, bool paused, bool count);
+    // Leaves everything Start and the play joined and releases what the instance holds.
+    void Destroy();
+    // Once: marks killed; plain stops and limits (reasons 0 and 2) leave the fades and make the
+    // instance dead, which its voice (or the voice queue) turns into its end.
+    virtual void Kill(uint32_t reason);
+
+    // --- Playback ---
+    void Pause(ZkTimeMs timeMs, uint32_t curve);
+    virtual void PauseNow(bool voiceTold);
+    void Resume(ZkTimeMs timeMs, uint32_t curve, bool allLevels);
+    virtual void ResumeNow();
+    // A stop: at once, or after a fade to silence. With flag, an instance whose source has started
+    // and no fade runs is silenced and killed at once.
+    void StopWithFade(ZkTimeMs timeMs, uint32_t curve, bool flag);
+    // A limit sends the instance off: stop requested with the reason, then stopped at once.
+    void StopForLimit(uint8_t reason);
+    // A limit sends the instance to its virtual behaviour: 1 stops it, 2 makes it virtual.
+    void HandleVirtualLimit(uint8_t reason);
+    virtual void StopLooping();
+    virtual void SeekToTime(float ms, bool option);
+    virtual void SeekToSamples(uint32_t samples);
+    virtual void SeekToPercent(float fraction, bool option);
+    int32_t TakePendingStopOffset();
+    void SetPendingStopOffset(int32_t offset) { m_pendingStopOffset = offset; }
+
+    // --- Fades ---
+    // Starts or retargets the fade of the slot the target belongs to; without a transition the end
+    // value is applied at once.
+    void StartFade(uint32_t target, ZkTimeMs timeMs, uint32_t curve);
+    void TransUpdateValue(uint32_t kind, float value, bool done) override;
+
+    // --- Gain, priority, parameters ---
+    // Adds, replaces or (remove) drops the owner's factor of that kind; the gain is recomputed.
+    void SetContribution(const void* owner, uint8_t kind, float factor, bool remove);
+    void RecomputeGain() override;
+    void RefreshFromNode() override;
+    void SetParameterValue(uint32_t id, float value, float delta) override;
+    // Clamped to 0-100; the limiters move the instance before the value is stored.
+    void SetPriority(float priority);
+    void SetPriorityFromDistance(float distance) override;
+    // The render side's distance update: send value unset, priority from the nearest listener.
+    void UpdateDistancePriority();
+    // The below-threshold behaviour (cached; 3 resolved by the node's looping), and the queue one.
+    uint8_t GetVirtualBehaviour(uint8_t& queueBehaviour);
+    // A value for this instance's scope: remembered, cleared when the instance goes. 1 or 52.
+    ZKRESULT RegisterScopedParameter(ZkUniqueID parameterID) { return m_scope.AddParameter(parameterID); }
+
+    // --- The render side ---
+    void SetVoice(CZkVoice* voice) { m_voice = voice; }
+    CZkVoice* Voice() const { return m_voice; }
+    // The voice is gone (value 1: killed before it had one): deferred command 4.
+    void PostEndNotification(int32_t value);
+    // The source knows its duration (ms): source state 3, deferred command 3.
+    void OnSourceDuration(float timeMs);
+    // A deferred command from the render side, applied by the active instances' flush.
+    void ApplyDeferredCommand(uint32_t type, int32_t value, float floatValue);
+    void MarkPending() { SetSourceState(kSourcePending); }
+    void MarkSourceStarted();
+    void ClearSourceState() { SetSourceState(kSourceNone); }
+    // A source joined an existing voice: it starts with its duration known.
+    void MarkStarving() { SetSourceState(kSourceDurationKnown); }
+    // The loop count of the node, once; the prepared mark.
+    void MarkPrepared();
+    // Counted as virtual (the global limit and its limiters do not count it), and back.
+    void EnterVirtual();
+    void LeaveVirtual();
+    void RetainSources() { ++m_sourceRetains; }
+    void ReleaseSources()
+    {
+        if (m_sourceRetains > 0)
+            --m_sourceRetains;
+    }
+    void InitSends() { SetSendValue(kUnsetSendValue); }
+    // 2^(pitch cents / 1200).
+    float GetPitchRatio() const;
+    // The below-threshold behaviour as the voice's virtual mode, the queue behaviour as its kind.
+    uint8_t GetNodePlayMode(uint8_t& kind);
+    bool HasDefaultPlayMode();
+    // The node's effect slot for the voice: false for a detached instance.
+    bool ForwardSlot54(uint32_t slot, ZkEffectDescription& description) const;
+    ZkMixerInputId GetMixerInputId() const;
+    // The start delay counts down by round(frames x pitch ratio) while not negative and not paused.
+    void CountDownStartDelay(uint32_t frames);
+    // A source that reads the media from memory moves to a new copy of it. True when it moved.
+    bool RefreshStream();
+    // Whether the instance or its voice uses the media, or the bank (and cannot move to another
+    // loaded copy).
+    bool UsesMedia(const void* media) const;
+    bool UsesBank(const LoadedBank* bank);
+
+    // --- The live instance, as nodes and limiters see it ---
+    CZkGameObject* GameObject() const override { return GameObjectOf(); }
+    ZkPlayingID PlayingID() const override { return m_playingID; }
+    CZkHierarchyNode* PlayedNode() const override { return Node(); }
+    ZkLimitStanding LimitStanding() const override;
+    void OnOverLimit(bool toVirtual, uint8_t reason) override;
+    ZKRESULT ExecuteAction(const ZkActionParams& params) override;
+    void ApplyParamDelta(uint32_t parameter, float delta) override
+    {
+        SetParameterValue(parameter, delta, delta);
+    }
+    void UpdateContribution() override { RefreshFromNode(); }
+    void RefreshPositioningParam(uint32_t, float) override { MarkPositioningDirty(); }
+    void RefreshPositioning() override;
+    void SetEffectBypass(uint8_t bits, uint8_t mask) override;
+
+    // --- State ---
+    uint8_t Status() const { return m_status; }
+    uint8_t StopByte() const { return m_stopByte; }
+    uint8_t LimitByte() const { return m_limitByte; }
+    uint8_t StartByte() const { return m_startByte; }
+    uint8_t SourceState() const
+    {
+        return static_cast<uint8_t>((m_startByte & kSourceStateMask) >> kSourceStateShift);
+    }
+    bool IsPaused() const { return (m_status & kStatusPaused) != 0; }
+    bool IsKilled() const { return (m_status & kStatusKilled) != 0; }
+    // Dead, and no stop point is pending: only its end is left.
+    bool IsDead() const { return (m_status & kStatusDead) != 0 && m_pendingStopOffset == -1; }
+    bool IsExempt() const { return (m_limitByte & kLimitExempt) != 0; }
+    bool IsCountedVirtual() const { return (m_limitByte & kLimitCountedVirtual) != 0; }
+    bool StartsVirtual() const { return (SecondFlags() & kFlagStartsVirtual) != 0; }
+    void SetStartsVirtual(bool set) { SetSecondFlag(kFlagStartsVirtual, set); }
+    void SetRequestedStartState(uint8_t state)
+    {
+        m_startByte = static_cast<uint8_t>((m_startByte & ~kStartStateMask) | (state & kStartStateMask));
+    }
+    float FadeVolume() const { return m_fadeVolume; }
+    float PauseVolume() const { return m_pauseVolume; }
+    uint32_t PauseCount() const { return m_pauseCount; }
+    bool GainDirty() const { return (m_flags & kFlagGainDirty) != 0; }
+    CZkTransition* FadeTransition() const { return m_fade; }
+    CZkTransition* PauseTransition() const { return m_pause; }
+    uint32_t SeekPosition() const { return m_seekPosition; }
+    uint16_t LoopCount() const { return m_loopCount; }
+    int32_t StartDelay() const { return m_startDelay; }
+    int32_t PendingStopOffset() const { return m_pendingStopOffset; }
+    const ZkMediaRef* Media() const { return m_media; }
+    const uint8_t* MediaData() const { return m_mediaData; }
+    uint32_t MediaSize() const { return m_mediaSize; }
+    uint64_t OptionWord() const { return m_optionWord; }
+    void SetOptionWord(uint64_t word) { m_optionWord = word; }
+    const ZkMidiEvent& MidiEvent() const { return m_midiEvent; }
+    const ZkLimiterList& Limiters() const { return m_limiters; }
+    ZkLimiterList& Limiters() { return m_limiters; }
+    const ZkValueContributions& Contributions() const { return m_contributions; }
+    uint32_t SourceRetains() const { return m_sourceRetains; }
+    bool OwnBypass() const { return m_ownBypass; }
+    // The play was counted at its node (PlayCountUp): Destroy counts it down.
+    void SetPlayCounted() { m_playCounted = true; }
+    // Collects the limiters of its node again (the play stays counted) and joins them.
+    void RegisterInLimiters();
+    // A play that failed before Start: its end reports it as never started.
+    void MarkNeverStarted() { m_stopByte |= kStopNeverStarted; }
+    bool IsInPlayingID() const { return m_inPlayingID; }
+    // Records the instance with its playing id (a play that fails still reports its end through
+    // it). 1; the playing manager's refusal.
+    ZKRESULT JoinPlayingID();
+
+    CZkPlayingInstance* pNextActive = nullptr; // the active instances' list
+
+protected:
+    // Subclasses react to the end notice of their source (its time); nothing here.
+    virtual void OnEndNotice(float) {}
+
+private:
+    void SetSourceState(uint8_t state)
+    {
+        m_startByte = static_cast<uint8_t>((m_startByte & ~kSourceStateMask) | (state << kSourceStateShift));
+    }
+    CZkTransition*& SlotOf(uint32_t target) { return target <= kFadeStop ? m_fade : m_pause; }
+    void LeaveTransitions();
+    void LeaveLimiters();
+    ZKRESULT JoinLimiters();
+    // Queues a voice command for this instance; a failure is returned.
+    ZKRESULT QueueVoiceCommand(uint32_t code);
+    void ApplyGathered(const ZkVoiceParams& params);
+
+    uint64_t m_optionWord = 0;
+    CZkParamScope m_scope;
+    LoadedBank* m_mediaBank = nullptr;
+    ZkValueContributions m_contributions;
+    ZkPlayingID m_playingID = 0;
+    CZkTransition* m_fade = nullptr;
+    CZkTransition* m_pause = nullptr;
+    const ZkMediaRef* m_media;
+    CZkVoice* m_voice = nullptr;
+    float m_fadeVolume = 1.0f;
+    float m_pauseVolume = 1.0f;
+    uint32_t m_seekPosition;
+    uint16_t m_loopCount = 1;
+    uint8_t m_startByte = 0;
+    uint8_t m_behaviourByte = 0;
+    uint8_t m_status = 0;
+    uint8_t m_stopByte;
+    uint8_t m_limitByte = 0;
+    uint32_t m_pauseCount = 0;
+    int32_t m_startDelay = 0;
+    const uint8_t* m_mediaData = nullptr;
+    uint32_t m_mediaSize = 0;
+    ZkMidiEvent m_midiEvent;
+    ZkLimiterList m_limiters;
+    int32_t m_pendingStopOffset = -1;
+    float m_distancePart = 0.0f; // the part of the priority that the distance adds to the base
+    float m_randomOffsets[5] = {};
+    uint32_t m_sourceRetains = 0;
+    bool m_randomDrawn = false;
+    bool m_ownBypass = false;
+    bool m_inNodeList = false;
+    bool m_inPlayingID = false;
+    bool m_playCounted = false;
+    bool m_limitersLeft = false;
+};
+} // namespace ZK::SoundEngine
