@@ -137,6 +137,8 @@ ZKRESULT CZkPlayingInstance::JoinLimiters()
 
 void CZkPlayingInstance::RegisterInLimiters()
 {
+    if (IsDetached())
+        return; // a detached instance is never limited
     if (Node() != nullptr)
     {
         ZkPlayCount collect;

@@ -251,6 +251,11 @@ public:
     {
         return static_cast<uint8_t>((m_startByte & kSourceStateMask) >> kSourceStateShift);
     }
+    // A source started (its duration known or not); a pending source has not.
+    bool SourceStarted() const
+    {
+        return SourceState() == kSourceStarted || SourceState() == kSourceDurationKnown;
+    }
     bool IsPaused() const { return (m_status & kStatusPaused) != 0; }
     bool IsKilled() const { return (m_status & kStatusKilled) != 0; }
     // Dead, and no stop point is pending: only its end is left.

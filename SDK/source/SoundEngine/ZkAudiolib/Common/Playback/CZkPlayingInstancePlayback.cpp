@@ -139,10 +139,10 @@ void CZkPlayingInstance::Pause(ZkTimeMs timeMs, uint32_t curve)
     ++m_pauseCount;
     if (timeMs > 0)
         StartFade(kFadePause, timeMs, curve);
-    else if (SourceState() != kSourceNone && m_pause != nullptr)
+    else if (SourceStarted() && m_pause != nullptr)
         StartFade(kFadePause, 0, kImmediateCurve);
     else
-        PauseNow(SourceState() != kSourceNone);
+        PauseNow(SourceStarted()); // a started voice follows the pause itself; a pending one is told
 }
 
 void CZkPlayingInstance::PauseNow(bool voiceTold)
