@@ -32,6 +32,8 @@ public:
         bool ready = true;   // the pending voice is ready (else RemovePendingVoice answers 63)
         bool failed = false; // the pending voice failed (2)
         bool started = false;
+        const void* usesObject = nullptr; // an effect or media the voice uses
+        const LoadedBank* usesBank = nullptr;
     };
 
     // --- The render side ---
@@ -82,8 +84,8 @@ public:
         bypassSets.push_back({value, mask});
     }
     bool MoveSourceMedia(CZkVoice*, const uint8_t*, uint32_t) override { return movesMedia; }
-    bool UsesObject(CZkVoice*, const void* object) override { return object == usedObject; }
-    bool UsesShareSet(CZkVoice*, const LoadedBank* bank) override { return bank == usedBank; }
+    bool UsesObject(CZkVoice* voice, const void* object) override { return Of(voice).usesObject == object; }
+    bool UsesShareSet(CZkVoice* voice, const LoadedBank* bank) override { return Of(voice).usesBank == bank; }
     ZKRESULT RefreshBusesUsingObject(const void* object) override
     {
         refreshedObjects.push_back(object);
@@ -120,8 +122,6 @@ public:
     ZKRESULT voiceAnswer = ZK_Success;
     bool voicesReady = true;
     bool movesMedia = false;
-    const void* usedObject = nullptr;
-    const LoadedBank* usedBank = nullptr;
     std::vector<Event> events;
     std::deque<Voice> voices;
     uint32_t refreshes = 0;
