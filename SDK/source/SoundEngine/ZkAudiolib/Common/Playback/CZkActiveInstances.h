@@ -97,8 +97,8 @@ public:
 
     // --- Stop passes ---
     // Every instance using the media memory stops at once (stop point 0), then the buses that use
-    // it are refreshed.
-    static void StopUsingMedia(const void* media);
+    // it are refreshed: their result.
+    static ZKRESULT StopUsingMedia(const void* media);
     // Every instance whose media the bank holds (and cannot come from another loaded copy) stops at
     // once, with its node's pending actions; then the buses' effects of the bank are refreshed: its
     // result.

@@ -77,7 +77,7 @@ ZKRESULT CZkActiveInstances::GetMaxRadiusAll(ZkRadiusInfo* radii, uint32_t& coun
     return ZK_Success;
 }
 
-void CZkActiveInstances::StopUsingMedia(const void* media)
+ZKRESULT CZkActiveInstances::StopUsingMedia(const void* media)
 {
     ForEachActive(
         [&](CZkPlayingInstance& instance)
@@ -87,7 +87,7 @@ void CZkActiveInstances::StopUsingMedia(const void* media)
             instance.SetPendingStopOffset(0);
             instance.StopWithFade(0, kImmediateCurve, false);
         });
-    g_pRenderSide->RefreshBusesUsingObject(media);
+    return g_pRenderSide->RefreshBusesUsingObject(media);
 }
 
 ZKRESULT CZkActiveInstances::StopForBankMessage(LoadedBank* bank)

@@ -290,7 +290,7 @@ TEST_F(ActiveInstances, MediaAndBanksThatGoStopTheirUsers)
     Frame();
     const int media = 0;
     m_render.VoiceOf(user).usesObject = &media;
-    CZkActiveInstances::StopUsingMedia(&media);
+    EXPECT_EQ(CZkActiveInstances::StopUsingMedia(&media), ZK_Success) << "the buses' refresh answers";
     EXPECT_EQ(user->PendingStopOffset(), 0) << "stopped at once, where its voice stands";
     EXPECT_TRUE((user->Status() & CZkPlayingInstance::kStatusStopping) != 0);
     EXPECT_FALSE(user->IsKilled()) << "its voice stops it";
