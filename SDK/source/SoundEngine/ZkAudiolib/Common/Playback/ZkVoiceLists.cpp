@@ -24,7 +24,6 @@ struct VoiceQueue
     ZkVoiceCommand* head = nullptr;
     ZkVoiceCommand* tail = nullptr;
     uint32_t queued = 0;
-    uint32_t queuedEver = 0;
     uint32_t launchCounter = 0;
     bool startPending = false;
     PlayingEntry* playingHead = nullptr;
@@ -240,7 +239,6 @@ void ZkVoiceLists::Term()
     while (g_queue.head != nullptr)
         Unlink(nullptr, g_queue.head);
     g_queue.nodes.Term();
-    g_queue.queuedEver = 0;
     g_queue.launchCounter = 0;
     g_queue.startPending = false;
 }
@@ -256,7 +254,6 @@ ZKRESULT ZkVoiceLists::PostCommand(ZkVoiceCommandCode code, CZkPlayingInstance* 
     (g_queue.tail != nullptr ? g_queue.tail->next : g_queue.head) = node;
     g_queue.tail = node;
     ++g_queue.queued;
-    ++g_queue.queuedEver;
     if (code < ZkVoiceCommand_Pause)
         g_queue.startPending = true;
     return ZK_Success;
@@ -339,10 +336,6 @@ uint32_t ZkVoiceLists::LaunchCounter()
 uint32_t ZkVoiceLists::QueuedCount()
 {
     return g_queue.queued;
-}
-uint32_t ZkVoiceLists::QueuedEver()
-{
-    return g_queue.queuedEver;
 }
 bool ZkVoiceLists::StartPending()
 {

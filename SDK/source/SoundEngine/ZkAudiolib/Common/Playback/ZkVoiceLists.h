@@ -86,7 +86,6 @@ public:
 
     // State, for the tests and the render pass.
     static uint32_t QueuedCount();
-    static uint32_t QueuedEver();
     static bool StartPending();
     static const ZkVoiceCommand* FirstCommand();
     static uint32_t PlayingCount();
