@@ -183,6 +183,7 @@ void CZkPlayingInstance::EnterVirtual()
 
 void CZkPlayingInstance::LeaveVirtual()
 {
+    SetSecondFlag(kFlagMadeVirtual, false); // a limiter that sent it virtual sees it play again
     if (!IsCountedVirtual())
         return;
     m_limitByte &= static_cast<uint8_t>(~kLimitCountedVirtual);
@@ -243,6 +244,9 @@ void CZkPlayingInstance::Kill(uint32_t reason)
         m_pendingStopOffset = -1;
     m_status &= static_cast<uint8_t>(~kStatusEndNotice);
     m_status |= kStatusDead;
+    // Without a voice and without a start command to give it one, nothing else would end it.
+    if (m_played && m_voice == nullptr && !m_startQueued)
+        PostEndNotification(1);
 }
 
 ZkLimitStanding CZkPlayingInstance::LimitStanding() const
@@ -269,6 +273,9 @@ void CZkPlayingInstance::OnOverLimit(bool toVirtual, uint8_t reason)
 void CZkPlayingInstance::PostEndNotification(int32_t value)
 {
     m_voice = nullptr;
+    if (m_endPosted)
+        return; // the render side and the voice queue may both report a voice that never was
+    m_endPosted = true;
     CZkActiveInstances::PostCommand(this, kCommandVoiceEnded, value, 0.0f);
 }
 

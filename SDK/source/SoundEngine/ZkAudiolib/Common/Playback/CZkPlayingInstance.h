@@ -139,7 +139,8 @@ public:
     // Leaves everything Start and the play joined and releases what the instance holds.
     void Destroy();
     // Once: marks killed; plain stops and limits (reasons 0 and 2) leave the fades and make the
-    // instance dead, which its voice (or the voice queue) turns into its end.
+    // instance dead, which its voice (or the voice queue) turns into its end. A played instance
+    // that has neither a voice nor a start command waiting (no voice could be had) ends at once.
     virtual void Kill(uint32_t reason);
 
     // --- Playback ---
@@ -186,8 +187,11 @@ public:
     // --- The render side ---
     void SetVoice(CZkVoice* voice) { m_voice = voice; }
     CZkVoice* Voice() const { return m_voice; }
-    // The voice is gone (value 1: killed before it had one): deferred command 4.
+    // The voice is gone (value 1: killed before it had one): deferred command 4, once.
     void PostEndNotification(int32_t value);
+    // The voice command queue dropped or applied the instance's start command.
+    void OnStartCommandGone() { m_startQueued = false; }
+    bool StartQueued() const { return m_startQueued; }
     // The source knows its duration (ms): source state 3, deferred command 3.
     void OnSourceDuration(float timeMs);
     // A deferred command from the render side, applied by the active instances' flush.
@@ -353,5 +357,8 @@ private:
     bool m_inPlayingID = false;
     bool m_playCounted = false;
     bool m_limitersLeft = false;
+    bool m_played = false;      // its start command was queued
+    bool m_startQueued = false; // and is still in the voice command queue
+    bool m_endPosted = false;
 };
 } // namespace ZK::SoundEngine

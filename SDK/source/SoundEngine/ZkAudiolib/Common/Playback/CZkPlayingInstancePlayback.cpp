@@ -67,6 +67,8 @@ ZKRESULT CZkPlayingInstance::Play(ZkTimeMs fadeInMs, uint32_t curve, bool paused
     }
     if (queued != ZK_Success)
         return queued;
+    m_played = true;
+    m_startQueued = true;
     if (requested == kStartAndStop)
         Kill(kKillStop);
     if (count)

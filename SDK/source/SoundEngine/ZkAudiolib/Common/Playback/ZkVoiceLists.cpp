@@ -36,6 +36,8 @@ VoiceQueue g_queue;
 // Unlinks node (whose predecessor is previous, null at the head) and gives it back.
 void Unlink(ZkVoiceCommand* previous, ZkVoiceCommand* node)
 {
+    if (node->IsStart() && node->instance != nullptr)
+        node->instance->OnStartCommandGone();
     (previous != nullptr ? previous->next : g_queue.head) = node->next;
     if (g_queue.tail == node)
         g_queue.tail = previous;
@@ -307,7 +309,10 @@ void ZkVoiceLists::UpdatePlaying(uint32_t frames)
         CZkPlayingInstance& instance = *entry->instance;
         if (instance.IsDead())
         {
+            const bool startWaited = instance.StartQueued();
             RemoveCommandsOf(&instance);
+            if (startWaited && instance.Voice() == nullptr)
+                instance.PostEndNotification(1); // killed before its voice: its end comes from here
             UnlinkPlaying(previous, entry);
         }
         else

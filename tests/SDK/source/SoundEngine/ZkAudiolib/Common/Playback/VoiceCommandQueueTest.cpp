@@ -84,6 +84,34 @@ TEST_F(VoiceCommandQueue, RefusedAndFailedVoicesDropTheirCommands)
     ZkVoiceLists::ProcessActive();
     EXPECT_EQ(ZkVoiceLists::QueuedCount(), 0u);
     EXPECT_TRUE(m_render.Of("resume").empty());
+
+    // The instance without a voice ends when it is stopped (once, however often it is told).
+    Frames(3);
+    EXPECT_TRUE(IsActive(silent));
+    silent->StopWithFade(0, ZkCurveInterpolation_Linear, true);
+    RecordingRenderSide::EndVoice(silent);
+    EXPECT_EQ(CZkActiveInstances::QueuedCommands(), 1u);
+    CZkActiveInstances::FlushCommands();
+    EXPECT_FALSE(IsActive(silent));
+}
+
+TEST_F(VoiceCommandQueue, AnInstanceStoppedBeforeItsStartCommandRanEndsOnce)
+{
+    // The render pass's update finds it dead with its start command still queued.
+    CZkPlayingInstance* instance = Make(LoadSound(200));
+    PlayLaunchParams params = Launch();
+    params.startDelaySamples = 100;
+    CZkPlayingInstance* delayed = Make(LoadSound(200), params);
+    Activate(instance);
+    Activate(delayed);
+    delayed->Kill(CZkPlayingInstance::kKillStop);
+    EXPECT_EQ(CZkActiveInstances::QueuedCommands(), 0u) << "its start command will end it";
+    ZkVoiceLists::UpdatePlaying(1024);
+    EXPECT_EQ(CZkActiveInstances::QueuedCommands(), 1u);
+    EXPECT_EQ(ZkVoiceLists::QueuedCount(), 1u) << "the other instance's start is left";
+    Frame();
+    EXPECT_FALSE(IsActive(delayed));
+    EXPECT_TRUE(IsActive(instance));
 }
 
 TEST_F(VoiceCommandQueue, AnInstanceStoppedBeforeItHadAVoiceEndsThroughTheQueue)
