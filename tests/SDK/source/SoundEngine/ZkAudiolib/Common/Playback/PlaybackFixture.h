@@ -1,7 +1,7 @@
 // Shared by the playback tests: the bus fixture's engine parts (memory, transitions, game
 // parameters, registry, game syncs, object index, a bank manager, banks parsed from the bank
-// writer's output) plus the voice command queue and the tests' recording render side in place of
-// the renderer's voices; a registered game object; sounds read from writer-made banks; and playing
+// writer's output) plus the playing manager, the voice command queue and the tests' recording render side in
+// place of the renderer's voices; a registered game object; sounds read from writer-made banks; and playing
 // instances made and started by hand, the way a play makes and starts them.
 //
 // An instance made by Make belongs to the test until Activate hands it to the active instances;
@@ -11,11 +11,14 @@
 #include "MemoryMgr/ZkMemoryFaultInjection.h"
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Hierarchy/BusFixture.h"
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Playback/RecordingRenderSide.h"
+#include "ZkAudiolib/Common/FrontEnd/PlayPositionRepository.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkSoundNode.h"
 #include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingInstance.h"
+#include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 #include "ZkAudiolib/Common/Playback/ZkVoiceLists.h"
 
+#include <ZK/SoundEngine/Common/ZkCallbackTypes.h>
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -33,6 +36,12 @@ protected:
     void SetUp() override
     {
         ZkHierarchyTest::BusTest::SetUp();
+        g_pPlayPositionRepository = ZK::ZkNew<PlayPositionRepository>(PlayPositionRepository::kPool);
+        ASSERT_NE(g_pPlayPositionRepository, nullptr);
+        ASSERT_EQ(g_pPlayPositionRepository->Init(), ZK_Success);
+        g_pPlayingMgr = ZK::ZkNew<CZkPlayingMgr>(CZkPlayingMgr::kPool);
+        ASSERT_NE(g_pPlayingMgr, nullptr);
+        ASSERT_EQ(g_pPlayingMgr->CreateCallbackEvent(), ZK_Success);
         ASSERT_EQ(ZkVoiceLists::Init(), ZK_Success);
         m_savedRenderSide = g_pRenderSide;
         g_pRenderSide = &m_render;
@@ -49,6 +58,12 @@ protected:
         CZkActiveInstances::Term();
         CZkActiveInstances::GlobalLimiter().SetMaxCount(CZkActiveInstances::kDefaultMaxVoices);
         ZkVoiceLists::Term();
+        g_pPlayingMgr->TermPlayingIDs();
+        g_pPlayingMgr->Term();
+        ZK::ZkDelete(CZkPlayingMgr::kPool, g_pPlayingMgr);
+        g_pPlayingMgr = nullptr;
+        ZK::ZkDelete(PlayPositionRepository::kPool, g_pPlayPositionRepository);
+        g_pPlayPositionRepository = nullptr;
         EXPECT_EQ(CZkActiveInstances::LimiterCount(), 0u) << "no limiter is left registered";
         g_pRenderSide = m_savedRenderSide;
         ZkHierarchyTest::BusTest::TearDown();
@@ -96,9 +111,7 @@ protected:
     }
 
     // What a play does with an instance once its limits let it in: its node counts the play and
-    // collects its limiters, Start, the first evaluation, the voice command, the active list. Its
-    // start stops at the playing id while the playing manager is not built (2 without one, 4 from
-    // its stand-in): everything else of the start is done by then.
+    // collects its limiters, Start, the first evaluation, the voice command, the active list.
     void Activate(CZkPlayingInstance* instance, ZkTimeMs fadeInMs = 0, bool paused = false)
     {
         ZkPlayCount play;
@@ -108,14 +121,29 @@ protected:
         play.checkLimits = false;
         EXPECT_EQ(instance->Node()->PlayCountUp(play), ZK_Success);
         instance->SetPlayCounted();
-        const ZKRESULT started = instance->Start();
-        EXPECT_FALSE(instance->IsInPlayingID());
-        EXPECT_TRUE(started == ZK_Fail || started == ZK_NotImplemented) << started;
+        EXPECT_EQ(instance->Start(), ZK_Success);
         instance->RefreshFromNode();
         EXPECT_EQ(instance->Play(fadeInMs, ZkCurveInterpolation_Linear, paused, false), ZK_Success);
         m_loose.erase(std::remove(m_loose.begin(), m_loose.end(), instance), m_loose.end());
         CZkActiveInstances::Add(instance);
     }
+
+    // A posted event's playing id for the fixture's object, with a callback that counts the ends
+    // of the event (the post's own pending reference is held until Posted releases it).
+    ZkPlayingID Post(uint32_t& ends, ZkPlayingID playingID)
+    {
+        EXPECT_EQ(g_pPlayingMgr->AddPlayingIDNoMessage(playingID, kObject, &CountEnd, &ends,
+                                                       ZkCallbackType_EndOfEvent, kEventID),
+                  ZK_Success);
+        return playingID;
+    }
+    static void Posted(ZkPlayingID playingID) { g_pPlayingMgr->RemovePlayingIDRef(playingID); }
+    static void CountEnd(ZkCallbackType type, ZkCallbackInfo* info)
+    {
+        if (type == ZkCallbackType_EndOfEvent)
+            ++*static_cast<uint32_t*>(info->cookie);
+    }
+    static constexpr ZkUniqueID kEventID = 0xE7E;
 
     // One audio frame as the engine tick runs it: transitions, the voice command queue, the render
     // pass's frame update, the deferred commands.

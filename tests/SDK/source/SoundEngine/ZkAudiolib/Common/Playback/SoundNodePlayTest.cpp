@@ -1,6 +1,8 @@
-// The play of a sound node: its refusals (the node's limit, the volume threshold, the engine-wide
-// limit for a play that may not start virtual), a play without a playing id, allocation failures at
-// every step, and the entries for callers that prepare an instance themselves.
+// The play of a sound node: a play from its start to its end through its voice and its playing id,
+// its refusals (the node's limit, the volume threshold, the engine-wide limit for a play that may not
+// start virtual), the engine-wide voice limit over three plays, a play without a playing id,
+// allocation failures at every step, and the entries for callers that prepare an instance
+// themselves.
 #include "PlaybackFixture.h"
 
 namespace
@@ -29,6 +31,96 @@ protected:
         }
     }
 };
+
+TEST_F(SoundNodePlay, APlayStartsWithItsVoiceAndEndsWithIt)
+{
+    CZkSoundNode* sound = LoadSound(200);
+    uint32_t ends = 0;
+    const ZkPlayingID playingID = Post(ends, 31);
+    ASSERT_EQ(Play(sound, playingID), ZK_Success);
+    ASSERT_EQ(CZkActiveInstances::ActiveCount(), 1u);
+    CZkPlayingInstance* instance = CZkActiveInstances::First();
+    EXPECT_TRUE(instance->IsInPlayingID());
+    const ZkPlayingInstanceList* listed = g_pPlayingMgr->FindPlayingID(playingID);
+    ASSERT_NE(listed, nullptr);
+    ASSERT_EQ(listed->Length(), 1u);
+    EXPECT_EQ((*listed)[0], instance) << "the playing id knows its instance";
+    EXPECT_TRUE((instance->Status() & CZkPlayingInstance::kStatusPrepared) != 0);
+    EXPECT_EQ(ZkVoiceLists::QueuedCount(), 1u) << "voice command 0";
+    EXPECT_TRUE(m_render.events.empty());
+
+    Frame();
+    ASSERT_EQ(m_render.events.size(), 2u);
+    EXPECT_EQ(m_render.events[0], (RecordingRenderSide::Event{"request", instance}));
+    EXPECT_EQ(m_render.events[1], (RecordingRenderSide::Event{"start", instance})) << "at the next frame";
+    Posted(playingID);
+    Frames(3);
+    EXPECT_EQ(ends, 0u) << "the event plays on";
+
+    RecordingRenderSide::EndVoice(instance);
+    EXPECT_EQ(CZkActiveInstances::QueuedCommands(), 1u) << "the voice's end is deferred";
+    EXPECT_EQ(ends, 0u);
+    CZkActiveInstances::FlushCommands();
+    EXPECT_EQ(CZkActiveInstances::ActiveCount(), 0u);
+    EXPECT_EQ(ends, 1u) << "the end of the event, once";
+    Frames(2);
+    EXPECT_EQ(ends, 1u);
+    EXPECT_EQ(sound->Activity(), nullptr);
+}
+
+TEST_F(SoundNodePlay, AVoiceMaximumOfTwoAndThreePlaysOfEqualPriority)
+{
+    struct Row
+    {
+        const char* what;
+        const char* keys;
+        ZKRESULT third;
+        uint32_t active;
+    };
+    const Row rows[] = {
+        {"a sound that goes virtual below the threshold: the third starts virtual", R"("below_threshold": 2)",
+         ZK_Success, 3},
+        {"a sound that stops below the threshold: the third is refused", R"("below_threshold": 1)",
+         ZK_PartialSuccess, 2},
+    };
+    ZkUniqueID id = 800;
+    uint32_t ends = 0;
+    for (const Row& row : rows)
+    {
+        CZkActiveInstances::Term();
+        CZkActiveInstances::GlobalLimiter().SetMaxCount(2);
+        CZkSoundNode* sound = LoadSound(++id, row.keys);
+        const ZkPlayingID playingID = Post(ends, id);
+        EXPECT_EQ(Play(sound, playingID), ZK_Success) << row.what;
+        EXPECT_EQ(Play(sound, playingID), ZK_Success) << row.what;
+        EXPECT_EQ(Play(sound, playingID), row.third) << row.what;
+        EXPECT_EQ(CZkActiveInstances::ActiveCount(), row.active) << row.what;
+        uint32_t virtualStarts = 0;
+        for (CZkPlayingInstance* at = CZkActiveInstances::First(); at != nullptr; at = at->pNextActive)
+            virtualStarts += at->StartsVirtual() ? 1u : 0u;
+        EXPECT_EQ(virtualStarts, row.active - 2) << row.what;
+        Posted(playingID);
+    }
+
+    // A play of higher priority stops the lowest instance that stops below the threshold.
+    CZkActiveInstances::Term();
+    CZkSoundNode* low = LoadSound(810, R"("below_threshold": 1, "props": {"priority": 20})");
+    CZkSoundNode* high = LoadSound(811, R"("props": {"priority": 90})");
+    const ZkPlayingID playingID = Post(ends, 810);
+    ASSERT_EQ(Play(low, playingID), ZK_Success);
+    ASSERT_EQ(Play(high, playingID), ZK_Success);
+    ASSERT_EQ(Play(high, playingID), ZK_Success);
+    EXPECT_EQ(CZkActiveInstances::ActiveCount(), 3u);
+    CZkPlayingInstance* stopped = CZkActiveInstances::First();
+    EXPECT_EQ(stopped->Node(), low);
+    EXPECT_TRUE(stopped->IsDead());
+    EXPECT_EQ((stopped->StopByte() & CZkPlayingInstance::kStopReasonMask) >>
+                  CZkPlayingInstance::kStopReasonShift,
+              kEngineLimitReason);
+    Frame();
+    EXPECT_EQ(CZkActiveInstances::ActiveCount(), 2u) << "ended before it had a voice";
+    Posted(playingID);
+}
 
 TEST_F(SoundNodePlay, APlayWithoutAPlayingIDFailsInItsStart)
 {
@@ -67,22 +159,44 @@ TEST_F(SoundNodePlay, RefusalsBeforeTheStart)
 
 TEST_F(SoundNodePlay, AllocationFailuresAtEveryStepLeaveNothingBehind)
 {
+    // A play through the node's limiter (two instances for all objects) and the engine's, of a
+    // posted playing id: every allocation of it, made to fail in turn.
     CZkSoundNode* sound = LoadSound(200, R"("max_instances": 2, "limit_flags": 4)");
+    uint32_t ends = 0;
+    ZkPlayingID playingID = Post(ends, 1);
     Fault::CountOnly(Fault::kAnyPool);
-    EXPECT_EQ(Play(sound, 0), ZK_Fail);
+    ASSERT_EQ(Play(sound, playingID), ZK_Success);
     const uint32_t allocations = Fault::CountedAllocations();
     Fault::Disarm();
-    ASSERT_GT(allocations, 2u);
+    ASSERT_GT(allocations, 3u);
+    CZkActiveInstances::Term();
+    Posted(playingID);
+    ASSERT_EQ(ends, 1u);
+
     for (uint32_t nth = 1; nth <= allocations; ++nth)
     {
+        const std::string what = "allocation " + std::to_string(nth);
+        ends = 0;
+        playingID = Post(ends, 1 + nth);
         ZKRESULT result = ZK_Success;
         {
             ScopedAllocationFailure failure(Fault::kAnyPool, nth);
-            result = Play(sound, 0);
+            result = Play(sound, playingID);
         }
-        EXPECT_TRUE(result == ZK_InsufficientMemory || result == ZK_Fail || result == ZK_PartialSuccess)
-            << "allocation " << nth << " gave " << result;
-        ExpectNothingLeft(sound, 0, ("allocation " + std::to_string(nth)).c_str());
+        Posted(playingID);
+        if (result == ZK_Success)
+        {
+            // A failure the play could do without (a gain entry, the media's look-up).
+            EXPECT_EQ(ends, 0u) << what;
+            CZkActiveInstances::Term();
+        }
+        else
+        {
+            EXPECT_TRUE(result == ZK_InsufficientMemory || result == ZK_Fail || result == ZK_PartialSuccess)
+                << what << " gave " << result;
+        }
+        EXPECT_EQ(ends, 1u) << what << ": the playing id ends once, whatever became of its instance";
+        ExpectNothingLeft(sound, 0, what.c_str());
     }
 }
 
@@ -141,8 +255,8 @@ TEST_F(SoundNodePlay, PreparedInstances)
     CZkPlayingInstance* mayGoVirtual = Make(sound);
     EXPECT_EQ(CZkHierarchyNode::PlayWithInstance(sound, m_object, 50.0f, ZK_InstanceLimitReached, true,
                                                  reason, mayGoVirtual, false),
-              ZK_Fail)
-        << "one that may start virtual goes on to its start (no playing id)";
+              ZK_Success)
+        << "one that may start virtual starts";
     EXPECT_TRUE(mayGoVirtual->StartsVirtual());
     EXPECT_EQ(sound->LiveInstances(), mayGoVirtual) << "started on its node";
     m_loose.erase(std::find(m_loose.begin(), m_loose.end(), mayGoVirtual));
