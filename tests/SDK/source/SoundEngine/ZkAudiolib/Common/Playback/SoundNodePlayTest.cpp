@@ -57,6 +57,18 @@ TEST_F(SoundNodePlay, APlayStartsWithItsVoiceAndEndsWithIt)
     Frames(3);
     EXPECT_EQ(ends, 0u) << "the event plays on";
 
+    // The game's Audio component asks before it posts the same event again: first the count of the
+    // object's playing ids, then the ids, then each id's event. While the sound plays its playing
+    // id names the event, so the component posts nothing.
+    uint32_t count = 0;
+    ASSERT_EQ(g_pPlayingMgr->GetPlayingIDsFromGameObject(kObject, count, nullptr), ZK_Success);
+    ASSERT_EQ(count, 1u);
+    ZkPlayingID ids[50] = {};
+    ASSERT_EQ(g_pPlayingMgr->GetPlayingIDsFromGameObject(kObject, count, ids), ZK_Success);
+    ASSERT_EQ(count, 1u);
+    EXPECT_EQ(ids[0], playingID);
+    EXPECT_EQ(g_pPlayingMgr->GetEventIDFromPlayingID(ids[0]), kEventID) << "still playing: not posted again";
+
     RecordingRenderSide::EndVoice(instance);
     EXPECT_EQ(CZkActiveInstances::QueuedCommands(), 1u) << "the voice's end is deferred";
     EXPECT_EQ(ends, 0u);
@@ -66,6 +78,10 @@ TEST_F(SoundNodePlay, APlayStartsWithItsVoiceAndEndsWithIt)
     Frames(2);
     EXPECT_EQ(ends, 1u);
     EXPECT_EQ(sound->Activity(), nullptr);
+    count = 1;
+    ASSERT_EQ(g_pPlayingMgr->GetPlayingIDsFromGameObject(kObject, count, ids), ZK_Success);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(g_pPlayingMgr->GetEventIDFromPlayingID(ids[0]), 0u) << "ended: the component may post it again";
 }
 
 TEST_F(SoundNodePlay, AVoiceMaximumOfTwoAndThreePlaysOfEqualPriority)
