@@ -1,8 +1,9 @@
 // Playing instances: what construction takes from the launch (key, MIDI velocity, sequence and
 // exemption, flags), gain factors and the gain, the priority and game parameter 17, the deferred
 // commands from the render side, the behaviours below the threshold, the virtual count, the
-// playback parameters and what the render side asks of an instance.
+// playback parameters, what the render side asks of an instance, and the media it holds.
 #include "PlaybackFixture.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/SoundFixtures.h"
 #include "ZkAudiolib/Common/FrontEnd/ZkExternalSourceArray.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkInstanceLimiter.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
@@ -369,5 +370,37 @@ TEST_F(PlayingInstance, ExternalSourcesNeedTheirEntry)
     }
     sources->Release();
     EXPECT_EQ(sound->Activity(), nullptr) << "nothing is left counted";
+}
+
+TEST_F(PlayingInstance, AStartedInstanceHoldsItsMediaAndTheBankThatSuppliedIt)
+{
+    ASSERT_EQ(Parse(ZkSoundFixtures::WriteBank(R"({"name": "Media.bnk",
+        "media": [{"id": 100, "wave": {"rate": 48000, "seconds": 0.05, "parts": [{"tone": 440, "amp": 0.5}]}}],
+        "chunks": [{"tag": "BKHD"}, {"tag": "DIDX"}, {"tag": "DATA"},
+                   {"tag": "HIRC", "items": [{"type": "sound", "id": 200, "media": 100}]}]})")),
+              ZK_Success);
+    LoadedBank* bank = m_loaded.back();
+    const int32_t loads = bank->loadCount.load();
+    CZkSoundNode* sound = FindSound(200);
+    ASSERT_NE(sound, nullptr);
+    uint32_t ends = 0;
+    const ZkPlayingID playingID = Post(ends, 9);
+    PlayLaunchParams params = Launch(playingID);
+    ASSERT_EQ(CZkPlayingInstance::PlaySoundNode(sound, sound->Media(), params), ZK_Success);
+    CZkPlayingInstance* instance = CZkActiveInstances::First();
+    ASSERT_NE(instance->MediaData(), nullptr) << "taken from the media index";
+    EXPECT_EQ(instance->MediaSize(), sound->Media().mediaSize);
+    EXPECT_EQ(bank->loadCount.load(), loads + 1) << "the bank stays while the instance reads it";
+    EXPECT_TRUE(instance->UsesMedia(instance->MediaData()));
+    EXPECT_TRUE(instance->UsesBank(bank)) << "no voice to move to another copy";
+
+    Frame();
+    CZkActiveInstances::StopUsingMedia(instance->MediaData());
+    EXPECT_EQ(instance->PendingStopOffset(), 0);
+    RecordingRenderSide::EndVoice(instance);
+    CZkActiveInstances::FlushCommands();
+    Posted(playingID);
+    EXPECT_EQ(ends, 1u);
+    EXPECT_EQ(bank->loadCount.load(), loads) << "given back with the media";
 }
 } // namespace
