@@ -4,6 +4,7 @@
 
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/Parameters/CZkParamTargetRegistry.h"
+#include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
 
 namespace ZK::SoundEngine
 {
@@ -105,8 +106,10 @@ void CZkHierarchyNode::ReplaceLink(CZkHierarchyNode*& link, CZkHierarchyNode* no
 
 void CZkHierarchyNode::SetParent(CZkHierarchyNode* parent)
 {
-    if (parent != m_parent)
-        ReplaceLink(m_parent, parent);
+    if (parent == m_parent)
+        return;
+    ReplaceLink(m_parent, parent);
+    CZkActiveInstances::RequestLimiterRebuild(); // the limiters of plays below may differ now
 }
 
 void CZkHierarchyNode::SetOutputBus(CZkHierarchyNode* bus)
@@ -119,6 +122,8 @@ void CZkHierarchyNode::SetOutputBus(CZkHierarchyNode* bus)
         return;
     SetOverrideBits(kOverrideBusBits, bus != nullptr);
     ReplaceLink(m_outputBus, bus);
+    CZkActiveInstances::RequestLimiterRebuild();
+    CZkActiveInstances::SetLimiterRebuildBlocked(bus == nullptr);
     Refresh();
 }
 

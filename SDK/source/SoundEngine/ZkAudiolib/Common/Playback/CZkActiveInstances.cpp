@@ -125,6 +125,8 @@ void CZkActiveInstances::Term()
     g_activeInstances.limiters.Term();
     g_globalLimiter.FreeStorage();
     g_activeInstances.excluded = 0;
+    g_activeInstances.rebuildPending = false;
+    g_activeInstances.rebuildBlocked = false;
     g_envCurves.Term();
     g_pEnvCurves = nullptr;
 }
@@ -163,10 +165,14 @@ void CZkActiveInstances::FlushCommands()
     FlushLocked();
 }
 
-void CZkActiveInstances::RequestLimiterRebuild(bool nullBus)
+void CZkActiveInstances::RequestLimiterRebuild()
 {
     g_activeInstances.rebuildPending = true;
-    g_activeInstances.rebuildBlocked = nullBus;
+}
+
+void CZkActiveInstances::SetLimiterRebuildBlocked(bool blocked)
+{
+    g_activeInstances.rebuildBlocked = blocked;
 }
 
 void CZkActiveInstances::FrameUpdate()

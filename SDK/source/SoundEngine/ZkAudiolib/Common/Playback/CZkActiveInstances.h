@@ -67,9 +67,10 @@ public:
     // Registers the instances whose limiters must be rebuilt, clears the starts-virtual marks, and
     // has every active limiter enforce its maximum.
     static void FrameUpdate();
-    // A node's parent or output bus changed: the limiters are rebuilt at the next frame unless the
-    // latest assignment was a null bus.
-    static void RequestLimiterRebuild(bool nullBus);
+    // A node's parent or output bus changed: the instances without limiters collect theirs at the
+    // next frame, unless the latest output-bus assignment of any node was no bus (blocked).
+    static void RequestLimiterRebuild();
+    static void SetLimiterRebuildBlocked(bool blocked);
 
     // --- Limits ---
     // The engine-wide voice limit for a new play of priority: 1 may play (room made by stopping a

@@ -154,6 +154,28 @@ TEST_F(ActiveInstances, TheEnforcementSendsOffTheInstancesBeyondEachMaximum)
     EXPECT_EQ(limited->Activity(), nullptr) << "the node's play counts went with them";
 }
 
+TEST_F(ActiveInstances, InstancesWithoutLimitersCollectThemWhenTheHierarchyChanged)
+{
+    CZkSoundNode* sound = LoadSound(200);
+    CZkPlayingInstance* unlimited = Make(sound);
+    ASSERT_EQ(unlimited->Play(0, ZkCurveInterpolation_Linear, false, false), ZK_Success);
+    m_loose.erase(std::find(m_loose.begin(), m_loose.end(), unlimited));
+    CZkActiveInstances::Add(unlimited);
+    CZkActiveInstances::FrameUpdate();
+    CZkActiveInstances::RequestLimiterRebuild();
+    CZkActiveInstances::SetLimiterRebuildBlocked(true); // the latest bus assignment was no bus
+    CZkActiveInstances::FrameUpdate();
+    EXPECT_TRUE(unlimited->Limiters().IsEmpty());
+    // A node takes a bus: the rebuild runs at the next frame.
+    CZkSoundNode* other = LoadSound(201, R"("bus": 0)");
+    ASSERT_EQ(Parse(BankOfItems(Bus("Effects"))), ZK_Success);
+    other->SetOutputBus(FindBus("Effects"));
+    CZkActiveInstances::FrameUpdate();
+    ASSERT_EQ(unlimited->Limiters().Length(), 1u) << "the engine-wide limiter";
+    EXPECT_EQ(CZkActiveInstances::GlobalLimiter().HeldCount(), 1u);
+    EXPECT_EQ(sound->PlayCount(), 0) << "collected, not counted again";
+}
+
 TEST_F(ActiveInstances, NodeLimitDecisions)
 {
     CZkSoundNode* sound = LoadSound(200);
