@@ -2,8 +2,8 @@
 
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
-#include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
 #include "ZkAudiolib/Common/FrontEnd/PendingAction.h"
+#include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
 
 namespace ZK::SoundEngine
 {
