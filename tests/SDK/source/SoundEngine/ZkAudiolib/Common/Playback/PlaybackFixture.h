@@ -10,12 +10,11 @@
 
 #include "MemoryMgr/ZkMemoryFaultInjection.h"
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Hierarchy/BusFixture.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Playback/PlayingMgrFixture.h"
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Playback/RecordingRenderSide.h"
-#include "ZkAudiolib/Common/FrontEnd/PlayPositionRepository.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkSoundNode.h"
 #include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingInstance.h"
-#include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 #include "ZkAudiolib/Common/Playback/ZkVoiceLists.h"
 
 #include <ZK/SoundEngine/Common/ZkCallbackTypes.h>
@@ -36,12 +35,7 @@ protected:
     void SetUp() override
     {
         ZkHierarchyTest::BusTest::SetUp();
-        g_pPlayPositionRepository = ZK::ZkNew<PlayPositionRepository>(PlayPositionRepository::kPool);
-        ASSERT_NE(g_pPlayPositionRepository, nullptr);
-        ASSERT_EQ(g_pPlayPositionRepository->Init(), ZK_Success);
-        g_pPlayingMgr = ZK::ZkNew<CZkPlayingMgr>(CZkPlayingMgr::kPool);
-        ASSERT_NE(g_pPlayingMgr, nullptr);
-        ASSERT_EQ(g_pPlayingMgr->CreateCallbackEvent(), ZK_Success);
+        ZkPlayingTest::CreatePlayingManager();
         ASSERT_EQ(ZkVoiceLists::Init(), ZK_Success);
         m_savedRenderSide = g_pRenderSide;
         g_pRenderSide = &m_render;
@@ -58,12 +52,7 @@ protected:
         CZkActiveInstances::Term();
         CZkActiveInstances::GlobalLimiter().SetMaxCount(CZkActiveInstances::kDefaultMaxVoices);
         ZkVoiceLists::Term();
-        g_pPlayingMgr->TermPlayingIDs();
-        g_pPlayingMgr->Term();
-        ZK::ZkDelete(CZkPlayingMgr::kPool, g_pPlayingMgr);
-        g_pPlayingMgr = nullptr;
-        ZK::ZkDelete(PlayPositionRepository::kPool, g_pPlayPositionRepository);
-        g_pPlayPositionRepository = nullptr;
+        ZkPlayingTest::DestroyPlayingManager();
         EXPECT_EQ(CZkActiveInstances::LimiterCount(), 0u) << "no limiter is left registered";
         g_pRenderSide = m_savedRenderSide;
         ZkHierarchyTest::BusTest::TearDown();
