@@ -16,6 +16,7 @@
 #include "ZkAudiolib/Common/Hierarchy/CZkInstanceLimiter.h"
 #include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
 #include "ZkAudiolib/Common/Playback/CZkActiveInstancesState.h"
+#include "ZkAudiolib/Common/Playback/CZkPlayingInstance.h"
 
 #include <algorithm>
 #include <cmath>
@@ -24,13 +25,7 @@ namespace ZK::SoundEngine
 {
 namespace
 {
-constexpr float kMinPriority = 0.0f;
-constexpr float kMaxPriority = 100.0f;
 constexpr float kNoDistance = 1.0e10f;
-
-// Behaviours below the threshold.
-constexpr uint8_t kBehaviourContinue = 0;
-constexpr uint8_t kBehaviourStop = 1;
 
 struct Candidate
 {
@@ -65,17 +60,12 @@ LimitWalk Walk(const CZkInstanceLimiter& limiter, uint32_t maxCount, float prior
             continue;
         uint8_t queue = 0;
         const uint8_t behaviour = useBehaviour ? instance->GetVirtualBehaviour(queue) : 2;
-        if (behaviour != kBehaviourContinue)
+        if (behaviour != ZkBelowThreshold_Continue)
             walk.candidate = Candidate{instance, ranked, behaviour};
         else if (walk.counted <= maxCount)
             walk.window = true;
     }
     return walk;
-}
-
-float ClampPriority(float value)
-{
-    return std::clamp(value, kMinPriority, kMaxPriority);
 }
 
 float PointDistance(const ZkVector& a, const ZkVector& b)
@@ -127,7 +117,7 @@ ZKRESULT CZkActiveInstances::CheckInstanceLimit(float priority, uint32_t& reason
     if (walk.candidate.instance != nullptr && priority > walk.candidate.priority)
     {
         // A candidate that goes virtual below the threshold is left to the limiter's enforcement.
-        if (walk.candidate.behaviour == kBehaviourStop)
+        if (walk.candidate.behaviour == ZkBelowThreshold_Stop)
             walk.candidate.instance->OnOverLimit(false, kEngineLimitReason);
         return ZK_Success;
     }
@@ -149,7 +139,7 @@ ZKRESULT CZkActiveInstances::CheckNodeLimit(CZkInstanceLimiter* limiter, uint16_
     if (displaces)
     {
         stoppedNode = candidate.instance->PlayedNode();
-        if (!useBehaviour || candidate.behaviour == kBehaviourStop)
+        if (!useBehaviour || candidate.behaviour == ZkBelowThreshold_Stop)
             candidate.instance->OnOverLimit(false, stopReason);
         return ZK_Success;
     }

@@ -21,8 +21,7 @@ bool IsBusLoaded(ZkUniqueID busID)
 }
 } // namespace
 
-template <typename Entry>
-Entry* CZkMeteringCallbacks::Find(ZK::ZkArray<Entry>& table, decltype(Entry::id) id)
+template <typename Entry> Entry* CZkMeteringCallbacks::Find(ZK::ZkArray<Entry>& table, decltype(Entry::id) id)
 {
     for (Entry& entry : table)
     {
@@ -51,7 +50,8 @@ ZKRESULT CZkMeteringCallbacks::Store(ZK::ZkArray<Entry>& table, const Entry& ent
     return table.AddLast(entry) != nullptr ? ZK_Success : ZK_InsufficientMemory;
 }
 
-ZKRESULT CZkMeteringCallbacks::SetBusVolumeCallback(ZkUniqueID busID, ZkBusVolumeCallbackFunc callback, void* cookie)
+ZKRESULT CZkMeteringCallbacks::SetBusVolumeCallback(ZkUniqueID busID, ZkBusVolumeCallbackFunc callback,
+                                                    void* cookie)
 {
     ZK::Platform::ZkScopedLock engineLock(g_EngineLock);
     if (!IsBusLoaded(busID))

@@ -14,9 +14,8 @@
 // Ownership: part of the playing manager; the three arrays are its own (memory pool 0).
 #pragma once
 
-#include "ZkAudiolib/Common/Containers/ZkArray.h"
-
 #include "Platform/PlatformLock.h"
+#include "ZkAudiolib/Common/Containers/ZkArray.h"
 
 #include <ZK/SoundEngine/Common/ZkMeteringCallbacks.h>
 #include <ZK/SoundEngine/Common/ZkOutputTypes.h>
@@ -35,11 +34,12 @@ public:
 
     // 1; 15 when the bus is not loaded; 52 when the table cannot grow (nothing changes then).
     ZKRESULT SetBusVolumeCallback(ZkUniqueID busID, ZkBusVolumeCallbackFunc callback, void* cookie);
-    ZKRESULT SetBusMeteringCallback(ZkUniqueID busID, ZkBusMeteringCallbackFunc callback, ZkMeteringFlags flags,
-                                    void* cookie);
+    ZKRESULT SetBusMeteringCallback(ZkUniqueID busID, ZkBusMeteringCallbackFunc callback,
+                                    ZkMeteringFlags flags, void* cookie);
     // Device 0 is the main device; the entry is kept under the device's own output id. 1; 93 when
     // no such device exists; 52 when the table cannot grow.
-    ZKRESULT SetOutputDeviceMeteringCallback(ZkOutputDeviceID deviceID, ZkOutputDeviceMeteringCallbackFunc callback,
+    ZKRESULT SetOutputDeviceMeteringCallback(ZkOutputDeviceID deviceID,
+                                             ZkOutputDeviceMeteringCallbackFunc callback,
                                              ZkMeteringFlags flags, void* cookie);
 
     // Calls the bus's metering callback with its cookie and flags and the caller's meter. True when
@@ -78,10 +78,8 @@ private:
     };
 
     // Under m_lock: the entry is added or replaced, or removed.
-    template <typename Entry>
-    ZKRESULT Store(ZK::ZkArray<Entry>& table, const Entry& entry, bool remove);
-    template <typename Entry>
-    static Entry* Find(ZK::ZkArray<Entry>& table, decltype(Entry::id) id);
+    template <typename Entry> ZKRESULT Store(ZK::ZkArray<Entry>& table, const Entry& entry, bool remove);
+    template <typename Entry> static Entry* Find(ZK::ZkArray<Entry>& table, decltype(Entry::id) id);
 
     ZK::Platform::ZkCriticalSection m_lock;
     ZK::ZkArray<BusVolumeEntry> m_busVolume;

@@ -12,8 +12,8 @@
 #include "ZkAudiolib/Common/Hierarchy/ZkStreamRef.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
 #include "ZkAudiolib/Common/Parameters/CZkTransitionMgr.h"
-#include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 #include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
+#include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 #include "ZkAudiolib/Common/Playback/IZkRenderSide.h"
 #include "ZkAudiolib/Common/Playback/ZkVoiceLists.h"
 

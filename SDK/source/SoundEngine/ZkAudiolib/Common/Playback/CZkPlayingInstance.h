@@ -41,6 +41,23 @@ struct LoadedBank;
 struct ZkMediaRef;
 struct ZkVoiceParams;
 
+// What an instance does when it falls below the volume threshold (its node's behaviour).
+enum ZkBelowThresholdBehaviour : uint8_t
+{
+    ZkBelowThreshold_Continue = 0,
+    ZkBelowThreshold_Stop = 1,
+    ZkBelowThreshold_Virtual = 2,
+    ZkBelowThreshold_ByLooping = 3, // stop a sound that ends, send one that loops forever virtual
+};
+
+// Priorities run from 0 to 100.
+constexpr float kMinPriority = 0.0f;
+constexpr float kMaxPriority = 100.0f;
+inline float ClampPriority(float priority)
+{
+    return priority < kMinPriority ? kMinPriority : (priority > kMaxPriority ? kMaxPriority : priority);
+}
+
 // The marker record by which a mixer plug-in recognises a voice's input.
 struct ZkMixerInputId
 {

@@ -15,8 +15,6 @@ namespace ZK::SoundEngine
 {
 namespace
 {
-constexpr float kMinPriority = 0.0f;
-constexpr float kMaxPriority = 100.0f;
 constexpr uint32_t kPriorityParam = 17;
 constexpr uint32_t kCounterParam = 33;
 constexpr uint32_t kFirstBypassParam = 29;
@@ -27,9 +25,6 @@ constexpr uint32_t kSlot4 = 4;
 constexpr uint32_t kSlot11 = 11;
 // The behaviour byte: bit 7 computed, bits 3-6 below-threshold behaviour, bits 0-2 queue behaviour.
 constexpr uint8_t kBehaviourComputed = 0x80;
-constexpr uint8_t kBehaviourResolvedByLooping = 3;
-constexpr uint8_t kBehaviourStop = 1;
-constexpr uint8_t kBehaviourVirtual = 2;
 
 // The properties whose sums fill the value slots (their accumulation slot is below 26), as the
 // gathering's wanted words.
@@ -170,7 +165,7 @@ void CZkPlayingInstance::SetParameterValue(uint32_t id, float value, float delta
 
 void CZkPlayingInstance::SetPriority(float value)
 {
-    const float clamped = std::clamp(RankedPriority(value), kMinPriority, kMaxPriority);
+    const float clamped = ClampPriority(RankedPriority(value));
     if (clamped == priority.priority)
         return;
     for (CZkInstanceLimiter* limiter : m_limiters)
@@ -203,11 +198,11 @@ uint8_t CZkPlayingInstance::GetVirtualBehaviour(uint8_t& queueBehaviour)
     {
         const ZkBehaviours behaviours = Node()->GetBehaviours();
         uint8_t below = behaviours.belowThreshold & 0x0F;
-        if (below == kBehaviourResolvedByLooping)
+        if (below == ZkBelowThreshold_ByLooping)
         {
             const auto* playable = dynamic_cast<const CZkPlayableNode*>(Node());
-            below =
-                playable != nullptr && playable->IsInfiniteLoop(nullptr) ? kBehaviourVirtual : kBehaviourStop;
+            below = playable != nullptr && playable->IsInfiniteLoop(nullptr) ? ZkBelowThreshold_Virtual
+                                                                             : ZkBelowThreshold_Stop;
         }
         m_behaviourByte = static_cast<uint8_t>(kBehaviourComputed | below << 3 | (behaviours.queue & 0x07));
     }

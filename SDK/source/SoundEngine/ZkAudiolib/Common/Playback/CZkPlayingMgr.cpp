@@ -58,8 +58,8 @@ void CZkPlayingMgr::FreeRecord(ZkPlayingIdRecord* record)
 }
 
 ZKRESULT CZkPlayingMgr::Register(ZkPlayingID playingID, ZkGameObjectID gameObject,
-                                 ZkExternalSourceArray* externalSources, ZkCallbackFunc callback, void* cookie,
-                                 uint32_t flags, ZkUniqueID eventID)
+                                 ZkExternalSourceArray* externalSources, ZkCallbackFunc callback,
+                                 void* cookie, uint32_t flags, ZkUniqueID eventID)
 {
     if (playingID == ZK_INVALID_PLAYING_ID)
         return ZK_InvalidParameter;
@@ -92,7 +92,8 @@ ZKRESULT CZkPlayingMgr::Register(ZkPlayingID playingID, ZkGameObjectID gameObjec
 ZKRESULT CZkPlayingMgr::AddPlayingID(const ZkPostEventMessage& message, ZkCallbackFunc callback, void* cookie,
                                      uint32_t flags, ZkUniqueID eventID)
 {
-    return Register(message.playingID, message.gameObject, message.externalSources, callback, cookie, flags, eventID);
+    return Register(message.playingID, message.gameObject, message.externalSources, callback, cookie, flags,
+                    eventID);
 }
 
 ZKRESULT CZkPlayingMgr::AddPlayingIDNoMessage(ZkPlayingID playingID, ZkGameObjectID gameObject,
@@ -255,14 +256,16 @@ ZKRESULT CZkPlayingMgr::GetPlayingIDsFromGameObject(ZkGameObjectID gameObject, u
     ZK::Platform::ZkScopedLock guard(m_lock);
     const uint32_t room = count;
     uint32_t found = 0;
-    ForEachRecord([&](const ZkPlayingIdRecord& record) {
-        if (record.gameObjectID != gameObject)
-            return;
-        if (room == 0)
-            ++found;
-        else if (found < room)
-            playingIDs[found++] = record.playingID;
-    });
+    ForEachRecord(
+        [&](const ZkPlayingIdRecord& record)
+        {
+            if (record.gameObjectID != gameObject)
+                return;
+            if (room == 0)
+                ++found;
+            else if (found < room)
+                playingIDs[found++] = record.playingID;
+        });
     count = found;
     return ZK_Success;
 }

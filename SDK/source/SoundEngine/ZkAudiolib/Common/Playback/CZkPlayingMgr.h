@@ -21,12 +21,11 @@
 // records (pool 0), each holding a game-object and an external-sources reference.
 #pragma once
 
+#include "Platform/PlatformEvent.h"
+#include "Platform/PlatformLock.h"
 #include "ZkAudiolib/Common/Containers/CZkHashTable.h"
 #include "ZkAudiolib/Common/Playback/CZkMeteringCallbacks.h"
 #include "ZkAudiolib/Common/Playback/ZkPlayingIdRecord.h"
-
-#include "Platform/PlatformEvent.h"
-#include "Platform/PlatformLock.h"
 
 #include <ZK/SoundEngine/Common/ZkCallbackTypes.h>
 #include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
@@ -70,8 +69,8 @@ public:
     // A record with one pending reference for the post's playing id, game object and external
     // sources. Without a callback only the marker and music-cue types and the engine flags stay.
     // 1; 2 when the record cannot be made (the post must then fail); 31 for playing id 0.
-    ZKRESULT AddPlayingID(const ZkPostEventMessage& message, ZkCallbackFunc callback, void* cookie, uint32_t flags,
-                          ZkUniqueID eventID);
+    ZKRESULT AddPlayingID(const ZkPostEventMessage& message, ZkCallbackFunc callback, void* cookie,
+                          uint32_t flags, ZkUniqueID eventID);
     ZKRESULT AddPlayingIDNoMessage(ZkPlayingID playingID, ZkGameObjectID gameObject, ZkCallbackFunc callback,
                                    void* cookie, uint32_t flags, ZkUniqueID eventID);
     // One pending reference more, or less (the last one may end the playing id). Unknown: nothing.
@@ -83,8 +82,8 @@ public:
     // Lists the instance; the first one also gives the record its game object (a reference is
     // taken). flags receives the record's flags. 1 (also for an unknown playing id, which lists
     // nothing and gives flags 0); 2 for a null instance or when the list cannot grow.
-    ZKRESULT AddInstanceToPlayingID(ZkPlayingID playingID, CZkPlayingInstance* instance, CZkRegisteredObj* gameObject,
-                                    uint32_t& flags);
+    ZKRESULT AddInstanceToPlayingID(ZkPlayingID playingID, CZkPlayingInstance* instance,
+                                    CZkRegisteredObj* gameObject, uint32_t& flags);
     // Takes the instance off the list (the others keep their order); the last one may end the
     // playing id.
     void RemoveInstanceFromPlayingID(ZkPlayingID playingID, CZkPlayingInstance* instance);
@@ -94,9 +93,9 @@ public:
     ZKRESULT RegisterScopedParameter(ZkPlayingID playingID, ZkUniqueID parameterID);
 
     // --- Queries ---
-    ZkUniqueID GetEventIDFromPlayingID(ZkPlayingID playingID);          // 0 when unknown
-    ZkGameObjectID GetGameObjectFromPlayingID(ZkPlayingID playingID);   // all ones when unknown
-    void* GetPlayingIDUserData(ZkPlayingID playingID);                  // the cookie; null when unknown
+    ZkUniqueID GetEventIDFromPlayingID(ZkPlayingID playingID);        // 0 when unknown
+    ZkGameObjectID GetGameObjectFromPlayingID(ZkPlayingID playingID); // all ones when unknown
+    void* GetPlayingIDUserData(ZkPlayingID playingID);                // the cookie; null when unknown
     // The playing id's instances, or null. Engine thread only: the list lives while the engine
     // thread keeps the playing id alive.
     const ZkPlayingInstanceList* FindPlayingID(ZkPlayingID playingID);
@@ -111,15 +110,16 @@ public:
     bool NotifyDynamicSequenceItemEnd(ZkPlayingID playingID, ZkUniqueID audioNodeID, void* customInfo);
     bool NotifyMarker(const ZkMarkerNotice& marker);
     void NotifyMarkers(const ZkMarkerNotice* markers, uint32_t count);
-    bool NotifyDuration(ZkPlayingID playingID, float durationMs, float estimatedDurationMs, ZkUniqueID audioNodeID,
-                        ZkUniqueID mediaID, bool isStreaming);
+    bool NotifyDuration(ZkPlayingID playingID, float durationMs, float estimatedDurationMs,
+                        ZkUniqueID audioNodeID, ZkUniqueID mediaID, bool isStreaming);
     // The caller's record, completed with the cookie, playing id and event id; the callback may
     // change the matrix.
     bool NotifySpeakerVolumeMatrix(ZkPlayingID playingID, ZkSpeakerVolumeMatrixCallbackInfo& info);
     bool NotifyStarvation(ZkPlayingID playingID);
     // Offers the selection; the callback's selection is written back. Answers the callback's done
     // flag (false when nobody was called).
-    bool NotifyPlaylistSelect(ZkPlayingID playingID, ZkUniqueID playlistID, uint32_t itemCount, uint32_t& selection);
+    bool NotifyPlaylistSelect(ZkPlayingID playingID, ZkUniqueID playlistID, uint32_t itemCount,
+                              uint32_t& selection);
     bool NotifyMusicPlaybackEvent(ZkPlayingID playingID);
     // callbackType: the music type bit that fired (called when the playing id asked for any of its
     // bits).
@@ -138,12 +138,13 @@ public:
     {
         return m_metering.SetBusVolumeCallback(busID, callback, cookie);
     }
-    ZKRESULT SetBusMeteringCallback(ZkUniqueID busID, ZkBusMeteringCallbackFunc callback, ZkMeteringFlags flags,
-                                    void* cookie)
+    ZKRESULT SetBusMeteringCallback(ZkUniqueID busID, ZkBusMeteringCallbackFunc callback,
+                                    ZkMeteringFlags flags, void* cookie)
     {
         return m_metering.SetBusMeteringCallback(busID, callback, flags, cookie);
     }
-    ZKRESULT SetOutputDeviceMeteringCallback(ZkOutputDeviceID deviceID, ZkOutputDeviceMeteringCallbackFunc callback,
+    ZKRESULT SetOutputDeviceMeteringCallback(ZkOutputDeviceID deviceID,
+                                             ZkOutputDeviceMeteringCallbackFunc callback,
                                              ZkMeteringFlags flags, void* cookie)
     {
         return m_metering.SetOutputDeviceMeteringCallback(deviceID, callback, flags, cookie);
@@ -161,21 +162,23 @@ public:
     bool HasBusVolumeCallback(ZkUniqueID busID) { return m_metering.HasBusVolumeCallback(busID); }
 
 private:
-    using RecordTable = ZK::CZkHashTable<ZkPlayingIdRecord, &ZkPlayingIdRecord::next, &ZkPlayingIdRecord::playingID>;
+    using RecordTable =
+        ZK::CZkHashTable<ZkPlayingIdRecord, &ZkPlayingIdRecord::next, &ZkPlayingIdRecord::playingID>;
 
-    ZKRESULT Register(ZkPlayingID playingID, ZkGameObjectID gameObject, ZkExternalSourceArray* externalSources,
-                      ZkCallbackFunc callback, void* cookie, uint32_t flags, ZkUniqueID eventID);
+    ZKRESULT Register(ZkPlayingID playingID, ZkGameObjectID gameObject,
+                      ZkExternalSourceArray* externalSources, ZkCallbackFunc callback, void* cookie,
+                      uint32_t flags, ZkUniqueID eventID);
     ZKRESULT RegisterScoped(ZkPlayingID playingID, ZkUniqueID id, bool isModulator);
     // Entered with the lock held once; always leaves it. Ends the record when nothing refers to it.
     void EndCheckAndUnlock(ZkPlayingIdRecord* record);
     static void FreeRecord(ZkPlayingIdRecord* record);
     // Under the lock, in table order; visit must not add or remove records.
-    template <typename Visit>
-    void ForEachRecord(Visit visit)
+    template <typename Visit> void ForEachRecord(Visit visit)
     {
         for (uint32_t bucket = 0; bucket < m_records.BucketCount(); ++bucket)
         {
-            for (ZkPlayingIdRecord* record = m_records.Bucket(bucket); record != nullptr; record = record->next)
+            for (ZkPlayingIdRecord* record = m_records.Bucket(bucket); record != nullptr;
+                 record = record->next)
                 visit(*record);
         }
     }
@@ -186,8 +189,7 @@ private:
     bool Deliver(ZkPlayingID playingID, uint32_t wantedTypes, uint32_t type, Info& info);
     // Entered with the lock held once; leaves it, runs the callback and marks it finished.
     void CallUnlocked(ZkCallbackFunc callback, uint32_t type, ZkCallbackInfo& info);
-    template <typename Match>
-    void CancelCallbacks(Match match);
+    template <typename Match> void CancelCallbacks(Match match);
 
     ZK::Platform::ZkCriticalSection m_lock;
     RecordTable m_records;

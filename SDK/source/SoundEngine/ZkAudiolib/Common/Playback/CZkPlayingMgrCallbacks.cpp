@@ -53,7 +53,8 @@ bool CZkPlayingMgr::Deliver(ZkPlayingID playingID, uint32_t wantedTypes, uint32_
     return true;
 }
 
-bool CZkPlayingMgr::NotifyDynamicSequenceItemEnd(ZkPlayingID playingID, ZkUniqueID audioNodeID, void* customInfo)
+bool CZkPlayingMgr::NotifyDynamicSequenceItemEnd(ZkPlayingID playingID, ZkUniqueID audioNodeID,
+                                                 void* customInfo)
 {
     ZkSequenceItemCallbackInfo info;
     info.audioNodeID = audioNodeID;
@@ -118,7 +119,8 @@ bool CZkPlayingMgr::NotifyMusicPlaybackEvent(ZkPlayingID playingID)
     return Deliver(playingID, ZkCallbackType_MusicPlaybackEvent, ZkCallbackType_MusicPlaybackEvent, info);
 }
 
-bool CZkPlayingMgr::NotifyMusicSync(ZkPlayingID playingID, uint32_t callbackType, const ZkSegmentInfo& segmentInfo)
+bool CZkPlayingMgr::NotifyMusicSync(ZkPlayingID playingID, uint32_t callbackType,
+                                    const ZkSegmentInfo& segmentInfo)
 {
     ZkMusicPointCallbackInfo info;
     info.segmentInfo = segmentInfo;
@@ -126,7 +128,8 @@ bool CZkPlayingMgr::NotifyMusicSync(ZkPlayingID playingID, uint32_t callbackType
     return Deliver(playingID, callbackType, callbackType, info);
 }
 
-bool CZkPlayingMgr::NotifyMusicCallback(ZkPlayingID playingID, const ZkSegmentInfo& segmentInfo, const char* cueName)
+bool CZkPlayingMgr::NotifyMusicCallback(ZkPlayingID playingID, const ZkSegmentInfo& segmentInfo,
+                                        const char* cueName)
 {
     ZkMusicPointCallbackInfo info;
     info.segmentInfo = segmentInfo;
@@ -142,15 +145,16 @@ bool CZkPlayingMgr::NotifyMidiEvent(ZkPlayingID playingID, const ZkMIDIEvent& mi
     return Deliver(playingID, ZkCallbackType_MidiEvent, ZkCallbackType_MidiEvent, info);
 }
 
-template <typename Match>
-void CZkPlayingMgr::CancelCallbacks(Match match)
+template <typename Match> void CZkPlayingMgr::CancelCallbacks(Match match)
 {
     {
         ZK::Platform::ZkScopedLock guard(m_lock);
-        ForEachRecord([&](ZkPlayingIdRecord& record) {
-            if (match(record))
-                Silence(record);
-        });
+        ForEachRecord(
+            [&](ZkPlayingIdRecord& record)
+            {
+                if (match(record))
+                    Silence(record);
+            });
     }
     // A callback of a matching record may have been copied out just before: it returns before the
     // cancel does, so the game may free what its cookie points to once the cancel returns.
@@ -170,6 +174,7 @@ void CZkPlayingMgr::CancelCallbacksByCookie(void* cookie)
 
 void CZkPlayingMgr::CancelCallbacksByGameObject(ZkGameObjectID gameObject)
 {
-    CancelCallbacks([gameObject](const ZkPlayingIdRecord& record) { return record.gameObjectID == gameObject; });
+    CancelCallbacks([gameObject](const ZkPlayingIdRecord& record)
+                    { return record.gameObjectID == gameObject; });
 }
 } // namespace ZK::SoundEngine

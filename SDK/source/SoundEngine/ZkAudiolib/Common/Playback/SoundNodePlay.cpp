@@ -18,9 +18,6 @@ namespace ZK::SoundEngine
 {
 namespace
 {
-constexpr uint8_t kBehaviourStop = 1;
-constexpr uint8_t kBehaviourVirtual = 2;
-constexpr uint8_t kBehaviourResolvedByLooping = 3;
 // The reason a prepared instance is refused.
 constexpr uint32_t kReasonRefused = 32;
 // Plug-in ids of external sources: their media come with the post.
@@ -32,7 +29,7 @@ constexpr int32_t kLastExternalSource = 0x8FFFF;
 uint8_t PlayBehaviour(const CZkHierarchyNode* node)
 {
     const uint8_t behaviour = node->GetBehaviours().belowThreshold;
-    return behaviour == kBehaviourResolvedByLooping ? kBehaviourVirtual : behaviour;
+    return behaviour == ZkBelowThreshold_ByLooping ? uint8_t{ZkBelowThreshold_Virtual} : behaviour;
 }
 
 bool IsExternalSource(const ZkMediaRef& media)
@@ -128,7 +125,7 @@ ZKRESULT CZkPlayingInstance::PlaySoundNode(CZkHierarchyNode* node, const ZkMedia
                                            PlayLaunchParams& params)
 {
     CZkGameObject* object = params.gameObject;
-    const bool mayStartVirtual = PlayBehaviour(node) != kBehaviourStop;
+    const bool mayStartVirtual = PlayBehaviour(node) != ZkBelowThreshold_Stop;
 
     ZkPriorityRecord record;
     float maxRadius = 0.0f;
@@ -193,7 +190,7 @@ ZKRESULT CZkPlayingInstance::PlaySoundNode(CZkHierarchyNode* node, const ZkMedia
 bool CZkHierarchyNode::CheckPlayable(CZkHierarchyNode* node, CZkGameObject*, uint8_t& status)
 {
     status = PlayBehaviour(node);
-    return status != kBehaviourStop;
+    return status != ZkBelowThreshold_Stop;
 }
 
 ZKRESULT CZkHierarchyNode::PlayWithInstance(CZkHierarchyNode* node, CZkGameObject* object, float priority,

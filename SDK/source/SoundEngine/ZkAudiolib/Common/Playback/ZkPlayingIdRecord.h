@@ -16,7 +16,6 @@
 
 #include <ZK/SoundEngine/Common/ZkEventCalls.h>
 #include <ZK/SoundEngine/Common/ZkTypes.h>
-
 #include <cstdint>
 
 namespace ZK::SoundEngine
