@@ -3,12 +3,12 @@
 // its frame, with the post's playing id, value and external sources, and the playing id ends
 // after the last; the actions on playing ids and events, StopAll and seeks reach the pending
 // actions and the nodes with the values posted; the settings messages reach the buses and nodes.
-#include "PlaybackFixture.h"
+#include "PostedPlaybackFixture.h"
 
 #include "ZkAudiolib/Common/FrontEnd/EngineMessageBodies.h"
 #include "ZkAudiolib/Common/FrontEnd/ZkExternalSourceArray.h"
 
-using namespace ZkPlaybackTest;
+using namespace ZkPostedPlaybackTest;
 
 namespace
 {

@@ -1,14 +1,14 @@
 // The queries about what plays, with the engine's playing manager and nodes read from banks:
 // game-parameter values by scope type down to a playing id's own value, the playing ids of a game
 // object, the audio nodes an event plays, a node's custom properties and positioning.
-#include "PlaybackFixture.h"
+#include "PostedPlaybackFixture.h"
 
 #include <ZK/SoundEngine/Common/ZkQueryParameters.h>
 
 #include <algorithm>
 #include <bit>
 
-using namespace ZkPlaybackTest;
+using namespace ZkPostedPlaybackTest;
 using namespace ZK::SoundEngine::Query;
 
 namespace

@@ -13,7 +13,7 @@
 
 #include <ZK/SoundEngine/Common/ZkSoundEngine.h>
 
-namespace ZkPlaybackTest
+namespace ZkPostedPlaybackTest
 {
 using namespace ZkEventsTest;
 using ZkPlayingTest::CallbackLog;
@@ -89,4 +89,4 @@ protected:
     CZkRegisteredObj* m_otherObject = nullptr;
     CallbackLog m_log;
 };
-} // namespace ZkPlaybackTest
+} // namespace ZkPostedPlaybackTest
