@@ -52,7 +52,7 @@ enum ZkActionOnEventType : uint32_t
 };
 
 // One sound's play position, as GetSourcePlayPositions reports it (20 bytes).
-struct ZkSourcePosition
+struct ZkSourcePlayPosition
 {
     ZkUniqueID audioNodeID;
     ZkUniqueID mediaID;
@@ -151,7 +151,7 @@ void CancelEventCallbackGameObject(ZkGameObjectID gameObject);
 ZKRESULT GetSourcePlayPosition(ZkPlayingID playingID, int32_t* positionMs, bool extrapolate = true);
 // count: in, the room of positions (0 with a null array: count only); out, the positions written
 // (or found).
-ZKRESULT GetSourcePlayPositions(ZkPlayingID playingID, ZkSourcePosition* positions, uint32_t* count,
+ZKRESULT GetSourcePlayPositions(ZkPlayingID playingID, ZkSourcePlayPosition* positions, uint32_t* count,
                                 bool extrapolate = true);
 // How much of the playing id's stream is buffered, and whether the stream has all it needs. 1; 2
 // when the playing id streams nothing.

@@ -132,7 +132,7 @@ uint32_t PlayPositionRepository::PositionRecordCount()
     return m_positions.Length();
 }
 
-ZKRESULT PlayPositionRepository::GetSourcePlayPosition(ZkPlayingID playingID, ZkSourcePosition* positions,
+ZKRESULT PlayPositionRepository::GetSourcePlayPosition(ZkPlayingID playingID, ZkSourcePlayPosition* positions,
                                                        uint32_t& count, bool extrapolate)
 {
     ZK::Platform::ZkScopedLock guard(m_lock);
@@ -152,7 +152,7 @@ ZKRESULT PlayPositionRepository::GetSourcePlayPosition(ZkPlayingID playingID, Zk
         const double durationMs = static_cast<double>(record.info.durationSamples) * 1000.0 / rate;
         if (positions != nullptr && room != 0)
         {
-            ZkSourcePosition& entry = positions[found];
+            ZkSourcePlayPosition& entry = positions[found];
             GetPlayPositionSourceIDs(record.source, entry.audioNodeID, entry.mediaID);
             entry.positionMs = static_cast<int32_t>(std::clamp(std::min(positionMs, durationMs), 0.0, 2147483647.0));
             entry.positionSamples = record.info.positionSamples;
@@ -232,7 +232,7 @@ ZKRESULT GetSourcePlayPosition(ZkPlayingID playingID, int32_t* positionMs, bool 
         return ZK_InvalidParameter;
     if (g_pPlayPositionRepository == nullptr)
         return ZK_Fail;
-    ZkSourcePosition position{};
+    ZkSourcePlayPosition position{};
     uint32_t count = 1;
     const ZKRESULT result = g_pPlayPositionRepository->GetSourcePlayPosition(playingID, &position, count, extrapolate);
     if (result == ZK_Success)
@@ -240,7 +240,7 @@ ZKRESULT GetSourcePlayPosition(ZkPlayingID playingID, int32_t* positionMs, bool 
     return result;
 }
 
-ZKRESULT GetSourcePlayPositions(ZkPlayingID playingID, ZkSourcePosition* positions, uint32_t* count, bool extrapolate)
+ZKRESULT GetSourcePlayPositions(ZkPlayingID playingID, ZkSourcePlayPosition* positions, uint32_t* count, bool extrapolate)
 {
     if (count == nullptr || (positions == nullptr && *count > 0))
         return ZK_InvalidParameter;

@@ -77,7 +77,7 @@ public:
     // Fills up to count entries (count 0: no limit, only counting; positions may then be null) with
     // the records of the playing id that have information, in report order; count becomes the
     // number of entries. 1 with at least one, else 2.
-    ZKRESULT GetSourcePlayPosition(ZkPlayingID playingID, ZkSourcePosition* positions, uint32_t& count,
+    ZKRESULT GetSourcePlayPosition(ZkPlayingID playingID, ZkSourcePlayPosition* positions, uint32_t& count,
                                    bool extrapolate);
 
     // --- Buffering (StreamBufferingRepository) ---

@@ -59,7 +59,7 @@ TEST_F(PlayPositions, SeveralSourcesAreCountedAndListedInReportOrder)
     uint32_t count = 0;
     EXPECT_EQ(GetSourcePlayPositions(7, nullptr, &count, false), ZK_Success);
     EXPECT_EQ(count, 2u) << "count 0 only counts";
-    ZkSourcePosition positions[2] = {};
+    ZkSourcePlayPosition positions[2] = {};
     count = 1;
     EXPECT_EQ(GetSourcePlayPositions(7, positions, &count, false), ZK_Success);
     EXPECT_EQ(count, 1u);
