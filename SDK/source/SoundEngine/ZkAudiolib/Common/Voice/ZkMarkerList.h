@@ -15,9 +15,12 @@ namespace ZK::SoundEngine
 {
 struct ZkPipelineMarker
 {
-    uint32_t position;  // sample frame inside the buffer the marker belongs to
-    const char* label;  // NUL-terminated, or null
-    uint8_t ownsLabel;  // the voice made its own copy of the label
+    uint32_t position;     // sample frame inside the buffer the marker belongs to
+    const char* label;     // NUL-terminated, or null
+    uint8_t ownsLabel;     // the voice made its own copy of the label
+    uint32_t identifier;   // the marker's id in its media
+    uint32_t cuePosition;  // its position in the media, in sample frames
+    uint32_t playingID;    // the play it belongs to
 };
 
 // The markers of one pipeline buffer: records [first, first + count) of the voice's array.

@@ -35,7 +35,7 @@ TEST(MarkerList, RemoveRangeMovesTheMarkersOfTheConsumedFrames)
     {
         std::vector<ZkPipelineMarker> markers;
         for (uint32_t position : c.positions)
-            markers.push_back(ZkPipelineMarker{position, nullptr, 0});
+            markers.push_back(ZkPipelineMarker{position, nullptr, 0, 0, 0, 0});
         ZkMarkerWindow window = c.window;
         uint32_t outputCount = 7;
         ZkMarkerList::RemoveRange(markers.data(), window, outputCount, c.start, c.frames);

@@ -244,7 +244,8 @@ TEST_F(ResamplingStage, SkippingConvertsOutputFramesToSourceFramesAndBack)
 
 TEST_F(ResamplingStage, MarkersOfConvertedFramesMoveToTheOutput)
 {
-    std::vector<ZkPipelineMarker> markers{{10, nullptr, 0}, {700, nullptr, 0}, {1500, nullptr, 0}};
+    std::vector<ZkPipelineMarker> markers{
+        {10, nullptr, 0, 0, 0, 0}, {700, nullptr, 0, 0, 0, 0}, {1500, nullptr, 0, 0, 0, 0}};
     stage.markers = markers.data();
     TestSource source(4096, {2000});
     source.cents = 1200.0f; // 2048 source frames per output block
