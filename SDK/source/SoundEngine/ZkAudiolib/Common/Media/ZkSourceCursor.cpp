@@ -343,6 +343,20 @@ ZkCursorBuffering ZkSourceCursor::QueryBuffering()
     return buffering;
 }
 
+void ZkSourceCursor::Pause(bool dropBuffer)
+{
+    if (m_stream == nullptr)
+        return;
+    if (dropBuffer)
+        ReleaseBuffer();
+    m_stream->Stop();
+}
+
+ZKRESULT ZkSourceCursor::Resume()
+{
+    return m_stream != nullptr ? m_stream->Start() : ZK_Fail;
+}
+
 void ZkSourceCursor::RelocateMemory(const uint8_t* newMemory, const uint8_t* oldMemory)
 {
     if (!InMemory() || m_stream == nullptr)

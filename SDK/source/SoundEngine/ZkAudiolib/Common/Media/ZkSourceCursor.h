@@ -100,6 +100,10 @@ public:
     ZKRESULT Reset();
     void SetPriority(int8_t priority);
     ZkCursorBuffering QueryBuffering();
+    // Virtual periods: the stream stops (dropBuffer: the buffer held goes back too), and starts
+    // again (its result).
+    void Pause(bool dropBuffer);
+    ZKRESULT Resume();
     // The media in memory moved (by delta bytes): the cursor and the memory stream follow.
     void RelocateMemory(const uint8_t* newMemory, const uint8_t* oldMemory);
     // Destroys the stream (a buffer held goes back first).
@@ -112,6 +116,7 @@ public:
     uint32_t BytesHeld() const { return m_bytesLeft; }
     uint32_t Position() const { return m_position; }
     uint16_t LoopsLeft() const { return m_loopsLeft; }
+    float BytesPerMs() const { return m_bytesPerMs; }
     IZkAutomaticStream* Stream() const { return m_stream; }
 
 private:

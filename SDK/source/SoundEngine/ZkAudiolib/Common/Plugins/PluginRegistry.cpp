@@ -1,7 +1,7 @@
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
 
-#include "ZkAudiolib/Common/Plugins/Neighbours/CZkSrcFileCodec.h"
-#include "ZkAudiolib/Common/Plugins/Neighbours/CZkVoiceSource.h"
+#include "ZkAudiolib/Common/Sources/CZkSrcFileCodec.h"
+#include "ZkAudiolib/Common/Sources/CZkVoiceSource.h"
 
 #include <ZK/SoundEngine/Common/IZkGlobalPluginContext.h>
 

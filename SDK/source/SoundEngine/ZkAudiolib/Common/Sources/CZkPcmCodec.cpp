@@ -37,7 +37,7 @@ ZKRESULT CZkPcmCodec::ParseFormat(const ZkCodecHeader& header, ZkCodecFormat& fo
     const uint32_t rate = ZK::LoadLittleEndian<uint32_t>(chunk.data + 4);
     const uint32_t blockAlign = ZK::LoadLittleEndian<uint16_t>(chunk.data + 12);
     const uint32_t bits = ZK::LoadLittleEndian<uint16_t>(chunk.data + 14);
-    const ZkChannelConfig config(ZK::LoadLittleEndian<uint32_t>(chunk.data + MediaHeaderParser::kChannelWordOffset));
+    const ZkChannelConfig config(header.channelWord);
 
     // The fields must agree: the resampler reads the configuration's channel count per frame from
     // blocks of this size, and takes 32-bit samples as planar.

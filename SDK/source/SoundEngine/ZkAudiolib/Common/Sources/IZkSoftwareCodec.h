@@ -41,6 +41,7 @@ constexpr uint8_t kChannelMappingByTable = 3;
 struct ZkCodecHeader
 {
     ZkMediaChunk format;
+    uint32_t channelWord = 0; // the format's channel word as a configuration (a speaker mask rewritten)
     uint32_t dataOffset = 0;
     uint32_t dataSize = 0;
     uint32_t loopStart = 0;

@@ -1,8 +1,9 @@
 // A stream manager of the tests' own whose automatic streams hand a media's bytes out in buffers of
 // the sizes a test chooses (cycling through them), moving only to multiples of a block size and
 // looping from the loop end of their heuristics back to its start, as the stream manager's own
-// streams do. Streams by id serve the bytes registered for that id; a stream may be told to have
-// no data ready for a number of calls. The manager counts the streams alive.
+// streams do. A chunk size of 0 stands for a call that finds nothing ready (46). Streams by id
+// serve the bytes registered for that id; a stream may also be told to have no data ready for a
+// number of calls. The manager counts the streams alive.
 #pragma once
 
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/StubStreamMgr.h"
@@ -83,6 +84,8 @@ public:
         if (m_position >= m_size)
             return ZK_NoMoreData;
         const uint32_t chunk = m_chunks[m_next++ % m_chunks.size()];
+        if (chunk == 0)
+            return ZK_NoDataReady;
         size = static_cast<uint32_t>(std::min<uint64_t>(chunk, m_size - m_position));
         buffer = const_cast<uint8_t*>(m_bytes + m_position);
         m_position += size;

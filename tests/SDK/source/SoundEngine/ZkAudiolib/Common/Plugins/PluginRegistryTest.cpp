@@ -3,7 +3,7 @@
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Containers/EngineMemoryFixture.h"
 
 #include "Plugins/Effects/Common/ZkPluginMemAlloc.h"
-#include "ZkAudiolib/Common/Plugins/Neighbours/CZkVoiceSource.h"
+#include "ZkAudiolib/Common/Sources/CZkVoiceSource.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
 
 #include <gtest/gtest.h>
@@ -20,8 +20,14 @@ int g_sourcesDestroyed = 0;
 class TestSource final : public CZkVoiceSource
 {
 public:
-    explicit TestSource(int kind) : sourceKind(kind) {}
+    explicit TestSource(int kind) : CZkVoiceSource(nullptr), sourceKind(kind) {}
     ~TestSource() override { ++g_sourcesDestroyed; }
+    ZKRESULT StartStream(const uint8_t*, uint32_t) override { return ZK_Success; }
+    void StopStream() override {}
+    ZKRESULT GetBuffer(ZkPipelineBuffer&) override { return ZK_NoMoreData; }
+    float GetDuration() override { return 0.0f; }
+    ZKRESULT StopLooping() override { return ZK_Success; }
+    ZKRESULT Seek() override { return ZK_Success; }
     int sourceKind;
 };
 

@@ -49,6 +49,8 @@ Header ParseHeader(Bytes& bytes)
     result.parsed = MediaHeaderParser::Parse(bytes.data(), static_cast<uint32_t>(bytes.size()), h.format, nullptr,
                                              h.loopStart, h.loopEnd, h.dataSize, h.dataOffset, nullptr, nullptr,
                                              false);
+    if (result.parsed == ZK_Success && h.format.size >= 24)
+        h.channelWord = ZK::LoadLittleEndian<uint32_t>(h.format.data + MediaHeaderParser::kChannelWordOffset);
     return result;
 }
 

@@ -1,0 +1,124 @@
+#include "ZkAudiolib/Common/Sources/CZkVoiceSource.h"
+
+#include "ZkAudiolib/Common/FrontEnd/PlayPositionRepository.h"
+#include "ZkAudiolib/Common/Media/ZkSourceCursor.h"
+#include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
+#include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
+
+#include <cmath>
+
+namespace ZK::SoundEngine
+{
+namespace
+{
+constexpr uint32_t kCodecNumberShift = 16;
+constexpr float kCentsPerOctave = 1200.0f;
+} // namespace
+
+CZkVoiceSource* CZkVoiceSource::Create(uint32_t kind, uint32_t codecKey, CZkPlayingInstance* instance)
+{
+    const uint32_t codec = codecKey >> kCodecNumberShift;
+    // Source plug-ins and the ADPCM source are not part of this engine yet: no source.
+    if (kind == kSourceKindPlugin || kind == kSourceKindNone || codec == 0 || codec == kCodecAdpcm)
+        return nullptr;
+    CZkVoiceSource* source = PluginRegistry::CreateCodec(instance, kind, codecKey);
+    if (source != nullptr)
+        source->SetKind(kind);
+    return source;
+}
+
+void CZkVoiceSource::Destroy(CZkVoiceSource* source)
+{
+    PluginRegistry::DestroyCodec(source);
+}
+
+const ZkAudioFormat& CZkVoiceSource::Format() const
+{
+    static const ZkAudioFormat kNone{};
+    return m_instance != nullptr ? m_instance->MediaFormat() : kNone;
+}
+
+bool CZkVoiceSource::ReportsPositions() const
+{
+    return m_instance != nullptr && (m_instance->OptionWord() & CZkPlayingInstance::kOptionReportPositions) != 0;
+}
+
+bool CZkVoiceSource::ReportsBuffering() const
+{
+    return m_instance != nullptr && (m_instance->CallbackFlags() & kReportBuffering) != 0;
+}
+
+void CZkVoiceSource::FreeHeaderBlock()
+{
+    if (m_ownsHeaderBlock && m_headerBlock != nullptr)
+        ZK::MemoryMgr::Free(kPool, m_headerBlock);
+    m_headerBlock = nullptr;
+    m_headerBlockSize = 0;
+    m_ownsHeaderBlock = false;
+}
+
+ZKRESULT CZkVoiceSource::SkipFrames(uint32_t& frames)
+{
+    ZkPipelineBuffer buffer;
+    buffer.maxFrames = static_cast<uint16_t>(frames);
+    const ZKRESULT result = GetBuffer(buffer);
+    frames = buffer.data != nullptr ? buffer.validFrames : 0u;
+    if (buffer.data != nullptr)
+        ReleaseBuffer();
+    return result;
+}
+
+ZKRESULT CZkVoiceSource::Restart()
+{
+    if (m_instance != nullptr && (m_instance->StopByte() & CZkPlayingInstance::kSeekMask) != 0)
+        return Seek();
+    return ZK_Success;
+}
+
+void CZkVoiceSource::Stop(int32_t reason)
+{
+    if (m_instance != nullptr)
+    {
+        if (ReportsPositions() && g_pPlayPositionRepository != nullptr)
+            g_pPlayPositionRepository->RemoveSource(m_instance->PlayingID(), this);
+        m_instance->PostEndNotification(reason);
+    }
+    StopStream();
+}
+
+ZKRESULT CZkVoiceSource::StartOnce(const uint8_t* prefetch, uint32_t prefetchSize)
+{
+    if (IsStarted())
+        return ZK_Success;
+    const ZKRESULT started = StartStream(prefetch, prefetchSize);
+    if (started == ZK_Success)
+        m_flags |= kFlagStarted;
+    return started;
+}
+
+void CZkVoiceSource::ReportDuration()
+{
+    if (!IsStarted() || m_instance == nullptr)
+        return;
+    const float duration = GetDuration();
+    m_instance->RefreshCallbackFlags();
+    m_instance->OnSourceDuration(duration);
+    const float estimate = duration * std::exp2(-GetPitch() / kCentsPerOctave);
+    if (g_pPlayingMgr != nullptr)
+    {
+        const ZkMediaRef* media = m_instance->Media();
+        g_pPlayingMgr->NotifyDuration(m_instance->PlayingID(), duration, estimate, m_instance->GetNodeID(),
+                                      media != nullptr ? media->mediaID : 0, m_kind == kSourceKindStreamed);
+    }
+    if (ReportsPositions() && g_pPlayPositionRepository != nullptr)
+        g_pPlayPositionRepository->AddSource(m_instance->PlayingID(), this);
+}
+
+void CZkVoiceSource::ReportPosition(float position)
+{
+    if (m_instance == nullptr || g_pPlayPositionRepository == nullptr)
+        return;
+    m_instance->RefreshCallbackFlags();
+    g_pPlayPositionRepository->UpdatePosition(m_instance->PlayingID(), this, position);
+}
+} // namespace ZK::SoundEngine

@@ -1,0 +1,315 @@
+// The codec file source over media-writer files, from memory and streamed in buffers of chosen
+// sizes: the samples it delivers (loops unrolled, buffers ending inside frames, headers spanning
+// buffers), its markers, the factory's choices, the header and format failures, truncated media,
+// seeks (past the end, snapped to markers, from virtual mode), the duration and the envelope.
+#include "SourceTestSupport.h"
+
+#include "ZkAudiolib/Common/Sources/CZkSrcFileCodec.h"
+#include "ZkAudiolib/Common/Voice/ZkVoiceMarkers.h"
+
+#include <bit>
+#include <cstring>
+
+namespace
+{
+using namespace ZkSourceTest;
+using ZkSoundFixtures::WriteMedia;
+
+using FileCodecSource = SourceTest;
+
+TEST_F(FileCodecSource, TheFactoryMakesSourcesOnlyForMediaWithABuiltInCodec)
+{
+    struct Case
+    {
+        uint32_t kind;
+        uint32_t key;
+        bool made;
+    } cases[] = {
+        {kSourceKindInMemory, kPcmKey, true},  {kSourceKindStreamed, kPcmKey, true},
+        {kSourceKindNone, kPcmKey, false},     {kSourceKindInMemory, 0xFFFF, false},
+        {kSourceKindPlugin, kPcmKey, false},   {kSourceKindInMemory, 0x20001, false}, // ADPCM: not yet
+        {kSourceKindInMemory, 0x50001, false}, // a codec nobody registered
+    };
+    for (const Case& c : cases)
+    {
+        SourcePtr source(CZkVoiceSource::Create(c.kind, c.key, &instance));
+        EXPECT_EQ(source != nullptr, c.made) << c.kind << " " << c.key;
+        if (source != nullptr)
+        {
+            EXPECT_EQ(source->Kind(), c.kind);
+        }
+    }
+}
+
+TEST_F(FileCodecSource, DeliversTheFilesSamplesWithItsLoopUnrolled)
+{
+    const Bytes looped = WriteMedia(ToneSpec(48000, 2, 6000, R"(, "loop_points": {"start": 1000, "end": 2999})"));
+    const Bytes plain = WriteMedia(ToneSpec(48000, 1, 3000));
+    const DataChunk loopedData = FindData(looped);
+    struct Case
+    {
+        const Bytes* bytes;
+        uint16_t loops;
+        bool streamed;
+        std::vector<uint32_t> chunks;
+        uint32_t loopStart, loopEnd;
+    } cases[] = {
+        {&looped, 3, false, {1u << 20}, 1000, 2999},
+        {&looped, 1, false, {1u << 20}, 1000, 2999},
+        {&looped, 2, true, {loopedData.offset + 42, 1001, 4096}, 1000, 2999}, // buffers end inside frames
+        {&looped, 3, true, {333}, 1000, 2999},
+        {&plain, 3, false, {1u << 20}, 0, 2999}, // no loop end: the whole media loops
+        {&plain, 2, true, {511, 0, 513}, 0, 2999},
+    };
+    for (const Case& c : cases)
+    {
+        streams.chunks = c.chunks;
+        streams.blockSize = 1;
+        instance.loopCount = c.loops;
+        if (c.streamed)
+            PlayStreamed(12, *c.bytes);
+        else
+            PlayFromMemory(*c.bytes);
+        SourcePtr source = MakeSource();
+        ASSERT_NE(source, nullptr);
+        ZKRESULT started = Start(*source);
+        for (int retry = 0; retry < 4 && started == ZK_NotReadyYet; ++retry)
+            started = Start(*source);
+        ASSERT_EQ(started, ZK_Success);
+        const uint32_t channels = source->Format().channelConfig.NumChannels();
+        std::vector<int16_t> samples;
+        EXPECT_EQ(ReadAll(*source, samples), ZK_NoMoreData);
+        EXPECT_EQ(samples, Unrolled(SamplesOf(*c.bytes), channels, c.loopStart, c.loopEnd, c.loops))
+            << "loops " << c.loops << " streamed " << c.streamed << " chunk " << c.chunks[0];
+    }
+    EXPECT_EQ(streams.alive, 0);
+}
+
+TEST_F(FileCodecSource, MarkersGoToTheVoicesArrayAtTheirFrameInTheBuffer)
+{
+    const Bytes bytes = WriteMedia(ToneSpec(48000, 1, 4000, R"(, "cues": [{"id": 1, "position": 10, "label": "ten"},
+        {"id": 7, "position": 1500}, {"id": 9, "position": 3999, "label": "last"}])"));
+    PlayFromMemory(bytes);
+    SourcePtr source = MakeSource();
+    ZkVoiceMarkers markers;
+    ASSERT_EQ(markers.Init(), ZK_Success);
+    source->SetMarkers(&markers);
+    ASSERT_EQ(Start(*source), ZK_Success);
+    struct Expected
+    {
+        uint32_t buffer, frame, id;
+        const char* label;
+    } expected[] = {{0, 10, 1, "ten"}, {1, 1500 - 1024, 7, nullptr}, {3, 3999 - 3072, 9, "last"}};
+    uint32_t seen = 0;
+    for (uint32_t buffer = 0; buffer < 4; ++buffer)
+    {
+        ZkPipelineBuffer block;
+        block.maxFrames = 1024;
+        const ZKRESULT result = source->GetBuffer(block);
+        EXPECT_EQ(result, buffer == 3 ? ZK_NoMoreData : ZK_DataReady);
+        EXPECT_EQ(block.position.positionSamples, buffer * 1024) << "the position of the first frame";
+        for (uint32_t m = 0; m < block.markers.count; ++m)
+        {
+            const ZkPipelineMarker& marker = markers[block.markers.first + m];
+            ASSERT_LT(seen, 3u);
+            EXPECT_EQ(buffer, expected[seen].buffer);
+            EXPECT_EQ(marker.position, expected[seen].frame);
+            EXPECT_EQ(marker.identifier, expected[seen].id);
+            EXPECT_EQ(marker.playingID, 77u);
+            if (expected[seen].label != nullptr)
+                EXPECT_STREQ(marker.label, expected[seen].label);
+            else
+                EXPECT_EQ(marker.label, nullptr);
+            ++seen;
+        }
+        markers.RemoveFront(block.markers.count);
+        source->ReleaseBuffer();
+    }
+    EXPECT_EQ(seen, 3u);
+}
+
+TEST_F(FileCodecSource, BadHeadersAndFormatsFailTheStart)
+{
+    struct Case
+    {
+        const char* name;
+        std::string spec;
+        ZKRESULT expected;
+    } cases[] = {
+        {"plain PCM", ToneSpec(48000, 2, 480, R"(, "variant": "plain_pcm")"), ZK_UnsupportedFormat},
+        {"loop start equal to loop end", ToneSpec(48000, 1, 480, R"(, "loop_points": {"start": 100, "end": 100})"),
+         ZK_InvalidFile},
+        {"loop end past the data", ToneSpec(48000, 1, 480, R"(, "loop_points": {"start": 10, "end": 480})"),
+         ZK_InvalidFile},
+        {"not a WAVE", ToneSpec(48000, 1, 480, R"(, "variant": "not_wave")"), ZK_InvalidFile},
+        {"8 bytes", ToneSpec(48000, 1, 480, R"(, "variant": "short")"), ZK_InvalidFile},
+        {"no data chunk", ToneSpec(48000, 1, 480, R"(, "variant": "no_data")"), ZK_Fail},
+        {"a cue count past its chunk", ToneSpec(48000, 1, 480, R"(, "variant": "cue_count_past_chunk")"),
+         ZK_InvalidFile},
+        {"a 3-bit mask on a 2-channel file", ToneSpec(48000, 2, 480, R"(, "channel_mask": 7)"), ZK_InvalidFile},
+    };
+    for (const Case& c : cases)
+    {
+        const Bytes bytes = WriteMedia(c.spec);
+        for (bool streamed : {false, true})
+        {
+            streams.chunks = {64};
+            if (streamed)
+                PlayStreamed(3, bytes);
+            else
+                PlayFromMemory(bytes);
+            SourcePtr source = MakeSource();
+            ASSERT_NE(source, nullptr);
+            EXPECT_EQ(Start(*source), c.expected) << c.name << (streamed ? " streamed" : " in memory");
+        }
+    }
+    EXPECT_EQ(streams.alive, 0);
+}
+
+TEST_F(FileCodecSource, AHeaderOverSeveralBuffersAnswers63UntilItHasCome)
+{
+    const Bytes bytes = WriteMedia(ToneSpec(48000, 1, 2000, R"(, "cues": [{"id": 1, "position": 5, "label": "a"}],
+        "loop_points": {"start": 100, "end": 1999})"));
+    ASSERT_GT(FindData(bytes).offset, 100u);
+    // 40-byte buffers, with nothing ready before the first and after the second.
+    streams.chunks = {0, 40, 40, 0, 40};
+    PlayStreamed(5, bytes);
+    SourcePtr source = MakeSource();
+    EXPECT_EQ(Start(*source), ZK_NotReadyYet) << "no data yet";
+    EXPECT_EQ(Start(*source), ZK_NotReadyYet) << "two buffers of the header";
+    ZKRESULT started = ZK_NotReadyYet;
+    for (int retry = 0; retry < 10 && started == ZK_NotReadyYet; ++retry)
+        started = Start(*source);
+    ASSERT_EQ(started, ZK_Success);
+    auto* codecSource = static_cast<CZkSrcFileCodec*>(source.get());
+    EXPECT_EQ(codecSource->Markers().Count(), 1u);
+    EXPECT_STREQ(codecSource->Markers()[0].label, "a");
+    EXPECT_EQ(codecSource->Position().loopStart, 100u);
+    std::vector<int16_t> samples;
+    ReadAll(*source, samples);
+    EXPECT_EQ(samples, SamplesOf(bytes));
+}
+
+TEST_F(FileCodecSource, TruncatedMediaEndsAfterItsLastWholeFrame)
+{
+    Bytes bytes = WriteMedia(ToneSpec(48000, 2, 1000));
+    const DataChunk data = FindData(bytes);
+    bytes.resize(data.offset + 401 * 4 + 3); // three bytes into frame 401
+    for (bool streamed : {false, true})
+    {
+        streams.chunks = {1000};
+        if (streamed)
+            PlayStreamed(8, bytes);
+        else
+            PlayFromMemory(bytes);
+        SourcePtr source = MakeSource();
+        ASSERT_EQ(Start(*source), ZK_Success);
+        std::vector<int16_t> samples;
+        EXPECT_EQ(ReadAll(*source, samples), ZK_NoMoreData);
+        EXPECT_EQ(samples.size(), 401u * 2) << (streamed ? "streamed" : "in memory");
+        EXPECT_EQ(std::memcmp(samples.data(), bytes.data() + data.offset, 401 * 4), 0);
+    }
+}
+
+TEST_F(FileCodecSource, SeeksMapIntoTheLoopSnapToTheEarlierMarkerAndFailPastTheEnd)
+{
+    const Bytes bytes = WriteMedia(ToneSpec(24000, 1, 4000, R"(, "cues": [{"id": 1, "position": 1000},
+        {"id": 2, "position": 2000}], "loop_points": {"start": 500, "end": 2499})"));
+    PlayFromMemory(bytes);
+    struct Case
+    {
+        uint32_t engineSamples; // the seek target at the engine's rate (twice the media's)
+        bool snap;
+        uint16_t loops;
+        ZKRESULT result;
+        uint32_t frame;
+    } cases[] = {
+        {3000, false, 1, ZK_Success, 1500},
+        {3000, true, 1, ZK_Success, 1000},   // 1000 and 2000 lie as far: the earlier wins
+        {3200, true, 1, ZK_Success, 2000},
+        {2 * 4500, false, 2, ZK_Success, 2500}, // the second pass: past the loop end after the last loop
+        {2 * 3500, false, 0, ZK_Success, 1500}, // infinite: folded into the loop
+        {2 * 4000, false, 1, ZK_Fail, 0},    // past the end
+    };
+    for (const Case& c : cases)
+    {
+        instance.loopCount = c.loops;
+        instance.stopByte = CZkPlayingInstance::kSeekBySamples;
+        instance.seekPosition = c.engineSamples;
+        instance.limitByte = c.snap ? CZkPlayingInstance::kLimitSeekOption : 0;
+        SourcePtr source = MakeSource();
+        EXPECT_EQ(Start(*source), c.result) << c.engineSamples;
+        if (c.result != ZK_Success)
+            continue;
+        EXPECT_EQ(instance.StopByte() & CZkPlayingInstance::kSeekMask, 0u) << "the request was carried out";
+        ZkPipelineBuffer buffer;
+        buffer.maxFrames = 16;
+        ASSERT_EQ(source->GetBuffer(buffer), ZK_DataReady);
+        EXPECT_EQ(buffer.position.positionSamples, c.frame) << c.engineSamples;
+        EXPECT_EQ(std::memcmp(buffer.data, SamplesOf(bytes).data() + c.frame, 16 * 2), 0);
+        source->ReleaseBuffer();
+    }
+}
+
+TEST_F(FileCodecSource, AFailedSeekWhenLeavingVirtualModeRestartsAtTheFirstFrame)
+{
+    const Bytes bytes = WriteMedia(ToneSpec(48000, 1, 3000));
+    PlayFromMemory(bytes);
+    SourcePtr source = MakeSource();
+    ASSERT_EQ(Start(*source), ZK_Success);
+    std::vector<int16_t> samples;
+    ZkPipelineBuffer buffer;
+    buffer.maxFrames = 1024;
+    ASSERT_EQ(source->GetBuffer(buffer), ZK_DataReady);
+    source->ReleaseBuffer();
+    source->EnterVirtual(kVirtualModeSkipTime);
+    auto* codecSource = static_cast<CZkSrcFileCodec*>(source.get());
+    EXPECT_NE(codecSource->OwnFlags() & CZkSrcFileCodec::kDataDropped, 0u);
+    instance.stopByte = CZkPlayingInstance::kSeekBySamples;
+    instance.seekPosition = 5000; // past the end
+    ASSERT_EQ(source->LeaveVirtual(kVirtualModeSkipTime, true), ZK_Success);
+    EXPECT_EQ(codecSource->OwnFlags() & (CZkSrcFileCodec::kDataDropped | CZkSrcFileCodec::kVirtual), 0u);
+    EXPECT_EQ(ReadAll(*source, samples), ZK_NoMoreData);
+    EXPECT_EQ(samples, SamplesOf(bytes)) << "from frame 0";
+
+    // Skipping time while virtual, then coming back where the time went.
+    SourcePtr again = MakeSource();
+    instance.stopByte = 0;
+    ASSERT_EQ(Start(*again), ZK_Success);
+    again->EnterVirtual(kVirtualModeSkipTime);
+    uint32_t frames = 1200;
+    EXPECT_EQ(again->SkipFrames(frames), ZK_DataReady);
+    EXPECT_EQ(frames, 1200u);
+    ASSERT_EQ(again->LeaveVirtual(kVirtualModeSkipTime, false), ZK_Success);
+    samples.clear();
+    EXPECT_EQ(ReadAll(*again, samples), ZK_NoMoreData);
+    const std::vector<int16_t> all = SamplesOf(bytes);
+    EXPECT_EQ(samples, std::vector<int16_t>(all.begin() + 1200, all.end()));
+}
+
+TEST_F(FileCodecSource, DurationCountsEveryLoopAndTheEnvelopeIsReadAtThePosition)
+{
+    // An envelope of two points: 0 at frame 0, 100 at frame 1000 (offset 0.5).
+    const std::string envelope = "02000000" "0000003f" "00000000" "0000" "e8030000" "6400";
+    const Bytes bytes = WriteMedia(ToneSpec(48000, 1, 4800, R"(, "engine_chunk": ")" + envelope +
+                                                                R"(", "loop_points": {"start": 2400, "end": 4799})"));
+    PlayFromMemory(bytes);
+    instance.loopCount = 3;
+    SourcePtr source = MakeSource();
+    ASSERT_EQ(Start(*source), ZK_Success);
+    EXPECT_FLOAT_EQ(source->GetDuration(), 100.0f + 2 * 50.0f);
+    EXPECT_TRUE(source->UsesMediaMemory()) << "the envelope lies in the media's memory";
+    EXPECT_FLOAT_EQ(source->GetEnvelopeValue(), -0.5f);
+    ZkPipelineBuffer buffer;
+    buffer.maxFrames = 500;
+    ASSERT_EQ(source->GetBuffer(buffer), ZK_DataReady);
+    source->ReleaseBuffer();
+    EXPECT_FLOAT_EQ(source->GetEnvelopeValue(), -50.5f);
+    instance.loopCount = 0;
+    SourcePtr forever = MakeSource();
+    ASSERT_EQ(Start(*forever), ZK_Success);
+    EXPECT_FLOAT_EQ(forever->GetDuration(), 0.0f) << "infinite";
+    ASSERT_EQ(forever->StopLooping(), ZK_Success);
+    EXPECT_FLOAT_EQ(forever->GetDuration(), 100.0f);
+}
+} // namespace
