@@ -2,7 +2,7 @@
 #include "ZkAudiolib/Common/FrontEnd/PlayPositionRepository.h"
 
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
-#include "ZkAudiolib/Common/FrontEnd/Neighbours/PlayPositionSourceIDs.h"
+#include "ZkAudiolib/Common/Sources/PlayPositionSourceIDs.h"
 
 #include "Platform/PlatformClock.h"
 

@@ -4,6 +4,7 @@
 #include "ZkAudiolib/Common/Media/ZkSourceCursor.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
+#include "ZkAudiolib/Common/Sources/PlayPositionSourceIDs.h"
 
 #include <cmath>
 
@@ -120,5 +121,19 @@ void CZkVoiceSource::ReportPosition(float position)
         return;
     m_instance->RefreshCallbackFlags();
     g_pPlayPositionRepository->UpdatePosition(m_instance->PlayingID(), this, position);
+}
+
+ZKRESULT GetPlayPositionSourceIDs(const void* source, ZkUniqueID& audioNodeID, ZkUniqueID& mediaID)
+{
+    audioNodeID = 0;
+    mediaID = 0;
+    const CZkPlayingInstance* instance =
+        source != nullptr ? static_cast<const CZkVoiceSource*>(source)->Instance() : nullptr;
+    if (instance == nullptr)
+        return ZK_Fail;
+    audioNodeID = instance->GetNodeID();
+    const ZkMediaRef* media = instance->Media();
+    mediaID = media != nullptr ? media->mediaID : 0;
+    return ZK_Success;
 }
 } // namespace ZK::SoundEngine

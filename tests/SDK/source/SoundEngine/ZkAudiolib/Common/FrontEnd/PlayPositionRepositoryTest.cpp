@@ -5,6 +5,7 @@
 
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/FrontEnd/PlayPositionRepository.h"
+#include "ZkAudiolib/Common/Sources/CZkVoiceSource.h"
 
 #include "Platform/PlatformThread.h"
 
@@ -14,6 +15,29 @@ using namespace ZK::SoundEngine;
 
 namespace
 {
+// A source that plays nothing: the records are keyed by it and the ids are read from it.
+class IdSource final : public CZkVoiceSource
+{
+public:
+    IdSource(ZkUniqueID nodeID, ZkUniqueID mediaID) : CZkVoiceSource(&m_play)
+    {
+        m_media.Init();
+        m_media.mediaID = mediaID;
+        m_play.media = &m_media;
+        m_play.nodeID = nodeID;
+    }
+    ZKRESULT StartStream(const uint8_t*, uint32_t) override { return ZK_Success; }
+    void StopStream() override {}
+    ZKRESULT GetBuffer(ZkPipelineBuffer&) override { return ZK_NoMoreData; }
+    float GetDuration() override { return 0.0f; }
+    ZKRESULT StopLooping() override { return ZK_Success; }
+    ZKRESULT Seek() override { return ZK_Success; }
+
+private:
+    CZkPlayingInstance m_play;
+    ZkMediaRef m_media;
+};
+
 class PlayPositions : public ZkEngineTest::EngineMemoryTest
 {
 protected:
@@ -31,8 +55,8 @@ protected:
     }
     PlayPositionRepository& Repository() { return *g_pPlayPositionRepository; }
 
-    const int sourceA = 0;
-    const int sourceB = 0;
+    const IdSource sourceA{100, 1000};
+    const IdSource sourceB{200, 2000};
 };
 } // namespace
 
@@ -68,6 +92,10 @@ TEST_F(PlayPositions, SeveralSourcesAreCountedAndListedInReportOrder)
     EXPECT_EQ(positions[0].positionMs, 100);
     EXPECT_EQ(positions[1].positionMs, 500);
     EXPECT_EQ(positions[1].positionSamples, 22050u);
+    EXPECT_EQ(positions[0].audioNodeID, 100u) << "the ids of the sound that plays";
+    EXPECT_EQ(positions[0].mediaID, 1000u);
+    EXPECT_EQ(positions[1].audioNodeID, 200u);
+    EXPECT_EQ(positions[1].mediaID, 2000u);
     EXPECT_EQ(GetSourcePlayPositions(7, nullptr, nullptr, false), ZK_InvalidParameter);
     EXPECT_EQ(GetSourcePlayPositions(7, nullptr, &count, false), ZK_InvalidParameter) << "room without an array";
 
