@@ -24,7 +24,10 @@ CZkVoiceSource* CZkVoiceSource::Create(uint32_t kind, uint32_t codecKey, CZkPlay
         return nullptr;
     CZkVoiceSource* source = PluginRegistry::CreateCodec(instance, kind, codecKey);
     if (source != nullptr)
+    {
         source->SetKind(kind);
+        source->m_codecKey = codecKey;
+    }
     return source;
 }
 

@@ -110,6 +110,8 @@ public:
     void SetMarkers(ZkVoiceMarkers* markers) { m_voiceMarkers = markers; }
     uint32_t Kind() const { return m_kind; }
     void SetKind(uint32_t kind) { m_kind = kind; }
+    // The codec (or source plug-in) key the source was made for.
+    uint32_t CodecKey() const { return m_codecKey; }
 
 protected:
     static constexpr uint8_t kFlagStarted = 0x1;
@@ -127,6 +129,7 @@ protected:
     CZkPlayingInstance* m_instance;
     ZkVoiceMarkers* m_voiceMarkers = nullptr;
     uint32_t m_kind = 0;
+    uint32_t m_codecKey = 0;
     uint8_t m_flags = 0;
 };
 } // namespace ZK::SoundEngine

@@ -278,6 +278,20 @@ void CZkResamplingStage::ReleaseBuffer()
     m_resampler.ResetOffsets();
 }
 
+void CZkResamplingStage::ConsumeMarkers(uint32_t count)
+{
+    const auto lower = [count](ZkMarkerWindow& window) { window.first -= std::min(count, window.first); };
+    lower(m_held.markers);
+    lower(m_output.markers);
+    CZkVoicePipelineStage::ConsumeMarkers(count);
+}
+
+void CZkResamplingStage::RelocateInput(const uint8_t* newBase, const uint8_t* oldBase)
+{
+    if (m_held.data != nullptr)
+        m_held.data = const_cast<uint8_t*>(newBase) + (static_cast<const uint8_t*>(m_held.data) - oldBase);
+}
+
 void CZkResamplingStage::Term()
 {
     if (m_output.data != nullptr)

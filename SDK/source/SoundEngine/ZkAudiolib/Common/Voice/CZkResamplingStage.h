@@ -59,6 +59,11 @@ public:
     ZKRESULT LeaveVirtual(uint32_t mode, bool flag) override;
     ZKRESULT Restart() override;
     void ReleaseBuffer() override;
+    // count markers at the front of the voice's array were handed on and removed: the windows held
+    // here move down with the rest of the array.
+    void ConsumeMarkers(uint32_t count) override;
+    // The source moved the data of the input held from oldBase to newBase.
+    void RelocateInput(const uint8_t* newBase, const uint8_t* oldBase);
 
     // While set, EnterVirtual (modes 1 and 2), LeaveVirtual and Restart stop at this stage.
     uint8_t hold = 0;
