@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <map>
+#include <string>
 #include <vector>
 
 namespace ZkSourceTest
@@ -148,9 +149,22 @@ public:
         stream = last;
         return ZK_Success;
     }
+    ZKRESULT CreateAutomaticStreamByName(const wchar_t* fileName, ZkFileOpenFlags* flags,
+                                         const ZkAutomaticStreamHeuristics&, const ZkAutomaticStreamBufferSettings*,
+                                         IZkAutomaticStream*& stream, bool) override
+    {
+        lastFileType = flags != nullptr ? flags->fileType : 0;
+        const auto found = named.find(fileName != nullptr ? fileName : L"");
+        if (found == named.end())
+            return ZK_FileNotFound;
+        last = new ChunkedStream(found->second.data(), found->second.size(), chunks, blockSize, alive);
+        stream = last;
+        return ZK_Success;
+    }
     ZKRESULT SetMemoryStreamAddress(IZkAutomaticStream*, void*) override { return ZK_Success; }
 
     std::map<uint32_t, std::vector<uint8_t>> files;
+    std::map<std::wstring, std::vector<uint8_t>> named;
     std::vector<uint32_t> chunks{1u << 20};
     uint32_t blockSize = 1;
     uint32_t lastFileType = 0;

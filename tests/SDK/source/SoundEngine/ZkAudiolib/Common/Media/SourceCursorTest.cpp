@@ -218,6 +218,23 @@ TEST_F(SourceCursor, OpensAnswerForMediaTheyCannotReach)
     EXPECT_EQ(streams.alive, 0);
 }
 
+TEST_F(SourceCursor, AMediaThatNamesItsFileIsOpenedByName)
+{
+    const Bytes file = Counting(1500);
+    streams.chunks = {400};
+    streams.named[L"voice.oxm"] = file;
+    media.SetExternal(0, -1, L"voice.oxm", kNoFileID, true, false);
+    ZkSourceDescription description;
+    description.media = &media;
+    description.kind = kSourceKindStreamed;
+    description.codecNumber = 1;
+    ZkSourceCursor cursor;
+    Start(cursor, description, ZkCursorLayout{10.0f, 0, 0, 1500, 1}, 0);
+    EXPECT_EQ(Drain(cursor, 300), file);
+    cursor.ReleaseStream();
+    media.Free();
+}
+
 TEST_F(SourceCursor, AStreamWithNothingReadyAnswers46AndTheBytesFollowLater)
 {
     const Bytes file = Counting(2000);
