@@ -2,10 +2,10 @@
 // a format are not listed, extrapolation never passes the duration, the smallest buffering of
 // several streams is kept, and everything of a playing id goes when it ends.
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Containers/EngineMemoryFixture.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Sources/SilentSource.h"
 
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/FrontEnd/PlayPositionRepository.h"
-#include "ZkAudiolib/Common/Sources/CZkVoiceSource.h"
 
 #include "Platform/PlatformThread.h"
 
@@ -16,23 +16,16 @@ using namespace ZK::SoundEngine;
 namespace
 {
 // A source that plays nothing: the records are keyed by it and the ids are read from it.
-class IdSource final : public CZkVoiceSource
+class IdSource final : public ZkSourceTest::SilentSource
 {
 public:
-    IdSource(ZkUniqueID nodeID, ZkUniqueID mediaID) : CZkVoiceSource(&m_play)
+    IdSource(ZkUniqueID nodeID, ZkUniqueID mediaID) : SilentSource(&m_play)
     {
         m_media.Init();
         m_media.mediaID = mediaID;
         m_play.media = &m_media;
         m_play.nodeID = nodeID;
     }
-    ZKRESULT StartStream(const uint8_t*, uint32_t) override { return ZK_Success; }
-    void StopStream() override {}
-    ZKRESULT GetBuffer(ZkPipelineBuffer&) override { return ZK_NoMoreData; }
-    float GetDuration() override { return 0.0f; }
-    ZKRESULT StopLooping() override { return ZK_Success; }
-    ZKRESULT Seek() override { return ZK_Success; }
-
 private:
     CZkPlayingInstance m_play;
     ZkMediaRef m_media;

@@ -88,6 +88,16 @@ protected:
         description.loops = loops;
         return description;
     }
+    // A file of size counting bytes served as file id in buffers of chunk bytes, moving to
+    // multiples of blockSize.
+    Bytes Serve(uint32_t fileID, uint32_t size, uint32_t chunk, uint32_t blockSize)
+    {
+        const Bytes file = Counting(size);
+        streams.chunks = {chunk};
+        streams.blockSize = blockSize;
+        streams.files[fileID] = file;
+        return file;
+    }
     // Opens, reads the first buffer as a source reads its header, then gives the layout and moves to
     // the data.
     void Start(ZkSourceCursor& cursor, const ZkSourceDescription& description, const ZkCursorLayout& layout,
@@ -146,10 +156,7 @@ TEST_F(SourceCursor, LoopsBetweenBytePositionsInBuffersOfEverySize)
 
 TEST_F(SourceCursor, InfiniteLoopsNeverEndAndStopLoopingPlaysOnToTheEnd)
 {
-    const Bytes file = Counting(3000);
-    streams.chunks = {700};
-    streams.blockSize = 32;
-    streams.files[7] = file;
+    const Bytes file = Serve(7, 3000, 700, 32);
     ZkSourceCursor cursor;
     Start(cursor, Streamed(7, 0), ZkCursorLayout{10.0f, 1010, 2010, 2900, 4}, 10);
     const Bytes looping = Drain(cursor, 100, 10000);
@@ -166,10 +173,7 @@ TEST_F(SourceCursor, InfiniteLoopsNeverEndAndStopLoopingPlaysOnToTheEnd)
 
 TEST_F(SourceCursor, APrefetchBlockIsReadFirstAndTheStreamFollowsOnFromItsEnd)
 {
-    const Bytes file = Counting(4000);
-    streams.chunks = {1000};
-    streams.blockSize = 256;
-    streams.files[9] = file;
+    const Bytes file = Serve(9, 4000, 1000, 256);
     for (uint32_t prefetch : {300u, 1300u})
     {
         ZkSourceDescription description = Streamed(9, 2);
@@ -184,10 +188,7 @@ TEST_F(SourceCursor, APrefetchBlockIsReadFirstAndTheStreamFollowsOnFromItsEnd)
 
 TEST_F(SourceCursor, SeeksInsideTheBufferHeldOrMoveTheStream)
 {
-    const Bytes file = Counting(4000);
-    streams.chunks = {1000};
-    streams.blockSize = 100;
-    streams.files[3] = file;
+    const Bytes file = Serve(3, 4000, 1000, 100);
     ZkSourceCursor cursor;
     Start(cursor, Streamed(3, 1), ZkCursorLayout{10.0f, 0, 0, 4000, 1}, 50);
     EXPECT_EQ(cursor.Seek(999, 1), ZK_PartialSuccess) << "inside the buffer held";
@@ -237,9 +238,7 @@ TEST_F(SourceCursor, AMediaThatNamesItsFileIsOpenedByName)
 
 TEST_F(SourceCursor, AStreamWithNothingReadyAnswers46AndTheBytesFollowLater)
 {
-    const Bytes file = Counting(2000);
-    streams.chunks = {500};
-    streams.files[4] = file;
+    const Bytes file = Serve(4, 2000, 500, 1);
     ZkSourceCursor cursor;
     Start(cursor, Streamed(4, 1), ZkCursorLayout{10.0f, 0, 0, 2000, 1}, 0);
     const uint8_t* data = nullptr;

@@ -3,7 +3,7 @@
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Containers/EngineMemoryFixture.h"
 
 #include "Plugins/Effects/Common/ZkPluginMemAlloc.h"
-#include "ZkAudiolib/Common/Sources/CZkVoiceSource.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Sources/SilentSource.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
 
 #include <gtest/gtest.h>
@@ -17,17 +17,11 @@ namespace Registry = ZK::SoundEngine::PluginRegistry;
 
 int g_sourcesDestroyed = 0;
 
-class TestSource final : public CZkVoiceSource
+class TestSource final : public ZkSourceTest::SilentSource
 {
 public:
-    explicit TestSource(int kind) : CZkVoiceSource(nullptr), sourceKind(kind) {}
+    explicit TestSource(int kind) : SilentSource(nullptr), sourceKind(kind) {}
     ~TestSource() override { ++g_sourcesDestroyed; }
-    ZKRESULT StartStream(const uint8_t*, uint32_t) override { return ZK_Success; }
-    void StopStream() override {}
-    ZKRESULT GetBuffer(ZkPipelineBuffer&) override { return ZK_NoMoreData; }
-    float GetDuration() override { return 0.0f; }
-    ZKRESULT StopLooping() override { return ZK_Success; }
-    ZKRESULT Seek() override { return ZK_Success; }
     int sourceKind;
 };
 
