@@ -220,10 +220,12 @@ void CZkVoice::NotifyMarkers(ZkPipelineBuffer& buffer)
             done += batch;
         }
     }
-    // The block's markers are the oldest ones: they leave the front of the array.
+    // The block's markers are the oldest ones: they (and any before them) leave the front of the
+    // array, and the stages holding windows on later markers move them down as far.
+    const uint32_t removed = std::min(buffer.markers.first + count, m_markers.Count());
     if (IsPipelineBuilt())
-        ChainEnd()->ConsumeMarkers(count);
-    m_markers.RemoveFront(buffer.markers.first + count);
+        ChainEnd()->ConsumeMarkers(removed);
+    m_markers.RemoveFront(removed);
     buffer.markers = ZkMarkerWindow{};
 }
 
