@@ -1,11 +1,12 @@
 // CZkNodeInstanceBase: the part of a playing instance (and of the render side's per-object classes)
 // that binds one node to one game object for playback. It is the keyed game-parameter target under
 // which the node's parameters reach this play; it keeps the 26 property value slots accumulated for
-// the play (slot 0 volume dB, 1 pitch cents, 6-9 user send volumes dB, 10 game-defined send volume
-// dB, 15-24 send filter values, 25 the listener-routed send value), the linear gain, the user send
-// buses, the positioning state (rays from the emitter positions to the listeners, collected each
-// frame by Update; the instance's own copy of the positions), the maximum radius and the
-// attached-effect entries; and it answers the render side's per-frame questions.
+// the play (slot 0 volume dB, 1 pitch cents, 2 low-pass, 3 high-pass, 5 volume offset dB, 6-9 user
+// send volumes dB, 10 game-defined send volume dB, 15-24 send filter values, 25 the listener-routed
+// send value), the linear gain, the user send buses, the positioning state (rays from the emitter
+// positions to the listeners, collected each frame by Update; the instance's own copy of the
+// positions), the maximum radius and the attached-effect entries; and it answers the render side's
+// per-frame questions.
 //
 // A detached instance (set at construction) is not positioned: it takes no positioning parameters,
 // collects no rays, reports no node output and gets no limiters.
@@ -58,6 +59,9 @@ public:
     // Value slots with a meaning of their own.
     static constexpr uint32_t kSlotVolume = 0;
     static constexpr uint32_t kSlotPitch = 1;
+    static constexpr uint32_t kSlotLowPass = 2;
+    static constexpr uint32_t kSlotHighPass = 3;
+    static constexpr uint32_t kSlotVolumeOffset = 5;
     static constexpr uint32_t kSlotUserSend0 = 6;
     static constexpr uint32_t kSlotGameSend = 10;
     static constexpr uint32_t kSlotSendFilterA0 = 15;

@@ -97,15 +97,20 @@ ZKRESULT CZkPlayingInstance::Start()
     result = JoinPlayingID();
     if (result != ZK_Success)
         return result;
-    // Media the media index has not made resident yet is taken by the voice when it starts.
-    if (m_media != nullptr &&
-        ZkStreamRef::Acquire(*m_media, m_mediaData, m_mediaSize, m_mediaBank) != ZK_Success)
+    AcquireMedia();
+    return ZK_Success;
+}
+
+void CZkPlayingInstance::AcquireMedia()
+{
+    if (m_media != nullptr && m_mediaData != nullptr)
+        ZkStreamRef::Release(*m_media, m_mediaBank);
+    if (m_media == nullptr || ZkStreamRef::Acquire(*m_media, m_mediaData, m_mediaSize, m_mediaBank) != ZK_Success)
     {
         m_mediaData = nullptr;
         m_mediaSize = 0;
         m_mediaBank = nullptr;
     }
-    return ZK_Success;
 }
 
 ZKRESULT CZkPlayingInstance::JoinPlayingID()
@@ -114,11 +119,15 @@ ZKRESULT CZkPlayingInstance::JoinPlayingID()
         return ZK_Success;
     if (g_pPlayingMgr == nullptr)
         return ZK_Fail;
-    uint32_t callbackFlags = 0;
     const ZKRESULT result = g_pPlayingMgr->AddInstanceToPlayingID(
-        m_playingID, this, static_cast<CZkRegisteredObj*>(GameObjectOf()), callbackFlags);
+        m_playingID, this, static_cast<CZkRegisteredObj*>(GameObjectOf()), m_callbackFlags);
     m_inPlayingID = result == ZK_Success;
     return result;
+}
+
+void CZkPlayingInstance::RefreshCallbackFlags()
+{
+    m_callbackFlags = g_pPlayingMgr != nullptr ? g_pPlayingMgr->GetPlayingIDFlags(m_playingID) : 0;
 }
 
 ZKRESULT CZkPlayingInstance::JoinLimiters()
@@ -342,8 +351,24 @@ bool CZkPlayingInstance::ForwardSlot54(uint32_t slot, ZkEffectDescription& descr
 ZkMixerInputId CZkPlayingInstance::GetMixerInputId() const
 {
     ZkMixerInputId id;
-    id.channel = static_cast<uint8_t>(RankedPriority(priority.priority));
+    id.channel = IntegerPriority();
     return id;
+}
+
+uint8_t CZkPlayingInstance::IntegerPriority() const
+{
+    return static_cast<uint8_t>(ClampPriority(RankedPriority(priority.priority)));
+}
+
+uint32_t CZkPlayingInstance::CodecKey() const
+{
+    return m_media != nullptr && m_media->sourceType > 0 ? static_cast<uint32_t>(m_media->sourceType) : 0u;
+}
+
+void CZkPlayingInstance::FinishSeek(uint32_t startOffset)
+{
+    m_stopByte &= static_cast<uint8_t>(~kSeekMask);
+    m_seekPosition = startOffset;
 }
 
 int32_t CZkPlayingInstance::TakePendingStopOffset()

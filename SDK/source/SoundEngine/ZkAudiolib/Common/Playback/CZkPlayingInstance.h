@@ -30,6 +30,7 @@
 #include "ZkAudiolib/Common/Parameters/ZkTransitionUser.h"
 #include "ZkAudiolib/Common/Playback/CZkNodeInstanceBase.h"
 #include "ZkAudiolib/Common/Playback/ZkValueContributions.h"
+#include "ZkAudiolib/Common/Voice/ZkAudioFormat.h"
 
 #include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
 
@@ -93,12 +94,15 @@ public:
     static constexpr uint8_t kStatusStopping = 0x20;
     static constexpr uint8_t kStatusPaused = 0x40;
     static constexpr uint8_t kStatusPrepared = 0x80;
-    // Stop byte: bit 0 stop requested, bits 1-3 end reason, bit 4 never started, bits 6-7 seek.
+    // Stop byte: bit 0 stop requested, bits 1-3 end reason, bit 4 never started, bit 5 a streamed
+    // source waits until its stream holds its nominal buffering, bits 6-7 seek.
     static constexpr uint8_t kStopRequested = 0x01;
     static constexpr uint8_t kStopReasonShift = 1;
     static constexpr uint8_t kStopReasonMask = 0x0E;
     static constexpr uint8_t kStopNeverStarted = 0x10;
-    static constexpr uint8_t kStopAtCreation = 0x22;
+    static constexpr uint8_t kStopWaitForBuffering = 0x20;
+    // At creation: end reason 1, and the wait for the stream's buffering.
+    static constexpr uint8_t kStopAtCreation = kStopWaitForBuffering | 1 << kStopReasonShift;
     static constexpr uint8_t kSeekMask = 0xC0;
     static constexpr uint8_t kSeekBySamples = 0x40;
     static constexpr uint8_t kSeekByPercent = 0xC0;
@@ -123,6 +127,14 @@ public:
     // Kill reasons that make an instance dead: a plain stop and a limit.
     static constexpr uint32_t kKillStop = 0;
     static constexpr uint32_t kKillLimit = 2;
+    // Option word: the render side records the play position of the instance's source.
+    static constexpr uint64_t kOptionReportPositions = 0x100000;
+    // Answers of HandleVirtual: the source goes on from where it stands; from the seek target the
+    // instance computed (coming back from virtual) or with its chain restarted (after a starvation);
+    // the voice stops.
+    static constexpr uint32_t kResumeAsItStands = 0;
+    static constexpr uint32_t kResumeRestart = 1;
+    static constexpr uint32_t kResumeStop = 2;
     // Deferred commands from the render side.
     static constexpr uint32_t kCommandEndNotice = 3;
     static constexpr uint32_t kCommandVoiceEnded = 4;
@@ -151,7 +163,8 @@ public:
     // playing id, the media. 1; 2 without a playing id; 52; the playing id's refusal.
     ZKRESULT Start() override;
     // Queues the voice command (play, or play paused) after an optional fade-in; raises the launch
-    // counter with count. 1, or the queue's failure (2).
+    // counter with count; the instance joins the started list, where its start delay counts down.
+    // 1; the queue's failure (2); 52 when the started list cannot take it.
     ZKRESULT Play(ZkTimeMs fadeInMs, uint32_t curve, bool paused, bool count);
     // Leaves everything Start and the play joined and releases what the instance holds.
     void Destroy();
@@ -239,7 +252,44 @@ public:
     bool ForwardSlot54(uint32_t slot, ZkEffectDescription& description) const;
     ZkMixerInputId GetMixerInputId() const;
     // The start delay counts down by round(frames x pitch ratio) while not negative and not paused.
+    // This is the one per-frame count of the delay (the voice list's UpdatePlaying calls it): it
+    // runs while the voice waits for its source too, which the voice's readiness test relies on.
     void CountDownStartDelay(uint32_t frames);
+    // The delay itself, for the stages that consume what is left of it inside a block (the
+    // resampling stage's leading silence, the gap before a second source).
+    int32_t* StartDelayCounter() { return &m_startDelay; }
+    // Asked by the voice with its virtual behaviour when it comes back from virtual and after its
+    // source starved: one of the kResume answers. A plain instance lets the source go on as it
+    // stands (a virtual source kept its position up to date); subclasses that compute a position
+    // of their own, or that must end, answer otherwise.
+    virtual uint32_t HandleVirtual(uint32_t) { return kResumeAsItStands; }
+
+    // --- What a voice's source reads and reports ---
+    // The codec or source plug-in key of the media, (number << 16) + company x 16 + kind, which the
+    // media reference carries as its type word; 0 without one.
+    uint32_t CodecKey() const;
+    // Takes the media's bytes (and the bank that supplies them) from the media index, giving back
+    // those held before; without them (media not resident yet) the source opens its stream alone.
+    void AcquireMedia();
+    // The format of the media, as the source found it in the media's header.
+    const ZkAudioFormat& MediaFormat() const { return m_format; }
+    void SetMediaFormat(const ZkAudioFormat& format) { m_format = format; }
+    // The source carried the seek out: the request is cleared; startOffset is what the decoder
+    // skips after the block it restarted at.
+    void FinishSeek(uint32_t startOffset);
+    bool WaitsForBuffering() const { return (m_stopByte & kStopWaitForBuffering) != 0; }
+    // The playing id's flags (callback types: markers 4; post flags: buffering 0x400000) as the
+    // instance last read them: when it joined its playing id, or at RefreshCallbackFlags, which
+    // reads them again (a cancel of the game's callbacks clears the types).
+    uint32_t CallbackFlags() const { return m_callbackFlags; }
+    void RefreshCallbackFlags();
+    // The priority as a whole number, 0 to 100: the streaming priority of its media, the channel
+    // byte of its mixer input, the voice's answer to plug-ins.
+    uint8_t IntegerPriority() const;
+    // The voice's volume in dB: the volume and the volume offset (value slots 0 and 5).
+    float GetVolumeDb() const { return ValueSlot(kSlotVolume) + ValueSlot(kSlotVolumeOffset); }
+    float GetLowPass() const { return ValueSlot(kSlotLowPass); }
+    float GetHighPass() const { return ValueSlot(kSlotHighPass); }
     // A source that reads the media from memory moves to a new copy of it. True when it moved.
     bool RefreshStream();
     // Whether the instance or its voice uses the media, or the bank (and cannot move to another
@@ -297,6 +347,8 @@ public:
     CZkTransition* PauseTransition() const { return m_pause; }
     uint32_t SeekPosition() const { return m_seekPosition; }
     uint16_t LoopCount() const { return m_loopCount; }
+    // 0 loops forever, 1 plays once.
+    void SetLoopCount(uint16_t loops) { m_loopCount = loops; }
     int32_t StartDelay() const { return m_startDelay; }
     int32_t PendingStopOffset() const { return m_pendingStopOffset; }
     const ZkMediaRef* Media() const { return m_media; }
@@ -377,5 +429,8 @@ private:
     bool m_played = false;      // its start command was queued
     bool m_startQueued = false; // and is still in the voice command queue
     bool m_endPosted = false;
+    uint32_t m_callbackFlags = 0;
+    // Mono in the standard configuration (centre) until a source reads the media's header.
+    ZkAudioFormat m_format{0, ZkChannelConfig(0x4101), 0};
 };
 } // namespace ZK::SoundEngine

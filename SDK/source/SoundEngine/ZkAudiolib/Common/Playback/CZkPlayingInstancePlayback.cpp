@@ -45,6 +45,11 @@ ZKRESULT CZkPlayingInstance::QueueVoiceCommand(uint32_t code)
 
 ZKRESULT CZkPlayingInstance::Play(ZkTimeMs fadeInMs, uint32_t curve, bool paused, bool count)
 {
+    // The start delay counts down on the started list (UpdatePlaying) and nowhere else, from the
+    // first frame on: a delay of 0 reaches -frames before the voice's first block, which then
+    // starts without leading silence. Without a place there the delay would never run out.
+    if (!m_played && ZkVoiceLists::AddPlaying(this) != ZK_Success)
+        return ZK_InsufficientMemory;
     if (fadeInMs > 0)
     {
         m_fadeVolume = 0.0f;
@@ -73,10 +78,6 @@ ZKRESULT CZkPlayingInstance::Play(ZkTimeMs fadeInMs, uint32_t curve, bool paused
         Kill(kKillStop);
     if (count)
         ZkVoiceLists::IncrementLaunchCounter();
-    // A start delay counts down with the frames rendered; without a place on the list the voice
-    // counts it down alone.
-    if (m_startDelay > 0)
-        ZkVoiceLists::AddPlaying(this);
     return ZK_Success;
 }
 

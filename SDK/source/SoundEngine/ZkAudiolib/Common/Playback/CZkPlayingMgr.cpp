@@ -227,6 +227,13 @@ ZkUniqueID CZkPlayingMgr::GetEventIDFromPlayingID(ZkPlayingID playingID)
     return record != nullptr ? record->eventID : ZK_INVALID_UNIQUE_ID;
 }
 
+uint32_t CZkPlayingMgr::GetPlayingIDFlags(ZkPlayingID playingID)
+{
+    ZK::Platform::ZkScopedLock guard(m_lock);
+    const ZkPlayingIdRecord* record = m_records.Find(playingID);
+    return record != nullptr ? record->flags : 0u;
+}
+
 ZkGameObjectID CZkPlayingMgr::GetGameObjectFromPlayingID(ZkPlayingID playingID)
 {
     ZK::Platform::ZkScopedLock guard(m_lock);

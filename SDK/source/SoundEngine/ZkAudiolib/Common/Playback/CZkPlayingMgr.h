@@ -96,6 +96,7 @@ public:
     ZkUniqueID GetEventIDFromPlayingID(ZkPlayingID playingID);        // 0 when unknown
     ZkGameObjectID GetGameObjectFromPlayingID(ZkPlayingID playingID); // all ones when unknown
     void* GetPlayingIDUserData(ZkPlayingID playingID);                // the cookie; null when unknown
+    uint32_t GetPlayingIDFlags(ZkPlayingID playingID);                // the record's flags; 0 when unknown
     // The playing id's instances, or null. Engine thread only: the list lives while the engine
     // thread keeps the playing id alive.
     const ZkPlayingInstanceList* FindPlayingID(ZkPlayingID playingID);
