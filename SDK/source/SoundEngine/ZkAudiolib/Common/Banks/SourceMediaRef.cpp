@@ -59,8 +59,9 @@ void ApplyTo(const ZkSourceMediaRecord& record, ZkMediaRef& media)
     media.flags = flags;
     if (record.PluginType() == kPluginTypeCodec)
         media.SetKind(record.streamType == kStreamTypeInMemory ? kMediaKindInMemory : kMediaKindOwned);
-    // A source plug-in's id is the reference's source type: the external-source plug-ins' ids tell
-    // the play that the media come with the post.
-    media.sourceType = record.PluginType() == kPluginTypeSource ? static_cast<int32_t>(record.pluginID) : kNoSourceType;
+    // The plug-in id is the reference's type word: a codec's key tells the voice which decoder
+    // reads the media; the external-source plug-ins' ids tell the play that the media come with
+    // the post.
+    media.sourceType = record.PluginType() != kPluginTypeNone ? static_cast<int32_t>(record.pluginID) : kNoSourceType;
 }
 } // namespace ZK::SoundEngine::SourceMediaRef

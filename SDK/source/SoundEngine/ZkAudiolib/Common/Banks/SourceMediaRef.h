@@ -8,7 +8,8 @@
 // and what a media reference takes of it: media id and file id = the source id, the size, flag bit
 // 0 = source flag bit 0 (language-specific), bit 1 = (stream type 1) (prefetched), bit 10 = source
 // flag bit 3 (no file id), for a codec the storage kind: in memory for stream type 0, a file
-// stream for stream types 1 and 2, and for a source plug-in its id as the source type word.
+// stream for stream types 1 and 2, and the plug-in id (a codec's key, a source plug-in's id) as the
+// source type word.
 //
 // Threading and ownership: bank loading; the record points into the caller's bytes.
 #pragma once

@@ -162,19 +162,20 @@ TEST_F(MediaReferences, SourceBlocks)
         ZKRESULT expected;
         uint32_t kind;
         size_t left;
+        int32_t typeWord; // the plug-in id: the codec key the voice creates its source by
     };
     // plug-in id (4), stream type, source id 0x10 (4), size 0x20 (4), flags [, parameter size, bytes]
     const std::vector<SourceCase> cases = {
-        {"codec in memory", {1, 0, 1, 0, 0, 0x10, 0, 0, 0, 0x20, 0, 0, 0, 0}, ZK_Success, kMediaKindInMemory, 0},
-        {"codec streamed", {1, 0, 1, 0, 2, 0x10, 0, 0, 0, 0x20, 0, 0, 0, 0}, ZK_Success, kMediaKindOwned, 0},
-        {"codec stream type 3", {1, 0, 1, 0, 3, 0x10, 0, 0, 0, 0x20, 0, 0, 0, 0}, ZK_Fail, 0, 0},
-        {"no plug-in", {0, 0, 0, 0, 7, 0x10, 0, 0, 0, 0x20, 0, 0, 0, 0, 0xAA}, ZK_Success, 0, 1},
+        {"codec in memory", {1, 0, 1, 0, 0, 0x10, 0, 0, 0, 0x20, 0, 0, 0, 0}, ZK_Success, kMediaKindInMemory, 0, 0x10001},
+        {"codec streamed", {1, 0, 1, 0, 2, 0x10, 0, 0, 0, 0x20, 0, 0, 0, 0}, ZK_Success, kMediaKindOwned, 0, 0x10001},
+        {"codec stream type 3", {1, 0, 1, 0, 3, 0x10, 0, 0, 0, 0x20, 0, 0, 0, 0}, ZK_Fail, 0, 0, 0},
+        {"no plug-in", {0, 0, 0, 0, 7, 0x10, 0, 0, 0, 0x20, 0, 0, 0, 0, 0xAA}, ZK_Success, 0, 1, kNoSourceType},
         {"source plug-in with its parameters", {2, 0, 0, 0, 0, 0x10, 0, 0, 0, 0x20, 0, 0, 0, 0, 2, 0, 0, 0, 5, 6, 0xAA},
-         ZK_Success, 0, 1},
-        {"parameters running past the item", {2, 0, 0, 0, 0, 0x10, 0, 0, 0, 0x20, 0, 0, 0, 0, 9, 0, 0, 0, 5, 6}, ZK_InvalidFile, 0, 0},
-        {"parameter size cut short", {2, 0, 0, 0, 0, 0x10, 0, 0, 0, 0x20, 0, 0, 0, 0, 9, 0}, ZK_InvalidFile, 0, 0},
-        {"another plug-in type", {3, 0, 0, 0, 0, 0x10, 0, 0, 0, 0x20, 0, 0, 0, 0}, ZK_Fail, 0, 0},
-        {"cut in the source id", {1, 0, 1, 0, 0, 0x10, 0}, ZK_InvalidFile, 0, 0},
+         ZK_Success, 0, 1, 2},
+        {"parameters running past the item", {2, 0, 0, 0, 0, 0x10, 0, 0, 0, 0x20, 0, 0, 0, 0, 9, 0, 0, 0, 5, 6}, ZK_InvalidFile, 0, 0, 0},
+        {"parameter size cut short", {2, 0, 0, 0, 0, 0x10, 0, 0, 0, 0x20, 0, 0, 0, 0, 9, 0}, ZK_InvalidFile, 0, 0, 0},
+        {"another plug-in type", {3, 0, 0, 0, 0, 0x10, 0, 0, 0, 0x20, 0, 0, 0, 0}, ZK_Fail, 0, 0, 0},
+        {"cut in the source id", {1, 0, 1, 0, 0, 0x10, 0}, ZK_InvalidFile, 0, 0, 0},
     };
     for (const SourceCase& test : cases)
     {
@@ -194,6 +195,7 @@ TEST_F(MediaReferences, SourceBlocks)
         EXPECT_EQ(media.fileID, 0x10);
         EXPECT_EQ(media.mediaSize, 0x20u);
         EXPECT_EQ(media.Kind(), test.kind);
+        EXPECT_EQ(media.sourceType, test.typeWord);
     }
 }
 
