@@ -4,7 +4,7 @@
 #include "support/SoundMemory.h"
 
 #include "ZkAudiolib/Common/Hierarchy/ZkMediaRef.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkPlayingInstance.h"
+#include "ZkAudiolib/Common/Playback/CZkPlayingInstance.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
 #include "ZkAudiolib/Common/Sources/CZkVoiceSource.h"
 #include "ZkAudiolib/Common/Voice/ZkVoiceMarkers.h"
@@ -45,19 +45,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::vector<uint8_t> bytes(data, data + size);
     ZkMediaRef media;
     media.Init();
-    media.SetKind(kMediaKindInMemory);
-    CZkPlayingInstance instance;
-    instance.media = &media;
-    instance.mediaData = bytes.data();
-    instance.mediaSize = static_cast<uint32_t>(bytes.size());
-    instance.codecKey = kPcmKey;
-    instance.loopCount = size % 3 == 0 ? 3 : 1; // loops, when the media has a loop
-    CZkVoiceSource* source = CZkVoiceSource::Create(kSourceKindInMemory, kPcmKey, &instance);
+    media.SetInMemory(static_cast<int32_t>(kPcmKey), const_cast<uint8_t*>(bytes.data()),
+                      ZkMediaInfo{1, kNoFileID, static_cast<uint32_t>(bytes.size()), kMediaKindInMemory << kMediaKindShift});
+    CZkPlayingInstance* instance = CZkPlayingInstance::Create(PlayLaunchParams{}, nullptr, &media, ZkPriorityRecord{});
+    Check(instance != nullptr);
+    instance->AcquireMedia();
+    instance->SetLoopCount(size % 3 == 0 ? 3 : 1); // loops, when the media has a loop
+    CZkVoiceSource* source = CZkVoiceSource::Create(kSourceKindInMemory, instance->CodecKey(), instance);
     Check(source != nullptr);
     ZkVoiceMarkers markers;
     Check(markers.Init() == ZK_Success);
     source->SetMarkers(&markers);
-    if (source->StartOnce(instance.MediaData(), instance.MediaSize()) == ZK_Success)
+    if (source->StartOnce(instance->MediaData(), instance->MediaSize()) == ZK_Success)
     {
         const uint32_t blockAlign = (source->Format().formatBits >> 6) & 0x3FF;
         ZKRESULT result = ZK_DataReady;
@@ -77,5 +76,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     source->StopStream();
     CZkVoiceSource::Destroy(source);
+    CZkPlayingInstance::Free(instance);
     return 0;
 }

@@ -9,7 +9,9 @@
 #include <ZK/SoundEngine/Common/ZkStreamMgrModule.h>
 #include <ZkAudiolib/Common/Buffers/AudioBufferPool.h>
 #include <ZkAudiolib/Common/Bytes/ZkByteCursor.h>
-#include <ZkAudiolib/Common/Parameters/Neighbours/CZkPlayingInstance.h>
+#include <ZkAudiolib/Common/Hierarchy/ZkMediaRef.h>
+#include <ZkAudiolib/Common/Playback/CZkActiveInstances.h>
+#include <ZkAudiolib/Common/Playback/CZkPlayingInstance.h>
 #include <ZkAudiolib/Common/Plugins/PluginRegistry.h>
 #include <ZkAudiolib/Common/Sources/CZkVoiceSource.h>
 #include <ZkAudiolib/Common/Voice/CZkVoice.h>
@@ -28,6 +30,7 @@ constexpr uint32_t kEngineRate = 48000;
 constexpr uint16_t kFramesPerBuffer = 1024;
 constexpr uint32_t kMediaSeconds = 4;
 constexpr float kThresholdDb = -96.3f;
+constexpr int32_t kPcmKey = 0x10001;
 
 // A WAVE-extensible file of a 1 kHz tone (16-bit, interleaved).
 std::vector<uint8_t> ToneFile(uint32_t rate, uint16_t channels)
@@ -70,23 +73,24 @@ void PullVoice(benchmark::State& state, uint32_t mediaRate, uint16_t channels)
     const std::vector<uint8_t> file = ToneFile(mediaRate, channels);
     ZkMediaRef media;
     media.Init();
-    media.SetKind(kMediaKindInMemory);
-    CZkPlayingInstance instance;
-    instance.media = &media;
-    instance.mediaData = file.data();
-    instance.mediaSize = static_cast<uint32_t>(file.size());
-    instance.codecKey = 0x10001;
-    instance.loopCount = 0;
+    media.SetInMemory(kPcmKey, const_cast<uint8_t*>(file.data()),
+                      ZkMediaInfo{1, kNoFileID, static_cast<uint32_t>(file.size()), kMediaKindInMemory << kMediaKindShift});
+    CZkPlayingInstance* instance = CZkPlayingInstance::Create(PlayLaunchParams{}, nullptr, &media, ZkPriorityRecord{});
+    instance->AcquireMedia();
+    instance->SetLoopCount(0);
     CZkVoice* voice = CZkVoice::Create();
-    if (voice->AttachSource(&instance, true) != ZK_Success)
+    if (voice->AttachSource(instance, true) != ZK_Success)
     {
         state.SkipWithError("the voice could not attach its source");
+        CZkVoice::Destroy(voice);
+        CZkPlayingInstance::Free(instance);
         return;
     }
     voice->Start();
     uint64_t frames = 0;
     for (auto _ : state)
     {
+        instance->CountDownStartDelay(kFramesPerBuffer); // the render pass's count of the start delay
         voice->MainSource()->FrameStep();
         voice->UpdateGain();
         voice->UpdateSendConnections(true, kThresholdDb);
@@ -101,6 +105,8 @@ void PullVoice(benchmark::State& state, uint32_t mediaRate, uint16_t channels)
         AudioBufferPool::Flush();
     }
     CZkVoice::Destroy(voice);
+    CZkPlayingInstance::Free(instance);
+    CZkActiveInstances::Term(); // the end the voice posted, never applied here
     PluginRegistry::Term();
     streams->Destroy();
     AudioBufferPool::Flush();

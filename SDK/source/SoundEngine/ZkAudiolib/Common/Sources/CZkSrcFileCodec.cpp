@@ -123,7 +123,7 @@ ZKRESULT CZkSrcFileCodec::GetBuffer(ZkPipelineBuffer& buffer)
         return finish(ZK_Fail);
     }
     PostBuffering();
-    m_cursor.SetPriority(m_instance->StreamPriority());
+    m_cursor.SetPriority(static_cast<int8_t>(m_instance->IntegerPriority()));
     ZkDecodedFrames decoded;
     const ZKRESULT result = m_codec->Decode(m_cursor, buffer.maxFrames, decoded, WaitForData());
     if (result != ZK_DataReady || decoded.frames == 0)

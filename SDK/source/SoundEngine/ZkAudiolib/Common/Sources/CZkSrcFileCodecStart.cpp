@@ -2,6 +2,7 @@
 #include "ZkAudiolib/Common/Sources/CZkSrcFileCodec.h"
 
 #include "ZkAudiolib/Common/Bytes/ZkByteCursor.h"
+#include "ZkAudiolib/Common/Hierarchy/ZkMediaRef.h"
 #include "ZkAudiolib/Common/Media/MediaHeaderParser.h"
 #include "ZkAudiolib/Common/Output/Neighbours/EngineFlags.h"
 
@@ -39,7 +40,7 @@ ZKRESULT CZkSrcFileCodec::OpenCursor(const uint8_t* prefetch, uint32_t prefetchS
     description.kind = m_kind;
     description.codecNumber = m_instance->CodecKey() >> kCodecNumberShift;
     description.loops = m_instance->LoopCount();
-    description.priority = m_instance->StreamPriority();
+    description.priority = static_cast<int8_t>(m_instance->IntegerPriority());
     const bool prefetched = media != nullptr && (media->flags & kMediaFlagPrefetch) != 0;
     if (m_kind == kSourceKindInMemory || prefetched)
     {

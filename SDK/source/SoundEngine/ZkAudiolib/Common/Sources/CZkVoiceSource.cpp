@@ -1,6 +1,7 @@
 #include "ZkAudiolib/Common/Sources/CZkVoiceSource.h"
 
 #include "ZkAudiolib/Common/FrontEnd/PlayPositionRepository.h"
+#include "ZkAudiolib/Common/Hierarchy/ZkMediaRef.h"
 #include "ZkAudiolib/Common/Media/ZkSourceCursor.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"

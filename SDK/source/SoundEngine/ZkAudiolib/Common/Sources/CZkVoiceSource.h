@@ -19,7 +19,7 @@
 #pragma once
 
 #include "ZkAudiolib/Common/Media/ZkSourceCursor.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkPlayingInstance.h"
+#include "ZkAudiolib/Common/Playback/CZkPlayingInstance.h"
 #include "ZkAudiolib/Common/Voice/CZkVoicePipelineStage.h"
 #include "ZkAudiolib/Common/Voice/ZkPipelineBuffer.h"
 

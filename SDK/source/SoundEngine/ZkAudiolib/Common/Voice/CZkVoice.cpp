@@ -310,7 +310,7 @@ ZkPlayingID CZkVoice::GetPlayingID() const
 uint32_t CZkVoice::GetPriority() const
 {
     const CZkPlayingInstance* instance = Instance();
-    return instance != nullptr ? static_cast<uint32_t>(instance->priority.priority) : 0;
+    return instance != nullptr ? instance->IntegerPriority() : 0u;
 }
 
 float CZkVoice::GetPitchRatio() const

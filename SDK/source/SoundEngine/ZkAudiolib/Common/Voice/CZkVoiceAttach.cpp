@@ -10,7 +10,7 @@
 #include "ZkAudiolib/Common/Sources/CZkVoiceSource.h"
 #include "ZkAudiolib/Common/Voice/CZkEffectStage.h"
 #include "ZkAudiolib/Common/Voice/CZkResamplingStage.h"
-#include "ZkAudiolib/Common/Voice/Neighbours/EngineVolumeThreshold.h"
+#include "ZkAudiolib/Common/Playback/Neighbours/EngineVolumeThreshold.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
 #include <cmath>

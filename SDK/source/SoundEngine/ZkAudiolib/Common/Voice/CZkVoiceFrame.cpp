@@ -1,11 +1,11 @@
 // CZkVoice: the per-frame preparation (stop point, volume, audibility, filters, virtual periods,
-// starvation, the start delay, the pipeline on the first frame that renders) and the gain update.
+// starvation, the pipeline on the first frame that renders) and the gain update.
 #include "ZkAudiolib/Common/Voice/CZkVoice.h"
 
 #include "ZkAudiolib/Common/MixGraph/CZkMixerInputContext.h"
 #include "ZkAudiolib/Common/Parameters/ZkFastMath.h"
 #include "ZkAudiolib/Common/Sources/CZkVoiceSource.h"
-#include "ZkAudiolib/Common/Voice/Neighbours/EngineVolumeThreshold.h"
+#include "ZkAudiolib/Common/Playback/Neighbours/EngineVolumeThreshold.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
 #include <algorithm>
@@ -91,13 +91,14 @@ CZkVoicePipelineStage* CZkVoice::Chain()
 bool CZkVoice::ComeBackFromVirtual(CZkPlayingInstance& playing)
 {
     const uint32_t answer = playing.HandleVirtual(m_virtualBehaviour);
-    if (answer == 2)
+    if (answer == CZkPlayingInstance::kResumeStop)
     {
         EnterStopped();
         return false;
     }
     CZkVoicePipelineStage* chain = Chain();
-    if (chain != nullptr && chain->LeaveVirtual(m_virtualBehaviour, answer == 1) != ZK_Success)
+    const bool fromSeekTarget = answer == CZkPlayingInstance::kResumeRestart;
+    if (chain != nullptr && chain->LeaveVirtual(m_virtualBehaviour, fromSeekTarget) != ZK_Success)
     {
         EnterStopped();
         return false;
@@ -124,8 +125,8 @@ void CZkVoice::GoVirtual(CZkPlayingInstance& playing)
 
 void CZkVoice::HandleStarvation(CZkPlayingInstance& playing)
 {
-    const uint32_t answer = playing.HandleStarvation(m_virtualBehaviour);
-    if (answer == 1)
+    const uint32_t answer = playing.HandleVirtual(m_virtualBehaviour);
+    if (answer == CZkPlayingInstance::kResumeRestart)
     {
         if (m_virtualBehaviour != kVirtualModeFromStart || m_virtualMode != kVirtualOn)
         {
@@ -140,7 +141,7 @@ void CZkVoice::HandleStarvation(CZkPlayingInstance& playing)
         for (CZkMixerInputContext* c = FirstOutput(); c != nullptr; c = c->nextOutput)
             c->flags |= CZkMixerInputContext::kFlagSecond;
     }
-    else if (answer == 2)
+    else if (answer == CZkPlayingInstance::kResumeStop)
         EnterStopped();
     m_pipelineFlags &= static_cast<uint8_t>(~kPipelineStarving);
 }
@@ -240,9 +241,9 @@ bool CZkVoice::PrepareFrame()
     if ((m_pipelineFlags & kPipelineStarving) != 0)
         HandleStarvation(*playing);
 
-    int32_t* delay = playing->StartDelayCounter();
-    if (delay != nullptr && *delay >= 0)
-        *delay -= static_cast<int32_t>(frames);
+    // The start delay is counted down by the started list (CZkPlayingInstance::CountDownStartDelay),
+    // which runs while the voice waits for its source as well; counted here too it would run out
+    // twice as fast.
     if (m_virtualMode != kVirtualNone && audible != wasAudible && decided)
     {
         if (audible)

@@ -3,7 +3,9 @@
 // looping from the loop end of their heuristics back to its start, as the stream manager's own
 // streams do. A chunk size of 0 stands for a call that finds nothing ready (46). Streams by id
 // serve the bytes registered for that id; a stream may also be told to have no data ready for a
-// number of calls. The manager counts the streams alive.
+// number of calls. A stream reports every byte it has not handed out as buffered; it holds its
+// nominal buffering once those reach the nominal size the test gave. The manager counts the streams
+// alive.
 #pragma once
 
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/StubStreamMgr.h"
@@ -110,7 +112,8 @@ public:
     uint32_t positionsSet = 0;
     uint32_t heuristicsSet = 0;
     uint32_t minimalBuffer = 0;
-    uint32_t nominalBuffering = 1u << 30;
+    // The bytes the stream holds once it has filled up; 0: as soon as it is open.
+    uint32_t nominalBuffering = 0;
     uint32_t notReadyCalls = 0;
 
 private:
@@ -134,6 +137,7 @@ public:
                                            IZkAutomaticStream*& stream) override
     {
         last = new ChunkedStream(static_cast<const uint8_t*>(memory), size, chunks, 1, alive);
+        last->nominalBuffering = nominalBuffering;
         stream = last;
         return ZK_Success;
     }
@@ -146,6 +150,7 @@ public:
         if (found == files.end())
             return ZK_FileNotFound;
         last = new ChunkedStream(found->second.data(), found->second.size(), chunks, blockSize, alive);
+        last->nominalBuffering = nominalBuffering;
         stream = last;
         return ZK_Success;
     }
@@ -158,6 +163,7 @@ public:
         if (found == named.end())
             return ZK_FileNotFound;
         last = new ChunkedStream(found->second.data(), found->second.size(), chunks, blockSize, alive);
+        last->nominalBuffering = nominalBuffering;
         stream = last;
         return ZK_Success;
     }
@@ -167,6 +173,7 @@ public:
     std::map<std::wstring, std::vector<uint8_t>> named;
     std::vector<uint32_t> chunks{1u << 20};
     uint32_t blockSize = 1;
+    uint32_t nominalBuffering = 0; // given to the streams it makes
     uint32_t lastFileType = 0;
     ChunkedStream* last = nullptr;
     int alive = 0;

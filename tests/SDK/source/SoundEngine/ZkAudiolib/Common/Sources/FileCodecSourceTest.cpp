@@ -32,7 +32,7 @@ TEST_F(FileCodecSource, TheFactoryMakesSourcesOnlyForMediaWithABuiltInCodec)
     };
     for (const Case& c : cases)
     {
-        SourcePtr source(CZkVoiceSource::Create(c.kind, c.key, &instance));
+        SourcePtr source(CZkVoiceSource::Create(c.kind, c.key, instance));
         EXPECT_EQ(source != nullptr, c.made) << c.kind << " " << c.key;
         if (source != nullptr)
         {
@@ -65,7 +65,7 @@ TEST_F(FileCodecSource, DeliversTheFilesSamplesWithItsLoopUnrolled)
     {
         streams.chunks = c.chunks;
         streams.blockSize = 1;
-        instance.loopCount = c.loops;
+        instance->SetLoopCount(c.loops);
         if (c.streamed)
             PlayStreamed(12, *c.bytes);
         else
@@ -226,22 +226,24 @@ TEST_F(FileCodecSource, SeeksMapIntoTheLoopSnapToTheEarlierMarkerAndFailPastTheE
     } cases[] = {
         {3000, false, 1, ZK_Success, 1500},
         {3000, true, 1, ZK_Success, 1000},   // 1000 and 2000 lie as far: the earlier wins
-        {3200, true, 1, ZK_Success, 2000},
+        {3360, true, 1, ZK_Success, 2000},
         {2 * 4500, false, 2, ZK_Success, 2500}, // the second pass: past the loop end after the last loop
         {2 * 3500, false, 0, ZK_Success, 1500}, // infinite: folded into the loop
         {2 * 4000, false, 1, ZK_Fail, 0},    // past the end
     };
     for (const Case& c : cases)
     {
-        instance.loopCount = c.loops;
-        instance.stopByte = CZkPlayingInstance::kSeekBySamples;
-        instance.seekPosition = c.engineSamples;
-        instance.limitByte = c.snap ? CZkPlayingInstance::kLimitSeekOption : 0;
+        instance->SetLoopCount(c.loops);
+        if (c.snap)
+            instance->SeekToTime(static_cast<float>(c.engineSamples) * 1000.0f / 48000.0f, true);
+        else
+            instance->SeekToSamples(c.engineSamples);
+        ASSERT_EQ(instance->SeekPosition(), c.engineSamples);
         SourcePtr source = MakeSource();
         EXPECT_EQ(Start(*source), c.result) << c.engineSamples;
         if (c.result != ZK_Success)
             continue;
-        EXPECT_EQ(instance.StopByte() & CZkPlayingInstance::kSeekMask, 0u) << "the request was carried out";
+        EXPECT_EQ(instance->StopByte() & CZkPlayingInstance::kSeekMask, 0u) << "the request was carried out";
         ZkPipelineBuffer buffer;
         buffer.maxFrames = 16;
         ASSERT_EQ(source->GetBuffer(buffer), ZK_DataReady);
@@ -265,8 +267,7 @@ TEST_F(FileCodecSource, AFailedSeekWhenLeavingVirtualModeRestartsAtTheFirstFrame
     source->EnterVirtual(kVirtualModeSkipTime);
     auto* codecSource = static_cast<CZkSrcFileCodec*>(source.get());
     EXPECT_NE(codecSource->OwnFlags() & CZkSrcFileCodec::kDataDropped, 0u);
-    instance.stopByte = CZkPlayingInstance::kSeekBySamples;
-    instance.seekPosition = 5000; // past the end
+    instance->SeekToSamples(5000); // past the end
     ASSERT_EQ(source->LeaveVirtual(kVirtualModeSkipTime, true), ZK_Success);
     EXPECT_EQ(codecSource->OwnFlags() & (CZkSrcFileCodec::kDataDropped | CZkSrcFileCodec::kVirtual), 0u);
     EXPECT_EQ(ReadAll(*source, samples), ZK_NoMoreData);
@@ -274,7 +275,7 @@ TEST_F(FileCodecSource, AFailedSeekWhenLeavingVirtualModeRestartsAtTheFirstFrame
 
     // Skipping time while virtual, then coming back where the time went.
     SourcePtr again = MakeSource();
-    instance.stopByte = 0;
+    EXPECT_EQ(instance->StopByte() & CZkPlayingInstance::kSeekMask, 0u) << "the seek from frame 0 ended the request";
     ASSERT_EQ(Start(*again), ZK_Success);
     again->EnterVirtual(kVirtualModeSkipTime);
     uint32_t frames = 1200;
@@ -294,7 +295,7 @@ TEST_F(FileCodecSource, DurationCountsEveryLoopAndTheEnvelopeIsReadAtThePosition
     const Bytes bytes = WriteMedia(ToneSpec(48000, 1, 4800, R"(, "engine_chunk": ")" + envelope +
                                                                 R"(", "loop_points": {"start": 2400, "end": 4799})"));
     PlayFromMemory(bytes);
-    instance.loopCount = 3;
+    instance->SetLoopCount(3);
     SourcePtr source = MakeSource();
     ASSERT_EQ(Start(*source), ZK_Success);
     EXPECT_FLOAT_EQ(source->GetDuration(), 100.0f + 2 * 50.0f);
@@ -305,7 +306,7 @@ TEST_F(FileCodecSource, DurationCountsEveryLoopAndTheEnvelopeIsReadAtThePosition
     ASSERT_EQ(source->GetBuffer(buffer), ZK_DataReady);
     source->ReleaseBuffer();
     EXPECT_FLOAT_EQ(source->GetEnvelopeValue(), -50.5f);
-    instance.loopCount = 0;
+    instance->SetLoopCount(0);
     SourcePtr forever = MakeSource();
     ASSERT_EQ(Start(*forever), ZK_Success);
     EXPECT_FLOAT_EQ(forever->GetDuration(), 0.0f) << "infinite";

@@ -2,7 +2,9 @@
 // their sample data lies (read by walking the file's chunks here, not by the engine's parser), the
 // samples a play of them must deliver with a loop unrolled, and a fixture with the plug-in registry,
 // a stream manager whose streams hand the media out in buffers of chosen sizes, and a playing
-// instance of the media (in memory, or streamed by file id).
+// instance of the media (in memory, or streamed by file id). The instance is a real one made the
+// way a play makes it, without a node, a game object or a start: it takes its media as Start would
+// (AcquireMedia), and the tests set its loops and seeks through its own operations.
 #pragma once
 
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Containers/EngineMemoryFixture.h"
@@ -11,7 +13,9 @@
 
 #include "ZkAudiolib/Common/Bytes/ZkByteCursor.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkMediaRef.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkPlayingInstance.h"
+#include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
+#include "ZkAudiolib/Common/Playback/CZkPlayingInstance.h"
+#include "ZkAudiolib/Common/Playback/ZkVoiceLists.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
 #include "ZkAudiolib/Common/Sources/CZkVoiceSource.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
@@ -19,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +34,7 @@ using namespace ZK::SoundEngine;
 using ZkSoundFixtures::Bytes;
 
 constexpr uint32_t kPcmKey = 0x10001;
+constexpr ZkPlayingID kPlayingID = 77;
 
 // A tone of the writer: rate, channels, frames, and further spec keys (",..." JSON).
 inline std::string ToneSpec(uint32_t rate, uint32_t channels, uint32_t frames, const std::string& extra = "",
@@ -97,45 +103,83 @@ protected:
         EngineMemoryTest::SetUp();
         SetAudioFormatGlobals(48000, 1024);
         ASSERT_EQ(PluginRegistry::Init(nullptr), ZK_Success);
+        ASSERT_EQ(ZkVoiceLists::Init(), ZK_Success); // seeks queue a voice command; the started list
         media.Init();
-        instance.media = &media;
-        instance.codecKey = kPcmKey;
-        instance.playingID = 77;
-        instance.nodeID = 500;
+        media.sourceType = static_cast<int32_t>(kPcmKey);
+        instance = MakeInstance(media);
+        ASSERT_NE(instance, nullptr);
     }
     void TearDown() override
     {
+        for (CZkPlayingInstance* made : m_instances)
+            CZkPlayingInstance::Free(made);
+        m_instances.clear();
+        CZkActiveInstances::Term(); // the end notices the sources posted, never applied here
+        ZkVoiceLists::Term();
         PluginRegistry::Term();
         EngineMemoryTest::TearDown();
     }
 
+    // Another media reference, of the PCM codec (the fixture keeps it until its instances are gone).
+    ZkMediaRef& MoreMedia()
+    {
+        ZkMediaRef& more = m_moreMedia.emplace_back();
+        more.Init();
+        more.sourceType = static_cast<int32_t>(kPcmKey);
+        return more;
+    }
+    // A playing instance of the media, on the started list as a play puts it there (the fixture
+    // frees it).
+    CZkPlayingInstance* MakeInstance(const ZkMediaRef& of)
+    {
+        PlayLaunchParams params;
+        params.playingID = kPlayingID;
+        CZkPlayingInstance* made = CZkPlayingInstance::Create(params, nullptr, &of, ZkPriorityRecord{});
+        if (made == nullptr)
+            return nullptr;
+        m_instances.push_back(made);
+        EXPECT_EQ(ZkVoiceLists::AddPlaying(made), ZK_Success);
+        return made;
+    }
+
+    // Describes the media: storage kind, flags, ids, and the bytes of it in memory (made resident;
+    // none: null). The bytes stay the test's: the reference never owns them.
+    static void Describe(ZkMediaRef& of, uint32_t kind, uint32_t flags, ZkUniqueID mediaID, int32_t fileID,
+                         const uint8_t* bytes, uint32_t size)
+    {
+        of.mediaID = mediaID;
+        of.fileID = fileID;
+        of.mediaSize = size;
+        of.flags = kind << kMediaKindShift | flags | (bytes != nullptr ? kMediaFlagResident : 0u);
+        of.data = const_cast<uint8_t*>(bytes);
+    }
     // The instance plays bytes from memory (a bank's media).
     void PlayFromMemory(const Bytes& bytes)
     {
-        media.SetKind(kMediaKindInMemory);
-        media.mediaID = 900;
-        instance.mediaData = bytes.data();
-        instance.mediaSize = static_cast<uint32_t>(bytes.size());
+        Describe(media, kMediaKindInMemory, 0, 900, kNoFileID, bytes.data(), static_cast<uint32_t>(bytes.size()));
+        instance->AcquireMedia();
     }
     // The instance streams bytes as the loose file of the id (its first prefetch bytes in memory).
     void PlayStreamed(uint32_t fileID, const Bytes& bytes, uint32_t prefetch = 0)
     {
         streams.files[fileID] = bytes;
-        media.SetKind(kMediaKindOwned);
-        media.mediaID = fileID;
-        media.fileID = static_cast<int32_t>(fileID);
-        media.flags = prefetch != 0 ? media.flags | kMediaFlagPrefetch : media.flags & ~kMediaFlagPrefetch;
-        instance.mediaData = prefetch != 0 ? streams.files[fileID].data() : nullptr;
-        instance.mediaSize = prefetch;
+        StreamLooseFile(fileID, prefetch != 0 ? streams.files[fileID].data() : nullptr, prefetch);
+    }
+    // The media are the loose file of the id, the prefetch bytes its first bytes (none: null).
+    void StreamLooseFile(uint32_t fileID, const uint8_t* prefetch = nullptr, uint32_t prefetchSize = 0)
+    {
+        Describe(media, kMediaKindOwned, prefetch != nullptr ? kMediaFlagPrefetch : 0u, fileID,
+                 static_cast<int32_t>(fileID), prefetch, prefetchSize);
+        instance->AcquireMedia();
     }
     SourcePtr MakeSource()
     {
         const uint32_t kind = media.Kind() == kMediaKindInMemory ? kSourceKindInMemory : kSourceKindStreamed;
-        return SourcePtr(CZkVoiceSource::Create(kind, instance.codecKey, &instance));
+        return SourcePtr(CZkVoiceSource::Create(kind, instance->CodecKey(), instance));
     }
     ZKRESULT Start(CZkVoiceSource& source)
     {
-        return source.StartOnce(instance.MediaData(), instance.MediaSize());
+        return source.StartOnce(instance->MediaData(), instance->MediaSize());
     }
 
     // Every sample the source delivers until its end (or a failure), asking for frames per buffer.
@@ -161,6 +205,8 @@ protected:
 
     ChunkedStreamMgr streams;
     ZkMediaRef media;
-    CZkPlayingInstance instance;
+    CZkPlayingInstance* instance = nullptr;
+    std::vector<CZkPlayingInstance*> m_instances;
+    std::deque<ZkMediaRef> m_moreMedia;
 };
 } // namespace ZkSourceTest

@@ -65,17 +65,14 @@ TEST_F(ThreadedVoiceStream, AStreamedLooseFileGivesTheSameSamplesAsTheMediaInMem
 {
     const Bytes file = WriteMedia(ToneSpec(48000, 2, 30000, R"(, "cues": [{"id": 4, "position": 12345, "label": "x"}],
         "loop_points": {"start": 5000, "end": 20999})"));
-    instance.loopCount = 2;
+    instance->SetLoopCount(2);
     PlayFromMemory(file);
     const std::vector<float> fromMemory = Play();
     ASSERT_EQ(fromMemory.size(), size_t{30000 + 16000} * 2);
     const size_t markersFromMemory = heard.markers.size();
 
     SaveLoose(4321, file);
-    media.SetKind(kMediaKindOwned);
-    media.fileID = 4321;
-    instance.mediaData = nullptr;
-    instance.mediaSize = 0;
+    StreamLooseFile(4321);
     const std::vector<float> streamed = Play();
     ASSERT_EQ(streamed.size(), fromMemory.size());
     for (size_t i = 0; i < streamed.size(); ++i)

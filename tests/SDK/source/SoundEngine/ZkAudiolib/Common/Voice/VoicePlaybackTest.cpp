@@ -58,7 +58,7 @@ TEST_F(VoicePlayback, DeliversTheFilesSamplesItsMarkersInTheirFramesAndItsLoopAt
     uint32_t channels = 0;
     const std::vector<int16_t> samples = SamplesByScipy(file, channels);
     ASSERT_EQ(channels, 2u);
-    instance.loopCount = 3;
+    instance->SetLoopCount(3);
     PlayFromMemory(file);
     VoicePtr voice = StartVoice();
     uint32_t played = 0;
@@ -156,8 +156,7 @@ TEST_F(VoicePlayback, ASourceThatCannotStartFailsTheAttach)
     // A seek past the end.
     const Bytes file = WriteMedia(ToneSpec(48000, 1, 4800));
     PlayFromMemory(file);
-    instance.stopByte = CZkPlayingInstance::kSeekBySamples;
-    instance.seekPosition = 4800;
+    instance->SeekToSamples(4800);
     EXPECT_EQ(MakeVoice(ZK_Fail)->MainSource(), nullptr);
 }
 

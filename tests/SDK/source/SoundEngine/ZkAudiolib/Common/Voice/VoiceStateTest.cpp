@@ -11,6 +11,9 @@ namespace
 using namespace ZkVoiceTest;
 using ZkSoundFixtures::WriteMedia;
 
+constexpr uint32_t kLowPassParam = 3;
+constexpr uint32_t kHighPassParam = 4;
+
 class VoiceStates : public VoiceTest
 {
 protected:
@@ -92,12 +95,12 @@ TEST_F(VoiceStates, AStopPointOf0StopsAtOnceAnyOtherRendersALastFrameCutThere)
     {
         VoicePtr voice = StartVoice();
         ASSERT_TRUE(RunFrame(*voice).rendered);
-        instance.pendingStopOffset = c.stop;
+        instance->SetPendingStopOffset(c.stop);
         const Frame frame = RunFrame(*voice);
         EXPECT_EQ(frame.rendered, c.rendered) << c.stop;
         EXPECT_EQ(frame.frames, c.frames) << c.stop;
         EXPECT_EQ(voice->State(), c.state) << c.stop;
-        EXPECT_EQ(instance.PendingStopOffset(), -1) << "the stop point was taken";
+        EXPECT_EQ(instance->PendingStopOffset(), -1) << "the stop point was taken";
     }
 }
 
@@ -110,8 +113,9 @@ TEST_F(VoiceStates, FilterValuesAreClampedToZeroToHundred)
     } cases[] = {{150.0f, -5.0f, 100.0f, 0.0f}, {40.0f, 60.0f, 40.0f, 60.0f}, {-1.0f, 1000.0f, 0.0f, 100.0f}};
     for (const Case& c : cases)
     {
-        instance.lowPass = c.lowPass;
-        instance.highPass = c.highPass;
+        // Game parameters 3 and 4 move the low-pass and high-pass values by their deltas.
+        instance->ApplyParamDelta(kLowPassParam, c.lowPass - instance->GetLowPass());
+        instance->ApplyParamDelta(kHighPassParam, c.highPass - instance->GetHighPass());
         VoicePtr voice = StartVoice();
         ASSERT_TRUE(RunFrame(*voice).rendered);
         CZkSrcLpHpFilter& filter = voice->FilterStage().Filter();
@@ -147,11 +151,9 @@ TEST_F(VoiceStates, MediaWithoutASourceFailTheStart)
     for (const Case& c : cases)
     {
         // Streamed: the header in memory decides nothing, so the codec key does.
-        instance.codecKey = c.codecKey;
-        instance.mediaData = nullptr;
-        instance.mediaSize = 0;
-        media.SetKind(c.kind);
-        media.fileID = 5;
+        Describe(media, c.kind, 0, 5, 5, nullptr, 0);
+        media.sourceType = static_cast<int32_t>(c.codecKey);
+        instance->AcquireMedia();
         VoicePtr voice = MakeVoice(ZK_Fail);
         EXPECT_EQ(voice->MainSource(), nullptr) << c.codecKey;
     }
@@ -166,10 +168,13 @@ TEST_F(VoiceStates, ASecondSourceOfTheSameLayoutFollowsWithoutAGapAnotherIsNotSw
     {
         PlayFromMemory(first);
         VoicePtr voice = StartVoice();
-        CZkPlayingInstance follower = instance;
-        follower.mediaData = next->data();
-        follower.mediaSize = static_cast<uint32_t>(next->size());
-        ASSERT_EQ(voice->AttachSource(&follower, false), ZK_Success);
+        ZkMediaRef& followerMedia = MoreMedia();
+        Describe(followerMedia, kMediaKindInMemory, 0, 901, kNoFileID, next->data(),
+                 static_cast<uint32_t>(next->size()));
+        CZkPlayingInstance* follower = MakeInstance(followerMedia);
+        ASSERT_NE(follower, nullptr);
+        follower->AcquireMedia();
+        ASSERT_EQ(voice->AttachSource(follower, false), ZK_Success);
         ASSERT_NE(voice->SecondSource(), nullptr);
         uint32_t channels = 0;
         const std::vector<float> played = RunToEnd(*voice, channels);

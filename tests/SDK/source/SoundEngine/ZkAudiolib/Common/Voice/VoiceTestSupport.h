@@ -11,7 +11,7 @@
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 #include "ZkAudiolib/Common/Voice/CZkVoice.h"
-#include "ZkAudiolib/Common/Voice/Neighbours/EngineVolumeThreshold.h"
+#include "ZkAudiolib/Common/Playback/Neighbours/EngineVolumeThreshold.h"
 
 #include <ZK/SoundEngine/Common/ZkCallbackTypes.h>
 
@@ -70,7 +70,7 @@ protected:
         ASSERT_NE(g_pPlayingMgr, nullptr);
         ASSERT_EQ(g_pPlayingMgr->CreateCallbackEvent(), ZK_Success);
         ASSERT_EQ(g_pPlayingMgr->AddPlayingIDNoMessage(
-                      instance.playingID, kObject, &Record, &heard,
+                      kPlayingID, kObject, &Record, &heard,
                       ZkCallbackType_Marker | ZkCallbackType_Duration | ZkCallbackType_Starvation, 1),
                   ZK_Success);
     }
@@ -104,7 +104,7 @@ protected:
     {
         VoicePtr voice(CZkVoice::Create());
         EXPECT_NE(voice, nullptr);
-        EXPECT_EQ(voice->AttachSource(&instance, true), expected);
+        EXPECT_EQ(voice->AttachSource(instance, true), expected);
         return voice;
     }
     VoicePtr StartVoice()
@@ -114,13 +114,15 @@ protected:
         return voice;
     }
 
-    // One frame as the render pass runs it for a voice in state 1, then its post-frame step: a
-    // voice whose source finished (17) or that failed stops.
+    // One frame as the render pass runs it for a voice in state 1 (the start delays of the
+    // started list count down first), then its post-frame step: a voice whose source finished
+    // (17) or that failed stops.
     Frame RunFrame(CZkVoice& voice)
     {
         Frame frame;
         if (voice.State() != CZkVoice::kStatePlaying)
             return frame;
+        ZkVoiceLists::UpdatePlaying(ZkAudioSettings::FramesPerBuffer());
         if (voice.MainSource() != nullptr)
             voice.MainSource()->FrameStep();
         voice.UpdateGain();
