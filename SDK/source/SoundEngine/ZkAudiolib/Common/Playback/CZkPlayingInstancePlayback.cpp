@@ -45,11 +45,6 @@ ZKRESULT CZkPlayingInstance::QueueVoiceCommand(uint32_t code)
 
 ZKRESULT CZkPlayingInstance::Play(ZkTimeMs fadeInMs, uint32_t curve, bool paused, bool count)
 {
-    // The start delay counts down on the started list (UpdatePlaying) and nowhere else, from the
-    // first frame on: a delay of 0 reaches -frames before the voice's first block, which then
-    // starts without leading silence. Without a place there the delay would never run out.
-    if (!m_played && ZkVoiceLists::AddPlaying(this) != ZK_Success)
-        return ZK_InsufficientMemory;
     if (fadeInMs > 0)
     {
         m_fadeVolume = 0.0f;
@@ -72,6 +67,15 @@ ZKRESULT CZkPlayingInstance::Play(ZkTimeMs fadeInMs, uint32_t curve, bool paused
     }
     if (queued != ZK_Success)
         return queued;
+    // The start delay counts down on the started list (UpdatePlaying) and nowhere else, from the
+    // first frame on: a delay of 0 reaches -frames before the voice's first block, which then
+    // starts without leading silence. Without a place there the delay would never run out, so the
+    // play fails and takes its command back.
+    if (!m_played && ZkVoiceLists::AddPlaying(this) != ZK_Success)
+    {
+        ZkVoiceLists::RemoveInstance(this);
+        return ZK_InsufficientMemory;
+    }
     m_played = true;
     m_startQueued = true;
     if (requested == kStartAndStop)

@@ -8,6 +8,7 @@
 #include "ZkAudiolib/Common/Hierarchy/CZkInstanceLimiter.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
 #include "ZkAudiolib/Common/Playback/ZkValueContributions.h"
+#include "ZkAudiolib/Common/Voice/CZkVoicePipelineStage.h"
 
 #include <cmath>
 
@@ -328,6 +329,49 @@ TEST_F(PlayingInstance, PlaybackParametersAndTheVoice)
     instance->SetPendingStopOffset(0);
     EXPECT_EQ(instance->TakePendingStopOffset(), 0);
     EXPECT_EQ(instance->PendingStopOffset(), -1);
+}
+
+TEST_F(PlayingInstance, WhatAVoicesSourceReadsAndReports)
+{
+    // Volume -6 dB with an offset of -4, low-pass 30, high-pass 20 (properties 0, 6, 3, 4).
+    CZkPlayingInstance* instance =
+        Make(LoadSound(200, R"("plugin": 65537, "props": {"0": -6, "6": -4, "3": 30, "4": 20})"));
+    EXPECT_EQ(instance->CodecKey(), 0x10001u) << "the media's type word";
+    EXPECT_TRUE(instance->WaitsForBuffering()) << "from its creation";
+    EXPECT_EQ(instance->MediaFormat().channelConfig.word, 0x4101u) << "mono until a source read the media";
+    const uint32_t flags = ZkCallbackType_EndOfEvent | ZkCallbackType_Marker | 0x400000u;
+    ASSERT_EQ(g_pPlayingMgr->AddPlayingIDNoMessage(9, kObject, &CountEnd, nullptr, flags, kEventID), ZK_Success);
+    PlayLaunchParams launch = Launch(9);
+    CZkPlayingInstance* reported = Make(LoadSound(200), launch);
+    Activate(instance);
+    Activate(reported);
+    EXPECT_EQ(instance->CallbackFlags(), 0u) << "playing id 1 is not registered";
+    EXPECT_EQ(reported->CallbackFlags(), flags) << "kept from joining its playing id";
+    g_pPlayingMgr->CancelCallbacksByPlayingID(9);
+    EXPECT_EQ(reported->CallbackFlags(), flags);
+    reported->RefreshCallbackFlags();
+    EXPECT_EQ(reported->CallbackFlags(), 0x400000u) << "a cancel leaves the post's flags";
+    Posted(9);
+
+    EXPECT_FLOAT_EQ(instance->GetVolumeDb(), -10.0f);
+    EXPECT_FLOAT_EQ(instance->GetLowPass(), 30.0f);
+    EXPECT_FLOAT_EQ(instance->GetHighPass(), 20.0f);
+    instance->priority.priority = 73.6f;
+    EXPECT_EQ(instance->IntegerPriority(), 73u);
+    instance->priority.priority = std::nanf("");
+    EXPECT_EQ(instance->IntegerPriority(), 50u) << "ranked as the default";
+
+    ZkAudioFormat stereo{44100, ZkChannelConfig(0x3102), 16};
+    instance->SetMediaFormat(stereo);
+    EXPECT_EQ(instance->MediaFormat().sampleRate, 44100u);
+    instance->SeekToPercent(0.25f, true);
+    EXPECT_EQ(instance->StopByte() & CZkPlayingInstance::kSeekMask, CZkPlayingInstance::kSeekByPercent);
+    instance->FinishSeek(12);
+    EXPECT_EQ(instance->StopByte() & CZkPlayingInstance::kSeekMask, 0u);
+    EXPECT_EQ(instance->SeekPosition(), 12u) << "what the decoder skips after its block";
+    EXPECT_TRUE(instance->WaitsForBuffering()) << "a seek leaves the wait";
+    EXPECT_EQ(instance->HandleVirtual(kVirtualModeSkipTime), CZkPlayingInstance::kResumeAsItStands)
+        << "the source kept its position while virtual";
 }
 
 TEST_F(PlayingInstance, PreparedOnceWithTheNodesLoopCount)

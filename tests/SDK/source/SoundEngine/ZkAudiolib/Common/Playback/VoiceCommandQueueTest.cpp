@@ -186,4 +186,25 @@ TEST_F(VoiceCommandQueue, StartDelaysCountDownByThePitchUntilTheInstanceIsDead)
     EXPECT_EQ(ZkVoiceLists::PlayingCount(), 0u) << "a dead instance leaves the list";
     EXPECT_EQ(ZkVoiceLists::QueuedCount(), 0u) << "with its commands";
 }
+
+TEST_F(VoiceCommandQueue, EveryPlayJoinsTheStartedListAndAPlayThatCannotFailsWithoutItsCommand)
+{
+    CZkPlayingInstance* now = Make(LoadSound(200));
+    Activate(now);
+    EXPECT_EQ(ZkVoiceLists::PlayingCount(), 1u) << "without a delay too";
+    ZkVoiceLists::UpdatePlaying(1024);
+    EXPECT_EQ(now->StartDelay(), -1024) << "its first block, rendered in this frame, starts without silence";
+    ZkVoiceLists::UpdatePlaying(1024);
+    EXPECT_EQ(now->StartDelay(), -1024);
+
+    CZkPlayingInstance* refused = Make(LoadSound(200));
+    const uint32_t queued = ZkVoiceLists::QueuedCount();
+    {
+        // The command comes from the queue's block; the started list's entry is the allocation.
+        ScopedAllocationFailure noMemory(ZkMemID_Processing, 1, ScopedAllocationFailure::Mode::FromNth);
+        EXPECT_EQ(refused->Play(0, ZkCurveInterpolation_Linear, false, false), ZK_InsufficientMemory);
+    }
+    EXPECT_EQ(ZkVoiceLists::QueuedCount(), queued) << "its start command is taken back";
+    EXPECT_EQ(ZkVoiceLists::PlayingCount(), 1u);
+}
 } // namespace
