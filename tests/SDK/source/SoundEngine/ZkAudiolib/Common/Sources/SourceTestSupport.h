@@ -130,10 +130,11 @@ protected:
     }
     // A playing instance of the media, on the started list as a play puts it there (the fixture
     // frees it).
-    CZkPlayingInstance* MakeInstance(const ZkMediaRef& of)
+    CZkPlayingInstance* MakeInstance(const ZkMediaRef& of, uint32_t startDelay = 0)
     {
         PlayLaunchParams params;
         params.playingID = kPlayingID;
+        params.startDelaySamples = startDelay;
         CZkPlayingInstance* made = CZkPlayingInstance::Create(params, nullptr, &of, ZkPriorityRecord{});
         if (made == nullptr)
             return nullptr;

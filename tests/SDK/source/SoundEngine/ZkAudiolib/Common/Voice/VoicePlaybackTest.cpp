@@ -1,11 +1,13 @@
 // Voices driven frame by frame over media-writer files: the file's samples exactly (read by scipy),
 // its markers told in the frames that play them and its loop at the sampler chunk's points; a
 // tone at 44.1 kHz brought to 48 kHz (its spectral peak and its steps across frame boundaries
-// judged by numpy); malformed formats and media refused before anything is read; seeks past the
-// end and media cut short.
+// judged by numpy); a start delay as silence before the first sample; malformed formats and media
+// refused before anything is read; seeks past the end and media cut short.
 #include "VoiceTestSupport.h"
 
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Containers/EngineMemoryFixture.h"
+
+#include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
 
 #include <cstdio>
 #include <fstream>
@@ -109,6 +111,41 @@ TEST_F(VoicePlayback, AToneAt44100HzComesOutAt48000HzWithItsPeakAt1kHzAndNoStepA
     // A sine of amplitude 0.5 at 1 kHz moves at most 0.5 x 2 pi x 1000 / 48000 = 0.0654 per sample.
     EXPECT_LT(innerStep, 0.0660);
     EXPECT_LE(boundaryStep, innerStep * 1.001) << "no discontinuity where one frame's block meets the next";
+}
+
+TEST_F(VoicePlayback, AStartDelayIsSilenceBeforeTheFirstSampleAndRunsOutWhileTheVoiceWaits)
+{
+    // Without look-ahead the voice starts in the frame its first sample falls in.
+    struct NoLookAhead
+    {
+        uint32_t saved = GetEngineSettings().lookAheadFrames;
+        NoLookAhead() { GetEngineSettings().lookAheadFrames = 0; }
+        ~NoLookAhead() { GetEngineSettings().lookAheadFrames = saved; }
+    } noLookAhead;
+    const Bytes file = WriteMedia(ToneSpec(48000, 1, 3000));
+    const std::vector<int16_t> samples = SamplesOf(file);
+    for (uint32_t delay : {0u, 500u, 1023u, 5000u})
+    {
+        instance = MakeInstance(media, delay);
+        PlayFromMemory(file);
+        VoicePtr voice = MakeVoice();
+        // The engine tick asks whether the voice may start; the render pass then counts the frame.
+        uint32_t waited = 0;
+        for (uint32_t frame = 0; frame < 100 && voice->CheckSourceReady(instance) == ZK_NotReadyYet; ++frame)
+        {
+            ZkVoiceLists::UpdatePlaying(ZkAudioSettings::FramesPerBuffer());
+            waited += ZkAudioSettings::FramesPerBuffer();
+        }
+        voice->Start();
+        uint32_t channels = 0;
+        const std::vector<float> output = RunToEnd(*voice, channels);
+        ASSERT_EQ(waited + output.size(), delay + samples.size()) << delay;
+        const uint32_t silence = delay - waited;
+        for (uint32_t i = 0; i < silence; ++i)
+            ASSERT_EQ(output[i], 0.0f) << delay << ": frame " << i;
+        for (size_t i = 0; i < samples.size(); ++i)
+            ASSERT_EQ(output[silence + i], samples[i] / 32768.0f) << delay << ": sample " << i;
+    }
 }
 
 TEST_F(VoicePlayback, MalformedFormatsAreRefusedBeforeAnythingIsRead)
