@@ -137,7 +137,7 @@ public:
                                            IZkAutomaticStream*& stream) override
     {
         last = new ChunkedStream(static_cast<const uint8_t*>(memory), size, chunks, 1, alive);
-        last->nominalBuffering = nominalBuffering;
+        last->nominalBuffering = 0; // media in memory are there at once
         stream = last;
         return ZK_Success;
     }
@@ -173,7 +173,7 @@ public:
     std::map<std::wstring, std::vector<uint8_t>> named;
     std::vector<uint32_t> chunks{1u << 20};
     uint32_t blockSize = 1;
-    uint32_t nominalBuffering = 0; // given to the streams it makes
+    uint32_t nominalBuffering = 0; // given to the streams of files it makes
     uint32_t lastFileType = 0;
     ChunkedStream* last = nullptr;
     int alive = 0;

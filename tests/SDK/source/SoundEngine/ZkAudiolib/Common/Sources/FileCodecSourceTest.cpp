@@ -190,6 +190,29 @@ TEST_F(FileCodecSource, AHeaderOverSeveralBuffersAnswers63UntilItHasCome)
     EXPECT_EQ(samples, SamplesOf(bytes));
 }
 
+TEST_F(FileCodecSource, AStreamedSourceStartsOnceItsStreamHoldsItsNominalBuffering)
+{
+    const Bytes bytes = WriteMedia(ToneSpec(48000, 1, 4800));
+    ASSERT_TRUE(instance->WaitsForBuffering()) << "every play waits for its stream's buffering";
+    streams.chunks = {2048};
+    streams.nominalBuffering = 1u << 20; // more than the whole file
+    PlayStreamed(6, bytes);
+    SourcePtr source = MakeSource();
+    EXPECT_EQ(Start(*source), ZK_NotReadyYet) << "the header is read, the stream is still filling up";
+    EXPECT_EQ(Start(*source), ZK_NotReadyYet);
+    ASSERT_NE(streams.last, nullptr);
+    streams.last->nominalBuffering = 2048; // what it holds beyond the buffer handed out
+    ASSERT_EQ(Start(*source), ZK_Success) << "filled up";
+    std::vector<int16_t> samples;
+    EXPECT_EQ(ReadAll(*source, samples), ZK_NoMoreData);
+    EXPECT_EQ(samples, SamplesOf(bytes)) << "nothing lost while it waited";
+
+    // Media in memory hold everything at once.
+    PlayFromMemory(bytes);
+    SourcePtr inMemory = MakeSource();
+    EXPECT_EQ(Start(*inMemory), ZK_Success);
+}
+
 TEST_F(FileCodecSource, TruncatedMediaEndsAfterItsLastWholeFrame)
 {
     Bytes bytes = WriteMedia(ToneSpec(48000, 2, 1000));
