@@ -4,8 +4,8 @@
 
 #include "ZkAudiolib/Common/MixGraph/CZkMixerInputContext.h"
 #include "ZkAudiolib/Common/Parameters/ZkFastMath.h"
-#include "ZkAudiolib/Common/Sources/CZkVoiceSource.h"
 #include "ZkAudiolib/Common/Playback/Neighbours/EngineVolumeThreshold.h"
+#include "ZkAudiolib/Common/Sources/CZkVoiceSource.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
 #include <algorithm>
