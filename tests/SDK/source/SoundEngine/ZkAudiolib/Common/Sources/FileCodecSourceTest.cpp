@@ -66,10 +66,7 @@ TEST_F(FileCodecSource, DeliversTheFilesSamplesWithItsLoopUnrolled)
         streams.chunks = c.chunks;
         streams.blockSize = 1;
         instance->SetLoopCount(c.loops);
-        if (c.streamed)
-            PlayStreamed(12, *c.bytes);
-        else
-            PlayFromMemory(*c.bytes);
+        Play(c.streamed, 12, *c.bytes);
         SourcePtr source = MakeSource();
         ASSERT_NE(source, nullptr);
         ZKRESULT started = Start(*source);
@@ -154,10 +151,7 @@ TEST_F(FileCodecSource, BadHeadersAndFormatsFailTheStart)
         for (bool streamed : {false, true})
         {
             streams.chunks = {64};
-            if (streamed)
-                PlayStreamed(3, bytes);
-            else
-                PlayFromMemory(bytes);
+            Play(streamed, 3, bytes);
             SourcePtr source = MakeSource();
             ASSERT_NE(source, nullptr);
             EXPECT_EQ(Start(*source), c.expected) << c.name << (streamed ? " streamed" : " in memory");
@@ -221,10 +215,7 @@ TEST_F(FileCodecSource, TruncatedMediaEndsAfterItsLastWholeFrame)
     for (bool streamed : {false, true})
     {
         streams.chunks = {1000};
-        if (streamed)
-            PlayStreamed(8, bytes);
-        else
-            PlayFromMemory(bytes);
+        Play(streamed, 8, bytes);
         SourcePtr source = MakeSource();
         ASSERT_EQ(Start(*source), ZK_Success);
         std::vector<int16_t> samples;

@@ -173,6 +173,14 @@ protected:
                  static_cast<int32_t>(fileID), prefetch, prefetchSize);
         instance->AcquireMedia();
     }
+    // Streamed as the loose file of the id, or from memory.
+    void Play(bool streamed, uint32_t fileID, const Bytes& bytes)
+    {
+        if (streamed)
+            PlayStreamed(fileID, bytes);
+        else
+            PlayFromMemory(bytes);
+    }
     SourcePtr MakeSource()
     {
         const uint32_t kind = media.Kind() == kMediaKindInMemory ? kSourceKindInMemory : kSourceKindStreamed;
