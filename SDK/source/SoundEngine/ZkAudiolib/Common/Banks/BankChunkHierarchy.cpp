@@ -3,12 +3,12 @@
 #include "ZkAudiolib/Common/Banks/BankParse.h"
 
 #include "ZkAudiolib/Common/Banks/BankItemKinds.h"
-#include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
-#include "ZkAudiolib/Common/FrontEnd/EventManager.h"
-#include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
 #include "ZkAudiolib/Common/Bytes/ZkByteCursor.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineHooks.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
+#include "ZkAudiolib/Common/FrontEnd/EventManager.h"
+#include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 // The bank reader's life cycle: opening a file or a memory bank, the buffer set-up, closing.
 #include "ZkAudiolib/Common/Banks/BankReader.h"
 
-#include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 
 #include "Platform/PlatformText.h"
 

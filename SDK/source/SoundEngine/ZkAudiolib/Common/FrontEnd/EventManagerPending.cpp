@@ -2,10 +2,10 @@
 // one frame, else the active list), the execution of due actions, and the end of the lists.
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 
-#include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/Events/CZkEventAction.h"
 #include "ZkAudiolib/Common/Events/CZkEventObject.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/FrontEnd/ProcessedItemCounter.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Hierarchy/Neighbours/ZkAudioSettings.h"

@@ -3,7 +3,7 @@
 // records when unmuted. The game hears of each change through the callback of its init settings.
 #include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
 
-#include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkModifiedProps.h"
 
 #include "Platform/PlatformLock.h"

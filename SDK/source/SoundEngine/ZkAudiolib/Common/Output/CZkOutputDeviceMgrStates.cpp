@@ -2,9 +2,9 @@
 // and their retries, the endpoint notifications, and the suspend and wake-up transitions.
 #include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
 
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 #include "ZkAudiolib/Common/Output/CZkMMDeviceNotifier.h"
-#include "ZkAudiolib/Common/Output/Neighbours/EngineFlags.h"
 #include "ZkAudiolib/Common/Output/ZkEngineWakeEvent.h"
 #include "ZkAudiolib/Common/Output/ZkOutputDeviceMgrState.h"
 #include "ZkAudiolib/Common/Output/ZkPlatformAudio.h"

@@ -4,10 +4,10 @@
 
 #include "ZkAudiolib/Common/Buffers/AudioBufferPool.h"
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 #include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
 #include "ZkAudiolib/Common/Output/Neighbours/CZkObjectProcessor.h"
-#include "ZkAudiolib/Common/Output/Neighbours/EngineFlags.h"
 #include "ZkAudiolib/Common/Output/ZkEngineWakeEvent.h"
 #include "ZkAudiolib/Common/Output/ZkSinkBase.h"
 #include "ZkAudiolib/Common/Output/ZkSinkPluginParams.h"

@@ -1,8 +1,8 @@
 #include "ZkAudiolib/Common/Output/ZkPlatformAudio.h"
 
-#include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
-#include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/Output/CZkMMDeviceNotifier.h"
+#include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
 #include "ZkAudiolib/Common/Output/ZkEngineWakeEvent.h"
 #include "ZkAudiolib/Common/Renderer/CZkAudioRenderer.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"

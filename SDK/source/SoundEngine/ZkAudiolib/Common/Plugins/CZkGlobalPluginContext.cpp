@@ -2,13 +2,12 @@
 // registrations, the engine's settings, random numbers, the mixing service and capture files.
 #include "ZkAudiolib/Common/Plugins/CZkGlobalPluginContext.h"
 
-#include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
 #include "ZkAudiolib/Common/Capture/CaptureFileWriter.h"
 #include "ZkAudiolib/Common/Containers/ZkLcg64.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 #include "ZkAudiolib/Common/Output/CZkMMDeviceNotifier.h"
-#include "ZkAudiolib/Common/Output/Neighbours/EngineFlags.h"
 #include "ZkAudiolib/Common/Output/ZkPlatformAudio.h"
 #include "ZkAudiolib/Common/Plugins/GlobalCallbacks.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"

@@ -1,9 +1,9 @@
 #include "ZkAudiolib/Common/Renderer/CZkAudioRenderer.h"
 
-#include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/Mixing/ZkKernelTables.h"
-#include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
 #include "ZkAudiolib/Common/Output/CZkMMDeviceNotifier.h"
+#include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
 #include "ZkAudiolib/Common/Output/Neighbours/CZkPluginCustomData.h"
 #include "ZkAudiolib/Common/Playback/ZkVoiceLists.h"
 #include "ZkAudiolib/Common/Output/ZkPlatformAudio.h"

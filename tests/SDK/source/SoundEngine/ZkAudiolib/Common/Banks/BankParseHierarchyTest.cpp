@@ -3,9 +3,9 @@
 // the top-level bus rule with message 55, and the items of the music engine's handler.
 #include "BankTestSupport.h"
 
-#include "ZkAudiolib/Common/FrontEnd/EventManager.h"
-#include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
+#include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 
 #include <ZK/SoundEngine/Common/ZkIdFromName.h>
 

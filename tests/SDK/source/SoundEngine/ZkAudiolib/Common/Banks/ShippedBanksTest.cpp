@@ -5,8 +5,8 @@
 // Main.bnk lies inside its media block.
 #include "BankTestSupport.h"
 
-#include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
 #include "ZkAudiolib/Common/Events/CZkEventObject.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
 
 #include <ZK/SoundEngine/Common/ZkIdFromName.h>

@@ -7,10 +7,10 @@
 #include "ZkAudiolib/Common/Banks/LoadedBank.h"
 #include "ZkAudiolib/Common/Containers/ZkLcg64.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineHooks.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/FrontEnd/ZkExternalSourceArray.h"
 #include "ZkAudiolib/Common/GameObjects/CZkEmitter.h"
 #include "ZkAudiolib/Common/GameObjects/CZkListener.h"
-#include "ZkAudiolib/Common/Output/Neighbours/EngineFlags.h"
 
 #include <ctime>
 

@@ -4,7 +4,7 @@
 
 #include "HierarchyFixture.h"
 
-#include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
 #include "ZkAudiolib/Common/Renderer/CZkAudioRenderer.h"
 

@@ -5,7 +5,7 @@
 
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/StubStreamMgr.h"
 
-#include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/Output/ZkEngineWakeEvent.h"
 #include "ZkAudiolib/Common/Output/ZkPlatformAudio.h"
 #include "ZkAudiolib/Common/Playback/ZkVoiceLists.h"

@@ -4,9 +4,8 @@
 // answer "not available".
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/FrontEnd/FrontEndFixture.h"
 
-#include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
 #include "ZkAudiolib/Common/Containers/ZkLcg64.h"
-#include "ZkAudiolib/Common/Output/Neighbours/EngineFlags.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/Output/ZkPlatformAudio.h"
 #include "ZkAudiolib/Common/Panning/ZkSpeakerPan.h"
 #include "ZkAudiolib/Common/Plugins/GlobalCallbacks.h"
