@@ -5,8 +5,8 @@
 #include "ZkAudiolib/Common/FrontEnd/PendingAction.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
-#include "ZkAudiolib/Common/Hierarchy/Neighbours/ZkAudioSettings.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
+#include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
 #include <algorithm>
 
@@ -22,7 +22,7 @@ ZkIndexTable& ActionTable() { return g_pObjectIndex->Table(ZkIndexKind::Actions)
 uint32_t MillisecondsToSamples(uint32_t storedMs)
 {
     const int64_t ms = static_cast<int32_t>(storedMs);
-    const int64_t samples = ms * GetSampleRate() / kMsPerSecond;
+    const int64_t samples = ms * ZkAudioSettings::SampleRate() / kMsPerSecond;
     return static_cast<uint32_t>(static_cast<int32_t>(std::clamp<int64_t>(samples, INT32_MIN, INT32_MAX)));
 }
 

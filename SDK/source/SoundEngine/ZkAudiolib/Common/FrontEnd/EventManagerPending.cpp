@@ -8,8 +8,8 @@
 #include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/FrontEnd/ProcessedItemCounter.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
-#include "ZkAudiolib/Common/Hierarchy/Neighbours/ZkAudioSettings.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
+#include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
 #include <algorithm>
 
@@ -70,7 +70,7 @@ ZKRESULT EventManager::EnqueuePendingAction(PendingAction* pending, uint32_t sam
     CZkEventAction& action = *pending->action;
     action.AddRef();
 
-    const uint64_t samplesPerFrame = std::max<uint64_t>(g_AudioSettings.samplesPerFrame, 1);
+    const uint64_t samplesPerFrame = std::max<uint64_t>(ZkAudioSettings::FramesPerBuffer(), 1);
     const uint64_t delay = uint64_t{action.GetDelay()} + sampleOffset;
     uint64_t frames = delay / samplesPerFrame;
     // A run-time play keeps up to the look-ahead's frames inside its sample offset: its voice

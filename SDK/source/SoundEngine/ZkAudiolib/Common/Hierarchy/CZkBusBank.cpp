@@ -18,7 +18,7 @@
 // applied stays in the bus (the bank reader releases a bus whose read failed).
 #include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
 
-#include "ZkAudiolib/Common/Hierarchy/Neighbours/ZkAudioSettings.h"
+#include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
 namespace ZK::SoundEngine
 {
@@ -38,8 +38,8 @@ constexpr uint32_t kMsPerSecond = 1000;
 // ms as sample frames of the engine's rate; 0 when it is not more than one audio buffer.
 uint32_t RecoveryFramesOf(uint32_t ms)
 {
-    const uint64_t frames = uint64_t{ms} * g_AudioSettings.sampleRate / kMsPerSecond;
-    if (frames <= g_AudioSettings.samplesPerFrame)
+    const uint64_t frames = uint64_t{ms} * ZkAudioSettings::SampleRate() / kMsPerSecond;
+    if (frames <= ZkAudioSettings::FramesPerBuffer())
         return 0;
     return frames > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(frames);
 }

@@ -5,8 +5,8 @@
 #include "ZkAudiolib/Common/Events/CZkDynamicPlayAction.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
-#include "ZkAudiolib/Common/Hierarchy/Neighbours/ZkAudioSettings.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
+#include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
 #include <algorithm>
 #include <cmath>
@@ -37,7 +37,7 @@ uint32_t CZkPlayableNode::StartedInstanceCount() { return g_startedInstanceCount
 
 uint32_t CZkPlayableNode::SecondsToSamples(float seconds)
 {
-    const double samples = std::round(static_cast<double>(seconds) * GetSampleRate());
+    const double samples = std::round(static_cast<double>(seconds) * ZkAudioSettings::SampleRate());
     if (!(samples > 0.0))
         return 0;
     return samples >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<uint32_t>(samples);

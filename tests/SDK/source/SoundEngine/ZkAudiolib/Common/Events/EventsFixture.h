@@ -11,7 +11,8 @@
 #include "ZkAudiolib/Common/Events/CZkEventObject.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkPlayableNode.h"
-#include "ZkAudiolib/Common/Hierarchy/Neighbours/ZkAudioSettings.h"
+
+#include <Plugins/Effects/Common/ZkDspAudioFormat.h>
 
 #include <string>
 #include <vector>
@@ -98,7 +99,7 @@ private:
 class EventsTest : public ZkHierarchyTest::BusTest
 {
 protected:
-    static constexpr uint32_t kFrame = ZkAudioSettings::kDefaultSamplesPerFrame;
+    static constexpr uint32_t kFrame = ZkDspAudioFormat::kDefaultFramesPerBuffer;
 
     void SetUp() override
     {

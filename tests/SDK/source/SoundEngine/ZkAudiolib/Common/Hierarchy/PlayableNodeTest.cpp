@@ -2,8 +2,8 @@
 // source playback, loop counts, ranges, layer links and the seconds-to-samples rounding.
 #include "HierarchyFixture.h"
 
-#include "ZkAudiolib/Common/Hierarchy/Neighbours/ZkAudioSettings.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkLayer.h"
+#include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
 namespace
 {
@@ -203,12 +203,13 @@ TEST_F(PlayableNode, SecondsToSamplesRoundsHalfAwayFromZero)
 {
     EXPECT_EQ(CZkPlayableNode::SecondsToSamples(1.0f), 48000u);
     EXPECT_EQ(CZkPlayableNode::SecondsToSamples(-1.0f), 0u);
-    const uint32_t rate = g_AudioSettings.sampleRate;
-    g_AudioSettings.sampleRate = 2; // halves are exact
+    const uint32_t rate = ZkAudioSettings::SampleRate();
+    const uint16_t frames = ZkAudioSettings::FramesPerBuffer();
+    SetAudioFormatGlobals(2, frames); // halves are exact
     EXPECT_EQ(CZkPlayableNode::SecondsToSamples(0.25f), 1u);
     EXPECT_EQ(CZkPlayableNode::SecondsToSamples(0.75f), 2u);
     EXPECT_EQ(CZkPlayableNode::SecondsToSamples(0.2f), 0u);
-    g_AudioSettings.sampleRate = rate;
+    SetAudioFormatGlobals(rate, frames);
 }
 
 TEST_F(PlayableNode, StopAndResumeResumeTheStateTransitionsWhenAsked)
