@@ -4,13 +4,13 @@
 // lock.
 #include "ZkAudiolib/Common/Banks/BankParse.h"
 
-#include "ZkAudiolib/Common/GameSyncs/CZkStateMgr.h"
-#include "ZkAudiolib/Common/Banks/Neighbours/EngineLimits.h"
 #include "ZkAudiolib/Common/Bytes/ZkByteCursor.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineLimits.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
+#include "ZkAudiolib/Common/GameSyncs/CZkStateMgr.h"
+#include "ZkAudiolib/Common/GameSyncs/CZkSwitchMgr.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
-#include "ZkAudiolib/Common/GameSyncs/CZkSwitchMgr.h"
 
 namespace ZK::SoundEngine
 {
