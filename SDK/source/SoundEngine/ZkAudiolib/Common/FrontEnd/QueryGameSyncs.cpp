@@ -3,8 +3,8 @@
 #include "ZkAudiolib/Common/GameObjects/CZkRegistryMgr.h"
 #include "ZkAudiolib/Common/GameSyncs/CZkStateMgr.h"
 #include "ZkAudiolib/Common/GameSyncs/CZkSwitchMgr.h"
+#include "ZkAudiolib/Common/Parameters/CZkModulatorMgr.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkModulatorMgr.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 
 #include <ZK/SoundEngine/Common/ZkIdFromName.h>

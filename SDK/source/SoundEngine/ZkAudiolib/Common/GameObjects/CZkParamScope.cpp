@@ -1,7 +1,7 @@
 #include "ZkAudiolib/Common/GameObjects/CZkParamScope.h"
 
+#include "ZkAudiolib/Common/Parameters/CZkModulatorMgr.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkModulatorMgr.h"
 
 namespace ZK::SoundEngine
 {

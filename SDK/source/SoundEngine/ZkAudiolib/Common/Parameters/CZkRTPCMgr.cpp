@@ -3,7 +3,7 @@
 
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkModulatorMgr.h"
+#include "ZkAudiolib/Common/Parameters/CZkModulatorMgr.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingInstance.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 

@@ -3,14 +3,14 @@
 
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
+#include "ZkAudiolib/Common/GameSyncs/CZkSwitchMgr.h"
+#include "ZkAudiolib/Common/Parameters/CZkModulatorMgr.h"
 #include "ZkAudiolib/Common/Parameters/CZkParamTargetList.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCOverrideFilter.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkEffectObject.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkLayer.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkModulator.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkModulatorMgr.h"
 #include "ZkAudiolib/Common/Playback/CZkNodeInstanceBase.h"
-#include "ZkAudiolib/Common/GameSyncs/CZkSwitchMgr.h"
 
 namespace ZK::SoundEngine
 {
