@@ -6,9 +6,9 @@
 
 #include "ZkAudiolib/Common/Events/CZkEventAction.h"
 #include "ZkAudiolib/Common/Events/CZkEventObject.h"
-#include "ZkAudiolib/Common/FrontEnd/Neighbours/CZkMidiPostMgr.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
+#include "ZkAudiolib/Common/Midi/CZkMidiPostMgr.h"
 
 #include <ZK/SoundEngine/Common/ZkEventCalls.h>
 

@@ -9,8 +9,8 @@
 
 #include "ZkAudiolib/Common/Events/CZkDynamicPlayAction.h"
 #include "ZkAudiolib/Common/Events/CZkEventAction.h"
-#include "ZkAudiolib/Common/FrontEnd/Neighbours/CZkMidiPostMgr.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
+#include "ZkAudiolib/Common/Midi/CZkMidiPostMgr.h"
 
 namespace ZK::SoundEngine
 {

@@ -3,16 +3,16 @@
 // The actions on events, playing ids and background music reach the pending actions and the
 // buses; the settings reach the node or bus of their id. What is not built yet (the playing
 // instances a bank unload stops) answers 4 through its stand-in.
+#include "ZkAudiolib/Common/Events/CZkStopAction.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineHooks.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineMessageBodies.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineMessageHandlers.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
-#include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
-#include "ZkAudiolib/Common/FrontEnd/Neighbours/CZkMidiPostMgr.h"
-#include "ZkAudiolib/Common/Events/CZkStopAction.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegistryMgr.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
+#include "ZkAudiolib/Common/Midi/CZkMidiPostMgr.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
+#include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
 
 #include <ZK/SoundEngine/Common/ZkEventCalls.h>
 
