@@ -4,11 +4,10 @@
 // source still reading one of its media.
 #include "ZkAudiolib/Common/Banks/BankManager.h"
 
-#include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 #include "ZkAudiolib/Common/ObjectIndex/CZkIndexedObject.h"
-#include "ZkAudiolib/Common/Output/Neighbours/EngineFlags.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
 #include <algorithm>
@@ -16,16 +15,6 @@
 namespace ZK::SoundEngine
 {
 using ZK::Platform::ZkScopedLock;
-
-namespace
-{
-// Whether the engine thread runs the ticks by itself. Without it (or in offline rendering, where
-// only the game's render calls tick) a caller waiting for the engine must run the ticks itself.
-bool EngineTicksByItself()
-{
-    return GetEngineSettings().engineThread != 0 && !IsOfflineRendering();
-}
-} // namespace
 
 void BankManager::BeginUnload(LoadedBank& bank, ZkBankCallbackFunc callback, void* cookie)
 {
@@ -92,7 +81,7 @@ ZKRESULT BankManager::AwaitWithEngine(BankSyncWait& wait)
     // let the bank go; a source still reading its media stops within a few ticks).
     const uint32_t pollMs = std::max(1u, ZkAudioSettings::EngineThreadTimeoutMs());
     do
-        events->RunTickOnCaller();
+        events->Tick(true);
     while (!wait.event.Wait(pollMs));
     return wait.result;
 }

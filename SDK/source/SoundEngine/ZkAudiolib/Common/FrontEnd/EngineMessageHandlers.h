@@ -24,6 +24,10 @@ ZkMessageHandler FindMessageHandler(uint16_t type);
 // Releases the references and frees the copies the message carries (nothing for most types).
 void ReleaseMessageHoldings(const uint8_t* message);
 
+// The engine's random generator takes the seed, or the calendar time for 0 (message 51, and the
+// engine's start).
+void SeedEngineRandom(uint32_t seed);
+
 namespace MessageHandlers
 {
 // Game parameters, states, switches, triggers.

@@ -3,15 +3,15 @@
 // ring goes to the handler of its type (the managers of game parameters, game syncs and game
 // objects, the output devices, and the parts that run events). It also keeps the audio frame
 // counter, the engine-wide values set by messages (offline rendering, the random seed), the custom
-// message handlers and the pending actions of posted events; the engine thread is not built yet.
+// message handlers, the tick's state and the pending actions of posted events.
 //
-// Life cycle: construct, Init (the ring and the pending lists' node blocks), posts and ticks, Term
-// (the ring discards what is still queued, releasing what each message holds; every pending action
-// is dropped unexecuted), destroy.
+// Life cycle: construct, Init (the ring and the pending lists' node blocks), StartThread, posts and
+// ticks, StopThread, Term (the ring discards what is still queued, releasing what each message
+// holds; every pending action is dropped unexecuted), destroy.
 // Threading: ReserveMessage and FinishMessage from any thread (lock-free writers). ProcessMessages,
 // Dispatch and everything the handlers touch run on the reader's thread under the global engine
-// lock: the engine tick, or a writer draining a full ring. The frame counter and the offline values
-// are the engine thread's.
+// lock: the engine tick, or a writer draining a full ring. The frame counter, the offline values and
+// the tick's state belong to whoever ticks (the engine thread, or the game's thread without one).
 // Ownership: the engine's singleton (memory pool 16), reached through g_pEventMgr; it owns the ring,
 // the custom-handler table and the pending actions with their list nodes (pool 0).
 #pragma once
@@ -79,21 +79,36 @@ public:
     // Message 56: the handler of the custom id gets the payload; an unknown id is skipped.
     void DispatchCustom(const uint8_t* message) const;
 
-    // --- The tick and the engine thread (not built yet) ---
-    // Closes the batch of messages posted so far (a frame marker when the ring holds any) and wakes
-    // the engine thread. The engine's tick on the calling thread (offline rendering, or no engine
-    // thread with allowSyncRender) is not built yet. 1.
+    // --- The tick and the engine thread (EventManagerTick.cpp, EngineThread) ---
+    // The engine's frame: under the global engine lock, the queued messages, the due pending
+    // actions, the game objects' positions and as many rendered audio frames as the output takes,
+    // with the global callbacks at 2 (start), 4 (before each frame's messages, when frames render),
+    // 8 (game objects flushed), 16 and 32 (around each frame's render) and 64 (end). The engine
+    // thread calls it with false; EndFrame on the caller with true (offline rendering ticks only
+    // so, when the game renders).
+    void Tick(bool synchronous);
+    // How many audio frames this tick renders: what the output takes; in offline rendering with a
+    // frame time, that time's frames with the fraction carried from tick to tick; with no device
+    // consuming buffers, the frames the clock has run since the last render (one after a stall of
+    // more than a second).
+    uint32_t FramesToRender();
+    // Closes the batch of messages posted so far (a frame marker when the ring holds any), then runs
+    // the tick here when rendering offline, or without an engine thread when allowSyncRender;
+    // otherwise wakes the engine thread when a marker was posted. 1.
     ZKRESULT EndFrame(bool allowSyncRender);
-    // Runs the engine's tick on the calling thread, for a caller that waits for the engine without
-    // an engine thread to run it. Not built yet: only the queued messages are applied (under the
-    // global engine lock).
-    void RunTickOnCaller();
-    // Each: 4, nothing done.
-    ZKRESULT Tick();
+    // Seeds the engine's random generator from the clock and starts the engine thread (without one,
+    // sets the calling thread up for the audio devices), then ends a first frame. The thread's start
+    // result (1 without a thread).
     ZKRESULT StartThread();
-    ZKRESULT StopThread();
-    // Stamps the last render time with now (device started again or replaced).
+    // Stops the engine thread, or tears the calling thread's audio set-up down; nothing when
+    // StartThread did not run.
+    void StopThread();
+    // Stamps the last render time with now (a device started again or was replaced). 1.
     ZKRESULT ResetTimingReference();
+    // The render step with the processor's flush-to-zero mode on (and denormals read as zero), the
+    // previous mode restored after it. The tick passes the renderer's pass.
+    using RenderStep = ZKRESULT (*)();
+    static void RenderPassNoDenormals(RenderStep step);
 
     // --- Pending actions (EventManagerPending.cpp, EventManagerPendingWalkers.cpp) ---
     // Every action of a posted event becomes a PendingAction: one whose delay is under one audio
@@ -205,12 +220,37 @@ private:
     void ActOnEventActions(const CZkEventObject& event, CZkRegisteredObj* object,
                            const ZkActionOnEventMessage& request, uint32_t depth);
 
+    // What the tick keeps from one tick to the next.
+    struct TickState
+    {
+        enum class Driver : uint8_t
+        {
+            None,       // StartThread has not run
+            OwnThread,  // the engine thread ticks
+            Caller,     // the game's thread ticks (RenderAudio)
+        };
+        int64_t lastRenderTime = 0; // counter stamp of the last tick that rendered, or of a device reset
+        int64_t tickStartTime = 0;  // counter stamp of the current tick's start
+        uint32_t idleTicks = 0;     // consecutive ticks without frames to render
+        float frameFraction = 0.0f; // frames carried between ticks
+        bool dirty = false;         // messages or actions ran since game objects were last flushed
+        Driver driver = Driver::None;
+    };
+
+    // One frame's steps after its messages and actions: the per-frame steps of every manager, the
+    // render pass, the buffer pool's flush and the playing instances' deferred commands.
+    void RenderFrame();
+    // The idle-tick rule: after a device time-out without frames, the devices waiting for a new
+    // start are started again.
+    void CountIdleTick();
+
     CZkMessageRing m_ring;
     ZK::ZkArray<CustomHandler> m_customHandlers;
     float m_offlineFrameTimeSeconds = 0.0f;
     ZkPendingActionList m_activeActions;
     ZkPendingActionList m_pausedActions;
     uint32_t m_nestedPostDepth = 0;
+    TickState m_tick;
 };
 
 // Null until the engine's initialisation creates the event manager.

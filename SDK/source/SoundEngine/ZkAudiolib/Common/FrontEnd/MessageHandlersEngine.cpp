@@ -3,17 +3,23 @@
 #include "ZkAudiolib/Common/Containers/ZkLcg64.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineMessageBodies.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineMessageHandlers.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
-#include "ZkAudiolib/Common/Output/Neighbours/EngineFlags.h"
 
 #include <ctime>
 
-namespace ZK::SoundEngine::MessageHandlers
+namespace ZK::SoundEngine
+{
+void SeedEngineRandom(uint32_t seed)
+{
+    ZK::ZkLcg64::Engine().Seed(seed != 0 ? seed : static_cast<uint64_t>(std::time(nullptr)));
+}
+
+namespace MessageHandlers
 {
 void SetRandomSeed(EventManager&, const uint8_t* message, bool&)
 {
-    const uint32_t seed = ReadMessageBody<ZkRandomSeedMessage>(message).seed;
-    ZK::ZkLcg64::Engine().Seed(seed != 0 ? seed : static_cast<uint64_t>(std::time(nullptr)));
+    SeedEngineRandom(ReadMessageBody<ZkRandomSeedMessage>(message).seed);
 }
 
 void Custom(EventManager& manager, const uint8_t* message, bool&)
@@ -29,4 +35,5 @@ void OfflineRendering(EventManager& manager, const uint8_t* message, bool&)
     else
         manager.SetOfflineFrameTimeSeconds(body.frameTimeSeconds);
 }
-} // namespace ZK::SoundEngine::MessageHandlers
+} // namespace MessageHandlers
+} // namespace ZK::SoundEngine

@@ -41,6 +41,12 @@ public:
 
     static void Term();
 
+    // The render pass (not built yet, Renderer/Neighbours/CZkAudioRendererFrame.cpp: each answers
+    // 4). Renders one audio frame of every voice and bus into the output devices.
+    static ZKRESULT RenderPass();
+    // At the engine's end, before Term: removes and destroys every voice and releases the mix graph.
+    static ZKRESULT DestroyAllVoices();
+
     // level 0 refreshes, level 1 rebuilds; a pending rebuild stays.
     static void SetGraphDirty(uint32_t level);
     static void SetGraphRebuildAll();

@@ -7,9 +7,9 @@
 
 #include "BankTestSupport.h"
 
-#include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
 #include "ZkAudiolib/Common/Banks/ThreadedBankManager.h"
 #include "ZkAudiolib/Common/FrontEnd/BankIdFromName.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkMediaRef.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkStreamRef.h"
@@ -197,7 +197,7 @@ protected:
     void Tick()
     {
         m_events.EndFrame(false);
-        m_events.RunTickOnCaller();
+        m_events.Tick(true);
     }
 
     // The record of a bank in the bank table, or null.
