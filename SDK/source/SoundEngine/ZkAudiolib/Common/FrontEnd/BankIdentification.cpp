@@ -38,4 +38,9 @@ void FreeBankIdentification()
         ZK::MemoryMgr::Free(kPool, g_identification);
     g_identification = nullptr;
 }
+
+void ForgetBankIdentification()
+{
+    g_identification = nullptr;
+}
 } // namespace ZK::SoundEngine

@@ -16,4 +16,7 @@ ZKRESULT CheckBankIdentification(const char* name);
 const char* GetBankIdentification();
 // Frees the kept name: the next name is kept again.
 void FreeBankIdentification();
+// Forgets the kept name without freeing it (the engine's start: a name left by an earlier memory
+// manager is not this one's to free).
+void ForgetBankIdentification();
 } // namespace ZK::SoundEngine
