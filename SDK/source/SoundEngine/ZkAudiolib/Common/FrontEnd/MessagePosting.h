@@ -10,6 +10,7 @@
 
 #include "ZkAudiolib/Common/FrontEnd/CZkMessageRing.h"
 
+#include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
 #include <ZK/SoundEngine/Common/ZkPositionTypes.h>
 #include <ZK/SoundEngine/Common/ZkResult.h>
 
@@ -37,6 +38,31 @@ ZKRESULT PostFixed(uint16_t type, const Body& body)
     if (ring == nullptr)
         return ZK_Fail;
     return ring->Post(type, body) ? ZK_Success : ZK_InvalidParameter;
+}
+
+// Posts a fixed-size message that carries a copy of bytes (made in pool; none for 0 bytes), whose
+// address goes into the body's field; the engine frees it with the message. 1; 2 without an engine;
+// 52 when the copy cannot be made; 31 when the ring refuses the message (the copy is freed).
+template <typename Body, typename Item>
+ZKRESULT PostWithCopy(uint16_t type, Body body, Item* Body::*field, const void* bytes, size_t size, ZkMemoryId pool)
+{
+    CZkMessageRing* ring = EngineRing();
+    if (ring == nullptr)
+        return ZK_Fail;
+    void* copy = nullptr;
+    if (size > 0)
+    {
+        copy = ZK::MemoryMgr::Malloc(pool, size);
+        if (copy == nullptr)
+            return ZK_InsufficientMemory;
+        std::memcpy(copy, bytes, size);
+    }
+    body.*field = static_cast<Item*>(copy);
+    if (ring->Post(type, body))
+        return ZK_Success;
+    if (copy != nullptr)
+        ZK::MemoryMgr::Free(pool, copy);
+    return ZK_InvalidParameter;
 }
 
 // Reserves a message of size bytes (the head and the items), its body zeroed. Null with result: 2

@@ -14,9 +14,9 @@
 #include "ZkAudiolib/Common/Panning/ZkSpeakerPan.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
-#include "ZkAudiolib/Common/Plugins/Neighbours/SendPluginCustomGameData.h"
 #include "ZkAudiolib/Common/Positioning/CZkPositioningMath.h"
 
+#include <ZK/SoundEngine/Common/ZkEngineControls.h>
 #include <ZK/SoundEngine/Common/ZkGameSyncCalls.h>
 
 #include <cmath>
