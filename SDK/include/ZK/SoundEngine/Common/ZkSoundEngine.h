@@ -3,10 +3,13 @@
 #pragma once
 
 #include <ZK/SoundEngine/Common/ZkContainerHistory.h>
+#include <ZK/SoundEngine/Common/ZkEngineControls.h>
+#include <ZK/SoundEngine/Common/ZkEngineInit.h>
 #include <ZK/SoundEngine/Common/ZkEventCalls.h>
 #include <ZK/SoundEngine/Common/ZkGameObjectCalls.h>
 #include <ZK/SoundEngine/Common/ZkGameSyncCalls.h>
 #include <ZK/SoundEngine/Common/ZkIdFromName.h>
 #include <ZK/SoundEngine/Common/ZkMonitorCalls.h>
+#include <ZK/SoundEngine/Common/ZkOutputCalls.h>
 #include <ZK/SoundEngine/Common/ZkPluginCalls.h>
 #include <ZK/SoundEngine/Common/ZkQueryParameters.h>

@@ -3,10 +3,12 @@
 #include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
 
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/GameObjects/CZkListener.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
-#include "ZkAudiolib/Common/Output/Neighbours/EngineFlags.h"
+#include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 #include "ZkAudiolib/Common/Output/ZkOutputDeviceMgrState.h"
+#include "ZkAudiolib/Common/Parameters/Neighbours/CZkEffectObject.h"
 #include "ZkAudiolib/Common/Renderer/CZkAudioRenderer.h"
 
 #include <ZK/SoundEngine/Common/IZkGlobalPluginContext.h>
@@ -91,6 +93,22 @@ int32_t CZkOutputDeviceMgr::GetMainOutputStatus()
 const ZkListenerSet& CZkOutputDeviceMgr::ListenerUnion()
 {
     return Devices().listenerUnion;
+}
+
+ZKRESULT CZkOutputDeviceMgr::GetShareSetSinkPlugin(uint32_t shareSetID, uint32_t& pluginKey)
+{
+    pluginKey = CZkOutputDevice::kSystemSinkPluginID;
+    if (shareSetID == 0)
+        return ZK_Success;
+    CZkEffectObject* shareSet =
+        g_pObjectIndex != nullptr
+            ? static_cast<CZkEffectObject*>(g_pObjectIndex->GetPtrAndAddRef(ZkIndexKind::AudioDevices, shareSetID))
+            : nullptr;
+    if (shareSet == nullptr)
+        return shareSetID == kSystemShareSetID ? ZK_Success : ZK_InvalidID;
+    pluginKey = shareSet->pluginID;
+    shareSet->Release();
+    return ZK_Success;
 }
 
 void CZkOutputDeviceMgr::ResolveDefaultOutput(uint32_t& shareSetID, uint32_t& deviceID)

@@ -66,6 +66,10 @@ public:
     // Share set 0 becomes "System"; a device id of 0 becomes the share set's default device (the
     // first one flagged default in its device list, else the first), or stays 0.
     static void ResolveDefaultOutput(uint32_t& shareSetID, uint32_t& deviceID);
+    // The plug-in key of the sink an audio-device share set names: the loaded share set's, or the
+    // built-in system sink's for share set 0 and for "System" when no bank defines it. 1; 15 for a
+    // share set no loaded bank defines.
+    static ZKRESULT GetShareSetSinkPlugin(uint32_t shareSetID, uint32_t& pluginKey);
     static CZkOutputDevice* FirstDevice();
     static uint32_t DeviceCount();
     static int32_t GetMainOutputStatus();

@@ -3,8 +3,6 @@
 #include "ZkAudiolib/Common/Output/CZkMMDeviceNotifier.h"
 #include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
 #include "ZkAudiolib/Common/Output/ZkEndpointQueries.h"
-#include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkEffectObject.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
 
 #include <Platform/Audio/EndpointProvider.h>
@@ -256,20 +254,12 @@ ZKRESULT GetDeviceList(uint32_t shareSetID, uint32_t& count, ZkDeviceDescription
         count = 0;
         return ZK_InvalidShareSetID;
     }
-    uint32_t pluginID = CZkOutputDevice::kSystemSinkPluginID;
-    CZkEffectObject* shareSet =
-        g_pObjectIndex != nullptr
-            ? static_cast<CZkEffectObject*>(g_pObjectIndex->GetPtrAndAddRef(ZkIndexKind::AudioDevices, shareSetID))
-            : nullptr;
-    if (shareSet != nullptr)
-    {
-        pluginID = shareSet->pluginID;
-        shareSet->Release();
-    }
-    else if (shareSetID != CZkOutputDeviceMgr::kSystemShareSetID)
+    uint32_t pluginID = 0;
+    const ZKRESULT found = CZkOutputDeviceMgr::GetShareSetSinkPlugin(shareSetID, pluginID);
+    if (found != ZK_Success)
     {
         count = 0;
-        return ZK_InvalidID;
+        return found;
     }
     return GetDeviceList(CompanyOf(pluginID), pluginID >> 16, count, descriptions);
 }
