@@ -1,0 +1,102 @@
+// The engine thread: it ticks by its time-out without being woken, carries the kernel name
+// "ZK::EventManage" while it runs, and is gone after Stop.
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Containers/EngineMemoryFixture.h"
+
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineThread.h"
+#include "ZkAudiolib/Common/FrontEnd/EventManager.h"
+#include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
+#include "ZkAudiolib/Common/Output/ZkEngineWakeEvent.h"
+#include "ZkAudiolib/Common/Plugins/GlobalCallbacks.h"
+
+#include "Platform/PlatformEvent.h"
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+using namespace ZK::SoundEngine;
+
+constexpr uint32_t kGenerousWaitMs = 10000;
+
+// The kernel names of this process's threads.
+std::vector<std::string> ThreadNames()
+{
+    std::vector<std::string> names;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+    {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        names.push_back(name);
+    }
+    return names;
+}
+
+bool HasThreadNamed(const std::string& name)
+{
+    for (const std::string& thread : ThreadNames())
+    {
+        if (thread == name)
+            return true;
+    }
+    return false;
+}
+
+void SignalTickEnd(ZK::IZkGlobalPluginContext*, ZK::ZkGlobalCallbackLocation, void* cookie)
+{
+    static_cast<ZK::Platform::ZkEvent*>(cookie)->Set();
+}
+
+class ThreadedEngineThread : public ZkEngineTest::EngineMemoryTest
+{
+protected:
+    void SetUp() override
+    {
+        EngineMemoryTest::SetUp();
+        ZK::MemoryMgr::InitForThread();
+        ASSERT_EQ(m_events.Init(4096), ZK_Success);
+        g_pEventMgr = &m_events;
+        ASSERT_TRUE(EngineWakeEvent::Create());
+        ASSERT_TRUE(m_tickEnded.Init(ZK::Platform::EventReset::Auto));
+    }
+    void TearDown() override
+    {
+        EngineThread::Stop();
+        GlobalCallbacks::Clear();
+        g_pEventMgr = nullptr;
+        m_events.Term();
+        CZkOutputDeviceMgr::TermDevices();
+        EngineWakeEvent::Destroy();
+        m_tickEnded.Term();
+        ZK::MemoryMgr::TermForThread();
+        EngineMemoryTest::TearDown();
+    }
+
+    EventManager m_events;
+    ZK::Platform::ZkEvent m_tickEnded;
+};
+
+TEST_F(ThreadedEngineThread, ItTicksByItsTimeOutAndCarriesItsNameWhileItRuns)
+{
+    ASSERT_EQ(GlobalCallbacks::Register(&SignalTickEnd, ZK::ZkGlobalCallbackLocation_End, &m_tickEnded, 0),
+              ZK_Success);
+    ASSERT_EQ(EngineThread::Start(m_events), ZK_Success);
+    EXPECT_EQ(EngineThread::Start(m_events), ZK_Fail) << "one engine thread";
+    ASSERT_TRUE(m_tickEnded.Wait(kGenerousWaitMs)) << "the first tick";
+    // Nothing is queued, so nothing wakes the thread: its time-out brings the next tick.
+    m_events.EndFrame(false);
+    ASSERT_TRUE(m_tickEnded.Wait(kGenerousWaitMs)) << "a tick by time-out";
+    EXPECT_TRUE(HasThreadNamed("ZK::EventManage"));
+    EXPECT_NE(EngineThread::ThreadID(), 0u);
+    EXPECT_FALSE(EngineThread::IsEngineThread());
+
+    EngineThread::Stop();
+    EXPECT_FALSE(HasThreadNamed("ZK::EventManage"));
+    EXPECT_EQ(EngineThread::ThreadID(), 0u);
+    EXPECT_FALSE(EngineThread::IsRunning());
+}
+} // namespace
