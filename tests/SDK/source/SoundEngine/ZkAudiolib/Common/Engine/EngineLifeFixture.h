@@ -1,0 +1,160 @@
+// Shared by the tests of the engine's start and end: a memory manager whose allocations go through
+// counting hooks (so a test sees every block the engine still holds), the stream manager that Init
+// requires, an empty virtual audio system as the platform's endpoints (no test reaches the machine's
+// sound system), and settings records the test adjusts before Init. TearDown terminates the engine
+// whatever the test left.
+#pragma once
+
+#include "SDK/source/SoundEngine/MemoryMgr/MemoryTestSupport.h"
+
+#include "MemoryMgr/ZkMemoryFaultInjection.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
+
+#include <Platform/Audio/VirtualAudioSystem.h>
+#include <ZK/SoundEngine/Common/IZkStreamMgr.h>
+#include <ZK/SoundEngine/Common/ZkEngineInit.h>
+#include <ZK/SoundEngine/Common/ZkStreamMgrModule.h>
+
+#include <gtest/gtest.h>
+
+#include <malloc.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace ZkEngineLifeTest
+{
+using namespace ZK::SoundEngine;
+
+// The memory manager's allocations through the C library, counting the blocks alive.
+class CountingAllocator
+{
+public:
+    static int64_t LiveBlocks() { return s_live.load(); }
+
+    static void* Malloc(ZkMemoryId, size_t size) { return Counted(std::malloc(std::max<size_t>(size, 1))); }
+    static void* Malign(ZkMemoryId, size_t size, uint32_t alignment)
+    {
+        void* block = nullptr;
+        const size_t aligned = std::max<size_t>(alignment, sizeof(void*));
+        return Counted(posix_memalign(&block, aligned, std::max<size_t>(size, 1)) == 0 ? block : nullptr);
+    }
+    static void* Realloc(ZkMemoryId memId, void* block, size_t size)
+    {
+        if (block == nullptr)
+            return Malloc(memId, size);
+        return std::realloc(block, std::max<size_t>(size, 1));
+    }
+    static void* ReallocAligned(ZkMemoryId memId, void* block, size_t size, uint32_t alignment)
+    {
+        void* moved = Malign(memId, size, alignment);
+        if (moved != nullptr && block != nullptr)
+        {
+            std::memcpy(moved, block, std::min(size, malloc_usable_size(block)));
+            Free(memId, block);
+        }
+        return moved;
+    }
+    static void Free(ZkMemoryId, void* block)
+    {
+        if (block == nullptr)
+            return;
+        --s_live;
+        std::free(block);
+    }
+
+private:
+    static void* Counted(void* block)
+    {
+        if (block != nullptr)
+            ++s_live;
+        return block;
+    }
+    static inline std::atomic<int64_t> s_live{0};
+};
+
+// The kernel names of this process's threads.
+inline std::vector<std::string> ThreadNames()
+{
+    std::vector<std::string> names;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+    {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        names.push_back(name);
+    }
+    return names;
+}
+
+inline bool HasThreadNamed(const std::string& name)
+{
+    const std::vector<std::string> names = ThreadNames();
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// The number of this process's mappings.
+inline size_t MappingCount()
+{
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    size_t count = 0;
+    while (std::getline(maps, line))
+        ++count;
+    return count;
+}
+
+class EngineLifeTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ZkMemSettings memory = ZkMemoryTest::SettingsWithAllocationHooks(
+            &CountingAllocator::Malloc, &CountingAllocator::Malign, &CountingAllocator::Realloc,
+            &CountingAllocator::ReallocAligned, &CountingAllocator::Free);
+        ASSERT_EQ(ZK::MemoryMgr::Init(&memory), ZK_Success);
+        ZK::MemoryMgr::InitForThread();
+        m_streamMgr = ZK::StreamMgr::Create(ZkStreamMgrSettings{});
+        ASSERT_NE(m_streamMgr, nullptr);
+        m_savedSettings = GetEngineSettings();
+        GetDefaultInitSettings(settings);
+        GetDefaultPlatformInitSettings(platformSettings);
+        m_baseline = CountingAllocator::LiveBlocks();
+    }
+    void TearDown() override
+    {
+        ZK::MemoryMgr::FaultInjection::Disarm();
+        Term();
+        GetEngineSettings() = m_savedSettings;
+        if (m_streamMgr != nullptr)
+            m_streamMgr->Destroy();
+        ZK::MemoryMgr::TermForThread();
+        ZK::MemoryMgr::Term();
+    }
+
+    // The blocks the engine holds beyond what the test's set-up holds.
+    int64_t EngineBlocks() const { return CountingAllocator::LiveBlocks() - m_baseline; }
+
+    void DestroyStreamManager()
+    {
+        if (m_streamMgr != nullptr)
+            m_streamMgr->Destroy();
+        m_streamMgr = nullptr;
+    }
+
+    ZkInitSettings settings;
+    ZkPlatformInitSettings platformSettings;
+    ZK::Platform::ScopedVirtualAudioSystem m_audio;
+
+private:
+    ZK::IZkStreamMgr* m_streamMgr = nullptr;
+    ZkInitSettings m_savedSettings;
+    int64_t m_baseline = 0;
+};
+} // namespace ZkEngineLifeTest
