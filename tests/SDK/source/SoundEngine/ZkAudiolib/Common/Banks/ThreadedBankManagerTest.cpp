@@ -5,12 +5,12 @@
 // lock, which its request to clear the prepared events takes: no test waits on time.
 #include "BankManagerFixture.h"
 
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/ProcessThreads.h"
+
 #include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
 
 #include "MemoryMgr/ZkMemoryFaultInjection.h"
 
-#include <filesystem>
-#include <fstream>
 #include <thread>
 
 namespace
@@ -41,19 +41,6 @@ protected:
         ASSERT_EQ(ClearPreparedEvents(), ZK_Success);
     }
 };
-
-std::vector<std::string> ThreadNames()
-{
-    std::vector<std::string> names;
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
-    {
-        std::ifstream comm(task.path() / "comm");
-        std::string name;
-        std::getline(comm, name);
-        names.push_back(name);
-    }
-    return names;
-}
 
 TEST_F(ThreadedBankManagerTest, RequestsFromSeveralThreadsRunInTheOrderTheyWereSubmitted)
 {
@@ -192,7 +179,7 @@ TEST_F(ThreadedBankManagerTest, WithoutTheEngineThreadSynchronousUnloadsAndClear
 
 TEST_F(ThreadedBankManagerTest, TheBankThreadIsNamedAndThereIsOnePerProcess)
 {
-    const std::vector<std::string> running = ThreadNames();
+    const std::vector<std::string> running = ZkProcessTest::ThreadNames();
     EXPECT_NE(std::find(running.begin(), running.end(), "ZK::BankManager"), running.end());
     ThreadedBankManager second;
     EXPECT_EQ(second.Init(), ZK_Fail) << "a bank thread runs already";
@@ -200,7 +187,7 @@ TEST_F(ThreadedBankManagerTest, TheBankThreadIsNamedAndThereIsOnePerProcess)
     second.StopThread();
     second.Term();
     m_manager->StopThread();
-    const std::vector<std::string> stopped = ThreadNames();
+    const std::vector<std::string> stopped = ZkProcessTest::ThreadNames();
     EXPECT_EQ(std::find(stopped.begin(), stopped.end(), "ZK::BankManager"), stopped.end());
 }
 } // namespace

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "SDK/source/SoundEngine/MemoryMgr/MemoryTestSupport.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/ProcessThreads.h"
 
 #include "MemoryMgr/ZkMemoryFaultInjection.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
@@ -23,14 +24,12 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
 
 namespace ZkEngineLifeTest
 {
 using namespace ZK::SoundEngine;
+using ZkProcessTest::HasThreadNamed;
+using ZkProcessTest::MappingCount;
 
 // The memory manager's allocations through the C library, counting the blocks alive.
 class CountingAllocator
@@ -78,37 +77,6 @@ private:
     }
     static inline std::atomic<int64_t> s_live{0};
 };
-
-// The kernel names of this process's threads.
-inline std::vector<std::string> ThreadNames()
-{
-    std::vector<std::string> names;
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
-    {
-        std::ifstream comm(task.path() / "comm");
-        std::string name;
-        std::getline(comm, name);
-        names.push_back(name);
-    }
-    return names;
-}
-
-inline bool HasThreadNamed(const std::string& name)
-{
-    const std::vector<std::string> names = ThreadNames();
-    return std::find(names.begin(), names.end(), name) != names.end();
-}
-
-// The number of this process's mappings.
-inline size_t MappingCount()
-{
-    std::ifstream maps("/proc/self/maps");
-    std::string line;
-    size_t count = 0;
-    while (std::getline(maps, line))
-        ++count;
-    return count;
-}
 
 class EngineLifeTest : public ::testing::Test
 {

@@ -1,6 +1,7 @@
 // The engine thread: it ticks by its time-out without being woken, carries the kernel name
 // "ZK::EventManage" while it runs, and is gone after Stop.
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Containers/EngineMemoryFixture.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/ProcessThreads.h"
 
 #include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineThread.h"
@@ -11,40 +12,12 @@
 
 #include "Platform/PlatformEvent.h"
 
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
-
 namespace
 {
 using namespace ZK::SoundEngine;
+using ZkProcessTest::HasThreadNamed;
 
 constexpr uint32_t kGenerousWaitMs = 10000;
-
-// The kernel names of this process's threads.
-std::vector<std::string> ThreadNames()
-{
-    std::vector<std::string> names;
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
-    {
-        std::ifstream comm(task.path() / "comm");
-        std::string name;
-        std::getline(comm, name);
-        names.push_back(name);
-    }
-    return names;
-}
-
-bool HasThreadNamed(const std::string& name)
-{
-    for (const std::string& thread : ThreadNames())
-    {
-        if (thread == name)
-            return true;
-    }
-    return false;
-}
 
 void SignalTickEnd(ZK::IZkGlobalPluginContext*, ZK::ZkGlobalCallbackLocation, void* cookie)
 {
