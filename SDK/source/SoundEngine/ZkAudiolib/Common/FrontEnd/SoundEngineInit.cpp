@@ -10,7 +10,6 @@
 #include "ZkAudiolib/Common/Buffers/AudioBufferPool.h"
 #include "ZkAudiolib/Common/FrontEnd/BankIdentification.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineLimits.h"
-#include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineManagers.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
@@ -106,9 +105,8 @@ void TermPlaybackAndPlatformAudio()
 ZKRESULT Init(ZkInitSettings* settings, ZkPlatformInitSettings* platformSettings)
 {
     const ZKRESULT result = StartEngine(settings, platformSettings);
-    // Also after a failure (whose Term has emptied the lists) and on a running engine, whose thread
-    // may be ticking: the lists are read under the global engine lock.
-    ZK::Platform::ZkScopedLock guard(g_EngineLock);
+    // Also after a failure (whose Term has emptied the lists) and on a running engine. Not under the
+    // global engine lock: a callback may wait for the engine's threads (a bank it loads at once).
     GlobalCallbacks::Dispatch(ZK::ZkGlobalCallbackLocation_Init);
     return result;
 }
