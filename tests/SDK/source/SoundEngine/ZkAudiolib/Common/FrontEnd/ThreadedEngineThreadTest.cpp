@@ -8,6 +8,7 @@
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 #include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
 #include "ZkAudiolib/Common/Output/ZkEngineWakeEvent.h"
+#include "ZkAudiolib/Common/Output/ZkPlatformAudio.h"
 #include "ZkAudiolib/Common/Plugins/GlobalCallbacks.h"
 
 #include "Platform/PlatformEvent.h"
@@ -71,5 +72,21 @@ TEST_F(ThreadedEngineThread, ItTicksByItsTimeOutAndCarriesItsNameWhileItRuns)
     EXPECT_FALSE(HasThreadNamed("ZK::EventManage"));
     EXPECT_EQ(EngineThread::ThreadID(), 0u);
     EXPECT_FALSE(EngineThread::IsRunning());
+}
+
+TEST_F(ThreadedEngineThread, APriorityTheSystemRefusesForLackOfPrivilegeDoesNotFailTheStart)
+{
+    // 0x10000 keeps the system's priority; time-critical is refused to an ordinary user, which
+    // leaves the thread as the system made it.
+    for (const int32_t priority : {ZkThreadProperties::kPriorityUnchanged, 15, 1, -1})
+    {
+        ZkPlatformInitSettings platform;
+        FillDefaultPlatformInitSettings(platform);
+        platform.engineThread.priority = priority;
+        StorePlatformInitSettings(&platform);
+        EXPECT_EQ(EngineThread::Start(m_events), ZK_Success) << priority;
+        EngineThread::Stop();
+    }
+    StorePlatformInitSettings(nullptr);
 }
 } // namespace
