@@ -103,7 +103,7 @@ uint32_t GetSampleRate()
 uint32_t GetBufferTick()
 {
     const EventManager* events = g_pEventMgr;
-    return events != nullptr ? events->frameCounter : 0;
+    return events != nullptr ? events->FramesRendered() : 0;
 }
 
 uint64_t GetSampleTick()

@@ -26,6 +26,7 @@
 #include <ZK/SoundEngine/Common/ZkResult.h>
 #include <ZK/SoundEngine/Common/ZkTypes.h>
 
+#include <atomic>
 #include <cstdint>
 
 namespace ZK::SoundEngine
@@ -194,6 +195,12 @@ public:
     uint32_t& NestedPostDepth() { return m_nestedPostDepth; }
 
     uint32_t frameCounter = 0; // audio frames rendered since the start
+    // The frame counter for a reader on another thread than the one that ticks (the tick raises it
+    // atomically).
+    uint32_t FramesRendered() const
+    {
+        return std::atomic_ref<uint32_t>(const_cast<uint32_t&>(frameCounter)).load(std::memory_order_relaxed);
+    }
 
 private:
     struct CustomHandler

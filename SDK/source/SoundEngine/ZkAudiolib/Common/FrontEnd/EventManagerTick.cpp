@@ -25,6 +25,7 @@
 #include "Platform/PlatformClock.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 
@@ -99,7 +100,7 @@ void EventManager::Tick(bool synchronous)
             break;
         RenderFrame();
         --frames;
-        ++frameCounter;
+        std::atomic_ref<uint32_t>(frameCounter).store(frameCounter + 1, std::memory_order_relaxed);
     }
     Callbacks(ZK::ZkGlobalCallbackLocation_End);
 }

@@ -16,7 +16,7 @@ namespace
 {
 uint32_t EngineFrame()
 {
-    return g_pEventMgr != nullptr ? g_pEventMgr->frameCounter : 0;
+    return g_pEventMgr != nullptr ? g_pEventMgr->FramesRendered() : 0;
 }
 
 double TicksPerMillisecond()
