@@ -1,8 +1,7 @@
 #include "ZkAudiolib/Common/FrontEnd/EngineLimits.h"
 
+#include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
 #include "ZkAudiolib/Common/Parameters/ZkFastMath.h"
-
-#include "Platform/PlatformLock.h"
 
 #include <atomic>
 #include <cmath>
@@ -24,7 +23,6 @@ struct Limit
 
 struct Limits
 {
-    ZK::Platform::ZkCriticalSection lock;
     Limit<float> thresholdDB{kDefaultVolumeThresholdDB};
     std::atomic<float> thresholdLinear{VolumeThresholdToLinear(kDefaultVolumeThresholdDB)};
     Limit<uint16_t> maxVoices{kDefaultMaxNumVoices};
@@ -38,7 +36,7 @@ Limits& State()
 }
 
 // A writer of priority may write when the stored priority is not smaller; the stored priority then
-// becomes the writer's. Under the module's lock.
+// becomes the writer's. Under the global engine lock.
 template <typename Value>
 bool Claim(Limit<Value>& limit, int32_t priority)
 {
@@ -65,7 +63,7 @@ ZKRESULT SetVolumeThresholdWithPriority(float thresholdDB, int32_t priority)
     if (!(thresholdDB >= kMinVolumeThresholdDB && thresholdDB <= kMaxVolumeThresholdDB))
         return ZK_InvalidParameter;
     Limits& limits = State();
-    ZK::Platform::ZkScopedLock guard(limits.lock);
+    ZK::Platform::ZkScopedLock guard(g_EngineLock);
     if (!Claim(limits.thresholdDB, priority))
         return ZK_Success;
     limits.thresholdDB.value.store(thresholdDB, std::memory_order_relaxed);
@@ -78,7 +76,7 @@ ZKRESULT SetMaxNumVoicesLimitWithPriority(uint16_t limit, int32_t priority)
     if (limit == 0)
         return ZK_InvalidParameter;
     Limits& limits = State();
-    ZK::Platform::ZkScopedLock guard(limits.lock);
+    ZK::Platform::ZkScopedLock guard(g_EngineLock);
     if (Claim(limits.maxVoices, priority))
         limits.maxVoices.value.store(limit, std::memory_order_relaxed);
     return ZK_Success;
@@ -87,7 +85,7 @@ ZKRESULT SetMaxNumVoicesLimitWithPriority(uint16_t limit, int32_t priority)
 ZKRESULT SetSecondVoiceLimitWithPriority(uint16_t limit, int32_t priority)
 {
     Limits& limits = State();
-    ZK::Platform::ZkScopedLock guard(limits.lock);
+    ZK::Platform::ZkScopedLock guard(g_EngineLock);
     if (Claim(limits.secondLimit, priority))
         limits.secondLimit.value.store(limit, std::memory_order_relaxed);
     return ZK_Success;
@@ -116,7 +114,7 @@ uint16_t GetSecondVoiceLimit()
 void ResetSettingPriorities()
 {
     Limits& limits = State();
-    ZK::Platform::ZkScopedLock guard(limits.lock);
+    ZK::Platform::ZkScopedLock guard(g_EngineLock);
     limits.thresholdDB.priority = kInitPriority;
     limits.maxVoices.priority = kInitPriority;
     limits.secondLimit.priority = kInitPriority;

@@ -10,9 +10,9 @@
 // (ZkFastPow10) and 10^(dB / 20) rounded up to a float, so that the linear threshold is never below
 // the exact one.
 //
-// Threading: the writes run on the game's threads (interface calls) and on the bank thread under the
-// global engine lock; the engine thread reads the values. Values are atomics; the priority and the
-// value of one limit are written together under this module's own lock.
+// Threading: the writes run on the game's threads (interface calls) and on the bank thread, each
+// under the global engine lock (a running tick finishes first); the engine thread reads the values.
+// Values are atomics, so readers need no lock.
 // Ownership: process-wide values; ResetEngineLimits (the engine's termination) restores the defaults.
 #pragma once
 
