@@ -1,10 +1,10 @@
 // The sound engine's interface for a game: everything a game calls while it plays, in one include.
-// Each part has its own header with its rules (threading, results, what is copied).
+// Each part has its own header with its rules (threading, results, what is copied). Starting and
+// stopping the engine is in ZkEngineInit.h.
 #pragma once
 
 #include <ZK/SoundEngine/Common/ZkContainerHistory.h>
 #include <ZK/SoundEngine/Common/ZkEngineControls.h>
-#include <ZK/SoundEngine/Common/ZkEngineInit.h>
 #include <ZK/SoundEngine/Common/ZkEventCalls.h>
 #include <ZK/SoundEngine/Common/ZkGameObjectCalls.h>
 #include <ZK/SoundEngine/Common/ZkGameSyncCalls.h>
