@@ -161,12 +161,20 @@ TEST_F(SoundEngineStart, InitWithNullRecordsStartsWithTheDefaults)
     EXPECT_EQ(EngineBlocks(), 0);
 }
 
-TEST_F(SoundEngineStart, TheEnginesThreadsRunWhileItRunsAndNoneAfterTerm)
+// The engine with all of its threads, started and ended as the game does.
+using ThreadedSoundEngineStart = SoundEngineStart;
+
+TEST_F(ThreadedSoundEngineStart, TheEnginesThreadsRunWhileItRunsAndNoneAfterTerm)
 {
     ASSERT_EQ(Init(&settings, &platformSettings), ZK_Success);
     EXPECT_TRUE(HasThreadNamed("ZK::EventManage"));
     EXPECT_TRUE(HasThreadNamed("ZK::BankManager"));
     EXPECT_TRUE(HasThreadNamed("ZK Suspended"));
+    for (int frame = 0; frame < 3; ++frame)
+    {
+        EXPECT_EQ(SetRandomSeed(frame + 1), ZK_Success);
+        EXPECT_EQ(RenderAudio(), ZK_Success);
+    }
     Term();
     EXPECT_TRUE(NoEngineThreadLeft());
 }
