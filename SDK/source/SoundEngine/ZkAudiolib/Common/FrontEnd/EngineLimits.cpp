@@ -1,7 +1,9 @@
 #include "ZkAudiolib/Common/FrontEnd/EngineLimits.h"
 
 #include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkInstanceLimiter.h"
 #include "ZkAudiolib/Common/Parameters/ZkFastMath.h"
+#include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
 
 #include <atomic>
 #include <cmath>
@@ -77,8 +79,11 @@ ZKRESULT SetMaxNumVoicesLimitWithPriority(uint16_t limit, int32_t priority)
         return ZK_InvalidParameter;
     Limits& limits = State();
     ZK::Platform::ZkScopedLock guard(g_EngineLock);
-    if (Claim(limits.maxVoices, priority))
-        limits.maxVoices.value.store(limit, std::memory_order_relaxed);
+    if (!Claim(limits.maxVoices, priority))
+        return ZK_Success;
+    limits.maxVoices.value.store(limit, std::memory_order_relaxed);
+    // The limit the active instances enforce.
+    CZkActiveInstances::GlobalLimiter().SetMaxCount(limit);
     return ZK_Success;
 }
 

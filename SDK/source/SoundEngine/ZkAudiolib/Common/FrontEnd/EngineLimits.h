@@ -29,7 +29,7 @@ constexpr int32_t kBankSettingPriority = 2;
 constexpr float kMinVolumeThresholdDB = -96.3f;
 constexpr float kMaxVolumeThresholdDB = 0.0f;
 constexpr float kDefaultVolumeThresholdDB = kMinVolumeThresholdDB;
-constexpr uint16_t kDefaultMaxNumVoices = 256;
+constexpr uint16_t kDefaultMaxNumVoices = 256; // the engine-wide limiter's own default
 
 // The threshold for priority: 31 outside [-96.3, 0] (NaN included); 1 also when the stored priority
 // refuses the write (nothing changes then).

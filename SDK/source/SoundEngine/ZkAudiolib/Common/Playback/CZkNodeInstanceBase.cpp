@@ -3,10 +3,10 @@
 // the sends in CZkNodeInstanceSends.cpp.
 #include "ZkAudiolib/Common/Playback/CZkNodeInstanceBase.h"
 
+#include "ZkAudiolib/Common/FrontEnd/EngineLimits.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
 #include "ZkAudiolib/Common/Parameters/ZkFastMath.h"
-#include "ZkAudiolib/Common/Playback/Neighbours/EngineVolumeThreshold.h"
 
 namespace ZK::SoundEngine
 {

@@ -1,10 +1,10 @@
 // CZkNodeInstanceBase: the sends of a play, as the render side collects them each frame: the
 // game-defined sends of the game object's routing, then the four user sends of the node.
+#include "ZkAudiolib/Common/FrontEnd/EngineLimits.h"
 #include "ZkAudiolib/Common/GameObjects/CZkGameObject.h"
 #include "ZkAudiolib/Common/GameObjects/CZkListenerRouting.h"
 #include "ZkAudiolib/Common/Parameters/ZkFastMath.h"
 #include "ZkAudiolib/Common/Playback/CZkNodeInstanceBase.h"
-#include "ZkAudiolib/Common/Playback/Neighbours/EngineVolumeThreshold.h"
 
 #include <bit>
 

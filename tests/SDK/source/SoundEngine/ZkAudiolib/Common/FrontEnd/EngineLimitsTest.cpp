@@ -4,7 +4,9 @@
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Containers/EngineMemoryFixture.h"
 
 #include "ZkAudiolib/Common/FrontEnd/EngineLimits.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkInstanceLimiter.h"
 #include "ZkAudiolib/Common/Parameters/ZkFastMath.h"
+#include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
 
 #include <ZK/SoundEngine/Common/ZkEngineControls.h>
 
@@ -99,6 +101,7 @@ TEST_F(EngineLimitsTest, AValueTheGameSetIsNotOverriddenByABank)
     EXPECT_EQ(SetMaxNumVoicesLimit(32), ZK_Success);
     EXPECT_EQ(SetMaxNumVoicesLimitFromBank(128, kBankSettingPriority), ZK_Success);
     EXPECT_EQ(GetMaxNumVoicesLimit(), 32u);
+    EXPECT_EQ(CZkActiveInstances::GlobalLimiter().MaxCount(), 32u) << "the limit the active instances enforce";
     EXPECT_EQ(SetSecondVoiceLimitFromBank(7, kBankSettingPriority), ZK_Success);
     EXPECT_EQ(GetSecondVoiceLimit(), 7u);
 
@@ -131,6 +134,7 @@ TEST_F(EngineLimitsTest, TheEnginesEndRestoresTheDefaults)
     EXPECT_EQ(GetVolumeThresholdDB(), kDefaultVolumeThresholdDB);
     EXPECT_EQ(GetVolumeThresholdLinear(), VolumeThresholdToLinear(kDefaultVolumeThresholdDB));
     EXPECT_EQ(GetMaxNumVoicesLimit(), kDefaultMaxNumVoices);
+    EXPECT_EQ(CZkActiveInstances::GlobalLimiter().MaxCount(), CZkActiveInstances::kDefaultMaxVoices);
     EXPECT_EQ(GetSecondVoiceLimit(), 0u);
     EXPECT_EQ(SetVolumeThresholdFromBank(-3.0f, kBankSettingPriority), ZK_Success);
     EXPECT_EQ(GetVolumeThresholdDB(), -3.0f) << "the priorities are Init's again";
