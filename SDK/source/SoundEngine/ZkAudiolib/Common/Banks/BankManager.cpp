@@ -1,6 +1,8 @@
 // The bank manager's life cycle: its tables at Init, and at Term everything the banks left behind.
 #include "ZkAudiolib/Common/Banks/BankManager.h"
 
+#include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
+
 namespace ZK::SoundEngine
 {
 using ZK::Platform::ZkScopedLock;
@@ -43,20 +45,25 @@ ZKRESULT BankManager::Term()
             }
         }
     }
-    while (records != nullptr)
+    // Objects are released under the global engine lock, as an unload releases them: a bus's end
+    // takes that lock inside its table's lock, which the parse takes inside the engine lock.
     {
-        LoadedBank* bank = records;
-        records = static_cast<LoadedBank*>(bank->pNextItem);
-        bank->pNextItem = nullptr;
-        if (bank->preparationCount.load(std::memory_order_acquire) > 0)
+        ZkScopedLock engine(g_EngineLock);
+        while (records != nullptr)
         {
-            if (bank->structureCount > 0)
-                --bank->structureCount;
-            if (LoadedBank::ReleasePreparation(bank, true))
-                continue;
+            LoadedBank* bank = records;
+            records = static_cast<LoadedBank*>(bank->pNextItem);
+            bank->pNextItem = nullptr;
+            if (bank->preparationCount.load(std::memory_order_acquire) > 0)
+            {
+                if (bank->structureCount > 0)
+                    --bank->structureCount;
+                if (LoadedBank::ReleasePreparation(bank, true))
+                    continue;
+            }
+            bank->ReleaseItemList();
+            LoadedBank::Release(bank, true);
         }
-        bank->ReleaseItemList();
-        LoadedBank::Release(bank, true);
     }
     m_bankTable.Term();
     {
