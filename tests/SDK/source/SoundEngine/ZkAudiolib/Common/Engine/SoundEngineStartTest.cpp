@@ -272,6 +272,14 @@ TEST_F(SoundEngineStart, EveryAllocationFailureDuringInitLeavesTheEngineTerminat
     }
 }
 
+// The sanitizers' allocators map memory of their own as a process runs (quarantines, shadow
+// memory), so the count of mappings says something about the engine only without them.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kMappingsAreTheEnginesOwn = false;
+#else
+constexpr bool kMappingsAreTheEnginesOwn = true;
+#endif
+
 TEST_F(SoundEngineStart, AHundredStartsAndEndsLeaveNoBlockAndNoMapping)
 {
     size_t mappings = 0;
@@ -284,7 +292,10 @@ TEST_F(SoundEngineStart, AHundredStartsAndEndsLeaveNoBlockAndNoMapping)
         if (cycle == 4)
             mappings = MappingCount();
     }
-    EXPECT_EQ(MappingCount(), mappings);
+    if (kMappingsAreTheEnginesOwn)
+    {
+        EXPECT_EQ(MappingCount(), mappings);
+    }
     EXPECT_TRUE(NoEngineThreadLeft());
 }
 } // namespace
