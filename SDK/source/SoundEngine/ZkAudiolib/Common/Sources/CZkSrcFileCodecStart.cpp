@@ -2,9 +2,9 @@
 #include "ZkAudiolib/Common/Sources/CZkSrcFileCodec.h"
 
 #include "ZkAudiolib/Common/Bytes/ZkByteCursor.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkMediaRef.h"
 #include "ZkAudiolib/Common/Media/MediaHeaderParser.h"
-#include "ZkAudiolib/Common/Output/Neighbours/EngineFlags.h"
 
 #include <cstring>
 

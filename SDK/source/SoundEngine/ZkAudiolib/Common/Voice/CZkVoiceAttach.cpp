@@ -1,13 +1,13 @@
 // CZkVoice: attaching sources, their preparation and the switch to the second source.
 #include "ZkAudiolib/Common/Voice/CZkVoice.h"
 
-#include "ZkAudiolib/Common/Banks/Neighbours/ZkInitSettings.h"
 #include "ZkAudiolib/Common/Banks/SourceMediaRef.h"
 #include "ZkAudiolib/Common/Bytes/ZkByteCursor.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineLimits.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkMediaRef.h"
 #include "ZkAudiolib/Common/Media/MediaHeaderParser.h"
 #include "ZkAudiolib/Common/Parameters/ZkFastMath.h"
-#include "ZkAudiolib/Common/Playback/Neighbours/EngineVolumeThreshold.h"
 #include "ZkAudiolib/Common/Sources/CZkVoiceSource.h"
 #include "ZkAudiolib/Common/Voice/CZkEffectStage.h"
 #include "ZkAudiolib/Common/Voice/CZkResamplingStage.h"

@@ -2,9 +2,9 @@
 // starvation, the pipeline on the first frame that renders) and the gain update.
 #include "ZkAudiolib/Common/Voice/CZkVoice.h"
 
+#include "ZkAudiolib/Common/FrontEnd/EngineLimits.h"
 #include "ZkAudiolib/Common/MixGraph/CZkMixerInputContext.h"
 #include "ZkAudiolib/Common/Parameters/ZkFastMath.h"
-#include "ZkAudiolib/Common/Playback/Neighbours/EngineVolumeThreshold.h"
 #include "ZkAudiolib/Common/Sources/CZkVoiceSource.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 

@@ -6,7 +6,7 @@
 #include "SDK/source/SoundEngine/StreamMgr/StreamTestSupport.h"
 
 #include "StreamMgr/CZkFilePackageLowLevelIOBlocking.h"
-#include "ZkAudiolib/Common/Output/Neighbours/EngineFlags.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 
 #include <ZK/SoundEngine/Common/ZkStreamMgrModule.h>
 

@@ -9,8 +9,8 @@
 
 #include "ZkAudiolib/Common/Buffers/AudioBufferPool.h"
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineLimits.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
-#include "ZkAudiolib/Common/Playback/Neighbours/EngineVolumeThreshold.h"
 #include "ZkAudiolib/Common/Voice/CZkVoice.h"
 
 #include <ZK/SoundEngine/Common/ZkCallbackTypes.h>
