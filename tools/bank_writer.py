@@ -66,7 +66,7 @@ Every chunk: "hex" replaces the built body (required for a tag not listed below)
     INIT  plugins [{"id", "library"}], "count"
 
 Items (HIRC). Every item: "type" ("state" 1, "sound" 2, "action" 3, "event" 4, "bus" 8,
-"bus18" 18, or a number), "id", and "size" replacing the size in the item header; "hex" replaces
+"dialogue_event" 15, "bus18" 18, or a number), "id", and "size" replacing the size in the item header; "hex" replaces
 the body after the id ("id" may then be left out: the body is the hex alone); a number type
 other than those needs "hex". Curve points are [x, y] or [x, y, shape] (shape 4, linear, by
 default). Properties ("props") are {"id": value} or [[id, value]]; an id may be "priority",
@@ -106,6 +106,9 @@ number (typed by the engine's property table) or {"f32"|"i32"|"u32": number}.
            max_duck_volume (-96.3), ducks [{"target", "volume", "fade_out", "fade_in",
            "curve", "property"}], duck_count, effects, effect_count, bypass, mixer,
            mixer_shareset, node_flag, plugins, plugin_count, rtpc, state
+    dialogue_event  probability (100), arguments [id or {"id", "type"}], argument_count, mode
+           ("best_match", "weighted" or a number), tree (nested keys; see
+           tools/soundbank/dialogue.py), tree_size, props, prop_count, ranges, range_count
 
 Example: a bank with one media, one sound on the bus "Effects", its play action and its event:
     {"name": "Test.bnk",
