@@ -4,6 +4,7 @@
 #pragma once
 
 #include <ZK/SoundEngine/Common/ZkContainerHistory.h>
+#include <ZK/SoundEngine/Common/ZkDynamicDialogue.h>
 #include <ZK/SoundEngine/Common/ZkEngineControls.h>
 #include <ZK/SoundEngine/Common/ZkEventCalls.h>
 #include <ZK/SoundEngine/Common/ZkGameObjectCalls.h>
