@@ -1,9 +1,10 @@
-// The item kinds built so far: state objects, sounds, actions, events and buses. Containers,
-// attenuations, dialogue events, effects and modulators each register their kind here when they
+// The item kinds built so far: state objects, sounds, actions, events, buses and dialogue events.
+// Containers, attenuations, effects and modulators each register their kind here when they
 // are built. Until then a bank holding one of them ends its parse with 4.
 #include "ZkAudiolib/Common/Banks/BankItemKinds.h"
 
 #include "ZkAudiolib/Common/Banks/BankFormat.h"
+#include "ZkAudiolib/Common/Dialogue/DialogueItemKind.h"
 #include "ZkAudiolib/Common/Events/EventItemKinds.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkBusItemKinds.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkSoundItemKind.h"
@@ -19,6 +20,7 @@ constexpr uint8_t kStateItemType = 1;
 constexpr uint8_t kSoundItemType = 2;
 constexpr uint8_t kActionItemType = 3;
 constexpr uint8_t kEventItemType = 4;
+constexpr uint8_t kDialogueEventItemType = 15;
 constexpr uint8_t kBusType18ItemType = 18;
 
 std::array<IZkBankItemKind*, 256> BuiltInKinds()
@@ -29,6 +31,7 @@ std::array<IZkBankItemKind*, 256> BuiltInKinds()
     kinds[kActionItemType] = &ActionItemKind();
     kinds[kEventItemType] = &EventItemKind();
     kinds[BankItemType::Bus] = &BusItemKind();
+    kinds[kDialogueEventItemType] = &DialogueEventItemKind();
     kinds[kBusType18ItemType] = &BusType18ItemKind();
     return kinds;
 }
