@@ -35,8 +35,9 @@ ZKRESULT SetOfflineRenderingFrameTime(float frameTimeSeconds);
 ZKRESULT SetRandomSeed(uint32_t seed);
 ZKRESULT MuteBackgroundMusic(bool mute);
 bool GetBackgroundMusicMute();
-// Data for the plug-in (type, company, id) on the bus (0: the plug-ins of the object's voices) and
-// game object. 52 when the data cannot be copied.
+// Data for the plug-in (type, company, id) hosted by the bus, for the game object (all bits set: for
+// every game object without data of its own). The engine keeps a copy until it is replaced; size 0
+// removes it. 31 for null data with a non-zero size; 52 when the data cannot be copied.
 ZKRESULT SendPluginCustomGameData(ZkUniqueID busID, ZkGameObjectID gameObject, ZK::ZkPluginType type,
                                   uint32_t companyID, uint32_t pluginID, const void* data, uint32_t sizeInBytes);
 // Voices quieter than this many decibels are not heard: -96.3 to 0 (31 outside, 95 not finite).

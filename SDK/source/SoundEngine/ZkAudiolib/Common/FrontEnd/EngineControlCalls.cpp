@@ -76,10 +76,12 @@ bool GetBackgroundMusicMute()
 ZKRESULT SendPluginCustomGameData(ZkUniqueID busID, ZkGameObjectID gameObject, ZK::ZkPluginType type,
                                   uint32_t companyID, uint32_t pluginID, const void* data, uint32_t sizeInBytes)
 {
-    const uint32_t size = data != nullptr ? sizeInBytes : 0;
+    // The copy would read through a null block: refused rather than taken as a removal.
+    if (data == nullptr && sizeInBytes != 0)
+        return ZK_InvalidParameter;
     const ZkPluginCustomDataMessage body{busID, gameObject, static_cast<uint32_t>(type), companyID, pluginID,
-                                         nullptr, size};
-    return PostWithCopy(ZkMessage_PluginCustomGameData, body, &ZkPluginCustomDataMessage::data, data, size,
+                                         nullptr, sizeInBytes};
+    return PostWithCopy(ZkMessage_PluginCustomGameData, body, &ZkPluginCustomDataMessage::data, data, sizeInBytes,
                         kPluginDataPool);
 }
 

@@ -62,7 +62,7 @@ constexpr std::array<ZkMessageHandler, kHandledTypes> MakeHandlerTable()
     table[ZkMessage_SetSpeakerAngles] = SetSpeakerAngles;
     table[ZkMessage_SetRandomSeed] = SetRandomSeed;
     table[ZkMessage_MuteBackgroundMusic] = MuteBackgroundMusic;
-    table[ZkMessage_PluginCustomGameData] = NotBuiltYet;
+    table[ZkMessage_PluginCustomGameData] = PluginCustomGameData;
     table[ZkMessage_Suspend] = Suspend;
     table[ZkMessage_ReplaceMainOutput] = ReplaceMainOutput;
     table[ZkMessage_Custom] = Custom;

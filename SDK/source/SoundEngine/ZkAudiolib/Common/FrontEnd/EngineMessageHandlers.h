@@ -80,12 +80,14 @@ void SetMixer(EventManager&, const uint8_t* message, bool&);
 void SetBusConfig(EventManager&, const uint8_t* message, bool&);
 void MuteBackgroundMusic(EventManager&, const uint8_t* message, bool&);
 void ExecuteActionOnPlayingID(EventManager&, const uint8_t* message, bool&);
-// Dynamic sequences, MIDI, the stream cache, source plug-ins and plug-in data: not built yet; the
+// Dynamic sequences, MIDI, the stream cache and source plug-ins: not built yet; the
 // message's holdings are released.
 void NotBuiltYet(EventManager&, const uint8_t* message, bool&);
 
 // Engine-wide values.
 void SetRandomSeed(EventManager&, const uint8_t* message, bool&);
+// The block becomes the custom-data table's (CZkPluginCustomData::Post, owned).
+void PluginCustomGameData(EventManager&, const uint8_t* message, bool&);
 void Custom(EventManager&, const uint8_t* message, bool&);
 void OfflineRendering(EventManager&, const uint8_t* message, bool&);
 } // namespace MessageHandlers

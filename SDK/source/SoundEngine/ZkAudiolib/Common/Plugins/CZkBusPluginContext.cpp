@@ -2,7 +2,7 @@
 
 #include "ZkAudiolib/Common/MixGraph/CZkMixBus.h"
 #include "ZkAudiolib/Common/Output/CZkOutputDevice.h"
-#include "ZkAudiolib/Common/Output/Neighbours/CZkPluginCustomData.h"
+#include "ZkAudiolib/Common/Plugins/CZkPluginCustomData.h"
 #include "ZkAudiolib/Common/Parameters/ZkFastMath.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
@@ -21,9 +21,7 @@ uint32_t CZkBusPluginContext::GetCustomData(const void*& data, uint32_t& size)
     size = 0;
     if (m_bus == nullptr)
         return 0;
-    data = CZkPluginCustomData::Find(m_bus->View().nodeID, m_pluginKey, m_bus->GetKeyGameObjectID(), size);
-    if (data == nullptr)
-        size = 0;
+    CZkPluginCustomData::Find(m_bus->View().nodeID, m_bus->GetKeyGameObjectID(), m_pluginKey, data, size);
     return data != nullptr ? 1u : 0u;
 }
 

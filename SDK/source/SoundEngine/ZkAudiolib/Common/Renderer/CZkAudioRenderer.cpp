@@ -4,7 +4,7 @@
 #include "ZkAudiolib/Common/Mixing/ZkKernelTables.h"
 #include "ZkAudiolib/Common/Output/CZkMMDeviceNotifier.h"
 #include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
-#include "ZkAudiolib/Common/Output/Neighbours/CZkPluginCustomData.h"
+#include "ZkAudiolib/Common/Plugins/CZkPluginCustomData.h"
 #include "ZkAudiolib/Common/Playback/ZkVoiceLists.h"
 #include "ZkAudiolib/Common/Output/ZkPlatformAudio.h"
 #include "ZkAudiolib/Common/Panning/ZkSpeakerPan.h"
