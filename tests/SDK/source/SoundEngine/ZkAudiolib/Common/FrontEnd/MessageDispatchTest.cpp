@@ -11,6 +11,7 @@
 #include "ZkAudiolib/Common/FrontEnd/ZkExternalSourceArray.h"
 #include "ZkAudiolib/Common/GameObjects/CZkEmitter.h"
 #include "ZkAudiolib/Common/GameObjects/CZkListener.h"
+#include "ZkAudiolib/Common/Plugins/CZkPluginCustomData.h"
 
 #include <ctime>
 
@@ -284,6 +285,8 @@ TEST_F(MessageDispatch, MessagesOfPartsNotBuiltYetGiveBackWhatTheyHold)
     ReadMessages();
     EXPECT_EQ(event->RefCount(), 1u) << "every message released its reference";
     EXPECT_TRUE(ring.IsEmpty()); // the copies were freed: the leak checker and the pools watch
+    EXPECT_EQ(CZkPluginCustomData::EntryCount(), 1u) << "the custom data's copy is the table's now";
+    CZkPluginCustomData::Clear();
 }
 
 TEST_F(MessageDispatch, TheBankUnloadHookSeesTheBankBeforeItsRelease)
