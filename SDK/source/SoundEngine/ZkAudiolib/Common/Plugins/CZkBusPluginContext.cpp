@@ -21,7 +21,8 @@ uint32_t CZkBusPluginContext::GetCustomData(const void*& data, uint32_t& size)
     size = 0;
     if (m_bus == nullptr)
         return 0;
-    CZkPluginCustomData::Find(m_bus->View().nodeID, m_bus->GetKeyGameObjectID(), m_pluginKey, data, size);
+    const ZkMixBusKey& key = m_bus->Key();
+    CZkPluginCustomData::Find(key.NodeID(), key.GameObjectID(), m_pluginKey, data, size);
     return data != nullptr ? 1u : 0u;
 }
 
