@@ -14,21 +14,12 @@ import os
 import random
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), *[".."] * 7, "tools"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, *[".."] * 7, "tools"))
+sys.path.insert(0, os.path.join(HERE, "..", "Events"))
 
+from action_draws_oracle import Generator  # noqa: E402  (the engine's generator in big integers)
 from soundbank import dialogue  # noqa: E402
-
-MULTIPLIER = 0x5851F42D4C957F2D
-
-
-class Generator:
-    def __init__(self, seed):
-        self.x = seed
-
-    def draw(self):
-        self.x = (self.x * MULTIPLIER + 1) % (1 << 64)
-        return self.x >> 33
-
 
 def rejecting(node):
     return node["node"] % 3 != 0

@@ -49,4 +49,5 @@ def main():
             raise SystemExit("unknown operation %r" % op)
 
 
-main()
+if __name__ == "__main__":
+    main()
