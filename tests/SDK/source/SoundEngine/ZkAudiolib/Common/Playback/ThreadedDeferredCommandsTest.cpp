@@ -20,10 +20,15 @@ TEST_F(ThreadedDeferredCommands, ReportsFromAnotherThreadWhileTheEngineAppliesTh
     PlatformAudio::DestroyDefaultObject();
     CZkPlayingInstance* instance = Make(LoadSound(200));
     constexpr uint32_t kReports = 5000;
+    std::atomic<bool> flushing{false};
     std::atomic<bool> done{false};
     std::thread render(
         [&]
         {
+            // Reports start only once the engine side is applying the queue, so the two overlap
+            // however the threads are scheduled.
+            while (!flushing.load(std::memory_order_acquire))
+                std::this_thread::yield();
             ZK::MemoryMgr::InitForThread();
             for (uint32_t report = 0; report < kReports; ++report)
                 CZkActiveInstances::PostCommand(instance, CZkPlayingInstance::kCommandEndNotice, 0, 1.0f);
@@ -31,11 +36,12 @@ TEST_F(ThreadedDeferredCommands, ReportsFromAnotherThreadWhileTheEngineAppliesTh
             done.store(true, std::memory_order_release);
         });
     uint32_t flushes = 0;
-    while (!done.load(std::memory_order_acquire))
+    do
     {
         CZkActiveInstances::FlushCommands();
         ++flushes;
-    }
+        flushing.store(true, std::memory_order_release);
+    } while (!done.load(std::memory_order_acquire));
     render.join();
     CZkActiveInstances::FlushCommands();
     EXPECT_EQ(CZkActiveInstances::QueuedCommands(), 0u);
