@@ -19,14 +19,6 @@ constexpr float kFourPi = 12.566371f;
 constexpr float kTwoPi = 6.2831853f;
 constexpr uint32_t kMaxSamplePoints = 64;
 
-uint32_t DegreeOf(uint32_t acn)
-{
-    uint32_t l = 0;
-    while ((l + 1) * (l + 1) <= acn)
-        ++l;
-    return l;
-}
-
 // gains[p * outChannels + c]: the amplitude of output channel c for sample point p.
 bool SampleGains(const ZkSpeakerLayout& layout, bool sphere, uint32_t orderIndex, uint32_t outChannels, float* gains)
 {
@@ -75,24 +67,10 @@ void BuildDecoder(ZkChannelConfig input, ZkChannelConfig output, uint32_t orderI
     const float* weights = sphere ? CZkSpeakerPan::GetOrderWeights(orderIndex) : CZkSpeakerPan::GetOrderWeights2D(orderIndex);
     const float t = sphere ? kFourPi / static_cast<float>(points) : kTwoPi / static_cast<float>(points);
     const uint32_t outChannels = output.NumChannels();
-    const uint32_t stride = RowStride(outChannels);
     float gains[kMaxSamplePoints * kMaxSpeakerChannels];
     SampleGains(layout, sphere, orderIndex, outChannels, gains);
-    for (uint32_t row = 0; row < input.NumChannels(); ++row)
-    {
-        const int32_t acn = CZkSpeakerPan::AcnOfChannel(input.NumChannels(), row);
-        if (acn < 0)
-            continue;
-        const float scale = weights[DegreeOf(static_cast<uint32_t>(acn))] * t;
-        const float* h = harmonics + static_cast<uint32_t>(acn) * points;
-        for (uint32_t c = 0; c < outChannels; ++c)
-        {
-            float sum = 0.0f;
-            for (uint32_t p = 0; p < points; ++p)
-                sum += h[p] * gains[p * outChannels + c];
-            matrix[row * stride + c] = scale * sum;
-        }
-    }
+    CZkSpeakerPan::ProjectSampledValues(harmonics, points, orderIndex, weights, t, gains, input, outChannels,
+                                        RowStride(outChannels), matrix);
 }
 
 // Outputs of more than one speaker decode through the device's layout and cache, except stereo and
@@ -102,6 +80,32 @@ bool DecodesThroughDeviceCache(ZkChannelConfig output)
     return output.NumNonLfeChannels() > 1 && output.Mask() != kStereo && output.Mask() != kThreeZero;
 }
 } // namespace
+
+void CZkSpeakerPan::ProjectSampledValues(const float* harmonics, uint32_t points, uint32_t orderIndex,
+                                         const float* weights, float scale, const float* values, ZkChannelConfig input,
+                                         uint32_t outChannels, uint32_t stride, float* matrix)
+{
+    const uint32_t orderChannels = (orderIndex + 2u) * (orderIndex + 2u);
+    for (uint32_t row = 0; row < input.NumChannels(); ++row)
+    {
+        const int32_t acn = AcnOfChannel(input.NumChannels(), row);
+        if (acn < 0 || static_cast<uint32_t>(acn) >= orderChannels)
+            continue;
+        // The degree l of ACN n is the whole part of sqrt(n).
+        uint32_t degree = 0;
+        while ((degree + 1) * (degree + 1) <= static_cast<uint32_t>(acn))
+            ++degree;
+        const float rowScale = weights != nullptr ? weights[degree] * scale : scale;
+        const float* h = harmonics + static_cast<uint32_t>(acn) * points;
+        for (uint32_t c = 0; c < outChannels; ++c)
+        {
+            float sum = 0.0f;
+            for (uint32_t p = 0; p < points; ++p)
+                sum += h[p] * values[p * outChannels + c];
+            matrix[row * stride + c] = rowScale * sum;
+        }
+    }
+}
 
 void CZkSpeakerPan::ComputeAmbisonicDecodingMatrix(ZkChannelConfig input, ZkChannelConfig output, float* matrix,
                                                    CZkOutputDevice* device)

@@ -27,10 +27,12 @@
 #include <cstdint>
 
 class CZkOutputDevice;
+struct ZkVector;
 
 namespace ZK::SoundEngine
 {
 struct ZkPanningParams;
+struct ZkPositioningRay;
 } // namespace ZK::SoundEngine
 
 // Panning types of ComputeSpeakerVolumes.
@@ -79,6 +81,39 @@ public:
     static bool GetStandardDownmixRow(uint32_t speakerBit, uint32_t outputMask, float* row);
     // Clears the input LFE row and routes it to the output LFE.
     static void RouteLfe(ZkChannelConfig input, ZkChannelConfig output, float* matrix);
+
+    // --- Three-dimensional panning of an emitter ---
+    // Fills the rows of the input channels whose speakers lie in channelMask (speaker bits) for one
+    // ray: each channel a cloud of the device's virtual points around its place on the ring of
+    // channels, narrowed by focus, carried into listener space by the ray's frame, narrowed around
+    // the emitter direction by spread (0..1), then panned on the device's layout of the output
+    // (centre share centrePercentage on layouts with FC) or encoded into an ambisonic output. Rows
+    // of a speaker output hold amplitudes whose powers sum to 1 / (spatialised channels). An
+    // ambisonic input is re-encoded or decoded through its order's sample points, spread alike.
+    // A mono output takes 1.0 from every spatialised channel (W of an ambisonic input); a type-0
+    // configuration gets direct assignment. Other rows, and every row when the device, a layout or
+    // a point set is missing, are left as they are. The device lock is taken around its caches.
+    static void ComputeSpeakerVolumes3D(const ZK::SoundEngine::ZkPositioningRay& ray, float centrePercentage,
+                                        float spread, float focus, float* matrix, ZkChannelConfig input,
+                                        uint32_t channelMask, ZkChannelConfig output, CZkOutputDevice* device);
+    // The stereo law of a lateral position x (-1 left .. 1 right): adds weight x its power split to
+    // power[0] (FL) and power[1] (FR).
+    static void PanStereoLaw(float x, float weight, float* power);
+    // Gains of count points that may overlap: point i (unit direction, width, weight) gets
+    // weight_i^2 width_i / sum over j of width_j weight_j^2 overlap(i, j), where the overlap of two
+    // points grows from 0 to 1 as their directions come within their widths. Points of width 0
+    // overlap only when they coincide; gains of a zero sum are 0.
+    static void NormalizePointOverlaps(uint32_t count, const ZkVector* directions, const float* widths,
+                                       const float* weights, float* gains);
+    // Where the channels of a positioned bus are heard: each channel's direction on the ring of
+    // channels, turned by the bus's frame (the identity when identityOrientation) and drawn towards
+    // the bus direction as its spread falls, as a listener-space position at the bus's distance
+    // (a unit direction when the bus is at the listener), with the channel's weight. The LFE gets
+    // (0, 0, 0) and weight 0. 1; 31 for a configuration that is not a speaker set of at most 7
+    // channels besides the LFE (nothing is written).
+    static ZKRESULT ComputeChannelDirectionMatrix(const ZK::SoundEngine::ZkPositioningRay& bus,
+                                                  bool identityOrientation, ZkChannelConfig config, ZkVector* positions,
+                                                  float* weights);
 
     // --- Two-dimensional position panning and speaker-position steering ---
     static void Pan2D(float panX, float panY, float centrePercentage, ZkChannelConfig input, ZkChannelConfig output,
@@ -129,6 +164,12 @@ public:
     static const float* GetSamplePoints(uint32_t orderIndex);
     static const float* GetCirclePoints();
     static void EncodeVector(uint32_t orderIndex, const float* values, float* out);
+    // Matrix rows from values sampled at an order's points (values[p x outChannels + c]): entry
+    // (row, c) = scale x weight(degree) x sum over p of harmonics[n][p] x values[p][c] for each
+    // input channel whose ACN n the order holds (weights null: 1); rows stride floats apart.
+    static void ProjectSampledValues(const float* harmonics, uint32_t points, uint32_t orderIndex, const float* weights,
+                                     float scale, const float* values, ZkChannelConfig input, uint32_t outChannels,
+                                     uint32_t stride, float* matrix);
     static void ComputeAmbisonicDecodingMatrix(ZkChannelConfig input, ZkChannelConfig output, float* matrix,
                                                CZkOutputDevice* device);
     // Builds the device's speaker layout of output and the decoding matrices of every full order
