@@ -196,6 +196,13 @@ public:
     // z, 0). False when it cannot be built (n = 0, or out of memory). The caller holds the lock.
     bool GetVirtualPoints(uint32_t channels, bool threeD, const float*& points, uint32_t& count);
 
+    // Amplitude gains (output.NumChannels() of them, the LFE's 0) of a horizontal direction at azimuth
+    // radians, positive to the right: the stereo law on a stereo output under panning rule 1, else
+    // pairwise panning on the device's layout; a single speaker takes everything. 1; 2 for a
+    // configuration without speakers, with more than 7 besides the LFE or one outside the planar
+    // ring (0x63F) (gains not written), or when the layout cannot be built (gains 0).
+    ZKRESULT ComputeAnglePanning(float azimuth, ZkChannelConfig output, float* gains);
+
     // Decoding-matrix cache keyed by (input, output). Find copies a cached matrix of floatCount
     // floats into matrix and answers true on a hit. Add keeps a copy; false when out of memory.
     bool FindDecodingMatrix(ZkChannelConfig input, ZkChannelConfig output, float* matrix, uint32_t floatCount);
