@@ -2,15 +2,17 @@
 // attenuates by: ray distance and angles, azimuth and elevation relative to a listener, and the mix
 // matrix of a voice. All angles use the fast forms of ZkFastAngles.h.
 //
-// Built so far: the geometry of rays and the mix matrix of voices that are not positioned in three
-// dimensions (direct assignment, two-dimensional panning, or the previous matrix kept). The
-// three-dimensional half (rays in listener space, multi-ray and ambisonic matrices, attenuation and
-// listener filters) answers 4 and changes nothing.
+// Built so far: the geometry of rays, the mix matrix of voices that are not positioned in three
+// dimensions (direct assignment, two-dimensional panning, or the previous matrix kept) and the
+// three-dimensional panning of listener-space rays. The rest of the three-dimensional half (rays
+// of voices in listener space, multi-ray and ambisonic matrices, attenuation and listener filters)
+// answers 4 and changes nothing.
 //
 // Threading: pure functions of their arguments, called on the audio thread.
 // Ownership: matrices and rays belong to the caller.
 #pragma once
 
+#include "ZkAudiolib/Common/Positioning/ZkPositioningRay.h"
 #include "ZkAudiolib/Common/Positioning/ZkRay.h"
 
 #include <ZK/SoundEngine/Common/ZkChannelConfig.h>
@@ -72,6 +74,15 @@ public:
     static ZKRESULT ComputeMixMatrix(ZkChannelConfig input, const ZkPanParams& pan, uint32_t voiceFlags,
                                      const ZkMixMatrixTarget& target);
 
+    // Each ray panned in three dimensions into its own block of input-channel rows (rays[i] into
+    // matrix + i x input channels x rowStride), after raising its spread so that an emitter above or
+    // below a planar speaker output is not pinned to one speaker: to at least y^2 / |p|^2 of its
+    // position p, or, with extra speakers, to asin(-y / |p|) / pi for an emitter below the listener.
+    // The rows of each block must be zero (or hold what the caller keeps); rowStride is the output's
+    // (its channel count rounded up to 4). 1; 2 without a device; 31 for another stride.
+    static ZKRESULT PanRays(const ZkPositioningRay* rays, uint32_t rayCount, ZkChannelConfig input,
+                            ZkChannelConfig output, uint32_t rowStride, CZkOutputDevice* device, float* matrix);
+
     // --- Three-dimensional positioning: not built yet, each answers 4 and changes nothing ---
     static ZKRESULT ComputeRayAttenuation(CZkVoice*, ZkRay*, uint32_t) { return ZK_NotImplemented; }
     // (rays, ray count, connection): the connection's two filter values from its listener's rays.
@@ -83,12 +94,6 @@ public:
     }
     static ZKRESULT ComputeRays(const ZkRay* const*, uint32_t, CZkVoice*) { return ZK_NotImplemented; }
     static ZKRESULT PanRays(CZkVoice*, CZkMixContext*) { return ZK_NotImplemented; }
-    // (rays, ray count, input configuration, output configuration, row stride in floats, output
-    // device, matrix): each ray panned in three dimensions into consecutive matrix rows.
-    static ZKRESULT PanRays(const ZkRay*, uint32_t, ZkChannelConfig, ZkChannelConfig, uint32_t, CZkOutputDevice*, float*)
-    {
-        return ZK_NotImplemented;
-    }
     static ZKRESULT ComputeMultiRayMixMatrix(const CZkListener*, uint32_t, const float*, CZkVoice*, CZkMixContext*)
     {
         return ZK_NotImplemented;

@@ -10,7 +10,7 @@
 
 using ZK::SoundEngine::CZkPositioningMath;
 using ZK::SoundEngine::ZkPanningParams;
-using ZK::SoundEngine::ZkRay;
+using ZK::SoundEngine::ZkPositioningRay;
 
 namespace
 {
@@ -39,11 +39,12 @@ ZKRESULT CZkSpeakerPan::ComputeVolumesForParams(const ZkPanningParams& params, Z
     ZkChannelConfig panned = input;
     if (input.Type() == ZkChannelConfigType_Standard)
         panned = ZkChannelConfig::FromMask(input.Mask() & kPannedSpeakerMask);
-    ZkRay ray = params.ray;
+    ZkPositioningRay ray = params.ray;
+    ray.centrePercentage = params.centrePercentage;
     if (params.threeD == ZkPanningParams::k3DIdentityOrientation)
     {
-        ray.emitter.front = kZkDefaultTransform.front;
-        ray.emitter.top = kZkDefaultTransform.top;
+        ray.front = kZkDefaultTransform.front;
+        ray.top = kZkDefaultTransform.top;
     }
     const ZKRESULT result = CZkPositioningMath::PanRays(&ray, 1, panned, output, rowFloats, device, matrix);
     if (result != ZK_Success)

@@ -6,7 +6,7 @@
 // Threading and ownership: a plain record, owned by whoever pans.
 #pragma once
 
-#include "ZkAudiolib/Common/Positioning/ZkRay.h"
+#include "ZkAudiolib/Common/Positioning/ZkPositioningRay.h"
 
 #include <cstdint>
 
@@ -18,7 +18,7 @@ struct ZkPanningParams
     static constexpr uint32_t kPlanar = 0;
     static constexpr uint32_t k3DIdentityOrientation = 1; // 3-D panning, the frame's orientation ignored
 
-    ZkRay ray;                    // position and orientation frame of the object
+    ZkPositioningRay ray;         // position (listener-relative), orientation frame, spread and focus
     float centrePercentage = 0.0f; // 0..1
     float panX = 0.0f;            // -1..1
     float panY = 0.0f;

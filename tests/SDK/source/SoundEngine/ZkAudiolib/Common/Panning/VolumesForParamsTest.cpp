@@ -87,13 +87,42 @@ TEST_F(VolumesForParams, ObjectOutputsAndThreeDimensionalPanningWithoutDeviceAre
     params.threeD = ZkPanningParams::k3DIdentityOrientation;
     EXPECT_EQ(CZkSpeakerPan::ComputeVolumesForParams(params, matrix.input, matrix.output, nullptr, matrix.Data()),
               ZK_Fail);
-    // With a device the frame goes to positioning's ray panning, which is not built yet: the
-    // matrix stays silent and the answer says so.
-    CZkOutputDevice device;
-    EXPECT_EQ(CZkSpeakerPan::ComputeVolumesForParams(params, matrix.input, matrix.output, &device, matrix.Data()),
-              ZK_NotImplemented);
-    for (uint32_t row = 0; row < 2; ++row)
-        EXPECT_EQ(matrix.RowPower(row), 0.0f);
     EXPECT_TRUE(matrix.GuardIntact());
+}
+
+TEST_F(VolumesForParams, ThreeDimensionalParametersPanTheObjectAsARayWithItsLfeRouted)
+{
+    CZkOutputDevice device;
+    const float defaults[] = {45, 90, 135};
+    ASSERT_EQ(device.SetSpeakerAngles(defaults, 3, 54.7f), ZK_Success);
+    ZkPanningParams params;
+    params.ray.position = {2.0f, 0.0f, 1.0f};
+    params.ray.spread = 0.6f;
+    params.ray.front = {1.0f, 0.0f, 0.0f}; // a turned frame
+    params.centrePercentage = 0.5f;
+    const ZkChannelConfig surround = Speakers(ZK_SPEAKER_SETUP_5POINT1);
+    auto pan = [&](uint32_t threeD) {
+        params.threeD = threeD;
+        Matrix matrix(surround, surround);
+        EXPECT_EQ(CZkSpeakerPan::ComputeVolumesForParams(params, surround, surround, &device, matrix.Data()),
+                  ZK_Success);
+        EXPECT_TRUE(matrix.GuardIntact());
+        return matrix;
+    };
+    const Matrix turned = pan(2);
+    for (uint32_t row = 0; row < 5; ++row)
+    {
+        EXPECT_NEAR(turned.RowPower(row), 0.2f, 1e-4f) << "five speakers share the power";
+        EXPECT_EQ(turned.At(row, 5), 0.0f) << "nothing into the LFE";
+    }
+    EXPECT_EQ(turned.At(5, 5), 1.0f) << "LFE to LFE";
+    EXPECT_EQ(turned.RowPower(5), 1.0f);
+
+    // Value 1 pans with the identity frame: as if the frame were the default one.
+    const Matrix identity = pan(ZkPanningParams::k3DIdentityOrientation);
+    params.ray.front = {0.0f, 0.0f, 1.0f};
+    const Matrix unturned = pan(2);
+    EXPECT_EQ(identity.values, unturned.values);
+    EXPECT_NE(identity.values, turned.values);
 }
 } // namespace
