@@ -27,6 +27,7 @@
 
 #include <ZK/SoundEngine/Common/ZkChannelConfig.h>
 #include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
+#include <ZK/SoundEngine/Common/ZkPositionTypes.h>
 #include <ZK/SoundEngine/Common/ZkResult.h>
 #include <ZK/SoundEngine/Common/ZkTypes.h>
 
@@ -43,6 +44,8 @@ class CZkIndexedObject;
 class CZkMixBusWithWindow;
 class IZkMixerPlugin;
 struct ZkMixInputEntry;
+struct ZkPanningParams;
+struct ZkPositioningRay;
 
 // The window fields of a bus whose node enables its window.
 struct ZkBusWindow
@@ -191,6 +194,23 @@ public:
     // The configuration of the destination of the first dry output connection: 1, or 2 when there
     // is none or it is not valid.
     ZKRESULT GetDestinationConfig(ZkChannelConfig& config) const;
+    // Three-dimensional matrices on the bus's device (CZkMixBusPanning.cpp), input rows of output
+    // columns rounded up to 4, cleared first. The emitter is panned on the output's 7.0 speakers
+    // with the full layout (centre share 1); both LFEs are joined by 1.0; a speaker input of more
+    // than one channel that the device cannot lay out stays silent. 1; 2 without a device; 31 for
+    // more than 36 inputs.
+    // An emitter frame seen from a listener frame (spread and focus clamped to 0..1).
+    ZKRESULT ComputeSpeakerVolumesForFrames(const ZkTransform& emitter, const ZkTransform& listener, float spread,
+                                            float focus, ZkChannelConfig input, ZkChannelConfig output,
+                                            float* matrix) const;
+    // A direction (azimuth positive to the right, elevation up, radians); 31 when spread or focus
+    // lies outside 0..1 (nothing written).
+    ZKRESULT ComputeSpeakerVolumesForAngles(float azimuth, float elevation, float spread, float focus,
+                                            ZkChannelConfig input, ZkChannelConfig output, float* matrix) const;
+    // The mixing matrix of a positioned object (an audio object of the bus) on the bus's device:
+    // CZkSpeakerPan::ComputeVolumesForParams's answer; 2 without a device.
+    ZKRESULT ComputePositionalMatrix(const ZkPanningParams& params, ZkChannelConfig input, ZkChannelConfig output,
+                                     float* matrix) const;
 
     // --- Node instance ---
     // The aux send levels and the property-33 value the node instance stores in the bus.
@@ -233,6 +253,9 @@ private:
     ZkBusObject* AddObject(uint64_t id, ZkChannelConfig config);
     // The output connections' entries point at the output list's blocks.
     void PublishOutput(ZkBusObjectList& output);
+    // The step the three-dimensional matrices share (the matrix already cleared).
+    ZKRESULT PanOnDevice(const ZkPositioningRay& ray, ZkChannelConfig input, ZkChannelConfig output,
+                         float* matrix) const;
     void Meter(ZkBusObjectList& output);
 
     ZkMixBusKey m_key;
