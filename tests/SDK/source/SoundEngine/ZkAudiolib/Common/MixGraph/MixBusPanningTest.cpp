@@ -23,29 +23,19 @@ using ZkMixGraphTest::TestBus;
 
 constexpr float kLeft = -1.5707964f; // azimuth positive to the right
 
-class MixBusPanning : public PanningFixture
+class MixBusPanning : public PanningDeviceFixture
 {
 protected:
-    MixBusPanning()
-    {
-        const float defaults[] = {45, 90, 135};
-        EXPECT_EQ(device.SetSpeakerAngles(defaults, 3, 54.7f), ZK_Success);
-        bus.device = &device;
-    }
+    MixBusPanning() { bus.device = &device; }
 
-    // The panner's matrix of a direction onto a speaker set, as reference.
+    // The panner's matrix of a level direction onto a speaker set, as reference.
     Matrix Direct(float azimuth, float spread, ZkChannelConfig input, uint32_t outputMask)
     {
         ZkPositioningRay ray;
         ray.position = {std::sin(azimuth), 0.0f, std::cos(azimuth)};
-        Matrix matrix(input, Speakers(outputMask));
-        std::fill(matrix.values.begin(), matrix.values.begin() + input.NumChannels() * matrix.stride, 0.0f);
-        CZkSpeakerPan::ComputeSpeakerVolumes3D(ray, 1.0f, spread, 0.0f, matrix.Data(), input, kZkAllInputChannels,
-                                               matrix.output, &device);
-        return matrix;
+        return Pan3D(ray, 1.0f, spread, 0.0f, input, Speakers(outputMask));
     }
 
-    CZkOutputDevice device;
     TestBus bus;
 };
 

@@ -12,15 +12,8 @@ namespace
 {
 using namespace PanningTest;
 
-class AnglePanning : public PanningFixture
+class AnglePanning : public PanningDeviceFixture
 {
-protected:
-    AnglePanning()
-    {
-        const float defaults[] = {45, 90, 135};
-        EXPECT_EQ(device.SetSpeakerAngles(defaults, 3, 54.7f), ZK_Success);
-    }
-    CZkOutputDevice device;
 };
 
 constexpr float kQuarterTurn = 1.5707964f;

@@ -13,15 +13,8 @@ namespace
 {
 using namespace PanningTest;
 
-class PanningLayouts : public PanningFixture
+class PanningLayouts : public PanningDeviceFixture
 {
-protected:
-    PanningLayouts()
-    {
-        const float defaults[] = {45, 90, 135};
-        EXPECT_EQ(device.SetSpeakerAngles(defaults, 3, 54.7f), ZK_Success);
-    }
-    CZkOutputDevice device;
 };
 
 TEST_F(PanningLayouts, PairwiseGainsMatchTheNumpyModel)

@@ -23,7 +23,6 @@ using ZK::SoundEngine::ZkPositioningRay;
 constexpr const char* kSystemPython = "/usr/bin/python3";
 constexpr uint32_t kFL = 0x1, kFR = 0x2, kFC = 0x4, kBL = 0x10, kBR = 0x20, kSL = 0x200, kSR = 0x400;
 constexpr uint32_t kSevenPointOneFour = 0x2D63F; // 7.1 with TFL, TFR, TBL, TBR
-constexpr float kDefaultAngles[3] = {45.0f, 90.0f, 135.0f};
 constexpr uint32_t kAmbisonicFirstOrder = 0; // output mask 0 in a case: first-order ambisonics
 
 struct Case3D
@@ -57,20 +56,19 @@ ZkPositioningRay RayOf(const Case3D& c)
     return ray;
 }
 
-class Panning3D : public PanningFixture
+class Panning3D : public PanningDeviceFixture
 {
 protected:
     // Pans the case on a device of its angles into a zeroed matrix.
-    static Matrix Pan(const Case3D& c, uint32_t channelMask = kZkAllInputChannels)
+    static Matrix Pan(const Case3D& c)
     {
-        CZkOutputDevice device;
-        EXPECT_EQ(device.SetSpeakerAngles(c.angles, 3, 54.7f), ZK_Success);
-        device.panningRule = c.panningRule;
+        CZkOutputDevice caseDevice;
+        EXPECT_EQ(caseDevice.SetSpeakerAngles(c.angles, 3, 54.7f), ZK_Success);
+        caseDevice.panningRule = c.panningRule;
         Matrix matrix(Speakers(c.input), OutputOf(c));
-        std::fill(matrix.values.begin(), matrix.values.begin() + matrix.input.NumChannels() * matrix.stride,
-                  0.0f);
+        matrix.ZeroRows();
         CZkSpeakerPan::ComputeSpeakerVolumes3D(RayOf(c), c.centre, c.spread, c.focus, matrix.Data(), matrix.input,
-                                               channelMask, matrix.output, &device);
+                                               kZkAllInputChannels, matrix.output, &caseDevice);
         EXPECT_TRUE(matrix.GuardIntact());
         return matrix;
     }
@@ -223,8 +221,6 @@ TEST_F(Panning3D, OnlyTheMaskedChannelsArePannedAsARingOfTheirOwn)
     // 5.0 with SL and SR left out: FL, FC, FR are panned as a 3.0 input would be; the surround rows
     // keep what they held.
     const Case3D c{0x607, 0x637, {1, 0, 2}, kAhead, kUp, 0.6f, 0.2f, 1.0f, 0, {45, 90, 135}};
-    CZkOutputDevice device;
-    ASSERT_EQ(device.SetSpeakerAngles(c.angles, 3, 54.7f), ZK_Success);
     Matrix masked(Speakers(0x607), Speakers(0x637));
     std::fill(masked.values.begin(), masked.values.begin() + 3 * masked.stride, 0.0f);
     CZkSpeakerPan::ComputeSpeakerVolumes3D(RayOf(c), c.centre, c.spread, c.focus, masked.Data(), masked.input,
@@ -284,16 +280,11 @@ std::vector<float> FirstOrder(float x, float y, float z)
 
 TEST_F(Panning3D, AnAmbisonicFieldIsTurnedByTheFrameAndGathersWithTheSpread)
 {
-    CZkOutputDevice device;
-    ASSERT_EQ(device.SetSpeakerAngles(kDefaultAngles, 3, 54.7f), ZK_Success);
     // Re-encoding at full spread with the frame turned to the right: a plane wave from straight
     // ahead of the emitter arrives from the listener's right.
     ZkPositioningRay ray;
     ray.front = {1.0f, 0.0f, 0.0f};
-    Matrix turn(Ambisonic(4), Ambisonic(4));
-    std::fill(turn.values.begin(), turn.values.begin() + 4 * turn.stride, 0.0f);
-    CZkSpeakerPan::ComputeSpeakerVolumes3D(ray, 1.0f, 1.0f, 0.0f, turn.Data(), turn.input, kZkAllInputChannels,
-                                           turn.output, &device);
+    const Matrix turn = Pan3D(ray, 1.0f, 1.0f, 0.0f, Ambisonic(4), Ambisonic(4));
     const std::vector<float> ahead = FirstOrder(0.0f, 0.0f, 1.0f);
     const std::vector<float> right = FirstOrder(1.0f, 0.0f, 0.0f);
     for (uint32_t c = 0; c < 4; ++c)
@@ -308,10 +299,7 @@ TEST_F(Panning3D, AnAmbisonicFieldIsTurnedByTheFrameAndGathersWithTheSpread)
     // Decoded at spread 0 onto 5.0 straight ahead: the whole field gathers in FC.
     ZkPositioningRay ahead5;
     ahead5.position = {0.0f, 0.0f, 2.0f};
-    Matrix decode(Ambisonic(4), Speakers(0x607));
-    std::fill(decode.values.begin(), decode.values.begin() + 4 * decode.stride, 0.0f);
-    CZkSpeakerPan::ComputeSpeakerVolumes3D(ahead5, 1.0f, 0.0f, 0.0f, decode.Data(), decode.input, kZkAllInputChannels,
-                                           decode.output, &device);
+    const Matrix decode = Pan3D(ahead5, 1.0f, 0.0f, 0.0f, Ambisonic(4), Speakers(0x607));
     EXPECT_GT(decode.At(0, 2), 0.1f);
     for (uint32_t n = 0; n < 4; ++n)
         for (uint32_t c : {0u, 1u, 3u, 4u})
@@ -320,29 +308,19 @@ TEST_F(Panning3D, AnAmbisonicFieldIsTurnedByTheFrameAndGathersWithTheSpread)
 
 TEST_F(Panning3D, MonoOutputsDirectAssignmentAndWhatIsLeftAlone)
 {
-    CZkOutputDevice device;
-    ASSERT_EQ(device.SetSpeakerAngles(kDefaultAngles, 3, 54.7f), ZK_Success);
     ZkPositioningRay ray;
     ray.position = {2.0f, 0.0f, 1.0f};
 
-    Matrix speakersToMono(Speakers(0x607), Speakers(kFC));
-    std::fill(speakersToMono.values.begin(), speakersToMono.values.begin() + 5 * speakersToMono.stride, 0.0f);
-    CZkSpeakerPan::ComputeSpeakerVolumes3D(ray, 1.0f, 0.5f, 0.0f, speakersToMono.Data(), speakersToMono.input,
-                                           kFL | kSL, speakersToMono.output, nullptr);
+    const Matrix speakersToMono = Pan3D(ray, 1.0f, 0.5f, 0.0f, Speakers(0x607), Speakers(kFC), kFL | kSL);
     EXPECT_EQ(speakersToMono.At(0, 0), 1.0f);
     EXPECT_EQ(speakersToMono.At(3, 0), 1.0f);
     EXPECT_EQ(speakersToMono.At(1, 0), 0.0f) << "outside the mask";
 
-    Matrix fieldToMono(Ambisonic(9), Speakers(kFC | ZK_SPEAKER_LOW_FREQUENCY));
-    std::fill(fieldToMono.values.begin(), fieldToMono.values.begin() + 9 * fieldToMono.stride, 0.0f);
-    CZkSpeakerPan::ComputeSpeakerVolumes3D(ray, 1.0f, 0.5f, 0.0f, fieldToMono.Data(), fieldToMono.input,
-                                           kZkAllInputChannels, fieldToMono.output, nullptr);
+    const Matrix fieldToMono = Pan3D(ray, 1.0f, 0.5f, 0.0f, Ambisonic(9), Speakers(kFC | ZK_SPEAKER_LOW_FREQUENCY));
     EXPECT_EQ(fieldToMono.At(0, 0), 1.0f) << "W only";
     EXPECT_EQ(fieldToMono.At(1, 0), 0.0f);
 
-    Matrix anonymous(ZkChannelConfig::Anonymous(2), Speakers(0x607));
-    CZkSpeakerPan::ComputeSpeakerVolumes3D(ray, 1.0f, 0.5f, 0.0f, anonymous.Data(), anonymous.input,
-                                           kZkAllInputChannels, anonymous.output, &device);
+    const Matrix anonymous = Pan3D(ray, 1.0f, 0.5f, 0.0f, ZkChannelConfig::Anonymous(2), Speakers(0x607));
     EXPECT_EQ(anonymous.At(0, 0), 1.0f);
     EXPECT_EQ(anonymous.At(1, 1), 1.0f);
     EXPECT_EQ(anonymous.At(0, 1), 0.0f);

@@ -3,11 +3,14 @@
 #pragma once
 
 #include <SDK/source/SoundEngine/Plugins/MemoryMgrScope.h>
+#include <ZkAudiolib/Common/Output/CZkOutputDevice.h>
 #include <ZkAudiolib/Common/Panning/SpeakerMasks.h>
 #include <ZkAudiolib/Common/Panning/ZkSpeakerPan.h>
+#include <ZkAudiolib/Common/Positioning/ZkPositioningRay.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -37,6 +40,8 @@ struct Matrix
     }
     float At(uint32_t row, uint32_t column) const { return values[row * stride + column]; }
     float* Data() { return values.data(); }
+    // Zeroes the rows (the guard stays poisoned), as callers of the row-filling panners do.
+    void ZeroRows() { std::fill(values.begin(), values.begin() + input.NumChannels() * stride, 0.0f); }
     bool GuardIntact() const
     {
         for (size_t i = input.NumChannels() * stride; i < values.size(); ++i)
@@ -68,6 +73,29 @@ struct Matrix
 };
 
 inline ZkChannelConfig Speakers(uint32_t mask) { return ZkChannelConfig::FromMask(mask); }
+
+// The panning fixture with a bare device at the default speaker angles (45, 90, 135, height 54.7).
+class PanningDeviceFixture : public PanningFixture
+{
+protected:
+    PanningDeviceFixture()
+    {
+        const float defaults[] = {45, 90, 135};
+        EXPECT_EQ(device.SetSpeakerAngles(defaults, 3, 54.7f), ZK_Success);
+    }
+    // The three-dimensional panner's matrix of the ray on the device, into zeroed rows.
+    Matrix Pan3D(const ZK::SoundEngine::ZkPositioningRay& ray, float centre, float spread, float focus,
+                 ZkChannelConfig input, ZkChannelConfig output, uint32_t channelMask = kZkAllInputChannels)
+    {
+        Matrix matrix(input, output);
+        matrix.ZeroRows();
+        CZkSpeakerPan::ComputeSpeakerVolumes3D(ray, centre, spread, focus, matrix.Data(), input, channelMask, output,
+                                               &device);
+        return matrix;
+    }
+
+    CZkOutputDevice device;
+};
 inline ZkChannelConfig Ambisonic(uint32_t channels)
 {
     return ZkChannelConfig((ZkChannelConfigType_Ambisonic << 8) | channels);

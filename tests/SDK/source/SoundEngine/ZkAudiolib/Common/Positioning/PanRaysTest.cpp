@@ -17,26 +17,14 @@ using ZK::SoundEngine::ZkPositioningRay;
 constexpr uint32_t kSevenZero = 0x637;
 constexpr uint32_t kSevenPointOneFour = 0x2D63F;
 
-class PanRays : public PanningFixture
+class PanRays : public PanningDeviceFixture
 {
 protected:
-    PanRays()
-    {
-        const float defaults[] = {45, 90, 135};
-        EXPECT_EQ(device.SetSpeakerAngles(defaults, 3, 54.7f), ZK_Success);
-    }
-
     // The panner's own matrix of the ray at the given spread.
     Matrix Direct(const ZkPositioningRay& ray, float spread, ZkChannelConfig input, ZkChannelConfig output)
     {
-        Matrix matrix(input, output);
-        std::fill(matrix.values.begin(), matrix.values.begin() + input.NumChannels() * matrix.stride, 0.0f);
-        CZkSpeakerPan::ComputeSpeakerVolumes3D(ray, ray.centrePercentage, spread, ray.focus, matrix.Data(), input,
-                                               ray.channelMask, output, &device);
-        return matrix;
+        return Pan3D(ray, ray.centrePercentage, spread, ray.focus, input, output, ray.channelMask);
     }
-
-    CZkOutputDevice device;
 };
 
 TEST_F(PanRays, EachRayFillsItsBlockWithItsSpreadRaisedByItsElevation)
