@@ -200,7 +200,8 @@ public:
     // radians, positive to the right: the stereo law on a stereo output under panning rule 1, else
     // pairwise panning on the device's layout; a single speaker takes everything. 1; 2 for a
     // configuration without speakers, with more than 7 besides the LFE or one outside the planar
-    // ring (0x63F) (gains not written), or when the layout cannot be built (gains 0).
+    // ring (0x63F) (gains not written), or when the layout cannot be built (gains 0); 31 for an
+    // azimuth that is not a finite number (gains not written).
     ZKRESULT ComputeAnglePanning(float azimuth, ZkChannelConfig output, float* gains);
 
     // Decoding-matrix cache keyed by (input, output). Find copies a cached matrix of floatCount

@@ -13,6 +13,8 @@ ZKRESULT CZkOutputDevice::ComputeAnglePanning(float azimuth, ZkChannelConfig out
     const uint32_t speakers = output.Mask() & ~ZK_SPEAKER_LOW_FREQUENCY;
     if (!IsConsistentSpeakerConfig(output) || speakers == 0 || CountOf(speakers) > 7 || (output.Mask() & ~kPlanar) != 0)
         return ZK_Fail;
+    if (!std::isfinite(azimuth))
+        return ZK_InvalidParameter;
     for (uint32_t c = 0; c < output.NumChannels(); ++c)
         gains[c] = 0.0f;
     if (CountOf(speakers) == 1)

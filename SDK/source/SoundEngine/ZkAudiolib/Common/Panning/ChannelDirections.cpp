@@ -47,7 +47,8 @@ ZKRESULT CZkSpeakerPan::ComputeChannelDirectionMatrix(const ZK::SoundEngine::ZkP
     const Vec3 position = ToVec(bus.position);
     const Rotation onAxis = RotationOntoAxis(position);
     const float distance = std::sqrt(Dot(position, position));
-    const float halfAngle = std::clamp(bus.spread, kMinSpread, kMaxSpread) * ZkPanMath::kHalfPi;
+    const float spread = bus.spread > kMinSpread ? std::fmin(bus.spread, kMaxSpread) : kMinSpread; // NaN: the least
+    const float halfAngle = spread * ZkPanMath::kHalfPi;
     const float cotangent = ZkPanMath::FastSin(ZkPanMath::kHalfPi - halfAngle) / ZkPanMath::FastSin(halfAngle);
     for (uint32_t k = 0; k < n; ++k)
     {

@@ -30,7 +30,8 @@ constexpr float kFourPi = 12.566371f;
 constexpr uint32_t kMaxSamplePoints = 64;
 constexpr uint32_t kPointFloats = 4;
 
-float Clamp01(float value) { return std::clamp(value, 0.0f, 1.0f); }
+// Into 0..1; a value that is not a number counts as 0.
+float Clamp01(float value) { return value > 0.0f ? std::fmin(value, 1.0f) : 0.0f; }
 
 Vec3 ToVec(const ZkVector& v) { return {v.x, v.y, v.z}; }
 

@@ -6,6 +6,7 @@
 #include "ZkAudiolib/Common/Positioning/ZkFastAngles.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace ZK::SoundEngine
 {

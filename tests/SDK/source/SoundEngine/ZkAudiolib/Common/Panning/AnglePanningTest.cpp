@@ -74,7 +74,7 @@ TEST_F(AnglePanning, EveryDirectionKeepsUnitPowerAndTheStereoLawFollowsItsFormul
             }
 }
 
-TEST_F(AnglePanning, ConfigurationsWithoutAPlanarRingAreRefused)
+TEST_F(AnglePanning, ConfigurationsWithoutAPlanarRingAndAnglesThatAreNoNumberAreRefused)
 {
     float gains[12] = {};
     const ZkChannelConfig refused[] = {
@@ -86,5 +86,9 @@ TEST_F(AnglePanning, ConfigurationsWithoutAPlanarRingAreRefused)
     };
     for (const ZkChannelConfig config : refused)
         EXPECT_EQ(device.ComputeAnglePanning(0.3f, config, gains), ZK_Fail) << config.word;
+    gains[0] = -1.0f;
+    EXPECT_EQ(device.ComputeAnglePanning(NAN, Speakers(0x3), gains), ZK_InvalidParameter);
+    EXPECT_EQ(device.ComputeAnglePanning(INFINITY, Speakers(0x3), gains), ZK_InvalidParameter);
+    EXPECT_EQ(gains[0], -1.0f);
 }
 } // namespace

@@ -194,6 +194,11 @@ TEST_F(Panning3D, EdgeCasesOfTheCentreShareTheSpreadAndTheFocus)
     EXPECT_EQ(stereo.At(1, 0), 0.0f);
     EXPECT_GT(stereo.At(0, 0), 0.1f);
 
+    // A spread or focus that is not a number counts as 0.
+    const Matrix gathered = Pan({0x3, 0x637, {1, 0, 1}, kAhead, kUp, 0.0f, 0.0f, 1.0f, 0, {45, 90, 135}});
+    const Matrix noNumber = Pan({0x3, 0x637, {1, 0, 1}, kAhead, kUp, NAN, NAN, 1.0f, 0, {45, 90, 135}});
+    EXPECT_EQ(noNumber.values, gathered.values);
+
     // Focus 1 with spread 1: each channel collapses onto its own direction (the sides at 90).
     Matrix focused = Pan({0x3, 0x637, {0, 0, 1}, kAhead, kUp, 1.0f, 1.0f, 1.0f, 0, {45, 90, 135}});
     EXPECT_NEAR(focused.At(0, 5) * focused.At(0, 5), 0.5f, 1e-4f) << "left onto SL";
