@@ -15,7 +15,7 @@
 // Threading: every operation may run on any thread. The ambisonic coefficient tables are built
 // lazily by the first caller and published with a compare-exchange (the loser frees its copy);
 // InitTables/TermTables run at renderer start and stop while nothing else pans. Device caches
-// (layouts, decoding matrices) are read and filled under the device's lock.
+// (layouts, virtual-point sets, decoding matrices) are read and filled under the device's lock.
 // Ownership: matrices and gain arrays belong to the caller; layouts to the device that built them.
 #pragma once
 
