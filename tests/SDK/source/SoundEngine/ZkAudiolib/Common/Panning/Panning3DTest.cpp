@@ -4,6 +4,7 @@
 // what is left alone.
 #include "PanningTestSupport.h"
 
+#include <MemoryMgr/ZkMemoryFaultInjection.h>
 #include <ZkAudiolib/Common/Output/CZkOutputDevice.h>
 #include <ZkAudiolib/Common/Positioning/ZkPositioningRay.h>
 
@@ -274,6 +275,43 @@ TEST_F(Panning3D, VbapLayoutsKeepThePowerAndBlendTheCentre)
     for (uint32_t col = 7; col < 11; ++col)
         top += up.At(0, col) * up.At(0, col);
     EXPECT_NEAR(top, 1.0f, 1e-4f);
+}
+
+TEST_F(Panning3D, CachesThatCannotBeBuiltLeaveTheRowsZeroAndAreBuiltLater)
+{
+    namespace Faults = ZK::MemoryMgr::FaultInjection;
+    // Stereo on 7.1.4 with a centre share: the 3-D point set, the full VBAP layout and the one
+    // without FC are all built on first use.
+    const Case3D c{0x3, kSevenPointOneFour, {1, 1, 2}, kAhead, kUp, 0.5f, 0.2f, 0.5f, 0, {45, 90, 135}};
+    const Matrix reference = Pan(c);
+    auto panOnFreshDevice = [&](uint32_t failing) {
+        CZkOutputDevice fresh;
+        EXPECT_EQ(fresh.SetSpeakerAngles(c.angles, 3, 54.7f), ZK_Success);
+        Matrix matrix(Speakers(c.input), OutputOf(c));
+        matrix.ZeroRows();
+        {
+            Faults::ScopedAllocationFailure failure(Faults::kAnyPool, failing);
+            CZkSpeakerPan::ComputeSpeakerVolumes3D(RayOf(c), c.centre, c.spread, c.focus, matrix.Data(), matrix.input,
+                                                   kZkAllInputChannels, matrix.output, &fresh);
+        }
+        Matrix again(Speakers(c.input), OutputOf(c));
+        again.ZeroRows();
+        CZkSpeakerPan::ComputeSpeakerVolumes3D(RayOf(c), c.centre, c.spread, c.focus, again.Data(), again.input,
+                                               kZkAllInputChannels, again.output, &fresh);
+        EXPECT_EQ(again.values, reference.values) << "allocation " << failing << " failed: nothing half-built stays";
+        return matrix;
+    };
+    Faults::CountOnly(Faults::kAnyPool);
+    panOnFreshDevice(Faults::kNever);
+    Faults::Disarm();
+    const uint32_t allocations = Faults::CountedAllocations();
+    ASSERT_GT(allocations, 3u);
+    for (uint32_t n = 1; n <= allocations; ++n)
+    {
+        const Matrix matrix = panOnFreshDevice(n);
+        const bool silent = matrix.RowPower(0) == 0.0f && matrix.RowPower(1) == 0.0f;
+        EXPECT_TRUE(silent || matrix.values == reference.values) << "allocation " << n;
+    }
 }
 
 // Harmonics (W, Y, Z, X) of an engine direction.
