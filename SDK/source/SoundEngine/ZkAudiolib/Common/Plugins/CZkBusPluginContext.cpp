@@ -59,30 +59,4 @@ void CZkBusPluginContext::SetMeteringFlags(uint32_t flags)
 }
 
 uint16_t CZkBusPluginContext::GetFramesPerBuffer() const { return ZkAudioSettings::FramesPerBuffer(); }
-
-ZKRESULT CZkBusPluginContext::ComputeSpeakerVolumesForFrames(const ZkTransform& emitter, const ZkTransform& listener,
-                                                             float spread, float focus, ZkChannelConfig input,
-                                                             ZkChannelConfig output, float* matrix) const
-{
-    if (m_bus == nullptr)
-        return ZK_Fail;
-    return m_bus->ComputeSpeakerVolumesForFrames(emitter, listener, spread, focus, input, output, matrix);
-}
-
-ZKRESULT CZkBusPluginContext::ComputeSpeakerVolumesForAngles(float azimuth, float elevation, float spread, float focus,
-                                                             ZkChannelConfig input, ZkChannelConfig output,
-                                                             float* matrix) const
-{
-    if (m_bus == nullptr)
-        return ZK_Fail;
-    return m_bus->ComputeSpeakerVolumesForAngles(azimuth, elevation, spread, focus, input, output, matrix);
-}
-
-ZKRESULT CZkBusPluginContext::ComputePositionalMatrix(const ZkPanningParams& params, ZkChannelConfig input,
-                                                      ZkChannelConfig output, float* matrix) const
-{
-    if (m_bus == nullptr)
-        return ZK_Fail;
-    return m_bus->ComputePositionalMatrix(params, input, output, matrix);
-}
 } // namespace ZK::SoundEngine

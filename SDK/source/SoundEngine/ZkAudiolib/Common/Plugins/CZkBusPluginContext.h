@@ -1,7 +1,7 @@
 // CZkBusPluginContext: the host context of an effect or mixer plug-in that runs on a mix bus. The
 // base's services, plus what a bus offers: the ids of the output device that serves the bus, the
 // custom data the game posted for the bus's node, its game object and this plug-in, the frames
-// per buffer, and three-dimensional panning matrices on the bus's device. The media of the plug-in's indexes come from the bus's media provider.
+// per buffer, and the bus itself for its three-dimensional panning matrices. The media of the plug-in's indexes come from the bus's media provider.
 //
 // Threading: the thread rendering the bus. Ownership: made by the bus for each plug-in it runs;
 // the media references are the context's.
@@ -9,12 +9,9 @@
 
 #include "ZkAudiolib/Common/Plugins/CZkPluginContextBase.h"
 
-#include <ZK/SoundEngine/Common/ZkPositionTypes.h>
-
 namespace ZK::SoundEngine
 {
 class CZkMixBus;
-struct ZkPanningParams;
 
 class CZkBusPluginContext final : public CZkPluginContextBase
 {
@@ -34,14 +31,9 @@ public:
     // Share set and device ids of the device that serves the bus; both -1 without one.
     void GetOutputDeviceIDs(uint32_t& shareSetID, uint32_t& deviceID) const;
     uint16_t GetFramesPerBuffer() const;
-    // Three-dimensional matrices on the bus's device (see CZkMixBus); 2 without a bus.
-    ZKRESULT ComputeSpeakerVolumesForFrames(const ZkTransform& emitter, const ZkTransform& listener, float spread,
-                                            float focus, ZkChannelConfig input, ZkChannelConfig output,
-                                            float* matrix) const;
-    ZKRESULT ComputeSpeakerVolumesForAngles(float azimuth, float elevation, float spread, float focus,
-                                            ZkChannelConfig input, ZkChannelConfig output, float* matrix) const;
-    ZKRESULT ComputePositionalMatrix(const ZkPanningParams& params, ZkChannelConfig input, ZkChannelConfig output,
-                                     float* matrix) const;
+    // The bus, whose own services the plug-in may call (its three-dimensional matrices on its
+    // device, CZkMixBusPanning.cpp); null before BindBus.
+    CZkMixBus* Bus() const { return m_bus; }
 
 private:
     CZkMixBus* m_bus = nullptr;
