@@ -16,6 +16,7 @@
 // item is ever read. What earlier steps applied stays in the node (the bank reader releases a node
 // whose read failed).
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
+#include "ZkAudiolib/Common/Parameters/ZkBankRTPCEntry.h"
 
 #include <cstring>
 
@@ -28,7 +29,6 @@ constexpr size_t kPluginEntryBytes = 6;
 constexpr size_t kPathVertexBytes = 16;
 constexpr size_t kPathItemBytes = 8;
 constexpr size_t kPathRangeBytes = 12;
-constexpr size_t kCurvePointBytes = sizeof(ZkCurvePoint);
 
 constexpr uint8_t kPositioningOverride = 0x01;
 constexpr uint8_t kPositioningHas3D = 0x02;
@@ -317,31 +317,13 @@ ZKRESULT CZkHierarchyNode::ReadGameParametersFromBank(ZK::ZkByteCursor& cursor)
         return ZK_InvalidFile;
     for (uint32_t index = 0; index < count; ++index)
     {
-        ZkUniqueID paramID = 0;
-        uint8_t paramType = 0;
-        uint8_t combineMode = 0;
-        uint32_t bit = 0;
-        uint32_t curveID = 0;
-        uint8_t scaling = 0;
-        uint16_t pointCount = 0;
-        if (!cursor.Read(paramID) || !cursor.Read(paramType) || !cursor.Read(combineMode) || !cursor.ReadVarUint(bit) ||
-            !cursor.Read(curveID) || !cursor.Read(scaling) || !cursor.Read(pointCount))
+        ZkBankRTPCEntry entry;
+        if (!entry.Read(cursor))
             return ZK_InvalidFile;
-        const uint8_t* bankPoints = cursor.Take(size_t{pointCount} * kCurvePointBytes);
-        if (bankPoints == nullptr)
-            return ZK_InvalidFile;
-        // The bank's points are unaligned: the curve reads an aligned copy.
-        ZkCurvePoint* points = nullptr;
-        if (pointCount != 0)
-        {
-            points = static_cast<ZkCurvePoint*>(ZK::MemoryMgr::Malloc(ZkMemID_Default, size_t{pointCount} * kCurvePointBytes));
-            if (points == nullptr)
-                return ZK_InsufficientMemory;
-            std::memcpy(static_cast<void*>(points), bankPoints, size_t{pointCount} * kCurvePointBytes);
-        }
-        const ZKRESULT result = SubscribeRTPC(paramID, paramType, combineMode, bit, curveID, scaling, points, pointCount);
-        if (points != nullptr)
-            ZK::MemoryMgr::Free(ZkMemID_Default, points);
+        const ZKRESULT result = entry.WithAlignedPoints([&](const ZkCurvePoint* points, uint32_t pointCount) {
+            return SubscribeRTPC(entry.paramID, entry.paramType, entry.combineMode, entry.bit, entry.curveID,
+                                 entry.scaling, points, pointCount);
+        });
         if (result != ZK_Success)
             return result;
     }
