@@ -1,5 +1,5 @@
-// The item kinds built so far: state objects, sounds, actions, events, buses and dialogue events.
-// Containers, attenuations, effects and modulators each register their kind here when they
+// The item kinds built so far: state objects, sounds, actions, events, buses, dialogue events and
+// modulators. Containers, attenuations and effects each register their kind here when they
 // are built. Until then a bank holding one of them ends its parse with 4.
 #include "ZkAudiolib/Common/Banks/BankItemKinds.h"
 
@@ -8,6 +8,7 @@
 #include "ZkAudiolib/Common/Events/EventItemKinds.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkBusItemKinds.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkSoundItemKind.h"
+#include "ZkAudiolib/Common/Modulators/CZkModulatorItemKind.h"
 #include "ZkAudiolib/Common/StateProperties/CZkStateItemKind.h"
 
 #include <array>
@@ -33,6 +34,9 @@ std::array<IZkBankItemKind*, 256> BuiltInKinds()
     kinds[BankItemType::Bus] = &BusItemKind();
     kinds[kDialogueEventItemType] = &DialogueEventItemKind();
     kinds[kBusType18ItemType] = &BusType18ItemKind();
+    kinds[kLfoItemType] = &LfoItemKind();
+    kinds[kEnvelopeItemType] = &EnvelopeItemKind();
+    kinds[kTimeModulatorItemType] = &TimeModulatorItemKind();
     return kinds;
 }
 

@@ -1,5 +1,8 @@
 #include "ZkAudiolib/Common/Parameters/CZkModulatorMgr.h"
 
+#include "ZkAudiolib/Common/Modulators/CZkModulator.h"
+#include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
+
 #include <cstring>
 
 namespace ZK::SoundEngine
@@ -40,15 +43,38 @@ void CZkModulatorMgr::Update()
     // instances; the list stays empty until modulators exist, so there is nothing to do.
 }
 
-// No modulator can be loaded yet: every id is unknown.
-bool CZkModulatorMgr::GetValue(ZkUniqueID, const ZkRTPCKey&, float&) const
+namespace
 {
-    return false;
+// The loaded modulator of the id with a reference for the call (released by the holder).
+struct ModulatorRef
+{
+    explicit ModulatorRef(ZkUniqueID id)
+        : modulator(g_pObjectIndex != nullptr ? static_cast<CZkModulator*>(
+                                                    g_pObjectIndex->GetPtrAndAddRef(ZkIndexKind::Modulators, id))
+                                              : nullptr)
+    {
+    }
+    ~ModulatorRef()
+    {
+        if (modulator != nullptr)
+            modulator->Release();
+    }
+    ModulatorRef(const ModulatorRef&) = delete;
+    ModulatorRef& operator=(const ModulatorRef&) = delete;
+    CZkModulator* modulator;
+};
+} // namespace
+
+bool CZkModulatorMgr::GetValue(ZkUniqueID modulatorID, const ZkRTPCKey& key, float& value) const
+{
+    const ModulatorRef found(modulatorID);
+    return found.modulator != nullptr && found.modulator->GetValue(key, value);
 }
 
-bool CZkModulatorMgr::IsModulator(ZkUniqueID) const
+bool CZkModulatorMgr::IsModulator(ZkUniqueID modulatorID) const
 {
-    return false;
+    const ModulatorRef found(modulatorID);
+    return found.modulator != nullptr && found.modulator->IsLinkable();
 }
 
 ZKRESULT CZkModulatorMgr::AddSubscription(ZkUniqueID, ZkRTPCSubscription*)

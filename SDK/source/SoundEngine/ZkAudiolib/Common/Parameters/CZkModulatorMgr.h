@@ -4,9 +4,9 @@
 // it steps every instance, pushes the values to the subscribers and drops finished instances; it
 // answers value queries for modulator ids.
 //
-// Modulators come from banks, and no bank object of that kind is built yet: the target table and
-// the instance engine stay empty, so Update has nothing to step, GetValue and IsModulator know no
-// modulator, and the operations that attach subscriptions or stop instances answer 4.
+// GetValue and IsModulator answer for the modulators the banks loaded. Attaching modulators to
+// their targets is not built yet: the target table and the instance engine stay empty, so Update
+// has nothing to step, and the operations that attach subscriptions or stop instances answer 4.
 //
 // Life cycle: construct (empty table, no engine), Init (the instance engine), Update per frame,
 // TermInstances (the engine part) and Term (table and engine) at the engine's termination.

@@ -4,12 +4,12 @@
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/GameSyncs/CZkSwitchMgr.h"
+#include "ZkAudiolib/Common/Modulators/CZkModulator.h"
 #include "ZkAudiolib/Common/Parameters/CZkModulatorMgr.h"
 #include "ZkAudiolib/Common/Parameters/CZkParamTargetList.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCOverrideFilter.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkEffectObject.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkLayer.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkModulator.h"
 #include "ZkAudiolib/Common/Playback/CZkNodeInstanceBase.h"
 
 namespace ZK::SoundEngine
@@ -420,7 +420,7 @@ void CZkRTPCMgr::PushCurrentValue(ZkRTPCSubscription* subscription, ZkUniqueID p
         break;
     case ZkRTPCSubscriberKind_Modulator:
         static_cast<CZkModulator*>(subscription->target)
-            ->SetParamFromRTPC(subscription->bit, EvaluateSubscription(subscription), subscription->key);
+            ->SetParamForKey(subscription->bit, EvaluateSubscription(subscription), subscription->key);
         break;
     case ZkRTPCSubscriberKind_SwitchGroup:
         if (g_pSwitchMgr != nullptr)

@@ -6,9 +6,9 @@
 #include "ZkAudiolib/Common/Parameters/CZkRTPCOverrideFilter.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkEffectObject.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkLayer.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkModulator.h"
 #include "ZkAudiolib/Common/Playback/CZkNodeInstanceBase.h"
 #include "ZkAudiolib/Common/GameSyncs/CZkSwitchMgr.h"
+#include "ZkAudiolib/Common/Modulators/CZkModulator.h"
 
 #include <cmath>
 
@@ -233,7 +233,7 @@ void CZkRTPCMgr::NotifyOne(ZkRTPCParamEntry& entry, ZkRTPCSubscription& subscrip
     }
     case ZkRTPCSubscriberKind_Modulator:
         static_cast<CZkModulator*>(subscription.target)
-            ->SetParamFromRTPC(subscription.bit, subscription.SumCurvesAt(id, newValue), key);
+            ->SetParamForKey(subscription.bit, subscription.SumCurvesAt(id, newValue), key);
         break;
     case ZkRTPCSubscriberKind_SwitchGroup:
     {
