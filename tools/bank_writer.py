@@ -100,6 +100,8 @@ number (typed by the engine's property table) or {"f32"|"i32"|"u32": number}.
            snap, exceptions [id or [id, is_bus]], exception_count; params_hex replaces the
            kind's parameters
     event  actions [ids in order], count
+    lfo, envelope, time_modulator (19, 20, 22)  props, prop_count, ranges, range_count, rtpc,
+           rtpc_count (tools/soundbank/modulators.py names the properties)
     bus, bus18  parent (0: top level), device (top level only), props, prop_count,
            positioning, positioning_3d, path, aux, aux_buses, extra_aux_bus, bus_flags
            (byte A), max_instances, channel_config, bus_flags_b, recovery_ms,
