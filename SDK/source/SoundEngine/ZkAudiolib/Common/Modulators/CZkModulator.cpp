@@ -62,6 +62,12 @@ CZkModulator::~CZkModulator()
             g_pRTPCMgr->UnsubscribeRTPC(this, bit);
     }
     m_drivenMask = 0;
+    for (uint32_t parameter : m_wideParameters)
+    {
+        if (g_pRTPCMgr != nullptr)
+            g_pRTPCMgr->UnsubscribeRTPC(this, parameter);
+    }
+    m_wideParameters.Term();
     m_instances.VisitAllWithRemoval([](CZkModulatorInstance* instance) {
         instance->Term();
         instance->Release();
@@ -108,6 +114,9 @@ ZKRESULT CZkModulator::SetFromBank(const uint8_t* body, uint32_t size)
         m_drivenMask |= uint64_t{1} << (entry.bit % kMaskBits);
         if (g_pRTPCMgr == nullptr)
             return ZK_Fail;
+        if (entry.bit >= kMaskBits && m_wideParameters.Find(entry.bit) == m_wideParameters.Length() &&
+            m_wideParameters.AddLast(entry.bit) == nullptr)
+            return ZK_InsufficientMemory;
         result = entry.WithAlignedPoints([&](const ZkCurvePoint* points, uint32_t pointCount) {
             return g_pRTPCMgr->SubscribeRTPC(this, entry.paramID, entry.paramType, entry.combineMode, entry.bit,
                                              entry.curveID, entry.scaling, points, pointCount, ZkRTPCKey::Global(),

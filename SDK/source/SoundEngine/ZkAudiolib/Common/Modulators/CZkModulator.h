@@ -114,6 +114,9 @@ private:
     ZkPackedPropList<4, kListPool> m_properties;
     ZkPackedPropList<8, kListPool> m_ranges;
     uint64_t m_drivenMask = 0;
+    // Parameter numbers of 64 and more: the mask holds them modulo 64, so their subscriptions are
+    // listed to be ended with the modulator.
+    ZK::ZkArray<uint32_t, kListPool> m_wideParameters;
     int32_t m_activeUses = 0;
     ZkModulatorInstanceTree m_instances;
     ZK::ZkArray<ZkRTPCSubscription*> m_subscribers;
