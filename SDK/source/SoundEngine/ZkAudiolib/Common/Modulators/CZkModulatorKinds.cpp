@@ -99,8 +99,9 @@ public:
         // A negative sustain time holds the sustain until a release is scheduled.
         params.endFrame =
             sustainTime < 0.0f ? kNeverFrame : int64_t{Samples(sustainTime)} + params.attack + params.decay;
-        // A retriggered envelope resumes its attack from the level it has reached.
-        params.startLevel = instance.HasValue() ? instance.Header().currentValue : 0.0f;
+        // A retriggered envelope resumes its attack from the level it has reached (the frame
+        // computed last, whose output the next frame takes as its current value).
+        params.startLevel = instance.Value();
     }
     bool IsLinkable() const override { return true; }
     bool RetriggersExisting() const override { return true; }

@@ -7,6 +7,8 @@
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Banks/BankTestSupport.h"
 
 #include "ZkAudiolib/Common/Containers/ZkLcg64.h"
+#include "ZkAudiolib/Common/GameObjects/CZkListenerRouting.h"
+#include "ZkAudiolib/Common/GameObjects/CZkRegistryMgr.h"
 #include "ZkAudiolib/Common/Modulators/CZkModulator.h"
 #include "ZkAudiolib/Common/Modulators/CZkModulatorInstanceKinds.h"
 #include "ZkAudiolib/Common/Modulators/ZkModulatorKernels.h"
@@ -128,6 +130,13 @@ inline std::vector<std::vector<double>> RunModel(const std::string& casesJson)
 class ModulatorTest : public ZkBankTest::BankParseTest
 {
 protected:
+    void SetUp() override
+    {
+        ZkBankTest::BankParseTest::SetUp();
+        ASSERT_EQ(m_registry.Init(), ZK_Success);
+        g_pRegistryMgr = &m_registry;
+    }
+
     void TearDown() override
     {
         // Instances in a tree hold their modulator: they end first, as the engine's term ends
@@ -141,7 +150,17 @@ protected:
         for (CZkModulatorInstance* instance : m_kept)
             instance->Release();
         m_kept.clear();
+        m_registry.Term();
+        g_pRegistryMgr = nullptr;
+        TermPositioningGlobals();
         ZkBankTest::BankParseTest::TearDown();
+    }
+
+    // A registered game object (the registry keeps it).
+    CZkRegisteredObj* Register(ZkGameObjectID id)
+    {
+        EXPECT_EQ(m_registry.RegisterObject(id), ZK_Success);
+        return m_registry.GetObj(id);
     }
 
     // Parses a bank holding the items (JSON objects); 1 expected.
@@ -207,6 +226,7 @@ protected:
     }
 
     std::vector<CZkModulatorInstance*> m_kept;
+    CZkRegistryMgr m_registry;
 };
 
 // A trigger that plays (not MIDI-driven) with the trigger kind that creates scoped instances.
