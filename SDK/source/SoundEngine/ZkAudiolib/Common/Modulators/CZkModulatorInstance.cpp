@@ -98,7 +98,13 @@ void CZkModulatorInstance::ReleaseTargets()
 ZKRESULT CZkModulatorInstance::Init(CZkModulator* modulator, const ZkModulatorTrigger& context,
                                     CZkHierarchyNode* target, int32_t scope)
 {
-    if (context.ownerRecord != m_ownerRecord || context.playingID != m_playingID)
+    // A voice or note instance belongs to one play: another play's trigger ends it first. A
+    // game-object or global instance keeps neither the owner record nor the playing id, so a
+    // retrigger from any play would end it (and stop every voice that joined it): it only
+    // starts again.
+    const bool ownedByPlay = m_scope == ZkModulatorScope_Voice || m_scope == ZkModulatorScope_Note;
+    if (m_modulator != nullptr && ownedByPlay &&
+        (context.ownerRecord != m_ownerRecord || context.playingID != m_playingID))
         Term();
     if (m_modulator == nullptr)
     {
