@@ -108,6 +108,13 @@ void ZkModulatorInstanceTree::PruneArray(NodeArray& array)
         FreeArray(array);
 }
 
+void ZkModulatorInstanceTree::PruneTree(NodeArray& array)
+{
+    for (uint32_t index = 0; index < array.count; ++index)
+        PruneTree(array.items[index].children);
+    PruneArray(array);
+}
+
 CZkModulatorInstance* ZkModulatorInstanceTree::FindInstance(const ZkRTPCKey& key) const
 {
     const uint32_t deepest = key.DeepestLevel();
@@ -156,7 +163,7 @@ ZkModulatorInstanceTree::Slot* ZkModulatorInstanceTree::FindOrInsertSlot(const Z
         if (node == nullptr)
         {
             // The path made so far holds nothing: it goes again.
-            PruneArray(m_branches);
+            PruneTree(m_branches);
             return nullptr;
         }
         if (level == deepest)

@@ -98,6 +98,8 @@ private:
     static void VisitArray(NodeArray& array, uint32_t level, const ZkRTPCKey& pattern, uint32_t deepest,
                            Visit& visit, bool remove);
     static void PruneArray(NodeArray& array);
+    // PruneArray at every level, deepest first.
+    static void PruneTree(NodeArray& array);
     static void RemoveFrom(NodeArray& array, uint32_t level, const ZkRTPCKey& key, uint32_t deepest);
 
     Slot m_global{nullptr, 0};
