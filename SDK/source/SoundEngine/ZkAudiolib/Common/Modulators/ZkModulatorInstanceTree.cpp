@@ -7,24 +7,6 @@
 
 namespace ZK::SoundEngine
 {
-uint64_t ZkModulatorInstanceTree::PartOf(const ZkRTPCKey& key, uint32_t level)
-{
-    switch (level)
-    {
-    case ZkRTPCKeyLevel_GameObject: return reinterpret_cast<uintptr_t>(key.gameObject);
-    case ZkRTPCKeyLevel_PlayingID: return key.playingID;
-    case ZkRTPCKeyLevel_MidiTarget: return key.midiTargetID;
-    case ZkRTPCKeyLevel_MidiChannel: return key.midiChannel;
-    case ZkRTPCKeyLevel_MidiNote: return key.midiNote;
-    default: return reinterpret_cast<uintptr_t>(key.instance);
-    }
-}
-
-uint64_t ZkModulatorInstanceTree::WildcardOf(uint32_t level)
-{
-    return level == ZkRTPCKeyLevel_MidiChannel || level == ZkRTPCKeyLevel_MidiNote ? kZkMidiAny : 0;
-}
-
 uint32_t ZkModulatorInstanceTree::LowerBound(const NodeArray& array, uint64_t part)
 {
     uint32_t low = 0;
@@ -115,7 +97,7 @@ void ZkModulatorInstanceTree::PruneTree(NodeArray& array)
     PruneArray(array);
 }
 
-CZkModulatorInstance* ZkModulatorInstanceTree::FindInstance(const ZkRTPCKey& key) const
+CZkModulatorInstance* ZkModulatorInstanceTree::Descend(const ZkRTPCKey& key, bool retryWildcard) const
 {
     const uint32_t deepest = key.DeepestLevel();
     if (deepest == ZkRTPCKeyLevel_Global)
@@ -124,25 +106,8 @@ CZkModulatorInstance* ZkModulatorInstanceTree::FindInstance(const ZkRTPCKey& key
     for (uint32_t level = ZkRTPCKeyLevel_GameObject;; ++level)
     {
         const Node* node = Find(*array, PartOf(key, level));
-        if (node == nullptr)
-            return nullptr;
-        if (level == deepest)
-            return node->slot.hasInstance ? node->slot.instance : nullptr;
-        array = &node->children;
-    }
-}
-
-CZkModulatorInstance* ZkModulatorInstanceTree::FindValueInstance(const ZkRTPCKey& key) const
-{
-    const uint32_t deepest = key.DeepestLevel();
-    if (deepest == ZkRTPCKeyLevel_Global)
-        return m_global.hasInstance ? m_global.instance : nullptr;
-    const NodeArray* array = &m_branches;
-    for (uint32_t level = ZkRTPCKeyLevel_GameObject;; ++level)
-    {
-        const Node* node = Find(*array, PartOf(key, level));
-        if (node == nullptr)
-            node = Find(*array, WildcardOf(level));
+        if (node == nullptr && retryWildcard)
+            node = Find(*array, RTPCWildcardPart(level));
         if (node == nullptr)
             return nullptr;
         if (level == deepest)

@@ -13,6 +13,8 @@
 // a slot. A slot pointer stays valid until the next insertion or removal.
 #pragma once
 
+#include "ZkAudiolib/Common/Parameters/ZkRTPCKeyTree.h"
+
 #include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
 #include <ZK/SoundEngine/Common/ZkRTPCKey.h>
 
@@ -39,10 +41,10 @@ public:
     ZkModulatorInstanceTree& operator=(const ZkModulatorInstanceTree&) = delete;
 
     // The instance of exactly this key; null when none.
-    CZkModulatorInstance* FindInstance(const ZkRTPCKey& key) const;
+    CZkModulatorInstance* FindInstance(const ZkRTPCKey& key) const { return Descend(key, false); }
     // The instance that gives the value for the key: a part that has no node is retried with the
     // wildcard part. Null when none.
-    CZkModulatorInstance* FindValueInstance(const ZkRTPCKey& key) const;
+    CZkModulatorInstance* FindValueInstance(const ZkRTPCKey& key) const { return Descend(key, true); }
     // The slot of the key, inserted when absent (its path too). Null when memory runs out.
     Slot* FindOrInsertSlot(const ZkRTPCKey& key);
     // Takes the instance into the slot of key (a reference taken; the old instance's released).
@@ -84,7 +86,7 @@ private:
     static constexpr uint32_t kLevels = 6;
 
     static uint64_t PartOf(const ZkRTPCKey& key, uint32_t level);
-    static uint64_t WildcardOf(uint32_t level);
+    CZkModulatorInstance* Descend(const ZkRTPCKey& key, bool retryWildcard) const;
     static uint32_t LowerBound(const NodeArray& array, uint64_t part);
     static Node* Find(const NodeArray& array, uint64_t part);
     static Node* Insert(NodeArray& array, uint64_t part);
@@ -105,6 +107,9 @@ private:
     Slot m_global{nullptr, 0};
     NodeArray m_branches; // level 1: game objects
 };
+
+// A level's part of the key, as the game parameters' value trees take it.
+inline uint64_t ZkModulatorInstanceTree::PartOf(const ZkRTPCKey& key, uint32_t level) { return RTPCKeyPart(key, level); }
 
 template <typename Visit>
 void ZkModulatorInstanceTree::VisitMatching(const ZkRTPCKey& pattern, Visit visit)

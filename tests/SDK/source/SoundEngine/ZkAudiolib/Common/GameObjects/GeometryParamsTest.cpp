@@ -1,6 +1,7 @@
 // Emitter geometry: rays per position and routed listener, the nearest ray of the dry routing, the
 // built-in parameters it pushes; per-object node lists.
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/GameSyncs/GameSyncFixture.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Modulators/DetachedModulator.h"
 
 #include "ZkAudiolib/Common/GameObjects/CZkEmitter.h"
 #include "ZkAudiolib/Common/GameObjects/CZkGeometryParams.h"
@@ -146,7 +147,7 @@ TEST_F(GeometryParamsTest, ReadingABuiltInParameterBringsTheGeometryUpToDate)
     g_pRegistryMgr->SetListeners(kEmitter, Set({10}), ZkListenerOperation_Set);
     // A subscriber whose curve reads the distance parameter for the emitter object (identity curve).
     const ZkCurvePoint identity[] = {{0.0f, 0.0f, 4}, {100.0f, 100.0f, 4}};
-    int target = 0;
+    ZkModulatorTest::DetachedModulator target;
     ASSERT_EQ(g_pRTPCMgr->SubscribeRTPC(&target, kDistanceParam, 0, 0, 5, 1, ZkCurveScaling_None, identity, 2,
                                         ZkRTPCKey::ForObject(emitter), ZkRTPCSubscriberKind_Modulator, true),
               ZK_Success);

@@ -94,6 +94,33 @@ private:
     std::vector<float> m_buffer;
 };
 
+// One frame of a kernel record on its own, as an instance would be stepped: the age grows by a
+// frame, the kernel runs (into buffer at audio rate), the value (and the LFO's oscillator) comes
+// back for the next frame.
+inline FrameResult StepRecord(ZkEnvelopeRecord& record, std::vector<float>& buffer)
+{
+    const bool audio = record.header.audioRateFrames != 0;
+    buffer.resize(kFrames);
+    record.header.elapsedFrames += kFrames;
+    ZkModulatorOutput output;
+    output.samples = audio ? buffer.data() : nullptr;
+    RunEnvelopeKernel(&record, &output, 1, kFrames);
+    record.header.currentValue = output.lastValue;
+    return FrameResult{output.lastValue, output.peak, output.newState, audio ? buffer : std::vector<float>{}};
+}
+
+inline FrameResult StepRecord(ZkLfoRecord& record, std::vector<float>& buffer)
+{
+    const bool audio = record.header.audioRateFrames != 0;
+    buffer.resize(kFrames);
+    record.header.elapsedFrames += kFrames;
+    ZkLfoOutput output;
+    output.samples = audio ? buffer.data() : nullptr;
+    RunLfoKernel(&record, &output, 1, kFrames);
+    record.params.oscillator = output.oscillator;
+    return FrameResult{output.lastValue, output.peak, output.newState, audio ? buffer : std::vector<float>{}};
+}
+
 // The lines the numpy model prints for a JSON list of cases, each split into its numbers.
 inline std::vector<std::vector<double>> RunModel(const std::string& casesJson)
 {

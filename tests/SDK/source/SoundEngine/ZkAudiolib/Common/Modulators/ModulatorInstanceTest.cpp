@@ -426,17 +426,13 @@ TEST_F(ModulatorInstances, AnAttackCurveOfOneSkipsByTheFirstHalfOrTheWholeAttack
             record.header.currentValue = start;
             record.header.releaseFrame = kNeverFrame;
             record.params = ZkEnvelopeParams{kNeverFrame, start, 4096, 1.0f, 0.25f, 2048, 1000};
-            std::vector<float> buffer(kFrames);
-            ZkModulatorOutput output;
-            output.samples = audio ? buffer.data() : nullptr;
+            std::vector<float> buffer;
             std::vector<float> values;
             for (int frame = 0; frame < 6; ++frame)
             {
-                record.header.elapsedFrames += kFrames;
-                RunEnvelopeKernel(&record, &output, 1, kFrames);
-                record.header.currentValue = output.lastValue;
-                values.push_back(output.lastValue);
-                for (float sample : audio ? buffer : std::vector<float>{})
+                const FrameResult result = StepRecord(record, buffer);
+                values.push_back(result.value);
+                for (float sample : result.samples)
                     ASSERT_TRUE(std::isfinite(sample));
             }
             SCOPED_TRACE(::testing::Message() << "start " << start << (audio ? ", audio rate" : ", control rate"));
@@ -563,27 +559,21 @@ TEST_F(ModulatorInstances, AgesBeyondTwoToTheThirtyOneSamples)
         record.header.currentValue = 0.5f;
         record.header.releaseFrame = kNeverFrame;
         record.params = ZkEnvelopeParams{kNeverFrame, 0.0f, 1024, 0.5f, 0.5f, 1024, 1024};
-        std::vector<float> buffer(kFrames);
+        std::vector<float> buffer;
         for (int frame = 0; frame < 4; ++frame)
         {
-            record.header.elapsedFrames += kFrames;
-            ZkModulatorOutput output;
-            output.samples = audio ? buffer.data() : nullptr;
-            RunEnvelopeKernel(&record, &output, 1, kFrames);
-            record.header.currentValue = output.lastValue;
-            EXPECT_EQ(output.lastValue, 0.5f) << "frame " << frame;
-            EXPECT_EQ(output.newState, ZkModulatorState_None);
-            for (float sample : audio ? buffer : std::vector<float>{})
+            const FrameResult result = StepRecord(record, buffer);
+            EXPECT_EQ(result.value, 0.5f) << "frame " << frame;
+            EXPECT_EQ(result.state, ZkModulatorState_None);
+            for (float sample : result.samples)
                 ASSERT_EQ(sample, 0.5f) << "frame " << frame;
         }
         // A release scheduled there still comes.
         record.header.releaseFrame = record.header.elapsedFrames;
-        record.header.elapsedFrames += 2 * kFrames;
-        ZkModulatorOutput output;
-        output.samples = audio ? buffer.data() : nullptr;
-        RunEnvelopeKernel(&record, &output, 1, kFrames);
-        EXPECT_EQ(output.lastValue, 0.0f);
-        EXPECT_EQ(output.newState, ZkModulatorState_Stopped);
+        record.header.elapsedFrames += kFrames;
+        const FrameResult released = StepRecord(record, buffer);
+        EXPECT_EQ(released.value, 0.0f);
+        EXPECT_EQ(released.state, ZkModulatorState_Stopped);
     }
 
     // An LFO past its 1 s attack keeps its full depth across 2^31 samples.
@@ -594,19 +584,15 @@ TEST_F(ModulatorInstances, AgesBeyondTwoToTheThirtyOneSamples)
         ZkLfoRecord record{instance->Header(), *static_cast<ZkLfoParams*>(instance->GetParamBlock())};
         record.header.audioRateFrames = audio ? kFrames : 0;
         record.header.elapsedFrames = kNearWrap;
-        std::vector<float> buffer(kFrames);
+        std::vector<float> buffer;
         for (int frame = 0; frame < 4; ++frame)
         {
-            record.header.elapsedFrames += kFrames;
-            ZkLfoOutput output;
-            output.samples = audio ? buffer.data() : nullptr;
-            RunLfoKernel(&record, &output, 1, kFrames);
-            record.params.oscillator = output.oscillator;
-            EXPECT_GE(output.lastValue, 0.0f) << "frame " << frame;
-            EXPECT_LE(output.lastValue, 1.0f) << "frame " << frame;
+            const FrameResult result = StepRecord(record, buffer);
+            EXPECT_GE(result.value, 0.0f) << "frame " << frame;
+            EXPECT_LE(result.value, 1.0f) << "frame " << frame;
             if (audio)
             {
-                EXPECT_EQ(output.peak, 1.0f) << "full depth";
+                EXPECT_EQ(result.peak, 1.0f) << "full depth";
             }
         }
     }

@@ -158,17 +158,9 @@ std::vector<FrameResult> RunEnvelope(const EnvelopeCase& c, bool audio)
     record.header.audioRateFrames = audio ? kFrames : 0;
     record.params = ZkEnvelopeParams{kNeverFrame, c.startLevel, c.attack, c.curve, c.sustain, c.decay, c.release};
     std::vector<FrameResult> frames;
-    std::vector<float> buffer(kFrames);
+    std::vector<float> buffer;
     for (uint32_t index = 0; index < c.buffers; ++index)
-    {
-        record.header.elapsedFrames += kFrames;
-        ZkModulatorOutput output;
-        output.samples = audio ? buffer.data() : nullptr;
-        RunEnvelopeKernel(&record, &output, 1, kFrames);
-        record.header.currentValue = output.lastValue;
-        FrameResult result{output.lastValue, output.peak, output.newState, audio ? buffer : std::vector<float>{}};
-        frames.push_back(result);
-    }
+        frames.push_back(StepRecord(record, buffer));
     return frames;
 }
 

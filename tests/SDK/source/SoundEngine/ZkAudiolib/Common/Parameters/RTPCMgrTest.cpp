@@ -1,11 +1,11 @@
 // The game-parameter manager: scoped values, ramps and slew, offsets, resets, subscriptions and
 // their notification through a node's target list, bank records and bad input.
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Parameters/ParametersFixture.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Modulators/DetachedModulator.h"
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Parameters/RecordingTarget.h"
 
 #include "ZkAudiolib/Common/GameObjects/CZkGeometryParams.h"
 #include "ZkAudiolib/Common/Parameters/CZkParamTargetList.h"
-#include "ZkAudiolib/Common/Modulators/CZkModulator.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 
 #include <cmath>
@@ -175,21 +175,7 @@ TEST_F(RTPCMgrTest, ABuiltInParameterReadForAnObjectAsksTheObjectFirst)
     ASSERT_EQ(g_pRTPCMgr->BindBuiltInParam(1, kDistance), ZK_Success);
     ASSERT_NE(m_objectA->Emitter(), nullptr) << "registered objects have an emitter";
 
-    // A modulator outside the object index, with no instance: a plain subscriber of kind 3.
-    class DetachedModulator final : public CZkModulator
-    {
-    public:
-        DetachedModulator() : CZkModulator(1, ZkModulatorKind_Lfo) {}
-        void Destroy() override {}
-        void ComputeParams(void*, CZkModulatorInstance&) override {}
-        bool IsLinkable() const override { return true; }
-        bool RetriggersExisting() const override { return false; }
-        bool ShouldTrigger(const ZkModulatorTrigger&) const override { return false; }
-        bool StopsPlayback() const override { return false; }
-
-    protected:
-        CZkModulatorInstance* AllocateInstance() override { return nullptr; }
-    } modulator;
+    ZkModulatorTest::DetachedModulator modulator;
     for (ZkUniqueID id : {kDistance, kVolume})
         ASSERT_EQ(g_pRTPCMgr->SubscribeRTPC(&modulator, id, 0, 0, id == kDistance ? 1 : 2, 1, ZkCurveScaling_None,
                                             kIdentity, 2, ZkRTPCKey::ForObject(m_objectA),
