@@ -11,60 +11,54 @@
 
 namespace ZK::SoundEngine
 {
-class CZkLfoInstance final : public CZkModulatorInstance
+// The part every kind shares: its parameter block, which the kernel record copies.
+template <typename Block>
+class CZkModulatorInstanceOf : public CZkModulatorInstance
+{
+public:
+    void* GetParamBlock() override { return &m_params; }
+    Block& Params() { return m_params; }
+
+protected:
+    Block m_params;
+};
+
+class CZkLfoInstance final : public CZkModulatorInstanceOf<ZkLfoParams>
 {
 public:
     bool SetParam(uint32_t parameter, float value) override;
     // Also takes the oscillator state of the last frame's output (a ZkLfoOutput), and new
     // coefficients when a parameter changed.
     void Advance(uint32_t frames) override;
-    void* GetParamBlock() override { return &m_params; }
     // Audio rate for a frequency above 12000 / buffer length, when the modulator has an
     // audio-rate subscriber.
     void UpdateAudioRate() override;
     // At control rate the value starts as one oscillator sample at full depth.
     void PostInit() override;
-
-    ZkLfoParams& Params() { return m_params; }
-
-private:
-    ZkLfoParams m_params;
 };
 
-class CZkEnvelopeInstance final : public CZkModulatorInstance
+class CZkEnvelopeInstance final : public CZkModulatorInstanceOf<ZkEnvelopeParams>
 {
 public:
     bool SetParam(uint32_t parameter, float value) override;
     void Advance(uint32_t frames) override;
-    void* GetParamBlock() override { return &m_params; }
     // Audio rate when the attack or the decay is shorter than two buffers.
     void UpdateAudioRate() override;
     // A start level above 0 starts at once; with no attack the level starts at 1 (at the
     // sustain level when there is no decay either).
     void PostInit() override;
-
-    ZkEnvelopeParams& Params() { return m_params; }
-
-private:
-    ZkEnvelopeParams m_params;
 };
 
-class CZkTimeInstance final : public CZkModulatorInstance
+class CZkTimeInstance final : public CZkModulatorInstanceOf<ZkTimeParams>
 {
 public:
     bool SetParam(uint32_t parameter, float value) override;
     // The initial delay counts down first; the first frame after it starts the clock; later
     // frames advance by frames x playback rate (rounded).
     void Advance(uint32_t frames) override;
-    void* GetParamBlock() override { return &m_params; }
     // Always at audio rate when the modulator has an audio-rate subscriber.
     void UpdateAudioRate() override;
     void PostInit() override {}
-
-    ZkTimeParams& Params() { return m_params; }
-
-private:
-    ZkTimeParams m_params;
 };
 
 // Init reads the end frame at the start of each block.
