@@ -27,12 +27,12 @@ constexpr uint32_t kSampleRate = 48000;
 void Run(CZkModulatorInstance& instance, bool audio)
 {
     std::vector<float> buffer(kFrames);
+    ZkLfoOutput output; // the instance reads it back at its next frame
     for (int frame = 0; frame < 4; ++frame)
     {
         instance.Advance(kFrames);
         ZkModulatorHeader header = instance.Header();
         header.audioRateFrames = audio ? kFrames : 0;
-        ZkLfoOutput output;
         output.samples = audio ? buffer.data() : nullptr;
         switch (instance.Modulator()->Kind())
         {
