@@ -83,7 +83,7 @@ public:
     void SetPendingOutput(ZkModulatorOutput* output) { m_pendingOutput = output; }
     ZkModulatorOutput* PendingOutput() const { return m_pendingOutput; }
 
-    // Link users (Part of the links that hold the instance) and the paused ones among them.
+    // Users: the modulator links that hold the instance; the paused ones among them.
     void AddUser() { ++m_users; }
     void RemoveUser() { --m_users; }
     void AddPausedUser() { ++m_pausedUsers; }
