@@ -31,6 +31,8 @@ struct ZkObjectPositioning
     float z = 0.0f;
     float spread = 0.0f;
     float focus = 0.0f;
+    uint8_t mode = 0;            // positioning mode of the object's input (0: not positioned)
+    uint8_t spatialization = 0;  // 0 none, 1 position only, 2 position and orientation
 };
 
 struct ZkBusObjectRecord

@@ -5,7 +5,7 @@
 #include "ZkAudiolib/Common/Buffers/AudioBufferPool.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 #include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
-#include "ZkAudiolib/Common/Output/Neighbours/CZkObjectProcessor.h"
+#include "ZkAudiolib/Common/Output/CZkObjectProcessor.h"
 #include "ZkAudiolib/Common/Output/ZkFumaConversion.h"
 #include "ZkAudiolib/Common/Panning/ZkSpeakerPan.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkEffectObject.h"

@@ -7,7 +7,7 @@
 #include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 #include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
-#include "ZkAudiolib/Common/Output/Neighbours/CZkObjectProcessor.h"
+#include "ZkAudiolib/Common/Output/CZkObjectProcessor.h"
 #include "ZkAudiolib/Common/Output/ZkEngineWakeEvent.h"
 #include "ZkAudiolib/Common/Output/ZkSinkBase.h"
 #include "ZkAudiolib/Common/Output/ZkSinkPluginParams.h"
