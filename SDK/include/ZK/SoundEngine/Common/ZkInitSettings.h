@@ -17,6 +17,13 @@ namespace ZK::SoundEngine
 using ZkAssertHook = void (*)(const char* expression, const char* fileName, int lineNumber);
 // Told when the background music is muted (1) or unmuted (0) by MuteBackgroundMusic.
 using ZkBackgroundMusicMuteCallback = void (*)(uint8_t muted, void* cookie);
+// A job of the render pass: processes the items first .. end - 1 of data.
+using ZkJobFunction = void (*)(void* data, uint32_t first, uint32_t end);
+// The game's job callback: runs job over the items first .. end - 1 of data, split among its
+// worker threads as it likes (granularity is 1, reserved 0; name is "ZK::Voice" or "ZK::Bus"),
+// and returns only when every item has run. The engine thread waits in it meanwhile.
+using ZkJobCallback = void (*)(void* data, uint32_t first, uint32_t end, uint32_t granularity, ZkJobFunction job,
+                               uint32_t reserved, const char* name);
 
 struct ZkInitSettings
 {
@@ -42,7 +49,7 @@ struct ZkInitSettings
     const wchar_t* pluginFolder = nullptr;                      // folder of plug-in libraries
     uint32_t reservedB = 0;
     float reservedC = 1.0f;
-    void* renderCallback = nullptr;                             // the render pass's alternative path
+    ZkJobCallback jobCallback = nullptr;                        // null: the render pass runs inline
     uint32_t reservedD = 1;
     uint32_t reservedE = 0;                                     // not written by the defaults
     uint32_t bankReadBufferSize = kDefaultBankReadBufferBytes;  // bytes; the bank reader's minimum

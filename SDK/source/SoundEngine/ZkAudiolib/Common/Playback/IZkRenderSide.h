@@ -7,9 +7,8 @@
 // The render side answers back through the instance (PostEndNotification, OnSourceDuration, the
 // source-state marks, EnterVirtual and LeaveVirtual) and reads the instance's state directly.
 //
-// One render side serves the engine, reached through g_pRenderSide; it is never null. Until the
-// renderer's voices exist, it is the stand-in of Playback/Neighbours, which gives no voice (4) and
-// applies nothing.
+// One render side serves the engine, reached through g_pRenderSide; it is never null: the
+// renderer's (Renderer/ZkRendererRenderSide.cpp), which tests may replace with a recording one.
 //
 // Threading: engine thread, under the global engine lock. Ownership: voices are the render side's;
 // an instance only points at its voice between CreateVoice and its end notification.

@@ -59,6 +59,7 @@ ZKRESULT InitRenderer()
     if (result != ZK_Success)
         return result;
     CZkSpeakerPan::InitTables();
+    CZkAudioRenderer::SetJobCallback(GetEngineSettings().jobCallback);
     return CZkOutputDeviceMgr::StartPacingThread();
 }
 
@@ -71,5 +72,6 @@ void CZkAudioRenderer::Term()
     CZkPluginCustomData::Clear();
     PlatformAudio::DestroyDefaultObject();
     ClearGraphDirty();
+    SetJobCallback(nullptr);
 }
 } // namespace ZK::SoundEngine

@@ -12,15 +12,30 @@
 // configurations or output devices marks it. The graph-changed flag is set whenever a bus is made,
 // connected, listed or removed; buses are not processed until the levels are computed again.
 //
-// Threading: InitRenderer and Term run on the thread that starts and stops the engine; the graph
-// and the graph-dirty value are changed on the engine thread under the global engine lock.
-// Ownership: the renderer's arrays (memory pool 5); the bus list owns its buses.
+// The voices: the voice list (the inline pass walks it front to back; a new voice goes before the
+// first one whose main source's per-frame key is not smaller than its own) and the pending list of
+// voices whose source is still being prepared. The render pass turns one engine tick into one
+// audio frame: starvation, voice preparation and pipelines, buses from the leaves to the roots,
+// root buses into their devices, the voices' post-frame step, the devices' frame end and the
+// clean-up of idle buses. With the game's job callback the pipelines run as one "ZK::Voice" job
+// and the buses level by level as "ZK::Bus" jobs; every job runs in the render pass's
+// floating-point mode (flush-to-zero), so both paths render the same samples bit for bit.
+//
+// Threading: InitRenderer and Term run on the thread that starts and stops the engine; the graph,
+// the voice lists and the graph-dirty value are changed on the engine thread under the global
+// engine lock. The job functions run on the game's worker threads while the engine thread waits
+// in the job callback; no renderer list changes meanwhile.
+// Ownership: the renderer's arrays (memory pool 5); the bus list owns its buses, the voice and
+// pending lists own their voices.
 #pragma once
 
+#include <ZK/SoundEngine/Common/ZkInitSettings.h>
 #include <ZK/SoundEngine/Common/ZkResult.h>
 #include <ZK/SoundEngine/Common/ZkTypes.h>
 
 #include <cstdint>
+
+class CZkOutputDevice;
 
 namespace ZK::SoundEngine
 {
@@ -29,7 +44,10 @@ class CZkHierarchyNode;
 class CZkIndexedObject;
 class CZkMixBus;
 class CZkMixContext;
+class CZkPlayingInstance;
+class CZkVoice;
 class ZkMixBusKey;
+struct ZkVoiceCommand;
 struct ZkSendRecord;
 
 class CZkAudioRenderer
@@ -39,13 +57,46 @@ public:
     static constexpr int32_t kGraphRefresh = 1;
     static constexpr int32_t kGraphRebuildAll = 2;
 
+    // A source that joined an existing voice as its follow-up source.
+    static constexpr ZKRESULT kJoinedVoice = ZK_AlreadyAChild;
+    // The flag bit of a voice request set when the voice joined the voice list or has started.
+    static constexpr uint32_t kRequestVoiceListed = 0x100;
+
     static void Term();
 
-    // The render pass (not built yet, Renderer/Neighbours/CZkAudioRendererFrame.cpp: each answers
-    // 4). Renders one audio frame of every voice and bus into the output devices.
+    // --- The render pass (CZkAudioRendererFrame.cpp) ---
+    // One audio frame of every voice and bus into the output devices. 1.
     static ZKRESULT RenderPass();
-    // At the engine's end, before Term: removes and destroys every voice and releases the mix graph.
+    // At the engine's end, before Term: removes and destroys every voice (front first), destroys
+    // every bus (last first) and frees the started-instance list. 1.
     static ZKRESULT DestroyAllVoices();
+    // Mixes a root bus's output into its device's buffers and hands the frame to the device.
+    static void MixBusToDevice(CZkMixBus& bus, CZkOutputDevice& device);
+
+    // --- Voices (CZkAudioRendererVoices.cpp) ---
+    // Gives the instance's source a voice: a new voice with the source as its main source, listed
+    // (bit 8 of flags set when it joined the voice list) or pending while its source prepares (1);
+    // the follow-up source of a voice of the same voice group (5); 2 when no voice can be made (the
+    // instance's end is posted) or listed; the source's failure.
+    static ZKRESULT CreateVoice(CZkPlayingInstance& instance, uint32_t& flags);
+    // Builds the voice's pipeline when it has none, lists it by key and routes it. 1; 2 (the voice
+    // is destroyed).
+    static ZKRESULT InsertVoice(CZkVoice* voice);
+    // A pending voice whose source is ready leaves the pending list and joins the voice list (1),
+    // or is destroyed (2); 63 while the source is not ready.
+    static ZKRESULT RemovePendingVoice(CZkPlayingInstance& instance, CZkVoice* voice);
+    // The voice whose main source (for command code 4 also: second source) belongs to the
+    // command's instance, marking the command ready when the voice has started; else the
+    // instance's own voice when its main source is the instance's (or code 4); else null.
+    static CZkVoice* FindVoiceForSource(ZkVoiceCommand& command);
+    static uint32_t VoiceCount();
+    static CZkVoice* VoiceAt(uint32_t index);
+    static uint32_t PendingVoiceCount();
+
+    // --- Jobs (CZkAudioRendererJobs.cpp) ---
+    // The game's job callback, taken from the engine's settings at InitRenderer (null: everything
+    // runs inline; Term sets null).
+    static void SetJobCallback(ZkJobCallback callback);
 
     // level 0 refreshes, level 1 rebuilds; a pending rebuild stays.
     static void SetGraphDirty(uint32_t level);
@@ -103,8 +154,7 @@ public:
     static uint32_t LevelCount();
     static int32_t BusesAtLevel(uint32_t level);
     static bool IsLevelSerial(uint32_t level);
-    // Every voice drops the connections to listeners it no longer has and is routed again (the
-    // voice list's part; Renderer/Neighbours until the voices exist).
+    // Every voice drops the connections to listeners it no longer has and is routed again.
     static void RerouteVoices();
     // Whether the game supplied a job callback (bus jobs may then run on its worker threads).
     static bool HasJobCallback();

@@ -143,7 +143,7 @@ void CZkVoice::Detach()
     m_sourcePrepared = false;
     m_durationReported = false;
     SetFlags(kFlagAudible, true);
-    CZkAudioRenderer::SetGraphDirty(CZkAudioRenderer::kGraphRefresh);
+    CZkAudioRenderer::SetGraphDirty(0); // a refresh: the buses it fed may have lost their purpose
 }
 
 // --- Effect bypass ---

@@ -129,7 +129,7 @@ public:
     bool UsesObject(const void* object) const;
     bool UsesShareSet(const LoadedBank* bank) const;
 
-    // Releases both sources and the pipeline; the graph must be rebuilt.
+    // Releases both sources and the pipeline; the mix graph is refreshed at the next tick.
     void Detach();
 
     CZkVoiceSource* MainSource() const { return m_main; }
@@ -139,6 +139,9 @@ public:
     uint32_t VirtualMode() const { return m_virtualMode; }
     uint32_t VirtualBehaviour() const { return m_virtualBehaviour; }
     const ZkVoiceMarkers& Markers() const { return m_markers; }
+
+    // The renderer's pending list (voices whose source is still being prepared).
+    CZkVoice* pendingNext = nullptr;
 
     // --- The mix context ---
     ZkChannelConfig GetOutputConfig() const override { return m_outputConfig; }
