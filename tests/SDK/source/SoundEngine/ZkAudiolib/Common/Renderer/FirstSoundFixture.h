@@ -1,0 +1,154 @@
+// Shared by the tests that hear the engine end to end: the engine started with offline rendering
+// (one frame of 1024 samples at 48 kHz per RenderAudio), no endpoint (the main device renders on
+// the base sink), the game's Init.bnk (its bus tree and volume parameters) and a bank of the test
+// written by tools/bank_writer.py: 1 kHz tones, 16-bit mono, at 48 kHz and 44.1 kHz, on the Effects
+// bus, each with its play action and event. A capture callback on the main output keeps every
+// sample; a Python oracle (numpy) measures them.
+#pragma once
+
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Engine/EngineLifeFixture.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Containers/EngineMemoryFixture.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/SoundFixtures.h"
+#include "SDK/source/SoundEngine/StreamMgr/StreamTestSupport.h"
+
+#include "StreamMgr/CZkFilePackageLowLevelIOBlocking.h"
+
+#include <ZK/SoundEngine/Common/ZkBankCalls.h>
+#include <ZK/SoundEngine/Common/ZkEngineControls.h>
+#include <ZK/SoundEngine/Common/ZkEventCalls.h>
+#include <ZK/SoundEngine/Common/ZkGameObjectCalls.h>
+#include <ZK/SoundEngine/Common/ZkOutputCalls.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace ZkFirstSoundTest
+{
+using namespace ZkEngineLifeTest;
+
+constexpr uint32_t kFrames = 1024;
+constexpr uint32_t kRate = 48000;
+constexpr float kToneAmplitude = 0.5f;
+constexpr uint32_t kToneHz = 1000;
+constexpr uint32_t kToneSamples48 = 12000;  // 0.25 s
+constexpr uint32_t kToneSamples44 = 11025;  // 0.25 s
+constexpr ZkGameObjectID kEmitter = 7;
+// Mono, unpositioned, onto stereo: the centre of the constant-power law.
+constexpr float kCentreGain = 0.70710677f;
+
+// What an oracle measured of the capture.
+struct ToneMeasure
+{
+    double peakHz = 0.0;
+    double binHz = 0.0;
+    double amplitude[2] = {};
+    double residualDb[2] = {};
+    long first = -1;
+    long last = -1;
+};
+
+class FirstSound : public EngineLifeTest
+{
+protected:
+    void SetUp() override
+    {
+        EngineLifeTest::SetUp();
+        settings.engineThread = 0;
+        ASSERT_EQ(m_io.Init(ZkStreamTest::DefaultDeviceSettings()), ZK_Success);
+        const std::filesystem::path banks = std::filesystem::path(KP_SOURCE_DIR) / "Trindle_Ostrel" / "Banks";
+        ASSERT_EQ(m_io.AddBasePath(banks.wstring().c_str()), ZK_Success);
+        // The test's folder last: files are written into the last base path.
+        const ZkSoundFixtures::Bytes bank = ZkSoundFixtures::WriteBank(BankDescription());
+        ASSERT_FALSE(bank.empty());
+        std::ofstream(m_folder.Path() / "FirstSound.bnk", std::ios::binary)
+            .write(reinterpret_cast<const char*>(bank.data()), static_cast<std::streamsize>(bank.size()));
+        ASSERT_EQ(m_io.AddBasePath(m_folder.Path().wstring().c_str()), ZK_Success);
+    }
+    void TearDown() override
+    {
+        Term();
+        m_io.Term();
+        EngineLifeTest::TearDown();
+    }
+
+    static std::string BankDescription()
+    {
+        auto tone = [](uint32_t rate, uint32_t samples) {
+            return R"("wave": {"rate": )" + std::to_string(rate) + R"(, "channels": 1, "frames": )" +
+                   std::to_string(samples) + R"(, "parts": [{"tone": 1000, "amp": 0.5}]})";
+        };
+        return R"({"name": "FirstSound.bnk",
+            "media": [{"id": 100, )" + tone(48000, kToneSamples48) + R"(}, {"id": 101, )" + tone(44100, kToneSamples44) +
+               R"(}],
+            "chunks": [{"tag": "BKHD"}, {"tag": "DIDX"}, {"tag": "DATA"},
+              {"tag": "HIRC", "items": [
+                {"type": "sound", "id": 200, "media": 100, "bus": "Effects"},
+                {"type": "sound", "id": 201, "media": 101, "bus": "Effects"},
+                {"type": "action", "id": 300, "action": "play", "target": 200},
+                {"type": "action", "id": 301, "action": "play", "target": 201},
+                {"type": "event", "id": "Play_Tone48", "actions": [300]},
+                {"type": "event", "id": "Play_Tone44", "actions": [301]}]}]})";
+    }
+
+    // The engine with offline rendering, the banks, the capture callback and the emitter.
+    void Start()
+    {
+        ASSERT_EQ(Init(&settings, &platformSettings), ZK_Success);
+        ASSERT_EQ(SetOfflineRenderingFrameTime(static_cast<float>(kFrames) / kRate), ZK_Success);
+        ASSERT_EQ(SetOfflineRendering(true), ZK_Success);
+        ZkBankID bank = 0;
+        ASSERT_EQ(LoadBank("Init.bnk", bank), ZK_Success);
+        ASSERT_EQ(LoadBank("FirstSound.bnk", bank), ZK_Success);
+        ASSERT_EQ(RenderAudio(true), ZK_Success);
+        ASSERT_EQ(RegisterCaptureCallback(&Capture, 0, this), ZK_Success);
+        ASSERT_EQ(RegisterGameObj(kEmitter, "Emitter"), ZK_Success);
+        ASSERT_EQ(RenderAudio(true), ZK_Success);
+        captured.clear();
+        frameOffsets.clear();
+    }
+
+    void RenderFrames(uint32_t count)
+    {
+        for (uint32_t i = 0; i < count; ++i)
+            ASSERT_EQ(RenderAudio(true), ZK_Success);
+    }
+
+    static void Capture(ZkAudioBuffer& buffer, ZkOutputDeviceID, void* cookie)
+    {
+        auto& self = *static_cast<FirstSound*>(cookie);
+        self.channels = buffer.NumChannels();
+        self.frameOffsets.push_back(self.captured.size() / std::max(1u, self.channels));
+        const float* samples = static_cast<const float*>(buffer.data);
+        self.captured.insert(self.captured.end(), samples, samples + buffer.NumChannels() * buffer.validFrames);
+    }
+
+    // The capture measured by the oracle.
+    // sourceRate: the media's rate when the tone went through the resampler (0: played as it is).
+    ToneMeasure Measure(const std::vector<float>& samples, uint32_t channelCount, uint32_t sourceRate = 0) const
+    {
+        const std::filesystem::path raw = m_folder.Path() / "capture.f32";
+        std::ofstream(raw, std::ios::binary)
+            .write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(samples.size() * 4));
+        std::istringstream output(ZkEngineTest::RunCommand(
+            "/usr/bin/python3 \"" + std::string(KP_SOURCE_DIR) +
+            "/tests/SDK/source/SoundEngine/ZkAudiolib/Common/Renderer/first_sound.py\" \"" + raw.string() + "\" " +
+            std::to_string(channelCount) + " " + std::to_string(kRate) + " " + std::to_string(kToneHz) +
+            (sourceRate != 0 ? " " + std::to_string(sourceRate) : std::string())));
+        ToneMeasure measure;
+        output >> measure.peakHz >> measure.binHz >> measure.amplitude[0] >> measure.residualDb[0] >>
+            measure.amplitude[1] >> measure.residualDb[1] >> measure.first >> measure.last;
+        EXPECT_FALSE(output.fail()) << "the oracle answered: " << output.str();
+        return measure;
+    }
+
+    ZK::StreamMgr::CZkFilePackageLowLevelIOBlocking m_io;
+    ZkSoundFixtures::ScratchFolder m_folder;
+    std::vector<float> captured;           // interleaved
+    std::vector<size_t> frameOffsets;      // the first sample frame of each delivered frame
+    uint32_t channels = 0;
+};
+} // namespace ZkFirstSoundTest
