@@ -1,8 +1,8 @@
 // Shared by the tests that hear the engine end to end: the engine started with offline rendering
 // (one frame of 1024 samples at 48 kHz per RenderAudio), no endpoint (the main device renders on
 // the base sink), the game's Init.bnk (its bus tree and volume parameters) and a bank of the test
-// written by tools/bank_writer.py: 1 kHz tones, 16-bit mono, at 48 kHz and 44.1 kHz, on the Effects
-// bus, each with its play action and event. A capture callback on the main output keeps every
+// written by tools/bank_writer.py: 1 kHz tones, 16-bit mono, at 48 kHz on the Effects bus and at
+// 44.1 kHz on the Music bus, each with its play action and event. A capture callback on the main output keeps every
 // sample; a Python oracle (numpy) measures them.
 #pragma once
 
@@ -87,7 +87,7 @@ protected:
             "chunks": [{"tag": "BKHD"}, {"tag": "DIDX"}, {"tag": "DATA"},
               {"tag": "HIRC", "items": [
                 {"type": "sound", "id": 200, "media": 100, "bus": "Effects"},
-                {"type": "sound", "id": 201, "media": 101, "bus": "Effects"},
+                {"type": "sound", "id": 201, "media": 101, "bus": "Music"},
                 {"type": "action", "id": 300, "action": "play", "target": 200},
                 {"type": "action", "id": 301, "action": "play", "target": 201},
                 {"type": "event", "id": "Play_Tone48", "actions": [300]},
