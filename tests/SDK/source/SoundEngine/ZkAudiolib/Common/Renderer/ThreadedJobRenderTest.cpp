@@ -29,7 +29,7 @@ struct JobLog
     std::mutex lock;
     std::set<std::string> names;
     std::atomic<uint32_t> calls{0};
-    std::atomic<uint32_t> itemsWithoutFlushToZero{0};
+    std::atomic<uint32_t> itemsLeavingFlushToZero{0};
 };
 JobLog* g_log = nullptr;
 
@@ -52,7 +52,7 @@ void RunOnWorkers(void* data, uint32_t first, uint32_t end, uint32_t granularity
         {
             job(data, item, item + 1);
             if ((_mm_getcsr() & 0x8000u) != 0)
-                ++g_log->itemsWithoutFlushToZero; // the job must restore the worker's mode
+                ++g_log->itemsLeavingFlushToZero; // the job must restore the worker's mode
         }
     };
     std::thread workers[kWorkers];
@@ -90,7 +90,7 @@ TEST_F(ThreadedJobRender, TheJobPathRendersTheSameSamplesAsTheInlinePath)
     g_log = nullptr;
 
     EXPECT_EQ(log.names, (std::set<std::string>{"ZK::Voice", "ZK::Bus"}));
-    EXPECT_EQ(log.itemsWithoutFlushToZero.load(), 0u);
+    EXPECT_EQ(log.itemsLeavingFlushToZero.load(), 0u);
     ASSERT_EQ(jobs.size(), inline_.size());
     ASSERT_EQ(jobs.size(), 16u * kFrames * 2);
     size_t audible = 0;
