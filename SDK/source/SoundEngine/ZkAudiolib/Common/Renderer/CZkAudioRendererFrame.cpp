@@ -197,7 +197,12 @@ void RendererFrame::RenderInline(bool rendered)
 void RendererFrame::UpdateFrameParameters()
 {
     ZkRendererBusList& list = RendererBuses();
-    ForEachPlayingVoice([](CZkVoice& voice) { voice.UpdateGain(); });
+    ForEachPlayingVoice([](CZkVoice& voice) {
+        // Fades and contributions changed the instance's gain since the last frame.
+        if (CZkPlayingInstance* instance = InstanceOf(voice); instance != nullptr && instance->GainDirty())
+            instance->RecomputeGain();
+        voice.UpdateGain();
+    });
     CZkBusNodeInstance::UpdateActiveSends();
     if (list.graphChanged)
         CZkAudioRenderer::ComputeBusLevels();

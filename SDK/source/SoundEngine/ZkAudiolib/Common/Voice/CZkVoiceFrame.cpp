@@ -15,6 +15,10 @@ namespace ZK::SoundEngine
 {
 namespace
 {
+// The connections' mix gains already carry the voice gain (the context's gain): the voice adds no
+// factor of its own, or its gain would be applied twice (a -6 dB voice heard at -12 dB, a linear
+// fade heard as its square).
+constexpr float kNoExtraFactor = 1.0f;
 constexpr uint8_t kVirtualBits = CZkNodeInstanceBase::kFlagStartsVirtual | CZkNodeInstanceBase::kFlagMadeVirtual;
 constexpr float kFilterMin = 0.0f;
 constexpr float kFilterMax = 100.0f;
@@ -159,7 +163,7 @@ bool CZkVoice::StartRendering(CZkPlayingInstance& playing)
     m_buffer.channelConfig = m_outputConfig;
     m_cachedVolumeDb = std::numeric_limits<float>::max();
     ApplyVolume(playing);
-    ComputeConnectionVolumes(Gain());
+    ComputeConnectionVolumes(kNoExtraFactor);
     return true;
 }
 
@@ -195,7 +199,7 @@ bool CZkVoice::PrepareFrame()
     {
         for (CZkMixerInputContext* c = FirstOutput(); c != nullptr; c = c->nextOutput)
             c->RefreshFromInput(m_outputConfig, false);
-        ComputeConnectionVolumes(Gain());
+        ComputeConnectionVolumes(kNoExtraFactor);
         if (!m_sourcePrepared)
         {
             const ZKRESULT prepared = PrepareSource(*m_main, *playing);

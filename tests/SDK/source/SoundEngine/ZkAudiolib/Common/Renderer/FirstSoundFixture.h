@@ -2,7 +2,8 @@
 // (one frame of 1024 samples at 48 kHz per RenderAudio), no endpoint (the main device renders on
 // the base sink), the game's Init.bnk (its bus tree and volume parameters) and a bank of the test
 // written by tools/bank_writer.py: 1 kHz tones, 16-bit mono, at 48 kHz on the Effects bus and at
-// 44.1 kHz on the Music bus, each with its play action and event. A capture callback on the main output keeps every
+// 44.1 kHz on the Music bus, and a seamless loop of it at 48 kHz on the Effects bus that plays until
+// stopped, each with its play action and event. A capture callback on the main output keeps every
 // sample; a Python oracle (numpy) measures them.
 #pragma once
 
@@ -83,15 +84,19 @@ protected:
         };
         return R"({"name": "FirstSound.bnk",
             "media": [{"id": 100, )" + tone(48000, kToneSamples48) + R"(}, {"id": 101, )" + tone(44100, kToneSamples44) +
-               R"(}],
+               R"(}, {"id": 102, "wave": {"rate": 48000, "channels": 1, "loop": {"periods": 250, "of": 1000},
+                                "parts": [{"tone": 1000, "amp": 0.5}]}}],
             "chunks": [{"tag": "BKHD"}, {"tag": "DIDX"}, {"tag": "DATA"},
               {"tag": "HIRC", "items": [
                 {"type": "sound", "id": 200, "media": 100, "bus": "Effects"},
                 {"type": "sound", "id": 201, "media": 101, "bus": "Music"},
+                {"type": "sound", "id": 202, "media": 102, "bus": "Effects", "props": {"loop_count": 0}},
                 {"type": "action", "id": 300, "action": "play", "target": 200},
                 {"type": "action", "id": 301, "action": "play", "target": 201},
                 {"type": "event", "id": "Play_Tone48", "actions": [300]},
-                {"type": "event", "id": "Play_Tone44", "actions": [301]}]}]})";
+                {"type": "action", "id": 302, "action": "play", "target": 202},
+                {"type": "event", "id": "Play_Tone44", "actions": [301]},
+                {"type": "event", "id": "Play_ToneLoop", "actions": [302]}]}]})";
     }
 
     // The engine with offline rendering, the banks, the capture callback and the emitter.
