@@ -68,6 +68,7 @@ protected:
         std::ofstream(m_folder.Path() / "FirstSound.bnk", std::ios::binary)
             .write(reinterpret_cast<const char*>(bank.data()), static_cast<std::streamsize>(bank.size()));
         ASSERT_EQ(m_io.AddBasePath(m_folder.Path().wstring().c_str()), ZK_Success);
+        m_setUpBlocks = EngineBlocks();
     }
     void TearDown() override
     {
@@ -155,5 +156,6 @@ protected:
     std::vector<float> captured;           // interleaved
     std::vector<size_t> frameOffsets;      // the first sample frame of each delivered frame
     uint32_t channels = 0;
+    int64_t m_setUpBlocks = 0;             // the low-level I/O's blocks
 };
 } // namespace ZkFirstSoundTest

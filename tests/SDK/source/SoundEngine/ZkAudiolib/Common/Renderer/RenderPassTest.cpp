@@ -1,0 +1,97 @@
+// The render pass's frame through the running engine: a voice whose source ends is destroyed in
+// that frame with the buses it fed, which are idle and without inputs then, and the devices still
+// end their frames without any; a suspended frame leaves every voice unrendered (status
+// 44) and still ends the device frames; the engine's end destroys the voices it still has.
+#include "FirstSoundFixture.h"
+
+#include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
+#include "ZkAudiolib/Common/Renderer/CZkAudioRenderer.h"
+#include "ZkAudiolib/Common/Voice/CZkVoice.h"
+
+#include <algorithm>
+
+namespace
+{
+using namespace ZkFirstSoundTest;
+
+bool Silent(const std::vector<float>& samples, size_t begin, size_t end)
+{
+    return std::all_of(samples.begin() + static_cast<std::ptrdiff_t>(begin),
+                       samples.begin() + static_cast<std::ptrdiff_t>(end), [](float x) { return x == 0.0f; });
+}
+
+class RenderPass : public FirstSound
+{
+};
+
+TEST_F(RenderPass, AVoiceAndItsBusesEndInTheFrameItsSourceEndsAndTheDevicesGoOn)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NE(PostEvent("Play_Tone48", kEmitter), 0u);
+    // 12000 samples: frames 0 to 11, the last one partly.
+    constexpr uint32_t kLastFrame = (kToneSamples48 - 1) / kFrames;
+    for (uint32_t frame = 0; frame < kLastFrame; ++frame)
+    {
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(1));
+        EXPECT_EQ(CZkAudioRenderer::VoiceCount(), 1u) << "frame " << frame;
+        EXPECT_GE(CZkAudioRenderer::BusCount(), 3u) << "Effects, the master bus and the device's master mix";
+    }
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(1));
+    EXPECT_EQ(CZkAudioRenderer::VoiceCount(), 0u) << "gone in the frame its last samples were heard";
+    EXPECT_FALSE(Silent(captured, kLastFrame * kFrames * 2, (kLastFrame + 1) * kFrames * 2));
+    // The last block ended the buses' objects (no more data): idle and without inputs once the
+    // voice went, every bus of the graph leaves at the end of the same frame.
+    EXPECT_EQ(CZkAudioRenderer::BusCount(), 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(3));
+    EXPECT_EQ(frameOffsets.size(), kLastFrame + 4u) << "without a bus or a voice the device frames go on";
+    EXPECT_TRUE(Silent(captured, (kLastFrame + 1) * kFrames * 2, captured.size()));
+
+    // A new post builds the graph again.
+    ASSERT_NE(PostEvent("Play_Tone48", kEmitter), 0u);
+    const size_t before = captured.size();
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(2));
+    EXPECT_FALSE(Silent(captured, before, captured.size()));
+}
+
+TEST_F(RenderPass, ASuspendedFrameRendersNoVoiceAndStillEndsTheDeviceFrames)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NE(PostEvent("Play_ToneLoop", kEmitter), 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(2));
+    ASSERT_EQ(Suspend(false), ZK_Success);
+    for (uint32_t frame = 0; frame < 20 && CZkOutputDeviceMgr::GetRenderState() != CZkOutputDeviceMgr::Render_Suspended;
+         ++frame)
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(1));
+    ASSERT_EQ(CZkOutputDeviceMgr::GetRenderState(), CZkOutputDeviceMgr::Render_Suspended);
+    const size_t frames = frameOffsets.size();
+    const size_t before = captured.size();
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(2));
+    ASSERT_EQ(CZkAudioRenderer::VoiceCount(), 1u) << "the voice lives on";
+    EXPECT_EQ(CZkAudioRenderer::VoiceAt(0)->Buffer().status, ZK_NotProcessedThisFrame);
+    EXPECT_EQ(CZkAudioRenderer::VoiceAt(0)->State(), CZkVoice::kStatePlaying);
+    EXPECT_EQ(frameOffsets.size(), frames + 2) << "the devices end their frames";
+    EXPECT_TRUE(Silent(captured, before, captured.size()));
+
+    ASSERT_EQ(WakeupFromSuspend(), ZK_Success);
+    for (uint32_t frame = 0; frame < 20 && CZkOutputDeviceMgr::GetRenderState() != CZkOutputDeviceMgr::Render_Running;
+         ++frame)
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(1));
+    const size_t awake = captured.size();
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(2));
+    EXPECT_FALSE(Silent(captured, awake, captured.size())) << "rendered again once awake";
+}
+
+TEST_F(RenderPass, TheEnginesEndDestroysTheVoicesItStillHas)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NE(PostEvent("Play_ToneLoop", kEmitter), 0u);
+    ASSERT_NE(PostEvent("Play_Tone44", kEmitter), 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(2));
+    EXPECT_EQ(CZkAudioRenderer::VoiceCount(), 2u);
+    EXPECT_GE(CZkAudioRenderer::BusCount(), 4u);
+    Term();
+    EXPECT_EQ(CZkAudioRenderer::VoiceCount(), 0u);
+    EXPECT_EQ(CZkAudioRenderer::BusCount(), 0u);
+    EXPECT_EQ(EngineBlocks(), m_setUpBlocks) << "nothing of the voices or buses is left";
+}
+} // namespace
