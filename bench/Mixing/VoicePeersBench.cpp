@@ -10,6 +10,7 @@
 // The unfiltered voice of each is measured too; the goal is ours filtered against OpenAL's
 // unfiltered voice, so that comparison is printed as its own ratio.
 #include "Support/BenchMemory.h"
+#include "Support/OpenAlLoopbackVoices.h"
 #include "Support/PeerRatios.h"
 
 #include <Plugins/Effects/Common/ZkDspAudioFormat.h>
@@ -19,13 +20,6 @@
 #include <ZkAudiolib/Common/Mixing/ZkFlushDenormals.h>
 #include <ZkAudiolib/Common/Mixing/ZkKernelTables.h>
 #include <ZkAudiolib/Common/Voice/ZkResampler.h>
-
-#if KP_BENCH_OPENAL
-#include <AL/al.h>
-#include <AL/alc.h>
-#include <AL/alext.h>
-#include <AL/efx.h>
-#endif
 
 #include <cmath>
 #include <cstdlib>
@@ -193,100 +187,25 @@ void RenderVoices(benchmark::State& state)
 class OpenAlVoices
 {
 public:
-    explicit OpenAlVoices(bool filtered) : m_mix(2 * kBlockFrames)
+    explicit OpenAlVoices(bool filtered)
+        : m_voices(SourceSamples(), kSourceRate, kMixRate, Voices(), kBlockFrames, filtered ? kOpenAlGainHf : -1.0f)
     {
-        auto openLoopback = reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
-        m_render = reinterpret_cast<LPALCRENDERSAMPLESSOFT>(alcGetProcAddress(nullptr, "alcRenderSamplesSOFT"));
-        if (!openLoopback || !m_render)
-            return;
-        m_device = openLoopback(nullptr);
-        if (!m_device)
-            return;
-        const ALCint attributes[] = {ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT, ALC_FORMAT_TYPE_SOFT, ALC_FLOAT_SOFT,
-                                     ALC_FREQUENCY, static_cast<ALCint>(kMixRate), ALC_MONO_SOURCES, static_cast<ALCint>(kVoices),
-                                     ALC_STEREO_SOURCES, 0, ALC_HRTF_SOFT, ALC_FALSE, ALC_OUTPUT_LIMITER_SOFT, ALC_FALSE, 0};
-        m_context = alcCreateContext(m_device, attributes);
-        if (!m_context || !alcMakeContextCurrent(m_context))
-            return;
-        alDistanceModel(AL_NONE);
-
-        const std::vector<int16_t> samples = SourceSamples();
-        alGenBuffers(1, &m_buffer);
-        alBufferData(m_buffer, AL_FORMAT_MONO16, samples.data(), static_cast<ALsizei>(samples.size() * sizeof(int16_t)), kSourceRate);
-
-        ALint linear = 0;
-        auto resamplerName = reinterpret_cast<const ALchar* (*)(ALenum, ALsizei)>(alGetProcAddress("alGetStringiSOFT"));
-        ALint resamplers = 0;
-        alGetIntegerv(AL_NUM_RESAMPLERS_SOFT, &resamplers);
-        for (ALint i = 0; resamplerName && i < resamplers; ++i)
-            if (std::string(resamplerName(AL_RESAMPLER_NAME_SOFT, i)).find("Linear") != std::string::npos)
-                linear = i;
-
-        if (filtered)
-        {
-            auto genFilters = reinterpret_cast<LPALGENFILTERS>(alGetProcAddress("alGenFilters"));
-            auto filteri = reinterpret_cast<LPALFILTERI>(alGetProcAddress("alFilteri"));
-            auto filterf = reinterpret_cast<LPALFILTERF>(alGetProcAddress("alFilterf"));
-            genFilters(1, &m_filter);
-            filteri(m_filter, AL_FILTER_TYPE, AL_FILTER_LOWPASS);
-            filterf(m_filter, AL_LOWPASS_GAIN, 1.0f);
-            filterf(m_filter, AL_LOWPASS_GAINHF, kOpenAlGainHf);
-        }
-
-        const std::vector<VoiceSetting> settings = VoiceSettings();
-        m_sources.resize(kVoices);
-        alGenSources(static_cast<ALsizei>(kVoices), m_sources.data());
-        for (uint32_t v = 0; v < kVoices; ++v)
-        {
-            const ALuint source = m_sources[v];
-            alSourcei(source, AL_BUFFER, static_cast<ALint>(m_buffer));
-            alSourcei(source, AL_LOOPING, AL_TRUE);
-            alSourcei(source, AL_SOURCE_RELATIVE, AL_TRUE);
-            alSourcei(source, AL_SOURCE_RESAMPLER_SOFT, linear);
-            alSourcef(source, AL_PITCH, std::exp2(settings[v].cents / 1200.0f));
-            // x right, z towards the listener: an azimuth to the left is negative x, ahead is -z.
-            alSource3f(source, AL_POSITION, -std::sin(settings[v].azimuth), 0.0f, -std::cos(settings[v].azimuth));
-            if (filtered)
-                alSourcei(source, AL_DIRECT_FILTER, static_cast<ALint>(m_filter));
-            alSourcei(source, AL_SAMPLE_OFFSET, static_cast<ALint>((v * 997u) % kSourceFrames));
-            alSourcePlay(source);
-        }
-        m_ready = alGetError() == AL_NO_ERROR;
     }
-    ~OpenAlVoices()
-    {
-        if (m_context)
-        {
-            if (!m_sources.empty())
-                alDeleteSources(static_cast<ALsizei>(m_sources.size()), m_sources.data());
-            if (m_filter)
-                reinterpret_cast<LPALDELETEFILTERS>(alGetProcAddress("alDeleteFilters"))(1, &m_filter);
-            if (m_buffer)
-                alDeleteBuffers(1, &m_buffer);
-            alcMakeContextCurrent(nullptr);
-            alcDestroyContext(m_context);
-        }
-        if (m_device)
-            alcCloseDevice(m_device);
-    }
-    bool Ready() const { return m_ready; }
-    void RenderBlock()
-    {
-        m_render(m_device, m_mix.data(), kBlockFrames);
-        benchmark::DoNotOptimize(m_mix.data());
-    }
+    bool Ready() const { return m_voices.Ready(); }
+    void RenderBlock() { benchmark::DoNotOptimize(m_voices.RenderBlock()); }
 
 private:
-    LPALCRENDERSAMPLESSOFT m_render = nullptr;
-    ALCdevice* m_device = nullptr;
-    ALCcontext* m_context = nullptr;
-    ALuint m_buffer = 0;
-    ALuint m_filter = 0;
-    std::vector<ALuint> m_sources;
-    std::vector<float> m_mix;
-    bool m_ready = false;
-};
+    static std::vector<OpenAlLoopbackVoices::Voice> Voices()
+    {
+        const std::vector<VoiceSetting> settings = VoiceSettings();
+        std::vector<OpenAlLoopbackVoices::Voice> voices(kVoices);
+        for (uint32_t v = 0; v < kVoices; ++v)
+            voices[v] = {settings[v].cents, settings[v].azimuth, (v * 997u) % kSourceFrames};
+        return voices;
+    }
 
+    OpenAlLoopbackVoices m_voices;
+};
 #endif
 
 const bool s_registered = [] {
