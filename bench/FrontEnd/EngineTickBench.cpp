@@ -6,17 +6,14 @@
 //   100_messages   a tick that applies 100 event posts (posted outside the timing) and runs their
 //                  pending actions: each event's one action is a stop aimed at a node that is not
 //                  loaded, and each playing id ends with its action
-#include "Support/BenchMemory.h"
+#include "Support/BenchEngine.h"
 
 #include "ZkAudiolib/Common/Events/CZkActionFactory.h"
 #include "ZkAudiolib/Common/Events/CZkEventAction.h"
 #include "ZkAudiolib/Common/Events/CZkEventObject.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 
-#include <Platform/Audio/VirtualAudioSystem.h>
-#include <ZK/SoundEngine/Common/ZkEngineInit.h>
 #include <ZK/SoundEngine/Common/ZkSoundEngine.h>
-#include <ZK/SoundEngine/Common/ZkStreamMgrModule.h>
 
 #include <benchmark/benchmark.h>
 
@@ -40,16 +37,8 @@ class RunningEngine
 public:
     RunningEngine()
     {
-        EnsureMemoryMgr();
-        ZK::MemoryMgr::InitForThread();
-        m_streamMgr = ZK::StreamMgr::Create(ZkStreamMgrSettings{});
-        ZkInitSettings settings;
-        GetDefaultInitSettings(settings);
-        settings.engineThread = 0;
-        settings.bankThread = 0;
-        if (m_streamMgr == nullptr || Init(&settings, nullptr) != ZK_Success)
+        if (!m_engine.Started())
             std::abort();
-        SetOfflineRendering(true);
         RegisterGameObj(kObject);
         RenderAudio(true);
         m_action = CZkActionFactory::Create(kStopOnTarget, kActionID);
@@ -66,16 +55,12 @@ public:
     {
         m_event->Release();
         m_action->Release();
-        Term();
-        m_streamMgr->Destroy();
-        ZK::MemoryMgr::TermForThread();
     }
     RunningEngine(const RunningEngine&) = delete;
     RunningEngine& operator=(const RunningEngine&) = delete;
 
 private:
-    ZK::Platform::ScopedVirtualAudioSystem m_audio;
-    ZK::IZkStreamMgr* m_streamMgr = nullptr;
+    BenchEngine m_engine;
     CZkEventAction* m_action = nullptr;
     CZkEventObject* m_event = nullptr;
 };

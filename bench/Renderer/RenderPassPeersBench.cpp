@@ -9,17 +9,14 @@
 //   openal    OpenAL Soft's loopback device with as many looping sources of the same kind of
 //             buffer, the linear resampler, no HRTF, no filter. OpenAL pans every source in three
 //             dimensions, while ours pans in two here: the peer does somewhat more panning work.
-#include "Support/BenchMemory.h"
+#include "Support/BenchEngine.h"
 #include "Support/OpenAlLoopbackVoices.h"
 #include "Support/PeerRatios.h"
 
 #include "ZkAudiolib/Common/Renderer/CZkAudioRenderer.h"
 
-#include <Platform/Audio/VirtualAudioSystem.h>
 #include <ZK/SoundEngine/Common/ZkBankCalls.h>
-#include <ZK/SoundEngine/Common/ZkEngineInit.h>
 #include <ZK/SoundEngine/Common/ZkSoundEngine.h>
-#include <ZK/SoundEngine/Common/ZkStreamMgrModule.h>
 
 #include <cmath>
 #include <cstdio>
@@ -76,18 +73,9 @@ class EngineVoices
 public:
     explicit EngineVoices(uint32_t voices)
     {
-        EnsureMemoryMgr();
-        ZK::MemoryMgr::InitForThread();
-        m_streamMgr = ZK::StreamMgr::Create(ZkStreamMgrSettings{});
-        ZkInitSettings settings;
-        GetDefaultInitSettings(settings);
-        settings.engineThread = 0;
-        settings.bankThread = 0;
-        if (m_streamMgr == nullptr || Init(&settings, nullptr) != ZK_Success)
+        if (!m_engine.Started())
             return;
-        m_started = true;
         SetOfflineRenderingFrameTime(static_cast<float>(kBlockFrames) / kMixRate);
-        SetOfflineRendering(true);
         SetRandomSeed(11);
         m_bank = BenchBank();
         ZkBankID bank = 0;
@@ -101,25 +89,12 @@ public:
             RenderAudio(true);
         m_ready = CZkAudioRenderer::VoiceCount() == voices;
     }
-    ~EngineVoices()
-    {
-        if (m_started)
-            Term();
-        if (m_streamMgr != nullptr)
-            m_streamMgr->Destroy();
-        ZK::MemoryMgr::TermForThread();
-    }
-    EngineVoices(const EngineVoices&) = delete;
-    EngineVoices& operator=(const EngineVoices&) = delete;
-
     bool Ready() const { return m_ready; }
     void RenderBlock() { RenderAudio(true); }
 
 private:
-    ZK::Platform::ScopedVirtualAudioSystem m_audio; // no endpoint: the main device runs the base sink
-    ZK::IZkStreamMgr* m_streamMgr = nullptr;
-    std::vector<uint8_t> m_bank;
-    bool m_started = false;
+    std::vector<uint8_t> m_bank; // viewed by the engine until its end: declared before it
+    BenchEngine m_engine;
     bool m_ready = false;
 };
 

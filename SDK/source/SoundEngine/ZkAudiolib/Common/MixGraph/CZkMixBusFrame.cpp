@@ -2,6 +2,7 @@
 // plug-in, the blocks its parents pull, the meters), and the end of its frame.
 #include "ZkAudiolib/Common/MixGraph/CZkMixBus.h"
 
+#include "ZkAudiolib/Common/Buffers/ZkBufferPadding.h"
 #include "ZkAudiolib/Common/Metering/ZkBusMeter.h"
 #include "ZkAudiolib/Common/MixGraph/CZkMixerInputContext.h"
 #include "ZkAudiolib/Common/MixGraph/IZkMixerPlugin.h"
@@ -17,16 +18,6 @@ namespace ZK::SoundEngine
 {
 namespace
 {
-// Clears the frames of the block past its valid ones and makes it full length.
-void ZeroPad(ZkAudioBuffer& block)
-{
-    if (block.validFrames < block.maxFrames)
-        for (uint32_t c = 0; c < block.NumChannels(); ++c)
-            std::memset(block.GetChannel(c) + block.validFrames, 0,
-                        sizeof(float) * (block.maxFrames - block.validFrames));
-    block.validFrames = block.maxFrames;
-}
-
 bool CarriesAudio(const ZkPipelineBuffer& block)
 {
     return block.validFrames != 0 && (block.status == ZK_DataReady || block.status == ZK_NoMoreData);
@@ -79,7 +70,7 @@ void CZkMixBus::MixBuffer(ZkPipelineBuffer& buffer, ZkMixInputEntry& entry, ZkRa
     if (!CarriesAudio(buffer))
         return;
     m_activity = kActive;
-    ZeroPad(buffer);
+    ZeroPadToFullLength(buffer);
     const uint16_t frames = buffer.maxFrames;
 
     if (m_config.Type() == ZkChannelConfigType_Objects)

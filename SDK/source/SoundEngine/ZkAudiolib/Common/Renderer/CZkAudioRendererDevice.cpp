@@ -5,6 +5,7 @@
 // mix, the pass-through mix, or the sink as an object of its own.
 #include "ZkAudiolib/Common/Renderer/CZkAudioRenderer.h"
 
+#include "ZkAudiolib/Common/Buffers/ZkBufferPadding.h"
 #include "ZkAudiolib/Common/MixGraph/CZkMixBus.h"
 #include "ZkAudiolib/Common/Output/CZkObjectProcessor.h"
 #include "ZkAudiolib/Common/Output/CZkOutputDevice.h"
@@ -23,16 +24,6 @@ bool SameLayout(ZkChannelConfig a, ZkChannelConfig b)
     return a.NumChannels() == b.NumChannels() && a.Type() == b.Type() && a.Mask() == b.Mask();
 }
 
-// The frames past the valid ones are cleared; the block is full length.
-void ZeroPad(ZkAudioBuffer& block)
-{
-    if (block.validFrames < block.maxFrames)
-        for (uint32_t c = 0; c < block.NumChannels(); ++c)
-            std::memset(block.GetChannel(c) + block.validFrames, 0,
-                        sizeof(float) * (block.maxFrames - block.validFrames));
-    block.validFrames = block.maxFrames;
-}
-
 void Clear(ZkAudioBuffer& mix)
 {
     std::memset(mix.data, 0, sizeof(float) * mix.NumChannels() * mix.maxFrames);
@@ -49,7 +40,7 @@ uint32_t MatrixFloats(uint32_t inputChannels, uint32_t outputChannels)
 void MixObject(ZkBusObject& object, ZkAudioBuffer& mix, CZkOutputDevice& device)
 {
     ZkAudioBuffer& block = object.buffer;
-    ZeroPad(block);
+    ZeroPadToFullLength(block);
     const uint32_t floats = MatrixFloats(block.NumChannels(), mix.NumChannels());
     float* matrix = static_cast<float*>(__builtin_alloca(sizeof(float) * floats + 16));
     matrix = reinterpret_cast<float*>((reinterpret_cast<uintptr_t>(matrix) + 15) & ~uintptr_t{15});
@@ -86,7 +77,7 @@ void CZkAudioRenderer::MixBusToDevice(CZkMixBus& bus, CZkOutputDevice& device)
             const uint32_t routing = processor->RouteObject(object, device.Capabilities());
             if (routing == CZkObjectProcessor::kRoutingObject)
             {
-                ZeroPad(object.buffer);
+                ZeroPadToFullLength(object.buffer);
                 processor->BuildObject(object, routing);
                 continue;
             }
@@ -105,7 +96,7 @@ void CZkAudioRenderer::MixBusToDevice(CZkMixBus& bus, CZkOutputDevice& device)
     {
         // The bus's mix is the device's: its ramp is applied in place, no mixing step.
         ZkBusObject& object = objects[0];
-        ZeroPad(object.buffer);
+        ZeroPadToFullLength(object.buffer);
         ZkMixer::ApplyGain(&object.buffer, &object.buffer, object.record->volume, false);
         device.Render(&object.buffer, nullptr, nullptr, outputGain);
         return;
