@@ -146,6 +146,10 @@ CZkOutputDevice* CZkOutputDeviceMgr::GetDevice(ZkOutputDeviceID outputID)
 {
     if (outputID == 0)
         return GetMainDevice();
+    // A device listed under exactly this id needs no default resolved: the render pass asks for
+    // its devices every frame, and a resolution walks the platform's device list.
+    if (CZkOutputDevice* listed = WithOutputID(outputID))
+        return listed;
     uint32_t shareSetID = ZkOutputShareSetOf(outputID);
     uint32_t deviceID = ZkOutputDeviceOf(outputID);
     if (shareSetID == 0 || deviceID == 0)
