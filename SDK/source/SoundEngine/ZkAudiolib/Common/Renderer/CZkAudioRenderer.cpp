@@ -1,4 +1,5 @@
 #include "ZkAudiolib/Common/Renderer/CZkAudioRenderer.h"
+#include "ZkAudiolib/Common/Renderer/CZkAudioRendererFrame.h"
 
 #include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/Mixing/ZkKernelTables.h"
@@ -73,5 +74,6 @@ void CZkAudioRenderer::Term()
     PlatformAudio::DestroyDefaultObject();
     ClearGraphDirty();
     SetJobCallback(nullptr);
+    RendererFrame::ResetStarvationMark();
 }
 } // namespace ZK::SoundEngine

@@ -106,6 +106,11 @@ void ForEachPlayingVoice(Step step)
 }
 } // namespace
 
+void RendererFrame::ResetStarvationMark()
+{
+    g_starvationMark = 0;
+}
+
 bool RendererFrame::IsSkipped(const CZkMixerInputContext& connection)
 {
     constexpr uint32_t kSkipped = CZkMixerInputContext::kFlagBelowThreshold | CZkMixerInputContext::kFlagSecond;

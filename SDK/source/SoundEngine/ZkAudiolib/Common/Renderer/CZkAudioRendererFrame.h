@@ -15,6 +15,8 @@ class CZkVoice;
 
 struct RendererFrame
 {
+    // No starvation reported yet (the engine's end).
+    static void ResetStarvationMark();
     // A connection whose level is below the threshold and that was marked second is not mixed.
     static bool IsSkipped(const CZkMixerInputContext& connection);
     // Step 5 of the pass: gains and sends, bus levels and volumes, connection gains, windows,
