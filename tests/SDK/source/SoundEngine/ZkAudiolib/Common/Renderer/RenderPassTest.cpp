@@ -95,3 +95,45 @@ TEST_F(RenderPass, TheEnginesEndDestroysTheVoicesItStillHas)
     EXPECT_EQ(EngineBlocks(), m_setUpBlocks) << "nothing of the voices or buses is left";
 }
 } // namespace
+
+namespace
+{
+// Pause and resume reach the voice through the voice command queue (the voice found for the
+// playing instance's source): a paused voice is silent and keeps its place, and the tone goes on
+// from where it stopped.
+TEST_F(RenderPass, APausedPlaybackIsSilentAndResumesWhereItStopped)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    const ZkPlayingID playing = PostEvent("Play_Tone48", kEmitter);
+    ASSERT_NE(playing, 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(3));
+    ExecuteActionOnPlayingID(ZkActionOnEventType_Pause, playing);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(1));
+    const size_t paused = captured.size();
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(4));
+    ASSERT_EQ(CZkAudioRenderer::VoiceCount(), 1u);
+    EXPECT_EQ(CZkAudioRenderer::VoiceAt(0)->State(), CZkVoice::kStatePaused);
+    EXPECT_TRUE(Silent(captured, paused, captured.size()));
+
+    ExecuteActionOnPlayingID(ZkActionOnEventType_Resume, playing);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(20));
+    EXPECT_EQ(CZkAudioRenderer::VoiceCount(), 0u) << "the rest of the tone played out";
+    // The tone's span less the pause (its longest silence) holds the 12000 samples of the tone.
+    size_t first = captured.size(), last = 0, longestSilence = 0, silence = 0;
+    for (size_t i = 0; i < captured.size(); i += 2)
+    {
+        if (captured[i] == 0.0f)
+        {
+            ++silence;
+            continue;
+        }
+        first = std::min(first, i / 2);
+        last = i / 2;
+        if (first != i / 2)
+            longestSilence = std::max(longestSilence, silence);
+        silence = 0;
+    }
+    EXPECT_GE(longestSilence, 4u * kFrames) << "the pause";
+    EXPECT_NEAR(static_cast<double>(last - first + 1 - longestSilence), kToneSamples48, 2.0);
+}
+} // namespace
