@@ -185,8 +185,15 @@ void RendererFrame::RenderInline(bool rendered)
     }
 
     ZkRendererBusList& list = RendererBuses();
-    if (!rendered || list.buses.IsEmpty() || list.graphChanged)
+    if (!rendered || list.buses.IsEmpty())
         return;
+    if (list.graphChanged)
+    {
+        // Levels unknown (a failed level computation): no bus runs. What the voices mixed into
+        // their buses is dropped with the buses' frame end, instead of doubling the next frame.
+        EndBusFrames();
+        return;
+    }
     for (uint32_t i = list.buses.Length(); i-- > 0;)
     {
         // Voices mixed themselves: only the bus inputs remain.
