@@ -21,6 +21,8 @@
 #include "ZkAudiolib/Common/Voice/CZkVoice.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
+#include <algorithm>
+
 namespace ZK::SoundEngine
 {
 namespace
@@ -119,8 +121,11 @@ bool RendererFrame::IsSkipped(const CZkMixerInputContext& connection)
 
 void RendererFrame::PrepareVoices(bool rendered)
 {
-    for (CZkVoice* voice : RendererVoices().voices)
+    auto& voices = RendererVoices().voices;
+    for (uint32_t i = 0; i < voices.Length(); ++i)
     {
+        CZkVoice* voice = voices[i];
+        voice->frameIndex = i;
         ZkPipelineBuffer& buffer = voice->Buffer();
         buffer.status = ZK_NotProcessedThisFrame;
         if (voice->MainSource() != nullptr)
@@ -131,10 +136,10 @@ void RendererFrame::PrepareVoices(bool rendered)
     }
 }
 
-void RendererFrame::MixInputs(CZkMixBus& bus, bool deferred)
+void RendererFrame::MixDeferredInputs(CZkMixBus& bus)
 {
     for (CZkMixerInputContext* c = bus.FirstInput(); c != nullptr; c = c->nextInput)
-        if (!IsSkipped(*c) && ((c->flags & CZkMixerInputContext::kFlagDeferred) != 0) == deferred)
+        if (!IsSkipped(*c) && (c->flags & CZkMixerInputContext::kFlagDeferred) != 0)
             bus.MixInput(*c);
 }
 
@@ -149,8 +154,41 @@ void RendererFrame::FinishBus(CZkMixBus& bus)
 
 void RendererFrame::ProcessFrame(CZkMixBus& bus)
 {
-    MixInputs(bus, false);
+    // The voices first, in the voice list's order, each voice's connections as its output list
+    // has them (newest first), then the buses: the order in which the inline pass sums them, so
+    // that both paths round alike.
+    uint32_t inputs = 0;
+    for (const CZkMixerInputContext* c = bus.FirstInput(); c != nullptr; c = c->nextInput)
+        ++inputs;
+    struct VoiceInput
+    {
+        uint32_t voice;
+        uint32_t newer; // the reverse of the connection's place in the bus's input list
+        CZkMixerInputContext* connection;
+    };
+    VoiceInput* voiceInputs = static_cast<VoiceInput*>(__builtin_alloca(sizeof(VoiceInput) * (inputs + 1)));
+    uint32_t count = 0;
+    uint32_t place = inputs;
+    for (CZkMixerInputContext* c = bus.FirstInput(); c != nullptr; c = c->nextInput, --place)
+    {
+        CZkMixContext& input = c->GetInputContext();
+        if (!input.IsBus() && !IsSkipped(*c) && (c->flags & CZkMixerInputContext::kFlagDeferred) == 0)
+            voiceInputs[count++] = VoiceInput{static_cast<CZkVoice&>(input).frameIndex, place, c};
+    }
+    std::sort(voiceInputs, voiceInputs + count, [](const VoiceInput& a, const VoiceInput& b) {
+        return a.voice != b.voice ? a.voice < b.voice : a.newer < b.newer;
+    });
+    for (uint32_t i = 0; i < count; ++i)
+        bus.MixInput(*voiceInputs[i].connection);
+    MixBusInputs(bus);
     FinishBus(bus);
+}
+
+void RendererFrame::MixBusInputs(CZkMixBus& bus)
+{
+    for (CZkMixerInputContext* c = bus.FirstInput(); c != nullptr; c = c->nextInput)
+        if (!IsSkipped(*c) && c->GetInputContext().IsBus() && (c->flags & CZkMixerInputContext::kFlagDeferred) == 0)
+            bus.MixInput(*c);
 }
 
 void RendererFrame::EndBusFrames()
@@ -161,7 +199,7 @@ void RendererFrame::EndBusFrames()
         CZkMixBus& bus = *list.buses[i];
         bus.EndFrame();
         if (list.feedback)
-            MixInputs(bus, true);
+            MixDeferredInputs(bus);
     }
 }
 
@@ -198,9 +236,7 @@ void RendererFrame::RenderInline(bool rendered)
     {
         // Voices mixed themselves: only the bus inputs remain.
         CZkMixBus& bus = *list.buses[i];
-        for (CZkMixerInputContext* c = bus.FirstInput(); c != nullptr; c = c->nextInput)
-            if (!IsSkipped(*c) && c->GetInputContext().IsBus() && (c->flags & CZkMixerInputContext::kFlagDeferred) == 0)
-                bus.MixInput(*c);
+        MixBusInputs(bus);
         FinishBus(bus);
     }
     EndBusFrames();

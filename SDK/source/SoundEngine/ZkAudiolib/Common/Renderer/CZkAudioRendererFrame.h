@@ -29,10 +29,13 @@ struct RendererFrame
     static void RenderInline(bool rendered);
     // The job path: the voice job, then the buses level by level (jobs for the wider levels).
     static void RenderWithJobs(bool rendered);
-    // One bus of the job path: every input not deferred, then FinishBus.
+    // One bus of the job path: every input not deferred (the voices in the order the inline pass
+    // mixes them), then FinishBus.
     static void ProcessFrame(CZkMixBus& bus);
-    // Mixes the inputs that are not skipped, the deferred ones (closing a cycle) or the others.
-    static void MixInputs(CZkMixBus& bus, bool deferred);
+    // The bus inputs that are neither skipped nor deferred, in the bus's input order.
+    static void MixBusInputs(CZkMixBus& bus);
+    // Mixes the deferred inputs (those closing a cycle) that are not skipped.
+    static void MixDeferredInputs(CZkMixBus& bus);
     // Processes the bus; a root without outputs is mixed into its device.
     static void FinishBus(CZkMixBus& bus);
     // Every bus's frame end, last to first, with the deferred inputs mixed after it on feedback.

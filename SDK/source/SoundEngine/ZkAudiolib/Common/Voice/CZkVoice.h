@@ -142,6 +142,8 @@ public:
 
     // The renderer's pending list (voices whose source is still being prepared).
     CZkVoice* pendingNext = nullptr;
+    // The voice's place in the renderer's voice list during a frame (set by the render pass).
+    uint32_t frameIndex = 0;
 
     // --- The mix context ---
     ZkChannelConfig GetOutputConfig() const override { return m_outputConfig; }

@@ -1,6 +1,7 @@
 // The render pass's job path: with the game's job callback the voice pipelines run as a
 // "ZK::Voice" job and the buses level by level as "ZK::Bus" jobs, here split among worker threads
-// of the test; the capture is the same, bit for bit, as the inline render of the same posts. Each
+// of the test; the capture is the same, bit for bit, as the inline render of the same posts, also
+// where two voices feed one bus (the bus sums its voices in the order the inline pass does). Each
 // job runs with flush-to-zero, the render pass's own floating-point mode.
 #include "FirstSoundFixture.h"
 
@@ -65,7 +66,8 @@ void RunOnWorkers(void* data, uint32_t first, uint32_t end, uint32_t granularity
 class ThreadedJobRender : public FirstSound
 {
 protected:
-    // The capture of two tones posted together, rendered with or without the job callback.
+    // The capture of three tones posted together (two on the Effects bus, one on the Music bus, one
+    // level of two buses), rendered with or without the job callback.
     std::vector<float> Render(bool withJobs)
     {
         settings.jobCallback = withJobs ? &RunOnWorkers : nullptr;
@@ -73,7 +75,9 @@ protected:
         EXPECT_EQ(CZkAudioRenderer::HasJobCallback(), withJobs);
         EXPECT_NE(PostEvent("Play_Tone48", kEmitter), 0u);
         EXPECT_NE(PostEvent("Play_Tone44", kEmitter), 0u);
-        EXPECT_NO_FATAL_FAILURE(RenderFrames(16));
+        EXPECT_NO_FATAL_FAILURE(RenderFrames(2));
+        EXPECT_NE(PostEvent("Play_ToneLoop", kEmitter), 0u);
+        EXPECT_NO_FATAL_FAILURE(RenderFrames(14));
         Term();
         EXPECT_FALSE(CZkAudioRenderer::HasJobCallback()) << "the engine's end forgets the callback";
         return captured;
