@@ -173,14 +173,7 @@ private:
 template <class Voices, bool Filtered>
 void RenderVoices(benchmark::State& state)
 {
-    Voices voices(Filtered);
-    if (!voices.Ready())
-    {
-        state.SkipWithError("voices not available");
-        return;
-    }
-    voices.RenderBlock();
-    PeerBench::MeasurePerUnit(state, "voice_frame", static_cast<double>(kVoices) * kBlockFrames, [&] { voices.RenderBlock(); });
+    PeerBench::MeasureVoiceBlocks<Voices>(state, Filtered, static_cast<double>(kVoices) * kBlockFrames);
 }
 
 #if KP_BENCH_OPENAL

@@ -135,14 +135,7 @@ private:
 template <class Voices, uint32_t Count>
 void RenderVoices(benchmark::State& state)
 {
-    Voices voices(Count);
-    if (!voices.Ready())
-    {
-        state.SkipWithError("voices not available");
-        return;
-    }
-    PeerBench::MeasurePerUnit(state, "voice_frame", static_cast<double>(Count) * kBlockFrames,
-                              [&] { voices.RenderBlock(); });
+    PeerBench::MeasureVoiceBlocks<Voices>(state, Count, static_cast<double>(Count) * kBlockFrames);
 }
 
 template <uint32_t Count>

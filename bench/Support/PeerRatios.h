@@ -55,4 +55,20 @@ void MeasurePerUnit(benchmark::State& state, const char* unit, double unitsPerIt
     }
     cost.Stop(static_cast<double>(iterations) * unitsPerIteration);
 }
+
+// Renders blocks of voices, a contender made from its argument (skipped with an error when it is not
+// Ready()): one block before the timing, then nanoseconds per voice-frame, blockFrames x voices
+// voice-frames a block.
+template <class Voices, class Argument>
+void MeasureVoiceBlocks(benchmark::State& state, Argument argument, double voiceFramesPerBlock)
+{
+    Voices voices(argument);
+    if (!voices.Ready())
+    {
+        state.SkipWithError("voices not available");
+        return;
+    }
+    voices.RenderBlock();
+    MeasurePerUnit(state, "voice_frame", voiceFramesPerBlock, [&] { voices.RenderBlock(); });
+}
 } // namespace PeerBench
