@@ -8,7 +8,12 @@
 #include "ZkAudiolib/Common/Renderer/CZkAudioRenderer.h"
 #include "ZkAudiolib/Common/Voice/CZkVoice.h"
 
+#include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
+#include "ZkAudiolib/Common/Mixing/ZkFlushDenormals.h"
+#include "ZkAudiolib/Common/Renderer/CZkAudioRendererFrame.h"
+
 #include <algorithm>
+#include <cmath>
 
 namespace
 {
@@ -135,5 +140,37 @@ TEST_F(RenderPass, APausedPlaybackIsSilentAndResumesWhereItStopped)
     }
     EXPECT_GE(longestSilence, 4u * kFrames) << "the pause";
     EXPECT_NEAR(static_cast<double>(last - first + 1 - longestSilence), kToneSamples48, 2.0);
+}
+} // namespace
+
+namespace
+{
+// A frame whose bus levels are unknown (their computation failed for want of memory: the
+// graph-changed flag stays set through the frame) processes no bus, so nothing reaches the device,
+// and drops what its voices mixed into their buses: the next frame plays the sound alone, not with
+// the dropped mix added to it. The frame is run step by step, the flag set after the frame
+// parameters as a failed computation leaves it.
+TEST_F(RenderPass, AFrameWithoutBusLevelsIsSilentAndTheNextPlaysTheSoundAlone)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NE(PostEvent("Play_ToneLoop", kEmitter), 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(3));
+    {
+        ZK::Platform::ZkScopedLock guard(g_EngineLock);
+        ZkFlushDenormals renderMode;
+        RendererFrame::UpdateFrameParameters();
+        CZkAudioRenderer::SetGraphChanged();
+        RendererFrame::RenderInline(true);
+        RendererFrame::PostFrameVoices();
+        CZkOutputDeviceMgr::EndFrame();
+    }
+    ASSERT_EQ(frameOffsets.size(), 4u);
+    EXPECT_TRUE(Silent(captured, 3 * kFrames * 2, captured.size())) << "no bus ran";
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(1));
+    EXPECT_FALSE(CZkAudioRenderer::GraphChanged()) << "the levels are computed again";
+    // The loop's period is 48 samples and three frames are 64 periods: the voice went on through
+    // the dropped frame, so the next frame repeats frame 1 sample for sample.
+    for (size_t i = 0; i < kFrames * 2; ++i)
+        ASSERT_NEAR(captured[4 * kFrames * 2 + i], captured[kFrames * 2 + i], 1e-6f) << "sample " << i;
 }
 } // namespace
