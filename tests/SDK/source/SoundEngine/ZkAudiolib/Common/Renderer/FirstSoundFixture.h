@@ -59,16 +59,32 @@ protected:
     {
         EngineLifeTest::SetUp();
         settings.engineThread = 0;
-        ASSERT_EQ(m_io.Init(ZkStreamTest::DefaultDeviceSettings()), ZK_Success);
-        const std::filesystem::path banks = std::filesystem::path(KP_SOURCE_DIR) / "Trindle_Ostrel" / "Banks";
-        ASSERT_EQ(m_io.AddBasePath(banks.wstring().c_str()), ZK_Success);
-        // The test's folder last: files are written into the last base path.
         const ZkSoundFixtures::Bytes bank = ZkSoundFixtures::WriteBank(BankDescription());
         ASSERT_FALSE(bank.empty());
         std::ofstream(m_folder.Path() / "FirstSound.bnk", std::ios::binary)
             .write(reinterpret_cast<const char*>(bank.data()), static_cast<std::streamsize>(bank.size()));
+        ASSERT_NO_FATAL_FAILURE(StartDevice());
+        m_setUpBlocks = SettledBlocks();
+    }
+
+    void StartDevice()
+    {
+        ASSERT_EQ(m_io.Init(ZkStreamTest::DefaultDeviceSettings()), ZK_Success);
+        const std::filesystem::path banks = std::filesystem::path(KP_SOURCE_DIR) / "Trindle_Ostrel" / "Banks";
+        ASSERT_EQ(m_io.AddBasePath(banks.wstring().c_str()), ZK_Success);
+        // The test's folder last: files are written into the last base path.
         ASSERT_EQ(m_io.AddBasePath(m_folder.Path().wstring().c_str()), ZK_Success);
-        m_setUpBlocks = EngineBlocks();
+    }
+
+    // The blocks held once every stream is gone. A closed stream (a bank read by name) is freed by
+    // the device's I/O thread some time later; ending the device waits for all of them, so the
+    // count is taken with the device ended, and the device starts again afterwards.
+    int64_t SettledBlocks()
+    {
+        m_io.Term();
+        const int64_t blocks = EngineBlocks();
+        StartDevice();
+        return blocks;
     }
     void TearDown() override
     {
@@ -156,6 +172,6 @@ protected:
     std::vector<float> captured;           // interleaved
     std::vector<size_t> frameOffsets;      // the first sample frame of each delivered frame
     uint32_t channels = 0;
-    int64_t m_setUpBlocks = 0;             // the low-level I/O's blocks
+    int64_t m_setUpBlocks = 0;             // settled blocks after set-up, the device ended
 };
 } // namespace ZkFirstSoundTest

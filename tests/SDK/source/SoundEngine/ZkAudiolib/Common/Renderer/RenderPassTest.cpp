@@ -97,7 +97,7 @@ TEST_F(RenderPass, TheEnginesEndDestroysTheVoicesItStillHas)
     Term();
     EXPECT_EQ(CZkAudioRenderer::VoiceCount(), 0u);
     EXPECT_EQ(CZkAudioRenderer::BusCount(), 0u);
-    EXPECT_EQ(EngineBlocks(), m_setUpBlocks) << "nothing of the voices or buses is left";
+    EXPECT_EQ(SettledBlocks(), m_setUpBlocks) << "nothing of the voices or buses is left";
 }
 } // namespace
 
