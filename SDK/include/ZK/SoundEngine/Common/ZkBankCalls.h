@@ -117,6 +117,13 @@ void CancelBankCallbackCookie(void* cookie);
 // The bank reader's throughput (bytes per millisecond, at least 0) and stream priority (0 to 100).
 // 31 out of range; 2 before the engine's initialisation.
 ZKRESULT SetBankLoadIOSettings(float throughputBytesPerMs, signed char priority);
-// A copy of a bank image whose compressed media are stored decoded. Not built yet: 4.
+// A copy of a bank image whose media in formats that need decoding are stored decoded (16-bit
+// samples), so that nothing decodes them while they play; other media and chunks are copied as they
+// are, media at 16-byte steps of the "DATA" body. decodedSize receives the copy's size. pool: the
+// memory pool of the copy (decodedBank receives it), or -1 to write into the caller's block
+// decodedBank of decodedSize bytes (a null block only asks for the size). Runs on the caller's
+// thread; the global engine lock is taken around each decoding. 7 for a null or malformed image
+// (a chunk or "DIDX" entry reaching past it, "DATA" before "DIDX", a decoded size above 4 GiB - 1;
+// nothing written); 31 for a caller's block smaller than the copy; 52 out of memory.
 ZKRESULT DecodeBank(const void* bank, uint32_t size, ZkMemoryId pool, void*& decodedBank, uint32_t& decodedSize);
 } // namespace ZK::SoundEngine

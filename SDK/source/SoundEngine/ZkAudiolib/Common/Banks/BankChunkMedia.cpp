@@ -8,8 +8,9 @@ namespace ZK::SoundEngine
 ZKRESULT BankManager::ReadMediaIndex(Parse& parse, uint32_t size)
 {
     LoadedBank& bank = parse.bank;
-    // Media already registered, or entries already read (the first "DIDX" of a bank counts).
-    if (bank.registeredMedia > 0 || bank.entries != nullptr)
+    // Media already registered, or entries already read (the first "DIDX" of a bank counts); a
+    // structure-only preparation has no use for them.
+    if (bank.registeredMedia > 0 || bank.entries != nullptr || parse.parseType == ZkBankParsePrepareStructure)
         return SkipBody(size);
     const uint32_t count = size / sizeof(ZkMediaEntry);
     if (parse.IsMemoryView())
@@ -61,6 +62,10 @@ ZKRESULT BankManager::ReadMediaData(Parse& parse, uint32_t size)
     bank.alignment = parse.mediaAlignment == 0 ? kDefaultMediaAlignment : parse.mediaAlignment;
     if (!std::has_single_bit(bank.alignment))
         return ZK_InvalidFile;
+    if (parse.parseType == ZkBankParsePrepareStructure)
+        return SkipBody(size);
+    if (parse.parseType != ZkBankParseLoad)
+        return LoadPreparedMedia(bank, size, parse.decode);
 
     const uint8_t* data = nullptr;
     if (parse.IsMemoryView())

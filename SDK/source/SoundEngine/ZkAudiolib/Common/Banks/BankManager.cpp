@@ -64,6 +64,13 @@ ZKRESULT BankManager::Term()
             bank->ReleaseItemList();
             LoadedBank::Release(bank, true);
         }
+        // Records unloaded while preparations held them: what is left of them goes as a forced
+        // end of their preparations.
+        while (LoadedBank* bank = m_detached)
+        {
+            if (!LoadedBank::ReleasePreparation(bank, true))
+                RemoveDetached(*bank);
+        }
     }
     m_bankTable.Term();
     {
@@ -76,5 +83,42 @@ ZKRESULT BankManager::Term()
     m_collecting = false;
     m_cookies.Term(); // the callbacks of requests that never ran are not called
     return ZK_Success;
+}
+void BankManager::AddDetached(LoadedBank& bank)
+{
+    ZkScopedLock guard(CZkLockedIdTable::Lock());
+    if (bank.detached)
+        return;
+    bank.detached = true;
+    bank.detachedPrev = nullptr;
+    bank.detachedNext = m_detached;
+    if (m_detached != nullptr)
+        m_detached->detachedPrev = &bank;
+    m_detached = &bank;
+}
+
+void BankManager::RemoveDetached(LoadedBank& bank)
+{
+    ZkScopedLock guard(CZkLockedIdTable::Lock());
+    if (!bank.detached)
+        return;
+    if (bank.detachedPrev != nullptr)
+        bank.detachedPrev->detachedNext = bank.detachedNext;
+    else
+        m_detached = bank.detachedNext;
+    if (bank.detachedNext != nullptr)
+        bank.detachedNext->detachedPrev = bank.detachedPrev;
+    bank.detachedPrev = nullptr;
+    bank.detachedNext = nullptr;
+    bank.detached = false;
+}
+
+uint32_t BankManager::DetachedCount() const
+{
+    ZkScopedLock guard(CZkLockedIdTable::Lock());
+    uint32_t count = 0;
+    for (const LoadedBank* bank = m_detached; bank != nullptr; bank = bank->detachedNext)
+        ++count;
+    return count;
 }
 } // namespace ZK::SoundEngine

@@ -49,6 +49,8 @@
 
 namespace ZK::SoundEngine
 {
+class CZkEventAction;
+class CZkEventObject;
 class CZkIndexedObject;
 class IZkBankItemKind;
 class IZkBankBusKind;
@@ -118,8 +120,7 @@ public:
     virtual ZKRESULT UnloadThroughEngine(LoadedBank& bank, ZkBankCallbackFunc callback, void* cookie);
 
     // Runs one request and notifies its callback (see ExecuteLoad and the others for each kind).
-    // Kinds 2, 3, 4, 6 and 7 (event, game-sync and bank preparations) are not built yet: they
-    // answer 4 to the callback and do nothing else. Any other unknown kind answers 1.
+    // Any other kind answers 1.
     ZKRESULT ExecuteRequest(BankRequest& request);
     // Stores the result as the calling thread's last result and, when the request has a callback
     // whose cookie is still registered, unregisters the cookie and calls the callback.
@@ -140,6 +141,53 @@ public:
     // Request kind 5: every prepared event loses its preparations.
     void ClearPreparedEvents();
 
+    // --- Preparations (BankPreparation*.cpp, EventPreparation.cpp) ---
+    // Deepest chain of events that play events a preparation follows.
+    static constexpr uint32_t kMaxPreparationDepth = 32;
+
+    // One more preparation of an event: the first prepares what its actions play (the banks of
+    // their targets structure-only, the targets and their media) and takes the preparation's
+    // reference. 15 when the event is not loaded; else the preparation's result (nothing left
+    // prepared on failure). Also called directly by the music engine for the events it uses.
+    ZKRESULT PrepareEvent(ZkUniqueID eventID);
+    // One preparation less; the last undoes what the first prepared. 15 when the event is not
+    // loaded, else 1 (also for an event that was not prepared).
+    ZKRESULT UnprepareEvent(ZkUniqueID eventID);
+    // Prepares the event's actions in list order (play: the target's bank structure-only, then the
+    // target; play an event: that event's actions). An event already on the chain being prepared is
+    // skipped (an event that plays itself); a chain deeper than kMaxPreparationDepth events fails
+    // with 2. On failure the actions prepared before are undone.
+    ZKRESULT PrepareEventActions(CZkEventObject& event);
+    // Undoes PrepareEventActions (the same skips, to the same depth).
+    void UnprepareEventActions(CZkEventObject& event);
+    // Loads the media collected by the current preparation request, in file order. On failure the
+    // ones loaded before lose their reference again. 1 for none.
+    ZKRESULT LoadCollectedMedia();
+    // Request kind 4's work: prepares (or unprepares) each game-sync value in order, undoing the
+    // values before a failing one; with preparation, the nodes' media are collected and loaded at
+    // the end. The request's result.
+    ZKRESULT PrepareGameSyncsRequest(const BankRequest& request);
+    // Request kind 6's work (without notification): one more preparation of the bank {bank id,
+    // no memory}; content 1 prepares its media too (decoded with decode), any other content only
+    // its structure. countStructure counts it as a preparation of the interface's PrepareBank. A
+    // record present already is reused (a loaded bank only gains the count: 1, or 69 when its media
+    // are asked for). A failure leaves no preparation behind.
+    ZKRESULT PrepareBankRequest(const BankRequest& request, uint32_t content, bool decode, bool countStructure);
+    // Reads each media of the bank's "DIDX" entries from the reader, positioned at the start of the
+    // "DATA" body of dataSize bytes, into a prepared copy of its own (from a copy already in the
+    // index when there is one), decoded with decode; then skips the rest of the body and marks the
+    // bank's media prepared. 7 for an entry outside the body or one behind the reader's position; 2
+    // for a table without buckets or a short read; 52 out of memory. A failure gives back every
+    // reference this pass took.
+    ZKRESULT LoadPreparedMedia(LoadedBank& bank, uint32_t dataSize, bool decode);
+
+    // Records that left the bank table by an unload while preparations still hold them: nothing
+    // finds them any more (a later unpreparation looks in the table), so Term frees what is left of
+    // them. Under the bank-table lock.
+    void AddDetached(LoadedBank& bank);
+    void RemoveDetached(LoadedBank& bank);
+    uint32_t DetachedCount() const;
+
     // The whole parse of one bank (see the file comment). 69 when the bank (same key) is already
     // loaded; 7 malformed (first chunk not "BKHD", a chunk header cut short, a count or item running
     // past its chunk, "DIDX" entries reaching outside "DATA"); 56 short read of the header or of
@@ -148,7 +196,8 @@ public:
     // constructor that gives nothing; 4 an item, section or step whose engine part is not built
     // yet; otherwise a constructor's, a manager's or the reader's result. bank receives the record
     // used (also on failure, null when none was made); the reader is closed in every case.
-    // Preparations (parse types 1 to 3) are not built yet: they answer 4 and do nothing.
+    // Preparations (parse types 1 to 3) open the bank by name, else by id; type 2 skips the media
+    // chunks, types 1 and 3 read each media into a prepared copy (LoadPreparedMedia).
     ZKRESULT ParseBank(const BankRequest& request, LoadedBank*& bank, uint32_t parseType, bool countStructure,
                        bool decode);
 
@@ -184,6 +233,12 @@ public:
     // (LoadMediaEntry). ReleaseMediaEntry gives it back (nothing while collecting).
     virtual ZKRESULT SetMediaEntry(const ZkMediaRef& media);
     virtual void ReleaseMediaEntry(ZkUniqueID mediaID);
+    // What preparing a media reference asks for: its file opens as "<file id>.oxm" with the file
+    // type of its codec (plug-in id >> 16).
+    static ZkMediaPreparation PreparationOf(const ZkMediaRef& media);
+    // Whether loading the media keeps a prepared copy (and so a reference of its entry): not for a
+    // media without in-memory bytes, nor for one streamed from its file without prefetch.
+    static bool KeepsPreparedCopy(const ZkMediaPreparation& media);
     // Gives one reference of the media's entry back, always.
     void ReleaseMediaReference(ZkUniqueID mediaID);
     // Loads one prepared media: 1 with nothing to do (no in-memory size, a streamed media without
@@ -212,6 +267,9 @@ protected:
     ZKRESULT ExecuteLoad(BankRequest& request);
     ZKRESULT ExecuteUnload(BankRequest& request);
     ZKRESULT ExecuteClearBanks(BankRequest& request);
+    ZKRESULT ExecutePrepareEvents(BankRequest& request);
+    ZKRESULT ExecuteUnprepareEvents(BankRequest& request);
+    void ExecuteUnprepareBank(const BankRequest& request);
     // Posts message 26 for the bank and ends the frame. False when there is no engine to post to.
     static bool PostUnloadMessage(LoadedBank& bank);
     // Releases the item list, stores the unload callback and marks the bank unloading.
@@ -226,6 +284,15 @@ protected:
 
 private:
     struct Parse;
+    struct EventPath;
+
+    ZKRESULT PrepareActions(CZkEventObject& event, EventPath& path);
+    void UnprepareActions(CZkEventObject& event, EventPath& path);
+    void UnprepareAction(CZkEventAction& action, EventPath& path);
+    // Drops one preparation of the bank record {bank id, no memory} when the table holds it.
+    void ReleaseBankPreparation(ZkBankID bankID);
+    // The media of a prepared bank: each entry's prepared copy (steps under the media lock).
+    ZKRESULT PrepareBankMedia(const ZkMediaEntry& entry, uint32_t& position, bool decode);
 
     ZKRESULT FindOrCreateRecord(const BankRequest& request, LoadedBank*& bank, uint32_t parseType,
                                 bool countStructure);
@@ -273,6 +340,7 @@ private:
     BankNameTable m_bankNames;
     ZK::ZkArray<ZkMediaPreparation> m_collected;
     bool m_collecting = false;
+    LoadedBank* m_detached = nullptr;
     ZkCallbackCookieList m_cookies;
 };
 

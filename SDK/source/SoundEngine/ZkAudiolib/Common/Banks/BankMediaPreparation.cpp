@@ -10,13 +10,29 @@ namespace ZK::SoundEngine
 {
 using ZK::Platform::ZkScopedLock;
 
-ZKRESULT BankManager::SetMediaEntry(const ZkMediaRef& media)
+ZkMediaPreparation BankManager::PreparationOf(const ZkMediaRef& media)
 {
+    constexpr uint32_t kCodecNumberShift = 16;
     ZkMediaPreparation preparation;
     preparation.mediaID = media.mediaID;
     preparation.fileID = static_cast<uint32_t>(media.fileID);
     preparation.inMemorySize = media.mediaSize;
     preparation.flags = media.flags;
+    const auto codec = static_cast<uint16_t>(static_cast<uint32_t>(media.sourceType) >> kCodecNumberShift);
+    if (media.sourceType != kNoSourceType && codec != ZK_FileTypeSoundBank)
+        preparation.fileType = codec;
+    return preparation;
+}
+
+bool BankManager::KeepsPreparedCopy(const ZkMediaPreparation& media)
+{
+    const uint32_t kind = (media.flags & kMediaKindMask) >> kMediaKindShift;
+    return media.inMemorySize != 0 && (kind != kMediaKindOwned || (media.flags & kMediaFlagPrefetch) != 0);
+}
+
+ZKRESULT BankManager::SetMediaEntry(const ZkMediaRef& media)
+{
+    const ZkMediaPreparation preparation = PreparationOf(media);
     return m_collecting ? CollectMedia(preparation) : LoadMediaEntry(preparation);
 }
 
@@ -45,12 +61,8 @@ ZKRESULT BankManager::CollectMedia(const ZkMediaPreparation& media)
 
 ZKRESULT BankManager::LoadMediaEntry(const ZkMediaPreparation& media)
 {
-    constexpr uint32_t kStreamedKind = kMediaKindOwned;
-    if (media.inMemorySize == 0)
-        return ZK_Success;
-    const uint32_t kind = (media.flags & kMediaKindMask) >> kMediaKindShift;
-    if (kind == kStreamedKind && (media.flags & kMediaFlagPrefetch) == 0)
-        return ZK_Success; // streamed from its file as it plays: nothing to keep in memory
+    if (!KeepsPreparedCopy(media))
+        return ZK_Success; // nothing to keep in memory (a media streamed from its file as it plays)
 
     ZkScopedLock guard(m_mediaLock);
     bool created = false;

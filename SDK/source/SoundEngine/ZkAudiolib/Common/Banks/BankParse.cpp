@@ -28,16 +28,21 @@ ZKRESULT RefuseVersion(uint32_t version)
 } // namespace
 
 ZKRESULT BankManager::ParseBank(const BankRequest& request, LoadedBank*& bank, uint32_t parseType,
-                                bool countStructure, bool)
+                                bool countStructure, bool decode)
 {
     bank = nullptr;
-    if (parseType != ZkBankParseLoad)
-        return ZK_NotImplemented;
     ZKRESULT result = FindOrCreateRecord(request, bank, parseType, countStructure);
     if (result != ZK_Success)
         return result;
     Parse parse{request, *bank, parseType};
-    result = OpenReader(request);
+    parse.decode = decode;
+    // A preparation reads the bank's file: by name when it has one, else by id.
+    if (parseType != ZkBankParseLoad)
+        result = request.fileName != nullptr ? m_reader.OpenByName(request.fileName, 0, request.cookie)
+                                             : m_reader.OpenByID(request.bankID, 0, ZK_FileTypeSoundBank,
+                                                                 request.cookie, true);
+    else
+        result = OpenReader(request);
     if (result == ZK_Success)
         result = ReadHeader(parse);
     if (result == ZK_Success)

@@ -11,6 +11,7 @@ struct BankManager::Parse
     const BankRequest& request;
     LoadedBank& bank;
     uint32_t parseType;
+    bool decode = false;          // prepared media are decoded (parse types 1 and 3)
     uint32_t version = 0;
     uint32_t mediaAlignment = kDefaultMediaAlignment;
     bool restricted = false;      // versions 118 to 139: media chunks only

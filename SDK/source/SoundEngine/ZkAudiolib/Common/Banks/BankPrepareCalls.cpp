@@ -1,6 +1,5 @@
 // The interface calls that prepare banks, events and game-sync values, and the engine-wide bank
-// calls (clearing, cancelling a cookie, the reader's I/O settings). The preparations themselves are
-// not built yet: their requests are made and queued as usual, and answer 4 when they run.
+// calls (clearing, cancelling a cookie, the reader's I/O settings).
 #include "ZkAudiolib/Common/Banks/BankCallSupport.h"
 #include "ZkAudiolib/Common/Banks/BankManager.h"
 #include "ZkAudiolib/Common/FrontEnd/BankIdFromName.h"
@@ -264,10 +263,5 @@ ZKRESULT SetBankLoadIOSettings(float throughputBytesPerMs, signed char priority)
         return ZK_InvalidParameter;
     manager->Reader().SetIOSettings(throughputBytesPerMs, unsignedPriority);
     return ZK_Success;
-}
-
-ZKRESULT DecodeBank(const void*, uint32_t, ZkMemoryId, void*&, uint32_t&)
-{
-    return ZK_NotImplemented;
 }
 } // namespace ZK::SoundEngine

@@ -2,7 +2,6 @@
 // manager's way of running them at once on the caller's thread.
 #include "ZkAudiolib/Common/Banks/BankManager.h"
 
-#include "ZkAudiolib/Common/Banks/Neighbours/EventPreparation.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 
@@ -92,13 +91,26 @@ ZKRESULT BankManager::ExecuteRequest(BankRequest& request)
     case ZkBankRequestClearBanks:
         return ExecuteClearBanks(request);
     case ZkBankRequestPrepareEvents:
+        return ExecutePrepareEvents(request);
     case ZkBankRequestUnprepareEvents:
+        return ExecuteUnprepareEvents(request);
     case ZkBankRequestPrepareGameSyncs:
+    {
+        const ZKRESULT result = PrepareGameSyncsRequest(request);
+        NotifyRequest(request, result);
+        return result;
+    }
     case ZkBankRequestPrepareBank:
+    {
+        const ZKRESULT result = PrepareBankRequest(request, request.data.preparation.content,
+                                                   request.data.preparation.decode != 0, true);
+        NotifyRequest(request, result);
+        return result;
+    }
     case ZkBankRequestUnprepareBank:
-        // Preparations are not built yet.
-        NotifyRequest(request, ZK_NotImplemented);
-        return ZK_NotImplemented;
+        ExecuteUnprepareBank(request);
+        NotifyRequest(request, ZK_Success);
+        return ZK_Success;
     default:
         NotifyRequest(request, ZK_Success);
         return ZK_Success;
@@ -215,6 +227,19 @@ ZKRESULT BankManager::UnloadThroughEngine(LoadedBank& bank, ZkBankCallbackFunc c
     return result;
 }
 
+void BankManager::ExecuteUnprepareBank(const BankRequest& request)
+{
+    LoadedBank* bank = nullptr;
+    {
+        ZkScopedLock guard(CZkLockedIdTable::Lock());
+        bank = static_cast<LoadedBank*>(m_bankTable.Find({request.bankID, 0}));
+        if (bank != nullptr && bank->structureCount > 0)
+            --bank->structureCount;
+    }
+    if (bank != nullptr)
+        LoadedBank::ReleasePreparation(bank, false);
+}
+
 ZKRESULT BankManager::ExecuteClearBanks(BankRequest& request)
 {
     // Every loaded bank leaves the table at once, linked through its own chain link; the last one
@@ -253,27 +278,4 @@ ZKRESULT BankManager::ExecuteClearBanks(BankRequest& request)
     return result;
 }
 
-void BankManager::ClearPreparedEvents()
-{
-    if (g_pObjectIndex == nullptr)
-        return;
-    ZkScopedLock engineGuard(g_EngineLock);
-    ZkIndexTable& events = g_pObjectIndex->Table(ZkIndexKind::Events);
-    ZkScopedLock tableGuard(events.Lock());
-    for (uint32_t bucket = 0; bucket < events.BucketCount(); ++bucket)
-    {
-        CZkIndexedObject* event = events.Table().Bucket(bucket);
-        while (event != nullptr)
-        {
-            CZkIndexedObject* next = event->pNextItem;
-            if (EventPreparation::Count(event) > 0)
-            {
-                event->AddRef(); // the event must outlive the release of its preparation's reference
-                EventPreparation::Clear(event);
-                event->Release();
-            }
-            event = next;
-        }
-    }
-}
 } // namespace ZK::SoundEngine

@@ -96,7 +96,8 @@ void LoadedBank::Release(LoadedBank* bank, bool quiet)
         ZkScopedLock guard(CZkLockedIdTable::Lock());
         if (bank->loadCount.fetch_sub(1, std::memory_order_acq_rel) > 1)
             return; // a source still reads one of its media
-        if (manager != nullptr)
+        // Media a preparation read hold the preparation's references, which it gives back itself.
+        if (manager != nullptr && (bank->flags & kFlagMediaPrepared) == 0)
             manager->ReleaseBankMedia(*bank);
         if (bank->dataBlock != nullptr)
             ZK::MemoryMgr::Free(kBankDataMemID, bank->dataBlock);
@@ -109,6 +110,10 @@ void LoadedBank::Release(LoadedBank* bank, bool quiet)
         bank->unloadCallback = nullptr; // called at most once
         bank->unloadCookie = nullptr;
         free = bank->preparationCount.load(std::memory_order_acquire) <= 0;
+        // Unloaded while preparations hold it: nothing finds the record any more, so the manager
+        // keeps it for its end.
+        if (!free && manager != nullptr && manager->BankTable().Find(bank->key) != bank)
+            manager->AddDetached(*bank);
     }
     if (callback != nullptr && manager != nullptr)
         manager->Cookies().Notify(callback, bank->BankID(), bank->MemoryAddress(), ZK_Success, cookie);
@@ -127,17 +132,33 @@ bool LoadedBank::ReleasePreparation(LoadedBank* bank, bool force)
             return false;
         if ((bank->flags & kFlagMediaPrepared) != 0 && bank->entries != nullptr && manager != nullptr)
         {
-            for (uint32_t index = 0; index < bank->registeredMedia; ++index)
-                manager->ReleaseMediaReference(bank->Entry(index).mediaID);
+            while (bank->registeredMedia > 0)
+            {
+                --bank->registeredMedia;
+                const ZkUniqueID mediaID = bank->Entry(bank->registeredMedia).mediaID;
+                if (mediaID != 0)
+                    manager->ReleaseMediaReference(mediaID);
+            }
             bank->flags &= static_cast<uint8_t>(~kFlagMediaPrepared);
+            // A bank loaded after its media were prepared goes on serving them from its own block.
+            if (bank->dataBlock != nullptr)
+                manager->RegisterBankMedia(bank->dataBlock, *bank);
         }
         if (bank->loadCount.load(std::memory_order_acquire) > 0)
             return false; // the bank stays loaded
         // This very record: after an unload, another record of the same bank may hold its key.
         if (manager != nullptr)
+        {
             manager->BankTable().Unlink(bank);
+            if (bank->detached)
+                manager->RemoveDetached(*bank);
+        }
     }
-    bank->ReleaseItemList();
+    // Objects are released under the global engine lock, as an unload releases them.
+    {
+        ZkScopedLock engine(g_EngineLock);
+        bank->ReleaseItemList();
+    }
     bank->Destroy();
     return true;
 }

@@ -49,6 +49,10 @@ struct LoadedBank : ZkLockedIdEntry
     uint8_t flags = 0;
     uint32_t alignment = kDefaultMediaAlignment;
     int32_t structureCount = 0;
+    // The bank manager's list of records unloaded while preparations hold them.
+    LoadedBank* detachedPrev = nullptr;
+    LoadedBank* detachedNext = nullptr;
+    bool detached = false;
 
     ZkBankID BankID() const { return key.id; }
     const void* MemoryAddress() const { return reinterpret_cast<const void*>(static_cast<uintptr_t>(key.address)); }

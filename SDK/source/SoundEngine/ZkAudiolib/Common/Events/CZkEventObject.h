@@ -50,6 +50,12 @@ public:
     CZkEventAction* FirstAction() const { return m_firstAction; }
     uint32_t ActionCount() const;
 
+    // Preparations of the event (BankManager::PrepareEvent). While above 0 the event holds one
+    // reference of its own, the preparation's. Written by the bank thread (and the music engine's
+    // direct calls), under the event table's lock when every prepared event is cleared.
+    uint32_t PreparationCount() const { return m_preparationCount; }
+    void SetPreparationCount(uint32_t count) { m_preparationCount = count; }
+
     // For each play action whose target node is loaded: visit(node), the node holding a reference
     // for the call. Returns 1.
     template <typename Visit>
@@ -68,6 +74,7 @@ public:
 
 private:
     CZkEventAction* m_firstAction = nullptr;
+    uint32_t m_preparationCount = 0;
 };
 
 template <typename Visit>

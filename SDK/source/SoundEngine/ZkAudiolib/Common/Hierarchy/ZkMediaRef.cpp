@@ -106,7 +106,8 @@ ZKRESULT ZkMediaRef::Prepare() const
 
 void ZkMediaRef::Unprepare() const
 {
-    if (mediaSize == 0 || IsResident() || g_pBankManager == nullptr)
+    // Only what Prepare kept a reference for: a media streamed as it plays took none.
+    if (IsResident() || g_pBankManager == nullptr || !BankManager::KeepsPreparedCopy(BankManager::PreparationOf(*this)))
         return;
     g_pBankManager->ReleaseMediaEntry(mediaID);
 }

@@ -106,6 +106,15 @@ uint32_t NormalizeChannelWord(uint32_t word, uint16_t channelCount)
     return (word << 12) | static_cast<uint32_t>(std::popcount(word)) | 0x100u;
 }
 
+uint32_t ChannelWordOf(const ZkMediaChunk& format)
+{
+    constexpr uint32_t kChannelCountOffset = 2;
+    if (format.data == nullptr || format.size < kChannelWordOffset + sizeof(uint32_t))
+        return 0;
+    return NormalizeChannelWord(LoadLittleEndian<uint32_t>(format.data + kChannelWordOffset),
+                                LoadLittleEndian<uint16_t>(format.data + kChannelCountOffset));
+}
+
 ZKRESULT Parse(uint8_t* data, uint32_t size, ZkMediaChunk& format, ZkMarkerTable* markers, uint32_t& loopStart,
                uint32_t& loopEnd, uint32_t& dataSize, uint32_t& dataOffset, ZkMediaChunk* engineChunk,
                ZkMediaChunk* seekTable, bool keepChannelMask)

@@ -52,5 +52,8 @@ ZKRESULT Parse(uint8_t* data, uint32_t size, ZkMediaChunk& format, ZkMarkerTable
 
 // The channel word rewrite alone, on a channel word and the format's channel count.
 uint32_t NormalizeChannelWord(uint32_t word, uint16_t channelCount);
+// The channel word of a format chunk made a configuration (its bytes are not written); 0 when the
+// chunk is too short to hold one.
+uint32_t ChannelWordOf(const ZkMediaChunk& format);
 } // namespace MediaHeaderParser
 } // namespace ZK::SoundEngine

@@ -74,6 +74,8 @@ public:
     const ZkSourceCursor& Cursor() const { return m_cursor; }
     uint8_t OwnFlags() const { return m_ownFlags; }
     IZkSoftwareCodec* Codec() const { return m_codec; }
+    // What makes the source's codec: also used to decode whole media ahead of play.
+    ZkCodecFactory CodecFactory() const { return m_codecFactory; }
 
 private:
     // StartStream's header steps: 1 once the codec knows the format; 63 while the stream has no

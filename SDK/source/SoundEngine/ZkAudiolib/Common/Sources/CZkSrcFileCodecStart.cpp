@@ -13,17 +13,6 @@ namespace ZK::SoundEngine
 namespace
 {
 constexpr uint32_t kCodecNumberShift = 16;
-constexpr uint32_t kChannelCountOffset = 2;
-
-// The format's channel word, a speaker mask made a configuration; 0 when the chunk is too short.
-uint32_t ChannelWordOf(const ZkMediaChunk& format)
-{
-    if (format.data == nullptr || format.size < MediaHeaderParser::kChannelWordOffset + sizeof(uint32_t))
-        return 0;
-    return MediaHeaderParser::NormalizeChannelWord(
-        ZK::LoadLittleEndian<uint32_t>(format.data + MediaHeaderParser::kChannelWordOffset),
-        ZK::LoadLittleEndian<uint16_t>(format.data + kChannelCountOffset));
-}
 } // namespace
 
 bool CZkSrcFileCodec::WaitForData() const
@@ -155,7 +144,7 @@ ZKRESULT CZkSrcFileCodec::ReadHeader()
             return parsed;
         if (header.loopEnd != 0 && header.loopStart >= header.loopEnd)
             return ZK_InvalidFile;
-        header.channelWord = ChannelWordOf(header.format);
+        header.channelWord = MediaHeaderParser::ChannelWordOf(header.format);
         const ZKRESULT kept = KeepHeaderBlock(engineChunk);
         if (kept != ZK_Success)
             return kept;

@@ -270,7 +270,7 @@ TEST_F(BankInterfaceCalls, BeforeTheEnginesInitialisationBankCallsAnswer2)
     CancelBankCallbackCookie(&bankID);
     void* decoded = nullptr;
     uint32_t decodedSize = 0;
-    EXPECT_EQ(DecodeBank(nullptr, 0, -1, decoded, decodedSize), ZK_NotImplemented);
+    EXPECT_EQ(DecodeBank(nullptr, 0, -1, decoded, decodedSize), ZK_InvalidFile) << "no image";
     EXPECT_TRUE(CallbackLog::Calls().empty());
 }
 } // namespace

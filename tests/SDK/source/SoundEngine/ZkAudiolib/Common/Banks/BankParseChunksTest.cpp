@@ -180,7 +180,7 @@ TEST_F(BankParseChunks, AnIndexEntryOutsideTheDataIsRefused)
     }
 }
 
-TEST_F(BankParseChunks, TheDataChunkRegistersTheMediaInTheIndexAndPreparationsAnswer4)
+TEST_F(BankParseChunks, TheDataChunkRegistersTheMediaInTheIndex)
 {
     BankManager plain;
     ASSERT_EQ(plain.Init(), ZK_Success);
@@ -210,11 +210,6 @@ TEST_F(BankParseChunks, TheDataChunkRegistersTheMediaInTheIndexAndPreparationsAn
     EXPECT_EQ(plain.Media().Length(), 0u);
     parsed->ReleaseItemList();
     parsed->Destroy();
-    for (uint32_t parseType : {1u, 2u, 3u})
-    {
-        EXPECT_EQ(plain.ParseBank(request, parsed, parseType, true, false), ZK_NotImplemented) << "preparation";
-        EXPECT_EQ(parsed, nullptr);
-    }
     plain.Term();
 }
 
