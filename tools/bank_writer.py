@@ -6,13 +6,15 @@ Command line
     bank_writer.py --out-dir DIR DESCRIPTION.json [MORE.json ...]
     bank_writer.py --out-dir DIR --fault-variants DESCRIPTION.json
     bank_writer.py --out-dir DIR --layout DESCRIPTION.json
+    bank_writer.py --out-dir DIR --loose-media DESCRIPTION.json
 
 A JSON file holds one bank description (an object) or several (a list). With -o the file must hold
 exactly one. With --out-dir each bank is written to DIR/<file> ("file", else "name"). With
 --fault-variants every damaged copy of each bank (tools/soundbank/faults.py) is written as well,
 to DIR/<stem>.<fault>.bnk. With --layout DIR/<file>.layout.json lists where each chunk and media
 lies ({"size", "chunks": [{"tag", "offset" of the header, "size" of the body}], "media": [{"id",
-"offset" in "DATA", "size"}]}). Files are written through a rename, so a reader never sees half a
+"offset" in "DATA", "size"}]}). With --loose-media every media is also written as DIR/<media id>.oxm
+(its "loose" spec when it has one; see tools/soundbank/preparation.py). Files are written through a rename, so a reader never sees half a
 file. Exit status 1 and a message naming the file and the key on a bad description.
 
 Python API (what tests use; the same dicts as the JSON):
@@ -148,6 +150,9 @@ def _write(description, path, args):
         return
     name = bank.output_name(description)
     _save(args.out_dir, name, image, args.layout)
+    if args.loose_media:
+        for media_id, data in image.loose.items():
+            command_line.write_file(os.path.join(args.out_dir, "%d.oxm" % media_id), data)
     if args.fault_variants:
         stem = os.path.splitext(name)[0]
         for fault, damaged in faults.variants(description, image):
@@ -160,6 +165,8 @@ def _options(parser):
                         help="also write every damaged copy of each bank")
     parser.add_argument("--layout", action="store_true",
                         help="also write where each chunk and media lies, as JSON")
+    parser.add_argument("--loose-media", action="store_true",
+                        help="also write every media as <media id>.oxm")
 
 
 if __name__ == "__main__":

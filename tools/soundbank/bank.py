@@ -5,7 +5,7 @@ optional cut or appended bytes that make a damaged file. See tools/bank_writer.p
 import json
 import os
 
-from . import chunks, wave
+from . import chunks, preparation, wave
 from .binary import fourcc, u32
 from .fields import Fields
 
@@ -44,9 +44,17 @@ class BankImage:
                           for media_id, offset, size in self.media]}
 
 
-def _media(description, base_dir):
+def _media_bytes(spec):
+    key = json.dumps(spec, sort_keys=True)
+    if key not in _media_cache:
+        _media_cache[key] = wave.media_bytes(spec)
+    return _media_cache[key]
+
+
+def _media(description, base_dir, loose=None):
     media = []
     for index, entry in enumerate(description.get("media", [])):
+        entry, loose_spec = preparation.split_loose(entry)
         fields = Fields("media %d" % index, entry)
         media_id = fields.id("id")
         fields.raw("dominant_hz")
@@ -57,11 +65,10 @@ def _media(description, base_dir):
         else:
             spec = {key: value for key, value in entry.items()
                     if key not in ("id", "dominant_hz", "role", "comment")}
-            key = json.dumps(spec, sort_keys=True)
-            if key not in _media_cache:
-                _media_cache[key] = wave.media_bytes(spec)
-            data = _media_cache[key]
+            data = _media_bytes(spec)
         media.append((media_id, data))
+        if loose is not None:
+            loose[media_id] = data if loose_spec is None else _media_bytes(loose_spec)
     return media
 
 
@@ -95,7 +102,8 @@ def build(description, base_dir="."):
         raise ValueError("a bank description needs its file name (\"name\")")
     bank.raw("file")
     bank.raw("media")
-    layout = chunks.MediaLayout(_media(description, base_dir), _data_alignment(description))
+    loose = {}
+    layout = chunks.MediaLayout(_media(description, base_dir, loose), _data_alignment(description))
     data = bytearray()
     spans = []
     for index, chunk in enumerate(bank.raw("chunks", [])):
@@ -122,7 +130,9 @@ def build(description, base_dir="."):
         del data[_truncation(bank.raw("truncate"), spans):]
     data += bank.hex("append")
     bank.done()
-    return BankImage(bytes(data), spans, [(i, offset, len(d)) for i, offset, d in layout.entries])
+    image = BankImage(bytes(data), spans, [(i, offset, len(d)) for i, offset, d in layout.entries])
+    image.loose = loose  # media id -> bytes of "<media id>.oxm"
+    return image
 
 
 def output_name(description):

@@ -2,7 +2,7 @@
 "PLAT" and "INIT". Every builder takes a Fields view of the chunk's description (the keys are
 listed in tools/bank_writer.py) and returns the body; the bank assembles the 8-byte headers."""
 
-from . import actions, dialogue, modulators, nodes
+from . import actions, dialogue, modulators, nodes, preparation
 from .binary import f32, u8, u16, u32
 from .fields import Fields
 from .ids import bank_id
@@ -61,6 +61,7 @@ def media_index(fields, layout):
             entry.done()
     else:
         entries = [(media_id, offset, len(data)) for media_id, offset, data in layout.entries]
+    entries = preparation.ordered(entries, fields.ids("order") if "order" in fields else None)
     body = b"".join(u32(i) + u32(offset) + u32(size) for i, offset, size in entries)
     return body + fields.hex("extra_bytes")
 

@@ -16,7 +16,7 @@ another "PLAT" name; for the first dialogue event, the faults of tools/soundbank
 
 import copy
 
-from . import dialogue
+from . import dialogue, preparation
 
 HUGE_SIZE = 0xFFFFFFF0
 HUGE_COUNT = 0x40000000
@@ -172,4 +172,5 @@ def variants(description, image):
     return (_cuts(description, image) + _order(description, tags) + _sizes(description, tags) +
             _versions(description, tags) + _hierarchy(description, tags) +
             _settings(description, tags) + _media_index(description, tags, image) +
-            _small_chunks(description, tags) + dialogue.variants(description))
+            _small_chunks(description, tags) + dialogue.variants(description) +
+            preparation.variants(description))

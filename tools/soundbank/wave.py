@@ -226,4 +226,7 @@ def media_bytes(spec):
         if len(spec) != 1:
             raise ValueError("media given as hex takes no other keys")
         return bytes.fromhex(spec["hex"])
+    if "encoding" in spec:
+        from . import preparation
+        return preparation.encoded_media(spec)
     return build(spec).serialise()
