@@ -21,6 +21,7 @@
 
 #include "StreamMgr/CZkFilePackageLowLevelIOBlocking.h"
 #include "ZkAudiolib/Common/Banks/BankManager.h"
+#include "ZkAudiolib/Common/Bytes/ZkFourCC.h"
 #include "ZkAudiolib/Common/Events/CZkEventObject.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 
@@ -28,6 +29,8 @@
 #include <ZK/SoundEngine/Common/ZkIdFromName.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <map>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -124,7 +127,7 @@ protected:
     }
 
     // The bank writer's banks (and loose media) of a JSON description into the scratch folder.
-    void WriteBanks(const std::string& json)
+    void WriteBanks(const std::string& json, bool faultVariants = false)
     {
         const auto description = m_folder.Path() / "description.json";
         {
@@ -132,7 +135,8 @@ protected:
             out << json;
         }
         const std::string command = "python3 \"" + std::string(KP_SOURCE_DIR) +
-                                    "/tools/bank_writer.py\" --loose-media --layout --out-dir \"" +
+                                    "/tools/bank_writer.py\" --loose-media --layout " +
+                                    (faultVariants ? "--fault-variants " : "") + "--out-dir \"" +
                                     m_folder.Path().string() + "\" \"" + description.string() + "\"";
         ASSERT_EQ(std::system(command.c_str()), 0) << json;
     }
@@ -156,6 +160,37 @@ protected:
     }
 
     static BankManager& Manager() { return *g_pBankManager; }
+
+    // Each media of a bank file, by id, as its "DIDX" entry places it in its "DATA" body.
+    static std::map<ZkUniqueID, Bytes> MediaSlices(const Bytes& bank)
+    {
+        std::map<ZkUniqueID, Bytes> slices;
+        const uint8_t* entries = nullptr;
+        uint32_t entryBytes = 0;
+        const uint8_t* data = nullptr;
+        for (size_t offset = 0; offset + 8 <= bank.size();)
+        {
+            uint32_t tag = 0;
+            uint32_t size = 0;
+            std::memcpy(&tag, bank.data() + offset, 4);
+            std::memcpy(&size, bank.data() + offset + 4, 4);
+            if (tag == ZK::ZkFourCC("DIDX"))
+            {
+                entries = bank.data() + offset + 8;
+                entryBytes = size;
+            }
+            if (tag == ZK::ZkFourCC("DATA"))
+                data = bank.data() + offset + 8;
+            offset += 8 + size;
+        }
+        for (uint32_t at = 0; entries != nullptr && data != nullptr && at + 12 <= entryBytes; at += 12)
+        {
+            uint32_t entry[3];
+            std::memcpy(entry, entries + at, sizeof(entry));
+            slices[entry[0]] = Bytes(data + entry[1], data + entry[1] + entry[2]);
+        }
+        return slices;
+    }
 
     // The prepared copy of a media (empty when it has none).
     static Bytes Prepared(ZkUniqueID mediaID)
