@@ -17,7 +17,8 @@
 
 #include "SDK/source/SoundEngine/StreamMgr/StreamTestSupport.h"
 
-#include "U8TestCodec.h"
+// The codec of the 8-bit test format, shared with the fuzz entry of DecodeBank.
+#include "../../../../../../../fuzz/support/TestFormatCodec.h"
 
 #include "StreamMgr/CZkFilePackageLowLevelIOBlocking.h"
 #include "ZkAudiolib/Common/Banks/BankManager.h"
@@ -40,6 +41,7 @@ namespace ZkPreparationTest
 {
 using namespace ZkEngineLifeTest;
 using ZkSoundFixtures::Bytes;
+using ZkTestFormat::U8TestCodec;
 
 // Ids of the standard banks.
 constexpr ZkUniqueID kMediaA = 100;

@@ -1,7 +1,8 @@
-// A codec of the tests for the 8-bit test format of tools/soundbank/preparation.py (format tag
-// 0xFFFF, unsigned 8-bit samples, the frame count at offset 24 of the format chunk). It decodes
-// into 16-bit samples as sox converts 8-bit ones ((sample - 128) << 8) and is registered as the
-// codec of key 0x40001, the key the engine decodes that format tag with.
+// A codec of the tests and fuzz entries for the 8-bit test format of tools/soundbank/preparation.py
+// (format tag 0xFFFF, unsigned 8-bit samples, the frame count at offset 24 of the format chunk).
+// It decodes into 16-bit samples as sox converts 8-bit ones ((sample - 128) << 8) and is
+// registered as the codec of key 0x40001, the key the engine decodes that format tag with. The
+// engine registers no codec of that key: this one exercises its decoding ahead of play.
 #pragma once
 
 #include "ZkAudiolib/Common/Bytes/ZkByteCursor.h"
@@ -12,7 +13,7 @@
 #include <algorithm>
 #include <new>
 
-namespace ZkPreparationTest
+namespace ZkTestFormat
 {
 using namespace ZK::SoundEngine;
 
@@ -118,4 +119,4 @@ private:
     uint32_t m_consumed = 0;
     int16_t* m_samples = nullptr;
 };
-} // namespace ZkPreparationTest
+} // namespace ZkTestFormat
