@@ -1,13 +1,10 @@
 // DecodeBank over arbitrary bytes, with the codec of the 8-bit test format registered: whatever it
 // answers, it reads only the image and writes only the copy it sized; a size query and the copy
 // agree; a refused image leaves no copy.
-#include "support/SoundMemory.h"
+#include "support/SoundSources.h"
 #include "support/TestFormatCodec.h"
 
-#include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
-
 #include <ZK/SoundEngine/Common/ZkBankCalls.h>
-#include <ZK/SoundEngine/Common/ZkStreamMgrModule.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -15,28 +12,11 @@
 
 using kp::fuzz::Check;
 
-namespace
-{
 using namespace ZK::SoundEngine;
-
-void StartOnce()
-{
-    static bool started = false;
-    if (started)
-        return;
-    started = true;
-    kp::fuzz::StartSoundMemory();
-    kp::fuzz::MakeForTheWholeRun([] {
-        ZK::StreamMgr::Create(ZkStreamMgrSettings{});
-        PluginRegistry::Init(nullptr);
-        ZkTestFormat::U8TestCodec::Register();
-    });
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    StartOnce();
+    kp::fuzz::StartSoundSources([] { ZkTestFormat::U8TestCodec::Register(); });
     // A copy of exactly the input, so that a read past it is caught.
     const std::vector<uint8_t> image(data, data + size);
     const auto imageSize = static_cast<uint32_t>(size);

@@ -1,15 +1,12 @@
 // The codec file source over arbitrary bytes as media in memory (the PCM codec, the header, the
 // loop and the markers it reads from them): whatever it answers, every block it hands out lies
 // inside the input, holds whole frames of the format it reported, and the play ends.
-#include "support/SoundMemory.h"
+#include "support/SoundSources.h"
 
 #include "ZkAudiolib/Common/Hierarchy/ZkMediaRef.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingInstance.h"
-#include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
 #include "ZkAudiolib/Common/Sources/CZkVoiceSource.h"
 #include "ZkAudiolib/Common/Voice/ZkVoiceMarkers.h"
-
-#include <ZK/SoundEngine/Common/ZkStreamMgrModule.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -24,24 +21,11 @@ using namespace ZK::SoundEngine;
 constexpr uint32_t kPcmKey = 0x10001;
 constexpr uint32_t kMostBuffers = 64;
 constexpr uint16_t kFramesPerBuffer = 1024;
-
-void StartOnce()
-{
-    static bool started = false;
-    if (started)
-        return;
-    started = true;
-    kp::fuzz::StartSoundMemory();
-    kp::fuzz::MakeForTheWholeRun([] {
-        ZK::StreamMgr::Create(ZkStreamMgrSettings{});
-        PluginRegistry::Init(nullptr);
-    });
-}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    StartOnce();
+    kp::fuzz::StartSoundSources();
     const std::vector<uint8_t> bytes(data, data + size);
     ZkMediaRef media;
     media.Init();

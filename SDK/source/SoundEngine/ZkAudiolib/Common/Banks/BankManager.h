@@ -291,8 +291,16 @@ private:
     void UnprepareAction(CZkEventAction& action, EventPath& path);
     // Drops one preparation of the bank record {bank id, no memory} when the table holds it.
     void ReleaseBankPreparation(ZkBankID bankID);
-    // The media of a prepared bank: each entry's prepared copy (steps under the media lock).
-    ZKRESULT PrepareBankMedia(const ZkMediaEntry& entry, uint32_t& position, bool decode);
+    // The prepared copy of a media, under the media lock: its entry takes one reference (made when
+    // absent); an entry without a prepared copy gets one copied from its first copy, or, without
+    // copies, read by read(block, size) into a block of size bytes with the media lock left (read
+    // may replace the block and its size). A failure gives the reference back.
+    template <typename Read>
+    ZKRESULT PrepareEntry(ZkUniqueID mediaID, ZkMemoryId memoryID, uint32_t size, Read&& read);
+    // Reads a bank's media from the reader at position (moved past it) into block, decoded with
+    // decode. 7 for an entry behind the position; 2 for a short skip or read.
+    ZKRESULT ReadBankMedia(const ZkMediaEntry& entry, uint32_t& position, bool decode, uint8_t*& block,
+                           uint32_t& size);
 
     ZKRESULT FindOrCreateRecord(const BankRequest& request, LoadedBank*& bank, uint32_t parseType,
                                 bool countStructure);
@@ -327,9 +335,6 @@ private:
     bool AddBankCopy(const ZkMediaEntry& entry, const uint8_t* data, LoadedBank& bank, ZKRESULT& result);
     // Removes the copy of memory that SetMedia added and its reference.
     void RemoveGameCopy(MediaIndexEntry& entry, const uint8_t* memory);
-    // The prepared copy of an entry that has none yet: from its first copy, else read from the file
-    // (the media lock left meanwhile). 1, 2 or 52.
-    ZKRESULT PrepareCopy(MediaIndexEntry& entry, const ZkMediaPreparation& media);
     ZKRESULT ReadMediaFile(const ZkMediaPreparation& media, uint8_t* block);
     ZKRESULT CollectMedia(const ZkMediaPreparation& media);
 

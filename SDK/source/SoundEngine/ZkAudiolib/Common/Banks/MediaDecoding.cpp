@@ -74,8 +74,14 @@ struct CodecHolder
 ZKRESULT ParseHeader(const uint8_t* media, uint32_t size, ZkCodecHeader& header)
 {
     // Kept channel masks leave the media's bytes unwritten.
-    return MediaHeaderParser::Parse(const_cast<uint8_t*>(media), size, header.format, nullptr, header.loopStart,
-                                    header.loopEnd, header.dataSize, header.dataOffset, nullptr, nullptr, true);
+    const ZKRESULT parsed =
+        MediaHeaderParser::Parse(const_cast<uint8_t*>(media), size, header.format, nullptr, header.loopStart,
+                                 header.loopEnd, header.dataSize, header.dataOffset, nullptr, nullptr, true);
+    // The whole media is decoded: its loop does not matter.
+    header.loopStart = 0;
+    header.loopEnd = 0;
+    header.channelWord = MediaHeaderParser::ChannelWordOf(header.format);
+    return parsed;
 }
 } // namespace
 
@@ -96,9 +102,6 @@ ZKRESULT Plan(const uint8_t* media, uint32_t size, ZkDecodePlan& plan)
     CodecHolder holder(MakeCodec(key));
     if (holder.codec == nullptr)
         return ZK_InsufficientMemory;
-    header.loopStart = 0;
-    header.loopEnd = 0;
-    header.channelWord = MediaHeaderParser::ChannelWordOf(header.format);
     ZkCodecFormat format;
     if (holder.codec->ParseFormat(header, format) != ZK_Success)
         return ZK_Success;
@@ -172,13 +175,8 @@ ZKRESULT DecodeSamples(const uint8_t* media, uint32_t size, const ZkDecodePlan& 
     if (holder.codec == nullptr)
         return ZK_InsufficientMemory;
     ZkCodecHeader header;
-    if (ParseHeader(media, size, header) != ZK_Success)
-        return ZK_Fail;
-    header.loopStart = 0;
-    header.loopEnd = 0;
-    header.channelWord = MediaHeaderParser::ChannelWordOf(header.format);
     ZkCodecFormat format;
-    if (holder.codec->ParseFormat(header, format) != ZK_Success)
+    if (ParseHeader(media, size, header) != ZK_Success || holder.codec->ParseFormat(header, format) != ZK_Success)
         return ZK_Fail;
 
     ZkMediaRef ref;

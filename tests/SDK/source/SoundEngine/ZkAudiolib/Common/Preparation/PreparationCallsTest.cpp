@@ -191,7 +191,9 @@ TEST_F(PreparationCalls, EveryAllocationFailureLeavesNothingBehind)
             EXPECT_EQ(FindBank("Sounds"), nullptr);
             EXPECT_EQ(EventPreparations(kPlayOne), 0u);
             EXPECT_FALSE(NodeLoaded(kSoundA));
-            ASSERT_EQ(EngineBlocks(), rest);
+            // Nothing more than before (a buffer the bank reader keeps between reads may have gone
+            // with a failed growth; it comes back with the next read).
+            ASSERT_LE(EngineBlocks(), rest);
         }
     }
 }

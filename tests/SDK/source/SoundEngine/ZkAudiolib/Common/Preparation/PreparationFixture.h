@@ -1,6 +1,6 @@
 // Shared by the tests of prepared events, game syncs and banks: the whole engine (its own Init,
 // no engine thread, requests run on the caller's thread unless a test asks for the bank thread),
-// with the blocking low-level I/O over a scratch folder that the bank writer fills with banks and
+// with the blocking low-level I/O also over a scratch folder that the bank writer fills with banks and
 // with every media's loose copy ("<media id>.oxm", on a tone of its own where the description
 // says so). The engine-life fixture counts the blocks the engine holds.
 //
@@ -12,15 +12,12 @@
 #pragma once
 
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Containers/EngineMemoryFixture.h"
-#include "SDK/source/SoundEngine/ZkAudiolib/Common/Engine/EngineLifeFixture.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Engine/EngineWithBanksFixture.h"
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/SoundFixtures.h"
-
-#include "SDK/source/SoundEngine/StreamMgr/StreamTestSupport.h"
 
 // The codec of the 8-bit test format, shared with the fuzz entry of DecodeBank.
 #include "../../../../../../../fuzz/support/TestFormatCodec.h"
 
-#include "StreamMgr/CZkFilePackageLowLevelIOBlocking.h"
 #include "ZkAudiolib/Common/Banks/BankManager.h"
 #include "ZkAudiolib/Common/Bytes/ZkFourCC.h"
 #include "ZkAudiolib/Common/Events/CZkEventObject.h"
@@ -106,26 +103,16 @@ inline std::string StandardBanks()
     return "[" + buses + ", " + sounds + ", " + events + "]";
 }
 
-class PreparationTest : public EngineLifeTest
+class PreparationTest : public EngineWithBanks
 {
 protected:
+    // The running engine's set-up, its banks read from the scratch folder; requests run on the
+    // caller's thread.
     void SetUp() override
     {
-        EngineLifeTest::SetUp();
-        ZK::Platform::VirtualEndpointSettings speakers;
-        speakers.id = L"{virtual}.speakers";
-        speakers.friendlyName = L"Speakers";
-        m_audio->AddEndpoint(speakers);
-        settings.engineThread = 0;
+        EngineWithBanks::SetUp();
         settings.bankThread = 0;
-        ASSERT_EQ(m_io.Init(ZkStreamTest::DefaultDeviceSettings()), ZK_Success);
         ASSERT_EQ(m_io.AddBasePath(m_folder.Path().wstring().c_str()), ZK_Success);
-    }
-    void TearDown() override
-    {
-        Term();
-        m_io.Term();
-        EngineLifeTest::TearDown();
     }
 
     // The bank writer's banks (and loose media) of a JSON description into the scratch folder.
@@ -246,6 +233,5 @@ protected:
     static ZKRESULT Unprepare(ZkUniqueID event) { return PrepareEvent(Preparation_Unload, &event, 1); }
 
     ZkSoundFixtures::ScratchFolder m_folder;
-    ZK::StreamMgr::CZkFilePackageLowLevelIOBlocking m_io;
 };
 } // namespace ZkPreparationTest
