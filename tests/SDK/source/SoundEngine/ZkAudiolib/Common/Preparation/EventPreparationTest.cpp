@@ -3,18 +3,14 @@
 // sounds are prepared structure-only, and everything goes again with the last unpreparation.
 #include "PreparationFixture.h"
 
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Containers/EngineMemoryFixture.h"
+
 #include <set>
+#include <sstream>
 
 namespace
 {
 using namespace ZkPreparationTest;
-
-// Events and the media each one prepares, as the banks' description lists them.
-struct PreparedMediaCase
-{
-    ZkUniqueID event;
-    std::set<ZkUniqueID> media;
-};
 
 class EventPreparation : public PreparationTest
 {
@@ -28,28 +24,37 @@ protected:
     }
 };
 
+// The media an event prepares, as prepared_media.py reads them from the banks' description.
+std::set<ZkUniqueID> MediaOfEvent(const std::filesystem::path& descriptions, ZkUniqueID event)
+{
+    std::istringstream output(ZkEngineTest::RunPythonOracle(
+        "SDK/source/SoundEngine/ZkAudiolib/Common/Preparation/prepared_media.py",
+        "\"" + descriptions.string() + "\" " + std::to_string(event)));
+    std::set<ZkUniqueID> media;
+    for (unsigned long id = 0; output >> id;)
+        media.insert(static_cast<ZkUniqueID>(id));
+    return media;
+}
+
 TEST_F(EventPreparation, AnEventPreparesExactlyTheMediaItPlaysFromTheirLooseFiles)
 {
     ASSERT_NO_FATAL_FAILURE(StartWithStandardBanks());
-    const PreparedMediaCase cases[] = {
-        {kPlayOne, {kMediaA}},
-        {kPlayTwo, {kMediaA, kMediaB}}, // two media: the collected array grows from empty
-        {kPlayChain, {kMediaA, kMediaB, kMediaC}},
-        {kPlaysItself, {kMediaA}},
-    };
-    for (const PreparedMediaCase& row : cases)
+    // One sound, two (the collected array grows from empty), a chain, an event that plays itself.
+    for (ZkUniqueID event : {kPlayOne, kPlayTwo, kPlayChain, kPlaysItself})
     {
-        SCOPED_TRACE(row.event);
-        ASSERT_EQ(Prepare(row.event), ZK_Success);
-        EXPECT_EQ(EventPreparations(row.event), 1u);
-        EXPECT_EQ(MediaCount(), row.media.size());
-        for (ZkUniqueID media : row.media)
+        SCOPED_TRACE(event);
+        const std::set<ZkUniqueID> expected = MediaOfEvent(m_folder.Path() / "description.json", event);
+        ASSERT_FALSE(expected.empty());
+        ASSERT_EQ(Prepare(event), ZK_Success);
+        EXPECT_EQ(EventPreparations(event), 1u);
+        EXPECT_EQ(MediaCount(), expected.size());
+        for (ZkUniqueID media : expected)
             EXPECT_EQ(Prepared(media), LooseMedia(media)) << "read from " << media << ".oxm";
         ASSERT_NE(FindBank("Sounds"), nullptr);
         EXPECT_FALSE(FindBank("Sounds")->IsLoaded()) << "prepared, not loaded";
         EXPECT_TRUE(NodeLoaded(kSoundUnused)) << "the structure of the whole bank";
-        ASSERT_EQ(Unprepare(row.event), ZK_Success);
-        EXPECT_EQ(EventPreparations(row.event), 0u);
+        ASSERT_EQ(Unprepare(event), ZK_Success);
+        EXPECT_EQ(EventPreparations(event), 0u);
         ExpectNothingPrepared();
     }
 }
