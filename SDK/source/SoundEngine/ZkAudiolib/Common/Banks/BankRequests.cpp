@@ -2,9 +2,6 @@
 // manager's way of running them at once on the caller's thread.
 #include "ZkAudiolib/Common/Banks/BankManager.h"
 
-#include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
-#include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
-
 namespace ZK::SoundEngine
 {
 using ZK::Platform::ZkScopedLock;
