@@ -105,5 +105,15 @@ TEST_F(PreparationFaults, DecodeBankBoundsEveryChunkAndEntryByTheImage)
         EXPECT_EQ(out, nullptr);
         EXPECT_EQ(EngineBlocks(), blocks) << "nothing allocated";
     }
+    // No image, or one shorter than a chunk header: nothing written.
+    const Bytes image = FileBytes("Sounds.bnk");
+    for (const uint8_t* bytes : {static_cast<const uint8_t*>(nullptr), image.data()})
+    {
+        void* out = &m_folder;
+        uint32_t outSize = 123;
+        EXPECT_EQ(DecodeBank(bytes, 7, ZkMemID_Default, out, outSize), ZK_InvalidFile);
+        EXPECT_EQ(out, &m_folder);
+        EXPECT_EQ(outSize, 123u);
+    }
 }
 } // namespace
