@@ -162,13 +162,13 @@ TEST_F(MediaDecoding, AFrameCountBeyondTheDataIsRefusedBeforeAnythingIsAllocated
     ASSERT_EQ(U8TestCodec::Register(), ZK_Success);
     // 2^31 + 8 frames of one channel: 4 GiB + 16 bytes, which 32 bits would wrap to 16.
     const Bytes huge = FileBytes("Coded.frames_claimed_huge.bnk");
-    const int64_t blocks = EngineBlocks();
+    const int64_t blocks = SettledBlocks();
     void* out = nullptr;
     uint32_t outSize = 0;
     EXPECT_EQ(DecodeBank(huge.data(), static_cast<uint32_t>(huge.size()), ZkMemID_Default, out, outSize),
               ZK_InvalidFile);
     EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(EngineBlocks(), blocks);
+    EXPECT_EQ(SettledBlocks(), blocks);
     // A prepared block that cannot be decoded stays as it was read.
     ASSERT_EQ(PrepareBank(Preparation_LoadAndDecode, "Coded.frames_claimed_huge.bnk", ZkBankContent_All), ZK_Success);
     EXPECT_EQ(Prepared(kMono), MediaSlices(huge).at(kMono));

@@ -52,7 +52,7 @@ TEST_F(PreparationFaults, ABankLoadedOverItsPreparedRecordStaysLoadedAcrossItsMe
 TEST_F(PreparationFaults, ARecordUnloadedWhilePreparedIsFreedAtTheEnd)
 {
     ASSERT_NO_FATAL_FAILURE(WriteBanks(StandardBanks()));
-    const int64_t before = EngineBlocks();
+    const int64_t before = SettledBlocks();
     ASSERT_EQ(Init(&settings, &platformSettings), ZK_Success);
     ZkBankID bank = 0;
     ASSERT_EQ(LoadBank("Buses.bnk", bank), ZK_Success);
@@ -64,13 +64,13 @@ TEST_F(PreparationFaults, ARecordUnloadedWhilePreparedIsFreedAtTheEnd)
     ASSERT_EQ(Unprepare(kPlayTwo), ZK_Success);
     EXPECT_EQ(Manager().DetachedCount(), 1u);
     Term();
-    EXPECT_EQ(EngineBlocks(), before) << "the detached record and its entries went at the end";
+    EXPECT_EQ(SettledBlocks(), before) << "the detached record and its entries went at the end";
 }
 
 TEST_F(PreparationFaults, TenEnginesEndedWithPreparationsLeaveNoBlock)
 {
     ASSERT_NO_FATAL_FAILURE(WriteBanks(StandardBanks()));
-    const int64_t before = EngineBlocks();
+    const int64_t before = SettledBlocks();
     for (int cycle = 0; cycle < 10; ++cycle)
     {
         ASSERT_EQ(Init(&settings, &platformSettings), ZK_Success);
@@ -81,7 +81,7 @@ TEST_F(PreparationFaults, TenEnginesEndedWithPreparationsLeaveNoBlock)
         ASSERT_EQ(Prepare(kPlayOne), ZK_Success);
         ASSERT_EQ(PrepareBank(Preparation_Load, "Sounds", ZkBankContent_All), ZK_Success);
         Term();
-        ASSERT_EQ(EngineBlocks(), before) << cycle;
+        ASSERT_EQ(SettledBlocks(), before) << cycle;
     }
 }
 
@@ -97,13 +97,13 @@ TEST_F(PreparationFaults, DecodeBankBoundsEveryChunkAndEntryByTheImage)
         SCOPED_TRACE(file);
         const Bytes image = FileBytes(file);
         ASSERT_FALSE(image.empty());
-        const int64_t blocks = EngineBlocks();
+        const int64_t blocks = SettledBlocks();
         void* out = nullptr;
         uint32_t outSize = 0;
         EXPECT_EQ(DecodeBank(image.data(), static_cast<uint32_t>(image.size()), ZkMemID_Default, out, outSize),
                   ZK_InvalidFile);
         EXPECT_EQ(out, nullptr);
-        EXPECT_EQ(EngineBlocks(), blocks) << "nothing allocated";
+        EXPECT_EQ(SettledBlocks(), blocks) << "nothing allocated";
     }
     // No image, or one shorter than a chunk header: nothing written.
     const Bytes image = FileBytes("Sounds.bnk");

@@ -115,6 +115,20 @@ protected:
         ASSERT_EQ(m_io.AddBasePath(m_folder.Path().wstring().c_str()), ZK_Success);
     }
 
+    // The blocks the engine and the stream manager hold once every stream is gone. A closed stream
+    // is freed by its device's I/O thread some time later; ending the device waits for all of them,
+    // so the count is taken with the device ended, and the device starts again afterwards.
+    int64_t SettledBlocks()
+    {
+        m_io.Term();
+        const int64_t blocks = EngineBlocks();
+        EXPECT_EQ(m_io.Init(ZkStreamTest::DefaultDeviceSettings()), ZK_Success);
+        const std::filesystem::path banks = std::filesystem::path(KP_SOURCE_DIR) / "Trindle_Ostrel" / "Banks";
+        EXPECT_EQ(m_io.AddBasePath(banks.wstring().c_str()), ZK_Success);
+        EXPECT_EQ(m_io.AddBasePath(m_folder.Path().wstring().c_str()), ZK_Success);
+        return blocks;
+    }
+
     // The bank writer's banks (and loose media) of a JSON description into the scratch folder.
     void WriteBanks(const std::string& json, bool faultVariants = false)
     {
