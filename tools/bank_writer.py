@@ -37,7 +37,9 @@ Bank description
     file        output file name (default: name)
     media       list of media, each {"id", and one of: "file" (path relative to the JSON file),
                 "hex" (bytes), or a media spec of tools/media_writer.py ("wave", "cues", ...)};
-                "dominant_hz" documents the dominant frequency (tests check it)
+                "dominant_hz" documents the dominant frequency (tests check it); "loose" (the
+                spec of its loose copy) and "encoding" (the 8-bit test format): see
+                tools/soundbank/preparation.py
     chunks      list of chunks in file order; each {"tag": "XXXX", ...} as below, or
                 {"raw": "hex"} for bytes written as they are (no header)
     truncate    cut the file: a byte count (negative: from the end), or {"chunk": i,
@@ -50,7 +52,8 @@ Every chunk: "hex" replaces the built body (required for a tag not listed below)
     BKHD  version (140), id (the bank id), alignment (16), field8, field14, field16 (0; not read
           by the engine), body_length (20; more adds zero bytes, less cuts the header)
     DIDX  one 12-byte entry {media id, offset in DATA, size} per media; "entries": [{"id",
-          "offset", "size"}] replaces them; "extra_bytes": hex remainder
+          "offset", "size"}] replaces them; "order": [media ids] lists them in that order;
+          "extra_bytes": hex remainder
     DATA  the media, each at an offset rounded up to "alignment" (16)
     HIRC  "items": list of items (below); "count" replaces the item count
     STMG  volume_threshold (dB, -96.3), max_voices (128), second_voice_limit (0),
