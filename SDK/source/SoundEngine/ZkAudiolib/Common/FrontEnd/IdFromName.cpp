@@ -1,7 +1,7 @@
 // FNV-1 ids of names (ZkIdFromName.h).
 #include "ZkAudiolib/Common/FrontEnd/NameText.h"
 
-#include "Platform/PlatformText.h"
+#include "StreamMgr/ZkFileNameHash.h"
 
 #include <ZK/SoundEngine/Common/ZkIdFromName.h>
 
@@ -9,39 +9,16 @@
 
 namespace ZK::SoundEngine
 {
-namespace
-{
-constexpr uint32_t kFnvPrime = 0x01000193u; // 16777619
-
-constexpr uint8_t FoldAsciiCapital(uint8_t byte)
-{
-    return (byte >= 'A' && byte <= 'Z') ? static_cast<uint8_t>(byte + 0x20) : byte;
-}
-} // namespace
-
 void WideNameToUtf8(const wchar_t* name, char (&buffer)[kNameBufferBytes])
 {
-    wchar_t head[kMaximumWideNameCharacters + 1];
-    const size_t length = wcsnlen(name, kMaximumWideNameCharacters);
-    wmemcpy(head, name, length);
-    head[length] = L'\0';
-    buffer[0] = '\0';
-    // The conversion either fits whole or gives nothing: a cut name would hash to another id.
-    if (ZK::Platform::WideToUtf8(head, nullptr, 0) < kNameBufferBytes)
-        ZK::Platform::WideToUtf8(head, buffer, kNameBufferBytes);
+    ZK::StreamMgr::IdTextOfName(name, wcsnlen(name, kMaximumWideNameCharacters), buffer);
 }
 
 ZkUniqueID GetIDFromString(const char* name)
 {
     if (name == nullptr)
         return ZK_INVALID_UNIQUE_ID;
-    uint32_t hash = kIdOfEmptyName;
-    for (const auto* byte = reinterpret_cast<const uint8_t*>(name); *byte != 0; ++byte)
-    {
-        hash *= kFnvPrime;
-        hash ^= FoldAsciiCapital(*byte);
-    }
-    return hash;
+    return ZK::StreamMgr::Fnv1FoldedAscii<uint32_t>(name, kIdOfEmptyName, ZK::StreamMgr::kFnv1Prime32);
 }
 
 ZkUniqueID GetIDFromString(const wchar_t* name)
