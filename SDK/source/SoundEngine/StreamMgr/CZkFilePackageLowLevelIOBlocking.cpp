@@ -1,6 +1,11 @@
 #include "StreamMgr/CZkFilePackageLowLevelIOBlocking.h"
 
+#include "StreamMgr/CZkFilePackage.h"
+#include "StreamMgr/ZkFileNameHash.h"
+
 #include <ZK/SoundEngine/Common/ZkStreamMgrModule.h>
+
+#include <cwchar>
 
 namespace ZK::StreamMgr
 {
@@ -40,11 +45,24 @@ void CZkFilePackageLowLevelIOBlocking::Term()
         DestroyDevice(deviceId);
 }
 
-bool CZkFilePackageLowLevelIOBlocking::FindInPackages(uint32_t /*fileId*/, const wchar_t* /*fileName*/,
-                                                      uint32_t /*openMode*/, const ZkFileOpenFlags* /*flags*/,
-                                                      ZkFileDescriptor& /*fileDesc*/)
+bool CZkFilePackageLowLevelIOBlocking::FindInPackages(PackageKey key, uint64_t id, const ZkFileOpenFlags& flags,
+                                                      ZkFileDescriptor& fileDesc)
 {
-    // No package can be loaded yet, so none holds the file.
+    ZkScopedLock lock(m_lock);
+    for (CZkFilePackage* package = m_packages; package != nullptr; package = package->pNextItem)
+    {
+        ZkPackedFile file;
+        const bool found = key == PackageKey::FileId ? package->lut.FindFile(static_cast<uint32_t>(id), flags, file)
+                                                     : package->lut.FindExternalFile(id, flags, file);
+        if (!found)
+            continue;
+        package->DescribeFile(file, fileDesc);
+        fileDesc.deviceId = m_deviceId;
+        OnFileFoundInPackage(*package, fileDesc);
+        ++package->referenceCount;
+        fileDesc.filePackage = package;
+        return true;
+    }
     return false;
 }
 
@@ -54,7 +72,18 @@ ZKRESULT CZkFilePackageLowLevelIOBlocking::OpenByID(uint32_t fileId, uint32_t op
     if (!flags)
         return ZK_InvalidParameter;
     ZkScopedLock lock(m_lock);
-    if (FindInPackages(fileId, nullptr, openMode, flags, fileDesc))
+    bool found = false;
+    if (openMode == ZK_OpenModeRead && flags->idSpace == ZK_FileIdSpace32)
+    {
+        found = FindInPackages(PackageKey::FileId, fileId, *flags, fileDesc);
+    }
+    else if (flags->idSpace == ZK_FileIdSpaceExternal)
+    {
+        wchar_t name[kExternalIdNameChars];
+        std::swprintf(name, kExternalIdNameChars, L"%u.oxm", fileId);
+        found = FindInPackages(PackageKey::ExternalId, ExternalFileIdOfName(name), *flags, fileDesc);
+    }
+    if (found)
     {
         syncOpen = true;
         return ZK_Success;
@@ -69,7 +98,22 @@ ZKRESULT CZkFilePackageLowLevelIOBlocking::OpenByName(const wchar_t* fileName, u
     if (!fileName)
         return ZK_InvalidParameter;
     ZkScopedLock lock(m_lock);
-    if (FindInPackages(0, fileName, openMode, flags, fileDesc))
+    bool found = false;
+    if (openMode == ZK_OpenModeRead && flags)
+    {
+        if (flags->idSpace == ZK_FileIdSpaceExternal)
+        {
+            found = FindInPackages(PackageKey::ExternalId, ExternalFileIdOfName(fileName), *flags, fileDesc);
+        }
+        else if (flags->idSpace == ZK_FileIdSpace32 && flags->fileType == ZK_FileTypeSoundBank)
+        {
+            // A bank's id is the id of its name without the extension: "Init.bnk" is "Init".
+            const wchar_t* dot = std::wcsrchr(fileName, L'.');
+            const size_t length = dot ? static_cast<size_t>(dot - fileName) : std::wcslen(fileName);
+            found = FindInPackages(PackageKey::FileId, FileIdOfName(fileName, length), *flags, fileDesc);
+        }
+    }
+    if (found)
     {
         syncOpen = true;
         return ZK_Success;
@@ -77,22 +121,140 @@ ZKRESULT CZkFilePackageLowLevelIOBlocking::OpenByName(const wchar_t* fileName, u
     return CZkDefaultIOHookBlocking::OpenByName(fileName, openMode, flags, syncOpen, fileDesc);
 }
 
-ZKRESULT CZkFilePackageLowLevelIOBlocking::LoadFilePackage(const wchar_t* /*fileName*/, uint32_t& outPackageId)
+ZKRESULT CZkFilePackageLowLevelIOBlocking::Close(ZkFileDescriptor& fileDesc)
 {
-    outPackageId = 0;
-    return ZK_NotImplemented;
+    CZkFilePackage* released = nullptr;
+    {
+        ZkScopedLock lock(m_lock);
+        if (fileDesc.filePackage == nullptr)
+            return CloseFile(fileDesc);
+        // The package's own stream owns the file handle: only the reference goes.
+        auto* package = static_cast<CZkFilePackage*>(fileDesc.filePackage);
+        fileDesc.filePackage = nullptr;
+        if (DropReference(package))
+            released = package;
+    }
+    if (released != nullptr)
+        released->Destroy();
+    return ZK_Success;
 }
 
-ZKRESULT CZkFilePackageLowLevelIOBlocking::UnloadFilePackage(uint32_t /*packageId*/)
+ZKRESULT CZkFilePackageLowLevelIOBlocking::LoadFilePackage(const wchar_t* fileName, uint32_t& outPackageId)
+{
+    if (fileName == nullptr)
+        return ZK_InvalidParameter;
+    CZkDiskPackage* package = nullptr;
+    const ZKRESULT loaded = CZkDiskPackage::Load(fileName, package);
+    if (loaded != ZK_Success)
+        return loaded;
+
+    ZkScopedLock lock(m_lock);
+    if (!m_observingLanguage)
+    {
+        if (AddLanguageChangeObserver(&OnLanguageChanged, this) != ZK_Success)
+        {
+            package->Destroy();
+            return ZK_Fail;
+        }
+        m_observingLanguage = true;
+    }
+    ZKRESULT result = ZK_Success;
+    const wchar_t* language = GetCurrentLanguage();
+    if (package->lut.HasLanguageMap() && language != nullptr && language[0] != L'\0')
+    {
+        const uint16_t languageId = package->lut.LanguageIdOf(language);
+        if (languageId != 0 || package->lut.LanguageCount() < 2)
+            package->lut.SetCurrentLanguageId(languageId);
+        else
+            result = ZK_LanguageNotFound;
+    }
+    LinkPackage(package);
+    outPackageId = package->packageId;
+    return result;
+}
+
+void CZkFilePackageLowLevelIOBlocking::LinkPackage(CZkDiskPackage* package)
 {
     ZkScopedLock lock(m_lock);
-    return ZK_Fail; // no package is loaded, so none has that id
+    package->pNextItem = m_packages;
+    m_packages = package;
+    ++m_packageCount;
+}
+
+bool CZkFilePackageLowLevelIOBlocking::UnlinkPackage(CZkFilePackage* previous, CZkFilePackage* package)
+{
+    if (previous != nullptr)
+        previous->pNextItem = package->pNextItem;
+    else
+        m_packages = package->pNextItem;
+    package->pNextItem = nullptr;
+    --m_packageCount;
+    return DropReference(package);
+}
+
+bool CZkFilePackageLowLevelIOBlocking::DropReference(CZkFilePackage* package)
+{
+    return --package->referenceCount == 0;
+}
+
+ZKRESULT CZkFilePackageLowLevelIOBlocking::UnloadFilePackage(uint32_t packageId)
+{
+    CZkFilePackage* released = nullptr;
+    {
+        ZkScopedLock lock(m_lock);
+        CZkFilePackage* previous = nullptr;
+        CZkFilePackage* package = m_packages;
+        while (package != nullptr && package->packageId != packageId)
+        {
+            previous = package;
+            package = package->pNextItem;
+        }
+        if (package == nullptr)
+            return ZK_Fail;
+        if (UnlinkPackage(previous, package))
+            released = package;
+    }
+    if (released != nullptr)
+        released->Destroy();
+    return ZK_Success;
 }
 
 ZKRESULT CZkFilePackageLowLevelIOBlocking::UnloadAllFilePackages()
 {
-    ZkScopedLock lock(m_lock);
-    m_packageCount = 0;
+    // Packages no file holds any more are chained through their free links and destroyed once the
+    // lock is left.
+    CZkFilePackage* released = nullptr;
+    {
+        ZkScopedLock lock(m_lock);
+        while (CZkFilePackage* package = m_packages)
+        {
+            if (UnlinkPackage(nullptr, package))
+            {
+                package->pNextItem = released;
+                released = package;
+            }
+        }
+    }
+    while (released != nullptr)
+    {
+        CZkFilePackage* next = released->pNextItem;
+        released->Destroy();
+        released = next;
+    }
     return ZK_Success;
+}
+
+uint32_t CZkFilePackageLowLevelIOBlocking::PackageCount()
+{
+    ZkScopedLock lock(m_lock);
+    return m_packageCount;
+}
+
+void CZkFilePackageLowLevelIOBlocking::OnLanguageChanged(const wchar_t* languageName, void* cookie)
+{
+    auto* self = static_cast<CZkFilePackageLowLevelIOBlocking*>(cookie);
+    ZkScopedLock lock(self->m_lock);
+    for (CZkFilePackage* package = self->m_packages; package != nullptr; package = package->pNextItem)
+        package->lut.SetCurrentLanguageId(package->lut.LanguageIdOf(languageName));
 }
 } // namespace ZK::StreamMgr
