@@ -10,6 +10,8 @@
 
 #include <malloc.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -100,4 +102,52 @@ inline bool Holds(const void* block, size_t size, uint8_t seed)
     }
     return true;
 }
+
+// The memory manager's allocations through the C library, counting the blocks alive.
+class CountingAllocator
+{
+public:
+    static int64_t LiveBlocks() { return s_live.load(); }
+
+    static void* Malloc(ZkMemoryId, size_t size) { return Counted(std::malloc(std::max<size_t>(size, 1))); }
+    static void* Malign(ZkMemoryId, size_t size, uint32_t alignment)
+    {
+        void* block = nullptr;
+        const size_t aligned = std::max<size_t>(alignment, sizeof(void*));
+        return Counted(posix_memalign(&block, aligned, std::max<size_t>(size, 1)) == 0 ? block : nullptr);
+    }
+    static void* Realloc(ZkMemoryId memId, void* block, size_t size)
+    {
+        if (block == nullptr)
+            return Malloc(memId, size);
+        return std::realloc(block, std::max<size_t>(size, 1));
+    }
+    static void* ReallocAligned(ZkMemoryId memId, void* block, size_t size, uint32_t alignment)
+    {
+        void* moved = Malign(memId, size, alignment);
+        if (moved != nullptr && block != nullptr)
+        {
+            std::memcpy(moved, block, std::min(size, malloc_usable_size(block)));
+            Free(memId, block);
+        }
+        return moved;
+    }
+    static void Free(ZkMemoryId, void* block)
+    {
+        if (block == nullptr)
+            return;
+        --s_live;
+        std::free(block);
+    }
+
+private:
+    static void* Counted(void* block)
+    {
+        if (block != nullptr)
+            ++s_live;
+        return block;
+    }
+    static inline std::atomic<int64_t> s_live{0};
+};
+
 } // namespace ZkMemoryTest
