@@ -15,6 +15,12 @@ every file at a multiple of it. --oxm-as-external puts the ".oxm" files into the
 under their names. With --out-dir the package is written as DIR/<folder name>.pck and, with
 --fault-variants, every damaged copy (below) as DIR/<folder name>.<fault>.pck.
 
+Damaged copies (--fault-variants): a file of 7 bytes, one cut inside its header, a wrong magic,
+header sizes of 0 and 0xFFFFFFF9, version 0, tables larger than the header, each table's count one
+too large and one whose byte size wraps in 32 bits, a language name outside the map and one without
+its terminator: all refused. These load: empty tables, unsorted banks, a bank entry of block size 0
+or 3, a last entry running 1000 bytes past the end of the file.
+
 Python API
     sys.path.insert(0, "<repository>/tools"); import package_writer as pw
     files = [pw.PackedFile("bank", 123, b"...", language="english(us)", block_size=16), ...]
@@ -109,6 +115,8 @@ def language_map(names):
     return struct.pack("<I", len(ordered)) + entries + text, ids
 
 
+LOADING_VARIANTS = ("empty_tables", "unsorted_banks", "bank_block_size_0", "bank_block_size_3",
+                    "last_entry_past_end")
 ENTRY_BYTES = {"bank": 20, "streamed": 20, "external": 24}
 TABLE_NAMES = ("map",) + TABLE_KINDS
 
@@ -169,10 +177,28 @@ def _table_offset(data, index):
     return TABLES_OFFSET + sum(sizes[:index]), sizes[index]
 
 
+def _last_entry(data):
+    """(offset of the size field, size) of the entry whose file ends last in the package."""
+    best = None
+    for index, width, id_bytes in ((1, 20, 4), (2, 20, 4), (3, 24, 8)):
+        offset, size = _table_offset(data, index)
+        if size < 4:
+            continue
+        count = struct.unpack_from("<I", data, offset)[0]
+        for entry in range(count):
+            at = offset + 4 + entry * width + id_bytes
+            block, file_size, start = struct.unpack_from("<III", data, at)
+            end = start * block + file_size
+            if best is None or end > best[0]:
+                best = (end, at + 4, file_size)
+    return None if best is None else best[1:]
+
+
 def fault_variants(files):
-    """(name, bytes) of damaged copies of the package of files: each must be refused whole,
-    except "empty_tables" and "unsorted_banks", which load (the first finds nothing, the second
-    may miss files but never reads outside its tables)."""
+    """(name, bytes) of damaged copies of the package of files. Each must be refused whole, except
+    those that LOADING_VARIANTS names: empty tables (which find nothing), unsorted banks (which may
+    miss files but never read outside their tables), a bank entry of block size 0 or 3 (whose open
+    fails when its stream is set up) and a last entry longer than the file (read up to the end)."""
     good = build(files).data
     header_length = struct.unpack_from("<I", good, 4)[0] + 8
     out = [("short_7", good[:7]),
@@ -199,6 +225,13 @@ def fault_variants(files):
         unterminated = bytearray(good)
         unterminated[map_offset + map_size - 2:map_offset + map_size] = b"A\0"
         out.append(("name_unterminated", bytes(unterminated)))
+    bank_offset, bank_size = _table_offset(good, 1)
+    if bank_size >= 24:
+        out.append(("bank_block_size_0", _set_u32(good, bank_offset + 8, 0)))
+        out.append(("bank_block_size_3", _set_u32(good, bank_offset + 8, 3)))
+    last = _last_entry(good)
+    if last is not None:
+        out.append(("last_entry_past_end", _set_u32(good, last[0], last[1] + 1000)))
     empty = {"map": struct.pack("<I", 0), "bank": struct.pack("<I", 0),
              "streamed": struct.pack("<I", 0), "external": struct.pack("<I", 0)}
     out.append(("empty_tables", build([], tables=empty).data))

@@ -101,6 +101,8 @@ protected:
             &CountingAllocator::ReallocAligned, &CountingAllocator::Free);
         ASSERT_EQ(ZK::MemoryMgr::Init(&memory), ZK_Success);
         ZK::MemoryMgr::InitForThread();
+        m_blocksBeforeIO = CountingAllocator::LiveBlocks();
+        m_descriptorsBeforeIO = ZkStreamTest::OpenDescriptorCount();
         m_manager = Create(ZkStreamMgrSettings{});
         ASSERT_NE(m_manager, nullptr);
         ASSERT_EQ(SetCurrentLanguage(L""), ZK_Success);
@@ -117,6 +119,17 @@ protected:
             m_manager->Destroy();
         ZK::MemoryMgr::TermForThread();
         ZK::MemoryMgr::Term();
+    }
+
+    // Terminates the low-level I/O (its device waits for every stream to go) and the stream manager,
+    // and checks that the packages left no block and no open file behind.
+    void TermIOLeavesNothing()
+    {
+        m_io.Term();
+        m_manager->Destroy();
+        m_manager = nullptr;
+        EXPECT_EQ(CountingAllocator::LiveBlocks(), m_blocksBeforeIO) << "blocks left";
+        EXPECT_EQ(ZkStreamTest::OpenDescriptorCount(), m_descriptorsBeforeIO) << "files left open";
     }
 
     // Blocks and open files beyond what the set-up holds.
@@ -179,6 +192,8 @@ protected:
     ZkStreamTest::TempDir m_sources; // the folder a package is written from
     CZkFilePackageLowLevelIOBlocking m_io;
     int64_t m_baselineBlocks = 0;
+    int64_t m_blocksBeforeIO = 0;
+    size_t m_descriptorsBeforeIO = 0;
     size_t m_baselineDescriptors = 0;
 };
 } // namespace ZkPackageTest
