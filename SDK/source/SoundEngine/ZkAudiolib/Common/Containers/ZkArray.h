@@ -116,6 +116,19 @@ public:
         return m_count;
     }
 
+    // Exchanges the contents (items, count, capacity) of two arrays of the same pool.
+    void Swap(ZkArray& other)
+    {
+        T* items = m_items;
+        const uint32_t count = m_count, capacity = m_capacity;
+        m_items = other.m_items;
+        m_count = other.m_count;
+        m_capacity = other.m_capacity;
+        other.m_items = items;
+        other.m_count = count;
+        other.m_capacity = capacity;
+    }
+
     // Forgets the items; keeps the block.
     void RemoveAll() { m_count = 0; }
 

@@ -47,7 +47,7 @@ constexpr std::array<ZkMessageHandler, kHandledTypes> MakeHandlerTable()
     table[ZkMessage_ExecuteActionOnEvent] = ExecuteActionOnEvent;
     table[ZkMessage_PostMIDIOnEvent] = NotBuiltYet;
     table[ZkMessage_StopMIDIOnEvent] = NotBuiltYet;
-    table[ZkMessage_PinEventInStreamCache] = NotBuiltYet;
+    table[ZkMessage_PinEventInStreamCache] = PinEventInStreamCache;
     table[ZkMessage_SetScalingFactor] = SetScalingFactor;
     table[ZkMessage_SetMultiplePositions] = SetMultiplePositions;
     table[ZkMessage_SeekOnEvent] = SeekOnEvent;

@@ -75,6 +75,7 @@ void SetBusDevice(EventManager&, const uint8_t* message, bool&);
 void StopPlayingID(EventManager&, const uint8_t* message, bool&);
 void ExecuteActionOnEvent(EventManager&, const uint8_t* message, bool&);
 void SeekOnEvent(EventManager&, const uint8_t* message, bool&);
+void PinEventInStreamCache(EventManager&, const uint8_t* message, bool&);
 void SetNodeEffect(EventManager&, const uint8_t* message, bool&);
 void SetMixer(EventManager&, const uint8_t* message, bool&);
 void SetBusConfig(EventManager&, const uint8_t* message, bool&);

@@ -6,6 +6,8 @@
 #pragma once
 
 #include "ZkAudiolib/Common/FrontEnd/EngineMessageBodies.h"
+#include "ZkAudiolib/Common/FrontEnd/MessagePosting.h"
+#include "ZkAudiolib/Common/ObjectIndex/CZkIndexedObject.h"
 
 #include <ZK/SoundEngine/Common/ZkIdFromName.h>
 #include <ZK/SoundEngine/Common/ZkTypes.h>
@@ -21,6 +23,23 @@ CZkIndexedObject* FindEventAndAddRef(ZkUniqueID eventID);
 // object, a new playing id from g_PlayingID, the caller's playing-id filter and external sources.
 ZkPostEventMessage NewEventPost(CZkIndexedObject* event, ZkUniqueID eventID, ZkGameObjectID gameObject,
                                 ZkPlayingID playingIDFilter, ZkExternalSourceArray* externalSources);
+
+// Posts a message that carries the event's reference: the reference goes with the message, or is
+// released when nothing could be posted. 1; 2 for an event that is not loaded (or no engine).
+template <typename Body, typename Fill>
+ZKRESULT PostWithEvent(uint16_t type, ZkUniqueID eventID, Fill fill)
+{
+    CZkIndexedObject* event = FindEventAndAddRef(eventID);
+    if (event == nullptr)
+        return ZK_Fail;
+    const Body body = fill(event);
+    if (MessagePosting::PostFixed(type, body) != ZK_Success)
+    {
+        event->Release();
+        return ZK_Fail;
+    }
+    return ZK_Success;
+}
 
 // The lenient name rule: a null name is id 0, which no loaded event has.
 template <typename Char>

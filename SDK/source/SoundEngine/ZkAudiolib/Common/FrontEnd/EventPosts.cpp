@@ -45,24 +45,6 @@ bool RegisterPlayingID(const ZkPostEventMessage& body, ZkCallbackFunc callback, 
            g_pPlayingMgr->AddPlayingID(body, callback, cookie, flags, body.eventID) == ZK_Success;
 }
 
-// Posts a message that carries the event's reference: the reference goes with the message, or is
-// released when nothing could be posted. 1; 2 for an event that is not loaded (or no engine).
-template <typename Body, typename Fill>
-ZKRESULT PostWithEvent(uint16_t type, ZkUniqueID eventID, Fill fill)
-{
-    CZkIndexedObject* event = FindEventAndAddRef(eventID);
-    if (event == nullptr)
-        return ZK_Fail;
-    const Body body = fill(event);
-    const ZKRESULT result = PostFixed(type, body);
-    if (result != ZK_Success)
-    {
-        event->Release();
-        return ZK_Fail;
-    }
-    return ZK_Success;
-}
-
 template <typename Position>
 ZKRESULT PostSeek(ZkUniqueID eventID, ZkGameObjectID gameObject, Position position, bool snapToNearestMarker,
                   ZkPlayingID playingID)

@@ -3,11 +3,13 @@
 // The actions on events, playing ids and background music reach the pending actions and the
 // buses; the settings reach the node or bus of their id. What is not built yet (the playing
 // instances a bank unload stops) answers 4 through its stand-in.
+#include "ZkAudiolib/Common/Events/CZkEventObject.h"
 #include "ZkAudiolib/Common/Events/CZkStopAction.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineHooks.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineMessageBodies.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineMessageHandlers.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
+#include "ZkAudiolib/Common/FrontEnd/PinnedEventPrefetch.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegistryMgr.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
 #include "ZkAudiolib/Common/Midi/CZkMidiPostMgr.h"
@@ -133,6 +135,22 @@ void SeekOnEvent(EventManager& manager, const uint8_t* message, bool&)
     CZkRegisteredObj* object = nullptr;
     if (body.event != nullptr && EventTarget(body.gameObject, false, object))
         manager.SeekOnEventActions(body.event, object, body);
+    ReleaseMessageHoldings(message);
+}
+
+void PinEventInStreamCache(EventManager&, const uint8_t* message, bool&)
+{
+    const auto body = ReadMessageBody<ZkPinEventMessage>(message);
+    CZkRegisteredObj* object = nullptr;
+    if (body.event != nullptr && EventTarget(body.gameObject, false, object))
+    {
+        // Every object of the event table is an event.
+        const auto* event = static_cast<const CZkEventObject*>(body.event);
+        if (body.pin != 0)
+            PinnedEventPrefetch::Pin(event, object, body.activePriority, body.inactivePriority);
+        else
+            PinnedEventPrefetch::Unpin(event, object);
+    }
     ReleaseMessageHoldings(message);
 }
 

@@ -11,6 +11,7 @@
 #include "ZkAudiolib/Common/FrontEnd/BankIdentification.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineLimits.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineManagers.h"
+#include "ZkAudiolib/Common/FrontEnd/PinnedEventPrefetch.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 #include "ZkAudiolib/Common/GameObjects/CZkListenerRouting.h"
@@ -122,6 +123,8 @@ void Term()
     if (g_pModulatorMgr != nullptr)
         g_pModulatorMgr->TermInstances();
     CZkMidiPostMgr::Destroy();
+    // Pins hold game objects and follow groups: they go while the managers are still there.
+    PinnedEventPrefetch::Term();
     CZkAudioRenderer::DestroyAllVoices();
     GlobalCallbacks::Dispatch(ZK::ZkGlobalCallbackLocation_Term);
     GlobalCallbacks::Clear();

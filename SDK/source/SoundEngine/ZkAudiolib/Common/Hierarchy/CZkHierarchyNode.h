@@ -62,6 +62,7 @@ class CZkGameObject;
 class CZkKeyedParamTarget;
 class CZkModifiedProps;
 class CZkPlayingInstance;
+struct ZkStreamedMediaRequest;
 
 // Flag byte A.
 constexpr uint8_t kNodeFlagA_TieBreakReversed = 0x01;
@@ -170,6 +171,9 @@ public:
     // The node's media (1 and nothing for nodes without media of their own).
     virtual ZKRESULT PrepareMedia() { return ZK_Success; }
     virtual void UnprepareMedia() {}
+    // The streamed media of what would play (ZkStreamedMediaRequest), into the active list when
+    // active is set, else the inactive one. Nodes without media or children collect nothing.
+    virtual void CollectStreamedMedia(const ZkStreamedMediaRequest& /*request*/, bool /*active*/) const {}
     // Runtime property changes (see the .cpp for the id groups). 1; 2 when the list cannot grow.
     virtual ZKRESULT SetIntProperty(uint32_t id, int32_t value);
     virtual ZKRESULT SetFloatProperty(uint32_t id, float value);

@@ -3,6 +3,7 @@
 #include "ZkAudiolib/Common/Banks/SourceMediaRef.h"
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
+#include "ZkAudiolib/Common/Hierarchy/ZkStreamedMediaRequest.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingInstance.h"
 
@@ -81,12 +82,10 @@ bool CZkSoundNode::IsInfiniteLoop(const CZkHierarchyNode* upTo) const
     return GetIntProperty(ZkProp_LoopCount) == 0 || CZkSourceNode::IsInfiniteLoop(upTo);
 }
 
-ZKRESULT CZkSoundNode::CollectStreamedMedia(ZK::ZkArray<const ZkMediaRef*>& first,
-                                            ZK::ZkArray<const ZkMediaRef*>& second, bool toSecond) const
+void CZkSoundNode::CollectStreamedMedia(const ZkStreamedMediaRequest& request, bool active) const
 {
     if (m_media.Kind() != kMediaKindOwned)
-        return ZK_Success;
-    ZK::ZkArray<const ZkMediaRef*>& list = toSecond ? second : first;
-    return list.AddLast(&m_media) != nullptr ? ZK_Success : ZK_InsufficientMemory;
+        return;
+    (active ? request.active : request.inactive).AddLast(&m_media);
 }
 } // namespace ZK::SoundEngine

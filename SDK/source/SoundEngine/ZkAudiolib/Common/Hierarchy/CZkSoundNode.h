@@ -37,10 +37,9 @@ public:
     bool IsInfiniteLoop(const CZkHierarchyNode* upTo) const override;
 
     bool HasMedia() const { return m_media.HasMedia(); }
-    // Appends the media reference to first (or second, with toSecond) when it is streamed from a
-    // file. 1; 52 when the list cannot grow.
-    ZKRESULT CollectStreamedMedia(ZK::ZkArray<const ZkMediaRef*>& first, ZK::ZkArray<const ZkMediaRef*>& second,
-                                  bool toSecond) const;
+    // Appends the media reference to the active (or inactive) list when it is streamed from a file
+    // (media kind 1); a list that cannot grow skips it.
+    void CollectStreamedMedia(const ZkStreamedMediaRequest& request, bool active) const override;
     // Whether a bank that brings the sound again reads it again: unless the game set its media in
     // memory.
     bool ReadsAgain() const { return m_media.Kind() == 0 || !m_media.IsResident(); }

@@ -1,5 +1,5 @@
-// The event calls whose engine parts are not built yet: MIDI posts on events, source plug-ins
-// played on their own, and events pinned in the stream cache. Each answers 4 (0 where it returns a
+// The event calls whose engine parts are not built yet: MIDI posts on events and source plug-ins
+// played on their own. Each answers 4 (0 where it returns a
 // playing id), takes no playing id and posts nothing. Their parts replace this file.
 #include <ZK/SoundEngine/Common/ZkEventCalls.h>
 
@@ -22,51 +22,6 @@ ZkPlayingID PlaySourcePlugin(uint32_t, uint32_t, ZkGameObjectID)
 }
 
 ZKRESULT StopSourcePlugin(uint32_t, uint32_t, ZkPlayingID)
-{
-    return ZK_NotImplemented;
-}
-
-ZKRESULT PinEventInStreamCache(ZkUniqueID, int8_t, int8_t)
-{
-    return ZK_NotImplemented;
-}
-
-ZKRESULT PinEventInStreamCache(const char*, int8_t, int8_t)
-{
-    return ZK_NotImplemented;
-}
-
-ZKRESULT PinEventInStreamCache(const wchar_t*, int8_t, int8_t)
-{
-    return ZK_NotImplemented;
-}
-
-ZKRESULT UnpinEventInStreamCache(ZkUniqueID)
-{
-    return ZK_NotImplemented;
-}
-
-ZKRESULT UnpinEventInStreamCache(const char*)
-{
-    return ZK_NotImplemented;
-}
-
-ZKRESULT UnpinEventInStreamCache(const wchar_t*)
-{
-    return ZK_NotImplemented;
-}
-
-ZKRESULT GetBufferStatusForPinnedEvent(ZkUniqueID, float&, bool&)
-{
-    return ZK_NotImplemented;
-}
-
-ZKRESULT GetBufferStatusForPinnedEvent(const char*, float&, bool&)
-{
-    return ZK_NotImplemented;
-}
-
-ZKRESULT GetBufferStatusForPinnedEvent(const wchar_t*, float&, bool&)
 {
     return ZK_NotImplemented;
 }

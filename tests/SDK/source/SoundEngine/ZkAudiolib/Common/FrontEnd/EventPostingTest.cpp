@@ -138,15 +138,10 @@ TEST_F(EventPosting, NamesOfEventsAreLenientAndFindTheEventById)
 TEST_F(EventPosting, CallsOfPartsNotBuiltYetAnswer4Or0AndPostNothing)
 {
     AddEvent(kEvent);
-    float percent = 1.0f;
-    bool full = true;
     EXPECT_EQ(PostMIDIOnEvent(kEvent, 1, nullptr, 0), ZK_INVALID_PLAYING_ID);
     EXPECT_EQ(StopMIDIOnEvent(kEvent, 1), ZK_NotImplemented);
     EXPECT_EQ(PlaySourcePlugin(1, 2, 3), ZK_INVALID_PLAYING_ID);
     EXPECT_EQ(StopSourcePlugin(1, 2, 3), ZK_NotImplemented);
-    EXPECT_EQ(PinEventInStreamCache(kEvent, 1, 2), ZK_NotImplemented);
-    EXPECT_EQ(UnpinEventInStreamCache("x"), ZK_NotImplemented);
-    EXPECT_EQ(GetBufferStatusForPinnedEvent(L"x", percent, full), ZK_NotImplemented);
     CancelEventCallback(3);
     CancelEventCallbackCookie(this);
     CancelEventCallbackGameObject(1);
