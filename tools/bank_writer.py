@@ -40,6 +40,8 @@ Bank description
                 "dominant_hz" documents the dominant frequency (tests check it); "loose" (the
                 spec of its loose copy) and "encoding" (the 8-bit test format): see
                 tools/soundbank/preparation.py
+    streamed    media read from files of their own (sounds of stream types 1 and 2), listed as
+                "media" is: each is written beside the bank as "<id>.oxm" (not into the bank)
     chunks      list of chunks in file order; each {"tag": "XXXX", ...} as below, or
                 {"raw": "hex"} for bytes written as they are (no header)
     truncate    cut the file: a byte count (negative: from the end), or {"chunk": i,
@@ -134,7 +136,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from soundbank import bank, command_line, faults  # noqa: E402
+from soundbank import bank, command_line, faults, streamed  # noqa: E402
 
 
 def _save(out_dir, name, image, with_layout):
@@ -150,7 +152,10 @@ def _write(description, path, args):
     image = bank.build(description, base_dir)
     if args.output:
         command_line.write_file(args.output, image.data)
+        streamed.write_beside(description, base_dir, os.path.dirname(os.path.abspath(args.output)),
+                              command_line.write_file)
         return
+    streamed.write_beside(description, base_dir, args.out_dir, command_line.write_file)
     name = bank.output_name(description)
     _save(args.out_dir, name, image, args.layout)
     if args.loose_media:

@@ -356,5 +356,30 @@ class CommandLineTest(unittest.TestCase):
         self.assertIn("colour", result.stderr)
 
 
+class StreamedMedia(unittest.TestCase):
+    """Sounds of stream types 1 and 2 with their prefetch size; their media written as loose
+    "<id>.oxm" files beside the bank, not into it."""
+
+    def test_streamed_sound_and_its_loose_file(self):
+        description = {"name": "Streams.bnk",
+                       "streamed": [{"id": 501, "hex": "0102030405"}],
+                       "chunks": [{"tag": "BKHD"}, {"tag": "HIRC", "items": [
+                           {"type": "sound", "id": 1001, "media": 501, "stream_type": 2,
+                            "media_size": 4096, "source_flags": 1}]}]}
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "d.json")
+            with open(path, "w") as out:
+                json.dump(description, out)
+            subprocess.run([sys.executable, WRITER, path, "-o", os.path.join(folder, "Streams.bnk")],
+                           check=True)
+            with open(os.path.join(folder, "501.oxm"), "rb") as loose:
+                self.assertEqual(loose.read(), bytes([1, 2, 3, 4, 5]))
+            with open(os.path.join(folder, "Streams.bnk"), "rb") as written:
+                self.assertNotIn(bytes([1, 2, 3, 4, 5]), written.read())
+        sound = body(description["chunks"][1]["items"][0])
+        plugin, stream_type, source, size, flags = struct.unpack_from("<IBIIB", sound, 4)
+        self.assertEqual((plugin, stream_type, source, size, flags), (0x00010001, 2, 501, 4096, 1))
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -51,11 +51,14 @@ def _media_bytes(spec):
     return _media_cache[key]
 
 
-def _media(description, base_dir, loose=None):
+def media_list(description, base_dir, key="media", loose=None):
+    """(id, bytes) of each media of a description's list (key "media": the bank's own; "streamed":
+    the loose files, tools/soundbank/streamed.py). With a dict for loose, each media's loose copy
+    (tools/soundbank/preparation.py) is put there by id."""
     media = []
-    for index, entry in enumerate(description.get("media", [])):
+    for index, entry in enumerate(description.get(key, [])):
         entry, loose_spec = preparation.split_loose(entry)
-        fields = Fields("media %d" % index, entry)
+        fields = Fields("%s %d" % (key, index), entry)
         media_id = fields.id("id")
         fields.raw("dominant_hz")
         if "file" in fields:
@@ -102,8 +105,10 @@ def build(description, base_dir="."):
         raise ValueError("a bank description needs its file name (\"name\")")
     bank.raw("file")
     bank.raw("media")
+    bank.raw("streamed")  # loose files beside the bank (streamed.py), not part of its bytes
     loose = {}
-    layout = chunks.MediaLayout(_media(description, base_dir, loose), _data_alignment(description))
+    layout = chunks.MediaLayout(media_list(description, base_dir, loose=loose),
+                                _data_alignment(description))
     data = bytearray()
     spans = []
     for index, chunk in enumerate(bank.raw("chunks", [])):
