@@ -150,4 +150,16 @@ private:
     static inline std::atomic<int64_t> s_live{0};
 };
 
+
+// Starts the memory manager over the counting allocator, for the calling thread too.
+inline ZKRESULT InitCountingMemory()
+{
+    ZkMemSettings memory = SettingsWithAllocationHooks(&CountingAllocator::Malloc, &CountingAllocator::Malign,
+                                                       &CountingAllocator::Realloc, &CountingAllocator::ReallocAligned,
+                                                       &CountingAllocator::Free);
+    const ZKRESULT result = ZK::MemoryMgr::Init(&memory);
+    if (result == ZK_Success)
+        ZK::MemoryMgr::InitForThread();
+    return result;
+}
 } // namespace ZkMemoryTest

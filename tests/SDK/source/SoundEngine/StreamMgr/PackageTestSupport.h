@@ -96,11 +96,7 @@ class PackageIO : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ZkMemSettings memory = ZkMemoryTest::SettingsWithAllocationHooks(
-            &CountingAllocator::Malloc, &CountingAllocator::Malign, &CountingAllocator::Realloc,
-            &CountingAllocator::ReallocAligned, &CountingAllocator::Free);
-        ASSERT_EQ(ZK::MemoryMgr::Init(&memory), ZK_Success);
-        ZK::MemoryMgr::InitForThread();
+        ASSERT_EQ(ZkMemoryTest::InitCountingMemory(), ZK_Success);
         m_blocksBeforeIO = CountingAllocator::LiveBlocks();
         m_descriptorsBeforeIO = ZkStreamTest::OpenDescriptorCount();
         m_manager = Create(ZkStreamMgrSettings{});
@@ -165,21 +161,21 @@ protected:
         return std::string(buffer.data(), moved);
     }
 
-    // Opens by id and reads it all; "<result N>" when the open fails.
+    // Opens by id (or by name) and reads it all; "<result N>" when the open fails.
     std::string ReadById(uint32_t fileId, ZkFileOpenFlags flags)
     {
         IZkStandardStream* stream = nullptr;
         const ZKRESULT opened = m_manager->CreateStandardStreamByID(fileId, &flags, ZK_OpenModeRead, stream, true);
-        if (opened != ZK_Success)
-            return "<result " + std::to_string(opened) + ">";
-        std::string bytes = ReadAll(stream);
-        stream->Destroy();
-        return bytes;
+        return ReadOpened(opened, stream);
     }
     std::string ReadByName(const wchar_t* name, ZkFileOpenFlags flags)
     {
         IZkStandardStream* stream = nullptr;
         const ZKRESULT opened = m_manager->CreateStandardStreamByName(name, &flags, ZK_OpenModeRead, stream, true);
+        return ReadOpened(opened, stream);
+    }
+    static std::string ReadOpened(ZKRESULT opened, IZkStandardStream* stream)
+    {
         if (opened != ZK_Success)
             return "<result " + std::to_string(opened) + ">";
         std::string bytes = ReadAll(stream);

@@ -38,11 +38,7 @@ class EngineLifeTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ZkMemSettings memory = ZkMemoryTest::SettingsWithAllocationHooks(
-            &CountingAllocator::Malloc, &CountingAllocator::Malign, &CountingAllocator::Realloc,
-            &CountingAllocator::ReallocAligned, &CountingAllocator::Free);
-        ASSERT_EQ(ZK::MemoryMgr::Init(&memory), ZK_Success);
-        ZK::MemoryMgr::InitForThread();
+        ASSERT_EQ(ZkMemoryTest::InitCountingMemory(), ZK_Success);
         m_streamMgr = ZK::StreamMgr::Create(ZkStreamMgrSettings{});
         ASSERT_NE(m_streamMgr, nullptr);
         m_savedSettings = GetEngineSettings();
@@ -59,6 +55,17 @@ protected:
             m_streamMgr->Destroy();
         ZK::MemoryMgr::TermForThread();
         ZK::MemoryMgr::Term();
+    }
+
+    // One virtual speaker endpoint for the main device, and no engine thread: each RenderAudio ticks
+    // on the test's thread.
+    void UseVirtualSpeakersWithoutEngineThread()
+    {
+        ZK::Platform::VirtualEndpointSettings speakers;
+        speakers.id = L"{virtual}.speakers";
+        speakers.friendlyName = L"Speakers";
+        m_audio->AddEndpoint(speakers);
+        settings.engineThread = 0;
     }
 
     // The blocks the engine holds beyond what the test's set-up holds.

@@ -42,11 +42,7 @@ protected:
     void SetUp() override
     {
         EngineLifeTest::SetUp();
-        ZK::Platform::VirtualEndpointSettings speakers;
-        speakers.id = L"{virtual}.speakers";
-        speakers.friendlyName = L"Speakers";
-        m_audio->AddEndpoint(speakers);
-        settings.engineThread = 0;
+        UseVirtualSpeakersWithoutEngineThread();
         ASSERT_EQ(ZK::StreamMgr::SetCurrentLanguage(L""), ZK_Success);
         ASSERT_EQ(m_io.Init(ZkStreamTest::DefaultDeviceSettings()), ZK_Success);
         ASSERT_EQ(m_io.AddBasePath(m_dir.WPath().c_str()), ZK_Success);

@@ -29,11 +29,7 @@ protected:
     void SetUp() override
     {
         EngineLifeTest::SetUp();
-        ZK::Platform::VirtualEndpointSettings speakers;
-        speakers.id = L"{virtual}.speakers";
-        speakers.friendlyName = L"Speakers";
-        m_audio->AddEndpoint(speakers);
-        settings.engineThread = 0;
+        UseVirtualSpeakersWithoutEngineThread();
         ASSERT_EQ(m_io.Init(ZkStreamTest::DefaultDeviceSettings()), ZK_Success);
         const std::filesystem::path banks = std::filesystem::path(KP_SOURCE_DIR) / "Trindle_Ostrel" / "Banks";
         ASSERT_EQ(m_io.AddBasePath(banks.wstring().c_str()), ZK_Success);

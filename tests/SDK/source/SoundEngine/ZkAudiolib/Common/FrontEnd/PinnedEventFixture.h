@@ -160,11 +160,7 @@ protected:
     void SetUp() override
     {
         EngineLifeTest::SetUp();
-        ZK::Platform::VirtualEndpointSettings speakers;
-        speakers.id = L"{virtual}.speakers";
-        speakers.friendlyName = L"Speakers";
-        m_audio->AddEndpoint(speakers);
-        settings.engineThread = 0;
+        UseVirtualSpeakersWithoutEngineThread();
         ZkDeviceSettings device = ZkStreamTest::DefaultDeviceSettings();
         device.ioMemoryBytes = ZK_DefaultIOMemoryBytes;
         device.pinnedBytesLimit = m_pinnedBytesLimit;
