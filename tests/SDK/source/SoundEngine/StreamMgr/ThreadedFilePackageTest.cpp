@@ -243,6 +243,29 @@ TEST_F(ThreadedFilePackageList, LanguageMapsFollowTheCurrentLanguage)
     TermIOLeavesNothing();
 }
 
+// Names are compared as UTF-16 code units, the map's order: U+1F600 (a surrogate pair, 0xD83D ...)
+// sorts before U+FFFD, though its code point is larger. With code points the search for U+FFFD
+// would turn the wrong way at U+1F600 and miss it.
+TEST_F(ThreadedFilePackageList, LanguagesAreFoundInUtf16Order)
+{
+    Source("src/Zulu/4.oxm", "zulu");
+    Source("src/\xF0\x9F\x98\x80/4.oxm", "smile");
+    Source("src/\xEF\xBF\xBD/4.oxm", "replacement");
+    uint32_t packageId = 0;
+    ASSERT_EQ(LoadFrom("src", "Utf16.pck", packageId), ZK_Success);
+    const struct
+    {
+        const wchar_t* language;
+        const char* bytes;
+    } cases[] = {{L"\uFFFD", "replacement"}, {L"\U0001F600", "smile"}, {L"ZULU", "zulu"}};
+    for (const auto& c : cases)
+    {
+        ASSERT_EQ(SetCurrentLanguage(c.language), ZK_Success);
+        EXPECT_TRUE(SameBytes(ReadById(4, OpenFlags(kMediaType, true)), c.bytes)) << c.bytes;
+    }
+    TermIOLeavesNothing();
+}
+
 // Every damaged copy the writer makes: the refused ones leave nothing loaded, allocated or open;
 // the others load, and their damaged entries fail or end where the file ends.
 TEST_F(ThreadedFilePackageList, DamagedPackagesAreRefusedWholeOrReadSafely)
