@@ -13,7 +13,6 @@
 #include <ZK/SoundEngine/Common/ZkIdFromName.h>
 
 #include <map>
-#include <sstream>
 #include <tuple>
 #include <vector>
 
@@ -23,18 +22,6 @@ using namespace ZkEngineLifeTest;
 namespace fs = std::filesystem;
 
 const fs::path kShippedBanks = fs::path(KP_SOURCE_DIR) / "Trindle_Ostrel" / "Banks";
-
-// Every event id Main.bnk's description gives.
-std::vector<ZkUniqueID> GameEventIDs()
-{
-    std::istringstream output(ZkEngineTest::RunPythonOracle(
-        "SDK/source/SoundEngine/ZkAudiolib/Common/Engine/game_events.py",
-        "\"" + std::string(KP_SOURCE_DIR) + "/SoundProject/Main.json\""));
-    std::vector<ZkUniqueID> ids;
-    for (unsigned long id = 0; output >> id;)
-        ids.push_back(static_cast<ZkUniqueID>(id));
-    return ids;
-}
 
 class EnginePackages : public EngineLifeTest
 {

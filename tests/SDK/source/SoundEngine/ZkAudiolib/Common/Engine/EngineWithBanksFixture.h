@@ -23,6 +23,18 @@
 
 namespace ZkEngineLifeTest
 {
+// Every event id Main.bnk's description gives (the events the game posts).
+inline std::vector<ZkUniqueID> GameEventIDs()
+{
+    std::istringstream output(ZkEngineTest::RunPythonOracle(
+        "SDK/source/SoundEngine/ZkAudiolib/Common/Engine/game_events.py",
+        "\"" + std::string(KP_SOURCE_DIR) + "/SoundProject/Main.json\""));
+    std::vector<ZkUniqueID> ids;
+    for (unsigned long id = 0; output >> id;)
+        ids.push_back(static_cast<ZkUniqueID>(id));
+    return ids;
+}
+
 class EngineWithBanks : public EngineLifeTest
 {
 protected:
@@ -50,18 +62,6 @@ protected:
         ASSERT_EQ(LoadBank("Init.bnk", bank), ZK_Success);
         ASSERT_EQ(LoadBank("Main.bnk", bank), ZK_Success);
         ASSERT_EQ(RenderAudio(true), ZK_Success);
-    }
-
-    // Every event id Main.bnk's description gives (the events the game posts).
-    static std::vector<ZkUniqueID> GameEventIDs()
-    {
-        std::istringstream output(ZkEngineTest::RunPythonOracle(
-            "SDK/source/SoundEngine/ZkAudiolib/Common/Engine/game_events.py",
-            "\"" + std::string(KP_SOURCE_DIR) + "/SoundProject/Main.json\""));
-        std::vector<ZkUniqueID> ids;
-        for (unsigned long id = 0; output >> id;)
-            ids.push_back(static_cast<ZkUniqueID>(id));
-        return ids;
     }
 
     ZK::StreamMgr::CZkFilePackageLowLevelIOBlocking m_io;
