@@ -1,0 +1,135 @@
+#include "MusicEngine/MusicEngineHooks.h"
+
+#include "MusicEngine/CZkSegmentInfoTable.h"
+#include "MusicEngine/MusicEngineState.h"
+#include "ZkAudiolib/Common/FrontEnd/EventManager.h"
+#include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
+
+#include <ZK/SoundEngine/Common/ZkCurveTypes.h>
+
+namespace ZK::MusicEngine
+{
+namespace
+{
+constexpr uint8_t kFirstMusicItemType = 10;
+constexpr uint8_t kLastMusicItemType = 13;
+
+// A context whose sync point a state change may wait for: playing and not stopping.
+bool TakesPartInSyncSearch(const CZkMusicContext& context)
+{
+    return (context.state & CZkMusicContext::kStatePlaying) != 0 &&
+           (context.state & CZkMusicContext::kStateStopping) == 0 && context.playRecord != nullptr;
+}
+} // namespace
+
+void ZkMusicFrameCallback(ZK::IZkGlobalPluginContext*, ZK::ZkGlobalCallbackLocation, void*)
+{
+    MusicEngineState& music = MusicEngineState::Get();
+    uint8_t refreshValue = 0;
+    if (music.TakeSpeedRefresh(refreshValue))
+    {
+        for (CZkMusicContext* context = music.FirstPlaying(); context != nullptr; context = context->nextPlaying)
+        {
+            if (context->playRecord == nullptr)
+                continue;
+            context->playRecord->speedEvaluated = false;
+            context->playRecord->refreshValue = refreshValue;
+        }
+    }
+    const uint32_t frames = SoundEngine::ZkAudioSettings::FramesPerBuffer();
+    CZkSegmentInfoTable& segments = CZkSegmentInfoTable::ProcessTable();
+    for (CZkMusicContext* context = music.FirstPlaying(); context != nullptr;)
+    {
+        // Read before the context advances: advancing may end it and take it off the list.
+        CZkMusicContext* next = context->nextPlaying;
+        CZkMusicPlayRecord* play = context->playRecord;
+        if (play != nullptr)
+        {
+            ZkSegmentInfo info;
+            if ((context->callbackFlags & ZkPostFlag_RecordSegmentInfo) != 0 && context->GetSegmentInfo(info) == ZK_Success)
+                segments.Write(play->playingID, info);
+            play->Advance(frames);
+        }
+        context = next;
+    }
+    if (SoundEngine::g_pEventMgr != nullptr)
+        SoundEngine::g_pEventMgr->ExecuteDuePendingActions();
+}
+
+void ZkMusicTermCallback(ZK::IZkGlobalPluginContext*, ZK::ZkGlobalCallbackLocation, void*)
+{
+    MusicEngineState& music = MusicEngineState::Get();
+    for (CZkMusicContext* context = music.FirstPlaying(); context != nullptr;)
+    {
+        CZkMusicContext* next = context->nextPlaying;
+        context->Stop(0, ZkCurveInterpolation_Linear);
+        context = next;
+    }
+    // The default transition rule's id lists come with the music objects; none exists yet.
+    CZkSegmentInfoTable::ProcessTable().Release();
+    music.Release();
+}
+
+bool ZkMusicStateChangeHook(ZkUniqueID stateGroup, ZkUniqueID state)
+{
+    MusicEngineState& music = MusicEngineState::Get();
+    CZkMusicContext* chosen = nullptr;
+    SyncPointAnswer best;
+    for (CZkMusicContext* context = music.FirstPlaying(); context != nullptr; context = context->nextPlaying)
+    {
+        if (!TakesPartInSyncSearch(*context))
+            continue;
+        SyncPointAnswer answer;
+        if (context->playRecord->GetNextSyncPoint(stateGroup, answer) != ZK_Success || !answer.found)
+            continue;
+        // On equal times the first in list order keeps its place.
+        if (chosen == nullptr || answer.samplesFromNow < best.samplesFromNow)
+        {
+            chosen = context;
+            best = answer;
+        }
+    }
+    const int64_t frame = SoundEngine::ZkAudioSettings::FramesPerBuffer();
+    if (chosen == nullptr || best.samplesFromNow - frame <= 0)
+        return false;
+
+    PendingStateChange* record = music.TakeRecord();
+    if (record == nullptr)
+    {
+        // Without a record the change is applied now, and older held changes of the group would
+        // otherwise override it later.
+        music.MarkGroupDone(stateGroup);
+        return false;
+    }
+    record->stateGroup = stateGroup;
+    record->state = state;
+    music.PushPending(record);
+    if (chosen->playRecord->QueueStateChange(record, best.steps, best.scheduleTime) != ZK_Success)
+    {
+        music.DropPending(record);
+        return false;
+    }
+    record->flags = PendingStateChange::kWaiting;
+    return true;
+}
+
+ZKRESULT ZkMusicObjectFactoryHook(const uint8_t* itemHeader, SoundEngine::LoadedBank*, ZkBankID)
+{
+    if (!MusicEngineState::Get().IsRunning())
+        return ZK_PartialSuccess;
+    const uint8_t type = itemHeader[0];
+    if (type >= kFirstMusicItemType && type <= kLastMusicItemType)
+        return ZK_NotImplemented;
+    return ZK_PartialSuccess;
+}
+
+void ZkMusicBankUnloadHook(SoundEngine::LoadedBank* bank)
+{
+    for (CZkMusicContext* context = MusicEngineState::Get().FirstPlaying(); context != nullptr;
+         context = context->nextPlaying)
+    {
+        if (context->playRecord != nullptr)
+            context->playRecord->OnBankUnload(bank);
+    }
+}
+} // namespace ZK::MusicEngine
