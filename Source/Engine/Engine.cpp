@@ -2,6 +2,7 @@
 
 #include "Engine/EngineGlobals.h"
 #include "Engine/Fade.h"
+#include "Engine/GameSound.h"
 #include "Engine/GameWindow.h"
 #include "Engine/Input.h"
 #include "Engine/MeshManager.h"
@@ -16,7 +17,7 @@
 void EngineInit()
 {
     RendererInit(window);
-    // The sound engine's start-up and the game's banks follow here, before the first scene.
+    Sound().StartUp();
     SceneManager::OpenFirstScene(kFirstSceneName);
 }
 
@@ -27,9 +28,9 @@ void EngineUpdate(float dt)
     if (Input::WentDown(kMuteKey))
     {
         isMuted = !isMuted;
-        // The two volume game parameters follow the mute rule here once sound exists.
+        ApplyMuteRule();
     }
-    // The frame's batch of sound requests is closed here once sound exists.
+    Sound().RenderAudio();
     TickTimers(dt);
     SceneManager::Update(dt);
     if (Input::WentDown(kFullscreenKey))
@@ -60,6 +61,6 @@ void EngineShutdown()
     // Fades outlive the frame loop only as long as the behaviours that point at them: their records
     // (whose timers were just deleted) go once the scenes are gone, so nothing is left dangling.
     DeleteAllFades();
-    // The sound engine is taken down here once it exists.
+    Sound().ShutDown();
     RendererDeleteOffscreenFramebuffer();
 }

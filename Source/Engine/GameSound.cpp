@@ -1,6 +1,7 @@
 #include "Engine/GameSound.h"
 
 #include "Engine/EngineGlobals.h"
+#include "Engine/TEAudio.h"
 
 #include <ZK/SoundEngine/Common/ZkSoundEngine.h>
 
@@ -9,6 +10,23 @@ namespace
 EngineSound g_engineSound;
 GameSound* g_installed = nullptr;
 } // namespace
+
+void EngineSound::StartUp()
+{
+    // A failing start-up step skips the rest of Init; the banks' steps run in every case.
+    TEAudio::Init();
+    TEAudio::LoadBanks();
+}
+
+ZKRESULT EngineSound::RenderAudio()
+{
+    return ZK::SoundEngine::RenderAudio(true);
+}
+
+void EngineSound::ShutDown()
+{
+    TEAudio::Term();
+}
 
 ZKRESULT EngineSound::RegisterGameObj(ZkGameObjectID gameObject, const char* name)
 {

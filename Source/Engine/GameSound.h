@@ -24,6 +24,12 @@ class GameSound
 public:
     virtual ~GameSound() = default;
 
+    // The sound engine's start-up with the game's banks (EngineInit), the close of each frame's
+    // batch of requests (EngineUpdate) and the shutdown (EngineShutdown).
+    virtual void StartUp() = 0;
+    virtual ZKRESULT RenderAudio() = 0;
+    virtual void ShutDown() = 0;
+
     virtual ZKRESULT RegisterGameObj(ZkGameObjectID gameObject, const char* name) = 0;
     virtual ZKRESULT UnregisterGameObj(ZkGameObjectID gameObject) = 0;
     // The playing id, 0 on failure.
@@ -43,6 +49,12 @@ public:
 class EngineSound final : public GameSound
 {
 public:
+    // TEAudio::Init, then TEAudio::LoadBanks.
+    void StartUp() override;
+    // ZK::SoundEngine::RenderAudio(true): the batch is closed and the engine woken.
+    ZKRESULT RenderAudio() override;
+    // TEAudio::Term.
+    void ShutDown() override;
     ZKRESULT RegisterGameObj(ZkGameObjectID gameObject, const char* name) override;
     ZKRESULT UnregisterGameObj(ZkGameObjectID gameObject) override;
     ZkPlayingID PostEvent(ZkUniqueID eventId, ZkGameObjectID gameObject) override;

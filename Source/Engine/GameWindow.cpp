@@ -2,6 +2,7 @@
 
 #include "Engine/Camera.h"
 #include "Engine/EngineGlobals.h"
+#include "Engine/GameSound.h"
 #include "Engine/Input.h"
 #include "Objects/SceneManager.h"
 
@@ -140,7 +141,7 @@ void OnWindowFocus(GLFWwindow* /*focusWindow*/, int focused)
     {
         // The saved levels come back even when the player had muted with the mute key.
         isMuted = false;
-        // The volume game parameters are written here once the game's sound start-up exists.
+        WriteVolumeLevels(volumeLevel1, volumeLevel2);
         return;
     }
     // Losing focus during a game brings up the pause menu; the play field's update stops while it
@@ -151,5 +152,5 @@ void OnWindowFocus(GLFWwindow* /*focusWindow*/, int focused)
         SceneManager::BringToFront(SceneManager::kPauseMenu);
     }
     isMuted = true;
-    // The volume game parameters are set to 0 here once the game's sound start-up exists.
+    ApplyMuteRule();
 }

@@ -29,6 +29,7 @@ void CloseGameWindow();
 // Records in `wasFullscreen` whether it began in full screen.
 void ToggleFullscreen();
 
-// Focus callback. Gaining focus unmutes; losing focus mutes and, while the play field "Sandbox" is on
-// the scene stack, opens "PauseMenu" on top.
+// Focus callback. Gaining focus unmutes and restores both saved volume levels (even after the mute
+// key); losing focus, while the play field "Sandbox" is on the scene stack, opens "PauseMenu" on
+// top, and in every case mutes (both volume game parameters to 0).
 void OnWindowFocus(GLFWwindow* focusWindow, int focused);

@@ -59,6 +59,16 @@ public:
     RecordingGameSound(const RecordingGameSound&) = delete;
     RecordingGameSound& operator=(const RecordingGameSound&) = delete;
 
+    // No engine to start or stop: the test plays the engine's part (the default listener and
+    // emitter ids are the fixture's). The frames' closes are only counted.
+    void StartUp() override {}
+    ZKRESULT RenderAudio() override
+    {
+        ++renderAudioCalls;
+        return ZK_Success;
+    }
+    void ShutDown() override {}
+
     ZKRESULT RegisterGameObj(ZkGameObjectID gameObject, const char* name) override
     {
         SoundCall call(SoundCall::Kind::RegisterGameObj);
@@ -206,6 +216,7 @@ public:
     std::vector<SoundCall> calls;
     std::vector<Playing> playing; // in post order
     size_t eventQuestions = 0;
+    size_t renderAudioCalls = 0;
 
 private:
     ZkPlayingID m_nextPlayingId = 1;
