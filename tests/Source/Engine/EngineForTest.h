@@ -1,7 +1,9 @@
 // The engine started in a test's window as the program starts it: the window and its size in the
 // engine's globals, the viewport, the blending the program's start-up sets, the input read from a
 // test's device, then the engine's own start-up; and taken down again, leaving nothing behind for
-// the next test.
+// the next test. The sound engine (unless the test installs a GameSound double) plays into an
+// empty virtual audio system, as on a machine without a sound card: nothing reaches the machine's
+// speakers.
 #pragma once
 
 #include "Engine/Engine.h"
@@ -10,10 +12,17 @@
 #include "Engine/InputDevice.h"
 #include "Engine/Renderer.h"
 
+#include <Platform/Audio/VirtualAudioSystem.h>
 #include <glad/gl.h>
 
 namespace kp::test
 {
+inline ZK::Platform::VirtualAudioSystem& NoSoundCard()
+{
+    static ZK::Platform::VirtualAudioSystem system;
+    return system;
+}
+
 inline void StartEngine(GLFWwindow* testWindow, int width, int height, trindle::InputDevice& device)
 {
     window = testWindow;
@@ -25,12 +34,14 @@ inline void StartEngine(GLFWwindow* testWindow, int width, int height, trindle::
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     Input::ClearState();
     Input::SetDevice(&device);
+    ZK::Platform::InstallEndpointProvider(&NoSoundCard());
     EngineInit();
 }
 
 inline void StopEngine()
 {
     EngineShutdown();
+    ZK::Platform::InstallEndpointProvider(nullptr);
     Input::SetDevice(nullptr);
     Input::ClearState();
     Renderer::objects = Renderer::Objects{};

@@ -18,6 +18,7 @@
 #include "X11WindowTitle.h"
 #include "support/FramebufferPng.h"
 
+#include <Platform/Audio/VirtualAudioSystem.h>
 #include <glad/gl.h>
 #define GLFW_INCLUDE_NONE
 #include <GLFW/glfw3.h>
@@ -92,6 +93,8 @@ protected:
     kp::test::AssetFolder m_folder;
     fs::path m_previousFolder;
     kp::test::ScriptedInputDevice m_device;
+    // The sound engine starts with the engine: into no sound card (the folder holds no banks).
+    ZK::Platform::ScopedVirtualAudioSystem m_noSoundCard;
 };
 
 TEST_F(GameWindowTest, StartUpFramesAndShutdown)

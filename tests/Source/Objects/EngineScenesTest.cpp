@@ -14,6 +14,7 @@
 
 #include <array>
 #include <glad/gl.h>
+#include <Platform/Audio/VirtualAudioSystem.h>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -97,6 +98,8 @@ protected:
     kp::test::GlContext m_context{kWidth, kHeight};
     AssetFolder m_folder;
     WorkingFolder m_here{m_folder.Root()};
+    // The sound engine starts with the engine: into no sound card (the folder holds no banks).
+    ZK::Platform::ScopedVirtualAudioSystem m_noSoundCard;
 };
 
 TEST_F(EngineScenesTest, StartUpDrawsTheFirstSceneAndFramesDrawOnlyWhatIsShown)
