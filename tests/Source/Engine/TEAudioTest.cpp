@@ -17,12 +17,18 @@
 #include "AssetFolder.h"
 #include "ScriptedInputDevice.h"
 
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Containers/EngineMemoryFixture.h"
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Engine/EngineLifeFixture.h"
 
 #include "MemoryMgr/ZkMemoryFaultInjection.h"
+#include "Plugins/Effects/Common/ZkPluginMemAlloc.h"
+#include "ZkAudiolib/Common/Plugins/PluginLibrary.h"
+#include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
 
 #include <Platform/Audio/VirtualAudioSystem.h>
+#include <Platform/PlatformText.h>
 #include <ZK/SoundEngine/Common/IZkStreamMgr.h>
+#include <ZK/SoundEngine/Common/ZkIdFromName.h>
 #include <ZK/SoundEngine/Common/ZkSoundEngine.h>
 
 #define GLFW_INCLUDE_NONE
@@ -424,5 +430,44 @@ TEST_F(TEAudioTest, ThreadedTwentyStartsAndEndsLeaveNoBlockThreadOrMapping)
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     EXPECT_EQ(ZkProcessTest::MappingCount(), mappings);
 #endif
+}
+
+// The game exports the sound engine's interface, also what the game itself never calls.
+TEST(GameExports, TheGameListsTheSoundEnginesInterfaceAmongItsDynamicSymbols)
+{
+    const std::string symbols = ZkEngineTest::RunCommand(std::string("nm -DC --defined-only ") + KP_GAME_PROGRAM);
+    for (const char* name : {
+             "ZK::SoundEngine::PostEvent(", "ZK::SoundEngine::Query::GetRTPCValue(", "ZK::SoundEngine::RegisterPluginDLL(",
+             "ZK::SoundEngine::StartOutputCapture(", "ZK::StreamMgr::Create(", "ZK::MemoryMgr::Malloc(",
+             "ZK::MusicEngine::Init(", "ZK::MusicEngine::GetPlayingSegmentInfo(", "ZkMixer::MixChannel(",
+             "ZK::ReadBytesMem::ReadBytes(", "ZkTlsAllocateSlot", "g_pZKPluginList"})
+    {
+        EXPECT_NE(symbols.find(name), std::string::npos) << name;
+    }
+}
+
+// This test program is linked as the game is: plug-in libraries registered in it bind to the
+// engine it exports and register their own nodes.
+TEST_F(TEAudioTest, PlugInLibrariesRegisterTheirNodesAndCallTheExportedEngine)
+{
+    namespace Registry = ZK::SoundEngine::PluginRegistry;
+    StartUp();
+    const std::wstring folder = ZK::Platform::Utf8ToWide(KP_TEST_PLUGIN_FOLDER);
+    ASSERT_EQ(ZK::SoundEngine::RegisterPluginDLL(L"ZkTestPlugins", folder.c_str()), ZK_Success);
+    EXPECT_NE(Registry::GetPluginEntry(ZK::ZkMakePluginKey(ZK::ZkPluginTypeEffect, 64, 5)), nullptr);
+    ASSERT_EQ(ZK::SoundEngine::RegisterPluginDLL(L"ZkBoundPlugins", folder.c_str()), ZK_Success);
+    const uint32_t trimKey = ZK::ZkMakePluginKey(ZK::ZkPluginTypeEffect, 65, 7);
+    ASSERT_NE(Registry::GetPluginEntry(trimKey), nullptr);
+
+    CZkPluginMemAlloc& allocator = CZkPluginMemAlloc::ForInstances();
+    ZK::IZkPluginParam* params = nullptr;
+    ASSERT_EQ(Registry::CreatePluginParam(&allocator, trimKey, params), ZK_Success);
+    ASSERT_NE(params, nullptr);
+    const auto trimLevel = static_cast<uint16_t>(ZK::SoundEngine::GetIDFromString("TrimLevel"));
+    const float level = 0.5f;
+    EXPECT_EQ(params->SetParam(trimLevel, &level, sizeof(level)), ZK_Success);
+    EXPECT_EQ(params->SetParam(static_cast<uint16_t>(trimLevel + 1), &level, sizeof(level)), ZK_InvalidParameter);
+    params->~IZkPluginParam();
+    allocator.Free(params);
 }
 } // namespace
