@@ -8,6 +8,7 @@ repository's Trindle_Ostrel/Banks).
 import json
 import math
 import os
+import struct
 import unittest
 
 import numpy as np
@@ -24,6 +25,12 @@ SYSTEM_DEVICE = 0xE611314A
 PLAY = 0x0403
 PCM_CODEC = 0x00010001
 LOOP_COUNT = 58
+VOICE_VOLUME = 0
+# The mix (SoundProject/README.md, "The mix"): screen musics 10 dB down, every cue's tone at least
+# 6 dB above the music's tone at the output (a mono media reaches each of the two channels at
+# 1/sqrt(2)).
+MUSIC_VOLUME_DB = -10.0
+MIN_CUE_ABOVE_MUSIC_DB = 6.0
 
 # Every event the game posts, with where it comes from: the screen musics loop, the rest play once.
 SCREEN_MUSICS = {2228153899: "main and pause menus", 557932600: "play field",
@@ -110,6 +117,7 @@ class MainBankTest(unittest.TestCase):
         with open(os.path.join(PROJECT, "Main.json"), "r", encoding="utf-8") as source:
             media = json.load(source)["media"]
         cls.dominant = {br.fnv1(m["id"]): m["dominant_hz"] for m in media}
+        cls.waves = {br.fnv1(m["id"]): m["wave"] for m in media}
 
     def media(self, event_id):
         """The decoded media that the event's play action plays."""
@@ -161,6 +169,28 @@ class MainBankTest(unittest.TestCase):
                     media = self.media(event_id)
                     frames = media["data_size"] // media["block_align"]
                     self.assertLessEqual(frames / media["rate"], LONGEST_ONE_SHOT_SECONDS)
+
+    def output_tone_db(self, event_id):
+        """The level, in dBFS per output channel, of the event's dominant tone: its amplitude in the
+        description, spread onto two channels, and the sound's voice volume from the bank."""
+        (action_id,) = self.events[event_id]["actions"]
+        sound = self.sounds[self.actions[action_id]["target"]]
+        wave = self.waves[sound["source"]]
+        amplitude = max(part.get("amp", 0.0) for part in wave["parts"]
+                        if part.get("tone") == self.dominant[sound["source"]])
+        spread = 1.0 if wave.get("channels", 1) == 2 else math.sqrt(0.5)
+        volume = struct.unpack("<f", sound["props"].get(VOICE_VOLUME, b"\0\0\0\0"))[0]
+        return 20.0 * math.log10(amplitude * spread) + volume
+
+    def test_the_cues_sit_clearly_above_the_music(self):
+        for event_id in SCREEN_MUSICS:
+            (action_id,) = self.events[event_id]["actions"]
+            props = self.sounds[self.actions[action_id]["target"]]["props"]
+            self.assertEqual(struct.unpack("<f", props[VOICE_VOLUME])[0], MUSIC_VOLUME_DB)
+        loudest_music = max(self.output_tone_db(event_id) for event_id in SCREEN_MUSICS)
+        for event_id in set(CUES) | {OPENING_JINGLE}:
+            with self.subTest(event=event_id):
+                self.assertGreaterEqual(self.output_tone_db(event_id) - loudest_music, MIN_CUE_ABOVE_MUSIC_DB)
 
     def test_media_are_extensible_16_bit_pcm_and_one_is_at_44_1_khz(self):
         rates = set()
