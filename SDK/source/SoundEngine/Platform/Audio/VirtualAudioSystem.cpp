@@ -162,6 +162,46 @@ VirtualEndpointCapture VirtualAudioSystem::Capture(const std::wstring& id) const
     return VirtualEndpointCapture{};
 }
 
+VirtualEndpointCapture VirtualAudioSystem::TakeCapture(const std::wstring& id)
+{
+    std::lock_guard guard(m_state->lock);
+    for (const auto& endpoint : m_state->endpoints)
+    {
+        if (endpoint->settings.id != id)
+            continue;
+        // The frames move out (no copy of a long capture); the rest is copied and kept.
+        std::vector<float> written;
+        std::vector<VirtualRelease> releases;
+        std::vector<float> played;
+        written.swap(endpoint->capture.written);
+        releases.swap(endpoint->capture.releases);
+        played.swap(endpoint->capture.played);
+        VirtualEndpointCapture taken = endpoint->capture;
+        taken.written = std::move(written);
+        taken.releases = std::move(releases);
+        taken.played = std::move(played);
+        return taken;
+    }
+    return VirtualEndpointCapture{};
+}
+
+VirtualStreamFill VirtualAudioSystem::Fill(const std::wstring& id) const
+{
+    std::lock_guard guard(m_state->lock);
+    for (const auto& endpoint : m_state->endpoints)
+    {
+        if (endpoint->settings.id != id)
+            continue;
+        for (const VirtualStream* stream : endpoint->streams)
+        {
+            const uint32_t channels = stream->format.channels;
+            if (stream->started && channels != 0)
+                return VirtualStreamFill{static_cast<uint32_t>(stream->queued.size() / channels), stream->bufferFrames};
+        }
+    }
+    return VirtualStreamFill{};
+}
+
 void VirtualAudioSystem::Advance(uint32_t frames)
 {
     std::lock_guard guard(m_state->lock);

@@ -106,6 +106,14 @@ struct VirtualEndpointCapture
     StreamClientProperties properties;        // the last SetClientProperties
 };
 
+// What an endpoint's started stream holds at a moment: frames released and not yet played, and
+// the size of its buffer (both 0 without a started stream).
+struct VirtualStreamFill
+{
+    uint32_t queuedFrames = 0;
+    uint32_t bufferFrames = 0;
+};
+
 class VirtualAudioSystem final : public IEndpointProvider
 {
 public:
@@ -126,6 +134,12 @@ public:
     void SetDefaultEndpoint(DeviceRole role, const std::wstring& id);
     void SetPolicy(const std::wstring& id, const VirtualEndpointPolicy& policy);
     VirtualEndpointCapture Capture(const std::wstring& id) const;
+    // The capture so far, handed over; the endpoint's frames written, releases and frames played
+    // start again empty (counts, calls and formats are kept). A long run takes its capture piece
+    // by piece instead of keeping all of it.
+    VirtualEndpointCapture TakeCapture(const std::wstring& id);
+    // How full the endpoint's started stream is, without copying its capture.
+    VirtualStreamFill Fill(const std::wstring& id) const;
 
     // --- Clock ---
     // Plays frames of every started stream (fewer when fewer are queued: the rest is an underrun)
