@@ -244,6 +244,31 @@ TEST_F(VirtualAudio, TheClockPlaysWhatWasReleasedAndEveryReleaseIsCaptured)
     EXPECT_EQ(capture.starts, 1u);
 }
 
+TEST_F(VirtualAudio, ALongRunTakesItsCapturePieceByPieceAndReadsTheFillWithoutIt)
+{
+    EXPECT_EQ(m_system->Fill(L"speakers").bufferFrames, 0u) << "no started stream yet";
+    OpenStream();
+    ASSERT_EQ(m_initialized, kAudioOk);
+    EXPECT_EQ(Write(1000, 0.5f), kAudioOk);
+    VirtualStreamFill fill = m_system->Fill(L"speakers");
+    EXPECT_EQ(fill.queuedFrames, 1000u);
+    EXPECT_EQ(fill.bufferFrames, 4096u);
+    m_system->Advance(600);
+    EXPECT_EQ(m_system->Fill(L"speakers").queuedFrames, 400u);
+
+    VirtualEndpointCapture first = m_system->TakeCapture(L"speakers");
+    EXPECT_EQ(first.written.size(), 2u * 1000);
+    EXPECT_EQ(first.played.size(), 2u * 600);
+    EXPECT_EQ(first.releases.size(), 1u);
+    EXPECT_EQ(Write(24, 0.25f), kAudioOk);
+    const VirtualEndpointCapture second = m_system->TakeCapture(L"speakers");
+    ASSERT_EQ(second.written.size(), 2u * 24) << "only what came after the first piece";
+    EXPECT_EQ(second.written[0], 0.25f);
+    EXPECT_TRUE(second.played.empty());
+    EXPECT_EQ(second.starts, 1u) << "counts are kept";
+    EXPECT_EQ(m_system->Fill(L"speakers").queuedFrames, 424u) << "taking the capture plays nothing";
+}
+
 TEST_F(VirtualAudio, PoliciesFailTheirCallAndAnInvalidatedEndpointFailsEverything)
 {
     VirtualEndpointPolicy policy;
