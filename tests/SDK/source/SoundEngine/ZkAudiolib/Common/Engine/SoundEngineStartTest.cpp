@@ -274,13 +274,7 @@ TEST_F(SoundEngineStart, EveryAllocationFailureDuringInitLeavesTheEngineTerminat
     }
 }
 
-// The sanitizers' allocators map memory of their own as a process runs (quarantines, shadow
-// memory), so the count of mappings says something about the engine only without them.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kMappingsAreTheEnginesOwn = false;
-#else
-constexpr bool kMappingsAreTheEnginesOwn = true;
-#endif
+using ZkProcessTest::kMappingsAreTheEnginesOwn;
 
 TEST_F(SoundEngineStart, AHundredStartsAndEndsLeaveNoBlockAndNoMapping)
 {
