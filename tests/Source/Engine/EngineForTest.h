@@ -23,7 +23,9 @@ inline ZK::Platform::VirtualAudioSystem& NoSoundCard()
     return system;
 }
 
-inline void StartEngine(GLFWwindow* testWindow, int width, int height, trindle::InputDevice& device)
+// `audio` is where the sound engine plays (the machine's sound system is never reached).
+inline void StartEngine(GLFWwindow* testWindow, int width, int height, trindle::InputDevice& device,
+                        ZK::Platform::IEndpointProvider* audio = &NoSoundCard())
 {
     window = testWindow;
     windowWidth = static_cast<float>(width);
@@ -34,7 +36,7 @@ inline void StartEngine(GLFWwindow* testWindow, int width, int height, trindle::
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     Input::ClearState();
     Input::SetDevice(&device);
-    ZK::Platform::InstallEndpointProvider(&NoSoundCard());
+    ZK::Platform::InstallEndpointProvider(audio);
     EngineInit();
 }
 

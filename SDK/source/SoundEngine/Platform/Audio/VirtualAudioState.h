@@ -22,6 +22,7 @@ struct VirtualStream
     WaveFormat format;
     uint32_t bufferFrames = 0;
     std::deque<float> queued; // interleaved samples released and not yet played
+    uint64_t releasedFrames = 0; // every frame released since the stream was made
     ZkEvent* event = nullptr;
     bool started = false;
     int64_t playedNanoseconds = 0; // real-time clock: time already turned into frames

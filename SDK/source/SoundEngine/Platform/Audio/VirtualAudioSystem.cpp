@@ -196,7 +196,8 @@ VirtualStreamFill VirtualAudioSystem::Fill(const std::wstring& id) const
         {
             const uint32_t channels = stream->format.channels;
             if (stream->started && channels != 0)
-                return VirtualStreamFill{static_cast<uint32_t>(stream->queued.size() / channels), stream->bufferFrames};
+                return VirtualStreamFill{static_cast<uint32_t>(stream->queued.size() / channels), stream->bufferFrames,
+                                         stream->releasedFrames};
         }
     }
     return VirtualStreamFill{};

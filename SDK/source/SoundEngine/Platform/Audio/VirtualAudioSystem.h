@@ -106,12 +106,14 @@ struct VirtualEndpointCapture
     StreamClientProperties properties;        // the last SetClientProperties
 };
 
-// What an endpoint's started stream holds at a moment: frames released and not yet played, and
-// the size of its buffer (both 0 without a started stream).
+// What an endpoint's started stream holds at a moment: frames released and not yet played, the
+// size of its buffer, and every frame released since the stream was made (all 0 without a started
+// stream).
 struct VirtualStreamFill
 {
     uint32_t queuedFrames = 0;
     uint32_t bufferFrames = 0;
+    uint64_t releasedFrames = 0;
 };
 
 class VirtualAudioSystem final : public IEndpointProvider

@@ -217,6 +217,7 @@ public:
         capture.written.insert(capture.written.end(), m_staging.begin(), m_staging.begin() + static_cast<ptrdiff_t>(samples));
         capture.releases.push_back({frames, flags});
         m_stream.queued.insert(m_stream.queued.end(), m_staging.begin(), m_staging.begin() + static_cast<ptrdiff_t>(samples));
+        m_stream.releasedFrames += frames;
         return kAudioOk;
     }
 

@@ -266,7 +266,9 @@ TEST_F(VirtualAudio, ALongRunTakesItsCapturePieceByPieceAndReadsTheFillWithoutIt
     EXPECT_EQ(second.written[0], 0.25f);
     EXPECT_TRUE(second.played.empty());
     EXPECT_EQ(second.starts, 1u) << "counts are kept";
-    EXPECT_EQ(m_system->Fill(L"speakers").queuedFrames, 424u) << "taking the capture plays nothing";
+    fill = m_system->Fill(L"speakers");
+    EXPECT_EQ(fill.queuedFrames, 424u) << "taking the capture plays nothing";
+    EXPECT_EQ(fill.releasedFrames, 1024u);
 }
 
 TEST_F(VirtualAudio, PoliciesFailTheirCallAndAnInvalidatedEndpointFailsEverything)
