@@ -3,6 +3,9 @@
 #   make test       install what is missing, build, run every test (OpenGL tests under Xvfb)
 #   make test-asan  the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   make test-tsan  the threaded tests built with ThreadSanitizer
+#   make soak       the long seeded random-input runs of the game: 20 minutes of game time under
+#                   AddressSanitizer and UndefinedBehaviorSanitizer, 2 under ThreadSanitizer
+#                   (KP_SOAK_SEED=n replays a run; CI's test runs take one minute of each)
 #   make bench      build and run the benchmarks (under Xvfb: the particle draw needs a display)
 #   make fuzz       build the fuzz entry points with clang's libFuzzer and fuzz each one for
 #                   FUZZ_SECONDS (needs clang; new inputs land in build/libfuzzer/fuzz/found/)
@@ -11,7 +14,7 @@ CMAKE_FLAGS ?=
 XVFB := xvfb-run -a -s "-screen 0 1920x1080x24 -noreset"
 CTEST_FLAGS := --output-on-failure -j $(JOBS) --timeout 300
 
-.PHONY: all deps build run test test-asan test-tsan bench fuzz clean
+.PHONY: all deps build run test test-asan test-tsan soak bench fuzz clean
 
 all: build
 
@@ -42,9 +45,19 @@ test-asan: deps build-asan/build.ninja
 build-tsan/build.ninja:
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKP_SANITIZE=thread $(CMAKE_FLAGS)
 
+# Under Xvfb: the game's threaded runs draw. The software OpenGL driver renders on the calling thread.
 test-tsan: deps build-tsan/build.ninja
 	cmake --build build-tsan -j $(JOBS) --target threaded_tests
-	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan $(CTEST_FLAGS) -L threads
+	LP_NUM_THREADS=0 TSAN_OPTIONS=halt_on_error=1 $(XVFB) ctest --test-dir build-tsan $(CTEST_FLAGS) -L threads
+
+SOAK_ASAN_SECONDS ?= 1200
+SOAK_TSAN_SECONDS ?= 120
+
+soak: deps build-asan/build.ninja build-tsan/build.ninja
+	cmake --build build-asan -j $(JOBS) --target test_game
+	cmake --build build-tsan -j $(JOBS) --target test_game
+	KP_SOAK_SECONDS=$(SOAK_ASAN_SECONDS) LP_NUM_THREADS=0 ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 $(XVFB) build-asan/tests/test_game --gtest_filter='*GameSoak.*'
+	KP_SOAK_SECONDS=$(SOAK_TSAN_SECONDS) LP_NUM_THREADS=0 TSAN_OPTIONS=halt_on_error=1 $(XVFB) build-tsan/tests/test_game --gtest_filter='ThreadedGameSoak.*'
 
 bench: deps build/build.ninja
 	cmake --build build -j $(JOBS) --target benchmarks
