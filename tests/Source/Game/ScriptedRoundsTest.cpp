@@ -30,6 +30,7 @@
 #include "Objects/Sprite.h"
 #include "Objects/Stats.h"
 #include "Objects/Transform.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Containers/EngineMemoryFixture.h"
 #include "Source/Engine/AssetFolder.h"
 #include "Source/Engine/EngineForTest.h"
 #include "Source/Engine/RecordingGameSound.h"
@@ -212,18 +213,26 @@ protected:
 
     static RoundTimer& RoundClockOf() { return *Shown("Sandbox", "FuelGaugeFill")->GetComponent<RoundTimer>(); }
 
-    // Every event posted is one the game's rules name.
+    // Every event posted is one the game's rules name, and an event of the shipped Main.bnk (as
+    // Python reads its description).
     void ExpectOnlyKnownEvents() const
     {
         std::set<ZkUniqueID> unknown;
-        for (const ZkUniqueID event : m_sound.Posted())
+        std::string posted;
+        const std::vector<ZkUniqueID> events = m_sound.Posted();
+        for (const ZkUniqueID event : std::set<ZkUniqueID>(events.begin(), events.end()))
         {
+            posted += " " + std::to_string(event);
             if (kKnownEvents.count(event) == 0)
             {
                 unknown.insert(event);
             }
         }
         EXPECT_TRUE(unknown.empty()) << "unknown event " << *unknown.begin();
+        const std::string notInBank = ZkEngineTest::RunCommand(
+            "/usr/bin/python3 " KP_SOURCE_DIR "/tests/Source/Game/posted_events_in_bank.py " KP_SOURCE_DIR
+            "/SoundProject/Main.json" + posted);
+        EXPECT_EQ(notInBank, "\n") << "posted, yet not events of Main.bnk:" << notInBank;
     }
 
     WindowSize m_size;

@@ -4,12 +4,15 @@ import json
 import sys
 
 
-def main() -> None:
-    with open(sys.argv[1], encoding="utf-8") as description:
+def event_ids(path):
+    with open(path, encoding="utf-8") as description:
         bank = json.load(description)
-    ids = [item["id"] for chunk in bank["chunks"] if chunk["tag"] == "HIRC"
-           for item in chunk["items"] if item["type"] == "event"]
-    print(" ".join(str(event_id) for event_id in ids))
+    return [item["id"] for chunk in bank["chunks"] if chunk["tag"] == "HIRC"
+            for item in chunk["items"] if item["type"] == "event"]
+
+
+def main() -> None:
+    print(" ".join(str(event_id) for event_id in event_ids(sys.argv[1])))
 
 
 if __name__ == "__main__":
