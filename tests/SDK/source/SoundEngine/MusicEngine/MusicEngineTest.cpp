@@ -15,7 +15,9 @@
 
 #include <ZK/SoundEngine/Common/ZkBankCalls.h>
 #include <ZK/SoundEngine/Common/ZkEngineControls.h>
+#include <ZK/SoundEngine/Common/ZkGameSyncCalls.h>
 #include <ZK/SoundEngine/Common/ZkMusicEngine.h>
+#include <ZK/SoundEngine/Common/ZkQueryParameters.h>
 
 #include <gtest/gtest.h>
 
@@ -247,9 +249,17 @@ TEST_F(MusicEngineTest, WithoutItsRecordBlockInitRegistersNothing)
 TEST_F(MusicEngineTest, AStateChangeWithNoMusicPlayingIsAppliedAtOnce)
 {
     ASSERT_EQ(ZK::MusicEngine::Init(&m_music), ZK_Success);
-    EXPECT_FALSE(ZK::MusicEngine::ZkMusicStateChangeHook(0x1234, 0x5678));
-    EXPECT_EQ(MusicEngineState::Get().PendingCount(), 0u);
-    EXPECT_TRUE(FrameCallbackRuns());
+    // A state group with a transition time: the change is still applied in the frame it is made.
+    const ZkSoundFixtures::Bytes bank = ZkSoundFixtures::WriteBank(
+        R"({"name": "States.bnk", "chunks": [{"tag": "BKHD"}, {"tag": "STMG", "state_groups": [{"id": 5, "default_time": 100}]}]})");
+    ZkBankID bankID = 0;
+    ASSERT_EQ(ZK::SoundEngine::LoadBankMemoryCopy(bank.data(), static_cast<uint32_t>(bank.size()), bankID), ZK_Success);
+    ASSERT_EQ(ZK::SoundEngine::SetState(5, 7), ZK_Success);
+    ASSERT_EQ(ZK::SoundEngine::RenderAudio(true), ZK_Success);
+    ZkUniqueID state = 0;
+    ASSERT_EQ(ZK::SoundEngine::Query::GetState(5, state), ZK_Success);
+    EXPECT_EQ(state, 7u);
+    EXPECT_EQ(MusicEngineState::Get().PendingCount(), 0u) << "nothing held for a sync point";
 }
 
 TEST_F(MusicEngineTest, AnUnknownPlayingIdAnswers2AndLeavesTheRecord)
