@@ -398,7 +398,8 @@ TEST_F(TEAudioTest, TheMuteKeyAndTheFocusRulesReachTheEngine)
 }
 
 // With every component on its defaults, the engine's own threads included.
-TEST_F(TEAudioTest, ThreadedTwentyStartsAndEndsLeaveNoBlockThreadOrMapping)
+using ThreadedTEAudioTest = TEAudioTest;
+TEST_F(ThreadedTEAudioTest, TwentyStartsAndEndsLeaveNoBlockThreadOrMapping)
 {
     m_script.engineThread = true;
     m_script.adjust = [](StartupStep step, StartupSettings& settings)
