@@ -15,8 +15,9 @@
 // The bank-unload handler is called by the engine thread with the bank record when it handles an
 // unload-bank message, before the bank's objects are released.
 //
-// Threading: set during the music engine's initialisation and cleared at its termination, while
-// no bank is being parsed and the engine does not tick; the item handler is called on the bank
+// Threading: set during the music engine's initialisation, while no bank is being parsed and the
+// engine does not tick; the music engine leaves them installed at its end (they then find an empty
+// music state and change nothing); the item handler is called on the bank
 // thread, the state-change and bank-unload handlers on the audio thread. Ownership: nothing owned.
 #pragma once
 
