@@ -3,8 +3,10 @@
 Arguments: FILE CHANNELS RATE. Reads one query a line on standard input and prints one answer a
 line (frames are counted from the capture's first frame; END is exclusive):
 
-  level HZ START END        the amplitude, in dBFS, of the least-squares sine at HZ over the
-                            frames, for each channel (a sine of amplitude 1 is 0 dBFS)
+  level HZS START END       the amplitude, in dBFS, of the least-squares sine at the first
+                            frequency of HZS (comma-separated), fitted together with sines at the
+                            others (tones a few hertz apart beat: each must be in the model), for
+                            each channel (a sine of amplitude 1 is 0 dBFS)
   onset HZ DB START END BLOCK
                             the first frame, from START in steps of BLOCK, from which the sine at
                             HZ over the next BLOCK frames reaches DB dBFS on channel 0; -1 if none
@@ -37,10 +39,10 @@ def fit(x: np.ndarray, rate: float, frequencies, offset: int):
     return coefficients, basis @ coefficients
 
 
-def level(samples: np.ndarray, rate: float, hz: float, start: int, end: int):
+def level(samples: np.ndarray, rate: float, frequencies, start: int, end: int):
     answers = []
     for channel in range(samples.shape[1]):
-        coefficients, _ = fit(samples[start:end, channel], rate, [hz], start)
+        coefficients, _ = fit(samples[start:end, channel], rate, frequencies, start)
         answers.append(db(float(np.hypot(coefficients[1], coefficients[2]))))
     return answers
 
@@ -54,13 +56,14 @@ def main() -> None:
             continue
         command = words[0]
         if command == "level":
-            hz, start, end = float(words[1]), int(words[2]), int(words[3])
-            print(" ".join(f"{value:.4f}" for value in level(samples, rate, hz, start, end)))
+            frequencies = [float(hz) for hz in words[1].split(",")]
+            start, end = int(words[2]), int(words[3])
+            print(" ".join(f"{value:.4f}" for value in level(samples, rate, frequencies, start, end)))
         elif command == "onset":
             hz, threshold, start, end, block = float(words[1]), float(words[2]), int(words[3]), int(words[4]), int(words[5])
             found = -1
             for frame in range(start, end - block + 1, block):
-                if level(samples[:, :1], rate, hz, frame, frame + block)[0] >= threshold:
+                if level(samples[:, :1], rate, [hz], frame, frame + block)[0] >= threshold:
                     found = frame
                     break
             print(found)
