@@ -1,7 +1,8 @@
 // A seeded run of random input through every screen of the game, heard on a virtual speaker: clicks
 // anywhere in the 1920 x 1080 reference area, the keys the game answers ('B', '0', 'P', 'F', '[',
 // Escape, Enter, Space) and the window losing and regaining focus. Nothing may crash or be reported
-// by a sanitizer, and every sample the speaker receives is finite. When "Quit" and "Yes" end the
+// by a sanitizer, every sample the speaker receives is finite, and the engine never has more voices
+// than Init.bnk allows. When "Quit" and "Yes" end the
 // game, it is started again, as a player would.
 //
 // The run lasts KP_SOAK_SECONDS of game time (60 by default: the share of a CI run; `make soak`
@@ -13,6 +14,10 @@
 #include "Engine/GameWindow.h"
 #include "Source/Engine/ScriptedInputDevice.h"
 #include "support/GlContext.h"
+
+#include "Platform/PlatformLock.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
+#include "ZkAudiolib/Common/Renderer/CZkAudioRenderer.h"
 
 #define GLFW_INCLUDE_NONE
 #include <GLFW/glfw3.h>
@@ -33,6 +38,7 @@ constexpr double kDefaultSeconds = 60.0;
 constexpr int kDrawEvery = 8;          // frames: drawing is the slow part and sound does not need it
 constexpr int kCaptureCheckEvery = 256; // frames between looks at the speaker's capture
 constexpr int kMouse = 0;
+constexpr uint32_t kVoiceLimit = 64; // Init.bnk's max_voices
 constexpr std::array<int, 8> kKeys = {'B', '0', 'P', 'F', '[', 256 /* Escape */, 257 /* Enter */, ' '};
 
 double SoakSeconds()
@@ -90,6 +96,7 @@ void RunSoak(bool engineThread)
 
     const auto frames = static_cast<long long>(seconds * kp::test::kHeardRateHz / kp::test::kHeardFramesPerGameFrame);
     int restarts = 0;
+    uint32_t mostVoices = 0;
     for (long long frame = 0; frame < frames; ++frame)
     {
         for (HeldInput& down : held)
@@ -115,6 +122,11 @@ void RunSoak(bool engineThread)
             OnWindowFocus(window, chance(random) < 0.5 ? GLFW_FALSE : GLFW_TRUE);
 
         game.Frame(frame % kDrawEvery == 0);
+        {
+            // The engine's thread renders under the global engine lock.
+            ZK::Platform::ZkScopedLock engine(ZK::SoundEngine::g_EngineLock);
+            mostVoices = std::max(mostVoices, ZK::SoundEngine::CZkAudioRenderer::VoiceCount());
+        }
 
         if (frame % kCaptureCheckEvery == 0)
         {
@@ -130,12 +142,18 @@ void RunSoak(bool engineThread)
         }
     }
     EXPECT_TRUE(AllFinite(game.TakeCapture().written, frames)) << "seed " << seed;
+    EXPECT_LE(mostVoices, kVoiceLimit) << "seed " << seed;
     game.Stop();
-    std::printf("soak seed %u: %lld frames, %d restarts after quitting\n", seed, frames, restarts);
+    std::printf("soak seed %u: %lld frames, %d restarts after quitting, at most %u voices\n", seed, frames, restarts,
+                mostVoices);
 }
 
 TEST(GameSoak, RandomInputThroughEveryScreenOnTheEngineWithoutItsThread)
 {
     RunSoak(false);
+}
+TEST(ThreadedGameSoak, RandomInputThroughEveryScreenOnTheEngineWithItsThreads)
+{
+    RunSoak(true);
 }
 } // namespace
