@@ -1,8 +1,9 @@
-// The item kinds built so far: state objects, sounds, actions, events, buses, dialogue events and
-// modulators. Containers, attenuations and effects each register their kind here when they
+// The item kinds built so far: state objects, sounds, actions, events, buses, dialogue events,
+// modulators and attenuations. Containers and effects each register their kind here when they
 // are built. Until then a bank holding one of them ends its parse with 4.
 #include "ZkAudiolib/Common/Banks/BankItemKinds.h"
 
+#include "ZkAudiolib/Common/Attenuations/CZkAttenuationItemKind.h"
 #include "ZkAudiolib/Common/Banks/BankFormat.h"
 #include "ZkAudiolib/Common/Dialogue/DialogueItemKind.h"
 #include "ZkAudiolib/Common/Events/EventItemKinds.h"
@@ -37,6 +38,7 @@ std::array<IZkBankItemKind*, 256> BuiltInKinds()
     kinds[kLfoItemType] = &LfoItemKind();
     kinds[kEnvelopeItemType] = &EnvelopeItemKind();
     kinds[kTimeModulatorItemType] = &TimeModulatorItemKind();
+    kinds[kAttenuationItemType] = &AttenuationItemKind();
     return kinds;
 }
 
