@@ -3,6 +3,7 @@
 // the custom effect, the below-threshold and queue behaviours, and MIDI settings.
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
 
+#include "ZkAudiolib/Common/Attenuations/CZkAttenuation.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkModifiedProps.h"
 
@@ -152,17 +153,44 @@ ZKRESULT CZkHierarchyNode::GetPositioningInfo(ZkPositioningInfo& info) const
     info.flags = static_cast<uint8_t>((m_positioningBits >> kFurtherFlagsShift) & 0x3u);
     info.value3D = static_cast<uint8_t>((m_positioningBits >> kValue3DShift) & 0x3u);
     info.attenuationID = static_cast<ZkUniqueID>(GetIntProperty(ZkProp_Attenuation));
-    // Attenuation objects are not built yet: the node's attenuation is not found, it reads as none.
-    info.hasAttenuation = false;
+    CZkAttenuation* attenuation = CZkAttenuation::Find(info.attenuationID);
+    if (attenuation == nullptr)
+        return ZK_Success;
+    info.hasAttenuation = true;
+    info.hasCone = attenuation->ConeEnabled();
+    if (info.hasCone)
+    {
+        info.cone[0] = attenuation->ConeInsideHalfAngle();
+        info.cone[1] = attenuation->ConeOutsideHalfAngle();
+        info.cone[2] = attenuation->ConeOutsideVolumeDb();
+        info.cone[3] = attenuation->ConeOutsideLowPass();
+        info.cone[4] = attenuation->ConeOutsideHighPass();
+    }
+    for (uint32_t role = 0; role < ZkPositioningInfo::kAttenuationCurves; ++role)
+        info.curveMaxDistance[role] = attenuation->LastPointX(role);
+    attenuation->Release();
     return ZK_Success;
 }
 
 bool CZkHierarchyNode::GetMaxAttenuationDistance(float& distance) const
 {
-    // The positioning owner's attenuation (property 70) is not found while attenuations are not
-    // built.
+    // The first mapped curve of the positioning owner's attenuation (property 70) reaches farthest.
     distance = 0.0f;
-    return false;
+    CZkAttenuation* attenuation =
+        CZkAttenuation::Find(static_cast<ZkUniqueID>(PositioningOwner()->GetIntProperty(ZkProp_Attenuation)));
+    if (attenuation == nullptr)
+        return false;
+    bool found = false;
+    for (uint32_t role = 0; role < CZkAttenuation::kRoles && !found; ++role)
+    {
+        if (attenuation->HasCurve(role))
+        {
+            distance = attenuation->LastPointX(role);
+            found = true;
+        }
+    }
+    attenuation->Release();
+    return found;
 }
 
 bool CZkHierarchyNode::IsEffectBypassed(uint32_t slot, CZkGameObject* object) const

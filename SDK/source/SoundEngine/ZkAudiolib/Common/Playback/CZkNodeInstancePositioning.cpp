@@ -112,7 +112,7 @@ uint32_t CZkNodeInstanceBase::Update()
     {
         CollectOwnPositionRays();
     }
-    // Attenuations are not read yet: no instance has one, so the priority keeps no distance part.
+    // The playing instance takes the nearest distance into its priority (UpdateDistancePriority).
     return m_rays.Length();
 }
 

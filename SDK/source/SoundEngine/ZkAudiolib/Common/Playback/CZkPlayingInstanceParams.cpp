@@ -187,7 +187,7 @@ void CZkPlayingInstance::SetPriorityFromDistance(float distance)
 void CZkPlayingInstance::UpdateDistancePriority()
 {
     SetSendValue(kUnsetSendValue);
-    // Without an attenuation (none is read from banks yet) the priority has no distance part.
+    // Without an attenuation curve SetPriorityFromDistance leaves the priority without distance part.
     if (RayCount() != 0)
         SetPriorityFromDistance(NearestRayDistance());
 }

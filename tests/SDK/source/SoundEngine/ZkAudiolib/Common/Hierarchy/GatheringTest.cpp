@@ -350,8 +350,15 @@ TEST_F(Gathering, AStateDrivenBypassIgnoresTheBitsOfActions)
 TEST_F(Gathering, PositioningInfoTakesPanningFromTheOwnerAnd3DFromTheNode)
 {
     // The parent overrides positioning (P: override, 3-D, both panner flags, mode 3; Q: every flag).
+    // The node's attenuation 77 has a cone and curves for roles 0, 1 and 3 (one shared); the owner's
+    // 55 maps role 2 first.
     Load(Sound(R"("positioning": 111, "positioning_3d": 255, "props": {"14": 40.0, "attenuation": 55})", 201) + ", " +
-         Sound(R"("props": {"attenuation": 77, "14": 90.0})", 200));
+         Sound(R"("props": {"attenuation": 77, "14": 90.0})", 200) +
+         R"(, {"type": "attenuation", "id": 77, "map": [0, 0, 255, 1, 255, 255, 255],
+               "cone": {"inside": 90, "outside": 270, "volume": -6, "lowpass": 20, "highpass": 10},
+               "curves": [{"points": [[0, 0], [120, -30]]}, {"points": [[0, 0], [40, 50], [80, 70]]}]},
+             {"type": "attenuation", "id": 55, "map": [255, 255, 0, 255, 255, 255, 255],
+               "curves": [{"points": [[10, 0], [250, -96]]}]})");
     CZkHierarchyNode* parent = FindSound(201);
     CZkHierarchyNode* sound = FindSound(200);
     sound->SetParent(parent);
@@ -366,19 +373,32 @@ TEST_F(Gathering, PositioningInfoTakesPanningFromTheOwnerAnd3DFromTheNode)
     EXPECT_EQ(info.flags, 0u);
     EXPECT_EQ(info.value3D, 0u);
     EXPECT_EQ(info.attenuationID, 77u) << "the node's own attenuation";
-    EXPECT_FALSE(info.hasAttenuation) << "attenuations are not loaded";
+    EXPECT_TRUE(info.hasAttenuation);
+    EXPECT_TRUE(info.hasCone);
+    const float cone[5] = {45.0f * 0.017453292f, 135.0f * 0.017453292f, -6.0f, 20.0f, 10.0f};
+    for (uint32_t value = 0; value < 5; ++value)
+        EXPECT_NEAR(info.cone[value], cone[value], 1e-5f) << "cone value " << value << " (half-angles in radians)";
+    const float lastPoints[ZkPositioningInfo::kAttenuationCurves] = {120.0f, 120.0f, 0.0f, 80.0f, 0.0f};
+    for (uint32_t role = 0; role < ZkPositioningInfo::kAttenuationCurves; ++role)
+        EXPECT_EQ(info.curveMaxDistance[role], lastPoints[role]) << "role " << role << ": the last bank point";
     ZkPositioningInfo ofParent;
     ASSERT_EQ(parent->GetPositioningInfo(ofParent), ZK_Success);
     EXPECT_EQ(ofParent.positionMode3D, 3u);
     EXPECT_EQ(ofParent.flags, 0x3u) << "Q bits 5 and 7";
     EXPECT_EQ(ofParent.value3D, 0x3u) << "Q bits 0 and 1";
     float distance = 1.0f;
-    EXPECT_FALSE(sound->GetMaxAttenuationDistance(distance));
+    ASSERT_TRUE(sound->GetMaxAttenuationDistance(distance));
+    EXPECT_EQ(distance, 250.0f) << "the owner's attenuation, its first mapped curve's last point";
     const ZkPositioningValues values = sound->GetPositioningValues(nullptr);
     EXPECT_EQ(values.centrePercent, 40.0f);
     EXPECT_EQ(values.pannerType, 0x3u);
     EXPECT_TRUE(values.has3D);
     EXPECT_EQ(sound->Get3DModeInfo(nullptr).attenuationID, 55u) << "the 3-D mode info is the owner's";
+    ASSERT_EQ(sound->SetIntProperty(ZkProp_Attenuation, 0), ZK_Success);
+    ASSERT_EQ(parent->SetIntProperty(ZkProp_Attenuation, 12345), ZK_Success);
+    EXPECT_FALSE(sound->GetMaxAttenuationDistance(distance)) << "an unknown attenuation";
+    ASSERT_EQ(sound->GetPositioningInfo(info), ZK_Success);
+    EXPECT_FALSE(info.hasAttenuation) << "id 0";
 }
 
 TEST_F(Gathering, RandomOffsetsDrawFromTheEnginesGenerator)
