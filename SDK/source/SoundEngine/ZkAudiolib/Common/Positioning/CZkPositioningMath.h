@@ -2,11 +2,11 @@
 // attenuates by: ray distance and angles, azimuth and elevation relative to a listener, and the mix
 // matrix of a voice. All angles use the fast forms of ZkFastAngles.h.
 //
-// Built so far: the geometry of rays, the mix matrix of voices that are not positioned in three
-// dimensions (direct assignment, two-dimensional panning, or the previous matrix kept) and the
-// three-dimensional panning of listener-space rays. The rest of the three-dimensional half (rays
-// of voices in listener space, multi-ray and ambisonic matrices, attenuation and listener filters)
-// answers 4 and changes nothing.
+// Built so far: the geometry of rays, their attenuation and listener filters, the mix matrix of
+// voices that are not positioned in three dimensions (direct assignment, two-dimensional panning,
+// or the previous matrix kept) and the three-dimensional panning of listener-space rays. The rest
+// of the three-dimensional half (rays of voices in listener space, multi-ray and ambisonic
+// matrices, the connections' filter values) answers 4 and changes nothing.
 //
 // Threading: pure functions of their arguments, called on the audio thread.
 // Ownership: matrices and rays belong to the caller.
@@ -25,7 +25,9 @@ class CZkOutputDevice;
 
 namespace ZK::SoundEngine
 {
+class CZkAttenuation;
 class CZkEmitter;
+class CZkEnvCurves;
 class CZkListener;
 class CZkVoice;
 class CZkMixContext;
@@ -83,8 +85,26 @@ public:
     static ZKRESULT PanRays(const ZkPositioningRay* rays, uint32_t rayCount, ZkChannelConfig input,
                             ZkChannelConfig output, uint32_t rowStride, CZkOutputDevice* device, float* matrix);
 
-    // --- Three-dimensional positioning: not built yet, each answers 4 and changes nothing ---
-    static ZKRESULT ComputeRayAttenuation(CZkVoice*, ZkRay*, uint32_t) { return ZK_NotImplemented; }
+    // The three path gains and the cone factor of each ray: the attenuation's volume curves at the
+    // ray's distance (a role without curve leaves its gain), the cone's factor at the emitter angle
+    // (the dry gain takes the cone's outside volume times the factor), then the environment's
+    // occlusion volume curve on all three gains and its obstruction volume curve on the dry gain,
+    // each when enabled and its percentage is not 0. The attenuation may be null (none, or an
+    // unknown id: the ray plays without attenuation), so may the environment curves.
+    static void ComputeRayAttenuation(CZkAttenuation* attenuation, const CZkEnvCurves* environment, ZkRay* rays,
+                                      uint32_t rayCount);
+    // The low-pass and high-pass values of one listener's rays for a path (0 dry, 1 and 2 the aux
+    // sends): per ray the largest of the cone's share of its outside filter values, the filter
+    // curves at its distance and the environment's occlusion filter curves (and, on the dry path,
+    // its obstruction filter curves), stored in the ray; the result is the least of the rays'
+    // values, kNoFiltering (100) for each without a ray of that listener.
+    static void ComputeListenerFilters(CZkAttenuation* attenuation, const CZkEnvCurves* environment, ZkRay* rays,
+                                       uint32_t rayCount, ZkGameObjectID listener, uint32_t path, float& lowPass,
+                                       float& highPass);
+    static constexpr float kNoFiltering = 100.0f;
+    static constexpr uint32_t kDryPath = 0;
+
+    // --- Three-dimensional positioning of voices: not built yet, each answers 4 and changes nothing ---
     // (rays, ray count, connection): the connection's two filter values from its listener's rays.
     static ZKRESULT ComputeListenerFilters(const ZkRay*, uint32_t, CZkMixerInputContext&) { return ZK_NotImplemented; }
     static ZKRESULT CollectListenerRays(CZkMixContext*, const ZkRay*, uint32_t, const ZkRay**, float*, uint32_t& count)
