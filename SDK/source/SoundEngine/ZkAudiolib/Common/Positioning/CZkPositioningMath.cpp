@@ -111,9 +111,12 @@ ZKRESULT CZkPositioningMath::ComputeMixMatrix(ZkChannelConfig input, const ZkPan
     }
     if (pan.pan3D)
     {
-        // Three-dimensional panning is not built yet: the voice stays silent rather than wrong.
-        std::memset(target.matrix, 0, sizeof(float) * floats);
-        return ZK_NotImplemented;
+        if (pan.item == nullptr)
+        {
+            std::memset(target.matrix, 0, sizeof(float) * floats);
+            return ZK_InvalidParameter;
+        }
+        return PanItemsIntoMatrix(pan.item, 1, input, output, target.device, target.matrix);
     }
     if (pan.pan2D || (voiceFlags & kVoiceFlagPan2D) != 0)
     {

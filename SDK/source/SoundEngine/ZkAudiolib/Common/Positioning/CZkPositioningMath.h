@@ -19,6 +19,7 @@
 #include <ZK/SoundEngine/Common/ZkPositionTypes.h>
 #include <ZK/SoundEngine/Common/ZkResult.h>
 
+#include <cstddef>
 #include <cstdint>
 
 class CZkOutputDevice;
@@ -43,6 +44,7 @@ struct ZkPanParams
     float panZ = 0.0f;
     float centrePercentage = 0.0f;
     uint32_t panningType = 0;    // ZkSpeakerPanningType
+    const ZkPositioningRay* item = nullptr; // three-dimensional panning: the voice's ray in listener space
 };
 // Bit of a voice's flags that asks for two-dimensional panning.
 constexpr uint32_t kVoiceFlagPan2D = 0x2;
@@ -55,6 +57,27 @@ struct ZkMixMatrixTarget
     float* matrix = nullptr;           // input rows x output columns rounded up to 4
     const float* previous = nullptr;   // the matrix of the last frame (may be matrix itself)
     CZkOutputDevice* device = nullptr; // the output device of the voice's bus
+};
+
+// What a listener asks of the voices it hears: spatialization, and its volume offsets.
+struct ZkListenerView
+{
+    bool spatialized = true;
+    ZkChannelConfig config;             // of its volume offsets
+    const float* offsetGains = nullptr; // linear, config.NumChannels() of them; null without offsets
+};
+
+// A voice heard along several rays of one listener.
+struct ZkMultiRayRequest
+{
+    const ZkPositioningRay* items = nullptr; // the rays in listener space (ComputeRays)
+    const float* gains = nullptr;            // one per ray
+    uint32_t rayCount = 0;
+    ZkChannelConfig input;
+    ZkPanParams pan;
+    uint32_t voiceFlags = 0;
+    uint32_t multiPositionMode = 0; // 1: the rays' matrices add up; else the loudest ray per coefficient
+    ZkListenerView listener;
 };
 
 class CZkPositioningMath
@@ -70,9 +93,10 @@ public:
     static void ComputeAzimuthElevation(const ZkVector& relative, const ZkVector& side, const ZkVector& top,
                                         const ZkVector& front, float length, float& azimuth, float& elevation);
 
-    // The mix matrix of an input b: direct assignment for object inputs, two-dimensional panning
-    // when asked (by pan or by kVoiceFlagPan2D), else the previous matrix. 1; 4 for
-    // three-dimensional panning (not built: the matrix is left silent).
+    // The mix matrix of an input b: direct assignment for object inputs, three-dimensional panning
+    // of pan.item when asked (PanItemsIntoMatrix on target.device), two-dimensional panning when
+    // asked (by pan or by kVoiceFlagPan2D), else the previous matrix. 1; for three-dimensional
+    // panning 31 without an item and 2 without a device (the matrix silent but for the LFE).
     static ZKRESULT ComputeMixMatrix(ZkChannelConfig input, const ZkPanParams& pan, uint32_t voiceFlags,
                                      const ZkMixMatrixTarget& target);
 
@@ -102,6 +126,28 @@ public:
                                        uint32_t rayCount, ZkGameObjectID listener, uint32_t path, float& lowPass,
                                        float& highPass);
     static constexpr float kNoFiltering = 100.0f;
+
+    // Each item panned in three dimensions into its own zeroed matrix (matrices + i x input
+    // channels x the output's row stride), the input reduced to its 7.0 speakers; an LFE in both
+    // configurations reaches the output's LFE with 1.0. 1; 2 without a device (the matrices then
+    // hold only the LFE); the panner's failure.
+    static ZKRESULT PanItemsIntoMatrix(const ZkPositioningRay* items, uint32_t itemCount, ZkChannelConfig input,
+                                       ZkChannelConfig output, CZkOutputDevice* device, float* matrices);
+    // The gain of each output speaker (by output channel) from the listener's offsets: an output
+    // speaker that the listener's configuration has takes the offset of its rank there, the others
+    // 1.0. Ranks beyond the offsets stored (the configuration's channel count) count as 0 dB.
+    static void ListenerOffsetGains(const ZkListenerView& listener, ZkChannelConfig output, float* gains);
+    // The floats of scratch ComputeMultiRayMixMatrix needs.
+    static size_t MultiRayScratchFloats(uint32_t rayCount, ZkChannelConfig input, ZkChannelConfig output);
+    // The matrix of a voice heard along request.rayCount rays (see ZkMultiRayRequest) into
+    // target.matrix: per ray the three-dimensional panning (spatialized and asked), the
+    // two-dimensional matrix or the previous one, or k = 1 / sqrt(inputs) spread evenly for a
+    // listener without spatialization (k / L over L speakers); then the LFE, the listener's
+    // offsets (three-dimensional speaker outputs), and the rays combined (one: scaled by its gain;
+    // several: summed in mode 1, else encoded for an ambisonic output or the loudest per
+    // coefficient). scratch holds MultiRayScratchFloats. 1; 31 without rays.
+    static ZKRESULT ComputeMultiRayMixMatrix(const ZkMultiRayRequest& request, const ZkMixMatrixTarget& target,
+                                             float* scratch);
     static constexpr uint32_t kDryPath = 0;
 
     // --- Three-dimensional positioning of voices: not built yet, each answers 4 and changes nothing ---
@@ -114,10 +160,6 @@ public:
     }
     static ZKRESULT ComputeRays(const ZkRay* const*, uint32_t, CZkVoice*) { return ZK_NotImplemented; }
     static ZKRESULT PanRays(CZkVoice*, CZkMixContext*) { return ZK_NotImplemented; }
-    static ZKRESULT ComputeMultiRayMixMatrix(const CZkListener*, uint32_t, const float*, CZkVoice*, CZkMixContext*)
-    {
-        return ZK_NotImplemented;
-    }
     static ZKRESULT ComputeAmbisonicMatrixScaled(float, const ZkTransform&, CZkMixContext*) { return ZK_NotImplemented; }
     static ZKRESULT ApplyListenerVoiceGains(uint32_t, const ZkRay* const*, const float*, CZkVoice*)
     {

@@ -12,14 +12,6 @@ using ZK::SoundEngine::CZkPositioningMath;
 using ZK::SoundEngine::ZkPanningParams;
 using ZK::SoundEngine::ZkPositioningRay;
 
-namespace
-{
-// Three-dimensional panning places the planar speakers of 7.0 only.
-constexpr uint32_t kPannedSpeakerMask = 0x637;
-// Matrix rows are padded to a multiple of four floats.
-constexpr uint32_t RowFloats(uint32_t outputs) { return (outputs + 3u) & ~3u; }
-} // namespace
-
 ZKRESULT CZkSpeakerPan::ComputeVolumesForParams(const ZkPanningParams& params, ZkChannelConfig input,
                                                 ZkChannelConfig output, CZkOutputDevice* device, float* matrix)
 {
@@ -34,11 +26,6 @@ ZKRESULT CZkSpeakerPan::ComputeVolumesForParams(const ZkPanningParams& params, Z
     if (device == nullptr)
         return ZK_Fail;
 
-    const uint32_t rowFloats = RowFloats(output.NumChannels());
-    std::fill(matrix, matrix + static_cast<size_t>(input.NumChannels()) * rowFloats, 0.0f);
-    ZkChannelConfig panned = input;
-    if (input.Type() == ZkChannelConfigType_Standard)
-        panned = ZkChannelConfig::FromMask(input.Mask() & kPannedSpeakerMask);
     ZkPositioningRay ray = params.ray;
     ray.centrePercentage = params.centrePercentage;
     if (params.threeD == ZkPanningParams::k3DIdentityOrientation)
@@ -46,10 +33,5 @@ ZKRESULT CZkSpeakerPan::ComputeVolumesForParams(const ZkPanningParams& params, Z
         ray.front = kZkDefaultTransform.front;
         ray.top = kZkDefaultTransform.top;
     }
-    const ZKRESULT result = CZkPositioningMath::PanRays(&ray, 1, panned, output, rowFloats, device, matrix);
-    if (result != ZK_Success)
-        return result;
-    if (input.HasLfe() && output.HasLfe())
-        matrix[(input.NumChannels() - 1) * rowFloats + output.NumChannels() - 1] = 1.0f;
-    return ZK_Success;
+    return CZkPositioningMath::PanItemsIntoMatrix(&ray, 1, input, output, device, matrix);
 }

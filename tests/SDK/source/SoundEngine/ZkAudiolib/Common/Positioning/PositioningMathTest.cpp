@@ -213,10 +213,14 @@ TEST_P(MixMatrixTest, TwoDimensionalPanningAndDirectAssignment)
     ASSERT_EQ(CZkPositioningMath::ComputeMixMatrix(input, ZkPanParams{}, 0, target), ZK_Success);
     EXPECT_EQ(matrix, previous);
 
-    // Three-dimensional panning is not built: 4, and the voice is silent rather than wrong.
+    // Three-dimensional panning without a ray (31) or without a device (2) is silent.
     ZkPanParams threeD;
     threeD.pan3D = true;
-    EXPECT_EQ(CZkPositioningMath::ComputeMixMatrix(input, threeD, 0, target), ZK_NotImplemented);
+    EXPECT_EQ(CZkPositioningMath::ComputeMixMatrix(input, threeD, 0, target), ZK_InvalidParameter);
+    EXPECT_EQ(matrix, std::vector<float>(size, 0.0f));
+    const ZkPositioningRay ahead;
+    threeD.item = &ahead;
+    EXPECT_EQ(CZkPositioningMath::ComputeMixMatrix(input, threeD, 0, target), ZK_Fail);
     EXPECT_EQ(matrix, std::vector<float>(size, 0.0f));
 }
 
