@@ -1,5 +1,6 @@
 #include "ZkAudiolib/Common/Positioning/CZkPositioningMath.h"
 
+#include "ZkAudiolib/Common/Attenuations/CZkAttenuation.h"
 #include "ZkAudiolib/Common/GameObjects/CZkEmitter.h"
 #include "ZkAudiolib/Common/GameObjects/CZkListener.h"
 #include "ZkAudiolib/Common/Panning/SpeakerMasks.h"
@@ -17,7 +18,82 @@ namespace
 float Dot(const ZkVector& a, const ZkVector& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 ZkVector Minus(const ZkVector& a, const ZkVector& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 float Length(const ZkVector& v) { return std::sqrt(Dot(v, v)); }
+ZkVector InFrame(const ZkVector& v, const ZkListenerFrame& frame)
+{
+    return {Dot(v, frame.side), Dot(v, frame.top), Dot(v, frame.front)};
+}
 } // namespace
+
+ZkListenerFrame ZkListenerFrame::Of(const CZkListener& listener)
+{
+    return ZkListenerFrame{listener.Transform().position, listener.Side(), listener.Top(), listener.Front(),
+                           listener.IsSpatialized()};
+}
+
+uint32_t CZkPositioningMath::CollectListenerRays(const ZkRay* rays, uint32_t rayCount, ZkGameObjectID listener,
+                                                 uint32_t path, const ZkRay** collected, float* gains)
+{
+    // The mix input's normalising value is 1.0 (its gains start there and nothing in a mix input
+    // records another): dividing by it leaves the gains as they are.
+    constexpr float kNormalisingValue = 1.0f;
+    uint32_t count = 0;
+    for (uint32_t index = 0; index < rayCount; ++index)
+    {
+        const ZkRay& ray = rays[index];
+        if (ray.listenerID != listener)
+            continue;
+        const float gain = path == 0 ? ray.dryGain : path == 1 ? ray.auxGain1 : path == 2 ? ray.auxGain2 : 1.0f;
+        collected[count] = &ray;
+        gains[count] = gain / kNormalisingValue;
+        ++count;
+    }
+    return count;
+}
+
+void CZkPositioningMath::ComputeRays(const ZkListenerFrame& listener, CZkAttenuation* attenuation,
+                                     const ZkRay* const* rays, uint32_t rayCount, const ZkPositioningRay& base,
+                                     uint32_t mode, ZkPositioningRay* items)
+{
+    constexpr float kPercent = 0.01f;
+    for (uint32_t index = 0; index < rayCount; ++index)
+    {
+        const ZkRay& ray = *rays[index];
+        ZkPositioningRay& item = items[index];
+        item = base;
+        if (!listener.spatialized)
+        {
+            // Heard from nowhere in particular: every channel everywhere.
+            item.position = {0.0f, 0.0f, 0.0f};
+            item.front = kZkDefaultTransform.front;
+            item.top = kZkDefaultTransform.top;
+            item.spread = 1.0f;
+            item.focus = 1.0f;
+            item.channelMask = kZkAllInputChannels;
+            continue;
+        }
+        const float scaling = ray.scaling != 0.0f ? ray.scaling : 1.0f;
+        const ZkVector relative = Minus(ray.emitter.position, listener.position);
+        const ZkVector scaled{relative.x / scaling, relative.y / scaling, relative.z / scaling};
+        if (mode != kRaysNotPositioned)
+            item.position = InFrame(scaled, listener);
+        if (mode == kRaysWithEmitterOrientation)
+        {
+            item.front = InFrame(ray.emitter.front, listener);
+            item.top = InFrame(ray.emitter.top, listener);
+        }
+        const float length = Length(scaled);
+        float spread = ray.spreadPercent;
+        float focus = 0.0f;
+        if (attenuation != nullptr)
+        {
+            spread = attenuation->EvaluateRole(ZkAttenuationRole_Spread, length, spread);
+            focus = attenuation->EvaluateRole(ZkAttenuationRole_Focus, length, focus);
+        }
+        item.spread = std::min(ray.spreadCapPercent, spread) * base.spread * kPercent;
+        item.focus = focus * base.focus * kPercent;
+        item.channelMask = base.channelMask & ray.inputChannelMask;
+    }
+}
 
 void CZkPositioningMath::ComputeRayDistanceAndAngles(const CZkListener& listener, const CZkEmitter& emitter, ZkRay& ray)
 {

@@ -59,6 +59,18 @@ struct ZkMixMatrixTarget
     CZkOutputDevice* device = nullptr; // the output device of the voice's bus
 };
 
+// A listener's place and frame (side, top and front unit rows) and whether it spatializes.
+struct ZkListenerFrame
+{
+    ZkVector position = {0.0f, 0.0f, 0.0f};
+    ZkVector side = {1.0f, 0.0f, 0.0f};
+    ZkVector top = {0.0f, 1.0f, 0.0f};
+    ZkVector front = {0.0f, 0.0f, 1.0f};
+    bool spatialized = true;
+
+    static ZkListenerFrame Of(const CZkListener& listener);
+};
+
 // What a listener asks of the voices it hears: spatialization, and its volume offsets.
 struct ZkListenerView
 {
@@ -127,6 +139,22 @@ public:
                                        float& highPass);
     static constexpr float kNoFiltering = 100.0f;
 
+    // The rays of one listener with the gain of a path (0 dry, 1 and 2 the aux sends, 1.0 for any
+    // other) into collected and gains (room for rayCount each). The count.
+    static uint32_t CollectListenerRays(const ZkRay* rays, uint32_t rayCount, ZkGameObjectID listener, uint32_t path,
+                                        const ZkRay** collected, float* gains);
+    // Each ray as the panner reads it, starting from the voice's base item: a listener without
+    // spatialization hears it everywhere (spread and focus 1, every channel, at the listener);
+    // otherwise its position relative to the listener, divided by the ray scaling, in the
+    // listener's frame (mode 0: not positioned, the base position kept; mode 2 also turns the
+    // emitter's orientation into that frame), spread = min(the ray's spread cap, the spread curve
+    // at that length or the ray's spread) x base spread x 0.01, focus = the focus curve (or 0) x
+    // base focus x 0.01, the channel mask the base's and the ray's.
+    static void ComputeRays(const ZkListenerFrame& listener, CZkAttenuation* attenuation, const ZkRay* const* rays,
+                            uint32_t rayCount, const ZkPositioningRay& base, uint32_t mode, ZkPositioningRay* items);
+    static constexpr uint32_t kRaysNotPositioned = 0;
+    static constexpr uint32_t kRaysWithEmitterOrientation = 2;
+
     // Each item panned in three dimensions into its own zeroed matrix (matrices + i x input
     // channels x the output's row stride), the input reduced to its 7.0 speakers; an LFE in both
     // configurations reaches the output's LFE with 1.0. 1; 2 without a device (the matrices then
@@ -153,12 +181,6 @@ public:
     // --- Three-dimensional positioning of voices: not built yet, each answers 4 and changes nothing ---
     // (rays, ray count, connection): the connection's two filter values from its listener's rays.
     static ZKRESULT ComputeListenerFilters(const ZkRay*, uint32_t, CZkMixerInputContext&) { return ZK_NotImplemented; }
-    static ZKRESULT CollectListenerRays(CZkMixContext*, const ZkRay*, uint32_t, const ZkRay**, float*, uint32_t& count)
-    {
-        count = 0;
-        return ZK_NotImplemented;
-    }
-    static ZKRESULT ComputeRays(const ZkRay* const*, uint32_t, CZkVoice*) { return ZK_NotImplemented; }
     static ZKRESULT PanRays(CZkVoice*, CZkMixContext*) { return ZK_NotImplemented; }
     static ZKRESULT ComputeAmbisonicMatrixScaled(float, const ZkTransform&, CZkMixContext*) { return ZK_NotImplemented; }
     static ZKRESULT ApplyListenerVoiceGains(uint32_t, const ZkRay* const*, const float*, CZkVoice*)
