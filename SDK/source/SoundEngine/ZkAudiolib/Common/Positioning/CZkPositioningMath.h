@@ -59,6 +59,17 @@ struct ZkMixMatrixTarget
     CZkOutputDevice* device = nullptr; // the output device of the voice's bus
 };
 
+// How PanRays blends and widens: the share d of the three-dimensional matrix (each row becomes
+// d x 3-D + (1 - d) x the two-dimensional matrix of planar), and whether an emitter's elevation
+// raises its spread. The engine pans with d = 1 and the spread raised.
+struct ZkRayPanBlend
+{
+    static constexpr size_t kMaxPlanarFloats = 32 * 32; // input rows x row stride of a blend
+    float amount3D = 1.0f;
+    bool raiseSpread = true;
+    ZkPanParams planar;
+};
+
 // A listener's place and frame (side, top and front unit rows) and whether it spatializes.
 struct ZkListenerFrame
 {
@@ -120,6 +131,11 @@ public:
     // (its channel count rounded up to 4). 1; 2 without a device; 31 for another stride.
     static ZKRESULT PanRays(const ZkPositioningRay* rays, uint32_t rayCount, ZkChannelConfig input,
                             ZkChannelConfig output, uint32_t rowStride, CZkOutputDevice* device, float* matrix);
+    // The same with a blend towards two-dimensional panning, and the elevation's spread optional.
+    // 31 also for a blended matrix above ZkRayPanBlend::kMaxPlanarFloats.
+    static ZKRESULT PanRays(const ZkPositioningRay* rays, uint32_t rayCount, ZkChannelConfig input,
+                            ZkChannelConfig output, uint32_t rowStride, CZkOutputDevice* device, float* matrix,
+                            const ZkRayPanBlend& blend);
 
     // The three path gains and the cone factor of each ray: the attenuation's volume curves at the
     // ray's distance (a role without curve leaves its gain), the cone's factor at the emitter angle

@@ -62,6 +62,27 @@ TEST_F(PanRays, EachRayFillsItsBlockWithItsSpreadRaisedByItsElevation)
         EXPECT_NEAR(below[k], raised.values[k], 1e-6f);
 }
 
+TEST_F(PanRays, BlendsTowardsThePlanarMatrixAndMayKeepTheSpread)
+{
+    ZkPositioningRay above;
+    above.position = {1.0f, 5.0f, 0.0f};
+    const ZkChannelConfig stereo = Speakers(0x3);
+    const ZkChannelConfig output = Speakers(kSevenZero);
+    const uint32_t stride = ZkSpeakerMasks::RowStride(output.NumChannels());
+    ZK::SoundEngine::ZkRayPanBlend blend;
+    blend.amount3D = 0.25f;
+    blend.raiseSpread = false;
+    blend.planar.panX = -0.5f;
+    std::vector<float> matrix(2 * stride, 0.0f);
+    ASSERT_EQ(CZkPositioningMath::PanRays(&above, 1, stereo, output, stride, &device, matrix.data(), blend),
+              ZK_Success);
+    const Matrix threeD = Direct(above, 0.0f, stereo, output); // the elevation does not widen it
+    std::vector<float> planar(2 * stride, 0.0f);
+    CZkSpeakerPan::ComputeSpeakerVolumes(-0.5f, 0.0f, 0.0f, 0.0f, 0, stereo, output, planar.data(), &device);
+    for (uint32_t k = 0; k < 2 * stride; ++k)
+        EXPECT_NEAR(matrix[k], 0.25f * threeD.values[k] + 0.75f * planar[k], 1e-6f) << k;
+}
+
 TEST_F(PanRays, RefusesAMissingDeviceAndAnotherRowStride)
 {
     ZkPositioningRay ray;
