@@ -3,6 +3,7 @@
 // the sends in CZkNodeInstanceSends.cpp.
 #include "ZkAudiolib/Common/Playback/CZkNodeInstanceBase.h"
 
+#include "ZkAudiolib/Common/Attenuations/CZkAttenuation.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineLimits.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
@@ -71,6 +72,7 @@ CZkNodeInstanceBase::~CZkNodeInstanceBase()
     m_rays.Term();
     m_ownPositions.Term();
     DestroyEffects();
+    ReleaseAttenuation();
 }
 
 void CZkNodeInstanceBase::ClearEvaluation()
@@ -151,6 +153,7 @@ void CZkNodeInstanceBase::Term()
     m_rays.Term();
     m_ownPositions.Term();
     m_flags &= static_cast<uint8_t>(~kFlagOwnPositionsCopied);
+    ReleaseAttenuation();
     if (m_node != nullptr)
         m_node->Release();
     m_node = nullptr;
@@ -179,11 +182,20 @@ ZKRESULT CZkNodeInstanceBase::Initialize(float maxRadius, bool mayStartVirtual, 
 
 ZKRESULT CZkNodeInstanceBase::SubscribeAttenuation()
 {
-    // Attenuations are not read from banks yet: no node selects one, so there is nothing to
-    // subscribe. An instance that had one and lost it reports 2, as the render side expects.
+    // An instance that had an attenuation and lost it reports 2, as the render side expects.
     const bool had = m_hadAttenuation != 0;
-    m_hadAttenuation = 0;
-    return had ? ZK_Fail : ZK_Success;
+    ReleaseAttenuation();
+    if (IsPositioned() && m_node != nullptr)
+        m_attenuation = CZkAttenuation::Find(m_node->Get3DModeInfo(m_object).attenuationID);
+    m_hadAttenuation = m_attenuation != nullptr ? 1 : 0;
+    return had && m_attenuation == nullptr ? ZK_Fail : ZK_Success;
+}
+
+void CZkNodeInstanceBase::ReleaseAttenuation()
+{
+    if (m_attenuation != nullptr)
+        m_attenuation->Release();
+    m_attenuation = nullptr;
 }
 
 ZKRESULT CZkNodeInstanceBase::SetupEffects()

@@ -32,6 +32,7 @@
 
 namespace ZK::SoundEngine
 {
+class CZkAttenuation;
 class CZkGameObject;
 class CZkHierarchyNode;
 class CZkIndexedObject;
@@ -146,9 +147,12 @@ public:
     ZkUniqueID GetNodeID() const;
     // The node, or null when not positioned.
     CZkHierarchyNode* GetNodeOutput() const;
-    // The attenuation curves: 0 while attenuations are not read (no curve is selected).
-    float EvaluateCurveA(float) const { return 0.0f; }
-    float EvaluateCurveB(float) const { return 0.0f; }
+    // The attenuation's spread (A) and focus (B) curves at a ray distance, unscaled percentages
+    // (the mixer-input operations apply the x 0.01); 0 without an attenuation or such a curve.
+    float EvaluateCurveA(float distance) const;
+    float EvaluateCurveB(float distance) const;
+    // The attenuation of the node's positioning settings, held while positioned; null for none.
+    CZkAttenuation* Attenuation() const { return m_attenuation; }
     // Copies of the ray at index, of the instance's own position at index, of a listener's
     // transform (listener in the game object's set). 1; 2 when out of range or absent.
     ZKRESULT GetEmitterPosition(uint32_t index, ZkRay& ray) const;
@@ -227,9 +231,11 @@ protected:
 private:
     // Empties the rays and the own positions and marks the positioning dirty.
     void ResetPositioning();
-    // Subscribes the attenuation's curves under the instance's key: 2 when the instance had an
-    // attenuation and has none now, else 1 (attenuations are not read yet: none).
+    // Takes a reference on the attenuation of the node's positioning settings (when positioned): 2
+    // when the instance had an attenuation and finds none now, else 1. Its parameter curves are
+    // not subscribed yet (no subscriber kind delivers them to an instance).
     ZKRESULT SubscribeAttenuation();
+    void ReleaseAttenuation();
     void CollectListenerRays();
     void CollectOwnPositionRays();
     void AddSendsOfListener(ZK::ZkArray<ZkSendRecord>& output, ZkGameObjectID listenerID,
@@ -245,6 +251,7 @@ private:
     uint8_t m_positioningFlags = 0;
     uint8_t m_positioningMode = 0;
     uint8_t m_hadAttenuation = 0;
+    CZkAttenuation* m_attenuation = nullptr;
     float m_sendValue = kUnsetSendValue;
     float m_builtIn[3] = {};
     ZK::ZkArray<ZkRay> m_rays;

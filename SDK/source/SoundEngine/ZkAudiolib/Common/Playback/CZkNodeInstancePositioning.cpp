@@ -1,5 +1,6 @@
 // CZkNodeInstanceBase: the positioning state and the rays collected each frame, and the render
 // side's queries on them.
+#include "ZkAudiolib/Common/Attenuations/CZkAttenuation.h"
 #include "ZkAudiolib/Common/GameObjects/CZkEmitter.h"
 #include "ZkAudiolib/Common/GameObjects/CZkGameObject.h"
 #include "ZkAudiolib/Common/GameObjects/CZkGeometryParams.h"
@@ -29,6 +30,16 @@ bool InIds(const ZkGameObjectID* ids, uint32_t count, ZkGameObjectID id)
 }
 } // namespace
 
+float CZkNodeInstanceBase::EvaluateCurveA(float distance) const
+{
+    return m_attenuation != nullptr ? m_attenuation->EvaluateRole(ZkAttenuationRole_Spread, distance, 0.0f) : 0.0f;
+}
+
+float CZkNodeInstanceBase::EvaluateCurveB(float distance) const
+{
+    return m_attenuation != nullptr ? m_attenuation->EvaluateRole(ZkAttenuationRole_Focus, distance, 0.0f) : 0.0f;
+}
+
 void CZkNodeInstanceBase::MarkPositioningDirty()
 {
     if (IsPositioned())
@@ -37,6 +48,7 @@ void CZkNodeInstanceBase::MarkPositioningDirty()
 
 void CZkNodeInstanceBase::ResetPositioning()
 {
+    ReleaseAttenuation();
     m_rays.RemoveAll();
     m_ownPositions.RemoveAll();
     m_flags &= static_cast<uint8_t>(~kFlagOwnPositionsCopied);

@@ -4,6 +4,7 @@
 // parameters.
 #include "PlaybackFixture.h"
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/SoundFixtures.h"
+#include "ZkAudiolib/Common/Attenuations/CZkAttenuation.h"
 #include "ZkAudiolib/Common/GameObjects/CZkEmitter.h"
 #include "ZkAudiolib/Common/GameObjects/CZkGeometryParams.h"
 #include "ZkAudiolib/Common/GameObjects/ZkSortedIdArray.h"
@@ -265,5 +266,41 @@ TEST_F(NodeInstance, TheGamesVolumeLevelsReachThePlayThroughItsBus)
     CZkPlayingInstance* onMaster = Make(master);
     Activate(onMaster);
     EXPECT_EQ(onMaster->ValueSlot(CZkNodeInstanceBase::kSlotVolume), 0.0f);
+}
+} // namespace
+
+namespace
+{
+// The attenuation of a positioned play: held while positioned, its spread and focus curves read at
+// a ray distance, and the priority that takes the distance part of its farthest curve.
+TEST_F(NodeInstance, APositionedPlayHoldsItsAttenuation)
+{
+    ASSERT_EQ(Parse(BankOfItems(R"({"type": "attenuation", "id": 5, "map": [0, 255, 255, 255, 255, 1, 2],
+        "curves": [{"points": [[0, 0], [100, -20]]}, {"points": [[0, 0], [10, 100]]}, {"points": [[0, 50]]}]})")),
+              ZK_Success);
+    CZkPlayingInstance* instance = Make(LoadSound(201, R"("positioning": 3, "props": {"attenuation": 5})"));
+    uint32_t reason = 0;
+    bool below = false;
+    ASSERT_EQ(instance->Initialize(0.0f, true, reason, below), ZK_Success);
+    ASSERT_NE(instance->Attenuation(), nullptr);
+    EXPECT_EQ(instance->Attenuation()->ID(), 5u);
+    EXPECT_FLOAT_EQ(instance->EvaluateCurveA(2.5f), 25.0f) << "the spread curve, in percent";
+    EXPECT_FLOAT_EQ(instance->EvaluateCurveB(2.5f), 50.0f) << "the focus curve";
+
+    Place(kObject, {0, 0, 0});
+    Place(kListener, {0, 0, 50});
+    Listen({kListener});
+    m_object->GetOrCreateGeometry()->Update();
+    ASSERT_EQ(instance->Update(), 1u);
+    EXPECT_FLOAT_EQ(instance->NearestRayDistance(), 50.0f);
+    float radius = 0.0f;
+    ASSERT_TRUE(FindSound(201)->GetMaxAttenuationDistance(radius));
+    EXPECT_EQ(radius, 100.0f) << "the dry curve's last point";
+
+    // A play of a node without attenuation reads no curve.
+    CZkPlayingInstance* plain = Make(LoadSound(200));
+    ASSERT_EQ(plain->Initialize(0.0f, true, reason, below), ZK_Success);
+    EXPECT_EQ(plain->Attenuation(), nullptr);
+    EXPECT_EQ(plain->EvaluateCurveA(2.5f), 0.0f);
 }
 } // namespace
