@@ -5,7 +5,8 @@
 #include <ZkAudiolib/Common/Panning/SpeakerMasks.h>
 #include <ZkAudiolib/Common/Panning/ZkSpeakerPan.h>
 
-#include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
+#include <Support/SpeakerDevice.h>
+
 
 #include <benchmark/benchmark.h>
 
@@ -14,34 +15,11 @@
 
 namespace
 {
-// The memory manager and the ambisonic tables for the whole run.
-struct PanningEnvironment
-{
-    PanningEnvironment()
-    {
-        ZkMemSettings settings;
-        ZK::MemoryMgr::GetDefaultSettings(settings);
-        ZK::MemoryMgr::Init(&settings);
-        ZK::MemoryMgr::InitForThread();
-        CZkSpeakerPan::InitTables();
-        const float angles[] = {CZkSpeakerPan::kDefaultFrontAngleDeg, CZkSpeakerPan::kDefaultSideAngleDeg,
-                                CZkSpeakerPan::kDefaultRearAngleDeg};
-        device.SetSpeakerAngles(angles, 3, CZkSpeakerPan::kDefaultHeightAngleDeg);
-    }
-    CZkOutputDevice device;
-};
-
-PanningEnvironment& Environment()
-{
-    static PanningEnvironment environment;
-    return environment;
-}
-
 ZkChannelConfig Speakers(uint32_t mask) { return ZkChannelConfig::FromMask(mask); }
 
 void BuildMatrix(benchmark::State& state, ZkChannelConfig input, ZkChannelConfig output, uint32_t type)
 {
-    CZkOutputDevice& device = Environment().device;
+    CZkOutputDevice& device = BenchSpeakerDevice();
     std::vector<float> matrix(input.NumChannels() * ZkSpeakerMasks::RowStride(output.NumChannels()));
     float pan = 0.0f;
     for (auto _ : state)
@@ -67,7 +45,7 @@ void BM_Matrix_SpeakerEncode_7_1_4_to_3rd(benchmark::State& state)
 // One direction (turning a little every iteration) panned onto a layout.
 void PanDirection(benchmark::State& state, uint32_t mask)
 {
-    const ZkSpeakerLayout* layout = Environment().device.GetSpeakerLayout(Speakers(mask));
+    const ZkSpeakerLayout* layout = BenchSpeakerDevice().GetSpeakerLayout(Speakers(mask));
     if (layout == nullptr)
     {
         state.SkipWithError("no layout");

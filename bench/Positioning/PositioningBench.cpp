@@ -10,7 +10,7 @@
 #include <ZkAudiolib/Common/Panning/ZkSpeakerPan.h>
 #include <ZkAudiolib/Common/Positioning/CZkPositioningMath.h>
 
-#include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
+#include <Support/SpeakerDevice.h>
 
 #include <benchmark/benchmark.h>
 
@@ -28,14 +28,6 @@ struct PositioningEnvironment
 {
     PositioningEnvironment()
     {
-        ZkMemSettings settings;
-        ZK::MemoryMgr::GetDefaultSettings(settings);
-        ZK::MemoryMgr::Init(&settings);
-        ZK::MemoryMgr::InitForThread();
-        CZkSpeakerPan::InitTables();
-        const float angles[] = {CZkSpeakerPan::kDefaultFrontAngleDeg, CZkSpeakerPan::kDefaultSideAngleDeg,
-                                CZkSpeakerPan::kDefaultRearAngleDeg};
-        device.SetSpeakerAngles(angles, 3, CZkSpeakerPan::kDefaultHeightAngleDeg);
         // An attenuation as a bank holds it: a cone, dry and send on one curve, a low-pass, spread
         // and focus curves of three points each.
         std::vector<uint8_t> body;
@@ -72,7 +64,7 @@ struct PositioningEnvironment
         put(&noParameterCurves, 2);
         attenuation.ReadFromBank(body.data(), static_cast<uint32_t>(body.size()));
     }
-    CZkOutputDevice device;
+    CZkOutputDevice& device = BenchSpeakerDevice();
     CZkAttenuation attenuation{1};
 };
 
