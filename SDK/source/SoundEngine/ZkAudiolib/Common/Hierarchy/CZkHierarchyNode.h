@@ -43,6 +43,7 @@
 #include "ZkAudiolib/Common/Hierarchy/ZkNodeStateStorage.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkPropertyTable.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkVoiceParams.h"
+#include "ZkAudiolib/Common/Modulators/CZkModulatorLinks.h"
 #include "ZkAudiolib/Common/ObjectIndex/CZkIndexedObject.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 #include "ZkAudiolib/Common/Parameters/CZkParamTargetList.h"
@@ -59,6 +60,7 @@ struct ZkPositioningInfo;
 namespace ZK::SoundEngine
 {
 class CZkGameObject;
+class CZkRegisteredObj;
 class CZkKeyedParamTarget;
 class CZkModifiedProps;
 class CZkPlayingInstance;
@@ -420,6 +422,11 @@ public:
     const ZkPackedPropList<4, ZkMemID_Default>& Properties() const { return m_props; }
     CZkParamTargetList& ParamTargets() { return m_params; }
     const CZkParamTargetList& ParamTargets() const { return m_params; }
+    // The link entries of the modulator on the parameters the voice modulates itself (bits 0,
+    // then 7) that the node's target list drives, appended to entries (an entry that finds no
+    // room is left out). The game object is not used. 1.
+    ZKRESULT NotifyParamChange(ZK::ZkArray<ZkModulatorLinkEntry>& entries, ZkUniqueID modulatorID,
+                               CZkRegisteredObj* gameObject);
     CZkParamTargetList& ModifiedParamTargets() { return m_modifiedParams; }
     CZkModifiedProps* GlobalModifiedProps() const { return m_globalModified; }
     CZkModifiedProps* FindModifiedProps(CZkGameObject* object) const;

@@ -230,6 +230,13 @@ ZKRESULT CZkModulator::AddSubscriber(ZkRTPCSubscription* subscription)
     return ZK_Success;
 }
 
+void CZkModulator::RemoveSubscriber(ZkRTPCSubscription* subscription)
+{
+    const auto at = std::lower_bound(m_subscribers.begin(), m_subscribers.end(), subscription);
+    if (at != m_subscribers.end() && *at == subscription)
+        m_subscribers.Erase(static_cast<uint32_t>(at - m_subscribers.begin()));
+}
+
 void CZkModulator::AddActiveUse()
 {
     if (++m_activeUses == 1 && m_drivenMask != 0 && g_pRTPCMgr != nullptr)

@@ -30,6 +30,9 @@ namespace ZK::SoundEngine
 {
 class CZkHierarchyNode;
 class CZkModulatorInstance;
+class CZkModulatorMgr;
+struct ZkModulatorLinksHandle;
+struct ZkModulatorTargetKey;
 struct ZkModulatorTrigger;
 struct ZkRTPCSubscription;
 
@@ -70,6 +73,14 @@ public:
     CZkModulatorInstance* CreateInstance(CZkModulatorInstance* existing, const ZkModulatorTrigger& context,
                                          CZkHierarchyNode* target, int32_t scope, bool& created);
 
+    // Starts or joins the instance of the trigger's key (reduced to the modulator's scope, at least
+    // the key's minimum scope): the tree's slot keeps it, the links of the handle (when given) link
+    // it, and a new instance whose scope owner is alive (recorded in that owner's scope) joins the
+    // manager's list. 1; 2 when no instance serves the trigger, or the links cannot be made (the
+    // instance then keeps its slot, unlisted); the links' failure.
+    ZKRESULT Attach(const ZkModulatorTargetKey& key, const ZkModulatorTrigger& trigger, CZkModulatorMgr& manager,
+                    ZkModulatorLinksHandle* links);
+
     // A game parameter driving modulator parameter `parameter` changed to value for key: every
     // instance the key (reduced to the modulator's scope) matches takes it. 1.
     ZKRESULT SetParamForKey(uint32_t parameter, float value, const ZkRTPCKey& key);
@@ -80,6 +91,8 @@ public:
     // address). 1 (also when present); 52 when the array cannot grow. A subscription that links
     // to a voice parameter lets instances run at audio rate.
     ZKRESULT AddSubscriber(ZkRTPCSubscription* subscription);
+    // The subscription no longer uses this modulator (nothing when absent).
+    void RemoveSubscriber(ZkRTPCSubscription* subscription);
 
     // A running instance starts or stops using the modulator: the game-parameter subscriptions
     // are active while one does.

@@ -239,11 +239,25 @@ bool CZkModulatorInstance::IsFinished() const
            ((m_scope == ZkModulatorScope_Voice || m_scope == ZkModulatorScope_Note) && m_users <= 0);
 }
 
-bool CZkModulatorInstance::AdvanceBy(int64_t advance)
+bool CZkModulatorInstance::HeldByPausedUsers() const
 {
     // An instance whose every user is paused holds still (a global one serves more than links).
     // One without users is not held: game-object instances serve value pushes without links.
-    if (m_scope != ZkModulatorScope_Global && m_users > 0 && m_pausedUsers >= m_users)
+    return m_scope != ZkModulatorScope_Global && m_users > 0 && m_pausedUsers >= m_users;
+}
+
+void CZkModulatorInstance::HoldPendingValue()
+{
+    if (m_pendingOutput == nullptr)
+        return;
+    m_header.currentValue = m_pendingOutput->lastValue;
+    m_hasValue = 1;
+    m_pendingOutput = nullptr;
+}
+
+bool CZkModulatorInstance::AdvanceBy(int64_t advance)
+{
+    if (HeldByPausedUsers())
         return false;
     if (m_pendingOutput != nullptr)
     {

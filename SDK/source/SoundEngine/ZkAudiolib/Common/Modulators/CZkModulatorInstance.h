@@ -63,6 +63,11 @@ public:
     void Term();
     // Starts the release `frames` frames from now, once (a scheduled release stays).
     void ScheduleRelease(int64_t frames);
+    // State 3: the instance is finished; it ends at the manager's next purge.
+    void MarkStopped() { m_header.state = ZkModulatorState_Stopped; }
+    // The instance holds still this frame: the pending output's value becomes its current value
+    // and the output (about to be reused) is let go.
+    void HoldPendingValue();
     // No modulator, stopped, or a voice or note instance that no link uses any more.
     bool IsFinished() const;
 
@@ -87,6 +92,8 @@ public:
     void AddUser() { ++m_users; }
     void RemoveUser() { --m_users; }
     void AddPausedUser() { ++m_pausedUsers; }
+    // Whether the last Advance held the instance still (it is not computed this frame).
+    bool IsHeld() const { return HeldByPausedUsers(); }
     void RemovePausedUser() { --m_pausedUsers; }
 
     CZkPlayingInstance* Voice() const { return m_voice; }
@@ -101,6 +108,8 @@ protected:
     // The common part of Advance: unless every user is paused (and it is not global), takes the
     // pending output's state and value and ages by `advance` samples. False when skipped.
     bool AdvanceBy(int64_t advance);
+    // Whether Advance holds the instance still: not global, with users, every one paused.
+    bool HeldByPausedUsers() const;
     uint32_t BufferFrames() const;
     bool ModulatorRunsAtAudioRate() const;
     int32_t Samples(float seconds) const;

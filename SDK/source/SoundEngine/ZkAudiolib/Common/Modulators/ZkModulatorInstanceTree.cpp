@@ -169,6 +169,15 @@ void ZkModulatorInstanceTree::RemoveKey(const ZkRTPCKey& key)
         RemoveFrom(m_branches, ZkRTPCKeyLevel_GameObject, key, deepest);
 }
 
+bool ZkModulatorInstanceTree::HasOverride(const ZkRTPCKey& subscriberKey, const ZkRTPCKey& changedKey) const
+{
+    return RTPCKeyHasOverride(&m_branches, subscriberKey, changedKey,
+                              [](const NodeArray* children, uint64_t part) -> const NodeArray* {
+                                  const Node* node = Find(*children, part);
+                                  return node != nullptr ? &node->children : nullptr;
+                              });
+}
+
 void ZkModulatorInstanceTree::Term()
 {
     ReleaseSlot(m_global);

@@ -64,6 +64,10 @@ public:
     // Clears the slot of exactly key (its reference released) and prunes the emptied path.
     void RemoveKey(const ZkRTPCKey& key);
 
+    // Whether the tree holds an instance on the path of subscriberKey that is more specific than
+    // changedKey (the override test of the game parameters' value trees, over instances).
+    bool HasOverride(const ZkRTPCKey& subscriberKey, const ZkRTPCKey& changedKey) const;
+
     // Frees every node (releasing the instances' references).
     void Term();
     bool IsEmpty() const { return !m_global.hasInstance && m_branches.count == 0; }

@@ -124,4 +124,25 @@ float CZkCurve::ApplyScaling(float value, uint32_t scaling)
     default: return value;
     }
 }
+
+bool CZkCurve::GetLinearRange(float& scale, float& offset) const
+{
+    // Bank points 1 and 2 lie between the two sentinels.
+    if (m_pointCount < 4)
+        return false;
+    const ZkCurvePoint& first = m_points[1];
+    const ZkCurvePoint& second = m_points[2];
+    const float e = ZkFastPow10(ApplyScaling(first.y, m_scaling) * kDecibelsToPow10);
+    const float f = ZkFastPow10(ApplyScaling(second.y, m_scaling) * kDecibelsToPow10);
+    const float width = second.x - first.x;
+    if (width == 0.0f)
+    {
+        offset = e;
+        scale = 0.0f;
+        return true;
+    }
+    offset = first.x / width * (e - f) + e;
+    scale = (1.0f - first.x) / width * (f - e) + e - offset;
+    return true;
+}
 } // namespace ZK::SoundEngine

@@ -54,6 +54,12 @@ public:
 
     static float ApplyScaling(float value, uint32_t scaling);
 
+    // The straight line through the curve's first two bank points, as a gain of a modulator value
+    // v in [0, 1]: gain = offset + scale x v. The points' values are scaled by the curve's scaling
+    // and then read as decibels. Two points sharing an x (a step) have no slope: the gain is the
+    // first point's, scale 0. False (nothing written) when the curve has fewer than two points.
+    bool GetLinearRange(float& scale, float& offset) const;
+
 private:
     ZkCurvePoint* m_points = nullptr;       // m_pointCount points, then m_pointCount term pairs
     ZkCurveSegmentTerms* m_terms = nullptr; // inside the same block

@@ -49,6 +49,7 @@ ZKRESULT CZkRTPCMgr::Term()
         while (ZkRTPCSubscription* subscription = m_subscriptions.Bucket(bucket))
         {
             m_subscriptions.Unlink(subscription);
+            subscription->FreeCurves(); // names no modulator any more: every modulator lets it go
             if (g_pModulatorMgr != nullptr)
                 g_pModulatorMgr->RemoveSubscription(subscription, 0);
             ZK::ZkDelete(kEntryPool, subscription);

@@ -107,6 +107,11 @@ public:
     uint32_t SubscriptionCount() const { return m_subscriptions.Length(); }
     const ZK::ZkArray<ZkUniqueID>& BuiltInRow(uint32_t row) const { return m_builtInRows[row]; }
 
+    // Delivers a change of the parameter (or modulator) id for key to one subscriber, through its
+    // curves of that id; the filter (may be null) skips subscribers a more specific value overrides.
+    void NotifyOne(ZkUniqueID id, ZkRTPCSubscription& subscription, float oldValue, float newValue,
+                   const ZkRTPCKey& key, const CZkRTPCOverrideFilter* filter);
+
     // Called by a transition link with each value of its ramp.
     void DeliverTransitionValue(ZkRTPCTransitionLink* link, float value, bool done);
 
@@ -119,8 +124,6 @@ private:
     bool ScopeAccepts(const ZkRTPCKey& key, ZkUniqueID id);
     void NotifySubscribers(ZkRTPCParamEntry& entry, float oldValue, float newValue, const ZkRTPCKey& key,
                            bool withFilter);
-    void NotifyOne(ZkRTPCParamEntry& entry, ZkRTPCSubscription& subscription, float oldValue, float newValue,
-                   const ZkRTPCKey& key, const CZkRTPCOverrideFilter* filter);
     float CurrentValueFor(ZkUniqueID paramID, const ZkRTPCKey& key);
 
     // Subscriber references of the active lists (kinds 2, 4 and 5).

@@ -97,6 +97,8 @@ void CZkRTPCMgr::DestroySubscription(ZkRTPCSubscription* subscription)
 {
     m_subscriptions.Unlink(subscription);
     DetachFromAllEntries(subscription);
+    // Without curves the subscription names no modulator any more: every modulator lets it go.
+    subscription->FreeCurves();
     if (g_pModulatorMgr != nullptr)
         g_pModulatorMgr->RemoveSubscription(subscription, 0);
     ZK::ZkDelete(kSubscriptionPool, subscription);

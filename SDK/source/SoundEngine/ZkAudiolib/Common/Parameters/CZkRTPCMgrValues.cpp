@@ -201,13 +201,12 @@ void CZkRTPCMgr::NotifySubscribers(ZkRTPCParamEntry& entry, float oldValue, floa
         copy[index] = entry.active[index];
 
     for (uint32_t index = 0; index < count; ++index)
-        NotifyOne(entry, *copy[index], oldValue, newValue, key, filterOrNull);
+        NotifyOne(entry.id, *copy[index], oldValue, newValue, key, filterOrNull);
 }
 
-void CZkRTPCMgr::NotifyOne(ZkRTPCParamEntry& entry, ZkRTPCSubscription& subscription, float oldValue, float newValue,
+void CZkRTPCMgr::NotifyOne(ZkUniqueID id, ZkRTPCSubscription& subscription, float oldValue, float newValue,
                            const ZkRTPCKey& key, const CZkRTPCOverrideFilter* filter)
 {
-    const ZkUniqueID id = entry.id;
     const bool concerned = key.Matches(subscription.key) && (filter == nullptr || !filter->IsOverridden(subscription.key));
     switch (subscription.kind)
     {

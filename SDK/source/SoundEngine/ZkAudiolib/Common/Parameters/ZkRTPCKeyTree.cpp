@@ -247,30 +247,9 @@ void ZkRTPCKeyTree::RemoveMatching(const ZkRTPCKey& key)
 
 bool ZkRTPCKeyTree::HasOverride(const ZkRTPCKey& subscriberKey, const ZkRTPCKey& changedKey) const
 {
-    if (subscriberKey.gameObject == nullptr)
-        return false;
-    const uint32_t changedDepth = changedKey.DeepestLevel();
-    if (changedDepth == ZkRTPCKeyLevel_Instance)
-        return false;
-    bool moreSpecific = false;
-    for (uint32_t level = 1; level <= kRTPCKeyLevels; ++level)
-        moreSpecific = moreSpecific || (subscriberKey.HasPart(level) && !changedKey.HasPart(level));
-    if (!moreSpecific)
-        return false;
-
-    const ZkRTPCValueNode* node = &m_root;
-    for (uint32_t level = 1; level <= changedDepth + 1; ++level)
-    {
-        if (!subscriberKey.HasPart(level))
-            return false;
-        const ZkRTPCValueNode* child = ZkSortedKeyArray::Find(*node, RTPCKeyPart(subscriberKey, level));
-        if (child == nullptr && level != ZkRTPCKeyLevel_Instance)
-            child = ZkSortedKeyArray::Find(*node, RTPCWildcardPart(level));
-        if (child == nullptr)
-            return false;
-        node = child;
-    }
-    return true;
+    return RTPCKeyHasOverride(&m_root, subscriberKey, changedKey, [](const ZkRTPCValueNode* node, uint64_t part) {
+        return ZkSortedKeyArray::Find(*node, part);
+    });
 }
 
 uint32_t ZkRTPCKeyTree::ValueCount() const { return CountValues(m_root); }

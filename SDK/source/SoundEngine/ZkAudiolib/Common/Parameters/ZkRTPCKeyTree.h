@@ -33,6 +33,41 @@ constexpr uint32_t kRTPCKeyLevels = ZkRTPCKeyLevel_Instance; // 6 levels below t
 uint64_t RTPCKeyPart(const ZkRTPCKey& key, uint32_t level);
 uint64_t RTPCWildcardPart(uint32_t level);
 
+// The override test of notifications over any tree of key parts whose nodes exist only while they
+// or a node below them hold something: true when subscriberKey names a game object and a part that
+// changedKey leaves as a wildcard, and the tree has a node on the subscriber's path one level below
+// the changed key's deepest part (at each level the node of the subscriber's part, else the
+// wildcard node; the instance level has no wildcard). findChild(node, part) answers the child of a
+// node for a part, or null.
+template <typename Node, typename FindChild>
+bool RTPCKeyHasOverride(Node root, const ZkRTPCKey& subscriberKey, const ZkRTPCKey& changedKey, FindChild findChild)
+{
+    if (subscriberKey.gameObject == nullptr)
+        return false;
+    const uint32_t changedDepth = changedKey.DeepestLevel();
+    if (changedDepth == ZkRTPCKeyLevel_Instance)
+        return false;
+    bool moreSpecific = false;
+    for (uint32_t level = 1; level <= ZkRTPCKeyLevel_Instance; ++level)
+        moreSpecific = moreSpecific || (subscriberKey.HasPart(level) && !changedKey.HasPart(level));
+    if (!moreSpecific)
+        return false;
+
+    Node node = root;
+    for (uint32_t level = 1; level <= changedDepth + 1; ++level)
+    {
+        if (!subscriberKey.HasPart(level))
+            return false;
+        Node child = findChild(node, RTPCKeyPart(subscriberKey, level));
+        if (child == nullptr && level != ZkRTPCKeyLevel_Instance)
+            child = findChild(node, RTPCWildcardPart(level));
+        if (child == nullptr)
+            return false;
+        node = child;
+    }
+    return true;
+}
+
 // Where a key stands in the tree before a value is set.
 struct ZkRTPCKeyPath
 {

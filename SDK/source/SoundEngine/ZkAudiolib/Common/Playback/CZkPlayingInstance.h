@@ -213,6 +213,7 @@ public:
     uint8_t GetVirtualBehaviour(uint8_t& queueBehaviour);
     // A value for this instance's scope: remembered, cleared when the instance goes. 1 or 52.
     ZKRESULT RegisterScopedParameter(ZkUniqueID parameterID) { return m_scope.AddParameter(parameterID); }
+    ZKRESULT RegisterScopedModulator(ZkUniqueID modulatorID) { return m_scope.AddModulator(modulatorID); }
 
     // --- The render side ---
     void SetVoice(CZkVoice* voice) { m_voice = voice; }

@@ -9,7 +9,7 @@
 #pragma once
 
 #include "ZkAudiolib/Common/Voice/CZkVoicePipelineStage.h"
-#include "ZkAudiolib/Common/Voice/Neighbours/CZkModulatorLinks.h"
+#include "ZkAudiolib/Common/Modulators/CZkModulatorLinks.h"
 
 #include <ZK/SoundEngine/Common/ZkAudioBuffer.h>
 

@@ -50,7 +50,7 @@ TEST_F(EngineManagerShells, TheModulatorManagerRunsItsFramesOverNoModulators)
     EXPECT_FALSE(manager.GetValue(12, ZkRTPCKey{}, value));
     EXPECT_EQ(value, 5.0f);
     EXPECT_FALSE(manager.IsModulator(12));
-    EXPECT_EQ(manager.StopForKey(12, ZkRTPCKey{}), ZK_NotImplemented);
+    EXPECT_EQ(manager.StopForKey(12, ZkRTPCKey{}), ZK_Fail) << "an unknown modulator stops nothing";
     manager.TermInstances();
     EXPECT_FALSE(manager.HasEngine());
     manager.Update();

@@ -31,10 +31,17 @@ public:
 
 TEST(ModulationStage, WithoutModulatorsTheBlockPassesUnchanged)
 {
+    ZkMemSettings settings;
+    ZK::MemoryMgr::GetDefaultSettings(settings);
+    ASSERT_EQ(ZK::MemoryMgr::Init(&settings), ZK_Success);
+    ZK::MemoryMgr::InitForThread();
     CZkModulationStage stage;
     Owner owner;
-    const CZkModulatorLinks links; // no modulator is linked to anything yet
-    for (const CZkModulatorLinks* l : {static_cast<const CZkModulatorLinks*>(nullptr), &links})
+    ZkModulatorLinksHandle handle; // links that link nothing
+    handle.Init();
+    ASSERT_EQ(handle.EnsureLinks(), ZK_Success);
+    for (const CZkModulatorLinks* l : {static_cast<const CZkModulatorLinks*>(nullptr),
+                                       static_cast<const CZkModulatorLinks*>(handle.links)})
     {
         owner.links = l;
         EXPECT_EQ(stage.SetOwner(&owner), ZK_Success);
@@ -43,6 +50,7 @@ TEST(ModulationStage, WithoutModulatorsTheBlockPassesUnchanged)
         for (float s : block.samples)
             ASSERT_EQ(s, 0.5f);
     }
+    handle.Release();
     Block unowned(1, 8, 0.25f);
     CZkModulationStage().Process(unowned.buffer);
     EXPECT_EQ(unowned.samples[7], 0.25f);
