@@ -75,3 +75,27 @@ class ModulatorBodyTest(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class ModulatorOrderTest(unittest.TestCase):
+    """A node naming a modulator is read after it: modulators lead the chunk unless told not to."""
+
+    class Layout:
+        sizes = {}
+
+    def item_types(self, **chunk):
+        from soundbank.fields import Fields
+        body = chunks.hierarchy(Fields("HIRC", dict(chunk)), "Test.bnk", self.Layout())
+        types, offset = [], 4
+        for _ in range(struct.unpack_from("<I", body)[0]):
+            item_type, size = struct.unpack_from("<BI", body, offset)
+            types.append((item_type, struct.unpack_from("<I", body, offset + 5)[0]))
+            offset += 5 + size
+        return types
+
+    def test_modulators_are_written_before_the_nodes_that_name_them(self):
+        entry = {"parameter": 30, "parameter_type": 2, "target": 2, "points": [[0, -100], [1, 100]]}
+        items = [{"type": "sound", "id": 10, "media_size": 4, "rtpc": [entry]}, {"type": "lfo", "id": 30},
+                 {"type": "envelope", "id": 31}]
+        self.assertEqual(self.item_types(items=items), [(19, 30), (20, 31), (2, 10)])
+        self.assertEqual(self.item_types(items=items, order="as_written"), [(2, 10), (19, 30), (20, 31)])

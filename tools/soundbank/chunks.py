@@ -67,8 +67,11 @@ def media_index(fields, layout):
 
 
 def hierarchy(fields, bank, layout):
-    """u32 item count, then items {u8 type, u32 body size, body}."""
+    """u32 item count, then items {u8 type, u32 body size, body}; modulators first (see
+    modulators.py) unless "order" is "as_written"."""
     items = fields.raw("items", [])
+    if fields.raw("order", "modulators_first") != "as_written":
+        items = modulators.modulators_first(items)
     body = bytearray(u32(fields.int("count", len(items))))
     for index, item in enumerate(items):
         item_type, item_body, declared = hierarchy_item(item, bank, layout.sizes, index)

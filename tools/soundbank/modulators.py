@@ -12,6 +12,11 @@ A property is named ("lfo_frequency", ...) or numbered (0 to 19). Values follow 
 type (integers for scope, stop_playback, lfo_waveform, trigger_on and time_loops, whose range is
 a pair of integers; floats for the rest), unless written as {"f32"|"i32"|"u32": number} (for
 example a float that is not finite: {"f32": "nan"}).
+
+Nodes name modulators in their game-parameter entries with "parameter_type" 2 (the entry's
+"parameter" is the modulator's id). A bank reads its items in order and a node whose entry names
+a modulator not yet read fails, so the modulators of a "HIRC" chunk are written first
+(modulators_first), unless the chunk says "order": "as_written".
 """
 
 from .binary import f32, u8, u16, u32
@@ -77,3 +82,10 @@ def modulator_body(fields):
         body += _value(prop, low, integer) + _value(prop, high, integer)
     # The subscription entries are those of nodes; only the count may differ.
     return body + u16(fields.int("rtpc_count", len(entries))) + rtpc_list(entries)[2:]
+
+
+def modulators_first(items):
+    """The items with the modulators moved ahead of the rest, each group in its written order."""
+    def is_modulator(item):
+        return isinstance(item, dict) and item.get("type") in ITEM_TYPES
+    return [item for item in items if is_modulator(item)] + [item for item in items if not is_modulator(item)]
