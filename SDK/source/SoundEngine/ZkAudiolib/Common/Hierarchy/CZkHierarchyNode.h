@@ -44,6 +44,7 @@
 #include "ZkAudiolib/Common/Hierarchy/ZkPropertyTable.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkVoiceParams.h"
 #include "ZkAudiolib/Common/Modulators/CZkModulatorLinks.h"
+#include "ZkAudiolib/Common/Modulators/ZkModulatorTargets.h"
 #include "ZkAudiolib/Common/ObjectIndex/CZkIndexedObject.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 #include "ZkAudiolib/Common/Parameters/CZkParamTargetList.h"
@@ -427,6 +428,11 @@ public:
     // room is left out). The game object is not used. 1.
     ZKRESULT NotifyParamChange(ZK::ZkArray<ZkModulatorLinkEntry>& entries, ZkUniqueID modulatorID,
                                CZkRegisteredObj* gameObject);
+    // Registers for modulator processing: this level's key when modulators drive its parameters,
+    // then the parent's and so on up (the output bus's too when asked).
+    void RegisterModulatorKeys(ZkModulatorKeyList& keys, bool includeOutputBus);
+    // This level's key only (the target list's modulators, triggered by this node).
+    void AppendModulatorKey(ZkModulatorKeyList& keys);
     CZkParamTargetList& ModifiedParamTargets() { return m_modifiedParams; }
     CZkModifiedProps* GlobalModifiedProps() const { return m_globalModified; }
     CZkModifiedProps* FindModifiedProps(CZkGameObject* object) const;

@@ -125,8 +125,8 @@ void CZkHierarchyNode::GatherLevel(ZkVoiceParams& params, const ZkGatherRequest&
         AddRecord(params, *this, FindModifiedProps(request.gameObject), false);
     if (request.drawRandomOffsets)
         AddRandomOffsets(params.randomOffsets);
-    if (request.modulatorLevels != nullptr && m_params.Record() != nullptr && m_params.Record()->modulatorFlag != 0)
-        request.modulatorLevels->AddLast(this);
+    if (request.modulatorKeys != nullptr)
+        AppendModulatorKey(*request.modulatorKeys);
 }
 
 void CZkHierarchyNode::GatherVoiceParams(ZkVoiceParams& params, const ZkGatherRequest& request)

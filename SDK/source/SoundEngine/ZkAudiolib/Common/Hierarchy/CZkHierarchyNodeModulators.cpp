@@ -2,6 +2,7 @@
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
 
 #include "ZkAudiolib/Common/Parameters/CZkModulatorMgr.h"
+#include "ZkAudiolib/Common/Parameters/ZkRTPCTypes.h"
 
 namespace ZK::SoundEngine
 {
@@ -19,5 +20,23 @@ ZKRESULT CZkHierarchyNode::NotifyParamChange(ZK::ZkArray<ZkModulatorLinkEntry>& 
             entries.AddLast(entry);
     }
     return ZK_Success;
+}
+
+void CZkHierarchyNode::AppendModulatorKey(ZkModulatorKeyList& keys)
+{
+    if (g_pModulatorMgr == nullptr || m_params.Record() == nullptr || m_params.Record()->modulatorFlag == 0)
+        return;
+    g_pModulatorMgr->AppendEntryForKey(ZkModulatorTargetKey{&m_params, this, ZkRTPCSubscriberKind_TargetList, 0},
+                                       keys);
+}
+
+void CZkHierarchyNode::RegisterModulatorKeys(ZkModulatorKeyList& keys, bool includeOutputBus)
+{
+    for (CZkHierarchyNode* level = this; level != nullptr; level = level->Parent())
+    {
+        level->AppendModulatorKey(keys);
+        if (includeOutputBus && level->OutputBus() != nullptr)
+            level->OutputBus()->RegisterModulatorKeys(keys, false);
+    }
 }
 } // namespace ZK::SoundEngine

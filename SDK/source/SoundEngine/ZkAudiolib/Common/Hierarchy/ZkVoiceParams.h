@@ -17,6 +17,7 @@
 
 #include "ZkAudiolib/Common/Containers/ZkArray.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkPropertyTable.h"
+#include "ZkAudiolib/Common/Modulators/ZkModulatorTargets.h"
 
 #include <ZK/SoundEngine/Common/ZkTypes.h>
 
@@ -116,8 +117,9 @@ struct ZkGatherRequest
 {
     CZkGameObject* gameObject = nullptr;
     bool drawRandomOffsets = false;
-    // Levels whose parameters are modulator-driven register here (null: not asked).
-    ZK::ZkArray<CZkHierarchyNode*>* modulatorLevels = nullptr;
+    // Levels whose parameters are modulator-driven register their modulator keys here (null: not
+    // asked).
+    ZkModulatorKeyList* modulatorKeys = nullptr;
     bool includeBusChain = true;
     // The walk stops below this node (it is not gathered); null: up to the root.
     const CZkHierarchyNode* stopAt = nullptr;

@@ -24,6 +24,11 @@ constexpr uint8_t kMidiStatusNoteOff = 128;
 constexpr uint8_t kMidiStatusNoteOn = 144;
 constexpr uint8_t kMidiStatusPolyPressure = 160;
 
+// Trigger kinds as the callers use them: a play starts its instances (and retriggers envelopes);
+// a refresh of a playing object's settings joins what runs.
+constexpr int32_t kModulatorTriggerRefresh = 0;
+constexpr int32_t kModulatorTriggerPlay = 1;
+
 struct ZkModulatorMidiEvent
 {
     uint8_t status = 0;

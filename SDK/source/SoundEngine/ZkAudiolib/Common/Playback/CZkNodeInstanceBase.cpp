@@ -57,6 +57,7 @@ CZkNodeInstanceBase::CZkNodeInstanceBase(CZkGameObject* object, CZkHierarchyNode
       m_node(node), m_sequence(g_liveCounter++)
 {
     m_flags = kFlagGainDirty;
+    m_modulatorLinks.Init();
     if (detached)
         m_flags |= kFlagDetached;
     if (RoutesToOutputBus(node))
@@ -73,6 +74,7 @@ CZkNodeInstanceBase::~CZkNodeInstanceBase()
     m_ownPositions.Term();
     DestroyEffects();
     ReleaseAttenuation();
+    m_modulatorLinks.Release();
 }
 
 void CZkNodeInstanceBase::ClearEvaluation()
@@ -146,6 +148,8 @@ ZKRESULT CZkNodeInstanceBase::Start()
 
 void CZkNodeInstanceBase::Term()
 {
+    // The play's modulator instances let it go first (a voice-scope instance ends with its link).
+    m_modulatorLinks.Release();
     Unregister(kParamMask, GetMaskFlag());
     if (m_object != nullptr)
         m_object->Release(); // deactivates the emitter when only the registry holds it, or destroys it

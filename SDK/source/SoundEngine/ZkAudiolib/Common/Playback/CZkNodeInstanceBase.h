@@ -22,6 +22,7 @@
 
 #include "ZkAudiolib/Common/Containers/ZkArray.h"
 #include "ZkAudiolib/Common/GameObjects/ZkListenerGainTable.h"
+#include "ZkAudiolib/Common/Modulators/CZkModulatorLinks.h"
 #include "ZkAudiolib/Common/Parameters/CZkKeyedParamTarget.h"
 #include "ZkAudiolib/Common/Positioning/ZkRay.h"
 
@@ -192,6 +193,15 @@ public:
             set ? static_cast<uint8_t>(m_secondFlags | bit) : static_cast<uint8_t>(m_secondFlags & ~bit);
     }
     float ValueSlot(uint32_t slot) const { return m_values[slot]; }
+    // The modulator instances the play started, linked to its parameters (released with the
+    // instance).
+    ZkModulatorLinksHandle& ModulatorLinks() { return m_modulatorLinks; }
+    // The node's settings were read again: the next evaluation refills the modulators' links and
+    // attaches the play's modulators again.
+    void RequestModulatorRefresh()
+    {
+        m_flags = static_cast<uint8_t>((m_flags | kFlagRefreshModulators) & ~kFlagEvaluated);
+    }
     float LinearGain() const { return m_linearGain; }
     float MaxRadius() const { return m_maxRadius; }
     uint32_t Sequence() const { return m_sequence; }
@@ -227,6 +237,7 @@ protected:
     uint8_t m_sendFlags = 0;
     uint8_t m_flags = 0;
     uint8_t m_secondFlags = 0;
+    ZkModulatorLinksHandle m_modulatorLinks;
 
 private:
     // Empties the rays and the own positions and marks the positioning dirty.

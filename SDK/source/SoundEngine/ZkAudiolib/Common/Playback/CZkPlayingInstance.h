@@ -203,6 +203,10 @@ public:
     void SetContribution(const void* owner, uint8_t kind, float factor, bool remove);
     void RecomputeGain() override;
     void RefreshFromNode() override;
+    // Starts or joins the instances of the modulators that drive the play's node and its
+    // ancestors, linked through the instance's links (a play triggers with kind 1; a refresh joins
+    // what runs with kind 0). 1; 2 when one could not be attached (the play goes on without it).
+    ZKRESULT AttachModulators(int32_t triggerKind);
     void SetParameterValue(uint32_t id, float value, float delta) override;
     // Clamped to 0-100; the limiters move the instance before the value is stored.
     void SetPriority(float priority);

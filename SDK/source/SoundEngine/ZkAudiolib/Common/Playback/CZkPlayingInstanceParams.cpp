@@ -1,9 +1,12 @@
 // CZkPlayingInstance: the evaluation of the node's properties into the instance (the gathering of
 // the hierarchy and its buses), the gain, the priority and the playback parameters.
+#include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkInstanceLimiter.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkPlayableNode.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkVoiceParams.h"
+#include "ZkAudiolib/Common/Modulators/ZkModulatorTrigger.h"
+#include "ZkAudiolib/Common/Parameters/CZkModulatorMgr.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingInstance.h"
 #include "ZkAudiolib/Common/Playback/IZkRenderSide.h"
 
@@ -109,6 +112,13 @@ void CZkPlayingInstance::RefreshFromNode()
                 SetPriority(base + m_distancePart);
             }
         }
+        if ((m_flags & kFlagRefreshModulators) != 0)
+        {
+            // The node's settings were read again: the links are filled again from them.
+            if (m_modulatorLinks.links != nullptr)
+                m_modulatorLinks.links->ResetEntries();
+            AttachModulators(kModulatorTriggerRefresh);
+        }
         m_flags &= static_cast<uint8_t>(~kFlagRefreshModulators);
     }
     else
@@ -208,5 +218,31 @@ uint8_t CZkPlayingInstance::GetVirtualBehaviour(uint8_t& queueBehaviour)
     }
     queueBehaviour = m_behaviourByte & 0x07;
     return (m_behaviourByte >> 3) & 0x0F;
+}
+
+ZKRESULT CZkPlayingInstance::AttachModulators(int32_t triggerKind)
+{
+    CZkHierarchyNode* node = Node();
+    if (node == nullptr || g_pModulatorMgr == nullptr)
+        return ZK_Success;
+    ZkModulatorKeyList keys;
+    node->RegisterModulatorKeys(keys, false);
+    if (keys.IsEmpty())
+        return ZK_Success;
+    ZkModulatorTrigger trigger;
+    // Every game object is made as a registered object.
+    trigger.gameObject = static_cast<CZkRegisteredObj*>(GameObjectOf());
+    if (m_midiEvent.HasNote())
+    {
+        trigger.midi.status = static_cast<uint8_t>(m_midiEvent.type << 4);
+        trigger.midi.note = m_midiEvent.note;
+        trigger.midi.velocity = m_midiEvent.velocity;
+    }
+    trigger.midi.channel = m_midiEvent.channel;
+    trigger.midiTargetID = m_key.midiTargetID;
+    trigger.playingID = m_playingID;
+    trigger.triggerKind = triggerKind;
+    trigger.voice = this;
+    return g_pModulatorMgr->ProcessForKeyList(keys, trigger, &m_modulatorLinks);
 }
 } // namespace ZK::SoundEngine

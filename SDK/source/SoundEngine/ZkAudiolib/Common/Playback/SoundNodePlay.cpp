@@ -11,6 +11,7 @@
 #include "ZkAudiolib/Common/FrontEnd/ZkExternalSourceArray.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkMediaRef.h"
+#include "ZkAudiolib/Common/Modulators/ZkModulatorTrigger.h"
 #include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingInstance.h"
 
@@ -179,6 +180,8 @@ ZKRESULT CZkPlayingInstance::PlaySoundNode(CZkHierarchyNode* node, const ZkMedia
         instance->RefreshFromNode();
     else if (instance->GainDirty())
         instance->RecomputeGain();
+    // A modulator that cannot be attached leaves the play unmodulated by it.
+    instance->AttachModulators(kModulatorTriggerPlay);
     instance->MarkPrepared();
     result = instance->Play(params.fadeInTime, params.fadeInCurve, params.playType == kStartPaused, false);
     if (result != ZK_Success)
