@@ -160,6 +160,8 @@ private:
 
     TargetTable m_targets;
     Engine* m_engine = nullptr;
+    // The batch of each kind being filled by the frame's packing (in the order of Engine::batches).
+    ZkModulatorBatch* m_filling[Engine::kKinds] = {};
     ZKRESULT m_lastStepResult = ZK_Success;
 };
 

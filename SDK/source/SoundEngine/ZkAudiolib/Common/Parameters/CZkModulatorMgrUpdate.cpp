@@ -242,6 +242,8 @@ ZKRESULT CZkModulatorMgr::StepInstances(uint32_t frames)
         }
     }
 
+    for (ZkModulatorBatch*& filling : m_filling)
+        filling = nullptr;
     ZKRESULT result = ZK_Success;
     for (CZkModulatorInstance* instance = m_engine->instances.head; instance != nullptr; instance = instance->next)
     {
@@ -274,10 +276,14 @@ ZKRESULT CZkModulatorMgr::PackInstance(CZkModulatorInstance& instance, uint32_t)
 {
     const int32_t kind = instance.Modulator()->Kind();
     BatchList& list = ListOfKind(*m_engine, kind);
-    // The first batch with room: batches fill in list order.
-    ZkModulatorBatch* batch = list.head;
-    while (batch != nullptr && batch->count == kRecords)
-        batch = batch->next;
+    // Batches fill in list order: the one being filled, else the next (kept from earlier frames),
+    // else a new one at the tail.
+    ZkModulatorBatch*& filling = m_filling[ListIndexOf(kind)];
+    if (filling == nullptr)
+        filling = list.head;
+    else if (filling->count == kRecords)
+        filling = filling->next;
+    ZkModulatorBatch* batch = filling;
     if (batch == nullptr)
     {
         batch = AllocateBatch(kind);
@@ -289,6 +295,7 @@ ZKRESULT CZkModulatorMgr::PackInstance(CZkModulatorInstance& instance, uint32_t)
             list.head = batch;
         list.tail = batch;
         ++list.count;
+        filling = batch;
     }
     const uint32_t index = batch->count++;
     PackRecord(*batch, index, kind, instance);
