@@ -131,7 +131,7 @@ void CZkHierarchyNode::GatherLevel(ZkVoiceParams& params, const ZkGatherRequest&
 
 void CZkHierarchyNode::GatherVoiceParams(ZkVoiceParams& params, const ZkGatherRequest& request)
 {
-    const ZkRTPCKey key = KeyOf(request.gameObject);
+    const ZkRTPCKey key = request.playKey != nullptr ? *request.playKey : KeyOf(request.gameObject);
     GatherLevel(params, request, key);
     CZkHierarchyNode* parent = m_parent != request.stopAt ? m_parent : nullptr;
     // Key tracking is the first level's (the sound's) alone.

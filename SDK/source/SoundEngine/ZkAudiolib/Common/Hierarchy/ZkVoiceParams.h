@@ -19,6 +19,7 @@
 #include "ZkAudiolib/Common/Hierarchy/ZkPropertyTable.h"
 #include "ZkAudiolib/Common/Modulators/ZkModulatorTargets.h"
 
+#include <ZK/SoundEngine/Common/ZkRTPCKey.h>
 #include <ZK/SoundEngine/Common/ZkTypes.h>
 
 #include <cstdint>
@@ -116,6 +117,10 @@ struct ZkVoiceParams
 struct ZkGatherRequest
 {
     CZkGameObject* gameObject = nullptr;
+    // The play's own key (game object, playing id, MIDI parts, instance), under which the values
+    // are looked up: values of wider scopes apply where it has none, and the instances of
+    // modulators scoped to the play are found. Null: the game object's key.
+    const ZkRTPCKey* playKey = nullptr;
     bool drawRandomOffsets = false;
     // Levels whose parameters are modulator-driven register their modulator keys here (null: not
     // asked).

@@ -81,6 +81,7 @@ void CZkPlayingInstance::RefreshFromNode()
         std::copy(std::begin(WantedSlots().words), std::end(WantedSlots().words), params.wanted);
         ZkGatherRequest request;
         request.gameObject = IsDetached() ? nullptr : GameObjectOf();
+        request.playKey = IsDetached() ? nullptr : &m_key;
         request.drawRandomOffsets = !m_randomDrawn;
         request.midiNote = m_midiEvent.HasNote() ? m_midiEvent.note : kNoMidiNote;
         node->GatherVoiceParams(params, request);

@@ -176,12 +176,14 @@ ZKRESULT CZkPlayingInstance::PlaySoundNode(CZkHierarchyNode* node, const ZkMedia
     result = instance->Start();
     if (result != ZK_Success)
         return Discard(instance, true, result);
-    if ((instance->Flags() & kFlagEvaluated) == 0)
+    // The play's modulators start (one that cannot be attached leaves the play unmodulated by it).
+    // Their values reach the instance as changes from the values they started with, so a play
+    // that started any is evaluated again with them: its evaluation before the start read none.
+    instance->AttachModulators(kModulatorTriggerPlay);
+    if ((instance->Flags() & kFlagEvaluated) == 0 || instance->ModulatorLinks().links != nullptr)
         instance->RefreshFromNode();
     else if (instance->GainDirty())
         instance->RecomputeGain();
-    // A modulator that cannot be attached leaves the play unmodulated by it.
-    instance->AttachModulators(kModulatorTriggerPlay);
     instance->MarkPrepared();
     result = instance->Play(params.fadeInTime, params.fadeInCurve, params.playType == kStartPaused, false);
     if (result != ZK_Success)
