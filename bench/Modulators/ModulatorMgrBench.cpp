@@ -62,8 +62,13 @@ std::vector<uint8_t> Body(ZkUniqueID id, const std::vector<std::pair<uint8_t, fl
 class ModulatorScene
 {
 public:
-    ModulatorScene(Kind kind, uint32_t count)
+    ModulatorScene(const BenchEngine& engine, Kind kind, uint32_t count)
     {
+        if (!engine.Started() || g_pModulatorMgr == nullptr)
+        {
+            m_error = "the engine did not start";
+            return;
+        }
         const ZkUniqueID id = 4000 + static_cast<ZkUniqueID>(kind);
         const bool lfo = kind != Kind::EnvelopeControl;
         m_modulator = CZkModulator::Create(id, lfo ? ZkModulatorKind_Lfo : ZkModulatorKind_Envelope);
@@ -94,9 +99,13 @@ public:
             m_modulator->Attach(ZkModulatorTargetKey{}, trigger, *g_pModulatorMgr, nullptr);
             m_objects.push_back(objectID);
         }
+        if (g_pModulatorMgr->InstanceCount() != count)
+            m_error = "the instances were not attached";
     }
     ~ModulatorScene()
     {
+        if (g_pModulatorMgr == nullptr)
+            return;
         g_pModulatorMgr->TermInstances();
         g_pModulatorMgr->Init();
         if (m_modulator != nullptr)
@@ -115,6 +124,9 @@ public:
     ModulatorScene(const ModulatorScene&) = delete;
     ModulatorScene& operator=(const ModulatorScene&) = delete;
 
+    // Why the scene could not be made; null when it was.
+    const char* Error() const { return m_error; }
+
     // The instances, each held for the alone stepping.
     std::vector<CZkModulatorInstance*> Instances()
     {
@@ -129,6 +141,7 @@ private:
     CZkModulator* m_modulator = nullptr;
     ZkRTPCSubscription m_audioRate;
     std::vector<ZkGameObjectID> m_objects;
+    const char* m_error = nullptr;
 };
 
 void Report(benchmark::State& state, uint32_t instances)
@@ -142,15 +155,10 @@ void Update(benchmark::State& state, Kind kind)
 {
     BenchEngine engine;
     const uint32_t count = static_cast<uint32_t>(state.range(0));
-    if (!engine.Started() || g_pModulatorMgr == nullptr)
+    ModulatorScene scene(engine, kind, count);
+    if (scene.Error() != nullptr)
     {
-        state.SkipWithError("the engine did not start");
-        return;
-    }
-    ModulatorScene scene(kind, count);
-    if (g_pModulatorMgr->InstanceCount() != count)
-    {
-        state.SkipWithError("the instances were not attached");
+        state.SkipWithError(scene.Error());
         return;
     }
     for (auto _ : state)
@@ -173,18 +181,13 @@ void Alone(benchmark::State& state, Kind kind)
 {
     BenchEngine engine;
     const uint32_t count = static_cast<uint32_t>(state.range(0));
-    if (!engine.Started() || g_pModulatorMgr == nullptr)
+    ModulatorScene scene(engine, kind, count);
+    if (scene.Error() != nullptr)
     {
-        state.SkipWithError("the engine did not start");
+        state.SkipWithError(scene.Error());
         return;
     }
-    ModulatorScene scene(kind, count);
     std::vector<CZkModulatorInstance*> instances = scene.Instances();
-    if (instances.size() != count)
-    {
-        state.SkipWithError("the instances were not attached");
-        return;
-    }
     std::vector<ZkLfoOutput> lfoOutputs(count);
     std::vector<ZkModulatorOutput> outputs(count);
     std::vector<float> samples(kFrames);

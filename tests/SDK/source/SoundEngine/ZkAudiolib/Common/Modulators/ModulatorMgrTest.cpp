@@ -425,3 +425,40 @@ TEST_F(ModulatorManager, LinkEntriesAreTheLineThroughTheCurvesFirstTwoPoints)
     }
 }
 } // namespace
+
+namespace
+{
+TEST_F(ModulatorManager, ANodeNamingAModulatorNotReadYetFailsItsRead)
+{
+    // Written in this order on purpose (the writer otherwise puts modulators first).
+    const Bytes bank = ZkBankTest::WriteBank(ZkBankTest::Bank(
+        R"({"tag": "BKHD"}, {"tag": "HIRC", "order": "as_written", "items": [
+            {"type": "sound", "id": 500, "media_size": 4, "rtpc": [
+                {"parameter": 100, "parameter_type": 2, "target": 2, "points": [[0, -100], [1, 100]]}]},
+            {"type": "lfo", "id": 100}]})"));
+    EXPECT_EQ(ParseMemory(bank, 9), ZK_Fail);
+    EXPECT_EQ(m_manager.TargetCount(), 0u);
+}
+
+TEST_F(ModulatorManager, AnInstanceWhoseUsersAreAllPausedIsNotComputed)
+{
+    LoadItems(kKinds);
+    CZkRegisteredObj* object = Register(1);
+    Pair pair = AttachWithTwin(Modulator(100), PlayTrigger(object));
+    pair.managed->AddUser();
+    m_manager.Update();
+    const float held = pair.managed->Value();
+    pair.managed->AddPausedUser();
+    for (int frame = 0; frame < 3; ++frame)
+    {
+        m_manager.Update();
+        EXPECT_EQ(pair.managed->Value(), held);
+        EXPECT_EQ(pair.managed->PendingOutput(), nullptr) << "its output record went to other instances";
+    }
+    EXPECT_EQ(m_manager.BatchCount(ZkModulatorKind_Lfo), 0u);
+    pair.managed->RemovePausedUser();
+    m_manager.Update();
+    EXPECT_NE(pair.managed->Value(), held) << "it runs on";
+    pair.managed->RemoveUser();
+}
+} // namespace
