@@ -151,16 +151,21 @@ void Report(benchmark::State& state, uint32_t instances)
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
+// Whether the scene could not be made (the benchmark is then skipped with the reason).
+bool Skipped(benchmark::State& state, const ModulatorScene& scene)
+{
+    if (scene.Error() != nullptr)
+        state.SkipWithError(scene.Error());
+    return scene.Error() != nullptr;
+}
+
 void Update(benchmark::State& state, Kind kind)
 {
     BenchEngine engine;
     const uint32_t count = static_cast<uint32_t>(state.range(0));
     ModulatorScene scene(engine, kind, count);
-    if (scene.Error() != nullptr)
-    {
-        state.SkipWithError(scene.Error());
+    if (Skipped(state, scene))
         return;
-    }
     for (auto _ : state)
         g_pModulatorMgr->Update();
     Report(state, count);
@@ -182,11 +187,8 @@ void Alone(benchmark::State& state, Kind kind)
     BenchEngine engine;
     const uint32_t count = static_cast<uint32_t>(state.range(0));
     ModulatorScene scene(engine, kind, count);
-    if (scene.Error() != nullptr)
-    {
-        state.SkipWithError(scene.Error());
+    if (Skipped(state, scene))
         return;
-    }
     std::vector<CZkModulatorInstance*> instances = scene.Instances();
     std::vector<ZkLfoOutput> lfoOutputs(count);
     std::vector<ZkModulatorOutput> outputs(count);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Banks/BankTestSupport.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Modulators/NumberLines.h"
 
 #include "ZkAudiolib/Common/Containers/ZkLcg64.h"
 #include "ZkAudiolib/Common/GameObjects/CZkListenerRouting.h"
@@ -140,17 +141,7 @@ inline std::vector<std::vector<double>> RunModel(const std::string& casesJson)
     while ((read = fread(chunk, 1, sizeof(chunk), pipe)) > 0)
         text.append(chunk, read);
     EXPECT_EQ(pclose(pipe), 0) << "the model failed";
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line))
-    {
-        std::istringstream numbers(line);
-        std::vector<double> values;
-        double value = 0.0;
-        while (numbers >> value)
-            values.push_back(value);
-        lines.push_back(values);
-    }
+    lines = NumberLines(text);
     return lines;
 }
 

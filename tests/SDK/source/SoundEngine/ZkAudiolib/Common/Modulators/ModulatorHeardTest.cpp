@@ -3,6 +3,7 @@
 // against the LFO's numpy model, the captured frequency of each frame from its zero crossings), and
 // envelopes that stop what they modulate when they end (one voice, or every voice of a game
 // object's instance), each play's end-of-event callback once.
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Modulators/NumberLines.h"
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Renderer/FirstSoundFixture.h"
 
 #include "ZkAudiolib/Common/Parameters/CZkModulatorMgr.h"
@@ -63,20 +64,7 @@ protected:
     // One line per frame of a numpy program's output, split into numbers.
     static std::vector<std::vector<double>> Lines(const std::string& command)
     {
-        std::istringstream output(ZkEngineTest::RunCommand(command));
-        std::vector<std::vector<double>> lines;
-        std::string line;
-        while (std::getline(output, line))
-        {
-            std::istringstream numbers(line);
-            std::vector<double> values;
-            double value = 0.0;
-            while (numbers >> value)
-                values.push_back(value);
-            if (!values.empty())
-                lines.push_back(values);
-        }
-        return lines;
+        return ZkModulatorTest::NumberLines(ZkEngineTest::RunCommand(command));
     }
 
     static std::string Script(const char* name)
