@@ -475,10 +475,9 @@ TEST_F(GameHeardTest, ALaunchItsFlightAndItsDeath)
     EXPECT_GT(m_mostVoices, 0u);
 }
 
-// Disabled: the engine's end after "Yes" crashes: ClearBanks releases the bus nodes while the
-// render pass's idle-bus clean-up still unsubscribes bus instances from them (a call through a
-// released node in CZkBusNodeInstance::Unsubscribe). Enable with the render pass's fix.
-TEST_F(GameHeardTest, DISABLED_QuitAndYesCloseTheWindowAndEndTheSound)
+// The engine's end after "Yes" clears the banks while the menu's buses idle: the idle-bus clean-up
+// then gives back the last references to their nodes.
+TEST_F(GameHeardTest, QuitAndYesCloseTheWindowAndEndTheSound)
 {
     Press(kMouse);
     Seconds(0.5);

@@ -17,7 +17,7 @@ CZkBusNodeInstance* g_activeSendsHead = nullptr;
 } // namespace
 
 CZkBusNodeInstance::CZkBusNodeInstance(CZkMixBus& owner, CZkHierarchyNode* node, CZkGameObject* object)
-    : CZkNodeInstanceBase(object, node, false), m_owner(&owner), m_node(node)
+    : CZkNodeInstanceBase(object, node, false), m_owner(&owner)
 {
 }
 
@@ -55,19 +55,21 @@ void CZkBusNodeInstance::Destroy(CZkBusNodeInstance*& instance)
 ZKRESULT CZkBusNodeInstance::Subscribe()
 {
     // The node's media first (its prepare step), then the parameter target, tracker and effects.
-    if (m_node != nullptr && m_node->PrepareMedia() != ZK_Success)
+    if (Node() != nullptr && Node()->PrepareMedia() != ZK_Success)
         return ZK_Fail;
     const ZKRESULT result = Start();
-    if (result != ZK_Success && m_node != nullptr)
-        m_node->UnprepareMedia();
+    if (result != ZK_Success && Node() != nullptr)
+        Node()->UnprepareMedia();
     return result;
 }
 
 void CZkBusNodeInstance::Unsubscribe()
 {
+    // The node's media goes back while the instance still holds the node: Term releases that
+    // reference, which may be the node's last (the banks were cleared while the bus idled).
+    if (Node() != nullptr)
+        Node()->UnprepareMedia();
     Term();
-    if (m_node != nullptr)
-        m_node->UnprepareMedia();
     UnlinkActiveSend();
 }
 
@@ -99,11 +101,11 @@ void CZkBusNodeInstance::RefreshFromNode()
 {
     CZkNodeInstanceBase::RefreshFromNode();
     SetSendValue(kUnsetSendValue);
-    if (m_node != nullptr)
+    if (Node() != nullptr)
     {
         CZkGameObject* object = m_owner->Key().GameObject();
         // The bus pans its output by the node's positioning settings.
-        const ZkPositioningValues positioning = m_node->GetPositioningValues(object);
+        const ZkPositioningValues positioning = Node()->GetPositioningValues(object);
         ZkMixPositioning& view = m_owner->View().positioning;
         view.panX = positioning.value1;
         view.panY = positioning.value2;
@@ -114,7 +116,7 @@ void CZkBusNodeInstance::RefreshFromNode()
                      (positioning.has3D ? ZkMixPositioning::kFlag3D : 0u);
         // The aux send levels and the property-33 value of the node for the bus's game object.
         ZkVoiceParams params;
-        m_node->InitMixParams(params, object);
+        Node()->InitMixParams(params, object);
         bool changed = false;
         for (uint32_t send = 0; send < kAuxSends; ++send)
             changed = m_owner->AddSendLevel(send, params.userAuxLevels[send] - m_owner->SendLevel(send)) || changed;

@@ -63,7 +63,6 @@ private:
     void SendsChanged();
 
     CZkMixBus* m_owner;
-    CZkHierarchyNode* m_node;
     CZkBusNodeInstance* m_previous = nullptr;
     CZkBusNodeInstance* m_next = nullptr;
     float m_volumeDb = 0.0f;

@@ -216,6 +216,23 @@ TEST_F(MixGraphNodes, AnAuxSendSwitchingFromZeroMarksTheSendsChangedOnce)
     EXPECT_EQ(bus->SendLevel(2), 9);
 }
 
+// The banks go while a bus of their node idles (the engine's end clears them before its last
+// frames): the bus instance holds the last reference to the node and must be done with the node
+// before it lets that reference go.
+TEST_F(MixGraphNodes, ABusThatOutlivesItsBankIsDestroyedWithoutTouchingItsReleasedNode)
+{
+    CZkAudioRenderer::ConnectVoice(input, FindBus("World"), emitter, false);
+    ASSERT_EQ(DryConnections(), 1u);
+    ASSERT_NE(input.FirstOutput()->GetOutputBus()->NodeInstance(), nullptr);
+    input.RemoveConnection(input.FirstOutput());
+    ReleaseBanks();
+    ASSERT_NE(FindBus("World"), nullptr) << "held by its idle bus alone";
+    ASSERT_GT(CZkAudioRenderer::BusCount(), 0u) << "the idle buses stay until the clean-up";
+    CZkAudioRenderer::DestroyAllBuses();
+    EXPECT_EQ(CZkAudioRenderer::BusCount(), 0u);
+    EXPECT_EQ(FindBus("World"), nullptr) << "gone with the bus's reference";
+}
+
 TEST_F(MixGraphNodes, AMixerPlugInHearsOfItsInputsAndMixesThemForTheBus)
 {
     CZkAudioRenderer::ConnectVoice(input, FindBus("Mixed"), emitter, false);
