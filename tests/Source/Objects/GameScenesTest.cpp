@@ -27,7 +27,6 @@
 #include "Objects/Transform.h"
 #include "Source/Engine/AssetFolder.h"
 #include "Source/Engine/EngineForTest.h"
-#include "Source/Engine/RecordingGameSound.h"
 #include "Source/Engine/ScriptedInputDevice.h"
 #include "support/FramebufferPng.h"
 #include "support/GlContext.h"
@@ -330,9 +329,6 @@ protected:
     // The program runs from the repository root, where "./Assets" holds the game's data.
     WorkingFolder m_here{KP_SOURCE_DIR};
     kp::test::ScriptedInputDevice m_device;
-    // The screens are looked at, not heard: the game's sound calls are recorded (the sound engine,
-    // whose end after the menu's buses went idle crashes in the render pass, is not started).
-    kp::test::RecordingGameSound m_sound;
 };
 
 TEST_F(GameScenesTest, TheSplashSequenceShowsBothSplashScreensAndTheMenu)
