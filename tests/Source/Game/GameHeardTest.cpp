@@ -382,10 +382,9 @@ TEST_F(GameHeardTest, ThePlayFieldMusicRunsWithoutAGap)
     }
 }
 
-// Disabled: at level 50 the music sounds at -12.04 dB, not -6.02 dB: the volume level reaches the
-// voices twice (level 0 and 100 cannot show it). The voice-volume path is the render pass's and the
-// parameter gathering's; enable this test with their fix.
-TEST_F(GameHeardTest, DISABLED_ThePauseMenusSliderSetsTheMusicLevelByInitBanksCurve)
+// Level 50 must sound at -6.02 dB: the level reaches the voices once (0 and 100 cannot show a
+// level applied twice).
+TEST_F(GameHeardTest, ThePauseMenusSliderSetsTheMusicLevelByInitBanksCurve)
 {
     ToThePlayField();
     Seconds(2.0);
@@ -498,9 +497,7 @@ TEST_F(GameHeardTest, QuitAndYesCloseTheWindowAndEndTheSound)
     EXPECT_FALSE(ZK::MemoryMgr::IsInitialized());
 }
 // A sound that starts while the game is muted plays on, finite, once the game is unmuted.
-// Disabled: the mix ramp of such a voice steps by infinity when the game is unmuted (its volume
-// level reaches it twice, as with the slider), and the capture holds NaN. Enable with the fix.
-TEST_F(GameHeardTest, DISABLED_ASoundStartedWhileMutedIsFiniteAfterUnmuting)
+TEST_F(GameHeardTest, ASoundStartedWhileMutedIsFiniteAfterUnmuting)
 {
     Press(kMuteKeyCode);
     Press(kMouse); // skip: the menu music starts while muted

@@ -41,6 +41,7 @@ public:
     // Volume adds to the instance's volume; aux sends 0-3 and property 33 add to the bus's values
     // (a switch between zero and non-zero resets the send volume); the others go to the base.
     void SetParameterValue(uint32_t type, float value, float delta) override;
+    void GetParamMask(uint64_t& mask) override { mask = kParamMask; }
     void RefreshFromNode() override;
 
     CZkMixBus* Owner() const { return m_owner; }

@@ -175,7 +175,9 @@ void CZkMixBus::PrepareFrame(bool thresholdTest, float thresholdDb)
     }
     else
     {
-        m_volumeDb = m_nodeInstance->VolumeDb() + m_nodeInstance->ValueSlot(CZkNodeInstanceBase::kSlotVolume);
+        // The bus volume alone: the voice volume of the bus's node reaches the voices routed through
+        // it (their gathering), so counted here too it would be applied twice.
+        m_volumeDb = m_nodeInstance->VolumeDb();
         m_linearVolume = ZkDecibelsToLinear(m_volumeDb) * m_nodeInstance->LinearGain();
         View().outputLevel = m_linearVolume;
         if (FirstOutput() != nullptr)

@@ -142,7 +142,11 @@ void CZkNodeInstanceBase::SetParameterValue(uint32_t id, float value, float delt
 
 ZKRESULT CZkNodeInstanceBase::Start()
 {
-    RegisterWithNode(m_node, kParamMask, GetMaskFlag());
+    // The subscription covers the parameters this kind of instance receives (a bus's instance takes
+    // fewer: the voice parameters reach the voices routed through the bus, not the bus).
+    uint64_t mask = 0;
+    GetParamMask(mask);
+    RegisterWithNode(m_node, mask, GetMaskFlag());
     return SetupEffects();
 }
 
@@ -150,7 +154,9 @@ void CZkNodeInstanceBase::Term()
 {
     // The play's modulator instances let it go first (a voice-scope instance ends with its link).
     m_modulatorLinks.Release();
-    Unregister(kParamMask, GetMaskFlag());
+    uint64_t mask = 0;
+    GetParamMask(mask);
+    Unregister(mask, GetMaskFlag());
     if (m_object != nullptr)
         m_object->Release(); // deactivates the emitter when only the registry holds it, or destroys it
     m_object = nullptr;

@@ -72,6 +72,45 @@ TEST_F(FirstSoundVolume, TheEffectsLevelSilencesTheEffectsBusAtZeroAndRestoresIt
     EXPECT_NEAR(PeakDb(peaks.back()), PeakDb(full), 0.1) << "back at its level at 100";
 }
 
+// Init.bnk's curve gives level 50 a linear gain of one half (-6.02 dB): the level reaches the
+// sound once, through its bus (0 and 100 cannot tell once from twice).
+TEST_F(FirstSoundVolume, TheEffectsLevelAt50LowersTheSoundByInitBanksCurveOnce)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NE(PostEvent("Play_ToneLoop", kEmitter), 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(3));
+    FramePeaks();
+    ASSERT_EQ(SetRTPCValue(kEffectsVolume, 50.0f), ZK_Success);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(3));
+    const float full = kToneAmplitude * kCentreGain;
+    EXPECT_NEAR(PeakDb(FramePeaks().back()), PeakDb(full) - 6.02, 0.1);
+
+    // A sound that starts at level 50 sounds the same.
+    StopAll();
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(3));
+    FramePeaks();
+    ASSERT_NE(PostEvent("Play_ToneLoop", kEmitter), 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(3));
+    EXPECT_NEAR(PeakDb(FramePeaks().back()), PeakDb(full) - 6.02, 0.1) << "started at level 50";
+}
+
+// A sound started while its bus's level is 0 mixes from a gain of 0: when the level rises, its
+// ramps stay finite and it comes back at its level.
+TEST_F(FirstSoundVolume, ASoundStartedAtLevelZeroStaysFiniteWhenTheLevelRises)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_EQ(SetRTPCValue(kEffectsVolume, 0.0f), ZK_Success);
+    ASSERT_NE(PostEvent("Play_ToneLoop", kEmitter), 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(3));
+    EXPECT_LE(PeakDb(FramePeaks().back()), kSilenceDb);
+    ASSERT_EQ(SetRTPCValue(kEffectsVolume, 100.0f), ZK_Success);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(3));
+    const std::vector<float> peaks = FramePeaks();
+    const auto firstNonFinite = std::find_if(captured.begin(), captured.end(), [](float s) { return !std::isfinite(s); });
+    EXPECT_EQ(firstNonFinite - captured.begin(), captured.end() - captured.begin()) << "a sample that is not finite";
+    EXPECT_NEAR(PeakDb(peaks.back()), PeakDb(kToneAmplitude * kCentreGain), 0.1) << "back at its level at 100";
+}
+
 TEST_F(FirstSoundVolume, AStopWithA200MsFadeRampsToSilenceOverTenFramesAndEndsOnce)
 {
     ASSERT_NO_FATAL_FAILURE(Start());
