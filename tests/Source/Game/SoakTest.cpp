@@ -148,15 +148,11 @@ void RunSoak(bool engineThread)
                 mostVoices);
 }
 
-// Both runs are disabled until two faults of the render pass are mended, which they find within a
-// minute: a voice whose volume rises from silence (the mute key, a lost focus, the slider at 0)
-// mixes with an infinite ramp step and the speaker receives NaN; and the engine's end after the
-// quit dialog crashes in the idle-bus clean-up (GameHeardTest names both). `make soak` runs them.
-TEST(GameSoak, DISABLED_RandomInputThroughEveryScreenOnTheEngineWithoutItsThread)
+TEST(GameSoak, RandomInputThroughEveryScreenOnTheEngineWithoutItsThread)
 {
     RunSoak(false);
 }
-TEST(ThreadedGameSoak, DISABLED_RandomInputThroughEveryScreenOnTheEngineWithItsThreads)
+TEST(ThreadedGameSoak, RandomInputThroughEveryScreenOnTheEngineWithItsThreads)
 {
     RunSoak(true);
 }
