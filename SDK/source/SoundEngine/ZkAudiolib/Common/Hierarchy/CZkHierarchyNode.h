@@ -266,6 +266,10 @@ public:
     // The mix parameters of a mix-bus instance of this node for the game object: its chain gathered
     // with property 33, without the output-bus chain (user aux send levels, property 33, bypass).
     void InitMixParams(ZkVoiceParams& params, CZkGameObject* object);
+    // This level's own sum of a property for the game object (its value, game parameters, states and
+    // modified-property records), without its parents: the start value of a target that then
+    // follows the level's changes by their deltas.
+    float LevelSum(uint32_t property, CZkGameObject* object);
     // Priority (property 7 + state and game-parameter values of parameter 17; 50 when not finite)
     // and distance offset (property 8 with the priority-distance flag, else 0) of the first node up
     // that overrides priority.

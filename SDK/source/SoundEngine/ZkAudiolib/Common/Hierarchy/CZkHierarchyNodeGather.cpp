@@ -166,4 +166,15 @@ void CZkHierarchyNode::InitMixParams(ZkVoiceParams& params, CZkGameObject* objec
     params.wantsProperty33 = true;
     GatherVoiceParams(params, request);
 }
+
+float CZkHierarchyNode::LevelSum(uint32_t property, CZkGameObject* object)
+{
+    ZkVoiceParams params;
+    params.Want(property);
+    ZkGatherRequest request;
+    request.gameObject = object;
+    request.includeBusChain = false;
+    GatherLevel(params, request, KeyOf(object));
+    return params.Sum(property);
+}
 } // namespace ZK::SoundEngine

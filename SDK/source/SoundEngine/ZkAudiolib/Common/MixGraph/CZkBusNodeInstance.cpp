@@ -104,6 +104,10 @@ void CZkBusNodeInstance::RefreshFromNode()
     if (Node() != nullptr)
     {
         CZkGameObject* object = m_owner->Key().GameObject();
+        // The bus volume in force now: the subscription brings only later changes, as deltas. Left
+        // at 0 dB, a bus made while its level was silent (-4096 dB) would rise to +4096 dB, an
+        // infinite gain, when the level came back.
+        m_volumeDb = Node()->LevelSum(kBusVolumeProperty, object);
         // The bus pans its output by the node's positioning settings.
         const ZkPositioningValues positioning = Node()->GetPositioningValues(object);
         ZkMixPositioning& view = m_owner->View().positioning;

@@ -29,6 +29,8 @@ public:
     static constexpr uint64_t kParamMask = 0x04FFFF8FFFFC4020ull;
     // Parameter types with a meaning of their own.
     static constexpr uint32_t kParamVolume = 5;
+    // The bus volume's property, which the volume parameter drives.
+    static constexpr uint32_t kBusVolumeProperty = 5;
     static constexpr uint32_t kParamAuxSend0 = 29;
     static constexpr uint32_t kParamProperty33 = 33;
 

@@ -12,6 +12,7 @@
 #include <ZkAudiolib/Common/MixGraph/CZkMixBus.h>
 #include <ZkAudiolib/Common/MixGraph/CZkMixerInputContext.h>
 #include <ZkAudiolib/Common/MixGraph/IZkMixerPlugin.h>
+#include <ZkAudiolib/Common/Parameters/CZkRTPCMgr.h>
 
 #include <new>
 #include <string>
@@ -231,6 +232,30 @@ TEST_F(MixGraphNodes, ABusThatOutlivesItsBankIsDestroyedWithoutTouchingItsReleas
     CZkAudioRenderer::DestroyAllBuses();
     EXPECT_EQ(CZkAudioRenderer::BusCount(), 0u);
     EXPECT_EQ(FindBus("World"), nullptr) << "gone with the bus's reference";
+}
+
+// A bus made while a game parameter holds its bus volume at silence starts from that volume: the
+// subscription brings only later changes, so a start at 0 dB would rise to +4096 dB (an infinite
+// gain) when the level comes back.
+TEST_F(MixGraphNodes, ABusMadeWhileItsLevelIsSilentFollowsTheLevelFromSilence)
+{
+    Load(Bus("Leveled", R"("parent": "Master", "rtpc": [{"parameter": "Level", "target": 5, "curve": "LevelCurve",
+                                                          "scaling": 2, "points": [[0, -1], [100, 0]]}])"));
+    ASSERT_EQ(g_pRTPCMgr->SetRTPCImmediate(Id("Level"), 0.0f, ZkRTPCKey::Global()), ZK_Success);
+    CZkAudioRenderer::ConnectVoice(input, FindBus("Leveled"), emitter, false);
+    ASSERT_EQ(DryConnections(), 1u);
+    CZkMixBus* bus = input.FirstOutput()->GetOutputBus();
+    const struct
+    {
+        float level;
+        float db;
+    } steps[] = {{0.0f, -4096.0f}, {50.0f, -6.02f}, {100.0f, 0.0f}};
+    for (const auto& step : steps)
+    {
+        ASSERT_EQ(g_pRTPCMgr->SetRTPCImmediate(Id("Level"), step.level, ZkRTPCKey::Global()), ZK_Success);
+        bus->PrepareFrame(false, -96.0f);
+        EXPECT_NEAR(bus->GetLevelDb(), step.db, 0.01) << "level " << step.level;
+    }
 }
 
 TEST_F(MixGraphNodes, AMixerPlugInHearsOfItsInputsAndMixesThemForTheBus)
