@@ -114,7 +114,7 @@ std::string Join(const std::vector<float>& values)
 TEST_F(MixBus, AChannelBusIsTheRampedMatrixMixOfItsInputs)
 {
     TestBus bus(kStereo);
-    struct Spec
+    struct InputConnection
     {
         ZkChannelConfig config;
         float g0;
@@ -122,21 +122,21 @@ TEST_F(MixBus, AChannelBusIsTheRampedMatrixMixOfItsInputs)
         std::vector<float> m0;
         std::vector<float> m1;
     };
-    const Spec specs[] = {
+    const InputConnection connections[] = {
         {kMono, 1.0f, 0.5f, {0.7f, 0.7f}, {1.0f, 0.0f}},
         {kStereo, 0.25f, 0.75f, {1.0f, 0.0f, 0.0f, 1.0f}, {0.5f, 0.5f, 0.2f, 0.9f}},
         {kMono, 0.0f, 1.0f, {0.0f, 0.0f}, {0.3f, 0.6f}},
     };
     std::vector<std::unique_ptr<TestInput>> inputs;
     std::string arguments = std::to_string(kFrames) + " 2";
-    for (const Spec& spec : specs)
+    for (const InputConnection& connection : connections)
     {
-        inputs.push_back(std::make_unique<TestInput>(spec.config, static_cast<uint32_t>(inputs.size())));
-        inputs.back()->Connect(bus, spec.g0, spec.g1, spec.m0, spec.m1);
+        inputs.push_back(std::make_unique<TestInput>(connection.config, static_cast<uint32_t>(inputs.size())));
+        inputs.back()->Connect(bus, connection.g0, connection.g1, connection.m0, connection.m1);
         std::ostringstream text;
         text.precision(9);
-        text << " " << spec.config.NumChannels() << ":" << spec.g0 << ":" << spec.g1 << ":" << Join(spec.m0) << ":"
-             << Join(spec.m1);
+        text << " " << connection.config.NumChannels() << ":" << connection.g0 << ":" << connection.g1 << ":" << Join(connection.m0) << ":"
+             << Join(connection.m1);
         arguments += text.str();
     }
     for (auto& input : inputs)

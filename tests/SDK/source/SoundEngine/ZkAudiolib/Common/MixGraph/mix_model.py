@@ -16,8 +16,8 @@ def main():
     outputs = int(sys.argv[2])
     n = np.arange(frames, dtype=np.float64)
     mix = np.zeros((outputs, frames))
-    for k, spec in enumerate(sys.argv[3:]):
-        channels, g0, g1, m0, m1 = spec.split(":")
+    for k, connection in enumerate(sys.argv[3:]):
+        channels, g0, g1, m0, m1 = connection.split(":")
         channels, g0, g1 = int(channels), float(g0), float(g1)
         m0 = np.array([float(v) for v in m0.split(",")]).reshape(channels, outputs)
         m1 = np.array([float(v) for v in m1.split(",")]).reshape(channels, outputs)
