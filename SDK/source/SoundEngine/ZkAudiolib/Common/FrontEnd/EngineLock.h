@@ -2,7 +2,9 @@
 // engine state, by bank loading, and by a writer that finds the message ring full and drains it.
 // Whoever holds it is the only reader of the message ring.
 //
-// Threading: recursive (the engine re-enters it). Never taken while the bank-table lock is held.
+// Threading: recursive (the engine re-enters it). Never taken while the bank-table lock is held,
+// and taken before a node table's lock: a bus's destructor takes it, so whoever may drop a node's
+// last reference holds it first.
 // Ownership: one process-wide lock that lives for the whole program.
 #pragma once
 

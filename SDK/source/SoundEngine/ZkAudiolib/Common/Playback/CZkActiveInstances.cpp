@@ -6,6 +6,7 @@
 #include "Platform/PlatformLock.h"
 #include "ZkAudiolib/Common/Containers/ZkArray.h"
 #include "ZkAudiolib/Common/Containers/ZkFixedNodeStore.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkInstanceLimiter.h"
 #include "ZkAudiolib/Common/Output/ZkPlatformAudio.h"
@@ -108,6 +109,10 @@ ZKRESULT CZkActiveInstances::Init()
 
 void CZkActiveInstances::Term()
 {
+    // Freed under the global engine lock, as the tick frees them: an instance's release can be its
+    // node's last, and a bus that goes then leaves the top-level list under the engine lock while
+    // the node table's lock is held. The engine lock is always the one taken first.
+    ZK::Platform::ZkScopedLock engineLock(g_EngineLock);
     while (g_activeInstances.head != nullptr)
     {
         CZkPlayingInstance* instance = g_activeInstances.head;
