@@ -16,7 +16,11 @@ CZkDynamicPlayAction* CZkDynamicPlayAction::Create(ZkUniqueID nodeID)
     return action;
 }
 
-CZkDynamicPlayAction::~CZkDynamicPlayAction() { m_play.FreeArrays(); }
+CZkDynamicPlayAction::~CZkDynamicPlayAction()
+{
+    m_play.FreeArrays();
+    m_modulators.Term();
+}
 
 void CZkDynamicPlayAction::SetPlayRecord(const PlayLaunchParams& launch)
 {
@@ -24,6 +28,10 @@ void CZkDynamicPlayAction::SetPlayRecord(const PlayLaunchParams& launch)
         launch.externalSources->AddRef();
     m_play.FreeArrays();
     m_play = launch;
+    // The record's instances stay its launcher's: the action takes copies of its own.
+    m_play.modulatorInstances = ZkModulatorInstanceArray{};
+    if (launch.modulatorInstances.Length() != 0)
+        (void)m_modulators.CopyFrom(launch.modulatorInstances); // a copy that fails hands nothing on
 }
 
 void CZkDynamicPlayAction::DetachInstance(const CZkPlayingInstance* instance)
@@ -40,6 +48,7 @@ ZKRESULT CZkDynamicPlayAction::Execute(PendingAction& pending)
     PlayLaunchParams launch = m_play;
     if (launch.externalSources != nullptr)
         launch.externalSources->AddRef();
+    (void)launch.modulatorInstances.CopyFrom(m_modulators); // a copy that fails hands nothing on
     launch.gameObject = pending.GameObject();
     launch.playingID = pending.playingID;
     launch.sampleOffset = pending.sampleOffset;

@@ -4,7 +4,10 @@
 // node does not delay it again. Container play contexts will queue them for their next items.
 //
 // While it waits, it may point at the playing instance that queued it (a container's item): the
-// instance's end detaches it, and a resume of its node lets it go.
+// instance's end detaches it, and a resume of its node lets it go. It carries the modulator
+// instances it hands on to the play it launches (its creators fill them from the play before:
+// CZkModulatorLinks::CollectInstancesWithTag, scope 1); a note-scope instance that ends and stops
+// what it modulates finds the actions that carry it (HasModulatorInstance) and stops them.
 //
 // (What containers add to it, its continuation stack, fades and shared path player, comes with
 // them.)
@@ -19,6 +22,7 @@
 
 #include "ZkAudiolib/Common/Events/CZkPlayAction.h"
 #include "ZkAudiolib/Common/Hierarchy/PlayLaunchParams.h"
+#include "ZkAudiolib/Common/Modulators/ZkModulatorInstanceArray.h"
 
 namespace ZK::SoundEngine
 {
@@ -34,11 +38,12 @@ public:
     // memory.
     static CZkDynamicPlayAction* Create(ZkUniqueID nodeID);
 
-    // Launches the node with the copied record. 15 when the node is gone; else the launch's
-    // result.
+    // Launches the node with the copied record, the modulator instances copied into the launch's
+    // continuation. 15 when the node is gone; else the launch's result.
     ZKRESULT Execute(PendingAction& pending) override;
 
-    // Copies the launch record (taking a reference on its external sources).
+    // Copies the launch record (taking a reference on its external sources); the modulator
+    // instances the record hands on become the action's own.
     void SetPlayRecord(const PlayLaunchParams& launch);
     const PlayLaunchParams& PlayRecord() const { return m_play; }
 
@@ -49,8 +54,13 @@ public:
     void DetachInstance(const CZkPlayingInstance* instance);
     void ReleaseInstanceRef() override { m_instance = nullptr; }
 
+    // The instances handed on to the launched play (each with a reference and a user).
+    ZkModulatorInstanceArray& ModulatorInstances() { return m_modulators; }
+    bool HasModulatorInstance(const CZkModulatorInstance* instance) const { return m_modulators.Contains(instance); }
+
 private:
     PlayLaunchParams m_play;
+    ZkModulatorInstanceArray m_modulators;
     CZkPlayingInstance* m_instance = nullptr;
 };
 } // namespace ZK::SoundEngine

@@ -35,6 +35,7 @@ class CZkEventAction;
 class CZkEventObject;
 class CZkGameObject;
 class CZkHierarchyNode;
+class CZkModulatorInstance;
 class CZkPlayingInstance;
 class CZkRegisteredObj;
 
@@ -150,6 +151,9 @@ public:
     // mode 3: every active record of the action, and the paused ones whose object matches. Other
     // modes do nothing. 1.
     ZKRESULT StopPendingActionsOfAction(const CZkEventAction* action, const CZkGameObject* object, uint32_t mode);
+    // The run-time plays waiting in either list that hand the modulator instance on to the play
+    // they launch (it ends and stops what it modulates).
+    void StopPendingPlaysCarrying(const CZkModulatorInstance* instance);
     ZKRESULT RemovePendingActionsOfPlayingID(ZkPlayingID playingID);
     // The records of the action id (and of the playing id, when not 0); then the MIDI posts of the
     // playing id stop.

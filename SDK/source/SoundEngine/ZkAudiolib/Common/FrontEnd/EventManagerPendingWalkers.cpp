@@ -138,6 +138,14 @@ ZKRESULT EventManager::StopPendingActionsOfAction(const CZkEventAction* action, 
     return ZK_Success;
 }
 
+void EventManager::StopPendingPlaysCarrying(const CZkModulatorInstance* instance)
+{
+    StopMatching([&](const PendingAction& pending) {
+        return pending.action->Type() == kDynamicPlayActionType &&
+               static_cast<const CZkDynamicPlayAction*>(pending.action)->HasModulatorInstance(instance);
+    });
+}
+
 ZKRESULT EventManager::RemovePendingActionsOfPlayingID(ZkPlayingID playingID)
 {
     StopMatching([&](const PendingAction& pending) { return pending.playingID == playingID; });

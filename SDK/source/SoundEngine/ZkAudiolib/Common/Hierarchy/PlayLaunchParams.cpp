@@ -9,5 +9,6 @@ void PlayLaunchParams::FreeArrays()
     if (externalSources != nullptr)
         externalSources->Release();
     externalSources = nullptr;
+    modulatorInstances.Term();
 }
 } // namespace ZK::SoundEngine

@@ -5,9 +5,12 @@
 //
 // Threading and ownership: a plain record on the launching code's stack; the game object and node
 // pointers are the caller's (their references are held by the caller). The record holds one
-// reference on its external-source array, which FreeArrays gives back: every launcher calls it once
-// the launch is done, whatever its result.
+// reference on its external-source array and the modulator instances it hands on (a reference and
+// a user each), which FreeArrays gives back: every launcher calls it once the launch is done,
+// whatever its result. A copy of the record shares both; only one of the copies frees them.
 #pragma once
+
+#include "ZkAudiolib/Common/Modulators/ZkModulatorInstanceArray.h"
 
 #include <ZK/SoundEngine/Common/ZkCurveTypes.h>
 #include <ZK/SoundEngine/Common/ZkTypes.h>
@@ -68,6 +71,9 @@ struct PlayLaunchParams
     uint32_t deferredStart = 0;
     bool noInitialDelay = false; // the play takes no initial delay at all
     bool skipDelayOnce = false;  // the next initial delay is skipped (a delayed play arriving)
+    // The continuation's modulator instances: those a run-time play action hands on to the play
+    // it launches (the note-scope instances of the play before it).
+    ZkModulatorInstanceArray modulatorInstances;
     uint32_t sequenceNumber = 0;
     ZkUniqueID nodeID = 0;
     float volumeFactor = 1.0f;

@@ -174,6 +174,10 @@ void CZkModulatorInstance::StopModulatedPlayback()
             voice->StopWithFade(0, ZkCurveInterpolation_Linear, true);
         break;
     case ZkModulatorScope_Note:
+        // The run-time plays queued to carry the instance on (a container's next item) would
+        // start it again: they go with it.
+        if (g_pEventMgr != nullptr)
+            g_pEventMgr->StopPendingPlaysCarrying(this);
         if (m_ownerRecord != nullptr)
         {
             m_ownerRecord->StopModulatedPlayback(this);

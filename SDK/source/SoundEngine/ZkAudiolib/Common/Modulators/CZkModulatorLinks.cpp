@@ -73,6 +73,10 @@ ZKRESULT CZkModulatorLinks::AddInstance(CZkModulatorInstance* instance, const Zk
         node->instance = instance;
         instance->AddRef();
         instance->AddUser();
+        for (uint32_t depth = 0; depth < m_pauseDepth; ++depth)
+            instance->AddPausedUser();
+        if (m_pauseDepth != 0 && instance->IsHeld())
+            instance->HoldPendingValue();
         if (m_tail != nullptr)
             m_tail->next = node;
         else
@@ -98,6 +102,8 @@ void CZkModulatorLinks::Destroy()
     {
         LinkNode* next = node->next;
         CZkModulatorInstance* instance = node->instance;
+        for (uint32_t depth = 0; depth < m_pauseDepth; ++depth)
+            instance->RemovePausedUser();
         instance->RemoveUser();
         instance->Release();
         node->entries.Term();
@@ -122,6 +128,7 @@ void CZkModulatorLinks::Destroy()
         ZK::MemoryMgr::Free(kPool, m_block);
     m_block = nullptr;
     m_blockNodes = 0;
+    m_pauseDepth = 0;
 }
 
 void CZkModulatorLinks::ResetEntries()

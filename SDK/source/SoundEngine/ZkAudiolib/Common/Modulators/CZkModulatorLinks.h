@@ -10,13 +10,16 @@
 //
 // Life cycle: ZkModulatorLinksHandle::Init, then Attach creates the links through the handle on
 // first need (Create), AddInstance per attached instance, ResetEntries when the holder's settings
-// are read again; the handle's Release drops the holder's reference (Destroy at zero).
+// are read again; PauseAll / ResumeAll follow the holder's pause, ReleaseAll its stop or break; the
+// voice reads gains every frame (CountForMask, GatherRamps, GetGain, GetTargetGain) and never
+// changes an entry; the handle's Release drops the holder's reference (Destroy at zero).
 // Threading: audio thread, under the global engine lock; no lock of its own.
 // Ownership: memory pool 0; counted by its handles. The links own their link nodes (four in one
 // block made with the object, more allocated singly) and each node's entry array.
 #pragma once
 
 #include "ZkAudiolib/Common/Containers/ZkArray.h"
+#include "ZkAudiolib/Common/Modulators/ZkModulatorInstanceArray.h"
 
 #include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
 #include <ZK/SoundEngine/Common/ZkResult.h>
@@ -89,17 +92,37 @@ public:
     const LinkNode* Head() const { return m_head; }
     int32_t RefCount() const { return m_refCount; }
 
-    // --- Queries of the voice's gain stage (not built yet) ---
-    // Not built yet: no entry of either kind.
-    void CountForMask(uint64_t, uint32_t& audioRate, uint32_t& controlRate) const
-    {
-        audioRate = 0;
-        controlRate = 0;
-    }
-    // Not built yet: 4, nothing gathered.
-    ZKRESULT GatherRamps(uint64_t, ZkAudioRateModulation*, ZkControlRateModulation*) const { return ZK_NotImplemented; }
-    // Not built yet: the neutral value.
-    float CurrentValue() const { return 1.0f; }
+    // --- Pause and resume of the playing object ---
+    // Each linked instance counts one more paused user. An instance (not global) whose users are
+    // now all paused holds still: its pending output's last value becomes its current value and
+    // the output is dropped, so it is read as a constant until it runs again. The links remember
+    // how deep they are paused: an instance linked meanwhile is paused as deep, and the links'
+    // end gives back the paused users they still count, so no instance stays held by a holder
+    // that is gone.
+    void PauseAll();
+    // Each linked instance counts one paused user fewer; nothing when the links are not paused.
+    void ResumeAll();
+    uint32_t PauseDepth() const { return m_pauseDepth; }
+
+    // --- What the voice's gain stage reads (a 64-bit set of parameter bits) ---
+    // The product of value x scale + offset over every entry whose bit is in the mask, with the
+    // instances' current values; 1.0 when no entry matches.
+    float GetGain(uint64_t mask) const;
+    // The same product with the peak of each instance's pending frame (its current value without
+    // one): the loudest the frame gets.
+    float GetTargetGain(uint64_t mask) const;
+    // The matching entries, split into audio-rate (an instance whose pending output carries a
+    // sample buffer) and control-rate.
+    void CountForMask(uint64_t mask, uint32_t& audioRate, uint32_t& controlRate) const;
+    // The matching entries in link order, then entry order: audio-rate ones as {offset, scale,
+    // buffer} while `audioCapacity` allows, the others as ramps from the current gain to the
+    // pending frame's last gain while `controlCapacity` allows; entries beyond a full capacity are
+    // skipped. The counts written are returned.
+    void GatherRamps(uint64_t mask, ZkAudioRateModulation* audio, uint32_t audioCapacity, uint32_t& audioCount,
+                     ZkControlRateModulation* control, uint32_t controlCapacity, uint32_t& controlCount) const;
+    // Appends every linked instance of that scope (0 to 3) to the array (each taking a reference
+    // and a user there); instances the array cannot take are skipped.
+    void CollectInstancesWithTag(int32_t scope, ZkModulatorInstanceArray& array) const;
 
 private:
     CZkModulatorLinks() = default;
@@ -115,6 +138,7 @@ private:
     uint32_t m_blockNodes = 0;
     uint32_t m_linkCount = 0;
     int32_t m_refCount = 1;
+    uint32_t m_pauseDepth = 0;
 };
 
 struct ZkModulatorLinksHandle

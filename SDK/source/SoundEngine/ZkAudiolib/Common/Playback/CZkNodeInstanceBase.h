@@ -196,6 +196,7 @@ public:
     // The modulator instances the play started, linked to its parameters (released with the
     // instance).
     ZkModulatorLinksHandle& ModulatorLinks() { return m_modulatorLinks; }
+    const ZkModulatorLinksHandle& ModulatorLinks() const { return m_modulatorLinks; }
     // The node's settings were read again: the next evaluation refills the modulators' links and
     // attaches the play's modulators again.
     void RequestModulatorRefresh()

@@ -395,6 +395,10 @@ private:
     ZKRESULT JoinLimiters();
     // Queues a voice command for this instance; a failure is returned.
     ZKRESULT QueueVoiceCommand(uint32_t code);
+    // The play's modulators follow its pause and resume; a break releases them from now.
+    void PauseModulators();
+    void ResumeModulators();
+    void ReleaseModulators();
     void ApplyGathered(const ZkVoiceParams& params);
 
     uint64_t m_optionWord = 0;

@@ -60,6 +60,7 @@ ZKRESULT CZkPlayingInstance::Play(ZkTimeMs fadeInMs, uint32_t curve, bool paused
         queued = QueueVoiceCommand(ZkVoiceCommand_PlayPaused);
         if (m_fade != nullptr && g_pTransitionMgr != nullptr)
             g_pTransitionMgr->Pause(m_fade);
+        PauseModulators();
     }
     else
     {
@@ -163,6 +164,7 @@ void CZkPlayingInstance::PauseNow(bool voiceTold)
         QueueVoiceCommand(ZkVoiceCommand_Pause); // a command that cannot be queued leaves the voice playing
     if (m_fade != nullptr && g_pTransitionMgr != nullptr)
         g_pTransitionMgr->Pause(m_fade);
+    PauseModulators();
 }
 
 void CZkPlayingInstance::Resume(ZkTimeMs timeMs, uint32_t curve, bool allLevels)
@@ -193,6 +195,7 @@ void CZkPlayingInstance::ResumeNow()
 {
     if (IsKilled() || !IsPaused())
         return;
+    ResumeModulators();
     m_status &= static_cast<uint8_t>(~kStatusPaused);
     QueueVoiceCommand(ZkVoiceCommand_Resume);
     if (m_fade != nullptr && g_pTransitionMgr != nullptr)
@@ -296,11 +299,36 @@ ZKRESULT CZkPlayingInstance::ExecuteAction(const ZkActionParams& params)
     case ZkActionCode_TargetNotification:
         StopLooping();
         break;
-    // Seeks reach instances through the node's seek walk; the play chain of a break and the
-    // modulator envelopes it releases do not exist yet.
+    case ZkActionCode_Break:
+        ReleaseModulators();
+        break;
+    // Seeks reach instances through the node's seek walk.
     default:
         break;
     }
     return ZK_Success;
+}
+
+void CZkPlayingInstance::PauseModulators()
+{
+    if (m_modulatorLinks.links != nullptr)
+        m_modulatorLinks.links->PauseAll();
+}
+
+void CZkPlayingInstance::ResumeModulators()
+{
+    if (m_modulatorLinks.links != nullptr)
+        m_modulatorLinks.links->ResumeAll();
+}
+
+void CZkPlayingInstance::ReleaseModulators()
+{
+    // Without links yet, the release frame stays in the handle: what attaches later through it is
+    // released at once.
+    constexpr int32_t kNow = 0;
+    if (m_modulatorLinks.links != nullptr)
+        m_modulatorLinks.links->ReleaseAll(kNow);
+    else
+        m_modulatorLinks.releaseFrame = kNow;
 }
 } // namespace ZK::SoundEngine

@@ -1,13 +1,10 @@
 #include "ZkAudiolib/Common/Voice/CZkModulationStage.h"
 
-#include <ZK/SoundEngine/Common/ZkMixer.h>
-
-#include <algorithm>
-#include <cstddef>
+#include "ZkAudiolib/Common/Voice/ModulationKernels.h"
 
 namespace ZK::SoundEngine
 {
-// Render path.
+// Render path: no allocation, no locks.
 void CZkModulationStage::Process(ZkAudioBuffer& buffer)
 {
     if (buffer.data == nullptr || buffer.validFrames == 0 || m_owner == nullptr)
@@ -22,35 +19,36 @@ void CZkModulationStage::Process(ZkAudioBuffer& buffer)
         return;
     if (m_owner->HasConstantModulation() && m_owner->GetStopFrame() == -1)
     {
-        const float gain = links->CurrentValue();
+        // Nothing moves during the play: one constant gain.
+        const float gain = links->GetGain(kVolumeMask);
         ApplyControlRate(buffer, ZkControlRateModulation{gain, gain});
         return;
     }
     ZkAudioRateModulation audio[kMaxModulators];
     ZkControlRateModulation control[kMaxModulators];
-    if (links->GatherRamps(kVolumeMask, audio, control) != ZK_Success)
-        return;
-    for (uint32_t i = 0; i < std::min(audioRate, kMaxModulators); ++i)
+    links->GatherRamps(kVolumeMask, audio, kMaxModulators, audioRate, control, kMaxModulators, controlRate);
+    for (uint32_t i = 0; i < audioRate; ++i)
         ApplyAudioRate(buffer, audio[i]);
-    for (uint32_t i = 0; i < std::min(controlRate, kMaxModulators); ++i)
+    for (uint32_t i = 0; i < controlRate; ++i)
         ApplyControlRate(buffer, control[i]);
 }
 
 void CZkModulationStage::ApplyAudioRate(ZkAudioBuffer& buffer, const ZkAudioRateModulation& modulation)
 {
-    const uint32_t frames = buffer.maxFrames;
+    const ZkModulationKernels::Forms forms = ZkModulationKernels::Select();
     for (uint32_t channel = 0; channel < buffer.NumChannels(); ++channel)
-    {
-        float* samples = buffer.GetChannel(channel);
-        for (uint32_t k = 0; k < frames; ++k)
-            samples[k] *= modulation.scale * modulation.buffer[k] + modulation.offset;
-    }
+        forms.signal(buffer.GetChannel(channel), buffer.maxFrames, modulation.buffer, modulation.scale, modulation.offset);
 }
 
 void CZkModulationStage::ApplyControlRate(ZkAudioBuffer& buffer, const ZkControlRateModulation& modulation)
 {
-    // The engine's gain kernel, in place: a constant gain, or a ramp of (end - start) / frames per
-    // frame over the whole block.
-    ZkMixer::ApplyGain(&buffer, &buffer, ZkRamp(modulation.start, modulation.end), false);
+    const uint32_t frames = buffer.maxFrames;
+    if (frames == 0)
+        return;
+    // Equal ends give a step of exactly 0: a constant gain.
+    const float step = (modulation.end - modulation.start) / static_cast<float>(frames);
+    const ZkModulationKernels::Forms forms = ZkModulationKernels::Select();
+    for (uint32_t channel = 0; channel < buffer.NumChannels(); ++channel)
+        forms.ramp(buffer.GetChannel(channel), frames, modulation.start, step);
 }
 } // namespace ZK::SoundEngine

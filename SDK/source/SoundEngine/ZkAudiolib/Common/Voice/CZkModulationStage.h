@@ -1,7 +1,12 @@
 // CZkModulationStage: the last stage of every voice. It multiplies the block by the volume
 // modulators of the voice's playing instance: audio-rate modulators sample by sample from their
-// own buffers, control-rate modulators as a ramp across the frame. A block without modulators
-// passes unchanged; every chain operation is forwarded to the input.
+// own buffers (x scale + offset), control-rate modulators as a ramp across the frame from the gain
+// of the previous frame to this frame's. A block without modulators passes unchanged; every chain
+// operation is forwarded to the input.
+//
+// The volume is the pair of parameter bits that link entries exist for: 0 (the volume) and 7 (the
+// make-up gain). Up to kMaxModulators entries of each kind are applied per frame; the rest are left
+// out (a play linked to that many volume modulators is not a case the bank writer makes).
 //
 // Calling order: SetOwner once the instance is known, then Process on each block that holds data.
 // Threading: the thread rendering the voice; allocates nothing.
@@ -33,8 +38,8 @@ protected:
 class CZkModulationStage final : public CZkVoicePipelineStage
 {
 public:
-    // Parameter bit of the volume among the modulated parameters.
-    static constexpr uint64_t kVolumeMask = uint64_t{1} << 0;
+    // Parameter bits of the volume among the modulated parameters (bits 0 and 7).
+    static constexpr uint64_t kVolumeMask = (uint64_t{1} << 0) | (uint64_t{1} << 7);
     // Modulators of one kind applied per frame at most (the rest are left out).
     static constexpr uint32_t kMaxModulators = 8;
 
@@ -45,7 +50,8 @@ public:
     }
     void Process(ZkAudioBuffer& buffer);
 
-    // The two gain forms, on the buffer's channels and maximum frames.
+    // The two gain forms, on every channel of the buffer over its maximum frames (the frame's
+    // length), in the kernels' form this processor runs.
     static void ApplyAudioRate(ZkAudioBuffer& buffer, const ZkAudioRateModulation& modulation);
     static void ApplyControlRate(ZkAudioBuffer& buffer, const ZkControlRateModulation& modulation);
 

@@ -202,6 +202,12 @@ bool CZkVoice::UsesShareSet(const LoadedBank* bank) const
     return false;
 }
 
+const CZkModulatorLinks* CZkVoice::GetModulatorLinks() const
+{
+    const CZkPlayingInstance* instance = Instance();
+    return instance != nullptr ? instance->ModulatorLinks().links : nullptr;
+}
+
 // --- Services plug-ins reach through the voice ---
 int32_t CZkVoice::GetStopFrame() const
 {

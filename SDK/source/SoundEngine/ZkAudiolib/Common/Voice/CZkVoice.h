@@ -177,7 +177,9 @@ private:
     static constexpr uint8_t kPipelineBuilt = 0x2;
 
     // IZkModulationOwner
-    const CZkModulatorLinks* GetModulatorLinks() const override { return nullptr; }
+    const CZkModulatorLinks* GetModulatorLinks() const override;
+    // Nothing marks a play's modulation constant: the stage always follows the links' ramps
+    // (which give the same gains when nothing moves).
     bool HasConstantModulation() const override { return false; }
     int32_t GetStopFrame() const override;
 

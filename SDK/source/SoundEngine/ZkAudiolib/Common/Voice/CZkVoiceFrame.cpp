@@ -269,6 +269,11 @@ void CZkVoice::UpdateGain()
     if (playing == nullptr)
         return;
     ZkMixInstanceView& view = View();
+    // The volume modulators reach the samples in the modulation stage; the connections' levels take
+    // the loudest gain they reach in this frame, so that the threshold test never culls a voice in
+    // the loud part of its modulation.
+    const CZkModulatorLinks* links = playing->ModulatorLinks().links;
+    view.modulationGain = links != nullptr ? links->GetTargetGain(CZkModulationStage::kVolumeMask) : 1.0f;
     if ((playing->SecondFlags() & kVirtualBits) == 0)
     {
         playing->Update();
