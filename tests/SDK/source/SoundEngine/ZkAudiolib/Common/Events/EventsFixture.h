@@ -51,10 +51,14 @@ public:
     ZKRESULT Play(PlayLaunchParams& params) override
     {
         launches.push_back(params);
+        handedOn.emplace_back(params.modulatorInstances.items,
+                              params.modulatorInstances.items + params.modulatorInstances.Length());
         return playResult;
     }
 
     std::vector<PlayLaunchParams> launches; // copies: their external sources are not owned
+    // The modulator instances each launch handed on (the launch's own copies go with it).
+    std::vector<std::vector<ZK::SoundEngine::CZkModulatorInstance*>> handedOn;
     std::vector<ZkActionParams> actions;
     ZKRESULT playResult = ZK_Success;
 };
