@@ -15,6 +15,7 @@
 #include "Engine/SoundGameObjects.h"
 #include "Game/GameGlobals.h"
 #include "Game/Korvane.h"
+#include "Game/Tower.h"
 #include "Objects/Stats.h"
 #include "Objects/GameObject.h"
 #include "Objects/Scene.h"
@@ -26,6 +27,8 @@
 #include "support/GlContext.h"
 
 #include "ZkAudiolib/Common/Renderer/CZkAudioRenderer.h"
+
+#include <ZK/SoundEngine/Common/ZkSoundEngine.h>
 
 #define GLFW_INCLUDE_NONE
 #include <GLFW/glfw3.h>
@@ -57,6 +60,9 @@ constexpr ZkUniqueID kMenuHoverEvent = 66789758u;
 constexpr ZkUniqueID kMenuPressEvent = 1713356576u;
 constexpr ZkUniqueID kEngineHumEvent = 3826206711u;
 constexpr ZkUniqueID kLaunchEvent = 3643286168u;
+constexpr ZkUniqueID kRubbleEvent = 853173628u;
+constexpr ZkUniqueID kWoodenTowerDestroyedEvent = 2816493517u;
+constexpr ZkUniqueID kStoneTowerDestroyedEvent = 2592254617u;
 constexpr double kJingleFirstNoteHz = 2349.0;
 constexpr double kJingleHz = 392.0;
 constexpr double kMenuMusicHz = 220.0;
@@ -95,6 +101,9 @@ public:
     ZkPlayingID PostEvent(ZkUniqueID event, ZkGameObjectID object) override
     {
         posts.push_back(Post{event, frame});
+        if (event == kRubbleEvent) // its end is counted (the game asks for no callback)
+            return ZK::SoundEngine::PostEvent(event, object, ZkCallbackType_EndOfEvent, &CountEnd, &rubbleEnds, 0,
+                                              nullptr, ZK_INVALID_PLAYING_ID);
         return m_engine.PostEvent(event, object);
     }
     void StopPlayingID(ZkPlayingID id, ZkTimeMs ms, ZkCurveInterpolation curve) override { m_engine.StopPlayingID(id, ms, curve); }
@@ -124,8 +133,15 @@ public:
 
     std::vector<Post> posts;
     long long frame = 0;
+    uint32_t rubbleEnds = 0;
 
 private:
+    static void CountEnd(ZkCallbackType type, ZkCallbackInfo* info)
+    {
+        if (type == ZkCallbackType_EndOfEvent)
+            ++*static_cast<uint32_t*>(info->cookie);
+    }
+
     EngineSound m_engine;
 };
 
@@ -258,6 +274,81 @@ protected:
         for (const std::string& answer : Analyse(queries))
             loudest = std::max(loudest, First(answer));
         return loudest;
+    }
+
+    // The heard and modelled level of a modulated cue's tone per engine frame over [from, to) (see
+    // modulated_cue_levels.py), the cue started at each of `starts` with these per-sample gains.
+    std::vector<std::vector<double>> ModulatedLevels(const char* media, const std::vector<double>& gains,
+                                                     const std::string& tones, const std::vector<uint32_t>& starts,
+                                                     uint32_t from, uint32_t to, const std::string& others) const
+    {
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        const std::string capture = std::string(KP_TEST_OUTPUT_DIR) + "/heard_" + name + ".f32";
+        const std::string gainFile = capture + ".gains";
+        std::ofstream(capture, std::ios::binary)
+            .write(reinterpret_cast<const char*>(m_capture.data()), static_cast<std::streamsize>(m_capture.size() * sizeof(float)));
+        std::ofstream(gainFile, std::ios::binary)
+            .write(reinterpret_cast<const char*>(gains.data()), static_cast<std::streamsize>(gains.size() * sizeof(double)));
+        std::string startList;
+        for (uint32_t start : starts)
+            startList += (startList.empty() ? "" : ",") + std::to_string(start);
+        std::istringstream output(ZkEngineTest::RunCommand(
+            "/usr/bin/python3 " KP_SOURCE_DIR "/tests/Source/Game/modulated_cue_levels.py " + capture + " 2 48000 " KP_SOURCE_DIR
+            "/Trindle_Ostrel/Banks/Main.bnk " + media + " " + gainFile + " " + std::to_string(kFrame) + " " + tones + " " +
+            startList + " " + std::to_string(from) + " " + std::to_string(to) + " " + others));
+        std::vector<std::vector<double>> levels;
+        for (double heard = 0, model = 0; output >> heard >> model;)
+            levels.push_back({heard, model});
+        return levels;
+    }
+    // The numpy model of a modulator (tests/SDK/.../Modulators/modulator_model.py), a line per frame
+    // or per sample.
+    static std::vector<std::vector<double>> ModulatorModel(const std::string& cases)
+    {
+        std::istringstream output(ZkEngineTest::RunCommand(
+            "/usr/bin/python3 " KP_SOURCE_DIR "/tests/SDK/source/SoundEngine/ZkAudiolib/Common/Modulators/modulator_model.py '" +
+            cases + "'"));
+        std::vector<std::vector<double>> lines;
+        for (std::string line; std::getline(output, line);)
+        {
+            std::istringstream numbers(line);
+            lines.emplace_back();
+            for (double value = 0; numbers >> value;)
+                lines.back().push_back(value);
+        }
+        return lines;
+    }
+    // The latency (1 or 2 engine frames after the post's game frame, the same for every cue) at
+    // which the cue's model best matches what is heard: the largest block difference is smallest.
+    // Its levels are returned. Others: the media of other cues playing meanwhile and the game
+    // frames they were posted in.
+    std::vector<std::vector<double>> BestAlignedLevels(const char* media, const std::vector<double>& gains,
+                                                       const std::string& tones, const std::vector<long long>& posts,
+                                                       uint32_t fromStart, uint32_t length,
+                                                       const std::vector<std::pair<std::string, long long>>& others) const
+    {
+        std::vector<std::vector<double>> best;
+        double bestError = 1e9;
+        for (long long latency : {1, 2})
+        {
+            std::vector<uint32_t> starts;
+            for (long long post : posts)
+                starts.push_back(FrameStart(post + latency));
+            std::string otherList;
+            for (const auto& [name, post] : others)
+                otherList += (otherList.empty() ? "" : ",") + name + ":" + std::to_string(FrameStart(post + latency));
+            const auto levels =
+                ModulatedLevels(media, gains, tones, starts, starts[0] + fromStart, starts[0] + length, otherList);
+            double error = 0.0;
+            for (const auto& level : levels)
+                error = std::max(error, level[1] > -60.0 ? std::fabs(level[0] - level[1]) : 0.0);
+            if (!levels.empty() && error < bestError)
+            {
+                bestError = error;
+                best = levels;
+            }
+        }
+        return best;
     }
 
     kp::test::GlContext m_context{kWidth, kHeight};
@@ -472,6 +563,107 @@ TEST_F(GameHeardTest, ALaunchItsFlightAndItsDeath)
     Seconds(3.0);
     EXPECT_LE(m_mostVoices, kVoiceLimit);
     EXPECT_GT(m_mostVoices, 0u);
+}
+
+TEST_F(GameHeardTest, AnAirshipInFlightThrobsAt4Hz)
+{
+    ToThePlayField();
+    Seconds(1.0);
+    gGold = 10000;
+    PointAtObject("SpawnButtonMid");
+    Frames(2);
+    Press(kMouse);
+    PointAt(5000.0f, 5000.0f);
+    Seconds(2.0);
+    const std::vector<long long> hums = m_sound.FramesOf(kEngineHumEvent);
+    ASSERT_FALSE(hums.empty());
+    std::vector<long long> firstBurst{hums[0]};
+    for (size_t index = 1; index < hums.size() && hums[index] - hums[index - 1] <= 2; ++index)
+        firstBurst.push_back(hums[index]);
+
+    // The engine cue's voice LFO: a 4 Hz sine at full depth from phase 0 (0.5 before its first
+    // frame), at control rate, through (0, -12 dB), (1, 0 dB): a ramp per frame.
+    constexpr uint32_t kHumFrames = 47; // the cue's 1 s
+    const auto model = ModulatorModel(R"([{"kind": "lfo", "waveform": 0, "smoothing": 0, "pulse_width": 0, "phase": 0,
+        "attack": 0, "depth": 100, "frequency": 4, "seed": 0, "audio": false, "frames": 1024, "buffers": 47}])");
+    ASSERT_EQ(model.size(), kHumFrames);
+    const double offset = std::pow(10.0, -12.0 / 20.0);
+    std::vector<double> gains;
+    for (uint32_t frame = 0; frame < kHumFrames; ++frame)
+    {
+        const double from = offset + (1.0 - offset) * (frame == 0 ? 0.5 : model[frame - 1][0]);
+        const double to = offset + (1.0 - offset) * model[frame][0];
+        for (uint32_t k = 0; k < kFrame; ++k)
+            gains.push_back(from + (to - from) * k / kFrame);
+    }
+    // Frame by frame over the first hum until its media fades out, the launch cue heard with it
+    // (its tone fitted with the music's).
+    const auto levels = BestAlignedLevels("Media/airship_engine", gains, "60," + kPlayFieldMusicTones + ",330",
+                                          firstBurst, 0, 32 * kFrame,
+                                          {{"Media/launch_1", m_sound.FramesOf(kLaunchEvent).at(0)}});
+    ASSERT_GE(levels.size(), 20u);
+    double quietest = 0.0, loudest = -999.0;
+    for (size_t block = 0; block < levels.size(); ++block)
+    {
+        EXPECT_NEAR(levels[block][0], levels[block][1], 0.5) << "frame " << block << " of the hum";
+        quietest = std::min(quietest, levels[block][0]);
+        loudest = std::max(loudest, levels[block][0]);
+    }
+    EXPECT_GT(loudest - quietest, 6.0) << "the throb is heard";
+}
+
+TEST_F(GameHeardTest, ADestroyedTowersRubbleFadesByItsEnvelope)
+{
+    ToThePlayField();
+    Seconds(1.0);
+    GameObject* tower = nullptr;
+    for (GameObject* object : SceneManager::Find("Sandbox")->objects.entries)
+    {
+        if (object != nullptr && object->GetComponent<Tower>() != nullptr && tower == nullptr)
+            tower = object;
+    }
+    ASSERT_NE(tower, nullptr);
+    // As an airship's killing shot leaves it.
+    tower->GetComponent<Stats>()->health = 0;
+    tower->GetComponent<Stats>()->dead = true;
+    tower->GetComponent<Tower>()->explodePending = true;
+    tower->GetComponent<Tower>()->nextState = Tower::kDestroyed;
+    Seconds(3.0);
+    const std::vector<long long> rubble = m_sound.FramesOf(kRubbleEvent);
+    ASSERT_EQ(rubble.size(), 1u);
+
+    // The rubble's voice envelope, at audio rate: attack 960 samples (curve 50 %), decay 14400 to
+    // 40 %, sustain 48000, release 28800, through (0, -96 dB), (1, 0 dB); it ends at 92160.
+    constexpr uint32_t kEnd = 92160;
+    const auto model = ModulatorModel(R"([{"kind": "envelope", "attack": 960, "curve": 0.5, "decay": 14400,
+        "sustain": 0.4, "release": 28800, "release_frame": 63360, "start_level": 0, "start_offset": 0, "audio": true,
+        "frames": 1024, "buffers": 90}])");
+    ASSERT_GE(model.size(), size_t{kEnd});
+    const double offset = std::pow(10.0, -96.0 / 20.0);
+    std::vector<double> gains;
+    for (uint32_t k = 0; k < kEnd; ++k)
+        gains.push_back(offset + (1.0 - offset) * model[k][0]);
+    // Heard with the tower's destroyed cue (its tones fitted with the music's).
+    const std::string tones = "1245,932,1109," + kPlayFieldMusicTones;
+    const std::vector<long long> wooden = m_sound.FramesOf(kWoodenTowerDestroyedEvent);
+    const std::vector<long long> stone = m_sound.FramesOf(kStoneTowerDestroyedEvent);
+    ASSERT_EQ(wooden.size() + stone.size(), 1u) << "the tower's own destroyed cue";
+    const auto levels = BestAlignedLevels(
+        "Media/tower_reward", gains, tones, rubble, 0, kEnd + 8 * kFrame,
+        {wooden.empty() ? std::pair<std::string, long long>{"Media/stone_tower_destroyed", stone[0]}
+                        : std::pair<std::string, long long>{"Media/wood_tower_destroyed", wooden[0]}});
+    ASSERT_GE(levels.size(), size_t{kEnd / kFrame + 4});
+    double loudest = -999.0;
+    for (size_t block = 0; block < kEnd / kFrame; ++block)
+    {
+        loudest = std::max(loudest, levels[block][0]);
+        if (levels[block][1] < -60.0)
+            continue; // the end of the release, far below the cue
+        EXPECT_NEAR(levels[block][0], levels[block][1], 0.5) << "frame " << block << " of the rubble";
+    }
+    for (size_t block = kEnd / kFrame + 1; block < levels.size(); ++block)
+        EXPECT_LE(levels[block][0], loudest - 96.0) << "at the floor, then stopped: frame " << block;
+    EXPECT_EQ(m_sound.rubbleEnds, 1u) << "its end-of-event callback, once";
 }
 
 // The engine's end after "Yes" clears the banks while the menu's buses idle: the idle-bus clean-up

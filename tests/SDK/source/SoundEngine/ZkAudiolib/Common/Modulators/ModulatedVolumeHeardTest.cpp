@@ -287,6 +287,7 @@ TEST_F(ModulatedVolumeHeard, ABreakReleasesAHeldEnvelopeFromTheNextFrame)
     ASSERT_NO_FATAL_FAILURE(RenderFrames(20));
     CZkModulatorInstance* envelope = LinkedInstance();
     ASSERT_NE(envelope, nullptr);
+    envelope->AddRef(); // looked at after its end (its sound, silent, may end before it)
     EXPECT_NEAR(envelope->Value(), 0.5f, 1e-6f) << "sustained without end";
     const int64_t elapsed = envelope->Header().elapsedFrames;
     ASSERT_NE(PostEvent("Break_Held", kEmitter), 0u);
@@ -295,6 +296,8 @@ TEST_F(ModulatedVolumeHeard, ABreakReleasesAHeldEnvelopeFromTheNextFrame)
     EXPECT_LT(envelope->Value(), 0.5f) << "and falling in the next frame";
     ASSERT_NO_FATAL_FAILURE(RenderFrames(12));
     EXPECT_EQ(envelope->Value(), 0.0f) << "0.2 s of release later";
+    EXPECT_EQ(envelope->State(), ZK::SoundEngine::ZkModulatorState_Stopped);
+    envelope->Release();
 }
 
 TEST_F(ModulatedVolumeHeard, ANoteEnvelopeThatEndsStopsTheRunTimePlaysCarryingIt)

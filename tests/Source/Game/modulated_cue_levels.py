@@ -1,0 +1,64 @@
+"""A modulated cue of the game as heard against its model, block by block: the level of the cue's
+tone in the capture and in the modelled signal, the cue's media as the bank stores it
+(tests/tools/bank_media.py) times its modulation gain, started at each of its posts, onto
+channel 0 at the centre gain of a mono sound, with the other mono cues playing meanwhile (their
+media as they are stored, unmodulated). Each level is the amplitude, in dBFS, of the
+least-squares sine at the tone, fitted together with sines at the other tones playing (music,
+other cues) and a constant.
+
+Arguments: CAPTURE CHANNELS RATE BANK MEDIA GAINS BLOCK TONES STARTS FROM TO [OTHERS]
+  GAINS   raw float64: the modulation gain of each of the media's samples from its start
+  TONES   comma-separated: the cue's tone first, then the others playing
+  STARTS  comma-separated frames of the capture at which a play of the cue starts
+  FROM TO the span of capture frames measured, in blocks of BLOCK frames
+  OTHERS  comma-separated NAME:START of the other cues' media and the frames they start at
+Prints one line per block: the heard and the modelled level.
+
+Run by Debian's python3 (numpy).
+"""
+import os
+import sys
+
+import numpy as np
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+from bank_media import media_of_bank  # noqa: E402
+
+CENTRE = 0.70710677
+
+
+def tone_db(x, rate, tones, offset):
+    frames = np.arange(len(x)) + offset
+    columns = [np.ones(len(x))]
+    for hz in tones:
+        columns += [np.sin(2 * np.pi * hz * frames / rate), np.cos(2 * np.pi * hz * frames / rate)]
+    coefficients, *_ = np.linalg.lstsq(np.stack(columns, axis=1), x, rcond=None)
+    amplitude = float(np.hypot(coefficients[1], coefficients[2]))
+    return 20.0 * np.log10(amplitude) if amplitude > 0 else -999.0
+
+
+def main():
+    capture, channels, rate, bank, name, gains, block, tones, starts, first, last = sys.argv[1:12]
+    others = sys.argv[12].split(",") if len(sys.argv) > 12 and sys.argv[12] else []
+    channels, rate, block, first, last = int(channels), float(rate), int(block), int(first), int(last)
+    tones = [float(hz) for hz in tones.split(",")]
+    heard = np.fromfile(capture, dtype=np.float32).reshape(-1, channels)[:, 0].astype(np.float64)
+    media = media_of_bank(bank, name)
+    gain = np.fromfile(gains, dtype=np.float64)
+    played = media[:len(gain)] * gain[:len(media)] * CENTRE
+    model = np.zeros(len(heard))
+    def add(signal, start):
+        end = min(len(model), start + len(signal))
+        model[start:end] += signal[:end - start]
+
+    for start in (int(s) for s in starts.split(",")):
+        add(played, start)
+    for other in others:
+        other_name, other_start = other.rsplit(":", 1)
+        add(media_of_bank(bank, other_name) * CENTRE, int(other_start))
+    for at in range(first, last - block + 1, block):
+        span = slice(at, at + block)
+        print("%.4f %.4f" % (tone_db(heard[span], rate, tones, at), tone_db(model[span], rate, tones, at)))
+
+
+main()
