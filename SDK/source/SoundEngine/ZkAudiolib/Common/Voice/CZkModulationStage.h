@@ -5,8 +5,8 @@
 // operation is forwarded to the input.
 //
 // The volume is the pair of parameter bits that link entries exist for: 0 (the volume) and 7 (the
-// make-up gain). Up to kMaxModulators entries of each kind are applied per frame; the rest are left
-// out (a play linked to that many volume modulators is not a case the bank writer makes).
+// make-up gain). Up to kMaxModulators entries of each kind are applied per frame, gathered on the
+// stack (the render path allocates nothing); entries beyond them are left out.
 //
 // Calling order: SetOwner once the instance is known, then Process on each block that holds data.
 // Threading: the thread rendering the voice; allocates nothing.

@@ -280,6 +280,15 @@ TEST_F(ModulatorLinks, InstancesOfAScopeAreHandedOnInAnInstanceArray)
     EXPECT_EQ(collected[1], noteB);
     EXPECT_FALSE(collected.Contains(voiceScope));
     EXPECT_EQ(collected.capacity, 2u) << "grown 0, 1, 2 as the engine's arrays grow";
+    {
+        // The array cannot grow for the second: it is skipped, the first kept.
+        ZkModulatorInstanceArray partial;
+        ZK::MemoryMgr::FaultInjection::ScopedAllocationFailure failure(ZkMemID_Default, 2);
+        m_handle.links->CollectInstancesWithTag(ZkModulatorScope_Note, partial);
+        ASSERT_EQ(partial.Length(), 1u);
+        EXPECT_EQ(partial[0], noteA);
+        partial.Term();
+    }
 
     // The array keeps the instances alive and counted as users after the links have gone.
     m_handle.Release();

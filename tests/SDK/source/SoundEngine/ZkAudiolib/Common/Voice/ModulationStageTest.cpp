@@ -54,6 +54,9 @@ TEST(ModulationStage, WithoutModulatorsTheBlockPassesUnchanged)
     Block unowned(1, 8, 0.25f);
     CZkModulationStage().Process(unowned.buffer);
     EXPECT_EQ(unowned.samples[7], 0.25f);
+    // The memory manager goes with the test: a later test of the same program starts from none.
+    ZK::MemoryMgr::TermForThread();
+    ZK::MemoryMgr::Term();
 }
 
 TEST(ModulationStage, ControlRateRampMultipliesTheFramesAlongTheRamp)
