@@ -1,6 +1,6 @@
 // The game's own banks (Trindle_Ostrel/Banks/Init.bnk and Main.bnk, written by the build from
 // SoundProject/) through the parse: both load with the engine's own classes (the Init bank's buses,
-// Main's sounds, actions and events); with the tests' item kinds, the Init bank's master bus takes
+// Main's modulators, sounds, actions and events); with the tests' item kinds, the Init bank's master bus takes
 // the main output onto "System", the game parameters get their defaults, and every media of
 // Main.bnk lies inside its media block.
 #include "BankTestSupport.h"
@@ -8,6 +8,7 @@
 #include "ZkAudiolib/Common/Events/CZkEventObject.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
+#include "ZkAudiolib/Common/Parameters/CZkModulatorMgr.h"
 
 #include <ZK/SoundEngine/Common/ZkIdFromName.h>
 
@@ -32,12 +33,19 @@ protected:
         m_buses.specs[ZK::SoundEngine::GetIDFromString("Master Audio Bus")] = {0, kSystem};
         m_buses.specs[ZK::SoundEngine::GetIDFromString("Music")] = {ZK::SoundEngine::GetIDFromString("Master Audio Bus")};
         m_buses.specs[ZK::SoundEngine::GetIDFromString("Effects")] = {ZK::SoundEngine::GetIDFromString("Master Audio Bus")};
+        // Cues whose volume a modulator drives subscribe to it through the modulator manager.
+        ASSERT_EQ(m_modulators.Init(), ZK_Success);
+        g_pModulatorMgr = &m_modulators;
     }
     void TearDown() override
     {
         GetEngineSettings().mainOutput = ZkOutputSettings{};
+        m_modulators.TermInstances();
+        m_modulators.Term();
         BankParseTest::TearDown();
+        g_pModulatorMgr = nullptr;
     }
+    ZK::SoundEngine::CZkModulatorMgr m_modulators;
     static constexpr uint32_t kSystem = 0xE611314A;
 };
 
