@@ -110,14 +110,11 @@ void CZkBusNodeInstance::RefreshFromNode()
         m_volumeDb = Node()->LevelSum(kBusVolumeProperty, object);
         // The bus pans its output by the node's positioning settings.
         const ZkPositioningValues positioning = Node()->GetPositioningValues(object);
-        ZkMixPositioning& view = m_owner->View().positioning;
-        view.panX = positioning.value1;
-        view.panY = positioning.value2;
-        view.panZ = positioning.value3;
-        view.centre = positioning.centrePercent;
-        view.flags = (view.flags & ~(ZkMixPositioning::kPannerModeMask | ZkMixPositioning::kFlag3D)) |
-                     (positioning.pannerType & ZkMixPositioning::kPannerModeMask) |
-                     (positioning.has3D ? ZkMixPositioning::kFlag3D : 0u);
+        m_owner->View().positioning.Take(positioning, Node()->Get3DModeInfo(object), Attenuation() != nullptr);
+        // A bus positioned in three dimensions collects its rays (and takes its attenuation) at
+        // its next frame.
+        if (positioning.has3D)
+            MarkPositioningDirty();
         // The aux send levels and the property-33 value of the node for the bus's game object.
         ZkVoiceParams params;
         Node()->InitMixParams(params, object);

@@ -180,12 +180,33 @@ void CZkMixBus::PrepareFrame(bool thresholdTest, float thresholdDb)
         m_volumeDb = m_nodeInstance->VolumeDb();
         m_linearVolume = ZkDecibelsToLinear(m_volumeDb) * m_nodeInstance->LinearGain();
         View().outputLevel = m_linearVolume;
+        RefreshRays();
         if (FirstOutput() != nullptr)
             UpdateSendConnections(thresholdTest, thresholdDb);
     }
     // The matrices the parents mix this bus's blocks with.
     if (FirstOutput() != nullptr)
         ComputeConnectionVolumes(1.0f);
+}
+
+void CZkMixBus::RefreshRays()
+{
+    ZkMixInstanceView& view = View();
+    view.tracksRays = view.positioning.Is3D();
+    if (!view.tracksRays)
+    {
+        view.rays = nullptr;
+        view.rayCount = 0;
+        view.attenuation = nullptr;
+        return;
+    }
+    // A bus positioned in three dimensions is heard along the rays of its game object, attenuated
+    // like a voice's.
+    m_nodeInstance->Update();
+    m_nodeInstance->RefreshRayAttenuation();
+    view.rays = m_nodeInstance->Rays();
+    view.rayCount = m_nodeInstance->RayCount();
+    view.attenuation = m_nodeInstance->Attenuation();
 }
 
 void CZkMixBus::CollectSends(ZK::ZkArray<ZkSendRecord>& sends)

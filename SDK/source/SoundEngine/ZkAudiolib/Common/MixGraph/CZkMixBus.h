@@ -229,6 +229,8 @@ protected:
     void SetVolumeDb(float db) { m_volumeDb = db; }
 
 private:
+    // The rays of a bus positioned in three dimensions into the mix view (none otherwise).
+    void RefreshRays();
     friend class CZkMixBusWithWindow;
 
     // The window's starting state from the node (CZkMixBusWindow.cpp).

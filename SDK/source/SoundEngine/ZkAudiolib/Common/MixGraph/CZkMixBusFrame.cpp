@@ -81,7 +81,20 @@ void CZkMixBus::MixBuffer(ZkPipelineBuffer& buffer, ZkMixInputEntry& entry, ZkRa
         if (object == nullptr || object->buffer.maxFrames != frames || object->channels != buffer.NumChannels())
             return;
         if (entry.object != nullptr)
+        {
             object->record->positioning = entry.object->positioning;
+        }
+        else if (entry.placed != 0)
+        {
+            // A positioned input's ray, placed by the positioning step.
+            ZkObjectPositioning& placed = object->record->positioning;
+            placed.x = entry.placement.position.x;
+            placed.y = entry.placement.position.y;
+            placed.z = entry.placement.position.z;
+            placed.spread = entry.placement.spread;
+            placed.focus = entry.placement.focus;
+            placed.mode = 1;
+        }
         object->buffer.status = Larger(object->buffer.status, buffer.status);
         object->buffer.validFrames = frames;
         if (!entry.filter.IsBypassed())

@@ -37,6 +37,7 @@ CZkMixContext::~CZkMixContext()
     while (m_inputsHead != nullptr)
         m_inputsHead->GetInputContext().RemoveConnection(m_inputsHead);
     m_sends.Term();
+    m_scratch.Term();
 }
 
 CZkMixerInputContext* CZkMixContext::ConnectTo(CZkMixBus& destination, uint32_t type)

@@ -18,6 +18,7 @@
 #include "ZkAudiolib/Common/Containers/ZkArray.h"
 #include "ZkAudiolib/Common/GameObjects/ZkListenerGainTable.h"
 #include "ZkAudiolib/Common/MixGraph/ZkMixInstanceView.h"
+#include "ZkAudiolib/Common/Positioning/CZkPositioningMath.h"
 
 #include <ZK/SoundEngine/Common/ZkChannelConfig.h>
 #include <ZK/SoundEngine/Common/ZkResult.h>
@@ -37,7 +38,18 @@ namespace ZK::SoundEngine
 class CZkMixBus;
 class CZkMixerInputContext;
 class CZkNodeInstanceBase;
+struct ZkMixInputEntry;
 struct ZkRay;
+
+// The rays one connection's listener hears, with their path gains and listener-space items.
+struct ZkConnectionRays
+{
+    const ZkRay* rays[CZkPositioningMath::kMaxVoiceRays];
+    float gains[CZkPositioningMath::kMaxVoiceRays];
+    ZkPositioningRay items[CZkPositioningMath::kMaxVoiceRays];
+    uint32_t count = 0;
+    ZkListenerView listener; // of the first ray
+};
 
 // Connection types.
 constexpr uint32_t kConnectionDirect = 0; // the dry path into the output bus
@@ -138,6 +150,16 @@ private:
     void StoreLevel(CZkMixerInputContext& connection, float linear);
     void RecordRelated(CZkMixContext* related, float levelDb);
     void PositionEntries(CZkMixerInputContext& connection, bool rebuild);
+    // The three-dimensional steps (CZkMixContextRays.cpp).
+    void CollectConnectionRays(const CZkMixerInputContext& connection, ZkConnectionRays& out) const;
+    void PanEntry(const CZkMixerInputContext& connection, const ZkConnectionRays& rays,
+                  const ZkMixMatrixTarget& target, ZkMixInputEntry& entry);
+    void ShareOverlappingPositions(CZkMixerInputContext& connection, const ZkConnectionRays& rays);
+    // A fresh entry's matrix becomes its previous one too; the volume-matrix callback.
+    void FinishEntry(const CZkMixerInputContext& connection, ZkMixInputEntry& entry, bool fresh);
+    static constexpr uint32_t kMaxDeferredEntries = 64;
+    // Room for floats of temporary matrices (kept from frame to frame); null when out of memory.
+    float* Scratch(size_t floats);
     void LinkInput(CZkMixerInputContext* connection);
     void UnlinkInput(CZkMixerInputContext* connection);
 
@@ -150,6 +172,7 @@ private:
     CZkMixerInputContext* m_inputsTail = nullptr;
     CZkMixerInputContext* m_outputs = nullptr;
     ZK::ZkArray<ZkSendRecord> m_sends;
+    ZK::ZkArray<float> m_scratch;
     RelatedLevel m_related[kMaxRelated] = {};
     uint32_t m_relatedCount = 0;
     ZkMixPositioning m_cachedPositioning; // compared with the view's to decide a rebuild

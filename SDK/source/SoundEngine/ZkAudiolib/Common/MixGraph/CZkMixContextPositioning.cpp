@@ -12,6 +12,7 @@
 #include "ZkAudiolib/Common/Positioning/NotifyVolumeMatrixCallback.h"
 
 #include <cstring>
+#include <optional>
 
 namespace ZK::SoundEngine
 {
@@ -48,6 +49,14 @@ void CZkMixContext::PositionEntries(CZkMixerInputContext& connection, bool rebui
     const ZkChannelConfig output = connection.GetOutputConfig();
     const ZkMixPositioning& positioning = m_view.positioning;
     const bool threeD = positioning.Is3D() && connection.connectionType != kConnectionFixedRouting;
+    // Large (a few kilobytes): made only for a three-dimensional connection.
+    std::optional<ZkConnectionRays> rays;
+    if (threeD)
+        CollectConnectionRays(connection, rays.emplace());
+    // Several positions share their power once every entry is panned: the fresh entries' copies
+    // and the callbacks wait for it.
+    const bool sharing = threeD && connection.EntryCount() > 1 && connection.EntryCount() <= kMaxDeferredEntries;
+    uint64_t freshEntries = 0;
     for (uint32_t i = 0; i < connection.EntryCount(); ++i)
     {
         ZkMixInputEntry& entry = connection.Entry(i);
@@ -66,8 +75,10 @@ void CZkMixContext::PositionEntries(CZkMixerInputContext& connection, bool rebui
         target.device = connection.GetOutputBus()->GetOutputDevice();
         if (threeD)
         {
-            // Three-dimensional panning is not built yet: the matrix stays silent.
-            std::memset(entry.matrices.current, 0, sizeof(float) * entry.matrices.MatrixFloats());
+            PanEntry(connection, *rays, target, entry);
+            // The connection's listener filters (from the connection volumes) filter its entries.
+            entry.filter.SetLowPassTarget(connection.listenerLowPass);
+            entry.filter.SetHighPassTarget(connection.listenerHighPass);
         }
         else if (rebuild || fresh || entry.stale != 0)
         {
@@ -86,14 +97,31 @@ void CZkMixContext::PositionEntries(CZkMixerInputContext& connection, bool rebui
             std::memcpy(entry.matrices.current, entry.matrices.previous, sizeof(float) * entry.matrices.MatrixFloats());
         }
         entry.stale = 0;
-        if (fresh)
-            entry.matrices.CopyCurrentToPrevious();
-        if (m_view.notifiesVolumeMatrix)
-        {
-            const CZkHierarchyNode* busNode = connection.GetOutputBusNode();
-            NotifyVolumeMatrixCallback(m_view.playingID, busNode != nullptr ? busNode->ID() : 0, input, output,
-                                       entry.matrices.current, m_view.gameObjectID);
-        }
+        if (sharing)
+            freshEntries |= fresh ? uint64_t{1} << i : 0;
+        else
+            FinishEntry(connection, entry, fresh);
+    }
+    if (!sharing)
+        return;
+    ShareOverlappingPositions(connection, *rays);
+    for (uint32_t i = 0; i < connection.EntryCount(); ++i)
+    {
+        ZkMixInputEntry& entry = connection.Entry(i);
+        if (entry.matrices.IsAllocated())
+            FinishEntry(connection, entry, (freshEntries >> i & 1u) != 0);
+    }
+}
+
+void CZkMixContext::FinishEntry(const CZkMixerInputContext& connection, ZkMixInputEntry& entry, bool fresh)
+{
+    if (fresh)
+        entry.matrices.CopyCurrentToPrevious();
+    if (m_view.notifiesVolumeMatrix)
+    {
+        const CZkHierarchyNode* busNode = connection.GetOutputBusNode();
+        NotifyVolumeMatrixCallback(m_view.playingID, busNode != nullptr ? busNode->ID() : 0, GetOutputConfig(),
+                                   connection.GetOutputConfig(), entry.matrices.current, m_view.gameObjectID);
     }
 }
 

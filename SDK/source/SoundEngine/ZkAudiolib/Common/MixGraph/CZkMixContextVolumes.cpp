@@ -65,10 +65,11 @@ float CZkMixContext::DryRayLevel(const CZkMixerInputContext& connection, float& 
         return 1.0f;
     if (m_view.dryLevels != nullptr)
         directGain *= m_view.dryLevels->GetGain(connection.listenerID, 0);
+    const ZkGameObjectID listener = m_view.RayListener(connection.listenerID);
     float rayLevel = 0.0f;
     bool any = false;
     for (uint32_t i = 0; i < m_view.rayCount; ++i)
-        if (m_view.rays[i].listenerID == connection.listenerID)
+        if (ZkMixInstanceView::Hears(m_view.rays[i].listenerID, listener))
         {
             rayLevel = any ? std::max(rayLevel, m_view.rays[i].dryGain) : m_view.rays[i].dryGain;
             any = true;

@@ -125,6 +125,10 @@ public:
     float previousDb = -4096.0f;
     uint32_t connectionType = 0;
     uint32_t flags = 0;
+    // The filter values (0..100) of the rays its listener hears (CZkPositioningMath's listener
+    // filters); a positioned input's entries are filtered by them.
+    float listenerLowPass = 100.0f;
+    float listenerHighPass = 100.0f;
 
 private:
     bool GrowEntries();

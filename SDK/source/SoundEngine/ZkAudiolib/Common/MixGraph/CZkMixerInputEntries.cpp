@@ -177,8 +177,9 @@ void CZkMixerInputContext::RefreshFromInput(ZkChannelConfig config, bool perObje
     constexpr uint32_t kMaxRays = 64;
     const ZkRay* rays[kMaxRays];
     uint32_t count = 0;
+    const ZkGameObjectID listener = view.RayListener(listenerID);
     for (uint32_t i = 0; i < view.rayCount && count < kMaxRays; ++i)
-        if (view.rays[i].listenerID == listenerID)
+        if (ZkMixInstanceView::Hears(view.rays[i].listenerID, listener))
             rays[count++] = &view.rays[i];
     if (view.tracksRays && count > 1)
     {

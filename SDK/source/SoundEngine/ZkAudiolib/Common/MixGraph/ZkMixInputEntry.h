@@ -14,6 +14,7 @@
 
 #include "ZkAudiolib/Common/MixGraph/ZkMixBufferHold.h"
 #include "ZkAudiolib/Common/MixGraph/ZkVolumeMatrixPair.h"
+#include "ZkAudiolib/Common/Positioning/CZkPositioningMath.h"
 
 #include <Plugins/Effects/Common/ZkSrcLpHpFilter.h>
 #include <ZK/SoundEngine/Common/ZkChannelConfig.h>
@@ -68,5 +69,9 @@ struct ZkMixInputEntry
     uint8_t stale = 0;                   // refreshed before it is positioned again
     uint32_t configWord = 0;             // the frame's channel configuration
     uint8_t keep = 0;
+    // Where an object destination places the entry's ray this frame (placed: set by the
+    // positioning step for a positioned input).
+    ZkObjectPlacement placement;
+    uint8_t placed = 0;
 };
 } // namespace ZK::SoundEngine

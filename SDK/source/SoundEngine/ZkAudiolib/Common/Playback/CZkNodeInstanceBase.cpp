@@ -7,6 +7,7 @@
 #include "ZkAudiolib/Common/FrontEnd/EngineLimits.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
+#include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
 #include "ZkAudiolib/Common/Parameters/ZkFastMath.h"
 
 namespace ZK::SoundEngine
@@ -109,8 +110,13 @@ void CZkNodeInstanceBase::SetParameterValue(uint32_t id, float value, float delt
     case 24:
         m_positioning24 = static_cast<uint32_t>(value);
         return;
-    // Automation offsets and the automation settings (20-22, 66-68) act on path data, which plays
-    // do not carry yet; 25-28 have no stored effect.
+    case 20:
+    case 21:
+    case 22:
+        m_automationOffset[id - 20] += delta * AutomationScale();
+        return;
+    // The automation settings (66-68) act on path data, which plays do not carry yet; 25-28 have
+    // no stored effect.
     case 46:
         m_rays.RemoveAll();
         m_positioningMode = value != 0.0f ? static_cast<uint8_t>(m_positioningMode | kModeSpeakerPanning)
@@ -190,22 +196,57 @@ ZKRESULT CZkNodeInstanceBase::Initialize(float maxRadius, bool mayStartVirtual, 
     return ZK_Success;
 }
 
+float CZkNodeInstanceBase::AutomationScale() const
+{
+    // An offset in percent of the attenuation's reach; as it is without an attenuation curve.
+    float maxDistance = 0.0f;
+    return m_node != nullptr && m_node->GetMaxAttenuationDistance(maxDistance) ? maxDistance * 0.01f : 1.0f;
+}
+
 ZKRESULT CZkNodeInstanceBase::SubscribeAttenuation()
 {
     // An instance that had an attenuation and lost it reports 2, as the render side expects.
     const bool had = m_hadAttenuation != 0;
     ReleaseAttenuation();
     if (IsPositioned() && m_node != nullptr)
-        m_attenuation = CZkAttenuation::Find(m_node->Get3DModeInfo(m_object).attenuationID);
-    m_hadAttenuation = m_attenuation != nullptr ? 1 : 0;
-    return had && m_attenuation == nullptr ? ZK_Fail : ZK_Success;
+    {
+        m_positioningParams.SetAttenuationID(m_node->Get3DModeInfo(m_object).attenuationID);
+        m_positioningParams.GetAttenuation();
+    }
+    const CZkAttenuation* attenuation = Attenuation();
+    m_hadAttenuation = attenuation != nullptr ? 1 : 0;
+    if (attenuation == nullptr)
+        return had ? ZK_Fail : ZK_Success;
+    if (g_pRTPCMgr == nullptr)
+        return ZK_Success;
+    for (const ZkAttenuationParamCurve& entry : attenuation->ParamCurves())
+    {
+        // The subscription takes the bank points, without the curve's two sentinels.
+        const CZkCurve& curve = entry.curve;
+        const uint32_t points = curve.PointCount() >= 2 ? curve.PointCount() - 2 : 0;
+        const ZKRESULT result = g_pRTPCMgr->SubscribeRTPC(
+            static_cast<CZkNodeInstanceBase*>(this), entry.paramID, entry.paramType, entry.combineMode, entry.target,
+            entry.curveID, curve.Scaling(), points != 0 ? &curve.Point(1) : nullptr, points, Key(),
+            ZkRTPCSubscriberKind_NodeInstance, true);
+        if (result != ZK_Success)
+            return result;
+    }
+    return ZK_Success;
 }
 
 void CZkNodeInstanceBase::ReleaseAttenuation()
 {
-    if (m_attenuation != nullptr)
-        m_attenuation->Release();
-    m_attenuation = nullptr;
+    const CZkAttenuation* attenuation = Attenuation();
+    if (attenuation != nullptr && g_pRTPCMgr != nullptr)
+    {
+        for (const ZkAttenuationParamCurve& entry : attenuation->ParamCurves())
+        {
+            bool stillSubscribed = false;
+            g_pRTPCMgr->UnsubscribeRTPCCurve(static_cast<CZkNodeInstanceBase*>(this), entry.target, entry.curveID,
+                                             stillSubscribed);
+        }
+    }
+    m_positioningParams.Reset();
 }
 
 ZKRESULT CZkNodeInstanceBase::SetupEffects()

@@ -24,6 +24,7 @@
 #include "ZkAudiolib/Common/GameObjects/ZkListenerGainTable.h"
 #include "ZkAudiolib/Common/Modulators/CZkModulatorLinks.h"
 #include "ZkAudiolib/Common/Parameters/CZkKeyedParamTarget.h"
+#include "ZkAudiolib/Common/Positioning/CZkPositioningParams.h"
 #include "ZkAudiolib/Common/Positioning/ZkRay.h"
 
 #include <ZK/SoundEngine/Common/ZkPositionTypes.h>
@@ -153,7 +154,7 @@ public:
     float EvaluateCurveA(float distance) const;
     float EvaluateCurveB(float distance) const;
     // The attenuation of the node's positioning settings, held while positioned; null for none.
-    CZkAttenuation* Attenuation() const { return m_attenuation; }
+    CZkAttenuation* Attenuation() const { return m_positioningParams.HeldAttenuation(); }
     // Copies of the ray at index, of the instance's own position at index, of a listener's
     // transform (listener in the game object's set). 1; 2 when out of range or absent.
     ZKRESULT GetEmitterPosition(uint32_t index, ZkRay& ray) const;
@@ -213,8 +214,16 @@ public:
     uint8_t PositioningFlags() const { return m_positioningFlags; }
     uint8_t PositioningMode() const { return m_positioningMode; }
     float PositioningValue(uint32_t id) const;
+    // The automation offset on an axis (0 x, 1 y, 2 z): parameters 20-22's deltas, each scaled by
+    // the attenuation's maximum distance / 100.
+    float AutomationOffset(uint32_t axis) const { return m_automationOffset[axis]; }
     uint32_t RayCount() const { return m_rays.Length(); }
     const ZkRay& Ray(uint32_t index) const { return m_rays[index]; }
+    // The rays of the frame (null without any); the render side attenuates and filters them.
+    ZkRay* Rays() { return m_rays.Data(); }
+    // The three path gains and the cone factor of this frame's rays from the attenuation and the
+    // environment curves (the rays are collected afresh, with gains 1.0, by each Update).
+    void RefreshRayAttenuation();
     float NearestRayDistance() const { return m_nearestDistance; }
     uint32_t OwnPositionCount() const { return m_ownPositions.Length(); }
 
@@ -243,11 +252,15 @@ protected:
 private:
     // Empties the rays and the own positions and marks the positioning dirty.
     void ResetPositioning();
-    // Takes a reference on the attenuation of the node's positioning settings (when positioned): 2
-    // when the instance had an attenuation and finds none now, else 1. Its parameter curves are
-    // not subscribed yet (no subscriber kind delivers them to an instance).
+    // Takes a reference on the attenuation of the node's positioning settings (when positioned) and
+    // subscribes its parameter curves under the instance's key (their values reach SetBuiltInValue):
+    // 2 when the instance had an attenuation and finds none now; a subscription's failure; else 1.
     ZKRESULT SubscribeAttenuation();
+    // Unsubscribes the attenuation's parameter curves and gives the attenuation back.
     void ReleaseAttenuation();
+    // What parameters 20-22 scale their deltas by: the attenuation's maximum distance / 100, 1
+    // without an attenuation curve.
+    float AutomationScale() const;
     void CollectListenerRays();
     void CollectOwnPositionRays();
     void AddSendsOfListener(ZK::ZkArray<ZkSendRecord>& output, ZkGameObjectID listenerID,
@@ -263,7 +276,8 @@ private:
     uint8_t m_positioningFlags = 0;
     uint8_t m_positioningMode = 0;
     uint8_t m_hadAttenuation = 0;
-    CZkAttenuation* m_attenuation = nullptr;
+    CZkPositioningParams m_positioningParams;
+    float m_automationOffset[3] = {};
     float m_sendValue = kUnsetSendValue;
     float m_builtIn[3] = {};
     ZK::ZkArray<ZkRay> m_rays;

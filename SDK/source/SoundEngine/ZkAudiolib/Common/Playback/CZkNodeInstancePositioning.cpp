@@ -9,6 +9,7 @@
 #include "ZkAudiolib/Common/GameObjects/CZkRegistryMgr.h"
 #include "ZkAudiolib/Common/GameObjects/ZkSortedIdArray.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
+#include "ZkAudiolib/Common/Playback/CZkEnvCurves.h"
 #include "ZkAudiolib/Common/Playback/CZkNodeInstanceBase.h"
 #include "ZkAudiolib/Common/Positioning/CZkPositioningMath.h"
 
@@ -32,12 +33,20 @@ bool InIds(const ZkGameObjectID* ids, uint32_t count, ZkGameObjectID id)
 
 float CZkNodeInstanceBase::EvaluateCurveA(float distance) const
 {
-    return m_attenuation != nullptr ? m_attenuation->EvaluateRole(ZkAttenuationRole_Spread, distance, 0.0f) : 0.0f;
+    CZkAttenuation* attenuation = Attenuation();
+    return attenuation != nullptr ? attenuation->EvaluateRole(ZkAttenuationRole_Spread, distance, 0.0f) : 0.0f;
 }
 
 float CZkNodeInstanceBase::EvaluateCurveB(float distance) const
 {
-    return m_attenuation != nullptr ? m_attenuation->EvaluateRole(ZkAttenuationRole_Focus, distance, 0.0f) : 0.0f;
+    CZkAttenuation* attenuation = Attenuation();
+    return attenuation != nullptr ? attenuation->EvaluateRole(ZkAttenuationRole_Focus, distance, 0.0f) : 0.0f;
+}
+
+void CZkNodeInstanceBase::RefreshRayAttenuation()
+{
+    if (!m_rays.IsEmpty())
+        CZkPositioningMath::ComputeRayAttenuation(Attenuation(), g_pEnvCurves, m_rays.Data(), m_rays.Length());
 }
 
 void CZkNodeInstanceBase::MarkPositioningDirty()

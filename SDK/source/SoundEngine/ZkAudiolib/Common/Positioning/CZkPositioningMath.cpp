@@ -40,7 +40,7 @@ uint32_t CZkPositioningMath::CollectListenerRays(const ZkRay* rays, uint32_t ray
     for (uint32_t index = 0; index < rayCount; ++index)
     {
         const ZkRay& ray = rays[index];
-        if (ray.listenerID != listener)
+        if (listener != kEveryListener && ray.listenerID != listener)
             continue;
         const float gain = path == 0 ? ray.dryGain : path == 1 ? ray.auxGain1 : path == 2 ? ray.auxGain2 : 1.0f;
         collected[count] = &ray;

@@ -2,14 +2,14 @@
 // attenuates by: ray distance and angles, azimuth and elevation relative to a listener, and the mix
 // matrix of a voice. All angles use the fast forms of ZkFastAngles.h.
 //
-// Built so far: the geometry of rays, their attenuation and listener filters, the mix matrix of
-// voices that are not positioned in three dimensions (direct assignment, two-dimensional panning,
-// or the previous matrix kept) and the three-dimensional panning of listener-space rays. The rest
-// of the three-dimensional half (rays of voices in listener space, multi-ray and ambisonic
-// matrices, the connections' filter values) answers 4 and changes nothing.
-//
 // Threading: pure functions of their arguments, called on the audio thread.
 // Ownership: matrices and rays belong to the caller.
+//
+// The positioning step of a voice or bus (CZkMixContext) calls, per connection entry: the rays of
+// the entry's listener (CollectListenerRays), ComputeRays, then ComputeAmbisonicMatrixScaled (an
+// object destination) or ComputeMultiRayMixMatrix, and ApplyListenerVoiceGains over the entries of
+// several positions; ComputeRayAttenuation runs when the instance's rays are collected, the
+// connection form of ComputeListenerFilters with the connection volumes.
 #pragma once
 
 #include "ZkAudiolib/Common/Positioning/ZkPositioningRay.h"
@@ -30,9 +30,15 @@ class CZkAttenuation;
 class CZkEmitter;
 class CZkEnvCurves;
 class CZkListener;
-class CZkVoice;
-class CZkMixContext;
 class CZkMixerInputContext;
+
+// Where an object destination places one positioned input.
+struct ZkObjectPlacement
+{
+    ZkVector position = {0.0f, 0.0f, 0.0f};
+    float spread = 0.0f;
+    float focus = 0.0f;
+};
 
 // How a voice asks to be panned.
 struct ZkPanParams
@@ -154,6 +160,8 @@ public:
                                        uint32_t rayCount, ZkGameObjectID listener, uint32_t path, float& lowPass,
                                        float& highPass);
     static constexpr float kNoFiltering = 100.0f;
+    // As a listener of the two operations here and below: the rays of every listener.
+    static constexpr ZkGameObjectID kEveryListener = ZK_ALL_GAME_OBJECTS;
 
     // The rays of one listener with the gain of a path (0 dry, 1 and 2 the aux sends, 1.0 for any
     // other) into collected and gains (room for rayCount each). The count.
@@ -194,14 +202,27 @@ public:
                                              float* scratch);
     static constexpr uint32_t kDryPath = 0;
 
-    // --- Three-dimensional positioning of voices: not built yet, each answers 4 and changes nothing ---
-    // (rays, ray count, connection): the connection's two filter values from its listener's rays.
-    static ZKRESULT ComputeListenerFilters(const ZkRay*, uint32_t, CZkMixerInputContext&) { return ZK_NotImplemented; }
-    static ZKRESULT PanRays(CZkVoice*, CZkMixContext*) { return ZK_NotImplemented; }
-    static ZKRESULT ComputeAmbisonicMatrixScaled(float, const ZkTransform&, CZkMixContext*) { return ZK_NotImplemented; }
-    static ZKRESULT ApplyListenerVoiceGains(uint32_t, const ZkRay* const*, const float*, CZkVoice*)
-    {
-        return ZK_NotImplemented;
-    }
+    // The connection's two filter values from the rays its listener hears (kEveryListener: all)
+    // on the connection's path (its type: 0 dry, 1 and 2 the aux sends): the attenuation and the
+    // environment of the connection's input, as the form above computes them, stored in the
+    // connection (both kNoFiltering without such a ray) and in each ray.
+    static void ComputeListenerFilters(ZkRay* rays, uint32_t rayCount, CZkMixerInputContext& connection);
+    // The path whose gains and filters a connection of a type takes (3 and above: none, gain 1.0).
+    static uint32_t PathOfConnection(uint32_t connectionType) { return connectionType < 3 ? connectionType : 3; }
+
+    // One ray into an object (an audio-object or ambisonic destination that positions it by itself):
+    // the input's channels assigned directly, every coefficient times gain; the item's place, spread
+    // and focus go to object (when not null) for the destination to position it.
+    static void ComputeAmbisonicMatrixScaled(float gain, const ZkPositioningRay& item, ZkChannelConfig input,
+                                             ZkChannelConfig output, float* matrix, ZkObjectPlacement* object);
+
+    // Several positions of one emitter heard by one listener, each panned into its own matrix: the
+    // positions that overlap share their power (CZkSpeakerPan::NormalizePointOverlaps over the
+    // items' unit directions, zero at the listener, with the widths of their spreads and the weights
+    // of their gains, each at least 0.1), and each matrix (floats long) is scaled by its point's gain.
+    static void ApplyListenerVoiceGains(uint32_t rayCount, const ZkPositioningRay* items, const float* gains,
+                                        float* const* matrices, size_t floats);
+    static constexpr float kMinimumOverlapWidth = 0.1f;
+    static constexpr uint32_t kMaxVoiceRays = 64;
 };
 } // namespace ZK::SoundEngine

@@ -82,7 +82,7 @@ void CZkPositioningMath::ComputeListenerFilters(CZkAttenuation* attenuation, con
     for (uint32_t index = 0; index < rayCount; ++index)
     {
         ZkRay& ray = rays[index];
-        if (ray.listenerID != listener)
+        if (listener != kEveryListener && ray.listenerID != listener)
             continue;
         float lp = ray.coneFactor * coneLowPass;
         float hp = ray.coneFactor * coneHighPass;

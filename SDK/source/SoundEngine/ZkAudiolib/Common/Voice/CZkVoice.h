@@ -108,6 +108,9 @@ public:
 
     // --- Per frame ---
     void UpdateGain();
+    // The instance's spread (A) and focus (B) curves of its attenuation at a ray distance.
+    float EvaluateCurveA(float distance) const override;
+    float EvaluateCurveB(float distance) const override;
     // True when the pipeline is to be pulled this frame.
     bool PrepareFrame();
     // The pipeline pull: the block ends in Buffer() with its status; published to the connections.
@@ -205,6 +208,9 @@ private:
     // The frame's steps.
     void ApplyVolume(CZkPlayingInstance& instance);
     void RetargetFilters(CZkPlayingInstance& instance);
+    // The instance's rays (collected and attenuated this frame) and three-dimensional positioning
+    // into the mix view.
+    void RefreshPositioningView(CZkPlayingInstance& instance);
     bool DecideAudibility(CZkPlayingInstance& instance);
     bool ComeBackFromVirtual(CZkPlayingInstance& instance);
     void GoVirtual(CZkPlayingInstance& instance);

@@ -277,6 +277,9 @@ void CZkVoice::UpdateGain()
     if ((playing->SecondFlags() & kVirtualBits) == 0)
     {
         playing->Update();
+        playing->RefreshRayAttenuation();
+        playing->UpdateDistancePriority();
+        RefreshPositioningView(*playing);
         SetGain(ZkDecibelsToLinear(playing->GetVolumeDb()) * playing->LinearGain());
         view.playingID = playing->PlayingID();
         view.nodeID = playing->GetNodeID();

@@ -1,0 +1,279 @@
+// A 3-D positioned tone heard end to end, through the running engine with offline rendering: a
+// mono 1 kHz loop whose attenuation's dry curve falls linearly from 0 dB at 0 to -20 dB at 100, on
+// an emitter moved by SetPosition around the default listener. Each channel's level is the
+// attenuation times the three-dimensional panning (a numpy model); a move between two frames ramps
+// across the next frame; a listener without spatialization hears k / L; a listener's volume
+// offsets scale its speakers; a low-pass curve filters the connection.
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Renderer/FirstSoundFixture.h"
+
+#include "ZkAudiolib/Common/MixGraph/CZkMixerInputContext.h"
+#include "ZkAudiolib/Common/Output/CZkOutputDevice.h"
+#include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
+#include "ZkAudiolib/Common/Parameters/ZkFastMath.h"
+#include "ZkAudiolib/Common/Renderer/CZkAudioRenderer.h"
+#include "ZkAudiolib/Common/Voice/CZkVoice.h"
+
+#include <Plugins/Effects/Common/ZkFilterCutoff.h>
+
+#include <cmath>
+#include <complex>
+
+namespace
+{
+using namespace ZkFirstSoundTest;
+
+constexpr ZkGameObjectID kListener = 9;
+constexpr uint32_t kPeriod = kRate / kToneHz;                   // 48 samples
+constexpr uint32_t kWholePeriods = kFrames / kPeriod;           // 21 in a frame
+constexpr double kCurveStartDb = 0.0;
+constexpr double kCurveEndDb = -20.0;
+constexpr double kCurveEnd = 100.0;
+constexpr float kLowPassValue = 40.0f;
+constexpr double kLowPassToneHz = 4000.0;
+
+struct Amplitudes
+{
+    double left = 0.0;
+    double right = 0.0;
+};
+
+ZkTransform At(float x, float y, float z)
+{
+    ZkTransform transform = kZkDefaultTransform;
+    transform.position = {x, y, z};
+    return transform;
+}
+
+double Db(double amplitude) { return 20.0 * std::log10(std::max(amplitude, 1e-9)); }
+
+class PositionedTone : public FirstSound
+{
+protected:
+    void SetUp() override
+    {
+        FirstSound::SetUp();
+        // Positioning byte 3: overridden, with 3-D settings (position mode 0: the emitter's own
+        // positions); the 3-D byte 1: spatialized by position.
+        const ZkSoundFixtures::Bytes bank = ZkSoundFixtures::WriteBank(R"({"name": "Positioned.bnk",
+            "media": [{"id": 120, "wave": {"rate": 48000, "channels": 1, "loop": {"periods": 250, "of": 1000},
+                                           "parts": [{"tone": 1000, "amp": 0.5}]}},
+                      {"id": 121, "wave": {"rate": 48000, "channels": 1, "loop": {"periods": 1000, "of": 4000},
+                                           "parts": [{"tone": 4000, "amp": 0.5}]}}],
+            "chunks": [{"tag": "BKHD"}, {"tag": "DIDX"}, {"tag": "DATA"},
+              {"tag": "HIRC", "items": [
+                {"type": "attenuation", "id": 500, "map": {"0": 0},
+                 "curves": [{"scaling": 0, "points": [[0, 0], [100, -20]]}]},
+                {"type": "attenuation", "id": 501, "map": {"0": 0, "3": 1},
+                 "curves": [{"scaling": 0, "points": [[0, 0], [100, -20]]},
+                            {"scaling": 0, "points": [[0, 40], [100, 40]]}]},
+                {"type": "sound", "id": 220, "media": 120, "bus": "Effects", "props": {"loop_count": 0,
+                 "attenuation": 500}, "positioning": 3, "positioning_3d": 1},
+                {"type": "sound", "id": 221, "media": 121, "bus": "Effects", "props": {"loop_count": 0,
+                 "attenuation": 501}, "positioning": 3, "positioning_3d": 1},
+                {"type": "action", "id": 320, "action": "play", "target": 220},
+                {"type": "event", "id": "Play_Positioned", "actions": [320]},
+                {"type": "action", "id": 321, "action": "play", "target": 221},
+                {"type": "event", "id": "Play_PositionedLowPass", "actions": [321]}]}]})");
+        ASSERT_FALSE(bank.empty());
+        std::ofstream(m_folder.Path() / "Positioned.bnk", std::ios::binary)
+            .write(reinterpret_cast<const char*>(bank.data()), static_cast<std::streamsize>(bank.size()));
+    }
+
+    // The engine, the bank, a default listener at the origin facing +z, the emitter at position.
+    void StartAt(const ZkTransform& position)
+    {
+        ASSERT_NO_FATAL_FAILURE(Start());
+        ZkBankID bank = 0;
+        ASSERT_EQ(LoadBank("Positioned.bnk", bank), ZK_Success);
+        ASSERT_EQ(RegisterGameObj(kListener, "Listener"), ZK_Success);
+        ASSERT_EQ(SetDefaultListeners(&kListener, 1), ZK_Success);
+        ASSERT_EQ(SetPosition(kListener, kZkDefaultTransform), ZK_Success);
+        ASSERT_EQ(SetPosition(kEmitter, position), ZK_Success);
+        ASSERT_EQ(RenderAudio(true), ZK_Success);
+    }
+
+    // The amplitude of each channel over the whole periods of a frame's samples, from their mean
+    // square (exact for a steady sine whatever its phase).
+    Amplitudes FrameAmplitudes(size_t frame, uint32_t firstPeriod = 0, uint32_t periods = kWholePeriods) const
+    {
+        const size_t begin = frameOffsets.at(frame) + size_t{firstPeriod} * kPeriod;
+        double squares[2] = {};
+        for (size_t k = begin; k < begin + size_t{periods} * kPeriod; ++k)
+            for (uint32_t c = 0; c < 2; ++c)
+                squares[c] += double(captured.at(k * channels + c)) * captured.at(k * channels + c);
+        const double n = double(periods) * kPeriod;
+        return {std::sqrt(2.0 * squares[0] / n), std::sqrt(2.0 * squares[1] / n)};
+    }
+
+    Amplitudes LastFrame() const { return FrameAmplitudes(frameOffsets.size() - 1); }
+
+    // The numpy model's amplitudes of each position (relative to the listener).
+    std::vector<Amplitudes> Model(const std::vector<ZkVector>& positions) const
+    {
+        CZkOutputDevice* device = ZK::SoundEngine::CZkOutputDeviceMgr::GetMainDevice();
+        float angles[3] = {45.0f, 90.0f, 135.0f};
+        uint32_t count = 3;
+        float height = 0.0f;
+        uint32_t rule = 0;
+        if (device != nullptr)
+        {
+            device->GetSpeakerAngles(angles, count, height);
+            rule = device->panningRule;
+        }
+        const std::filesystem::path cases = m_folder.Path() / "positioned_tone_cases.txt";
+        {
+            std::ofstream file(cases);
+            for (const ZkVector& p : positions)
+                file << kToneAmplitude << ' ' << p.x << ' ' << p.y << ' ' << p.z << " 0 " << kCurveStartDb << ' '
+                     << kCurveEnd << ' ' << kCurveEndDb << ' ' << rule << ' ' << angles[0] << ' ' << angles[1] << ' '
+                     << angles[2] << '\n';
+        }
+        std::istringstream output(ZkEngineTest::RunCommand(
+            "/usr/bin/python3 \"" + std::string(KP_SOURCE_DIR) +
+            "/tests/SDK/source/SoundEngine/ZkAudiolib/Common/Positioning/positioned_tone_model.py\" < \"" +
+            cases.string() + "\""));
+        std::vector<Amplitudes> model;
+        Amplitudes a;
+        while (output >> a.left >> a.right)
+            model.push_back(a);
+        std::filesystem::remove(cases);
+        return model;
+    }
+
+    static void ExpectLevel(double measured, double expected, const std::string& what)
+    {
+        // A channel the model leaves (nearly) silent is checked against silence, not in dB.
+        if (expected < 1e-3)
+            EXPECT_LT(measured, 2e-3) << what;
+        else
+            EXPECT_NEAR(Db(measured), Db(expected), 0.2) << what << ": " << measured << " against " << expected;
+    }
+};
+
+TEST_F(PositionedTone, EachChannelIsTheAttenuationTimesThePanningAroundTheListener)
+{
+    const std::vector<std::pair<const char*, ZkVector>> directions = {
+        {"ahead", {0, 0, 1}}, {"left", {-1, 0, 0}}, {"right", {1, 0, 0}},
+        {"behind", {0, 0, -1}}, {"above", {0, 1, 0}}, {"below", {0, -1, 0}}};
+    std::vector<ZkVector> positions;
+    std::vector<std::string> names;
+    for (float distance : {50.0f, 150.0f})
+        for (const auto& [name, d] : directions)
+        {
+            positions.push_back({d.x * distance, d.y * distance, d.z * distance});
+            names.push_back(std::string(name) + " at " + std::to_string(int(distance)));
+        }
+    const std::vector<Amplitudes> model = Model(positions);
+    ASSERT_EQ(model.size(), positions.size());
+
+    ASSERT_NO_FATAL_FAILURE(StartAt(At(positions[0].x, positions[0].y, positions[0].z)));
+    ASSERT_NE(PostEvent("Play_Positioned", kEmitter), 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(3));
+    ASSERT_EQ(channels, 2u);
+    for (size_t i = 0; i < positions.size(); ++i)
+    {
+        ASSERT_EQ(SetPosition(kEmitter, At(positions[i].x, positions[i].y, positions[i].z)), ZK_Success);
+        // One frame ramps to the new place, the next is steady there.
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(2));
+        const Amplitudes heard = LastFrame();
+        ExpectLevel(heard.left, model[i].left, names[i] + ", left");
+        ExpectLevel(heard.right, model[i].right, names[i] + ", right");
+    }
+}
+
+// The matrix of the frame after a move ramps from the old one to the new one across the frame: each
+// period's level lies on the line between the two places' levels (the gain at the period's middle
+// sample), and the first period continues the last frame without a step.
+TEST_F(PositionedTone, AMoveBetweenTwoFramesRampsLinearlyAcrossOneFrame)
+{
+    ASSERT_NO_FATAL_FAILURE(StartAt(At(-50.0f, 0.0f, 0.0f)));
+    ASSERT_NE(PostEvent("Play_Positioned", kEmitter), 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(3));
+    const Amplitudes before = LastFrame();
+    ASSERT_EQ(SetPosition(kEmitter, At(50.0f, 0.0f, 0.0f)), ZK_Success);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(2));
+    const Amplitudes after = LastFrame();
+    ASSERT_GT(before.left, 4.0 * after.left) << "the emitter moved from left to right";
+    const size_t ramp = frameOffsets.size() - 2;
+    for (uint32_t period = 0; period < kWholePeriods; ++period)
+    {
+        const double t = (period * kPeriod + (kPeriod - 1) * 0.5) / kFrames;
+        const Amplitudes heard = FrameAmplitudes(ramp, period, 1);
+        EXPECT_NEAR(heard.left, before.left + (after.left - before.left) * t, 0.01 * before.left) << "period " << period;
+        EXPECT_NEAR(heard.right, before.right + (after.right - before.right) * t, 0.01 * after.right)
+            << "period " << period;
+    }
+}
+
+// A listener without spatialization hears every input channel on each of its L speakers with
+// k / L (k = 1 for a mono input, L = 2 on stereo), after the attenuation.
+TEST_F(PositionedTone, AListenerWithoutSpatializationHearsKOverLOfTheAttenuatedLevel)
+{
+    ASSERT_NO_FATAL_FAILURE(StartAt(At(-50.0f, 0.0f, 0.0f)));
+    ASSERT_EQ(SetListenerSpatialization(kListener, false, ZkChannelConfig::FromMask(ZK_SPEAKER_SETUP_STEREO)),
+              ZK_Success);
+    ASSERT_NE(PostEvent("Play_Positioned", kEmitter), 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(3));
+    const double attenuated = kToneAmplitude * std::pow(10.0, -10.0 / 20.0); // -10 dB at 50
+    const Amplitudes heard = LastFrame();
+    EXPECT_NEAR(Db(heard.left), Db(0.5 * attenuated), 0.2);
+    EXPECT_NEAR(Db(heard.right), Db(0.5 * attenuated), 0.2);
+}
+
+// Offsets of {-6, 0} dB on a stereo listener scale the left speaker by ZkFastPow10(-0.3) and the
+// right one by ZkFastPow10(0).
+TEST_F(PositionedTone, AListenersVolumeOffsetsScaleItsSpeakers)
+{
+    const ZkVector ahead{20.0f, 0.0f, 50.0f};
+    const std::vector<Amplitudes> model = Model({ahead});
+    ASSERT_EQ(model.size(), 1u);
+    ASSERT_NO_FATAL_FAILURE(StartAt(At(ahead.x, ahead.y, ahead.z)));
+    const float offsets[2] = {-6.0f, 0.0f};
+    ASSERT_EQ(SetListenerSpatialization(kListener, true, ZkChannelConfig::FromMask(ZK_SPEAKER_SETUP_STEREO), offsets),
+              ZK_Success);
+    ASSERT_NE(PostEvent("Play_Positioned", kEmitter), 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(3));
+    const Amplitudes heard = LastFrame();
+    EXPECT_NEAR(Db(heard.left), Db(model[0].left * ZK::SoundEngine::ZkFastPow10(-0.3f)), 0.2);
+    EXPECT_NEAR(Db(heard.right), Db(model[0].right * ZK::SoundEngine::ZkFastPow10(0.0f)), 0.2);
+    EXPECT_NEAR(ZK::SoundEngine::ZkFastPow10(0.0f), 0.99904f, 1e-5f);
+}
+
+// A low-pass curve (role 3) sets the connection's low-pass value to the curve's, and a 4 kHz
+// tone's level to what a second-order Butterworth low-pass at that value's cut-off (scipy's
+// coefficients) leaves of it.
+TEST_F(PositionedTone, ALowPassCurveFiltersTheConnectionAsTheFilterModelSays)
+{
+    const ZkVector ahead{0.0f, 0.0f, 50.0f};
+    const std::vector<Amplitudes> model = Model({ahead});
+    ASSERT_EQ(model.size(), 1u);
+    ASSERT_NO_FATAL_FAILURE(StartAt(At(ahead.x, ahead.y, ahead.z)));
+    ASSERT_NE(PostEvent("Play_PositionedLowPass", kEmitter), 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(6));
+
+    ASSERT_EQ(ZK::SoundEngine::CZkAudioRenderer::VoiceCount(), 1u);
+    const ZK::SoundEngine::CZkVoice* voice = ZK::SoundEngine::CZkAudioRenderer::VoiceAt(0);
+    ASSERT_NE(voice->FirstOutput(), nullptr);
+    EXPECT_FLOAT_EQ(voice->FirstOutput()->listenerLowPass, kLowPassValue);
+
+    const double cutoff = LowPassValueToHz(kLowPassValue, static_cast<float>(kRate));
+    std::istringstream coefficients(ZkEngineTest::RunCommand(
+        "/usr/bin/python3 \"" + std::string(KP_SOURCE_DIR) +
+        "/tests/SDK/source/SoundEngine/Plugins/butterworth_reference.py\" low " + std::to_string(kRate) + " " +
+        std::to_string(cutoff)));
+    double b0 = 0, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
+    ASSERT_TRUE(coefficients >> b0 >> b1 >> b2 >> a1 >> a2);
+    const std::complex<double> z = std::polar(1.0, -2.0 * M_PI * kLowPassToneHz / kRate);
+    const double response = std::abs((b0 + b1 * z + b2 * z * z) / (1.0 + a1 * z + a2 * z * z));
+
+    // The 4 kHz loop has 12 samples a period: the frame's first 1020 samples are whole periods.
+    const size_t begin = frameOffsets.back();
+    double squares[2] = {};
+    constexpr size_t kSamples = 1020;
+    for (size_t k = begin; k < begin + kSamples; ++k)
+        for (uint32_t c = 0; c < 2; ++c)
+            squares[c] += double(captured.at(k * channels + c)) * captured.at(k * channels + c);
+    EXPECT_NEAR(Db(std::sqrt(2.0 * squares[0] / kSamples)), Db(model[0].left * response), 0.5);
+    EXPECT_NEAR(Db(std::sqrt(2.0 * squares[1] / kSamples)), Db(model[0].right * response), 0.5);
+}
+} // namespace
