@@ -304,3 +304,67 @@ TEST_F(NodeInstance, APositionedPlayHoldsItsAttenuation)
     EXPECT_EQ(plain->EvaluateCurveA(2.5f), 0.0f);
 }
 } // namespace
+
+namespace
+{
+// Parameters 20-22 move the automation offset in percent of the attenuation's reach (the x of the
+// last point of its first mapped curve), by the delta alone without an attenuation curve.
+TEST_F(NodeInstance, AutomationOffsetsScaleByTheAttenuationsReach)
+{
+    ASSERT_EQ(Parse(BankOfItems(R"({"type": "attenuation", "id": 6, "map": {"3": 0},
+        "curves": [{"points": [[0, 0], [250, 40]]}]})")),
+              ZK_Success);
+    struct Row
+    {
+        const char* what;
+        const char* keys;
+        float scale;
+    };
+    const Row rows[] = {
+        {"an attenuation reaching 250", R"("positioning": 3, "props": {"attenuation": 6})", 2.5f},
+        {"no attenuation", R"("positioning": 3)", 1.0f},
+        {"an unknown attenuation", R"("positioning": 3, "props": {"attenuation": 99})", 1.0f},
+    };
+    ZkUniqueID id = 740;
+    for (const Row& row : rows)
+    {
+        CZkPlayingInstance* instance = Make(LoadSound(++id, row.keys));
+        for (uint32_t axis = 0; axis < 3; ++axis)
+        {
+            instance->SetParameterValue(20 + axis, 99.0f, 2.0f);
+            instance->SetParameterValue(20 + axis, 99.0f, float(axis));
+            EXPECT_FLOAT_EQ(instance->AutomationOffset(axis), (2.0f + float(axis)) * row.scale)
+                << row.what << ", axis " << axis << ": the deltas add up, scaled";
+        }
+    }
+}
+
+// The attenuation's parameter curves are subscribed under the play's own key while it holds the
+// attenuation: their values reach the play's built-in values, and no longer once a positioning
+// reset gave the attenuation back.
+TEST_F(NodeInstance, TheAttenuationsParameterCurvesReachThePlayUnderItsKey)
+{
+    constexpr ZkUniqueID kDistanceParam = 4400;
+    ASSERT_EQ(Parse(BankOfItems(R"({"type": "attenuation", "id": 7, "map": {"0": 0},
+        "curves": [{"points": [[0, 0], [100, -20]]}],
+        "rtpc": [{"parameter": 4400, "target": 26, "points": [[0, 0], [100, 50]]},
+                 {"parameter": 4400, "target": 27, "curve": 1, "points": [[0, 10], [100, 10]]}]})")),
+              ZK_Success);
+    CZkPlayingInstance* instance = Make(LoadSound(750, R"("positioning": 3, "props": {"attenuation": 7})"));
+    CZkPlayingInstance* other = Make(LoadSound(751));
+    uint32_t reason = 0;
+    bool below = false;
+    ASSERT_EQ(instance->Initialize(0.0f, true, reason, below), ZK_Success);
+    ASSERT_EQ(other->Initialize(0.0f, true, reason, below), ZK_Success);
+
+    SetLevel(kDistanceParam, 40.0f);
+    EXPECT_FLOAT_EQ(instance->BuiltInValue(26), 20.0f) << "the first curve at 40";
+    EXPECT_FLOAT_EQ(instance->BuiltInValue(27), 10.0f) << "the second curve";
+    EXPECT_EQ(other->BuiltInValue(26), 0.0f) << "a play without the attenuation is not subscribed";
+
+    instance->SetParameterValue(70, 0.0f, 0.0f); // positioning reset
+    SetLevel(kDistanceParam, 80.0f);
+    EXPECT_FLOAT_EQ(instance->BuiltInValue(26), 20.0f) << "unsubscribed with the attenuation given back";
+    EXPECT_EQ(instance->Attenuation(), nullptr);
+}
+} // namespace

@@ -10,10 +10,13 @@
 #include "ZkAudiolib/Common/Output/CZkOutputDevice.h"
 #include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
 #include "ZkAudiolib/Common/Parameters/ZkFastMath.h"
+#include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
+#include "ZkAudiolib/Common/Playback/CZkPlayingInstance.h"
 #include "ZkAudiolib/Common/Renderer/CZkAudioRenderer.h"
 #include "ZkAudiolib/Common/Voice/CZkVoice.h"
 
 #include <Plugins/Effects/Common/ZkFilterCutoff.h>
+#include <ZK/SoundEngine/Common/ZkQueryParameters.h>
 
 #include <cmath>
 #include <complex>
@@ -70,6 +73,10 @@ protected:
                  "attenuation": 500}, "positioning": 3, "positioning_3d": 1},
                 {"type": "sound", "id": 221, "media": 121, "bus": "Effects", "props": {"loop_count": 0,
                  "attenuation": 501}, "positioning": 3, "positioning_3d": 1},
+                {"type": "sound", "id": 222, "media": 120, "bus": "Effects", "behaviour": 3, "props": {"loop_count": 0,
+                 "attenuation": 500, "priority": 60, "8": -10.0}, "positioning": 3, "positioning_3d": 1},
+                {"type": "action", "id": 322, "action": "play", "target": 222},
+                {"type": "event", "id": "Play_PriorityByDistance", "actions": [322]},
                 {"type": "action", "id": 320, "action": "play", "target": 220},
                 {"type": "event", "id": "Play_Positioned", "actions": [320]},
                 {"type": "action", "id": 321, "action": "play", "target": 221},
@@ -275,5 +282,58 @@ TEST_F(PositionedTone, ALowPassCurveFiltersTheConnectionAsTheFilterModelSays)
             squares[c] += double(captured.at(k * channels + c)) * captured.at(k * channels + c);
     EXPECT_NEAR(Db(std::sqrt(2.0 * squares[0] / kSamples)), Db(model[0].left * response), 0.5);
     EXPECT_NEAR(Db(std::sqrt(2.0 * squares[1] / kSamples)), Db(model[0].right * response), 0.5);
+}
+
+// A voice whose emitter has no listener has no ray for its connection's listener: the connection
+// keeps low-pass and high-pass 100 and its matrix is silent.
+TEST_F(PositionedTone, AVoiceWithoutRaysForItsListenerKeepsItsFiltersAt100AndIsSilent)
+{
+    ASSERT_NO_FATAL_FAILURE(StartAt(At(0.0f, 0.0f, 50.0f)));
+    ASSERT_EQ(SetListeners(kEmitter, nullptr, 0), ZK_Success);
+    ASSERT_NE(PostEvent("Play_Positioned", kEmitter), 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(3));
+    ASSERT_EQ(ZK::SoundEngine::CZkAudioRenderer::VoiceCount(), 1u);
+    const ZK::SoundEngine::CZkMixerInputContext* connection = ZK::SoundEngine::CZkAudioRenderer::VoiceAt(0)->FirstOutput();
+    ASSERT_NE(connection, nullptr);
+    EXPECT_EQ(connection->listenerLowPass, 100.0f);
+    EXPECT_EQ(connection->listenerHighPass, 100.0f);
+    const Amplitudes heard = LastFrame();
+    EXPECT_LT(heard.left + heard.right, 1e-6);
+}
+
+// The play's radius is its node's attenuation reach (the x of the last bank point of the first
+// mapped curve, 100) times the emitter's scaling factor.
+TEST_F(PositionedTone, TheMaximumRadiusOfAPlayingObjectIsItsAttenuationsReachTimesItsScaling)
+{
+    ASSERT_NO_FATAL_FAILURE(StartAt(At(0.0f, 0.0f, 50.0f)));
+    ASSERT_EQ(SetScalingFactor(kEmitter, 2.0f), ZK_Success);
+    ASSERT_EQ(RenderAudio(true), ZK_Success);
+    EXPECT_EQ(ZK::SoundEngine::Query::GetMaxRadius(kEmitter), -1.0f) << "nothing plays yet";
+    ASSERT_NE(PostEvent("Play_Positioned", kEmitter), 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(2));
+    EXPECT_EQ(ZK::SoundEngine::Query::GetMaxRadius(kEmitter), 200.0f);
+}
+
+// A node that applies its distance offset (-10) to its priority (60): the play starts at base +
+// offset x distance / reach, and follows the emitter as it moves.
+TEST_F(PositionedTone, APlaysPriorityTakesItsShareOfTheDistanceOffset)
+{
+    ASSERT_NO_FATAL_FAILURE(StartAt(At(0.0f, 0.0f, 50.0f)));
+    ASSERT_NE(PostEvent("Play_PriorityByDistance", kEmitter), 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(2));
+    const ZK::SoundEngine::CZkPlayingInstance* play = ZK::SoundEngine::CZkActiveInstances::First();
+    ASSERT_NE(play, nullptr);
+    EXPECT_FLOAT_EQ(play->priority.priority, 55.0f) << "half the reach: base - 5";
+    struct Row
+    {
+        float distance;
+        float priority;
+    };
+    for (const Row row : {Row{25.0f, 57.5f}, Row{100.0f, 50.0f}, Row{300.0f, 50.0f}, Row{0.0f, 60.0f}})
+    {
+        ASSERT_EQ(SetPosition(kEmitter, At(0.0f, 0.0f, row.distance)), ZK_Success);
+        ASSERT_EQ(RenderAudio(true), ZK_Success);
+        EXPECT_FLOAT_EQ(play->priority.priority, row.priority) << "at " << row.distance;
+    }
 }
 } // namespace
