@@ -163,3 +163,65 @@ TEST(MultiRayMatrix, ListenerOffsetsBeyondTheStoredCountAreZeroDecibels)
     EXPECT_EQ(At(run.matrix, k51, 0, 0), 0.0f);
 }
 } // namespace
+
+namespace
+{
+// Overlapping positions of one emitter share their power: each item's direction (its position made
+// unit, zero at the listener), its spread as width and its gain as weight, both at least 0.1, go to
+// the point-overlap normalisation, and each matrix is scaled by its point's share.
+TEST(ListenerVoiceGains, OverlappingPositionsShareTheirPower)
+{
+    struct Item
+    {
+        ZkVector position;
+        float spread;
+        float gain;
+    };
+    struct Case
+    {
+        const char* what;
+        Item items[2];
+        float shares[2];
+    } cases[] = {
+        {"one direction at two distances: halves", {{{0, 0, 5}, 0.5f, 1.0f}, {{0, 0, 2}, 0.5f, 1.0f}}, {0.5f, 0.5f}},
+        {"opposite, spreads 0 taken as 0.1: each keeps all", {{{0, 0, 3}, 0.0f, 1.0f}, {{0, 0, -1}, 0.0f, 1.0f}},
+         {1.0f, 1.0f}},
+        // weights 0.1 (from 0.05) and 2: 0.01 x 0.5 / (0.01 x 0.5 + 4 x 0.5) and 2 / 2.005
+        {"a faint gain taken as 0.1", {{{1, 0, 0}, 0.5f, 0.05f}, {{2, 0, 0}, 0.5f, 2.0f}},
+         {0.005f / 2.005f, 2.0f / 2.005f}},
+        // at the listener the direction is zero: overlap (0 + 1 + 1 - 1) / 2 with the other point,
+        // each point covering itself whole: 0.5 / (0.5 + 0.5 x 0.5) for both
+        {"one at the listener", {{{0, 0, 0}, 0.5f, 1.0f}, {{0, 0, 4}, 0.5f, 1.0f}}, {0.5f / 0.75f, 0.5f / 0.75f}},
+    };
+    for (const Case& c : cases)
+    {
+        ZkPositioningRay items[2];
+        float gains[2];
+        std::vector<float> first(8, 2.0f);
+        std::vector<float> second(8, 3.0f);
+        float* matrices[2] = {first.data(), second.data()};
+        for (uint32_t i = 0; i < 2; ++i)
+        {
+            items[i].position = c.items[i].position;
+            items[i].spread = c.items[i].spread;
+            gains[i] = c.items[i].gain;
+        }
+        CZkPositioningMath::ApplyListenerVoiceGains(2, items, gains, matrices, 8);
+        for (uint32_t k = 0; k < 8; ++k)
+        {
+            EXPECT_NEAR(first[k], 2.0f * c.shares[0], 1e-5f) << c.what;
+            EXPECT_NEAR(second[k], 3.0f * c.shares[1], 1e-5f) << c.what;
+        }
+    }
+    // A position without a matrix (its entry could not be made) is left out of the scaling only.
+    ZkPositioningRay items[2];
+    items[0].position = {0, 0, 1};
+    items[1].position = {0, 0, 1};
+    items[0].spread = items[1].spread = 0.5f;
+    const float gains[2] = {1.0f, 1.0f};
+    std::vector<float> only(4, 1.0f);
+    float* matrices[2] = {nullptr, only.data()};
+    CZkPositioningMath::ApplyListenerVoiceGains(2, items, gains, matrices, 4);
+    EXPECT_NEAR(only[0], 0.5f, 1e-6f) << "the other position still takes its half";
+}
+} // namespace

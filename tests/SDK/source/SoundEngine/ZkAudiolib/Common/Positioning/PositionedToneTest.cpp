@@ -124,7 +124,7 @@ protected:
         uint32_t rule = 0;
         if (device != nullptr)
         {
-            device->GetSpeakerAngles(angles, count, height);
+            EXPECT_EQ(device->GetSpeakerAngles(angles, count, height), ZK_Success);
             rule = device->panningRule;
         }
         const std::filesystem::path cases = m_folder.Path() / "positioned_tone_cases.txt";
