@@ -336,4 +336,31 @@ TEST_F(PositionedTone, APlaysPriorityTakesItsShareOfTheDistanceOffset)
         EXPECT_FLOAT_EQ(play->priority.priority, row.priority) << "at " << row.distance;
     }
 }
+
+// Two positions of one emitter at one place: heard as several sources (type 1) their matrices add
+// up, twice the level of one; heard as several directions (type 2) they overlap whole and share
+// it, the level of one. Each position has its own entry in the connection.
+TEST_F(PositionedTone, TwoPositionsAtOnePlaceAddUpAsSourcesAndShareAsDirections)
+{
+    const std::vector<Amplitudes> model = Model({{10.0f, 0.0f, 40.0f}});
+    ASSERT_EQ(model.size(), 1u);
+    ASSERT_NO_FATAL_FAILURE(StartAt(At(10.0f, 0.0f, 40.0f)));
+    ASSERT_NE(PostEvent("Play_Positioned", kEmitter), 0u);
+    struct Row
+    {
+        MultiPositionType type;
+        double factor;
+    };
+    for (const Row row : {Row{MultiPositionType_MultiSources, 2.0}, Row{MultiPositionType_MultiDirections, 1.0}})
+    {
+        const ZkTransform twice[2] = {At(10.0f, 0.0f, 40.0f), At(10.0f, 0.0f, 40.0f)};
+        ASSERT_EQ(SetMultiplePositions(kEmitter, twice, 2, row.type), ZK_Success);
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(3));
+        ASSERT_EQ(ZK::SoundEngine::CZkAudioRenderer::VoiceCount(), 1u);
+        EXPECT_EQ(ZK::SoundEngine::CZkAudioRenderer::VoiceAt(0)->FirstOutput()->EntryCount(), 2u);
+        const Amplitudes heard = LastFrame();
+        ExpectLevel(heard.left, model[0].left * row.factor, "type " + std::to_string(row.type) + ", left");
+        ExpectLevel(heard.right, model[0].right * row.factor, "type " + std::to_string(row.type) + ", right");
+    }
+}
 } // namespace
