@@ -77,6 +77,11 @@ protected:
                  "attenuation": 500, "priority": 60, "8": -10.0}, "positioning": 3, "positioning_3d": 1},
                 {"type": "action", "id": 322, "action": "play", "target": 222},
                 {"type": "event", "id": "Play_PriorityByDistance", "actions": [322]},
+                {"type": "bus", "id": "PositionedBus", "parent": "Effects", "channel_config": 12546,
+                 "positioning": 3, "positioning_3d": 1, "props": {"attenuation": 500}},
+                {"type": "sound", "id": 223, "media": 120, "bus": "PositionedBus", "props": {"loop_count": 0}},
+                {"type": "action", "id": 323, "action": "play", "target": 223},
+                {"type": "event", "id": "Play_ThroughPositionedBus", "actions": [323]},
                 {"type": "action", "id": 320, "action": "play", "target": 220},
                 {"type": "event", "id": "Play_Positioned", "actions": [320]},
                 {"type": "action", "id": 321, "action": "play", "target": 221},
@@ -362,5 +367,38 @@ TEST_F(PositionedTone, TwoPositionsAtOnePlaceAddUpAsSourcesAndShareAsDirections)
         ExpectLevel(heard.left, model[0].left * row.factor, "type " + std::to_string(row.type) + ", left");
         ExpectLevel(heard.right, model[0].right * row.factor, "type " + std::to_string(row.type) + ", right");
     }
+}
+
+// A bus positioned in three dimensions mixes per listener: the sounds of an emitter that listens
+// through an object reach that object's instance of the bus, which is heard along the object's
+// own rays towards its listeners, attenuated like a voice. An unpositioned tone is centred onto the
+// bus's stereo (0.7071 on each channel); the bus's two channels are panned at the object (the
+// multi-ray model of one ray, its gain the dry curve's).
+TEST_F(PositionedTone, ABusPositionedInThreeDimensionsIsPannedAndAttenuatedAtItsObject)
+{
+    const double gain = std::pow(10.0, -6.0 / 20.0); // the dry curve at 30
+    std::ostringstream line;
+    line << R"({"in": 3, "out": 3, "rays": [[-18, 0, 24, 0, 0, 1, 0, 1, 0, 0, 0, 0]], "gains": [)" << gain
+         << R"(], "mode": 0, "spatialized": 1, "offsets": null, "rule": 0, "angles": [45, 90, 135]})";
+    const std::filesystem::path cases = m_folder.Path() / "bus_case.txt";
+    std::ofstream(cases) << line.str() << '\n';
+    std::istringstream output(ZkEngineTest::RunCommand(
+        "/usr/bin/python3 \"" + std::string(KP_SOURCE_DIR) +
+        "/tests/SDK/source/SoundEngine/ZkAudiolib/Common/Positioning/multiray_model.py\" < \"" + cases.string() + "\""));
+    double m[4] = {};
+    ASSERT_TRUE(output >> m[0] >> m[1] >> m[2] >> m[3]);
+    const double left = kToneAmplitude * kCentreGain * (m[0] + m[2]);
+    const double right = kToneAmplitude * kCentreGain * (m[1] + m[3]);
+
+    constexpr ZkGameObjectID kBusObject = 11;
+    ASSERT_NO_FATAL_FAILURE(StartAt(At(200.0f, 0.0f, 0.0f)));
+    ASSERT_EQ(RegisterGameObj(kBusObject, "BusObject"), ZK_Success);
+    ASSERT_EQ(SetPosition(kBusObject, At(-18.0f, 0.0f, 24.0f)), ZK_Success);
+    ASSERT_EQ(SetListeners(kEmitter, &kBusObject, 1), ZK_Success);
+    ASSERT_NE(PostEvent("Play_ThroughPositionedBus", kEmitter), 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(4));
+    const Amplitudes heard = LastFrame();
+    ExpectLevel(heard.left, left, "left");
+    ExpectLevel(heard.right, right, "right");
 }
 } // namespace
