@@ -146,17 +146,19 @@ void CZkMixContext::BuildSends()
 
 uint32_t CZkMixContext::CountListenerRecords(ZkGameObjectID listenerID) const
 {
+    const ZkGameObjectID heard = m_view.RayListener(listenerID);
     uint32_t count = 0;
     for (uint32_t i = 0; i < m_view.rayCount; ++i)
-        count += m_view.rays[i].listenerID == listenerID ? 1u : 0u;
+        count += ZkMixInstanceView::Hears(m_view.rays[i].listenerID, heard) ? 1u : 0u;
     return count;
 }
 
 ZKRESULT CZkMixContext::GetListenerRecord(ZkGameObjectID listenerID, uint32_t index, ZkRay& record) const
 {
+    const ZkGameObjectID heard = m_view.RayListener(listenerID);
     for (uint32_t i = 0; i < m_view.rayCount; ++i)
     {
-        if (m_view.rays[i].listenerID != listenerID)
+        if (!ZkMixInstanceView::Hears(m_view.rays[i].listenerID, heard))
             continue;
         if (index-- == 0)
         {

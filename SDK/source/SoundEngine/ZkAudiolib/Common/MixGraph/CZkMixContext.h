@@ -98,7 +98,8 @@ public:
     // --- What the connections and plug-ins ask of the context ---
     // The configuration of what this context outputs.
     virtual ZkChannelConfig GetOutputConfig() const = 0;
-    // Listener records of the instance (rays) for one listener: count, and a copy of the n-th.
+    // Listener records of the instance (rays) for one listener (for the emitter itself: every
+    // listener, as its connections hear them): count, and a copy of the n-th.
     virtual uint32_t CountListenerRecords(ZkGameObjectID listenerID) const;
     virtual ZKRESULT GetListenerRecord(ZkGameObjectID listenerID, uint32_t index, ZkRay& record) const;
     // The instance's positioning curves at x (0 when it uses none).

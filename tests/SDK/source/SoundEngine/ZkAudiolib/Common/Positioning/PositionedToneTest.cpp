@@ -82,6 +82,13 @@ protected:
                 {"type": "sound", "id": 223, "media": 120, "bus": "PositionedBus", "props": {"loop_count": 0}},
                 {"type": "action", "id": 323, "action": "play", "target": 223},
                 {"type": "event", "id": "Play_ThroughPositionedBus", "actions": [323]},
+                {"type": "attenuation", "id": 502, "map": {"0": 0, "5": 1, "6": 2},
+                 "curves": [{"scaling": 0, "points": [[0, 0], [100, -20]]}, {"points": [[0, 0], [100, 80]]},
+                            {"points": [[0, 100], [100, 0]]}]},
+                {"type": "sound", "id": 224, "media": 120, "bus": "Effects", "props": {"loop_count": 0,
+                 "attenuation": 502}, "positioning": 3, "positioning_3d": 1},
+                {"type": "action", "id": 324, "action": "play", "target": 224},
+                {"type": "event", "id": "Play_SpreadAndFocus", "actions": [324]},
                 {"type": "action", "id": 320, "action": "play", "target": 220},
                 {"type": "event", "id": "Play_Positioned", "actions": [320]},
                 {"type": "action", "id": 321, "action": "play", "target": 221},
@@ -400,5 +407,26 @@ TEST_F(PositionedTone, ABusPositionedInThreeDimensionsIsPannedAndAttenuatedAtIts
     const Amplitudes heard = LastFrame();
     ExpectLevel(heard.left, left, "left");
     ExpectLevel(heard.right, right, "right");
+}
+
+// What a mixer plug-in asks of a positioned voice's connection: the rays its listener hears, and
+// the attenuation's spread (A) and focus (B) curves at a ray's distance, as fractions.
+TEST_F(PositionedTone, AConnectionAnswersItsListenerRecordsAndTheSpreadAndFocusCurves)
+{
+    ASSERT_NO_FATAL_FAILURE(StartAt(At(0.0f, 0.0f, 50.0f)));
+    ASSERT_NE(PostEvent("Play_SpreadAndFocus", kEmitter), 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(2));
+    ASSERT_EQ(ZK::SoundEngine::CZkAudioRenderer::VoiceCount(), 1u);
+    const ZK::SoundEngine::CZkMixerInputContext* connection = ZK::SoundEngine::CZkAudioRenderer::VoiceAt(0)->FirstOutput();
+    ASSERT_NE(connection, nullptr);
+    ASSERT_EQ(connection->GetListenerRecordCount(), 1u);
+    ZK::SoundEngine::ZkRay record;
+    ASSERT_EQ(connection->GetListenerRecord(0, record), ZK_Success);
+    EXPECT_EQ(record.listenerID, kListener);
+    EXPECT_FLOAT_EQ(record.distance, 50.0f);
+    EXPECT_NEAR(record.dryGain, std::pow(10.0, -10.0 / 20.0), 0.003) << "attenuated this frame";
+    EXPECT_EQ(connection->GetListenerRecord(1, record), ZK_Fail);
+    EXPECT_NEAR(connection->EvaluateCurveA(0), 0.40f, 1e-5f) << "the spread curve at 50, x 0.01";
+    EXPECT_NEAR(connection->EvaluateCurveB(0), 0.50f, 1e-5f) << "the focus curve at 50, x 0.01";
 }
 } // namespace
