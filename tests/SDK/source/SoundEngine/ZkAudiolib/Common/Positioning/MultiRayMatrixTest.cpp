@@ -225,3 +225,28 @@ TEST(ListenerVoiceGains, OverlappingPositionsShareTheirPower)
     EXPECT_NEAR(only[0], 0.5f, 1e-6f) << "the other position still takes its half";
 }
 } // namespace
+
+namespace
+{
+// One ray handed to a destination that positions its objects itself: the input's channels go
+// straight through, scaled by the ray's gain, and the ray's place, spread and focus are stored for
+// the destination.
+TEST(AmbisonicMatrixScaled, DirectAssignmentTimesTheGainAndTheRaysPlacement)
+{
+    ZkPositioningRay item;
+    item.position = {1.0f, 2.0f, 3.0f};
+    item.spread = 0.25f;
+    item.focus = 0.75f;
+    const ZkChannelConfig objects(2u | (ZkChannelConfigType_Objects << 8));
+    std::vector<float> matrix(2 * ZkSpeakerMasks::RowStride(2), -7.0f);
+    ZkObjectPlacement placement;
+    CZkPositioningMath::ComputeAmbisonicMatrixScaled(0.5f, item, kStereo, objects, matrix.data(), &placement);
+    const float expected[2][4] = {{0.5f, 0.0f, 0.0f, 0.0f}, {0.0f, 0.5f, 0.0f, 0.0f}};
+    for (uint32_t row = 0; row < 2; ++row)
+        for (uint32_t column = 0; column < 4; ++column)
+            EXPECT_EQ(matrix[row * 4 + column], expected[row][column]) << row << ", " << column;
+    EXPECT_EQ(placement.position.y, 2.0f);
+    EXPECT_EQ(placement.spread, 0.25f);
+    EXPECT_EQ(placement.focus, 0.75f);
+}
+} // namespace
