@@ -1,11 +1,15 @@
 // CZkVoice: what the mix view holds of a positioned instance: its rays of the frame, attenuated,
-// and the positioning settings its connections pan by in three dimensions.
+// the positioning settings its connections pan by in three dimensions, and whether the game reads
+// its matrices.
 #include "ZkAudiolib/Common/Voice/CZkVoice.h"
 
 #include "ZkAudiolib/Common/GameObjects/CZkEmitter.h"
 #include "ZkAudiolib/Common/GameObjects/CZkGameObject.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingInstance.h"
+#include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
+
+#include <ZK/SoundEngine/Common/ZkCallbackTypes.h>
 
 namespace ZK::SoundEngine
 {
@@ -17,6 +21,9 @@ void CZkVoice::RefreshPositioningView(CZkPlayingInstance& instance)
     view.rays = instance.Rays();
     view.rayCount = instance.RayCount();
     view.attenuation = instance.Attenuation();
+    // The game asked for the voice's matrices when it posted the play with that callback.
+    view.notifiesVolumeMatrix = g_pPlayingMgr != nullptr && (g_pPlayingMgr->GetPlayingIDFlags(instance.PlayingID()) &
+                                                             ZkCallbackType_SpeakerVolumeMatrix) != 0;
     const CZkHierarchyNode* node = instance.Node();
     ZkMixPositioning& positioning = view.positioning;
     const ZkPositioningValues values =

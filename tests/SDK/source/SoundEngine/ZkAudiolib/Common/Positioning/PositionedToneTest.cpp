@@ -429,4 +429,44 @@ TEST_F(PositionedTone, AConnectionAnswersItsListenerRecordsAndTheSpreadAndFocusC
     EXPECT_NEAR(connection->EvaluateCurveA(0), 0.40f, 1e-5f) << "the spread curve at 50, x 0.01";
     EXPECT_NEAR(connection->EvaluateCurveB(0), 0.50f, 1e-5f) << "the focus curve at 50, x 0.01";
 }
+
+// A play posted with the speaker-volume-matrix callback gets each frame's matrix of its positioned
+// voice before it is used (attenuation times panning), and what the game writes into it is heard.
+TEST_F(PositionedTone, TheVolumeMatrixCallbackSeesAndChangesThePositionedMatrix)
+{
+    const ZkVector ahead{20.0f, 0.0f, 50.0f};
+    const std::vector<Amplitudes> model = Model({ahead});
+    ASSERT_EQ(model.size(), 1u);
+    struct Seen
+    {
+        uint32_t calls = 0;
+        float left = 0.0f;
+        float right = 0.0f;
+        uint32_t inputs = 0;
+        uint32_t outputs = 0;
+    } seen;
+    auto callback = [](ZkCallbackType type, ZkCallbackInfo* info) {
+        if (type != ZkCallbackType_SpeakerVolumeMatrix)
+            return;
+        auto* matrix = static_cast<ZkSpeakerVolumeMatrixCallbackInfo*>(info);
+        auto* seen = static_cast<Seen*>(info->cookie);
+        ++seen->calls;
+        seen->left = matrix->volumes[0];
+        seen->right = matrix->volumes[1];
+        seen->inputs = matrix->inputConfig.NumChannels();
+        seen->outputs = matrix->outputConfig.NumChannels();
+        matrix->volumes[1] = 0.0f; // the game silences the right speaker
+    };
+    ASSERT_NO_FATAL_FAILURE(StartAt(At(ahead.x, ahead.y, ahead.z)));
+    ASSERT_NE(PostEvent("Play_Positioned", kEmitter, ZkCallbackType_SpeakerVolumeMatrix, callback, &seen), 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(3));
+    EXPECT_GE(seen.calls, 2u) << "once a frame";
+    EXPECT_EQ(seen.inputs, 1u);
+    EXPECT_EQ(seen.outputs, 2u);
+    EXPECT_NEAR(Db(seen.left), Db(model[0].left / kToneAmplitude), 0.2);
+    EXPECT_NEAR(Db(seen.right), Db(model[0].right / kToneAmplitude), 0.2);
+    const Amplitudes heard = LastFrame();
+    ExpectLevel(heard.left, model[0].left, "left, as computed");
+    EXPECT_LT(heard.right, 1e-6) << "right, silenced by the game";
+}
 } // namespace
