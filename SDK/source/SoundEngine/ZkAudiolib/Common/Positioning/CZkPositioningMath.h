@@ -160,11 +160,11 @@ public:
                                        uint32_t rayCount, ZkGameObjectID listener, uint32_t path, float& lowPass,
                                        float& highPass);
     static constexpr float kNoFiltering = 100.0f;
-    // As a listener of the two operations here and below: the rays of every listener.
+    // As the listener of ComputeListenerFilters and CollectListenerRays: the rays of every listener.
     static constexpr ZkGameObjectID kEveryListener = ZK_ALL_GAME_OBJECTS;
 
-    // The rays of one listener with the gain of a path (0 dry, 1 and 2 the aux sends, 1.0 for any
-    // other) into collected and gains (room for rayCount each). The count.
+    // The rays of one listener (or of every listener) with the gain of a path (0 dry, 1 and 2 the
+    // aux sends, 1.0 for any other) into collected and gains (room for rayCount each). The count.
     static uint32_t CollectListenerRays(const ZkRay* rays, uint32_t rayCount, ZkGameObjectID listener, uint32_t path,
                                         const ZkRay** collected, float* gains);
     // Each ray as the panner reads it, starting from the voice's base item: a listener without
@@ -202,8 +202,8 @@ public:
                                              float* scratch);
     static constexpr uint32_t kDryPath = 0;
 
-    // The connection's two filter values from the rays its listener hears (kEveryListener: all)
-    // on the connection's path (its type: 0 dry, 1 and 2 the aux sends): the attenuation and the
+    // The connection's two filter values from the rays its listener hears (ZkMixInstanceView's
+    // RayListener) on the connection's path (its type: 0 dry, 1 and 2 the aux sends): the attenuation and the
     // environment of the connection's input, as the form above computes them, stored in the
     // connection (both kNoFiltering without such a ray) and in each ray.
     static void ComputeListenerFilters(ZkRay* rays, uint32_t rayCount, CZkMixerInputContext& connection);
