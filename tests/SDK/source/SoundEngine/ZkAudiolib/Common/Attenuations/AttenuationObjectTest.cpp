@@ -6,6 +6,7 @@
 
 #include "MemoryMgr/ZkMemoryFaultInjection.h"
 #include "ZkAudiolib/Common/Attenuations/CZkAttenuation.h"
+#include "ZkAudiolib/Common/Positioning/CZkPositioningParams.h"
 
 #include <cmath>
 #include <cstring>
@@ -214,6 +215,34 @@ TEST_F(AttenuationObjects, LookUpsCountTheirReferencesAndASecondBankOnlyReferenc
     EXPECT_EQ(attenuation->Release(), 2u);
     EXPECT_EQ(CZkAttenuation::Find(0), nullptr);
     EXPECT_EQ(CZkAttenuation::Find(4), nullptr);
+}
+
+// The positioning record holds one reference however often it is asked, looks an id up again
+// until it is found, and gives its reference back when reset, when the id changes, or when it goes.
+TEST_F(AttenuationObjects, APositioningRecordHoldsOneReferenceToItsAttenuation)
+{
+    const std::string item = R"({"type": "attenuation", "id": 8, "map": {"0": 0}, "curves": [)" + kTwoPoints + "]}";
+    {
+        CZkPositioningParams record;
+        record.SetAttenuationID(8);
+        EXPECT_EQ(record.GetAttenuation(), nullptr) << "not loaded yet";
+        ASSERT_EQ(Load(item), ZK_Success);
+        CZkAttenuation* held = record.GetAttenuation();
+        ASSERT_EQ(held, Attenuation(8)) << "looked up again";
+        EXPECT_EQ(record.GetAttenuation(), held);
+        EXPECT_EQ(held->RefCount(), 2u) << "the bank and the record, once";
+        record.Reset();
+        EXPECT_EQ(held->RefCount(), 1u);
+        EXPECT_EQ(record.HeldAttenuation(), nullptr);
+        EXPECT_EQ(record.GetAttenuation(), held);
+        record.SetAttenuationID(0);
+        EXPECT_EQ(held->RefCount(), 1u) << "another id gives it back";
+        EXPECT_EQ(record.GetAttenuation(), nullptr) << "id 0: none";
+        record.SetAttenuationID(8);
+        record.GetAttenuation();
+        EXPECT_EQ(held->RefCount(), 2u);
+    }
+    EXPECT_EQ(Attenuation(8)->RefCount(), 1u) << "given back when the record goes";
 }
 
 TEST_F(AttenuationObjects, OutOfMemory)
