@@ -1,7 +1,9 @@
 // CZkMixContext: the positioning step. After the connection volumes, every output connection's
-// mixing gain is set and each of its entries gets the volume matrix it is mixed with this frame.
-// A matrix that was just (re)allocated starts as its own previous matrix, so the first frame of a
-// connection does not ramp from silence.
+// mixing gain is set and each of its entries gets the volume matrix it is mixed with this frame:
+// panned in three dimensions along the rays its listener hears (CZkMixContextRays.cpp), or in two
+// dimensions by the positioning values. A matrix that was just (re)allocated starts as its own
+// previous matrix, so the first frame of a connection does not ramp from silence; the game's
+// volume-matrix callback sees each matrix last.
 #include "ZkAudiolib/Common/MixGraph/CZkMixContext.h"
 
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"

@@ -293,6 +293,9 @@ void CZkVoice::UpdateGain()
         m_virtualMode = kVirtualOn;
     }
     view.sendCapable = false;
+    // The rays are collected only while the voice is heard: a virtual one reads none.
+    view.rays = nullptr;
+    view.rayCount = 0;
     SetGain(0.0f);
     Sends().RemoveAll();
     playing->InitSends();

@@ -89,6 +89,12 @@ protected:
                  "attenuation": 502}, "positioning": 3, "positioning_3d": 1},
                 {"type": "action", "id": 324, "action": "play", "target": 224},
                 {"type": "event", "id": "Play_SpreadAndFocus", "actions": [324]},
+                {"type": "attenuation", "id": 503, "map": {"0": 0},
+                 "curves": [{"scaling": 0, "points": [[0, 0], [1000, -120]]}]},
+                {"type": "sound", "id": 225, "media": 120, "bus": "Effects", "props": {"loop_count": 0,
+                 "attenuation": 503}, "positioning": 3, "positioning_3d": 1, "limit_flags": 16, "below_threshold": 2},
+                {"type": "action", "id": 325, "action": "play", "target": 225},
+                {"type": "event", "id": "Play_FarAway", "actions": [325]},
                 {"type": "action", "id": 320, "action": "play", "target": 220},
                 {"type": "event", "id": "Play_Positioned", "actions": [320]},
                 {"type": "action", "id": 321, "action": "play", "target": 221},
@@ -468,5 +474,28 @@ TEST_F(PositionedTone, TheVolumeMatrixCallbackSeesAndChangesThePositionedMatrix)
     const Amplitudes heard = LastFrame();
     ExpectLevel(heard.left, model[0].left, "left, as computed");
     EXPECT_LT(heard.right, 1e-6) << "right, silenced by the game";
+}
+
+// An emitter so far away that its attenuation takes it below the volume threshold (-120 dB at
+// 1000): its connection is below the threshold and mixes nothing; once the emitter comes near
+// (-6 dB at 50) it is heard again at its level.
+TEST_F(PositionedTone, AFarEmitterFallsBelowTheThresholdAndIsHeardAgainWhenItNears)
+{
+    ASSERT_NO_FATAL_FAILURE(StartAt(At(0.0f, 0.0f, 1000.0f)));
+    ASSERT_NE(PostEvent("Play_FarAway", kEmitter), 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(3));
+    const Amplitudes far = LastFrame();
+    EXPECT_EQ(far.left + far.right, 0.0) << "nothing mixed (-126 dB would leave a trace)";
+    ASSERT_EQ(ZK::SoundEngine::CZkAudioRenderer::VoiceCount(), 1u) << "the voice waits";
+    const ZK::SoundEngine::CZkVoice* voice = ZK::SoundEngine::CZkAudioRenderer::VoiceAt(0);
+    EXPECT_TRUE(voice->FirstOutput()->IsBelowThreshold());
+
+    ASSERT_EQ(SetPosition(kEmitter, At(0.0f, 0.0f, 50.0f)), ZK_Success);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(4));
+    const double expected = kToneAmplitude * std::pow(10.0, -6.0 / 20.0) * kCentreGain; // ahead: both alike
+    const Amplitudes near = LastFrame();
+    EXPECT_FALSE(voice->FirstOutput()->IsBelowThreshold());
+    EXPECT_NEAR(Db(near.left), Db(expected), 0.2);
+    EXPECT_NEAR(Db(near.right), Db(expected), 0.2);
 }
 } // namespace
