@@ -51,6 +51,8 @@ void CZkMixContext::CollectConnectionRays(const CZkMixerInputContext& connection
                                                               CZkPositioningMath::PathOfConnection(connection.connectionType),
                                                               out.rays, out.gains)
                     : 0;
+    if (out.count >= 2)
+        CZkPositioningMath::NormalizeGainsByFilter(out.gains, out.count);
     // The base every item starts from: the instance's spread (a percentage), its centre share.
     ZkPositioningRay base;
     base.spread = positioning.spread * kPercent;

@@ -167,6 +167,10 @@ public:
     // aux sends, 1.0 for any other) into collected and gains (room for rayCount each). The count.
     static uint32_t CollectListenerRays(const ZkRay* rays, uint32_t rayCount, ZkGameObjectID listener, uint32_t path,
                                         const ZkRay** collected, float* gains);
+    // The gains of several rays of one connection, normalised by the connection's filtering. No
+    // record says by how much: like CollectListenerRays' normalising value (1.0), it leaves the
+    // gains as they are, a step kept by name where the positioning step takes it.
+    static void NormalizeGainsByFilter(float*, uint32_t) {}
     // Each ray as the panner reads it, starting from the voice's base item: a listener without
     // spatialization hears it everywhere (spread and focus 1, every channel, at the listener);
     // otherwise its position relative to the listener, divided by the ray scaling, in the
