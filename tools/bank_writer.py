@@ -118,6 +118,10 @@ number (typed by the engine's property table) or {"f32"|"i32"|"u32": number}.
     dialogue_event  probability (100), arguments [id or {"id", "type"}], argument_count, mode
            ("best_match", "weighted" or a number), tree (nested keys; see
            tools/soundbank/dialogue.py), tree_size, props, prop_count, ranges, range_count
+    shareset, custom_effect, audio_device (16, 17, 21)  plugin (-1: none), data (hex), data_f32,
+           data_size, media [ids], media_count, rtpc, rtpc_count, states, initial [{"param",
+           "kind", "value"}], initial_count; audio_device also effects_override, effects,
+           effect_count, bypass (tools/soundbank/effects.py)
 
 Example: a bank with one media, one sound on the bus "Effects", its play action and its event:
     {"name": "Test.bnk",

@@ -11,12 +11,13 @@ the restricted one (130); for "HIRC" counts of 0, one too many and 0x40000000 an
 and beyond the chunk; for "STMG" each section count one too large and 0xFFFFFFFF; a "DIDX" entry
 that starts at the end of "DATA" or runs one byte past it, and a remainder; huge counts in
 "ENVS", "INIT" and "STID", an "INIT" count one too large and a "STID" name longer than the chunk;
-another "PLAT" name; for the first dialogue event, the faults of tools/soundbank/dialogue.py.
+another "PLAT" name; for the first dialogue event, the faults of tools/soundbank/dialogue.py;
+for the first effect object, those of tools/soundbank/effects.py.
 """
 
 import copy
 
-from . import dialogue, preparation
+from . import dialogue, effects, preparation
 
 HUGE_SIZE = 0xFFFFFFF0
 HUGE_COUNT = 0x40000000
@@ -173,4 +174,4 @@ def variants(description, image):
             _versions(description, tags) + _hierarchy(description, tags) +
             _settings(description, tags) + _media_index(description, tags, image) +
             _small_chunks(description, tags) + dialogue.variants(description) +
-            preparation.variants(description))
+            preparation.variants(description) + effects.variants(description))

@@ -1,11 +1,12 @@
 // The item kinds built so far: state objects, sounds, actions, events, buses, dialogue events,
-// modulators and attenuations. Containers and effects each register their kind here when they
+// modulators, attenuations and effect objects. Containers and effects each register their kind here when they
 // are built. Until then a bank holding one of them ends its parse with 4.
 #include "ZkAudiolib/Common/Banks/BankItemKinds.h"
 
 #include "ZkAudiolib/Common/Attenuations/CZkAttenuationItemKind.h"
 #include "ZkAudiolib/Common/Banks/BankFormat.h"
 #include "ZkAudiolib/Common/Dialogue/DialogueItemKind.h"
+#include "ZkAudiolib/Common/Effects/CZkEffectItemKinds.h"
 #include "ZkAudiolib/Common/Events/EventItemKinds.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkBusItemKinds.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkSoundItemKind.h"
@@ -39,6 +40,9 @@ std::array<IZkBankItemKind*, 256> BuiltInKinds()
     kinds[kEnvelopeItemType] = &EnvelopeItemKind();
     kinds[kTimeModulatorItemType] = &TimeModulatorItemKind();
     kinds[kAttenuationItemType] = &AttenuationItemKind();
+    kinds[kSharedEffectItemType] = &SharedEffectItemKind();
+    kinds[kCustomEffectItemType] = &CustomEffectItemKind();
+    kinds[kAudioDeviceItemType] = &AudioDeviceItemKind();
     return kinds;
 }
 

@@ -8,7 +8,7 @@
 
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkEffectObject.h"
+#include "ZkAudiolib/Common/Effects/CZkEffectObject.h"
 #include "ZkAudiolib/Common/Plugins/CZkBusPluginContext.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"

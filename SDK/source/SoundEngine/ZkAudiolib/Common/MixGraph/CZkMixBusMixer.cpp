@@ -7,7 +7,7 @@
 #include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
 #include "ZkAudiolib/Common/MixGraph/CZkMixerInputContext.h"
 #include "ZkAudiolib/Common/MixGraph/IZkMixerPlugin.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkEffectObject.h"
+#include "ZkAudiolib/Common/Effects/CZkEffectObject.h"
 #include "ZkAudiolib/Common/Plugins/CZkBusPluginContext.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"

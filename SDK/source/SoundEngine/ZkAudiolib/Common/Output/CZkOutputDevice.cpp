@@ -2,7 +2,7 @@
 #include "ZkAudiolib/Common/Output/CZkOutputDevice.h"
 
 #include "ZkAudiolib/Common/Panning/ZkSpeakerPan.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkEffectObject.h"
+#include "ZkAudiolib/Common/Effects/CZkEffectObject.h"
 
 #include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
 

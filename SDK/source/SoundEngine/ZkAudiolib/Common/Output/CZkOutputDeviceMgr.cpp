@@ -8,7 +8,7 @@
 #include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 #include "ZkAudiolib/Common/Output/ZkOutputDeviceMgrState.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkEffectObject.h"
+#include "ZkAudiolib/Common/Effects/CZkEffectObject.h"
 #include "ZkAudiolib/Common/Renderer/CZkAudioRenderer.h"
 
 #include <ZK/SoundEngine/Common/IZkGlobalPluginContext.h>
@@ -486,7 +486,7 @@ void CZkOutputDeviceMgr::SetDeviceShareSetValue(uint32_t shareSetID, uint32_t de
 {
     for (CZkOutputDevice* device = Devices().head; device != nullptr; device = device->next)
     {
-        if (device->ShareSetID() == shareSetID && device->DeviceID() == deviceID)
+        if (device->ShareSetID() == shareSetID && (deviceID == kAnyDeviceID || device->DeviceID() == deviceID))
             device->SetShareSetBypass(value);
     }
 }

@@ -90,7 +90,8 @@ public:
     // 1 when the change completed; 3 when nothing changed or it completes over the next updates.
     static ZKRESULT SetSuspended(bool suspend, bool renderWhileSuspended, uint32_t delayMs);
     // Every device of (share set, device) rebuilds its effect of the slot / takes the share set's
-    // bypass value.
+    // bypass value. kAnyDeviceID reaches every device of the share set (a bank's refresh).
+    static constexpr uint32_t kAnyDeviceID = 0xFFFFFFFFu;
     static void RefreshDeviceEffects(uint32_t shareSetID, uint32_t deviceID, uint32_t slot);
     static void SetDeviceShareSetValue(uint32_t shareSetID, uint32_t deviceID, uint8_t value);
 

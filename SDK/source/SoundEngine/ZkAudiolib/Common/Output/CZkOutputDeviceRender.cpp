@@ -8,7 +8,7 @@
 #include "ZkAudiolib/Common/Output/CZkObjectProcessor.h"
 #include "ZkAudiolib/Common/Output/ZkFumaConversion.h"
 #include "ZkAudiolib/Common/Panning/ZkSpeakerPan.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkEffectObject.h"
+#include "ZkAudiolib/Common/Effects/CZkEffectObject.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
 #include <ZK/SoundEngine/Common/ZkMixer.h>
@@ -158,7 +158,7 @@ void CZkOutputDevice::AttachShareSetObject()
                                                        ZkIndexKind::AudioDevices, ShareSetID()))
                                                  : nullptr;
     m_effects.previousBypass = m_effects.bypass;
-    m_effects.bypass = m_shareSetObject != nullptr ? m_shareSetObject->deviceBypassMask : 0;
+    m_effects.bypass = m_shareSetObject != nullptr ? m_shareSetObject->DeviceBypassBits() : 0;
     for (uint32_t slot = 0; slot < ZkDeviceEffects::kSlots; ++slot)
         SetEffect(slot); // a slot whose effect cannot start stays empty
 }

@@ -11,7 +11,7 @@
 #include "ZkAudiolib/Common/Output/ZkEngineWakeEvent.h"
 #include "ZkAudiolib/Common/Output/ZkSinkBase.h"
 #include "ZkAudiolib/Common/Output/ZkSinkPluginParams.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkEffectObject.h"
+#include "ZkAudiolib/Common/Effects/CZkEffectObject.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 

@@ -1,7 +1,7 @@
 #include "ZkAudiolib/Common/Output/ZkDeviceEffects.h"
 
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkEffectObject.h"
+#include "ZkAudiolib/Common/Effects/CZkEffectObject.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
 
 #include <Plugins/Effects/Common/ZkPluginMemAlloc.h>
@@ -37,7 +37,7 @@ ZKRESULT ZkDeviceEffects::Rebuild(uint32_t slot, const CZkEffectObject* shareSet
     TermSlot(slot);
     uint32_t effectID = m_requested[slot];
     if (effectID == 0 && shareSetObject != nullptr)
-        effectID = shareSetObject->deviceEffectIDs[slot];
+        effectID = shareSetObject->DeviceEffectID(slot);
     if (effectID == 0)
         return ZK_Success;
     for (uint32_t other = 0; other < kSlots; ++other)

@@ -8,7 +8,7 @@
 #include "ZkAudiolib/Common/Parameters/CZkModulatorMgr.h"
 #include "ZkAudiolib/Common/Parameters/CZkParamTargetList.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCOverrideFilter.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkEffectObject.h"
+#include "ZkAudiolib/Common/Effects/CZkEffectContext.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkLayer.h"
 #include "ZkAudiolib/Common/Playback/CZkNodeInstanceBase.h"
 
@@ -408,13 +408,13 @@ void CZkRTPCMgr::PushCurrentValue(ZkRTPCSubscription* subscription, ZkUniqueID p
         break;
     case ZkRTPCSubscriberKind_Effect:
     {
-        auto* effect = static_cast<CZkEffectObject*>(subscription->target);
+        // The effect context's contribution of this game parameter (key id 1).
+        auto* context = static_cast<CZkEffectContext*>(subscription->target);
         const bool multiply = subscription->combineMode == kRTPCCombineMultiply;
-        if (paramID != 0)
-            effect->SetRTPC(subscription->bit, paramID, subscription->combineMode,
-                            EvaluateSubscription(subscription, paramID), false);
-        else
-            effect->SetRTPC(subscription->bit, 0, subscription->combineMode, multiply ? 1.0f : 0.0f, true);
+        const float value =
+            paramID != 0 ? EvaluateSubscription(subscription, paramID) : (multiply ? 1.0f : 0.0f);
+        CZkEffectParams::SetParam(*context, kContributionGameParam, paramID, static_cast<uint16_t>(subscription->bit),
+                                  static_cast<uint8_t>(subscription->combineMode), value);
         break;
     }
     case ZkRTPCSubscriberKind_TargetList:

@@ -4,7 +4,7 @@
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/Parameters/CZkParamTargetList.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCOverrideFilter.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkEffectObject.h"
+#include "ZkAudiolib/Common/Effects/CZkEffectContext.h"
 #include "ZkAudiolib/Common/Parameters/Neighbours/CZkLayer.h"
 #include "ZkAudiolib/Common/Playback/CZkNodeInstanceBase.h"
 #include "ZkAudiolib/Common/GameSyncs/CZkSwitchMgr.h"
@@ -218,9 +218,10 @@ void CZkRTPCMgr::NotifyOne(ZkUniqueID id, ZkRTPCSubscription& subscription, floa
         break;
     case ZkRTPCSubscriberKind_Effect:
         if (concerned)
-            static_cast<CZkEffectObject*>(subscription.target)
-                ->SetRTPC(subscription.bit, id, subscription.combineMode, subscription.CombineCurvesAt(id, newValue),
-                          false);
+            CZkEffectParams::SetParam(*static_cast<CZkEffectContext*>(subscription.target), kContributionGameParam, id,
+                                      static_cast<uint16_t>(subscription.bit),
+                                      static_cast<uint8_t>(subscription.combineMode),
+                                      subscription.CombineCurvesAt(id, newValue));
         break;
     case ZkRTPCSubscriberKind_TargetList:
     {

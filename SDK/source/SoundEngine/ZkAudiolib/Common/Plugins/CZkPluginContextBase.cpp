@@ -2,7 +2,7 @@
 
 #include "ZkAudiolib/Common/MixGraph/CZkMixContext.h"
 #include "ZkAudiolib/Common/MixGraph/CZkMixerInputContext.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkEffectObject.h"
+#include "ZkAudiolib/Common/Effects/CZkEffectObject.h"
 #include "ZkAudiolib/Common/Parameters/ZkFastMath.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkStreamRef.h"
 

@@ -61,6 +61,9 @@ public:
     // 1; 7 when a count or field runs past the body (nothing applied); 52; 2 unknown group; 16
     // missing state object.
     virtual ZKRESULT ReadStateChunk(ZK::ZkByteCursor& cursor);
+    // Moves cursor past a state chunk without applying it: false when the chunk runs past the bytes
+    // (for readers that check a whole body before applying any of it).
+    static bool SkipStateChunk(ZK::ZkByteCursor& cursor);
     virtual bool EnsureStateStorage() = 0;
     virtual ZkStateStorage* StateStorage() const = 0;
 

@@ -101,4 +101,9 @@ ZKRESULT CZkStateProperties::ReadStateChunk(ZK::ZkByteCursor& cursor)
     OnStateUseChanged();
     return ZK_Success;
 }
+
+bool CZkStateProperties::SkipStateChunk(ZK::ZkByteCursor& cursor)
+{
+    return WalkStateChunk(cursor, nullptr, nullptr) == ZK_Success;
+}
 } // namespace ZK::SoundEngine

@@ -1,7 +1,7 @@
 #include "ZkAudiolib/Common/Voice/CZkEffectStage.h"
 
 #include "ZkAudiolib/Common/MixGraph/CZkMixContext.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkEffectObject.h"
+#include "ZkAudiolib/Common/Effects/CZkEffectObject.h"
 
 #include <Plugins/Effects/Common/ZkPluginMemAlloc.h>
 
@@ -24,7 +24,7 @@ ZKRESULT CZkEffectStage::Init(ZK::IZkEffectPlugin* plugin, CZkEffectObject& effe
     if (!effect.CreateInstancePlugin(m_effectContext, slot, gameObject))
         return ZK_Fail;
     m_effectID = effect.ID();
-    const ZKRESULT result = InitPlugin(m_pluginContext, m_effectContext.params, format);
+    const ZKRESULT result = InitPlugin(m_pluginContext, m_effectContext.Params(), format);
     if (result != ZK_Success)
         return result;
     m_plugin->Reset();

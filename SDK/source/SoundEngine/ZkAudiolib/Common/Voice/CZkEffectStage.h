@@ -17,7 +17,7 @@
 
 #include "ZkAudiolib/Common/Plugins/CZkEffectPluginContext.h"
 #include "ZkAudiolib/Common/Voice/CZkVoicePipelineStage.h"
-#include "ZkAudiolib/Common/Voice/Neighbours/CZkEffectContext.h"
+#include "ZkAudiolib/Common/Effects/CZkEffectContext.h"
 #include "ZkAudiolib/Common/Voice/ZkPipelineBuffer.h"
 
 #include <ZK/SoundEngine/Common/IZkEffectPlugin.h>

@@ -3,7 +3,7 @@
 #include "ZkAudiolib/Common/Voice/CZkVoice.h"
 
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkEffectObject.h"
+#include "ZkAudiolib/Common/Effects/CZkEffectObject.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
 #include "ZkAudiolib/Common/Sources/CZkVoiceSource.h"
 #include "ZkAudiolib/Common/Voice/CZkInPlaceEffectStage.h"

@@ -67,13 +67,9 @@ protected:
         ASSERT_EQ(PluginRegistry::RegisterPlugin(ZK::ZkPluginTypeEffect, EffectStageTest::kCompany, kGainPluginID,
                                                  EffectStageTest::CreateIn<CustomDataGainEffect>, nullptr, nullptr),
                   ZK_Success);
-        g_pObjectIndex = ZK::ZkNew<ObjectIndex>(ZkMemID_EngineSingletons);
-        ASSERT_NE(g_pObjectIndex, nullptr);
-        ASSERT_TRUE(g_pObjectIndex->InitTables());
-        effect.pluginID = ZK::ZkMakePluginKey(ZK::ZkPluginTypeEffect, EffectStageTest::kCompany, kGainPluginID);
-        ASSERT_EQ(g_pObjectIndex->Table(ZkIndexKind::CustomEffects).Insert(&effect), ZK_Success);
+        effect().pluginID = ZK::ZkMakePluginKey(ZK::ZkPluginTypeEffect, EffectStageTest::kCompany, kGainPluginID);
         node = std::make_unique<ZkHierarchyTest::TestNode>(kBusNode, ZkNodeCategory_Bus, true);
-        ASSERT_EQ(node->Effects().SetSlotValue(0, effect.ID(), false, 0), ZK_Success);
+        ASSERT_EQ(node->Effects().SetSlotValue(0, effect().ID(), false, 0), ZK_Success);
         bus = std::make_unique<TestBus>(kStereo);
         bus->SetKey(node.get(), &listener);
         bus->RebuildEffects();
@@ -94,10 +90,6 @@ protected:
             input.RemoveConnection(input.FirstOutput());
         bus.reset();
         node.reset();
-        g_pObjectIndex->Table(ZkIndexKind::CustomEffects).Remove(&effect);
-        g_pObjectIndex->FreeTables();
-        ZK::ZkDelete(ZkMemID_EngineSingletons, g_pObjectIndex);
-        g_pObjectIndex = nullptr;
         CZkAudioRenderer::ClearGraphDirty();
         EffectStageFixture::TearDown();
     }

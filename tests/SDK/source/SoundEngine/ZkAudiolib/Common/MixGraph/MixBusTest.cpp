@@ -88,15 +88,9 @@ protected:
     {
         EffectStageFixture::SetUp();
         SetAudioFormatGlobals(48000, kFrames);
-        g_pObjectIndex = ZK::ZkNew<ObjectIndex>(ZkMemID_EngineSingletons);
-        ASSERT_NE(g_pObjectIndex, nullptr);
-        ASSERT_TRUE(g_pObjectIndex->InitTables());
     }
     void TearDown() override
     {
-        g_pObjectIndex->FreeTables();
-        ZK::ZkDelete(ZkMemID_EngineSingletons, g_pObjectIndex);
-        g_pObjectIndex = nullptr;
         CZkAudioRenderer::ClearGraphDirty();
         EffectStageFixture::TearDown();
     }
@@ -350,11 +344,10 @@ protected:
     void SetUp() override
     {
         MixBus::SetUp();
-        effect.pluginID = ZK::ZkMakePluginKey(ZK::ZkPluginTypeEffect, EffectStageTest::kCompany,
+        effect().pluginID = ZK::ZkMakePluginKey(ZK::ZkPluginTypeEffect, EffectStageTest::kCompany,
                                               EffectStageTest::kInPlaceID);
-        ASSERT_EQ(g_pObjectIndex->Table(ZkIndexKind::CustomEffects).Insert(&effect), ZK_Success);
         node = std::make_unique<ZkHierarchyTest::TestNode>(0xB05, ZkNodeCategory_Bus, true);
-        ASSERT_EQ(node->Effects().SetSlotValue(0, effect.ID(), false, 0), ZK_Success);
+        ASSERT_EQ(node->Effects().SetSlotValue(0, effect().ID(), false, 0), ZK_Success);
         bus = std::make_unique<TestBus>(kStereo);
         bus->SetKey(node.get());
         bus->RebuildEffects(); // the next frame builds the node's effects
@@ -364,7 +357,6 @@ protected:
         input.reset();
         bus.reset();
         node.reset();
-        g_pObjectIndex->Table(ZkIndexKind::CustomEffects).Remove(&effect);
         MixBus::TearDown();
     }
     // One frame of the input at unity gain through the bus; the output's first sample.
@@ -408,7 +400,7 @@ TEST_F(MixBusEffects, BypassingASlotForOneFrameResetsItsInstanceOnceAndUnbypassi
 
 TEST_F(MixBusEffects, AnOutOfPlaceEffectOutputsItsOwnObjectsAndTheBusItsConfiguration)
 {
-    effect.pluginID =
+    effect().pluginID =
         ZK::ZkMakePluginKey(ZK::ZkPluginTypeEffect, EffectStageTest::kCompany, EffectStageTest::kOutOfPlaceID);
     EffectStageTest::g_log.outOfPlaceOutput = kMono;
     bus->RebuildEffects();
@@ -422,7 +414,7 @@ TEST_F(MixBusEffects, AnOutOfPlaceEffectOutputsItsOwnObjectsAndTheBusItsConfigur
     EXPECT_EQ(bus->OutputList()[0].buffer.validFrames, kFrames);
     bus->EndFrame();
     // A slot whose effect cannot be made stays empty and lets the mix through.
-    effect.pluginID = ZK::ZkMakePluginKey(ZK::ZkPluginTypeEffect, EffectStageTest::kCompany, 99);
+    effect().pluginID = ZK::ZkMakePluginKey(ZK::ZkPluginTypeEffect, EffectStageTest::kCompany, 99);
     bus->RebuildEffects();
     input->Publish();
     bus->MixInput(*input->connection);

@@ -22,7 +22,7 @@ protected:
     // A share set of the banks that names the tests' second sink.
     void DefineCustomShareSet()
     {
-        m_shareSet = TestEffectObject::Create(ZkIndexKind::AudioDevices, kCustomShareSet,
+        m_shareSet = CreateEffectObject(ZkIndexKind::AudioDevices, kCustomShareSet,
                                               SinkKey(kOtherSinkNumber, kTestCompany));
     }
     void TearDown() override
@@ -33,7 +33,7 @@ protected:
         OutputTest::TearDown();
     }
 
-    TestEffectObject* m_shareSet = nullptr;
+    CZkEffectObject* m_shareSet = nullptr;
 };
 
 TEST_F(DeviceManager, TheSystemShareSetHasItsOwnIdAndZeroHalvesAreResolved)

@@ -64,7 +64,7 @@ protected:
     }
     void DefineEffect()
     {
-        m_effect = TestEffectObject::Create(ZkIndexKind::SharedEffects, kEffectShareSet,
+        m_effect = CreateEffectObject(ZkIndexKind::SharedEffects, kEffectShareSet,
                                             ZK::ZkMakePluginKey(ZK::ZkPluginTypeEffect, kTestCompany, kEffectNumber));
     }
     uint32_t Render()
@@ -73,7 +73,7 @@ protected:
     }
 
     CZkOutputDevice* m_device = nullptr;
-    TestEffectObject* m_effect = nullptr;
+    CZkEffectObject* m_effect = nullptr;
 };
 
 // The ramp a frame leaves the device with, and what a capture callback hears of it, computed here
@@ -208,10 +208,11 @@ TEST_F(DeviceRender, AnEffectThatCannotRunLeavesItsSlotEmpty)
 TEST_F(DeviceRender, TheShareSetNamesTheSlotEffectsAndTheirBypass)
 {
     DefineEffect();
-    TestEffectObject* shareSet = TestEffectObject::Create(ZkIndexKind::AudioDevices, CZkOutputDeviceMgr::kSystemShareSetID,
-                                                          SinkKey(kSystemSinkNumber));
-    shareSet->deviceEffectIDs[2] = kEffectShareSet;
-    shareSet->deviceBypassMask = 0x04;
+    ZkEffectTest::EffectSpec spec;
+    spec.pluginID = SinkKey(kSystemSinkNumber);
+    spec.deviceEffects[2] = kEffectShareSet;
+    spec.deviceBypass = 0x04;
+    CZkEffectObject* shareSet = ZkEffectTest::MakeEffect(ZkIndexKind::AudioDevices, CZkOutputDeviceMgr::kSystemShareSetID, spec);
     m_device->AttachShareSetObject();
     EXPECT_TRUE(m_device->Effects().HasEffect(2));
     EXPECT_EQ(m_device->Effects().bypass, 0x04u);

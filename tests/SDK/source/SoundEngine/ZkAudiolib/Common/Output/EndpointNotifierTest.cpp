@@ -150,8 +150,8 @@ TEST_F(EndpointNotifier, ThirtyThreeNotificationsBeforeATickRebuildTheEndpointLi
 TEST_F(EndpointNotifier, AChangedDefaultMarksLostOnlyTheDevicesThatFollowTheDefault)
 {
     CZkOutputDevice* main = StartMainOutput();
-    TestEffectObject* headsetSet = TestEffectObject::Create(ZkIndexKind::AudioDevices, kHeadsetShareSet, SinkKey(174));
-    TestEffectObject* otherSet = TestEffectObject::Create(ZkIndexKind::AudioDevices, 0x07E8, SinkKey(kOtherSinkNumber, kTestCompany));
+    CZkEffectObject* headsetSet = CreateEffectObject(ZkIndexKind::AudioDevices, kHeadsetShareSet, SinkKey(174));
+    CZkEffectObject* otherSet = CreateEffectObject(ZkIndexKind::AudioDevices, 0x07E8, SinkKey(kOtherSinkNumber, kTestCompany));
     const ZkGameObjectID one = 1;
     const ZkGameObjectID two = 2;
     ASSERT_EQ(CZkOutputDeviceMgr::AddOutput(Settings(kHeadsetShareSet, Id(kHeadset)), &one, 1), ZK_Success);
@@ -193,7 +193,7 @@ TEST_F(EndpointNotifier, AChangedDefaultMarksLostOnlyTheDevicesThatFollowTheDefa
 TEST_F(EndpointNotifier, StateAndWatchedPropertyChangesMarkTheDevicesOnTheEndpointLost)
 {
     const ZkGameObjectID one = 1;
-    TestEffectObject* set = TestEffectObject::Create(ZkIndexKind::AudioDevices, kHeadsetShareSet, SinkKey(174));
+    CZkEffectObject* set = CreateEffectObject(ZkIndexKind::AudioDevices, kHeadsetShareSet, SinkKey(174));
     StartMainOutput();
     ASSERT_EQ(CZkOutputDeviceMgr::AddOutput(Settings(kHeadsetShareSet, Id(kHeadset)), &one, 1), ZK_Success);
     CZkOutputDevice* device = CZkOutputDeviceMgr::FindDevice(kHeadsetShareSet, Id(kHeadset));

@@ -13,7 +13,8 @@
 #include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 #include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkEffectObject.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Effects/EffectObjectTestSupport.h"
+#include "ZkAudiolib/Common/Effects/CZkEffectObject.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
 #include "ZkAudiolib/Common/Renderer/CZkAudioRenderer.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
@@ -204,27 +205,11 @@ public:
     ZKRESULT SkipTime(uint32_t&) override { return ZK_Success; }
 };
 
-// An effect object (or an audio-device share set) of the tests, living in one object-index table.
-class TestEffectObject final : public CZkEffectObject
+// Effect objects (and audio-device share sets) of the tests: real objects in their tables.
+inline CZkEffectObject* CreateEffectObject(ZkIndexKind kind, ZkUniqueID id, uint32_t pluginID)
 {
-public:
-    TestEffectObject(ZkIndexTable& table, ZkUniqueID id) : CZkEffectObject(id), m_table(table) {}
-
-    static TestEffectObject* Create(ZkIndexKind kind, ZkUniqueID id, uint32_t pluginID)
-    {
-        ZkIndexTable& table = g_pObjectIndex->Table(kind);
-        auto* object = ZK::ZkNew<TestEffectObject>(ZkMemID_BankObjects, table, id);
-        object->pluginID = pluginID;
-        EXPECT_EQ(table.Insert(object), ZK_Success);
-        return object;
-    }
-    uint32_t AddRef() override { return m_table.AddRef(this); }
-    uint32_t Release() override { return m_table.Release(this); }
-    void Destroy() override { ZK::ZkDelete(ZkMemID_BankObjects, this); }
-
-private:
-    ZkIndexTable& m_table;
-};
+    return ZkEffectTest::MakeEffect(kind, id, pluginID);
+}
 
 struct StatusEvent
 {

@@ -40,7 +40,7 @@ protected:
         ASSERT_NE(m_manager, nullptr);
         ASSERT_EQ(m_lowLevelIO.Init(ZkStreamTest::DefaultDeviceSettings()), ZK_Success);
         ASSERT_EQ(m_lowLevelIO.AddBasePath(m_folder.WPath().c_str()), ZK_Success);
-        m_shareSet = TestEffectObject::Create(ZkIndexKind::AudioDevices, kCustomShareSet,
+        m_shareSet = CreateEffectObject(ZkIndexKind::AudioDevices, kCustomShareSet,
                                               SinkKey(kOtherSinkNumber, kTestCompany));
     }
     void TearDown() override
@@ -91,7 +91,7 @@ protected:
     ZkStreamTest::TempDir m_folder;
     ZK::IZkStreamMgr* m_manager = nullptr;
     ZK::StreamMgr::CZkFilePackageLowLevelIOBlocking m_lowLevelIO;
-    TestEffectObject* m_shareSet = nullptr;
+    CZkEffectObject* m_shareSet = nullptr;
 };
 
 TEST_F(ThreadedOutputCapture, ThreeDevicesWriteNumberedFilesThatSoxReadsAsTheCallbackHeardThem)

@@ -18,7 +18,6 @@
 namespace
 {
 using namespace ZkBankManagerTest;
-using EffectStageTest::TestEffectObject;
 using ZkMixGraphTest::TestBus;
 using ZkMixGraphTest::TestMixContext;
 namespace Fault = ZK::MemoryMgr::FaultInjection;
@@ -59,12 +58,17 @@ protected:
         bankID = LoadCopy(MediaBank("Effects.bnk", {{100, 32}, {101, 48}, {102, 16}}, 5));
         bank = FindBank(bankID);
         ASSERT_NE(bank, nullptr);
-        effect.mediaIDs = {100, 101, 102, TestEffectObject::kNoMedia, 555};
+        ZkEffectTest::EffectSpec spec;
+        spec.media = {100, 101, 102, CZkEffectObject::kNoMedia, 555};
+        effectObject = ZkEffectTest::MakeEffect(ZkIndexKind::CustomEffects, 0x5EFF, spec);
+        ASSERT_NE(effectObject, nullptr);
     }
     void TearDown() override
     {
         while (voice.FirstOutput() != nullptr)
             voice.RemoveConnection(voice.FirstOutput());
+        if (effectObject != nullptr)
+            effectObject->Release();
         BankManagerTest::TearDown();
     }
     uint32_t MediaReferences(ZkUniqueID mediaID)
@@ -76,7 +80,7 @@ protected:
 
     ZkBankID bankID = 0;
     LoadedBank* bank = nullptr;
-    TestEffectObject effect;
+    CZkEffectObject* effectObject = nullptr;
     TestMixContext voice;
 };
 
@@ -86,7 +90,7 @@ TEST_F(PluginHostContext, SameIndexTwiceGivesTheSamePointerAndTakesOneReference)
     const int32_t bankBefore = bank->loadCount.load();
     {
         CZkEffectPluginContext context;
-        context.Bind(&voice, 0, &effect);
+        context.Bind(&voice, 0, effectObject);
         const uint8_t* data = nullptr;
         uint32_t size = 0;
         context.FindMedia(0, data, size);
@@ -112,7 +116,7 @@ TEST_F(PluginHostContext, DestroyedWithThreeEntriesItDropsThreeMediaAndThreeBank
     const uint32_t before[3] = {MediaReferences(100), MediaReferences(101), MediaReferences(102)};
     {
         CZkEffectPluginContext context;
-        context.Bind(&voice, 1, &effect);
+        context.Bind(&voice, 1, effectObject);
         for (uint32_t index = 0; index < 3; ++index)
         {
             const uint8_t* data = nullptr;
@@ -132,7 +136,7 @@ TEST_F(PluginHostContext, DestroyedWithThreeEntriesItDropsThreeMediaAndThreeBank
 TEST_F(PluginHostContext, MissingMediaAndAFullTableGiveNullAndTakeNothing)
 {
     CZkEffectPluginContext context;
-    context.Bind(&voice, 0, &effect);
+    context.Bind(&voice, 0, effectObject);
     struct Case
     {
         const char* name;
@@ -162,7 +166,7 @@ TEST_F(PluginHostContext, MissingMediaAndAFullTableGiveNullAndTakeNothing)
 TEST_F(PluginHostContext, MediaRefreshHandsTheNewVersionToAPluginThatTakesIt)
 {
     CZkEffectPluginContext context;
-    context.Bind(&voice, 0, &effect);
+    context.Bind(&voice, 0, effectObject);
     const uint8_t* data = nullptr;
     uint32_t size = 0;
     context.FindMedia(1, data, size);
@@ -195,7 +199,7 @@ TEST_F(PluginHostContext, MediaRefreshHandsTheNewVersionToAPluginThatTakesIt)
 TEST_F(PluginHostContext, WhatTheEffectContextReportsOfItsOwner)
 {
     CZkEffectPluginContext context;
-    context.Bind(&voice, 2, &effect);
+    context.Bind(&voice, 2, effectObject);
     EXPECT_EQ(context.GetOwnerGain(), 0.0f) << "connections never computed: -4096 dB";
     ZkChannelConfig config(0x1234);
     EXPECT_EQ(context.GetOutputConfig(config), ZK_Fail);
@@ -230,7 +234,7 @@ TEST_F(PluginHostContext, BusContextWithoutDeviceAndWithoutCustomData)
 {
     TestBus bus;
     CZkBusPluginContext context;
-    context.BindBus(&bus, 0, 0x30040, &effect);
+    context.BindBus(&bus, 0, 0x30040, effectObject);
     uint32_t shareSet = 0;
     uint32_t device = 0;
     context.GetOutputDeviceIDs(shareSet, device);
@@ -251,7 +255,7 @@ TEST_F(PluginHostContext, BusContextAnswersWithTheBusesVolumeDestinationAndMeter
 {
     TestBus bus(ZkChannelConfig::FromMask(ZK_SPEAKER_SETUP_5POINT1));
     CZkBusPluginContext context;
-    context.BindBus(&bus, 1, 0x30040, &effect);
+    context.BindBus(&bus, 1, 0x30040, effectObject);
     bus.SetLevelDb(-6.0f);
     EXPECT_NEAR(context.GetOwnerGain(), 0.5f, 0.005f) << "the bus's own volume";
     ZkChannelConfig config;

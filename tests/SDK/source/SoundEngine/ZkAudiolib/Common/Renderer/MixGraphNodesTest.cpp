@@ -82,19 +82,6 @@ public:
 constexpr uint32_t kMixerNumber = 12;
 constexpr ZkUniqueID kMixerEffectID = 0x3E0;
 
-// The custom effect object that names the test mixer.
-class MixerEffect final : public CZkEffectObject
-{
-public:
-    MixerEffect() : CZkEffectObject(kMixerEffectID)
-    {
-        pluginID = ZK::ZkMakePluginKey(ZK::ZkPluginTypeMixer, ZkOutputTest::kTestCompany, kMixerNumber);
-    }
-    uint32_t AddRef() override { return 2; }
-    uint32_t Release() override { return 1; }
-    void Destroy() override {}
-};
-
 class MixGraphNodes : public ZkHierarchyTest::BusTest
 {
 protected:
@@ -126,7 +113,11 @@ protected:
         ASSERT_EQ(PluginRegistry::RegisterPlugin(ZK::ZkPluginTypeMixer, ZkOutputTest::kTestCompany, kMixerNumber,
                                                  &SummingMixer::Create, nullptr, nullptr),
                   ZK_Success);
-        ASSERT_EQ(g_pObjectIndex->Table(ZkIndexKind::CustomEffects).Insert(&mixerEffect), ZK_Success);
+        // The custom effect object that names the test mixer.
+        mixerEffect = ZkEffectTest::MakeEffect(
+            ZkIndexKind::CustomEffects, kMixerEffectID,
+            ZK::ZkMakePluginKey(ZK::ZkPluginTypeMixer, ZkOutputTest::kTestCompany, kMixerNumber));
+        ASSERT_NE(mixerEffect, nullptr);
         ASSERT_NE(CZkAudioRenderer::FindOrCreateBus(ZkMixBusKey(FindBus("Master"), 10)), nullptr);
         CZkAudioRenderer::DestroyAllBuses();
     }
@@ -135,7 +126,7 @@ protected:
         while (input.FirstOutput() != nullptr)
             input.RemoveConnection(input.FirstOutput());
         CZkAudioRenderer::DestroyAllBuses();
-        g_pObjectIndex->Table(ZkIndexKind::CustomEffects).Remove(&mixerEffect);
+        mixerEffect->Release();
         CZkOutputDeviceMgr::TermDevices();
         PluginRegistry::Term();
         AudioBufferPool::Flush();
@@ -159,7 +150,7 @@ protected:
     ZK::Platform::ScopedVirtualAudioSystem m_audioSystem;
     CZkRegisteredObj* emitter = nullptr;
     ZkMixGraphTest::TestMixContext input;
-    MixerEffect mixerEffect;
+    CZkEffectObject* mixerEffect = nullptr;
 };
 
 TEST_F(MixGraphNodes, TwoListenersOfAPerListenerRouteGiveTwoInstancesAndTwoDryConnections)

@@ -31,7 +31,7 @@ TEST_F(BypassMixBounds, FullBlocksOf1016FramesStayInsideBothBlocks)
     g_log.outOfPlaceOutput = stereo;
     CZkOutOfPlaceEffectStage stage;
     ZK::ZkEffectFormat format{48000, stereo};
-    ASSERT_EQ(stage.Init(CreateEffect(kOutOfPlaceID), effect, 0, voice, nullptr, format), ZK_Success);
+    ASSERT_EQ(stage.Init(CreateEffect(kOutOfPlaceID), effect(), 0, voice, nullptr, format), ZK_Success);
     stage.bypass = 1;
     for (int frame = 0; frame < 2; ++frame)
     {

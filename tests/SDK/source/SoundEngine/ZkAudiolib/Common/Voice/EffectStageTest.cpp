@@ -3,6 +3,8 @@
 // the input ended, and the starts that leave a slot empty.
 #include "EffectStageTestSupport.h"
 
+#include "MemoryMgr/ZkMemoryFaultInjection.h"
+
 #include <ZkAudiolib/Common/Panning/ZkSpeakerPan.h>
 #include <ZkAudiolib/Common/Voice/CZkInPlaceEffectStage.h>
 #include <ZkAudiolib/Common/Voice/CZkOutOfPlaceEffectStage.h>
@@ -36,7 +38,7 @@ protected:
     void Start(Stage& stage, uint32_t pluginID, ZkChannelConfig config)
     {
         ZK::ZkEffectFormat format{48000, config};
-        ASSERT_EQ(stage.Init(CreateEffect(pluginID), effect, 0, voice, nullptr, format), ZK_Success);
+        ASSERT_EQ(stage.Init(CreateEffect(pluginID), effect(), 0, voice, nullptr, format), ZK_Success);
         stage.SetInput(&input);
     }
     InputStage input;
@@ -48,7 +50,7 @@ TEST_F(EffectStage, InPlaceEffectProcessesTheBlockWhereItIs)
     Start(stage, kInPlaceID, kStereo);
     EXPECT_EQ(g_log.inits, 1u);
     EXPECT_EQ(g_log.resets, 1u) << "reset once after its start";
-    EXPECT_EQ(stage.EffectID(), effect.ID());
+    EXPECT_EQ(stage.EffectID(), effect().ID());
     Block block(kStereo, 64);
     EXPECT_EQ(stage.Execute(block.buffer), ZK_DataReady);
     EXPECT_EQ(block.At(1, 63), 0.5f);
@@ -155,12 +157,17 @@ TEST_F(EffectStage, StartsThatLeaveTheSlotEmpty)
     // The plug-in answers 4: it needs to work out of place.
     CZkInPlaceEffectStage refused(false);
     ZK::ZkEffectFormat format{48000, kStereo};
-    EXPECT_EQ(refused.Init(CreateEffect(kRefusesInPlaceID), effect, 1, voice, nullptr, format), ZK_NotImplemented);
+    EXPECT_EQ(refused.Init(CreateEffect(kRefusesInPlaceID), effect(), 1, voice, nullptr, format), ZK_NotImplemented);
     refused.Destroy();
-    // The effect object cannot give the instance its parameters.
-    effect.refuseInstances = true;
+    // The effect object cannot give the instance its parameters: its contributions find no memory.
     CZkInPlaceEffectStage noParameters(false);
-    EXPECT_EQ(noParameters.Init(CreateEffect(kInPlaceID), effect, 1, voice, nullptr, format), ZK_Fail);
+    ZK::ZkEffectFormat noMemory{48000, kStereo};
+    ZK::IZkEffectPlugin* plugin = CreateEffect(kInPlaceID);
+    ZK::MemoryMgr::FaultInjection::FailNth(ZkMemID_Default, 1);
+    EXPECT_EQ(noParameters.Init(plugin, effect(), 1, voice, nullptr, noMemory), ZK_Fail);
+    ZK::MemoryMgr::FaultInjection::Disarm();
+    EXPECT_EQ(effect().FirstContext(), nullptr) << "no half-made context stays linked";
+    EXPECT_EQ(effect().RefCount(), 1u);
     noParameters.Destroy();
     EXPECT_EQ(g_log.terms, 2u) << "both plug-ins terminated";
     EXPECT_EQ(g_log.inits, 0u);

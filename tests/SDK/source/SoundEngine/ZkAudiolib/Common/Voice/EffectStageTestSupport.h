@@ -1,16 +1,19 @@
 // What the effect-stage tests share: test effect plug-ins (in place, out of place, on audio objects)
-// registered through the plug-in registry, a test effect object that gives every instance its
-// parameters, a voice as a mix context, and blocks over test memory.
+// registered through the plug-in registry, an effect object (real, with one initial value), a voice as a mix
+// context, and blocks over test memory.
 #pragma once
 
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Containers/EngineMemoryFixture.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Effects/EffectObjectTestSupport.h"
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/MixGraph/TestMixContext.h"
 
 #include <Plugins/Effects/Common/ZkPluginMemAlloc.h>
 #include <ZkAudiolib/Common/Buffers/AudioBufferPool.h>
-#include <ZkAudiolib/Common/Parameters/Neighbours/CZkEffectObject.h>
+#include <ZkAudiolib/Common/Containers/ZkNew.h>
+#include <ZkAudiolib/Common/ObjectIndex/ObjectIndex.h>
+#include <ZkAudiolib/Common/Effects/CZkEffectObject.h>
 #include <ZkAudiolib/Common/Plugins/PluginRegistry.h>
-#include <ZkAudiolib/Common/Voice/Neighbours/CZkEffectContext.h>
+#include <ZkAudiolib/Common/Effects/CZkEffectContext.h>
 #include <ZkAudiolib/Common/Voice/Neighbours/ZkAudioObjects.h>
 #include <ZkAudiolib/Common/Voice/ZkAudioSettings.h>
 #include <ZkAudiolib/Common/Voice/ZkPipelineBuffer.h>
@@ -183,25 +186,6 @@ public:
     }
 };
 
-// An effect object that gives every instance its (absent) parameters, or refuses when told to.
-class TestEffectObject final : public CZkEffectObject
-{
-public:
-    TestEffectObject() : CZkEffectObject(0x5EFF) {}
-    uint32_t AddRef() override { return ++refCount; }
-    uint32_t Release() override { return --refCount; }
-    void Destroy() override {}
-    bool CreateInstancePlugin(CZkEffectContext& context, uint32_t, CZkGameObject*) override
-    {
-        context.effect = this;
-        return !refuseInstances;
-    }
-    ZkUniqueID GetMediaID(uint32_t index) const override { return index < mediaIDs.size() ? mediaIDs[index] : kNoMedia; }
-
-    bool refuseInstances = false;
-    std::vector<ZkUniqueID> mediaIDs;
-};
-
 // A pipeline block over test memory.
 struct Block
 {
@@ -225,6 +209,11 @@ protected:
         EngineMemoryTest::SetUp();
         SetAudioFormatGlobals(48000, 1024);
         g_log = PluginLog{};
+        g_pObjectIndex = ZK::ZkNew<ObjectIndex>(ZkMemID_EngineSingletons);
+        ASSERT_TRUE(g_pObjectIndex->InitTables());
+        ZkEffectTest::EffectSpec spec;
+        spec.initialValues = {{0, 0, 1.0f}};
+        effectObject = ZkEffectTest::MakeEffect(ZkIndexKind::CustomEffects, 0x5EFF, spec);
         ASSERT_EQ(PluginRegistry::Init(nullptr), ZK_Success);
         ASSERT_EQ(PluginRegistry::RegisterPlugin(3, kCompany, kInPlaceID, CreateIn<HalvingEffect>, nullptr, nullptr), ZK_Success);
         ASSERT_EQ(PluginRegistry::RegisterPlugin(3, kCompany, kOutOfPlaceID, CreateIn<SummingEffect>, nullptr, nullptr), ZK_Success);
@@ -236,6 +225,10 @@ protected:
     {
         AudioBufferPool::Flush();
         PluginRegistry::Term();
+        if (effectObject != nullptr)
+            effectObject->Release();
+        ZK::ZkDelete(ZkMemID_EngineSingletons, g_pObjectIndex);
+        g_pObjectIndex = nullptr;
         EngineMemoryTest::TearDown();
     }
     // A registered plug-in whose info passes the effect check.
@@ -251,6 +244,8 @@ protected:
     }
 
     ZkMixGraphTest::TestMixContext voice;
-    TestEffectObject effect;
+    // An effect object with one initial value: its contexts keep one contribution.
+    CZkEffectObject* effectObject = nullptr;
+    CZkEffectObject& effect() { return *effectObject; }
 };
 } // namespace EffectStageTest

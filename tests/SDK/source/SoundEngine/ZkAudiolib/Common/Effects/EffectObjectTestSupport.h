@@ -1,0 +1,99 @@
+// Effect objects for the tests of their users (voices' stages, plug-in host contexts, output
+// devices): a real CZkEffectObject in its kind's table, read from a small body made here (the
+// bank tests of the objects themselves use banks of tools/bank_writer.py).
+#pragma once
+
+#include "ZkAudiolib/Common/Effects/CZkEffectObject.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace ZkEffectTest
+{
+using namespace ZK::SoundEngine;
+
+struct EffectSpec
+{
+    uint32_t pluginID = CZkEffectObject::kNoPlugin;
+    std::vector<ZkUniqueID> media;
+    std::vector<ZkEffectInitialValue> initialValues; // parameter ids below 128
+    // Audio-device share sets: the effect of each slot (0 = none) and the bypass bits.
+    ZkUniqueID deviceEffects[kEffectSlotCount] = {};
+    uint8_t deviceBypass = 0;
+};
+
+template <typename T>
+void Put(std::vector<uint8_t>& bytes, T value)
+{
+    const size_t at = bytes.size();
+    bytes.resize(at + sizeof(T));
+    std::memcpy(bytes.data() + at, &value, sizeof(T));
+}
+
+inline std::vector<uint8_t> EffectBody(ZkUniqueID id, const EffectSpec& spec, bool device)
+{
+    std::vector<uint8_t> body;
+    Put(body, id);
+    Put(body, spec.pluginID);
+    Put<uint32_t>(body, 0); // no parameter data
+    Put(body, static_cast<uint8_t>(spec.media.size()));
+    for (size_t index = 0; index < spec.media.size(); ++index)
+    {
+        Put(body, static_cast<uint8_t>(index));
+        Put(body, spec.media[index]);
+    }
+    Put<uint16_t>(body, 0);  // subscriptions
+    Put<uint16_t>(body, 0);  // state chunk: no properties, no groups
+    Put(body, static_cast<uint16_t>(spec.initialValues.size()));
+    for (const ZkEffectInitialValue& initial : spec.initialValues)
+    {
+        Put(body, static_cast<uint8_t>(initial.paramID));
+        Put(body, initial.drivenKind);
+        Put(body, initial.value);
+    }
+    if (!device)
+        return body;
+    uint8_t count = 0;
+    for (ZkUniqueID effect : spec.deviceEffects)
+        count = static_cast<uint8_t>(count + (effect != 0 ? 1 : 0));
+    Put<uint8_t>(body, 0); // override
+    Put(body, count);
+    if (count == 0)
+        return body;
+    Put(body, spec.deviceBypass);
+    for (uint8_t slot = 0; slot < kEffectSlotCount; ++slot)
+    {
+        if (spec.deviceEffects[slot] == 0)
+            continue;
+        Put(body, slot);
+        Put(body, spec.deviceEffects[slot]);
+        Put<uint8_t>(body, 1);
+        Put<uint8_t>(body, 0);
+    }
+    return body;
+}
+
+// A new effect object of the kind's table (one reference, the caller's), read from spec.
+inline CZkEffectObject* MakeEffect(ZkIndexKind kind, ZkUniqueID id, const EffectSpec& spec = {})
+{
+    CZkEffectObject* object = kind == ZkIndexKind::AudioDevices   ? CZkEffectObject::CreateDevice(id)
+                              : kind == ZkIndexKind::SharedEffects ? CZkEffectObject::CreateShared(id)
+                                                                   : CZkEffectObject::CreateCustom(id);
+    EXPECT_NE(object, nullptr);
+    if (object == nullptr)
+        return nullptr;
+    const std::vector<uint8_t> body = EffectBody(id, spec, kind == ZkIndexKind::AudioDevices);
+    const ZKRESULT read = object->ReadFromBank(body.data(), static_cast<uint32_t>(body.size()));
+    EXPECT_TRUE(read == ZK_Success || read == ZK_PluginNotRegistered) << read;
+    return object;
+}
+
+inline CZkEffectObject* MakeEffect(ZkIndexKind kind, ZkUniqueID id, uint32_t pluginID)
+{
+    EffectSpec spec;
+    spec.pluginID = pluginID;
+    return MakeEffect(kind, id, spec);
+}
+} // namespace ZkEffectTest
