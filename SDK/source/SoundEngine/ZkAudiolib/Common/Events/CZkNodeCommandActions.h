@@ -8,8 +8,13 @@
 //                           break their play chain (code 5); others answer 2
 //   CZkResetPlaylistAction  kind 0x22 (scoped, no extra bytes): a playlist container target
 //                           forgets its play history for the game object (or for all)
-//   CZkNodeParamAction      kinds 0x1A, 0x1B: effect-slot commands (flag byte, slot index,
-//                           exception list); effect objects are not built yet, so they answer 4
+//   CZkNodeParamAction      kinds 0x1A, 0x1B: effect-slot bypass commands (flag byte, slot byte,
+//                           exception list). The slot byte is a slot mask (bit n: slot n, bit 4:
+//                           every slot). Kind 0x1A bypasses the slots of the mask (flag set) or
+//                           lets them through, on the target for one or every game object; kind
+//                           0x1B gives them back the bank's bypass bits, on the target (scopes 2
+//                           and 3) or on every node the game objects changed (scopes 4 and 5),
+//                           the exceptions skipped
 //
 // A target that is not loaded does nothing: 1 for the node flag and the playlist reset, 15 for
 // the notification, 2 for the break.
@@ -58,12 +63,17 @@ public:
 
     // The flag byte, the slot index, then the exception list.
     ZKRESULT ReadParams(ZK::ZkByteCursor& cursor) override;
-    ZKRESULT Execute(PendingAction&) override { return ZK_NotImplemented; }
+    ZKRESULT Execute(PendingAction& pending) override;
 
     bool SlotFlag() const { return m_slotFlag; }
     uint8_t SlotIndex() const { return m_slotIndex; }
 
 private:
+    // The slots of the mask take the node's bank bits again for the game object (null: all).
+    void ResetSlots(CZkHierarchyNode& node, CZkGameObject* object) const;
+    template <typename NodeList>
+    void ResetListed(const NodeList& nodes, CZkGameObject* object) const;
+
     bool m_slotFlag = false;
     uint8_t m_slotIndex = 0;
 };

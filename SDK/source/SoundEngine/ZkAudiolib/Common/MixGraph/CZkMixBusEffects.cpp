@@ -8,6 +8,7 @@
 
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
+#include "ZkAudiolib/Common/Effects/CZkEffectContext.h"
 #include "ZkAudiolib/Common/Effects/CZkEffectObject.h"
 #include "ZkAudiolib/Common/Plugins/CZkBusPluginContext.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
@@ -25,12 +26,14 @@ struct ZkBusEffectInstance
     ZK::IZkEffectPlugin* plugin = nullptr;
     CZkBusPluginContext context;
     CZkIndexedObject* effect = nullptr; // a reference of the object index
+    CZkEffectContext parameters;        // the plug-in's parameters, kept current by the effect object
 
     ~ZkBusEffectInstance()
     {
         if (plugin != nullptr)
             plugin->Term(&CZkPluginMemAlloc::ForInstances());
         context.ReleaseAllMedia();
+        parameters.Term();
         if (effect != nullptr)
             effect->Release();
     }
@@ -121,10 +124,16 @@ ZKRESULT CZkMixBus::BuildInstance(uint32_t slot, ZkBusObject& object, bool allow
         return ZK_NotImplemented;
     }
     instance->context.BindBus(this, slot, effect->pluginID, effect);
+    if (!effect->CreatePluginInstance(instance->parameters, ZkRTPCKey::Global()))
+    {
+        ZK::ZkDelete(kInstancePool, instance);
+        return ZK_Fail;
+    }
     ZK::ZkEffectFormat format;
     format.sampleRate = ZkAudioSettings::SampleRate();
     format.channelConfig = object.config;
-    ZKRESULT result = asEffect->Init(&CZkPluginMemAlloc::ForInstances(), &instance->context, effect->pluginParams, format);
+    ZKRESULT result =
+        asEffect->Init(&CZkPluginMemAlloc::ForInstances(), &instance->context, instance->parameters.Params(), format);
     if (result == ZK_Success && inPlace && !(format.channelConfig == object.config))
         result = ZK_Fail; // an in-place effect keeps the format
     ZkBusEffectSlot& s = m_slots[slot];

@@ -7,6 +7,7 @@
 #include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
 #include "ZkAudiolib/Common/MixGraph/CZkMixerInputContext.h"
 #include "ZkAudiolib/Common/MixGraph/IZkMixerPlugin.h"
+#include "ZkAudiolib/Common/Effects/CZkEffectContext.h"
 #include "ZkAudiolib/Common/Effects/CZkEffectObject.h"
 #include "ZkAudiolib/Common/Plugins/CZkBusPluginContext.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
@@ -26,6 +27,7 @@ struct CZkMixBus::MixerRecord
     uint32_t pluginID = kNoPlugin;
     CZkBusPluginContext context;
     const CZkIndexedObject* effect = nullptr; // which effect object the plug-in was made from
+    CZkEffectContext parameters;              // the mixer's parameters, kept current by the effect object
 };
 
 ZKRESULT CZkMixBus::CreateMixerRecord()
@@ -61,6 +63,7 @@ void CZkMixBus::CreateMixerPlugin()
     if (record.plugin != nullptr)
         record.plugin->Term(&CZkPluginMemAlloc::ForInstances());
     record.plugin = nullptr;
+    record.parameters.Term();
     record.pluginID = MixerRecord::kNoPlugin;
     CZkIndexedObject* found = m_key.Bus() != nullptr ? m_key.Bus()->MixerEffect() : nullptr;
     if (found == nullptr)
@@ -84,7 +87,8 @@ void CZkMixBus::CreateMixerPlugin()
             ZK::ZkEffectFormat format;
             format.sampleRate = ZkAudioSettings::SampleRate();
             format.channelConfig = m_config;
-            if (mixer->Init(&CZkPluginMemAlloc::ForInstances(), &record.context, effect->pluginParams, format) ==
+            if (effect->CreatePluginInstance(record.parameters, ZkRTPCKey::Global()) &&
+                mixer->Init(&CZkPluginMemAlloc::ForInstances(), &record.context, record.parameters.Params(), format) ==
                     ZK_Success &&
                 mixer->Reset() == ZK_Success)
             {
@@ -94,6 +98,7 @@ void CZkMixBus::CreateMixerPlugin()
             else
             {
                 mixer->Term(&CZkPluginMemAlloc::ForInstances());
+                record.parameters.Term();
                 record.pluginID = MixerRecord::kNoPlugin;
             }
         }

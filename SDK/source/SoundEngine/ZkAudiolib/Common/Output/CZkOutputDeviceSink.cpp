@@ -223,8 +223,9 @@ ZKRESULT CZkOutputDevice::InitSink()
             if (setup.params == nullptr)
                 result = ZK_InsufficientMemory;
         }
-        else if (shareSet == nullptr)
+        else
         {
+            // No bank object, or one whose sink takes no parameter block: the sink's own defaults.
             result = PluginRegistry::CreatePluginParam(&ParameterAllocator(), pluginID, setup.params);
             if (result != ZK_Success)
                 result = ZK_InsufficientMemory;

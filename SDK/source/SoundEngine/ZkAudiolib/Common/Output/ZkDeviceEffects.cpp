@@ -62,11 +62,14 @@ ZKRESULT ZkDeviceEffects::Rebuild(uint32_t slot, const CZkEffectObject* shareSet
     auto* plugin = dynamic_cast<ZK::IZkInPlaceEffectPlugin*>(instance);
     if (result == ZK_NothingToReport && (plugin == nullptr || info.processesInPlace == 0))
         result = ZK_NotImplemented;
+    if (result == ZK_NothingToReport && !effect->CreatePluginInstance(m_parameters[slot], ZkRTPCKey::Global()))
+        result = ZK_InsufficientMemory;
     if (result == ZK_NothingToReport)
-        result = plugin->Init(&allocator, context, effect->pluginParams, format) == ZK_Success ? ZK_Success : ZK_Fail;
+        result = m_parameters[slot].InitPlugin(*plugin, &allocator, context, format) == ZK_Success ? ZK_Success : ZK_Fail;
     if (result != ZK_Success)
     {
         instance->Term(&allocator);
+        m_parameters[slot].Term();
         effect->Release();
         return result;
     }
@@ -81,6 +84,7 @@ void ZkDeviceEffects::TermSlot(uint32_t slot)
     Slot& entry = m_slots[slot];
     if (entry.plugin != nullptr)
         entry.plugin->Term(&CZkPluginMemAlloc::ForInstances());
+    m_parameters[slot].Term();
     if (entry.effect != nullptr)
         entry.effect->Release();
     entry = Slot{};

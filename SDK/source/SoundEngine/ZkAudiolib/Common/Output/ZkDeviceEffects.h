@@ -8,6 +8,8 @@
 // instances (pool-6 plug-in allocator) and hold a reference on their effect objects.
 #pragma once
 
+#include "ZkAudiolib/Common/Effects/CZkEffectContext.h"
+
 #include <ZK/SoundEngine/Common/IZkEffectPlugin.h>
 #include <ZK/SoundEngine/Common/ZkAudioBuffer.h>
 #include <ZK/SoundEngine/Common/ZkResult.h>
@@ -59,6 +61,8 @@ private:
     };
 
     Slot m_slots[kSlots];
+    // The parameters each slot's plug-in runs with, kept current by its effect object.
+    CZkEffectContext m_parameters[kSlots];
     uint32_t m_requested[kSlots] = {};
 };
 } // namespace ZK::SoundEngine

@@ -4,6 +4,9 @@
 #include "ZkAudiolib/Common/Playback/CZkNodeInstanceBase.h"
 
 #include "ZkAudiolib/Common/Attenuations/CZkAttenuation.h"
+#include "ZkAudiolib/Common/Containers/ZkNew.h"
+#include "ZkAudiolib/Common/Effects/CZkEffectContext.h"
+#include "ZkAudiolib/Common/Effects/CZkEffectObject.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineLimits.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
@@ -256,12 +259,19 @@ ZKRESULT CZkNodeInstanceBase::SetupEffects()
         return ZK_Success;
     for (uint32_t slot = 0; slot < kEffectSlotCount; ++slot)
     {
-        CZkIndexedObject* effect = m_node->ResolvedEffectSlotObject(slot);
-        if (effect != nullptr)
+        auto* effect = static_cast<CZkEffectObject*>(m_node->ResolvedEffectSlotObject(slot));
+        if (effect == nullptr)
+            continue;
+        auto* context = ZK::ZkNew<CZkEffectContext>(kEffectContextPool);
+        const bool made = context != nullptr && effect->CreateInstancePlugin(*context, slot, m_object) &&
+                          m_effects.AddLast(ZkAttachedEffect{effect->ID(), context}) != nullptr;
+        effect->Release(); // the context holds its own reference
+        if (!made)
         {
-            // An effect object cannot make a plug-in context for an instance yet.
-            effect->Release();
-            return ZK_NotImplemented;
+            if (context != nullptr)
+                ZK::ZkDelete(kEffectContextPool, context);
+            DestroyEffects();
+            return ZK_Fail;
         }
     }
     return ZK_Success;
@@ -269,7 +279,8 @@ ZKRESULT CZkNodeInstanceBase::SetupEffects()
 
 void CZkNodeInstanceBase::DestroyEffects()
 {
-    // Contexts are made by effect objects, which make none yet: the array is only freed.
+    for (ZkAttachedEffect& attached : m_effects)
+        ZK::ZkDelete(kEffectContextPool, static_cast<CZkEffectContext*>(attached.context));
     m_effects.Term();
 }
 

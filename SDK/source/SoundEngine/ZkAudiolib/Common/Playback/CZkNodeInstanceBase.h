@@ -53,6 +53,7 @@ class CZkNodeInstanceBase : public CZkKeyedParamTarget
 {
 public:
     static constexpr uint32_t kValueSlots = 26;
+    static constexpr ZkMemoryId kEffectContextPool = ZkMemID_Default;
     static constexpr uint32_t kNoSlot = 0xFF;
     static constexpr uint32_t kUserSends = 4;
     static constexpr uint64_t kParamMask = 0x07FFFFE3FFFE60BDull;
@@ -235,8 +236,9 @@ public:
 protected:
     // The value slots, the sends, the counter and the gain as a play evaluation starts them.
     void ClearEvaluation();
-    // Builds the effect chain from the node's effect slots. 1; 4 while effect objects cannot make
-    // contexts for instances (a slot that holds one).
+    // Builds the effect chain from the node's effect slots: one effect context (pool 0) per slot
+    // holding a loaded effect object, keyed on the game object. 1; 2 when one cannot be made
+    // (none is kept).
     ZKRESULT SetupEffects();
     void DestroyEffects();
 

@@ -338,8 +338,50 @@ TEST_F(ActionKinds, NotificationSeekBreakSlotsAndPlaylists)
     EXPECT_EQ(Run(6, m_object), ZK_Fail) << "a break without target";
     EXPECT_EQ(Run(7, m_object), ZK_InvalidID);
     EXPECT_EQ(Run(8, m_object), ZK_InvalidID);
-    EXPECT_EQ(Run(9, m_object), ZK_NotImplemented) << "effect slots need effect objects";
+    EXPECT_EQ(Run(9, m_object), ZK_Success) << "a slot command (its cases follow)";
     EXPECT_EQ(Run(10, m_object), ZK_Success) << "not a playlist container: nothing to reset";
+}
+
+// Slot commands: the slot byte is a mask; 0x1A bypasses (flag set) or lets through the slots for
+// the posting object (scope 3) or for every object (scope 2); 0x1B gives them the bank's bits
+// again, on the target or on every node the objects changed (scopes 4 and 5, exceptions skipped).
+TEST_F(ActionKinds, NodeSlotCommandsBypassAndResetSlotsPerGameObject)
+{
+    CZkRegisteredObj* other = Register(8);
+    LoadActions(Action(1, R"("action": "node_slot", "target": 500, "flag": 1, "slot": 1)") + ", " +
+                Action(2, R"("action": "node_slot", "target": 500, "scope": 2, "flag": 1, "slot": 2)") + ", " +
+                Action(3, R"("action": "node_slot", "target": 500, "scope": 2, "flag": 0, "slot": 2)") + ", " +
+                Action(4, R"("action": "node_slot_reset", "target": 500, "slot": 1)") + ", " +
+                Action(5, R"("action": "node_slot_reset", "scope": 5, "slot": 31)") + ", " +
+                Action(6, R"("action": "node_slot_reset", "scope": 4, "slot": 31, "exceptions": [500])") + ", " +
+                Action(7, R"("action": "node_slot_reset", "scope": 4, "slot": 31)"));
+    const struct
+    {
+        ZkUniqueID action;
+        bool slot0Posting;
+        bool slot0Other;
+        bool slot1Posting;
+        bool slot1Other;
+    } steps[] = {
+        {1, true, false, false, false},  // slot 0 for the posting object only
+        {2, true, false, true, true},    // slot 1 for every object
+        {3, true, false, false, false},  // and through again
+        {4, false, false, false, false}, // slot 0 back to the bank's bits for the posting object
+        {1, true, false, false, false},
+        {5, false, false, false, false}, // every node the posting object changed
+        {1, true, false, false, false},
+        {6, true, false, false, false},  // the target is an exception
+        {7, false, false, false, false}, // every node of every object
+    };
+    for (const auto& step : steps)
+    {
+        SCOPED_TRACE(testing::Message() << "action " << step.action);
+        EXPECT_EQ(Run(step.action, m_object), ZK_Success);
+        EXPECT_EQ(m_node->IsEffectBypassed(0, m_object), step.slot0Posting);
+        EXPECT_EQ(m_node->IsEffectBypassed(0, other), step.slot0Other);
+        EXPECT_EQ(m_node->IsEffectBypassed(1, m_object), step.slot1Posting);
+        EXPECT_EQ(m_node->IsEffectBypassed(1, other), step.slot1Other);
+    }
 }
 
 TEST_F(ActionKinds, PostEventsShareThePlayingIDAndAMissingEventIsSkipped)
