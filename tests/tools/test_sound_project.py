@@ -95,6 +95,12 @@ class InitBankTest(unittest.TestCase):
         self.assertEqual([music["id"], effects["id"]], [br.fnv1("Music"), br.fnv1("Effects")])
         self.assertEqual([music["parent"], effects["parent"]], [master["id"]] * 2)
 
+    def test_the_output_device_is_the_system_share_set(self):
+        (device,) = [body for kind, body in br.items(br.chunk(self.data, "HIRC")) if kind == 21]
+        self.assertEqual(len(device), 21, "the minimal body: no data, media, curves or effects")
+        self.assertEqual(br.Cursor(device).unpack("III"), (SYSTEM_DEVICE, 0xAE0007, 0))
+        self.assertEqual(device[12:], bytes(9), "no media, subscriptions, states, values or effects")
+
     def test_volume_levels_drive_the_two_buses(self):
         for bus, parameter in ((self.buses[1], MUSIC_VOLUME), (self.buses[2], SFX_VOLUME)):
             (entry,) = bus["rtpc"]
@@ -150,7 +156,8 @@ class MainBankTest(unittest.TestCase):
             seen.add(br.Cursor(body).u32())
 
     def test_sounds_route_to_the_buses_of_the_init_bank(self):
-        init_buses = {br.bus(b)["id"] for t, b in br.items(br.chunk(read("Init.bnk"), "HIRC"))}
+        init_buses = {br.bus(b)["id"] for t, b in br.items(br.chunk(read("Init.bnk"), "HIRC"))
+                      if t == 8}
         for event_id in GAME_EVENTS:
             (action_id,) = self.events[event_id]["actions"]
             sound = self.sounds[self.actions[action_id]["target"]]

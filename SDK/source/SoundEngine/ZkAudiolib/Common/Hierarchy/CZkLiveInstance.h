@@ -96,6 +96,8 @@ public:
     virtual void RefreshPositioning() = 0;
     // The effect bypass bits of the mask changed to bits (bits 0-3: slots, bit 4: all).
     virtual void SetEffectBypass(uint8_t bits, uint8_t mask) = 0;
+    // The effect of slot 0-3 changed: a voice builds it again (instances without a voice: nothing).
+    virtual void RebuildEffect(uint32_t /*slot*/) {}
 
     ZkPriorityRecord priority;
     CZkLiveInstance* pNextInNode = nullptr; // the node's list of live instances

@@ -38,6 +38,12 @@ void CZkSourceNode::NotifyEffectBypass(uint8_t bits, uint8_t mask)
     ForEachLiveInstance(nullptr, 0, [&](CZkLiveInstance& instance) { instance.SetEffectBypass(bits, mask); });
 }
 
+void CZkSourceNode::OnEffectSlotIndexChanged(uint32_t slotIndex)
+{
+    ForEachLiveInstance(nullptr, 0, [&](CZkLiveInstance& instance) { instance.RebuildEffect(slotIndex); });
+    CZkHierarchyNode::OnEffectSlotIndexChanged(slotIndex);
+}
+
 void CZkSourceNode::RefreshPositioning()
 {
     ForEachLiveInstance(nullptr, 0, [](CZkLiveInstance& instance) { instance.RefreshPositioning(); });

@@ -27,6 +27,9 @@ public:
     void Refresh() override;
     void RefreshPositioning() override;
 
+    // Its slot's effect changed: every live instance's voice builds the slot again.
+    void OnEffectSlotIndexChanged(uint32_t slotIndex) override;
+
 private:
     void NotifyEffectBypass(uint8_t bits, uint8_t mask) override;
 };

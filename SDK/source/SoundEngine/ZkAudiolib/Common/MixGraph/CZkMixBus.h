@@ -241,6 +241,8 @@ private:
     void RebuildChainFrom(uint32_t slot);
     void RunSlot(uint32_t slot, ZkBusObjectList*& current);
     ZkBusObjectList* InputListOf(uint32_t slot);
+    // Whether the bus's node names an effect in one of its slots.
+    bool NamesAnEffect() const;
     bool IsSlotActive(uint32_t slot) const;
     void RefreshObjectMetering();
     void ReadBypassAll();

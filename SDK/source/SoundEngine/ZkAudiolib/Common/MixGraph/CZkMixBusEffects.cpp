@@ -42,6 +42,8 @@ struct ZkBusEffectInstance
 namespace
 {
 constexpr ZkMemoryId kInstancePool = ZkMemID_Processing;
+// The slot id of a node whose effects owner has no effect chain.
+constexpr ZkUniqueID kNoEffectSlots = 0xFFFFFFFFu;
 
 // Applies the object's pending volume ramp to its block and leaves the ramp at unity.
 void ApplyRamp(ZkBusObject& object)
@@ -65,6 +67,18 @@ bool CZkMixBus::IsSlotActive(uint32_t slot) const
 {
     const ZkBusEffectSlot& s = m_slots[slot];
     return s.HasEffect() && s.inPlace == 0 && s.bypass == 0 && m_bypassAll == 0;
+}
+
+bool CZkMixBus::NamesAnEffect() const
+{
+    const CZkHierarchyNode* node = m_key.Node();
+    for (uint32_t slot = 0; node != nullptr && slot < kEffectSlots; ++slot)
+    {
+        const ZkUniqueID id = node->ResolvedEffectSlotID(slot);
+        if (id != 0 && id != kNoEffectSlots)
+            return true;
+    }
+    return false;
 }
 
 ZkBusObjectList* CZkMixBus::InputListOf(uint32_t slot)
@@ -159,6 +173,10 @@ void CZkMixBus::RebuildChainFrom(uint32_t first)
 {
     for (uint32_t slot = first; slot < kEffectSlots; ++slot)
         ClearSlot(slot);
+    // The effects are set up before the frame's inputs are mixed: a bus whose node names an effect
+    // makes its main object now, so that the slot has an object to build its instance for.
+    if (m_objects.IsEmpty() && NamesAnEffect())
+        EnsureFirstObject();
     for (uint32_t slot = first; slot < kEffectSlots; ++slot)
     {
         ZkBusObjectList* input = InputListOf(slot);

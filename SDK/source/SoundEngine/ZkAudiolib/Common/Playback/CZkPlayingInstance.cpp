@@ -428,6 +428,12 @@ void CZkPlayingInstance::SetEffectBypass(uint8_t bits, uint8_t mask)
         g_pRenderSide->SetEffectBypass(m_voice, bits, voiceMask);
 }
 
+void CZkPlayingInstance::RebuildEffect(uint32_t slot)
+{
+    if (m_voice != nullptr)
+        g_pRenderSide->RebuildEffect(m_voice, slot);
+}
+
 void CZkPlayingInstance::RefreshPositioning()
 {
     CZkNodeInstanceBase::RefreshPositioning();

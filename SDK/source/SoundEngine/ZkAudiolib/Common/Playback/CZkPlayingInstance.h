@@ -317,6 +317,7 @@ public:
     void RefreshPositioningParam(uint32_t, float) override { MarkPositioningDirty(); }
     void RefreshPositioning() override;
     void SetEffectBypass(uint8_t bits, uint8_t mask) override;
+    void RebuildEffect(uint32_t slot) override;
 
     // --- State ---
     uint8_t Status() const { return m_status; }

@@ -54,6 +54,8 @@ public:
     virtual void AddEffectSlotBypass(CZkVoice* voice, uint32_t slot, int16_t delta) = 0;
     // Sets the bypass bit of each slot the mask selects (bit n = slot n) from value.
     virtual void SetEffectBypass(CZkVoice* voice, uint8_t value, uint8_t mask) = 0;
+    // The effect of a slot changed: the voice builds that slot's insert again.
+    virtual void RebuildEffect(CZkVoice* voice, uint32_t slot) = 0;
     // Moves the voice's source that reads media from memory to a new copy of the same size. True
     // when the source took the new address.
     virtual bool MoveSourceMedia(CZkVoice* voice, const uint8_t* data, uint32_t size) = 0;

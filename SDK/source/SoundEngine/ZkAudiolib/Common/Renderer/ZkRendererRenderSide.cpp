@@ -45,6 +45,8 @@ public:
         voice->AddEffectSlotBypass(slot, delta);
     }
     void SetEffectBypass(CZkVoice* voice, uint8_t value, uint8_t mask) override { voice->SetEffectBypass(value, mask); }
+    // A voice whose chain is not built yet builds the slot with it.
+    void RebuildEffect(CZkVoice* voice, uint32_t slot) override { voice->RebuildEffectsFrom(slot); }
     bool MoveSourceMedia(CZkVoice* voice, const uint8_t* data, uint32_t) override
     {
         CZkVoiceSource* source = voice->MainSource();

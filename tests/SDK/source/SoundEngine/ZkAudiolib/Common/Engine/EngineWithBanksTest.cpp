@@ -52,6 +52,17 @@ TEST_F(EngineWithBanks, TheInitBankPutsTheMainDeviceOnSystem)
     EXPECT_EQ(GetOutputID(5, 7), 0x0000000700000005u) << "no look-up when both ids are given";
 }
 
+TEST_F(EngineWithBanks, TheMainDeviceTakesItsSinkFromTheSystemObjectOfTheInitBank)
+{
+    ASSERT_NO_FATAL_FAILURE(StartLikeTheGame());
+    ZK::Platform::ZkScopedLock guard(g_EngineLock);
+    EXPECT_TRUE(g_pObjectIndex->Table(ZkIndexKind::AudioDevices).Contains(CZkOutputDeviceMgr::kSystemShareSetID));
+    const CZkOutputDevice* main = CZkOutputDeviceMgr::GetMainDevice();
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(main->SinkPluginID(), CZkOutputDevice::kSystemSinkPluginID) << "the object's plug-in";
+    EXPECT_TRUE(main->RunsRealSink());
+}
+
 TEST_F(EngineWithBanks, TheVolumeParametersStartAtTheirDefaults)
 {
     ASSERT_NO_FATAL_FAILURE(StartLikeTheGame());

@@ -83,6 +83,7 @@ public:
     {
         bypassSets.push_back({value, mask});
     }
+    void RebuildEffect(CZkVoice*, uint32_t slot) override { rebuiltSlots.push_back(slot); }
     bool MoveSourceMedia(CZkVoice*, const uint8_t*, uint32_t) override { return movesMedia; }
     bool UsesObject(CZkVoice* voice, const void* object) override { return Of(voice).usesObject == object; }
     bool UsesShareSet(CZkVoice* voice, const LoadedBank* bank) override { return Of(voice).usesBank == bank; }
@@ -127,6 +128,7 @@ public:
     uint32_t refreshes = 0;
     std::vector<std::pair<uint32_t, int16_t>> bypassDeltas;
     std::vector<std::pair<uint8_t, uint8_t>> bypassSets;
+    std::vector<uint32_t> rebuiltSlots;
     std::vector<const void*> refreshedObjects;
     std::vector<const LoadedBank*> refreshedBanks;
 
