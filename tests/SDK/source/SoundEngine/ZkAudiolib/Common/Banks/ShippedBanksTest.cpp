@@ -1,8 +1,8 @@
 // The game's own banks (Trindle_Ostrel/Banks/Init.bnk and Main.bnk, written by the build from
-// SoundProject/) through the parse: both load with the engine's own classes (the Init bank's buses,
-// Main's modulators, sounds, actions and events); with the tests' item kinds, the Init bank's master bus takes
-// the main output onto "System", the game parameters get their defaults, and every media of
-// Main.bnk lies inside its media block.
+// SoundProject/) through the parse: both load with the engine's own classes (the Init bank's output
+// device share set and buses, Main's modulators, sounds, actions and events); with the tests' item
+// kinds, the Init bank's master bus takes the main output onto "System", the game parameters get
+// their defaults, and every media of Main.bnk lies inside its media block.
 #include "BankTestSupport.h"
 
 #include "ZkAudiolib/Common/Events/CZkEventObject.h"
@@ -53,8 +53,9 @@ TEST_F(ShippedBanks, WithTheEnginesClassesBothLoad)
 {
     LoadedBank* initBank = nullptr;
     ASSERT_EQ(ParseMemory(ShippedBank("Init.bnk"), 0x50C63A23, ZkBankSourceMemoryCopy, &initBank), ZK_Success);
-    ASSERT_EQ(initBank->itemCount, 3u);
-    const auto* master = dynamic_cast<const CZkBus*>(static_cast<CZkHierarchyNode*>(initBank->items[0]));
+    ASSERT_EQ(initBank->itemCount, 4u) << "the System device share set and the three buses";
+    EXPECT_NE(g_pObjectIndex->Table(ZkIndexKind::AudioDevices).Table().Find(kSystem), nullptr);
+    const auto* master = dynamic_cast<const CZkBus*>(static_cast<CZkHierarchyNode*>(initBank->items[1]));
     ASSERT_NE(master, nullptr);
     EXPECT_TRUE(master->IsTopLevel());
     EXPECT_EQ(master->ChildBusCount(), 2u) << "Music and Effects";
@@ -78,7 +79,7 @@ TEST_F(ShippedBanks, InitAndMainLoad)
     const Bytes init = ShippedBank("Init.bnk");
     LoadedBank* initBank = nullptr;
     ASSERT_EQ(ParseMemory(init, 0x50C63A23, ZkBankSourceMemoryCopy, &initBank), ZK_Success);
-    EXPECT_EQ(initBank->itemCount, 3u) << "the master bus and its two children";
+    EXPECT_EQ(initBank->itemCount, 4u) << "the System device share set, the master bus and its two children";
     EXPECT_EQ(GetEngineSettings().mainOutput.audioDeviceShareSetID, kSystem);
     bool found = false;
     EXPECT_EQ(m_rtpc.GetDefaultValue(1006694123, found), 100.0f);

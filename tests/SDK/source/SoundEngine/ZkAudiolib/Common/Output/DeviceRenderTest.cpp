@@ -227,6 +227,26 @@ TEST_F(DeviceRender, TheShareSetNamesTheSlotEffectsAndTheirBypass)
     shareSet->Release();
 }
 
+// A device share set read from a bank while its device runs gives the device its bypass bits at
+// once: every device of the share set, whatever its device id.
+TEST_F(DeviceRender, ADeviceShareSetReadLaterTellsItsDevicesTheirBypass)
+{
+    DefineEffect();
+    ZkEffectTest::EffectSpec spec;
+    spec.pluginID = SinkKey(kSystemSinkNumber);
+    spec.deviceEffects[0] = kEffectShareSet;
+    m_device->AttachShareSetObject();
+    EXPECT_EQ(m_device->Effects().bypass, 0u) << "no object yet";
+    for (const uint8_t bypass : {0x01, 0x11})
+    {
+        spec.deviceBypass = bypass;
+        CZkEffectObject* shareSet =
+            ZkEffectTest::MakeEffect(ZkIndexKind::AudioDevices, CZkOutputDeviceMgr::kSystemShareSetID, spec);
+        EXPECT_EQ(m_device->Effects().bypass, bypass) << "bit 0 bypasses slot 0, bit 4 all";
+        shareSet->Release();
+    }
+}
+
 // An ambisonic capture is written in FuMa order and weights: ACN W Y Z X becomes W X Y Z, W at
 // -3 dB. A mix beyond the 16 channels of the tables (fifth order: 25) is captured as it is.
 TEST_F(DeviceRender, AmbisonicCapturesAreConvertedToFumaUpToSixteenChannels)

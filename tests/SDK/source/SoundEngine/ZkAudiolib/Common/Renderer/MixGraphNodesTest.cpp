@@ -101,7 +101,7 @@ protected:
         Load(Bus("Master", R"("device": )" + device) + ", " + Bus("World", R"("parent": "Master")") + ", " +
              Bus("Listened", R"("parent": "Master", "positioning": 3)") + ", " +
              Bus("Room", R"("parent": "Listened")") + ", " +
-             Bus("Mixed", R"("parent": "Master", "mixer": )" + std::to_string(kMixerEffectID)));
+             Bus("Mixed", R"("parent": "Master", "mixer_shareset": 1, "mixer": )" + std::to_string(kMixerEffectID)));
         emitter = Register(10);
         for (ZkGameObjectID listener : {100, 101})
             Register(listener);
@@ -113,9 +113,9 @@ protected:
         ASSERT_EQ(PluginRegistry::RegisterPlugin(ZK::ZkPluginTypeMixer, ZkOutputTest::kTestCompany, kMixerNumber,
                                                  &SummingMixer::Create, nullptr, nullptr),
                   ZK_Success);
-        // The custom effect object that names the test mixer.
+        // The share set (a type-16 object) that names the test mixer.
         mixerEffect = ZkEffectTest::MakeEffect(
-            ZkIndexKind::CustomEffects, kMixerEffectID,
+            ZkIndexKind::SharedEffects, kMixerEffectID,
             ZK::ZkMakePluginKey(ZK::ZkPluginTypeMixer, ZkOutputTest::kTestCompany, kMixerNumber));
         ASSERT_NE(mixerEffect, nullptr);
         ASSERT_NE(CZkAudioRenderer::FindOrCreateBus(ZkMixBusKey(FindBus("Master"), 10)), nullptr);
