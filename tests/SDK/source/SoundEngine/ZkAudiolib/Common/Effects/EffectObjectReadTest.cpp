@@ -6,6 +6,7 @@
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Banks/BankTestSupport.h"
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Effects/EffectObjectFixture.h"
 
+#include "MemoryMgr/ZkMemoryFaultInjection.h"
 #include "ZkAudiolib/Common/Banks/BankItemKinds.h"
 
 namespace
@@ -169,6 +170,37 @@ TEST_F(EffectObjectRead, EveryCutOfEachBodyIsRefused)
         EXPECT_EQ(extra->ReadFromBank(longer.data(), static_cast<uint32_t>(longer.size())), ZK_InvalidFile)
             << "a byte beyond the body";
         extra->Release();
+    }
+}
+
+// Every allocation of a full read fails in turn: the read answers 52 (or succeeds when the failed
+// allocation was not needed) and the object is left to its last release without leaks.
+TEST_F(EffectObjectRead, EachAllocationFailureOfTheReadGives52)
+{
+    const Item item = WriteItems(R"({"type": "shareset", "id": 5, "plugin": )" + kGain + R"(, "data_f32": [0.5],
+        "media": [7], "rtpc": [{"parameter": 9, "combine": 3, "target": 0, "curve": 1, )" + kLine + R"(}],
+        "states": {"properties": [[0, 3]]}, "initial": [{"param": 0, "kind": 3, "value": 0.5}]})")
+                          .at(0);
+    for (const ZkMemoryId pool : {ZkMemID_Default, ZkMemID_BankObjects})
+    {
+        ZK::MemoryMgr::FaultInjection::CountOnly(pool);
+        CZkEffectObject* probe = CreateOfType(item.type, 6);
+        ASSERT_EQ(probe->ReadFromBank(item.body.data(), static_cast<uint32_t>(item.body.size())), ZK_Success);
+        const uint32_t allocations = ZK::MemoryMgr::FaultInjection::CountedAllocations();
+        ZK::MemoryMgr::FaultInjection::Disarm();
+        probe->Release();
+        for (uint32_t n = 1; n <= allocations; ++n)
+        {
+            SCOPED_TRACE(testing::Message() << "pool " << pool << ", allocation " << n);
+            CZkEffectObject* object = CreateOfType(item.type, 7);
+            ASSERT_NE(object, nullptr);
+            ZK::MemoryMgr::FaultInjection::FailNth(pool, n);
+            const ZKRESULT result = object->ReadFromBank(item.body.data(), static_cast<uint32_t>(item.body.size()));
+            ZK::MemoryMgr::FaultInjection::Disarm();
+            EXPECT_TRUE(result == ZK_InsufficientMemory || result == ZK_Success) << result;
+            object->Release();
+            EXPECT_EQ(GainParams::live, 0u);
+        }
     }
 }
 
