@@ -15,39 +15,13 @@
 #include "ZkAudiolib/Common/Effects/CZkEffectObject.h"
 
 #include "ZkAudiolib/Common/Bytes/ZkCheckedRead.h"
+#include "ZkAudiolib/Common/Parameters/ZkBankRTPCEntry.h"
 
 namespace ZK::SoundEngine
 {
 namespace
 {
 constexpr uint32_t kMaxParameterID = 0xFFFF;
-
-struct SubscriptionEntry
-{
-    ZkEffectSubscriptionInput input;
-    bool valid;
-};
-
-bool ReadSubscription(ZK::ZkByteCursor& cursor, SubscriptionEntry& entry)
-{
-    ZkEffectSubscriptionInput& input = entry.input;
-    uint32_t target = 0;
-    uint8_t scaling = 0;
-    uint16_t pointCount = 0;
-    if (!cursor.Read(input.gameParamID) || !cursor.Read(input.paramType) || !cursor.Read(input.kind) ||
-        !cursor.ReadVarUint(target) || target > kMaxParameterID || !cursor.Read(input.curveID) ||
-        !cursor.Read(scaling) || !cursor.Read(pointCount))
-        return false;
-    const uint8_t* points = cursor.Take(sizeof(ZkCurvePoint) * size_t{pointCount});
-    if (points == nullptr)
-        return false;
-    input.target = static_cast<uint16_t>(target);
-    input.scaling = scaling;
-    // The bank's points are packed little-endian records of the curve's point layout.
-    input.points = reinterpret_cast<const ZkCurvePoint*>(points);
-    input.pointCount = pointCount;
-    return true;
-}
 } // namespace
 
 ZKRESULT CZkEffectObject::ReadFromBank(const uint8_t* body, uint32_t size)
@@ -106,15 +80,20 @@ ZKRESULT CZkEffectObject::ReadBody(ZK::ZkByteCursor& cursor, bool apply)
         return ZK_InsufficientMemory;
     for (uint32_t index = 0; index < subscriptionCount; ++index)
     {
-        SubscriptionEntry entry{};
-        if (!ReadSubscription(cursor, entry))
+        ZkBankRTPCEntry entry;
+        if (!entry.Read(cursor) || entry.bit > kMaxParameterID)
             return ZK_InvalidFile;
-        if (apply)
-        {
-            const ZKRESULT added = AddSubscription(entry.input, false);
-            if (added != ZK_Success)
-                return added;
-        }
+        if (!apply)
+            continue;
+        // The bank's points are not aligned for the curve: they are copied first.
+        const ZKRESULT added = entry.WithAlignedPoints([&](const ZkCurvePoint* points, uint32_t count) {
+            const ZkEffectSubscriptionInput input{entry.paramID, entry.paramType, entry.combineMode,
+                                                  static_cast<uint16_t>(entry.bit), entry.curveID, entry.scaling,
+                                                  points, count};
+            return AddSubscription(input, false);
+        });
+        if (added != ZK_Success)
+            return added;
     }
 
     // 5. State chunk.
