@@ -207,6 +207,12 @@ TEST_F(EffectsHeard, ACustomEffectOnABusSlotAndADeviceEffectSetAtRunTime)
     const float plain = PeakOf("Plain");
     EXPECT_NEAR(Db(PeakOf("OnBus") / plain), Db(0.5), kToleranceDb) << "the custom effect's block gain";
 
+    // The bus's slot 1 takes share set 601 (gain 0.25) at run time, after the custom effect's 0.5.
+    ASSERT_EQ(SetBusEffect("Fx", 1, 601), ZK_Success);
+    EXPECT_NEAR(Db(PeakOf("OnBus") / plain), Db(0.5 * 0.25), kToleranceDb) << "both bus slots";
+    ASSERT_EQ(SetBusEffect("Fx", 1, 0), ZK_Success);
+    EXPECT_NEAR(Db(PeakOf("OnBus") / plain), Db(0.5), kToleranceDb) << "slot 1 emptied again";
+
     // The device's slot 0 takes share set 601 (gain 0.25) while a loop plays.
     ExpectTheNextFrameAtQuarterGain(plain, [] { return SetOutputDeviceEffect(0, 0, 601); });
     ASSERT_EQ(SetOutputDeviceEffect(0, 0, 0), ZK_Success);
