@@ -14,7 +14,7 @@ namespace ZkEffectTest
 {
 using namespace ZK::SoundEngine;
 
-struct EffectSpec
+struct EffectFields
 {
     uint32_t pluginID = CZkEffectObject::kNoPlugin;
     std::vector<ZkUniqueID> media;
@@ -32,22 +32,22 @@ void Put(std::vector<uint8_t>& bytes, T value)
     std::memcpy(bytes.data() + at, &value, sizeof(T));
 }
 
-inline std::vector<uint8_t> EffectBody(ZkUniqueID id, const EffectSpec& spec, bool device)
+inline std::vector<uint8_t> EffectBody(ZkUniqueID id, const EffectFields& fields, bool device)
 {
     std::vector<uint8_t> body;
     Put(body, id);
-    Put(body, spec.pluginID);
+    Put(body, fields.pluginID);
     Put<uint32_t>(body, 0); // no parameter data
-    Put(body, static_cast<uint8_t>(spec.media.size()));
-    for (size_t index = 0; index < spec.media.size(); ++index)
+    Put(body, static_cast<uint8_t>(fields.media.size()));
+    for (size_t index = 0; index < fields.media.size(); ++index)
     {
         Put(body, static_cast<uint8_t>(index));
-        Put(body, spec.media[index]);
+        Put(body, fields.media[index]);
     }
     Put<uint16_t>(body, 0);  // subscriptions
     Put<uint16_t>(body, 0);  // state chunk: no properties, no groups
-    Put(body, static_cast<uint16_t>(spec.initialValues.size()));
-    for (const ZkEffectInitialValue& initial : spec.initialValues)
+    Put(body, static_cast<uint16_t>(fields.initialValues.size()));
+    for (const ZkEffectInitialValue& initial : fields.initialValues)
     {
         Put(body, static_cast<uint8_t>(initial.paramID));
         Put(body, initial.drivenKind);
@@ -56,27 +56,27 @@ inline std::vector<uint8_t> EffectBody(ZkUniqueID id, const EffectSpec& spec, bo
     if (!device)
         return body;
     uint8_t count = 0;
-    for (ZkUniqueID effect : spec.deviceEffects)
+    for (ZkUniqueID effect : fields.deviceEffects)
         count = static_cast<uint8_t>(count + (effect != 0 ? 1 : 0));
     Put<uint8_t>(body, 0); // override
     Put(body, count);
     if (count == 0)
         return body;
-    Put(body, spec.deviceBypass);
+    Put(body, fields.deviceBypass);
     for (uint8_t slot = 0; slot < kEffectSlotCount; ++slot)
     {
-        if (spec.deviceEffects[slot] == 0)
+        if (fields.deviceEffects[slot] == 0)
             continue;
         Put(body, slot);
-        Put(body, spec.deviceEffects[slot]);
+        Put(body, fields.deviceEffects[slot]);
         Put<uint8_t>(body, 1);
         Put<uint8_t>(body, 0);
     }
     return body;
 }
 
-// A new effect object of the kind's table (one reference, the caller's), read from spec.
-inline CZkEffectObject* MakeEffect(ZkIndexKind kind, ZkUniqueID id, const EffectSpec& spec = {})
+// A new effect object of the kind's table (one reference, the caller's), read from fields.
+inline CZkEffectObject* MakeEffect(ZkIndexKind kind, ZkUniqueID id, const EffectFields& fields = {})
 {
     CZkEffectObject* object = kind == ZkIndexKind::AudioDevices   ? CZkEffectObject::CreateDevice(id)
                               : kind == ZkIndexKind::SharedEffects ? CZkEffectObject::CreateShared(id)
@@ -84,7 +84,7 @@ inline CZkEffectObject* MakeEffect(ZkIndexKind kind, ZkUniqueID id, const Effect
     EXPECT_NE(object, nullptr);
     if (object == nullptr)
         return nullptr;
-    const std::vector<uint8_t> body = EffectBody(id, spec, kind == ZkIndexKind::AudioDevices);
+    const std::vector<uint8_t> body = EffectBody(id, fields, kind == ZkIndexKind::AudioDevices);
     const ZKRESULT read = object->ReadFromBank(body.data(), static_cast<uint32_t>(body.size()));
     EXPECT_TRUE(read == ZK_Success || read == ZK_PluginNotRegistered) << read;
     return object;
@@ -92,8 +92,8 @@ inline CZkEffectObject* MakeEffect(ZkIndexKind kind, ZkUniqueID id, const Effect
 
 inline CZkEffectObject* MakeEffect(ZkIndexKind kind, ZkUniqueID id, uint32_t pluginID)
 {
-    EffectSpec spec;
-    spec.pluginID = pluginID;
-    return MakeEffect(kind, id, spec);
+    EffectFields fields;
+    fields.pluginID = pluginID;
+    return MakeEffect(kind, id, fields);
 }
 } // namespace ZkEffectTest

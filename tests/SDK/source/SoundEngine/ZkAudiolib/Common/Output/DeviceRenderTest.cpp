@@ -208,11 +208,11 @@ TEST_F(DeviceRender, AnEffectThatCannotRunLeavesItsSlotEmpty)
 TEST_F(DeviceRender, TheShareSetNamesTheSlotEffectsAndTheirBypass)
 {
     DefineEffect();
-    ZkEffectTest::EffectSpec spec;
-    spec.pluginID = SinkKey(kSystemSinkNumber);
-    spec.deviceEffects[2] = kEffectShareSet;
-    spec.deviceBypass = 0x04;
-    CZkEffectObject* shareSet = ZkEffectTest::MakeEffect(ZkIndexKind::AudioDevices, CZkOutputDeviceMgr::kSystemShareSetID, spec);
+    ZkEffectTest::EffectFields fields;
+    fields.pluginID = SinkKey(kSystemSinkNumber);
+    fields.deviceEffects[2] = kEffectShareSet;
+    fields.deviceBypass = 0x04;
+    CZkEffectObject* shareSet = ZkEffectTest::MakeEffect(ZkIndexKind::AudioDevices, CZkOutputDeviceMgr::kSystemShareSetID, fields);
     m_device->AttachShareSetObject();
     EXPECT_TRUE(m_device->Effects().HasEffect(2));
     EXPECT_EQ(m_device->Effects().bypass, 0x04u);
@@ -232,16 +232,16 @@ TEST_F(DeviceRender, TheShareSetNamesTheSlotEffectsAndTheirBypass)
 TEST_F(DeviceRender, ADeviceShareSetReadLaterTellsItsDevicesTheirBypass)
 {
     DefineEffect();
-    ZkEffectTest::EffectSpec spec;
-    spec.pluginID = SinkKey(kSystemSinkNumber);
-    spec.deviceEffects[0] = kEffectShareSet;
+    ZkEffectTest::EffectFields fields;
+    fields.pluginID = SinkKey(kSystemSinkNumber);
+    fields.deviceEffects[0] = kEffectShareSet;
     m_device->AttachShareSetObject();
     EXPECT_EQ(m_device->Effects().bypass, 0u) << "no object yet";
     for (const uint8_t bypass : {0x01, 0x11})
     {
-        spec.deviceBypass = bypass;
+        fields.deviceBypass = bypass;
         CZkEffectObject* shareSet =
-            ZkEffectTest::MakeEffect(ZkIndexKind::AudioDevices, CZkOutputDeviceMgr::kSystemShareSetID, spec);
+            ZkEffectTest::MakeEffect(ZkIndexKind::AudioDevices, CZkOutputDeviceMgr::kSystemShareSetID, fields);
         EXPECT_EQ(m_device->Effects().bypass, bypass) << "bit 0 bypasses slot 0, bit 4 all";
         shareSet->Release();
     }

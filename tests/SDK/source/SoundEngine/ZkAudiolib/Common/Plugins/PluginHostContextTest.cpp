@@ -58,9 +58,9 @@ protected:
         bankID = LoadCopy(MediaBank("Effects.bnk", {{100, 32}, {101, 48}, {102, 16}}, 5));
         bank = FindBank(bankID);
         ASSERT_NE(bank, nullptr);
-        ZkEffectTest::EffectSpec spec;
-        spec.media = {100, 101, 102, CZkEffectObject::kNoMedia, 555};
-        effectObject = ZkEffectTest::MakeEffect(ZkIndexKind::CustomEffects, 0x5EFF, spec);
+        ZkEffectTest::EffectFields fields;
+        fields.media = {100, 101, 102, CZkEffectObject::kNoMedia, 555};
+        effectObject = ZkEffectTest::MakeEffect(ZkIndexKind::CustomEffects, 0x5EFF, fields);
         ASSERT_NE(effectObject, nullptr);
     }
     void TearDown() override

@@ -211,9 +211,9 @@ protected:
         g_log = PluginLog{};
         g_pObjectIndex = ZK::ZkNew<ObjectIndex>(ZkMemID_EngineSingletons);
         ASSERT_TRUE(g_pObjectIndex->InitTables());
-        ZkEffectTest::EffectSpec spec;
-        spec.initialValues = {{0, 0, 1.0f}};
-        effectObject = ZkEffectTest::MakeEffect(ZkIndexKind::CustomEffects, 0x5EFF, spec);
+        ZkEffectTest::EffectFields fields;
+        fields.initialValues = {{0, 0, 1.0f}};
+        effectObject = ZkEffectTest::MakeEffect(ZkIndexKind::CustomEffects, 0x5EFF, fields);
         ASSERT_EQ(PluginRegistry::Init(nullptr), ZK_Success);
         ASSERT_EQ(PluginRegistry::RegisterPlugin(3, kCompany, kInPlaceID, CreateIn<HalvingEffect>, nullptr, nullptr), ZK_Success);
         ASSERT_EQ(PluginRegistry::RegisterPlugin(3, kCompany, kOutOfPlaceID, CreateIn<SummingEffect>, nullptr, nullptr), ZK_Success);
