@@ -12,12 +12,13 @@ and beyond the chunk; for "STMG" each section count one too large and 0xFFFFFFFF
 that starts at the end of "DATA" or runs one byte past it, and a remainder; huge counts in
 "ENVS", "INIT" and "STID", an "INIT" count one too large and a "STID" name longer than the chunk;
 another "PLAT" name; for the first dialogue event, the faults of tools/soundbank/dialogue.py;
-for the first effect object, those of tools/soundbank/effects.py.
+for the first effect object, those of tools/soundbank/effects.py; for the first path block, those
+of tools/soundbank/paths.py.
 """
 
 import copy
 
-from . import dialogue, effects, preparation
+from . import dialogue, effects, paths, preparation
 
 HUGE_SIZE = 0xFFFFFFF0
 HUGE_COUNT = 0x40000000
@@ -174,4 +175,5 @@ def variants(description, image):
             _versions(description, tags) + _hierarchy(description, tags) +
             _settings(description, tags) + _media_index(description, tags, image) +
             _small_chunks(description, tags) + dialogue.variants(description) +
-            preparation.variants(description) + effects.variants(description))
+            preparation.variants(description) + effects.variants(description) +
+            paths.variants(description))

@@ -25,6 +25,12 @@ enum ZKRESULT : uint32_t
     ZK_LanguageNotFound = 22,
     ZK_BusWouldBeOwnChild = 23,
     ZK_InvalidParameter = 31,
+    ZK_ItemNotFound = 36,           // the item is not in the array
+    ZK_NoVertex = 37,               // a position path without vertices
+    ZK_NotPlaying = 38,
+    ZK_NotPaused = 39,
+    ZK_AlreadyInList = 40,
+    ZK_NotInList = 41,
     ZK_DataNeeded = 43,
     ZK_NotProcessedThisFrame = 44,
     ZK_DataReady = 45,

@@ -3,6 +3,7 @@
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
 
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
+#include "ZkAudiolib/Common/Positioning/ZkPathData.h"
 #include "ZkAudiolib/Common/Parameters/CZkParamTargetRegistry.h"
 #include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
 
@@ -30,6 +31,11 @@ CZkHierarchyNode::~CZkHierarchyNode()
         ZK::MemoryMgr::Free(kPool, m_attachments);
     if (m_auxBusIDs != nullptr)
         ZK::MemoryMgr::Free(kPool, m_auxBusIDs);
+    if (m_pathData != nullptr)
+    {
+        m_pathData->Term();
+        ZK::ZkDelete(kPool, m_pathData);
+    }
 }
 
 void CZkHierarchyNode::SetBusFlag(bool isBus)

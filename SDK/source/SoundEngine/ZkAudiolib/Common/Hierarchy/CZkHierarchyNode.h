@@ -61,6 +61,7 @@ struct ZkPositioningInfo;
 namespace ZK::SoundEngine
 {
 class CZkGameObject;
+struct ZkPathData;
 class CZkRegisteredObj;
 class CZkKeyedParamTarget;
 class CZkModifiedProps;
@@ -414,6 +415,9 @@ public:
     ZkUniqueID UserAuxBusID(uint32_t index) const { return m_auxBusIDs != nullptr ? m_auxBusIDs[index] : 0; }
     // The four user aux bus ids, or null when the node has none.
     const ZkUniqueID* UserAuxBusIDs() const { return m_auxBusIDs; }
+    // The position path automation of the node's positioning settings (made by a bank read of a
+    // path-driven 3-D mode, with the node's saved path state); null when the node has none.
+    ZkPathData* PathData() const { return m_pathData; }
     uint16_t MaxInstances() const { return m_limitWord & kMaxInstancesMask; }
     uint16_t PositioningBits() const { return m_positioningBits; }
     uint32_t PositionMode() const { return m_positioningBits & 0x7u; }
@@ -474,6 +478,8 @@ protected:
 
     // Common body steps that buses read in their own order.
     ZKRESULT ReadPositioningFromBank(ZK::ZkByteCursor& cursor);
+    // The path block of a path-driven 3-D mode, into the node's path data.
+    ZKRESULT ReadPathFromBank(ZK::ZkByteCursor& cursor, bool listenerRelative);
     ZKRESULT ReadGameParametersFromBank(ZK::ZkByteCursor& cursor);
     // The attachment table: u8 count M, M x {u8 index, u32 effect id, u8 share-set flag}.
     ZKRESULT ReadPluginAttachmentTable(ZK::ZkByteCursor& cursor);
@@ -529,6 +535,7 @@ private:
     CZkHierarchyNode* m_parent = nullptr;
     CZkHierarchyNode* m_outputBus = nullptr;
     ZkUniqueID* m_auxBusIDs = nullptr;
+    ZkPathData* m_pathData = nullptr;
     uint64_t m_overrideMask = 0;
     ZkUniqueID m_extraAuxBusID = 0;
     CZkNodeParams m_effects{this};

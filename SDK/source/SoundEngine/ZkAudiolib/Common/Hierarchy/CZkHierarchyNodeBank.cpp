@@ -15,8 +15,10 @@
 // runs past it ends the read with 7 before anything of that step is applied, and no byte after the
 // item is ever read. What earlier steps applied stays in the node (the bank reader releases a node
 // whose read failed).
+#include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
 #include "ZkAudiolib/Common/Parameters/ZkBankRTPCEntry.h"
+#include "ZkAudiolib/Common/Positioning/ZkPathData.h"
 
 #include <cstring>
 
@@ -26,14 +28,12 @@ namespace
 {
 constexpr size_t kEffectEntryBytes = 7;
 constexpr size_t kPluginEntryBytes = 6;
-constexpr size_t kPathVertexBytes = 16;
-constexpr size_t kPathItemBytes = 8;
-constexpr size_t kPathRangeBytes = 12;
 
 constexpr uint8_t kPositioningOverride = 0x01;
 constexpr uint8_t kPositioningHas3D = 0x02;
 constexpr uint32_t kPathModeFirst = 1;
 constexpr uint32_t kPathModeLast = 2;
+constexpr uint8_t kPathListenerRelative = 0x40; // Q bit 6, kept in bit 31 of the path count
 
 constexpr uint8_t kAuxOverrideGame = 0x01;
 constexpr uint8_t kAuxUseGameSends = 0x02;
@@ -250,18 +250,9 @@ ZKRESULT CZkHierarchyNode::ReadPositioningFromBank(ZK::ZkByteCursor& cursor)
         RefreshPositioning();
         return ZK_Success;
     }
-    uint8_t pathMode = 0;
-    uint32_t transitionTime = 0;
-    uint32_t vertexCount = 0;
-    uint32_t itemCount = 0;
-    if (!cursor.Read(pathMode) || !cursor.Read(transitionTime) || !cursor.Read(vertexCount) ||
-        !cursor.Holds(vertexCount, kPathVertexBytes) || !cursor.Skip(size_t{vertexCount} * kPathVertexBytes) ||
-        !cursor.Read(itemCount) || !cursor.Holds(itemCount, kPathItemBytes + kPathRangeBytes) ||
-        !cursor.Skip(size_t{itemCount} * (kPathItemBytes + kPathRangeBytes)))
-        return ZK_InvalidFile;
-    // A path to play needs the node's path data, which is not built yet.
-    if (vertexCount != 0 && itemCount != 0)
-        return ZK_NotImplemented;
+    const ZKRESULT result = ReadPathFromBank(cursor, (q & kPathListenerRelative) != 0);
+    if (result != ZK_Success)
+        return result;
     RefreshPositioning();
     return ZK_Success;
 }

@@ -13,8 +13,8 @@
 #pragma once
 
 #include "ZkAudiolib/Common/MixGraph/ZkMixBufferHold.h"
-#include "ZkAudiolib/Common/MixGraph/ZkVolumeMatrixPair.h"
 #include "ZkAudiolib/Common/Positioning/CZkPositioningMath.h"
+#include "ZkAudiolib/Common/Positioning/ZkVolumeMatrixPair.h"
 
 #include <Plugins/Effects/Common/ZkSrcLpHpFilter.h>
 #include <ZK/SoundEngine/Common/ZkChannelConfig.h>

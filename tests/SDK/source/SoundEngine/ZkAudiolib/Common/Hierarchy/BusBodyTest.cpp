@@ -2,6 +2,7 @@
 // of the body, the device of top-level and child buses, the top-level list, the results of bad
 // bodies, and type 18's category.
 #include "BusFixture.h"
+#include "ZkAudiolib/Common/Positioning/ZkPathData.h"
 
 #include <functional>
 
@@ -108,6 +109,13 @@ TEST_F(BusBody, EachFieldOfTheBodyIsRead)
          [](const CZkBus& bus) { EXPECT_EQ(bus.ParamTargets().UsedBits(), 1ull << 5); }},
         {"3-D positioning", R"("positioning": 3, "positioning_3d": 1)",
          [](const CZkBus& bus) { EXPECT_TRUE(bus.GetFlagBit1()); }},
+        {"a path block as in node bodies", R"("positioning": 35, "positioning_3d": 64, "path": {"mode": 4, "vertices": [[0, 0, 0, 10], [1, 2, 3, 10]], "items": [[0, 2]]})",
+         [](const CZkBus& bus) {
+             ASSERT_NE(bus.PathData(), nullptr);
+             EXPECT_EQ(bus.PathData()->PathCount(), 1u);
+             EXPECT_TRUE(bus.PathData()->IsListenerRelative());
+             EXPECT_EQ(bus.PathData()->mode, 4u);
+         }},
     };
     for (const Case& test : cases)
     {

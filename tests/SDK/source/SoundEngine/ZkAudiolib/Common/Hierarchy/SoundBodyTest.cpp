@@ -2,6 +2,7 @@
 // field, the property table's defaults, the output bus and parent links, and the source block.
 // Bodies are written by tools/bank_writer.py.
 #include "HierarchyFixture.h"
+#include "ZkAudiolib/Common/Positioning/ZkPathData.h"
 
 #include <functional>
 
@@ -105,9 +106,14 @@ TEST_F(SoundBody, FieldsOfTheCommonBody)
          }},
         {"mode 1 with an empty path reads its block", R"("positioning": 35, "path": {"mode": 1, "transition_time": 9}, "extra_aux_bus": 7)",
          ZK_Success, [](const CZkSoundNode& sound) { EXPECT_EQ(sound.ExtraAuxBusID(), 7u); }},
-        {"a path to play needs path data (not built)",
-         R"("positioning": 67, "path": {"vertices": [[0, 0, 0, 100], [1, 1, 1, 100]], "items": [[0, 2]]})",
-         ZK_NotImplemented, nullptr},
+        {"a path to play is stored in the node's path data",
+         R"("positioning": 67, "path": {"vertices": [[0, 0, 0, 100], [1, 1, 1, 100]], "items": [[0, 2]]}, "extra_aux_bus": 7)",
+         ZK_Success,
+         [](const CZkSoundNode& sound) {
+             ASSERT_NE(sound.PathData(), nullptr);
+             EXPECT_EQ(sound.PathData()->PathCount(), 1u);
+             EXPECT_EQ(sound.ExtraAuxBusID(), 7u);
+         }},
         {"aux byte without bit 3: the extra aux bus id follows", R"("aux": 21, "extra_aux_bus": 9)", ZK_Success,
          [](const CZkSoundNode& sound) {
              EXPECT_EQ(sound.ExtraAuxBusID(), 9u);

@@ -39,7 +39,9 @@ TEST_F(SoundBodyTruncation, EveryCutReadsWith7AndLeavesNothing)
         {"3-D positioning with an empty path", R"("positioning": 35, "positioning_3d": 255, "path": {"mode": 2, "transition_time": 5})",
          ZK_Success},
         {"a path to play", R"("positioning": 67, "path": {"vertices": [[0, 0, 0, 10], [1, 2, 3, 10]], "items": [[0, 2]], "ranges": [[1, 2, 3]]})",
-         ZK_NotImplemented, 15}, // aux (5), advanced (6), state (2) and game parameters (2) follow
+         ZK_Success},
+        {"a path past its vertices", R"("positioning": 67, "path": {"vertices": [[0, 0, 0, 10], [1, 2, 3, 10]], "items": [[1, 5]]})",
+         ZK_Fail, 15}, // aux (5), advanced (6), state (2) and game parameters (2) follow
         {"aux buses and advanced settings", R"("aux": 31, "aux_buses": [1, 2, 3, 4], "extra_aux_bus": 5, "max_instances": 4, "advanced": 1)",
          ZK_Success},
         {"state chunk", R"("state": {"properties": [[2, 0, 1]], "groups": [{"id": 30, "sync": 1, "states": [[32, 31]]}]})", ZK_Success},

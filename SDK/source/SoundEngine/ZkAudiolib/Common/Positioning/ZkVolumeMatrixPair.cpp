@@ -1,4 +1,4 @@
-#include "ZkAudiolib/Common/MixGraph/ZkVolumeMatrixPair.h"
+#include "ZkAudiolib/Common/Positioning/ZkVolumeMatrixPair.h"
 
 #include <cstring>
 
@@ -6,13 +6,23 @@ namespace ZK::SoundEngine
 {
 ZKRESULT ZkVolumeMatrixPair::Allocate(uint32_t inputCount, uint32_t outputCount)
 {
-    Free();
     const size_t floats = static_cast<size_t>(inputCount) * RowFloats(outputCount);
-    if (floats == 0)
-        return ZK_Success;
-    auto* block = static_cast<float*>(ZK::MemoryMgr::Malign(kPool, 2 * floats * sizeof(float), kAlignment));
-    if (block == nullptr)
-        return ZK_InsufficientMemory;
+    // A block of the same size is kept (a change from 6 to 7 outputs keeps the rows of 8 floats);
+    // it is cleared all the same, as a new one would be.
+    float* block = nullptr;
+    if (current != nullptr && floats == MatrixFloats())
+    {
+        block = current < previous ? current : previous;
+    }
+    else
+    {
+        Free();
+        if (floats == 0)
+            return ZK_Success;
+        block = static_cast<float*>(ZK::MemoryMgr::Malign(kPool, 2 * floats * sizeof(float), kAlignment));
+        if (block == nullptr)
+            return ZK_InsufficientMemory;
+    }
     std::memset(block, 0, 2 * floats * sizeof(float));
     current = block;
     previous = block + floats;

@@ -29,8 +29,9 @@ struct ZkVolumeMatrixPair
     uint32_t MatrixFloats() const { return inputs * RowFloats(outputs); }
     bool IsAllocated() const { return current != nullptr; }
 
-    // A block for inputs x outputs (both matrices cleared); the old block is freed first. 1, or 52
-    // with the pair left empty.
+    // A block for inputs x outputs (both matrices cleared, the previous one in the second half);
+    // a block of the same size is kept, another one freed first. 1, or 52 with the pair left
+    // empty.
     ZKRESULT Allocate(uint32_t inputCount, uint32_t outputCount);
     void Free();
     void Swap()
