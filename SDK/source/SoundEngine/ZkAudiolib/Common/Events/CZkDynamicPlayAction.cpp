@@ -5,6 +5,7 @@
 #include "ZkAudiolib/Common/FrontEnd/ZkExternalSourceArray.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
+#include "ZkAudiolib/Common/Playback/CZkSharedItemArray.h"
 
 namespace ZK::SoundEngine
 {
@@ -18,8 +19,33 @@ CZkDynamicPlayAction* CZkDynamicPlayAction::Create(ZkUniqueID nodeID)
 
 CZkDynamicPlayAction::~CZkDynamicPlayAction()
 {
+    ReleaseSharedPathPlayer();
     m_play.FreeArrays();
     m_modulators.Term();
+}
+
+bool CZkDynamicPlayAction::SetSharedPathPlayer(CZkPositionPath* player, uint32_t pathID, CZkHierarchyNode* node)
+{
+    ReleaseSharedPathPlayer();
+    if (player == nullptr || g_pSharedItemArray == nullptr || g_pSharedItemArray->AddRef(player) != ZK_Success)
+        return false;
+    m_pathPlayer = player;
+    m_pathID = pathID;
+    m_pathNode = node;
+    if (node != nullptr)
+        node->AddRef();
+    return true;
+}
+
+void CZkDynamicPlayAction::ReleaseSharedPathPlayer()
+{
+    if (m_pathPlayer != nullptr && g_pSharedItemArray != nullptr)
+        g_pSharedItemArray->Release(m_pathPlayer);
+    m_pathPlayer = nullptr;
+    m_pathID = 0;
+    if (m_pathNode != nullptr)
+        m_pathNode->Release();
+    m_pathNode = nullptr;
 }
 
 void CZkDynamicPlayAction::SetPlayRecord(const PlayLaunchParams& launch)
@@ -55,6 +81,9 @@ ZKRESULT CZkDynamicPlayAction::Execute(PendingAction& pending)
     launch.skipDelayOnce = true; // the delay that queued this play is over
     if ((Flags() & kFlagRunTime) != 0)
         launch.launchFlags |= PlayLaunchParams::kFlagRunTimeAction;
-    return LaunchOn(target, launch);
+    const ZKRESULT result = LaunchOn(target, launch);
+    // The action's reference on the player ends with its launch.
+    ReleaseSharedPathPlayer();
+    return result;
 }
 } // namespace ZK::SoundEngine

@@ -9,8 +9,10 @@
 // CZkModulatorLinks::CollectInstancesWithTag, scope 1); a note-scope instance that ends and stops
 // what it modulates finds the actions that carry it (HasModulatorInstance) and stops them.
 //
-// (What containers add to it, its continuation stack, fades and shared path player, comes with
-// them.)
+// It may hold a shared position-path player (an extra reference in the shared item array, with the
+// player's path id and a reference on the node it was looked up for), handed to it by the creator
+// that continues a play; Execute gives it back. (What containers add to it, its continuation stack
+// and fades, comes with them.)
 //
 // Queued up to the engine's look-ahead of whole frames early: those frames stay in the pending
 // action's sample offset, so the voice starts on its exact sample.
@@ -26,7 +28,9 @@
 
 namespace ZK::SoundEngine
 {
+class CZkHierarchyNode;
 class CZkPlayingInstance;
+class CZkPositionPath;
 
 class CZkDynamicPlayAction final : public CZkPlayAction
 {
@@ -57,10 +61,20 @@ public:
     // The instances handed on to the launched play (each with a reference and a user).
     ZkModulatorInstanceArray& ModulatorInstances() { return m_modulators; }
     bool HasModulatorInstance(const CZkModulatorInstance* instance) const { return m_modulators.Contains(instance); }
+    // Holds player (path id, looked up for node) when the shared item array accepts an extra
+    // reference on it, after giving back the one held before. True when it is held.
+    bool SetSharedPathPlayer(CZkPositionPath* player, uint32_t pathID, CZkHierarchyNode* node);
+    // Gives back the player's extra reference and the node's reference.
+    void ReleaseSharedPathPlayer();
+    CZkPositionPath* SharedPathPlayer() const { return m_pathPlayer; }
+    uint32_t SharedPathID() const { return m_pathID; }
 
 private:
     PlayLaunchParams m_play;
     ZkModulatorInstanceArray m_modulators;
     CZkPlayingInstance* m_instance = nullptr;
+    CZkPositionPath* m_pathPlayer = nullptr;
+    uint32_t m_pathID = 0;
+    CZkHierarchyNode* m_pathNode = nullptr;
 };
 } // namespace ZK::SoundEngine

@@ -78,6 +78,7 @@ CZkNodeInstanceBase::~CZkNodeInstanceBase()
     m_ownPositions.Term();
     DestroyEffects();
     ReleaseAttenuation();
+    FreeAutomationData();
     m_modulatorLinks.Release();
 }
 
@@ -118,8 +119,12 @@ void CZkNodeInstanceBase::SetParameterValue(uint32_t id, float value, float delt
     case 22:
         m_automationOffset[id - 20] += delta * AutomationScale();
         return;
-    // The automation settings (66-68) act on path data, which plays do not carry yet; 25-28 have
-    // no stored effect.
+    case 66:
+    case 67:
+    case 68:
+        SetAutomationParameter(id, value);
+        return;
+    // 25-28 have no stored effect.
     case 46:
         m_rays.RemoveAll();
         m_positioningMode = value != 0.0f ? static_cast<uint8_t>(m_positioningMode | kModeSpeakerPanning)
@@ -173,6 +178,7 @@ void CZkNodeInstanceBase::Term()
     m_ownPositions.Term();
     m_flags &= static_cast<uint8_t>(~kFlagOwnPositionsCopied);
     ReleaseAttenuation();
+    FreeAutomationData(); // leaves the position path first
     if (m_node != nullptr)
         m_node->Release();
     m_node = nullptr;
@@ -186,6 +192,8 @@ ZKRESULT CZkNodeInstanceBase::Initialize(float maxRadius, bool mayStartVirtual, 
     const ZKRESULT subscribed = SubscribeAttenuation();
     if (subscribed != ZK_Success)
         return subscribed;
+    TakeAutomationData();
+    StartPath();
     if ((m_flags & kFlagEvaluated) == 0)
         RefreshFromNode();
     else if ((m_flags & kFlagGainDirty) != 0)

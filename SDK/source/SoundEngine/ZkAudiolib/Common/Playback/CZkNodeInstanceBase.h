@@ -36,6 +36,9 @@ namespace ZK::SoundEngine
 {
 class CZkAttenuation;
 class CZkGameObject;
+class CZkPositionPath;
+struct ZkPathData;
+struct ZkSavedPathState;
 class CZkHierarchyNode;
 class CZkIndexedObject;
 
@@ -216,8 +219,16 @@ public:
     uint8_t PositioningMode() const { return m_positioningMode; }
     float PositioningValue(uint32_t id) const;
     // The automation offset on an axis (0 x, 1 y, 2 z): parameters 20-22's deltas, each scaled by
-    // the attenuation's maximum distance / 100.
+    // the attenuation's maximum distance / 100, and where the play's position path has moved the
+    // sound, in the frame of each emitter position (of the listener for listener-following
+    // positions).
     float AutomationOffset(uint32_t axis) const { return m_automationOffset[axis]; }
+    // The play's copy of its positioning owner's path data (memory pool 5); null without.
+    const ZkPathData* Automation() const { return m_automation; }
+    // The position-path player the instance uses (in the shared item array), and its path id (the
+    // positioning owner's id); null and 0 without.
+    CZkPositionPath* PathPlayer() const { return m_pathPlayer; }
+    uint32_t PathID() const { return m_pathID; }
     uint32_t RayCount() const { return m_rays.Length(); }
     const ZkRay& Ray(uint32_t index) const { return m_rays[index]; }
     // The rays of the frame (null without any); the render side attenuates and filters them.
@@ -234,6 +245,30 @@ public:
     static uint32_t LiveCounter();
 
 protected:
+    // --- The position path (CZkNodeInstancePath.cpp) ---
+    // The positioning owner's path data copied for the play when the 3-D position mode plays paths
+    // (1 or 2) and the instance has none yet; nothing otherwise, or when memory runs out.
+    void TakeAutomationData();
+    void FreeAutomationData();
+    // Joins a play of the automation: a player is made and started (at the shared array's frame)
+    // when the instance has none, or the mode asks for a player per instance; the instance's
+    // offset becomes its user. Without a player to be had the play goes on without path movement.
+    void StartPath();
+    // Leaves the player (destroyed with its last user); the node keeps its saved path state.
+    void LeavePath();
+    // The player held while the play is paused (nothing without a player, or one not playing).
+    void PausePath();
+    void ResumePath();
+    // Parameters 66 (listener-relative bit), 67 (last-vertex duration) and 68 (mode word): true
+    // when id is one of them.
+    bool SetAutomationParameter(uint32_t id, float value);
+    // The player's listener-relative flag follows the automation's; while set, its listener cache
+    // follows the game object's listeners.
+    void FollowPathListeners();
+    // Update's last step: every ray moved by the automation offset turned into the ray's frame
+    // (the listener's for listener-following positions), its distance and angles computed again.
+    void ApplyAutomationToRays();
+
     // The value slots, the sends, the counter and the gain as a play evaluation starts them.
     void ClearEvaluation();
     // Builds the effect chain from the node's effect slots: one effect context (pool 0) per slot
@@ -286,6 +321,11 @@ private:
     ZK::ZkArray<ZkChannelEmitter> m_ownPositions;
     ZK::ZkArray<ZkAttachedEffect> m_effects;
     float m_nearestDistance = kNoRayDistance;
+    ZkPathData* m_automation = nullptr;
+    CZkPositionPath* m_pathPlayer = nullptr;
+    uint32_t m_pathID = 0;
+    // The positioning owner's saved path state the player was started with; null otherwise.
+    ZkSavedPathState* m_savedPath = nullptr;
     float m_maxRadius = 0.0f;
     uint32_t m_sequence;
 };

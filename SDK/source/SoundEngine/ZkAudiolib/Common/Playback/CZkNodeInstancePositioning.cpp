@@ -58,6 +58,7 @@ void CZkNodeInstanceBase::MarkPositioningDirty()
 void CZkNodeInstanceBase::ResetPositioning()
 {
     ReleaseAttenuation();
+    FreeAutomationData();
     m_rays.RemoveAll();
     m_ownPositions.RemoveAll();
     m_flags &= static_cast<uint8_t>(~kFlagOwnPositionsCopied);
@@ -76,6 +77,8 @@ void CZkNodeInstanceBase::RefreshPositioning()
     const uint8_t own = m_positioningMode & kModeOwnPositions; // parameter 65's, not the node's
     m_positioningMode = static_cast<uint8_t>((mode.positioningBits & kModeMask) | own |
                                              (mode.speakerPanning ? kModeSpeakerPanning : 0));
+    if ((m_positioningFlags & kPositioningListenerRoutedSends) != 0)
+        TakeAutomationData();
 }
 
 float CZkNodeInstanceBase::PositioningValue(uint32_t id) const
@@ -114,6 +117,9 @@ uint32_t CZkNodeInstanceBase::Update()
         ResetPositioning();
         m_flags &= static_cast<uint8_t>(~kFlagPositioningDirty);
         RefreshPositioning();
+        // The reset gave the automation data back: the play takes it again and its path restarts.
+        TakeAutomationData();
+        StartPath();
         SubscribeAttenuation();
     }
     m_nearestDistance = kNoRayDistance;
@@ -133,6 +139,7 @@ uint32_t CZkNodeInstanceBase::Update()
     {
         CollectOwnPositionRays();
     }
+    ApplyAutomationToRays();
     // The playing instance takes the nearest distance into its priority (UpdateDistancePriority).
     return m_rays.Length();
 }

@@ -249,6 +249,7 @@ void CZkPlayingInstance::Kill(uint32_t reason)
     if (reason != kKillStop && reason != kKillLimit)
         return;
     LeaveTransitions();
+    LeavePath();
     if (IsPaused() && m_pendingStopOffset == 0)
         m_pendingStopOffset = -1;
     m_status &= static_cast<uint8_t>(~kStatusEndNotice);

@@ -98,6 +98,7 @@ void CZkPlayingInstance::RefreshFromNode()
         m_values[kSlot11] += m_values[kSlot4];
         m_values[kSlot4] = 0.0f;
         CZkNodeInstanceBase::RefreshPositioning();
+        TakeAutomationData();
         if (Voice() != nullptr)
             g_pRenderSide->Refresh(Voice());
         SetSendValue(kUnsetSendValue);
@@ -201,6 +202,7 @@ void CZkPlayingInstance::UpdateDistancePriority()
     // Without an attenuation curve SetPriorityFromDistance leaves the priority without distance part.
     if (RayCount() != 0)
         SetPriorityFromDistance(NearestRayDistance());
+    FollowPathListeners();
 }
 
 uint8_t CZkPlayingInstance::GetVirtualBehaviour(uint8_t& queueBehaviour)

@@ -61,6 +61,7 @@ ZKRESULT CZkPlayingInstance::Play(ZkTimeMs fadeInMs, uint32_t curve, bool paused
         if (m_fade != nullptr && g_pTransitionMgr != nullptr)
             g_pTransitionMgr->Pause(m_fade);
         PauseModulators();
+        PausePath();
     }
     else
     {
@@ -165,6 +166,7 @@ void CZkPlayingInstance::PauseNow(bool voiceTold)
     if (m_fade != nullptr && g_pTransitionMgr != nullptr)
         g_pTransitionMgr->Pause(m_fade);
     PauseModulators();
+    PausePath();
 }
 
 void CZkPlayingInstance::Resume(ZkTimeMs timeMs, uint32_t curve, bool allLevels)
@@ -196,6 +198,7 @@ void CZkPlayingInstance::ResumeNow()
     if (IsKilled() || !IsPaused())
         return;
     ResumeModulators();
+    ResumePath();
     m_status &= static_cast<uint8_t>(~kStatusPaused);
     QueueVoiceCommand(ZkVoiceCommand_Resume);
     if (m_fade != nullptr && g_pTransitionMgr != nullptr)

@@ -78,7 +78,7 @@ ZKRESULT CZkSharedItemArray::Destroy(CZkPositionPath* player)
     return ZK_ItemNotFound;
 }
 
-ZKRESULT CZkSharedItemArray::AddUser(CZkPositionPath* player, ZkVector* offset)
+ZKRESULT CZkSharedItemArray::AddUser(CZkPositionPath* player, float* offset)
 {
     if (!Contains(player))
         return ZK_Fail;
@@ -89,7 +89,7 @@ ZKRESULT CZkSharedItemArray::AddUser(CZkPositionPath* player, ZkVector* offset)
     return result;
 }
 
-ZKRESULT CZkSharedItemArray::RemoveUser(CZkPositionPath* player, ZkVector* offset)
+ZKRESULT CZkSharedItemArray::RemoveUser(CZkPositionPath* player, float* offset)
 {
     if (!Contains(player))
         return ZK_Success;

@@ -55,12 +55,12 @@ public:
     CZkPositionPath* Create();
     // Removes, terminates and frees player. 1; 36 when it is not in the array.
     ZKRESULT Destroy(CZkPositionPath* player);
-    // offset (a node instance's automation offset) becomes a user of player. 1; 2 when the player
+    // offset (a node instance's automation offset, x, y, z) becomes a user of player. 1; 2 when the player
     // is not in the array, is closed or its users cannot grow; 40 when offset already uses it.
-    ZKRESULT AddUser(CZkPositionPath* player, ZkVector* offset);
+    ZKRESULT AddUser(CZkPositionPath* player, float* offset);
     // offset stops using player, which is destroyed when no user and no extra reference is left.
     // 1 (also when the player is not in the array); 41 when offset is not a user.
-    ZKRESULT RemoveUser(CZkPositionPath* player, ZkVector* offset);
+    ZKRESULT RemoveUser(CZkPositionPath* player, float* offset);
     // An extra reference (a play action handing the player on). 1; 2 when absent or closed.
     ZKRESULT AddRef(CZkPositionPath* player);
     // Gives an extra reference back; the player goes when none and no user is left. 1.

@@ -78,11 +78,11 @@ void CZkPositionPath::Jitter(ZkVector& position) const
 
 void CZkPositionPath::MoveUsers(const ZkVector& move)
 {
-    for (ZkVector* offset : m_users)
+    for (float* offset : m_users)
     {
-        offset->x += move.x;
-        offset->y += move.y;
-        offset->z += move.z;
+        offset[0] += move.x;
+        offset[1] += move.y;
+        offset[2] += move.z;
     }
 }
 
@@ -242,7 +242,7 @@ void CZkPositionPath::Term()
     m_listeners.Term();
 }
 
-ZKRESULT CZkPositionPath::AddUser(ZkVector* offset)
+ZKRESULT CZkPositionPath::AddUser(float* offset)
 {
     if (m_closed != 0)
         return ZK_Fail;
@@ -252,14 +252,14 @@ ZKRESULT CZkPositionPath::AddUser(ZkVector* offset)
         return ZK_Fail;
     if (m_started != 0)
     {
-        offset->x += m_lastApplied.x;
-        offset->y += m_lastApplied.y;
-        offset->z += m_lastApplied.z;
+        offset[0] += m_lastApplied.x;
+        offset[1] += m_lastApplied.y;
+        offset[2] += m_lastApplied.z;
     }
     return ZK_Success;
 }
 
-ZKRESULT CZkPositionPath::RemoveUser(ZkVector* offset)
+ZKRESULT CZkPositionPath::RemoveUser(float* offset)
 {
     const uint32_t index = m_users.Find(offset);
     if (index == m_users.Length())

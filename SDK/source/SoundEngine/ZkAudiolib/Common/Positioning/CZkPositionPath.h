@@ -90,12 +90,12 @@ public:
     // The cached transform of a listener; null when it has no entry.
     const ZkTransform* GetListenerSnapshot(ZkGameObjectID listenerID) const;
 
-    // --- Users (the offsets of the node instances the player moves) ---
+    // --- Users (the automation offsets of the node instances the player moves: x, y, z) ---
     // 1; 40 when offset is already a user; 2 when the player is closed to users or the array
     // cannot grow. A user that joins a started player takes its current position.
-    ZKRESULT AddUser(ZkVector* offset);
+    ZKRESULT AddUser(float* offset);
     // 1; 41 when offset is not a user.
-    ZKRESULT RemoveUser(ZkVector* offset);
+    ZKRESULT RemoveUser(float* offset);
     uint32_t UserCount() const { return m_users.Length(); }
     bool IsClosed() const { return m_closed != 0; }
     int16_t ExtraRefs() const { return m_extraRefs; }
@@ -149,7 +149,7 @@ private:
     uint8_t m_listenerRelative = 0;
     uint8_t m_closed = 0;
     int16_t m_extraRefs = 0;
-    ZK::ZkArray<ZkVector*> m_users;
+    ZK::ZkArray<float*> m_users;
     ZK::ZkArray<ZkPathListenerEntry> m_listeners;
     uint32_t m_vertexStart = 0;
     uint32_t m_vertexEnd = 0;

@@ -66,41 +66,41 @@ TEST_F(SharedItemArray, ResultsOfAbsentPlayersAndUsers)
 {
     CZkPositionPath* player = Player();
     CZkPositionPath stranger;
-    ZkVector a = {};
-    ZkVector b = {};
+    float a[3] = {};
+    float b[3] = {};
     EXPECT_EQ(m_array.Destroy(&stranger), ZK_ItemNotFound);
-    EXPECT_EQ(m_array.AddUser(&stranger, &a), ZK_Fail);
-    EXPECT_EQ(m_array.RemoveUser(&stranger, &a), ZK_Success) << "1 for a player not in the array";
+    EXPECT_EQ(m_array.AddUser(&stranger, a), ZK_Fail);
+    EXPECT_EQ(m_array.RemoveUser(&stranger, a), ZK_Success) << "1 for a player not in the array";
     EXPECT_EQ(m_array.AddRef(&stranger), ZK_Fail);
     EXPECT_EQ(m_array.Forward(&stranger, m_paths, 1, 0, false, nullptr), ZK_Fail);
     EXPECT_EQ(m_array.Pause(player), ZK_NotPlaying);
     EXPECT_EQ(m_array.Resume(player), ZK_NotPaused);
-    ASSERT_EQ(m_array.AddUser(player, &a), ZK_Success);
-    EXPECT_EQ(m_array.AddUser(player, &a), ZK_AlreadyInList);
-    EXPECT_EQ(m_array.RemoveUser(player, &b), ZK_NotInList);
+    ASSERT_EQ(m_array.AddUser(player, a), ZK_Success);
+    EXPECT_EQ(m_array.AddUser(player, a), ZK_AlreadyInList);
+    EXPECT_EQ(m_array.RemoveUser(player, b), ZK_NotInList);
     EXPECT_EQ(m_array.Count(), 1u);
 }
 
 TEST_F(SharedItemArray, APlayerLivesWhileItHasAUserOrAnExtraReference)
 {
-    ZkVector a = {};
-    ZkVector b = {};
+    float a[3] = {};
+    float b[3] = {};
     CZkPositionPath* player = Player();
-    ASSERT_EQ(m_array.AddUser(player, &a), ZK_Success);
-    ASSERT_EQ(m_array.AddUser(player, &b), ZK_Success);
+    ASSERT_EQ(m_array.AddUser(player, a), ZK_Success);
+    ASSERT_EQ(m_array.AddUser(player, b), ZK_Success);
     ASSERT_EQ(m_array.AddRef(player), ZK_Success);
-    EXPECT_EQ(m_array.RemoveUser(player, &a), ZK_Success);
-    EXPECT_EQ(m_array.RemoveUser(player, &b), ZK_Success);
+    EXPECT_EQ(m_array.RemoveUser(player, a), ZK_Success);
+    EXPECT_EQ(m_array.RemoveUser(player, b), ZK_Success);
     EXPECT_EQ(m_array.Count(), 1u) << "the extra reference holds it past its last user";
     EXPECT_EQ(m_array.Release(player), ZK_Success);
     EXPECT_EQ(m_array.Count(), 0u);
 
     CZkPositionPath* held = Player();
     ASSERT_EQ(m_array.AddRef(held), ZK_Success);
-    ASSERT_EQ(m_array.AddUser(held, &a), ZK_Success);
+    ASSERT_EQ(m_array.AddUser(held, a), ZK_Success);
     EXPECT_EQ(m_array.Release(held), ZK_Success);
     EXPECT_EQ(m_array.Count(), 1u) << "a user is left";
-    EXPECT_EQ(m_array.RemoveUser(held, &a), ZK_Success);
+    EXPECT_EQ(m_array.RemoveUser(held, a), ZK_Success);
     EXPECT_EQ(m_array.Count(), 0u);
 }
 
@@ -108,36 +108,36 @@ TEST_F(SharedItemArray, PlaysPauseAndJoinAtTheArraysFrame)
 {
     m_array.ForEachActive(1000);
     CZkPositionPath* player = Player();
-    ZkVector a = {};
-    ASSERT_EQ(m_array.AddUser(player, &a), ZK_Success);
+    float a[3] = {};
+    ASSERT_EQ(m_array.AddUser(player, a), ZK_Success);
     ASSERT_EQ(m_array.Start(player, nullptr), ZK_Success);
     EXPECT_EQ(player->VertexStartFrame(), 1000u);
     EXPECT_EQ(m_array.Start(player, nullptr), ZK_Fail) << "not idle";
     m_array.ForEachActive(1003);
-    EXPECT_NEAR(a.x, 30.0f, kNear);
+    EXPECT_NEAR(a[0], 30.0f, kNear);
     ASSERT_EQ(m_array.Pause(player), ZK_Success);
     for (uint32_t frame = 1004; frame < 1054; ++frame)
         m_array.ForEachActive(frame);
-    EXPECT_NEAR(a.x, 30.0f, kNear) << "a paused player is not stepped";
+    EXPECT_NEAR(a[0], 30.0f, kNear) << "a paused player is not stepped";
     m_array.ForEachActive(1053);
     ASSERT_EQ(m_array.Resume(player), ZK_Success);
     EXPECT_EQ(player->VertexEndFrame(), 1060u) << "50 frames later";
 
     // A user joining a running player takes its position on top of its own offset, stepped to the
     // next frame.
-    ZkVector b = {1.0f, 2.0f, 3.0f};
-    ASSERT_EQ(m_array.AddUser(player, &b), ZK_Success);
-    EXPECT_NEAR(a.x, 40.0f, kNear);
-    EXPECT_NEAR(b.x, 41.0f, kNear);
-    EXPECT_FLOAT_EQ(b.y, 2.0f);
+    float b[3] = {1.0f, 2.0f, 3.0f};
+    ASSERT_EQ(m_array.AddUser(player, b), ZK_Success);
+    EXPECT_NEAR(a[0], 40.0f, kNear);
+    EXPECT_NEAR(b[0], 41.0f, kNear);
+    EXPECT_FLOAT_EQ(b[1], 2.0f);
     m_array.ForEachActive(1060);
-    EXPECT_NEAR(a.x, 100.0f, kNear);
-    EXPECT_NEAR(b.x, 101.0f, kNear);
+    EXPECT_NEAR(a[0], 100.0f, kNear);
+    EXPECT_NEAR(b[0], 101.0f, kNear);
     EXPECT_TRUE(player->IsIdle()) << "one path per play";
 
     // A started player given a new play moves its users to its start again.
     EXPECT_EQ(m_array.Start(player, nullptr), ZK_Fail);
-    EXPECT_NEAR(a.x, 200.0f, kNear) << "+ its start position, the last vertex reached";
+    EXPECT_NEAR(a[0], 200.0f, kNear) << "+ its start position, the last vertex reached";
 }
 
 TEST_F(SharedItemArray, ConsecutivePlaysOfANodeTakeConsecutivePaths)
@@ -159,11 +159,11 @@ TEST_F(SharedItemArray, ConsecutivePlaysOfANodeTakeConsecutivePaths)
         for (uint16_t expected : row.pathsPlayed)
         {
             CZkPositionPath* player = Player(row.playlist, 3, &saved);
-            ZkVector a = {};
-            ASSERT_EQ(m_array.AddUser(player, &a), ZK_Success);
+            float a[3] = {};
+            ASSERT_EQ(m_array.AddUser(player, a), ZK_Success);
             EXPECT_EQ(player->CurrentIndex(), expected);
             ASSERT_EQ(m_array.Start(player, &saved), ZK_Success);
-            ASSERT_EQ(m_array.RemoveUser(player, &a), ZK_Success);
+            ASSERT_EQ(m_array.RemoveUser(player, a), ZK_Success);
         }
         if (row.playlist == 0)
         {

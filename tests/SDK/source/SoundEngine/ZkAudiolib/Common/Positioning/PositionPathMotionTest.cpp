@@ -90,16 +90,18 @@ TEST_F(PositionPathMotion, EveryFrameFollowsTheModel)
             ASSERT_NE(player, nullptr);
             ASSERT_EQ(array.Forward(player, s.paths.data(), s.pathCount, static_cast<uint8_t>(s.flags), s.loop != 0, &saved),
                       ZK_Success);
-            ZkVector first = {};
-            ZkVector second = {};
-            ASSERT_EQ(array.AddUser(player, &first), ZK_Success);
+            float first[3] = {};
+            float second[3] = {};
+            ASSERT_EQ(array.AddUser(player, first), ZK_Success);
             ASSERT_EQ(array.Start(player, &saved), ZK_Success);
             for (uint32_t frame = 1; frame <= s.frames; ++frame)
             {
                 if (play == s.joinPlay && frame == s.joinFrame)
                 {
-                    second = {5.0f, -3.0f, 2.0f};
-                    ASSERT_EQ(array.AddUser(player, &second), ZK_Success);
+                    second[0] = 5.0f;
+                    second[1] = -3.0f;
+                    second[2] = 2.0f;
+                    ASSERT_EQ(array.AddUser(player, second), ZK_Success);
                 }
                 if (static_cast<int32_t>(play) == s.pausePlay && frame == s.pauseFrame &&
                     array.Pause(player) == ZK_Success)
@@ -112,14 +114,14 @@ TEST_F(PositionPathMotion, EveryFrameFollowsTheModel)
                 float expected[6];
                 for (float& value : expected)
                     ASSERT_TRUE(model >> value);
-                const float got[6] = {first.x, first.y, first.z, second.x, second.y, second.z};
+                const float got[6] = {first[0], first[1], first[2], second[0], second[1], second[2]};
                 for (int axis = 0; axis < 6; ++axis)
                     ASSERT_NEAR(got[axis], expected[axis], kTolerance) << "play " << play << " frame " << frame << " value " << axis;
             }
-            EXPECT_EQ(array.RemoveUser(player, &first), ZK_Success);
+            EXPECT_EQ(array.RemoveUser(player, first), ZK_Success);
             if (play == s.joinPlay)
             {
-                EXPECT_EQ(array.RemoveUser(player, &second), ZK_Success);
+                EXPECT_EQ(array.RemoveUser(player, second), ZK_Success);
             }
             EXPECT_EQ(array.Count(), 0u) << "the player goes with its last user";
         }

@@ -23,10 +23,10 @@ protected:
         return {m_vertices.data() + first, count, range, range, range};
     }
     // player plays path (alone in its playlist) from frame with offset as its user.
-    static void Play(CZkPositionPath& player, ZkPositionPathDef& path, ZkVector& offset, uint32_t frame)
+    static void Play(CZkPositionPath& player, ZkPositionPathDef& path, float* offset, uint32_t frame)
     {
         ASSERT_EQ(player.Init(&path, 1, 0, false, nullptr), ZK_Success);
-        ASSERT_EQ(player.AddUser(&offset), ZK_Success);
+        ASSERT_EQ(player.AddUser(offset), ZK_Success);
         ASSERT_EQ(player.StartVertex(frame), ZK_Success);
     }
     std::vector<ZkPositionVertex> m_vertices;
@@ -48,11 +48,11 @@ TEST_F(PositionPath, RefusalsAndTheirResults)
     ASSERT_EQ(running.StartVertex(0), ZK_Success);
     EXPECT_EQ(running.Init(&one, 1, 0, false, nullptr), ZK_Fail) << "Init while running";
 
-    ZkVector offset = {};
-    EXPECT_EQ(running.AddUser(&offset), ZK_Success);
-    EXPECT_EQ(running.AddUser(&offset), ZK_AlreadyInList);
-    EXPECT_EQ(running.RemoveUser(&offset), ZK_Success);
-    EXPECT_EQ(running.RemoveUser(&offset), ZK_NotInList);
+    float offset[3] = {};
+    EXPECT_EQ(running.AddUser(offset), ZK_Success);
+    EXPECT_EQ(running.AddUser(offset), ZK_AlreadyInList);
+    EXPECT_EQ(running.RemoveUser(offset), ZK_Success);
+    EXPECT_EQ(running.RemoveUser(offset), ZK_NotInList);
 }
 
 TEST_F(PositionPath, PlayedFlagsOutOfMemoryLeaveNoFlags)
@@ -91,14 +91,14 @@ TEST_F(PositionPath, VertexTimingAndEqualVertices)
         m_vertices = row.vertices;
         ZkPositionPathDef path = Path(0, 2);
         CZkPositionPath player;
-        ZkVector offset = {};
+        float offset[3] = {};
         Play(player, path, offset, 100);
         EXPECT_EQ(player.VertexEndFrame(), 100 + row.framesOfFirst);
-        EXPECT_EQ(offset.x, m_vertices[0].x);
+        EXPECT_EQ(offset[0], m_vertices[0].x);
         for (uint32_t frame = 101; frame <= 100 + row.framesOfFirst; ++frame)
             player.Step(frame);
-        EXPECT_FLOAT_EQ(offset.x, m_vertices[1].x) << "at the target when the vertex ends";
-        EXPECT_FLOAT_EQ(offset.z, m_vertices[1].z);
+        EXPECT_FLOAT_EQ(offset[0], m_vertices[1].x) << "at the target when the vertex ends";
+        EXPECT_FLOAT_EQ(offset[2], m_vertices[1].z);
     }
 
     // Two equal vertices: one jittered point for the whole duration.
@@ -106,16 +106,16 @@ TEST_F(PositionPath, VertexTimingAndEqualVertices)
     ZkPositionPathDef still = Path(0, 2, 10.0f);
     ZK::ZkLcg64::Engine().Seed(7);
     CZkPositionPath player;
-    ZkVector offset = {};
+    float offset[3] = {};
     Play(player, still, offset, 0);
-    const ZkVector start = offset;
-    EXPECT_NE(start.x, 3.0f) << "jittered";
+    const float start[3] = {offset[0], offset[1], offset[2]};
+    EXPECT_NE(start[0], 3.0f) << "jittered";
     for (uint32_t frame = 1; frame < 10; ++frame)
     {
         player.Step(frame);
-        EXPECT_EQ(offset.x, start.x);
-        EXPECT_EQ(offset.y, start.y);
-        EXPECT_EQ(offset.z, start.z);
+        EXPECT_EQ(offset[0], start[0]);
+        EXPECT_EQ(offset[1], start[1]);
+        EXPECT_EQ(offset[2], start[2]);
     }
 }
 
@@ -127,9 +127,9 @@ TEST_F(PositionPath, SequentialContinuousPlaylistsEndOrLoop)
     {
         SCOPED_TRACE(loop ? "loop" : "no loop");
         CZkPositionPath player;
-        ZkVector offset = {};
+        float offset[3] = {};
         ASSERT_EQ(player.Init(paths, 3, CZkPositionPath::kPlaylistContinuous, loop, nullptr), ZK_Success);
-        ASSERT_EQ(player.AddUser(&offset), ZK_Success);
+        ASSERT_EQ(player.AddUser(offset), ZK_Success);
         ASSERT_EQ(player.StartVertex(0), ZK_Success);
         // Each one-vertex path lasts one frame, then the next path's vertex is the target.
         std::vector<uint16_t> indices;
@@ -147,7 +147,7 @@ TEST_F(PositionPath, SequentialContinuousPlaylistsEndOrLoop)
         {
             EXPECT_EQ(indices, (std::vector<uint16_t>{1, 2, 0}));
             EXPECT_TRUE(player.IsIdle()) << "the playlist ends after the third path";
-            EXPECT_EQ(offset.x, 2.0f);
+            EXPECT_EQ(offset[0], 2.0f);
         }
     }
 }
@@ -157,17 +157,17 @@ TEST_F(PositionPath, APauseMovesTheEndOfTheVertex)
     m_vertices = {{0, 0, 0, 210}, {100, 0, 0, 0}};
     ZkPositionPathDef path = Path(0, 2);
     CZkPositionPath player;
-    ZkVector offset = {};
+    float offset[3] = {};
     Play(player, path, offset, 0);
     for (uint32_t frame = 1; frame <= 4; ++frame)
         player.Step(frame);
-    EXPECT_FLOAT_EQ(offset.x, 40.0f);
+    EXPECT_FLOAT_EQ(offset[0], 40.0f);
     player.Pause(4);
     EXPECT_EQ(player.GetState(), uint32_t{CZkPositionPath::State_Paused});
     player.Resume(54);
     EXPECT_EQ(player.VertexEndFrame(), 60u);
     player.Step(55);
-    EXPECT_FLOAT_EQ(offset.x, 50.0f) << "it goes on from where it was held";
+    EXPECT_FLOAT_EQ(offset[0], 50.0f) << "it goes on from where it was held";
 }
 
 TEST_F(PositionPath, StartingFromASavedStateSharesItsFlags)
@@ -183,10 +183,10 @@ TEST_F(PositionPath, StartingFromASavedStateSharesItsFlags)
         EXPECT_EQ(player.PlayedFlags(), saved.flags);
         EXPECT_EQ(saved.flags->refCount, 2u);
         EXPECT_EQ(player.CurrentIndex(), 1u);
-        ZkVector offset = {};
-        ASSERT_EQ(player.AddUser(&offset), ZK_Success);
+        float offset[3] = {};
+        ASSERT_EQ(player.AddUser(offset), ZK_Success);
         ASSERT_EQ(player.StartVertex(0), ZK_Success);
-        EXPECT_EQ(offset.x, 1.0f);
+        EXPECT_EQ(offset[0], 1.0f);
     }
     EXPECT_EQ(saved.flags->refCount, 1u) << "the player's reference goes with it";
     saved.Clear();
