@@ -4,7 +4,7 @@
 #include "EventsFixture.h"
 
 #include "ZkAudiolib/Common/Events/CZkDynamicPlayAction.h"
-#include "ZkAudiolib/Common/Playback/CZkSharedItemArray.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Playback/SharedItemArrayScope.h"
 #include "ZkAudiolib/Common/Positioning/CZkPositionPath.h"
 
 namespace
@@ -18,19 +18,15 @@ protected:
     {
         EventsTest::SetUp();
         m_object = Register(7);
-        m_array.Clear();
-        ASSERT_EQ(m_array.Init(0), ZK_Success);
-        m_savedArray = g_pSharedItemArray;
-        g_pSharedItemArray = &m_array;
+        m_players.Begin();
     }
     void TearDown() override
     {
-        m_array.Term();
-        g_pSharedItemArray = m_savedArray;
+        m_players.End();
         EventsTest::TearDown();
     }
-    CZkSharedItemArray m_array;
-    CZkSharedItemArray* m_savedArray = nullptr;
+    ZkPlaybackTest::SharedItemArrayScope m_players;
+    CZkSharedItemArray& m_array = m_players.array;
     CZkRegisteredObj* m_object = nullptr;
 };
 

@@ -4,6 +4,7 @@
 // again, parameters 66 to 68, detached instances, pause, resume and kill of the playing instance,
 // consecutive plays continuing the node's playlist, and a full player array.
 #include "PlaybackFixture.h"
+#include "SharedItemArrayScope.h"
 
 #include "ZkAudiolib/Common/GameObjects/CZkGeometryParams.h"
 #include "ZkAudiolib/Common/GameObjects/ZkSortedIdArray.h"
@@ -29,17 +30,13 @@ protected:
     void SetUp() override
     {
         PlaybackTest::SetUp();
-        m_array.Clear();
-        ASSERT_EQ(m_array.Init(0), ZK_Success);
-        m_savedArray = g_pSharedItemArray;
-        g_pSharedItemArray = &m_array;
+        m_players.Begin();
     }
     void TearDown() override
     {
         // The array goes before the fixture checks that the memory was given back; the plays still
         // alive then leave no player (they find no array).
-        m_array.Term();
-        g_pSharedItemArray = m_savedArray;
+        m_players.End();
         PlaybackTest::TearDown();
     }
     // The emitter at (1, 0, 0), listener A at (0, 0, -20), listener B at (50, 0, 0), the emitter's
@@ -77,8 +74,8 @@ protected:
         return instance;
     }
     CZkPlayingInstance* Play(CZkSoundNode* sound) { return Play(sound, Launch()); }
-    CZkSharedItemArray m_array;
-    CZkSharedItemArray* m_savedArray = nullptr;
+    SharedItemArrayScope m_players;
+    CZkSharedItemArray& m_array = m_players.array;
 };
 
 TEST_F(NodeInstancePath, EveryRayMovesByTheOffsetInItsFrame)
