@@ -20,6 +20,7 @@
 #include "ZkAudiolib/Common/Playback/CZkSharedItemArray.h"
 #include "ZkAudiolib/Common/Positioning/CZkPositionPath.h"
 #include "ZkAudiolib/Common/Positioning/CZkPositioningMath.h"
+#include "ZkAudiolib/Common/Positioning/ZkAutomationOffset.h"
 #include "ZkAudiolib/Common/Positioning/ZkPathData.h"
 
 #include <algorithm>
@@ -30,22 +31,6 @@ namespace
 {
 constexpr uint32_t kFirstPathMode = 1;
 constexpr uint32_t kLastPathMode = 2;
-
-ZkVector Cross(const ZkVector& a, const ZkVector& b)
-{
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
-// offset (x along the side, y along the top, z along the front) in the frame of transform.
-ZkVector InFrame(const ZkTransform& transform, const float offset[3])
-{
-    const ZkVector& front = transform.front;
-    const ZkVector& top = transform.top;
-    const ZkVector side = Cross(top, front);
-    return {side.x * offset[0] + top.x * offset[1] + front.x * offset[2],
-            side.y * offset[0] + top.y * offset[1] + front.y * offset[2],
-            side.z * offset[0] + top.z * offset[1] + front.z * offset[2]};
-}
 
 const CZkListener* RegisteredListener(ZkGameObjectID id)
 {
@@ -203,10 +188,7 @@ void CZkNodeInstanceBase::ApplyAutomationToRays()
             if (snapshot != nullptr)
                 frame = snapshot;
         }
-        const ZkVector move = InFrame(*frame, m_automationOffset);
-        ray.emitter.position.x += move.x;
-        ray.emitter.position.y += move.y;
-        ray.emitter.position.z += move.z;
+        MoveRayByOffset(ray, m_automationOffset, *frame);
         const CZkListener* listener = RegisteredListener(ray.listenerID);
         if (listener != nullptr)
             CZkPositioningMath::ComputeRayDistanceAndAngles(*listener, *emitter, ray);

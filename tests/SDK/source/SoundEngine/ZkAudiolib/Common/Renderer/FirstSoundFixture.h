@@ -59,12 +59,18 @@ protected:
     {
         EngineLifeTest::SetUp();
         settings.engineThread = 0;
-        const ZkSoundFixtures::Bytes bank = ZkSoundFixtures::WriteBank(BankDescription());
-        ASSERT_FALSE(bank.empty());
-        std::ofstream(m_folder.Path() / "FirstSound.bnk", std::ios::binary)
-            .write(reinterpret_cast<const char*>(bank.data()), static_cast<std::streamsize>(bank.size()));
+        ASSERT_NO_FATAL_FAILURE(WriteBankFile("FirstSound.bnk", BankDescription()));
         ASSERT_NO_FATAL_FAILURE(StartDevice());
         m_setUpBlocks = SettledBlocks();
+    }
+
+    // The bank the writer makes of description, as name in the folder the engine reads banks from.
+    void WriteBankFile(const char* name, const std::string& description)
+    {
+        const ZkSoundFixtures::Bytes bank = ZkSoundFixtures::WriteBank(description);
+        ASSERT_FALSE(bank.empty());
+        std::ofstream(m_folder.Path() / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bank.data()), static_cast<std::streamsize>(bank.size()));
     }
 
     void StartDevice()
