@@ -211,4 +211,20 @@ TEST_F(NodeInstancePath, AFullArrayPlaysWithoutPathMovement)
     EXPECT_EQ(instance->AutomationOffset(0), 0.0f);
     EXPECT_EQ(m_array.Destroy(other), ZK_Success);
 }
+TEST_F(NodeInstancePath, APlayerThatCannotStartIsDestroyedAgain)
+{
+    CZkSoundNode* sound = LoadSound(200, R"("positioning": 35, )" + kStill);
+    CZkPlayingInstance* instance = Make(sound, Launch());
+    uint32_t reason = 0;
+    bool below = false;
+    {
+        // The player is made (pool 0), then its played flags cannot be.
+        ZK::MemoryMgr::FaultInjection::ScopedAllocationFailure failure(ZkMemID_Default, 2);
+        ASSERT_EQ(instance->Initialize(0.0f, true, reason, below), ZK_Success) << "the play goes on";
+    }
+    EXPECT_EQ(instance->PathPlayer(), nullptr);
+    EXPECT_EQ(instance->PathID(), 0u);
+    EXPECT_EQ(instance->AutomationOffset(0), 0.0f) << "without path movement";
+    EXPECT_EQ(m_array.Count(), 0u) << "destroyed again";
+}
 } // namespace
