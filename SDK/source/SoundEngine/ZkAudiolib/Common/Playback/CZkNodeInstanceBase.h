@@ -254,7 +254,8 @@ protected:
     // when the instance has none, or the mode asks for a player per instance; the instance's
     // offset becomes its user. Without a player to be had the play goes on without path movement.
     void StartPath();
-    // Leaves the player (destroyed with its last user); the node keeps its saved path state.
+    // Leaves the player (destroyed with its last user), taking the path's part out of the offset;
+    // the node keeps its saved path state.
     void LeavePath();
     // The player held while the play is paused (nothing without a player, or one not playing).
     void PausePath();

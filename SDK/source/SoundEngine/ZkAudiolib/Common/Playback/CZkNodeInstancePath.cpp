@@ -114,6 +114,15 @@ void CZkNodeInstanceBase::LeavePath()
     // The node's saved path state stays with the node (its next play continues the playlist);
     // the player's share of its flags goes with the player.
     m_savedPath = nullptr;
+    // The path's part of the offset goes with it (what parameters 20-22 added stays): a path that
+    // starts again starts from the offset the play had without it.
+    if (m_pathPlayer->HasStarted())
+    {
+        const ZkVector& applied = m_pathPlayer->LastApplied();
+        m_automationOffset[0] -= applied.x;
+        m_automationOffset[1] -= applied.y;
+        m_automationOffset[2] -= applied.z;
+    }
     if (g_pSharedItemArray != nullptr)
         g_pSharedItemArray->RemoveUser(m_pathPlayer, m_automationOffset);
     m_pathPlayer = nullptr;

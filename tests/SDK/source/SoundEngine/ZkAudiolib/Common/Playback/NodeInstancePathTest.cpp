@@ -227,4 +227,34 @@ TEST_F(NodeInstancePath, APlayerThatCannotStartIsDestroyedAgain)
     EXPECT_EQ(instance->AutomationOffset(0), 0.0f) << "without path movement";
     EXPECT_EQ(m_array.Count(), 0u) << "destroyed again";
 }
+TEST_F(NodeInstancePath, AListenerRelativePathFollowsItsListenersAndAResetRestartsIt)
+{
+    // Mode 2 with the listener-relative bit (Q bit 6).
+    CZkSoundNode* sound = LoadSound(200, R"("positioning": 67, "positioning_3d": 64, )" + kStill);
+    Scene({0, 0, 1}, {0, 0, 1});
+    CZkPlayingInstance* instance = Play(sound);
+    CZkPositionPath* player = instance->PathPlayer();
+    ASSERT_NE(player, nullptr);
+    EXPECT_TRUE(player->IsListenerRelative());
+    ASSERT_NE(player->GetListenerSnapshot(kListenerA), nullptr) << "cached at the start";
+
+    // The listener turns: the next frame's snapshot and rays follow it, without a restart.
+    const ZkChannelEmitter turned = {{{1, 0, 0}, {0, 1, 0}, {0, 0, -20}}, kZkAllInputChannels};
+    ASSERT_EQ(g_pRegistryMgr->SetPosition(kListenerA, &turned, 1, 0), ZK_Success);
+    ASSERT_EQ(instance->Update(), 2u);
+    EXPECT_EQ(instance->PathPlayer(), player);
+    EXPECT_EQ(player->GetListenerSnapshot(kListenerA)->front.x, 1.0f);
+    const ZkRay& ray = instance->Ray(0).listenerID == kListenerA ? instance->Ray(0) : instance->Ray(1);
+    EXPECT_NEAR(ray.emitter.position.x, 12.0f, 1e-4) << "(3, 4, 12) turned by the listener's new frame";
+    EXPECT_NEAR(ray.emitter.position.z, -23.0f, 1e-4);
+
+    // A positioning reset gives the automation back; the next frame takes it again and restarts.
+    instance->SetParameterValue(70, 0.0f, 0.0f);
+    EXPECT_EQ(instance->PathPlayer(), nullptr);
+    EXPECT_EQ(m_array.Count(), 0u);
+    EXPECT_EQ(instance->AutomationOffset(2), 0.0f) << "the path's part went with it";
+    instance->Update();
+    ASSERT_NE(instance->PathPlayer(), nullptr);
+    EXPECT_EQ(instance->AutomationOffset(2), 12.0f) << "the restarted path from its start";
+}
 } // namespace
