@@ -148,11 +148,12 @@ TEST_F(NodeInstancePath, ParametersOfTheAutomationAndDetachedInstances)
     PlayLaunchParams params = Launch(2);
     params.launchFlags |= PlayLaunchParams::kFlagRunTimeAction;
     CZkPlayingInstance* detached = Play(sound, params);
-    for (uint32_t parameter : {66u, 67u, 68u})
+    for (uint32_t parameter : {20u, 21u, 22u, 66u, 67u, 68u})
         detached->SetParameterValue(parameter, 1.0f, 1.0f);
     EXPECT_EQ(detached->Automation(), nullptr);
     EXPECT_EQ(detached->PathPlayer(), nullptr) << "a detached play has no path";
-    EXPECT_EQ(detached->AutomationOffset(0), 0.0f);
+    for (uint32_t axis = 0; axis < 3; ++axis)
+        EXPECT_EQ(detached->AutomationOffset(axis), 0.0f) << "nor automation offsets";
 }
 
 TEST_F(NodeInstancePath, PauseResumeAndKillFollowThePlay)
