@@ -226,6 +226,9 @@ def media_bytes(spec):
         if len(spec) != 1:
             raise ValueError("media given as hex takes no other keys")
         return bytes.fromhex(spec["hex"])
+    if str(spec.get("encoding", "")).startswith("adpcm"):
+        from . import adpcm
+        return adpcm.media_bytes(spec)
     if "encoding" in spec:
         from . import preparation
         return preparation.encoded_media(spec)

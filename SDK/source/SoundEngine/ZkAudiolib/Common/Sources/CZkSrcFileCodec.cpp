@@ -71,42 +71,8 @@ const ZkChannelConverter* CZkSrcFileCodec::GetConverter()
 ZKRESULT CZkSrcFileCodec::PostBuffering()
 {
     const ZkCursorBuffering buffering = m_cursor.QueryBuffering();
-    if (ReportsBuffering())
-    {
-        const float bytesPerMs = m_cursor.BytesPerMs();
-        const int32_t milliseconds = bytesPerMs > 0.0f ? static_cast<int32_t>(buffering.bytes / bytesPerMs) : 0;
-        const int32_t status = buffering.status == ZK_NoMoreData ? PlayPositionRepository::kBufferingComplete
-                                                                  : static_cast<int32_t>(buffering.status);
-        StreamBufferingRepository::Set(m_instance->PlayingID(), this, milliseconds, status);
-    }
+    PostStreamBuffering(buffering.bytes, m_cursor.BytesPerMs(), buffering.status);
     return buffering.status;
-}
-
-ZKRESULT CZkSrcFileCodec::CollectMarkers(ZkPipelineBuffer& buffer, uint32_t from, uint32_t frames, uint32_t offset,
-                                         float scale)
-{
-    if (m_voiceMarkers == nullptr || m_markers.Count() == 0)
-        return ZK_Success;
-    uint32_t found = 0;
-    for (uint32_t i = 0; i < m_markers.Count(); ++i)
-        found += m_markers[i].position - from < frames ? 1u : 0u;
-    if (found == 0)
-        return ZK_Success;
-    if (m_voiceMarkers->Reserve(found) != ZK_Success)
-        return ZK_InsufficientMemory;
-    if (buffer.markers.count == 0)
-        buffer.markers.first = m_voiceMarkers->Count();
-    for (uint32_t i = 0; i < m_markers.Count(); ++i)
-    {
-        const ZkMarker& marker = m_markers[i];
-        if (marker.position - from >= frames)
-            continue;
-        const uint32_t at = offset + static_cast<uint32_t>(static_cast<float>(marker.position - from) * scale);
-        m_voiceMarkers->Append(
-            ZkPipelineMarker{at, marker.label, 0, marker.id, marker.position, m_instance->PlayingID()});
-        ++buffer.markers.count;
-    }
-    return ZK_Success;
 }
 
 // Render path: the codec's frames are handed out where they lie; markers go to the voice's array.
@@ -147,7 +113,7 @@ ZKRESULT CZkSrcFileCodec::GetBuffer(ZkPipelineBuffer& buffer)
         const uint32_t end = m_position.OnLastPass() ? m_position.length : m_position.loopEnd + 1;
         const uint32_t toEnd = end > m_position.position ? end - m_position.position : left;
         const uint32_t piece = std::min(left, toEnd);
-        const ZKRESULT collected = CollectMarkers(buffer, m_position.position, piece, offset, scale);
+        const ZKRESULT collected = AppendMarkers(m_markers, buffer, m_position.position, piece, offset, scale);
         if (collected != ZK_Success)
             return finish(collected);
         bool looped = false;

@@ -92,10 +92,6 @@ private:
     uint32_t SeekTarget(uint16_t& loops);
     // Moves the stream and the codec to frame with loops left. 2 past the end.
     ZKRESULT SeekTo(uint32_t frame, uint16_t loops);
-    // Appends the markers in [from, from + frames) of the media, placed at offset onwards in the
-    // buffer (scaled by the codec's rate). 1 or 52.
-    ZKRESULT CollectMarkers(ZkPipelineBuffer& buffer, uint32_t from, uint32_t frames, uint32_t offset, float scale);
-    void NotifyMarkersCrossed(uint32_t from, uint32_t frames);
     void FreeAccumulation();
     bool WaitForData() const;
 

@@ -2,61 +2,18 @@
 #include "ZkAudiolib/Common/Sources/CZkSrcFileCodec.h"
 
 #include "ZkAudiolib/Common/FrontEnd/PlayPositionRepository.h"
-#include "ZkAudiolib/Common/Media/ZkLoopMath.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
-#include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
+#include "ZkAudiolib/Common/Sources/ZkSeekTarget.h"
 
 #include <algorithm>
-#include <bit>
-#include <cmath>
 
 namespace ZK::SoundEngine
 {
-namespace
-{
-constexpr double kSecondsPerMillisecond = 0.001;
-constexpr double kMillisecondsPerSecond = 1000.0;
-} // namespace
-
 uint32_t CZkSrcFileCodec::SeekTarget(uint16_t& loops)
 {
-    const uint32_t rate = m_position.sampleRate;
-    const uint32_t requested = m_instance->SeekPosition();
-    double target = 0.0;
-    if ((m_instance->StopByte() & CZkPlayingInstance::kSeekMask) == CZkPlayingInstance::kSeekByPercent)
-    {
-        // A fraction of the duration over every loop; one pass when it loops forever.
-        const double duration = m_loops == 0 && rate != 0
-                                    ? static_cast<double>(m_position.length) * kMillisecondsPerSecond / rate
-                                    : static_cast<double>(GetDuration());
-        target = duration * std::bit_cast<float>(requested) * rate * kSecondsPerMillisecond;
-    }
-    else
-    {
-        const uint32_t engineRate = ZkAudioSettings::SampleRate();
-        target = engineRate != 0 ? static_cast<double>(requested) * rate / engineRate : 0.0;
-    }
-    const uint32_t frame = static_cast<uint32_t>(std::clamp(target, 0.0, 4294967295.0));
-    uint32_t resolved = frame;
-    ZkLoopMath::Resolve(frame, m_position.loopStart, m_position.loopEnd, m_loops, resolved, loops);
-    if ((m_instance->LimitByte() & CZkPlayingInstance::kLimitSeekOption) != 0 && m_markers.Count() != 0)
-    {
-        // The nearest marker; the first in the table of two at the same distance.
-        uint32_t nearest = m_markers[0].position;
-        uint64_t best = UINT64_MAX;
-        for (uint32_t i = 0; i < m_markers.Count(); ++i)
-        {
-            const uint32_t position = m_markers[i].position;
-            const uint64_t distance = position > resolved ? uint64_t{position} - resolved : uint64_t{resolved} - position;
-            if (distance < best)
-            {
-                best = distance;
-                nearest = position;
-            }
-        }
-        ZkLoopMath::Resolve(nearest, m_position.loopStart, m_position.loopEnd, m_loops, resolved, loops);
-    }
-    return resolved;
+    const ZkSeekMedia media{m_position.sampleRate, m_position.length, m_position.loopStart, m_position.loopEnd,
+                            m_loops, GetDuration()};
+    return ResolveSeekTarget(*m_instance, m_markers, media, loops);
 }
 
 ZKRESULT CZkSrcFileCodec::SeekTo(uint32_t frame, uint16_t loops)
@@ -151,18 +108,6 @@ ZKRESULT CZkSrcFileCodec::LeaveVirtual(uint32_t behaviour, bool fromElapsed)
     return m_cursor.Resume();
 }
 
-void CZkSrcFileCodec::NotifyMarkersCrossed(uint32_t from, uint32_t frames)
-{
-    if (g_pPlayingMgr == nullptr)
-        return;
-    for (uint32_t i = 0; i < m_markers.Count(); ++i)
-    {
-        const ZkMarker& marker = m_markers[i];
-        if (marker.position - from < frames)
-            g_pPlayingMgr->NotifyMarker(ZkMarkerNotice{marker.id, marker.position, marker.label, m_instance->PlayingID()});
-    }
-}
-
 ZKRESULT CZkSrcFileCodec::SkipFrames(uint32_t& frames)
 {
     ZkFractionalPosition at{static_cast<double>(m_position.position), 1.0};
@@ -173,7 +118,7 @@ ZKRESULT CZkSrcFileCodec::SkipFrames(uint32_t& frames)
     {
         const uint32_t from = m_position.position;
         const ZkPositionStep step = m_position.FromSamples(at, left);
-        NotifyMarkersCrossed(from, step.frames);
+        NotifyMarkersCrossed(m_markers, from, step.frames);
         skipped += step.frames;
         left -= std::min(left, step.samples);
         result = step.status;

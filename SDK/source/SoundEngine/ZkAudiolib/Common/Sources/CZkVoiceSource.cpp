@@ -5,9 +5,13 @@
 #include "ZkAudiolib/Common/Media/ZkSourceCursor.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
+#include "ZkAudiolib/Common/Sources/CZkSrcFileAdpcm.h"
 #include "ZkAudiolib/Common/Sources/PlayPositionSourceIDs.h"
+#include "ZkAudiolib/Common/Voice/ZkMarkerTable.h"
+#include "ZkAudiolib/Common/Voice/ZkVoiceMarkers.h"
 
 #include <cmath>
+#include <new>
 
 namespace ZK::SoundEngine
 {
@@ -20,10 +24,17 @@ constexpr float kCentsPerOctave = 1200.0f;
 CZkVoiceSource* CZkVoiceSource::Create(uint32_t kind, uint32_t codecKey, CZkPlayingInstance* instance)
 {
     const uint32_t codec = codecKey >> kCodecNumberShift;
-    // Source plug-ins and the ADPCM source are not part of this engine yet: no source.
-    if (kind == kSourceKindPlugin || kind == kSourceKindNone || codec == 0 || codec == kCodecAdpcm)
+    // Source plug-ins are not part of this engine yet: no source.
+    if (kind == kSourceKindPlugin || kind == kSourceKindNone || codec == 0)
         return nullptr;
-    CZkVoiceSource* source = PluginRegistry::CreateCodec(instance, kind, codecKey);
+    CZkVoiceSource* source = nullptr;
+    if (codec == kCodecAdpcm)
+    {
+        void* memory = ZK::MemoryMgr::Malloc(kPool, sizeof(CZkSrcFileAdpcm));
+        source = memory != nullptr ? new (memory) CZkSrcFileAdpcm(instance) : nullptr;
+    }
+    else
+        source = PluginRegistry::CreateCodec(instance, kind, codecKey);
     if (source != nullptr)
     {
         source->SetKind(kind);
@@ -51,6 +62,55 @@ bool CZkVoiceSource::ReportsPositions() const
 bool CZkVoiceSource::ReportsBuffering() const
 {
     return m_instance != nullptr && (m_instance->CallbackFlags() & kReportBuffering) != 0;
+}
+
+ZKRESULT CZkVoiceSource::AppendMarkers(const ZkMarkerTable& markers, ZkPipelineBuffer& buffer, uint32_t from,
+                                       uint32_t frames, uint32_t offset, float scale)
+{
+    if (m_voiceMarkers == nullptr || markers.Count() == 0)
+        return ZK_Success;
+    uint32_t found = 0;
+    for (uint32_t i = 0; i < markers.Count(); ++i)
+        found += markers[i].position - from < frames ? 1u : 0u;
+    if (found == 0)
+        return ZK_Success;
+    if (m_voiceMarkers->Reserve(found) != ZK_Success)
+        return ZK_InsufficientMemory;
+    if (buffer.markers.count == 0)
+        buffer.markers.first = m_voiceMarkers->Count();
+    for (uint32_t i = 0; i < markers.Count(); ++i)
+    {
+        const ZkMarker& marker = markers[i];
+        if (marker.position - from >= frames)
+            continue;
+        const uint32_t at = offset + static_cast<uint32_t>(static_cast<float>(marker.position - from) * scale);
+        m_voiceMarkers->Append(
+            ZkPipelineMarker{at, marker.label, 0, marker.id, marker.position, m_instance->PlayingID()});
+        ++buffer.markers.count;
+    }
+    return ZK_Success;
+}
+
+void CZkVoiceSource::NotifyMarkersCrossed(const ZkMarkerTable& markers, uint32_t from, uint32_t frames)
+{
+    if (g_pPlayingMgr == nullptr || m_instance == nullptr)
+        return;
+    for (uint32_t i = 0; i < markers.Count(); ++i)
+    {
+        const ZkMarker& marker = markers[i];
+        if (marker.position - from < frames)
+            g_pPlayingMgr->NotifyMarker(ZkMarkerNotice{marker.id, marker.position, marker.label, m_instance->PlayingID()});
+    }
+}
+
+void CZkVoiceSource::PostStreamBuffering(uint32_t bytes, float bytesPerMs, ZKRESULT status)
+{
+    if (!ReportsBuffering())
+        return;
+    const int32_t milliseconds = bytesPerMs > 0.0f ? static_cast<int32_t>(static_cast<float>(bytes) / bytesPerMs) : 0;
+    const int32_t posted =
+        status == ZK_NoMoreData ? PlayPositionRepository::kBufferingComplete : static_cast<int32_t>(status);
+    StreamBufferingRepository::Set(m_instance->PlayingID(), this, milliseconds, posted);
 }
 
 void CZkVoiceSource::FreeHeaderBlock()

@@ -30,6 +30,7 @@
 
 namespace ZK::SoundEngine
 {
+class ZkMarkerTable;
 class ZkVoiceMarkers;
 
 class CZkVoiceSource : public CZkVoicePipelineStage
@@ -120,6 +121,15 @@ protected:
 
     bool ReportsPositions() const;
     bool ReportsBuffering() const;
+    // Appends the media's markers in [from, from + frames) to the voice's marker array, placed at
+    // offset onwards in the buffer (positions scaled by scale). 1, or 52 when the array cannot grow.
+    ZKRESULT AppendMarkers(const ZkMarkerTable& markers, ZkPipelineBuffer& buffer, uint32_t from, uint32_t frames,
+                           uint32_t offset, float scale);
+    // The playing id's callback hears of each marker in [from, from + frames).
+    void NotifyMarkersCrossed(const ZkMarkerTable& markers, uint32_t from, uint32_t frames);
+    // Posts the stream's buffering when the playing id reads it: the bytes held and buffered as
+    // milliseconds at the stream's throughput, and the status (2 failure, 17 complete, 1 filling).
+    void PostStreamBuffering(uint32_t bytes, float bytesPerMs, ZKRESULT status);
     // Frees the header block when the source owns it.
     void FreeHeaderBlock();
 

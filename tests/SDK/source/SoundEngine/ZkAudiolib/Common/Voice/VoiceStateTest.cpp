@@ -147,7 +147,7 @@ TEST_F(VoiceStates, MediaWithoutASourceFailTheStart)
     {
         uint32_t codecKey;
         uint32_t kind;
-    } cases[] = {{0x20001, kMediaKindOwned}, {0x50002, kMediaKindOwned}, {0x10001, 0}};
+    } cases[] = {{0x60001, kMediaKindOwned}, {0x50002, kMediaKindOwned}, {0x10001, 0}};
     for (const Case& c : cases)
     {
         // Streamed: the header in memory decides nothing, so the codec key does.
