@@ -24,6 +24,8 @@ ADPCM WAVE files have them. A decoder of such files yields each block's 64 sampl
 (from the unused nibble) that the engine never plays. Tools that decode these take at most two
 channels: twin_files() gives one mono twin per channel above two.
 
+"decoded": true writes the decoder model's samples (raw 16-bit) instead of the file.
+
 Faults ("fault" key): tag_1, tag_fffe (another format tag), block_align_0, block_align_35
 (35 x channels), channels_0, config_3ch (a three-channel configuration word), rate_0, fmt_16 (a
 16-byte "fmt " without the configuration word), cut_inside_block (the file ends 10 bytes into a
@@ -63,7 +65,7 @@ NEXT_STATE = tuple(tuple(min(MAX_STATE, max(0, s + m)) for m in _STATE_MOVES)
 
 FAULTS = ("tag_1", "tag_fffe", "block_align_0", "block_align_35", "channels_0", "config_3ch",
           "rate_0", "fmt_16", "cut_inside_block", "half_block", "header_beyond")
-_KEYS = {"encoding", "wave", "channel_mask", "cues", "loop_points", "fault"}
+_KEYS = {"encoding", "wave", "channel_mask", "cues", "loop_points", "fault", "decoded"}
 
 
 def _clip(value):
@@ -287,8 +289,11 @@ def build(spec):
 
 
 def media_bytes(spec):
-    """The bytes of an ADPCM media spec (the standard twin for "adpcm_twin")."""
+    """The bytes of an ADPCM media spec (the standard twin for "adpcm_twin"; with "decoded": true
+    the decoder model's output instead, raw little-endian 16-bit interleaved samples)."""
     media = build(spec)
+    if spec.get("decoded"):
+        return struct.pack("<%dh" % len(media.samples), *media.samples)
     if spec["encoding"] == "adpcm_twin":
         if set(spec) - {"encoding", "wave"}:
             raise ValueError("a standard twin takes only a wave")

@@ -4,8 +4,8 @@
 // streams do. A chunk size of 0 stands for a call that finds nothing ready (46). Streams by id
 // serve the bytes registered for that id; a stream may also be told to have no data ready for a
 // number of calls. A stream reports every byte it has not handed out as buffered; it holds its
-// nominal buffering once those reach the nominal size the test gave. The manager counts the streams
-// alive.
+// nominal buffering once those reach the nominal size the test gave; its buffering status can be
+// forced, and a read can be made to fail. The manager counts the streams alive.
 #pragma once
 
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/StubStreamMgr.h"
@@ -52,7 +52,7 @@ public:
     ZKRESULT QueryBufferingStatus(uint32_t& bufferedBytes) override
     {
         bufferedBytes = static_cast<uint32_t>(m_size - std::min(m_size, m_position));
-        return ZK_DataReady;
+        return bufferingStatus;
     }
     uint32_t GetNominalBuffering() override { return nominalBuffering; }
     ZKRESULT Start() override
@@ -75,10 +75,14 @@ public:
         ++positionsSet;
         return ZK_Success;
     }
-    ZKRESULT GetBuffer(void*& buffer, uint32_t& size, bool) override
+    ZKRESULT GetBuffer(void*& buffer, uint32_t& size, bool wait) override
     {
         buffer = nullptr;
         size = 0;
+        lastWait = wait;
+        ++reads;
+        if (failingRead != 0 && reads == failingRead)
+            return ZK_Fail;
         if (notReadyCalls > 0)
         {
             --notReadyCalls;
@@ -115,6 +119,10 @@ public:
     // The bytes the stream holds once it has filled up; 0: as soon as it is open.
     uint32_t nominalBuffering = 0;
     uint32_t notReadyCalls = 0;
+    ZKRESULT bufferingStatus = ZK_DataReady;
+    uint32_t reads = 0;
+    uint32_t failingRead = 0; // the read (counted from 1) that fails with 2; 0: none
+    bool lastWait = false;
 
 private:
     const uint8_t* m_bytes;

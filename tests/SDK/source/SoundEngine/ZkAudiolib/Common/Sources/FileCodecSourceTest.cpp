@@ -86,43 +86,24 @@ TEST_F(FileCodecSource, MarkersGoToTheVoicesArrayAtTheirFrameInTheBuffer)
 {
     const Bytes bytes = WriteMedia(ToneSpec(48000, 1, 4000, R"(, "cues": [{"id": 1, "position": 10, "label": "ten"},
         {"id": 7, "position": 1500}, {"id": 9, "position": 3999, "label": "last"}])"));
-    PlayFromMemory(bytes);
-    SourcePtr source = MakeSource();
-    ZkVoiceMarkers markers;
-    ASSERT_EQ(markers.Init(), ZK_Success);
-    source->SetMarkers(&markers);
-    ASSERT_EQ(Start(*source), ZK_Success);
     struct Expected
     {
         uint32_t buffer, frame, id;
         const char* label;
-    } expected[] = {{0, 10, 1, "ten"}, {1, 1500 - 1024, 7, nullptr}, {3, 3999 - 3072, 9, "last"}};
-    uint32_t seen = 0;
-    for (uint32_t buffer = 0; buffer < 4; ++buffer)
+    } expected[] = {{0, 10, 1, "ten"}, {1, 1500 - 1024, 7, ""}, {3, 3999 - 3072, 9, "last"}};
+    const BufferWalk walk = WalkFromMemory(bytes, 4, 1024);
+    EXPECT_EQ(walk.results, (std::vector<ZKRESULT>{ZK_DataReady, ZK_DataReady, ZK_DataReady, ZK_NoMoreData}));
+    EXPECT_EQ(walk.positions, (std::vector<uint32_t>{0, 1024, 2048, 3072})) << "the position of the first frame";
+    ASSERT_EQ(walk.markers.size(), 3u);
+    for (uint32_t i = 0; i < 3; ++i)
     {
-        ZkPipelineBuffer block;
-        block.maxFrames = 1024;
-        const ZKRESULT result = source->GetBuffer(block);
-        EXPECT_EQ(result, buffer == 3 ? ZK_NoMoreData : ZK_DataReady);
-        EXPECT_EQ(block.position.positionSamples, buffer * 1024) << "the position of the first frame";
-        for (uint32_t m = 0; m < block.markers.count; ++m)
-        {
-            const ZkPipelineMarker& marker = markers[block.markers.first + m];
-            ASSERT_LT(seen, 3u);
-            EXPECT_EQ(buffer, expected[seen].buffer);
-            EXPECT_EQ(marker.position, expected[seen].frame);
-            EXPECT_EQ(marker.identifier, expected[seen].id);
-            EXPECT_EQ(marker.playingID, 77u);
-            if (expected[seen].label != nullptr)
-                EXPECT_STREQ(marker.label, expected[seen].label);
-            else
-                EXPECT_EQ(marker.label, nullptr);
-            ++seen;
-        }
-        markers.RemoveFront(block.markers.count);
-        source->ReleaseBuffer();
+        const SeenMarker& seen = walk.markers[i];
+        EXPECT_EQ(seen.buffer, expected[i].buffer);
+        EXPECT_EQ(seen.frame, expected[i].frame);
+        EXPECT_EQ(seen.id, expected[i].id);
+        EXPECT_EQ(seen.playingID, 77u);
+        EXPECT_EQ(seen.label, expected[i].label);
     }
-    EXPECT_EQ(seen, 3u);
 }
 
 TEST_F(FileCodecSource, BadHeadersAndFormatsFailTheStart)

@@ -19,6 +19,7 @@
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
 #include "ZkAudiolib/Common/Sources/CZkVoiceSource.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
+#include "ZkAudiolib/Common/Voice/ZkVoiceMarkers.h"
 
 #include <gtest/gtest.h>
 
@@ -84,6 +85,23 @@ inline std::vector<int16_t> Unrolled(const std::vector<int16_t>& samples, uint32
     out.insert(out.end(), samples.begin() + (end + 1) * channels, samples.end());
     return out;
 }
+
+// A marker as a buffer of the source carried it to the voice.
+struct SeenMarker
+{
+    uint32_t buffer;   // the index of the buffer
+    uint32_t frame;    // in the buffer
+    uint32_t id;
+    std::string label; // empty without a label
+    ZkPlayingID playingID;
+};
+// What the source's buffers carried: each buffer's result and first position, and its markers.
+struct BufferWalk
+{
+    std::vector<ZKRESULT> results;
+    std::vector<uint32_t> positions;
+    std::vector<SeenMarker> markers;
+};
 
 struct SourceDeleter
 {
@@ -210,6 +228,37 @@ protected:
                 return result;
         }
         return ZK_DataReady;
+    }
+
+    // Plays bytes from memory and takes buffers of frames from a new source into a voice's marker
+    // array, releasing each.
+    BufferWalk WalkFromMemory(const Bytes& bytes, uint32_t buffers, uint16_t frames)
+    {
+        BufferWalk walk;
+        PlayFromMemory(bytes);
+        SourcePtr made = MakeSource();
+        ZkVoiceMarkers markers;
+        if (made == nullptr || markers.Init() != ZK_Success)
+            return walk;
+        CZkVoiceSource& source = *made;
+        source.SetMarkers(&markers);
+        EXPECT_EQ(Start(source), ZK_Success);
+        for (uint32_t index = 0; index < buffers; ++index)
+        {
+            ZkPipelineBuffer block;
+            block.maxFrames = frames;
+            walk.results.push_back(source.GetBuffer(block));
+            walk.positions.push_back(block.position.positionSamples);
+            for (uint32_t m = 0; m < block.markers.count; ++m)
+            {
+                const ZkPipelineMarker& marker = markers[block.markers.first + m];
+                walk.markers.push_back(SeenMarker{index, marker.position, marker.identifier,
+                                                  marker.label != nullptr ? marker.label : "", marker.playingID});
+            }
+            markers.RemoveFront(block.markers.count);
+            source.ReleaseBuffer();
+        }
+        return walk;
     }
 
     ChunkedStreamMgr streams;
