@@ -41,7 +41,10 @@ Bank description
                 spec of its loose copy) and "encoding" (the 8-bit test format): see
                 tools/soundbank/preparation.py
     streamed    media read from files of their own (sounds of stream types 1 and 2), listed as
-                "media" is: each is written beside the bank as "<id>.oxm" (not into the bank)
+                "media" is: each is written beside the bank as "<id>.oxm" (not into the bank);
+                "prefetch": N also puts the file's first N bytes into the bank as the media of
+                that id (the prefetch copy a sound of stream type 1 starts on; its media size
+                defaults to N)
     chunks      list of chunks in file order; each {"tag": "XXXX", ...} as below, or
                 {"raw": "hex"} for bytes written as they are (no header)
     truncate    cut the file: a byte count (negative: from the end), or {"chunk": i,
@@ -82,7 +85,8 @@ number (typed by the engine's property table) or {"f32"|"i32"|"u32": number}.
 
     state  values {"property id": float}, count
     sound  media (the media id; also the source id), media_size (default: the bank media's
-           size), plugin (0x00010001, the PCM codec), stream_type (0), source_flags (0),
+           size), plugin (0x00010001, the PCM codec) or codec ("pcm", "adpcm": 0x00020001),
+           stream_type (0), source_flags (0),
            plugin_params (hex, for a source plug-in), then the node keys:
     node keys (sound): effects_override, effects [{"slot", "id", "shareset", "rendered"}],
            effect_count, bypass, plugins_override, plugins [{"index", "id", "shareset"}],

@@ -61,13 +61,14 @@ def media_list(description, base_dir, key="media", loose=None):
         fields = Fields("%s %d" % (key, index), entry)
         media_id = fields.id("id")
         fields.raw("dominant_hz")
+        fields.raw("prefetch")  # streamed media: the bytes copied into the bank (streamed.py)
         if "file" in fields:
             with open(os.path.join(base_dir, fields.raw("file")), "rb") as source:
                 data = source.read()
             fields.done()
         else:
             spec = {key: value for key, value in entry.items()
-                    if key not in ("id", "dominant_hz", "role", "comment")}
+                    if key not in ("id", "dominant_hz", "role", "comment", "prefetch")}
             data = _media_bytes(spec)
         media.append((media_id, data))
         if loose is not None:
@@ -106,9 +107,13 @@ def build(description, base_dir="."):
     bank.raw("file")
     bank.raw("media")
     bank.raw("streamed")  # loose files beside the bank (streamed.py), not part of its bytes
+    from . import streamed
     loose = {}
-    layout = chunks.MediaLayout(media_list(description, base_dir, loose=loose),
+    layout = chunks.MediaLayout(media_list(description, base_dir, loose=loose) +
+                                streamed.prefetch_copies(description, base_dir),
                                 _data_alignment(description))
+    for media_id, size in streamed.file_sizes(description, base_dir).items():
+        layout.sizes.setdefault(media_id, size)  # a sound of stream type 2 names the file's size
     data = bytearray()
     spans = []
     for index, chunk in enumerate(bank.raw("chunks", [])):

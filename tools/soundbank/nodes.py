@@ -11,6 +11,9 @@ from .properties import property_id, property_list, range_list, rtpc_list, state
 
 # Plug-in id of the built-in PCM codec; its low 4 bits (1) mark a codec.
 PCM_CODEC = 0x00010001
+ADPCM_CODEC = 0x00020001
+# Codecs a sound may name ("codec") instead of giving its plug-in id.
+CODECS = {"pcm": PCM_CODEC, "adpcm": ADPCM_CODEC}
 PLUGIN_TYPE_SOURCE = 2
 # The maximum duck volume of a new bus, in dB.
 NO_DUCK_LIMIT_DB = -96.3
@@ -110,7 +113,10 @@ def sound_body(fields, media_sizes):
     u8 flags[, u32 parameter size, parameters for a source plug-in]}; the common node body.
     The media size defaults to the size of the bank's media of that id."""
     body = u32(fields.id("id"))
-    plugin = fields.int("plugin", PCM_CODEC)
+    codec = fields.raw("codec")
+    if codec is not None and codec not in CODECS:
+        raise ValueError("%s: unknown codec %r (known: %s)" % (fields.what, codec, ", ".join(sorted(CODECS))))
+    plugin = CODECS[codec] if codec is not None else fields.int("plugin", PCM_CODEC)
     media = fields.id("media")
     if "media_size" in fields:
         size = fields.int("media_size")

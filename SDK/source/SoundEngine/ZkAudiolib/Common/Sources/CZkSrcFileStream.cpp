@@ -64,6 +64,8 @@ ZKRESULT CZkSrcFileStream::OpenStream(const uint8_t* prefetch, uint32_t prefetch
     flags.fileType = m_instance->CodecKey() >> kCodecNumberShift;
     flags.codecId = flags.fileType;
     flags.isLanguageSpecific = (media->flags & kMediaFlagLanguage) != 0;
+    // Streams of one file share what the stream cache holds of it (a file named by the game has no
+    // id of its own).
     flags.cacheId = (media->flags & (kMediaFlagLanguage | kMediaFlagNoFileID)) != 0
                         ? ZK_NoCacheID
                         : static_cast<uint32_t>(media->fileID);
