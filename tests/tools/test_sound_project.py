@@ -9,6 +9,9 @@ import json
 import math
 import os
 import struct
+import subprocess
+import sys
+import tempfile
 import unittest
 
 import numpy as np
@@ -18,12 +21,16 @@ import bank_reading as br
 REPOSITORY = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 BANKS = os.environ.get("KP_BANKS_DIR", os.path.join(REPOSITORY, "Trindle_Ostrel", "Banks"))
 PROJECT = os.path.join(REPOSITORY, "SoundProject")
+sys.path.insert(0, os.path.join(REPOSITORY, "tools"))
+
+from soundbank import adpcm  # noqa: E402
 
 MUSIC_VOLUME = 1006694123
 SFX_VOLUME = 1564184899
 SYSTEM_DEVICE = 0xE611314A
 PLAY = 0x0403
 PCM_CODEC = 0x00010001
+ADPCM_CODEC = 0x00020001
 LOOP_COUNT = 58
 VOICE_VOLUME = 0
 # The mix (SoundProject/README.md, "The mix"): screen musics 10 dB down, every cue's tone at least
@@ -51,7 +58,44 @@ CUES = {
     853173628: "tower reward", 3873832695: "city falls",
 }
 GAME_EVENTS = set(SCREEN_MUSICS) | {OPENING_JINGLE} | set(CUES)
+# How the media are stored (SoundProject/README.md): the musics streamed from loose files (stream
+# type 1: a prefetch copy of the first half second in the bank; 2: the file alone), the airships',
+# towers' and city's cues ADPCM in the bank, the jingle and the menu cues 16-bit PCM in the bank.
+MUSIC_STREAM_TYPES = {2228153899: 1, 557932600: 1, 51240863: 2, 2339013412: 2, 2097415741: 2}
+ADPCM_CUES = {3643286168, 1168262086, 2917290866, 3826206711, 300927168, 2842146700, 2152679746, 97727228,
+              2383607268, 737768043, 1205173799, 844605027, 2023560711, 914471075, 2688475861, 4273342723,
+              3951251861, 2816493517, 2592254617, 853173628, 3873832695}
+AIRSHIP_DYING = 914471075
+PREFETCH_SECONDS = 0.5
 LONGEST_ONE_SHOT_SECONDS = 3.0
+
+
+def ffmpeg_decode(data):
+    """The format fields and interleaved 16-bit samples of an ADPCM media: its standard twin decoded
+    by ffmpeg, without the 65th sample of each block and channel that the engine never plays."""
+    found = {tag: (offset, size) for tag, offset, size in reversed(br.wave_chunks(data))}
+    offset, size = found["fmt "]
+    fmt = dict(zip(("tag", "channels", "rate", "byte_rate", "block_align", "bits", "cb_size", "frames_per_block",
+                    "mask"), struct.unpack_from("<HHIIHHHHI", data, offset)))
+    fmt["fmt_size"] = size
+    offset, size = found["data"]
+    fmt["data_size"] = size
+    channels = fmt["channels"]
+    samples = [[] for _ in range(channels)]
+    with tempfile.TemporaryDirectory() as folder:
+        for index, twin in enumerate(adpcm.twin_files(data[offset:offset + size], fmt["rate"], channels)):
+            path = os.path.join(folder, "twin%d.wav" % index)
+            with open(path, "wb") as target:
+                target.write(twin)
+            raw = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-f", "s16le", "-acodec", "pcm_s16le", "-"],
+                                 check=True, capture_output=True).stdout
+            width = min(channels, 2) if channels <= 2 else 1
+            decoded = np.frombuffer(raw, dtype="<i2").reshape(-1, adpcm.TWIN_SAMPLES_PER_BLOCK, width)
+            decoded = decoded[:, :adpcm.FRAMES_PER_BLOCK, :].reshape(-1, width)
+            for column in range(width):
+                samples[index if channels > 2 else column] = decoded[:, column]
+    fmt["samples"] = tuple(int(v) for v in np.stack(samples, axis=1).reshape(-1))
+    return fmt
 
 
 def read(name):
@@ -121,15 +165,37 @@ class MainBankTest(unittest.TestCase):
         cls.actions = {a["id"]: a for a in (br.action(b) for t, b in cls.order if t == 3)}
         cls.events = {e["id"]: e for e in (br.event(b) for t, b in cls.order if t == 4)}
         with open(os.path.join(PROJECT, "Main.json"), "r", encoding="utf-8") as source:
-            media = json.load(source)["media"]
+            description = json.load(source)
+        media = description["media"] + description["streamed"]
         cls.dominant = {br.fnv1(m["id"]): m["dominant_hz"] for m in media}
         cls.waves = {br.fnv1(m["id"]): m["wave"] for m in media}
+        cls.decoded = {}
+
+    def sound_of(self, event_id):
+        (action_id,) = self.events[event_id]["actions"]
+        return self.sounds[self.actions[action_id]["target"]]
+
+    def in_bank(self, media_id):
+        offset, size = self.index[media_id]
+        return self.media_data[offset:offset + size]
+
+    def loose_file(self, media_id):
+        return read("%d.oxm" % media_id)
+
+    def media_bytes(self, event_id):
+        """The whole media the event's sound plays: in the bank, or its loose file."""
+        sound = self.sound_of(event_id)
+        if sound["stream_type"] == 0:
+            return self.in_bank(sound["source"])
+        return self.loose_file(sound["source"])
 
     def media(self, event_id):
-        """The decoded media that the event's play action plays."""
-        (action_id,) = self.events[event_id]["actions"]
-        offset, size = self.index[self.sounds[self.actions[action_id]["target"]]["source"]]
-        return br.wave(self.media_data[offset:offset + size])
+        """The decoded media that the event's play action plays (ADPCM decoded by ffmpeg)."""
+        if event_id not in self.decoded:
+            data = self.media_bytes(event_id)
+            tag = struct.unpack_from("<H", data, dict((t, o) for t, o, _ in br.wave_chunks(data))["fmt "])[0]
+            self.decoded[event_id] = ffmpeg_decode(data) if tag == adpcm.TAG_ADPCM else br.wave(data)
+        return self.decoded[event_id]
 
     def test_every_posted_event_plays_a_sound_whose_media_is_in_the_bank(self):
         self.assertEqual(set(self.events), GAME_EVENTS)
@@ -139,12 +205,32 @@ class MainBankTest(unittest.TestCase):
                 play = self.actions[action_id]
                 self.assertEqual((play["type"], play["target_is_bus"]), (PLAY, 0))
                 sound = self.sounds[play["target"]]
-                self.assertEqual((sound["plugin"], sound["stream_type"]), (PCM_CODEC, 0))
+                codec = ADPCM_CODEC if event_id in ADPCM_CUES or event_id in SCREEN_MUSICS else PCM_CODEC
+                self.assertEqual((sound["plugin"], sound["stream_type"]), (codec, MUSIC_STREAM_TYPES.get(event_id, 0)))
                 self.assertFalse(sound["positioning"] & 2, "unpositioned: no 3-D")
+                if sound["stream_type"] == 2:
+                    self.assertNotIn(sound["source"], self.index, "streamed from its file alone")
+                    self.assertEqual(sound["media_size"], len(self.loose_file(sound["source"])))
+                    continue
                 offset, size = self.index[sound["source"]]
                 self.assertEqual(sound["media_size"], size)
                 self.assertEqual(offset % 16, 0)
                 self.assertLessEqual(offset + size, len(self.media_data))
+
+    def test_streamed_media_have_their_files_and_prefetch_copies_their_first_bytes(self):
+        for event_id, stream_type in MUSIC_STREAM_TYPES.items():
+            with self.subTest(event=event_id):
+                media_id = self.sound_of(event_id)["source"]
+                data = self.loose_file(media_id)
+                if stream_type != 1:
+                    continue
+                prefetch = self.in_bank(media_id)
+                self.assertEqual(prefetch, data[:len(prefetch)])
+                media = self.media(event_id)
+                header = len(data) - media["data_size"]
+                blocks, inside = divmod(len(prefetch) - header, media["block_align"])
+                self.assertNotEqual(inside, 0, "the copy ends inside a block")
+                self.assertAlmostEqual(blocks * adpcm.FRAMES_PER_BLOCK / media["rate"], PREFETCH_SECONDS, delta=0.01)
 
     def test_items_come_before_the_items_that_name_them(self):
         seen = set()
@@ -174,7 +260,7 @@ class MainBankTest(unittest.TestCase):
                 self.assertEqual(loops, 0 if event_id in SCREEN_MUSICS else 1)
                 if event_id not in SCREEN_MUSICS:
                     media = self.media(event_id)
-                    frames = media["data_size"] // media["block_align"]
+                    frames = len(media["samples"]) // media["channels"]
                     self.assertLessEqual(frames / media["rate"], LONGEST_ONE_SHOT_SECONDS)
 
     def output_tone_db(self, event_id):
@@ -199,15 +285,22 @@ class MainBankTest(unittest.TestCase):
             with self.subTest(event=event_id):
                 self.assertGreaterEqual(self.output_tone_db(event_id) - loudest_music, MIN_CUE_ABOVE_MUSIC_DB)
 
-    def test_media_are_extensible_16_bit_pcm_and_one_is_at_44_1_khz(self):
+    def test_media_are_extensible_16_bit_pcm_or_adpcm_in_whole_blocks(self):
         rates = set()
         for event_id in GAME_EVENTS:
-            media = self.media(event_id)
-            self.assertEqual((media["tag"], media["fmt_size"], media["bits"]), (0xFFFE, 40, 16))
-            self.assertEqual(media["block_align"], 2 * media["channels"])
-            self.assertEqual(media["data_size"] % media["block_align"], 0)
-            rates.add(media["rate"])
-        self.assertIn(44100, rates)
+            with self.subTest(event=event_id):
+                media = self.media(event_id)
+                if event_id in ADPCM_CUES or event_id in SCREEN_MUSICS:
+                    self.assertEqual((media["tag"], media["fmt_size"], media["bits"]), (2, 24, 4))
+                    self.assertEqual((media["block_align"], media["frames_per_block"]),
+                                     (adpcm.CHANNEL_BLOCK * media["channels"], adpcm.FRAMES_PER_BLOCK))
+                else:
+                    self.assertEqual((media["tag"], media["fmt_size"], media["bits"]), (0xFFFE, 40, 16))
+                    self.assertEqual(media["block_align"], 2 * media["channels"])
+                    rates.add(media["rate"])
+                self.assertEqual(media["data_size"] % media["block_align"], 0)
+        self.assertIn(44100, rates, "a PCM media at 44.1 kHz")
+        self.assertEqual(self.media(AIRSHIP_DYING)["rate"], 44100, "an ADPCM media at 44.1 kHz")
 
     def test_each_music_loop_joins_seamlessly(self):
         for event_id in SCREEN_MUSICS:

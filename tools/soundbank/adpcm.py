@@ -11,7 +11,8 @@ channels is 36 x n bytes):
     tag 0x8311  i16 first sample, i16 second sample, u8 predictor state (0-11), then 31 bytes of
                 62 codes: s(n) = 2 s(n-1) - s(n-2) + delta[state][c], state = next[state][c].
 The encoders are greedy: each code is the one whose decoded sample lies nearest the input. The
-tag-2 encoder carries its step index from block to block.
+tag-2 encoder carries its step index from block to block; a seamless loop ("loop" in its wave)
+starts from the index its end leaves, so every pass starts as the one before ended.
 
 "fmt " (24 bytes): tag, channels, rate, byte rate, block align (36 x channels), 4 bits, extension
 size 6, 64 frames per block (offset 18), the channel configuration word at offset 20 (default the
@@ -157,11 +158,12 @@ def _pcm_channels(signal, frames):
             for channel in signal.samples]
 
 
-def encode_channels(channels, tag=TAG_ADPCM):
+def encode_channels(channels, tag=TAG_ADPCM, indexes=None):
     """The data of whole blocks from lists of 16-bit samples (one per channel, lengths a multiple
-    of 64): per block, each channel's 36 bytes in turn."""
+    of 64): per block, each channel's 36 bytes in turn; and the step indexes after the last block.
+    indexes: the step index each channel starts from (default 0)."""
     frames = len(channels[0])
-    indexes = [0] * len(channels)
+    indexes = list(indexes) if indexes is not None else [0] * len(channels)
     out = bytearray()
     for start in range(0, frames - frames % FRAMES_PER_BLOCK, FRAMES_PER_BLOCK):
         for c, channel in enumerate(channels):
@@ -171,7 +173,7 @@ def encode_channels(channels, tag=TAG_ADPCM):
             else:
                 block = encode_predictive_block(samples)
             out += block
-    return bytes(out)
+    return bytes(out), indexes
 
 
 def decode_data(data, channels, tag=TAG_ADPCM):
@@ -269,7 +271,12 @@ def build(spec):
     if frames == 0:
         raise ValueError("ADPCM media need at least one block of 64 frames")
     tag = {"adpcm": TAG_ADPCM, "adpcm_8311": TAG_PREDICTIVE, "adpcm_twin": TAG_ADPCM}[spec["encoding"]]
-    data = encode_channels(_pcm_channels(signal, frames), tag)
+    pcm = _pcm_channels(signal, frames)
+    indexes = None
+    if spec["wave"].get("loop"):
+        # A seamless loop: its first block starts from the step the end of the loop leads into.
+        _, indexes = encode_channels(pcm, tag)
+    data, _ = encode_channels(pcm, tag, indexes)
     chunks = [RiffChunk("fmt ", fmt_adpcm(signal.rate, signal.channels, tag, spec.get("channel_mask")))]
     cues = spec.get("cues", [])
     if cues:
