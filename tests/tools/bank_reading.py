@@ -5,7 +5,10 @@ that a test compares two readings of the format instead of the writer with itsel
 checked against the bytes it has: a malformed file raises AssertionError.
 """
 
+import os
 import struct
+import subprocess
+import tempfile
 
 
 def fnv1(name):
@@ -236,4 +239,71 @@ def wave(data):
     assert offset + size <= len(data), "data chunk past the end of the file"
     fmt["data_size"] = size
     fmt["samples"] = struct.unpack_from("<%dh" % (size // 2), data, offset)
+    return fmt
+
+
+ADPCM_FRAMES_PER_BLOCK = 64
+ADPCM_CHANNEL_BLOCK = 36
+
+
+def _ima_twin(data, rate, channels):
+    """A standard IMA ADPCM WAVE file (tag 0x11, 65 samples per 36-byte channel block, the code bytes
+    of the channels interleaved by 4) holding the same blocks as codec-2 data (each channel's 36
+    bytes in turn)."""
+    align = ADPCM_CHANNEL_BLOCK * channels
+    body = bytearray()
+    for start in range(0, len(data) - len(data) % align, align):
+        blocks = [data[start + c * ADPCM_CHANNEL_BLOCK:start + (c + 1) * ADPCM_CHANNEL_BLOCK]
+                  for c in range(channels)]
+        for block in blocks:
+            body += block[:4]
+        for group in range(8):
+            for block in blocks:
+                body += block[4 + 4 * group:8 + 4 * group]
+    fmt = struct.pack("<HHIIHHHH", 0x11, channels, rate, rate * align // 65, align, 4, 2, 65)
+    riff = b"WAVE" + b"fmt " + struct.pack("<I", len(fmt)) + fmt + b"data" + struct.pack("<I", len(body)) + body
+    return b"RIFF" + struct.pack("<I", len(riff)) + riff
+
+
+def ffmpeg_ima_samples(path, channels):
+    """ffmpeg's decode of a standard IMA ADPCM file, the 65th sample of each block dropped."""
+    raw = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-f", "s16le", "-acodec", "pcm_s16le", "-"],
+                         check=True, capture_output=True).stdout
+    samples = struct.unpack("<%dh" % (len(raw) // 2), raw)
+    per_block = 65 * channels
+    out = []
+    for start in range(0, len(samples) - len(samples) % per_block, per_block):
+        out.append(samples[start:start + ADPCM_FRAMES_PER_BLOCK * channels])
+    return [s for block in out for s in block]
+
+
+def adpcm_wave(data):
+    """The format fields and the interleaved 16-bit samples of a codec-2 ADPCM file (format tag 2),
+    decoded by ffmpeg: the same blocks as a standard IMA ADPCM file (mono files, one per channel,
+    above two channels), without the 65th sample of each block that the engine never plays."""
+    found = {tag: (offset, size) for tag, offset, size in reversed(wave_chunks(data))}
+    offset, size = found["fmt "]
+    assert size >= 24, "an ADPCM format holds its configuration word"
+    fmt = dict(zip(("tag", "channels", "rate", "byte_rate", "block_align", "bits", "cb_size",
+                    "frames_per_block", "mask"), struct.unpack_from("<HHIIHHHHI", data, offset)))
+    fmt["fmt_size"] = size
+    offset, size = found["data"]
+    assert offset + size <= len(data), "data chunk past the end of the file"
+    fmt["data_size"] = size
+    channels, body = fmt["channels"], data[offset:offset + size]
+    with tempfile.TemporaryDirectory() as folder:
+        def decode(part, count, name):
+            path = os.path.join(folder, name)
+            with open(path, "wb") as target:
+                target.write(_ima_twin(part, fmt["rate"], count))
+            return ffmpeg_ima_samples(path, count)
+        if channels <= 2:
+            samples = decode(body, channels, "twin.wav")
+        else:
+            align = ADPCM_CHANNEL_BLOCK * channels
+            per_channel = [decode(b"".join(body[start + c * ADPCM_CHANNEL_BLOCK:start + (c + 1) * ADPCM_CHANNEL_BLOCK]
+                                           for start in range(0, len(body) - len(body) % align, align)),
+                                  1, "twin%d.wav" % c) for c in range(channels)]
+            samples = [s for frame in zip(*per_channel) for s in frame]
+    fmt["samples"] = tuple(samples)
     return fmt

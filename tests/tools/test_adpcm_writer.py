@@ -11,22 +11,12 @@ import sys
 import tempfile
 import unittest
 
+import bank_reading as br
+
 REPOSITORY = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(REPOSITORY, "tools"))
 
 from soundbank import adpcm, synth, wave  # noqa: E402
-
-
-def ffmpeg_decode(path, channels):
-    """ffmpeg's samples of a standard twin, the 65th of every block and channel dropped."""
-    raw = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-f", "s16le", "-acodec", "pcm_s16le", "-"],
-                         check=True, capture_output=True).stdout
-    samples = list(struct.unpack("<%dh" % (len(raw) // 2), raw))
-    per_block = adpcm.TWIN_SAMPLES_PER_BLOCK * channels
-    out = []
-    for start in range(0, len(samples) - len(samples) % per_block, per_block):
-        out += samples[start:start + adpcm.FRAMES_PER_BLOCK * channels]
-    return out
 
 
 def random_blocks(rng, count, channels):
@@ -59,13 +49,13 @@ class DecoderModelAgainstFfmpeg(WithFolder):
             twins = adpcm.twin_files(data, 48000, channels)
             if channels <= 2:
                 self.assertEqual(len(twins), 1)
-                decoded = ffmpeg_decode(self.write(twins[0], "twin.wav"), channels)
+                decoded = br.ffmpeg_ima_samples(self.write(twins[0], "twin.wav"), channels)
                 self.assertEqual(decoded, model, "%d channels" % channels)
                 continue
             # One mono twin per channel: each is the model's samples of that channel.
             self.assertEqual(len(twins), channels)
             for c, twin in enumerate(twins):
-                decoded = ffmpeg_decode(self.write(twin, "twin%d.wav" % c), 1)
+                decoded = br.ffmpeg_ima_samples(self.write(twin, "twin%d.wav" % c), 1)
                 self.assertEqual(decoded, model[c::channels], "channel %d of %d" % (c, channels))
 
     def test_soxi_reads_the_twin(self):

@@ -9,9 +9,6 @@ import json
 import math
 import os
 import struct
-import subprocess
-import sys
-import tempfile
 import unittest
 
 import numpy as np
@@ -21,9 +18,6 @@ import bank_reading as br
 REPOSITORY = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 BANKS = os.environ.get("KP_BANKS_DIR", os.path.join(REPOSITORY, "Trindle_Ostrel", "Banks"))
 PROJECT = os.path.join(REPOSITORY, "SoundProject")
-sys.path.insert(0, os.path.join(REPOSITORY, "tools"))
-
-from soundbank import adpcm  # noqa: E402
 
 MUSIC_VOLUME = 1006694123
 SFX_VOLUME = 1564184899
@@ -31,6 +25,7 @@ SYSTEM_DEVICE = 0xE611314A
 PLAY = 0x0403
 PCM_CODEC = 0x00010001
 ADPCM_CODEC = 0x00020001
+ADPCM_TAG = 0x0002
 LOOP_COUNT = 58
 VOICE_VOLUME = 0
 # The mix (SoundProject/README.md, "The mix"): screen musics 10 dB down, every cue's tone at least
@@ -68,34 +63,6 @@ ADPCM_CUES = {3643286168, 1168262086, 2917290866, 3826206711, 300927168, 2842146
 AIRSHIP_DYING = 914471075
 PREFETCH_SECONDS = 0.5
 LONGEST_ONE_SHOT_SECONDS = 3.0
-
-
-def ffmpeg_decode(data):
-    """The format fields and interleaved 16-bit samples of an ADPCM media: its standard twin decoded
-    by ffmpeg, without the 65th sample of each block and channel that the engine never plays."""
-    found = {tag: (offset, size) for tag, offset, size in reversed(br.wave_chunks(data))}
-    offset, size = found["fmt "]
-    fmt = dict(zip(("tag", "channels", "rate", "byte_rate", "block_align", "bits", "cb_size", "frames_per_block",
-                    "mask"), struct.unpack_from("<HHIIHHHHI", data, offset)))
-    fmt["fmt_size"] = size
-    offset, size = found["data"]
-    fmt["data_size"] = size
-    channels = fmt["channels"]
-    samples = [[] for _ in range(channels)]
-    with tempfile.TemporaryDirectory() as folder:
-        for index, twin in enumerate(adpcm.twin_files(data[offset:offset + size], fmt["rate"], channels)):
-            path = os.path.join(folder, "twin%d.wav" % index)
-            with open(path, "wb") as target:
-                target.write(twin)
-            raw = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-f", "s16le", "-acodec", "pcm_s16le", "-"],
-                                 check=True, capture_output=True).stdout
-            width = min(channels, 2) if channels <= 2 else 1
-            decoded = np.frombuffer(raw, dtype="<i2").reshape(-1, adpcm.TWIN_SAMPLES_PER_BLOCK, width)
-            decoded = decoded[:, :adpcm.FRAMES_PER_BLOCK, :].reshape(-1, width)
-            for column in range(width):
-                samples[index if channels > 2 else column] = decoded[:, column]
-    fmt["samples"] = tuple(int(v) for v in np.stack(samples, axis=1).reshape(-1))
-    return fmt
 
 
 def read(name):
@@ -194,7 +161,7 @@ class MainBankTest(unittest.TestCase):
         if event_id not in self.decoded:
             data = self.media_bytes(event_id)
             tag = struct.unpack_from("<H", data, dict((t, o) for t, o, _ in br.wave_chunks(data))["fmt "])[0]
-            self.decoded[event_id] = ffmpeg_decode(data) if tag == adpcm.TAG_ADPCM else br.wave(data)
+            self.decoded[event_id] = br.adpcm_wave(data) if tag == ADPCM_TAG else br.wave(data)
         return self.decoded[event_id]
 
     def test_every_posted_event_plays_a_sound_whose_media_is_in_the_bank(self):
@@ -230,7 +197,7 @@ class MainBankTest(unittest.TestCase):
                 header = len(data) - media["data_size"]
                 blocks, inside = divmod(len(prefetch) - header, media["block_align"])
                 self.assertNotEqual(inside, 0, "the copy ends inside a block")
-                self.assertAlmostEqual(blocks * adpcm.FRAMES_PER_BLOCK / media["rate"], PREFETCH_SECONDS, delta=0.01)
+                self.assertAlmostEqual(blocks * br.ADPCM_FRAMES_PER_BLOCK / media["rate"], PREFETCH_SECONDS, delta=0.01)
 
     def test_items_come_before_the_items_that_name_them(self):
         seen = set()
@@ -293,7 +260,7 @@ class MainBankTest(unittest.TestCase):
                 if event_id in ADPCM_CUES or event_id in SCREEN_MUSICS:
                     self.assertEqual((media["tag"], media["fmt_size"], media["bits"]), (2, 24, 4))
                     self.assertEqual((media["block_align"], media["frames_per_block"]),
-                                     (adpcm.CHANNEL_BLOCK * media["channels"], adpcm.FRAMES_PER_BLOCK))
+                                     (br.ADPCM_CHANNEL_BLOCK * media["channels"], br.ADPCM_FRAMES_PER_BLOCK))
                 else:
                     self.assertEqual((media["tag"], media["fmt_size"], media["bits"]), (0xFFFE, 40, 16))
                     self.assertEqual(media["block_align"], 2 * media["channels"])

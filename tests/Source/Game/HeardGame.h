@@ -17,6 +17,8 @@
 #include "Source/Engine/EngineForTest.h"
 
 #include <Platform/Audio/VirtualAudioSystem.h>
+#include <StreamMgr/CZkStreamDevice.h>
+#include <StreamMgr/StreamMgrDevices.h>
 
 #include <gtest/gtest.h>
 
@@ -59,6 +61,7 @@ public:
     // One game frame (drawn when asked), then the speaker's clock moves on by its length.
     void Frame(bool draw)
     {
+        WaitForStreams();
         EngineUpdate(kHeardStepSeconds);
         if (draw)
             RenderFrame();
@@ -77,6 +80,26 @@ private:
     {
         if (step == TEAudio::StartupStep::SoundEngine)
             settings.engine.engineThread = s_engineThread ? 1 : 0;
+    }
+
+    // The game's frames run faster than real time: before each one, the stream device reads what its
+    // streams (the musics' loose files) want, as a real-time run has the time to.
+    static void WaitForStreams()
+    {
+        ZK::StreamMgr::CZkStreamDevice* device = ZK::StreamMgr::GetDevice(0);
+        if (device == nullptr)
+            return;
+        constexpr auto kPatience = std::chrono::seconds(10);
+        const auto deadline = std::chrono::steady_clock::now() + kPatience;
+        while (!device->IsIdle())
+        {
+            if (std::chrono::steady_clock::now() > deadline)
+            {
+                ADD_FAILURE() << "the stream device did not read its streams within 10 s";
+                return;
+            }
+            std::this_thread::yield();
+        }
     }
 
     // The engine thread has refilled the stream once it has released what the clock played (without

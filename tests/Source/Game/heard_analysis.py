@@ -15,12 +15,23 @@ line (frames are counted from the capture's first frame; END is exclusive):
   residual HZS START END    the residual of the least-squares fit of sines at every frequency of
                             HZS (comma-separated) over the frames, in dB relative to the signal's
                             RMS, for each channel
+  decoded NAME START END    the residual, as above, of the least-squares fit of the game's ADPCM
+                            media NAME (its name in SoundProject/Main.json: the loose "<id>.oxm"
+                            beside the banks), decoded by ffmpeg, looped, and aligned with the
+                            frames by their cross-correlation: the capture against the very
+                            waveform the media holds
 
 Run by Debian's python3 (numpy).
 """
+import os
 import sys
 
 import numpy as np
+
+REPOSITORY = os.path.dirname(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
+sys.path.insert(0, os.path.join(REPOSITORY, "tests", "tools"))
+
+import bank_reading  # noqa: E402
 
 SILENT_DB = -999.0
 
@@ -44,6 +55,33 @@ def level(samples: np.ndarray, rate: float, frequencies, start: int, end: int):
     for channel in range(samples.shape[1]):
         coefficients, _ = fit(samples[start:end, channel], rate, frequencies, start)
         answers.append(db(float(np.hypot(coefficients[1], coefficients[2]))))
+    return answers
+
+
+def decoded_media(name: str) -> np.ndarray:
+    banks = os.environ.get("KP_BANKS_DIR", os.path.join(REPOSITORY, "Trindle_Ostrel", "Banks"))
+    with open(os.path.join(banks, "%d.oxm" % bank_reading.fnv1(name)), "rb") as source:
+        media = bank_reading.adpcm_wave(source.read())
+    return np.array(media["samples"], dtype=np.float64).reshape(-1, media["channels"]) / 32768.0
+
+
+def residual_against(x: np.ndarray, reference: np.ndarray):
+    """Per channel, the residual of x fitted with the looped reference at the best circular shift."""
+    length = len(reference)
+    padded = np.zeros(length)
+    padded[:len(x)] = x[:, 0]
+    correlation = np.fft.irfft(np.fft.rfft(reference[:, 0]) * np.conj(np.fft.rfft(padded)), length)
+    # Normalised by the energy of the reference under the window: the best fit, not the loudest part.
+    energy = np.cumsum(np.concatenate([[0.0], np.tile(reference[:, 0] ** 2, 2)]))
+    window = energy[np.arange(length) + len(x)] - energy[np.arange(length)]
+    shift = int(np.argmax(correlation / np.sqrt(np.maximum(window, 1e-30))))
+    aligned = reference[(np.arange(len(x)) + shift) % length]
+    answers = []
+    for channel in range(x.shape[1]):
+        ref = aligned[:, channel]
+        gain = float(np.dot(x[:, channel], ref) / np.dot(ref, ref))
+        rest = x[:, channel] - gain * ref
+        answers.append(db(float(np.sqrt(np.mean(rest ** 2)))) - db(float(np.sqrt(np.mean(x[:, channel] ** 2)))))
     return answers
 
 
@@ -85,6 +123,10 @@ def main() -> None:
                 _, fitted = fit(x, rate, frequencies, start)
                 rms = float(np.sqrt(np.mean(x ** 2)))
                 answers.append(db(float(np.sqrt(np.mean((x - fitted) ** 2)))) - db(rms))
+            print(" ".join(f"{value:.4f}" for value in answers))
+        elif command == "decoded":
+            start, end = int(words[2]), int(words[3])
+            answers = residual_against(samples[start:end], decoded_media(words[1]))
             print(" ".join(f"{value:.4f}" for value in answers))
         else:
             raise SystemExit("unknown query: " + line)

@@ -191,6 +191,12 @@ bool CZkIOThread::AutomaticStreamsPaused()
     return m_automaticPaused;
 }
 
+bool CZkIOThread::IsIdle()
+{
+    ZkScopedLock lock(m_ioLock);
+    return m_transfersInFlight == 0 && m_standardCount == 0 && (m_automaticCount == 0 || m_automaticPaused);
+}
+
 uint32_t CZkIOThread::TransfersInFlight()
 {
     ZkScopedLock lock(m_ioLock);

@@ -55,6 +55,10 @@ public:
     void ResumeAutomaticStreams();
 
     bool AutomaticStreamsPaused();
+    // No transfer in flight and no stream waiting for I/O (automatic streams paused for memory
+    // count as waiting for nothing): what a test driving the engine faster than real time waits
+    // for, so that streams are as full at every frame as a real-time run keeps them.
+    bool IsIdle();
     uint32_t TransfersInFlight();
     uint32_t MaxTransfersInFlight();
     void SetMaxTransfersInFlight(uint32_t maximum);
