@@ -16,8 +16,9 @@ starts from the index its end leaves, so every pass starts as the one before end
 
 "fmt " (24 bytes): tag, channels, rate, byte rate, block align (36 x channels), 4 bits, extension
 size 6, 64 frames per block (offset 18), the channel configuration word at offset 20 (default the
-usual speaker mask). The lengths are whole blocks (the signal is cut to them); cues, labels and a
-"smpl" loop are written as for PCM media ("loop_points", "cues").
+usual speaker mask). The lengths are whole blocks (the signal is cut to them); cues, labels, a
+"smpl" loop and a "zkd " engine chunk are written as for PCM media ("loop_points", "cues",
+"engine_chunk").
 
 Standard twin ("encoding": "adpcm_twin"): the same tag-2 blocks as format tag 0x11 with 65 samples
 per 36-byte channel block, the channels' code bytes interleaved in groups of 4, as the common IMA
@@ -66,7 +67,7 @@ NEXT_STATE = tuple(tuple(min(MAX_STATE, max(0, s + m)) for m in _STATE_MOVES)
 
 FAULTS = ("tag_1", "tag_fffe", "block_align_0", "block_align_35", "channels_0", "config_3ch",
           "rate_0", "fmt_16", "cut_inside_block", "half_block", "header_beyond")
-_KEYS = {"encoding", "wave", "channel_mask", "cues", "loop_points", "fault", "decoded"}
+_KEYS = {"encoding", "wave", "channel_mask", "cues", "loop_points", "fault", "decoded", "engine_chunk"}
 
 
 def _clip(value):
@@ -278,6 +279,8 @@ def build(spec):
         _, indexes = encode_channels(pcm, tag)
     data, _ = encode_channels(pcm, tag, indexes)
     chunks = [RiffChunk("fmt ", fmt_adpcm(signal.rate, signal.channels, tag, spec.get("channel_mask")))]
+    if "engine_chunk" in spec:
+        chunks.append(RiffChunk("zkd ", bytes.fromhex(spec["engine_chunk"])))
     cues = spec.get("cues", [])
     if cues:
         chunks.append(cue_chunk(cues))

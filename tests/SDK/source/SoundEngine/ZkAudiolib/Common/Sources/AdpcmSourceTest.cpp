@@ -366,16 +366,22 @@ TEST_F(AdpcmSource, LeavingVirtualModeRestartsAtTheStartTheSkippedTimeOrWhereItS
 
 TEST_F(AdpcmSource, DurationCountsEveryLoopAndSkipsStopAtTheLoopEnd)
 {
-    const Bytes bytes = WriteMedia(AdpcmSpec(48000, 1, kFrames, kLoop));
+    // An envelope of two points: 0 at frame 0, 100 at frame 1000 (offset 0.5).
+    const std::string envelope = "02000000" "0000003f" "00000000" "0000" "e8030000" "6400";
+    const Bytes bytes =
+        WriteMedia(AdpcmSpec(48000, 1, kFrames, std::string(kLoop) + R"(, "engine_chunk": ")" + envelope + "\""));
     PlayFromMemory(bytes);
     instance->SetLoopCount(3);
     SourcePtr source = MakeSource();
     ASSERT_EQ(Start(*source), ZK_Success);
+    EXPECT_TRUE(source->UsesMediaMemory()) << "the envelope lies in the media's memory";
+    EXPECT_FLOAT_EQ(source->GetEnvelopeValue(), -0.5f);
     EXPECT_FLOAT_EQ(source->GetDuration(), 80.0f + 2 * 40.0f);
     uint32_t frames = 3000;
     EXPECT_EQ(source->SkipFrames(frames), ZK_DataReady);
     EXPECT_EQ(frames, 2560u) << "up to the loop end";
     EXPECT_EQ(AsAdpcm(source).PlayPosition(), 640u);
+    EXPECT_FLOAT_EQ(source->GetEnvelopeValue(), -64.5f) << "at the loop start, 640 of the 1000 frames up";
     EXPECT_EQ(AsAdpcm(source).LoopsLeft(), 2u);
     instance->SetLoopCount(1);
     frames = 5000;
