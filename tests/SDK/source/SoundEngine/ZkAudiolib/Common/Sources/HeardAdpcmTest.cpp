@@ -1,7 +1,8 @@
 // One ADPCM tone stored three ways, heard end to end through the running engine (offline
 // rendering, the capture of the main output): in the bank, streamed from its loose "<id>.oxm" file,
 // and streamed with its first bytes in the bank (a prefetch copy ending inside a block). The three
-// captures are the same samples: ffmpeg's decode of the tone at the centre gain of a mono sound.
+// captures are the same samples: ffmpeg's decode of the tone at the centre gain of a mono sound. An
+// ADPCM tone at 44.1 kHz goes through the resampler and is heard at its frequency.
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Renderer/FirstSoundFixture.h"
 #include "AdpcmTestSupport.h"
 
@@ -32,12 +33,18 @@ protected:
                                  std::to_string(kToneFrames) +
                                  R"(, "parts": [{"tone": 1000, "amp": 0.5}, {"noise": 0.1, "seed": 3}]})";
         // The prefetch copy: the 52-byte header and 10.5 blocks.
-        const std::string bank = R"({"name": "HeardAdpcm.bnk", "media": [{"id": 110, )" + tone + R"(}],
+        const std::string tone44 = R"("encoding": "adpcm", "wave": {"rate": 44100, "channels": 1, "frames": 11008,
+                                       "parts": [{"tone": 1000, "amp": 0.5}]})";
+        const std::string bank = R"({"name": "HeardAdpcm.bnk", "media": [{"id": 110, )" + tone + R"(},
+                {"id": 113, )" + tone44 + R"(}],
             "streamed": [{"id": 111, )" + tone + R"(}, {"id": 112, "prefetch": 430, )" + tone + R"(}],
             "chunks": [{"tag": "BKHD"}, {"tag": "DIDX"}, {"tag": "DATA"}, {"tag": "HIRC", "items": [
                 {"type": "sound", "id": 210, "media": 110, "codec": "adpcm", "bus": "Effects"},
                 {"type": "sound", "id": 211, "media": 111, "codec": "adpcm", "stream_type": 2, "bus": "Effects"},
                 {"type": "sound", "id": 212, "media": 112, "codec": "adpcm", "stream_type": 1, "bus": "Effects"},
+                {"type": "sound", "id": 213, "media": 113, "codec": "adpcm", "bus": "Effects"},
+                {"type": "action", "id": 313, "action": "play", "target": 213},
+                {"type": "event", "id": 913, "actions": [313]},
                 {"type": "action", "id": 310, "action": "play", "target": 210},
                 {"type": "action", "id": 311, "action": "play", "target": 211},
                 {"type": "action", "id": 312, "action": "play", "target": 212},
@@ -105,5 +112,16 @@ TEST_F(HeardAdpcm, EveryStorageIsHeardAsFfmpegsDecodeAtTheCentreGain)
     }
     EXPECT_EQ(heard[1], heard[0]) << "the loose file";
     EXPECT_EQ(heard[2], heard[0]) << "the loose file with its prefetch copy";
+}
+
+TEST_F(HeardAdpcm, A44100HzToneIsHeardAtItsFrequency)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ZkBankID bank = 0;
+    ASSERT_EQ(LoadBank("HeardAdpcm.bnk", bank), ZK_Success);
+    const std::vector<float> capture = Hear(913);
+    const ToneMeasure measure = Measure(capture, 2, 44100);
+    EXPECT_NEAR(measure.peakHz, 1000.0, measure.binHz);
+    EXPECT_GT(measure.amplitude[0], 0.5 * kCentreGain * 0.9) << "at its level";
 }
 } // namespace
