@@ -1,6 +1,7 @@
 """A media of a bank as a decoder reads it: mono float samples in [-1, 1) of the WAVE file that
-the bank's DIDX and DATA chunks hold for an id. 16-bit PCM is read with bank_reading.py; any other
-coding (the engine's ADPCM media) is decoded by ffmpeg, a decoder we did not write.
+the bank's DIDX and DATA chunks hold for an id. 16-bit PCM is read with bank_reading.py; the
+engine's ADPCM media (format tag 2) through bank_reading.adpcm_wave, whose standard twin ffmpeg
+decodes; any other coding by ffmpeg directly. The decoders are ones we did not write.
 """
 import os
 import struct
@@ -21,6 +22,8 @@ def decoded(wave_file):
     pcm = tag == 1 or (tag == 0xFFFE and wave_file[offset + 24:offset + 26] == b"\x01\x00")
     if pcm and bits == 16:
         samples = np.array(br.wave(wave_file)["samples"], dtype=np.float64) / 32768.0
+    elif tag == 2:
+        samples = np.array(br.adpcm_wave(wave_file)["samples"], dtype=np.float64) / 32768.0
     else:
         with tempfile.NamedTemporaryFile(suffix=".wav") as source:
             source.write(wave_file)

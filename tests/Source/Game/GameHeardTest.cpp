@@ -663,8 +663,19 @@ TEST_F(GameHeardTest, ADestroyedTowersRubbleFadesByItsEnvelope)
             continue; // the end of the release, far below the cue
         EXPECT_NEAR(levels[block][0], levels[block][1], 0.5) << "frame " << block << " of the rubble";
     }
+    // After its end the cue's tone is 96 dB below its loudest, or no louder than what the capture
+    // held at that tone before the tower fell: the screen music is ADPCM, and its coding noise at
+    // the tone (some 85 dB below the cue) is all that is left there once the cue has stopped.
+    const long long fell = std::min(rubble[0], wooden.empty() ? stone[0] : wooden[0]);
+    const uint32_t before = FrameStart(fell);
+    const auto background = ModulatedLevels("Media/tower_reward", gains, tones, {before + 48 * kFrame},
+                                            before - 24 * kFrame, before, "");
+    ASSERT_FALSE(background.empty());
+    double noise = -999.0;
+    for (const auto& level : background)
+        noise = std::max(noise, level[0]);
     for (size_t block = kEnd / kFrame + 1; block < levels.size(); ++block)
-        EXPECT_LE(levels[block][0], loudest - 96.0) << "at the floor, then stopped: frame " << block;
+        EXPECT_LE(levels[block][0], std::max(loudest - 96.0, noise + 3.0)) << "at the floor, then stopped: frame " << block;
     EXPECT_EQ(m_sound.rubbleEnds, 1u) << "its end-of-event callback, once";
 }
 
