@@ -2,6 +2,7 @@
 #include "Platform/Audio/AlsaEndpoints.h"
 
 #include "Platform/Audio/AlsaStreamClient.h"
+#include "Platform/Audio/DisabledSpatialClient.h"
 #include "Platform/Audio/EndpointBuildingBlocks.h"
 #include "Platform/Audio/TaskMemory.h"
 #include "Platform/PlatformText.h"
@@ -98,6 +99,12 @@ public:
             return client != nullptr ? kAudioOk : kAudioOutOfMemory;
         }
         return ActivateSessionManager(id, object, {});
+    }
+
+    // ALSA has no spatial sound: the client reports no dynamic objects ("not enabled").
+    AudioResult ActivateWithParameters(InterfaceId id, const PropertyValue&, void** object) override
+    {
+        return ActivateDisabledSpatialClient(id, object);
     }
 
     AudioResult OpenPropertyStore(IEndpointPropertyStore** store) override

@@ -46,6 +46,7 @@ enum class InterfaceId : uint32_t
     SessionManager,
     SessionControl,
     SessionControl2,
+    SpatialAudioClient,
 };
 
 enum class ShareMode : uint32_t

@@ -28,6 +28,9 @@ class IEndpoint : public IAudioUnknown
 public:
     // A new object of the interface on this endpoint: a stream client or a session manager.
     virtual AudioResult Activate(InterfaceId id, void** object) = 0;
+    // A new object of an interface that is activated with a record of parameters (a blob): the
+    // spatial client (InterfaceId::SpatialAudioClient, SpatialInterfaces.h).
+    virtual AudioResult ActivateWithParameters(InterfaceId id, const PropertyValue& parameters, void** object) = 0;
     virtual AudioResult OpenPropertyStore(IEndpointPropertyStore** store) = 0;
     // The id string, in task memory.
     virtual AudioResult GetId(wchar_t** id) = 0;

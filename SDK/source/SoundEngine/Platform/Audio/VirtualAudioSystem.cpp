@@ -5,6 +5,7 @@
 #include "Platform/PlatformClock.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace ZK::Platform
 {
@@ -36,6 +37,15 @@ void ClockThreadMain(void* argument)
                 const int64_t frames = stream->playedNanoseconds * stream->format.samplesPerSecond / kNanosecondsPerSecond;
                 stream->playedNanoseconds -= frames * kNanosecondsPerSecond / stream->format.samplesPerSecond;
                 VirtualAudioSystem::State::AdvanceStream(*endpoint, *stream, static_cast<uint32_t>(frames));
+            }
+            // Spatial streams run at the first stream's rate: the engine's, which the sink checks.
+            if (!endpoint->spatialStreams.empty())
+            {
+                endpoint->spatialPlayedNanoseconds += elapsed;
+                const uint32_t rate = endpoint->spatial.formats.empty() ? 48000 : endpoint->spatial.formats[0].samplesPerSecond;
+                const int64_t frames = endpoint->spatialPlayedNanoseconds * rate / kNanosecondsPerSecond;
+                endpoint->spatialPlayedNanoseconds -= frames * kNanosecondsPerSecond / rate;
+                VirtualAudioSystem::State::AdvanceSpatialStreams(*endpoint, static_cast<uint32_t>(frames));
             }
         }
     }
@@ -74,6 +84,25 @@ std::shared_ptr<VirtualEndpointRecord> VirtualAudioSystem::State::Find(const std
             return endpoint;
     }
     return nullptr;
+}
+
+bool VirtualEndpointRecord::SpatialCallFails(SpatialCall call)
+{
+    const uint32_t index = static_cast<uint32_t>(call);
+    const uint32_t n = ++spatialCapture.calls[index];
+    return spatialPolicy.failAtCall[index] != 0 && spatialPolicy.failAtCall[index] == n;
+}
+
+void VirtualAudioSystem::State::AdvanceSpatialStreams(VirtualEndpointRecord& endpoint, uint32_t frames)
+{
+    for (VirtualSpatialStreamState* stream : endpoint.spatialStreams)
+    {
+        if (!stream->started || frames == 0)
+            continue;
+        stream->owedFrames += frames;
+        if (stream->event != nullptr)
+            stream->event->Set();
+    }
 }
 
 void VirtualAudioSystem::State::AdvanceStream(VirtualEndpointRecord& endpoint, VirtualStream& stream, uint32_t frames)
@@ -213,7 +242,43 @@ void VirtualAudioSystem::Advance(uint32_t frames)
             if (stream->started)
                 State::AdvanceStream(*endpoint, *stream, frames);
         }
+        State::AdvanceSpatialStreams(*endpoint, frames);
     }
+}
+
+void VirtualAudioSystem::SetSpatial(const std::wstring& id, const VirtualSpatialSettings& settings)
+{
+    std::lock_guard guard(m_state->lock);
+    if (auto record = m_state->Find(id))
+        record->spatial = settings;
+}
+
+void VirtualAudioSystem::SetSpatialPolicy(const std::wstring& id, const VirtualSpatialPolicy& policy)
+{
+    std::lock_guard guard(m_state->lock);
+    if (auto record = m_state->Find(id))
+        record->spatialPolicy = policy;
+}
+
+VirtualSpatialCapture VirtualAudioSystem::SpatialCapture(const std::wstring& id) const
+{
+    std::lock_guard guard(m_state->lock);
+    for (const auto& endpoint : m_state->endpoints)
+    {
+        if (endpoint->settings.id == id)
+            return endpoint->spatialCapture;
+    }
+    return VirtualSpatialCapture{};
+}
+
+bool VirtualAudioSystem::WaitForSpatialUpdates(const std::wstring& id, uint32_t updates, uint32_t deadlineMilliseconds) const
+{
+    std::unique_lock guard(m_state->lock);
+    std::shared_ptr<VirtualEndpointRecord> record = m_state->Find(id);
+    if (record == nullptr)
+        return false;
+    return m_state->spatialUpdated.wait_for(guard, std::chrono::milliseconds(deadlineMilliseconds),
+                                            [&] { return record->spatialUpdates >= updates; });
 }
 
 void VirtualAudioSystem::StartRealTimeClock(uint32_t periodMilliseconds)

@@ -13,12 +13,18 @@
 //   - the clock: by hand (Advance(frames) plays that many queued frames of every started stream
 //     and sets each stream's event: the test decides when time passes), or in real time (a thread
 //     of the layer advances every stream at its rate and sets its event once per period);
+//   - spatial sound per endpoint: the dynamic objects offered (0: not enabled) and available, the
+//     object formats, and a failure of any call of the spatial client, its stream and objects at
+//     call n; a spatial stream's updates follow the clock (each Advance owes it an update of that
+//     many frames), and a test may wait for updates to end, with a deadline;
 //   - notifications: the Notify functions tell every registered notification client, on the
 //     calling thread or (RaiseNotificationsFromThread) on a thread of the system's own.
 // What a test reads (Capture): every frame released to an endpoint, in order, as 32-bit floats
 // (silent releases as zeros), with the size and flags of each release; what the clock played and
 // the frames it found missing (underruns); each Initialize call with its format, flags and
-// duration; the buffer size; the stream properties and ducking preference asked for; call counts.
+// duration; the buffer size; the stream properties and ducking preference asked for; call counts;
+// for spatial sound (SpatialCapture) the activation records, and for every audio object its type
+// and, per update, its samples, volume and position.
 //
 // Threading: every function may be called from any thread; one lock guards the whole system.
 // Notifications are delivered with that lock released. Ownership: objects handed out keep the
@@ -27,6 +33,7 @@
 #pragma once
 
 #include "Platform/Audio/EndpointProvider.h"
+#include "Platform/Audio/SpatialInterfaces.h"
 #include "Platform/Audio/WaveFormat.h"
 
 #include <cstdint>
@@ -106,6 +113,81 @@ struct VirtualEndpointCapture
     StreamClientProperties properties;        // the last SetClientProperties
 };
 
+// The spatial sound of an endpoint: how many dynamic objects it offers (0: not enabled), how many
+// of those a stream may still activate, and the object formats it takes.
+struct VirtualSpatialSettings
+{
+    static constexpr uint32_t kAllOffered = 0xFFFFFFFFu;
+
+    uint32_t maxDynamicObjects = 0;
+    uint32_t availableDynamicObjects = kAllOffered; // kAllOffered: the maximum
+    std::vector<WaveFormat> formats{MakeFloatFormat(48000, 1)};
+};
+
+// The calls of the spatial client, its enumerator, stream and objects, each counted per endpoint
+// and each able to fail at a chosen call.
+enum class SpatialCall : uint32_t
+{
+    Activate,
+    GetMaxDynamicObjectCount,
+    GetFormatEnumerator,
+    GetFormatCount,
+    GetFormat,
+    ActivateStream,
+    GetAvailableDynamicObjectCount,
+    ActivateDynamicObject,
+    ActivateStaticObject,
+    Start,
+    BeginUpdate,
+    EndUpdate,
+    GetObjectBuffer,
+    Count
+};
+constexpr uint32_t kSpatialCallKinds = static_cast<uint32_t>(SpatialCall::Count);
+
+struct VirtualSpatialPolicy
+{
+    // 1-based count of the endpoint's calls of each kind at which that call fails; 0 never.
+    uint32_t failAtCall[kSpatialCallKinds] = {};
+
+    void FailAt(SpatialCall call, uint32_t n) { failAtCall[static_cast<uint32_t>(call)] = n; }
+};
+
+struct VirtualObjectPosition
+{
+    float x = 0.0f;
+    float y = 0.0f;
+    float z = 0.0f;
+    bool operator==(const VirtualObjectPosition&) const = default;
+};
+
+// One audio object of a spatial stream, over every update since it was activated: the samples it
+// played (zeros where its buffer was not written), and its volume and position at each update.
+struct VirtualObjectCapture
+{
+    uint32_t type = 0;
+    uint32_t firstUpdate = 0; // the stream's update count when the object was activated
+    std::vector<float> samples;
+    std::vector<float> volumes;
+    std::vector<VirtualObjectPosition> positions;
+    bool released = false;
+};
+
+struct VirtualSpatialCapture
+{
+    std::vector<SpatialClientActivationParams> clientActivations;
+    std::vector<SpatialStreamActivationParams> streamActivations; // objectFormat points nowhere
+    std::vector<WaveFormat> streamFormats;                        // the format of each
+    std::vector<VirtualObjectCapture> objects;                    // in activation order
+    std::vector<uint32_t> updateFrames;                           // of each update ended
+    uint32_t calls[kSpatialCallKinds] = {};
+    uint32_t openClients = 0;
+    uint32_t openStreams = 0;
+    uint32_t starts = 0;
+
+    uint32_t Calls(SpatialCall call) const { return calls[static_cast<uint32_t>(call)]; }
+};
+
 // What an endpoint's started stream holds at a moment: frames released and not yet played, the
 // size of its buffer, and every frame released since the stream was made (all 0 without a started
 // stream).
@@ -143,9 +225,18 @@ public:
     // How full the endpoint's started stream is, without copying its capture.
     VirtualStreamFill Fill(const std::wstring& id) const;
 
+    // --- Spatial sound ---
+    void SetSpatial(const std::wstring& id, const VirtualSpatialSettings& settings);
+    void SetSpatialPolicy(const std::wstring& id, const VirtualSpatialPolicy& policy);
+    VirtualSpatialCapture SpatialCapture(const std::wstring& id) const;
+    // Waits until the endpoint's spatial streams have ended at least updates updates in all (true),
+    // or the deadline passed (false).
+    bool WaitForSpatialUpdates(const std::wstring& id, uint32_t updates, uint32_t deadlineMilliseconds) const;
+
     // --- Clock ---
     // Plays frames of every started stream (fewer when fewer are queued: the rest is an underrun)
-    // and sets each started stream's event.
+    // and sets each started stream's event; every started spatial stream is owed an update of that
+    // many more frames and its event is set.
     void Advance(uint32_t frames);
     // A thread of the system advances every started stream at its own rate, once per period.
     void StartRealTimeClock(uint32_t periodMilliseconds = 10);

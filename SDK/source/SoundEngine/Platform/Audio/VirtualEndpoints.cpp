@@ -4,6 +4,7 @@
 #include "Platform/Audio/VirtualAudioState.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace ZK::Platform
@@ -47,6 +48,31 @@ public:
             std::lock_guard inner(lockedState->lock);
             lockedRecord->capture.duckingOptOut = optOut ? 1 : 0;
         });
+    }
+
+    AudioResult ActivateWithParameters(InterfaceId id, const PropertyValue& parameters, void** object) override
+    {
+        if (object == nullptr)
+            return kAudioInvalidArgument;
+        *object = nullptr;
+        if (id != InterfaceId::SpatialAudioClient)
+            return kAudioNoInterface;
+        if (parameters.kind != PropertyKind::Blob || parameters.blob == nullptr ||
+            parameters.blobSize != sizeof(SpatialClientActivationParams))
+            return kAudioInvalidArgument;
+        {
+            std::lock_guard guard(m_state->lock);
+            if (m_record->invalidated || m_record->settings.state != kDeviceStateActive)
+                return kAudioDeviceInvalidated;
+            if (m_record->SpatialCallFails(SpatialCall::Activate))
+                return kAudioFail;
+            SpatialClientActivationParams activation;
+            std::memcpy(&activation, parameters.blob, sizeof(activation));
+            m_record->spatialCapture.clientActivations.push_back(activation);
+        }
+        ISpatialAudioClient* client = MakeVirtualSpatialClient(m_state, m_record);
+        *object = client;
+        return client != nullptr ? kAudioOk : kAudioOutOfMemory;
     }
 
     AudioResult OpenPropertyStore(IEndpointPropertyStore** store) override

@@ -145,11 +145,6 @@ ZKRESULT CZkSinkCoreAudio::ReadEndpointConfig(ZkChannelConfig& endpointConfig)
     return read ? ZK_Success : ZK_Fail;
 }
 
-ZKRESULT CZkSinkCoreAudio::SetUpSpatial(uint32_t, uint32_t)
-{
-    return ZK_NotImplemented;
-}
-
 ZKRESULT CZkSinkCoreAudio::Init(ZK::IZkPluginMemAlloc* allocator, ZK::IZkSinkPluginContext* context,
                                 ZK::IZkPluginParam* params, ZkChannelConfig& config)
 {
@@ -181,35 +176,69 @@ ZKRESULT CZkSinkCoreAudio::Init(ZK::IZkPluginMemAlloc* allocator, ZK::IZkSinkPlu
             minimumObjects = m_params->objectLimit;
         }
         m_params->changed = 0;
-        if (spatialWanted && SetUpSpatial(minimumObjects, maximumObjects) == ZK_Success)
-            m_bits |= Bit_Spatial;
+        if (spatialWanted)
+        {
+            if (SetUpSpatial(minimumObjects, maximumObjects) == ZK_Success)
+                m_bits |= Bit_Spatial;
+            else
+                TearDownSpatial();
+        }
     }
+    const bool spatial = (m_bits & Bit_Spatial) != 0;
+    const ZkChannelConfig spatialConfig =
+        requested.IsValid() || m_params == nullptr ? requested : m_params->mainConfig;
 
     result = InitStream(endpointConfig);
     if (result != ZK_Success)
         return result;
 
-    m_mainMix = requested.IsValid() ? requested : m_deviceBuffer.channelConfig;
-    config = m_mainMix;
+    const ZkChannelConfig bed(kBedConfigWord);
+    m_mainMix = spatial ? spatialConfig : requested;
+    if (!m_mainMix.IsValid())
+        m_mainMix = spatial ? bed : m_deviceBuffer.channelConfig;
+    config = spatial ? ZkChannelConfig(ZkChannelConfigType_Objects << 8) : m_mainMix;
     if (AudioFailed(m_client->Start()))
     {
         PostError(kStartFailedMessage);
         return ZK_Fail;
     }
     m_running = true;
+    if (spatial)
+    {
+        result = StartSpatial();
+        if (result != ZK_Success)
+        {
+            TearDownSpatial();
+            return result;
+        }
+    }
 
-    const ZkChannelConfig target = m_deviceBuffer.channelConfig;
+    const ZkChannelConfig target = spatial ? bed : m_deviceBuffer.channelConfig;
+    const uint32_t frames = ZkAudioSettings::FramesPerBuffer();
     if (m_mainMix != target)
     {
-        const uint32_t matrixBytes = m_mainMix.NumChannels() * ((target.NumChannels() + 3) / 4) * 16;
-        m_mixMatrix = static_cast<float*>(ZK_PLUGIN_MALIGN(m_allocator, matrixBytes, kMatrixAlignment));
-        if (m_mixMatrix == nullptr ||
-            AllocateBuffer(m_temp, target, ZkAudioSettings::FramesPerBuffer()) != ZK_Success)
+        m_mixMatrix = AllocateMatrix(m_mainMix, target);
+        if (m_mixMatrix == nullptr || AllocateBuffer(m_temp, target, frames) != ZK_Success)
             return ZK_InsufficientMemory;
         m_temp.validFrames = m_temp.maxFrames;
     }
+    // The passthrough mix is stereo; a device of another layout takes it through a matrix.
+    const ZkChannelConfig device = m_deviceBuffer.channelConfig;
+    if (spatial && device != ZkChannelConfig(ZkChannelConfig::kStereoWord))
+    {
+        m_passthroughMatrix = AllocateMatrix(ZkChannelConfig(ZkChannelConfig::kStereoWord), device);
+        if (m_passthroughMatrix == nullptr || AllocateBuffer(m_passthroughTemp, device, frames) != ZK_Success)
+            return ZK_InsufficientMemory;
+        m_passthroughTemp.validFrames = m_passthroughTemp.maxFrames;
+    }
     m_bits |= Bit_MatricesPending;
     return ZK_Success;
+}
+
+float* CZkSinkCoreAudio::AllocateMatrix(ZkChannelConfig input, ZkChannelConfig output)
+{
+    const uint32_t bytes = input.NumChannels() * ((output.NumChannels() + 3) / 4) * 16;
+    return static_cast<float*>(ZK_PLUGIN_MALIGN(m_allocator, bytes, kMatrixAlignment));
 }
 
 void CZkSinkCoreAudio::OptOutOfDucking()
@@ -374,6 +403,7 @@ ZKRESULT CZkSinkCoreAudio::InitStream(ZkChannelConfig endpointConfig)
 
 ZKRESULT CZkSinkCoreAudio::Term(ZK::IZkPluginMemAlloc* allocator)
 {
+    TearDownSpatial();
     ReleaseAndClear(m_render);
     if (m_client != nullptr && m_running)
         m_client->Stop();
@@ -388,7 +418,11 @@ ZKRESULT CZkSinkCoreAudio::Term(ZK::IZkPluginMemAlloc* allocator)
     if (m_mixMatrix != nullptr)
         ZK_PLUGIN_FREE(m_allocator, m_mixMatrix);
     m_mixMatrix = nullptr;
+    if (m_passthroughMatrix != nullptr)
+        ZK_PLUGIN_FREE(m_allocator, m_passthroughMatrix);
+    m_passthroughMatrix = nullptr;
     FreeBuffer(m_temp);
+    FreeBuffer(m_passthroughTemp);
     this->~CZkSinkCoreAudio();
     ZK_PLUGIN_FREE(allocator, this);
     return ZK_Success;

@@ -3,10 +3,12 @@
 #include "ZkAudiolib/Win32/ZkSinkCoreAudio.h"
 
 #include "ZkAudiolib/Common/Output/ZkSinkPluginParams.h"
+#include "ZkAudiolib/Common/Panning/ZkSpeakerPan.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
 #include <ZK/SoundEngine/Common/ZkMixer.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace ZK::SoundEngine
@@ -34,48 +36,86 @@ void MixThrough(ZkAudioBuffer* main, ZkAudioBuffer& out, ZkRamp ramp, const floa
 ZKRESULT CZkSinkCoreAudio::IsDataNeeded(uint32_t& buffers)
 {
     buffers = 0;
-    if (m_error)
+    if (m_error.load(std::memory_order_acquire))
         return ZK_Fail;
     uint32_t padding = 0;
     if (AudioFailed(m_client->GetCurrentPadding(&padding)))
         return ZK_Fail;
-    const uint32_t perBuffer = Resamples() ? m_resampledFrames : ZkAudioSettings::FramesPerBuffer();
+    const uint32_t frames = ZkAudioSettings::FramesPerBuffer();
+    const uint32_t perBuffer = Resamples() ? m_resampledFrames : frames;
     const uint32_t room = m_endpointBufferFrames > padding ? m_endpointBufferFrames - padding : 0;
     buffers = perBuffer != 0 ? room / perBuffer : 0;
+    // The bed ring decides too: no buffer is rendered that it has no room for.
+    if (IsSpatial() && frames != 0)
+        buffers = std::min(buffers, BedFreeFrames() / frames);
     return ZK_Success;
 }
 
-uint32_t CZkSinkCoreAudio::Consume(ZkAudioBuffer* main, ZkAudioBuffer*, ZkAudioObjects*, ZkRamp ramp)
+void CZkSinkCoreAudio::WriteToDeviceBuffer(ZkAudioBuffer* in, const float* matrix, ZkAudioBuffer& temp, ZkRamp ramp)
+{
+    if (!Resamples())
+    {
+        if (matrix != nullptr)
+        {
+            MixThrough(in, temp, kUnitRamp, matrix);
+            ZkMixer::ApplyGainAndInterleave(&temp, &m_deviceBuffer, ramp, false);
+        }
+        else
+        {
+            ZkMixer::ApplyGainAndInterleave(in, &m_deviceBuffer, ramp, false);
+        }
+    }
+    else if (matrix != nullptr)
+    {
+        MixThrough(in, m_deviceBuffer, ramp, matrix);
+    }
+    else
+    {
+        ZkMixer::ApplyGain(in, &m_deviceBuffer, ramp, false);
+    }
+    m_deviceBuffer.validFrames = in->validFrames;
+}
+
+uint32_t CZkSinkCoreAudio::Consume(ZkAudioBuffer* main, ZkAudioBuffer* passthrough, ZkAudioObjects* objects, ZkRamp ramp)
 {
     if ((m_bits & Bit_MatricesPending) != 0)
     {
         if (m_mixMatrix != nullptr)
-            m_context->ComputeSpeakerMatrix(m_mainMix, m_deviceBuffer.channelConfig, m_mixMatrix);
+            m_context->ComputeSpeakerMatrix(m_mainMix, m_temp.channelConfig, m_mixMatrix);
+        if (m_passthroughMatrix != nullptr)
+            CZkSpeakerPan::ComputeSpeakerVolumes(0.0f, 0.0f, 0.0f, 0.0f, ZkSpeakerPanning_Direct,
+                                                 ZkChannelConfig(ZkChannelConfig::kStereoWord),
+                                                 m_deviceBuffer.channelConfig, m_passthroughMatrix, nullptr);
         m_bits &= static_cast<uint8_t>(~Bit_MatricesPending);
     }
-    if (!Resamples())
+    if (!IsSpatial())
     {
-        if (m_mixMatrix != nullptr)
-        {
-            MixThrough(main, m_temp, kUnitRamp, m_mixMatrix);
-            ZkMixer::ApplyGainAndInterleave(&m_temp, &m_deviceBuffer, ramp, false);
-        }
-        else
-        {
-            ZkMixer::ApplyGainAndInterleave(main, &m_deviceBuffer, ramp, false);
-        }
+        WriteToDeviceBuffer(main, m_mixMatrix, m_temp, ramp);
+        m_bits |= Bit_DataWritten;
+        return main->validFrames;
     }
-    else if (m_mixMatrix != nullptr)
+
+    // The worker reads the records under the lock; the bed needs none (its fill is atomic).
+    const bool locks = m_recordCount != 0;
+    if (locks)
+        m_lock.Enter();
+    const uint32_t wraps = WriteBed(main, ramp);
+    m_bits |= Bit_DataWritten;
+    if (passthrough != nullptr)
     {
-        MixThrough(main, m_deviceBuffer, ramp, m_mixMatrix);
+        WriteToDeviceBuffer(passthrough, m_passthroughMatrix, m_passthroughTemp, ramp);
     }
     else
     {
-        ZkMixer::ApplyGain(main, &m_deviceBuffer, ramp, false);
+        // Nothing for the endpoint this frame: silence, not what the last frame left.
+        Clear(m_deviceBuffer);
+        m_deviceBuffer.validFrames = main->validFrames;
     }
-    m_deviceBuffer.validFrames = main->validFrames;
-    m_bits |= Bit_DataWritten;
-    return main->validFrames;
+    if (objects != nullptr && locks)
+        WriteObjects(objects, ramp);
+    if (locks)
+        m_lock.Leave();
+    return wraps;
 }
 
 void CZkSinkCoreAudio::WriteToEndpoint(const float* interleaved, uint32_t frames, uint32_t flags)
@@ -83,13 +123,13 @@ void CZkSinkCoreAudio::WriteToEndpoint(const float* interleaved, uint32_t frames
     uint8_t* target = nullptr;
     if (AudioFailed(m_render->GetBuffer(frames, &target)) || target == nullptr)
     {
-        m_error = true;
+        m_error.store(true, std::memory_order_release);
         return;
     }
     if ((flags & kBufferFlagSilent) == 0)
         std::memcpy(target, interleaved, sizeof(float) * m_streamChannels * frames);
     if (AudioFailed(m_render->ReleaseBuffer(frames, flags)))
-        m_error = true;
+        m_error.store(true, std::memory_order_release);
 }
 
 void CZkSinkCoreAudio::WriteResampled()
@@ -122,11 +162,13 @@ void CZkSinkCoreAudio::DataReady()
         WriteToEndpoint(static_cast<const float*>(m_deviceBuffer.data), m_deviceBuffer.validFrames, 0);
     else
         WriteToEndpoint(nullptr, m_deviceBuffer.maxFrames, kBufferFlagSilent);
+    if (IsSpatial() && (m_bits & Bit_DataWritten) == 0)
+        WriteSilentFrame();
     m_bits &= static_cast<uint8_t>(~Bit_DataWritten);
     if (m_params != nullptr && m_params->changed != 0)
     {
         // New parameters need a new set-up: the device is reported lost and opened again.
-        m_error = true;
+        m_error.store(true, std::memory_order_release);
         m_params->changed = 0;
     }
 }
@@ -135,7 +177,10 @@ ZKRESULT CZkSinkCoreAudio::GetCapabilities(ZK::Zk3DAudioSinkCapabilities& capabi
 {
     capabilities = ZK::Zk3DAudioSinkCapabilities{};
     capabilities.channelConfig = m_mainMix;
-    capabilities.passthrough = (m_bits & Bit_Spatial) != 0 ? 1 : 0;
+    capabilities.maxSystemAudioObjects = m_maxDynamicObjects;
+    capabilities.numSystemAudioObjectsAvailable =
+        m_activatedObjects > m_drainingObjects ? m_activatedObjects - m_drainingObjects : 0;
+    capabilities.passthrough = IsSpatial() ? 1 : 0;
     return ZK_Success;
 }
 } // namespace ZK::SoundEngine

@@ -147,6 +147,7 @@ ZkAudioObjects* CZkObjectProcessor::CollectObjects()
             object->buffer = record.buffer;
             object->key = record.id;
             object->gain = record.volume;
+            object->position = ZkAudioObjectPosition{record.positioning.x, record.positioning.y, record.positioning.z};
         }
     if (m_sinkObjects.IsEmpty())
         return nullptr;

@@ -3,6 +3,7 @@
 #include "ZkAudiolib/Common/Output/CZkMMDeviceNotifier.h"
 #include "ZkAudiolib/Common/Output/CZkOutputDeviceMgr.h"
 #include "ZkAudiolib/Common/Output/ZkEndpointQueries.h"
+#include "ZkAudiolib/Common/Output/ZkSpatialClientActivation.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
 
 #include <Platform/Audio/EndpointProvider.h>
@@ -172,8 +173,6 @@ namespace ZK::SoundEngine
 {
 ZKRESULT GetDeviceSpatialAudioSupport(uint32_t deviceID)
 {
-    // No endpoint of the platform layer offers dynamic spatial objects yet: a found endpoint has
-    // none (4).
     CZkMMDeviceNotifier* notifier = CZkMMDeviceNotifier::AcquireShared();
     if (notifier == nullptr)
         return ZK_Fail;
@@ -181,8 +180,16 @@ ZKRESULT GetDeviceSpatialAudioSupport(uint32_t deviceID)
     IEndpoint* endpoint = notifier->FindEndpoint(deviceID, foundID);
     if (endpoint == nullptr)
         return ZK_Fail;
+    ISpatialAudioClient* client = nullptr;
+    const AudioResult activated = ActivateSpatialClient(endpoint, &client);
     endpoint->Release();
-    return ZK_NotImplemented;
+    if (AudioFailed(activated) || client == nullptr)
+        return ZK_Fail;
+    uint32_t objects = 0;
+    if (AudioFailed(client->GetMaxDynamicObjectCount(&objects)))
+        objects = 0;
+    client->Release();
+    return objects > 0 ? ZK_Success : ZK_NotImplemented;
 }
 
 ZKRESULT GetWindowsDeviceList(uint32_t pluginNumber, uint32_t& count, ZkDeviceDescription* descriptions)

@@ -1,7 +1,7 @@
 // The system sink's set-up, as a table of endpoints and policies against Init's result, and the
 // sink's own answers: the stream category and role by device kind, the format negotiated, the
 // padding arithmetic of IsDataNeeded, a main mix matrixed onto a wider endpoint, and the plain
-// mode of a sink asked for spatial audio.
+// mode of a sink asked for spatial audio where none is offered.
 #include "SystemSinkTestSupport.h"
 
 #include "ZkAudiolib/Common/Output/CZkSinkContext.h"
@@ -268,8 +268,8 @@ TEST_F(SystemSinkSetUp, AMainMixOfAnotherLayoutIsMatrixedOntoTheEndpoint)
     }
 }
 
-// Spatial audio asked for by the parameters: this build offers none, so the sink runs plain in
-// the endpoint's layout; the parameters' changed set is read at Init, and a change afterwards
+// Spatial audio asked for by the parameters of an endpoint that offers no dynamic objects: the
+// sink runs plain in the endpoint's layout; the parameters' changed set is read at Init, and a change afterwards
 // makes the sink report itself lost so that it is set up again.
 TEST_F(SystemSinkSetUp, ASinkAskedForSpatialAudioRunsPlainAndAChangeOfParametersResetsIt)
 {

@@ -2,8 +2,8 @@
 // key naming the object, a gain ramp, the channels it uses). Buses carry their audio as such a
 // list; an effect that processes objects gets one.
 //
-// Not built yet: only the fields an object-processing effect stage fills are declared; the list
-// lives in storage its user provides.
+// Not built yet: only the fields an object-processing effect stage and the device's object
+// processor fill are declared; the list lives in storage its user provides.
 //
 // Threading: the thread rendering the bus or voice. Ownership: the user's storage; the buffers'
 // samples belong to whoever attached them.
@@ -14,6 +14,14 @@
 
 #include <cstdint>
 
+// Where the object is heard, in the listener's space (x right, y up, z forward).
+struct ZkAudioObjectPosition
+{
+    float x = 0.0f;
+    float y = 0.0f;
+    float z = 0.0f;
+};
+
 struct ZkAudioObject
 {
     static constexpr uint64_t kNoKey = ~uint64_t{0};
@@ -23,6 +31,7 @@ struct ZkAudioObject
     uint64_t key = kNoKey;
     ZkRamp gain;
     uint32_t channelMask = kAllChannels;
+    ZkAudioObjectPosition position;
 };
 
 class ZkAudioObjects
