@@ -104,7 +104,7 @@ public:
     bool IsSpatial() const { return (m_bits & Bit_Spatial) != 0; }
     uint32_t MaxDynamicObjects() const { return m_maxDynamicObjects; }
     uint32_t ActivatedObjects() const { return m_activatedObjects; }
-    uint32_t DrainingObjects() const { return m_drainingObjects; }
+    uint32_t DrainingObjects() const { return m_drainingObjects.load(std::memory_order_relaxed); }
     uint32_t RecordCount() const { return m_recordCount; }
     uint32_t BedFreeFrames() const { return m_bed.Free() / kBedChannels; }
     bool HasWorker() const { return m_worker.IsValid(); }
@@ -216,7 +216,7 @@ private:
     uint32_t m_recordCapacity = 0;
     uint32_t m_maxDynamicObjects = 0;
     uint32_t m_activatedObjects = 0;
-    uint32_t m_drainingObjects = 0;
+    std::atomic<uint32_t> m_drainingObjects{0}; // read by GetCapabilities without the lock
     ZK::Platform::ZkThreadHandle m_worker;
     ZK::Platform::ZkEvent m_streamEvent;
     std::atomic<bool> m_workerRunning{false};

@@ -178,8 +178,8 @@ ZKRESULT CZkSinkCoreAudio::GetCapabilities(ZK::Zk3DAudioSinkCapabilities& capabi
     capabilities = ZK::Zk3DAudioSinkCapabilities{};
     capabilities.channelConfig = m_mainMix;
     capabilities.maxSystemAudioObjects = m_maxDynamicObjects;
-    capabilities.numSystemAudioObjectsAvailable =
-        m_activatedObjects > m_drainingObjects ? m_activatedObjects - m_drainingObjects : 0;
+    const uint32_t draining = m_drainingObjects.load(std::memory_order_relaxed);
+    capabilities.numSystemAudioObjectsAvailable = m_activatedObjects > draining ? m_activatedObjects - draining : 0;
     capabilities.passthrough = IsSpatial() ? 1 : 0;
     return ZK_Success;
 }

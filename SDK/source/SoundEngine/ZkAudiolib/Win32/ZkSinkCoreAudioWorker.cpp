@@ -123,8 +123,8 @@ void CZkSinkCoreAudio::UpdateObjects()
             {
                 // Played to its end: the record serves the next new object.
                 record.key = ZkSpatialObjectRecord::kFree;
-                if (m_drainingObjects != 0)
-                    --m_drainingObjects;
+                if (m_drainingObjects.load(std::memory_order_relaxed) != 0)
+                    m_drainingObjects.fetch_sub(1, std::memory_order_relaxed);
             }
         }
 

@@ -1,8 +1,11 @@
 // The system output on the machine's ALSA endpoints. Without a sound card (CI) the sink cannot
 // open the default PCM: the main device waits on the base sink and the pacing thread drives the
 // engine, which goes on without failing. On alsa-lib's "null" PCM the system sink runs as on a
-// card (no pacing asserted: the null PCM plays nothing).
-#include "SystemSinkTestSupport.h"
+// card (no pacing asserted: the null PCM plays nothing); ALSA offers no spatial sound, so a sink
+// asked for it is told "not enabled" and runs plain.
+#include "SpatialSinkTestSupport.h"
+
+#include <ZK/SoundEngine/Common/ZkPlatformDevices.h>
 
 #include <Platform/Audio/AlsaEndpoints.h>
 
@@ -56,5 +59,18 @@ TEST_F(ThreadedAlsaSystemOutput, TheSystemSinkPlaysOnTheNullPcm)
     EXPECT_GT(rendered, 0u);
     EXPECT_FALSE(sink->HasErrorLatched());
     EXPECT_TRUE(device->RunsRealSink());
+}
+
+TEST_F(ThreadedAlsaSystemOutput, ASinkAskedForSpatialAudioOnTheNullPcmIsToldItIsNotEnabledAndRunsPlain)
+{
+    const uint32_t null = GetIDFromString(L"null");
+    EXPECT_EQ(GetDeviceSpatialAudioSupport(null), ZK_NotImplemented) << "no dynamic objects";
+    ZkSpatialTest::SpatialSink sink({}, {}, null);
+    ASSERT_EQ(sink.result, ZK_Success);
+    EXPECT_FALSE(sink->IsSpatial());
+    EXPECT_EQ(sink.config, kStereo);
+    ASSERT_EQ(sink.context.messages.size(), 1u);
+    EXPECT_EQ(sink.context.messages[0].text, "Microsoft Spatial Sound not enabled by user.");
+    EXPECT_EQ(sink.context.messages[0].level, 1u);
 }
 } // namespace
