@@ -122,6 +122,7 @@ struct VirtualSpatialSettings
     uint32_t maxDynamicObjects = 0;
     uint32_t availableDynamicObjects = kAllOffered; // kAllOffered: the maximum
     std::vector<WaveFormat> formats{MakeFloatFormat(48000, 1)};
+    bool captureSamples = true; // false: updates keep only their frame counts (long runs)
 };
 
 // The calls of the spatial client, its enumerator, stream and objects, each counted per endpoint

@@ -188,6 +188,8 @@ public:
         VirtualSpatialCapture& capture = m_record->spatialCapture;
         for (VirtualSpatialObjectState* object : m_stream.objects)
         {
+            if (!m_record->spatial.captureSamples)
+                break;
             VirtualObjectCapture& entry = capture.objects[object->captureIndex];
             entry.samples.insert(entry.samples.end(), object->buffer.begin(), object->buffer.end());
             entry.volumes.push_back(object->volume);
