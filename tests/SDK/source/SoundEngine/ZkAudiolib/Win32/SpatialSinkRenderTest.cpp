@@ -296,4 +296,60 @@ TEST_F(SpatialObjects, EndedObjectsDrainAndGiveTheirRecordToTheNext)
     sink->GetCapabilities(capabilities);
     EXPECT_EQ(capabilities.numSystemAudioObjectsAvailable, 0u);
 }
+
+// A failed call of the worker's update latches the error: the next IsDataNeeded reports the device
+// lost, and nothing breaks on the way.
+TEST_F(SpatialObjects, AFailedUpdateCallLosesTheDevice)
+{
+    struct Case
+    {
+        SpatialCall call;
+        uint32_t n; // the call of the update that fails
+    };
+    // The update asks for the 12 static objects' buffers first, then the dynamic objects'.
+    const Case cases[] = {{SpatialCall::BeginUpdate, 1}, {SpatialCall::EndUpdate, 1},
+                          {SpatialCall::GetObjectBuffer, 1}, {SpatialCall::GetObjectBuffer, 13}};
+    for (const auto& [call, n] : cases)
+    {
+        SCOPED_TRACE(static_cast<int>(call) * 100 + static_cast<int>(n));
+        const uint32_t before = Spatial().Calls(call);
+        VirtualSpatialPolicy policy;
+        policy.FailAt(call, before + n);
+        m_system->SetSpatialPolicy(kSpeakers, policy);
+        SpatialSink sink;
+        std::vector<EngineObject> objects;
+        Make(objects, {1, 2});
+        Render(sink, 0, kUnit, List());
+        uint32_t buffers = 0;
+        EXPECT_EQ(sink->IsDataNeeded(buffers), ZK_Success);
+        Update(sink);
+        EXPECT_TRUE(sink->HasErrorLatched());
+        EXPECT_EQ(sink->IsDataNeeded(buffers), ZK_Fail);
+        m_system->SetSpatialPolicy(kSpeakers, VirtualSpatialPolicy{});
+    }
+}
+
+// Without memory for a new object's ring the object is skipped, with a message, and the next
+// object that finds memory takes the record.
+TEST_F(SpatialObjects, AnObjectWhoseRingCannotBeAllocatedIsSkipped)
+{
+    SpatialSink sink;
+    std::vector<EngineObject> objects;
+    Make(objects, {1});
+    ZK::MemoryMgr::FaultInjection::FailNth(ZkMemID_Default, 1);
+    Render(sink, 0, kUnit, List());
+    EXPECT_EQ(ZK::MemoryMgr::FaultInjection::FailedAllocations(), 1u);
+    ZK::MemoryMgr::FaultInjection::Disarm();
+    ASSERT_EQ(sink.context.messages.size(), 1u);
+    EXPECT_EQ(sink.context.messages[0].text,
+              "Microsoft Spatial Sound: Failed to allocate memory for dynamic object. Some sounds may not play.");
+    Update(sink);
+    Make(objects, {2});
+    Render(sink, kFrames, kUnit, List());
+    Update(sink);
+    const VirtualSpatialCapture capture = Spatial();
+    const std::vector<float>& first = DynamicObjects(capture)[0]->samples;
+    EXPECT_EQ(std::count(first.begin(), first.end(), 0.25f), kFrames) << "object 2's frame, object 1's never";
+    EXPECT_FALSE(sink->HasErrorLatched());
+}
 } // namespace
