@@ -210,6 +210,33 @@ TEST_F(ThreadedSpatialWorker, AStreamSilentFor50msLosesTheDevice)
     EXPECT_EQ(sink->IsDataNeeded(buffers), ZK_Fail);
 }
 
+// On the virtual system's real-time clock the stream asks for updates at its own pace and the
+// worker keeps up, without the error a silent stream latches.
+TEST_F(ThreadedSpatialWorker, TheRealTimeClockPacesTheWorker)
+{
+    SpatialSink sink;
+    ASSERT_TRUE(sink->HasWorker());
+    m_system->StartRealTimeClock(5);
+    OwnedBuffer bed(kBed);
+    for (uint32_t update = 1; update <= 10; ++update)
+    {
+        uint32_t buffers = 0;
+        ASSERT_EQ(sink->IsDataNeeded(buffers), ZK_Success);
+        for (uint32_t b = 0; b < buffers; ++b)
+            sink->Consume(&bed.buffer, nullptr, nullptr, ZkRamp(1.0f, 1.0f));
+        if (buffers != 0)
+            sink->DataReady();
+        ASSERT_TRUE(m_system->WaitForSpatialUpdates(kSpeakers, update, kDeadlineMs));
+    }
+    m_system->StopRealTimeClock();
+    EXPECT_FALSE(sink->HasErrorLatched());
+    const VirtualSpatialCapture capture = Spatial();
+    uint64_t frames = 0;
+    for (uint32_t updateFrames : capture.updateFrames)
+        frames += updateFrames;
+    EXPECT_GT(frames, 0u) << "the clock played frames";
+}
+
 TEST_F(ThreadedSpatialWorker, AWorkerThatCannotStartFailsTheSetUp)
 {
     ZkPlatformInitSettings settings;
