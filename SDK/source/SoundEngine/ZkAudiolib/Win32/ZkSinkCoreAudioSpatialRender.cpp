@@ -143,9 +143,27 @@ void CZkSinkCoreAudio::WriteObjects(ZkAudioObjects* objects, ZkRamp ramp)
             continue;
         const float* samples = object.buffer.GetChannel(0);
         RampWalk walk(ZkRamp(ramp.previous * object.gain.previous, ramp.next * object.gain.next), object.buffer.maxFrames);
-        for (uint32_t frame = 0; frame < frames; ++frame)
-            record->ring.Put(samples[frame] * walk.Next());
-        record->ring.AddFill(static_cast<int32_t>(frames));
+        // At most two runs: up to the ring's end, then from its start.
+        ZkSampleRing& ring = record->ring;
+        uint32_t written = 0;
+        while (written < frames)
+        {
+            const uint32_t run = std::min(frames - written, ring.capacity - ring.writeIndex);
+            float* out = ring.data + ring.writeIndex;
+            if (walk.step == 0.0f)
+            {
+                for (uint32_t k = 0; k < run; ++k)
+                    out[k] = samples[written + k] * walk.gain;
+            }
+            else
+            {
+                for (uint32_t k = 0; k < run; ++k)
+                    out[k] = samples[written + k] * walk.Next();
+            }
+            written += run;
+            ring.writeIndex = (ring.writeIndex + run) % ring.capacity;
+        }
+        ring.AddFill(static_cast<int32_t>(frames));
     }
 }
 
