@@ -81,7 +81,8 @@ the body after the id ("id" may then be left out: the body is the hex alone); a 
 other than those needs "hex". Curve points are [x, y] or [x, y, shape] (shape 4, linear, by
 default). Properties ("props") are {"id": value} or [[id, value]]; an id may be "priority",
 "delay", "fade_time", "probability", "loop_count", "initial_delay" or "attenuation"; a value is a
-number (typed by the engine's property table) or {"f32"|"i32"|"u32": number}.
+number (typed by the engine's property table) or {"f32"|"i32"|"u32": number}; the attenuation's
+may also be the attenuation item's id as a name.
 
     state  values {"property id": float}, count
     sound  media (the media id; also the source id), media_size (default: the bank media's

@@ -100,12 +100,25 @@ def _property_list(cursor, value_bytes=4):
     return {prop: cursor.take(value_bytes) for prop in ids}
 
 
-def _positioning(cursor):
-    p = cursor.u8()
+def _path(cursor):
+    """The path block of 3-D position modes 1 and 2: mode, transition time, vertices
+    [x, y, z, duration ms], items [first vertex, count] and one random range [x, z, y] per item."""
+    out = {"mode": cursor.u8(), "transition_time": cursor.u32()}
+    out["vertices"] = [list(cursor.unpack("fffI")) for _ in range(cursor.u32())]
+    out["items"] = [list(cursor.unpack("II")) for _ in range(cursor.u32())]
+    out["ranges"] = [list(cursor.unpack("fff")) for _ in out["items"]]
+    return out
+
+
+def _positioning(cursor, out):
+    """Byte P (bit 0 override, bit 1 3-D, bits 5-6 the 3-D position mode) into out["positioning"];
+    with the override and 3-D, byte Q into out["positioning_3d"] and, with mode 1 or 2, the path
+    block into out["path"]."""
+    p = out["positioning"] = cursor.u8()
     if p & 1 and p & 2:
-        cursor.u8()
-        assert ((p >> 5) & 3) not in (1, 2), "path blocks are not read here"
-    return p
+        out["positioning_3d"] = cursor.u8()
+        if ((p >> 5) & 3) in (1, 2):
+            out["path"] = _path(cursor)
 
 
 def _aux(cursor):
@@ -149,7 +162,7 @@ def sound(body):
     out["bus"], out["parent"], out["behaviour"] = cursor.u32(), cursor.u32(), cursor.u8()
     out["props"] = _property_list(cursor)
     out["ranges"] = _property_list(cursor, 8)
-    out["positioning"] = _positioning(cursor)
+    _positioning(cursor, out)
     _aux(cursor)
     out["limit_flags"], out["queue"], out["max_instances"] = cursor.u8(), cursor.u8(), cursor.u16()
     cursor.take(2)
@@ -182,7 +195,7 @@ def bus(body):
     out = {"id": cursor.u32(), "parent": cursor.u32()}
     out["device"] = cursor.u32() if out["parent"] == 0 else None
     out["props"] = _property_list(cursor)
-    out["positioning"] = _positioning(cursor)
+    _positioning(cursor, out)
     _aux(cursor)
     cursor.take(1 + 2 + 4 + 1 + 4 + 4)
     cursor.take(18 * cursor.u32())
@@ -194,6 +207,22 @@ def bus(body):
     out["rtpc"] = _rtpc_list(cursor)
     _state_chunk(cursor)
     assert cursor.at_end(), "bytes after the bus body"
+    return out
+
+
+def attenuation(body):
+    """An attenuation (item type 14): its cone (None when off), the curve slot of each of the seven
+    roles (255: none) and its curves {"scaling", "points" [(x, y, shape)]}."""
+    cursor = Cursor(body)
+    out = {"id": cursor.u32(), "second_flag": cursor.u8()}
+    out["cone"] = cursor.unpack("fffff") if cursor.u8() else None
+    out["map"] = list(cursor.take(7))
+    out["curves"] = []
+    for _ in range(cursor.u8()):
+        scaling = cursor.u8()
+        out["curves"].append({"scaling": scaling, "points": [cursor.unpack("ffI") for _ in range(cursor.u16())]})
+    out["rtpc"] = _rtpc_list(cursor)
+    assert cursor.at_end(), "bytes after the attenuation body"
     return out
 
 

@@ -11,6 +11,7 @@ REPOSITORY = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__f
 sys.path.insert(0, os.path.join(REPOSITORY, "tools"))
 
 from soundbank import chunks  # noqa: E402
+from soundbank.ids import fnv1  # noqa: E402
 
 TWO_POINTS = [[0, 0], [100, -20]]
 
@@ -63,6 +64,14 @@ class SoundPositioningTest(unittest.TestCase):
                         props={"attenuation": 5, 71: 2})
         start = props.index(bytes([2, 70, 71]))
         self.assertEqual(struct.unpack_from("<if", props, start + 3), (5, 2.0))
+
+    def test_a_sound_may_name_its_attenuation_by_the_items_name(self):
+        # Names hash above 2^31 as often as not: the id is written unsigned, not as an int32.
+        for name in ("Attenuation/launch_flight", "A"):
+            with self.subTest(name=name):
+                _, props = item(type="sound", id=1, media=2, media_size=10, props={"attenuation": name})
+                start = props.index(bytes([1, 70]))
+                self.assertEqual(struct.unpack_from("<I", props, start + 2)[0], fnv1(name))
 
 
 if __name__ == "__main__":

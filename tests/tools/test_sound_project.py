@@ -61,6 +61,19 @@ ADPCM_CUES = {3643286168, 1168262086, 2917290866, 3826206711, 300927168, 2842146
               2383607268, 737768043, 1205173799, 844605027, 2023560711, 914471075, 2688475861, 4273342723,
               3951251861, 2816493517, 2592254617, 853173628, 3873832695}
 AIRSHIP_DYING = 914471075
+# The launch cues fly across (SoundProject/README.md, "The launch cues fly across"): 3-D position
+# mode 1 (P bits 0, 1 and 5), spatialized by position (Q bit 0), one path of two vertices played
+# once per play by a player of its own (mode 4), an attenuation whose dry curve (role 0) falls
+# linearly from 0 dB at 0 to -18 dB at 2000; the media outlast the 1.5 s flight.
+LAUNCH_CUES = {3643286168, 1168262086, 2917290866}
+LAUNCH_POSITIONING = 0x23
+LAUNCH_POSITIONING_3D = 0x01
+LAUNCH_PATH = {"mode": 4, "transition_time": 0, "vertices": [[-1000.0, 0.0, 500.0, 1500], [1000.0, 0.0, 500.0, 0]],
+               "items": [[0, 2]], "ranges": [[0.0, 0.0, 0.0]]}
+LAUNCH_DRY_CURVE = [(0.0, 0.0, 4), (2000.0, -18.0, 4)]
+LAUNCH_MEDIA_SECONDS = 1.6
+ATTENUATION = 70
+NO_CURVE = 255
 PREFETCH_SECONDS = 0.5
 LONGEST_ONE_SHOT_SECONDS = 3.0
 
@@ -81,6 +94,14 @@ def signed_db_curve(points, x):
     if y <= -1.0:
         return -math.inf
     return 20.0 * math.log10(1.0 + y) if y < 0 else -20.0 * math.log10(1.0 - y)
+
+
+def linear_curve(points, x):
+    """A curve of linear segments (dB against distance), held beyond its ends."""
+    for (x0, y0, _), (x1, y1, _) in zip(points, points[1:]):
+        if x0 <= x <= x1:
+            return y0 + (y1 - y0) * (x - x0) / (x1 - x0)
+    return points[0][1] if x < points[0][0] else points[-1][1]
 
 
 class InitBankTest(unittest.TestCase):
@@ -174,7 +195,8 @@ class MainBankTest(unittest.TestCase):
                 sound = self.sounds[play["target"]]
                 codec = ADPCM_CODEC if event_id in ADPCM_CUES or event_id in SCREEN_MUSICS else PCM_CODEC
                 self.assertEqual((sound["plugin"], sound["stream_type"]), (codec, MUSIC_STREAM_TYPES.get(event_id, 0)))
-                self.assertFalse(sound["positioning"] & 2, "unpositioned: no 3-D")
+                if event_id not in LAUNCH_CUES:
+                    self.assertFalse(sound["positioning"] & 2, "unpositioned: no 3-D")
                 if sound["stream_type"] == 2:
                     self.assertNotIn(sound["source"], self.index, "streamed from its file alone")
                     self.assertEqual(sound["media_size"], len(self.loose_file(sound["source"])))
@@ -230,15 +252,28 @@ class MainBankTest(unittest.TestCase):
                     frames = len(media["samples"]) // media["channels"]
                     self.assertLessEqual(frames / media["rate"], LONGEST_ONE_SHOT_SECONDS)
 
+    def attenuation_of(self, sound):
+        """The attenuation item the sound names."""
+        wanted = struct.unpack("<I", sound["props"][ATTENUATION])[0]
+        (body,) = [b for t, b in self.order if t == 14 and br.Cursor(b).u32() == wanted]
+        return br.attenuation(body)
+
     def output_tone_db(self, event_id):
         """The level, in dBFS per output channel, of the event's dominant tone: its amplitude in the
-        description, spread onto two channels, and the sound's voice volume from the bank."""
+        description, spread onto two channels, and the sound's voice volume from the bank. A cue that
+        flies along a path is taken where it is quietest on its nearer channel, at the path's ends:
+        there it lies beyond the stereo speakers, wholly on one channel, attenuated by the dry curve at
+        the vertex's distance."""
         (action_id,) = self.events[event_id]["actions"]
         sound = self.sounds[self.actions[action_id]["target"]]
         wave = self.waves[sound["source"]]
         amplitude = max(part.get("amp", 0.0) for part in wave["parts"]
                         if part.get("tone") == self.dominant[sound["source"]])
         spread = 1.0 if wave.get("channels", 1) == 2 else math.sqrt(0.5)
+        if "path" in sound:
+            curve = self.attenuation_of(sound)["curves"][0]["points"]
+            spread = min(10.0 ** (linear_curve(curve, math.dist(end, (0, 0, 0))) / 20.0)
+                         for end in (sound["path"]["vertices"][0][:3], sound["path"]["vertices"][-1][:3]))
         volume = struct.unpack("<f", sound["props"].get(VOICE_VOLUME, b"\0\0\0\0"))[0]
         return 20.0 * math.log10(amplitude * spread) + volume
 
@@ -251,6 +286,21 @@ class MainBankTest(unittest.TestCase):
         for event_id in set(CUES) | {OPENING_JINGLE}:
             with self.subTest(event=event_id):
                 self.assertGreaterEqual(self.output_tone_db(event_id) - loudest_music, MIN_CUE_ABOVE_MUSIC_DB)
+
+    def test_the_launch_cues_fly_across_the_listener(self):
+        for event_id in LAUNCH_CUES:
+            with self.subTest(event=event_id):
+                sound = self.sound_of(event_id)
+                self.assertEqual((sound["positioning"], sound["positioning_3d"]),
+                                 (LAUNCH_POSITIONING, LAUNCH_POSITIONING_3D))
+                self.assertEqual(sound["path"], LAUNCH_PATH)
+                attenuation = self.attenuation_of(sound)
+                self.assertIsNone(attenuation["cone"])
+                self.assertEqual(attenuation["map"], [0] + [NO_CURVE] * 6, "a dry curve alone: no spread curve")
+                self.assertEqual(attenuation["curves"], [{"scaling": 0, "points": LAUNCH_DRY_CURVE}])
+                self.assertEqual(attenuation["rtpc"], [])
+                media = self.media(event_id)
+                self.assertGreaterEqual(len(media["samples"]) / media["channels"] / media["rate"], LAUNCH_MEDIA_SECONDS)
 
     def test_media_are_extensible_16_bit_pcm_or_adpcm_in_whole_blocks(self):
         rates = set()

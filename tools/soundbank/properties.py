@@ -54,6 +54,9 @@ def value32(prop, value):
         raise ValueError("a typed value is f32, i32 or u32, not %r" % kind)
     if isinstance(value, bool):
         raise ValueError("property %d: a value is a number" % prop)
+    if prop == PROPERTY_NAMES["attenuation"] and isinstance(value, str):
+        # The attenuation is another item of the bank: it may be named as its id is.
+        return u32(resolve(value))
     if prop in FLOAT_PROPERTIES:
         return f32(value)
     if prop in INTEGER_PROPERTIES:

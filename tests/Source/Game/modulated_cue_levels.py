@@ -23,18 +23,9 @@ import numpy as np
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 from bank_media import media_of_bank  # noqa: E402
+from tone_level import tone_db  # noqa: E402
 
 CENTRE = 0.70710677
-
-
-def tone_db(x, rate, tones, offset):
-    frames = np.arange(len(x)) + offset
-    columns = [np.ones(len(x))]
-    for hz in tones:
-        columns += [np.sin(2 * np.pi * hz * frames / rate), np.cos(2 * np.pi * hz * frames / rate)]
-    coefficients, *_ = np.linalg.lstsq(np.stack(columns, axis=1), x, rcond=None)
-    amplitude = float(np.hypot(coefficients[1], coefficients[2]))
-    return 20.0 * np.log10(amplitude) if amplitude > 0 else -999.0
 
 
 def main():

@@ -4,6 +4,7 @@
 // attenuation times the three-dimensional panning (a numpy model); a move between two frames ramps
 // across the next frame; a listener without spatialization hears k / L; a listener's volume
 // offsets scale its speakers; a low-pass curve filters the connection.
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Positioning/MainDevicePanning.h"
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Renderer/FirstSoundFixture.h"
 
 #include "ZkAudiolib/Common/MixGraph/CZkMixerInputContext.h"
@@ -135,16 +136,9 @@ protected:
     // The numpy model's amplitudes of each position (relative to the listener).
     std::vector<Amplitudes> Model(const std::vector<ZkVector>& positions) const
     {
-        CZkOutputDevice* device = ZK::SoundEngine::CZkOutputDeviceMgr::GetMainDevice();
-        float angles[3] = {45.0f, 90.0f, 135.0f};
-        uint32_t count = 3;
-        float height = 0.0f;
-        uint32_t rule = 0;
-        if (device != nullptr)
-        {
-            EXPECT_EQ(device->GetSpeakerAngles(angles, count, height), ZK_Success);
-            rule = device->panningRule;
-        }
+        const ZkPositioningTest::DevicePanning panning = ZkPositioningTest::MainDevicePanning();
+        const uint32_t rule = panning.rule;
+        const float* angles = panning.angles;
         const std::filesystem::path cases = m_folder.Path() / "positioned_tone_cases.txt";
         {
             std::ofstream file(cases);

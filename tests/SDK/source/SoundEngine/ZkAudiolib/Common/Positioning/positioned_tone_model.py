@@ -31,19 +31,24 @@ def dry_gain(distance, x0, db0, x1, db1):
     return 10.0 ** (db / 20.0)
 
 
+def channel_gains(px, py, pz, x0, db0, x1, db1, rule, a1, a2, a3):
+    """The left and right gains of a mono emitter at (px, py, pz) around the listener."""
+    length_squared = px * px + py * py + pz * pz
+    spread = py * py / length_squared if length_squared > 0.0 else 0.0
+    matrix = panning3d_model.pan_case([MONO_CENTRE, STEREO, px, py, pz, 0.0, 0.0, 1.0, 0.0, 1.0, 0.0,
+                                       spread, 0.0, 0.0, rule, a1, a2, a3])
+    gain = dry_gain(math.sqrt(length_squared), x0, db0, x1, db1)
+    row = matrix.ravel()
+    return gain * row[0], gain * row[1]
+
+
 def main():
     for line in sys.stdin:
         fields = [float(v) for v in line.split()]
         if not fields:
             continue
-        amplitude, px, py, pz, x0, db0, x1, db1, rule, a1, a2, a3 = fields
-        length_squared = px * px + py * py + pz * pz
-        spread = py * py / length_squared if length_squared > 0.0 else 0.0
-        matrix = panning3d_model.pan_case([MONO_CENTRE, STEREO, px, py, pz, 0.0, 0.0, 1.0, 0.0, 1.0, 0.0,
-                                           spread, 0.0, 0.0, rule, a1, a2, a3])
-        gain = dry_gain(math.sqrt(length_squared), x0, db0, x1, db1)
-        row = matrix.ravel()
-        print("%.9g %.9g" % (amplitude * gain * row[0], amplitude * gain * row[1]))
+        left, right = channel_gains(*fields[1:])
+        print("%.9g %.9g" % (fields[0] * left, fields[0] * right))
 
 
 if __name__ == "__main__":
