@@ -22,6 +22,7 @@
 #include "Objects/SceneManager.h"
 #include "Objects/Transform.h"
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Containers/EngineMemoryFixture.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Positioning/MainDevicePanning.h"
 #include "Source/Engine/AssetFolder.h"
 #include "Source/Engine/ScriptedInputDevice.h"
 #include "support/GlContext.h"
@@ -73,6 +74,7 @@ const std::string kPlayFieldMusicTones = "147,73,146,148";
 constexpr double kHoverHz = 1760.0;
 constexpr double kPressHz = 1320.0;
 constexpr double kLaunchHz = 330.0;
+constexpr uint32_t kLaunchPathFrames = 72; // its path's 1500 ms in frames of the engine's 21 ms
 // Documented tone levels, dBFS per channel.
 constexpr double kJingleDb = -10.5;
 constexpr double kMusicDb = -19.9;
@@ -222,14 +224,21 @@ protected:
         ASSERT_TRUE(SceneManager::Exists("Sandbox"));
     }
 
-    // Answers of heard_analysis.py to the queries, one line each.
-    std::vector<std::string> Analyse(const std::vector<std::string>& queries) const
+    // The capture so far, as raw float32 in a file of the test's own name; its path.
+    std::string WriteCapture() const
     {
         const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         const std::string capture = std::string(KP_TEST_OUTPUT_DIR) + "/heard_" + name + ".f32";
-        const std::string questions = capture + ".queries";
         std::ofstream(capture, std::ios::binary)
             .write(reinterpret_cast<const char*>(m_capture.data()), static_cast<std::streamsize>(m_capture.size() * sizeof(float)));
+        return capture;
+    }
+
+    // Answers of heard_analysis.py to the queries, one line each.
+    std::vector<std::string> Analyse(const std::vector<std::string>& queries) const
+    {
+        const std::string capture = WriteCapture();
+        const std::string questions = capture + ".queries";
         std::ofstream queryFile(questions);
         for (const std::string& query : queries)
             queryFile << query << "\n";
@@ -282,11 +291,8 @@ protected:
                                                      const std::string& tones, const std::vector<uint32_t>& starts,
                                                      uint32_t from, uint32_t to, const std::string& others) const
     {
-        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        const std::string capture = std::string(KP_TEST_OUTPUT_DIR) + "/heard_" + name + ".f32";
+        const std::string capture = WriteCapture();
         const std::string gainFile = capture + ".gains";
-        std::ofstream(capture, std::ios::binary)
-            .write(reinterpret_cast<const char*>(m_capture.data()), static_cast<std::streamsize>(m_capture.size() * sizeof(float)));
         std::ofstream(gainFile, std::ios::binary)
             .write(reinterpret_cast<const char*>(gains.data()), static_cast<std::streamsize>(gains.size() * sizeof(double)));
         std::string startList;
@@ -318,14 +324,57 @@ protected:
         }
         return lines;
     }
+    // The launch cue's flight (SoundProject/README.md, "The launch cues fly across") for
+    // launch_flight_model.py: its path, its attenuation's dry curve and the output's panning.
+    static std::string LaunchFlightCase()
+    {
+        const ZkPositioningTest::DevicePanning panning = ZkPositioningTest::MainDevicePanning();
+        std::ostringstream json;
+        json << R"("bank": ")" << KP_SOURCE_DIR << R"(/Trindle_Ostrel/Banks/Main.bnk", "media": "Media/launch_1", "frame": )"
+             << kFrame << R"(, "from": [-1000, 0, 500], "to": [1000, 0, 500], "frames": )" << kLaunchPathFrames
+             << R"(, "curve": [0, 0, 2000, -18], "rule": )" << panning.rule << R"(, "angles": [)" << panning.angles[0]
+             << ", " << panning.angles[1] << ", " << panning.angles[2] << "]";
+        return json.str();
+    }
+    static std::string RunLaunchFlightModel(const std::string& fields)
+    {
+        return ZkEngineTest::RunCommand("/usr/bin/python3 " KP_SOURCE_DIR
+                                        "/tests/SDK/source/SoundEngine/ZkAudiolib/Common/Positioning/launch_flight_model.py '{" +
+                                        LaunchFlightCase() + ", " + fields + "}'");
+    }
+    // A file of the launch cue's left gain for each of its samples (raw float64).
+    std::string LaunchFlightGains() const
+    {
+        const std::string file = WriteCapture() + ".launch_gains";
+        RunLaunchFlightModel(R"("left_gains": ")" + file + "\"");
+        return file;
+    }
+    // The launch cue started at capture frame `start`, per frame of its media: the level of its
+    // tone (fitted with `tones`, its own first) heard on the left and the right, and modelled.
+    std::vector<std::vector<double>> LaunchFlightLevels(uint32_t start, const std::string& tones) const
+    {
+        std::istringstream output(RunLaunchFlightModel(R"("capture": ")" + WriteCapture() + R"(", "channels": 2, "start": )" +
+                                                       std::to_string(start) + R"(, "tones": [)" + tones + "]"));
+        std::vector<std::vector<double>> levels;
+        for (std::vector<double> line(4); output >> line[0] >> line[1] >> line[2] >> line[3];)
+            levels.push_back(line);
+        return levels;
+    }
+
     // The latency (1 or 2 engine frames after the post's game frame, the same for every cue) at
     // which the cue's model best matches what is heard: the largest block difference is smallest.
     // Its levels are returned. Others: the media of other cues playing meanwhile and the game
     // frames they were posted in.
+    struct OtherCue
+    {
+        std::string media;
+        long long post = 0;
+        std::string gains; // a positioned cue's left gains (LaunchFlightGains); empty: the centre gain
+    };
     std::vector<std::vector<double>> BestAlignedLevels(const char* media, const std::vector<double>& gains,
                                                        const std::string& tones, const std::vector<long long>& posts,
                                                        uint32_t fromStart, uint32_t length,
-                                                       const std::vector<std::pair<std::string, long long>>& others) const
+                                                       const std::vector<OtherCue>& others) const
     {
         std::vector<std::vector<double>> best;
         double bestError = 1e9;
@@ -335,8 +384,9 @@ protected:
             for (long long post : posts)
                 starts.push_back(FrameStart(post + latency));
             std::string otherList;
-            for (const auto& [name, post] : others)
-                otherList += (otherList.empty() ? "" : ",") + name + ":" + std::to_string(FrameStart(post + latency));
+            for (const OtherCue& other : others)
+                otherList += (otherList.empty() ? "" : ",") + other.media + ":" + std::to_string(FrameStart(other.post + latency)) +
+                             (other.gains.empty() ? "" : ":" + other.gains);
             const auto levels =
                 ModulatedLevels(media, gains, tones, starts, starts[0] + fromStart, starts[0] + length, otherList);
             double error = 0.0;
@@ -567,6 +617,51 @@ TEST_F(GameHeardTest, ALaunchItsFlightAndItsDeath)
     EXPECT_GT(m_mostVoices, 0u);
 }
 
+// The launch cue flies across: its path carries it from the listener's left (-1000, 0, 500) to its
+// right (1000, 0, 500) in 72 engine frames, its attenuation lowers it to -18 dB at 2000. Frame by
+// frame, its tone's left-minus-right level follows the model of the path, the attenuation, the
+// panning and the one-frame matrix ramp (launch_flight_model.py) within 1 dB while the cue is above
+// -40 dBFS on both channels; it starts on the left alone and ends on the right alone.
+TEST_F(GameHeardTest, ALaunchFliesFromLeftToRightOver72Frames)
+{
+    ToThePlayField();
+    Seconds(1.0);
+    gGold = 10000;
+    PointAtObject("SpawnButtonMid");
+    Frames(2);
+    Press(kMouse);
+    PointAt(5000.0f, 5000.0f);
+    Seconds(2.5);
+    const std::vector<long long> posts = m_sound.FramesOf(kLaunchEvent);
+    ASSERT_EQ(posts.size(), 1u);
+    // The cue starts on the left: its first frame is the first block with its tone there.
+    const double onset = First(Analyse({Onset(kLaunchHz, kAudibleDb, FrameStart(posts[0]), Now())})[0]);
+    ASSERT_GE(onset, FrameStart(posts[0]));
+    ASSERT_LE(onset, FrameStart(posts[0]) + kLatencyFrames);
+    // Its tone fitted with the engine hum's, the play-field music's and the menu music's.
+    const auto levels = LaunchFlightLevels(static_cast<uint32_t>(onset), "330,60,147,73,146,148,220,110");
+    ASSERT_GT(levels.size(), size_t{kLaunchPathFrames}) << "the cue outlasts its flight";
+
+    size_t compared = 0;
+    for (size_t frame = 0; frame < levels.size(); ++frame)
+    {
+        const double heardLeft = levels[frame][0], heardRight = levels[frame][1];
+        const double modelLeft = levels[frame][2], modelRight = levels[frame][3];
+        if (modelLeft <= kAudibleDb || modelRight <= kAudibleDb)
+            continue;
+        ++compared;
+        EXPECT_NEAR(heardLeft - heardRight, modelLeft - modelRight, 1.0) << "frame " << frame << " of the launch";
+    }
+    EXPECT_GT(compared, size_t{kLaunchPathFrames / 3}) << "frames on both sides compared";
+    // From the left alone through the middle to the right alone.
+    EXPECT_GT(levels.front()[0], kAudibleDb);
+    EXPECT_LT(levels.front()[1], kAudibleDb);
+    EXPECT_GT(levels[kLaunchPathFrames / 2 - 4][0], levels[kLaunchPathFrames / 2 - 4][1]);
+    EXPECT_LT(levels[kLaunchPathFrames / 2 + 4][0], levels[kLaunchPathFrames / 2 + 4][1]);
+    EXPECT_LT(levels[kLaunchPathFrames - 1][0], kAudibleDb);
+    EXPECT_GT(levels[kLaunchPathFrames - 1][1], kAudibleDb);
+}
+
 TEST_F(GameHeardTest, AnAirshipInFlightThrobsAt4Hz)
 {
     ToThePlayField();
@@ -599,10 +694,10 @@ TEST_F(GameHeardTest, AnAirshipInFlightThrobsAt4Hz)
             gains.push_back(from + (to - from) * k / kFrame);
     }
     // Frame by frame over the first hum until its media fades out, the launch cue heard with it
-    // (its tone fitted with the music's).
+    // (its tone fitted with the music's; on the left channel measured here, at its flight's gains).
     const auto levels = BestAlignedLevels("Media/airship_engine", gains, "60," + kPlayFieldMusicTones + ",330",
                                           firstBurst, 0, 32 * kFrame,
-                                          {{"Media/launch_1", m_sound.FramesOf(kLaunchEvent).at(0)}});
+                                          {{"Media/launch_1", m_sound.FramesOf(kLaunchEvent).at(0), LaunchFlightGains()}});
     ASSERT_GE(levels.size(), 20u);
     double quietest = 0.0, loudest = -999.0;
     for (size_t block = 0; block < levels.size(); ++block)
@@ -652,8 +747,8 @@ TEST_F(GameHeardTest, ADestroyedTowersRubbleFadesByItsEnvelope)
     ASSERT_EQ(wooden.size() + stone.size(), 1u) << "the tower's own destroyed cue";
     const auto levels = BestAlignedLevels(
         "Media/tower_reward", gains, tones, rubble, 0, kEnd + 8 * kFrame,
-        {wooden.empty() ? std::pair<std::string, long long>{"Media/stone_tower_destroyed", stone[0]}
-                        : std::pair<std::string, long long>{"Media/wood_tower_destroyed", wooden[0]}});
+        {wooden.empty() ? OtherCue{"Media/stone_tower_destroyed", stone[0], ""}
+                        : OtherCue{"Media/wood_tower_destroyed", wooden[0], ""}});
     ASSERT_GE(levels.size(), size_t{kEnd / kFrame + 4});
     double loudest = -999.0;
     for (size_t block = 0; block < kEnd / kFrame; ++block)

@@ -13,8 +13,11 @@ at n / frame of the way); the first frame has no frame before and holds its own.
 
 Argument: one JSON object
   {"bank", "media", "capture", "channels", "start", "frame", "from": [x, y, z], "to": [x, y, z],
-   "frames", "curve": [x0, db0, x1, db1], "rule", "angles": [a1, a2, a3], "tones": [hz, ...]}
-"tones" is optional. Without it each level is the root mean square of the frame (the whole band);
+   "frames", "curve": [x0, db0, x1, db1], "rule", "angles": [a1, a2, a3], "tones": [hz, ...],
+   "left_gains": FILE}
+With "left_gains" the model only writes the left gain of each of the cue's samples into FILE (raw
+float64) and prints nothing; "capture", "channels" and "start" may then be left out. "tones" is
+optional. Without it each level is the root mean square of the frame (the whole band);
 with it, the amplitude of the least-squares sine at the first tone fitted together with sines at
 the others (tones of other sounds playing) and a constant: the level band-limited to the cue's tone.
 Prints one line per whole frame of the media: the heard left and right levels and the modelled left
@@ -54,29 +57,35 @@ def frame_gains(case, count):
     return np.array(gains)
 
 
-def modelled(media, gains, frame):
-    """The media heard through each frame's matrix, ramped from the frame before's: (samples, 2)."""
-    count = len(gains)
+def sample_gains(case, samples):
+    """The left and right gain of each of the cue's samples: each frame's matrix ramped from the
+    frame before's across the frame. (samples, 2)"""
+    frame = case["frame"]
+    count = -(-samples // frame)
+    gains = frame_gains(case, count)
     ramp = np.arange(frame) / frame
     out = np.zeros((count * frame, 2))
     for k in range(count):
         before = gains[k - 1] if k > 0 else gains[k]
-        span = slice(k * frame, (k + 1) * frame)
-        for channel in range(2):
-            out[span, channel] = media[span] * (before[channel] + (gains[k][channel] - before[channel]) * ramp)
-    return out
+        out[k * frame:(k + 1) * frame] = before + np.outer(ramp, gains[k] - before)
+    return out[:samples]
 
 
 def main():
     case = json.loads(sys.argv[1])
-    frame, start, channels = case["frame"], case["start"], case["channels"]
+    frame = case["frame"]
     rate = case.get("rate", 48000)
     media = media_of_bank(case["bank"], case["media"])
-    count = len(media) // frame
-    model = modelled(media[:count * frame], frame_gains(case, count), frame)
+    gains = sample_gains(case, len(media))
+    if "left_gains" in case:
+        # Only the gains: another model adds the cue, heard on channel 0, to what it models.
+        gains[:, 0].astype(np.float64).tofile(case["left_gains"])
+        return
+    model = media[:, None] * gains
+    start, channels = case["start"], case["channels"]
     heard = np.fromfile(case["capture"], dtype=np.float32).reshape(-1, channels).astype(np.float64)
     tones = case.get("tones")
-    for k in range(count):
+    for k in range(len(media) // frame):
         at = start + k * frame
         if at + frame > len(heard):
             break
