@@ -234,6 +234,21 @@ protected:
         return capture;
     }
 
+    // To the play field, a second there with gold to spare, then a click on the middle spawn
+    // button: an airship of the selected type launches. pointed: the frame the cursor reached it.
+    void LaunchAnAirship(long long* pointed = nullptr)
+    {
+        ASSERT_NO_FATAL_FAILURE(ToThePlayField());
+        Seconds(1.0);
+        gGold = 10000;
+        if (pointed != nullptr)
+            *pointed = m_frames;
+        PointAtObject("SpawnButtonMid");
+        Frames(2);
+        Press(kMouse);
+        PointAt(5000.0f, 5000.0f);
+    }
+
     // Answers of heard_analysis.py to the queries, one line each.
     std::vector<std::string> Analyse(const std::vector<std::string>& queries) const
     {
@@ -570,14 +585,8 @@ TEST_F(GameHeardTest, ThePauseMenusSliderSetsTheMusicLevelByInitBanksCurve)
 
 TEST_F(GameHeardTest, ALaunchItsFlightAndItsDeath)
 {
-    ToThePlayField();
-    Seconds(1.0);
-    gGold = 10000;
-    const long long launch = m_frames;
-    PointAtObject("SpawnButtonMid");
-    Frames(2);
-    Press(kMouse);
-    PointAt(5000.0f, 5000.0f);
+    long long launch = 0;
+    ASSERT_NO_FATAL_FAILURE(LaunchAnAirship(&launch));
     const uint32_t launchEnd = FrameStart(launch) + kp::test::kHeardRateHz;
     Seconds(6.0);
     ASSERT_EQ(m_sound.FramesOf(kLaunchEvent).size(), 1u) << "the type's launch cue";
@@ -624,13 +633,7 @@ TEST_F(GameHeardTest, ALaunchItsFlightAndItsDeath)
 // -40 dBFS on both channels; it starts on the left alone and ends on the right alone.
 TEST_F(GameHeardTest, ALaunchFliesFromLeftToRightOver72Frames)
 {
-    ToThePlayField();
-    Seconds(1.0);
-    gGold = 10000;
-    PointAtObject("SpawnButtonMid");
-    Frames(2);
-    Press(kMouse);
-    PointAt(5000.0f, 5000.0f);
+    ASSERT_NO_FATAL_FAILURE(LaunchAnAirship());
     Seconds(2.5);
     const std::vector<long long> posts = m_sound.FramesOf(kLaunchEvent);
     ASSERT_EQ(posts.size(), 1u);
@@ -664,13 +667,7 @@ TEST_F(GameHeardTest, ALaunchFliesFromLeftToRightOver72Frames)
 
 TEST_F(GameHeardTest, AnAirshipInFlightThrobsAt4Hz)
 {
-    ToThePlayField();
-    Seconds(1.0);
-    gGold = 10000;
-    PointAtObject("SpawnButtonMid");
-    Frames(2);
-    Press(kMouse);
-    PointAt(5000.0f, 5000.0f);
+    ASSERT_NO_FATAL_FAILURE(LaunchAnAirship());
     Seconds(2.0);
     const std::vector<long long> hums = m_sound.FramesOf(kEngineHumEvent);
     ASSERT_FALSE(hums.empty());
