@@ -260,6 +260,10 @@ protected:
     // The player held while the play is paused (nothing without a player, or one not playing).
     void PausePath();
     void ResumePath();
+    // Parameters 20-22's part of the offset read from the node (the path's part kept): their
+    // changes reach a play as deltas, so a play that starts while they already drive an offset,
+    // or whose node's settings were read again, takes their whole value here.
+    void TakeParameterOffsets();
     // Parameters 66 (listener-relative bit), 67 (last-vertex duration) and 68 (mode word): true
     // when id is one of them.
     bool SetAutomationParameter(uint32_t id, float value);

@@ -31,6 +31,8 @@ namespace
 {
 constexpr uint32_t kFirstPathMode = 1;
 constexpr uint32_t kLastPathMode = 2;
+// The node's offsets as they are (100 %): the play scales them as it scales their deltas.
+constexpr float kWholeOffset = 100.0f;
 
 const CZkListener* RegisteredListener(ZkGameObjectID id)
 {
@@ -127,6 +129,19 @@ void CZkNodeInstanceBase::LeavePath()
         g_pSharedItemArray->RemoveUser(m_pathPlayer, m_automationOffset);
     m_pathPlayer = nullptr;
     m_pathID = 0;
+}
+
+void CZkNodeInstanceBase::TakeParameterOffsets()
+{
+    float offsets[3] = {};
+    if (IsPositioned() && m_node != nullptr)
+        m_node->GetAutomationOffsets(m_object, kWholeOffset, offsets);
+    const float scale = AutomationScale();
+    const bool moved = m_pathPlayer != nullptr && m_pathPlayer->HasStarted();
+    const ZkVector path = moved ? m_pathPlayer->LastApplied() : ZkVector{0.0f, 0.0f, 0.0f};
+    m_automationOffset[0] = path.x + offsets[0] * scale;
+    m_automationOffset[1] = path.y + offsets[1] * scale;
+    m_automationOffset[2] = path.z + offsets[2] * scale;
 }
 
 void CZkNodeInstanceBase::PausePath()

@@ -99,6 +99,7 @@ void CZkPlayingInstance::RefreshFromNode()
         m_values[kSlot4] = 0.0f;
         CZkNodeInstanceBase::RefreshPositioning();
         TakeAutomationData();
+        TakeParameterOffsets();
         if (Voice() != nullptr)
             g_pRenderSide->Refresh(Voice());
         SetSendValue(kUnsetSendValue);

@@ -1,13 +1,16 @@
 // A position path through the running engine (offline rendering): a posted play starts its
 // node's player at the engine's frame, the tick steps it, a pause action holds it (PauseNow) for
 // 50 frames and the end of its vertex comes 50 frames later, the resume action lets it go on, and
-// the play's end leaves no player.
+// the play's end leaves no player. And the offset that game parameters drive through parameters
+// 20-22, from a play's start.
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Renderer/FirstSoundFixture.h"
 
 #include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingInstance.h"
 #include "ZkAudiolib/Common/Playback/CZkSharedItemArray.h"
 #include "ZkAudiolib/Common/Positioning/CZkPositionPath.h"
+
+#include <ZK/SoundEngine/Common/ZkGameSyncCalls.h>
 
 namespace
 {
@@ -37,6 +40,12 @@ protected:
                 {"type": "action", "id": 322, "action": "resume", "target": 220},
                 {"type": "event", "id": "Resume_Path", "actions": [322]},
                 {"type": "action", "id": 323, "action": "stop", "target": 220},
+                {"type": "sound", "id": 230, "media": 110, "bus": "Effects", "props": {"loop_count": 0}, "positioning": 3,
+                 "rtpc": [{"parameter": "Offset_X", "target": 20, "points": [[0, 0], [100, 50]]}]},
+                {"type": "action", "id": 330, "action": "play", "target": 230},
+                {"type": "event", "id": "Play_Offset", "actions": [330]},
+                {"type": "action", "id": 331, "action": "stop", "target": 230},
+                {"type": "event", "id": "Stop_Offset", "actions": [331]},
                 {"type": "event", "id": "Stop_Path", "actions": [323]}]}]})"));
     }
     static float OffsetX()
@@ -85,5 +94,33 @@ TEST_F(PathThroughEngine, APauseActionHoldsThePlayerFor50Frames)
     ASSERT_NO_FATAL_FAILURE(Frames(3));
     EXPECT_EQ(CZkActiveInstances::First(), nullptr);
     EXPECT_EQ(g_pSharedItemArray->Count(), 0u) << "the play's end leaves no player";
+}
+// Parameters 20-22 drive the offset through a game parameter's curve (0 at 0, 50 at 100; no
+// attenuation, so unscaled). Their changes reach a running play as deltas; a play that starts while
+// the curve already gives an offset takes its whole value when it reads its node.
+TEST_F(PathThroughEngine, AGameParameterMovesThePlayFromItsStart)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ZkBankID bank = 0;
+    ASSERT_EQ(LoadBank("Path.bnk", bank), ZK_Success);
+    struct Row
+    {
+        float atStart;
+        float later;
+    };
+    for (const Row row : {Row{100.0f, 50.0f}, Row{0.0f, 60.0f}, Row{40.0f, 0.0f}})
+    {
+        ASSERT_EQ(SetRTPCValue("Offset_X", row.atStart, kEmitter), ZK_Success);
+        ASSERT_NO_FATAL_FAILURE(Frames(1));
+        ASSERT_NE(PostEvent("Play_Offset", kEmitter), 0u);
+        ASSERT_NO_FATAL_FAILURE(Frames(2));
+        EXPECT_FLOAT_EQ(OffsetX(), row.atStart / 2.0f) << "started at " << row.atStart;
+        ASSERT_EQ(SetRTPCValue("Offset_X", row.later, kEmitter), ZK_Success);
+        ASSERT_NO_FATAL_FAILURE(Frames(2));
+        EXPECT_FLOAT_EQ(OffsetX(), row.later / 2.0f) << "moved from " << row.atStart << " to " << row.later;
+        ASSERT_NE(PostEvent("Stop_Offset", kEmitter), 0u);
+        ASSERT_NO_FATAL_FAILURE(Frames(3));
+        ASSERT_EQ(CZkActiveInstances::First(), nullptr);
+    }
 }
 } // namespace
