@@ -75,6 +75,7 @@ constexpr double kHoverHz = 1760.0;
 constexpr double kPressHz = 1320.0;
 constexpr double kLaunchHz = 330.0;
 constexpr uint32_t kLaunchPathFrames = 72; // its path's 1500 ms in frames of the engine's 21 ms
+constexpr uint32_t kHumFrames = 47;        // the engine cue's 1 s
 // Documented tone levels, dBFS per channel.
 constexpr double kJingleDb = -10.5;
 constexpr double kMusicDb = -19.9;
@@ -366,14 +367,36 @@ protected:
     }
     // The launch cue started at capture frame `start`, per frame of its media: the level of its
     // tone (fitted with `tones`, its own first) heard on the left and the right, and modelled.
-    std::vector<std::vector<double>> LaunchFlightLevels(uint32_t start, const std::string& tones) const
+    // others: JSON objects of the centred cues playing meanwhile (launch_flight_model.py's "others").
+    std::vector<std::vector<double>> LaunchFlightLevels(uint32_t start, const std::string& tones,
+                                                        const std::string& others) const
     {
         std::istringstream output(RunLaunchFlightModel(R"("capture": ")" + WriteCapture() + R"(", "channels": 2, "start": )" +
-                                                       std::to_string(start) + R"(, "tones": [)" + tones + "]"));
+                                                       std::to_string(start) + R"(, "tones": [)" + tones +
+                                                       R"(], "others": [)" + others + "]"));
         std::vector<std::vector<double>> levels;
         for (std::vector<double> line(4); output >> line[0] >> line[1] >> line[2] >> line[3];)
             levels.push_back(line);
         return levels;
+    }
+
+    // The engine cue's modulation gain for each of its samples: its voice LFO, a 4 Hz sine at full
+    // depth from phase 0 (0.5 before its first frame), at control rate, through (0, -12 dB),
+    // (1, 0 dB): a ramp per frame.
+    static std::vector<double> HumThrobGains()
+    {
+        const auto model = ModulatorModel(R"([{"kind": "lfo", "waveform": 0, "smoothing": 0, "pulse_width": 0, "phase": 0,
+            "attack": 0, "depth": 100, "frequency": 4, "seed": 0, "audio": false, "frames": 1024, "buffers": 47}])");
+        const double offset = std::pow(10.0, -12.0 / 20.0);
+        std::vector<double> gains;
+        for (uint32_t frame = 0; frame < model.size() && frame < kHumFrames; ++frame)
+        {
+            const double from = offset + (1.0 - offset) * (frame == 0 ? 0.5 : model[frame - 1][0]);
+            const double to = offset + (1.0 - offset) * model[frame][0];
+            for (uint32_t k = 0; k < kFrame; ++k)
+                gains.push_back(from + (to - from) * k / kFrame);
+        }
+        return gains;
     }
 
     // The latency (1 or 2 engine frames after the post's game frame, the same for every cue) at
@@ -641,8 +664,19 @@ TEST_F(GameHeardTest, ALaunchFliesFromLeftToRightOver72Frames)
     const double onset = First(Analyse({Onset(kLaunchHz, kAudibleDb, FrameStart(posts[0]), Now())})[0]);
     ASSERT_GE(onset, FrameStart(posts[0]));
     ASSERT_LE(onset, FrameStart(posts[0]) + kLatencyFrames);
-    // Its tone fitted with the engine hum's, the play-field music's and the menu music's.
-    const auto levels = LaunchFlightLevels(static_cast<uint32_t>(onset), "330,60,147,73,146,148,220,110");
+    // Its tone fitted with the engine hum's, the play-field music's and the menu music's; the hums
+    // that play meanwhile (their noise reaches the tone's band) modelled with it, each post a play
+    // heard as late after its post as the launch.
+    const std::string humGains = WriteCapture() + ".hum_gains";
+    const std::vector<double> throb = HumThrobGains();
+    std::ofstream(humGains, std::ios::binary)
+        .write(reinterpret_cast<const char*>(throb.data()), static_cast<std::streamsize>(throb.size() * sizeof(double)));
+    const long long latency = (static_cast<long long>(onset) - FrameStart(posts[0])) / kFrame;
+    std::string hums;
+    for (long long post : m_sound.FramesOf(kEngineHumEvent))
+        hums += std::string(hums.empty() ? "" : ", ") + R"({"media": "Media/airship_engine", "start": )" +
+                std::to_string(FrameStart(post + latency)) + R"(, "gains": ")" + humGains + R"("})";
+    const auto levels = LaunchFlightLevels(static_cast<uint32_t>(onset), "330,60,147,73,146,148,220,110", hums);
     ASSERT_GT(levels.size(), size_t{kLaunchPathFrames}) << "the cue outlasts its flight";
 
     size_t compared = 0;
@@ -677,19 +711,8 @@ TEST_F(GameHeardTest, AnAirshipInFlightThrobsAt4Hz)
 
     // The engine cue's voice LFO: a 4 Hz sine at full depth from phase 0 (0.5 before its first
     // frame), at control rate, through (0, -12 dB), (1, 0 dB): a ramp per frame.
-    constexpr uint32_t kHumFrames = 47; // the cue's 1 s
-    const auto model = ModulatorModel(R"([{"kind": "lfo", "waveform": 0, "smoothing": 0, "pulse_width": 0, "phase": 0,
-        "attack": 0, "depth": 100, "frequency": 4, "seed": 0, "audio": false, "frames": 1024, "buffers": 47}])");
-    ASSERT_EQ(model.size(), kHumFrames);
-    const double offset = std::pow(10.0, -12.0 / 20.0);
-    std::vector<double> gains;
-    for (uint32_t frame = 0; frame < kHumFrames; ++frame)
-    {
-        const double from = offset + (1.0 - offset) * (frame == 0 ? 0.5 : model[frame - 1][0]);
-        const double to = offset + (1.0 - offset) * model[frame][0];
-        for (uint32_t k = 0; k < kFrame; ++k)
-            gains.push_back(from + (to - from) * k / kFrame);
-    }
+    const std::vector<double> gains = HumThrobGains();
+    ASSERT_EQ(gains.size(), size_t{kHumFrames} * kFrame);
     // Frame by frame over the first hum until its media fades out, the launch cue heard with it
     // (its tone fitted with the music's; on the left channel measured here, at its flight's gains).
     const auto levels = BestAlignedLevels("Media/airship_engine", gains, "60," + kPlayFieldMusicTones + ",330",

@@ -14,12 +14,15 @@ at n / frame of the way); the first frame has no frame before and holds its own.
 Argument: one JSON object
   {"bank", "media", "capture", "channels", "start", "frame", "from": [x, y, z], "to": [x, y, z],
    "frames", "curve": [x0, db0, x1, db1], "rule", "angles": [a1, a2, a3], "tones": [hz, ...],
-   "left_gains": FILE}
+   "left_gains": FILE, "others": [{"media", "start", "gains": FILE}]}
 With "left_gains" the model only writes the left gain of each of the cue's samples into FILE (raw
 float64) and prints nothing; "capture", "channels" and "start" may then be left out. "tones" is
 optional. Without it each level is the root mean square of the frame (the whole band);
 with it, the amplitude of the least-squares sine at the first tone fitted together with sines at
 the others (tones of other sounds playing) and a constant: the level band-limited to the cue's tone.
+"others" (optional) are unpositioned cues heard meanwhile, added to the model at the centre gain of
+a mono sound on both channels from their capture frame "start" on, times their own gain for each
+sample ("gains", raw float64): sounds whose noise reaches the band of the cue's tone.
 Prints one line per whole frame of the media: the heard left and right levels and the modelled left
 and right levels, in dBFS (-999 for silence).
 
@@ -31,6 +34,7 @@ import sys
 
 import numpy as np
 
+CENTRE = 0.70710677  # a mono sound's gain on each of two channels, unpositioned
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "..", "..", "..", "tools"))
@@ -82,6 +86,16 @@ def main():
         gains[:, 0].astype(np.float64).tofile(case["left_gains"])
         return
     model = media[:, None] * gains
+    for other in case.get("others", []):
+        # Another cue, unpositioned: at the centre gain on both channels, times its own gains.
+        signal = media_of_bank(case["bank"], other["media"]) * CENTRE
+        if "gains" in other:
+            own = np.fromfile(other["gains"], dtype=np.float64)[:len(signal)]
+            signal = signal[:len(own)] * own
+        offset = other["start"] - case["start"]
+        first, last = max(0, offset), min(len(model), offset + len(signal))
+        if first < last:
+            model[first:last] += signal[first - offset:last - offset, None]
     start, channels = case["start"], case["channels"]
     heard = np.fromfile(case["capture"], dtype=np.float32).reshape(-1, channels).astype(np.float64)
     tones = case.get("tones")
