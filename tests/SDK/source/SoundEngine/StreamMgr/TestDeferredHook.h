@@ -130,6 +130,13 @@ public:
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [&] { return m_cancelCalls >= count; });
     }
+    // Waits at most within until the hook has completed more than count transfers (cancellations
+    // not counted), their callbacks returned; false when the time ran out.
+    bool WaitForCompletedBeyond(size_t count, std::chrono::milliseconds within)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, within, [&] { return m_completedCount > count; });
+    }
     // Waits until the I/O thread is held inside BatchRead.
     void WaitForHeldBatch()
     {
@@ -158,6 +165,11 @@ public:
     {
         std::lock_guard lock(m_mutex);
         return m_queue.size();
+    }
+    size_t CompletedCount()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_completedCount;
     }
     size_t CancelCount()
     {
@@ -384,6 +396,8 @@ private:
                 batch.front().callback(static_cast<uint32_t>(infos.size()), infos.data(), results.data());
             }
             lock.lock();
+            if (!cancelled)
+                m_completedCount += batch.size();
             m_completing.clear();
             m_busy = false;
             m_changed.notify_all();
@@ -402,6 +416,7 @@ private:
     std::vector<size_t> m_batchSizes;
     std::vector<uint64_t> m_failPositions;
     std::vector<ZKRESULT> m_refusal;
+    size_t m_completedCount = 0;
     size_t m_cancelCalls = 0;
     size_t m_cancelsNotHeld = 0;
     bool m_completeEveryCancelled = false;

@@ -116,7 +116,7 @@ protected:
 
     // One frame as the render pass runs it for a voice in state 1 (the start delays of the
     // started list count down first), then its post-frame step: a voice whose source finished
-    // (17) or that failed stops.
+    // (17) or that failed stops; a starving one (46) plays on.
     Frame RunFrame(CZkVoice& voice)
     {
         Frame frame;
@@ -141,11 +141,13 @@ protected:
                 for (uint32_t c = 0; c < frame.channels; ++c)
                     frame.samples.insert(frame.samples.end(), block.GetChannel(c), block.GetChannel(c) + block.validFrames);
             }
-            voice.ReleaseFrameBuffers();
+            // As the render pass: a starving voice keeps what its stages hold for the next frame.
+            if (frame.status != ZK_NoDataReady)
+                voice.ReleaseFrameBuffers();
         }
         AudioBufferPool::Flush();
         ++heard.frame;
-        if (frame.rendered && frame.status != ZK_DataReady)
+        if (frame.rendered && frame.status != ZK_DataReady && frame.status != ZK_NoDataReady)
             voice.Stop();
         return frame;
     }
