@@ -42,7 +42,7 @@ TEST_F(AdpcmSource, EveryStorageDeliversFfmpegsDecodeWithTheLoopUnrolled)
     {
         const std::vector<int16_t> decoded = FfmpegDecode(48000, channels, kFrames);
         ASSERT_EQ(decoded.size(), size_t{kFrames} * channels);
-        const Bytes bytes = WriteMedia(AdpcmSpec(48000, channels, kFrames, kLoop));
+        const Bytes bytes = WriteMedia(AdpcmWave(48000, channels, kFrames, kLoop));
         const uint32_t dataOffset = FindData(bytes).offset;
         for (const Case& c : cases)
         {
@@ -70,7 +70,7 @@ TEST_F(AdpcmSource, PredictiveMediaDeliverTheWritersDecoderModel)
 {
     for (uint32_t channels : {1u, 2u})
     {
-        const std::string spec = AdpcmSpec(44100, channels, 64 * 20, "", "adpcm_8311");
+        const std::string spec = AdpcmWave(44100, channels, 64 * 20, "", "adpcm_8311");
         const Bytes bytes = WriteMedia(spec);
         for (uint32_t storage : {0u, 2u})
         {
@@ -111,7 +111,7 @@ TEST_F(AdpcmSource, MalformedHeadersAndLoopsFailTheStart)
     instance->SetLoopCount(0);
     for (const Case& c : cases)
     {
-        const Bytes bytes = WriteMedia(AdpcmSpec(48000, c.channels, kFrames, c.extra));
+        const Bytes bytes = WriteMedia(AdpcmWave(48000, c.channels, kFrames, c.extra));
         for (uint32_t storage : {0u, 2u})
         {
             streams.chunks = {4096};
@@ -126,13 +126,13 @@ TEST_F(AdpcmSource, MalformedHeadersAndLoopsFailTheStart)
 
 TEST_F(AdpcmSource, AHeaderBeyondTheFirstBufferOrThePrefetchCopyFailsTheStart)
 {
-    const Bytes longHeader = WriteMedia(AdpcmSpec(48000, 1, kFrames, R"(, "fault": "header_beyond")"));
+    const Bytes longHeader = WriteMedia(AdpcmWave(48000, 1, kFrames, R"(, "fault": "header_beyond")"));
     streams.chunks = {2048};
     PlayStored(2, longHeader);
     SourcePtr streamed = MakeSource();
     EXPECT_EQ(StartReady(*streamed), ZK_HeaderIncomplete);
 
-    const Bytes bytes = WriteMedia(AdpcmSpec(48000, 1, kFrames));
+    const Bytes bytes = WriteMedia(AdpcmWave(48000, 1, kFrames));
     PlayStored(1, bytes, 40); // the copy ends inside "fmt "
     SourcePtr prefetched = MakeSource();
     EXPECT_EQ(StartReady(*prefetched), ZK_HeaderIncomplete);
@@ -165,7 +165,7 @@ TEST_F(AdpcmSource, DataThatEndsInsideABlockPlaysItsWholeBlocks)
     };
     for (const Case& c : cases)
     {
-        const Bytes bytes = WriteMedia(AdpcmSpec(48000, 2, kFrames, R"(, "fault": ")" + std::string(c.fault) + "\""));
+        const Bytes bytes = WriteMedia(AdpcmWave(48000, 2, kFrames, R"(, "fault": ")" + std::string(c.fault) + "\""));
         for (uint32_t storage : {0u, 2u})
         {
             streams.chunks = {1000};
@@ -185,7 +185,7 @@ TEST_F(AdpcmSource, EngineBuffersSmallerThanABlockStillGetWholeBlocks)
 {
     SetAudioFormatGlobals(48000, 32);
     const std::vector<int16_t> decoded = FfmpegDecode(48000, 1, kFrames);
-    const Bytes bytes = WriteMedia(AdpcmSpec(48000, 1, kFrames));
+    const Bytes bytes = WriteMedia(AdpcmWave(48000, 1, kFrames));
     PlayFromMemory(bytes);
     SourcePtr source = MakeSource();
     ASSERT_EQ(Start(*source), ZK_Success);
@@ -197,7 +197,7 @@ TEST_F(AdpcmSource, EngineBuffersSmallerThanABlockStillGetWholeBlocks)
 
 TEST_F(AdpcmSource, AStreamBufferEndingInsideABlockGivesTheWholeBlocksThenTheSplitOne)
 {
-    const Bytes bytes = WriteMedia(AdpcmSpec(48000, 1, kFrames));
+    const Bytes bytes = WriteMedia(AdpcmWave(48000, 1, kFrames));
     const uint32_t dataOffset = FindData(bytes).offset;
     // The first buffer holds the header and 2.5 blocks; the next 1000 bytes.
     streams.chunks = {dataOffset + 90, 1000};
@@ -228,7 +228,7 @@ TEST_F(AdpcmSource, AStreamBufferEndingInsideABlockGivesTheWholeBlocksThenTheSpl
 TEST_F(AdpcmSource, StopLoopingAfterTheStreamWrappedPlaysWhatTheStreamReadAhead)
 {
     const std::vector<int16_t> decoded = FfmpegDecode(48000, 2, kFrames);
-    const Bytes bytes = WriteMedia(AdpcmSpec(48000, 2, kFrames, kLoop));
+    const Bytes bytes = WriteMedia(AdpcmWave(48000, 2, kFrames, kLoop));
     const uint32_t dataOffset = FindData(bytes).offset;
     for (uint32_t storage : {0u, 1u, 2u})
     {
@@ -264,7 +264,7 @@ TEST_F(AdpcmSource, StopLoopingAfterTheStreamWrappedPlaysWhatTheStreamReadAhead)
 
 TEST_F(AdpcmSource, MarkersGoToTheVoicesArrayAtTheirExactFrame)
 {
-    const Bytes bytes = WriteMedia(AdpcmSpec(48000, 1, 4032, R"(, "cues": [{"id": 1, "position": 10, "label": "ten"},
+    const Bytes bytes = WriteMedia(AdpcmWave(48000, 1, 4032, R"(, "cues": [{"id": 1, "position": 10, "label": "ten"},
         {"id": 7, "position": 1500}, {"id": 9, "position": 4031, "label": "last"}])"));
     const BufferWalk walk = WalkFromMemory(bytes, 4, 1024);
     EXPECT_EQ(walk.results.back(), ZK_NoMoreData);
@@ -282,7 +282,7 @@ TEST_F(AdpcmSource, MarkersGoToTheVoicesArrayAtTheirExactFrame)
 TEST_F(AdpcmSource, SeeksRestartAtTheirBlockAndLeaveTheRestToTheVoice)
 {
     const std::vector<int16_t> decoded = FfmpegDecode(24000, 1, kFrames);
-    const Bytes bytes = WriteMedia(AdpcmSpec(24000, 1, kFrames, R"(, "cues": [{"id": 1, "position": 1000},
+    const Bytes bytes = WriteMedia(AdpcmWave(24000, 1, kFrames, R"(, "cues": [{"id": 1, "position": 1000},
         {"id": 2, "position": 2000}], "loop_points": {"start": 640, "end": 2559})"));
     struct Case
     {
@@ -328,7 +328,7 @@ TEST_F(AdpcmSource, SeeksRestartAtTheirBlockAndLeaveTheRestToTheVoice)
 TEST_F(AdpcmSource, LeavingVirtualModeRestartsAtTheStartTheSkippedTimeOrWhereItStopped)
 {
     const std::vector<int16_t> decoded = FfmpegDecode(48000, 1, kFrames);
-    const Bytes bytes = WriteMedia(AdpcmSpec(48000, 1, kFrames));
+    const Bytes bytes = WriteMedia(AdpcmWave(48000, 1, kFrames));
     struct Case
     {
         uint32_t behaviour;
@@ -369,7 +369,7 @@ TEST_F(AdpcmSource, DurationCountsEveryLoopAndSkipsStopAtTheLoopEnd)
     // An envelope of two points: 0 at frame 0, 100 at frame 1000 (offset 0.5).
     const std::string envelope = "02000000" "0000003f" "00000000" "0000" "e8030000" "6400";
     const Bytes bytes =
-        WriteMedia(AdpcmSpec(48000, 1, kFrames, std::string(kLoop) + R"(, "engine_chunk": ")" + envelope + "\""));
+        WriteMedia(AdpcmWave(48000, 1, kFrames, std::string(kLoop) + R"(, "engine_chunk": ")" + envelope + "\""));
     PlayFromMemory(bytes);
     instance->SetLoopCount(3);
     SourcePtr source = MakeSource();
@@ -394,7 +394,7 @@ TEST_F(AdpcmSource, DurationCountsEveryLoopAndSkipsStopAtTheLoopEnd)
 
 TEST_F(AdpcmSource, TheBufferingGateHoldsUntilTheStreamHoldsItsNominalBuffering)
 {
-    const Bytes bytes = WriteMedia(AdpcmSpec(48000, 1, kFrames));
+    const Bytes bytes = WriteMedia(AdpcmWave(48000, 1, kFrames));
     ASSERT_TRUE(instance->WaitsForBuffering());
     streams.chunks = {2048};
     streams.nominalBuffering = 1u << 20;
@@ -412,12 +412,12 @@ TEST_F(AdpcmSource, TheBufferingGateHoldsUntilTheStreamHoldsItsNominalBuffering)
     streams.last->nominalBuffering = 1024;
     std::vector<int16_t> samples;
     EXPECT_EQ(ReadAll(*source, samples), ZK_NoMoreData);
-    EXPECT_EQ(samples, ModelDecode(AdpcmSpec(48000, 1, kFrames))) << "nothing lost while it waited";
+    EXPECT_EQ(samples, ModelDecode(AdpcmWave(48000, 1, kFrames))) << "nothing lost while it waited";
 }
 
 TEST_F(AdpcmSource, OfflineRenderingNeverWaitsForBufferingButWaitsForEveryBuffer)
 {
-    const Bytes bytes = WriteMedia(AdpcmSpec(48000, 1, kFrames));
+    const Bytes bytes = WriteMedia(AdpcmWave(48000, 1, kFrames));
     g_offlineRendering = 1;
     streams.chunks = {2048};
     streams.nominalBuffering = 1u << 20;
@@ -434,7 +434,7 @@ TEST_F(AdpcmSource, OfflineRenderingNeverWaitsForBufferingButWaitsForEveryBuffer
 
 TEST_F(AdpcmSource, AFileStreamWithAPrefetchCopyStartsWithoutWaitingAndReadsOnAfterIt)
 {
-    const Bytes bytes = WriteMedia(AdpcmSpec(48000, 1, kFrames));
+    const Bytes bytes = WriteMedia(AdpcmWave(48000, 1, kFrames));
     streams.chunks = {0}; // the stream never has data ready
     streams.blockSize = 512;
     streams.nominalBuffering = 1u << 20;
@@ -447,7 +447,7 @@ TEST_F(AdpcmSource, AFileStreamWithAPrefetchCopyStartsWithoutWaitingAndReadsOnAf
 
 TEST_F(AdpcmSource, AFailingReadMidPlayFailsTheBuffer)
 {
-    const Bytes bytes = WriteMedia(AdpcmSpec(48000, 1, kFrames));
+    const Bytes bytes = WriteMedia(AdpcmWave(48000, 1, kFrames));
     streams.chunks = {700};
     PlayStored(2, bytes);
     SourcePtr source = MakeSource();

@@ -16,7 +16,7 @@ constexpr uint32_t kAdpcmKey = 0x20001;
 constexpr uint32_t kBlockFrames = 64;
 
 // A tone of the writer in ADPCM: the wave, then further spec keys (",..." JSON).
-inline std::string AdpcmSpec(uint32_t rate, uint32_t channels, uint32_t frames, const std::string& extra = "",
+inline std::string AdpcmWave(uint32_t rate, uint32_t channels, uint32_t frames, const std::string& extra = "",
                              const std::string& encoding = "adpcm", uint32_t frequency = 1000)
 {
     return R"({"encoding": ")" + encoding + R"(", "wave": {"rate": )" + std::to_string(rate) +
@@ -25,11 +25,11 @@ inline std::string AdpcmSpec(uint32_t rate, uint32_t channels, uint32_t frames, 
            extra + "}";
 }
 
-// ffmpeg's decode of the standard twin of AdpcmSpec(rate, channels, frames), 64 samples per block.
+// ffmpeg's decode of the standard twin of AdpcmWave(rate, channels, frames), 64 samples per block.
 inline std::vector<int16_t> FfmpegDecode(uint32_t rate, uint32_t channels, uint32_t frames, uint32_t frequency = 1000)
 {
     ZkSoundFixtures::ScratchFolder folder;
-    const Bytes twin = ZkSoundFixtures::RunWriter("media_writer.py", AdpcmSpec(rate, channels, frames, "", "adpcm_twin",
+    const Bytes twin = ZkSoundFixtures::RunWriter("media_writer.py", AdpcmWave(rate, channels, frames, "", "adpcm_twin",
                                                                                  frequency),
                                                   folder.Path(), "twin.wav");
     const auto raw = folder.Path() / "twin.raw";

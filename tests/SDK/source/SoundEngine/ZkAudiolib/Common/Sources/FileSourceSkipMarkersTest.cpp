@@ -22,7 +22,7 @@ protected:
 TEST_F(FileSourceSkip, SkipsTellTheGameOfTheMarkersTheyCross)
 {
     // Markers at the edges of every range a skip can stop at; each id is its position + 1.
-    const Bytes bytes = ZkSoundFixtures::WriteMedia(AdpcmSpec(48000, 1, 3840, R"(, "cues": [
+    const Bytes bytes = ZkSoundFixtures::WriteMedia(AdpcmWave(48000, 1, 3840, R"(, "cues": [
         {"id": 1, "position": 0, "label": "first"}, {"id": 101, "position": 100}, {"id": 640, "position": 639},
         {"id": 641, "position": 640}, {"id": 2560, "position": 2559}, {"id": 2561, "position": 2560},
         {"id": 3840, "position": 3839, "label": "last"}], "loop_points": {"start": 640, "end": 2559})"));

@@ -222,7 +222,7 @@ protected:
 
 TEST_F(ThreadedStreamStarvation, AStarvingStreamIsToldEachFrameAndGoesOnWhereItStopped)
 {
-    const Bytes bytes = WriteMedia(ZkSourceTest::AdpcmSpec(48000, 2, kMediaFrames));
+    const Bytes bytes = WriteMedia(ZkSourceTest::AdpcmWave(48000, 2, kMediaFrames));
     const std::vector<float> reference = Reference(bytes);
     ASSERT_EQ(reference.size(), size_t{kMediaFrames} * 2);
 
@@ -319,7 +319,7 @@ TEST_F(ThreadedStreamStarvation, AStarvingStreamIsToldEachFrameAndGoesOnWhereItS
 
 TEST_F(ThreadedStreamStarvation, AReadFailingMidPlayStopsTheVoiceOnceAndTheOtherPlaysOn)
 {
-    const Bytes bytes = WriteMedia(ZkSourceTest::AdpcmSpec(48000, 2, kMediaFrames));
+    const Bytes bytes = WriteMedia(ZkSourceTest::AdpcmWave(48000, 2, kMediaFrames));
     const std::vector<float> reference = Reference(bytes);
     constexpr uint64_t kFailingRead = 10 * 4096; // the eleventh read of the file
     m_hook.FailTransfersAt(kFailingRead);
