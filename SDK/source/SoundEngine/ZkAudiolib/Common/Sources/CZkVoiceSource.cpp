@@ -6,6 +6,7 @@
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 #include "ZkAudiolib/Common/Plugins/PluginRegistry.h"
 #include "ZkAudiolib/Common/Sources/CZkSrcFileAdpcm.h"
+#include "ZkAudiolib/Common/Sources/CZkSrcPluginHost.h"
 #include "ZkAudiolib/Common/Sources/PlayPositionSourceIDs.h"
 #include "ZkAudiolib/Common/Voice/ZkMarkerTable.h"
 #include "ZkAudiolib/Common/Voice/ZkVoiceMarkers.h"
@@ -24,11 +25,15 @@ constexpr float kCentsPerOctave = 1200.0f;
 CZkVoiceSource* CZkVoiceSource::Create(uint32_t kind, uint32_t codecKey, CZkPlayingInstance* instance)
 {
     const uint32_t codec = codecKey >> kCodecNumberShift;
-    // Source plug-ins are not part of this engine yet: no source.
-    if (kind == kSourceKindPlugin || kind == kSourceKindNone || codec == 0)
-        return nullptr;
     CZkVoiceSource* source = nullptr;
-    if (codec == kCodecAdpcm)
+    if (kind == kSourceKindPlugin)
+    {
+        void* memory = ZK::MemoryMgr::Malloc(kPool, sizeof(CZkSrcPluginHost));
+        source = memory != nullptr ? new (memory) CZkSrcPluginHost(instance) : nullptr;
+    }
+    else if (kind == kSourceKindNone || codec == 0)
+        return nullptr;
+    else if (codec == kCodecAdpcm)
     {
         void* memory = ZK::MemoryMgr::Malloc(kPool, sizeof(CZkSrcFileAdpcm));
         source = memory != nullptr ? new (memory) CZkSrcFileAdpcm(instance) : nullptr;

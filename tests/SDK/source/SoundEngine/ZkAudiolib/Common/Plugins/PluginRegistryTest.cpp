@@ -67,8 +67,8 @@ void DestroyPlugin(ZK::IZkPlugin* plugin, ZK::IZkPluginMemAlloc& allocator)
     allocator.Free(plugin);
 }
 
-// A built-in node of this test program, on the program's own list.
-ZK::ZkPluginRegistration g_builtInSource(ZK::ZkPluginTypeSource, 0, 101, CreateSink, nullptr);
+// A built-in node of this test program, on the program's own list (101 is the engine's silence).
+ZK::ZkPluginRegistration g_builtInSource(ZK::ZkPluginTypeSource, 0, 102, CreateSink, nullptr);
 
 class PluginRegistryTest : public ZkEngineTest::EngineMemoryTest
 {
@@ -92,7 +92,7 @@ TEST_F(PluginRegistryTest, InitRegistersTheBuiltInCodecAndTheProgramsListAndKeep
     ASSERT_EQ(Registry::Init(L"/opt/plugins"), ZK_Success);
     EXPECT_STREQ(Registry::PluginFolder(), L"/opt/plugins/") << "a '/' is added";
     EXPECT_NE(Registry::GetCodecEntry(0x10001), nullptr) << "the built-in PCM codec";
-    const ZkPluginEntry* source = Registry::GetPluginEntry(ZK::ZkMakePluginKey(ZK::ZkPluginTypeSource, 0, 101));
+    const ZkPluginEntry* source = Registry::GetPluginEntry(ZK::ZkMakePluginKey(ZK::ZkPluginTypeSource, 0, 102));
     ASSERT_NE(source, nullptr) << "the node this program pushed before main";
     EXPECT_EQ(source->createFunc, &CreateSink);
     Registry::Term();
