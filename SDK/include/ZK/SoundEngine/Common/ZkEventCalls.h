@@ -123,7 +123,11 @@ ZkPlayingID PostMIDIOnEvent(ZkUniqueID eventID, ZkGameObjectID gameObject, ZkMID
 ZKRESULT StopMIDIOnEvent(ZkUniqueID eventID = 0, ZkGameObjectID gameObject = ZK_ALL_GAME_OBJECTS,
                          ZkPlayingID playingID = 0);
 
-// A source plug-in played on its own, and its stop. Not available in this version: 0 and 4.
+// A source plug-in played on its own (with its default parameters) on a registered game object,
+// and its stop. The play answers its new playing id (the play itself happens at the next tick:
+// nothing plays for an unregistered object or plug-in), 0 when nothing could be posted; the stop
+// answers 1. The playing id is not registered with the playing manager: no callback comes, and
+// StopSourcePlugin (not StopPlayingID) stops it.
 ZkPlayingID PlaySourcePlugin(uint32_t pluginID, uint32_t companyID, ZkGameObjectID gameObject);
 ZKRESULT StopSourcePlugin(uint32_t pluginID, uint32_t companyID, ZkPlayingID playingID);
 

@@ -51,7 +51,7 @@ constexpr std::array<ZkMessageHandler, kHandledTypes> MakeHandlerTable()
     table[ZkMessage_SetScalingFactor] = SetScalingFactor;
     table[ZkMessage_SetMultiplePositions] = SetMultiplePositions;
     table[ZkMessage_SeekOnEvent] = SeekOnEvent;
-    table[ZkMessage_SourcePlugin] = NotBuiltYet;
+    table[ZkMessage_SourcePlugin] = SourcePlugin;
     table[ZkMessage_OutputCapture] = OutputCapture;
     table[ZkMessage_OutputCaptureMarker] = OutputCaptureMarker;
     table[ZkMessage_SetNodeEffect] = SetNodeEffect;

@@ -81,8 +81,10 @@ void SetMixer(EventManager&, const uint8_t* message, bool&);
 void SetBusConfig(EventManager&, const uint8_t* message, bool&);
 void MuteBackgroundMusic(EventManager&, const uint8_t* message, bool&);
 void ExecuteActionOnPlayingID(EventManager&, const uint8_t* message, bool&);
-// Dynamic sequences, MIDI, the stream cache and source plug-ins: not built yet; the
-// message's holdings are released.
+// Plays a source plug-in (command 0) on its run-time sound node, or stops the node's plays of the
+// message's playing id (command 1).
+void SourcePlugin(EventManager&, const uint8_t* message, bool&);
+// Dynamic sequences, MIDI and the stream cache: not built yet; the message's holdings are released.
 void NotBuiltYet(EventManager&, const uint8_t* message, bool&);
 
 // Engine-wide values.

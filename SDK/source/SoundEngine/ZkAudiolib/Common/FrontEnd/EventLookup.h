@@ -19,6 +19,9 @@ class CZkIndexedObject;
 // The event with a reference added; null when it is not loaded (or before the initialisation).
 CZkIndexedObject* FindEventAndAddRef(ZkUniqueID eventID);
 
+// A new playing id (the ids of event posts and source plug-in plays share one counter).
+ZkPlayingID NewPlayingID();
+
 // The record of one post of an event: the event (with the reference the post holds), the game
 // object, a new playing id from g_PlayingID, the caller's playing-id filter and external sources.
 ZkPostEventMessage NewEventPost(CZkIndexedObject* event, ZkUniqueID eventID, ZkGameObjectID gameObject,

@@ -18,6 +18,11 @@ using namespace MessagePosting;
 
 std::atomic<uint32_t> g_PlayingID{0};
 
+ZkPlayingID NewPlayingID()
+{
+    return g_PlayingID.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 CZkIndexedObject* FindEventAndAddRef(ZkUniqueID eventID)
 {
     return g_pObjectIndex != nullptr ? g_pObjectIndex->GetPtrAndAddRef(ZkIndexKind::Events, eventID) : nullptr;
@@ -28,7 +33,7 @@ ZkPostEventMessage NewEventPost(CZkIndexedObject* event, ZkUniqueID eventID, ZkG
 {
     ZkPostEventMessage post{};
     post.gameObject = gameObject;
-    post.playingID = g_PlayingID.fetch_add(1, std::memory_order_relaxed) + 1;
+    post.playingID = NewPlayingID();
     post.playingIDFilter = playingIDFilter;
     post.externalSources = externalSources;
     post.event = event;

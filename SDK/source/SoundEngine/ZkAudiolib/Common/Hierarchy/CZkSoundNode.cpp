@@ -56,6 +56,15 @@ ZKRESULT CZkSoundNode::ReadFromBank(CZkHierarchyNode* node, const uint8_t* body,
     return sound->SetBaseFromBank(cursor, partial);
 }
 
+void CZkSoundNode::SetSourcePlugin(uint32_t pluginID, ZkUniqueID sourceID)
+{
+    ZkSourceMediaRecord source;
+    source.pluginID = pluginID;
+    source.sourceID = sourceID;
+    SourceMediaRef::ApplyTo(source, m_media);
+    m_pluginID = pluginID;
+}
+
 ZKRESULT CZkSoundNode::Play(PlayLaunchParams& params)
 {
     const ZkMidiEvent& event = params.midiEvent;

@@ -44,6 +44,9 @@ public:
     // memory.
     bool ReadsAgain() const { return m_media.Kind() == 0 || !m_media.IsResident(); }
     const ZkMediaRef& Media() const { return m_media; }
+    // The sound plays the source plug-in of pluginID (its key, type 2) with the parameters of the
+    // custom effect sourceID, as a bank's source block for that plug-in would say.
+    void SetSourcePlugin(uint32_t pluginID, ZkUniqueID sourceID);
     uint32_t PluginID() const { return m_pluginID; }
 
     explicit CZkSoundNode(ZkUniqueID id);

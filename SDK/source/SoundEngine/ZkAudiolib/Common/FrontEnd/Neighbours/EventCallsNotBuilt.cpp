@@ -1,6 +1,6 @@
-// The event calls whose engine parts are not built yet: MIDI posts on events and source plug-ins
-// played on their own. Each answers 4 (0 where it returns a
-// playing id), takes no playing id and posts nothing. Their parts replace this file.
+// The event calls whose engine parts are not built yet: MIDI posts on events. Each answers 4 (0
+// where it returns a playing id), takes no playing id and posts nothing. Their part replaces this
+// file.
 #include <ZK/SoundEngine/Common/ZkEventCalls.h>
 
 namespace ZK::SoundEngine
@@ -12,16 +12,6 @@ ZkPlayingID PostMIDIOnEvent(ZkUniqueID, ZkGameObjectID, ZkMIDIPost*, uint16_t, b
 }
 
 ZKRESULT StopMIDIOnEvent(ZkUniqueID, ZkGameObjectID, ZkPlayingID)
-{
-    return ZK_NotImplemented;
-}
-
-ZkPlayingID PlaySourcePlugin(uint32_t, uint32_t, ZkGameObjectID)
-{
-    return ZK_INVALID_PLAYING_ID;
-}
-
-ZKRESULT StopSourcePlugin(uint32_t, uint32_t, ZkPlayingID)
 {
     return ZK_NotImplemented;
 }

@@ -27,7 +27,8 @@ TEST_F(FileCodecSource, TheFactoryMakesSourcesOnlyForMediaWithABuiltInCodec)
     } cases[] = {
         {kSourceKindInMemory, kPcmKey, true},  {kSourceKindStreamed, kPcmKey, true},
         {kSourceKindNone, kPcmKey, false},     {kSourceKindInMemory, 0xFFFF, false},
-        {kSourceKindPlugin, kPcmKey, false},   {kSourceKindInMemory, 0x20001, true}, {kSourceKindStreamed, 0x20001, true},
+        {kSourceKindPlugin, kPcmKey, true}, // the source plug-in host, whatever the key
+        {kSourceKindInMemory, 0x20001, true}, {kSourceKindStreamed, 0x20001, true},
         {kSourceKindInMemory, 0x50001, false}, // a codec nobody registered
     };
     for (const Case& c : cases)
