@@ -2,7 +2,7 @@
 "PLAT" and "INIT". Every builder takes a Fields view of the chunk's description (the keys are
 listed in tools/bank_writer.py) and returns the body; the bank assembles the 8-byte headers."""
 
-from . import actions, attenuations, dialogue, effects, modulators, nodes, preparation
+from . import actions, attenuations, dialogue, effects, modulators, nodes, preparation, source_plugins
 from .binary import f32, u8, u16, u32
 from .fields import Fields
 from .ids import bank_id
@@ -70,7 +70,7 @@ def media_index(fields, layout):
 def hierarchy(fields, bank, layout):
     """u32 item count, then items {u8 type, u32 body size, body}; modulators first (see
     modulators.py) unless "order" is "as_written"."""
-    items = fields.raw("items", [])
+    items = source_plugins.expand(fields.raw("items", []))
     if fields.raw("order", "modulators_first") != "as_written":
         items = modulators.modulators_first(items)
     body = bytearray(u32(fields.int("count", len(items))))
