@@ -117,27 +117,34 @@ void CZkSrcPluginHost::StopStream()
 
 ZKRESULT CZkSrcPluginHost::GetBuffer(ZkPipelineBuffer& buffer)
 {
+    // The voice reads the block's state and the pipeline's status alike: both carry the answer.
+    const auto finish = [&buffer](ZKRESULT result) {
+        buffer.status = result;
+        return result;
+    };
     if (m_plugin == nullptr)
     {
         buffer.data = nullptr;
         buffer.state = ZK_DataNeeded;
         buffer.position = kUnknownPlayPosition;
-        return ZK_Fail;
+        return finish(ZK_Fail);
     }
     if (buffer.maxFrames == 0)
-        return ZK_NoMoreData;
+        return finish(ZK_NoMoreData);
     if (m_output == nullptr)
     {
         m_output = ZK::MemoryMgr::Malign(kPool, size_t{m_format.BlockAlign()} * buffer.maxFrames, kOutputAlignment);
         if (m_output == nullptr)
-            return ZK_Fail;
+            return finish(ZK_Fail);
     }
     buffer.data = m_output;
     buffer.channelConfig = m_format.channelConfig;
     buffer.validFrames = 0;
     buffer.state = ZK_DataNeeded;
+    buffer.markers = ZkMarkerWindow{};
+    buffer.position = kUnknownPlayPosition;
     m_plugin->Execute(&buffer);
-    return buffer.state;
+    return finish(buffer.state);
 }
 
 float CZkSrcPluginHost::GetDuration() { return m_plugin != nullptr ? m_plugin->GetDuration() : 0.0f; }

@@ -129,7 +129,9 @@ ZKRESULT CZkVoice::AttachSource(CZkPlayingInstance* instance, bool asMain)
     const ZKRESULT prepared = PrepareSource(*source, *instance);
     if (prepared != ZK_Success && prepared != ZK_NotReadyYet)
     {
-        FreeSource(source, false);
+        // A source that failed to start ends its instance (as a failed creation does): nothing
+        // else would, and its event would never end.
+        FreeSource(source, true);
         return prepared;
     }
     if (asMain)

@@ -135,13 +135,41 @@ TEST_F(EventPosting, NamesOfEventsAreLenientAndFindTheEventById)
     }
 }
 
+TEST_F(EventPosting, SourcePluginsArePlayedAndStoppedByMessage40)
+{
+    const ZkPlayingID playing = PlaySourcePlugin(101, 3, 0x1234567890ull);
+    EXPECT_EQ(playing, 1u) << "a new playing id from the global counter";
+    EXPECT_EQ(StopSourcePlugin(101, 3, 77), ZK_Success);
+    ReadMessages();
+    ASSERT_EQ(recorder.messages.size(), 2u);
+    struct Expected
+    {
+        ZkGameObjectID object;
+        ZkPlayingID playingID;
+        uint32_t command;
+    };
+    const Expected expected[] = {{0x1234567890ull, playing, 0}, {ZK_ALL_GAME_OBJECTS, 77, 1}};
+    for (size_t i = 0; i < 2; ++i)
+    {
+        const Bytes& message = recorder.messages[i];
+        EXPECT_EQ(TypeOf(message), 40u);
+        EXPECT_EQ(SizeOf(message), 52u);
+        EXPECT_EQ(ReadAt<ZkGameObjectID>(message, 4), expected[i].object);
+        EXPECT_EQ(ReadAt<ZkPlayingID>(message, 12), expected[i].playingID);
+        for (size_t at = 16; at < 40; ++at)
+            EXPECT_EQ(message[at], 0u) << "byte " << at;
+        EXPECT_EQ(ReadAt<uint32_t>(message, 40), 101u);
+        EXPECT_EQ(ReadAt<uint32_t>(message, 44), 3u);
+        EXPECT_EQ(ReadAt<uint32_t>(message, 48), expected[i].command);
+    }
+    EXPECT_EQ(g_PlayingID.load(), 1u) << "the stop takes no playing id";
+}
+
 TEST_F(EventPosting, CallsOfPartsNotBuiltYetAnswer4Or0AndPostNothing)
 {
     AddEvent(kEvent);
     EXPECT_EQ(PostMIDIOnEvent(kEvent, 1, nullptr, 0), ZK_INVALID_PLAYING_ID);
     EXPECT_EQ(StopMIDIOnEvent(kEvent, 1), ZK_NotImplemented);
-    EXPECT_EQ(PlaySourcePlugin(1, 2, 3), ZK_INVALID_PLAYING_ID);
-    EXPECT_EQ(StopSourcePlugin(1, 2, 3), ZK_NotImplemented);
     CancelEventCallback(3);
     CancelEventCallbackCookie(this);
     CancelEventCallbackGameObject(1);
