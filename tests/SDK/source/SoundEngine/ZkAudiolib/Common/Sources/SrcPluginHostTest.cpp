@@ -2,6 +2,7 @@
 // the built-in silence: its start (the plug-in named by the custom effect of the media's source
 // id, its format, its parameters), its refusals (each leaving the pools as they were), buffers,
 // time skips, seeks, the envelope in decibels, and what the plug-in reads through its contexts.
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Effects/EffectObjectFixture.h"
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/GameSyncs/GameSyncFixture.h"
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Sources/TestSourcePlugins.h"
 
@@ -346,6 +347,36 @@ TEST_F(SrcPluginHost, ThePluginReadsItsInstanceThroughItsContexts)
     EXPECT_EQ(g_log.emitterCount, 0u);
     EXPECT_EQ(g_log.emitter0Result, ZK_Fail);
     EXPECT_EQ(g_log.listenerCount, 0u);
+}
+
+// The bank's silence blocks as the writer cuts them: the effect object's read hands the block to the
+// silence's parameters, which refuse one shorter than its three floats.
+TEST_F(SrcPluginHost, TheEffectObjectOfASilenceRefusesABlockShorterThanThreeFloats)
+{
+    struct BlockCase
+    {
+        uint32_t size;
+        ZKRESULT result;
+        float duration;
+    };
+    for (const BlockCase& c : {BlockCase{0, ZK_Success, 1.0f}, BlockCase{8, ZK_InvalidFile, 0.0f},
+                               BlockCase{12, ZK_Success, 0.5f}})
+    {
+        SCOPED_TRACE(std::to_string(c.size) + " bytes");
+        const std::vector<ZkEffectTest::Item> items = ZkEffectTest::WriteItems(
+            R"({"type": "silence", "id": 1, "effect": )" + std::to_string(900 + c.size) +
+            R"(, "duration": 0.5, "block_size": )" + std::to_string(c.size) + "}");
+        ASSERT_EQ(items.size(), 2u);
+        ASSERT_EQ(items[0].type, 17u);
+        CZkEffectObject* effect = CZkEffectObject::CreateCustom(900 + c.size);
+        ASSERT_NE(effect, nullptr);
+        m_effects.push_back(effect);
+        EXPECT_EQ(effect->ReadFromBank(items[0].body.data(), static_cast<uint32_t>(items[0].body.size())), c.result);
+        if (c.result != ZK_Success)
+            continue;
+        ASSERT_NE(effect->pluginParams, nullptr);
+        EXPECT_EQ(static_cast<CZkSrcSilenceParams*>(effect->pluginParams)->durationSeconds, c.duration);
+    }
 }
 
 TEST_F(SrcPluginHost, ReloadStartsTheSourceAgain)
