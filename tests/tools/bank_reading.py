@@ -151,7 +151,8 @@ def sound(body):
     cursor = Cursor(body)
     out = {"id": cursor.u32(), "plugin": cursor.u32(), "stream_type": cursor.u8(),
            "source": cursor.u32(), "media_size": cursor.u32(), "source_flags": cursor.u8()}
-    assert out["plugin"] & 0xF != 2, "source plug-in blocks are not read here"
+    if out["plugin"] & 0xF == 2:  # a source plug-in: its parameter block
+        out["params"] = bytes(cursor.take(cursor.u32()))
     cursor.u8()  # effects override
     effects = cursor.u8()
     if effects:

@@ -26,6 +26,8 @@ PLAY = 0x0403
 PCM_CODEC = 0x00010001
 ADPCM_CODEC = 0x00020001
 ADPCM_TAG = 0x0002
+SILENCE_SOURCE = 0x00650002
+MENU_HOVER = 66789758
 LOOP_COUNT = 58
 VOICE_VOLUME = 0
 # The mix (SoundProject/README.md, "The mix"): screen musics 10 dB down, every cue's tone at least
@@ -160,7 +162,7 @@ class MainBankTest(unittest.TestCase):
         cls.decoded = {}
 
     def sound_of(self, event_id):
-        (action_id,) = self.events[event_id]["actions"]
+        action_id = self.cue_action(event_id)
         return self.sounds[self.actions[action_id]["target"]]
 
     def in_bank(self, media_id):
@@ -177,6 +179,30 @@ class MainBankTest(unittest.TestCase):
             return self.in_bank(sound["source"])
         return self.loose_file(sound["source"])
 
+    def cue_action(self, event_id):
+        """The play action of the event's cue: its only action, or the first of the hover event,
+        whose second one plays the silence that holds it."""
+        actions = self.events[event_id]["actions"]
+        self.assertEqual(len(actions), 2 if event_id == MENU_HOVER else 1, event_id)
+        return actions[0]
+
+    def test_the_hover_event_is_held_by_a_silence(self):
+        hold = self.actions[self.events[MENU_HOVER]["actions"][1]]
+        self.assertEqual((hold["type"], hold["target_is_bus"]), (PLAY, 0))
+        sound = self.sounds[hold["target"]]
+        self.assertEqual((sound["plugin"], sound["media_size"], sound["bus"]),
+                         (SILENCE_SOURCE, 0, br.fnv1("Effects")))
+        (effect,) = [body for kind, body in self.order
+                     if kind == 17 and br.Cursor(body).u32() == sound["source"]]
+        effect_id, plugin, size = br.Cursor(effect).unpack("III")
+        self.assertEqual((plugin, size), (SILENCE_SOURCE, 12))
+        duration, low, high = struct.unpack_from("<3f", effect, 12)
+        blip = self.media(MENU_HOVER)
+        blip_seconds = blip["data_size"] // blip["block_align"] / blip["rate"]
+        self.assertAlmostEqual(duration, blip_seconds + 0.15, places=5)
+        self.assertEqual((low, struct.pack("<f", high)), (0.0, struct.pack("<f", 0.1)))
+        self.assertEqual(sound["params"], effect[12:24], "the sound's block is the effect's")
+
     def media(self, event_id):
         """The decoded media that the event's play action plays (ADPCM decoded by ffmpeg)."""
         if event_id not in self.decoded:
@@ -189,7 +215,7 @@ class MainBankTest(unittest.TestCase):
         self.assertEqual(set(self.events), GAME_EVENTS)
         for event_id in GAME_EVENTS:
             with self.subTest(event=event_id):
-                (action_id,) = self.events[event_id]["actions"]
+                action_id = self.cue_action(event_id)
                 play = self.actions[action_id]
                 self.assertEqual((play["type"], play["target_is_bus"]), (PLAY, 0))
                 sound = self.sounds[play["target"]]
@@ -234,7 +260,7 @@ class MainBankTest(unittest.TestCase):
         init_buses = {br.bus(b)["id"] for t, b in br.items(br.chunk(read("Init.bnk"), "HIRC"))
                       if t == 8}
         for event_id in GAME_EVENTS:
-            (action_id,) = self.events[event_id]["actions"]
+            action_id = self.cue_action(event_id)
             sound = self.sounds[self.actions[action_id]["target"]]
             music = event_id in SCREEN_MUSICS or event_id == OPENING_JINGLE
             self.assertEqual(sound["bus"], br.fnv1("Music" if music else "Effects"))
@@ -243,7 +269,7 @@ class MainBankTest(unittest.TestCase):
     def test_screen_musics_loop_forever_and_the_rest_play_once(self):
         for event_id in GAME_EVENTS:
             with self.subTest(event=event_id):
-                (action_id,) = self.events[event_id]["actions"]
+                action_id = self.cue_action(event_id)
                 props = self.sounds[self.actions[action_id]["target"]]["props"]
                 loops = int.from_bytes(props.get(LOOP_COUNT, b"\x01\0\0\0"), "little")
                 self.assertEqual(loops, 0 if event_id in SCREEN_MUSICS else 1)
@@ -264,7 +290,7 @@ class MainBankTest(unittest.TestCase):
         flies along a path is taken where it is quietest on its nearer channel, at the path's ends:
         there it lies beyond the stereo speakers, wholly on one channel, attenuated by the dry curve at
         the vertex's distance."""
-        (action_id,) = self.events[event_id]["actions"]
+        action_id = self.cue_action(event_id)
         sound = self.sounds[self.actions[action_id]["target"]]
         wave = self.waves[sound["source"]]
         amplitude = max(part.get("amp", 0.0) for part in wave["parts"]
@@ -279,7 +305,7 @@ class MainBankTest(unittest.TestCase):
 
     def test_the_cues_sit_clearly_above_the_music(self):
         for event_id in SCREEN_MUSICS:
-            (action_id,) = self.events[event_id]["actions"]
+            action_id = self.cue_action(event_id)
             props = self.sounds[self.actions[action_id]["target"]]["props"]
             self.assertEqual(struct.unpack("<f", props[VOICE_VOLUME])[0], MUSIC_VOLUME_DB)
         loudest_music = max(self.output_tone_db(event_id) for event_id in SCREEN_MUSICS)
@@ -336,7 +362,7 @@ class MainBankTest(unittest.TestCase):
     def test_each_sound_is_told_apart_by_its_dominant_frequency(self):
         spectra = {}
         for event_id in GAME_EVENTS:
-            (action_id,) = self.events[event_id]["actions"]
+            action_id = self.cue_action(event_id)
             media_id = self.sounds[self.actions[action_id]["target"]]["source"]
             media = self.media(event_id)
             mono = np.array(media["samples"], dtype=np.float64).reshape(

@@ -501,6 +501,41 @@ TEST_F(GameHeardTest, TheJingleThenTheMenuMusicAndItsButtonCues)
     EXPECT_LE(First(answers[4]), FrameStart(press) + kLatencyFrames);
 }
 
+// The hover event holds a silence of 0.21 to 0.31 s (SoundProject/README.md, "The hover cue's
+// silence"), and the game posts no cue whose event still plays on the button: a pointer back on
+// "Play" 0.1 s after leaving it does not blip again; back on once the longest silence has ended, it
+// does.
+TEST_F(GameHeardTest, AHoverCueIsHeldByItsSilenceAgainstAQuickReturn)
+{
+    // The longest silence in engine frames (0.31 s at 48 kHz), and the lag from its end to a post the
+    // game lets through: 1 frame from the post to the first rendered buffer, 1 from the last buffer
+    // to the instance's end, 1 to the playing id's removal, 1 for the game's refresh of its list.
+    constexpr int kHoldFrames = static_cast<int>((0.31 * kp::test::kHeardRateHz + kFrame - 1) / kFrame); // 15
+    constexpr int kLagFrames = 4;
+    Press(kMouse); // skip to the menu
+    Seconds(1.0);
+    PointAtObject("StartButton");
+    Frames(2);
+    ASSERT_EQ(m_sound.FramesOf(kMenuHoverEvent).size(), 1u) << "the first entry blips";
+    const long long first = m_sound.FramesOf(kMenuHoverEvent)[0];
+    PointAt(5000.0f, 5000.0f);
+    Seconds(0.1);
+    PointAtObject("StartButton");
+    Frames(3);
+    EXPECT_EQ(m_sound.FramesOf(kMenuHoverEvent).size(), 1u) << "back on 0.1 s later: the silence holds the cue";
+
+    PointAt(5000.0f, 5000.0f);
+    Frames(static_cast<int>(first + kHoldFrames + kLagFrames - m_frames));
+    PointAtObject("StartButton");
+    Frames(2);
+    ASSERT_EQ(m_sound.FramesOf(kMenuHoverEvent).size(), 2u) << "back on once the silence has ended: a second cue";
+    const long long second = m_sound.FramesOf(kMenuHoverEvent)[1];
+    Frames(6);
+    const std::vector<std::string> answers = Analyse({Onset(kHoverHz, kAudibleDb, FrameStart(second), Now())});
+    EXPECT_GE(First(answers[0]), FrameStart(second)) << "and it is heard";
+    EXPECT_LE(First(answers[0]), FrameStart(second) + kLatencyFrames);
+}
+
 TEST_F(GameHeardTest, TheMuteKeySilencesAfterOneRampedFrameAndRestoresTheLevel)
 {
     Press(kMouse); // skip to the menu and its music
