@@ -4,6 +4,7 @@
 // The media is a looping tone in memory, played forever. Counters: ns_per_frame (per output frame)
 // and ns_per_frame_ch (per output frame and channel, beside the resampler's own figures above).
 #include "BenchSupport.h"
+#include "VoiceBenchSupport.h"
 #include "Support/BenchMemory.h"
 
 #include <ZK/SoundEngine/Common/ZkStreamMgrModule.h>
@@ -29,39 +30,7 @@ using namespace ZK::SoundEngine;
 constexpr uint32_t kEngineRate = 48000;
 constexpr uint16_t kFramesPerBuffer = 1024;
 constexpr uint32_t kMediaSeconds = 4;
-constexpr float kThresholdDb = -96.3f;
 constexpr int32_t kPcmKey = 0x10001;
-
-// A WAVE-extensible file of a 1 kHz tone (16-bit, interleaved).
-std::vector<uint8_t> ToneFile(uint32_t rate, uint16_t channels)
-{
-    const uint32_t frames = rate * kMediaSeconds;
-    const uint16_t blockAlign = static_cast<uint16_t>(channels * 2);
-    const uint32_t dataBytes = frames * blockAlign;
-    std::vector<uint8_t> file(12 + 8 + 40 + 8 + dataBytes);
-    uint8_t* p = file.data();
-    std::memcpy(p, "RIFF", 4);
-    ZK::StoreLittleEndian<uint32_t>(p + 4, static_cast<uint32_t>(file.size() - 8));
-    std::memcpy(p + 8, "WAVEfmt ", 8);
-    ZK::StoreLittleEndian<uint32_t>(p + 16, 40);
-    uint8_t* format = p + 20;
-    ZK::StoreLittleEndian<uint16_t>(format, 0xFFFE);
-    ZK::StoreLittleEndian<uint16_t>(format + 2, channels);
-    ZK::StoreLittleEndian<uint32_t>(format + 4, rate);
-    ZK::StoreLittleEndian<uint32_t>(format + 8, rate * blockAlign);
-    ZK::StoreLittleEndian<uint16_t>(format + 12, blockAlign);
-    ZK::StoreLittleEndian<uint16_t>(format + 14, 16);
-    ZK::StoreLittleEndian<uint16_t>(format + 16, 22);
-    ZK::StoreLittleEndian<uint16_t>(format + 18, 16);
-    ZK::StoreLittleEndian<uint32_t>(format + 20, channels == 1 ? 0x4101u : 0x3102u);
-    std::memcpy(p + 60, "data", 4);
-    ZK::StoreLittleEndian<uint32_t>(p + 64, dataBytes);
-    auto* samples = reinterpret_cast<int16_t*>(p + 68);
-    for (uint32_t f = 0; f < frames; ++f)
-        for (uint16_t c = 0; c < channels; ++c)
-            samples[f * channels + c] = static_cast<int16_t>(16000.0 * std::sin(2.0 * std::numbers::pi * 1000.0 * f / rate));
-    return file;
-}
 
 void PullVoice(benchmark::State& state, uint32_t mediaRate, uint16_t channels)
 {
@@ -70,7 +39,7 @@ void PullVoice(benchmark::State& state, uint32_t mediaRate, uint16_t channels)
     AudioBufferPool::Init();
     ZK::IZkStreamMgr* streams = ZK::StreamMgr::Create(ZkStreamMgrSettings{});
     PluginRegistry::Init(nullptr);
-    const std::vector<uint8_t> file = ToneFile(mediaRate, channels);
+    const std::vector<uint8_t> file = VoiceBench::ToneFile(mediaRate, channels, kMediaSeconds, 16000.0);
     ZkMediaRef media;
     media.Init();
     media.SetInMemory(kPcmKey, const_cast<uint8_t*>(file.data()),
@@ -90,18 +59,7 @@ void PullVoice(benchmark::State& state, uint32_t mediaRate, uint16_t channels)
     uint64_t frames = 0;
     for (auto _ : state)
     {
-        instance->CountDownStartDelay(kFramesPerBuffer); // the render pass's count of the start delay
-        voice->MainSource()->FrameStep();
-        voice->UpdateGain();
-        voice->UpdateSendConnections(true, kThresholdDb);
-        voice->ApplyRelatedLevels();
-        if (voice->PrepareFrame())
-        {
-            voice->Pull();
-            frames += voice->Buffer().validFrames;
-            benchmark::DoNotOptimize(voice->Buffer().data);
-            voice->ReleaseFrameBuffers();
-        }
+        frames += VoiceBench::RunVoiceFrame(*voice, *instance, kFramesPerBuffer);
         AudioBufferPool::Flush();
     }
     CZkVoice::Destroy(voice);
