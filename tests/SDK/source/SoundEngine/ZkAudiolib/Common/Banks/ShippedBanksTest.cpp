@@ -100,9 +100,10 @@ TEST_F(ShippedBanks, InitAndMainLoad)
         EXPECT_EQ(std::memcmp(mainBank->dataBlock + entry.offset, "RIFF", 4), 0) << entry.mediaID;
     }
     EXPECT_GT(m_index.Table(ZkIndexKind::Events).Length(), 5u);
-    // One sound per media in the bank (a prefetch copy stands for its streamed music), and the
-    // win, lose and credits musics streamed from their loose files alone.
+    // One sound per media in the bank (a prefetch copy stands for its streamed music), the win,
+    // lose and credits musics streamed from their loose files alone, and the hover cue's silence.
     constexpr size_t kStreamedAlone = 3;
-    EXPECT_EQ(m_index.Table(ZkIndexKind::Nodes).Length(), media.entries.size() + kStreamedAlone);
+    EXPECT_EQ(m_index.Table(ZkIndexKind::Nodes).Length(), media.entries.size() + kStreamedAlone + 1);
+    EXPECT_EQ(m_index.Table(ZkIndexKind::CustomEffects).Length(), 1u) << "the silence's parameters";
 }
 } // namespace
