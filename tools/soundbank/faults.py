@@ -13,12 +13,13 @@ that starts at the end of "DATA" or runs one byte past it, and a remainder; huge
 "ENVS", "INIT" and "STID", an "INIT" count one too large and a "STID" name longer than the chunk;
 another "PLAT" name; for the first dialogue event, the faults of tools/soundbank/dialogue.py;
 for the first effect object, those of tools/soundbank/effects.py; for the first path block, those
-of tools/soundbank/paths.py.
+of tools/soundbank/paths.py; for the first playlist and group node, those of
+tools/soundbank/containers.py.
 """
 
 import copy
 
-from . import dialogue, effects, paths, preparation
+from . import containers, dialogue, effects, paths, preparation
 
 HUGE_SIZE = 0xFFFFFFF0
 HUGE_COUNT = 0x40000000
@@ -176,4 +177,4 @@ def variants(description, image):
             _settings(description, tags) + _media_index(description, tags, image) +
             _small_chunks(description, tags) + dialogue.variants(description) +
             preparation.variants(description) + effects.variants(description) +
-            paths.variants(description))
+            paths.variants(description) + containers.variants(description))

@@ -14,7 +14,7 @@ enum ZKRESULT : uint32_t
     ZK_AlreadyAChild = 5,           // also: the source joined an existing voice
     ZK_InvalidFile = 7,             // invalid or malformed file
     ZK_HeaderIncomplete = 8,        // media header incomplete in the bytes given
-    ZK_EffectInOtherSlot = 9,       // the effect already runs in another slot of the device
+    ZK_EffectInOtherSlot = 9,       // the effect already runs in another slot of the device; also: a full child array
     ZK_PluginTypeMismatch = 10,
     ZK_InvalidShareSetID = 14,      // also: id 0 given
     ZK_InvalidID = 15,              // invalid id or name
@@ -23,8 +23,9 @@ enum ZKRESULT : uint32_t
     ZK_UnknownStateGroup = 20,
     ZK_ChildRoutedElsewhere = 21,
     ZK_LanguageNotFound = 22,
-    ZK_BusWouldBeOwnChild = 23,
+    ZK_BusWouldBeOwnChild = 23,     // also: a node would be its own ancestor
     ZK_InvalidParameter = 31,
+    ZK_DuplicateUniqueID = 35,      // the same id twice where ids must differ
     ZK_ItemNotFound = 36,           // the item is not in the array
     ZK_NoVertex = 37,               // a position path without vertices
     ZK_NotPlaying = 38,

@@ -1,5 +1,5 @@
 // The item kinds built so far: state objects, sounds, actions, events, buses, dialogue events,
-// modulators, attenuations and effect objects. Containers and effects each register their kind here when they
+// modulators, attenuations, effect objects, playlist containers and group nodes. Other containers register their kind here when they
 // are built. Until then a bank holding one of them ends its parse with 4.
 #include "ZkAudiolib/Common/Banks/BankItemKinds.h"
 
@@ -9,6 +9,7 @@
 #include "ZkAudiolib/Common/Effects/CZkEffectItemKinds.h"
 #include "ZkAudiolib/Common/Events/EventItemKinds.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkBusItemKinds.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkContainerItemKinds.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkSoundItemKind.h"
 #include "ZkAudiolib/Common/Modulators/CZkModulatorItemKind.h"
 #include "ZkAudiolib/Common/StateProperties/CZkStateItemKind.h"
@@ -43,6 +44,8 @@ std::array<IZkBankItemKind*, 256> BuiltInKinds()
     kinds[kSharedEffectItemType] = &SharedEffectItemKind();
     kinds[kCustomEffectItemType] = &CustomEffectItemKind();
     kinds[kAudioDeviceItemType] = &AudioDeviceItemKind();
+    kinds[kPlaylistItemType] = &PlaylistItemKind();
+    kinds[kGroupItemType] = &GroupItemKind();
     return kinds;
 }
 

@@ -2,7 +2,7 @@
 
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
 #include "ZkAudiolib/Common/Playback/Neighbours/CZkChildContextContainer.h"
-#include "ZkAudiolib/Common/Playback/Neighbours/CZkPlayHistory.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkPlayHistory.h"
 
 #include <new>
 

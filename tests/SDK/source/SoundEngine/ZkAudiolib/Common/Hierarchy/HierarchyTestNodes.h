@@ -7,6 +7,7 @@
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -39,6 +40,8 @@ public:
     ZKRESULT ExecuteAction(const ZkActionParams& params) override
     {
         actions.push_back(params);
+        if (onAction)
+            onAction();
         return ZK_Success;
     }
     using CZkHierarchyNode::ExecuteAction;
@@ -83,6 +86,7 @@ public:
 
     std::vector<CZkHierarchyNode*> children;
     std::vector<ZkActionParams> actions;
+    std::function<void()> onAction; // called after each action is recorded
     std::vector<std::pair<uint32_t, float>> deltas;
     std::vector<std::pair<uint32_t, float>> positionings;
     std::vector<CZkGameObject*> contributions;

@@ -1,0 +1,18 @@
+// The bank's item kinds of containers: playlist containers (hierarchy item type 5) and group
+// nodes (type 7). They live in the object index's actor-mixer table and are not read again when
+// another bank brings them; an id that names a node of another category is read to 91 (counted as
+// success, the node untouched).
+//
+// Threading and ownership: as IZkBankItemKind (static objects; the registry points at them).
+#pragma once
+
+#include "ZkAudiolib/Common/Banks/BankItemKinds.h"
+
+namespace ZK::SoundEngine
+{
+constexpr uint8_t kPlaylistItemType = 5;
+constexpr uint8_t kGroupItemType = 7;
+
+IZkBankItemKind& PlaylistItemKind();
+IZkBankItemKind& GroupItemKind();
+} // namespace ZK::SoundEngine

@@ -1,0 +1,108 @@
+// CZkPlaylistContainerNode: bank hierarchy item type 5, node category 2. Each play selects one of
+// its entries, at random (optionally weighted, with an avoid-repeat window, optionally shuffled)
+// or in sequence (optionally bouncing back at the end), and remembers its selections in a play
+// history kept per game object or once for all of them.
+//
+//   uint32 id, common node body, then: u16 loopCount, i16 loopRandomMin, i16 loopRandomMax,
+//   f32 transitionTime, f32 transitionRandomMin, f32 transitionRandomMax (ms), u16 avoidRepeat,
+//   u8 transitionKind, u8 randomType, u8 playMode, u8 flags (bit 1 restartEachPlay, bit 2
+//   reverseAtEnd, bit 3 continuous, bit 4 globalScope), u32 N + N child ids, u16 M + M x {u32
+//   child id, u32 weight}
+//
+// Bank reading trusts no count: a child or entry count past the item gives 7 (the children linked
+// by the read are unlinked again). Weights are int32 in the list and the histories, so a weighted
+// list whose total does not fit is refused with 7 rather than drawn from with a wrapped divisor.
+// A play mode above 1 is refused with 7; random types 2 and 3 shuffle like 1; non-finite
+// transition times count as 0.
+//
+// Threading: audio thread (bank loading under the global engine lock; the history blob on the
+// game's thread under the engine lock and the node table's lock).
+// Ownership: the object index's (pool 2); owns its entry list (pool 2) and its histories (pool 0).
+#pragma once
+
+#include "ZkAudiolib/Common/Hierarchy/CZkContainerNode.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkPlaylistEntries.h"
+
+namespace ZK::SoundEngine
+{
+class CZkPlaylistContainerNode final : public CZkContainerNode
+{
+public:
+    // Mode byte A / B bits.
+    static constexpr uint8_t kPlayModeRandom = 0;
+    static constexpr uint8_t kPlayModeSequence = 1;
+
+    // A new playlist (sequence mode, restartEachPlay and global scope) holding one reference, in
+    // the actor-mixer table; null out of memory.
+    static CZkPlaylistContainerNode* Create(ZkUniqueID id);
+    // Reads the item body. 91 when node is not a playlist; 1; 7 a count past the item, a weighted
+    // total above 2^31 - 1 or a play mode above 1; 35 an id twice in a random list; 52 the child
+    // array; 2 the entry list; the common body's or a child's failure.
+    static ZKRESULT ReadFromBank(CZkHierarchyNode* node, const uint8_t* body, uint32_t size, bool partial);
+
+    explicit CZkPlaylistContainerNode(ZkUniqueID id);
+    ~CZkPlaylistContainerNode() override;
+
+    ZkNodeCategory Category() const override { return ZkNodeCategory_Playlist; }
+    // Step mode plays one selected child; continuous play is not built yet (4).
+    ZKRESULT PlayChildren(PlayLaunchParams& params) override;
+    // Drops the game object's history, then the node's own data for it.
+    ZKRESULT RemoveGameObjectData(CZkGameObject* object) override;
+
+    // The child the next step-mode play of the object selects, with a reference; null for none.
+    CZkHierarchyNode* SelectForStep(CZkGameObject* object);
+    // The history of the object (the global one in global scope or without an object), created
+    // on first use; null out of memory.
+    CZkPlayHistory* FindOrCreateHistory(CZkGameObject* object);
+    // Without an object every history goes; with one, that object's (per-object scope only).
+    // Nothing in continuous mode.
+    void ResetHistory(CZkGameObject* object);
+    void ClearHistories();
+    // Clears the histories and, once the container has played, stops it on every game object.
+    void ResetPlayback();
+
+    const CZkPlaylistEntries* Entries() const { return m_entries; }
+    uint8_t PlayMode() const { return m_playMode; }
+    bool IsContinuous() const { return m_continuous; }
+    bool IsGlobalScope() const { return m_globalScope; }
+    bool HasPlayed() const { return m_hasPlayed; }
+    ZkRandomSettings RandomSettings() const;
+    uint32_t ObjectHistoryCount() const { return m_objectHistories.Length(); }
+    CZkPlayHistory* GlobalHistory() const { return m_globalHistory; }
+
+private:
+    struct ObjectHistory
+    {
+        CZkGameObject* object;
+        CZkPlayHistory* history;
+    };
+    ZKRESULT ReadSettings(ZK::ZkByteCursor& cursor);
+    ZKRESULT ReadEntries(ZK::ZkByteCursor& cursor);
+    CZkPlayHistory* NewHistory() const;
+    uint32_t FindObject(CZkGameObject* object, bool& found) const;
+    // The node of entry index with a reference when it may play; null otherwise.
+    CZkHierarchyNode* PlayableEntry(uint32_t index, CZkGameObject* object) const;
+    int32_t NextIndex(CZkPlayHistory& history, bool firstAttempt, int32_t previous);
+    void UnlinkChildren();
+
+    CZkPlaylistEntries* m_entries = nullptr;
+    ZK::ZkArray<ObjectHistory> m_objectHistories;
+    CZkPlayHistory* m_globalHistory = nullptr;
+    float m_transitionTime = 0.0f;
+    float m_transitionRandomMin = 0.0f;
+    float m_transitionRandomMax = 0.0f;
+    uint16_t m_loopCount = 1;
+    int16_t m_loopRandomMin = 0;
+    int16_t m_loopRandomMax = 0;
+    uint16_t m_avoidRepeatCount = 0;
+    uint8_t m_transitionKind = 0;
+    uint8_t m_randomType = 0;
+    uint8_t m_playMode = kPlayModeSequence;
+    bool m_weighted = false;
+    bool m_restartEachPlay = true;
+    bool m_reverseAtEnd = false;
+    bool m_continuous = false;
+    bool m_globalScope = true;
+    bool m_hasPlayed = false;
+};
+} // namespace ZK::SoundEngine
