@@ -1,7 +1,7 @@
 // The play history of the playlist containers, written to and read from the game's byte streams.
 // Each record is u32 container id, u32 byte count, then the container's own bytes.
 #include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
-#include "ZkAudiolib/Common/FrontEnd/Neighbours/PlaylistContainerHistory.h"
+#include "ZkAudiolib/Common/FrontEnd/PlaylistContainerHistory.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 
 #include <ZK/SoundEngine/Common/ZkBytes.h>

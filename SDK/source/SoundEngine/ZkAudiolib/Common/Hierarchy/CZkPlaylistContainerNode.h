@@ -61,6 +61,15 @@ public:
     // Clears the histories and, once the container has played, stops it on every game object.
     void ResetPlayback();
 
+    // The history blob's body of the container: u8 playMode, u32 R, R x {u64 game object id,
+    // history}; in global scope one record of id -1 when the global history exists.
+    bool WriteHistories(WriteBytesInterface& bytes) const;
+    // Reads such a body. Every record is parsed and checked against the list before any history
+    // changes; records of objects that are not registered (and of id -1 in per-object scope) are
+    // parsed and dropped. 1; 2 short, another play mode, or a history that does not fit the list;
+    // 52 out of memory.
+    ZKRESULT ReadHistories(ZK::ZkByteCursor& cursor);
+
     const CZkPlaylistEntries* Entries() const { return m_entries; }
     uint8_t PlayMode() const { return m_playMode; }
     bool IsContinuous() const { return m_continuous; }
@@ -80,6 +89,11 @@ private:
     ZKRESULT ReadEntries(ZK::ZkByteCursor& cursor);
     CZkPlayHistory* NewHistory() const;
     uint32_t FindObject(CZkGameObject* object, bool& found) const;
+    // Sets the object's history (the container registers with the object when it had none); the
+    // old one is released. False out of memory (history is then the caller's).
+    bool SetObjectHistory(CZkGameObject* object, CZkPlayHistory* history);
+    // Whether a history can serve the list as it is.
+    bool Fits(const CZkPlayHistory& history) const;
     // The node of entry index with a reference when it may play; null otherwise.
     CZkHierarchyNode* PlayableEntry(uint32_t index, CZkGameObject* object) const;
     int32_t NextIndex(CZkPlayHistory& history, bool firstAttempt, int32_t previous);

@@ -43,17 +43,35 @@ CZkPlayHistory* CZkPlaylistContainerNode::FindOrCreateHistory(CZkGameObject* obj
     if (found)
         return m_objectHistories[index].history;
     CZkPlayHistory* history = NewHistory();
-    if (history == nullptr)
-        return nullptr;
-    // The game object tells the container when it goes, so its history goes with it.
-    CZkPerObjectNodeList* nodes = static_cast<CZkRegisteredObj*>(object)->GetOrCreatePerObjectNodeList();
-    if (nodes == nullptr || nodes->AddNode(ID(), false) != ZK_Success ||
-        m_objectHistories.Insert(index, ObjectHistory{object, history}) == nullptr)
+    if (history != nullptr && !SetObjectHistory(object, history))
     {
         history->Release();
         return nullptr;
     }
     return history;
+}
+
+bool CZkPlaylistContainerNode::SetObjectHistory(CZkGameObject* object, CZkPlayHistory* history)
+{
+    bool found = false;
+    const uint32_t index = FindObject(object, found);
+    if (found)
+    {
+        m_objectHistories[index].history->Release();
+        m_objectHistories[index].history = history;
+        return true;
+    }
+    // The game object tells the container when it goes, so its history goes with it.
+    CZkPerObjectNodeList* nodes = static_cast<CZkRegisteredObj*>(object)->GetOrCreatePerObjectNodeList();
+    return nodes != nullptr && nodes->AddNode(ID(), false) == ZK_Success &&
+           m_objectHistories.Insert(index, ObjectHistory{object, history}) != nullptr;
+}
+
+bool CZkPlaylistContainerNode::Fits(const CZkPlayHistory& history) const
+{
+    const uint32_t count = m_entries->Count();
+    const bool weighted = m_playMode == kPlayModeRandom && m_weighted;
+    return history.IsConsistent(count, weighted ? m_entries->TotalWeight() : int64_t{kDefaultEntryWeight} * count);
 }
 
 void CZkPlaylistContainerNode::ClearHistories()
@@ -141,9 +159,7 @@ CZkHierarchyNode* CZkPlaylistContainerNode::SelectForStep(CZkGameObject* object)
     if (count == 1)
         return PlayableEntry(0, object);
     CZkPlayHistory* history = FindOrCreateHistory(object);
-    if (history == nullptr || !history->IsConsistent(count, m_playMode == kPlayModeRandom && m_weighted
-                                                                 ? m_entries->TotalWeight()
-                                                                 : int64_t{kDefaultEntryWeight} * count))
+    if (history == nullptr || !Fits(*history))
         return nullptr;
     int32_t index = -1;
     for (uint32_t attempt = 0; attempt < count; ++attempt)

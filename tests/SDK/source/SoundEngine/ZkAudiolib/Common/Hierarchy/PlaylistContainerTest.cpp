@@ -3,6 +3,7 @@
 // avoid-repeat window, shuffle cycles, weights, sequences with and without bouncing, history
 // scope per game object or global, and the bodies and histories that must be refused.
 #include "HierarchyFixture.h"
+#include "PlaylistSelections.h"
 
 #include "ZkAudiolib/Common/Containers/ZkLcg64.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkPlaylistContainerNode.h"
@@ -43,18 +44,9 @@ protected:
         EXPECT_EQ(Parse(BankOfItems(items)), expected) << keys;
         return static_cast<CZkPlaylistContainerNode*>(Find(kPlaylist));
     }
-    // The entry indices of count step-mode selections for the object (-1 for nothing).
     static std::vector<int> Select(CZkPlaylistContainerNode& playlist, uint32_t count, CZkGameObject* object = nullptr)
     {
-        std::vector<int> picks;
-        for (uint32_t index = 0; index < count; ++index)
-        {
-            CZkHierarchyNode* child = playlist.SelectForStep(object);
-            picks.push_back(child != nullptr ? static_cast<int>(child->ID()) - 10 : -1);
-            if (child != nullptr)
-                child->Release();
-        }
-        return picks;
+        return SelectPicks(playlist, count, object);
     }
 };
 
