@@ -179,6 +179,7 @@ void StartEngine()
         BankItemKinds::Set(BankItemType::Action, &engine.actions);
         BankItemKinds::Set(BankItemType::Event, &engine.events);
         BankItemKinds::Set(5, &engine.containers);
+        BankItemKinds::Set(7, &engine.containers); // group nodes: the same stand-in as playlists
         BankItemKinds::Set(BankItemType::Bus, &engine.buses);
         BankItemKinds::Set(kBusType18, &engine.buses18);
     });

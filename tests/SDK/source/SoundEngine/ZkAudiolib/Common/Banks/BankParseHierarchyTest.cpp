@@ -29,8 +29,8 @@ using BankParseHierarchy = BankParseTest;
 
 TEST_F(BankParseHierarchy, ItemsOfKindsNotBuiltYetEndTheParseWith4)
 {
-    const Bytes bank = WriteBank(Bank(Hierarchy(R"({"type": 5, "id": 600, "hex": "00"})")));
-    EXPECT_EQ(ParseMemory(bank), ZK_NotImplemented) << "playlist containers are not built yet";
+    const Bytes bank = WriteBank(Bank(Hierarchy(R"({"type": 6, "id": 600, "hex": "00"})")));
+    EXPECT_EQ(ParseMemory(bank), ZK_NotImplemented) << "switch containers are not built yet";
 }
 
 TEST_F(BankParseHierarchy, CreatesReadsAndHoldsEachObject)

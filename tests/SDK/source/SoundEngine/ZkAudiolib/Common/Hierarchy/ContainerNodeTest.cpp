@@ -176,3 +176,42 @@ TEST_F(ContainerNode, AnIdOfAnotherCategoryIsLeftAlone)
     EXPECT_EQ(Find(1)->Category(), ZkNodeCategory_Sound);
 }
 } // namespace
+
+namespace
+{
+TEST_F(ContainerNode, TheWritersFaultVariantsAreRefusedWhole)
+{
+    const auto banks = ZkSoundFixtures::WriteBankWithFaultVariants(R"({"name": "Faults.bnk", "chunks": [{"tag": "BKHD"},
+      {"tag": "HIRC", "items": [{"type": "sound", "id": 10, "media": 100, "media_size": 0},
+        {"type": "sound", "id": 11, "media": 100, "media_size": 0},
+        {"type": "playlist", "id": 1, "children": [10, 11], "entries": []},
+        {"type": "group", "id": 2, "children": [1]}]}]})");
+    const std::map<std::string, ZKRESULT> expected = {
+        {"playlist_child_count_plus_one", ZK_InvalidFile},   {"group_child_count_plus_one", ZK_InvalidFile},
+        {"playlist_entry_count_plus_one", ZK_InvalidFile},   {"playlist_weight_2_31", ZK_InvalidFile},
+        {"playlist_weights_3e9", ZK_InvalidFile},            {"playlist_duplicate_random_entry", ZK_DuplicateUniqueID},
+        {"playlist_play_mode_2", ZK_InvalidFile},
+    };
+    size_t seen = 0;
+    for (const auto& [name, bytes] : banks)
+    {
+        for (const auto& [variant, result] : expected)
+        {
+            if (name != "Faults." + variant + ".bnk")
+                continue;
+            SCOPED_TRACE(name);
+            ++seen;
+            EXPECT_EQ(Parse(bytes), result);
+            const ZkUniqueID refused = variant.rfind("group", 0) == 0 ? 2 : 1;
+            EXPECT_EQ(Find(refused), nullptr) << "no node left behind";
+            for (ZkUniqueID child : {ZkUniqueID{10}, ZkUniqueID{11}, ZkUniqueID{1}})
+            {
+                const CZkHierarchyNode* node = child != refused ? Find(child) : nullptr;
+                EXPECT_TRUE(node == nullptr || node->Parent() == nullptr || node->Parent()->ID() != refused);
+            }
+            ReleaseBanks();
+        }
+    }
+    EXPECT_EQ(seen, expected.size());
+}
+} // namespace
