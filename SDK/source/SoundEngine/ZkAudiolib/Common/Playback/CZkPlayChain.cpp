@@ -1,7 +1,7 @@
 #include "ZkAudiolib/Common/Playback/CZkPlayChain.h"
 
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
-#include "ZkAudiolib/Common/Playback/Neighbours/CZkChildContextContainer.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkChildContextContainer.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkPlayHistory.h"
 
 #include <new>
