@@ -6,6 +6,7 @@
 
 #include "ZkAudiolib/Common/Hierarchy/CZkGroupNode.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkPlaylistContainerNode.h"
+#include "MemoryMgr/ZkMemoryFaultInjection.h"
 
 namespace
 {
@@ -213,5 +214,55 @@ TEST_F(ContainerNode, TheWritersFaultVariantsAreRefusedWhole)
         }
     }
     EXPECT_EQ(seen, expected.size());
+}
+} // namespace
+
+namespace
+{
+namespace Fault = ZK::MemoryMgr::FaultInjection;
+using Fault::ScopedAllocationFailure;
+
+// Every allocation of a bank with a container and its children, made to fail in turn: the bank
+// refuses it and no container is left, nor a child linked to one; or the read did without it and
+// the container is whole. Released, the bank leaves no node.
+TEST_F(ContainerNode, AllocationFailuresLeaveNothingHalfBuilt)
+{
+    const std::string sounds = Sound("", 10) + "," + Sound("", 11) + "," + Sound("", 12) + ",";
+    const std::vector<std::string> items = {
+        Group(1, R"("children": [10, 11, 12])"),
+        Playlist(1, R"("play_mode": "random", "avoid_repeat": 1, "children": [10, 11, 12])"),
+    };
+    for (const std::string& item : items)
+    {
+        const Bytes bank = BankOfItems(sounds + item);
+        Fault::CountOnly(Fault::kAnyPool);
+        ASSERT_EQ(Parse(bank), ZK_Success);
+        const uint32_t allocations = Fault::CountedAllocations();
+        Fault::Disarm();
+        ReleaseBanks();
+        for (uint32_t nth = 1; nth <= allocations; ++nth)
+        {
+            SCOPED_TRACE(item + ", allocation " + std::to_string(nth));
+            ZKRESULT result = ZK_Success;
+            {
+                ScopedAllocationFailure failure(Fault::kAnyPool, nth);
+                result = Parse(bank);
+            }
+            auto* container = static_cast<CZkContainerNode*>(Find(1));
+            if (result == ZK_Success)
+            {
+                ASSERT_NE(container, nullptr);
+                EXPECT_EQ(container->ChildCount(), 3u);
+            }
+            else
+            {
+                EXPECT_EQ(container, nullptr);
+                for (ZkUniqueID child = 10; child < 13; ++child)
+                    EXPECT_TRUE(Find(child) == nullptr || Find(child)->Parent() == nullptr);
+            }
+            ReleaseBanks();
+            EXPECT_EQ(g_pObjectIndex->Table(ZkIndexKind::Nodes).Length(), 0u);
+        }
+    }
 }
 } // namespace
