@@ -1,6 +1,6 @@
 #include "ZkAudiolib/Common/Events/CZkNodeCommandActions.h"
 
-#include "ZkAudiolib/Common/Events/Neighbours/CZkPlaylistContainerNode.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkPlaylistContainerNode.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 #include "ZkAudiolib/Common/FrontEnd/PendingAction.h"
 #include "ZkAudiolib/Common/GameObjects/CZkPerObjectNodeList.h"
