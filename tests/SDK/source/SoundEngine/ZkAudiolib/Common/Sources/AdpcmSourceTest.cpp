@@ -70,8 +70,8 @@ TEST_F(AdpcmSource, PredictiveMediaDeliverTheWritersDecoderModel)
 {
     for (uint32_t channels : {1u, 2u})
     {
-        const std::string spec = AdpcmWave(44100, channels, 64 * 20, "", "adpcm_8311");
-        const Bytes bytes = WriteMedia(spec);
+        const std::string wave = AdpcmWave(44100, channels, 64 * 20, "", "adpcm_8311");
+        const Bytes bytes = WriteMedia(wave);
         for (uint32_t storage : {0u, 2u})
         {
             streams.chunks = {500};
@@ -82,7 +82,7 @@ TEST_F(AdpcmSource, PredictiveMediaDeliverTheWritersDecoderModel)
             EXPECT_EQ(source->Format().sampleRate, 44100u);
             std::vector<int16_t> samples;
             EXPECT_EQ(ReadAll(*source, samples), ZK_NoMoreData);
-            EXPECT_EQ(samples, ModelDecode(spec)) << channels << " " << storage;
+            EXPECT_EQ(samples, ModelDecode(wave)) << channels << " " << storage;
         }
     }
 }

@@ -15,7 +15,7 @@ namespace ZkSourceTest
 constexpr uint32_t kAdpcmKey = 0x20001;
 constexpr uint32_t kBlockFrames = 64;
 
-// A tone of the writer in ADPCM: the wave, then further spec keys (",..." JSON).
+// A tone of the writer in ADPCM: the wave, then further keys of the wave description (",..." JSON).
 inline std::string AdpcmWave(uint32_t rate, uint32_t channels, uint32_t frames, const std::string& extra = "",
                              const std::string& encoding = "adpcm", uint32_t frequency = 1000)
 {
@@ -50,10 +50,10 @@ inline std::vector<int16_t> FfmpegDecode(uint32_t rate, uint32_t channels, uint3
     return samples;
 }
 
-// The writer's own decoder model of a spec (for the predictive variant, which ffmpeg lacks).
-inline std::vector<int16_t> ModelDecode(const std::string& spec)
+// The writer's own decoder model of a wave description (for the predictive variant, which ffmpeg lacks).
+inline std::vector<int16_t> ModelDecode(const std::string& wave)
 {
-    std::string decoded = spec;
+    std::string decoded = wave;
     decoded.insert(decoded.size() - 1, R"(, "decoded": true)");
     const Bytes bytes = ZkSoundFixtures::WriteMedia(decoded);
     std::vector<int16_t> samples(bytes.size() / 2);

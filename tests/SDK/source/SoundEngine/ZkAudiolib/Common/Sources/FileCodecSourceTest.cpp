@@ -112,7 +112,7 @@ TEST_F(FileCodecSource, BadHeadersAndFormatsFailTheStart)
     struct Case
     {
         const char* name;
-        std::string spec;
+        std::string wave;
         ZKRESULT expected;
     } cases[] = {
         {"plain PCM", ToneSpec(48000, 2, 480, R"(, "variant": "plain_pcm")"), ZK_UnsupportedFormat},
@@ -129,7 +129,7 @@ TEST_F(FileCodecSource, BadHeadersAndFormatsFailTheStart)
     };
     for (const Case& c : cases)
     {
-        const Bytes bytes = WriteMedia(c.spec);
+        const Bytes bytes = WriteMedia(c.wave);
         for (bool streamed : {false, true})
         {
             streams.chunks = {64};

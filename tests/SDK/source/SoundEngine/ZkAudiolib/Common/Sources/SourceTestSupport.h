@@ -37,7 +37,7 @@ using ZkSoundFixtures::Bytes;
 constexpr uint32_t kPcmKey = 0x10001;
 constexpr ZkPlayingID kPlayingID = 77;
 
-// A tone of the writer: rate, channels, frames, and further spec keys (",..." JSON).
+// A tone of the writer: rate, channels, frames, and further keys of the wave description (",..." JSON).
 inline std::string ToneSpec(uint32_t rate, uint32_t channels, uint32_t frames, const std::string& extra = "",
                             uint32_t frequency = 1000)
 {
