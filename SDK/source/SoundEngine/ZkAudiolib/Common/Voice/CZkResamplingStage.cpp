@@ -87,6 +87,7 @@ bool CZkResamplingStage::ConsumeStartDelay()
 
 void CZkResamplingStage::DeliverTo(ZkPipelineBuffer& buffer, ZKRESULT status)
 {
+    m_outputDelivered = 1;
     m_output.state = status;
     buffer.TakeBlock(m_output, m_output.position);
     buffer.markers = m_output.markers;
@@ -121,6 +122,7 @@ ZKRESULT CZkResamplingStage::Convert(ZkPipelineBuffer& buffer)
         }
         m_output.maxFrames = m_maxFrames != 0 ? m_maxFrames : m_output.maxFrames;
         m_output.validFrames = 0;
+        m_outputDelivered = 0;
         m_output.markers = ZkMarkerWindow{};
         m_output.position = kUnknownPlayPosition;
         m_resampler.ResetOffsets();
@@ -244,6 +246,8 @@ void CZkResamplingStage::EnterVirtual(uint32_t mode)
 {
     if (mode != kVirtualModeResume)
     {
+        // The voice comes back elsewhere in the media: what was converted for here is stale.
+        ReleaseOutput();
         ReleaseHeldInput();
         ClearHistory();
     }
@@ -262,6 +266,8 @@ ZKRESULT CZkResamplingStage::LeaveVirtual(uint32_t mode, bool flag)
 
 ZKRESULT CZkResamplingStage::Restart()
 {
+    // An output block still being filled stays: its frames were converted from where the source
+    // stood before, and the source goes on from there.
     ReleaseHeldInput();
     ClearHistory();
     m_noMoreInput = 0;
@@ -270,9 +276,20 @@ ZKRESULT CZkResamplingStage::Restart()
 
 void CZkResamplingStage::ReleaseBuffer()
 {
+    // A block that was not handed on (the source starved, or failed, before it was full) holds
+    // frames taken from the source already: they are delivered by a later frame, as the held input
+    // is converted by one.
+    if (m_output.data != nullptr && m_outputDelivered == 0)
+        return;
+    ReleaseOutput();
+}
+
+void CZkResamplingStage::ReleaseOutput()
+{
     if (m_output.data != nullptr)
         AudioBufferPool::ReleaseCachedBuffer(m_output);
     m_output = ZkPipelineBuffer{};
+    m_outputDelivered = 0;
     m_positionCaptured = 0;
     m_producedSinceReset = 0;
     m_resampler.ResetOffsets();
@@ -294,9 +311,7 @@ void CZkResamplingStage::RelocateInput(const uint8_t* newBase, const uint8_t* ol
 
 void CZkResamplingStage::Term()
 {
-    if (m_output.data != nullptr)
-        AudioBufferPool::ReleaseCachedBuffer(m_output);
-    m_output = ZkPipelineBuffer{};
+    ReleaseOutput();
     m_held = ZkPipelineBuffer{};
     m_resampler.Term();
 }

@@ -2,7 +2,7 @@
 // source's blocks (its rate, its pitch) into blocks at the engine's rate, through a CZkResampler.
 // It holds the source's current block until every frame of it was converted, and fills an output
 // block from the audio buffer pool that replaces the caller's block once it is full (45) or final
-// (17).
+// (17). A block the source left unfinished in one frame (it starved) is finished in a later one.
 //
 // The first block after Setup starts with round((frames per buffer x speed + start delay) / speed)
 // frames of silence when that is positive. While the instance's start delay (in source frames) has
@@ -57,7 +57,11 @@ public:
     ZKRESULT SkipFrames(uint32_t& frames) override;
     void EnterVirtual(uint32_t mode) override;
     ZKRESULT LeaveVirtual(uint32_t mode, bool flag) override;
+    // Drops the held input and the interpolation history; a block still being filled is kept.
     ZKRESULT Restart() override;
+    // Frame end: returns the block that was handed on to the pool. A block not handed on yet keeps
+    // its converted frames for the next frame (only Term and EnterVirtual other than resuming drop
+    // it).
     void ReleaseBuffer() override;
     // count markers at the front of the voice's array were handed on and removed: the windows held
     // here move down with the rest of the array.
@@ -83,6 +87,8 @@ private:
     // Takes the instance's start delay from the held input; false when it took all of it.
     bool ConsumeStartDelay();
     void ReleaseHeldInput();
+    // Returns the output block to the pool, whatever it holds.
+    void ReleaseOutput();
     void ClearHistory();
     void DeliverTo(ZkPipelineBuffer& buffer, ZKRESULT status);
 
@@ -96,6 +102,8 @@ private:
     uint16_t m_maxFrames = 0;
     uint8_t m_noMoreInput = 0;
     uint8_t m_positionCaptured = 0;
+    // The output block went to the caller (45 or 17) in this frame.
+    uint8_t m_outputDelivered = 0;
     uint8_t m_primeWithSilence = 0;
 };
 } // namespace ZK::SoundEngine

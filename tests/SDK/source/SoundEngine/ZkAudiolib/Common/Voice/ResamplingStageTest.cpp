@@ -1,6 +1,7 @@
 // The resampling stage against the models of the resampler's arithmetic: read positions through a
 // source's blocks of uneven sizes, a pitch jump and a glide, the silence the first block starts
-// with, the start delay taken from the held input, skipping, and the markers of consumed frames.
+// with, the start delay taken from the held input, skipping, the markers of consumed frames, and a
+// block the source left unfinished.
 #include "ResamplerTestSupport.h"
 
 #include <ZkAudiolib/Common/Buffers/AudioBufferPool.h>
@@ -74,12 +75,20 @@ protected:
         AudioBufferPool::Flush();
         EngineMemoryTest::TearDown();
     }
-    // One frame of the voice's source pull; the delivered samples are appended to output.
-    ZKRESULT PullFrame(TestSource& source, std::vector<float>& output, uint32_t pitchMode = 1)
+    // The voice's block for one frame: empty, mono, one engine buffer long.
+    static ZkPipelineBuffer EngineBlock()
     {
         ZkPipelineBuffer block;
         block.channelConfig = kMono;
         block.maxFrames = kFramesPerBuffer;
+        return block;
+    }
+    // One frame of the voice's source pull; the delivered samples are appended to output (and
+    // the delivered block's position stored in position, when given).
+    ZKRESULT PullFrame(TestSource& source, std::vector<float>& output, uint32_t pitchMode = 1,
+                       uint32_t* position = nullptr)
+    {
+        ZkPipelineBuffer block = EngineBlock();
         ZKRESULT status = stage.StartFrame(block, pitchMode);
         while (status == ZK_DataNeeded)
         {
@@ -87,7 +96,11 @@ protected:
             status = stage.Convert(block);
         }
         if (status == ZK_DataReady || status == ZK_NoMoreData)
+        {
             output.insert(output.end(), block.GetChannel(0), block.GetChannel(0) + block.validFrames);
+            if (position != nullptr)
+                *position = block.position.positionSamples;
+        }
         stage.ReleaseBuffer();
         return status;
     }
@@ -251,9 +264,7 @@ TEST_F(ResamplingStage, MarkersOfConvertedFramesMoveToTheOutput)
     source.cents = 1200.0f; // 2048 source frames per output block
     int32_t delay = -4096;
     Start(source, kEngineRate, &delay);
-    ZkPipelineBuffer block;
-    block.channelConfig = kMono;
-    block.maxFrames = kFramesPerBuffer;
+    ZkPipelineBuffer block = EngineBlock();
     ASSERT_EQ(stage.StartFrame(block, 0), ZK_DataNeeded);
     source.Fill(block);
     block.markers = ZkMarkerWindow{0, 3};
@@ -267,6 +278,63 @@ TEST_F(ResamplingStage, MarkersOfConvertedFramesMoveToTheOutput)
     EXPECT_EQ(block.markers.first, 0u);
     EXPECT_EQ(block.markers.count, 3u) << "the output carries the three markers";
     stage.ReleaseBuffer();
+}
+
+// A frame in which the source ran dry after the stage had converted part of a block (the voice
+// starving): what the voice does next decides whether those frames are still heard. A restart
+// after starvation and a plain frame end keep them, so the media go on without a gap; a voice
+// going virtual other than to resume comes back elsewhere and drops them.
+TEST_F(ResamplingStage, ABlockTheSourceLeftUnfinishedIsKeptUnlessTheVoiceGoesVirtual)
+{
+    constexpr uint32_t kConverted = 300;
+    struct Case
+    {
+        const char* name;
+        void (*step)(CZkResamplingStage&);
+        bool kept;
+    } cases[] = {
+        {"frame end", [](CZkResamplingStage& s) { s.ReleaseBuffer(); }, true},
+        {"chain restarted",
+         [](CZkResamplingStage& s) {
+             s.ReleaseBuffer();
+             s.Restart();
+         },
+         true},
+        {"virtual, resuming", [](CZkResamplingStage& s) { s.EnterVirtual(kVirtualModeResume); }, true},
+        {"virtual, from the start",
+         [](CZkResamplingStage& s) {
+             s.EnterVirtual(kVirtualModeFromStart);
+             s.ReleaseBuffer();
+         },
+         false},
+        {"virtual, skipping time",
+         [](CZkResamplingStage& s) {
+             s.EnterVirtual(kVirtualModeSkipTime);
+             s.ReleaseBuffer();
+         },
+         false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        TestSource source(4096, {kConverted});
+        int32_t delay = -4096;
+        Start(source, kEngineRate, &delay);
+        ZkPipelineBuffer block = EngineBlock();
+        ASSERT_EQ(stage.StartFrame(block, 0), ZK_DataNeeded);
+        source.Fill(block);
+        ASSERT_EQ(stage.Convert(block), ZK_DataNeeded) << "the source has nothing more in this frame";
+        c.step(stage);
+
+        std::vector<float> output;
+        uint32_t position = 0;
+        ASSERT_EQ(PullFrame(source, output, 1, &position), ZK_DataReady);
+        ASSERT_EQ(output.size(), kFramesPerBuffer);
+        const uint32_t first = c.kept ? 0 : kConverted;
+        EXPECT_EQ(position, first);
+        for (uint32_t i = 0; i < kFramesPerBuffer; ++i)
+            ASSERT_EQ(output[i], static_cast<float>(first + i + 1)) << "frame " << i;
+    }
 }
 
 TEST_F(ResamplingStage, VirtualModesAndRestartReachTheSourceUnlessHeld)
