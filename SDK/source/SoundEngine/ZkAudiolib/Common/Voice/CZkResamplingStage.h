@@ -63,6 +63,8 @@ public:
     // its converted frames for the next frame (only Term and EnterVirtual other than resuming drop
     // it).
     void ReleaseBuffer() override;
+    // A seek: frames converted for the old position, in a block not handed on yet, are stale.
+    void DropUnfinishedOutput() { ReleaseOutput(); }
     // count markers at the front of the voice's array were handed on and removed: the windows held
     // here move down with the rest of the array.
     void ConsumeMarkers(uint32_t count) override;

@@ -221,6 +221,10 @@ void CZkVoice::ReevaluateSource()
                                false);
         return;
     }
+    // Only a seek re-evaluates the source: what the resampling stage kept from a starving frame
+    // belongs before the jump.
+    if (m_resampling != nullptr)
+        m_resampling->DropUnfinishedOutput();
     RestartChain();
 }
 

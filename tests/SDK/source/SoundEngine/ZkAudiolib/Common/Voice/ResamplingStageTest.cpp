@@ -282,9 +282,9 @@ TEST_F(ResamplingStage, MarkersOfConvertedFramesMoveToTheOutput)
 
 // A frame in which the source ran dry after the stage had converted part of a block (the voice
 // starving): what the voice does next decides whether those frames are still heard. A restart
-// after starvation and a plain frame end keep them, so the media go on without a gap; a voice
-// going virtual other than to resume comes back elsewhere and drops them.
-TEST_F(ResamplingStage, ABlockTheSourceLeftUnfinishedIsKeptUnlessTheVoiceGoesVirtual)
+// after starvation and a plain frame end keep them, so the media go on without a gap; a seek, or a
+// voice going virtual other than to resume, comes back elsewhere and drops them.
+TEST_F(ResamplingStage, ABlockTheSourceLeftUnfinishedIsKeptUnlessTheVoiceSeeksOrGoesVirtual)
 {
     constexpr uint32_t kConverted = 300;
     struct Case
@@ -300,6 +300,13 @@ TEST_F(ResamplingStage, ABlockTheSourceLeftUnfinishedIsKeptUnlessTheVoiceGoesVir
              s.Restart();
          },
          true},
+        {"chain restarted for a seek",
+         [](CZkResamplingStage& s) {
+             s.DropUnfinishedOutput();
+             s.ReleaseBuffer();
+             s.Restart();
+         },
+         false},
         {"virtual, resuming", [](CZkResamplingStage& s) { s.EnterVirtual(kVirtualModeResume); }, true},
         {"virtual, from the start",
          [](CZkResamplingStage& s) {
