@@ -945,7 +945,8 @@ TEST_F(GameHeardTest, TwoHitsOnOneAirshipPlayTwoDifferentClangs)
 // Every cue the game posts hangs under a group on the Effects bus: with the effects level at 0 (the
 // music's kept at 100) none is heard, while at 100 each is. All posted at once on one object, each
 // judged at the dominant tones of the media it may play, fitted with every media's tone and the
-// menu music's. Muted, the cues are judged from their second engine frame on (see the next test).
+// menu music's. Muted, each cue is judged from the third engine frame after its post on (see the
+// next test).
 TEST_F(GameHeardTest, TheEffectsLevelAtZeroSilencesEveryCueThroughItsGroup)
 {
     const std::set<ZkUniqueID> cues = EveryCue();
