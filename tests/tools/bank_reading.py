@@ -147,12 +147,8 @@ def _state_chunk(cursor):
         cursor.take(8 * cursor.varint())
 
 
-def sound(body):
-    cursor = Cursor(body)
-    out = {"id": cursor.u32(), "plugin": cursor.u32(), "stream_type": cursor.u8(),
-           "source": cursor.u32(), "media_size": cursor.u32(), "source_flags": cursor.u8()}
-    if out["plugin"] & 0xF == 2:  # a source plug-in: its parameter block
-        out["params"] = bytes(cursor.take(cursor.u32()))
+def _node_body(cursor, out):
+    """The common body of playable nodes (sounds and containers) into out."""
     cursor.u8()  # effects override
     effects = cursor.u8()
     if effects:
@@ -169,7 +165,48 @@ def sound(body):
     cursor.take(2)
     _state_chunk(cursor)
     out["rtpc"] = _rtpc_list(cursor)
+
+
+def sound(body):
+    cursor = Cursor(body)
+    out = {"id": cursor.u32(), "plugin": cursor.u32(), "stream_type": cursor.u8(),
+           "source": cursor.u32(), "media_size": cursor.u32(), "source_flags": cursor.u8()}
+    if out["plugin"] & 0xF == 2:  # a source plug-in: its parameter block
+        out["params"] = bytes(cursor.take(cursor.u32()))
+    _node_body(cursor, out)
     assert cursor.at_end(), "bytes after the sound body"
+    return out
+
+
+def _children(cursor):
+    return [cursor.u32() for _ in range(cursor.u32())]
+
+
+def playlist(body):
+    """A playlist container (item type 5): the node body, then its loops, transition, selection
+    and flags, its children and its entries [(child id, weight)]."""
+    cursor = Cursor(body)
+    out = {"id": cursor.u32()}
+    _node_body(cursor, out)
+    out["loop_count"], out["loop_min"], out["loop_max"] = cursor.unpack("Hhh")
+    out["transition_time"], out["transition_min"], out["transition_max"] = cursor.unpack("fff")
+    out["avoid_repeat"] = cursor.u16()
+    out["transition_kind"], out["random_type"], out["play_mode"], flags = cursor.unpack("BBBB")
+    out["restart_each_play"], out["reverse_at_end"] = bool(flags & 0x02), bool(flags & 0x04)
+    out["continuous"], out["global_scope"] = bool(flags & 0x08), bool(flags & 0x10)
+    out["children"] = _children(cursor)
+    out["entries"] = [cursor.unpack("II") for _ in range(cursor.u16())]
+    assert cursor.at_end(), "bytes after the playlist body"
+    return out
+
+
+def group(body):
+    """A group node (item type 7): the node body and its children."""
+    cursor = Cursor(body)
+    out = {"id": cursor.u32()}
+    _node_body(cursor, out)
+    out["children"] = _children(cursor)
+    assert cursor.at_end(), "bytes after the group body"
     return out
 
 

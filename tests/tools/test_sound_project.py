@@ -63,6 +63,32 @@ ADPCM_CUES = {3643286168, 1168262086, 2917290866, 3826206711, 300927168, 2842146
               2383607268, 737768043, 1205173799, 844605027, 2023560711, 914471075, 2688475861, 4273342723,
               3951251861, 2816493517, 2592254617, 853173628, 3873832695}
 AIRSHIP_DYING = 914471075
+# The cues that vary (SoundProject/README.md, "Cues that vary"): each plays a playlist of its own
+# media. Random (play mode 0) or sequence (1); a shuffle is random type 1; a weighted list names
+# its weights; continuous lists walk through their media in one play, with a transition between
+# them. Whatever a row leaves out is the playlist's default.
+RANDOM, SEQUENCE = 0, 1
+PLAYLIST_DEFAULTS = {"play_mode": SEQUENCE, "random_type": 0, "avoid_repeat": 0, "global_scope": True,
+                     "reverse_at_end": False, "continuous": False, "loop_count": 1, "transition_kind": 0,
+                     "transition_time": 0.0, "weights": None}
+STEPPED_FIRES = {"count": 3, "play_mode": SEQUENCE, "reverse_at_end": True, "global_scope": False}
+WEIGHTED_HITS = {"count": 3, "play_mode": RANDOM, "weights": [100000, 50000, 50000]}
+DESTROYED = {"count": 2, "continuous": True, "transition_kind": 3, "transition_time": 150.0}
+PLAYLIST_CUES = {
+    2023560711: {"count": 3, "play_mode": RANDOM, "avoid_repeat": 1, "global_scope": False},
+    844605027: {"count": 4, "play_mode": RANDOM, "random_type": 1},
+    300927168: WEIGHTED_HITS, 2842146700: WEIGHTED_HITS,
+    2152679746: STEPPED_FIRES, 97727228: STEPPED_FIRES, 2383607268: STEPPED_FIRES,
+    3873832695: {"count": 3, "continuous": True, "transition_kind": 2, "transition_time": 300.0},
+    2816493517: DESTROYED, 2592254617: DESTROYED,
+}
+CITY_FALLS = 3873832695
+CITY_FALLS_SHORTEST_SECONDS = 1.0
+DEFAULT_WEIGHT = 50000
+# The two group nodes hold every cue on the Effects bus: the buttons' and the battle's.
+UI_CUES = {66789758, 1713356576, 1713356578, 1713356579, 1697518767, 1843752364, 2983009038, 2043821631,
+           1177687250}
+GROUPS = {"UiCues": UI_CUES, "BattleCues": set(CUES) - UI_CUES}
 # The launch cues fly across (SoundProject/README.md, "The launch cues fly across"): 3-D position
 # mode 1 (P bits 0, 1 and 5), spatialized by position (Q bit 0), one path of two vertices played
 # once per play by a player of its own (mode 4), an attenuation whose dry curve (role 0) falls
@@ -152,6 +178,10 @@ class MainBankTest(unittest.TestCase):
         cls.media_data = br.chunk(cls.data, "DATA")
         cls.order = br.items(br.chunk(cls.data, "HIRC"))
         cls.sounds = {s["id"]: s for s in (br.sound(b) for t, b in cls.order if t == 2)}
+        cls.playlists = {p["id"]: p for p in (br.playlist(b) for t, b in cls.order if t == 5)}
+        cls.groups = {g["id"]: g for g in (br.group(b) for t, b in cls.order if t == 7)}
+        cls.parents = {child: container["id"] for container in list(cls.playlists.values()) + list(cls.groups.values())
+                       for child in container["children"]}
         cls.actions = {a["id"]: a for a in (br.action(b) for t, b in cls.order if t == 3)}
         cls.events = {e["id"]: e for e in (br.event(b) for t, b in cls.order if t == 4)}
         with open(os.path.join(PROJECT, "Main.json"), "r", encoding="utf-8") as source:
@@ -161,9 +191,35 @@ class MainBankTest(unittest.TestCase):
         cls.waves = {br.fnv1(m["id"]): m["wave"] for m in media}
         cls.decoded = {}
 
+    def target(self, event_id):
+        """The node the event's cue plays."""
+        return self.actions[self.cue_action(event_id)]["target"]
+
+    def sounds_under(self, node_id):
+        """The sounds a play of the node may reach: the node itself, or its containers' children
+        followed down to their sounds, in child order."""
+        if node_id in self.sounds:
+            return [self.sounds[node_id]]
+        container = self.playlists.get(node_id) or self.groups.get(node_id)
+        self.assertIsNotNone(container, "node %d is a sound, a playlist or a group of the bank" % node_id)
+        return [sound for child in container["children"] for sound in self.sounds_under(child)]
+
+    def cue_sounds(self, event_id):
+        return self.sounds_under(self.target(event_id))
+
     def sound_of(self, event_id):
-        action_id = self.cue_action(event_id)
-        return self.sounds[self.actions[action_id]["target"]]
+        """The one sound of an event that plays a sound directly."""
+        sound = self.sounds.get(self.target(event_id))
+        self.assertIsNotNone(sound, "event %d plays a sound" % event_id)
+        return sound
+
+    def output_bus(self, node_id):
+        """The bus a node is heard on: its own, else its nearest ancestor's."""
+        while True:
+            node = self.sounds.get(node_id) or self.playlists.get(node_id) or self.groups.get(node_id)
+            if node["bus"] != 0 or node_id not in self.parents:
+                return node["bus"]
+            node_id = self.parents[node_id]
 
     def in_bank(self, media_id):
         offset, size = self.index[media_id]
@@ -172,9 +228,8 @@ class MainBankTest(unittest.TestCase):
     def loose_file(self, media_id):
         return read("%d.oxm" % media_id)
 
-    def media_bytes(self, event_id):
-        """The whole media the event's sound plays: in the bank, or its loose file."""
-        sound = self.sound_of(event_id)
+    def media_bytes(self, sound):
+        """The whole media the sound plays: in the bank, or its loose file."""
         if sound["stream_type"] == 0:
             return self.in_bank(sound["source"])
         return self.loose_file(sound["source"])
@@ -190,58 +245,87 @@ class MainBankTest(unittest.TestCase):
         hold = self.actions[self.events[MENU_HOVER]["actions"][1]]
         self.assertEqual((hold["type"], hold["target_is_bus"]), (PLAY, 0))
         sound = self.sounds[hold["target"]]
-        self.assertEqual((sound["plugin"], sound["media_size"], sound["bus"]),
+        self.assertEqual((sound["plugin"], sound["media_size"], self.output_bus(sound["id"])),
                          (SILENCE_SOURCE, 0, br.fnv1("Effects")))
         (effect,) = [body for kind, body in self.order
                      if kind == 17 and br.Cursor(body).u32() == sound["source"]]
         effect_id, plugin, size = br.Cursor(effect).unpack("III")
         self.assertEqual((plugin, size), (SILENCE_SOURCE, 12))
         duration, low, high = struct.unpack_from("<3f", effect, 12)
-        blip = self.media(MENU_HOVER)
+        blip = self.media(self.sound_of(MENU_HOVER))
         blip_seconds = blip["data_size"] // blip["block_align"] / blip["rate"]
         self.assertAlmostEqual(duration, blip_seconds + 0.15, places=5)
         self.assertEqual((low, struct.pack("<f", high)), (0.0, struct.pack("<f", 0.1)))
         self.assertEqual(sound["params"], effect[12:24], "the sound's block is the effect's")
 
-    def media(self, event_id):
-        """The decoded media that the event's play action plays (ADPCM decoded by ffmpeg)."""
-        if event_id not in self.decoded:
-            data = self.media_bytes(event_id)
+    def media(self, sound):
+        """The decoded media that the sound plays (ADPCM decoded by ffmpeg)."""
+        if sound["source"] not in self.decoded:
+            data = self.media_bytes(sound)
             tag = struct.unpack_from("<H", data, dict((t, o) for t, o, _ in br.wave_chunks(data))["fmt "])[0]
-            self.decoded[event_id] = br.adpcm_wave(data) if tag == ADPCM_TAG else br.wave(data)
-        return self.decoded[event_id]
+            self.decoded[sound["source"]] = br.adpcm_wave(data) if tag == ADPCM_TAG else br.wave(data)
+        return self.decoded[sound["source"]]
 
-    def test_every_posted_event_plays_a_sound_whose_media_is_in_the_bank(self):
+    def seconds(self, sound):
+        media = self.media(sound)
+        return len(media["samples"]) / media["channels"] / media["rate"]
+
+    def test_every_posted_event_plays_sounds_whose_media_are_in_the_bank(self):
         self.assertEqual(set(self.events), GAME_EVENTS)
         for event_id in GAME_EVENTS:
+            play = self.actions[self.cue_action(event_id)]
+            self.assertEqual((play["type"], play["target_is_bus"]), (PLAY, 0))
+            for sound in self.cue_sounds(event_id):
+                with self.subTest(event=event_id, sound=sound["id"]):
+                    codec = ADPCM_CODEC if event_id in ADPCM_CUES or event_id in SCREEN_MUSICS else PCM_CODEC
+                    self.assertEqual((sound["plugin"], sound["stream_type"]), (codec, MUSIC_STREAM_TYPES.get(event_id, 0)))
+                    if event_id not in LAUNCH_CUES:
+                        self.assertFalse(sound["positioning"] & 2, "unpositioned: no 3-D")
+                    if sound["stream_type"] == 2:
+                        self.assertNotIn(sound["source"], self.index, "streamed from its file alone")
+                        self.assertEqual(sound["media_size"], len(self.loose_file(sound["source"])))
+                        continue
+                    offset, size = self.index[sound["source"]]
+                    self.assertEqual(sound["media_size"], size)
+                    self.assertEqual(offset % 16, 0)
+                    self.assertLessEqual(offset + size, len(self.media_data))
+
+    def test_the_cues_that_vary_are_playlists_of_their_own_media(self):
+        media_of_playlists = []
+        for event_id in set(CUES) | set(SCREEN_MUSICS) | {OPENING_JINGLE}:
             with self.subTest(event=event_id):
-                action_id = self.cue_action(event_id)
-                play = self.actions[action_id]
-                self.assertEqual((play["type"], play["target_is_bus"]), (PLAY, 0))
-                sound = self.sounds[play["target"]]
-                codec = ADPCM_CODEC if event_id in ADPCM_CUES or event_id in SCREEN_MUSICS else PCM_CODEC
-                self.assertEqual((sound["plugin"], sound["stream_type"]), (codec, MUSIC_STREAM_TYPES.get(event_id, 0)))
-                if event_id not in LAUNCH_CUES:
-                    self.assertFalse(sound["positioning"] & 2, "unpositioned: no 3-D")
-                if sound["stream_type"] == 2:
-                    self.assertNotIn(sound["source"], self.index, "streamed from its file alone")
-                    self.assertEqual(sound["media_size"], len(self.loose_file(sound["source"])))
+                if event_id not in PLAYLIST_CUES:
+                    self.assertIn(self.target(event_id), self.sounds, "plays its one sound")
                     continue
-                offset, size = self.index[sound["source"]]
-                self.assertEqual(sound["media_size"], size)
-                self.assertEqual(offset % 16, 0)
-                self.assertLessEqual(offset + size, len(self.media_data))
+                expected = dict(PLAYLIST_DEFAULTS, **PLAYLIST_CUES[event_id])
+                playlist = self.playlists[self.target(event_id)]
+                self.assertEqual(len(playlist["children"]), expected["count"])
+                self.assertTrue(all(child in self.sounds for child in playlist["children"]), "a list of sounds")
+                weights = expected["weights"] or [DEFAULT_WEIGHT] * expected["count"]
+                self.assertEqual(playlist["entries"], list(zip(playlist["children"], weights)), "every child, in order")
+                for key in ("play_mode", "random_type", "avoid_repeat", "global_scope", "reverse_at_end",
+                            "continuous", "loop_count", "transition_kind", "transition_time"):
+                    self.assertEqual(playlist[key], expected[key], key)
+                self.assertEqual((playlist["loop_min"], playlist["loop_max"], playlist["transition_min"],
+                                  playlist["transition_max"]), (0, 0, 0.0, 0.0), "nothing drawn")
+                media_of_playlists += [sound["source"] for sound in self.sounds_under(playlist["id"])]
+        self.assertEqual(len(media_of_playlists), len(set(media_of_playlists)), "no media in two places")
+
+    def test_the_city_falls_through_media_longer_than_their_overlap(self):
+        sounds = self.cue_sounds(CITY_FALLS)
+        for sound in sounds:
+            self.assertGreaterEqual(self.seconds(sound), CITY_FALLS_SHORTEST_SECONDS)
 
     def test_streamed_media_have_their_files_and_prefetch_copies_their_first_bytes(self):
         for event_id, stream_type in MUSIC_STREAM_TYPES.items():
             with self.subTest(event=event_id):
-                media_id = self.sound_of(event_id)["source"]
-                data = self.loose_file(media_id)
+                sound = self.sound_of(event_id)
+                data = self.loose_file(sound["source"])
                 if stream_type != 1:
                     continue
-                prefetch = self.in_bank(media_id)
+                prefetch = self.in_bank(sound["source"])
                 self.assertEqual(prefetch, data[:len(prefetch)])
-                media = self.media(event_id)
+                media = self.media(sound)
                 header = len(data) - media["data_size"]
                 blocks, inside = divmod(len(prefetch) - header, media["block_align"])
                 self.assertNotEqual(inside, 0, "the copy ends inside a block")
@@ -254,29 +338,46 @@ class MainBankTest(unittest.TestCase):
                 self.assertIn(br.action(body)["target"], seen)
             if kind == 4:
                 self.assertTrue(set(br.event(body)["actions"]) <= seen)
+            if kind in (5, 7):
+                self.assertTrue(set((br.playlist if kind == 5 else br.group)(body)["children"]) <= seen)
             seen.add(br.Cursor(body).u32())
 
     def test_sounds_route_to_the_buses_of_the_init_bank(self):
         init_buses = {br.bus(b)["id"] for t, b in br.items(br.chunk(read("Init.bnk"), "HIRC"))
                       if t == 8}
         for event_id in GAME_EVENTS:
-            action_id = self.cue_action(event_id)
-            sound = self.sounds[self.actions[action_id]["target"]]
             music = event_id in SCREEN_MUSICS or event_id == OPENING_JINGLE
-            self.assertEqual(sound["bus"], br.fnv1("Music" if music else "Effects"))
-            self.assertIn(sound["bus"], init_buses)
+            for sound in self.cue_sounds(event_id):
+                with self.subTest(event=event_id, sound=sound["id"]):
+                    self.assertEqual(self.output_bus(sound["id"]), br.fnv1("Music" if music else "Effects"))
+                    self.assertIn(self.output_bus(sound["id"]), init_buses)
+
+    def test_two_groups_hold_every_cue_on_the_effects_bus(self):
+        self.assertEqual(set(self.groups), {br.fnv1(name) for name in GROUPS})
+        for name, events in GROUPS.items():
+            group = self.groups[br.fnv1(name)]
+            with self.subTest(group=name):
+                self.assertEqual((group["bus"], br.fnv1(name) in self.parents), (br.fnv1("Effects"), False))
+                targets = {self.target(event_id) for event_id in events}
+                # Besides the cues' targets the UI group holds the hover cue's silence.
+                holds = targets | ({self.actions[self.events[MENU_HOVER]["actions"][1]]["target"]}
+                                   if MENU_HOVER in events else set())
+                self.assertEqual(set(group["children"]), holds)
+        for node in list(self.sounds.values()) + list(self.playlists.values()):
+            if node["id"] in self.parents:
+                with self.subTest(node=node["id"]):
+                    self.assertEqual(node["bus"], 0, "heard through the group's bus")
+        for event_id in set(SCREEN_MUSICS) | {OPENING_JINGLE}:
+            self.assertNotIn(self.target(event_id), self.parents, "the musics stay on their own")
 
     def test_screen_musics_loop_forever_and_the_rest_play_once(self):
         for event_id in GAME_EVENTS:
-            with self.subTest(event=event_id):
-                action_id = self.cue_action(event_id)
-                props = self.sounds[self.actions[action_id]["target"]]["props"]
-                loops = int.from_bytes(props.get(LOOP_COUNT, b"\x01\0\0\0"), "little")
-                self.assertEqual(loops, 0 if event_id in SCREEN_MUSICS else 1)
-                if event_id not in SCREEN_MUSICS:
-                    media = self.media(event_id)
-                    frames = len(media["samples"]) // media["channels"]
-                    self.assertLessEqual(frames / media["rate"], LONGEST_ONE_SHOT_SECONDS)
+            for sound in self.cue_sounds(event_id):
+                with self.subTest(event=event_id, sound=sound["id"]):
+                    loops = int.from_bytes(sound["props"].get(LOOP_COUNT, b"\x01\0\0\0"), "little")
+                    self.assertEqual(loops, 0 if event_id in SCREEN_MUSICS else 1)
+                    if event_id not in SCREEN_MUSICS:
+                        self.assertLessEqual(self.seconds(sound), LONGEST_ONE_SHOT_SECONDS)
 
     def attenuation_of(self, sound):
         """The attenuation item the sound names."""
@@ -284,14 +385,12 @@ class MainBankTest(unittest.TestCase):
         (body,) = [b for t, b in self.order if t == 14 and br.Cursor(b).u32() == wanted]
         return br.attenuation(body)
 
-    def output_tone_db(self, event_id):
-        """The level, in dBFS per output channel, of the event's dominant tone: its amplitude in the
+    def output_tone_db(self, sound):
+        """The level, in dBFS per output channel, of the sound's dominant tone: its amplitude in the
         description, spread onto two channels, and the sound's voice volume from the bank. A cue that
         flies along a path is taken where it is quietest on its nearer channel, at the path's ends:
         there it lies beyond the stereo speakers, wholly on one channel, attenuated by the dry curve at
         the vertex's distance."""
-        action_id = self.cue_action(event_id)
-        sound = self.sounds[self.actions[action_id]["target"]]
         wave = self.waves[sound["source"]]
         amplitude = max(part.get("amp", 0.0) for part in wave["parts"]
                         if part.get("tone") == self.dominant[sound["source"]])
@@ -305,13 +404,13 @@ class MainBankTest(unittest.TestCase):
 
     def test_the_cues_sit_clearly_above_the_music(self):
         for event_id in SCREEN_MUSICS:
-            action_id = self.cue_action(event_id)
-            props = self.sounds[self.actions[action_id]["target"]]["props"]
+            props = self.sound_of(event_id)["props"]
             self.assertEqual(struct.unpack("<f", props[VOICE_VOLUME])[0], MUSIC_VOLUME_DB)
-        loudest_music = max(self.output_tone_db(event_id) for event_id in SCREEN_MUSICS)
+        loudest_music = max(self.output_tone_db(self.sound_of(event_id)) for event_id in SCREEN_MUSICS)
         for event_id in set(CUES) | {OPENING_JINGLE}:
-            with self.subTest(event=event_id):
-                self.assertGreaterEqual(self.output_tone_db(event_id) - loudest_music, MIN_CUE_ABOVE_MUSIC_DB)
+            for sound in self.cue_sounds(event_id):
+                with self.subTest(event=event_id, sound=sound["id"]):
+                    self.assertGreaterEqual(self.output_tone_db(sound) - loudest_music, MIN_CUE_ABOVE_MUSIC_DB)
 
     def test_the_launch_cues_fly_across_the_listener(self):
         for event_id in LAUNCH_CUES:
@@ -325,29 +424,31 @@ class MainBankTest(unittest.TestCase):
                 self.assertEqual(attenuation["map"], [0] + [NO_CURVE] * 6, "a dry curve alone: no spread curve")
                 self.assertEqual(attenuation["curves"], [{"scaling": 0, "points": LAUNCH_DRY_CURVE}])
                 self.assertEqual(attenuation["rtpc"], [])
-                media = self.media(event_id)
-                self.assertGreaterEqual(len(media["samples"]) / media["channels"] / media["rate"], LAUNCH_MEDIA_SECONDS)
+                self.assertGreaterEqual(self.seconds(sound), LAUNCH_MEDIA_SECONDS)
 
     def test_media_are_extensible_16_bit_pcm_or_adpcm_in_whole_blocks(self):
         rates = set()
         for event_id in GAME_EVENTS:
-            with self.subTest(event=event_id):
-                media = self.media(event_id)
-                if event_id in ADPCM_CUES or event_id in SCREEN_MUSICS:
-                    self.assertEqual((media["tag"], media["fmt_size"], media["bits"]), (2, 24, 4))
-                    self.assertEqual((media["block_align"], media["frames_per_block"]),
-                                     (br.ADPCM_CHANNEL_BLOCK * media["channels"], br.ADPCM_FRAMES_PER_BLOCK))
-                else:
-                    self.assertEqual((media["tag"], media["fmt_size"], media["bits"]), (0xFFFE, 40, 16))
-                    self.assertEqual(media["block_align"], 2 * media["channels"])
-                    rates.add(media["rate"])
-                self.assertEqual(media["data_size"] % media["block_align"], 0)
+            for sound in self.cue_sounds(event_id):
+                with self.subTest(event=event_id, sound=sound["id"]):
+                    media = self.media(sound)
+                    if event_id in ADPCM_CUES or event_id in SCREEN_MUSICS:
+                        self.assertEqual((media["tag"], media["fmt_size"], media["bits"]), (2, 24, 4))
+                        self.assertEqual((media["block_align"], media["frames_per_block"]),
+                                         (br.ADPCM_CHANNEL_BLOCK * media["channels"], br.ADPCM_FRAMES_PER_BLOCK))
+                    else:
+                        self.assertEqual((media["tag"], media["fmt_size"], media["bits"]), (0xFFFE, 40, 16))
+                        self.assertEqual(media["block_align"], 2 * media["channels"])
+                        rates.add(media["rate"])
+                    self.assertEqual(media["data_size"] % media["block_align"], 0)
+                    if event_id in PLAYLIST_CUES:
+                        self.assertEqual(media["rate"], 48000, "the varied cues' media")
         self.assertIn(44100, rates, "a PCM media at 44.1 kHz")
-        self.assertEqual(self.media(AIRSHIP_DYING)["rate"], 44100, "an ADPCM media at 44.1 kHz")
+        self.assertEqual(self.media(self.sound_of(AIRSHIP_DYING))["rate"], 44100, "an ADPCM media at 44.1 kHz")
 
     def test_each_music_loop_joins_seamlessly(self):
         for event_id in SCREEN_MUSICS:
-            media = self.media(event_id)
+            media = self.media(self.sound_of(event_id))
             samples = np.array(media["samples"], dtype=np.float64)
             for channel in samples.reshape(-1, media["channels"]).T:
                 with self.subTest(event=event_id):
@@ -362,27 +463,30 @@ class MainBankTest(unittest.TestCase):
     def test_each_sound_is_told_apart_by_its_dominant_frequency(self):
         spectra = {}
         for event_id in GAME_EVENTS:
-            action_id = self.cue_action(event_id)
-            media_id = self.sounds[self.actions[action_id]["target"]]["source"]
-            media = self.media(event_id)
-            mono = np.array(media["samples"], dtype=np.float64).reshape(
-                -1, media["channels"]).mean(axis=1)
-            # Zero-padded to a quarter-hertz grid, so short cues show their tone's exact frequency.
-            size = max(len(mono), 4 * media["rate"])
-            magnitude = np.abs(np.fft.rfft(mono * np.hanning(len(mono)), size))
-            bins = np.fft.rfftfreq(size, 1.0 / media["rate"])
-            peak = bins[np.argmax(magnitude)]
-            with self.subTest(event=event_id):
-                self.assertAlmostEqual(peak, self.dominant[media_id], delta=1.5)
-            spectra[event_id] = (self.dominant[media_id], bins, magnitude)
+            for sound in self.cue_sounds(event_id):
+                media_id = sound["source"]
+                if media_id in spectra:
+                    continue
+                media = self.media(sound)
+                mono = np.array(media["samples"], dtype=np.float64).reshape(
+                    -1, media["channels"]).mean(axis=1)
+                # Zero-padded to a quarter-hertz grid, so short cues show their tone's exact frequency.
+                size = max(len(mono), 4 * media["rate"])
+                magnitude = np.abs(np.fft.rfft(mono * np.hanning(len(mono)), size))
+                bins = np.fft.rfftfreq(size, 1.0 / media["rate"])
+                peak = bins[np.argmax(magnitude)]
+                with self.subTest(event=event_id, media=media_id):
+                    self.assertAlmostEqual(peak, self.dominant[media_id], delta=1.5)
+                spectra[media_id] = (self.dominant[media_id], bins, magnitude)
+        self.assertEqual(set(spectra), set(self.dominant), "every media of the description is played")
         dominants = sorted(d for d, _, _ in spectra.values())
         self.assertGreaterEqual(min(np.diff(dominants)), 20)
         # No sound is loud at another sound's dominant frequency: 20 dB below its own peak.
-        for event_id, (own, bins, magnitude) in spectra.items():
+        for media_id, (own, bins, magnitude) in spectra.items():
             for other in dominants:
                 if other != own:
                     near = magnitude[np.abs(bins - other) <= 3].max()
-                    with self.subTest(event=event_id, at=other):
+                    with self.subTest(media=media_id, at=other):
                         self.assertLess(near, magnitude.max() / 10)
 
 

@@ -13,8 +13,10 @@
 #include "Engine/EngineGlobals.h"
 #include "Engine/GameSound.h"
 #include "Engine/SoundGameObjects.h"
+#include "Game/City.h"
 #include "Game/GameGlobals.h"
 #include "Game/Korvane.h"
+#include "Game/SoundEvents.h"
 #include "Game/Tower.h"
 #include "Objects/Stats.h"
 #include "Objects/GameObject.h"
@@ -35,9 +37,12 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <functional>
+#include <iterator>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -64,6 +69,8 @@ constexpr ZkUniqueID kLaunchEvent = 3643286168u;
 constexpr ZkUniqueID kRubbleEvent = 853173628u;
 constexpr ZkUniqueID kWoodenTowerDestroyedEvent = 2816493517u;
 constexpr ZkUniqueID kStoneTowerDestroyedEvent = 2592254617u;
+constexpr ZkUniqueID kAirshipHitEvent = 2023560711u;
+constexpr ZkUniqueID kCityFallsEvent = 3873832695u;
 constexpr double kJingleFirstNoteHz = 2349.0;
 constexpr double kJingleHz = 392.0;
 constexpr double kMenuMusicHz = 220.0;
@@ -76,6 +83,12 @@ constexpr double kPressHz = 1320.0;
 constexpr double kLaunchHz = 330.0;
 constexpr uint32_t kLaunchPathFrames = 72; // its path's 1500 ms in frames of the engine's 21 ms
 constexpr uint32_t kHumFrames = 47;        // the engine cue's 1 s
+// The airship hit's three clangs (SoundProject/README.md, "Cues that vary").
+constexpr double kAirshipHitHz[] = {622.0, 2489.0, 2960.0};
+// The city's fall: three media, each fading in over the last 300 ms of the one before.
+constexpr const char* kCityFallsMedia[] = {"Media/city_falls", "Media/city_falls_2", "Media/city_falls_3"};
+constexpr uint32_t kCityFallsFrames[] = {72000, 57600, 57600}; // 1.5, 1.2 and 1.2 s
+constexpr uint32_t kCityFallsOverlap = 14400;                   // 300 ms
 // Documented tone levels, dBFS per channel.
 constexpr double kJingleDb = -10.5;
 constexpr double kMusicDb = -19.9;
@@ -250,6 +263,43 @@ protected:
         PointAt(5000.0f, 5000.0f);
     }
 
+    // The first object of the play field with a component T.
+    template <class T>
+    static GameObject* FirstInPlayField()
+    {
+        for (GameObject* object : SceneManager::Find("Sandbox")->objects.entries)
+        {
+            if (object != nullptr && object->GetComponent<T>() != nullptr)
+                return object;
+        }
+        return nullptr;
+    }
+
+    // Every cue the game posts (the musics aside), by the game's own names of its events.
+    static std::set<ZkUniqueID> EveryCue()
+    {
+        using namespace SoundEvents;
+        std::set<ZkUniqueID> cues = {kButtonHover,     kButtonPress,   kDialogOpen,     kGameButtonHover, kCoinPress,
+                                     kAirshipSelected, kUpgradeDamage, kUpgradeHealth,  kUpgradeSpeed,    kAirshipEngine,
+                                     kAirshipHit,      kAirshipDeath,  kTowerCollapse,  kCityHit,         kCityFires,
+                                     kCityFalls};
+        for (int type = 1; type <= 3; ++type)
+            cues.insert({kAirshipLaunch[type], kAirshipFire[type], kAirshipWreck[type]});
+        for (int kind = 1; kind <= 2; ++kind)
+            cues.insert({kTowerHitByAirship[kind], kTowerFire[kind], kTowerDestroyed[kind]});
+        return cues;
+    }
+    // Posts each cue on the test's own game object in one game frame, then runs 0.5 s; that frame.
+    long long PostEveryCue(const std::set<ZkUniqueID>& cues)
+    {
+        const long long frame = m_frames;
+        for (ZkUniqueID cue : cues)
+            EXPECT_NE(m_sound.PostEvent(cue, kCueObject), ZK_INVALID_PLAYING_ID) << cue;
+        Seconds(0.5);
+        return frame;
+    }
+    static constexpr ZkGameObjectID kCueObject = 9001;
+
     // Answers of heard_analysis.py to the queries, one line each.
     std::vector<std::string> Analyse(const std::vector<std::string>& queries) const
     {
@@ -279,10 +329,10 @@ protected:
     {
         return "level " + tones + " " + std::to_string(start) + " " + std::to_string(end);
     }
-    static std::string Onset(double hz, double db, uint32_t start, uint32_t end)
+    static std::string Onset(double hz, double db, uint32_t start, uint32_t end, const std::string& others = "")
     {
         std::ostringstream text;
-        text << "onset " << hz << " " << db << " " << start << " " << end << " " << kFrame;
+        text << "onset " << hz << (others.empty() ? "" : ",") << others << " " << db << " " << start << " " << end << " " << kFrame;
         return text.str();
     }
     static std::string Span(const std::string& command, uint32_t start, uint32_t end)
@@ -408,6 +458,7 @@ protected:
         std::string media;
         long long post = 0;
         std::string gains; // a positioned cue's left gains (LaunchFlightGains); empty: the centre gain
+        uint32_t start = 0; // where it starts in the capture, when known; 0: heard as late as the cue
     };
     std::vector<std::vector<double>> BestAlignedLevels(const char* media, const std::vector<double>& gains,
                                                        const std::string& tones, const std::vector<long long>& posts,
@@ -423,7 +474,8 @@ protected:
                 starts.push_back(FrameStart(post + latency));
             std::string otherList;
             for (const OtherCue& other : others)
-                otherList += (otherList.empty() ? "" : ",") + other.media + ":" + std::to_string(FrameStart(other.post + latency)) +
+                otherList += (otherList.empty() ? "" : ",") + other.media + ":" +
+                             std::to_string(other.start != 0 ? other.start : FrameStart(other.post + latency)) +
                              (other.gains.empty() ? "" : ":" + other.gains);
             const auto levels =
                 ModulatedLevels(media, gains, tones, starts, starts[0] + fromStart, starts[0] + length, otherList);
@@ -795,15 +847,27 @@ TEST_F(GameHeardTest, ADestroyedTowersRubbleFadesByItsEnvelope)
     std::vector<double> gains;
     for (uint32_t k = 0; k < kEnd; ++k)
         gains.push_back(offset + (1.0 - offset) * model[k][0]);
-    // Heard with the tower's destroyed cue (its tones fitted with the music's).
-    const std::string tones = "1245,932,1109," + kPlayFieldMusicTones;
+    // Heard with the tower's destroyed cue, as far as it is heard (the tones of its collapse and its
+    // echo fitted with the music's): its collapse from its post, its echo, which starts 150 ms after
+    // the collapse ends, inside the rubble's release, where its waveform aligns with the capture.
+    const std::string tones = "1245,932,1109,1865,2217," + kPlayFieldMusicTones;
     const std::vector<long long> wooden = m_sound.FramesOf(kWoodenTowerDestroyedEvent);
     const std::vector<long long> stone = m_sound.FramesOf(kStoneTowerDestroyedEvent);
     ASSERT_EQ(wooden.size() + stone.size(), 1u) << "the tower's own destroyed cue";
-    const auto levels = BestAlignedLevels(
-        "Media/tower_reward", gains, tones, rubble, 0, kEnd + 8 * kFrame,
-        {wooden.empty() ? OtherCue{"Media/stone_tower_destroyed", stone[0], ""}
-                        : OtherCue{"Media/wood_tower_destroyed", wooden[0], ""}});
+    const long long destroyed = wooden.empty() ? stone[0] : wooden[0];
+    const std::string collapse = wooden.empty() ? "Media/stone_tower_destroyed" : "Media/wood_tower_destroyed";
+    const std::string rubbleAndMusic = "1245," + kPlayFieldMusicTones;
+    const std::vector<std::string> destroyedHeard =
+        Analyse({Onset(wooden.empty() ? 1109.0 : 932.0, kAudibleDb, FrameStart(destroyed), FrameStart(destroyed) + kLatencyFrames,
+                       rubbleAndMusic),
+                 Onset(wooden.empty() ? 2217.0 : 1865.0, kAudibleDb, FrameStart(destroyed), Now(), rubbleAndMusic),
+                 "start " + collapse + "_2 0 " + std::to_string(FrameStart(destroyed)) + " " + std::to_string(Now())});
+    std::vector<OtherCue> destroyedCue;
+    if (First(destroyedHeard[0]) >= 0)
+        destroyedCue.push_back(OtherCue{collapse, destroyed, ""});
+    if (First(destroyedHeard[1]) >= 0)
+        destroyedCue.push_back(OtherCue{collapse + "_2", destroyed, "", static_cast<uint32_t>(First(destroyedHeard[2]))});
+    const auto levels = BestAlignedLevels("Media/tower_reward", gains, tones, rubble, 0, kEnd + 8 * kFrame, destroyedCue);
     ASSERT_GE(levels.size(), size_t{kEnd / kFrame + 4});
     double loudest = -999.0;
     for (size_t block = 0; block < kEnd / kFrame; ++block)
@@ -827,6 +891,149 @@ TEST_F(GameHeardTest, ADestroyedTowersRubbleFadesByItsEnvelope)
     for (size_t block = kEnd / kFrame + 1; block < levels.size(); ++block)
         EXPECT_LE(levels[block][0], std::max(loudest - 96.0, noise + 3.0)) << "at the floor, then stopped: frame " << block;
     EXPECT_EQ(m_sound.rubbleEnds, 1u) << "its end-of-event callback, once";
+}
+
+// An airship's hits play a random playlist that avoids a repeat on each airship: two hits in a
+// row are two different clangs, each heard alone in its first 0.15 s (fitted with the sounds of
+// the flight: the engine, the launch, the play-field music, the airship's and the towers' guns).
+TEST_F(GameHeardTest, TwoHitsOnOneAirshipPlayTwoDifferentClangs)
+{
+    ASSERT_NO_FATAL_FAILURE(LaunchAnAirship());
+    Seconds(0.5);
+    GameObject* airship = FirstInPlayField<Korvane>();
+    ASSERT_NE(airship, nullptr);
+    for (int hit = 0; hit < 2; ++hit)
+    {
+        airship->GetComponent<Korvane>()->TakeDamage(1.0f);
+        Seconds(0.4); // the 0.2 s clang ends: the next hit posts again
+    }
+    const std::vector<long long> hits = m_sound.FramesOf(kAirshipHitEvent);
+    ASSERT_EQ(hits.size(), 2u);
+    const std::string flight = "60,330,740,4699,4978,659,698," + kPlayFieldMusicTones;
+    std::vector<std::string> queries;
+    for (long long hit : hits)
+    {
+        for (size_t clang = 0; clang < std::size(kAirshipHitHz); ++clang)
+        {
+            std::string tones = std::to_string(kAirshipHitHz[clang]);
+            for (size_t other = 0; other < std::size(kAirshipHitHz); ++other)
+                tones += other != clang ? "," + std::to_string(kAirshipHitHz[other]) : "";
+            queries.push_back(Level(tones + "," + flight, FrameStart(hit + 1), FrameStart(hit + 1) + 7200));
+        }
+    }
+    const std::vector<std::string> answers = Analyse(queries);
+    std::vector<size_t> heard;
+    for (size_t hit = 0; hit < hits.size(); ++hit)
+    {
+        std::vector<double> levels;
+        for (size_t clang = 0; clang < std::size(kAirshipHitHz); ++clang)
+            levels.push_back(First(answers[hit * std::size(kAirshipHitHz) + clang]));
+        const size_t loudest = static_cast<size_t>(std::max_element(levels.begin(), levels.end()) - levels.begin());
+        heard.push_back(loudest);
+        EXPECT_GT(levels[loudest], -25.0) << "hit " << hit << " is heard";
+        for (size_t clang = 0; clang < levels.size(); ++clang)
+        {
+            if (clang != loudest)
+            {
+                EXPECT_LT(levels[clang], -50.0) << "hit " << hit << ": one clang alone, not " << kAirshipHitHz[clang] << " Hz";
+            }
+        }
+    }
+    EXPECT_NE(heard[0], heard[1]) << "the second hit's clang is another one";
+}
+
+// Every cue the game posts hangs under a group on the Effects bus: with the effects level at 0 (the
+// music's kept at 100) none is heard, while at 100 each is. All posted at once on one object, each
+// judged at the dominant tones of the media it may play, fitted with every media's tone and the
+// menu music's. Muted, each cue is judged from the third engine frame after its post on (see the
+// next test).
+TEST_F(GameHeardTest, TheEffectsLevelAtZeroSilencesEveryCueThroughItsGroup)
+{
+    const std::set<ZkUniqueID> cues = EveryCue();
+    ASSERT_EQ(cues.size(), 30u) << "the game's cues, each once";
+    // Continuous playlists answer "not implemented" until the engine plays them: these cues are not
+    // heard at any level yet.
+    const std::set<ZkUniqueID> notYetHeard = {SoundEvents::kCityFalls, SoundEvents::kTowerDestroyed[1],
+                                              SoundEvents::kTowerDestroyed[2]};
+    Press(kMouse); // to the menu and its music
+    Seconds(2.5);  // the jingle's end
+    ASSERT_EQ(m_sound.RegisterGameObj(kCueObject, "Every cue"), ZK_Success);
+    const long long loud = PostEveryCue(cues);
+    WriteVolumeLevels(100.0f, 0.0f);
+    Frames(2); // the change ramps over one engine frame
+    const long long muted = PostEveryCue(cues);
+    Seconds(3.5); // everything posted ends
+
+    std::vector<std::string> queries;
+    for (const uint32_t from : {FrameStart(loud + 1), FrameStart(muted + 3)})
+    {
+        for (ZkUniqueID cue : cues)
+            queries.push_back("eventlevel " + std::to_string(cue) + " " + kMenuMusicTones + " " + std::to_string(from) + " " +
+                              std::to_string(from + 9600));
+    }
+    queries.push_back(Level(kMenuMusicTones, FrameStart(muted + 3), FrameStart(muted + 3) + 24000));
+    const std::vector<std::string> answers = Analyse(queries);
+    size_t index = 0;
+    for (ZkUniqueID cue : cues)
+    {
+        if (notYetHeard.count(cue) == 0)
+        {
+            EXPECT_GT(First(answers[index]), kAudibleDb) << "cue " << cue << " heard at the full effects level";
+        }
+        EXPECT_LT(First(answers[index + cues.size()]), -70.0) << "cue " << cue << " silent at effects level 0";
+        ++index;
+    }
+    EXPECT_NEAR(First(answers.back()), kMusicDb, 0.5) << "the music plays on at its level";
+}
+
+// A cue that starts while the game is muted (both levels at 0, as the mute key leaves them) is
+// silent from its first engine frame on.
+TEST_F(GameHeardTest, ACueStartedWhileMutedIsSilentFromItsFirstFrame)
+{
+    GTEST_SKIP() << "waits for the mixer's fix: a voice that starts on a bus whose volume is 0 is heard over its first "
+                    "engine frame, ramping from full level down to silence";
+    Press(kMouse);
+    Seconds(2.5);
+    ASSERT_EQ(m_sound.RegisterGameObj(kCueObject, "Every cue"), ZK_Success);
+    WriteVolumeLevels(0.0f, 0.0f);
+    Frames(2);
+    const long long muted = PostEveryCue(EveryCue());
+    EXPECT_LE(First(Analyse({Span("peak", FrameStart(muted), Now())})[0]), -96.0);
+}
+
+// The winning round's end: the city falls through its continuous playlist, three media in order,
+// each fading in over the last 300 ms of the one before. Each media's start is found by aligning
+// its waveform, from past its fade-in on, with the capture; each starts 300 ms before the one
+// before it ends (its length from its start), within one engine frame.
+TEST_F(GameHeardTest, TheCityFallsThroughThreeMediaEachStarting300MsBeforeTheLastEnds)
+{
+    GTEST_SKIP() << "continuous playlists answer \"not implemented\" until the engine plays them";
+    ASSERT_NO_FATAL_FAILURE(ToThePlayField());
+    Seconds(1.0);
+    GameObject* city = FirstInPlayField<City>();
+    ASSERT_NE(city, nullptr);
+    // As the airship's killing shot leaves it.
+    city->GetComponent<Stats>()->health = 0;
+    city->GetComponent<Stats>()->dead = true;
+    city->GetComponent<City>()->nextState = City::kFallen;
+    city->GetComponent<City>()->winPending = 1;
+    Seconds(4.0); // the fall's 3.3 s, before the win screen comes at 5 s
+    const std::vector<long long> falls = m_sound.FramesOf(kCityFallsEvent);
+    ASSERT_EQ(falls.size(), 1u);
+    const uint32_t posted = FrameStart(falls[0]);
+    std::vector<std::string> queries;
+    for (const char* media : kCityFallsMedia)
+        queries.push_back(std::string("start ") + media + " " + std::to_string(kCityFallsOverlap + 2400) + " " +
+                          std::to_string(posted) + " " + std::to_string(Now()));
+    const std::vector<std::string> answers = Analyse(queries);
+    std::vector<double> starts;
+    for (const std::string& answer : answers)
+        starts.push_back(First(answer));
+    EXPECT_GE(starts[0], posted) << "the first media starts with the post";
+    EXPECT_LE(starts[0], posted + kLatencyFrames);
+    for (size_t item = 1; item < starts.size(); ++item)
+        EXPECT_NEAR(starts[item], starts[item - 1] + kCityFallsFrames[item - 1] - kCityFallsOverlap, kFrame)
+            << kCityFallsMedia[item] << " starts 300 ms before " << kCityFallsMedia[item - 1] << " ends";
 }
 
 // The engine's end after "Yes" clears the banks while the menu's buses idle: the idle-bus clean-up

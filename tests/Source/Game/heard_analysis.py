@@ -7,9 +7,11 @@ line (frames are counted from the capture's first frame; END is exclusive):
                             frequency of HZS (comma-separated), fitted together with sines at the
                             others (tones a few hertz apart beat: each must be in the model), for
                             each channel (a sine of amplitude 1 is 0 dBFS)
-  onset HZ DB START END BLOCK
+  onset HZS DB START END BLOCK
                             the first frame, from START in steps of BLOCK, from which the sine at
-                            HZ over the next BLOCK frames reaches DB dBFS on channel 0; -1 if none
+                            the first frequency of HZS (fitted together with the others, as for
+                            level) over the next BLOCK frames reaches DB dBFS on channel 0; -1 if
+                            none
   peak START END            the largest magnitude over every channel, in dBFS (-999 when silent)
   silentrun START END       the longest run of frames whose samples are all exactly 0
   residual HZS START END    the residual of the least-squares fit of sines at every frequency of
@@ -20,9 +22,19 @@ line (frames are counted from the capture's first frame; END is exclusive):
                             beside the banks), decoded by ffmpeg, looped, and aligned with the
                             frames by their cross-correlation: the capture against the very
                             waveform the media holds
+  eventlevel EVENT HZS START END
+                            the loudest on channel 0, over the dominant frequencies of the media
+                            the event EVENT can play (SoundProject/Main.json, followed through its
+                            play actions and playlists), of the level at that frequency fitted
+                            together with every media's dominant frequency and those of HZS
+  start NAME SKIP START END the capture frame at which the media NAME of Main.bnk (its name in
+                            SoundProject/Main.json, as the bank stores it) starts: its frames from
+                            SKIP on (past a fade-in) aligned with channel 0 within [START, END) by
+                            their cross-correlation, the media lying wholly inside
 
 Run by Debian's python3 (numpy).
 """
+import json
 import os
 import sys
 
@@ -31,6 +43,7 @@ import numpy as np
 REPOSITORY = os.path.dirname(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
 sys.path.insert(0, os.path.join(REPOSITORY, "tests", "tools"))
 
+import bank_media  # noqa: E402
 import bank_reading  # noqa: E402
 
 SILENT_DB = -999.0
@@ -58,8 +71,46 @@ def level(samples: np.ndarray, rate: float, frequencies, start: int, end: int):
     return answers
 
 
+def banks_dir() -> str:
+    return os.environ.get("KP_BANKS_DIR", os.path.join(REPOSITORY, "Trindle_Ostrel", "Banks"))
+
+
+def media_start(x: np.ndarray, name: str, skip: int) -> int:
+    """Where in x the media's frame 0 lies: the lag at which its frames from skip on correlate best
+    with x (a lag keeping them wholly inside x), the correlation normalised by the energy of x under
+    them: the best match, not the loudest part of x (a tone matches itself a whole number of
+    periods away)."""
+    part = bank_media.media_of_bank(os.path.join(banks_dir(), "Main.bnk"), name)[skip:]
+    size = len(x) + len(part)
+    lags = len(x) - len(part) + 1
+    correlation = np.fft.irfft(np.fft.rfft(x, size) * np.conj(np.fft.rfft(part, size)), size)[:lags]
+    energy = np.cumsum(np.concatenate([[0.0], x ** 2]))
+    window = energy[np.arange(lags) + len(part)] - energy[np.arange(lags)]
+    return int(np.argmax(correlation / np.sqrt(np.maximum(window, 1e-30)))) - skip
+
+
+def description():
+    with open(os.path.join(REPOSITORY, "SoundProject", "Main.json"), encoding="utf-8") as source:
+        bank = json.load(source)
+    items = {item["id"]: item for chunk in bank["chunks"] if chunk["tag"] == "HIRC" for item in chunk["items"]}
+    dominant = {media["id"]: media["dominant_hz"] for media in bank["media"] + bank["streamed"]}
+    return items, dominant
+
+
+def event_tones(items, dominant, event_id):
+    """The dominant frequencies of the media an event plays: its play actions' targets followed down
+    through their playlists' children to the sounds' media."""
+    def below(node_id):
+        node = items[node_id]
+        if "children" in node:
+            return [hz for child in node["children"] for hz in below(child)]
+        return [dominant[node["media"]]] if "media" in node else []
+    return [hz for action in items[event_id]["actions"] if items[action]["action"] == "play"
+            for hz in below(items[action]["target"])]
+
+
 def decoded_media(name: str) -> np.ndarray:
-    banks = os.environ.get("KP_BANKS_DIR", os.path.join(REPOSITORY, "Trindle_Ostrel", "Banks"))
+    banks = banks_dir()
     with open(os.path.join(banks, "%d.oxm" % bank_reading.fnv1(name)), "rb") as source:
         media = bank_reading.adpcm_wave(source.read())
     return np.array(media["samples"], dtype=np.float64).reshape(-1, media["channels"]) / 32768.0
@@ -88,6 +139,7 @@ def residual_against(x: np.ndarray, reference: np.ndarray):
 def main() -> None:
     path, channels, rate = sys.argv[1], int(sys.argv[2]), float(sys.argv[3])
     samples = np.fromfile(path, dtype=np.float32).reshape(-1, channels).astype(np.float64)
+    fitted = {}
     for line in sys.stdin:
         words = line.split()
         if not words:
@@ -98,10 +150,11 @@ def main() -> None:
             start, end = int(words[2]), int(words[3])
             print(" ".join(f"{value:.4f}" for value in level(samples, rate, frequencies, start, end)))
         elif command == "onset":
-            hz, threshold, start, end, block = float(words[1]), float(words[2]), int(words[3]), int(words[4]), int(words[5])
+            frequencies = [float(hz) for hz in words[1].split(",")]
+            threshold, start, end, block = float(words[2]), int(words[3]), int(words[4]), int(words[5])
             found = -1
             for frame in range(start, end - block + 1, block):
-                if level(samples[:, :1], rate, [hz], frame, frame + block)[0] >= threshold:
+                if level(samples[:, :1], rate, frequencies, frame, frame + block)[0] >= threshold:
                     found = frame
                     break
             print(found)
@@ -128,6 +181,19 @@ def main() -> None:
             start, end = int(words[2]), int(words[3])
             answers = residual_against(samples[start:end], decoded_media(words[1]))
             print(" ".join(f"{value:.4f}" for value in answers))
+        elif command == "eventlevel":
+            items, dominant = description()
+            own = event_tones(items, dominant, int(words[1]))
+            tones = tuple(sorted(set(dominant.values()) | {float(hz) for hz in words[2].split(",")}))
+            key = (tones, int(words[3]), int(words[4]))
+            if key not in fitted:  # one fit serves every event judged over the same frames
+                coefficients, _ = fit(samples[key[1]:key[2], 0], rate, tones, key[1])
+                fitted[key] = {hz: db(float(np.hypot(coefficients[1 + 2 * i], coefficients[2 + 2 * i])))
+                               for i, hz in enumerate(tones)}
+            print(f"{max(fitted[key][hz] for hz in own):.4f}")
+        elif command == "start":
+            skip, start, end = int(words[2]), int(words[3]), int(words[4])
+            print(start + media_start(samples[start:end, 0], words[1], skip))
         else:
             raise SystemExit("unknown query: " + line)
         sys.stdout.flush()

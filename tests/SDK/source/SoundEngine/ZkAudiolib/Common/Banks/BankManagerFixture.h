@@ -132,6 +132,9 @@ protected:
         BankItemKinds::Set(BankItemType::Action, &m_actions);
         BankItemKinds::Set(BankItemType::Event, &m_eventKind);
         BankItemKinds::Set(BankItemType::Bus, &m_buses);
+        // Playlists and groups as test items too: a real container would link the test sounds.
+        BankItemKinds::Set(5, &m_containers);
+        BankItemKinds::Set(7, &m_containers);
         CallbackLog::Clear();
     }
 
@@ -228,5 +231,6 @@ protected:
     TestActionKind m_actions;
     TestEventKind m_eventKind;
     TestBusKind m_buses;
+    TestKind m_containers{ZkIndexKind::Nodes};
 };
 } // namespace ZkBankManagerTest

@@ -252,7 +252,8 @@ protected:
         BankItemKinds::Set(BankItemType::Action, &m_actions);
         BankItemKinds::Set(BankItemType::Event, &m_events);
         BankItemKinds::Set(BankItemType::Bus, &m_buses);
-        BankItemKinds::Set(5, &m_containers);
+        BankItemKinds::Set(5, &m_containers); // playlists
+        BankItemKinds::Set(7, &m_containers); // groups: a real one would attach itself to a test bus
     }
 
     // Parses bank bytes from memory (a copy by default). The record is released at TearDown.

@@ -8,9 +8,12 @@
 #include "ZkAudiolib/Common/Events/CZkEventObject.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkPlaylistContainerNode.h"
 #include "ZkAudiolib/Common/Parameters/CZkModulatorMgr.h"
 
 #include <ZK/SoundEngine/Common/ZkIdFromName.h>
+
+#include <map>
 
 namespace
 {
@@ -71,6 +74,36 @@ TEST_F(ShippedBanks, WithTheEnginesClassesBothLoad)
         for (CZkIndexedObject* event = events.Table().Bucket(bucket); event != nullptr; event = event->pNextItem)
             EXPECT_GT(static_cast<CZkEventObject*>(event)->ActionCount(), 0u) << "event " << event->ID();
     }
+    // The cues hang under two groups that name the Effects bus (the musics name Music themselves);
+    // ten cues vary through playlists, three of them continuous.
+    const ZkUniqueID effects = ZK::SoundEngine::GetIDFromString("Effects");
+    std::map<ZkNodeCategory, uint32_t> categories;
+    uint32_t continuous = 0;
+    ZkIndexTable& nodes = g_pObjectIndex->Table(ZkIndexKind::Nodes);
+    for (uint32_t bucket = 0; bucket < nodes.Table().BucketCount(); ++bucket)
+    {
+        for (CZkIndexedObject* object = nodes.Table().Bucket(bucket); object != nullptr; object = object->pNextItem)
+        {
+            const auto* node = static_cast<CZkHierarchyNode*>(object);
+            ++categories[node->Category()];
+            if (const auto* playlist = dynamic_cast<const CZkPlaylistContainerNode*>(node))
+                continuous += playlist->IsContinuous() ? 1 : 0;
+            const CZkHierarchyNode* top = node;
+            while (top->Parent() != nullptr)
+            {
+                EXPECT_EQ(top->OutputBus(), nullptr) << "node " << top->ID() << " is heard through its parent's bus";
+                top = top->Parent();
+            }
+            ASSERT_NE(top->OutputBus(), nullptr) << "node " << node->ID();
+            if (top->OutputBus()->ID() == effects)
+            {
+                EXPECT_EQ(top->Category(), ZkNodeCategory_Group) << "node " << node->ID() << " hangs under a group";
+            }
+        }
+    }
+    EXPECT_EQ(categories[ZkNodeCategory_Group], 2u) << "UiCues and BattleCues";
+    EXPECT_EQ(categories[ZkNodeCategory_Playlist], 10u);
+    EXPECT_EQ(continuous, 3u) << "the city's fall and the two towers' destruction";
 }
 
 TEST_F(ShippedBanks, InitAndMainLoad)
@@ -101,9 +134,11 @@ TEST_F(ShippedBanks, InitAndMainLoad)
     }
     EXPECT_GT(m_index.Table(ZkIndexKind::Events).Length(), 5u);
     // One sound per media in the bank (a prefetch copy stands for its streamed music), the win,
-    // lose and credits musics streamed from their loose files alone, and the hover cue's silence.
+    // lose and credits musics streamed from their loose files alone, the hover cue's silence, the
+    // ten playlists of the cues that vary and the two groups of the cues.
     constexpr size_t kStreamedAlone = 3;
-    EXPECT_EQ(m_index.Table(ZkIndexKind::Nodes).Length(), media.entries.size() + kStreamedAlone + 1);
+    constexpr size_t kContainers = 10 + 2;
+    EXPECT_EQ(m_index.Table(ZkIndexKind::Nodes).Length(), media.entries.size() + kStreamedAlone + 1 + kContainers);
     EXPECT_EQ(m_index.Table(ZkIndexKind::CustomEffects).Length(), 1u) << "the silence's parameters";
 }
 } // namespace
