@@ -51,6 +51,8 @@ std::vector<Case> Cases()
         {"random_avoid_5_capped_at_2", random + R"(, "avoid_repeat": 5)", 3, On(kEmitter, 12), 2},
         {"shuffle", random + R"(, "random_type": 1)", 4, On(kEmitter, 12), 0, 4},
         {"shuffle_avoid_2", random + R"(, "random_type": 1, "avoid_repeat": 2)", 4, On(kEmitter, 12), 2, 4},
+        {"shuffle_entry_not_loaded", random + R"(, "random_type": 1, "entries": [{S}0, {S}9, {S}2, {S}3])", 4,
+         On(kEmitter, 10)},
         {"weighted", random + R"(, "entries": [[{S}0, 50000], [{S}1, 150000]])", 2, On(kEmitter, 12)},
         {"weighted_avoid_1", random + R"(, "avoid_repeat": 1, "entries": [[{S}0, 20000], [{S}1, 50000], [{S}2, 90000]])",
          3, On(kEmitter, 12), 1},
