@@ -12,6 +12,7 @@
 #include "Support/BenchEngine.h"
 #include "Support/OpenAlLoopbackVoices.h"
 #include "Support/PeerRatios.h"
+#include "Support/WrittenBank.h"
 
 #include "ZkAudiolib/Common/Renderer/CZkAudioRenderer.h"
 
@@ -20,10 +21,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -55,17 +52,7 @@ std::vector<uint8_t> BenchBank()
            "ranges": {"2": [-600, 600]}},
           {"type": "action", "id": 20, "action": "play", "target": 10},
           {"type": "event", "id": "Play_Voice", "actions": [20]}]}]})";
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "zk_render_bench";
-    std::filesystem::create_directories(folder);
-    const std::filesystem::path json = folder / "bank.json";
-    const std::filesystem::path bank = folder / "RenderBench.bnk";
-    std::ofstream(json) << description;
-    const std::string command = "python3 \"" KP_SOURCE_DIR "/tools/bank_writer.py\" \"" + json.string() + "\" -o \"" +
-                                bank.string() + "\"";
-    if (std::system(command.c_str()) != 0)
-        return {};
-    std::ifstream in(bank, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return WrittenBank(description, "zk_render_bench");
 }
 
 class EngineVoices

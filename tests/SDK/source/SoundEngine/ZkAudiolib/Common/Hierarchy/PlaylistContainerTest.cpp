@@ -174,6 +174,18 @@ TEST_F(PlaylistContainer, WeightedDraws)
     EXPECT_LT(countB, 7717);
 }
 
+// A draw never divides by a weight of nothing: when the eligible entries weigh 0 nothing is picked.
+TEST_F(PlaylistContainer, NoEligibleWeightPicksNothing)
+{
+    CZkPlaylistContainerNode* weightless = Load(2, R"("play_mode": "random", "entries": [[10, 0], [11, 0]])");
+    EXPECT_EQ(Select(*weightless, 2), (std::vector<int>{-1, -1}));
+    ReleaseBanks();
+    // Once B sits in the window, only A, of weight 0, is eligible.
+    CZkPlaylistContainerNode* windowed =
+        Load(2, R"("play_mode": "random", "avoid_repeat": 1, "entries": [[10, 0], [11, 100000]])");
+    EXPECT_EQ(Select(*windowed, 2), (std::vector<int>{1, -1}));
+}
+
 TEST_F(PlaylistContainer, HistoryScope)
 {
     CZkRegisteredObj* first = Register(7);

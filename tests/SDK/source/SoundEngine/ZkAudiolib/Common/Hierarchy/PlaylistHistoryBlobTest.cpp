@@ -146,6 +146,9 @@ TEST_F(PlaylistHistoryBlob, CutsAndRefusedHistories)
     other[0] = 77;
     other.insert(other.end(), blob.begin(), blob.end());
     EXPECT_EQ(Restore(other), ZK_Success);
+    // A skipped body cut short: the stream ends before the record does.
+    EXPECT_EQ(Restore(Bytes(other.begin(), other.begin() + 12)), ZK_Fail);
+    EXPECT_EQ(Restore(Bytes{}), ZK_Success) << "no record at all";
 }
 
 TEST_F(PlaylistHistoryBlob, ASequenceLastIndexOutsideTheListIsRefused)
