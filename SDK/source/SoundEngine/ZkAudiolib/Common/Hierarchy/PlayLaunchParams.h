@@ -22,6 +22,7 @@ namespace ZK::SoundEngine
 {
 class CZkGameObject;
 class CZkPlayChain;
+class CZkPositionPath;
 class ZkExternalSourceArray;
 
 // The path a play took through the containers: the child index each container selected, by depth,
@@ -111,6 +112,10 @@ struct PlayLaunchParams
     // A trigger-rate playlist's pass that comes back to it: the entry its previous pass selected
     // (-1: none, a first pass).
     int32_t nextIndex = -1;
+    // The position-path player the play before hands on, with its path id (held by the launcher
+    // for the launch), or null.
+    CZkPositionPath* handedPathPlayer = nullptr;
+    uint32_t handedPathID = 0;
     uint8_t launchFlags = kFlagsAtInit;
     // 1: the play starts paused.
     uint8_t playType = 0;
