@@ -289,6 +289,35 @@ TEST_F(HeardContinuousPlaylist, StopAllInTheGapBetweenItemsEndsThePlay)
     EXPECT_EQ(ends, 1u);
 }
 
+// A stop aimed at the queued next item's own node, below the playlist, passes that item over: the
+// playlist goes on with the one after it. A stop of the playlist itself ends the play.
+TEST_F(HeardContinuousPlaylist, AStopOfTheNextItemsNodePassesItOver)
+{
+    struct Case
+    {
+        ZkUniqueID stopped;
+        std::vector<int> heard;
+    };
+    const Case cases[] = {{221, {0, 2}}, {kPlaylist, {0}}};
+    const std::string stops = R"(
+                {"type": "action", "id": 332, "action": "stop", "target": 221},
+                {"type": "event", "id": 932, "actions": [332]},
+                {"type": "action", "id": 333, "action": "stop", "target": 231},
+                {"type": "event", "id": 933, "actions": [333]},)";
+    ASSERT_NO_FATAL_FAILURE(WriteBank(R"("transition_kind": 3, "transition_time": 200)", 4800, stops));
+    ASSERT_NO_FATAL_FAILURE(StartWithBank());
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.stopped);
+        captured.clear();
+        ASSERT_NE(PostEvent(kEvent, kEmitter), 0u);
+        RenderFrames(8); // the first item is over, the second queued
+        ASSERT_NE(PostEvent(c.stopped == kPlaylist ? 933u : 932u, kEmitter), 0u);
+        RenderFrames(40);
+        EXPECT_EQ(ToneOrder(Left()), c.heard);
+    }
+}
+
 // A continuous playlist below 32 levels of step playlists: its level lies too deep for the path to
 // record, and no level above it is continuous, so its items' instances keep a path of depth 0. The
 // next item is found all the same and nothing is written outside the path.
