@@ -111,7 +111,8 @@ void CZkContextPlayingInstance::OnEndNotice(float remainingMs)
 void CZkContextPlayingInstance::OnTeardown()
 {
     const bool stopping = (Status() & (kStatusStopping | kStatusKilled)) != 0;
-    if (!stopping && !m_nextLaunched && ResolveNext())
+    // An instance that never played goes with its play's failure, which the playlist answers.
+    if (!stopping && !m_nextLaunched && WasPlayed() && ResolveNext())
     {
         // An item that never had its source going ended early: the next waits the least lead.
         const bool forced = SourceState() != kSourceDurationKnown;
