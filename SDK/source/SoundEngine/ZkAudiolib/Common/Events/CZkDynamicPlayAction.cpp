@@ -114,6 +114,14 @@ ZKRESULT CZkDynamicPlayAction::Execute(PendingAction& pending)
     const ZKRESULT result = LaunchOn(target, launch);
     // The action's reference on the player ends with its launch.
     ReleaseSharedPathPlayer();
+    // A continuous playlist's next item that cannot start ends at once: the one after it follows.
+    if (result != ZK_Success && m_play.playChain != nullptr)
+    {
+        PlayLaunchParams record = m_play;
+        record.gameObject = pending.GameObject();
+        record.playingID = pending.playingID;
+        (void)ZkChainContinuation::QueueAfterFailure(record);
+    }
     return result;
 }
 } // namespace ZK::SoundEngine

@@ -163,22 +163,7 @@ ZKRESULT CZkPlaylistContainerNode::PlayContinuous(PlayLaunchParams& params)
     if (result != ZK_Success)
     {
         // An item that cannot start ends at once: the next one follows after the least lead.
-        ZkChainNext next;
-        ZkPlayPath path = params.path;
-        path.TrimToContinuous();
-        CZkPlayChain* walked = params.playChain;
-        params.playChain = nullptr;
-        if (ZkChainContinuation::ResolveNext(walked, path, params.gameObject, params.playingID, next))
-        {
-            PlayLaunchParams record = params;
-            record.playChain = walked;
-            record.path = path;
-            result = ZkChainContinuation::QueuePlay(next.node, record, ZkChainContinuation::MinimumLeadSamples(), 0,
-                                                    nullptr);
-            next.node->Release();
-        }
-        if (walked != nullptr)
-            walked->Release();
+        result = ZkChainContinuation::QueueAfterFailure(params);
     }
     return result;
 }

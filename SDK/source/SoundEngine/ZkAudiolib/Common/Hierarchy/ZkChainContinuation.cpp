@@ -128,6 +128,27 @@ ZKRESULT QueuePlay(CZkHierarchyNode* node, const PlayLaunchParams& record, uint3
     return result;
 }
 
+ZKRESULT QueueAfterFailure(const PlayLaunchParams& record)
+{
+    PlayLaunchParams next = record;
+    next.path.TrimToContinuous();
+    CZkPlayChain* chain = record.playChain;
+    if (chain == nullptr)
+        return ZK_Fail;
+    chain->AddRef();
+    ZkChainNext found;
+    ZKRESULT result = ZK_Fail;
+    if (ResolveNext(chain, next.path, next.gameObject, next.playingID, found))
+    {
+        next.playChain = chain;
+        result = QueuePlay(found.node, next, MinimumLeadSamples(), 0, nullptr);
+        found.node->Release();
+    }
+    if (chain != nullptr)
+        chain->Release();
+    return result;
+}
+
 uint32_t MinimumLeadSamples()
 {
     return (GetEngineSettings().lookAheadFrames + 1) * std::max<uint32_t>(ZkAudioSettings::FramesPerBuffer(), 1);

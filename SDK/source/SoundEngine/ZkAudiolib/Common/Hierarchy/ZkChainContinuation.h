@@ -51,6 +51,9 @@ void PopPlaylistItem(CZkPlayChain& chain, ZkPlayPath& path);
 // be queued.
 ZKRESULT QueuePlay(CZkHierarchyNode* node, const PlayLaunchParams& record, uint32_t delaySamples, ZkTimeMs fadeInMs,
                    CZkPlayingInstance* from);
+// The item that record (its chain, path, game object and playing id; its references stay the
+// caller's) played could not start: the chain's next item is queued after the least lead.
+ZKRESULT QueueAfterFailure(const PlayLaunchParams& record);
 // The least delay of an item that follows one that ended early or failed: a frame beyond the
 // look-ahead frames a run-time play keeps in its offset, so it is due in a later frame.
 uint32_t MinimumLeadSamples();
