@@ -5,6 +5,8 @@
 #include "ZkAudiolib/Common/FrontEnd/ZkExternalSourceArray.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
+#include "ZkAudiolib/Common/Hierarchy/ZkChainContinuation.h"
+#include "ZkAudiolib/Common/Playback/CZkPlayChain.h"
 #include "ZkAudiolib/Common/Playback/CZkSharedItemArray.h"
 
 namespace ZK::SoundEngine
@@ -52,12 +54,33 @@ void CZkDynamicPlayAction::SetPlayRecord(const PlayLaunchParams& launch)
 {
     if (launch.externalSources != nullptr)
         launch.externalSources->AddRef();
+    if (launch.playChain != nullptr)
+        launch.playChain->AddRef();
     m_play.FreeArrays();
     m_play = launch;
-    // The record's instances stay its launcher's: the action takes copies of its own.
+    // The record's instances stay its launcher's: the action takes copies of its own. A path player
+    // rides on the action's own reference only.
     m_play.modulatorInstances = ZkModulatorInstanceArray{};
+    m_play.handedPathPlayer = nullptr;
+    m_play.handedPathID = 0;
     if (launch.modulatorInstances.Length() != 0)
         (void)m_modulators.CopyFrom(launch.modulatorInstances); // a copy that fails hands nothing on
+}
+
+bool CZkDynamicPlayAction::RetargetPastStop(const CZkHierarchyNode* stopped)
+{
+    const CZkPlayChain* chain = m_play.playChain;
+    if (stopped == nullptr || chain == nullptr || chain->Items().IsEmpty())
+        return false;
+    const CZkHierarchyNode* container = chain->Items()[chain->Items().Length() - 1].container;
+    if (container == nullptr || stopped == container || !stopped->IsDescendantOf(container))
+        return false;
+    ZkChainNext next;
+    if (!ZkChainContinuation::ResolveNext(m_play.playChain, m_play.path, m_play.gameObject, m_play.playingID, next))
+        return false;
+    SetTarget(next.node->ID(), false);
+    next.node->Release();
+    return true;
 }
 
 void CZkDynamicPlayAction::DetachInstance(const CZkPlayingInstance* instance)
@@ -74,16 +97,31 @@ ZKRESULT CZkDynamicPlayAction::Execute(PendingAction& pending)
     PlayLaunchParams launch = m_play;
     if (launch.externalSources != nullptr)
         launch.externalSources->AddRef();
+    if (launch.playChain != nullptr)
+        launch.playChain->AddRef();
     (void)launch.modulatorInstances.CopyFrom(m_modulators); // a copy that fails hands nothing on
     launch.gameObject = pending.GameObject();
     launch.playingID = pending.playingID;
     launch.sampleOffset = pending.sampleOffset;
+    // The frames of look-ahead kept in the offset (the rest of the delay was the queue's): the
+    // voice starts on its exact sample.
+    launch.startDelaySamples = pending.sampleOffset;
+    launch.handedPathPlayer = m_pathPlayer;
+    launch.handedPathID = m_pathID;
     launch.skipDelayOnce = true; // the delay that queued this play is over
     if ((Flags() & kFlagRunTime) != 0)
         launch.launchFlags |= PlayLaunchParams::kFlagRunTimeAction;
     const ZKRESULT result = LaunchOn(target, launch);
     // The action's reference on the player ends with its launch.
     ReleaseSharedPathPlayer();
+    // A continuous playlist's next item that cannot start ends at once: the one after it follows.
+    if (result != ZK_Success && m_play.playChain != nullptr)
+    {
+        PlayLaunchParams record = m_play;
+        record.gameObject = pending.GameObject();
+        record.playingID = pending.playingID;
+        (void)ZkChainContinuation::QueueAfterFailure(record);
+    }
     return result;
 }
 } // namespace ZK::SoundEngine

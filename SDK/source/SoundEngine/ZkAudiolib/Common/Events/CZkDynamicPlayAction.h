@@ -11,8 +11,10 @@
 //
 // It may hold a shared position-path player (an extra reference in the shared item array, with the
 // player's path id and a reference on the node it was looked up for), handed to it by the creator
-// that continues a play; Execute gives it back. (What containers add to it, its continuation stack
-// and fades, comes with them.)
+// that continues a play; Execute gives it back. The next item of a continuous playlist rides on
+// one: its launch record carries the play chain (a reference held) and the path of the play, the
+// continuation the launched play goes on with; an action removed while it waits gives the chain
+// back, so nothing follows it.
 //
 // Queued up to the engine's look-ahead of whole frames early: those frames stay in the pending
 // action's sample offset, so the voice starts on its exact sample.
@@ -46,10 +48,16 @@ public:
     // continuation. 15 when the node is gone; else the launch's result.
     ZKRESULT Execute(PendingAction& pending) override;
 
-    // Copies the launch record (taking a reference on its external sources); the modulator
+    // Copies the launch record (taking references on its external sources and play chain); the modulator
     // instances the record hands on become the action's own.
     void SetPlayRecord(const PlayLaunchParams& launch);
     const PlayLaunchParams& PlayRecord() const { return m_play; }
+    PlayLaunchParams& PlayRecord() { return m_play; }
+
+    // A stop aimed at stopped, a node below the playlist whose next item this play is, moves the
+    // play on to that playlist's following item. True when the play now aims at it (it stays
+    // queued); false when the stop is not below the playlist or nothing follows.
+    bool RetargetPastStop(const CZkHierarchyNode* stopped);
 
     // The playing instance that queued the play.
     void SetInstance(CZkPlayingInstance* instance) { m_instance = instance; }

@@ -61,6 +61,14 @@ bool PlayingIDMatches(const PendingAction& pending, ZkPlayingID playingID)
     return playingID == 0 || pending.playingID == playingID;
 }
 
+// A continuous playlist's queued next item whose node is stopped (a stop aimed below the playlist)
+// moves on to the item after it and stays queued; any other stop of it ends the playlist's play.
+bool RetargetsPastStop(const PendingAction& pending, const CZkHierarchyNode* node)
+{
+    return pending.action->Type() == kDynamicPlayActionType &&
+           static_cast<CZkDynamicPlayAction*>(pending.action)->RetargetPastStop(node);
+}
+
 bool KeyMatches(const PendingAction& pending, ZkUniqueID actionID, ZkPlayingID playingID)
 {
     return pending.action->ID() == actionID && PlayingIDMatches(pending, playingID);
@@ -83,7 +91,8 @@ void EventManager::StopPendingActions(const CZkHierarchyNode* node, const CZkGam
                                       ZkPlayingID playingID)
 {
     StopMatching([&](const PendingAction& pending) {
-        return ObjectMatches(pending, object) && PlayingIDMatches(pending, playingID) && TargetIsUnder(pending, node);
+        return ObjectMatches(pending, object) && PlayingIDMatches(pending, playingID) && TargetIsUnder(pending, node) &&
+               !RetargetsPastStop(pending, node);
     });
 }
 

@@ -83,6 +83,27 @@ CZkPlayChain* CZkChildContextContainer::HandOverChainRef(CZkPlayChain* chain)
     return chain; // the container's reference passes to the caller
 }
 
+ZKRESULT CZkChildContextContainer::ContinueChain(PlayLaunchParams& params)
+{
+    CZkPlayChain* chain = params.playChain;
+    if (chain == nullptr)
+        return ZK_Fail;
+    if (ChainRefCount(chain) != 0)
+    {
+        CZkPlayChain* handed = HandOverChainRef(chain);
+        if (handed == nullptr)
+        {
+            // Other children still continue the chain; the play's own reference goes.
+            params.playChain = nullptr;
+            chain->Release();
+            return ZK_Success;
+        }
+        // The container's reference now rides with the play, beside the play's own.
+        chain->Release();
+    }
+    return ContinuePlayChain(params);
+}
+
 CZkPlayChain* CZkChildContextContainer::NewChildChain(CZkPlayChain* incoming)
 {
     CZkPlayChain* chain = CZkPlayChain::Create();

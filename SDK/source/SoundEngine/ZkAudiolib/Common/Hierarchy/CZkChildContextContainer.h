@@ -42,6 +42,14 @@ public:
     // incoming, with incoming's first loop counter and flags (1 and none when it is empty). The
     // container counts references to both chains. Null out of memory (nothing left counted).
     CZkPlayChain* NewChildChain(CZkPlayChain* incoming);
+    // Continues a play past this container, for a play that goes no further below it (nothing
+    // selected, or a child that lets its chain go on): the play's chain (params.playChain, the
+    // chain that came into the container) is handed over when this container counts references
+    // to it, then the chain continues from its top: container items are popped (their chains
+    // handed over), a playlist item plays its next child with the play's path. 1 when a next item
+    // plays, or when other children still hold the chain (they continue it); 2 without a chain or
+    // when the chain ends; else the next item's failure. The play's chain reference is used up.
+    ZKRESULT ContinueChain(PlayLaunchParams& params);
 
     // The number of references counted for chain (0 when absent).
     uint32_t ChainRefCount(const CZkPlayChain* chain) const;

@@ -1,4 +1,5 @@
 #include "ZkAudiolib/Common/Hierarchy/CZkPlayableNode.h"
+#include "ZkAudiolib/Common/Hierarchy/ZkChainContinuation.h"
 
 #include "ZkAudiolib/Common/Containers/ZkLcg64.h"
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
@@ -188,9 +189,18 @@ ZKRESULT CZkPlayableNode::DelayedPlay(float delaySeconds, PlayLaunchParams& para
     return result;
 }
 
-ZKRESULT CZkPlayableNode::ContinuePlayChain(PlayLaunchParams&)
+ZKRESULT CZkPlayableNode::ContinuePlayChain(PlayLaunchParams& params)
 {
-    return ZK_Fail; // plays carry no chain of container items yet
+    if (params.playChain == nullptr)
+        return ZK_Fail;
+    params.path.TrimToContinuous();
+    ZkChainNext next;
+    if (!ZkChainContinuation::ResolveNext(params.playChain, params.path, params.gameObject, params.playingID, next))
+        return ZK_Fail;
+    auto* playable = dynamic_cast<CZkPlayableNode*>(next.node);
+    const ZKRESULT result = playable != nullptr ? playable->Launch(params) : ZK_NotImplemented;
+    next.node->Release();
+    return result;
 }
 
 ZKRESULT CZkPlayableNode::Launch(PlayLaunchParams& params)

@@ -1,5 +1,6 @@
 #include "ZkAudiolib/Common/Hierarchy/CZkPlaylistContainerNode.h"
 
+#include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkGroupNode.h"
 
 #include <cmath>
@@ -162,18 +163,27 @@ void CZkPlaylistContainerNode::UnlinkChildren()
 void CZkPlaylistContainerNode::ResetPlayback()
 {
     ClearHistories();
-    if (m_hasPlayed)
-        ExecuteAction(ZkActionCode_Stop, nullptr, 0, ZkCurveInterpolation_Linear, 0);
+    if (!m_hasPlayed)
+        return;
+    // Its queued items (the next items of continuous plays, delayed plays) go with what plays.
+    if (g_pEventMgr != nullptr)
+    {
+        g_pEventMgr->StopPausedPendingActionsOfNode(this);
+        g_pEventMgr->StopActivePendingActionsOfNode(this);
+    }
+    ExecuteAction(ZkActionCode_Stop, nullptr, 0, ZkCurveInterpolation_Linear, 0);
 }
 
 ZKRESULT CZkPlaylistContainerNode::PlayChildren(PlayLaunchParams& params)
 {
     m_hasPlayed = true;
     if (m_continuous)
-        return ZK_NotImplemented;
-    CZkHierarchyNode* child = SelectForStep(params.gameObject);
+        return PlayContinuous(params);
+    int32_t index = 0;
+    CZkHierarchyNode* child = SelectForStep(params.gameObject, &index);
     if (child == nullptr)
-        return ZK_Fail;
+        return params.playChain != nullptr ? ContinuePlayChain(params) : ZK_Fail;
+    params.path.Push(static_cast<uint32_t>(index), false);
     const ZKRESULT result = PlayChild(child, params);
     child->Release();
     return result;

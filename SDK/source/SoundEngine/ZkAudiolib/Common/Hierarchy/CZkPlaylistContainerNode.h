@@ -25,6 +25,9 @@
 
 namespace ZK::SoundEngine
 {
+class CZkPlayChain;
+struct CZkPlayChainItem;
+
 class CZkPlaylistContainerNode final : public CZkContainerNode
 {
 public:
@@ -44,13 +47,16 @@ public:
     ~CZkPlaylistContainerNode() override;
 
     ZkNodeCategory Category() const override { return ZkNodeCategory_Playlist; }
-    // Step mode plays one selected child; continuous play is not built yet (4).
+    // Step mode plays one selected child (nothing selected: the play's chain continues, else 2).
+    // Continuous mode pushes an item for the container on the play's chain (made when the play
+    // has none) and plays its first entry; the played sound's instance walks on through the chain.
     ZKRESULT PlayChildren(PlayLaunchParams& params) override;
     // Drops the game object's history, then the node's own data for it.
     ZKRESULT RemoveGameObjectData(CZkGameObject* object) override;
 
-    // The child the next step-mode play of the object selects, with a reference; null for none.
-    CZkHierarchyNode* SelectForStep(CZkGameObject* object);
+    // The child the next step-mode play of the object selects, with a reference (its entry index in
+    // selected, when given); null for none.
+    CZkHierarchyNode* SelectForStep(CZkGameObject* object, int32_t* selected = nullptr);
     // The history of the object (the global one in global scope or without an object), created
     // on first use; null out of memory.
     CZkPlayHistory* FindOrCreateHistory(CZkGameObject* object);
@@ -69,6 +75,21 @@ public:
     // parsed and dropped. 1; 2 short, another play mode, or a history that does not fit the list;
     // 52 out of memory.
     ZKRESULT ReadHistories(ZK::ZkByteCursor& cursor);
+
+    // --- Continuous play ---
+    // Pushes an item for the container on the chain with its loop counter (loopCount 0: finite and
+    // infinite; else loopCount plus a draw from the loop range, at least 1). False out of memory.
+    bool PushChainItem(CZkPlayChain& chain);
+    // The entry a chain item of this container plays next, with its node (a reference); null
+    // when the item's loops are done, nothing is eligible, or no entry's node is loaded.
+    CZkHierarchyNode* SelectForChain(CZkPlayChainItem& item, CZkGameObject* object, int32_t& index);
+    // The time between items (ms, not negative): the bank's time, a draw from its range, and the
+    // state and game-parameter offsets of the transition time for the object and playing id.
+    float GetTransitionTime(CZkGameObject* object, ZkPlayingID playingID);
+    uint8_t TransitionKind() const { return m_transitionKind; }
+    // Whether a play of the container never ends by itself (a continuous playlist without a loop
+    // count).
+    bool PlaysWithoutEnd() const { return m_continuous && m_loopCount == 0; }
 
     const CZkPlaylistEntries* Entries() const { return m_entries; }
     uint8_t PlayMode() const { return m_playMode; }
@@ -98,6 +119,14 @@ private:
     CZkHierarchyNode* PlayableEntry(uint32_t index, CZkGameObject* object) const;
     int32_t NextIndex(CZkPlayHistory& history, bool firstAttempt, int32_t previous);
     void UnlinkChildren();
+    ZKRESULT PlayContinuous(PlayLaunchParams& params);
+    ZKRESULT PlayTriggerRate(PlayLaunchParams& params);
+    // The chain-local history of a continuous play (created on first use; null out of memory).
+    CZkPlayHistory* ChainHistory(CZkPlayChainItem& item, CZkGameObject* object);
+    // Keeps the persistent sequence history one step behind a chain's.
+    void FollowChain(const CZkSequenceHistory& chain, CZkGameObject* object);
+    // Whether the chain's top item is this container's.
+    bool OwnsTop(const CZkPlayChain* chain) const;
 
     CZkPlaylistEntries* m_entries = nullptr;
     ZK::ZkArray<ObjectHistory> m_objectHistories;

@@ -151,8 +151,11 @@ int32_t CZkPlaylistContainerNode::NextIndex(CZkPlayHistory& history, bool firstA
     return -1;
 }
 
-CZkHierarchyNode* CZkPlaylistContainerNode::SelectForStep(CZkGameObject* object)
+CZkHierarchyNode* CZkPlaylistContainerNode::SelectForStep(CZkGameObject* object, int32_t* selected)
 {
+    int32_t ignored = -1;
+    int32_t& chosen = selected != nullptr ? *selected : ignored;
+    chosen = 0;
     const uint32_t count = m_entries != nullptr ? m_entries->Count() : 0;
     if (count == 0)
         return nullptr;
@@ -167,6 +170,7 @@ CZkHierarchyNode* CZkPlaylistContainerNode::SelectForStep(CZkGameObject* object)
         index = NextIndex(*history, attempt == 0, index);
         if (index < 0)
             return nullptr;
+        chosen = index;
         if (CZkHierarchyNode* node = PlayableEntry(static_cast<uint32_t>(index), object))
             return node;
     }

@@ -5,9 +5,10 @@
 //
 // Threading and ownership: a plain record on the launching code's stack; the game object and node
 // pointers are the caller's (their references are held by the caller). The record holds one
-// reference on its external-source array and the modulator instances it hands on (a reference and
-// a user each), which FreeArrays gives back: every launcher calls it once the launch is done,
-// whatever its result. A copy of the record shares both; only one of the copies frees them.
+// reference on its external-source array, on its play chain and the modulator instances it hands on
+// (a reference and a user each), which FreeArrays gives back: every launcher calls it once the launch is done,
+// whatever its result. A plain copy of the record shares them (only one of the copies frees them); CopyTo takes references
+// of its own.
 #pragma once
 
 #include "ZkAudiolib/Common/Modulators/ZkModulatorInstanceArray.h"
@@ -20,7 +21,30 @@
 namespace ZK::SoundEngine
 {
 class CZkGameObject;
+class CZkPlayChain;
+class CZkPositionPath;
 class ZkExternalSourceArray;
+
+// The path a play took through the containers: the child index each container selected, by depth,
+// and which of those containers play continuously (their next item follows the current one).
+// Levels from 32 down are counted in depth but not recorded.
+struct ZkPlayPath
+{
+    static constexpr uint32_t kMaxLevels = 32;
+
+    uint32_t depth = 0;
+    uint16_t indices[kMaxLevels] = {};
+    uint32_t continuousMask = 0;
+
+    // Records index at the current depth (levels below 32 only), marks the level continuous or
+    // not, and goes one level down.
+    void Push(uint32_t index, bool continuous);
+    bool IsContinuous(uint32_t level) const { return level < kMaxLevels && (continuousMask >> level & 1u) != 0; }
+    // 1 + the deepest continuous level below below (0 when there is none).
+    uint32_t ContinuousDepthBelow(uint32_t below) const;
+    // The depth lowered to 1 + the deepest continuous level, or 0 when no level is continuous.
+    void TrimToContinuous() { depth = ContinuousDepthBelow(kMaxLevels); }
+};
 
 // A MIDI event as plays carry it. Type: the status's high nibble (8 note-off, 9 note-on, 0xA key
 // pressure, ...); 0 for a play that no MIDI event started.
@@ -51,8 +75,12 @@ struct PlayLaunchParams
 
     // Every field back to its initial value (the arrays must have been freed).
     void Init() { *this = PlayLaunchParams{}; }
-    // Gives back the arrays the record holds (the external sources' reference).
+    // Gives back the arrays the record holds (the external sources' reference) and its play chain.
     void FreeArrays();
+    // A copy for one child's play: every field, with references of its own on the external sources,
+    // the play chain and the modulator instances. False when the instances could not be copied
+    // (the copy then holds nothing and need not be freed).
+    bool CopyTo(PlayLaunchParams& copy) const;
 
     CZkGameObject* gameObject = nullptr;
     ZkPlayingID playingID = 0;
@@ -77,6 +105,17 @@ struct PlayLaunchParams
     uint32_t sequenceNumber = 0;
     ZkUniqueID nodeID = 0;
     float volumeFactor = 1.0f;
+    // The chain of container items the play continues (a reference held), or null; and the path of
+    // child indices it took.
+    CZkPlayChain* playChain = nullptr;
+    ZkPlayPath path;
+    // A trigger-rate playlist's pass that comes back to it: the entry its previous pass selected
+    // (-1: none, a first pass).
+    int32_t nextIndex = -1;
+    // The position-path player the play before hands on, with its path id (held by the launcher
+    // for the launch), or null.
+    CZkPositionPath* handedPathPlayer = nullptr;
+    uint32_t handedPathID = 0;
     uint8_t launchFlags = kFlagsAtInit;
     // 1: the play starts paused.
     uint8_t playType = 0;

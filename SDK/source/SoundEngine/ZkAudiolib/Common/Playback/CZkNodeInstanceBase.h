@@ -250,10 +250,19 @@ protected:
     // (1 or 2) and the instance has none yet; nothing otherwise, or when memory runs out.
     void TakeAutomationData();
     void FreeAutomationData();
-    // Joins a play of the automation: a player is made and started (at the shared array's frame)
-    // when the instance has none, or the mode asks for a player per instance; the instance's
-    // offset becomes its user. Without a player to be had the play goes on without path movement.
+    // Joins a play of the automation: a player offered by the play before it (a playlist's previous
+    // item) whose path id is the automation's is taken as it runs; otherwise a player is made and
+    // started (at the shared array's frame) when the instance has none, or the mode asks for a
+    // player per instance; the instance's offset becomes its user. Without a player to be had the
+    // play goes on without path movement.
     void StartPath();
+    // The player the play before hands on, with its path id; the caller holds it until the
+    // instance is initialised (StartPath takes a user of its own).
+    void OfferPathPlayer(CZkPositionPath* player, uint32_t pathID)
+    {
+        m_offeredPlayer = player;
+        m_offeredPathID = pathID;
+    }
     // Leaves the player (destroyed with its last user), taking the path's part out of the offset;
     // the node keeps its saved path state.
     void LeavePath();
@@ -329,6 +338,8 @@ private:
     ZkPathData* m_automation = nullptr;
     CZkPositionPath* m_pathPlayer = nullptr;
     uint32_t m_pathID = 0;
+    CZkPositionPath* m_offeredPlayer = nullptr; // valid only until StartPath
+    uint32_t m_offeredPathID = 0;
     // The positioning owner's saved path state the player was started with; null otherwise.
     ZkSavedPathState* m_savedPath = nullptr;
     float m_maxRadius = 0.0f;

@@ -80,10 +80,22 @@ void CZkNodeInstanceBase::StartPath()
     if (mode < kFirstPathMode || mode > kLastPathMode || !m_automation->CanPlay())
         return;
     CZkSharedItemArray& players = *g_pSharedItemArray;
+    CZkPositionPath* offered = m_offeredPlayer;
+    m_offeredPlayer = nullptr;
+    ZkSavedPathState* saved = owner->PathData() != nullptr ? &owner->PathData()->saved : nullptr;
+    if (offered != nullptr && m_offeredPathID == owner->ID() && players.AddUser(offered, m_automationOffset) == ZK_Success)
+    {
+        // The path runs on from where the play before left it.
+        m_pathPlayer = offered;
+        m_pathID = m_offeredPathID;
+        offered->SetNodeId(GetNodeID());
+        offered->SetInstanceId(m_sequence);
+        m_savedPath = saved;
+        return;
+    }
     CZkPositionPath* player = players.Create();
     if (player == nullptr)
         return; // a full array: the play goes on without path movement
-    ZkSavedPathState* saved = owner->PathData() != nullptr ? &owner->PathData()->saved : nullptr;
     if (m_automation->StartPlayer(*player, saved) != ZK_Success)
     {
         players.Destroy(player);

@@ -13,6 +13,7 @@
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
 #include "ZkAudiolib/Common/Parameters/CZkTransitionMgr.h"
 #include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
+#include "ZkAudiolib/Common/Playback/CZkContextPlayingInstance.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 #include "ZkAudiolib/Common/Playback/IZkRenderSide.h"
 #include "ZkAudiolib/Common/Playback/ZkVoiceLists.h"
@@ -31,6 +32,9 @@ constexpr float kCentsPerOctave = 1200.0f;
 CZkPlayingInstance* CZkPlayingInstance::Create(const PlayLaunchParams& params, CZkHierarchyNode* node,
                                                const ZkMediaRef* media, const ZkPriorityRecord& priority)
 {
+    // A play that goes on along a chain of containers gets an instance that continues it.
+    if (params.playChain != nullptr)
+        return ZK::ZkNew<CZkContextPlayingInstance>(kPool, params, node, media, priority);
     return ZK::ZkNew<CZkPlayingInstance>(kPool, params, node, media, priority, 0u);
 }
 
@@ -66,6 +70,7 @@ CZkPlayingInstance::CZkPlayingInstance(const PlayLaunchParams& params, CZkHierar
     if ((params.launchFlags & PlayLaunchParams::kFlagFadingIn) != 0)
         m_limitByte |= kLimitFadingIn;
 
+    OfferPathPlayer(params.handedPathPlayer, params.handedPathID);
     m_key.playingID = m_playingID;
     m_key.midiChannel = m_midiEvent.channel;
     m_key.midiNote = m_midiEvent.HasNote() ? m_midiEvent.note : ZkMidiEvent::kAnyNote;
@@ -213,6 +218,7 @@ void CZkPlayingInstance::LeaveTransitions()
 
 void CZkPlayingInstance::Destroy()
 {
+    OnTeardown();
     LeaveLimiters();
     LeaveTransitions();
     m_status &= static_cast<uint8_t>(~kStatusEndNotice);

@@ -166,7 +166,8 @@ public:
     // counter with count; the instance joins the started list, where its start delay counts down.
     // 1; the queue's failure (2); 52 when the started list cannot take it.
     ZKRESULT Play(ZkTimeMs fadeInMs, uint32_t curve, bool paused, bool count);
-    // Leaves everything Start and the play joined and releases what the instance holds.
+    // Leaves everything Start and the play joined and releases what the instance holds (after the
+    // subclass's teardown).
     void Destroy();
     // Once: marks killed; plain stops and limits (reasons 0 and 2) leave the fades and make the
     // instance dead, which its voice (or the voice queue) turns into its end. A played instance
@@ -381,9 +382,14 @@ public:
 
     CZkPlayingInstance* pNextActive = nullptr; // the active instances' list
 
+    // Its start command was queued (Play succeeded once).
+    bool WasPlayed() const { return m_played; }
+
 protected:
     // Subclasses react to the end notice of their source (its time); nothing here.
     virtual void OnEndNotice(float) {}
+    // Subclasses act first when the instance goes (Destroy); nothing here.
+    virtual void OnTeardown() {}
 
 private:
     void SetSourceState(uint8_t state)

@@ -169,3 +169,37 @@ TEST_F(ChildContextContainer, AnItemWithoutAChainReferenceOnlyReleasesItsHolds)
     counted->Release();
 }
 } // namespace
+
+namespace
+{
+// Two children of a container share the chain that came into it; each ends by continuing past the
+// container. The first leaves the chain to the other; the last hands it over and goes on with it
+// (here it holds nothing more, so the play ends and the chain is given back).
+TEST_F(ChildContextContainer, TheLastChildToContinueTakesTheIncomingChain)
+{
+    TestContextContainer* container = Make(1);
+    PlayLaunchParams none;
+    EXPECT_EQ(container->ContinueChain(none), ZK_Fail) << "no chain";
+
+    CZkPlayChain* incoming = CZkPlayChain::Create();
+    ASSERT_NE(incoming, nullptr);
+    ASSERT_EQ(container->AddChainRef(incoming), ZK_Success);
+    ASSERT_EQ(container->AddChainRef(incoming), ZK_Success);
+    struct Step
+    {
+        ZKRESULT result;
+        uint32_t countsLeft;
+    };
+    for (const Step step : {Step{ZK_Success, 1u}, Step{ZK_Fail, 0u}})
+    {
+        PlayLaunchParams params;
+        incoming->AddRef();
+        params.playChain = incoming;
+        EXPECT_EQ(container->ContinueChain(params), step.result);
+        EXPECT_EQ(container->ChainRefCount(incoming), step.countsLeft);
+        params.FreeArrays();
+    }
+    EXPECT_EQ(incoming->RefCount(), 1) << "only the test's own reference is left";
+    incoming->Release();
+}
+} // namespace
