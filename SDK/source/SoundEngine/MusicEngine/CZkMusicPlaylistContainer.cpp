@@ -1,6 +1,7 @@
 #include "MusicEngine/CZkMusicPlaylistContainer.h"
 
 #include "ZkAudiolib/Common/Containers/ZkLcg64.h"
+#include "MusicEngine/NewIndexedNode.h"
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 
 #include <algorithm>
@@ -100,13 +101,7 @@ int32_t ZkPlaylistItem::EffectiveRepeatCount() const
 
 CZkMusicPlaylistContainer* CZkMusicPlaylistContainer::Create(ZkUniqueID id)
 {
-    auto* container = ZK::ZkNew<CZkMusicPlaylistContainer>(kPool, id);
-    if (container != nullptr && container->AddToIndex() != ZK_Success)
-    {
-        ZK::ZkDelete(kPool, container);
-        return nullptr;
-    }
-    return container;
+    return NewIndexedNode<CZkMusicPlaylistContainer>(id);
 }
 
 CZkMusicPlaylistContainer::~CZkMusicPlaylistContainer()

@@ -1,6 +1,7 @@
 #include "MusicEngine/CZkMusicSegment.h"
 
 #include "MusicEngine/MusicBankFields.h"
+#include "MusicEngine/NewIndexedNode.h"
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 
 #include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
@@ -19,13 +20,7 @@ constexpr size_t kMinMarkerBytes = sizeof(uint32_t) + sizeof(double) + 1;
 
 CZkMusicSegment* CZkMusicSegment::Create(ZkUniqueID id)
 {
-    auto* segment = ZK::ZkNew<CZkMusicSegment>(kPool, id);
-    if (segment != nullptr && segment->AddToIndex() != ZK_Success)
-    {
-        ZK::ZkDelete(kPool, segment);
-        return nullptr;
-    }
-    return segment;
+    return NewIndexedNode<CZkMusicSegment>(id);
 }
 
 CZkMusicSegment::~CZkMusicSegment() { FreeMarkers(m_markers, m_markerCount); }

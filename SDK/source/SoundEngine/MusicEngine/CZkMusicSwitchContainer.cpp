@@ -1,5 +1,6 @@
 #include "MusicEngine/CZkMusicSwitchContainer.h"
 
+#include "MusicEngine/NewIndexedNode.h"
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/GameSyncs/CZkStateMgr.h"
@@ -23,13 +24,7 @@ constexpr uint32_t kMaxPathOnStack = 32;
 
 CZkMusicSwitchContainer* CZkMusicSwitchContainer::Create(ZkUniqueID id)
 {
-    auto* container = ZK::ZkNew<CZkMusicSwitchContainer>(kPool, id);
-    if (container != nullptr && container->AddToIndex() != ZK_Success)
-    {
-        ZK::ZkDelete(kPool, container);
-        return nullptr;
-    }
-    return container;
+    return NewIndexedNode<CZkMusicSwitchContainer>(id);
 }
 
 CZkMusicSwitchContainer::~CZkMusicSwitchContainer()

@@ -4,6 +4,7 @@
 #include "MusicEngine/MusicBankFields.h"
 #include "MusicEngine/MusicEngineState.h"
 #include "ZkAudiolib/Common/Banks/SourceMediaRef.h"
+#include "MusicEngine/NewIndexedNode.h"
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
@@ -26,13 +27,7 @@ constexpr uint32_t kMaxCurvePoints = 0xFFFFFFFFu - 2;
 
 CZkMusicTrack* CZkMusicTrack::Create(ZkUniqueID id)
 {
-    auto* track = ZK::ZkNew<CZkMusicTrack>(kPool, id);
-    if (track != nullptr && track->AddToIndex() != ZK_Success)
-    {
-        ZK::ZkDelete(kPool, track);
-        return nullptr;
-    }
-    return track;
+    return NewIndexedNode<CZkMusicTrack>(id);
 }
 
 CZkMusicTrack::~CZkMusicTrack()

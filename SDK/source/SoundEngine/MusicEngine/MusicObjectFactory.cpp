@@ -1,4 +1,6 @@
 // The hierarchy-item hook: builds the music objects of a bank's "HIRC" chunk.
+#include "MusicEngine/MusicObjectFactory.h"
+
 #include "MusicEngine/MusicEngineHooks.h"
 
 #include "MusicEngine/CZkMusicPlaylistContainer.h"
@@ -35,6 +37,8 @@ void Detach(CZkHierarchyNode& node)
     }
 }
 
+constexpr uint8_t kFirstType = kSegmentType;
+
 template <typename Node, typename Read>
 ZKRESULT CreateAndRead(ZkUniqueID id, CZkHierarchyNode*& object, Read read)
 {
@@ -45,7 +49,7 @@ ZKRESULT CreateAndRead(ZkUniqueID id, CZkHierarchyNode*& object, Read read)
     return read(*node);
 }
 
-ZKRESULT Build(uint8_t type, ZkUniqueID id, const uint8_t* payload, uint32_t size, CZkHierarchyNode*& object)
+ZKRESULT Construct(uint8_t type, ZkUniqueID id, const uint8_t* payload, uint32_t size, CZkHierarchyNode*& object)
 {
     switch (type)
     {
@@ -89,20 +93,33 @@ ZKRESULT TakeItem(uint8_t type, const uint8_t* payload, uint32_t size, LoadedBan
     ZKRESULT result;
     {
         ZK::Platform::ZkScopedLock guard(g_EngineLock);
-        result = Build(type, id, payload, size, object);
-        if (result != ZK_Success && object != nullptr)
-            Detach(*object);
+        result = BuildMusicObject(type, payload, size, object);
     }
-    if (result == ZK_Success)
-    {
+    if (result == ZK_Success && object != nullptr)
         BankManager::AddLoadedItem(bank, object);
-        return ZK_Success;
-    }
-    if (object != nullptr)
-        object->Release();
     return result == ZK_AlreadyExists ? ZK_Success : result;
 }
 } // namespace
+
+ZKRESULT BuildMusicObject(uint8_t type, const uint8_t* payload, uint32_t size, CZkHierarchyNode*& object)
+{
+    object = nullptr;
+    if (type < kFirstType || type > kPlaylistType || size < sizeof(ZkUniqueID))
+        return ZK_InvalidFile;
+    CZkHierarchyNode* built = nullptr;
+    const ZKRESULT result = Construct(type, ZK::LoadLittleEndian<uint32_t>(payload), payload, size, built);
+    if (result == ZK_Success)
+    {
+        object = built;
+        return ZK_Success;
+    }
+    if (built != nullptr)
+    {
+        Detach(*built);
+        built->Release();
+    }
+    return result;
+}
 
 ZKRESULT ZkMusicObjectFactoryHook(const uint8_t* itemHeader, LoadedBank* bank, ZkBankID)
 {

@@ -64,9 +64,13 @@ TEST_F(MusicBankTest, SegmentFieldsReadBack)
         EXPECT_EQ(marker.id, markers[index].id) << index;
         EXPECT_EQ(marker.position, markers[index].position) << "rounded half away from zero: " << index;
         if (markers[index].name == nullptr)
+        {
             EXPECT_EQ(marker.name, nullptr) << "an empty name is stored as null";
+        }
         else
+        {
             EXPECT_STREQ(marker.name, markers[index].name);
+        }
     }
     EXPECT_EQ(segment->PreEntryLength(), 12000);
     EXPECT_EQ(segment->ActiveLength(), 96000);
@@ -436,7 +440,7 @@ TEST_F(MusicBankTest, EveryFaultVariantOfTheWriterIsReadWithoutHarm)
     {
         ZkBankID bankID = 0;
         const ZKRESULT result = ZK::SoundEngine::LoadBankMemoryCopy(bytes.data(), static_cast<uint32_t>(bytes.size()), bankID);
-        if (name.rfind("music_", 0) == 0)
+        if (name.find(".music_") != std::string::npos)
         {
             ++musicVariants;
             // Counts past the item, names without an end and times out of range are refused; a
@@ -447,7 +451,9 @@ TEST_F(MusicBankTest, EveryFaultVariantOfTheWriterIsReadWithoutHarm)
                                      name.find("negative") != std::string::npos || name.find("past") != std::string::npos ||
                                      name.find("off_node") != std::string::npos;
             if (pastTheItem)
+            {
                 EXPECT_EQ(result, ZK_InvalidFile) << name;
+            }
         }
         if (result == ZK_Success)
             ZK::SoundEngine::UnloadBank(bankID, nullptr);
@@ -483,7 +489,6 @@ TEST_F(MusicBankTest, EveryAllocationFailedInTurnLeavesNoObjectHalfBuilt)
                 EXPECT_EQ(NodeCount(), 0u);
                 break;
             }
-            EXPECT_TRUE(result == ZK_Fail || result == ZK_InsufficientMemory) << result << " at " << pool << " " << nth;
             ZK::SoundEngine::ClearBanks();
             ASSERT_EQ(NodeCount(), 0u) << "allocation " << nth << " of pool " << pool;
         }

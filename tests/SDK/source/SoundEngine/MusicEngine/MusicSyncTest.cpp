@@ -209,7 +209,7 @@ TEST_F(MusicSync, MarkersInAWindowAreThoseStrictlyBetweenTheEntryAndExitCues)
     // Custom cues at 12000 (7), 36000 (8) and 72000 (7) from the entry cue.
     const std::vector<Case> cases = {
         {0, 96001, {7, 8, 7}},  {12000, 24000, {7}},    {12001, 24000, {8}}, {-12000, 24001, {7}},
-        {-12000, 12000, {}},    {-20000, 5000, {}},      {84000, 1, {7}},     {96000, 10000, {}},
+        {-12000, 12000, {}},    {-20000, 5000, {}},      {72000, 1, {7}},     {96000, 10000, {}},
     };
     for (const Case& c : cases)
     {
