@@ -22,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,31 @@ protected:
     {
         ZkBankID bankID = 0;
         return LoadDescription(BankOf(items, name), bankID);
+    }
+    // The banks of several item lists, written by one run of the writer (bank i is "Bank<i>.bnk").
+    static std::vector<ZkSoundFixtures::Bytes> WriteBanks(const std::vector<std::string>& itemLists)
+    {
+        ZkSoundFixtures::ScratchFolder folder;
+        std::string descriptions = "[";
+        for (size_t index = 0; index < itemLists.size(); ++index)
+            descriptions += (index ? ", " : "") + BankOf(itemLists[index], "Bank" + std::to_string(index) + ".bnk");
+        const auto description = folder.Path() / "banks.json";
+        std::ofstream(description) << descriptions << "]";
+        const std::string command = "python3 \"" + std::string(KP_SOURCE_DIR) + "/tools/bank_writer.py\" --out-dir \"" +
+                                    folder.Path().string() + "\" \"" + description.string() + "\"";
+        std::vector<ZkSoundFixtures::Bytes> banks;
+        if (std::system(command.c_str()) != 0)
+        {
+            ADD_FAILURE() << "bank_writer.py refused: " << descriptions;
+            return banks;
+        }
+        for (size_t index = 0; index < itemLists.size(); ++index)
+            banks.push_back(ZkSoundFixtures::ReadWholeFile(folder.Path() / ("Bank" + std::to_string(index) + ".bnk")));
+        return banks;
+    }
+    static ZKRESULT LoadBytes(const ZkSoundFixtures::Bytes& bank, ZkBankID& bankID)
+    {
+        return ZK::SoundEngine::LoadBankMemoryCopy(bank.data(), static_cast<uint32_t>(bank.size()), bankID);
     }
 
     static CZkHierarchyNode* Node(ZkUniqueID id)

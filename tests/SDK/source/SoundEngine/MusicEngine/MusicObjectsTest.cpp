@@ -307,10 +307,16 @@ TEST_F(MusicBankTest, ChildrenResults)
          ZK_ChildRoutedElsewhere},
         {"a child named twice", Track(10) + "," + Segment(100, R"("children": [10, 10])"), ZK_AlreadyAChild},
     };
+    std::vector<std::string> itemLists;
     for (const Case& c : cases)
+        itemLists.push_back(c.items);
+    const auto banks = WriteBanks(itemLists);
+    ASSERT_EQ(banks.size(), cases.size());
+    for (size_t index = 0; index < cases.size(); ++index)
     {
+        const Case& c = cases[index];
         ZkBankID bankID = 0;
-        EXPECT_EQ(LoadDescription(BankOf(c.items), bankID), c.expected) << c.what;
+        EXPECT_EQ(LoadBytes(banks[index], bankID), c.expected) << c.what;
         if (c.expected != ZK_Success)
             EXPECT_EQ(Node(100), nullptr) << c.what << ": nothing left in the object index";
         else
@@ -397,10 +403,17 @@ TEST_F(MusicBankTest, PayloadsThatRunPastTheItemOrHoldTimesOutOfRangeAreRefusedW
          Switch(100, R"("arguments": [[7, 1]], "tree": {"children": {"1": 5}}, "tree_size": 23)")},
         {"a tree size past the item", Switch(100, R"("arguments": [[7, 1]], "tree_size": 1200)")},
     };
-    const uint32_t before = NodeCount();
+    std::vector<std::string> itemLists;
     for (const Case& c : cases)
+        itemLists.push_back(c.item);
+    const auto banks = WriteBanks(itemLists);
+    ASSERT_EQ(banks.size(), cases.size());
+    const uint32_t before = NodeCount();
+    for (size_t index = 0; index < cases.size(); ++index)
     {
-        EXPECT_EQ(Load(c.item), ZK_InvalidFile) << c.what;
+        const Case& c = cases[index];
+        ZkBankID bankID = 0;
+        EXPECT_EQ(LoadBytes(banks[index], bankID), ZK_InvalidFile) << c.what;
         EXPECT_EQ(Node(100), nullptr) << c.what << ": nothing left in the object index";
         EXPECT_EQ(NodeCount(), before) << c.what;
     }
