@@ -306,7 +306,7 @@ class ErrorTest(unittest.TestCase):
             dict(good, chunks=[{"tag": "HIRC", "items": [{"type": "bus", "id": 1, "parent": 2,
                                                           "device": 3}]}]),
             dict(good, chunks=[{"tag": "HIRC", "items": [{"type": "bus", "id": 1, "aux": 8}]}]),
-            dict(good, chunks=[{"tag": "HIRC", "items": [{"type": 11, "id": 1}]}]),
+            dict(good, chunks=[{"tag": "HIRC", "items": [{"type": 30, "id": 1}]}]),
             dict(good, chunks=[{"tag": "HIRC", "items": [{"type": "sound", "id": 1, "media": 11,
                                                           "props": {"loop_count": 1.5}}]}]),
             dict(good, chunks=[{"tag": "BKHD"}], truncate={"chunk": 3, "offset": 0}),

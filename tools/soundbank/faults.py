@@ -14,12 +14,13 @@ that starts at the end of "DATA" or runs one byte past it, and a remainder; huge
 another "PLAT" name; for the first dialogue event, the faults of tools/soundbank/dialogue.py;
 for the first effect object, those of tools/soundbank/effects.py; for the first path block, those
 of tools/soundbank/paths.py; for the first playlist and group node, those of
-tools/soundbank/containers.py.
+tools/soundbank/containers.py; for the first music item of each type, those of
+tools/soundbank/music.py.
 """
 
 import copy
 
-from . import containers, dialogue, effects, paths, preparation
+from . import containers, dialogue, effects, music, paths, preparation
 
 HUGE_SIZE = 0xFFFFFFF0
 HUGE_COUNT = 0x40000000
@@ -177,4 +178,5 @@ def variants(description, image):
             _settings(description, tags) + _media_index(description, tags, image) +
             _small_chunks(description, tags) + dialogue.variants(description) +
             preparation.variants(description) + effects.variants(description) +
-            paths.variants(description) + containers.variants(description))
+            paths.variants(description) + containers.variants(description) +
+            music.variants(description))

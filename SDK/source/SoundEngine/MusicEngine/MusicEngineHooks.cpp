@@ -11,9 +11,6 @@ namespace ZK::MusicEngine
 {
 namespace
 {
-constexpr uint8_t kFirstMusicItemType = 10;
-constexpr uint8_t kLastMusicItemType = 13;
-
 // A context whose sync point a state change may wait for: playing and not stopping.
 bool TakesPartInSyncSearch(const CZkMusicContext& context)
 {
@@ -111,16 +108,6 @@ bool ZkMusicStateChangeHook(ZkUniqueID stateGroup, ZkUniqueID state)
     }
     record->flags = PendingStateChange::kWaiting;
     return true;
-}
-
-ZKRESULT ZkMusicObjectFactoryHook(const uint8_t* itemHeader, SoundEngine::LoadedBank*, ZkBankID)
-{
-    if (!MusicEngineState::Get().IsRunning())
-        return ZK_PartialSuccess;
-    const uint8_t type = itemHeader[0];
-    if (type >= kFirstMusicItemType && type <= kLastMusicItemType)
-        return ZK_NotImplemented;
-    return ZK_PartialSuccess;
 }
 
 void ZkMusicBankUnloadHook(SoundEngine::LoadedBank* bank)

@@ -38,9 +38,13 @@ void ZkMusicTermCallback(ZK::IZkGlobalPluginContext* context, ZK::ZkGlobalCallba
 // sync point (at least one frame ahead); false when the change must be applied at once.
 bool ZkMusicStateChangeHook(ZkUniqueID stateGroup, ZkUniqueID state);
 // Bank items the sound engine does not build: 3 (not taken: the parser skips the body) for the
-// types that are not music objects, and for every type while the music engine is not running; 4
-// for the music objects (types 10 to 13), which are not built yet, so that a bank holding them
-// fails to load instead of losing them.
+// types that are not music objects, and for every type while the music engine is not running.
+// Music objects (types 10 to 13: segment, track, switch and playlist container) are built and
+// read under the global engine lock and entered in the bank's item list (MusicObjectFactory.cpp):
+// 1; an object of the id that exists already only gains the bank's reference (a track none of
+// whose sources has media in memory is read again first); 2 the payload or the object cannot be
+// had; otherwise the reader's result (91, a node of another kind, counts as 1), with nothing of
+// the object left in the object index.
 ZKRESULT ZkMusicObjectFactoryHook(const uint8_t* itemHeader, SoundEngine::LoadedBank* bank, ZkBankID bankID);
 // Before a bank is released: the MIDI-track players of the playing contexts let go of its media.
 void ZkMusicBankUnloadHook(SoundEngine::LoadedBank* bank);

@@ -270,7 +270,7 @@ TEST_F(MusicEngineTest, AnUnknownPlayingIdAnswers2AndLeavesTheRecord)
     EXPECT_TRUE(SameRecord(info, Segment(5, 6, 7, 8)));
 }
 
-TEST_F(MusicEngineTest, ABankWithMusicObjectsFailsWith4AndOtherHandlerItemsAreSkipped)
+TEST_F(MusicEngineTest, AMalformedMusicObjectFailsItsBankWith7AndOtherHandlerItemsAreSkipped)
 {
     ASSERT_EQ(ZK::MusicEngine::Init(&m_music), ZK_Success);
     const auto bank = [](const std::string& items, const std::string& name)
@@ -283,7 +283,7 @@ TEST_F(MusicEngineTest, ABankWithMusicObjectsFailsWith4AndOtherHandlerItemsAreSk
         bank(R"({"type": 0, "id": 901, "hex": "01"}, {"type": 30, "id": 902, "hex": "0203"})", "Others.bnk");
     ZkBankID bankID = 0;
     EXPECT_EQ(ZK::SoundEngine::LoadBankMemoryCopy(music.data(), static_cast<uint32_t>(music.size()), bankID),
-              ZK_NotImplemented);
+              ZK_InvalidFile);
     EXPECT_EQ(ZK::SoundEngine::LoadBankMemoryCopy(others.data(), static_cast<uint32_t>(others.size()), bankID),
               ZK_Success);
     EXPECT_EQ(ZK::SoundEngine::UnloadBank(bankID, nullptr), ZK_Success);

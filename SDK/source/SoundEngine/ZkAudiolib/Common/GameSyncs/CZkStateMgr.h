@@ -121,6 +121,9 @@ public:
     // node's result (the nodes told before it are told to unprepare again); 52 when preparing and no
     // record can be created.
     ZKRESULT PrepareGameSync(uint32_t groupType, ZkUniqueID groupID, ZkUniqueID value, bool prepare);
+    // The prepared values of (group, type 1 = state, other = switch), the record being created when
+    // absent so that nodes can join it; null out of memory (the caller answers 52).
+    ZK::ZkArray<ZkUniqueID>* GetPreparedValues(ZkUniqueID groupID, uint32_t groupType);
     // The record of a prepared group (its node list and prepared values), or null when the group
     // is not prepared. Nothing is created.
     ZkPreparedGroup* GetGroupNodes(uint32_t groupType, ZkUniqueID groupID);

@@ -46,6 +46,12 @@ ZkPreparedGroup* CZkStateMgr::GetPreparedGroup(ZkUniqueID groupID, uint32_t grou
     return record;
 }
 
+ZK::ZkArray<ZkUniqueID>* CZkStateMgr::GetPreparedValues(ZkUniqueID groupID, uint32_t groupType)
+{
+    ZkPreparedGroup* record = GetPreparedGroup(groupID, groupType);
+    return record != nullptr ? &record->values : nullptr;
+}
+
 ZkPreparedGroup* CZkStateMgr::GetGroupNodes(uint32_t groupType, ZkUniqueID groupID)
 {
     ZK::Platform::ZkScopedLock guard(m_preparedLock);

@@ -419,3 +419,34 @@ TEST_F(StateMgrTest, GroupNodeListsLiveOnPreparedGroupsOnly)
     g_pStateMgr->RemoveGroupNode(&second, ZkGroupType_State, 999); // group not prepared: nothing
 }
 } // namespace
+
+namespace
+{
+TEST_F(StateMgrTest, PreparedValuesCreateTheRecordNodesJoin)
+{
+    // Out of memory: null, and no record is left for a node to join.
+    {
+        Fault::ScopedAllocationFailure failure(ZkMemID_BankObjects, 1);
+        EXPECT_EQ(g_pStateMgr->GetPreparedValues(kGroup, ZkGroupType_Switch), nullptr);
+    }
+    EXPECT_EQ(g_pStateMgr->GetGroupNodes(ZkGroupType_Switch, kGroup), nullptr);
+
+    ZK::ZkArray<ZkUniqueID>* values = g_pStateMgr->GetPreparedValues(kGroup, ZkGroupType_Switch);
+    ASSERT_NE(values, nullptr);
+    EXPECT_EQ(values->Length(), 0u) << "a fresh group has nothing prepared";
+    EXPECT_EQ(g_pStateMgr->GetPreparedValues(kGroup, ZkGroupType_Switch), values) << "found, not made again";
+    TestGroupNode node;
+    EXPECT_EQ(g_pStateMgr->AddGroupNode(&node, ZkGroupType_Switch, kGroup), ZK_Success)
+        << "the record exists once the values were asked for";
+
+    ASSERT_EQ(g_pStateMgr->PrepareGameSync(ZkGroupType_Switch, kGroup, 5, true), ZK_Success);
+    ASSERT_EQ(g_pStateMgr->PrepareGameSync(ZkGroupType_State, kGroup, 6, true), ZK_Success);
+    ASSERT_EQ(values->Length(), 1u);
+    EXPECT_EQ((*values)[0], 5u) << "the state group of the same id keeps its own values";
+    ZK::ZkArray<ZkUniqueID>* states = g_pStateMgr->GetPreparedValues(kGroup, ZkGroupType_State);
+    ASSERT_NE(states, nullptr);
+    ASSERT_EQ(states->Length(), 1u);
+    EXPECT_EQ((*states)[0], 6u);
+    g_pStateMgr->RemoveGroupNode(&node, ZkGroupType_Switch, kGroup);
+}
+} // namespace

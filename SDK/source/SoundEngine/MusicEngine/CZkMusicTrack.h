@@ -1,0 +1,141 @@
+// CZkMusicTrack: the leaf of the music hierarchy (bank item type 11, category 6). It owns the
+// media of one layer of a segment (one media reference per distinct source id) and lays them out
+// in time as clips, optionally on several sub-tracks (chosen at random, in sequence or by a game
+// sync), with automation curves per clip.
+//
+// A track read again from a later bank (none of its sources had media in memory) takes steps 1
+// to 8 of the payload only: known sources stay, new ones are added, the clips are replaced when
+// the payload has any, and the curves are replaced.
+//
+// Threading: read on the bank thread under the global engine lock; everything else on the engine
+// thread. Ownership: the object index's (pool 2); the track owns its media references, source
+// table, curves, clips (pool 0) and switch record (pool 2).
+#pragma once
+
+#include "MusicEngine/CZkMusicNode.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkSourceNode.h"
+#include "ZkAudiolib/Common/Hierarchy/ZkMediaRef.h"
+#include "ZkAudiolib/Common/Parameters/CZkCurve.h"
+
+namespace ZK::MusicEngine
+{
+struct ZkMusicTrackSource
+{
+    ZkUniqueID sourceID;
+    SoundEngine::ZkMediaRef* media; // owned, pool 0
+};
+
+struct ZkMusicClip
+{
+    uint32_t subTrack;
+    ZkUniqueID sourceID;
+    ZkUniqueID eventID; // 0: none
+    int32_t start;          // in the track
+    int32_t audibleLength;
+    int32_t sourceDuration;
+    int32_t startOffset;    // inside the source, 0 <= offset < duration
+};
+
+struct ZkMusicClipCurve
+{
+    static constexpr uint32_t kNoClip = 0xFFFFFFFFu;
+    uint32_t clipIndex;
+    uint32_t kind; // 0 to 4
+    SoundEngine::CZkCurve curve;
+};
+
+// The fades of a switch track or a transition: time in ms, curve, offset in samples.
+struct ZkMusicFade
+{
+    uint32_t timeMs = 0;
+    uint32_t curve = 0;
+    int32_t offset = 0;
+};
+
+struct ZkMusicSwitchTrack
+{
+    uint8_t groupType = 0;
+    ZkUniqueID groupID = 0;
+    ZkUniqueID defaultSwitch = 0;
+    ZK::ZkArray<ZkUniqueID> switches; // of each sub-track, in order
+    uint32_t syncKind = 0;
+    ZkUniqueID cueFilter = 0;
+    ZkMusicFade fadeOut;
+    ZkMusicFade fadeIn;
+};
+
+enum ZkMusicTrackKind : uint8_t
+{
+    ZkMusicTrack_Normal = 0,
+    ZkMusicTrack_RandomStep = 1,
+    ZkMusicTrack_SequenceStep = 2,
+    ZkMusicTrack_Switch = 3,
+};
+
+class CZkMusicTrack final : public SoundEngine::CZkSourceNode
+{
+public:
+    // Track flag bits.
+    static constexpr uint8_t kFlagOverridesTarget = 0x1;
+    static constexpr uint8_t kFlagOverridesTempo = 0x2;
+    static constexpr uint8_t kFlagTargetIsBus = 0x4;
+    static constexpr uint32_t kStreamedCodecWithoutLookAhead = 16;
+
+    static CZkMusicTrack* Create(ZkUniqueID id);
+    // The payload (from the object id on); reread stops after the node part. 1; 91 the node is not
+    // a track; 7 a field, count or time out of the item or out of range; the source reader's
+    // results; 2 references, clips, curves, switch ids; 52 the switch record; the node part's.
+    ZKRESULT ReadFromBank(const uint8_t* payload, uint32_t size, bool reread);
+
+    explicit CZkMusicTrack(ZkUniqueID id) : CZkSourceNode(id) { SetBusFlag(false); }
+    ~CZkMusicTrack() override;
+
+    SoundEngine::ZkNodeCategory Category() const override { return kCategoryMusicTrack; }
+    // Tracks start through their segment's context (not built yet): 4.
+    ZKRESULT Play(SoundEngine::PlayLaunchParams&) override { return ZK_NotImplemented; }
+    // Every media reference, then every clip's event; a failure undoes what was prepared.
+    ZKRESULT PrepareMedia() override;
+    void UnprepareMedia() override;
+    void CollectStreamedMedia(const SoundEngine::ZkStreamedMediaRequest& request, bool active) const override;
+
+    // --- Queries ---
+    // Kind 1: a random index below the count; kind 2: the next in sequence (0 first); else 0.
+    uint16_t NextSubTrack();
+    // The largest look-ahead the streamed media of the clips still need at position (samples).
+    int32_t LookAheadAt(int32_t position) const;
+    const SoundEngine::ZkMediaRef* MediaOf(ZkUniqueID sourceID) const;
+    ZkUniqueID DefaultSwitch() const { return m_switch != nullptr ? m_switch->defaultSwitch : 0; }
+    bool AnySourceInMemory() const;
+    void MidiTarget(bool& overrides, ZkUniqueID& target, bool& isBus) const;
+    void MidiTempo(bool& overrides, float& tempo) const;
+
+    uint8_t TrackFlags() const { return m_flags; }
+    uint8_t Kind() const { return m_kind; }
+    uint32_t SubTrackCount() const { return m_subTrackCount; }
+    int32_t LookAhead() const { return m_lookAhead; }
+    const ZK::ZkArray<ZkMusicTrackSource>& Sources() const { return m_sources; }
+    const ZK::ZkArray<ZkMusicClip>& Clips() const { return m_clips; }
+    const ZK::ZkArray<ZkMusicClipCurve>& Curves() const { return m_curves; }
+    const ZkMusicSwitchTrack* SwitchTrack() const { return m_switch; }
+
+private:
+    ZKRESULT ReadSources(ZK::ZkByteCursor& cursor);
+    ZKRESULT ReadClips(ZK::ZkByteCursor& cursor);
+    ZKRESULT ReadCurves(ZK::ZkByteCursor& cursor);
+    ZKRESULT ReadSwitchTrack(ZK::ZkByteCursor& cursor, uint8_t kind);
+    void FreeSources();
+    void FreeCurves();
+    void FreeSwitchTrack();
+    ZkMusicTrackSource* FindSource(ZkUniqueID sourceID);
+
+    ZK::ZkArray<ZkMusicTrackSource> m_sources;
+    ZK::ZkArray<ZkMusicClipCurve> m_curves;
+    ZK::ZkArray<ZkMusicClip> m_clips;
+    ZkMusicSwitchTrack* m_switch = nullptr;
+    uint32_t m_subTrackCount = 0;
+    int32_t m_lookAhead = 0;
+    uint16_t m_sequence = 0xFFFF;
+    uint8_t m_kind = ZkMusicTrack_Normal;
+    uint8_t m_flags = 0;
+};
+} // namespace ZK::MusicEngine
