@@ -84,7 +84,7 @@ protected:
     {
         BankParseTest::SetUp();
         UseTestKinds();
-        m_buses.specs[ZK::SoundEngine::GetIDFromString("Master")] = {0, 0xE611314A};
+        m_buses.placements[ZK::SoundEngine::GetIDFromString("Master")] = {0, 0xE611314A};
     }
     // Parses a bank and gives its record up at once, so that each parse starts from the same engine.
     ZKRESULT ParseAndRelease(const Bytes& bank, uint32_t sourceKind)

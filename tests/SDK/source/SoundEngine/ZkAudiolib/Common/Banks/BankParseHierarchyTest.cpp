@@ -210,9 +210,9 @@ protected:
         ASSERT_EQ(m_eventMgr.Ring().Init(CZkMessageRing::kMinimumCapacityBytes * 4, this), ZK_Success);
         g_pEventMgr = &m_eventMgr;
         GetEngineSettings().mainOutput = ZkOutputSettings{};
-        m_buses.specs[kMaster] = {0, kSystem};
-        m_buses.specs[kMusic] = {kMaster, TestBusKind::kNoDevice};
-        m_buses.specs[kOther] = {0, TestBusKind::kNoDevice};
+        m_buses.placements[kMaster] = {0, kSystem};
+        m_buses.placements[kMusic] = {kMaster, TestBusKind::kNoDevice};
+        m_buses.placements[kOther] = {0, TestBusKind::kNoDevice};
     }
     void TearDown() override
     {
@@ -293,7 +293,7 @@ TEST_F(BankParseBuses, ABusWithoutDeviceKeepsTheMainOutputUnset)
     EXPECT_EQ(GetEngineSettings().mainOutput.audioDeviceShareSetID, TestBusKind::kNoDevice);
     // A bus on device 0: the main output stays unnamed and the bus is given 0.
     const ZkUniqueID zero = ZK::SoundEngine::GetIDFromString("Zero");
-    m_buses.specs[zero] = {0, 0};
+    m_buses.placements[zero] = {0, 0};
     GetEngineSettings().mainOutput = ZkOutputSettings{};
     m_buses.topLevel.clear();
     ASSERT_EQ(ParseMemory(WriteBank(Bank(Hierarchy(R"({"type": "bus", "id": "Zero"})"))), 2), ZK_Success);

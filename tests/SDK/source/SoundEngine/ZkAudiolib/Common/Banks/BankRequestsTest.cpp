@@ -107,9 +107,9 @@ TEST_F(BankRequests, WithoutTheEngineThreadSynchronousUnloadsAndClearingReturn)
 
 TEST_F(BankRequests, ClearingReleasesEveryObjectOfTheShippedBanks)
 {
-    m_buses.specs[GetIDFromString("Master Audio Bus")] = {0, 0xE611314A};
-    m_buses.specs[GetIDFromString("Music")] = {GetIDFromString("Master Audio Bus")};
-    m_buses.specs[GetIDFromString("Effects")] = {GetIDFromString("Master Audio Bus")};
+    m_buses.placements[GetIDFromString("Master Audio Bus")] = {0, 0xE611314A};
+    m_buses.placements[GetIDFromString("Music")] = {GetIDFromString("Master Audio Bus")};
+    m_buses.placements[GetIDFromString("Effects")] = {GetIDFromString("Master Audio Bus")};
     const Bytes init = ShippedBank("Init.bnk");
     const Bytes main = ShippedBank("Main.bnk");
     ZkBankID initID = 0;

@@ -127,7 +127,7 @@ public:
 class TestBusKind final : public IZkBankBusKind
 {
 public:
-    struct Spec
+    struct Placement
     {
         ZkUniqueID parent = 0;
         uint32_t device = kNoDevice;
@@ -139,10 +139,10 @@ public:
     {
         const ZKRESULT result = items.Read(object, body, size, bank, present);
         auto* bus = static_cast<TestItem*>(object);
-        const Spec spec = specs[bus->ID()];
-        bus->parentID = spec.parent;
-        bus->deviceID = spec.device;
-        if (result == ZK_Success && spec.parent == 0)
+        const Placement placement = placements[bus->ID()];
+        bus->parentID = placement.parent;
+        bus->deviceID = placement.device;
+        if (result == ZK_Success && placement.parent == 0)
             AddTopLevelBus(bus);
         return result;
     }
@@ -180,7 +180,7 @@ public:
     void Forget(CZkIndexedObject* bus) { std::erase(topLevel, bus); }
 
     TestKind items{ZkIndexKind::Buses};
-    std::map<ZkUniqueID, Spec> specs;
+    std::map<ZkUniqueID, Placement> placements;
     std::vector<CZkIndexedObject*> topLevel; // not counted: the test's banks hold the buses
     uint32_t deviceSets = 0;
     bool refuseTopLevel = false;

@@ -33,9 +33,9 @@ protected:
     {
         BankParseTest::SetUp();
         GetEngineSettings().mainOutput = ZkOutputSettings{};
-        m_buses.specs[ZK::SoundEngine::GetIDFromString("Master Audio Bus")] = {0, kSystem};
-        m_buses.specs[ZK::SoundEngine::GetIDFromString("Music")] = {ZK::SoundEngine::GetIDFromString("Master Audio Bus")};
-        m_buses.specs[ZK::SoundEngine::GetIDFromString("Effects")] = {ZK::SoundEngine::GetIDFromString("Master Audio Bus")};
+        m_buses.placements[ZK::SoundEngine::GetIDFromString("Master Audio Bus")] = {0, kSystem};
+        m_buses.placements[ZK::SoundEngine::GetIDFromString("Music")] = {ZK::SoundEngine::GetIDFromString("Master Audio Bus")};
+        m_buses.placements[ZK::SoundEngine::GetIDFromString("Effects")] = {ZK::SoundEngine::GetIDFromString("Master Audio Bus")};
         // Cues whose volume a modulator drives subscribe to it through the modulator manager.
         ASSERT_EQ(m_modulators.Init(), ZK_Success);
         g_pModulatorMgr = &m_modulators;
