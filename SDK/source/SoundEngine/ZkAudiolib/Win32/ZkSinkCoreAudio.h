@@ -112,6 +112,10 @@ public:
     // Tests that drive the worker's updates themselves (no thread): while set, spatial sinks start
     // no worker, and ServiceSpatialStream runs one pass of its loop on the caller's thread.
     static void SetWorkerOnCaller(bool onCaller);
+    // Tests whose stream is paced by a thread of their own, which a loaded machine may hold back
+    // longer than the stream's 50 ms: how long the worker waits for an event before it counts the
+    // stream as stopped (kWorkerWaitMs unless set).
+    static void SetWorkerWaitMs(uint32_t waitMs);
     // One pass of the worker's loop: waits for the stream's event (at most waitMs), then updates
     // every object. A wait that ends without the event latches the error.
     void ServiceSpatialStream(uint32_t waitMs);
@@ -126,6 +130,7 @@ public:
     static int64_t BufferDuration(uint32_t frames, uint32_t rate, uint32_t refillBuffers, int64_t minimumPeriod);
 
 private:
+    static uint32_t WorkerWaitMs();
     enum Bits : uint8_t
     {
         Bit_DataWritten = 0x1,

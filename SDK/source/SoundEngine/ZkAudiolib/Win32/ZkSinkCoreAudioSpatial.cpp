@@ -52,6 +52,7 @@ constexpr uint32_t kBedTypes[CZkSinkCoreAudio::kBedChannels] = {0x2,  0x4,   0x8
                                                                 0x20, 0x40,  0x200, 0x400, 0x800, 0x1000};
 
 std::atomic<bool> g_workerOnCaller{false};
+std::atomic<uint32_t> g_workerWaitMs{CZkSinkCoreAudio::kWorkerWaitMs};
 
 // The engine writes 32-bit float, one channel per object, at its own rate: a format of another
 // kind would play the bed and the objects at the wrong speed.
@@ -65,6 +66,16 @@ bool EngineWritesFormat(const WaveFormat& format)
 void CZkSinkCoreAudio::SetWorkerOnCaller(bool onCaller)
 {
     g_workerOnCaller.store(onCaller, std::memory_order_release);
+}
+
+void CZkSinkCoreAudio::SetWorkerWaitMs(uint32_t waitMs)
+{
+    g_workerWaitMs.store(waitMs, std::memory_order_release);
+}
+
+uint32_t CZkSinkCoreAudio::WorkerWaitMs()
+{
+    return g_workerWaitMs.load(std::memory_order_acquire);
 }
 
 void CZkSinkCoreAudio::PostWarning(const char* message)

@@ -43,7 +43,7 @@ void CZkSinkCoreAudio::WorkerMain(void* argument)
     auto* sink = static_cast<CZkSinkCoreAudio*>(argument);
     const bool apartment = InitializeApartment();
     while (sink->m_workerRunning.load(std::memory_order_acquire))
-        sink->ServiceSpatialStream(kWorkerWaitMs);
+        sink->ServiceSpatialStream(WorkerWaitMs());
     if (apartment)
         UninitializeApartment();
     g_lastWorkerApartmentCount.store(ApartmentInitCount(), std::memory_order_release);

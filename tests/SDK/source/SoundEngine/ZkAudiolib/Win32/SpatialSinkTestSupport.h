@@ -155,6 +155,7 @@ protected:
     {
         ZK::MemoryMgr::FaultInjection::Disarm();
         CZkSinkCoreAudio::SetWorkerOnCaller(false);
+        CZkSinkCoreAudio::SetWorkerWaitMs(CZkSinkCoreAudio::kWorkerWaitMs);
         const VirtualSpatialCapture capture = m_system->SpatialCapture(kSpeakers);
         EXPECT_EQ(capture.openClients, 0u) << "the spatial client was released";
         EXPECT_EQ(capture.openStreams, 0u) << "the spatial stream was released";
