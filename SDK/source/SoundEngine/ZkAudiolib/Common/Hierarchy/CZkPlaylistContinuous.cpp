@@ -207,6 +207,7 @@ ZKRESULT CZkPlaylistContainerNode::PlayTriggerRate(PlayLaunchParams& params)
             params.playChain = nullptr;
         }
         params.path.Push(static_cast<uint32_t>(current), false);
+        params.launchFlags |= PlayLaunchParams::kFlagRateTimed;
         result = PlayChild(child, params);
         child->Release();
         return result;
@@ -219,6 +220,7 @@ ZKRESULT CZkPlaylistContainerNode::PlayTriggerRate(PlayLaunchParams& params)
         item.playChain->Release();
         item.playChain = nullptr;
         item.path.Push(static_cast<uint32_t>(current), false);
+        item.launchFlags |= PlayLaunchParams::kFlagRateTimed;
         result = PlayChild(child, item);
         item.FreeArrays();
     }

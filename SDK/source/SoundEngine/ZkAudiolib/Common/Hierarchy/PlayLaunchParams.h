@@ -71,6 +71,8 @@ struct PlayLaunchParams
     static constexpr uint8_t kFlagRunTimeAction = 0x04; // launched by a run-time play action's flag: the
                                                         // instance is detached (not positioned, no limits)
     static constexpr uint8_t kFlagFadingIn = 0x08;      // a fade-in of the play is already running
+    static constexpr uint8_t kFlagRateTimed = 0x10;     // an item of a playlist that starts its items at
+                                                        // a rate: the item refuses seeks
     static constexpr uint8_t kFlagsAtInit = 0x03;
 
     // Every field back to its initial value (the arrays must have been freed).

@@ -124,6 +124,11 @@ ZKRESULT QueuePlay(CZkHierarchyNode* node, const PlayLaunchParams& record, uint3
     // Forced into the list: the play runs in a later pass of the tick, never inside its caller
     // (an instance's end, which the deferred commands apply).
     result = g_pEventMgr->EnqueuePendingAction(pending, 0, true);
+    // The next item of a paused item waits paused with it (a pause of the item's node or object
+    // resumes both); one due within this frame starts as the pause left it.
+    if (result == ZK_Success && from != nullptr && from->IsPaused() &&
+        delaySamples >= ZkAudioSettings::FramesPerBuffer())
+        g_pEventMgr->PausePendingAction(pending);
     play->Release();
     return result;
 }

@@ -47,8 +47,9 @@ void PopContextItem(CZkPlayChain*& chain);
 // above it.
 void PopPlaylistItem(CZkPlayChain& chain, ZkPlayPath& path);
 // Queues a run-time play of node with record (its chain and path go with it), due delaySamples
-// from now, fading in over fadeInMs; it never runs inside this call. 1; 52 or 2 when it could not
-// be queued.
+// from now, fading in over fadeInMs; it never runs inside this call. from (the item that queues
+// it, or null) hands on its path player and scope-1 modulators, and its pause: a play due a frame
+// or more later waits paused while from is paused. 1; 52 or 2 when it could not be queued.
 ZKRESULT QueuePlay(CZkHierarchyNode* node, const PlayLaunchParams& record, uint32_t delaySamples, ZkTimeMs fadeInMs,
                    CZkPlayingInstance* from);
 // The item that record (its chain, path, game object and playing id; its references stay the

@@ -69,6 +69,7 @@ CZkPlayingInstance::CZkPlayingInstance(const PlayLaunchParams& params, CZkHierar
     m_distancePart = RankedPriority(record.priority) - record.basePriority;
     if ((params.launchFlags & PlayLaunchParams::kFlagFadingIn) != 0)
         m_limitByte |= kLimitFadingIn;
+    m_rateTimed = (params.launchFlags & PlayLaunchParams::kFlagRateTimed) != 0;
 
     OfferPathPlayer(params.handedPathPlayer, params.handedPathID);
     m_key.playingID = m_playingID;

@@ -445,6 +445,7 @@ private:
     bool m_played = false;      // its start command was queued
     bool m_startQueued = false; // and is still in the voice command queue
     bool m_endPosted = false;
+    bool m_rateTimed = false;   // an item of a playlist that times its items: seeks are refused
     uint32_t m_callbackFlags = 0;
     // Mono in the standard configuration (centre) until a source reads the media's header.
     ZkAudioFormat m_format{0, ZkChannelConfig(0x4101), 0};

@@ -5,6 +5,7 @@
 #include "ZkAudiolib/Common/Playback/ZkVoiceLists.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
+#include <algorithm>
 #include <bit>
 
 namespace ZK::SoundEngine
@@ -305,7 +306,17 @@ ZKRESULT CZkPlayingInstance::ExecuteAction(const ZkActionParams& params)
     case ZkActionCode_Break:
         ReleaseModulators();
         break;
-    // Seeks reach instances through the node's seek walk.
+    case ZkActionCode_Seek:
+        if (m_rateTimed)
+            break; // the playlist starts the next item at its rate, wherever this one is
+        // A fraction past either end seeks to that end (one that is not a number to the start); a
+        // time before the start to the start.
+        if (params.seekIsRelative)
+            SeekToPercent(params.seekValue >= 0.0f ? std::min(params.seekValue, 1.0f) : 0.0f,
+                          params.snapToNearestMarker);
+        else
+            SeekToTime(static_cast<float>(std::max(params.seekMilliseconds, 0)), params.snapToNearestMarker);
+        break;
     default:
         break;
     }

@@ -318,6 +318,80 @@ TEST_F(HeardContinuousPlaylist, AStopOfTheNextItemsNodePassesItOver)
     }
 }
 
+// A play paused before its first item's length is known: the cross-fade's next item, queued as
+// soon as it is, waits paused with the item and starts as far into the play as without the pause.
+TEST_F(HeardContinuousPlaylist, TheNextItemOfAPausedItemWaitsForTheResume)
+{
+    const std::string pauses = R"(
+                {"type": "action", "id": 332, "action": "pause", "target": 231},
+                {"type": "event", "id": 932, "actions": [332]},
+                {"type": "action", "id": 333, "action": "resume", "target": 231},
+                {"type": "event", "id": 933, "actions": [333]},)";
+    ASSERT_NO_FATAL_FAILURE(WriteBank(R"("transition_kind": 2, "transition_time": 800)", 48000, pauses));
+    ASSERT_NO_FATAL_FAILURE(StartWithBank());
+    ASSERT_NE(PostEvent(kEvent, kEmitter), 0u);
+    ASSERT_NE(PostEvent(932, kEmitter), 0u);
+    RenderFrames(40); // past where the next item would be due without the pause
+    EXPECT_TRUE(Bursts(Left()).empty()) << "something played while the playlist was paused";
+    captured.clear();
+    ASSERT_NE(PostEvent(933, kEmitter), 0u);
+    RenderFrames(40);
+    const std::vector<float> left = Left();
+    const std::vector<Burst> bursts = Bursts(left);
+    ASSERT_FALSE(bursts.empty());
+    // The second tone is under way half an item after the first began, not before.
+    const size_t first = bursts[0].first;
+    EXPECT_LT(ToneAmplitude(left, first + 20000, kHz[1]), 0.01) << "the next item came during the pause";
+    EXPECT_GT(ToneAmplitude(left, first + 36000, kHz[1]), 0.1) << "the next item did not follow the resume";
+}
+
+// A seek moves an item of a playlist only while the playlist does not time its items by the item's
+// own length: the overlapping and rate-timed kinds refuse it (the item plays on from where it was),
+// a plain or delayed one, and the first item of one that follows each end, take it.
+TEST_F(HeardContinuousPlaylist, ASeekIsRefusedWhileThePlaylistTimesItsItems)
+{
+    struct Case
+    {
+        const char* keys;
+        bool seeks;
+    };
+    const Case cases[] = {
+        {R"("transition_kind": 0)", true},
+        {R"("transition_kind": 1, "transition_time": 200)", false},
+        {R"("transition_kind": 2, "transition_time": 200)", false},
+        {R"("transition_kind": 3, "transition_time": 200)", true},
+        {R"("transition_kind": 4)", true},
+        {R"("transition_kind": 5, "transition_time": 1500)", false},
+    };
+    const std::string seek = R"(
+                {"type": "action", "id": 332, "action": "seek", "target": 231, "relative": 1, "value": 0.5},
+                {"type": "event", "id": 932, "actions": [332]},)";
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.keys);
+        ASSERT_NO_FATAL_FAILURE(WriteBank(c.keys, 48000, seek));
+        ASSERT_NO_FATAL_FAILURE(StartWithBank());
+        ASSERT_NE(PostEvent(kEvent, kEmitter), 0u);
+        RenderFrames(5);
+        ASSERT_NE(PostEvent(932, kEmitter), 0u);
+        RenderFrames(40);
+        const std::vector<float> left = Left();
+        const std::vector<Burst> bursts = Bursts(left);
+        ASSERT_FALSE(bursts.empty());
+        // Seeking half-way at about 5,000 samples ends the first item near 29,000; unmoved, it
+        // sounds until 48,000.
+        const double late = ToneAmplitude(left, bursts[0].first + 40000, kHz[0]);
+        if (c.seeks)
+            EXPECT_LT(late, 0.01);
+        else
+            EXPECT_GT(late, 0.2);
+        StopAll();
+        RenderFrames(2);
+        Term(); // the next case starts the engine again with its own bank
+        captured.clear();
+    }
+}
+
 // A continuous playlist below 32 levels of step playlists: its level lies too deep for the path to
 // record, and no level above it is continuous, so its items' instances keep a path of depth 0. The
 // next item is found all the same and nothing is written outside the path.
