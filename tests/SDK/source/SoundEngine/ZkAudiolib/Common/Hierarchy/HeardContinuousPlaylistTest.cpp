@@ -4,7 +4,10 @@
 // names the burst, silence separates items, and a single-frequency correlation follows a fade.
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Renderer/FirstSoundFixture.h"
 
+#include "ZkAudiolib/Common/Hierarchy/CZkLiveInstance.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkPlayableNode.h"
+#include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
+#include "ZkAudiolib/Common/Playback/CZkContextPlayingInstance.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -389,6 +392,47 @@ TEST_F(HeardContinuousPlaylist, ASeekIsRefusedWhileThePlaylistTimesItsItems)
         RenderFrames(2);
         Term(); // the next case starts the engine again with its own bank
         captured.clear();
+    }
+}
+
+// An item told to leave a container (as a switch container tells the children it lets finish)
+// ends without going on inside it: the playlists of that container and below are left, the one
+// above goes on. Outer playlist 230 plays inner playlist 231 (tones 0 and 1), then tone 2.
+TEST_F(HeardContinuousPlaylist, AnItemLeavingAContainerGoesOnAboveIt)
+{
+    struct Case
+    {
+        ZkUniqueID left; // 0: none
+        std::vector<int> heard;
+    };
+    const Case cases[] = {{0, {0, 1, 2}}, {kPlaylist, {0, 2}}, {230, {0}}};
+    const std::string outer = R"(
+                {"type": "playlist", "id": 230, "children": [231, 222], "continuous": true},)";
+    // The inner playlist comes after the outer one in the bank: it names its parent itself.
+    ASSERT_NO_FATAL_FAILURE(WriteBank(R"("loop_count": 1, "parent": 230)", 4800, outer, "[220, 221]", 230));
+    ASSERT_NO_FATAL_FAILURE(StartWithBank());
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.left);
+        captured.clear();
+        ASSERT_NE(PostEvent(kEvent, kEmitter), 0u);
+        RenderFrames(2); // the first item plays
+        if (c.left != 0)
+        {
+            using namespace ZK::SoundEngine;
+            auto* item = static_cast<CZkHierarchyNode*>(g_pObjectIndex->GetNodePtrAndAddRef(220, false));
+            auto* container = static_cast<CZkHierarchyNode*>(g_pObjectIndex->GetNodePtrAndAddRef(c.left, false));
+            ASSERT_NE(item, nullptr);
+            ASSERT_NE(container, nullptr);
+            auto* playing = dynamic_cast<CZkContextPlayingInstance*>(item->LiveInstances());
+            EXPECT_NE(playing, nullptr) << "the first item plays along a chain";
+            if (playing != nullptr)
+                playing->LeaveContainer(container);
+            container->Release();
+            item->Release();
+        }
+        RenderFrames(20);
+        EXPECT_EQ(ToneOrder(Left()), c.heard);
     }
 }
 
