@@ -30,7 +30,8 @@ line (frames are counted from the capture's first frame; END is exclusive):
   start NAME SKIP START END the capture frame at which the media NAME of Main.bnk (its name in
                             SoundProject/Main.json, as the bank stores it) starts: its frames from
                             SKIP on (past a fade-in) aligned with channel 0 within [START, END) by
-                            their cross-correlation, the media lying wholly inside
+                            their cross-correlation with every frequency weighted alike (the phase
+                            transform), the media lying wholly inside
 
 Run by Debian's python3 (numpy).
 """
@@ -77,16 +78,17 @@ def banks_dir() -> str:
 
 def media_start(x: np.ndarray, name: str, skip: int) -> int:
     """Where in x the media's frame 0 lies: the lag at which its frames from skip on correlate best
-    with x (a lag keeping them wholly inside x), the correlation normalised by the energy of x under
-    them: the best match, not the loudest part of x (a tone matches itself a whole number of
-    periods away)."""
+    with x (a lag keeping them wholly inside x), each frequency of the product of their transforms
+    brought to unit magnitude. A plain correlation is ruled by the media's tone, which matches
+    itself at every whole number of periods and lets its slow envelope pull the lag by hundreds of
+    milliseconds (towards the lags where the other media playing over it are quiet); weighted
+    alike, the frequencies of the media's noise, which matches only where the media lies, decide."""
     part = bank_media.media_of_bank(os.path.join(banks_dir(), "Main.bnk"), name)[skip:]
     size = len(x) + len(part)
     lags = len(x) - len(part) + 1
-    correlation = np.fft.irfft(np.fft.rfft(x, size) * np.conj(np.fft.rfft(part, size)), size)[:lags]
-    energy = np.cumsum(np.concatenate([[0.0], x ** 2]))
-    window = energy[np.arange(lags) + len(part)] - energy[np.arange(lags)]
-    return int(np.argmax(correlation / np.sqrt(np.maximum(window, 1e-30)))) - skip
+    cross = np.fft.rfft(x, size) * np.conj(np.fft.rfft(part, size))
+    correlation = np.fft.irfft(cross / np.maximum(np.abs(cross), 1e-30), size)[:lags]
+    return int(np.argmax(correlation)) - skip
 
 
 def description():
