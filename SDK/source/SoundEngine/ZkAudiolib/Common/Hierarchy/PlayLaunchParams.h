@@ -23,6 +23,7 @@ namespace ZK::SoundEngine
 class CZkGameObject;
 class CZkPlayChain;
 class CZkPositionPath;
+class CZkTransition;
 class ZkExternalSourceArray;
 
 // The path a play took through the containers: the child index each container selected, by depth,
@@ -118,6 +119,12 @@ struct PlayLaunchParams
     // for the launch), or null.
     CZkPositionPath* handedPathPlayer = nullptr;
     uint32_t handedPathID = 0;
+    // The running fade and pause transitions of the item before (null: none) and its pause count,
+    // which the next item of its play joins: it fades and stays paused with it. Not held: the
+    // launcher keeps the item before alive for the launch.
+    CZkTransition* handedFade = nullptr;
+    CZkTransition* handedPause = nullptr;
+    uint32_t handedPauseCount = 0;
     uint8_t launchFlags = kFlagsAtInit;
     // 1: the play starts paused.
     uint8_t playType = 0;

@@ -38,6 +38,7 @@ CZkContextPlayingInstance::CZkContextPlayingInstance(const PlayLaunchParams& par
     if (m_externalSources != nullptr)
         m_externalSources->AddRef();
     m_path.TrimToContinuous();
+    JoinHandedTransitions(params.handedFade, params.handedPause, params.handedPauseCount);
 }
 
 CZkContextPlayingInstance::~CZkContextPlayingInstance()

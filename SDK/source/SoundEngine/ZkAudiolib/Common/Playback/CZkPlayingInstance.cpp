@@ -207,6 +207,38 @@ void CZkPlayingInstance::LeaveVirtual()
     CZkActiveInstances::AddExcluded(-1);
 }
 
+void CZkPlayingInstance::JoinHandedTransitions(CZkTransition* fade, CZkTransition* pause, uint32_t pauseCount)
+{
+    JoinTransition(fade, true);
+    JoinTransition(pause, false);
+    if (pauseCount > 0)
+    {
+        // Play starts it paused, as deep as the item before.
+        m_pauseCount = pauseCount;
+        SetRequestedStartState(kStartPaused);
+    }
+}
+
+void CZkPlayingInstance::JoinTransition(CZkTransition* transition, bool fadeSlot)
+{
+    CZkTransition*& slot = fadeSlot ? m_fade : m_pause;
+    if (transition == nullptr || slot != nullptr || g_pTransitionMgr == nullptr ||
+        g_pTransitionMgr->AddTransitionUser(transition, this) != ZK_Success)
+        return;
+    slot = transition;
+    if (fadeSlot)
+    {
+        m_fadeVolume = transition->CurrentValue();
+        if (transition->Kind() == kFadeIn)
+            m_limitByte |= kLimitFadingIn;
+    }
+    else
+    {
+        m_pauseVolume = transition->CurrentValue();
+    }
+    m_flags |= kFlagGainDirty;
+}
+
 void CZkPlayingInstance::LeaveTransitions()
 {
     for (CZkTransition** slot : {&m_fade, &m_pause})

@@ -350,6 +350,9 @@ public:
     float PauseVolume() const { return m_pauseVolume; }
     uint32_t PauseCount() const { return m_pauseCount; }
     bool GainDirty() const { return (m_flags & kFlagGainDirty) != 0; }
+    // A play that continues the item before (a sequence's next item) joins its running fade and
+    // pause transitions and starts paused as deep as it is.
+    void JoinHandedTransitions(CZkTransition* fade, CZkTransition* pause, uint32_t pauseCount);
     CZkTransition* FadeTransition() const { return m_fade; }
     CZkTransition* PauseTransition() const { return m_pause; }
     uint32_t SeekPosition() const { return m_seekPosition; }
@@ -397,6 +400,9 @@ private:
         m_startByte = static_cast<uint8_t>((m_startByte & ~kSourceStateMask) | (state << kSourceStateShift));
     }
     CZkTransition*& SlotOf(uint32_t target) { return target <= kFadeStop ? m_fade : m_pause; }
+    // Joins the item before's running transition of one slot: this instance follows it from its
+    // current value.
+    void JoinTransition(CZkTransition* transition, bool fadeSlot);
     void LeaveTransitions();
     void LeaveLimiters();
     ZKRESULT JoinLimiters();

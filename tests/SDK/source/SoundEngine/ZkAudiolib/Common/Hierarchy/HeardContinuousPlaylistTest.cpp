@@ -8,6 +8,8 @@
 #include "ZkAudiolib/Common/Hierarchy/CZkPlayableNode.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 #include "ZkAudiolib/Common/Playback/CZkContextPlayingInstance.h"
+#include "ZkAudiolib/Common/Playback/CZkPlayChain.h"
+#include "ZkAudiolib/Common/Playback/ZkVoiceLists.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -434,6 +436,87 @@ TEST_F(HeardContinuousPlaylist, AnItemLeavingAContainerGoesOnAboveIt)
         RenderFrames(20);
         EXPECT_EQ(ToneOrder(Left()), c.heard);
     }
+}
+
+// A play that continues the item before it (as a sequence's next item does) joins that item's
+// fade and pause: started half-way through the item's one-second fade-in, the next item rises with
+// it instead of starting at full level; started while the item is paused, it waits paused with it.
+TEST_F(HeardContinuousPlaylist, AContinuedPlayJoinsTheFadeAndThePauseOfTheItemBefore)
+{
+    using namespace ZK::SoundEngine;
+    const std::string extra = R"(
+                {"type": "action", "id": 334, "action": "play", "target": 220, "props": {"fade_time": 1000}},
+                {"type": "event", "id": 934, "actions": [334]},
+                {"type": "action", "id": 335, "action": "pause", "target": 240},
+                {"type": "event", "id": 935, "actions": [335]},
+                {"type": "action", "id": 336, "action": "resume", "target": 240},
+                {"type": "event", "id": 936, "actions": [336]},)";
+    ASSERT_NO_FATAL_FAILURE(WriteBank(R"("loop_count": 1)", 96000, extra));
+    ASSERT_NO_FATAL_FAILURE(StartWithBank());
+    // Plays sound 221 as the continuation of the instance of 220.
+    const auto continueWith221 = [](CZkPlayingInstance& before) {
+        auto* next = dynamic_cast<CZkPlayableNode*>(
+            static_cast<CZkHierarchyNode*>(g_pObjectIndex->GetNodePtrAndAddRef(221, false)));
+        ASSERT_NE(next, nullptr);
+        PlayLaunchParams launch;
+        launch.gameObject = before.GameObject();
+        launch.playingID = before.PlayingID();
+        launch.playChain = CZkPlayChain::Create();
+        launch.handedFade = before.FadeTransition();
+        launch.handedPause = before.PauseTransition();
+        launch.handedPauseCount = before.PauseCount();
+        EXPECT_EQ(next->Launch(launch), ZK_Success);
+        ZkVoiceLists::IncrementLaunchCounter();
+        launch.FreeArrays();
+        next->Release();
+    };
+    const auto instanceOf220 = []() -> CZkPlayingInstance* {
+        auto* node = static_cast<CZkHierarchyNode*>(g_pObjectIndex->GetNodePtrAndAddRef(220, false));
+        CZkPlayingInstance* playing = node != nullptr ? dynamic_cast<CZkPlayingInstance*>(node->LiveInstances()) : nullptr;
+        if (node != nullptr)
+            node->Release();
+        return playing;
+    };
+
+    ASSERT_NE(PostEvent(934, kEmitter), 0u);
+    RenderFrames(24); // half-way through the fade-in
+    CZkPlayingInstance* before = instanceOf220();
+    ASSERT_NE(before, nullptr);
+    ASSERT_NE(before->FadeTransition(), nullptr) << "the item is fading in";
+    const size_t launched = Left().size();
+    ASSERT_NO_FATAL_FAILURE(continueWith221(*before));
+    RenderFrames(8);
+    std::vector<float> left = Left();
+    // Both tones rise together: in every window the next item is as loud as the item before.
+    for (size_t start = launched + 2 * kFrames; start + kWindow <= left.size(); start += kWindow)
+    {
+        const double first = ToneAmplitude(left, start, kHz[0]);
+        EXPECT_GT(first, 0.05);
+        EXPECT_NEAR(ToneAmplitude(left, start, kHz[1]), first, 0.1 * first) << "at " << start;
+    }
+    StopAll();
+    RenderFrames(3);
+
+    captured.clear();
+    ASSERT_NE(PostEvent(934, kEmitter), 0u);
+    RenderFrames(50); // the fade-in is over
+    ASSERT_NE(PostEvent(935, kEmitter), 0u);
+    RenderFrames(2);
+    before = instanceOf220();
+    ASSERT_NE(before, nullptr);
+    ASSERT_TRUE(before->IsPaused());
+    ASSERT_NO_FATAL_FAILURE(continueWith221(*before));
+    captured.clear();
+    RenderFrames(10);
+    EXPECT_TRUE(Bursts(Left()).empty()) << "the next item played while the item before was paused";
+    ASSERT_NE(PostEvent(936, kEmitter), 0u);
+    captured.clear();
+    RenderFrames(10);
+    left = Left();
+    EXPECT_GT(ToneAmplitude(left, left.size() - kWindow, kHz[0]), 0.2);
+    EXPECT_GT(ToneAmplitude(left, left.size() - kWindow, kHz[1]), 0.2) << "the next item resumes with the item before";
+    StopAll();
+    RenderFrames(3);
 }
 
 // A continuous playlist below 32 levels of step playlists: its level lies too deep for the path to
