@@ -14,7 +14,7 @@ exactly one. With --out-dir each bank is written to DIR/<file> ("file", else "na
 to DIR/<stem>.<fault>.bnk. With --layout DIR/<file>.layout.json lists where each chunk and media
 lies ({"size", "chunks": [{"tag", "offset" of the header, "size" of the body}], "media": [{"id",
 "offset" in "DATA", "size"}]}). With --loose-media every media is also written as DIR/<media id>.oxm
-(its "loose" spec when it has one; see tools/soundbank/preparation.py). Files are written through a rename, so a reader never sees half a
+(its "loose" desc when it has one; see tools/soundbank/preparation.py). Files are written through a rename, so a reader never sees half a
 file. Exit status 1 and a message naming the file and the key on a bad description.
 
 Python API (what tests use; the same dicts as the JSON):
@@ -36,9 +36,9 @@ Bank description
                 last extension
     file        output file name (default: name)
     media       list of media, each {"id", and one of: "file" (path relative to the JSON file),
-                "hex" (bytes), or a media spec of tools/media_writer.py ("wave", "cues", ...)};
+                "hex" (bytes), or a media description of tools/media_writer.py ("wave", "cues", ...)};
                 "dominant_hz" documents the dominant frequency (tests check it); "loose" (the
-                spec of its loose copy) and "encoding" (the 8-bit test format): see
+                desc of its loose copy) and "encoding" (the 8-bit test format): see
                 tools/soundbank/preparation.py
     streamed    media read from files of their own (sounds of stream types 1 and 2), listed as
                 "media" is: each is written beside the bank as "<id>.oxm" (not into the bank);

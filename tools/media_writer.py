@@ -6,14 +6,14 @@ Command line
     media_writer.py --out-dir DIR SPEC.json [MORE.json ...]
     media_writer.py --out-dir DIR --variants SPEC.json
 
-A JSON file holds one spec (an object) or several (a list). With --out-dir each spec is written to
-DIR/<file> (the spec's "file" key). With --variants every header variant of each spec is written as
-well, to DIR/<stem>.<variant>.wav. Exit status 1 and a message on a bad spec.
+A JSON file holds one desc (an object) or several (a list). With --out-dir each desc is written to
+DIR/<file> (the desc's "file" key). With --variants every header variant of each desc is written as
+well, to DIR/<stem>.<variant>.wav. Exit status 1 and a message on a bad desc.
 
-Python API:  from soundbank import wave;  wave.media_bytes(spec) -> bytes;
-             wave.build(spec) -> MediaFile (.chunks, .rate, .channels, .frames; .serialise())
+Python API:  from soundbank import wave;  wave.media_bytes(desc) -> bytes;
+             wave.build(desc) -> MediaFile (.chunks, .rate, .channels, .frames; .serialise())
 
-Media spec
+Media desc
     file          output file name (command line only)
     wave          the samples: rate, channels, seconds | frames | loop, parts, envelope
                   (tools/soundbank/synth.py: tones, chords, noise bursts, envelopes, seamless
@@ -56,19 +56,19 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from soundbank import command_line, wave  # noqa: E402
 
 
-def _write(spec, path, args):
-    spec = dict(spec)
-    name = spec.pop("file", None)
+def _write(desc, path, args):
+    desc = dict(desc)
+    name = desc.pop("file", None)
     if args.output:
-        command_line.write_file(args.output, wave.media_bytes(spec))
+        command_line.write_file(args.output, wave.media_bytes(desc))
         return
     if not name:
-        raise ValueError("a spec written with --out-dir needs its \"file\"")
-    command_line.write_file(os.path.join(args.out_dir, name), wave.media_bytes(spec))
+        raise ValueError("a desc written with --out-dir needs its \"file\"")
+    command_line.write_file(os.path.join(args.out_dir, name), wave.media_bytes(desc))
     if args.variants:
         stem = os.path.splitext(name)[0]
         for variant in wave.VARIANTS:
-            damaged = copy.deepcopy(spec)
+            damaged = copy.deepcopy(desc)
             damaged["variant"] = variant
             command_line.write_file(os.path.join(args.out_dir, "%s.%s.wav" % (stem, variant)),
                             wave.media_bytes(damaged))
@@ -76,7 +76,7 @@ def _write(spec, path, args):
 
 def _options(parser):
     parser.add_argument("--variants", action="store_true",
-                        help="also write every header variant of each spec")
+                        help="also write every header variant of each desc")
 
 
 if __name__ == "__main__":

@@ -75,10 +75,10 @@ class EncodersKeepTheTone(unittest.TestCase):
         for encoding in ("adpcm", "adpcm_8311"):
             for frequency in (100, 440, 1000, 3000):
                 for level_db in (-12, -6, -1):
-                    spec = {"encoding": encoding, "wave": {"rate": 48000, "channels": 1, "frames": 6400,
+                    desc = {"encoding": encoding, "wave": {"rate": 48000, "channels": 1, "frames": 6400,
                             "parts": [{"tone": frequency, "amp": 10 ** (level_db / 20.0)}]}}
-                    media = adpcm.build(spec)
-                    reference = [int(round(s * 32767.0)) for s in synth.render(spec["wave"]).samples[0]]
+                    media = adpcm.build(desc)
+                    reference = [int(round(s * 32767.0)) for s in synth.render(desc["wave"]).samples[0]]
                     noise = sum((a - b) ** 2 for a, b in zip(reference, media.samples))
                     power = sum(a * a for a in reference)
                     snr = 10 * math.log10(power / noise)
@@ -119,11 +119,11 @@ class PredictiveHandVectors(unittest.TestCase):
 
 class DamagedCopies(unittest.TestCase):
     def fmt_and_data(self, fault, channels=2):
-        spec = {"encoding": "adpcm", "wave": {"rate": 48000, "channels": channels, "frames": 640 + 20,
+        desc = {"encoding": "adpcm", "wave": {"rate": 48000, "channels": channels, "frames": 640 + 20,
                                               "parts": [{"tone": 440, "amp": 0.5}]}}
         if fault is not None:
-            spec["fault"] = fault
-        data = wave.media_bytes(spec)
+            desc["fault"] = fault
+        data = wave.media_bytes(desc)
         chunks, at = {}, 12
         while at + 8 <= len(data):
             tag, size = data[at:at + 4], struct.unpack_from("<I", data, at + 4)[0]

@@ -19,10 +19,10 @@ PCM_GUID = bytes.fromhex("0100000000001000800000aa00389b71")
 
 
 def tone(rate, channels, frequency, seconds=0.5, **extra):
-    spec = {"wave": {"rate": rate, "channels": channels, "seconds": seconds,
+    desc = {"wave": {"rate": rate, "channels": channels, "seconds": seconds,
                      "parts": [{"tone": frequency, "amp": 0.5}]}}
-    spec.update(extra)
-    return spec
+    desc.update(extra)
+    return desc
 
 
 class WithFiles(unittest.TestCase):
@@ -67,10 +67,10 @@ class ReadBySoxTest(WithFiles):
                 self.assertAlmostEqual(rough, frequency, delta=frequency * 0.02)
 
     def test_sox_reads_files_with_markers_labels_and_a_loop(self):
-        spec = tone(48000, 1, 500, cues=[{"id": 1, "position": 10, "label": "odd"},
+        desc = tone(48000, 1, 500, cues=[{"id": 1, "position": 10, "label": "odd"},
                                          {"id": 2, "position": 20}],
                     loop_points={"start": 0, "end": 23999})
-        path = self.write(wave.media_bytes(spec))
+        path = self.write(wave.media_bytes(desc))
         self.assertEqual(int(run("soxi", "-s", path).stdout), 24000)
 
 
@@ -187,13 +187,13 @@ class VariantTest(unittest.TestCase):
 
 
 class SynthesisTest(unittest.TestCase):
-    def samples(self, spec):
-        return br.wave(wave.media_bytes({"wave": spec}))["samples"]
+    def samples(self, desc):
+        return br.wave(wave.media_bytes({"wave": desc}))["samples"]
 
     def test_a_loop_of_whole_periods_continues_from_its_last_sample_into_its_first(self):
-        spec = {"rate": 44100, "loop": {"periods": 300, "of": 300},
+        desc = {"rate": 44100, "loop": {"periods": 300, "of": 300},
                 "parts": [{"chord": [300, 450, 601], "amp": 0.3}]}
-        samples = self.samples(spec)
+        samples = self.samples(desc)
         self.assertEqual(len(samples), 44100)
         frequencies = (300, 450, 601)
         # Sample 44100 would be the first of the next pass: the same value as sample 0.
@@ -203,13 +203,13 @@ class SynthesisTest(unittest.TestCase):
         self.assertLessEqual(abs(samples[0] - samples[-1]), step)
 
     def test_a_loop_that_is_not_whole_is_refused(self):
-        for spec in ({"loop": {"periods": 10, "of": 441}, "parts": [{"tone": 441}]},
+        for desc in ({"loop": {"periods": 10, "of": 441}, "parts": [{"tone": 441}]},
                      {"loop": {"periods": 100}, "parts": [{"tone": 100}, {"tone": 150.5}]},
                      {"loop": True, "seconds": 1, "parts": [{"tone": 100}, {"noise": 0.1}]},
                      {"loop": True, "seconds": 1, "parts": [{"tone": 100}],
                       "envelope": {"release": 0.1}}):
-            with self.subTest(spec=spec), self.assertRaises(ValueError):
-                self.samples(spec)
+            with self.subTest(desc=desc), self.assertRaises(ValueError):
+                self.samples(desc)
 
     def test_envelope_noise_and_parts(self):
         samples = self.samples({"rate": 1000, "seconds": 1, "parts": [
@@ -226,31 +226,31 @@ class SynthesisTest(unittest.TestCase):
         self.assertGreater(max(abs(s) for s in first), 0.4 * 32767)
 
     def test_bad_specs_are_refused(self):
-        for spec in ({"seconds": 1, "parts": [{"tone": 100, "amp": 0.7}, {"tone": 200,
+        for desc in ({"seconds": 1, "parts": [{"tone": 100, "amp": 0.7}, {"tone": 200,
                                                                           "amp": 0.7}]},
                      {"seconds": 1, "parts": [{"tone": 100, "volume": 1}]},
                      {"seconds": 0.1, "parts": [{"tone": 100, "envelope": {"attack": 0.2}}]},
                      {"seconds": 1, "parts": [{"tone": 100, "start": 0.9, "length": 0.2}]},
                      {"parts": [{"tone": 100}]}):
-            with self.subTest(spec=spec), self.assertRaises(ValueError):
-                self.samples(spec)
+            with self.subTest(desc=desc), self.assertRaises(ValueError):
+                self.samples(desc)
 
 
 class CommandLineTest(WithFiles):
     def test_writes_a_spec_and_its_variants(self):
-        spec = self.write(b'[{"file": "a.wav", "wave": {"seconds": 0.01, "parts": '
-                          b'[{"tone": 100}]}}]', "spec.json")
+        desc = self.write(b'[{"file": "a.wav", "wave": {"seconds": 0.01, "parts": '
+                          b'[{"tone": 100}]}}]', "desc.json")
         out = os.path.join(self.folder.name, "out")
         subprocess.run([sys.executable, os.path.join(REPOSITORY, "tools", "media_writer.py"),
-                        "--out-dir", out, "--variants", spec], check=True)
+                        "--out-dir", out, "--variants", desc], check=True)
         self.assertEqual(sorted(os.listdir(out)),
                          sorted(["a.wav"] + ["a.%s.wav" % v for v in wave.VARIANTS]))
 
     def test_a_bad_spec_fails_with_a_message(self):
-        spec = self.write(b'{"wave": {"seconds": 1, "parts": [{"tune": 100}]}}', "spec.json")
+        desc = self.write(b'{"wave": {"seconds": 1, "parts": [{"tune": 100}]}}', "desc.json")
         result = subprocess.run([sys.executable, os.path.join(REPOSITORY, "tools",
                                                               "media_writer.py"),
-                                 "-o", os.path.join(self.folder.name, "x.wav"), spec],
+                                 "-o", os.path.join(self.folder.name, "x.wav"), desc],
                                 capture_output=True, text=True)
         self.assertEqual(result.returncode, 1)
         self.assertIn("tune", result.stderr)

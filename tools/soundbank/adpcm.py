@@ -261,36 +261,36 @@ def _apply_fault(fault, fmt, chunks, data_index, channels):
         raise ValueError("unknown ADPCM fault %r (known: %s)" % (fault, ", ".join(FAULTS)))
 
 
-def build(spec):
-    """The MediaFile of an ADPCM media spec; .samples holds the decoded interleaved samples and
+def build(desc):
+    """The MediaFile of an ADPCM media description; .samples holds the decoded interleaved samples and
     .data the encoded data (before a fault)."""
-    unknown = set(spec) - _KEYS
+    unknown = set(desc) - _KEYS
     if unknown:
         raise ValueError("ADPCM media: unknown keys %s" % ", ".join(sorted(unknown)))
-    signal = synth.render(spec["wave"])
+    signal = synth.render(desc["wave"])
     frames = signal.frames - signal.frames % FRAMES_PER_BLOCK
     if frames == 0:
         raise ValueError("ADPCM media need at least one block of 64 frames")
-    tag = {"adpcm": TAG_ADPCM, "adpcm_8311": TAG_PREDICTIVE, "adpcm_twin": TAG_ADPCM}[spec["encoding"]]
+    tag = {"adpcm": TAG_ADPCM, "adpcm_8311": TAG_PREDICTIVE, "adpcm_twin": TAG_ADPCM}[desc["encoding"]]
     pcm = _pcm_channels(signal, frames)
     indexes = None
-    if spec["wave"].get("loop"):
+    if desc["wave"].get("loop"):
         # A seamless loop: its first block starts from the step the end of the loop leads into.
         _, indexes = encode_channels(pcm, tag)
     data, _ = encode_channels(pcm, tag, indexes)
-    chunks = [RiffChunk("fmt ", fmt_adpcm(signal.rate, signal.channels, tag, spec.get("channel_mask")))]
-    if "engine_chunk" in spec:
-        chunks.append(RiffChunk("zkd ", bytes.fromhex(spec["engine_chunk"])))
-    cues = spec.get("cues", [])
+    chunks = [RiffChunk("fmt ", fmt_adpcm(signal.rate, signal.channels, tag, desc.get("channel_mask")))]
+    if "engine_chunk" in desc:
+        chunks.append(RiffChunk("zkd ", bytes.fromhex(desc["engine_chunk"])))
+    cues = desc.get("cues", [])
     if cues:
         chunks.append(cue_chunk(cues))
         if any("label" in cue for cue in cues):
             chunks.append(label_list_chunk(cues))
-    if "loop_points" in spec:
-        chunks.append(sampler_chunk(signal.rate, spec["loop_points"]))
+    if "loop_points" in desc:
+        chunks.append(sampler_chunk(signal.rate, desc["loop_points"]))
     chunks.append(RiffChunk("data", data))
-    if "fault" in spec:
-        _apply_fault(spec["fault"], chunks[0].body, chunks, len(chunks) - 1, signal.channels)
+    if "fault" in desc:
+        _apply_fault(desc["fault"], chunks[0].body, chunks, len(chunks) - 1, signal.channels)
     media = MediaFile(chunks)
     media.rate, media.channels, media.frames = signal.rate, signal.channels, frames
     media.data = data
@@ -298,14 +298,14 @@ def build(spec):
     return media
 
 
-def media_bytes(spec):
-    """The bytes of an ADPCM media spec (the standard twin for "adpcm_twin"; with "decoded": true
+def media_bytes(desc):
+    """The bytes of an ADPCM media description (the standard twin for "adpcm_twin"; with "decoded": true
     the decoder model's output instead, raw little-endian 16-bit interleaved samples)."""
-    media = build(spec)
-    if spec.get("decoded"):
+    media = build(desc)
+    if desc.get("decoded"):
         return struct.pack("<%dh" % len(media.samples), *media.samples)
-    if spec["encoding"] == "adpcm_twin":
-        if set(spec) - {"encoding", "wave"}:
+    if desc["encoding"] == "adpcm_twin":
+        if set(desc) - {"encoding", "wave"}:
             raise ValueError("a standard twin takes only a wave")
         return twin_file(media.data, media.rate, media.channels)
     return media.serialise()

@@ -44,10 +44,10 @@ class BankImage:
                           for media_id, offset, size in self.media]}
 
 
-def _media_bytes(spec):
-    key = json.dumps(spec, sort_keys=True)
+def _media_bytes(desc):
+    key = json.dumps(desc, sort_keys=True)
     if key not in _media_cache:
-        _media_cache[key] = wave.media_bytes(spec)
+        _media_cache[key] = wave.media_bytes(desc)
     return _media_cache[key]
 
 
@@ -67,9 +67,9 @@ def media_list(description, base_dir, key="media", loose=None):
                 data = source.read()
             fields.done()
         else:
-            spec = {key: value for key, value in entry.items()
+            desc = {key: value for key, value in entry.items()
                     if key not in ("id", "dominant_hz", "role", "comment", "prefetch")}
-            data = _media_bytes(spec)
+            data = _media_bytes(desc)
         media.append((media_id, data))
         if loose is not None:
             loose[media_id] = data if loose_spec is None else _media_bytes(loose_spec)

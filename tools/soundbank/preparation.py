@@ -3,12 +3,12 @@ which a preparation reads when no loaded bank holds the media), a media format t
 decoding, "DIDX" entries out of the data's order, and the damaged copies of those.
 
 Loose media
-    A media of a bank description may carry "loose": a media spec (tools/media_writer.py) for its
+    A media of a bank description may carry "loose": a media description (tools/media_writer.py) for its
     loose copy; without it the loose copy is the bank's bytes. bank_writer.py --loose-media writes
     every loose copy to DIR/<media id>.oxm. A loose copy with another tone than the bank's tells a
     test which copy played.
 
-Encoded test media ("encoding" in a media spec, with "wave" and "extra_chunks" as usual)
+Encoded test media ("encoding" in a media description, with "wave" and "extra_chunks" as usual)
     u8_test   format tag 0xFFFF: 8-bit unsigned samples (silence 128), its frame count in the
               format chunk's extension (see below); "claimed_frames" writes another count
     u8_plain  the same samples as a plain 8-bit WAVE (format tag 1), for sox
@@ -44,23 +44,23 @@ def _mask(channels):
     return {1: 0x4, 2: 0x3}.get(channels, (1 << channels) - 1)
 
 
-def encoded_media(spec):
-    """The bytes of a media spec with an "encoding" (see the module's comment)."""
-    unknown = set(spec) - _ENCODED_KEYS
+def encoded_media(desc):
+    """The bytes of a media description with an "encoding" (see the module's comment)."""
+    unknown = set(desc) - _ENCODED_KEYS
     if unknown:
         raise ValueError("encoded media: unknown keys %s" % ", ".join(sorted(unknown)))
-    signal = synth.render(spec["wave"])
+    signal = synth.render(desc["wave"])
     channels, rate = signal.channels, signal.rate
-    encoding = spec["encoding"]
+    encoding = desc["encoding"]
     if encoding == "u8_test":
-        frames = spec.get("claimed_frames", signal.frames)
+        frames = desc.get("claimed_frames", signal.frames)
         fmt = struct.pack("<HHIIHHHHII", FORMAT_TEST_U8, channels, rate, rate * channels, channels, 8,
-                          10, 8, spec.get("channel_mask", _mask(channels)), frames)
+                          10, 8, desc.get("channel_mask", _mask(channels)), frames)
     elif encoding == "u8_plain":
         fmt = struct.pack("<HHIIHH", FORMAT_PCM, channels, rate, rate * channels, channels, 8)
     else:
         raise ValueError("unknown encoding %r (known: u8_test, u8_plain)" % encoding)
-    extras = spec.get("extra_chunks", [])
+    extras = desc.get("extra_chunks", [])
     placed = {where: [_extra_chunk(e) for e in extras if e.get("before", "data") == where]
               for where in ("fmt ", "data", "end")}
     chunks = (placed["fmt "] + [RiffChunk("fmt ", fmt)] + placed["data"] +
@@ -69,7 +69,7 @@ def encoded_media(spec):
 
 
 def split_loose(entry):
-    """A media description without its "loose" key, and the loose copy's spec (or None)."""
+    """A media description without its "loose" key, and the loose copy's description (or None)."""
     if "loose" not in entry:
         return entry, None
     rest = {key: value for key, value in entry.items() if key != "loose"}

@@ -101,19 +101,19 @@ def curve_points(points):
     return body
 
 
-def state_chunk(spec):
+def state_chunk(desc):
     """Varint property count; per property varint id, u8 kind, u8 dB flag; varint group count;
     per group u32 id, u8 sync type, varint state count, then {u32 state, u32 state object}.
-    An empty or missing spec gives the 2-byte empty chunk."""
-    spec = Fields("state chunk", spec or {})
-    properties = spec.raw("properties", [])
-    groups = spec.raw("groups", [])
-    body = varint(spec.int("property_count", len(properties)))
+    An empty or missing description gives the 2-byte empty chunk."""
+    desc = Fields("state chunk", desc or {})
+    properties = desc.raw("properties", [])
+    groups = desc.raw("groups", [])
+    body = varint(desc.int("property_count", len(properties)))
     for prop in properties:
         prop_id, kind = prop[0], prop[1]
         db = prop[2] if len(prop) > 2 else 0
         body += varint(property_id(prop_id)) + u8(kind) + u8(1 if db else 0)
-    body += varint(spec.int("group_count", len(groups)))
+    body += varint(desc.int("group_count", len(groups)))
     for group in groups:
         group = Fields("state group", group)
         states = group.raw("states", [])
@@ -122,7 +122,7 @@ def state_chunk(spec):
         for state, state_object in states:
             body += u32(resolve(state)) + u32(resolve(state_object))
         group.done()
-    spec.done()
+    desc.done()
     return body
 
 

@@ -1,7 +1,7 @@
 """Streamed media of a bank description: the media its sounds of stream types 1 and 2 read from
 files of their own, written beside the bank as loose "<file id>.oxm" files (the file id is the
 sound's source id). The description lists them under "streamed", each as an entry of "media"
-(an id and a file, hex bytes or a media spec); a sound names one with "media", its "stream_type"
+(an id and a file, hex bytes or a media description); a sound names one with "media", its "stream_type"
 (1 or 2) and its "media_size": the bytes kept in memory ahead of the stream (prefetch).
 
 A sound's media size defaults to the size of its loose file (stream type 2), or of its prefetch

@@ -1,6 +1,6 @@
-"""Samples synthesised from a small spec: tones, chords, noise bursts, envelopes, seamless loops.
+"""Samples synthesised from a small description: tones, chords, noise bursts, envelopes, seamless loops.
 
-A spec is a dict (the "wave" object of a media description, see tools/media_writer.py):
+A desc is a dict (the "wave" object of a media description, see tools/media_writer.py):
 
     rate      sample rate in Hz (default 48000)
     channels  channel count (default 1)
@@ -19,7 +19,7 @@ A spec is a dict (the "wave" object of a media description, see tools/media_writ
               whole file (or a part's length): 0 -> 1 over attack, 1 -> sustain over decay,
               sustain until release, sustain -> 0 over release. Missing keys: no such segment.
 
-The peak of the sum may not exceed 1.0 (full scale): a spec that would clip is refused.
+The peak of the sum may not exceed 1.0 (full scale): a desc that would clip is refused.
 Tones of a whole number of Hz at a whole sample rate repeat exactly every rate / gcd(rate, F)
 samples; such tones are computed once per repetition and tiled, which keeps long files cheap.
 """
@@ -93,12 +93,12 @@ def _tones_of(part):
     return []
 
 
-def _length(spec, rate):
-    loop = spec.get("loop")
+def _length(desc, rate):
+    loop = desc.get("loop")
     if isinstance(loop, dict):
         of = loop.get("of")
         if of is None:
-            tones = [f for part in spec.get("parts", []) for f in _tones_of(part)]
+            tones = [f for part in desc.get("parts", []) for f in _tones_of(part)]
             if not tones:
                 raise ValueError("a loop of periods needs a tone")
             of = tones[0]
@@ -107,17 +107,17 @@ def _length(spec, rate):
             raise ValueError("%s periods of %s Hz are not a whole number of frames at %d Hz"
                              % (loop["periods"], of, rate))
         return int(round(frames))
-    if "frames" in spec:
-        return int(spec["frames"])
-    if "seconds" in spec:
-        return int(round(spec["seconds"] * rate))
+    if "frames" in desc:
+        return int(desc["frames"])
+    if "seconds" in desc:
+        return int(round(desc["seconds"] * rate))
     raise ValueError("a wave needs seconds, frames or a loop of periods")
 
 
-def _check_seamless(spec, frames, rate):
-    if "envelope" in spec:
+def _check_seamless(desc, frames, rate):
+    if "envelope" in desc:
         raise ValueError("a seamless loop cannot have an envelope")
-    for part in spec.get("parts", []):
+    for part in desc.get("parts", []):
         if "noise" in part or "envelope" in part or "start" in part or "length" in part:
             raise ValueError("a seamless loop holds only whole-length tones and chords")
         for frequency in _tones_of(part):
@@ -127,18 +127,18 @@ def _check_seamless(spec, frames, rate):
                                  % (frequency, cycles, frames))
 
 
-def render(spec):
-    """Renders a spec into a Signal with .frames and .samples (one float list per channel)."""
-    _check_keys("wave", spec, _SPEC_KEYS)
-    rate = int(spec.get("rate", 48000))
-    channels = int(spec.get("channels", 1))
+def render(desc):
+    """Renders a description into a Signal with .frames and .samples (one float list per channel)."""
+    _check_keys("wave", desc, _SPEC_KEYS)
+    rate = int(desc.get("rate", 48000))
+    channels = int(desc.get("channels", 1))
     if rate <= 0 or channels <= 0:
         raise ValueError("a wave needs a positive rate and channel count")
-    frames = _length(spec, rate)
-    if spec.get("loop"):
-        _check_seamless(spec, frames, rate)
+    frames = _length(desc, rate)
+    if desc.get("loop"):
+        _check_seamless(desc, frames, rate)
     mix = [[0.0] * frames for _ in range(channels)]
-    for part in spec.get("parts", []):
+    for part in desc.get("parts", []):
         _check_keys("part", part, _PART_KEYS)
         start = int(round(part.get("start", 0.0) * rate))
         count = (int(round(part["length"] * rate)) if "length" in part else frames - start)
@@ -166,8 +166,8 @@ def render(spec):
             target = mix[channel]
             target[start:start + count] = [a + b for a, b in zip(target[start:start + count],
                                                                  samples)]
-    if "envelope" in spec:
-        gains = envelope_gains(spec["envelope"], frames, rate)
+    if "envelope" in desc:
+        gains = envelope_gains(desc["envelope"], frames, rate)
         mix = [[s * g for s, g in zip(channel, gains)] for channel in mix]
     peak = max((abs(s) for channel in mix for s in channel), default=0.0)
     if peak > 1.0 + 1e-9:

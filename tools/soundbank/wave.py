@@ -146,35 +146,35 @@ def _extra_chunk(entry):
                      entry.get("declared_size"), entry.get("pad", "zero"))
 
 
-def build(spec):
-    """Builds the media of a spec (see tools/media_writer.py) as a MediaFile."""
-    unknown = set(spec) - _MEDIA_KEYS
+def build(desc):
+    """Builds the media of a description (see tools/media_writer.py) as a MediaFile."""
+    unknown = set(desc) - _MEDIA_KEYS
     if unknown:
         raise ValueError("media: unknown keys %s" % ", ".join(sorted(unknown)))
-    signal = synth.render(spec["wave"])
+    signal = synth.render(desc["wave"])
     chunks = [RiffChunk("fmt ", fmt_extensible(signal.rate, signal.channels,
-                                                spec.get("channel_mask")))]
-    if "engine_chunk" in spec:
-        chunks.append(RiffChunk("zkd ", bytes.fromhex(spec["engine_chunk"])))
-    if "seek_table" in spec:
-        chunks.append(RiffChunk("seek", bytes.fromhex(spec["seek_table"])))
-    cues = spec.get("cues", [])
-    if cues or "cue_count" in spec:
-        chunks.append(cue_chunk(cues, spec.get("cue_count")))
+                                                desc.get("channel_mask")))]
+    if "engine_chunk" in desc:
+        chunks.append(RiffChunk("zkd ", bytes.fromhex(desc["engine_chunk"])))
+    if "seek_table" in desc:
+        chunks.append(RiffChunk("seek", bytes.fromhex(desc["seek_table"])))
+    cues = desc.get("cues", [])
+    if cues or "cue_count" in desc:
+        chunks.append(cue_chunk(cues, desc.get("cue_count")))
         if any("label" in cue for cue in cues):
             chunks.append(label_list_chunk(cues))
-    if "loop_points" in spec:
-        chunks.append(sampler_chunk(signal.rate, spec["loop_points"]))
+    if "loop_points" in desc:
+        chunks.append(sampler_chunk(signal.rate, desc["loop_points"]))
     chunks.append(RiffChunk("data", pcm16(signal)))
-    for entry in spec.get("extra_chunks", []):
+    for entry in desc.get("extra_chunks", []):
         chunk = _extra_chunk(entry)
         where = entry.get("before", "data")
         chunks.insert(len(chunks) if where == "end" else 0 if where == "fmt " else len(chunks) - 1,
                       chunk)
     media = MediaFile(chunks)
     media.rate, media.channels, media.frames = signal.rate, signal.channels, signal.frames
-    if "variant" in spec:
-        apply_variant(media, spec["variant"])
+    if "variant" in desc:
+        apply_variant(media, desc["variant"])
     return media
 
 
@@ -220,16 +220,16 @@ def apply_variant(media, variant):
         raise ValueError("unknown media variant %r (known: %s)" % (variant, ", ".join(VARIANTS)))
 
 
-def media_bytes(spec):
-    """The bytes of a media spec: a built wave file, or given bytes ("hex")."""
-    if "hex" in spec:
-        if len(spec) != 1:
+def media_bytes(desc):
+    """The bytes of a media description: a built wave file, or given bytes ("hex")."""
+    if "hex" in desc:
+        if len(desc) != 1:
             raise ValueError("media given as hex takes no other keys")
-        return bytes.fromhex(spec["hex"])
-    if str(spec.get("encoding", "")).startswith("adpcm"):
+        return bytes.fromhex(desc["hex"])
+    if str(desc.get("encoding", "")).startswith("adpcm"):
         from . import adpcm
-        return adpcm.media_bytes(spec)
-    if "encoding" in spec:
+        return adpcm.media_bytes(desc)
+    if "encoding" in desc:
         from . import preparation
-        return preparation.encoded_media(spec)
-    return build(spec).serialise()
+        return preparation.encoded_media(desc)
+    return build(desc).serialise()

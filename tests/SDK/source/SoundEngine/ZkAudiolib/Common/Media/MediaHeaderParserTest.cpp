@@ -110,12 +110,12 @@ TEST_F(MediaHeaderParserTest, ASpeakerMaskBecomesAChannelWordUnlessKept)
     };
     for (const Case& c : cases)
     {
-        std::string spec = R"({"wave": {"rate": 48000, "frames": 16, "parts": [{"tone": 100}], "channels": )" +
+        std::string desc = R"({"wave": {"rate": 48000, "frames": 16, "parts": [{"tone": 100}], "channels": )" +
                            std::to_string(c.channels) + "}";
         if (c.mask != nullptr)
-            spec += std::string(R"(, "channel_mask": )") + c.mask;
-        spec += "}";
-        Bytes media = WriteMedia(spec);
+            desc += std::string(R"(, "channel_mask": )") + c.mask;
+        desc += "}";
+        Bytes media = WriteMedia(desc);
         ASSERT_FALSE(media.empty());
         const Parsed parsed = Parse(media, nullptr, c.keep);
         ASSERT_EQ(parsed.result, ZK_Success);
