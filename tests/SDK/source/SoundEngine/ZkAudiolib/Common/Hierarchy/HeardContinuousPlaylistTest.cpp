@@ -178,6 +178,19 @@ protected:
         }
     }
 
+    // The first live instance of node id, as Instance; null when there is none or it is not one.
+    template <typename Instance>
+    static Instance* InstanceOf(ZkUniqueID id)
+    {
+        auto* node =
+            static_cast<ZK::SoundEngine::CZkHierarchyNode*>(ZK::SoundEngine::g_pObjectIndex->GetNodePtrAndAddRef(id, false));
+        if (node == nullptr)
+            return nullptr;
+        auto* instance = dynamic_cast<Instance*>(node->LiveInstances());
+        node->Release(); // the instance holds its own reference on the node
+        return instance;
+    }
+
     static void CountEnd(ZkCallbackType type, ZkCallbackInfo* info)
     {
         if (type == ZkCallbackType_EndOfEvent)
@@ -422,16 +435,13 @@ TEST_F(HeardContinuousPlaylist, AnItemLeavingAContainerGoesOnAboveIt)
         if (c.left != 0)
         {
             using namespace ZK::SoundEngine;
-            auto* item = static_cast<CZkHierarchyNode*>(g_pObjectIndex->GetNodePtrAndAddRef(220, false));
             auto* container = static_cast<CZkHierarchyNode*>(g_pObjectIndex->GetNodePtrAndAddRef(c.left, false));
-            ASSERT_NE(item, nullptr);
             ASSERT_NE(container, nullptr);
-            auto* playing = dynamic_cast<CZkContextPlayingInstance*>(item->LiveInstances());
+            auto* playing = InstanceOf<CZkContextPlayingInstance>(220);
             EXPECT_NE(playing, nullptr) << "the first item plays along a chain";
             if (playing != nullptr)
                 playing->LeaveContainer(container);
             container->Release();
-            item->Release();
         }
         RenderFrames(20);
         EXPECT_EQ(ToneOrder(Left()), c.heard);
@@ -470,17 +480,10 @@ TEST_F(HeardContinuousPlaylist, AContinuedPlayJoinsTheFadeAndThePauseOfTheItemBe
         launch.FreeArrays();
         next->Release();
     };
-    const auto instanceOf220 = []() -> CZkPlayingInstance* {
-        auto* node = static_cast<CZkHierarchyNode*>(g_pObjectIndex->GetNodePtrAndAddRef(220, false));
-        CZkPlayingInstance* playing = node != nullptr ? dynamic_cast<CZkPlayingInstance*>(node->LiveInstances()) : nullptr;
-        if (node != nullptr)
-            node->Release();
-        return playing;
-    };
 
     ASSERT_NE(PostEvent(934, kEmitter), 0u);
     RenderFrames(24); // half-way through the fade-in
-    CZkPlayingInstance* before = instanceOf220();
+    CZkPlayingInstance* before = InstanceOf<CZkPlayingInstance>(220);
     ASSERT_NE(before, nullptr);
     ASSERT_NE(before->FadeTransition(), nullptr) << "the item is fading in";
     const size_t launched = Left().size();
@@ -502,7 +505,7 @@ TEST_F(HeardContinuousPlaylist, AContinuedPlayJoinsTheFadeAndThePauseOfTheItemBe
     RenderFrames(50); // the fade-in is over
     ASSERT_NE(PostEvent(935, kEmitter), 0u);
     RenderFrames(2);
-    before = instanceOf220();
+    before = InstanceOf<CZkPlayingInstance>(220);
     ASSERT_NE(before, nullptr);
     ASSERT_TRUE(before->IsPaused());
     ASSERT_NO_FATAL_FAILURE(continueWith221(*before));
