@@ -76,7 +76,7 @@ Every chunk: "hex" replaces the built body (required for a tag not listed below)
     INIT  plugins [{"id", "library"}], "count"
 
 Items (HIRC). Every item: "type" ("state" 1, "sound" 2, "action" 3, "event" 4, "bus" 8,
-"dialogue_event" 15, "bus18" 18, "playlist" 5, "group" 7, or a number), "id", and "size" replacing the size in the item header; "hex" replaces
+"dialogue_event" 15, "bus18" 18, "playlist" 5, "switch" 6, "group" 7, or a number), "id", and "size" replacing the size in the item header; "hex" replaces
 the body after the id ("id" may then be left out: the body is the hex alone); a number type
 other than those needs "hex". Curve points are [x, y] or [x, y, shape] (shape 4, linear, by
 default). Properties ("props") are {"id": value} or [[id, value]]; an id may be "priority",

@@ -200,6 +200,24 @@ def playlist(body):
     return out
 
 
+def switch(body):
+    """A switch container (item type 6): the node body, its group, default value and continuous
+    flag, its children, its values {value: [child ids]} in bank order and its child settings
+    [(child id, flags-high, mode, fade-out ms, fade-in ms)]."""
+    cursor = Cursor(body)
+    out = {"id": cursor.u32()}
+    _node_body(cursor, out)
+    out["group_type"], out["group"], out["default"], out["continuous"] = cursor.unpack("BIIB")
+    out["children"] = _children(cursor)
+    out["values"] = {}
+    for _ in range(cursor.u32()):
+        value, count = cursor.unpack("II")
+        out["values"].setdefault(value, []).extend(cursor.u32() for _ in range(count))
+    out["settings"] = [cursor.unpack("IBBII") for _ in range(cursor.u32())]
+    assert cursor.at_end(), "bytes after the switch body"
+    return out
+
+
 def group(body):
     """A group node (item type 7): the node body and its children."""
     cursor = Cursor(body)

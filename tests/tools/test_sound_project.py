@@ -23,6 +23,8 @@ MUSIC_VOLUME = 1006694123
 SFX_VOLUME = 1564184899
 SYSTEM_DEVICE = 0xE611314A
 PLAY = 0x0403
+SET_SWITCH_ON_OBJECT = 0x1901
+TOWER_REWARD = 853173628
 PCM_CODEC = 0x00010001
 ADPCM_CODEC = 0x00020001
 ADPCM_TAG = 0x0002
@@ -180,8 +182,9 @@ class MainBankTest(unittest.TestCase):
         cls.sounds = {s["id"]: s for s in (br.sound(b) for t, b in cls.order if t == 2)}
         cls.playlists = {p["id"]: p for p in (br.playlist(b) for t, b in cls.order if t == 5)}
         cls.groups = {g["id"]: g for g in (br.group(b) for t, b in cls.order if t == 7)}
-        cls.parents = {child: container["id"] for container in list(cls.playlists.values()) + list(cls.groups.values())
-                       for child in container["children"]}
+        cls.switches = {w["id"]: w for w in (br.switch(b) for t, b in cls.order if t == 6)}
+        containers = list(cls.playlists.values()) + list(cls.groups.values()) + list(cls.switches.values())
+        cls.parents = {child: container["id"] for container in containers for child in container["children"]}
         cls.actions = {a["id"]: a for a in (br.action(b) for t, b in cls.order if t == 3)}
         cls.events = {e["id"]: e for e in (br.event(b) for t, b in cls.order if t == 4)}
         with open(os.path.join(PROJECT, "Main.json"), "r", encoding="utf-8") as source:
@@ -200,8 +203,8 @@ class MainBankTest(unittest.TestCase):
         followed down to their sounds, in child order."""
         if node_id in self.sounds:
             return [self.sounds[node_id]]
-        container = self.playlists.get(node_id) or self.groups.get(node_id)
-        self.assertIsNotNone(container, "node %d is a sound, a playlist or a group of the bank" % node_id)
+        container = self.playlists.get(node_id) or self.groups.get(node_id) or self.switches.get(node_id)
+        self.assertIsNotNone(container, "node %d is a sound or a container of the bank" % node_id)
         return [sound for child in container["children"] for sound in self.sounds_under(child)]
 
     def cue_sounds(self, event_id):
@@ -216,7 +219,8 @@ class MainBankTest(unittest.TestCase):
     def output_bus(self, node_id):
         """The bus a node is heard on: its own, else its nearest ancestor's."""
         while True:
-            node = self.sounds.get(node_id) or self.playlists.get(node_id) or self.groups.get(node_id)
+            node = (self.sounds.get(node_id) or self.playlists.get(node_id) or self.groups.get(node_id) or
+                    self.switches.get(node_id))
             if node["bus"] != 0 or node_id not in self.parents:
                 return node["bus"]
             node_id = self.parents[node_id]
@@ -236,8 +240,9 @@ class MainBankTest(unittest.TestCase):
 
     def cue_action(self, event_id):
         """The play action of the event's cue: its only action, or the first of the hover event,
-        whose second one plays the silence that holds it."""
-        actions = self.events[event_id]["actions"]
+        whose second one plays the silence that holds it; the set-switch actions of the tower's
+        destroyed events come before it."""
+        actions = [a for a in self.events[event_id]["actions"] if self.actions[a]["type"] != SET_SWITCH_ON_OBJECT]
         self.assertEqual(len(actions), 2 if event_id == MENU_HOVER else 1, event_id)
         return actions[0]
 
@@ -294,6 +299,8 @@ class MainBankTest(unittest.TestCase):
         media_of_playlists = []
         for event_id in set(CUES) | set(SCREEN_MUSICS) | {OPENING_JINGLE}:
             with self.subTest(event=event_id):
+                if event_id == TOWER_REWARD:
+                    continue  # a switch container of one sound per material (below)
                 if event_id not in PLAYLIST_CUES:
                     self.assertIn(self.target(event_id), self.sounds, "plays its one sound")
                     continue
@@ -331,15 +338,39 @@ class MainBankTest(unittest.TestCase):
                 self.assertNotEqual(inside, 0, "the copy ends inside a block")
                 self.assertAlmostEqual(blocks * br.ADPCM_FRAMES_PER_BLOCK / media["rate"], PREFETCH_SECONDS, delta=0.01)
 
+    def test_the_tower_reward_is_the_rubble_of_the_material_its_tower_set(self):
+        rubble = self.switches.get(self.target(TOWER_REWARD))
+        self.assertIsNotNone(rubble, "a switch container")
+        wood, stone = br.fnv1("Wood"), br.fnv1("Stone")
+        self.assertEqual((rubble["group_type"], rubble["group"], rubble["default"], rubble["continuous"]),
+                         (0, br.fnv1("TowerMaterial"), stone, 0))
+        self.assertEqual(rubble["values"], {wood: [br.fnv1("Sound/tower_reward_wood")],
+                                            stone: [br.fnv1("Sound/tower_reward")]})
+        self.assertEqual(sorted(rubble["children"]), sorted(rubble["values"][wood] + rubble["values"][stone]))
+        self.assertEqual([self.dominant[self.sounds[c]["source"]] for c in (rubble["values"][wood] + rubble["values"][stone])],
+                         [2349, 1245])
+        for sound in self.cue_sounds(TOWER_REWARD):
+            self.assertGreaterEqual(self.seconds(sound), 2.5, "the envelope, not the media, ends it")
+        self.assertEqual([r["parameter"] for r in rubble["rtpc"]], [br.fnv1("Modulator/rubble_fade")])
+        for event_id, value in ((2816493517, wood), (2592254617, stone)):
+            with self.subTest(event=event_id):
+                first, play = self.events[event_id]["actions"]
+                (body,) = [b for t, b in self.order if t == 3 and br.Cursor(b).u32() == first]
+                cursor = br.Cursor(body)
+                action_id, kind = cursor.unpack("IH")
+                self.assertEqual((action_id, kind), (first, SET_SWITCH_ON_OBJECT))
+                self.assertEqual(self.actions[play]["type"], PLAY)
+                self.assertIn(struct.pack("<II", br.fnv1("TowerMaterial"), value), body)
+
     def test_items_come_before_the_items_that_name_them(self):
         seen = set()
         for kind, body in self.order:
-            if kind == 3:
+            if kind == 3 and br.action(body)["type"] != SET_SWITCH_ON_OBJECT:
                 self.assertIn(br.action(body)["target"], seen)
             if kind == 4:
                 self.assertTrue(set(br.event(body)["actions"]) <= seen)
-            if kind in (5, 7):
-                self.assertTrue(set((br.playlist if kind == 5 else br.group)(body)["children"]) <= seen)
+            if kind in (5, 6, 7):
+                self.assertTrue(set({5: br.playlist, 6: br.switch, 7: br.group}[kind](body)["children"]) <= seen)
             seen.add(br.Cursor(body).u32())
 
     def test_sounds_route_to_the_buses_of_the_init_bank(self):

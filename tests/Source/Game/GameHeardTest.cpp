@@ -164,6 +164,7 @@ private:
 class GameHeardTest : public ::testing::Test
 {
 protected:
+    void ExpectRubbleOfTower(int kind);
     void SetUp() override
     {
         ASSERT_TRUE(m_context.IsReady()) << m_context.Error();
@@ -816,17 +817,20 @@ TEST_F(GameHeardTest, AnAirshipInFlightThrobsAt4Hz)
     EXPECT_GT(loudest - quietest, 6.0) << "the throb is heard";
 }
 
-TEST_F(GameHeardTest, ADestroyedTowersRubbleFadesByItsEnvelope)
+// The rubble of a destroyed tower of this kind (1 wooden, 2 stone): its destroyed cue sets the
+// rubble's switch on the tower, so the rubble is its material's media, faded by its envelope.
+void GameHeardTest::ExpectRubbleOfTower(int kind)
 {
     ToThePlayField();
     Seconds(1.0);
     GameObject* tower = nullptr;
     for (GameObject* object : SceneManager::Find("Sandbox")->objects.entries)
     {
-        if (object != nullptr && object->GetComponent<Tower>() != nullptr && tower == nullptr)
+        const Tower* candidate = object != nullptr ? object->GetComponent<Tower>() : nullptr;
+        if (candidate != nullptr && candidate->kind == kind && tower == nullptr)
             tower = object;
     }
-    ASSERT_NE(tower, nullptr);
+    ASSERT_NE(tower, nullptr) << "a tower of kind " << kind;
     // As an airship's killing shot leaves it.
     tower->GetComponent<Stats>()->health = 0;
     tower->GetComponent<Stats>()->dead = true;
@@ -850,13 +854,17 @@ TEST_F(GameHeardTest, ADestroyedTowersRubbleFadesByItsEnvelope)
     // Heard with the tower's destroyed cue, as far as it is heard (the tones of its collapse and its
     // echo fitted with the music's): its collapse from its post, its echo, which starts 150 ms after
     // the collapse ends, inside the rubble's release, where its waveform aligns with the capture.
-    const std::string tones = "1245,932,1109,1865,2217," + kPlayFieldMusicTones;
+    const std::string tones = "1245,2349,932,1109,1865,2217," + kPlayFieldMusicTones;
     const std::vector<long long> wooden = m_sound.FramesOf(kWoodenTowerDestroyedEvent);
     const std::vector<long long> stone = m_sound.FramesOf(kStoneTowerDestroyedEvent);
     ASSERT_EQ(wooden.size() + stone.size(), 1u) << "the tower's own destroyed cue";
+    ASSERT_EQ(wooden.size(), kind == 1 ? 1u : 0u);
+    // The rubble fitted below is its material's media: the other one (another tone) would not
+    // follow the envelope's levels.
+    const char* rubbleMedia = wooden.empty() ? "Media/tower_reward" : "Media/tower_reward_wood";
     const long long destroyed = wooden.empty() ? stone[0] : wooden[0];
     const std::string collapse = wooden.empty() ? "Media/stone_tower_destroyed" : "Media/wood_tower_destroyed";
-    const std::string rubbleAndMusic = "1245," + kPlayFieldMusicTones;
+    const std::string rubbleAndMusic = "1245,2349," + kPlayFieldMusicTones;
     const std::vector<std::string> destroyedHeard =
         Analyse({Onset(wooden.empty() ? 1109.0 : 932.0, kAudibleDb, FrameStart(destroyed), FrameStart(destroyed) + kLatencyFrames,
                        rubbleAndMusic),
@@ -867,7 +875,7 @@ TEST_F(GameHeardTest, ADestroyedTowersRubbleFadesByItsEnvelope)
         destroyedCue.push_back(OtherCue{collapse, destroyed, ""});
     if (First(destroyedHeard[1]) >= 0)
         destroyedCue.push_back(OtherCue{collapse + "_2", destroyed, "", static_cast<uint32_t>(First(destroyedHeard[2]))});
-    const auto levels = BestAlignedLevels("Media/tower_reward", gains, tones, rubble, 0, kEnd + 8 * kFrame, destroyedCue);
+    const auto levels = BestAlignedLevels(rubbleMedia, gains, tones, rubble, 0, kEnd + 8 * kFrame, destroyedCue);
     ASSERT_GE(levels.size(), size_t{kEnd / kFrame + 4});
     double loudest = -999.0;
     for (size_t block = 0; block < kEnd / kFrame; ++block)
@@ -882,7 +890,7 @@ TEST_F(GameHeardTest, ADestroyedTowersRubbleFadesByItsEnvelope)
     // the tone (some 85 dB below the cue) is all that is left there once the cue has stopped.
     const long long fell = std::min(rubble[0], wooden.empty() ? stone[0] : wooden[0]);
     const uint32_t before = FrameStart(fell);
-    const auto background = ModulatedLevels("Media/tower_reward", gains, tones, {before + 48 * kFrame},
+    const auto background = ModulatedLevels(rubbleMedia, gains, tones, {before + 48 * kFrame},
                                             before - 24 * kFrame, before, "");
     ASSERT_FALSE(background.empty());
     double noise = -999.0;
@@ -892,6 +900,10 @@ TEST_F(GameHeardTest, ADestroyedTowersRubbleFadesByItsEnvelope)
         EXPECT_LE(levels[block][0], std::max(loudest - 96.0, noise + 3.0)) << "at the floor, then stopped: frame " << block;
     EXPECT_EQ(m_sound.rubbleEnds, 1u) << "its end-of-event callback, once";
 }
+
+TEST_F(GameHeardTest, AWoodenTowersRubbleIsTheWoodRubbleFadedByItsEnvelope) { ExpectRubbleOfTower(1); }
+
+TEST_F(GameHeardTest, AStoneTowersRubbleIsTheStoneRubbleFadedByItsEnvelope) { ExpectRubbleOfTower(2); }
 
 // An airship's hits play a random playlist that avoids a repeat on each airship: two hits in a
 // row are two different clangs, each heard alone in its first 0.15 s (fitted with the sounds of

@@ -40,6 +40,7 @@ enum ZKRESULT : uint32_t
     ZK_TransferNotStarted = 53,     // retried later
     ZK_BankNotLoaded = 54,
     ZK_ShortBankRead = 56,
+    ZK_IDAlreadyListed = 57,        // an id listed twice in one list of a bank item
     ZK_NotReadyYet = 63,
     ZK_WrongBankVersion = 64,
     ZK_FileNotFound = 66,

@@ -1,5 +1,5 @@
 // The item kinds built so far: state objects, sounds, actions, events, buses, dialogue events,
-// modulators, attenuations, effect objects, playlist containers and group nodes. Other containers register their kind here when they
+// modulators, attenuations, effect objects, playlist and switch containers and group nodes. Other containers register their kind here when they
 // are built. Until then a bank holding one of them ends its parse with 4.
 #include "ZkAudiolib/Common/Banks/BankItemKinds.h"
 
@@ -45,6 +45,7 @@ std::array<IZkBankItemKind*, 256> BuiltInKinds()
     kinds[kCustomEffectItemType] = &CustomEffectItemKind();
     kinds[kAudioDeviceItemType] = &AudioDeviceItemKind();
     kinds[kPlaylistItemType] = &PlaylistItemKind();
+    kinds[kSwitchItemType] = &SwitchItemKind();
     kinds[kGroupItemType] = &GroupItemKind();
     return kinds;
 }

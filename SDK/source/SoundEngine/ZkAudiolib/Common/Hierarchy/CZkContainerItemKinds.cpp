@@ -3,6 +3,7 @@
 #include "ZkAudiolib/Common/Bytes/ZkByteCursor.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkGroupNode.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkPlaylistContainerNode.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkSwitchContainerNode.h"
 
 namespace ZK::SoundEngine
 {
@@ -28,6 +29,12 @@ public:
 IZkBankItemKind& PlaylistItemKind()
 {
     static CZkContainerItemKind<CZkPlaylistContainerNode> kind;
+    return kind;
+}
+
+IZkBankItemKind& SwitchItemKind()
+{
+    static CZkContainerItemKind<CZkSwitchContainerNode> kind;
     return kind;
 }
 

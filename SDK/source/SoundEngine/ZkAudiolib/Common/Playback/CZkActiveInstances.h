@@ -39,6 +39,8 @@ struct LoadedBank;
 // The reason a limit decision writes.
 constexpr uint32_t kReasonInstanceLimit = 33;
 
+class CZkContainerPlayContext;
+
 class CZkActiveInstances
 {
 public:
@@ -104,9 +106,15 @@ public:
     // once, with its node's pending actions; then the buses' effects of the bank are refreshed: its
     // result.
     static ZKRESULT StopForBankMessage(LoadedBank* bank);
-    // An action for every game object: every active instance executes it (each acts when the
-    // record's game object and playing id match it). 1.
+    // An action for every game object: every container play context, then every active instance
+    // executes it (each acts when the record's game object and playing id match it). 1.
     static ZKRESULT BroadcastAction(const ZkActionParams& params);
+
+    // --- Container play contexts ---
+    // Linked at the tail unless already listed / unlinked.
+    static void AddPlayContext(CZkContainerPlayContext* context);
+    static void RemovePlayContext(CZkContainerPlayContext* context);
+    static uint32_t PlayContextCount();
 
     // --- State ---
     static CZkPlayingInstance* First();

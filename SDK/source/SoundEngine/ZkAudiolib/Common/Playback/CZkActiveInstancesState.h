@@ -1,10 +1,12 @@
-// The state of the active instances that their three source files share (CZkActiveInstances.cpp,
-// CZkActiveInstancesLimits.cpp, CZkActiveInstancesQueries.cpp); nothing else includes it.
+// The state of the active instances that their source files share (CZkActiveInstances.cpp,
+// CZkActiveInstancesLimits.cpp, CZkActiveInstancesQueries.cpp, CZkActiveInstancesPlayContexts.cpp);
+// nothing else includes it.
 //
 // Threading and ownership: as CZkActiveInstances.
 #pragma once
 
 #include "ZkAudiolib/Common/Containers/ZkArray.h"
+#include "ZkAudiolib/Common/Hierarchy/ZkNodeTypes.h"
 
 #include <cstdint>
 
@@ -30,4 +32,7 @@ struct ZkActiveInstanceState
 };
 
 extern ZkActiveInstanceState g_activeInstances;
+
+// Every container play context executes the action (a context may leave the list meanwhile).
+void BroadcastToPlayContexts(const ZkActionParams& params);
 } // namespace ZK::SoundEngine

@@ -28,12 +28,14 @@ public:
     ZKRESULT SetMediaEntry(const ZkMediaRef& media) override
     {
         prepared.push_back(media.mediaID);
-        return prepareResult;
+        return prepared.size() <= successesBeforeResult ? ZK_Success : prepareResult;
     }
     void ReleaseMediaEntry(ZkUniqueID mediaID) override { released.push_back(mediaID); }
     std::vector<ZkUniqueID> prepared;
     std::vector<ZkUniqueID> released;
     ZKRESULT prepareResult = ZK_Success;
+    // The first entries succeed whatever prepareResult says.
+    size_t successesBeforeResult = 0;
 };
 
 class HierarchyTest : public ZkGameSyncTest::GameSyncTest

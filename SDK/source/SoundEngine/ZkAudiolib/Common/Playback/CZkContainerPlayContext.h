@@ -1,0 +1,28 @@
+// CZkContainerPlayContext: what a container keeps of one of its plays while that play goes on
+// inside it (the per-play contexts of continuous switch containers). Every such context is on the
+// engine-wide play-context list of CZkActiveInstances while it exists, so that an action for every
+// game object (a stop of everything, a pause of everything) reaches it before the playing
+// instances: a stop that removes the context ends the playing id the context keeps alive.
+//
+// Threading: audio thread, under the global engine lock. Ownership: the container's; the list
+// only points at it, and the container takes it off the list before it goes.
+#pragma once
+
+#include "ZkAudiolib/Common/Hierarchy/ZkNodeTypes.h"
+
+namespace ZK::SoundEngine
+{
+class CZkContainerPlayContext
+{
+public:
+    // The action reaches this context: it acts when the action's game object (null: any) and
+    // playing id (0: any) are its own. It may take itself off the list and be destroyed.
+    virtual void ExecuteAction(const ZkActionParams& params) = 0;
+
+    // The play-context list's link.
+    CZkContainerPlayContext* nextPlayContext = nullptr;
+
+protected:
+    ~CZkContainerPlayContext() = default;
+};
+} // namespace ZK::SoundEngine
