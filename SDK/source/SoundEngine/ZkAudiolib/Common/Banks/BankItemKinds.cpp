@@ -46,6 +46,7 @@ std::array<IZkBankItemKind*, 256> BuiltInKinds()
     kinds[kAudioDeviceItemType] = &AudioDeviceItemKind();
     kinds[kPlaylistItemType] = &PlaylistItemKind();
     kinds[kGroupItemType] = &GroupItemKind();
+    kinds[kLayeredItemType] = &LayeredItemKind();
     return kinds;
 }
 

@@ -2,6 +2,7 @@
 
 #include "ZkAudiolib/Common/Bytes/ZkByteCursor.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkGroupNode.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkLayeredContainerNode.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkPlaylistContainerNode.h"
 
 namespace ZK::SoundEngine
@@ -34,6 +35,12 @@ IZkBankItemKind& PlaylistItemKind()
 IZkBankItemKind& GroupItemKind()
 {
     static CZkContainerItemKind<CZkGroupNode> kind;
+    return kind;
+}
+
+IZkBankItemKind& LayeredItemKind()
+{
+    static CZkContainerItemKind<CZkLayeredContainerNode> kind;
     return kind;
 }
 } // namespace ZK::SoundEngine

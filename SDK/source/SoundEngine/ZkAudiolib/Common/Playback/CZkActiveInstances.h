@@ -30,6 +30,7 @@
 
 namespace ZK::SoundEngine
 {
+class CZkContainerPlayContext;
 class CZkGameObject;
 class CZkHierarchyNode;
 class CZkInstanceLimiter;
@@ -104,9 +105,16 @@ public:
     // once, with its node's pending actions; then the buses' effects of the bank are refreshed: its
     // result.
     static ZKRESULT StopForBankMessage(LoadedBank* bank);
-    // An action for every game object: every active instance executes it (each acts when the
-    // record's game object and playing id match it). 1.
+    // An action for every game object: every container play context, then every active instance
+    // executes it (each acts when the record's game object and playing id match it). 1.
     static ZKRESULT BroadcastAction(const ZkActionParams& params);
+
+    // --- Container play contexts (CZkActiveInstancesContexts.cpp) ---
+    // Linked at the tail unless present; unlinked (absent: nothing).
+    static void AddPlayContext(CZkContainerPlayContext* context);
+    static void RemovePlayContext(CZkContainerPlayContext* context);
+    static uint32_t PlayContextCount();
+    static void BroadcastToPlayContexts(const ZkActionParams& params);
 
     // --- State ---
     static CZkPlayingInstance* First();

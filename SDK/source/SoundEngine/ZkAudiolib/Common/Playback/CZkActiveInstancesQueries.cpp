@@ -106,7 +106,7 @@ ZKRESULT CZkActiveInstances::StopForBankMessage(LoadedBank* bank)
 
 ZKRESULT CZkActiveInstances::BroadcastAction(const ZkActionParams& params)
 {
-    // Container play contexts, which would hear it first, are not built yet.
+    BroadcastToPlayContexts(params);
     ForEachActive([&](CZkPlayingInstance& instance) { instance.ExecuteAction(params); });
     return ZK_Success;
 }
