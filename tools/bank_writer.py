@@ -76,7 +76,7 @@ Every chunk: "hex" replaces the built body (required for a tag not listed below)
     INIT  plugins [{"id", "library"}], "count"
 
 Items (HIRC). Every item: "type" ("state" 1, "sound" 2, "action" 3, "event" 4, "bus" 8,
-"dialogue_event" 15, "bus18" 18, "playlist" 5, "switch" 6, "group" 7, or a number), "id", and "size" replacing the size in the item header; "hex" replaces
+"dialogue_event" 15, "bus18" 18, "playlist" 5, "switch" 6, "group" 7, "layered" 9, or a number), "id", and "size" replacing the size in the item header; "hex" replaces
 the body after the id ("id" may then be left out: the body is the hex alone); a number type
 other than those needs "hex". Curve points are [x, y] or [x, y, shape] (shape 4, linear, by
 default). Properties ("props") are {"id": value} or [[id, value]]; an id may be "priority",
@@ -132,6 +132,9 @@ may also be the attenuation item's id as a name.
            transition_max, avoid_repeat, transition_kind, random_type, play_mode, the flags
            restart_each_play, reverse_at_end, continuous, global_scope (or flags); then the node
            keys (tools/soundbank/containers.py)
+    layered (9)  children, child_count, continuous, layers [{"id", "rtpc", binding_count,
+           "crossfade", crossfade_type, "associations" [{"child", "points", point_count}],
+           association_count}], layer_count; then the node keys (tools/soundbank/layered.py)
 
 Example: a bank with one media, one sound on the bus "Effects", its play action and its event:
     {"name": "Test.bnk",

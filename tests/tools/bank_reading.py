@@ -228,6 +228,25 @@ def group(body):
     return out
 
 
+def layered(body):
+    """A layered container (item type 9): the node body, its children, its layer records (id,
+    bindings, crossfade parameter and type, associations [{"child", "points"}]) and continuous."""
+    cursor = Cursor(body)
+    out = {"id": cursor.u32()}
+    _node_body(cursor, out)
+    out["children"] = _children(cursor)
+    out["layers"] = []
+    for _ in range(cursor.u32()):
+        layer = {"id": cursor.u32(), "rtpc": _rtpc_list(cursor), "crossfade": cursor.u32(),
+                 "crossfade_type": cursor.u8()}
+        layer["associations"] = [{"child": cursor.u32(), "points": [cursor.unpack("ffI") for _ in range(cursor.u32())]}
+                                 for _ in range(cursor.u32())]
+        out["layers"].append(layer)
+    out["continuous"] = bool(cursor.u8())
+    assert cursor.at_end(), "bytes after the layered container body"
+    return out
+
+
 def action(body):
     cursor = Cursor(body)
     out = {"id": cursor.u32(), "type": cursor.u16(), "target": cursor.u32(),

@@ -21,10 +21,13 @@ PROJECT = os.path.join(REPOSITORY, "SoundProject")
 
 MUSIC_VOLUME = 1006694123
 SFX_VOLUME = 1564184899
+CITY_DAMAGE = 0x1529B13B  # "CityDamage"
 SYSTEM_DEVICE = 0xE611314A
 PLAY = 0x0403
 SET_SWITCH_ON_OBJECT = 0x1901
 TOWER_REWARD = 853173628
+SET_GAME_PARAMETER = 0x1303
+CITY_HIT = 844605027
 PCM_CODEC = 0x00010001
 ADPCM_CODEC = 0x00020001
 ADPCM_TAG = 0x0002
@@ -149,7 +152,7 @@ class InitBankTest(unittest.TestCase):
         settings = br.global_settings(br.chunk(self.data, "STMG"))
         self.assertTrue(-96.3 <= settings["volume_threshold"] <= 0.0)
         self.assertGreater(settings["max_voices"], 0)
-        self.assertEqual(settings["game_parameters"], {MUSIC_VOLUME: 100.0, SFX_VOLUME: 100.0})
+        self.assertEqual(settings["game_parameters"], {MUSIC_VOLUME: 100.0, SFX_VOLUME: 100.0, CITY_DAMAGE: 0.0})
 
     def test_bus_tree(self):
         master, music, effects = self.buses
@@ -183,7 +186,9 @@ class MainBankTest(unittest.TestCase):
         cls.playlists = {p["id"]: p for p in (br.playlist(b) for t, b in cls.order if t == 5)}
         cls.groups = {g["id"]: g for g in (br.group(b) for t, b in cls.order if t == 7)}
         cls.switches = {w["id"]: w for w in (br.switch(b) for t, b in cls.order if t == 6)}
-        containers = list(cls.playlists.values()) + list(cls.groups.values()) + list(cls.switches.values())
+        cls.layered = {c["id"]: c for c in (br.layered(b) for t, b in cls.order if t == 9)}
+        containers = (list(cls.playlists.values()) + list(cls.groups.values()) + list(cls.switches.values()) +
+                      list(cls.layered.values()))
         cls.parents = {child: container["id"] for container in containers for child in container["children"]}
         cls.actions = {a["id"]: a for a in (br.action(b) for t, b in cls.order if t == 3)}
         cls.events = {e["id"]: e for e in (br.event(b) for t, b in cls.order if t == 4)}
@@ -203,7 +208,8 @@ class MainBankTest(unittest.TestCase):
         followed down to their sounds, in child order."""
         if node_id in self.sounds:
             return [self.sounds[node_id]]
-        container = self.playlists.get(node_id) or self.groups.get(node_id) or self.switches.get(node_id)
+        container = (self.playlists.get(node_id) or self.groups.get(node_id) or self.switches.get(node_id) or
+                     self.layered.get(node_id))
         self.assertIsNotNone(container, "node %d is a sound or a container of the bank" % node_id)
         return [sound for child in container["children"] for sound in self.sounds_under(child)]
 
@@ -220,7 +226,7 @@ class MainBankTest(unittest.TestCase):
         """The bus a node is heard on: its own, else its nearest ancestor's."""
         while True:
             node = (self.sounds.get(node_id) or self.playlists.get(node_id) or self.groups.get(node_id) or
-                    self.switches.get(node_id))
+                    self.switches.get(node_id) or self.layered.get(node_id))
             if node["bus"] != 0 or node_id not in self.parents:
                 return node["bus"]
             node_id = self.parents[node_id]
@@ -239,12 +245,21 @@ class MainBankTest(unittest.TestCase):
         return self.loose_file(sound["source"])
 
     def cue_action(self, event_id):
-        """The play action of the event's cue: its only action, or the first of the hover event,
-        whose second one plays the silence that holds it; the set-switch actions of the tower's
-        destroyed events come before it."""
+        """The play action of the event's cue: its only action, the first of the hover event,
+        whose second one plays the silence that holds it, or the second of the city hit, whose
+        first one adds to the city's damage; the set-switch actions of the tower's destroyed events
+        come before it."""
         actions = [a for a in self.events[event_id]["actions"] if self.actions[a]["type"] != SET_SWITCH_ON_OBJECT]
-        self.assertEqual(len(actions), 2 if event_id == MENU_HOVER else 1, event_id)
-        return actions[0]
+        self.assertEqual(len(actions), 2 if event_id in (MENU_HOVER, CITY_HIT) else 1, event_id)
+        return actions[1] if event_id == CITY_HIT else actions[0]
+
+    def playlist_of(self, event_id):
+        """The playlist of a cue that varies: the event's target, or the playlist below the layered
+        container of the city hit."""
+        target = self.target(event_id)
+        if target in self.layered:
+            (target,) = [child for child in self.layered[target]["children"] if child in self.playlists]
+        return target
 
     def test_the_hover_event_is_held_by_a_silence(self):
         hold = self.actions[self.events[MENU_HOVER]["actions"][1]]
@@ -305,7 +320,7 @@ class MainBankTest(unittest.TestCase):
                     self.assertIn(self.target(event_id), self.sounds, "plays its one sound")
                     continue
                 expected = dict(PLAYLIST_DEFAULTS, **PLAYLIST_CUES[event_id])
-                playlist = self.playlists[self.target(event_id)]
+                playlist = self.playlists[self.playlist_of(event_id)]
                 self.assertEqual(len(playlist["children"]), expected["count"])
                 self.assertTrue(all(child in self.sounds for child in playlist["children"]), "a list of sounds")
                 weights = expected["weights"] or [DEFAULT_WEIGHT] * expected["count"]
@@ -317,6 +332,24 @@ class MainBankTest(unittest.TestCase):
                                   playlist["transition_max"]), (0, 0, 0.0, 0.0), "nothing drawn")
                 media_of_playlists += [sound["source"] for sound in self.sounds_under(playlist["id"])]
         self.assertEqual(len(media_of_playlists), len(set(media_of_playlists)), "no media in two places")
+
+    def test_the_city_hit_adds_damage_and_crossfades_its_impacts_into_a_crumble(self):
+        damage, play = (self.actions[action] for action in self.events[CITY_HIT]["actions"])
+        self.assertEqual((damage["type"], damage["target"]), (SET_GAME_PARAMETER, CITY_DAMAGE))
+        # Curve, bypass flag, then meaning 2 (an offset) and the value 10.
+        self.assertEqual(struct.unpack_from("<BBBf", damage["params"]), (4, 0, 2, 10.0))
+        container = self.layered[play["target"]]
+        self.assertFalse(container["continuous"], "a hit's playing id ends with its sounds")
+        impacts, crumble = container["children"]
+        self.assertIn(impacts, self.playlists)
+        self.assertIn(crumble, self.sounds)
+        (layer,) = container["layers"]
+        self.assertEqual((layer["crossfade"], layer["rtpc"]), (CITY_DAMAGE, []))
+        curves = {association["child"]: association["points"] for association in layer["associations"]}
+        for value in (0, 25, 50, 100, 150):
+            held = min(value, 100)
+            self.assertAlmostEqual(linear_curve(curves[impacts], value), 1 - held / 100)
+            self.assertAlmostEqual(linear_curve(curves[crumble], value), held / 100)
 
     def test_the_city_falls_through_media_longer_than_their_overlap(self):
         sounds = self.cue_sounds(CITY_FALLS)
@@ -365,12 +398,14 @@ class MainBankTest(unittest.TestCase):
     def test_items_come_before_the_items_that_name_them(self):
         seen = set()
         for kind, body in self.order:
-            if kind == 3 and br.action(body)["type"] != SET_SWITCH_ON_OBJECT:
+            # set-switch and set-parameter actions name groups and parameters, not items
+            if kind == 3 and br.action(body)["type"] not in (SET_SWITCH_ON_OBJECT, SET_GAME_PARAMETER):
                 self.assertIn(br.action(body)["target"], seen)
             if kind == 4:
                 self.assertTrue(set(br.event(body)["actions"]) <= seen)
-            if kind in (5, 6, 7):
-                self.assertTrue(set({5: br.playlist, 6: br.switch, 7: br.group}[kind](body)["children"]) <= seen)
+            if kind in (5, 6, 7, 9):
+                read_container = {5: br.playlist, 6: br.switch, 7: br.group, 9: br.layered}[kind]
+                self.assertTrue(set(read_container(body)["children"]) <= seen)
             seen.add(br.Cursor(body).u32())
 
     def test_sounds_route_to_the_buses_of_the_init_bank(self):
@@ -394,7 +429,7 @@ class MainBankTest(unittest.TestCase):
                 holds = targets | ({self.actions[self.events[MENU_HOVER]["actions"][1]]["target"]}
                                    if MENU_HOVER in events else set())
                 self.assertEqual(set(group["children"]), holds)
-        for node in list(self.sounds.values()) + list(self.playlists.values()):
+        for node in list(self.sounds.values()) + list(self.playlists.values()) + list(self.layered.values()):
             if node["id"] in self.parents:
                 with self.subTest(node=node["id"]):
                     self.assertEqual(node["bus"], 0, "heard through the group's bus")

@@ -3,7 +3,7 @@
 listed in tools/bank_writer.py) and returns the body; the bank assembles the 8-byte headers."""
 
 from . import actions, attenuations, containers, dialogue, effects, modulators, music, nodes, preparation, source_plugins
-from . import switches
+from . import layered, switches
 from .binary import f32, u8, u16, u32
 from .fields import Fields
 from .ids import bank_id
@@ -20,7 +20,7 @@ ENVIRONMENT_CURVES = 6
 ITEM_TYPES = {"state": 1, "sound": 2, "action": 3, "event": 4, "bus": 8, "dialogue_event": 15,
               "bus18": 18, **modulators.ITEM_TYPES, **attenuations.ITEM_TYPES,
               **effects.ITEM_TYPES, **containers.ITEM_TYPES, **music.ITEM_TYPES,
-              **switches.ITEM_TYPES}
+              **switches.ITEM_TYPES, **layered.ITEM_TYPES}
 
 
 def header(fields, bank_name):
@@ -123,6 +123,8 @@ def hierarchy_item(item, bank, media_sizes, index=0):
         body = effects.effect_body(fields, item_type)
     elif item_type in containers.ITEM_TYPES.values():
         body = containers.container_body(fields, item_type)
+    elif item_type in layered.ITEM_TYPES.values():
+        body = layered.layered_body(fields)
     elif item_type in music.ITEM_TYPES.values():
         body = music.music_body(fields, item_type)
     elif item_type in switches.ITEM_TYPES.values():

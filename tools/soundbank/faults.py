@@ -15,12 +15,13 @@ another "PLAT" name; for the first dialogue event, the faults of tools/soundbank
 for the first effect object, those of tools/soundbank/effects.py; for the first path block, those
 of tools/soundbank/paths.py; for the first playlist and group node, those of
 tools/soundbank/containers.py; for the first music item of each type, those of
-tools/soundbank/music.py; for the first switch container, those of tools/soundbank/switches.py.
+tools/soundbank/music.py; for the first switch container, those of tools/soundbank/switches.py; for the first layered
+container, those of tools/soundbank/layered.py.
 """
 
 import copy
 
-from . import containers, dialogue, effects, music, paths, preparation, switches
+from . import containers, dialogue, effects, layered, music, paths, preparation, switches
 
 HUGE_SIZE = 0xFFFFFFF0
 HUGE_COUNT = 0x40000000
@@ -179,4 +180,5 @@ def variants(description, image):
             _small_chunks(description, tags) + dialogue.variants(description) +
             preparation.variants(description) + effects.variants(description) +
             paths.variants(description) + containers.variants(description) +
-            music.variants(description) + switches.variants(description))
+            music.variants(description) + switches.variants(description) +
+            layered.variants(description))

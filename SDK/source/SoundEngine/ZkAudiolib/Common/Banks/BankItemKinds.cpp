@@ -47,6 +47,7 @@ std::array<IZkBankItemKind*, 256> BuiltInKinds()
     kinds[kPlaylistItemType] = &PlaylistItemKind();
     kinds[kSwitchItemType] = &SwitchItemKind();
     kinds[kGroupItemType] = &GroupItemKind();
+    kinds[kLayeredItemType] = &LayeredItemKind();
     return kinds;
 }
 

@@ -2,6 +2,7 @@
 
 #include "ZkAudiolib/Common/Bytes/ZkByteCursor.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkGroupNode.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkLayeredContainerNode.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkPlaylistContainerNode.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkSwitchContainerNode.h"
 
@@ -41,6 +42,12 @@ IZkBankItemKind& SwitchItemKind()
 IZkBankItemKind& GroupItemKind()
 {
     static CZkContainerItemKind<CZkGroupNode> kind;
+    return kind;
+}
+
+IZkBankItemKind& LayeredItemKind()
+{
+    static CZkContainerItemKind<CZkLayeredContainerNode> kind;
     return kind;
 }
 } // namespace ZK::SoundEngine

@@ -1,5 +1,5 @@
 // The bank's item kinds of containers: playlist containers (hierarchy item type 5), switch
-// containers (type 6) and group nodes (type 7). They live in the object index's actor-mixer table and are not read again when
+// containers (type 6), group nodes (type 7) and layered containers (type 9). They live in the object index's actor-mixer table and are not read again when
 // another bank brings them; an id that names a node of another category is read to 91 (counted as
 // success, the node untouched).
 //
@@ -13,8 +13,10 @@ namespace ZK::SoundEngine
 constexpr uint8_t kPlaylistItemType = 5;
 constexpr uint8_t kSwitchItemType = 6;
 constexpr uint8_t kGroupItemType = 7;
+constexpr uint8_t kLayeredItemType = 9;
 
 IZkBankItemKind& PlaylistItemKind();
 IZkBankItemKind& GroupItemKind();
 IZkBankItemKind& SwitchItemKind();
+IZkBankItemKind& LayeredItemKind();
 } // namespace ZK::SoundEngine

@@ -7,11 +7,14 @@
 //   0x18000200000), output routing (the first level with an output bus), extra aux bus (bit 30).
 // Sums (every level): the property list, the values of the game parameters the level's first
 // target list drives, the state values, and the modified-property records (gain, property 11, is a
-// factor kept per node; the others are added).
+// factor kept per node; the others are added). After the levels above, the layers of a layered
+// container add their bound properties and crossfade gains to the voice of one of its children.
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
 
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkContainerLayer.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkModifiedProps.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkPlayableNode.h"
 
 namespace ZK::SoundEngine
 {
@@ -149,7 +152,12 @@ void CZkHierarchyNode::GatherVoiceParams(ZkVoiceParams& params, const ZkGatherRe
     {
         parent->GatherVoiceParams(params, above);
     }
-    // Layer links add nothing yet (layered containers are not built).
+    // The layers of a layered container above add what they give this level's children.
+    if (const auto* playable = dynamic_cast<const CZkPlayableNode*>(this))
+    {
+        for (uint32_t index = 0; index < playable->LayerLinkCount(); ++index)
+            playable->LayerLink(index)->GetVoiceParams(params, key, this, request.modulatorKeys);
+    }
 
     if (request.midiNote == kNoMidiNote || Category() != ZkNodeCategory_Sound)
         return;

@@ -223,7 +223,7 @@ ZKRESULT CZkPlayableNode::Launch(PlayLaunchParams& params)
     return result;
 }
 
-ZKRESULT CZkPlayableNode::AddLayerLink(CZkLayer* layer)
+ZKRESULT CZkPlayableNode::AddLayerLink(CZkContainerLayer* layer)
 {
     if (m_layers.AddLast(layer) == nullptr)
     {
@@ -235,7 +235,7 @@ ZKRESULT CZkPlayableNode::AddLayerLink(CZkLayer* layer)
     return ZK_Success;
 }
 
-ZKRESULT CZkPlayableNode::RemoveLayerLink(CZkLayer* layer)
+ZKRESULT CZkPlayableNode::RemoveLayerLink(CZkContainerLayer* layer)
 {
     const uint32_t index = m_layers.Find(layer);
     if (index == m_layers.Length())

@@ -15,7 +15,7 @@
 
 namespace ZK::SoundEngine
 {
-class CZkLayer;
+class CZkContainerLayer;
 
 // Queue-behaviour byte: bits 0-2 the bank value, bits 3-5 the effective value.
 constexpr uint8_t kQueueBankMask = 0x07;
@@ -65,10 +65,11 @@ public:
     int32_t MidiPlayMode() const;
 
     // 1, or 52 when the list cannot grow; the node is refreshed.
-    ZKRESULT AddLayerLink(CZkLayer* layer);
+    ZKRESULT AddLayerLink(CZkContainerLayer* layer);
     // 1, or 2 when the layer is not linked; the node is refreshed.
-    ZKRESULT RemoveLayerLink(CZkLayer* layer);
+    ZKRESULT RemoveLayerLink(CZkContainerLayer* layer);
     uint32_t LayerLinkCount() const { return m_layers.Length(); }
+    CZkContainerLayer* LayerLink(uint32_t index) const { return m_layers[index]; }
 
     uint8_t QueueBehaviour() const { return m_queueByte & kQueueBankMask; }
     uint8_t EffectiveQueueBehaviour() const override { return (m_queueByte >> kQueueEffectiveShift) & kQueueBankMask; }
@@ -87,7 +88,7 @@ public:
 
 private:
     ZkPackedPropList<8, ZkMemID_BankObjects> m_ranges;
-    ZK::ZkArray<CZkLayer*> m_layers;
+    ZK::ZkArray<CZkContainerLayer*> m_layers;
     uint8_t m_queueByte = 0;
     uint8_t m_settingsByte = 0;
 };

@@ -34,10 +34,11 @@ constexpr uint32_t kRandomisedProperties = 5;
 constexpr uint8_t kRandomisedPropertyIDs[kRandomisedProperties] = {0, 6, 2, 3, 4};
 constexpr uint8_t kNoMidiNote = 255;
 
-// A gain factor from a node's modified-property record (global or for the game object).
+// A gain factor from a node's modified-property record (global or for the game object), or from
+// a layer of a layered container (its crossfade): the owner is the node or the layer.
 struct ZkGainEntry
 {
-    const CZkHierarchyNode* node;
+    const void* node;
     uint8_t isGlobal;
     float gain;
 };
@@ -70,7 +71,7 @@ struct ZkVoiceParams
             accumulator[slot] += value;
     }
     // Sets the gain entry of (node, global), appending it when absent (dropped out of memory).
-    void SetGain(const CZkHierarchyNode* node, bool isGlobal, float gain)
+    void SetGain(const void* node, bool isGlobal, float gain)
     {
         for (ZkGainEntry& entry : gains)
         {

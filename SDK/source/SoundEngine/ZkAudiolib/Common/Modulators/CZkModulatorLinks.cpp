@@ -1,5 +1,6 @@
 #include "ZkAudiolib/Common/Modulators/CZkModulatorLinks.h"
 
+#include "ZkAudiolib/Common/Hierarchy/CZkContainerLayer.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
 #include "ZkAudiolib/Common/Modulators/CZkModulator.h"
 #include "ZkAudiolib/Common/Modulators/CZkModulatorInstance.h"
@@ -85,13 +86,18 @@ ZKRESULT CZkModulatorLinks::AddInstance(CZkModulatorInstance* instance, const Zk
         ++m_linkCount;
     }
 
-    // The target's parameters that the instance drives through links. Layers (kinds 4 and 5)
-    // keep no link entries yet.
+    // The target's parameters that the instance drives through links.
     if (key.target != nullptr && key.kind == ZkRTPCSubscriberKind_TargetList && instance->Modulator() != nullptr)
     {
         const auto* list = static_cast<const CZkParamTargetList*>(key.target);
         if (auto* owner = static_cast<CZkHierarchyNode*>(list->OwnerNode()))
             owner->NotifyParamChange(node->entries, instance->Modulator()->ID(), trigger.gameObject);
+    }
+    else if (key.target != nullptr && instance->Modulator() != nullptr &&
+             (key.kind == ZkRTPCSubscriberKind_LayerA || key.kind == ZkRTPCSubscriberKind_LayerCrossfade))
+    {
+        static_cast<const CZkContainerLayer*>(key.target)->CollectModulatorTargets(node->entries,
+                                                                                   instance->Modulator()->ID());
     }
     return ZK_Success;
 }

@@ -9,7 +9,7 @@
 #include "ZkAudiolib/Common/Parameters/CZkParamTargetList.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCOverrideFilter.h"
 #include "ZkAudiolib/Common/Effects/CZkEffectContext.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkLayer.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkContainerLayer.h"
 #include "ZkAudiolib/Common/Playback/CZkNodeInstanceBase.h"
 
 namespace ZK::SoundEngine
@@ -46,7 +46,7 @@ void CZkRTPCMgr::AddSubscriberRef(const ZkRTPCSubscription& subscription)
     }
     else if (subscription.kind == ZkRTPCSubscriberKind_LayerA || subscription.kind == ZkRTPCSubscriberKind_LayerCrossfade)
     {
-        static_cast<CZkLayer*>(subscription.target)->AddRef();
+        static_cast<CZkContainerLayer*>(subscription.target)->AddRef();
     }
 }
 
@@ -59,7 +59,7 @@ void CZkRTPCMgr::ReleaseSubscriberRef(const ZkRTPCSubscription& subscription)
     }
     else if (subscription.kind == ZkRTPCSubscriberKind_LayerA || subscription.kind == ZkRTPCSubscriberKind_LayerCrossfade)
     {
-        static_cast<CZkLayer*>(subscription.target)->Release();
+        static_cast<CZkContainerLayer*>(subscription.target)->Release();
     }
 }
 
@@ -442,7 +442,7 @@ void CZkRTPCMgr::PushCurrentValue(ZkRTPCSubscription* subscription, ZkUniqueID p
         }
         break;
     default: // container layers
-        static_cast<CZkLayer*>(subscription->target)->RefreshFromRTPC(paramID != 0);
+        static_cast<CZkContainerLayer*>(subscription->target)->Refresh(paramID != 0);
         break;
     }
 }

@@ -5,7 +5,7 @@
 #include "ZkAudiolib/Common/Parameters/CZkParamTargetList.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCOverrideFilter.h"
 #include "ZkAudiolib/Common/Effects/CZkEffectContext.h"
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkLayer.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkContainerLayer.h"
 #include "ZkAudiolib/Common/Playback/CZkNodeInstanceBase.h"
 #include "ZkAudiolib/Common/GameSyncs/CZkSwitchMgr.h"
 #include "ZkAudiolib/Common/Modulators/CZkModulator.h"
@@ -248,14 +248,14 @@ void CZkRTPCMgr::NotifyOne(ZkUniqueID id, ZkRTPCSubscription& subscription, floa
     }
     default:
     {
-        auto* layer = static_cast<CZkLayer*>(subscription.target);
+        auto* layer = static_cast<CZkContainerLayer*>(subscription.target);
         if (!layer->IsOwnerPlaying())
             break;
         if (subscription.bit == kRTPCCrossfadeBit)
-            layer->UpdateCrossfade(key, oldValue, newValue, filter);
+            layer->OnParameterChanged(key, oldValue, newValue, filter);
         else
-            layer->SetParamFromRTPC(subscription.bit, subscription.SumCurvesAt(id, newValue),
-                                    subscription.SumCurvesAt(id, oldValue));
+            layer->ForwardPropertyChange(subscription.bit, subscription.SumCurvesAt(id, newValue),
+                                         subscription.SumCurvesAt(id, oldValue));
         break;
     }
     }

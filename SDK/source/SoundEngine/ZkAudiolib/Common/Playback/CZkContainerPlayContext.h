@@ -1,5 +1,5 @@
 // CZkContainerPlayContext: what a container keeps of one of its plays while that play goes on
-// inside it (the per-play contexts of continuous switch containers). Every such context is on the
+// inside it (the per-play contexts of continuous switch and layered containers). Every such context is on the
 // engine-wide play-context list of CZkActiveInstances while it exists, so that an action for every
 // game object (a stop of everything, a pause of everything) reaches it before the playing
 // instances: a stop that removes the context ends the playing id the context keeps alive.
@@ -15,6 +15,10 @@ namespace ZK::SoundEngine
 class CZkContainerPlayContext
 {
 public:
+    CZkContainerPlayContext() = default;
+    CZkContainerPlayContext(const CZkContainerPlayContext&) = delete;
+    CZkContainerPlayContext& operator=(const CZkContainerPlayContext&) = delete;
+
     // The action reaches this context: it acts when the action's game object (null: any) and
     // playing id (0: any) are its own. It may take itself off the list and be destroyed.
     virtual void ExecuteAction(const ZkActionParams& params) = 0;

@@ -89,6 +89,7 @@ ZKRESULT CZkPlayingInstance::Start()
     if (Node()->AddLiveInstance(this) != ZK_Success)
         return ZK_InsufficientMemory;
     m_inNodeList = true;
+    JoinLayers();
     ZKRESULT result = CZkNodeInstanceBase::Start();
     if (result != ZK_Success)
         return result;
@@ -261,7 +262,10 @@ void CZkPlayingInstance::Destroy()
     m_inPlayingID = false;
     m_contributions.Term();
     if (m_inNodeList && Node() != nullptr)
+    {
+        LeaveLayers();
         Node()->RemoveLiveInstance(this);
+    }
     m_inNodeList = false;
     if (m_media != nullptr && m_mediaData != nullptr)
         ZkStreamRef::Release(*m_media, m_mediaBank);

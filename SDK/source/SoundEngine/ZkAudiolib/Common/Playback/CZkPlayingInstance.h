@@ -405,6 +405,10 @@ private:
     void JoinTransition(CZkTransition* transition, bool fadeSlot);
     void LeaveTransitions();
     void LeaveLimiters();
+    // Joins (at the start) or leaves (at the end) the associations of the layers of layered
+    // containers above the node.
+    void JoinLayers();
+    void LeaveLayers();
     ZKRESULT JoinLimiters();
     // Queues a voice command for this instance; a failure is returned.
     ZKRESULT QueueVoiceCommand(uint32_t code);

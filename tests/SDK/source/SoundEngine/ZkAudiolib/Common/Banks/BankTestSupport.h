@@ -254,6 +254,7 @@ protected:
         BankItemKinds::Set(BankItemType::Bus, &m_buses);
         BankItemKinds::Set(5, &m_containers); // playlists
         BankItemKinds::Set(7, &m_containers); // groups: a real one would attach itself to a test bus
+        BankItemKinds::Set(9, &m_containers); // layered containers: their children are test nodes
     }
 
     // Parses bank bytes from memory (a copy by default). The record is released at TearDown.

@@ -2,7 +2,7 @@
 // source playback, loop counts, ranges, layer links and the seconds-to-samples rounding.
 #include "HierarchyFixture.h"
 
-#include "ZkAudiolib/Common/Parameters/Neighbours/CZkLayer.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkContainerLayer.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
 namespace
@@ -181,8 +181,8 @@ TEST_F(PlayableNode, LoopCountRangesAndLayers)
     EXPECT_TRUE(m_sound->IsInfiniteLoop(nullptr));
 
     // The links only record layers; they are not touched.
-    CZkLayer* first = reinterpret_cast<CZkLayer*>(uintptr_t{0x1000});
-    CZkLayer* second = reinterpret_cast<CZkLayer*>(uintptr_t{0x2000});
+    CZkContainerLayer* first = reinterpret_cast<CZkContainerLayer*>(uintptr_t{0x1000});
+    CZkContainerLayer* second = reinterpret_cast<CZkContainerLayer*>(uintptr_t{0x2000});
     EXPECT_EQ(m_sound->AddLayerLink(first), ZK_Success);
     EXPECT_EQ(m_sound->AddLayerLink(second), ZK_Success);
     EXPECT_EQ(m_sound->RemoveLayerLink(first), ZK_Success);
