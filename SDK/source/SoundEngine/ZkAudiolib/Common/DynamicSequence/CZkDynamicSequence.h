@@ -120,7 +120,7 @@ public:
     void ReleaseAtTermination();
 
     // --- State, as the engine thread sees it ---
-    uint32_t GetState() const { return m_state; }
+    uint32_t GetState() const { return m_state.load(std::memory_order_relaxed); }
     DynamicSequence::DynamicSequenceType Type() const { return m_type; }
     ZkPlayingID PlayingID() const { return m_playingID; }
     CZkRegisteredObj* GameObject() const { return m_gameObject; }
@@ -147,7 +147,9 @@ private:
     // The thread inside LockPlaylist, and how often it entered.
     std::atomic<std::thread::id> m_playlistHolder{};
     uint32_t m_playlistHolds = 0;
-    uint32_t m_state = kStopped;
+    // Written on the engine thread; UnlockPlaylist reads it on the game's (under the lock, which
+    // every change to 2 holds).
+    std::atomic<uint32_t> m_state{kStopped};
     uint32_t m_pauseCount = 0;
     CZkRegisteredObj* m_gameObject = nullptr;
     // The external sources of the item being launched (a reference).

@@ -16,7 +16,7 @@ CZkDynamicSequencePlayContext::CZkDynamicSequencePlayContext(const PlayLaunchPar
                                                              const ZkPriorityRecord& priority,
                                                              CZkDynamicSequence* sequence)
     : CZkContextPlayingInstance(params, node, media, priority), m_sequence(sequence),
-      m_itemSources(params.externalSources), m_type(sequence->Type()),
+      m_itemSources(params.externalSources),
       m_itemNodeID(sequence->LatestItem().audioNodeID), m_itemCustomInfo(sequence->LatestItem().customInfo),
       m_sequenceNumber(params.sequenceNumber)
 {
@@ -39,24 +39,19 @@ void CZkDynamicSequencePlayContext::CompleteNextLaunch(PlayLaunchParams& record)
     record.sequenceNumber = m_sequenceNumber;
 }
 
-void CZkDynamicSequencePlayContext::OnEndNotice(float remainingMs)
-{
-    CZkContextPlayingInstance::OnEndNotice(remainingMs);
-    // A stopping instance gets no end notice of its own.
-    if ((Status() & kStatusStopping) == 0)
-        Advance(true);
-}
-
 void CZkDynamicSequencePlayContext::OnTeardown()
 {
-    // A play that failed after its instance was made is reported by the loop that started it.
-    if (WasPlayed() && g_pPlayingMgr != nullptr)
+    // A play that failed after its instance was made is reported by the loop that started it,
+    // which goes on with the next item itself.
+    const bool played = WasPlayed();
+    if (played && g_pPlayingMgr != nullptr)
         g_pPlayingMgr->NotifyDynamicSequenceItemEnd(PlayingID(), m_itemNodeID, m_itemCustomInfo);
     CZkContextPlayingInstance::OnTeardown();
-    Advance(false);
+    if (played)
+        Advance();
 }
 
-void CZkDynamicSequencePlayContext::Advance(bool early)
+void CZkDynamicSequencePlayContext::Advance()
 {
     if (IsKilled())
         return;
@@ -65,7 +60,7 @@ void CZkDynamicSequencePlayContext::Advance(bool early)
         m_advancePending = false; // the chain's next item takes the duty over
         return;
     }
-    if (!m_advancePending || (early && m_type != DynamicSequence::DynamicSequenceType_SampleAccurate))
+    if (!m_advancePending)
         return;
     m_advancePending = false;
     for (;;)

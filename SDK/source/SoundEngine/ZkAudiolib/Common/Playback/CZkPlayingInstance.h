@@ -387,9 +387,6 @@ public:
 
     // Its start command was queued (Play succeeded once).
     bool WasPlayed() const { return m_played; }
-    // The voice group of the instance (0: none): the sequence number its play carried. The render
-    // side lets it follow another instance of its group on that one's voice.
-    uint32_t VoiceGroupID() const { return m_voiceGroup; }
 
 protected:
     // Subclasses react to the end notice of their source (its time); nothing here.
@@ -456,7 +453,6 @@ private:
     bool m_endPosted = false;
     bool m_rateTimed = false;   // an item of a playlist that times its items: seeks are refused
     uint32_t m_callbackFlags = 0;
-    uint32_t m_voiceGroup = 0;
     // Mono in the standard configuration (centre) until a source reads the media's header.
     ZkAudioFormat m_format{0, ZkChannelConfig(0x4101), 0};
 };

@@ -78,9 +78,6 @@ public:
     // (A source of a voice group would join a voice of its group as its follow-up source, 5: no
     // instance carries a voice group yet.)
     static ZKRESULT CreateVoice(CZkPlayingInstance& instance, uint32_t& flags);
-    // The instance's source becomes the follow-up of a listed voice of its voice group that has
-    // none. False when no voice takes it.
-    static bool JoinVoiceGroup(CZkPlayingInstance& instance);
     // Builds the voice's pipeline when it has none, lists it by key and routes it. 1; 2 (the voice
     // is destroyed).
     static ZKRESULT InsertVoice(CZkVoice* voice);

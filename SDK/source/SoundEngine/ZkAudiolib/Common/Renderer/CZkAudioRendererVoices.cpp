@@ -91,31 +91,10 @@ uint32_t CZkAudioRenderer::PendingVoiceCount()
     return count;
 }
 
-bool CZkAudioRenderer::JoinVoiceGroup(CZkPlayingInstance& instance)
-{
-    for (CZkVoice* voice : RendererVoices().voices)
-    {
-        const CZkPlayingInstance* main = InstanceOf(*voice);
-        if (main == nullptr || main == &instance || main->VoiceGroupID() != instance.VoiceGroupID() ||
-            voice->SecondSource() != nullptr)
-            continue;
-        const ZKRESULT attached = voice->AttachSource(&instance, false);
-        if (attached != ZK_Success && attached != ZK_NotReadyYet)
-            return false; // a voice of its own then
-        instance.SetVoice(voice);
-        instance.MarkStarving();
-        return true;
-    }
-    return false;
-}
-
 ZKRESULT CZkAudioRenderer::CreateVoice(CZkPlayingInstance& instance, uint32_t& flags)
 {
-    // An instance of a voice group (the items of a sample-accurate sequence) joins a voice of its
-    // group that has no follow-up yet: its source takes over on the sample after the voice's
-    // source ends.
-    if (instance.VoiceGroupID() != 0 && JoinVoiceGroup(instance))
-        return ZK_Success;
+    // Voice groups (a follow-up source joining a voice of its group) belong to the containers that
+    // play sample-accurate sequences; no instance of this engine carries a group id yet.
     CZkVoice* voice = CZkVoice::Create();
     if (voice == nullptr)
     {

@@ -6,6 +6,7 @@
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/FrontEnd/FrontEndFixture.h"
 
 #include "MemoryMgr/ZkMemoryFaultInjection.h"
+#include "ZkAudiolib/Common/FrontEnd/EngineMessageHandlers.h"
 
 #include <cmath>
 #include <functional>

@@ -55,6 +55,16 @@ class SequenceTest : public PlaybackTest
 protected:
     static constexpr uint32_t kReportFlags = ZkCallbackType_SequenceItemEnd | ZkCallbackType_EndOfEvent;
 
+    void TearDown() override
+    {
+        {
+            // What the engine's termination does with the sequences still open.
+            ZK::Platform::ZkScopedLock guard(g_EngineLock);
+            g_pObjectIndex->ReleaseDynamicSequences();
+        }
+        PlaybackTest::TearDown();
+    }
+
     ZkPlayingID OpenRecorded(Sequence::DynamicSequenceType type = Sequence::DynamicSequenceType_NormalTransition,
                              ZkGameObjectID object = kObject)
     {
