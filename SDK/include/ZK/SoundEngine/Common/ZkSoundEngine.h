@@ -5,6 +5,7 @@
 
 #include <ZK/SoundEngine/Common/ZkContainerHistory.h>
 #include <ZK/SoundEngine/Common/ZkDynamicDialogue.h>
+#include <ZK/SoundEngine/Common/ZkDynamicSequence.h>
 #include <ZK/SoundEngine/Common/ZkEngineControls.h>
 #include <ZK/SoundEngine/Common/ZkEventCalls.h>
 #include <ZK/SoundEngine/Common/ZkGameObjectCalls.h>

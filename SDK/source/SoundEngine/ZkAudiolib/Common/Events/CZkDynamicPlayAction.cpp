@@ -6,6 +6,7 @@
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkChainContinuation.h"
+#include "ZkAudiolib/Common/ObjectIndex/CZkIndexedObject.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayChain.h"
 #include "ZkAudiolib/Common/Playback/CZkSharedItemArray.h"
 
@@ -56,6 +57,8 @@ void CZkDynamicPlayAction::SetPlayRecord(const PlayLaunchParams& launch)
         launch.externalSources->AddRef();
     if (launch.playChain != nullptr)
         launch.playChain->AddRef();
+    if (launch.playTarget != nullptr)
+        launch.playTarget->AddRef();
     m_play.FreeArrays();
     m_play = launch;
     // The record's instances stay its launcher's: the action takes copies of its own. A path player
@@ -99,6 +102,8 @@ ZKRESULT CZkDynamicPlayAction::Execute(PendingAction& pending)
         launch.externalSources->AddRef();
     if (launch.playChain != nullptr)
         launch.playChain->AddRef();
+    if (launch.playTarget != nullptr)
+        launch.playTarget->AddRef();
     (void)launch.modulatorInstances.CopyFrom(m_modulators); // a copy that fails hands nothing on
     launch.gameObject = pending.GameObject();
     launch.playingID = pending.playingID;

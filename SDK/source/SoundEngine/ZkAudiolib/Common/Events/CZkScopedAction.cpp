@@ -1,6 +1,6 @@
 #include "ZkAudiolib/Common/Events/CZkScopedAction.h"
 
-#include "ZkAudiolib/Common/Events/Neighbours/CZkDynamicSequence.h"
+#include "ZkAudiolib/Common/DynamicSequence/CZkDynamicSequence.h"
 #include "ZkAudiolib/Common/FrontEnd/PendingAction.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkBus.h"

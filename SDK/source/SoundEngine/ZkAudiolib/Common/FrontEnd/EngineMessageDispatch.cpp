@@ -35,8 +35,8 @@ constexpr std::array<ZkMessageHandler, kHandledTypes> MakeHandlerTable()
     table[ZkMessage_SetObstructionOcclusion] = SetObstructionOcclusion;
     table[ZkMessage_SetMultipleObstructionOcclusion] = SetMultipleObstructionOcclusion;
     table[ZkMessage_SetOutputVolume] = SetOutputVolume;
-    table[ZkMessage_OpenDynamicSequence] = NotBuiltYet;
-    table[ZkMessage_DynamicSequenceCommand] = NotBuiltYet;
+    table[ZkMessage_OpenDynamicSequence] = OpenDynamicSequence;
+    table[ZkMessage_DynamicSequenceCommand] = DynamicSequenceCommand;
     table[ZkMessage_UnloadBank] = UnloadBank;
     table[ZkMessage_StopAll] = StopAll;
     table[ZkMessage_AddOutput] = AddOutput;
@@ -67,7 +67,7 @@ constexpr std::array<ZkMessageHandler, kHandledTypes> MakeHandlerTable()
     table[ZkMessage_ReplaceMainOutput] = ReplaceMainOutput;
     table[ZkMessage_Custom] = Custom;
     table[ZkMessage_ExecuteActionOnPlayingID] = ExecuteActionOnPlayingID;
-    table[ZkMessage_SeekDynamicSequence] = NotBuiltYet;
+    table[ZkMessage_SeekDynamicSequence] = SeekDynamicSequence;
     table[ZkMessage_OfflineRendering] = OfflineRendering;
     return table;
 }

@@ -1,6 +1,7 @@
 #include "ZkAudiolib/Common/Hierarchy/PlayLaunchParams.h"
 
 #include "ZkAudiolib/Common/FrontEnd/ZkExternalSourceArray.h"
+#include "ZkAudiolib/Common/ObjectIndex/CZkIndexedObject.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayChain.h"
 
 namespace ZK::SoundEngine
@@ -34,6 +35,9 @@ void PlayLaunchParams::FreeArrays()
     if (playChain != nullptr)
         playChain->Release();
     playChain = nullptr;
+    if (playTarget != nullptr)
+        playTarget->Release();
+    playTarget = nullptr;
     modulatorInstances.Term();
 }
 
@@ -46,12 +50,15 @@ bool PlayLaunchParams::CopyTo(PlayLaunchParams& copy) const
         copy.modulatorInstances = ZkModulatorInstanceArray{};
         copy.externalSources = nullptr;
         copy.playChain = nullptr;
+        copy.playTarget = nullptr;
         return false;
     }
     if (externalSources != nullptr)
         externalSources->AddRef();
     if (playChain != nullptr)
         playChain->AddRef();
+    if (playTarget != nullptr)
+        playTarget->AddRef();
     return true;
 }
 } // namespace ZK::SoundEngine

@@ -5,7 +5,7 @@
 //
 // Threading and ownership: a plain record on the launching code's stack; the game object and node
 // pointers are the caller's (their references are held by the caller). The record holds one
-// reference on its external-source array, on its play chain and the modulator instances it hands on
+// reference on its external-source array, on its play chain, its play target and the modulator instances it hands on
 // (a reference and a user each), which FreeArrays gives back: every launcher calls it once the launch is done,
 // whatever its result. A plain copy of the record shares them (only one of the copies frees them); CopyTo takes references
 // of its own.
@@ -21,6 +21,7 @@
 namespace ZK::SoundEngine
 {
 class CZkGameObject;
+class CZkIndexedObject;
 class CZkPlayChain;
 class CZkPositionPath;
 class CZkTransition;
@@ -125,6 +126,11 @@ struct PlayLaunchParams
     CZkTransition* handedFade = nullptr;
     CZkTransition* handedPause = nullptr;
     uint32_t handedPauseCount = 0;
+    // What the play is for: kind 2, a dynamic sequence (playTarget, a reference held), whose play
+    // contexts become the play's instances; 0 none.
+    static constexpr uint8_t kPlayTargetDynamicSequence = 2;
+    uint8_t playTargetKind = 0;
+    CZkIndexedObject* playTarget = nullptr;
     uint8_t launchFlags = kFlagsAtInit;
     // 1: the play starts paused.
     uint8_t playType = 0;

@@ -1,5 +1,7 @@
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 
+#include "ZkAudiolib/Common/DynamicSequence/CZkDynamicSequence.h"
+
 namespace ZK::SoundEngine
 {
 bool ObjectIndex::InitTables()
@@ -26,9 +28,13 @@ void ObjectIndex::ReleaseSynthesizedObjects()
     Table(ZkIndexKind::CustomEffects).ReleaseEach(synthesized);
 }
 
-ZKRESULT ObjectIndex::ReleaseDynamicSequences()
+void ObjectIndex::ReleaseDynamicSequences()
 {
-    return ZK_NotImplemented;
+    // Every object of the table is a sequence.
+    Table(ZkIndexKind::DynamicSequences).ReleaseEach([](CZkIndexedObject& object) {
+        static_cast<CZkDynamicSequence&>(object).ReleaseAtTermination();
+        return false; // ReleaseAtTermination gave back what it had to
+    });
 }
 
 ObjectIndex* g_pObjectIndex = nullptr;

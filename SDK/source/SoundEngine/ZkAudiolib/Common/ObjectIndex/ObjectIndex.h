@@ -83,9 +83,10 @@ public:
     // At termination: releases once every object of the node and custom-effect tables whose id has
     // kSynthesizedObjectIdBit set.
     void ReleaseSynthesizedObjects();
-    // At termination: drops each dynamic sequence's playing-id reference in the playing manager and
-    // releases it. Dynamic sequences do not exist yet: answers ZK_NotImplemented and does nothing.
-    ZKRESULT ReleaseDynamicSequences();
+    // At termination, under the dynamic-sequence table's lock: each sequence that was not closed
+    // drops its playing-id reference in the playing manager and the table's reference (a closed
+    // one gave both back when it closed).
+    void ReleaseDynamicSequences();
 
     // The settings object of id in the settings-group table gains a reference (its values stay as
     // they were), or a new one (count 1, the record's values) is made: 1; 2 out of memory.

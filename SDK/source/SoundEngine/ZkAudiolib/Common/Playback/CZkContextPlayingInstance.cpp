@@ -88,6 +88,7 @@ void CZkContextPlayingInstance::LaunchNext(uint32_t delaySamples, float fadeInMs
         record.midiValue = m_midiValue;
         record.playChain = m_chain;
         record.path = m_path;
+        CompleteNextLaunch(record);
         // The record's references stay the instance's: the queued play takes its own.
         (void)ZkChainContinuation::QueuePlay(node, record, delaySamples, static_cast<ZkTimeMs>(std::lround(fadeInMs)),
                                              this);

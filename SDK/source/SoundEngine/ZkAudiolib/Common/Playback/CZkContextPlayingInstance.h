@@ -17,7 +17,7 @@
 
 namespace ZK::SoundEngine
 {
-class CZkContextPlayingInstance final : public CZkPlayingInstance
+class CZkContextPlayingInstance : public CZkPlayingInstance
 {
 public:
     CZkContextPlayingInstance(const PlayLaunchParams& params, CZkHierarchyNode* node, const ZkMediaRef* media,
@@ -53,6 +53,11 @@ protected:
     // Kinds 1 and 2: the next item is queued to start before this one ends.
     void OnEndNotice(float remainingMs) override;
     void OnTeardown() override;
+    // Whether the chain goes on after this item: its next item was found or already launched.
+    bool ChainGoesOn() const { return m_nextLaunched || (m_nextResolved && m_nextNodeID != 0); }
+    // Subclasses add what the chain's next item carries besides the chain (its references stay
+    // the instance's).
+    virtual void CompleteNextLaunch(PlayLaunchParams&) const {}
 
 private:
     bool SeekAllowed();

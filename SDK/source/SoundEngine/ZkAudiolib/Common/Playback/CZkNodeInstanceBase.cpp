@@ -56,6 +56,14 @@ uint32_t CZkNodeInstanceBase::LiveCounter()
     return g_liveCounter;
 }
 
+uint32_t CZkNodeInstanceBase::TakeSequenceNumber()
+{
+    uint32_t number = g_liveCounter++;
+    if (number == 0)
+        number = g_liveCounter++;
+    return number;
+}
+
 CZkNodeInstanceBase::CZkNodeInstanceBase(CZkGameObject* object, CZkHierarchyNode* node, bool detached)
     : CZkKeyedParamTarget(ZkRTPCKey::ForObject(static_cast<CZkRegisteredObj*>(object))), m_object(object),
       m_node(node), m_sequence(g_liveCounter++)

@@ -243,6 +243,9 @@ public:
     static uint32_t SlotOfParameter(uint32_t id);
     // Live instances made since the start (the sequence numbers come from it).
     static uint32_t LiveCounter();
+    // The next value of the counter that numbers the instances, for a run of plays that share one
+    // number (a sample-accurate dynamic sequence); never 0 (the counter skips it when it wraps).
+    static uint32_t TakeSequenceNumber();
 
 protected:
     // --- The position path (CZkNodeInstancePath.cpp) ---

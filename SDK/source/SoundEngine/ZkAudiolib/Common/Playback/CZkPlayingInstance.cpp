@@ -4,6 +4,7 @@
 #include "ZkAudiolib/Common/Playback/CZkPlayingInstance.h"
 
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
+#include "ZkAudiolib/Common/DynamicSequence/CZkDynamicSequence.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkInstanceLimiter.h"
@@ -32,6 +33,9 @@ constexpr float kCentsPerOctave = 1200.0f;
 CZkPlayingInstance* CZkPlayingInstance::Create(const PlayLaunchParams& params, CZkHierarchyNode* node,
                                                const ZkMediaRef* media, const ZkPriorityRecord& priority)
 {
+    // A dynamic sequence's play gets the sequence's play context, which asks it for the next item.
+    if (params.playTargetKind == PlayLaunchParams::kPlayTargetDynamicSequence && params.playTarget != nullptr)
+        return static_cast<CZkDynamicSequence*>(params.playTarget)->CreatePlayContext(params, node, media, priority);
     // A play that goes on along a chain of containers gets an instance that continues it.
     if (params.playChain != nullptr)
         return ZK::ZkNew<CZkContextPlayingInstance>(kPool, params, node, media, priority);
