@@ -83,11 +83,23 @@ public:
         FinishFrame(time, length);
     }
     CZkMusicNode* GetNode() const override { return m_node; }
+    // Seeks are recorded and succeed.
+    ZKRESULT SeekByTime(int32_t& ms, bool snap) override
+    {
+        seeks.emplace_back(static_cast<float>(ms), snap);
+        return ZK_Success;
+    }
+    ZKRESULT SeekByPercent(float& fraction, bool snap) override
+    {
+        seeks.emplace_back(fraction, snap);
+        return ZK_Success;
+    }
 
     // Plays without a play record: a context under test on its own.
     using CZkMusicContext::SetPlayState;
 
     std::vector<std::pair<uint64_t, uint32_t>> frames;
+    std::vector<std::pair<float, bool>> seeks;
 
 private:
     CZkMusicNode* m_node;
