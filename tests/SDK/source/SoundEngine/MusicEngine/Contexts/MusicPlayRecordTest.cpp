@@ -164,6 +164,30 @@ TEST_F(MusicPlayTest, TheClockAdvancesAtTheNodesSpeedClampedAndQuantisedToWholeS
     }
 }
 
+TEST_F(MusicPlayTest, FramesThatCreateNothingAllocateNothing)
+{
+    ASSERT_EQ(m_segment->SetFloatProperty(ZK::MusicEngine::kPropPlaybackSpeed, 1.5f), ZK_Success);
+    RegisterPlayingID(ZkPostFlag_RecordSegmentInfo);
+    RecordingTimeline* root = StartRoot(ZK_Success);
+    RecordingLeaf leaf;
+    root->LinkChild(leaf);
+    root->PlayWithFade(ZkMusicFadeParams{0, 4, 0});
+    Fault::CountOnly(ZkMemID_Default);
+    for (int frame = 0; frame < 100; ++frame)
+    {
+        root->playRecord->Advance(kFrame);
+        if (frame == 50)
+            root->playRecord->speedEvaluated = false; // a speed refresh on the way
+    }
+    EXPECT_EQ(Fault::CountedAllocations(), 0u);
+    Fault::Disarm();
+    EXPECT_EQ(root->playRecord->clock, 100u * 1536u);
+    root->UnlinkChild(leaf);
+    root->Release();
+    root->Release();
+    g_pPlayingMgr->RemovePlayingIDRef(kPlayingID);
+}
+
 TEST_F(MusicPlayTest, TheFrameCallbackAdvancesEveryPlayingRootOnce)
 {
     RegisterPlayingID(0);
