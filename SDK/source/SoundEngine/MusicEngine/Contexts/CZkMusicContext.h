@@ -19,6 +19,7 @@
 #include "MusicEngine/Contexts/CZkMusicChild.h"
 #include "ZkAudiolib/Common/Parameters/ZkTransitionUser.h"
 
+#include <ZK/SoundEngine/Common/ZkCurveTypes.h>
 #include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
 #include <ZK/SoundEngine/Common/ZkTypes.h>
 
@@ -36,7 +37,7 @@ namespace ZK::MusicEngine
 struct ZkMusicFadeParams
 {
     int32_t durationMs = 0;
-    int32_t curve = 4;
+    int32_t curve = ZkCurveInterpolation_Linear;
     int32_t offset = 0;
 };
 
@@ -126,7 +127,6 @@ protected:
     // The last reference went: unlink from the parent, or end the play at the root.
     virtual void OnLastRelease();
     void SetPlayState(uint8_t state) { m_state = static_cast<uint8_t>((m_state & ~kPlayStateMask) | state); }
-    uint8_t& SubclassStateBits() { return m_state; }
     // Calls visit(child) for every child, reading the next sibling first (the visit may unlink it).
     template <typename Visit>
     void ForEachChild(Visit visit)
