@@ -93,6 +93,25 @@ int32_t CZkMusicChainContext::ItemLocalNow(const ZkMusicChainItem& item)
     return static_cast<int32_t>(cursor.ItemLocalTime(clock - AbsoluteOffset()));
 }
 
+int32_t CZkMusicChainContext::PrepareFrom(int32_t seekPosition)
+{
+    ZkMusicChainItem* head = m_head;
+    if (head == nullptr || head->segmentContext == nullptr)
+        return 0;
+    const int32_t playAt = std::max(seekPosition, 0);
+    int32_t lookAhead = head->segmentContext->SetStart(seekPosition);
+    head->playOffset = playAt - lookAhead;
+    head->flags |= ZkMusicChainItem::kPlayPending;
+    chainStartOffset = static_cast<uint32_t>(playAt + static_cast<int64_t>(head->position));
+    ScheduleAhead(chainStartOffset);
+    for (const ZkMusicChainItem* item = head->next; item != nullptr; item = item->next)
+    {
+        const int64_t itemLookAhead = int64_t{chainStartOffset} - item->playOffset - static_cast<int64_t>(item->position);
+        lookAhead = static_cast<int32_t>(std::max<int64_t>(lookAhead, itemLookAhead));
+    }
+    return lookAhead;
+}
+
 uint64_t CZkMusicChainContext::DistanceToNext(const ZkMusicChainItem& item) const
 {
     const int64_t start = NotBelowZero(static_cast<int64_t>(item.position) - chainStartOffset);

@@ -55,6 +55,11 @@ public:
     // Stops the item's segment context with a fade as long as it has played, and marks it cut.
     void FadeOutNow(ZkMusicChainItem& item, int64_t itemTime);
 
+    // Places the head item's start at segment time seekPosition (entry rules are not placed yet):
+    // its segment context starts there, played at the later of it and segment time 0 (minus the
+    // look-ahead its tracks need); the chain is entered there. The largest look-ahead of the items.
+    int32_t PrepareFrom(int32_t seekPosition);
+
     ZkMusicChainItem* Head() const { return m_head; }
     ZkMusicChainItem* Tail() const { return m_tail; }
     uint32_t chainStartOffset = 0;
