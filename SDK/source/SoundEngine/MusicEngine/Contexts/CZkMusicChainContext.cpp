@@ -290,6 +290,40 @@ void CZkMusicChainContext::GetPlayWindow(uint64_t& firstPlay, uint64_t& firstSta
     firstStart = static_cast<uint64_t>(earliestStart - chainStartOffset);
 }
 
+ZKRESULT CZkMusicChainContext::GetSegmentInfo(ZkSegmentInfo& info)
+{
+    return SegmentInfoOfCursor(info, false);
+}
+
+ZKRESULT CZkMusicChainContext::SegmentInfoOfCursor(ZkSegmentInfo& info, bool fromStart)
+{
+    ZkMusicCursor cursor;
+    cursor.Init(*this, fromStart);
+    if (cursor.current == nullptr)
+        return ZK_Fail;
+    info = ZkSegmentInfo{};
+    const CZkMusicSegmentContext* context = cursor.current->segmentContext;
+    if (context == nullptr)
+        return ZK_Success;
+    const CZkMusicSegment& segment = context->Segment();
+    const uint64_t clock = playRecord != nullptr ? playRecord->clock : 0;
+    const int64_t segmentTime = cursor.ItemLocalTime(clock - AbsoluteOffset());
+    info.positionMs = SamplesToMs(segmentTime);
+    info.preEntryDurationMs = SamplesToMs(segment.PreEntryLength());
+    info.activeDurationMs = SamplesToMs(segment.ActiveLength());
+    info.postExitDurationMs = SamplesToMs(segment.PostExitLength());
+    info.remainingToStartMs = SamplesToMs(NotBelowZero(context->StartOffset() - segmentTime));
+    // Musical lengths in seconds of the music's own time, played at the play's speed.
+    const float speed = playRecord != nullptr ? playRecord->speed : 1.0f;
+    const float secondsPerSample = 1.0f / (static_cast<float>(SoundEngine::ZkAudioSettings::SampleRate()) * speed);
+    const ZkMusicGrid& grid = segment.EffectiveGrid();
+    info.beatDuration = static_cast<float>(grid.beat) * secondsPerSample;
+    info.barDuration = static_cast<float>(grid.bar) * secondsPerSample;
+    info.gridDuration = static_cast<float>(grid.period) * secondsPerSample;
+    info.gridOffset = static_cast<float>(grid.offset) * secondsPerSample;
+    return ZK_Success;
+}
+
 int32_t LookAheadOf(const CZkMusicChainContext& context)
 {
     uint64_t firstPlay = 0;

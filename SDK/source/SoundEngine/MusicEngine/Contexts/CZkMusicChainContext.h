@@ -38,6 +38,10 @@ public:
     // Fades every item out (or drops the ones not sounding) so that all is silent by then.
     virtual void FadeOutUntil(uint64_t time);
 
+    // The segment of the item playing now: 1 with the record filled (zeros for an empty item), 2
+    // without an item.
+    ZKRESULT GetSegmentInfo(ZkSegmentInfo& info) override;
+
     // Whether items may still be added after the last one.
     virtual bool CanContinue() const = 0;
     virtual bool ExtendChain(ZkMusicCursor&, uint64_t, uint32_t) { return false; }
@@ -65,6 +69,8 @@ public:
     uint32_t chainStartOffset = 0;
 
 protected:
+    // GetSegmentInfo from the item playing now, or from the first item with fromStart.
+    ZKRESULT SegmentInfoOfCursor(ZkSegmentInfo& info, bool fromStart);
     void ProcessItem(ZkMusicChainItem& item, uint64_t chainTime, uint32_t length, float speed, bool cut);
     // The distance from the item's start to its next item's start on the chain.
     uint64_t DistanceToNext(const ZkMusicChainItem& item) const;

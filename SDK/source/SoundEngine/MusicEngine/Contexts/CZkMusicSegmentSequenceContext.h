@@ -20,6 +20,8 @@ public:
 
     CZkMusicNode* GetNode() const override;
     bool CanContinue() const override { return true; }
+    // The segment's information from the start of the chain.
+    ZKRESULT GetSegmentInfo(ZkSegmentInfo& info) override { return SegmentInfoOfCursor(info, true); }
     // Seeks inside the segment; with snap, to the nearest cue, reported back in ms or as a fraction.
     ZKRESULT SeekByTime(int32_t& ms, bool snap) override;
     ZKRESULT SeekByPercent(float& fraction, bool snap) override;

@@ -133,3 +133,83 @@ TEST_F(MusicSegmentSequenceTest, AStoppingSequenceRefusesToSeek)
     Drop(sequence);
 }
 } // namespace
+
+namespace
+{
+using namespace ZkMusicChainTest;
+
+TEST_F(MusicSegmentSequenceTest, SegmentInformationFollowsTheSeeks)
+{
+    struct Case
+    {
+        const char* label;
+        int32_t seekMs; // INT32_MIN: no seek
+        int32_t positionMs;
+    };
+    const Case cases[] = {
+        {"just started", INT32_MIN, 0},
+        {"sought 100 ms in", 100, 100},
+        {"sought to the exit cue", 8000, 8000},
+    };
+    for (const Case& c : cases)
+    {
+        CZkMusicSegmentSequenceContext* sequence = StartedSequence();
+        if (c.seekMs != INT32_MIN)
+        {
+            int32_t ms = c.seekMs;
+            ASSERT_EQ(sequence->SeekByTime(ms, false), ZK_Success) << c.label;
+        }
+        ZkSegmentInfo info;
+        ASSERT_EQ(sequence->GetSegmentInfo(info), ZK_Success) << c.label;
+        EXPECT_EQ(info.positionMs, c.positionMs) << c.label;
+        EXPECT_EQ(info.preEntryDurationMs, 250) << c.label;
+        EXPECT_EQ(info.activeDurationMs, 8000) << c.label;
+        EXPECT_EQ(info.postExitDurationMs, 500) << c.label;
+        EXPECT_EQ(info.remainingToStartMs, 0) << c.label;
+        EXPECT_FLOAT_EQ(info.beatDuration, 0.5f) << c.label;
+        EXPECT_FLOAT_EQ(info.barDuration, 2.0f) << c.label;
+        EXPECT_FLOAT_EQ(info.gridDuration, 0.5f) << c.label;
+        EXPECT_FLOAT_EQ(info.gridOffset, 0.0f) << c.label;
+        Drop(sequence);
+    }
+}
+
+TEST_F(MusicChainTest, SegmentInformationComesFromTheItemPlayingNow)
+{
+    struct Case
+    {
+        const char* label;
+        bool withItems;
+        uint32_t chainStart;
+        ZKRESULT result;
+        int32_t positionMs;
+        int32_t activeMs;
+    };
+    // Items: a segment at 0, the end item at one bar (no play record: the clock stands at 0).
+    const Case cases[] = {
+        {"no item", false, 0, ZK_Fail, 0, 0},
+        {"in the segment, a beat in", true, kBeat, ZK_Success, 500, 8000},
+        {"past the segment: the empty end item", true, kBar + 1, ZK_Success, 0, 0},
+    };
+    for (const Case& c : cases)
+    {
+        TestChain* chain = NewChain(m_segment, false);
+        if (c.withItems)
+        {
+            AppendTo(*chain, 0, true);
+            AppendTo(*chain, kBar, false);
+        }
+        chain->chainStartOffset = c.chainStart;
+        ZkSegmentInfo info;
+        info.activeDurationMs = -1;
+        EXPECT_EQ(chain->GetSegmentInfo(info), c.result) << c.label;
+        if (c.result == ZK_Success)
+        {
+            EXPECT_EQ(info.positionMs, c.positionMs) << c.label;
+            EXPECT_EQ(info.activeDurationMs, c.activeMs) << c.label;
+        }
+        chain->Stop(0);
+        chain->Release();
+    }
+}
+} // namespace
