@@ -3,6 +3,7 @@
 // the position asked for.
 #include "MusicChainFixture.h"
 
+#include "MemoryMgr/ZkMemoryFaultInjection.h"
 #include "MusicEngine/Contexts/CZkMusicSegmentSequenceContext.h"
 
 namespace
@@ -210,6 +211,41 @@ TEST_F(MusicChainTest, SegmentInformationComesFromTheItemPlayingNow)
         }
         chain->Stop(0);
         chain->Release();
+    }
+}
+} // namespace
+
+namespace
+{
+using namespace ZkMusicChainTest;
+namespace FaultInjection = ZK::MemoryMgr::FaultInjection;
+
+TEST_F(MusicSegmentSequenceTest, ASeekThatRunsOutOfMemoryStopsTheSequenceWithNothingLeftLinked)
+{
+    uint32_t allocations = 0;
+    {
+        CZkMusicSegmentSequenceContext* sequence = StartedSequence();
+        FaultInjection::CountOnly(CZkMusicContext::kPool);
+        int32_t ms = 100;
+        ASSERT_EQ(sequence->SeekByTime(ms, false), ZK_Success);
+        allocations = FaultInjection::CountedAllocations();
+        FaultInjection::Disarm();
+        Drop(sequence);
+    }
+    ASSERT_GE(allocations, 3u) << "the segment context and the two items";
+    for (uint32_t n = 1; n <= allocations; ++n)
+    {
+        CZkMusicSegmentSequenceContext* sequence = StartedSequence();
+        int32_t ms = 100;
+        {
+            FaultInjection::ScopedAllocationFailure failure(CZkMusicContext::kPool, n);
+            EXPECT_EQ(sequence->SeekByTime(ms, false), ZK_Fail) << "allocation " << n;
+        }
+        EXPECT_EQ(sequence->PlayState(), CZkMusicContext::kStopped) << "allocation " << n;
+        EXPECT_EQ(sequence->Head(), nullptr) << "allocation " << n;
+        EXPECT_EQ(sequence->FirstChild(), nullptr) << "allocation " << n;
+        EXPECT_EQ(sequence->RefCount(), 1) << "allocation " << n;
+        Drop(sequence);
     }
 }
 } // namespace
