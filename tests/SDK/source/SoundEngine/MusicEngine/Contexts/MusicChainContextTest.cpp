@@ -49,6 +49,38 @@ TEST_F(MusicChainTest, AnItemStartsInTheFrameThatHoldsItsPlayOffsetUnlessItLiesA
     }
 }
 
+TEST_F(MusicChainTest, ASoundingItemAtAValidCutFadesOutOverWhatItHasPlayed)
+{
+    struct Case
+    {
+        const char* label;
+        bool cutValid;
+        uint64_t cutTime;
+        bool fadesOut;
+    };
+    const Case cases[] = {
+        {"cut at the item", true, 0, true},
+        {"cut after the item", true, 1, false},
+        {"no valid cut", false, 0, false},
+    };
+    for (const Case& c : cases)
+    {
+        TestChain* chain = NewChain(m_segment, false);
+        ZkMusicChainItem* item = AppendTo(*chain, 0, true);
+        item->flags |= ZkMusicChainItem::kPlayPending;
+        ZkMusicFrameInfo plain;
+        chain->Process(0, kFrame, plain);
+        ASSERT_TRUE(item->segmentContext->IsSounding()) << c.label;
+        ZkMusicFrameInfo frame{c.cutTime, c.cutValid};
+        chain->Process(2 * kFrame, kFrame, frame);
+        EXPECT_EQ(item->Has(ZkMusicChainItem::kCut), c.fadesOut) << c.label;
+        EXPECT_EQ(item->segmentContext->HasFade(), c.fadesOut) << c.label;
+        EXPECT_EQ(item->segmentContext->PlayState(), CZkMusicContext::kPlaying) << c.label << ": fading, not stopped";
+        chain->Stop(0);
+        chain->Release();
+    }
+}
+
 TEST_F(MusicChainTest, AStopPendingInTheFrameStopsTheSegmentAtItsOffsetInsideTheFrame)
 {
     ZkMusicChainItem* item = Append(0, true);
