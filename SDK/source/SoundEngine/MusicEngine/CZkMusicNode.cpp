@@ -1,5 +1,7 @@
 #include "MusicEngine/CZkMusicNode.h"
 
+#include "MusicEngine/Contexts/MusicNodePlays.h"
+
 #include "MusicEngine/MusicEngineState.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkStreamedMediaRequest.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
@@ -132,6 +134,17 @@ void CZkMusicNode::UnlinkChildren()
 ZKRESULT CZkMusicNode::ExecuteAction(const ZkActionParams& params)
 {
     AddRef(); // the node stays while its children take the action
+    if (params.code == SoundEngine::ZkActionCode_Seek)
+    {
+        // Segments and switch containers seek their plays (a segment keeps the fraction in 0..1);
+        // playlists leave seeks to their children.
+        if (Category() == kCategoryMusicSegment || Category() == kCategoryMusicSwitch)
+            SeekPlays(*this, params, Category() == kCategoryMusicSegment);
+    }
+    else
+    {
+        ApplyActionToPlays(*this, params);
+    }
     FollowStateTransitions(params);
     const bool withExceptions = params.exceptionCount > 0;
     if (withExceptions || PlayCount() > 0)

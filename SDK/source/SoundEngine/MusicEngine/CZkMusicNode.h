@@ -94,8 +94,9 @@ public:
     CZkHierarchyNode* ChildAt(uint16_t index) const { return index < m_childCount ? m_children[index] : nullptr; }
 
     // --- Node operations ---
-    // Stop, pause and resume: the node's playing contexts are the music contexts' (not built
-    // yet); the action goes on to the children, last to first, while the node plays, or always
+    // Stop, pause and resume reach the node's plays (its playing root contexts, filtered by the
+    // action's game object and playing id); a seek makes a segment's or switch container's plays
+    // seek. The action then goes on to the children, last to first, while the node plays, or always
     // when it carries an exception list (skipping excepted children); state transitions follow.
     ZKRESULT ExecuteAction(const SoundEngine::ZkActionParams& params) override;
     using CZkHierarchyNode::ExecuteAction;

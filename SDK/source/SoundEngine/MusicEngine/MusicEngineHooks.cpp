@@ -11,11 +11,11 @@ namespace ZK::MusicEngine
 {
 namespace
 {
-// A context whose sync point a state change may wait for: playing and not stopping.
-bool TakesPartInSyncSearch(const CZkMusicContext& context)
+// A context whose sync point a state change may wait for: playing and not paused.
+bool TakesPartInSyncSearch(const CZkMusicTimelineContext& context)
 {
-    return (context.state & CZkMusicContext::kStatePlaying) != 0 &&
-           (context.state & CZkMusicContext::kStateStopping) == 0 && context.playRecord != nullptr;
+    return (context.StateByte() & CZkMusicContext::kPlaying) != 0 && !context.IsPaused() &&
+           context.playRecord != nullptr;
 }
 } // namespace
 
@@ -25,7 +25,7 @@ void ZkMusicFrameCallback(ZK::IZkGlobalPluginContext*, ZK::ZkGlobalCallbackLocat
     uint8_t refreshValue = 0;
     if (music.TakeSpeedRefresh(refreshValue))
     {
-        for (CZkMusicContext* context = music.FirstPlaying(); context != nullptr; context = context->nextPlaying)
+        for (CZkMusicTimelineContext* context = music.FirstPlaying(); context != nullptr; context = context->nextRoot)
         {
             if (context->playRecord == nullptr)
                 continue;
@@ -35,16 +35,16 @@ void ZkMusicFrameCallback(ZK::IZkGlobalPluginContext*, ZK::ZkGlobalCallbackLocat
     }
     const uint32_t frames = SoundEngine::ZkAudioSettings::FramesPerBuffer();
     CZkSegmentInfoTable& segments = CZkSegmentInfoTable::ProcessTable();
-    for (CZkMusicContext* context = music.FirstPlaying(); context != nullptr;)
+    for (CZkMusicTimelineContext* context = music.FirstPlaying(); context != nullptr;)
     {
         // Read before the context advances: advancing may end it and take it off the list.
-        CZkMusicContext* next = context->nextPlaying;
+        CZkMusicTimelineContext* next = context->nextRoot;
         CZkMusicPlayRecord* play = context->playRecord;
         if (play != nullptr)
         {
             ZkSegmentInfo info;
             if ((context->callbackFlags & ZkPostFlag_RecordSegmentInfo) != 0 && context->GetSegmentInfo(info) == ZK_Success)
-                segments.Write(play->playingID, info);
+                segments.Write(play->PlayingID(), info);
             play->Advance(frames);
         }
         context = next;
@@ -56,10 +56,10 @@ void ZkMusicFrameCallback(ZK::IZkGlobalPluginContext*, ZK::ZkGlobalCallbackLocat
 void ZkMusicTermCallback(ZK::IZkGlobalPluginContext*, ZK::ZkGlobalCallbackLocation, void*)
 {
     MusicEngineState& music = MusicEngineState::Get();
-    for (CZkMusicContext* context = music.FirstPlaying(); context != nullptr;)
+    for (CZkMusicTimelineContext* context = music.FirstPlaying(); context != nullptr;)
     {
-        CZkMusicContext* next = context->nextPlaying;
-        context->Stop(0, ZkCurveInterpolation_Linear);
+        CZkMusicTimelineContext* next = context->nextRoot;
+        context->StopWithFade(ZkMusicFadeParams{0, ZkCurveInterpolation_Linear, 0}, 0);
         context = next;
     }
     // The default transition rule's id lists come with the music objects; none exists yet.
@@ -70,9 +70,9 @@ void ZkMusicTermCallback(ZK::IZkGlobalPluginContext*, ZK::ZkGlobalCallbackLocati
 bool ZkMusicStateChangeHook(ZkUniqueID stateGroup, ZkUniqueID state)
 {
     MusicEngineState& music = MusicEngineState::Get();
-    CZkMusicContext* chosen = nullptr;
+    CZkMusicTimelineContext* chosen = nullptr;
     SyncPointAnswer best;
-    for (CZkMusicContext* context = music.FirstPlaying(); context != nullptr; context = context->nextPlaying)
+    for (CZkMusicTimelineContext* context = music.FirstPlaying(); context != nullptr; context = context->nextRoot)
     {
         if (!TakesPartInSyncSearch(*context))
             continue;
@@ -112,8 +112,8 @@ bool ZkMusicStateChangeHook(ZkUniqueID stateGroup, ZkUniqueID state)
 
 void ZkMusicBankUnloadHook(SoundEngine::LoadedBank* bank)
 {
-    for (CZkMusicContext* context = MusicEngineState::Get().FirstPlaying(); context != nullptr;
-         context = context->nextPlaying)
+    for (CZkMusicTimelineContext* context = MusicEngineState::Get().FirstPlaying(); context != nullptr;
+         context = context->nextRoot)
     {
         if (context->playRecord != nullptr)
             context->playRecord->OnBankUnload(bank);

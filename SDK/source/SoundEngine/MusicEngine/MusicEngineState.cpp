@@ -57,28 +57,28 @@ void MusicEngineState::Release()
     m_speedRefreshValue = 0;
 }
 
-void MusicEngineState::PushPlaying(CZkMusicContext* context)
+void MusicEngineState::PushPlaying(CZkMusicTimelineContext* context)
 {
-    context->nextPlaying = m_playingHead;
+    context->nextRoot = m_playingHead;
     m_playingHead = context;
     if (m_playingTail == nullptr)
         m_playingTail = context;
 }
 
-void MusicEngineState::RemovePlaying(CZkMusicContext* context)
+void MusicEngineState::RemovePlaying(CZkMusicTimelineContext* context)
 {
-    CZkMusicContext* previous = nullptr;
-    for (CZkMusicContext* current = m_playingHead; current != nullptr; current = current->nextPlaying)
+    CZkMusicTimelineContext* previous = nullptr;
+    for (CZkMusicTimelineContext* current = m_playingHead; current != nullptr; current = current->nextRoot)
     {
         if (current != context)
         {
             previous = current;
             continue;
         }
-        (previous != nullptr ? previous->nextPlaying : m_playingHead) = current->nextPlaying;
+        (previous != nullptr ? previous->nextRoot : m_playingHead) = current->nextRoot;
         if (m_playingTail == current)
             m_playingTail = previous;
-        current->nextPlaying = nullptr;
+        current->nextRoot = nullptr;
         return;
     }
 }

@@ -12,7 +12,7 @@
 // it does not own the contexts of its playing list.
 #pragma once
 
-#include "MusicEngine/Neighbours/CZkMusicContext.h"
+#include "MusicEngine/Contexts/CZkMusicTimelineContext.h"
 
 #include <ZK/SoundEngine/Common/ZkResult.h>
 #include <ZK/SoundEngine/Common/ZkTypes.h>
@@ -49,9 +49,9 @@ public:
     void Release();
 
     // --- Playing top-level contexts (pushed at the head) ---
-    CZkMusicContext* FirstPlaying() const { return m_playingHead; }
-    void PushPlaying(CZkMusicContext* context);
-    void RemovePlaying(CZkMusicContext* context);
+    CZkMusicTimelineContext* FirstPlaying() const { return m_playingHead; }
+    void PushPlaying(CZkMusicTimelineContext* context);
+    void RemovePlaying(CZkMusicTimelineContext* context);
 
     // --- Speed refresh ---
     void RequestSpeedRefresh(uint8_t value);
@@ -81,8 +81,8 @@ private:
     bool m_speedRefreshRequested = false;
     uint8_t m_speedRefreshValue = 0;
 
-    CZkMusicContext* m_playingHead = nullptr;
-    CZkMusicContext* m_playingTail = nullptr;
+    CZkMusicTimelineContext* m_playingHead = nullptr;
+    CZkMusicTimelineContext* m_playingTail = nullptr;
 
     PendingStateChange* m_pendingHead = nullptr;
     PendingStateChange* m_pendingTail = nullptr;

@@ -1,0 +1,87 @@
+// CZkMusicChainContext: a timeline context that plays segments one after another: a chain of items
+// (ZkMusicChainItem), each placing a segment context on the chain's timeline. The chain starts its
+// items' segment contexts at their play offsets, stops them at their stop offsets, forwards every
+// frame to the sounding ones and frees the items that are over. A segment played by itself, a
+// playlist and a switch container's silence are chains.
+//
+// Chain-local time = context time + chain start offset: the segment time at which the first item
+// is entered is added before any comparison with item positions.
+//
+// Threading: engine thread only, under the global engine lock.
+// Ownership: reference-counted (CZkMusicContext); the chain owns its items (pool 0).
+#pragma once
+
+#include "MusicEngine/Contexts/CZkMusicTimelineContext.h"
+#include "MusicEngine/Contexts/ZkMusicChainItem.h"
+
+namespace ZK::MusicEngine
+{
+struct ZkMusicCursor;
+
+class CZkMusicChainContext : public CZkMusicTimelineContext
+{
+public:
+    explicit CZkMusicChainContext(CZkMusicContext* parentContext) : CZkMusicTimelineContext(parentContext) {}
+    ~CZkMusicChainContext() override;
+
+    // Clears the chain, then stops as a timeline context.
+    void OnStopped() override;
+
+    void Process(uint64_t time, uint32_t length, ZkMusicFrameInfo& frame) override;
+    // Moves the cursor to the next item, or (without a current item) to the head or the item
+    // playing now; at the last item the chain is asked to grow unless lastOnly.
+    virtual void CursorStep(ZkMusicCursor& cursor, bool lastOnly);
+    virtual void UpdateDistance(ZkMusicCursor& cursor, uint64_t time, uint32_t length);
+    // The earliest play time and the earliest segment start of the leading items with a segment.
+    virtual void GetPlayWindow(uint64_t& firstPlay, uint64_t& firstStart) const;
+    virtual bool IsInterruptible() const;
+    // Fades every item out (or drops the ones not sounding) so that all is silent by then.
+    virtual void FadeOutUntil(uint64_t time);
+
+    // The segment of the item playing now: 1 with the record filled (zeros for an empty item), 2
+    // without an item.
+    ZKRESULT GetSegmentInfo(ZkSegmentInfo& info) override;
+
+    // Whether items may still be added after the last one.
+    virtual bool CanContinue() const = 0;
+    virtual bool ExtendChain(ZkMusicCursor&, uint64_t, uint32_t) { return false; }
+    virtual void ScheduleAhead(uint64_t) {}
+    virtual void OnItemStarted(ZkMusicChainItem&) {}
+    virtual void OnItemRemoved(ZkMusicChainItem&) {}
+
+    // A new tail item at position holding a reference on the segment context (may be null); null
+    // out of memory.
+    ZkMusicChainItem* AppendItem(uint64_t position, CZkMusicSegmentContext* segmentContext);
+    // Removes every item, detaching and releasing their segment contexts.
+    void ClearChain();
+    // The item's segment time at the play's clock (0 for an item without segment context).
+    int32_t ItemLocalNow(const ZkMusicChainItem& item);
+    // Stops the item's segment context with a fade as long as it has played, and marks it cut.
+    void FadeOutNow(ZkMusicChainItem& item, int64_t itemTime);
+
+    // Places the head item's start at segment time seekPosition (entry rules are not placed yet):
+    // its segment context starts there, played at the later of it and segment time 0 (minus the
+    // look-ahead its tracks need); the chain is entered there. The largest look-ahead of the items.
+    int32_t PrepareFrom(int32_t seekPosition);
+
+    ZkMusicChainItem* Head() const { return m_head; }
+    ZkMusicChainItem* Tail() const { return m_tail; }
+    uint32_t chainStartOffset = 0;
+
+protected:
+    // GetSegmentInfo from the item playing now, or from the first item with fromStart.
+    ZKRESULT SegmentInfoOfCursor(ZkSegmentInfo& info, bool fromStart);
+    void ProcessItem(ZkMusicChainItem& item, uint64_t chainTime, uint32_t length, float speed, bool cut);
+    // The distance from the item's start to its next item's start on the chain.
+    uint64_t DistanceToNext(const ZkMusicChainItem& item) const;
+    // Drops the item's segment context: detached from its parent and released.
+    static void DropSegmentContext(ZkMusicChainItem& item);
+
+private:
+    ZkMusicChainItem* m_tail = nullptr;
+    ZkMusicChainItem* m_head = nullptr;
+};
+
+// How long before its audible start the context must be started.
+int32_t LookAheadOf(const CZkMusicChainContext& context);
+} // namespace ZK::MusicEngine

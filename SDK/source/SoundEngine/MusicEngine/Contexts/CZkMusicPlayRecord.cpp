@@ -1,0 +1,101 @@
+#include "MusicEngine/Contexts/CZkMusicPlayRecord.h"
+
+#include "MusicEngine/CZkMusicNode.h"
+#include "MusicEngine/Contexts/CZkMusicTimelineContext.h"
+#include "ZkAudiolib/Common/FrontEnd/ZkExternalSourceArray.h"
+#include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
+#include "ZkAudiolib/Common/GameSyncs/CZkStateMgr.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+namespace ZK::MusicEngine
+{
+using SoundEngine::g_pStateMgr;
+
+CZkMusicPlayRecord* CZkMusicPlayRecord::Create(CZkMusicTimelineContext& root, const ZkMusicPlayInfo& playInfo,
+                                               CZkRegisteredObj* gameObject, uint8_t option)
+{
+    void* memory = ZK::MemoryMgr::Malloc(kPool, sizeof(CZkMusicPlayRecord));
+    if (memory == nullptr)
+        return nullptr;
+    auto* record = new (memory) CZkMusicPlayRecord();
+    if (g_pStateMgr != nullptr && g_pStateMgr->RegisterTriggerTarget(record, gameObject) != ZK_Success)
+    {
+        record->~CZkMusicPlayRecord();
+        ZK::MemoryMgr::Free(kPool, memory);
+        return nullptr;
+    }
+    record->root = &root;
+    record->playInfo = playInfo;
+    if (playInfo.externalSources != nullptr)
+        playInfo.externalSources->AddRef();
+    record->gameObject = gameObject;
+    if (gameObject != nullptr)
+        gameObject->AddRef();
+    record->option = option;
+    return record;
+}
+
+void CZkMusicPlayRecord::Destroy()
+{
+    if (g_pStateMgr != nullptr)
+        g_pStateMgr->UnregisterTriggerTarget(this);
+    if (gameObject != nullptr)
+        gameObject->Release();
+    if (playInfo.externalSources != nullptr)
+        playInfo.externalSources->Release();
+    this->~CZkMusicPlayRecord();
+    ZK::MemoryMgr::Free(kPool, this);
+}
+
+CZkMusicNode* CZkMusicPlayRecord::CurrentSegmentNode() const
+{
+    return root != nullptr ? root->CurrentSegmentNode() : nullptr;
+}
+
+float CZkMusicPlayRecord::EvaluateSpeed(const CZkMusicNode& node, uint32_t frameLength) const
+{
+    float wanted = node.EffectivePlaybackSpeed(1.0f, ZkRTPCKey::ForObject(gameObject, playInfo.playingID));
+    // A speed that is not a number (a bank's property) plays at the normal speed.
+    if (std::isnan(wanted))
+        wanted = 1.0f;
+    wanted = std::clamp(wanted, kMinSpeed, kMaxSpeed);
+    const float frame = static_cast<float>(frameLength);
+    const auto samples = static_cast<uint32_t>(std::round(frame * wanted));
+    return frameLength > 0 ? static_cast<float>(samples) / frame : wanted;
+}
+
+void CZkMusicPlayRecord::Advance(uint32_t frameLength)
+{
+    CZkMusicTimelineContext* playing = root;
+    playing->AddRef();
+    if ((playing->StateByte() & 0x3) != 0 && !playing->IsPaused())
+    {
+        const CZkMusicNode* segment = CurrentSegmentNode();
+        if (!speedEvaluated && segment != nullptr)
+        {
+            if (refreshValue != 0)
+                playing->ReleaseModulators();
+            const float evaluated = EvaluateSpeed(*segment, frameLength);
+            if (evaluated != speed)
+            {
+                speed = evaluated;
+                playing->SetParameter(kParamIdPlaybackSpeed, speed, static_cast<float>(frameLength));
+            }
+            speedEvaluated = true;
+            refreshValue = 0;
+        }
+        frameAdvance = static_cast<uint32_t>(std::round(static_cast<float>(frameLength) * speed));
+        ZkMusicFrameInfo frame;
+        playing->Process(clock, frameAdvance, frame);
+        clock += frameAdvance;
+        playing->EndFrame();
+        if (CurrentSegmentNode() != segment)
+            speedEvaluated = false;
+    }
+    // The last reference may end the play and destroy this record.
+    playing->Release();
+}
+} // namespace ZK::MusicEngine

@@ -1,0 +1,102 @@
+// CZkMusicPlayRecord: one play of a music object as the rest of the sound engine sees it: the game
+// object, the playing id and its post's external sources, the option byte handed to every clip of
+// the play, the music clock and the playback speed. One record per playing root, created by
+// StartPlay and destroyed by EndPlay (MusicPlays.h); the root holds it, the record points back to
+// the root without a reference.
+//
+// Each frame the music engine's frame callback calls Advance: the speed is evaluated when it is not
+// valid (clamped to 0.25..4 and quantised to a whole number of samples per frame), the root
+// processes the frame, the clock moves on by the frame's advance and the root ends its frame.
+//
+// Threading: engine thread only, under the global engine lock. Ownership: the record holds a
+// reference on its game object and on the post's external sources; memory from pool 0.
+#pragma once
+
+#include "ZkAudiolib/Common/GameSyncs/IZkTriggerReceiver.h"
+
+#include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
+#include <ZK/SoundEngine/Common/ZkResult.h>
+#include <ZK/SoundEngine/Common/ZkTypes.h>
+
+#include <cstdint>
+
+namespace ZK::SoundEngine
+{
+class CZkRegisteredObj;
+class ZkExternalSourceArray;
+struct LoadedBank;
+} // namespace ZK::SoundEngine
+
+namespace ZK::MusicEngine
+{
+using SoundEngine::CZkRegisteredObj;
+class CZkMusicNode;
+class CZkMusicTimelineContext;
+struct PendingStateChange;
+
+// The caller's play information: the playing id and the post's external sources (a reference is
+// held by whoever keeps a copy).
+struct ZkMusicPlayInfo
+{
+    SoundEngine::ZkExternalSourceArray* externalSources = nullptr;
+    ZkPlayingID playingID = 0;
+};
+
+// Where a change of a state group may take effect next: samples from now, and what the scheduling
+// of that point needs.
+struct SyncPointAnswer
+{
+    bool found = false;
+    int64_t samplesFromNow = 0;
+    uint32_t steps = 0;
+    int64_t scheduleTime = 0;
+};
+
+class CZkMusicPlayRecord final : public SoundEngine::IZkTriggerReceiver
+{
+public:
+    static constexpr ZkMemoryId kPool = ZkMemID_Default;
+    static constexpr float kMinSpeed = 0.25f;
+    static constexpr float kMaxSpeed = 4.0f;
+
+    // A record for the root (clock 0, speed 1.0), holding references on the external sources and the
+    // game object, registered as trigger target for the game object. Null out of memory, or when it
+    // cannot register (nothing is left behind).
+    static CZkMusicPlayRecord* Create(CZkMusicTimelineContext& root, const ZkMusicPlayInfo& playInfo,
+                                      CZkRegisteredObj* gameObject, uint8_t option);
+    // Unregisters, drops the references and frees the record.
+    void Destroy();
+
+    // One engine frame of frameLength samples (see the header's opening).
+    void Advance(uint32_t frameLength);
+    // The music segment under the play's cursor, or the object the root plays.
+    CZkMusicNode* CurrentSegmentNode() const;
+
+    // Stingers are not scheduled yet: a trigger is ignored.
+    void OnTrigger(ZkUniqueID) override {}
+    // Deferred state changes wait for music sync points, which are not searched yet: 4.
+    ZKRESULT GetNextSyncPoint(ZkUniqueID, SyncPointAnswer&) { return ZK_NotImplemented; }
+    ZKRESULT QueueStateChange(PendingStateChange*, uint32_t, int64_t) { return ZK_NotImplemented; }
+    // MIDI-track players are not built yet: 4.
+    ZKRESULT OnBankUnload(SoundEngine::LoadedBank*) { return ZK_NotImplemented; }
+
+    ZkPlayingID PlayingID() const { return playInfo.playingID; }
+
+    uint64_t clock = 0;
+    CZkMusicTimelineContext* root = nullptr;
+    ZkMusicPlayInfo playInfo;
+    CZkRegisteredObj* gameObject = nullptr;
+    uint8_t option = 0;
+    uint32_t frameAdvance = 0;
+    float speed = 1.0f;
+    bool speedEvaluated = false; // cleared to make the next Advance evaluate the speed again
+    uint8_t refreshValue = 0;    // non-zero: the root releases its modulators before the speed is read
+
+private:
+    CZkMusicPlayRecord() = default;
+    ~CZkMusicPlayRecord() = default;
+    // The speed the node asks for, made playable: 0.25..4 (not a number counts as 1.0), then a
+    // whole number of samples per frame.
+    float EvaluateSpeed(const CZkMusicNode& node, uint32_t frameLength) const;
+};
+} // namespace ZK::MusicEngine

@@ -1,0 +1,64 @@
+// ZkMusicCursor: walks a context tree along the time axis. It turns a time into the chain item that
+// plays then and the segment time inside it, steps from item to item, and finds the next musical
+// sync point of a kind. A stack object, used and dropped within one call.
+//
+// Times: an item's segment time 0 lies at (position - chain start offset) on its owner's timeline,
+// after the offsets of the switch levels crossed from the root (none until switch contexts exist).
+//
+// Threading: engine thread only.
+#pragma once
+
+#include <ZK/SoundEngine/Common/ZkResult.h>
+#include <ZK/SoundEngine/Common/ZkTypes.h>
+
+#include <cstdint>
+
+namespace ZK::MusicEngine
+{
+class CZkMusicChainContext;
+class CZkMusicTimelineContext;
+struct ZkMusicChainItem;
+
+// What FindSyncPoint answers.
+enum ZkSyncPointResult : uint32_t
+{
+    ZkSyncPoint_Found = 1,
+    ZkSyncPoint_Failed = 2,
+    ZkSyncPoint_BeyondItem = 3, // the next item starts before the point
+};
+
+struct ZkMusicCursor
+{
+    static constexpr uint32_t kMaxLevels = 32;
+    static constexpr int64_t kNoItemStart = INT64_MAX;
+
+    // Starts on the item playing now on the context (the first item with fromStart).
+    void Init(CZkMusicChainContext& context, bool fromStart);
+    // The item and its owner become current: the owner says whether items may follow it.
+    void SetCurrent(ZkMusicChainItem* item, CZkMusicChainContext* itemOwner);
+    void SetDistance(uint64_t samples, bool end);
+
+    // The segment time inside the current item of an owner-timeline time.
+    int64_t ItemLocalTime(uint64_t time) const;
+    // Where the current item's segment time 0 lies, not before the chain's start.
+    int64_t CurrentItemStart() const;
+    // The next sync point of the kind at or after time (see ZkSyncPointResult); cueID in: the cue
+    // filter, out: the cue found (0 without a segment).
+    ZkSyncPointResult FindSyncPoint(uint64_t time, uint32_t kind, ZkUniqueID& cueID, bool skipNow,
+                                    bool allowWithoutSegment, uint64_t& point) const;
+    // Whether time lies at or past the current segment's exit cue.
+    bool IsAtExit(uint64_t time) const;
+    // The time offsets of the switch levels crossed; no switch context exists yet.
+    uint64_t LevelOffsetSum() const { return 0; }
+
+    uint32_t levelCount = 0;
+    ZkMusicChainItem* current = nullptr;
+    CZkMusicChainContext* owner = nullptr;
+    uint32_t depth = 0;
+    uint64_t distance = 0;
+    bool endReached = true;
+    bool lastItem = false;
+    bool fresh = false;
+    bool fromStartMode = false;
+};
+} // namespace ZK::MusicEngine
