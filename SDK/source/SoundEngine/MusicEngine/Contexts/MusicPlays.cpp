@@ -4,7 +4,7 @@
 #include "MusicEngine/CZkSegmentInfoTable.h"
 #include "MusicEngine/Contexts/CZkMusicTimelineContext.h"
 #include "MusicEngine/MusicEngineState.h"
-#include "MusicEngine/Neighbours/CZkContainerPlayContext.h"
+#include "ZkAudiolib/Common/Playback/CZkContainerPlayContext.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkActivityRecord.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"

@@ -10,6 +10,8 @@
 
 #include "ZkAudiolib/Common/Hierarchy/ZkNodeTypes.h"
 
+#include <ZK/SoundEngine/Common/ZkResult.h>
+
 namespace ZK::SoundEngine
 {
 class CZkContainerPlayContext
@@ -25,6 +27,11 @@ public:
 
     // The play-context list's link.
     CZkContainerPlayContext* nextPlayContext = nullptr;
+
+    // The engine's list of nodes updated each frame, which a playing music node joins while it
+    // plays. Not built yet: both answer 4 and do nothing, so no node is updated per frame by it.
+    static ZKRESULT RegisterForUpdates(CZkHierarchyNode*) { return ZK_NotImplemented; }
+    static ZKRESULT UnregisterFromUpdates(CZkHierarchyNode*) { return ZK_NotImplemented; }
 
 protected:
     ~CZkContainerPlayContext() = default;

@@ -132,9 +132,10 @@ protected:
         BankItemKinds::Set(BankItemType::Action, &m_actions);
         BankItemKinds::Set(BankItemType::Event, &m_eventKind);
         BankItemKinds::Set(BankItemType::Bus, &m_buses);
-        // Playlists, groups and layered containers as test items too: a real container would link
-        // the test sounds.
+        // Playlists, switch containers, groups and layered containers as test items too: a real
+        // container would link the test sounds.
         BankItemKinds::Set(5, &m_containers);
+        BankItemKinds::Set(6, &m_containers);
         BankItemKinds::Set(7, &m_containers);
         BankItemKinds::Set(9, &m_containers);
         CallbackLog::Clear();

@@ -253,6 +253,7 @@ protected:
         BankItemKinds::Set(BankItemType::Event, &m_events);
         BankItemKinds::Set(BankItemType::Bus, &m_buses);
         BankItemKinds::Set(5, &m_containers); // playlists
+        BankItemKinds::Set(6, &m_containers); // switch containers: their children are test nodes
         BankItemKinds::Set(7, &m_containers); // groups: a real one would attach itself to a test bus
         BankItemKinds::Set(9, &m_containers); // layered containers: their children are test nodes
     }

@@ -135,10 +135,10 @@ TEST_F(ShippedBanks, InitAndMainLoad)
     EXPECT_GT(m_index.Table(ZkIndexKind::Events).Length(), 5u);
     // One sound per media in the bank (a prefetch copy stands for its streamed music), the win,
     // lose and credits musics streamed from their loose files alone, the hover cue's silence, the
-    // ten playlists of the cues that vary, the city hit's layered container and the two groups of
-    // the cues.
+    // ten playlists of the cues that vary, the tower rubble's switch container, the city hit's
+    // layered container and the two groups of the cues.
     constexpr size_t kStreamedAlone = 3;
-    constexpr size_t kContainers = 10 + 1 + 2;
+    constexpr size_t kContainers = 10 + 1 + 1 + 2;
     EXPECT_EQ(m_index.Table(ZkIndexKind::Nodes).Length(), media.entries.size() + kStreamedAlone + 1 + kContainers);
     EXPECT_EQ(m_index.Table(ZkIndexKind::CustomEffects).Length(), 1u) << "the silence's parameters";
 }
