@@ -19,6 +19,7 @@ import struct
 from .binary import f32, u8, u16, u32
 from .fields import Fields
 from .nodes import node_body
+from .written_items import first_written_item
 
 ITEM_TYPES = {"playlist": 5, "group": 7}
 PLAY_MODES = {"random": 0, "sequence": 1}
@@ -123,10 +124,4 @@ def variants(description):
 
 
 def _first(description, kind):
-    for chunk_index, chunk in enumerate(description.get("chunks", [])):
-        if chunk.get("tag") != "HIRC":
-            continue
-        for item_index, item in enumerate(chunk.get("items", [])):
-            if item.get("type") in (kind, ITEM_TYPES[kind]) and "hex" not in item:
-                return chunk_index, item_index, item
-    return None
+    return first_written_item(description, (kind, ITEM_TYPES[kind]))

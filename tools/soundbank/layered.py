@@ -19,6 +19,7 @@ from .binary import u8, u16, u32
 from .fields import Fields
 from .nodes import node_body
 from .properties import curve_points, rtpc_list
+from .written_items import first_written_item
 
 ITEM_TYPES = {"layered": 9}
 
@@ -94,10 +95,4 @@ def variants(description):
 
 
 def _first(description):
-    for chunk_index, chunk in enumerate(description.get("chunks", [])):
-        if chunk.get("tag") != "HIRC":
-            continue
-        for item_index, item in enumerate(chunk.get("items", [])):
-            if item.get("type") in ("layered", ITEM_TYPES["layered"]) and "hex" not in item:
-                return chunk_index, item_index, item
-    return None
+    return first_written_item(description, ("layered", ITEM_TYPES["layered"]))

@@ -56,6 +56,7 @@ from .dialogue import tree_nodes
 from .fields import Fields
 from .ids import resolve
 from .nodes import PCM_CODEC, PLUGIN_TYPE_SOURCE, node_body
+from .written_items import first_written_item
 
 ITEM_TYPES = {"music_segment": 10, "music_track": 11, "music_switch": 12, "music_playlist": 13}
 TRACK_KINDS = {"normal": 0, "random": 1, "sequence": 2, "switch": 3}
@@ -274,13 +275,7 @@ def music_body(fields, item_type):
 # --- Fault variants ---
 
 def _first(description, item_type):
-    for chunk_index, chunk in enumerate(description.get("chunks", [])):
-        if chunk.get("tag") != "HIRC":
-            continue
-        for item_index, item in enumerate(chunk.get("items", [])):
-            if item.get("type") in (item_type, ITEM_TYPES.get(item_type)) and "hex" not in item:
-                return chunk_index, item_index, item
-    return None
+    return first_written_item(description, (item_type, ITEM_TYPES.get(item_type)))
 
 
 def _grid_with(item, **values):

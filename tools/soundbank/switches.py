@@ -16,6 +16,7 @@ import copy
 from .binary import u8, u32
 from .fields import Fields
 from .nodes import node_body
+from .written_items import first_written_item
 
 ITEM_TYPES = {"switch": 6}
 GROUP_TYPES = {"switch": 0, "state": 1}
@@ -100,10 +101,4 @@ def variants(description):
 
 
 def _first(description):
-    for chunk_index, chunk in enumerate(description.get("chunks", [])):
-        if chunk.get("tag") != "HIRC":
-            continue
-        for item_index, item in enumerate(chunk.get("items", [])):
-            if item.get("type") in ("switch", ITEM_TYPES["switch"]) and "hex" not in item:
-                return chunk_index, item_index, item
-    return None
+    return first_written_item(description, ("switch", ITEM_TYPES["switch"]))
