@@ -137,6 +137,17 @@ void CZkContainerNode::RemoveChildByID(ZkUniqueID id)
     child->SetParent(nullptr);
 }
 
+void CZkContainerNode::RemoveAllChildren()
+{
+    while (ChildCount() > 0)
+    {
+        const uint32_t before = ChildCount();
+        RemoveChildByID(Child(before - 1)->ID());
+        if (ChildCount() == before)
+            break;
+    }
+}
+
 ZKRESULT CZkContainerNode::ExecuteAction(const ZkActionParams& params)
 {
     if (IsExcepted(params))

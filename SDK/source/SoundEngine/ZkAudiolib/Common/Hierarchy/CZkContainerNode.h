@@ -40,6 +40,9 @@ public:
     void RemoveChild(CZkHierarchyNode* child) override;
     // Takes the child out and clears its parent link.
     void RemoveChildByID(ZkUniqueID id);
+    // Takes every child out, last first, through RemoveChildByID (so a derived container's
+    // RemoveChild drops what it keeps of each); stops at a child that will not leave.
+    void RemoveAllChildren();
     // Sizes the array for count children (a single child stays inline). 1; 52 out of memory.
     ZKRESULT ReserveChildren(uint32_t count);
     uint32_t ChildCount() const { return m_childCount; }

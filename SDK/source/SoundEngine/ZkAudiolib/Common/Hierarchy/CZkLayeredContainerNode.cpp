@@ -98,13 +98,7 @@ void CZkLayeredContainerNode::ReleaseLayers()
 
 void CZkLayeredContainerNode::UnlinkChildren()
 {
-    while (ChildCount() > 0)
-    {
-        const uint32_t before = ChildCount();
-        RemoveChildByID(Child(before - 1)->ID());
-        if (ChildCount() == before)
-            break;
-    }
+    RemoveAllChildren();
 }
 
 ZKRESULT CZkLayeredContainerNode::AddChild(CZkHierarchyNode* child)

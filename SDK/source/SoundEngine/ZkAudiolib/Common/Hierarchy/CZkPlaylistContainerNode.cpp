@@ -149,13 +149,7 @@ ZKRESULT CZkPlaylistContainerNode::ReadEntries(ZK::ZkByteCursor& cursor)
 
 void CZkPlaylistContainerNode::UnlinkChildren()
 {
-    while (ChildCount() > 0)
-    {
-        const uint32_t before = ChildCount();
-        RemoveChildByID(Child(before - 1)->ID());
-        if (ChildCount() == before)
-            break;
-    }
+    RemoveAllChildren();
     if (m_entries != nullptr)
         m_entries->Clear();
 }

@@ -130,13 +130,7 @@ ZKRESULT CZkSwitchContainerNode::ReadChildSettings(ZK::ZkByteCursor& cursor)
 
 void CZkSwitchContainerNode::UnlinkAll()
 {
-    while (ChildCount() > 0)
-    {
-        const uint32_t before = ChildCount();
-        RemoveChildByID(Child(before - 1)->ID());
-        if (ChildCount() == before)
-            break;
-    }
+    RemoveAllChildren();
     m_values.Clear();
     m_settings.Clear();
 }
