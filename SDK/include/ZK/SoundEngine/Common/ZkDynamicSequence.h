@@ -4,9 +4,10 @@
 // audio node, a delay before it starts, a custom-info pointer handed back in the item callbacks
 // (callback type 0x2 of the playing id) and optionally external sources.
 //
-// Every type starts the next item once the one before is gone. A sample-accurate sequence (type 0)
-// shares one sequence number across its run (its items are exempt from playback limits); the
-// hand-over of one voice to the next item on the very next sample is not built yet.
+// A sample-accurate sequence (type 0) starts each item on the sample after the one before ends, on
+// the same voice, when both have the same channel layout (another layout starts after the one
+// before, on a frame boundary); its items are exempt from playback limits. Any other type starts
+// the next item once the one before is gone.
 //
 // Threading: any thread. LockPlaylist enters the sequence's own lock, which the engine thread takes
 // to pop the next item: edit quickly, and unlock from the thread that locked. Ownership: the
@@ -29,7 +30,7 @@ namespace ZK::SoundEngine::DynamicSequence
 {
 enum DynamicSequenceType : uint32_t
 {
-    DynamicSequenceType_SampleAccurate = 0, // one run: its items share a sequence number
+    DynamicSequenceType_SampleAccurate = 0, // the next item joins the voice of the one before
     DynamicSequenceType_NormalTransition = 1,
 };
 

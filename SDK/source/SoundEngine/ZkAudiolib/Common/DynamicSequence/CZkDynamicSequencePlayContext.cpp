@@ -39,6 +39,15 @@ void CZkDynamicSequencePlayContext::CompleteNextLaunch(PlayLaunchParams& record)
     record.sequenceNumber = m_sequenceNumber;
 }
 
+void CZkDynamicSequencePlayContext::OnEndNotice(float remainingMs)
+{
+    CZkContextPlayingInstance::OnEndNotice(remainingMs);
+    // A stopping instance lets nothing follow; only a sample-accurate run goes on this early.
+    if ((Status() & (kStatusStopping | kStatusKilled)) == 0 &&
+        m_sequence->Type() == DynamicSequence::DynamicSequenceType_SampleAccurate)
+        Advance();
+}
+
 void CZkDynamicSequencePlayContext::OnTeardown()
 {
     // A play that failed after its instance was made is reported by the loop that started it,

@@ -1,11 +1,13 @@
 // CZkDynamicSequencePlayContext: the playing instance of everything a dynamic sequence plays (its
 // items, and the next items of continuous containers inside them, which keep the sequence as their
-// play target). Besides what CZkContextPlayingInstance does, the instance that ends its item asks
-// the sequence for the next one when it goes, once (advance pending). A sample-accurate sequence
-// (type 0) chains its items the same way for now: the hand-over of one voice from an item to the
-// next, on the sample after it ends, is not built. An item whose play chain goes on hands the duty
-// to its next chain item; a killed instance (a stop, the engine's end) advances nothing. Every
-// instance that played reports its item's end when it goes.
+// play target). Besides what CZkContextPlayingInstance does, one instance per item asks the
+// sequence for the next item, once (advance pending): a sample-accurate sequence (type 0) when the
+// item's end notice arrives (its source knows its length), so that the next item's source can wait
+// on this item's voice and take over on the sample after it ends (the instances of one run share
+// the sequence number, which is their voice group); any other type when the item goes. An item
+// whose play chain goes on hands the duty to its next chain item; a stopping or killed instance (a
+// stop, the engine's end) advances nothing. Every instance that played reports its item's end when
+// it goes.
 //
 // Threading: engine thread, under the global engine lock. Ownership: as CZkPlayingInstance (pool
 // 0); it holds a reference on its sequence and on its item's external sources.
@@ -35,6 +37,7 @@ public:
     uint32_t SequenceNumber() const { return m_sequenceNumber; }
 
 protected:
+    void OnEndNotice(float remainingMs) override;
     void OnTeardown() override;
     void CompleteNextLaunch(PlayLaunchParams& record) const override;
 

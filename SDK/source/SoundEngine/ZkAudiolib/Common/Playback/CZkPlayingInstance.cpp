@@ -65,6 +65,7 @@ CZkPlayingInstance::CZkPlayingInstance(const PlayLaunchParams& params, CZkHierar
     {
         priority.sequence = params.sequenceNumber;
         m_limitByte |= kLimitExempt;
+        m_voiceGroup = params.sequenceNumber;
     }
     else
     {

@@ -387,6 +387,10 @@ public:
 
     // Its start command was queued (Play succeeded once).
     bool WasPlayed() const { return m_played; }
+    // The voice group (0: none): the sequence number its play carried, which every item of one
+    // sample-accurate run shares. The renderer lets the instance's source follow the source of an
+    // instance of its group on that one's voice.
+    uint32_t VoiceGroupID() const { return m_voiceGroup; }
 
 protected:
     // Subclasses react to the end notice of their source (its time); nothing here.
@@ -457,6 +461,7 @@ private:
     bool m_endPosted = false;
     bool m_rateTimed = false;   // an item of a playlist that times its items: seeks are refused
     uint32_t m_callbackFlags = 0;
+    uint32_t m_voiceGroup = 0;
     // Mono in the standard configuration (centre) until a source reads the media's header.
     ZkAudioFormat m_format{0, ZkChannelConfig(0x4101), 0};
 };

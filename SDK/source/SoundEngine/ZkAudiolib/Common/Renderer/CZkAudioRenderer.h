@@ -57,6 +57,8 @@ public:
     static constexpr int32_t kGraphRefresh = 1;
     static constexpr int32_t kGraphRebuildAll = 2;
 
+    // A source that joined an existing voice as its follow-up source.
+    static constexpr ZKRESULT kJoinedVoice = ZK_AlreadyAChild;
     // The flag bit of a voice request set when the voice joined the voice list or has started.
     static constexpr uint32_t kRequestVoiceListed = 0x100;
 
@@ -72,11 +74,12 @@ public:
     static void MixBusToDevice(CZkMixBus& bus, CZkOutputDevice& device);
 
     // --- Voices (CZkAudioRendererVoices.cpp) ---
-    // Gives the instance's source a voice: a new voice with the source as its main source, listed
-    // (bit 8 of flags set when it joined the voice list) or pending while its source prepares (1);
-    // 2 when no voice can be made (the instance's end is posted) or listed; the source's failure.
-    // (A source of a voice group would join a voice of its group as its follow-up source, 5: no
-    // instance carries a voice group yet.)
+    // Gives the instance's source a voice. An instance of a voice group (the items of a
+    // sample-accurate sequence) first looks for a started voice of its group without a follow-up
+    // source, and its source becomes that voice's follow-up (5). Otherwise a new voice with the
+    // source as its main source, listed (bit 8 of flags set when it joined the voice list) or
+    // pending while its source prepares (1); 2 when no voice can be made (the instance's end is
+    // posted) or listed; the source's failure.
     static ZKRESULT CreateVoice(CZkPlayingInstance& instance, uint32_t& flags);
     // Builds the voice's pipeline when it has none, lists it by key and routes it. 1; 2 (the voice
     // is destroyed).

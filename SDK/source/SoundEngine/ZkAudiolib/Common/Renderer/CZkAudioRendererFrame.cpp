@@ -278,6 +278,10 @@ void RendererFrame::PostFrameVoices()
         else if (status != ZK_NotProcessedThisFrame)
             voice.ReleaseFrameBuffers();
 
+        // A follow-up source whose instance was stopped while it waited goes (its end posted).
+        if (const CZkVoiceSource* second = voice.SecondSource();
+            second != nullptr && second->Instance() != nullptr && second->Instance()->IsDead())
+            voice.ReleaseSecondSource();
         const CZkPlayingInstance* instance = InstanceOf(voice);
         // A dead instance (stopped, its stop position passed) asks for the stop.
         const bool stopDue = voice.State() == CZkVoice::kStateStopped || (instance != nullptr && instance->IsDead());
@@ -291,6 +295,7 @@ void RendererFrame::PostFrameVoices()
 
         if (voice.State() != CZkVoice::kStateStopped)
         {
+            voice.ReportDurationOnce();
             ++i;
             continue;
         }
@@ -316,7 +321,7 @@ void RendererFrame::FollowOrStop(CZkVoice& voice)
         return;
     }
     next->SetVoice(&voice);
-    voice.MainSource()->ReportDuration();
+    voice.ReportDurationOnce();
 }
 
 ZKRESULT CZkAudioRenderer::RenderPass()

@@ -55,6 +55,32 @@ void Route(CZkVoice& voice)
     CZkAudioRenderer::ConnectVoice(voice, outputBus, instance->GameObjectOf(), MixesPerListener(outputBus));
 }
 
+// The instance's source joins, as its follow-up source, a started voice of the instance's voice
+// group that has none yet: it takes over on the sample after that voice's source ends. Voices not
+// started yet are passed over: they belong to the same launch (the layers of one item), which
+// sound together. 5 joined; 17 when no voice takes it (it needs a voice of its own); the source's
+// failure (the instance's end is posted).
+ZKRESULT JoinVoiceGroup(CZkPlayingInstance& instance)
+{
+    for (CZkVoice* voice : RendererVoices().voices)
+    {
+        const CZkPlayingInstance* main = InstanceOf(*voice);
+        const uint32_t state = voice->State();
+        if (main == nullptr || main == &instance || main->VoiceGroupID() != instance.VoiceGroupID() ||
+            voice->SecondSource() != nullptr || main->IsDead() ||
+            (state != CZkVoice::kStatePlaying && state != CZkVoice::kStatePaused))
+            continue;
+        const ZKRESULT attached = voice->AttachSource(&instance, false);
+        if (attached != ZK_Success && attached != ZK_NotReadyYet)
+            return attached;
+        // The voice answers for the instance from now on: a stop releases its source there.
+        instance.SetVoice(voice);
+        instance.MarkStarving();
+        return CZkAudioRenderer::kJoinedVoice;
+    }
+    return ZK_NoMoreData;
+}
+
 void UnlinkPending(CZkVoice* previous, CZkVoice* voice)
 {
     ZkRendererVoiceList& list = RendererVoices();
@@ -93,8 +119,12 @@ uint32_t CZkAudioRenderer::PendingVoiceCount()
 
 ZKRESULT CZkAudioRenderer::CreateVoice(CZkPlayingInstance& instance, uint32_t& flags)
 {
-    // Voice groups (a follow-up source joining a voice of its group) belong to the containers that
-    // play sample-accurate sequences; no instance of this engine carries a group id yet.
+    if (instance.VoiceGroupID() != 0)
+    {
+        const ZKRESULT joined = JoinVoiceGroup(instance);
+        if (joined != ZK_NoMoreData)
+            return joined;
+    }
     CZkVoice* voice = CZkVoice::Create();
     if (voice == nullptr)
     {

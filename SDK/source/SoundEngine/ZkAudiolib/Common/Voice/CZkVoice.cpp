@@ -28,6 +28,7 @@ void CZkVoice::Destroy(CZkVoice* voice)
 {
     if (voice == nullptr)
         return;
+    voice->ReleaseSecondSource();
     voice->Detach();
     voice->~CZkVoice();
     ZK::MemoryMgr::Free(kPool, voice);
@@ -129,7 +130,22 @@ void CZkVoice::StopSourceOfContext(CZkPlayingInstance* instance)
             EnterStopped();
     }
     else if (m_second != nullptr && m_second->Instance() == instance)
-        FreeSource(m_second, false);
+        ReleaseSecondSource();
+}
+
+void CZkVoice::ReleaseSecondSource()
+{
+    FreeSource(m_second, true);
+}
+
+void CZkVoice::ReportDurationOnce()
+{
+    if (m_main != nullptr && m_sourcePrepared && !m_durationReported &&
+        (m_state == kStatePlaying || m_state == kStatePaused))
+    {
+        m_durationReported = true;
+        m_main->ReportDuration();
+    }
 }
 
 void CZkVoice::Detach()

@@ -86,9 +86,18 @@ public:
     // Prepares the main source: 63 while it is not ready; 1 once its start delay falls within the
     // look-ahead; 2 on failure.
     ZKRESULT CheckSourceReady(CZkPlayingInstance* instance);
+    // The second source becomes the main one (the old main source is stopped, which posts its
+    // instance's end); the new main source's duration is reported by ReportDurationOnce.
     void SwitchToSecondSource();
+    // The follow-up source goes without having played: it is stopped, which posts its instance's
+    // end (nothing else would end that instance).
+    void ReleaseSecondSource();
+    // Engine thread: a started voice reports its main source's duration once that source is
+    // prepared, when it has not yet (a source that took over during a pull reports here, off the
+    // voice job).
+    void ReportDurationOnce();
     // The main source of the instance is stopped (unless it takes the stop itself: state 2), its
-    // second source released.
+    // second source released (its instance's end posted).
     void StopSourceOfContext(CZkPlayingInstance* instance);
     // After a seek: the chain restarts from its end (the pending seek is carried out).
     void ReevaluateSource();
@@ -132,7 +141,9 @@ public:
     bool UsesObject(const void* object) const;
     bool UsesShareSet(const LoadedBank* bank) const;
 
-    // Releases both sources and the pipeline; the mix graph is refreshed at the next tick.
+    // Releases both sources and the pipeline; the mix graph is refreshed at the next tick. The
+    // second source is released without its end (a caller that keeps its instance attaches it
+    // anew); Destroy posts it.
     void Detach();
 
     CZkVoiceSource* MainSource() const { return m_main; }

@@ -208,6 +208,9 @@ void CZkVoice::SwitchToSecondSource()
     if (next != nullptr && m_main->StartOnce(next->MediaData(), next->MediaSize()) == ZK_Success)
         next->MarkSourceStarted();
     m_sourcePrepared = m_main->IsStarted();
+    // The pull may run as a voice job: the engine thread reports the new source's duration after
+    // the frame (ReportDurationOnce), which gives its instance its end notice.
+    m_durationReported = false;
 }
 
 void CZkVoice::ReevaluateSource()

@@ -80,6 +80,9 @@ ZKRESULT CZkVoice::PullSource(ZkPipelineBuffer& buffer)
     }
     RefreshMarkerPointers();
     ZKRESULT status = m_resampling->StartFrame(buffer, kPitchModeGlide);
+    // The input held from an earlier frame may be the source's last: the second source follows on.
+    if (status == ZK_NoMoreData && m_second != nullptr)
+        status = FollowWithSecondSource(buffer);
     while (status == ZK_DataNeeded)
     {
         buffer.maxFrames = frames;

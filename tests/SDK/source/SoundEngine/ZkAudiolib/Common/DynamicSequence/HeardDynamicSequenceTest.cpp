@@ -1,160 +1,118 @@
-// Dynamic sequences heard through the running engine (offline rendering, the capture of the main
-// output): each item is a tone burst of its own frequency, so the capture tells which item played
-// when; the game's callback hears each item's end and the sequence's end.
-#include "SDK/source/SoundEngine/ZkAudiolib/Common/Renderer/FirstSoundFixture.h"
+// Dynamic sequences heard through the running engine: sample-accurate runs on one voice, normal
+// runs item after item, dialogue lines, closed sequences freed, and a game thread filling the
+// playlist while the engine plays it.
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/DynamicSequence/HeardSequenceFixture.h"
 
-#include "ZkAudiolib/Common/FrontEnd/EngineLock.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegistryMgr.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 
 #include <ZK/SoundEngine/Common/ZkDynamicDialogue.h>
-#include <ZK/SoundEngine/Common/ZkDynamicSequence.h>
 #include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
 
 #include <atomic>
 #include <chrono>
-#include <cmath>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 namespace
 {
-using namespace ZkFirstSoundTest;
-namespace Sequence = ZK::SoundEngine::DynamicSequence;
+using namespace ZkHeardSequenceTest;
 
-constexpr uint32_t kItemFrames = 4800; // 100 ms
-const uint32_t kHz[] = {500, 1000, 2000};
-constexpr ZkUniqueID kSounds[] = {220, 221, 222};
-int g_info[3];
-
-struct Burst
+// Type 0: each item's source follows the one before on its voice: A sounds for exactly its
+// length from the start latency on and B from the very next sample, C likewise; a sine fitted to
+// each item's stretch leaves no residual above -60 dB, which a sample missing or repeated at a
+// boundary would (one sample of the wrong tone alone gives about -33 dB).
+TEST_F(HeardDynamicSequence, ASampleAccurateSequenceJoinsItsItemsWithoutAGap)
 {
-    size_t first;
-    size_t last;
-};
-
-struct Heard
-{
-    std::mutex lock;
-    std::condition_variable changed;
-    std::vector<std::pair<ZkUniqueID, void*>> items;
-    uint32_t ends = 0;
-    bool endAfterItems = true;
-};
-
-void RecordHeard(ZkCallbackType type, ZkCallbackInfo* info)
-{
-    auto& heard = *static_cast<Heard*>(info->cookie);
-    std::lock_guard guard(heard.lock);
-    if (type == ZkCallbackType_SequenceItemEnd)
+    ASSERT_NO_FATAL_FAILURE(StartWithBank());
+    const ZkPlayingID id = OpenWithItems(Sequence::DynamicSequenceType_SampleAccurate, {0, 1, 2});
+    ASSERT_EQ(Sequence::Play(id), ZK_Success);
+    ASSERT_EQ(Sequence::Close(id), ZK_Success);
+    RenderFrames(3);
+    EXPECT_EQ(VoiceCount(), 1u) << "the next item waits on the voice of the one playing";
+    RenderFrames(27);
+    const std::vector<float> left = Left();
+    const std::vector<Burst> bursts = Bursts(left);
+    std::string heard;
+    for (const Burst& burst : bursts)
+        heard += " [" + std::to_string(burst.first) + ", " + std::to_string(burst.last) + "]";
+    ASSERT_EQ(bursts.size(), 1u) << "no silence between the items; heard" << heard;
+    // The first tone starts at phase 0: its first sample is silent.
+    EXPECT_EQ(bursts[0].first, kStartLatency + 1);
+    EXPECT_EQ(bursts[0].last - bursts[0].first + 2, 3u * kItemFrames);
+    ASSERT_GE(left.size(), kStartLatency + 3 * kItemFrames);
+    for (uint32_t item = 0; item < 3; ++item)
     {
-        const auto* item = static_cast<ZkSequenceItemCallbackInfo*>(info);
-        heard.items.emplace_back(item->audioNodeID, item->customInfo);
-        heard.endAfterItems = heard.endAfterItems && heard.ends == 0;
+        SCOPED_TRACE(item);
+        const size_t start = kStartLatency + item * kItemFrames;
+        EXPECT_EQ(ToneOf(left, start + 10, start + kItemFrames - 10), static_cast<int>(item));
+        EXPECT_LT(FitResidualDb(left, start, kItemFrames, kHz[item]), -60.0);
     }
-    else if (type == ZkCallbackType_EndOfEvent)
-    {
-        ++heard.ends;
-    }
-    heard.changed.notify_all();
+    const std::vector<std::pair<ZkUniqueID, void*>> expected = {
+        {kSounds[0], &g_info[0]}, {kSounds[1], &g_info[1]}, {kSounds[2], &g_info[2]}};
+    EXPECT_EQ(HeardItems(), expected);
+    EXPECT_EQ(VoiceCount(), 0u);
+    std::lock_guard guard(m_heard.lock);
+    EXPECT_EQ(m_heard.ends, 1u);
+    EXPECT_TRUE(m_heard.endAfterItems);
 }
 
-class HeardDynamicSequence : public FirstSound
+// Type 0 with a stereo item between mono ones: a source of another channel layout cannot continue
+// the block, so it starts on its voice at the next frame; the gap is the rest of the frame in which
+// the item before ended.
+TEST_F(HeardDynamicSequence, ASampleAccurateItemOfAnotherLayoutStartsAtTheNextFrame)
 {
-protected:
-    // Three sounds of kItemFrames samples at 500, 1000 and 2000 Hz on the Effects bus.
-    void StartWithBank()
+    ASSERT_NO_FATAL_FAILURE(StartWithBank());
+    const ZkPlayingID id = OpenWithItems(Sequence::DynamicSequenceType_SampleAccurate, {0, 3, 1});
+    ASSERT_EQ(Sequence::Play(id), ZK_Success);
+    ASSERT_EQ(Sequence::Close(id), ZK_Success);
+    RenderFrames(30);
+    const std::vector<float> left = Left();
+    const std::vector<Burst> bursts = Bursts(left);
+    ASSERT_EQ(bursts.size(), 3u);
+    const int tones[] = {0, 3, 1};
+    size_t expectedFirst = kStartLatency;
+    for (size_t i = 0; i < bursts.size(); ++i)
     {
-        std::string media;
-        for (uint32_t i = 0; i < 3; ++i)
-        {
-            media += (i != 0 ? ", " : "") + std::string(R"({"id": )") + std::to_string(120 + i) +
-                     R"(, "wave": {"rate": 48000, "channels": 1, "frames": )" + std::to_string(kItemFrames) +
-                     R"(, "parts": [{"tone": )" + std::to_string(kHz[i]) + R"(, "amp": 0.5}]}})";
-        }
-        const std::string bank = R"({"name": "HeardSequence.bnk", "media": [)" + media + R"(],
-            "chunks": [{"tag": "BKHD"}, {"tag": "DIDX"}, {"tag": "DATA"}, {"tag": "HIRC", "items": [
-                {"type": "sound", "id": 220, "media": 120},
-                {"type": "sound", "id": 221, "media": 121},
-                {"type": "sound", "id": 222, "media": 122},
-                {"type": "group", "id": 240, "bus": "Effects", "children": [220, 221, 222]},
-                {"type": "dialogue_event", "id": "Greeting", "arguments": ["Speaker", "Line"],
-                 "tree": {"Anna": {"Hello": 220, "Bye": 222}, "Ben": {"Hello": 221}}}]}]})";
-        ASSERT_NO_FATAL_FAILURE(WriteBankFile("HeardSequence.bnk", bank));
-        ASSERT_NO_FATAL_FAILURE(Start());
-        ZkBankID id = 0;
-        ASSERT_EQ(LoadBank("HeardSequence.bnk", id), ZK_Success);
+        SCOPED_TRACE(i);
+        // Every tone starts at phase 0: its first sample is silent.
+        EXPECT_EQ(bursts[i].first, expectedFirst + 1);
+        EXPECT_EQ(bursts[i].last - bursts[i].first + 2, kItemFrames);
+        EXPECT_EQ(ToneOf(left, bursts[i].first, bursts[i].last), tones[i]);
+        const size_t end = bursts[i].last + 1;
+        expectedFirst = (end + kFrames - 1) / kFrames * kFrames;
     }
+    const std::vector<std::pair<ZkUniqueID, void*>> expected = {
+        {kSounds[0], &g_info[0]}, {kSounds[3], &g_info[3]}, {kSounds[1], &g_info[1]}};
+    EXPECT_EQ(HeardItems(), expected);
+    std::lock_guard guard(m_heard.lock);
+    EXPECT_EQ(m_heard.ends, 1u);
+}
 
-    ZkPlayingID OpenWithItems(Sequence::DynamicSequenceType type, const std::vector<uint32_t>& items)
-    {
-        const ZkPlayingID id = Sequence::Open(kEmitter, ZkCallbackType_SequenceItemEnd | ZkCallbackType_EndOfEvent,
-                                              &RecordHeard, &m_heard, type);
-        EXPECT_NE(id, 0u);
-        Sequence::Playlist* playlist = Sequence::LockPlaylist(id);
-        EXPECT_NE(playlist, nullptr);
-        if (playlist == nullptr)
-            return id;
-        for (uint32_t item : items)
-            EXPECT_EQ(playlist->Enqueue(kSounds[item], 0, &g_info[item]), ZK_Success);
-        EXPECT_EQ(Sequence::UnlockPlaylist(id), ZK_Success);
-        return id;
-    }
-
-    std::vector<float> Left() const
-    {
-        std::vector<float> left;
-        for (size_t i = 0; i < captured.size(); i += channels)
-            left.push_back(captured[i]);
-        return left;
-    }
-
-    // Runs of sound separated by at least gap silent samples.
-    static std::vector<Burst> Bursts(const std::vector<float>& left, size_t gap = 32)
-    {
-        std::vector<Burst> bursts;
-        size_t quiet = gap;
-        for (size_t i = 0; i < left.size(); ++i)
-        {
-            if (std::fabs(left[i]) < 1e-6f)
-            {
-                ++quiet;
-                continue;
-            }
-            if (quiet >= gap || bursts.empty())
-                bursts.push_back({i, i});
-            bursts.back().last = i;
-            quiet = 0;
-        }
-        return bursts;
-    }
-
-    // The tone of a stretch of sound, by its zero crossings (-1: none of the three).
-    static int ToneOf(const std::vector<float>& left, size_t first, size_t last)
-    {
-        uint32_t crossings = 0;
-        for (size_t i = first + 1; i <= last; ++i)
-            crossings += (left[i - 1] < 0.0f) != (left[i] < 0.0f) ? 1u : 0u;
-        const double seconds = static_cast<double>(last - first + 1) / kRate;
-        for (int tone = 0; tone < 3; ++tone)
-        {
-            const double expected = 2.0 * kHz[tone] * seconds;
-            if (std::fabs(crossings - expected) <= expected * 0.1)
-                return tone;
-        }
-        return -1;
-    }
-
-    std::vector<std::pair<ZkUniqueID, void*>> HeardItems()
-    {
-        std::lock_guard guard(m_heard.lock);
-        return m_heard.items;
-    }
-
-    Heard m_heard;
-};
+// Type 0 stopped while its next item waits on the voice of the one playing: the voice goes, the
+// waiting item never sounds, and both items' ends are reported (the sequence's end follows).
+TEST_F(HeardDynamicSequence, AStoppedSampleAccurateSequenceEndsTheItemWaitingOnItsVoice)
+{
+    ASSERT_NO_FATAL_FAILURE(StartWithBank());
+    const ZkPlayingID id = OpenWithItems(Sequence::DynamicSequenceType_SampleAccurate, {0, 1, 2});
+    ASSERT_EQ(Sequence::Play(id), ZK_Success);
+    RenderFrames(3);
+    ASSERT_EQ(VoiceCount(), 1u);
+    ASSERT_EQ(Sequence::Stop(id), ZK_Success);
+    ASSERT_EQ(Sequence::Close(id), ZK_Success);
+    RenderFrames(12);
+    const std::vector<float> left = Left();
+    const std::vector<Burst> bursts = Bursts(left);
+    ASSERT_EQ(bursts.size(), 1u);
+    EXPECT_LT(bursts[0].last - bursts[0].first + 1, kItemFrames) << "the first item is cut";
+    EXPECT_EQ(ToneOf(left, bursts[0].first, bursts[0].last), 0);
+    // The stop reaches the latest item (the one waiting) before the one before it.
+    const std::vector<std::pair<ZkUniqueID, void*>> expected = {{kSounds[1], &g_info[1]}, {kSounds[0], &g_info[0]}};
+    EXPECT_EQ(HeardItems(), expected);
+    EXPECT_EQ(VoiceCount(), 0u);
+    std::lock_guard guard(m_heard.lock);
+    EXPECT_EQ(m_heard.ends, 1u);
+}
 
 // Type 1: each item starts once the one before is gone, on a frame boundary after its last
 // sample; the gap this measures is the rest of that frame and the next item's start lead (at most
