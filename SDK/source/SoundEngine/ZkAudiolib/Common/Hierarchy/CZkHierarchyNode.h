@@ -248,6 +248,15 @@ public:
     ZKRESULT AddLiveInstance(CZkLiveInstance* instance);
     void RemoveLiveInstance(CZkLiveInstance* instance);
     CZkLiveInstance* LiveInstances() const { return m_activity != nullptr ? m_activity->instances : nullptr; }
+    // The engine's list of nodes updated each frame (ZkUpdatedNodes). A node with an activity record
+    // joins once (false without one: membership is kept in the record); it leaves when asked, and
+    // at the latest when its record is freed.
+    bool JoinUpdatedNodes();
+    void LeaveUpdatedNodes();
+    bool IsUpdatedEachFrame() const
+    {
+        return m_activity != nullptr && (m_activity->flags & ZkActivityRecord::kFlagPerFrameList) != 0;
+    }
     // The max instances for a game object (null: all): the bank's value, or game parameter 16 for
     // the object when the node's list drives it and the bank's value is not 0.
     uint16_t MaxInstancesFor(CZkGameObject* object);

@@ -6,6 +6,7 @@
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkActivitySlabs.h"
+#include "ZkAudiolib/Common/Hierarchy/ZkUpdatedNodes.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
 
 namespace ZK::SoundEngine
@@ -62,8 +63,30 @@ void CZkHierarchyNode::FreeActivityIfIdle()
         FreeActivity();
 }
 
+bool CZkHierarchyNode::JoinUpdatedNodes()
+{
+    if (m_activity == nullptr)
+        return false;
+    if (!IsUpdatedEachFrame())
+    {
+        ZkUpdatedNodes::Append(this);
+        m_activity->flags |= ZkActivityRecord::kFlagPerFrameList;
+    }
+    return true;
+}
+
+void CZkHierarchyNode::LeaveUpdatedNodes()
+{
+    if (!IsUpdatedEachFrame())
+        return;
+    ZkUpdatedNodes::Remove(this);
+    m_activity->flags &= static_cast<uint8_t>(~ZkActivityRecord::kFlagPerFrameList);
+}
+
 void CZkHierarchyNode::FreeActivity()
 {
+    // Membership lives in the record: the node leaves the list with it.
+    LeaveUpdatedNodes();
     ZkActivityRecord* record = m_activity;
     m_activity = nullptr;
     if (m_parent != nullptr)

@@ -2,7 +2,10 @@
 
 #include "ZkAudiolib/Common/FrontEnd/ZkExternalSourceArray.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
+#include "ZkAudiolib/Common/Hierarchy/CZkContainerLayer.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkLayeredContainerNode.h"
+#include "ZkAudiolib/Common/Modulators/ZkModulatorTrigger.h"
+#include "ZkAudiolib/Common/Parameters/CZkModulatorMgr.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkPlayContextBlocks.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 
@@ -26,6 +29,7 @@ CZkLayerPlayContext::CZkLayerPlayContext(CZkLayeredContainerNode& container, con
       externalSources(params.externalSources), midiChannel(params.midiEvent.channel),
       midiNote(params.midiEvent.HasNote() ? params.midiEvent.note : ZkMidiEvent::kAnyNote)
 {
+    modulatorLinks.Init();
     if (gameObject != nullptr)
         gameObject->AddRef();
     if (externalSources != nullptr)
@@ -36,6 +40,7 @@ CZkLayerPlayContext::CZkLayerPlayContext(CZkLayeredContainerNode& container, con
 
 CZkLayerPlayContext::~CZkLayerPlayContext()
 {
+    modulatorLinks.Release();
     children.Term();
     if (externalSources != nullptr)
         externalSources->Release();
@@ -93,5 +98,27 @@ void CZkLayerPlayContext::FillPlayParams(PlayLaunchParams& params) const
         externalSources->AddRef();
     params.midiEvent.channel = midiChannel;
     params.launchFlags |= PlayLaunchParams::kFlagFirstItem;
+}
+
+ZKRESULT CZkLayerPlayContext::RunLayerModulators()
+{
+    if (g_pModulatorMgr == nullptr)
+        return ZK_Success;
+    ZkModulatorKeyList keys;
+    for (uint32_t index = 0; index < owner->LayerCount(); ++index)
+        owner->Layer(index)->AppendModulatorKeys(keys);
+    if (keys.IsEmpty())
+        return ZK_Success;
+    ZkModulatorTrigger trigger;
+    trigger.gameObject = static_cast<CZkRegisteredObj*>(gameObject);
+    trigger.playingID = playingID;
+    trigger.midi.channel = midiChannel;
+    if (midiNote != ZkMidiEvent::kAnyNote)
+    {
+        // The context keeps a note only from a note event: the modulators' note scope is that note.
+        trigger.midi.status = kMidiStatusNoteOn;
+        trigger.midi.note = midiNote;
+    }
+    return g_pModulatorMgr->ProcessForKeyList(keys, trigger, &modulatorLinks);
 }
 } // namespace ZK::SoundEngine

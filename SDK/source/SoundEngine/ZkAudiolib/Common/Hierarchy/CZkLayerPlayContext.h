@@ -1,8 +1,10 @@
 // CZkLayerPlayContext: one continuous play of a layered container, kept while the play lasts: its
 // game object (a reference), playing id (a pending reference on it keeps the event alive), MIDI
 // channel and note, external sources (a reference), whether actions paused it, and, for each
-// child, on how many layers it is silent (the child sounds only at 0). Records come from an
-// engine-wide pool of blocks of 128 (ZkPlayContextBlocks); Take and Give do the references.
+// child, on how many layers it is silent (the child sounds only at 0), and the modulators of its
+// layers, started for the play (RunLayerModulators) so that the play's scope holds them from its
+// start. Records come from an engine-wide pool of blocks of 128 (ZkPlayContextBlocks); Take and
+// Give do the references (the modulator links are released with the record).
 //
 // Threading: audio thread, under the global engine lock. Ownership: the container's (its context
 // list); the child array is pool 0.
@@ -10,6 +12,7 @@
 
 #include "ZkAudiolib/Common/Containers/ZkArray.h"
 #include "ZkAudiolib/Common/Hierarchy/PlayLaunchParams.h"
+#include "ZkAudiolib/Common/Modulators/CZkModulatorLinks.h"
 #include "ZkAudiolib/Common/Playback/CZkContainerPlayContext.h"
 
 #include <ZK/SoundEngine/Common/ZkRTPCKey.h>
@@ -50,6 +53,9 @@ public:
     bool SetChild(ZkUniqueID childID, uint32_t silentLayers);
     // Parameters for a play of a child started by the context (the caller frees their arrays).
     void FillPlayParams(PlayLaunchParams& params) const;
+    // Starts (or joins) the instances of the modulators of every layer of the owner for the play's
+    // key {layer, owner, 4}, linked to modulatorLinks. 1; 2 when one of them could not be attached.
+    ZKRESULT RunLayerModulators();
 
     CZkLayerPlayContext* next = nullptr; // the container's list
     CZkLayeredContainerNode* owner;
@@ -60,5 +66,6 @@ public:
     uint8_t midiNote;
     bool paused = false;
     ZK::ZkArray<ZkLayerChildState> children;
+    ZkModulatorLinksHandle modulatorLinks;
 };
 } // namespace ZK::SoundEngine

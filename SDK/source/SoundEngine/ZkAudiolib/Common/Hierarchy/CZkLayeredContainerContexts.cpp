@@ -130,6 +130,7 @@ void CZkLayeredContainerNode::RemoveContext(CZkLayerPlayContext* context)
     *link = context->next;
     CZkActiveInstances::RemovePlayContext(context);
     PlayCountDown(context->gameObject, false);
+    CZkContainerPlayContext::UnregisterFromUpdates(this);
     CZkLayerPlayContext::Give(context); // its playing id may end here
 }
 } // namespace ZK::SoundEngine

@@ -216,15 +216,20 @@ ZKRESULT CZkLayeredContainerNode::PlayContinuous(PlayLaunchParams& params)
     // Without limit tests only a missing activity record refuses, and then nothing was counted.
     if (PlayCountUp(activity) != ZK_Success)
         return ZK_Fail;
+    CZkContainerPlayContext::RegisterForUpdates(this);
     CZkLayerPlayContext* context = CZkLayerPlayContext::Take(*this, params);
     if (context == nullptr)
     {
         PlayCountDown(params.gameObject, false);
+        CZkContainerPlayContext::UnregisterFromUpdates(this);
         return ZK_Fail;
     }
     context->next = m_contexts;
     m_contexts = context;
     CZkActiveInstances::AddPlayContext(context);
+    // The play's modulators run from its start, for the children that start now or later; one
+    // that cannot be had leaves the children unmodulated by it, not silent.
+    context->RunLayerModulators();
 
     const ZkRTPCKey key = context->Key();
     ZKRESULT result = ZK_Success;

@@ -140,7 +140,7 @@ void CZkSwitchContainerNode::SwitchContext(CZkSwitchPlayContext& context, ZkObje
             params.fadeInTime = settings.fadeInMs;
             params.fadeInCurve = kChangeFadeCurve;
             params.playType = context.paused ? 1 : 0;
-            PlayOneChild(childID, params);
+            PlayOneChild(childID, params, false);
             params.FreeArrays();
         }
     }
@@ -206,6 +206,7 @@ void CZkSwitchContainerNode::RemoveContext(CZkSwitchPlayContext* context, bool c
         context->externalSources->Release();
     ZkPlayContextBlocks<CZkSwitchPlayContext>::Give(context);
     PlayCountDown(object, false);
+    CZkContainerPlayContext::UnregisterFromUpdates(this);
     if (object != nullptr)
         object->Release();
     if (m_contexts == nullptr)

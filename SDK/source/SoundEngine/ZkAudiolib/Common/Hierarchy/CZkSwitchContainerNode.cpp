@@ -153,10 +153,12 @@ ZKRESULT CZkSwitchContainerNode::AddContext(const PlayLaunchParams& params)
     // A refusal counts nothing: the records of every level are made before any count.
     if (PlayCountUp(count) != ZK_Success)
         return ZK_Fail;
+    CZkContainerPlayContext::RegisterForUpdates(this);
     CZkSwitchPlayContext* context = ZkPlayContextBlocks<CZkSwitchPlayContext>::Take(*this);
     if (context == nullptr)
     {
         PlayCountDown(params.gameObject, false);
+        CZkContainerPlayContext::UnregisterFromUpdates(this);
         return ZK_Fail;
     }
     if (params.gameObject != nullptr)
@@ -189,7 +191,7 @@ ZkObjectValue CZkSwitchContainerNode::CountPlay(CZkGameObject* object, ZkUniqueI
     return now;
 }
 
-ZKRESULT CZkSwitchContainerNode::PlayOneChild(ZkUniqueID childID, PlayLaunchParams& params)
+ZKRESULT CZkSwitchContainerNode::PlayOneChild(ZkUniqueID childID, PlayLaunchParams& params, bool takesChain)
 {
     auto* child = static_cast<CZkHierarchyNode*>(g_pObjectIndex->GetNodePtrAndAddRef(childID, false));
     if (child == nullptr)
@@ -201,7 +203,7 @@ ZKRESULT CZkSwitchContainerNode::PlayOneChild(ZkUniqueID childID, PlayLaunchPara
         return ZK_InsufficientMemory;
     }
     ZKRESULT result = ZK_Success;
-    if (params.playChain != nullptr)
+    if (params.playChain != nullptr && !takesChain)
     {
         // Each child goes on along a chain of its own that comes back to this container.
         CZkPlayChain* chain = NewChildChain(params.playChain);
@@ -232,12 +234,15 @@ ZKRESULT CZkSwitchContainerNode::PlayEntry(const CZkSwitchValueEntry& entry, Pla
                                            uint32_t& started)
 {
     ZKRESULT last = ZK_Success;
+    // A value of one child hands the incoming chain on to it: the chain goes on from the child as
+    // if the container were not there, and the container counts nothing of it.
+    const bool handsOver = params.playChain != nullptr && entry.children.Length() == 1;
     for (uint32_t index = 0; index < entry.children.Length(); ++index)
     {
         const ZkUniqueID childID = entry.children[index];
         if (count > 1 && m_settings.For(childID).FirstOnly())
             continue;
-        last = PlayOneChild(childID, params);
+        last = PlayOneChild(childID, params, handsOver);
         if (last == ZK_Success)
             ++started;
     }

@@ -134,7 +134,9 @@ private:
     ZKRESULT AddContext(const PlayLaunchParams& params);
     // Plays the entry's children for the play; count is the object's consecutive plays.
     ZKRESULT PlayEntry(const CZkSwitchValueEntry& entry, PlayLaunchParams& params, uint32_t count, uint32_t& started);
-    ZKRESULT PlayOneChild(ZkUniqueID childID, PlayLaunchParams& params);
+    // Plays a child with a copy of the play; with a chain the child gets a chain of its own that
+    // comes back here, unless takesChain hands it the incoming chain itself.
+    ZKRESULT PlayOneChild(ZkUniqueID childID, PlayLaunchParams& params, bool takesChain);
     // The object's value entry after a play of value.
     ZkObjectValue CountPlay(CZkGameObject* object, ZkUniqueID value);
 

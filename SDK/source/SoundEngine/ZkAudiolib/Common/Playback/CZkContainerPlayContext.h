@@ -28,10 +28,13 @@ public:
     // The play-context list's link.
     CZkContainerPlayContext* nextPlayContext = nullptr;
 
-    // The engine's list of nodes updated each frame, which a playing music node joins while it
-    // plays. Not built yet: both answer 4 and do nothing, so no node is updated per frame by it.
-    static ZKRESULT RegisterForUpdates(CZkHierarchyNode*) { return ZK_NotImplemented; }
-    static ZKRESULT UnregisterFromUpdates(CZkHierarchyNode*) { return ZK_NotImplemented; }
+    // The engine's list of nodes updated each frame (ZkUpdatedNodes), which a continuous container
+    // or a music node joins while it plays. Register adds the node once: 1, or 2 when the node
+    // has no activity record (it joins only while its plays are counted). Unregister takes it off
+    // when it is no longer needed, that is when its play and virtual counts are back to 0; a node
+    // that still counts plays stays (its record's release takes it off at the latest). 1.
+    static ZKRESULT RegisterForUpdates(CZkHierarchyNode* node);
+    static ZKRESULT UnregisterFromUpdates(CZkHierarchyNode* node);
 
 protected:
     ~CZkContainerPlayContext() = default;

@@ -27,6 +27,7 @@
 #include "ZkAudiolib/Common/Hierarchy/CZkLiveInstance.h"
 #include "ZkAudiolib/Common/Hierarchy/PlayLaunchParams.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkActivityRecord.h"
+#include "ZkAudiolib/Common/Modulators/ZkModulatorTargets.h"
 #include "ZkAudiolib/Common/Parameters/ZkTransitionUser.h"
 #include "ZkAudiolib/Common/Playback/CZkNodeInstanceBase.h"
 #include "ZkAudiolib/Common/Playback/ZkValueContributions.h"
@@ -413,6 +414,8 @@ private:
     // containers above the node.
     void JoinLayers();
     void LeaveLayers();
+    // The modulators of the layers above the instance's node, with those of its own chain.
+    void AppendLayerModulatorKeys(ZkModulatorKeyList& keys);
     ZKRESULT JoinLimiters();
     // Queues a voice command for this instance; a failure is returned.
     ZKRESULT QueueVoiceCommand(uint32_t code);

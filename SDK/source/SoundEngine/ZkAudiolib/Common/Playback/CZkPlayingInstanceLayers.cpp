@@ -1,5 +1,6 @@
 // CZkPlayingInstance: an instance below a layered container joins the associations of the layers
-// that name the container's child it plays under, so that crossfade changes reach its gain.
+// that name the container's child it plays under, so that crossfade changes reach its gain, and
+// links the modulators bound on those layers, so that they reach its volume.
 #include "ZkAudiolib/Common/Playback/CZkPlayingInstance.h"
 
 #include "ZkAudiolib/Common/Hierarchy/CZkContainerLayer.h"
@@ -32,5 +33,10 @@ void CZkPlayingInstance::JoinLayers()
 void CZkPlayingInstance::LeaveLayers()
 {
     ForEachLayerLink(Node(), [&](CZkContainerLayer& layer, CZkHierarchyNode& level) { layer.RemoveInstance(this, &level); });
+}
+
+void CZkPlayingInstance::AppendLayerModulatorKeys(ZkModulatorKeyList& keys)
+{
+    ForEachLayerLink(Node(), [&](CZkContainerLayer& layer, CZkHierarchyNode&) { layer.AppendModulatorKeys(keys); });
 }
 } // namespace ZK::SoundEngine

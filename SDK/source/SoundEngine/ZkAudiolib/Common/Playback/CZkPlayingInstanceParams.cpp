@@ -231,6 +231,7 @@ ZKRESULT CZkPlayingInstance::AttachModulators(int32_t triggerKind)
         return ZK_Success;
     ZkModulatorKeyList keys;
     node->RegisterModulatorKeys(keys, false);
+    AppendLayerModulatorKeys(keys);
     if (keys.IsEmpty())
         return ZK_Success;
     ZkModulatorTrigger trigger;

@@ -4,12 +4,15 @@
 // names the burst, silence separates items, and a single-frequency correlation follows a fade.
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Renderer/FirstSoundFixture.h"
 
+#include "ZkAudiolib/Common/Hierarchy/CZkChildContextContainer.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkLiveInstance.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkPlayableNode.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 #include "ZkAudiolib/Common/Playback/CZkContextPlayingInstance.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayChain.h"
 #include "ZkAudiolib/Common/Playback/ZkVoiceLists.h"
+
+#include <ZK/SoundEngine/Common/ZkGameSyncCalls.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -445,6 +448,50 @@ TEST_F(HeardContinuousPlaylist, AnItemLeavingAContainerGoesOnAboveIt)
         }
         RenderFrames(20);
         EXPECT_EQ(ToneOrder(Left()), c.heard);
+    }
+}
+
+// A switch container as an item of a continuous playlist: a value of one child hands the playlist's
+// chain on to that child, which continues it itself (the container counts no chain); a value of two
+// gives each child a chain of its own that comes back through the container, which counts the
+// incoming chain until they are done. Either way the list goes on after the switch's children.
+TEST_F(HeardContinuousPlaylist, ASwitchItemOfOneChildHandsTheChainOnToIt)
+{
+    struct Case
+    {
+        const char* what;
+        ZkUniqueID value;
+        bool containerCounts;
+    };
+    const Case cases[] = {{"one child", 61, false}, {"two children", 62, true}};
+    const std::string switchItem = R"(
+                {"type": "switch", "id": 235, "group": 600, "default": 61, "children": [220, 221],
+                 "values": [{"value": 61, "children": [220]}, {"value": 62, "children": [220, 221]}]},)";
+    ASSERT_NO_FATAL_FAILURE(WriteBank(R"("loop_count": 1)", 4800, switchItem, "[235, 222]"));
+    ASSERT_NO_FATAL_FAILURE(StartWithBank());
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        captured.clear();
+        ASSERT_EQ(SetSwitch(600, c.value, kEmitter), ZK_Success);
+        ASSERT_NE(PostEvent(kEvent, kEmitter), 0u);
+        RenderFrames(2); // the switch's children play
+        using namespace ZK::SoundEngine;
+        auto* node = static_cast<CZkHierarchyNode*>(g_pObjectIndex->GetNodePtrAndAddRef(235, false));
+        ASSERT_NE(node, nullptr);
+        auto* container = dynamic_cast<CZkChildContextContainer*>(node);
+        ASSERT_NE(container, nullptr);
+        EXPECT_EQ(container->ChainCount() != 0, c.containerCounts);
+        node->Release();
+        RenderFrames(20);
+        // The two children together are no single tone; what matters is the item after them.
+        const std::vector<int> order = ToneOrder(Left());
+        ASSERT_FALSE(order.empty());
+        EXPECT_EQ(order.back(), 2) << "the list goes on after the switch";
+        if (!c.containerCounts)
+        {
+            EXPECT_EQ(order, (std::vector<int>{0, 2}));
+        }
     }
 }
 

@@ -44,8 +44,9 @@ class HeardLayered : public FirstSound
 {
 protected:
     // The bank: the two tones as children 250 and 251 of the layered container, with the layers
-    // given (JSON list), and as sounds 252 and 253 outside it.
-    void WriteBank(const std::string& layers, bool continuous)
+    // given (JSON list), and as sounds 252 and 253 outside it; extraItems (each followed by a
+    // comma) come first.
+    void WriteBank(const std::string& layers, bool continuous, const std::string& extraItems = "")
     {
         auto tone = [](ZkUniqueID id, uint32_t hz) {
             return R"({"id": )" + std::to_string(id) + R"(, "wave": {"rate": 48000, "channels": 1, "loop": {"periods": )" +
@@ -54,7 +55,8 @@ protected:
         };
         const std::string bank = R"({"name": "HeardLayered.bnk", "media": [)" + tone(140, kLowHz) + ", " +
                                  tone(141, kHighHz) + R"(],
-            "chunks": [{"tag": "BKHD"}, {"tag": "DIDX"}, {"tag": "DATA"}, {"tag": "HIRC", "items": [
+            "chunks": [{"tag": "BKHD"}, {"tag": "DIDX"}, {"tag": "DATA"}, {"tag": "HIRC", "items": [)" +
+                                 extraItems + R"(
                 {"type": "sound", "id": 250, "media": 140, "props": {"loop_count": 0}},
                 {"type": "sound", "id": 251, "media": 141, "props": {"loop_count": 0}},
                 {"type": "sound", "id": 252, "media": 140, "props": {"loop_count": 0}},
@@ -312,6 +314,7 @@ TEST_F(HeardLayered, AContinuousPlayStartsAndStopsChildrenAsTheParametersCrossTh
     }
     EXPECT_EQ(ends, 0u) << "the context keeps the event alive while nothing sounds";
     ASSERT_EQ(Container()->ContextCount(), 1u);
+    EXPECT_TRUE(Container()->IsUpdatedEachFrame()) << "a continuous play joins the nodes updated each frame";
 
     // Stopping everything on the object ends the context and the event, once.
     StopAll(kEmitter);
@@ -319,6 +322,7 @@ TEST_F(HeardLayered, AContinuousPlayStartsAndStopsChildrenAsTheParametersCrossTh
     EXPECT_EQ(Container()->ContextCount(), 0u);
     EXPECT_EQ(CZkActiveInstances::PlayContextCount(), 0u);
     EXPECT_EQ(ends, 1u);
+    EXPECT_FALSE(Container()->IsUpdatedEachFrame()) << "and leaves them with its play";
     EXPECT_EQ(CZkLayerPlayContext::PoolBlockCount(), 0u) << "the idle engine keeps no block of contexts";
 }
 

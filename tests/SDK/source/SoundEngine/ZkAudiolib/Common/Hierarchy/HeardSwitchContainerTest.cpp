@@ -14,6 +14,8 @@
 #include <ZK/SoundEngine/Common/ZkGameSyncCalls.h>
 
 #include <cmath>
+#include <cstdint>
+#include <functional>
 
 namespace
 {
@@ -97,6 +99,102 @@ protected:
         return amplitude > 0.0 ? 20.0 * std::log10(amplitude / kFullLevel) : -200.0;
     }
 
+    // The coefficients of the columns (functions of the sample index) that best give the samples
+    // [from, to) of y: least squares through the normal equations, solved by elimination.
+    using Column = std::function<double(size_t)>;
+    static std::vector<double> Fit(const std::vector<Column>& columns, const std::vector<double>& y, size_t from,
+                                   size_t to)
+    {
+        const size_t n = columns.size();
+        std::vector<std::vector<double>> a(n, std::vector<double>(n + 1, 0.0));
+        for (size_t k = from; k < to; ++k)
+        {
+            std::vector<double> row(n);
+            for (size_t i = 0; i < n; ++i)
+                row[i] = columns[i](k);
+            for (size_t i = 0; i < n; ++i)
+            {
+                for (size_t j = 0; j < n; ++j)
+                    a[i][j] += row[i] * row[j];
+                a[i][n] += row[i] * y[k];
+            }
+        }
+        for (size_t i = 0; i < n; ++i)
+        {
+            size_t pivot = i;
+            for (size_t r = i + 1; r < n; ++r)
+                if (std::fabs(a[r][i]) > std::fabs(a[pivot][i]))
+                    pivot = r;
+            std::swap(a[i], a[pivot]);
+            for (size_t r = 0; r < n; ++r)
+            {
+                if (r == i || a[i][i] == 0.0)
+                    continue;
+                const double factor = a[r][i] / a[i][i];
+                for (size_t c = i; c <= n; ++c)
+                    a[r][c] -= factor * a[i][c];
+            }
+        }
+        std::vector<double> x(n);
+        for (size_t i = 0; i < n; ++i)
+            x[i] = a[i][i] != 0.0 ? a[i][n] / a[i][i] : 0.0;
+        return x;
+    }
+
+    static Column Cos(double hz, size_t rampFrom = SIZE_MAX)
+    {
+        return [hz, rampFrom](size_t k) {
+            const double ramp = rampFrom == SIZE_MAX ? 1.0 : static_cast<double>(k) - static_cast<double>(rampFrom);
+            return ramp * std::cos(2.0 * kPi * hz * static_cast<double>(k) / kRate);
+        };
+    }
+    static Column Sin(double hz, size_t rampFrom = SIZE_MAX)
+    {
+        return [hz, rampFrom](size_t k) {
+            const double ramp = rampFrom == SIZE_MAX ? 1.0 : static_cast<double>(k) - static_cast<double>(rampFrom);
+            return ramp * std::sin(2.0 * kPi * hz * static_cast<double>(k) / kRate);
+        };
+    }
+
+    // How far c2 strays, in dB re its own level, from the sine fitted to it before the change,
+    // over the frames [first, last): in each frame, what is left once that sine is taken off, less
+    // the best fit of c1 and c3 with amplitudes that ramp linearly across the frame (as the
+    // voices' gains do).
+    static double C2StrayDb(const std::vector<float>& left, size_t steadyFrom, size_t change, size_t first, size_t last)
+    {
+        const std::vector<double> y(left.begin(), left.end());
+        const double c2Hz = kHz[1];
+        const std::vector<double> c2 =
+            Fit({Cos(c2Hz), Sin(c2Hz), Cos(kHz[0]), Sin(kHz[0])}, y, steadyFrom * kFrames, change * kFrames);
+        std::vector<double> rest(y.size());
+        for (size_t k = 0; k < y.size(); ++k)
+            rest[k] = y[k] - c2[0] * Cos(c2Hz)(k) - c2[1] * Sin(c2Hz)(k);
+        double stray = 0.0;
+        for (size_t frame = first; frame < last; ++frame)
+        {
+            const size_t from = frame * kFrames;
+            const size_t to = from + kFrames;
+            std::vector<Column> others;
+            for (const double hz : {static_cast<double>(kHz[0]), static_cast<double>(kHz[2])})
+                for (const size_t ramp : {SIZE_MAX, from})
+                {
+                    others.push_back(Cos(hz, ramp));
+                    others.push_back(Sin(hz, ramp));
+                }
+            const std::vector<double> fit = Fit(others, rest, from, to);
+            for (size_t k = from; k < to; ++k)
+            {
+                double value = rest[k];
+                for (size_t i = 0; i < others.size(); ++i)
+                    value -= fit[i] * others[i](k);
+                stray += value * value;
+            }
+        }
+        const double strayRms = std::sqrt(stray / static_cast<double>((last - first) * kFrames));
+        const double c2Rms = std::hypot(c2[0], c2[1]) / std::sqrt(2.0);
+        return 20.0 * std::log10(strayRms / c2Rms);
+    }
+
     // The frame index where the capture will be after the frames rendered so far.
     size_t FramesSoFar() const { return captured.size() / std::max(1u, channels) / kFrames; }
 
@@ -139,9 +237,11 @@ protected:
         for (size_t frame = change + 11; frame < change + 25; ++frame)
             EXPECT_LT(FrameDb(left, frame, 0), kSilentDb) << "c1 after its fade-out, frame " << frame;
         EXPECT_LT(FrameDb(left, change + 3, 0), -0.5) << "c1 is fading";
-        // c2 goes on unbroken: the same level every frame across the change.
+        // c2 goes on unbroken: the same level every frame across the change, and the very sine it
+        // was before it (a restart or a jump of its phase would stray from it).
         for (size_t frame = 4; frame < change + 25; ++frame)
             EXPECT_NEAR(FrameDb(left, frame, 1), 0.0, 0.2) << "c2 continues, frame " << frame;
+        EXPECT_LT(C2StrayDb(left, 4, change, change - 2, change + 14), -60.0) << "c2 across the change";
         // c3 starts within two frames of the change and is at full level 100 ms (5 frames) later.
         size_t start = change;
         while (start < change + 3 && FrameDb(left, start, 2) < -60.0)
@@ -207,8 +307,10 @@ TEST_F(HeardSwitchContainer, StopAllRemovesTheContextsAndEndsTheEventOnce)
     EXPECT_EQ(Container()->ContextCount(), 1u);
     EXPECT_TRUE(Container()->IsSubscribed());
     EXPECT_EQ(CZkActiveInstances::PlayContextCount(), 1u);
+    EXPECT_TRUE(Container()->IsUpdatedEachFrame()) << "a continuous play joins the nodes updated each frame";
     StopAll(kEmitter);
     RenderFrames(3);
+    EXPECT_FALSE(Container()->IsUpdatedEachFrame()) << "and leaves them with its play";
     EXPECT_EQ(Container()->ContextCount(), 0u);
     EXPECT_FALSE(Container()->IsSubscribed());
     EXPECT_EQ(CZkActiveInstances::PlayContextCount(), 0u);

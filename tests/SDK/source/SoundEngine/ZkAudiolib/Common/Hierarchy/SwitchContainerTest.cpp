@@ -6,6 +6,7 @@
 
 #include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
 #include "ZkAudiolib/Common/GameSyncs/CZkStateMgr.h"
+#include "ZkAudiolib/Common/GameSyncs/CZkSwitchMgr.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkSwitchContainerNode.h"
 
 #include <algorithm>
@@ -180,6 +181,58 @@ TEST_F(SwitchContainer, HugeCountsAndCutBodiesAreRefused)
         EXPECT_EQ(FindNode(kSwitch), nullptr);
         ReleaseBanks();
     }
+}
+
+// A container read again with another group follows the new group at once while it is active:
+// from the switch manager to the state manager and back, nowhere for group 0, and for an unknown
+// kind the old registrations are gone before the 31 comes back.
+TEST_F(SwitchContainer, AnActiveContainerReadAgainFollowsItsNewGroup)
+{
+    ASSERT_EQ(Parse(BankOfItems(Sounds() + Switch(R"("continuous": true)"))), ZK_Success);
+    CZkSwitchContainerNode* node = Find(kSwitch);
+    ASSERT_NE(node, nullptr);
+    struct Step
+    {
+        const char* what;
+        bool active;
+        const char* groupType;
+        ZkUniqueID group;
+        ZKRESULT result;
+        uint32_t switchSubscriptions;
+        uint32_t stateSubscriptions;
+    };
+    const Step steps[] = {
+        {"an idle container only stores the group", false, "switch", 501, ZK_Success, 0, 0},
+        {"an active one subscribes to the new switch group", true, "switch", 502, ZK_Success, 1, 0},
+        {"to a state group: no switch subscription is left", true, "state", 502, ZK_Success, 0, 1},
+        {"group 0 follows nothing, and that succeeds", true, "state", 0, ZK_Success, 0, 0},
+        {"back to a switch group", true, "switch", 503, ZK_Success, 1, 0},
+        {"another kind is 31, the old registrations gone", true, "2", 504, ZK_InvalidParameter, 0, 0},
+    };
+    ZkPlayCount play;
+    play.checkLimits = false;
+    bool active = false;
+    for (const Step& step : steps)
+    {
+        SCOPED_TRACE(step.what);
+        if (step.active && !active)
+        {
+            ASSERT_EQ(node->PlayCountUp(play), ZK_Success);
+            active = true;
+        }
+        const std::string type = std::string(step.groupType) == "2" ? "2" : "\"" + std::string(step.groupType) + "\"";
+        const std::vector<Bytes> bodies = ItemBodies(BankOfItems(
+            R"({"type": "switch", "id": 1, "continuous": true, "default": 52, "group": )" + std::to_string(step.group) +
+            R"(, "group_type": )" + type + "}"));
+        ASSERT_EQ(bodies.size(), 1u);
+        EXPECT_EQ(CZkSwitchContainerNode::ReadFromBank(node, bodies[0].data(), static_cast<uint32_t>(bodies[0].size()),
+                                                       false),
+                  step.result);
+        EXPECT_EQ(node->GroupID(), step.group);
+        EXPECT_EQ(g_pSwitchMgr->SubscriptionCount(), step.switchSubscriptions);
+        EXPECT_EQ(g_pStateMgr->StateAwareCount(), step.stateSubscriptions);
+    }
+    node->PlayCountDown(nullptr, true);
 }
 
 namespace Fault = ZK::MemoryMgr::FaultInjection;
