@@ -4,6 +4,7 @@
 #include "MusicEngine/Contexts/CZkMusicSegmentContext.h"
 #include "MusicEngine/Contexts/MusicTimeUnits.h"
 #include "MusicEngine/Contexts/ZkMusicCursor.h"
+#include "MusicEngine/Contexts/ZkMusicSyncAction.h"
 
 #include <algorithm>
 #include <new>
@@ -64,12 +65,24 @@ void CZkMusicChainContext::DropSegmentContext(ZkMusicChainItem& item)
     context->Release();
 }
 
+void CZkMusicChainContext::FreeSyncActions(ZkMusicChainItem& item)
+{
+    while (ZkMusicSyncAction* action = item.syncActions)
+    {
+        item.syncActions = action->next;
+        action->~ZkMusicSyncAction();
+        ZK::MemoryMgr::Free(kItemPool, action);
+    }
+}
+
 void CZkMusicChainContext::ClearChain()
 {
     while (ZkMusicChainItem* item = m_head)
     {
         OnItemRemoved(*item);
-        // Sync actions are not scheduled yet: there are none to settle.
+        // Nothing schedules stingers or held state changes yet: an item's actions have nothing to
+        // settle and only go back to the pool.
+        FreeSyncActions(*item);
         DropSegmentContext(*item);
         m_head = item->next;
         if (m_head == nullptr)
@@ -186,7 +199,7 @@ void CZkMusicChainContext::Process(uint64_t time, uint32_t length, ZkMusicFrameI
     }
     // Items that are over (nothing to play, stop or run) go once the next one has begun.
     while (m_head != nullptr && m_head->segmentContext == nullptr && !m_head->Has(ZkMusicChainItem::kStopPending) &&
-           m_head->next != nullptr && m_head->next->position < chainTime)
+           m_head->syncActions == nullptr && m_head->next != nullptr && m_head->next->position < chainTime)
     {
         ZkMusicChainItem* finished = m_head;
         m_head = finished->next;
@@ -301,27 +314,28 @@ ZKRESULT CZkMusicChainContext::SegmentInfoOfCursor(ZkSegmentInfo& info, bool fro
     cursor.Init(*this, fromStart);
     if (cursor.current == nullptr)
         return ZK_Fail;
-    info = ZkSegmentInfo{};
-    const CZkMusicSegmentContext* context = cursor.current->segmentContext;
-    if (context == nullptr)
-        return ZK_Success;
-    const CZkMusicSegment& segment = context->Segment();
     const uint64_t clock = playRecord != nullptr ? playRecord->clock : 0;
-    const int64_t segmentTime = cursor.ItemLocalTime(clock - AbsoluteOffset());
-    info.positionMs = SamplesToMs(segmentTime);
-    info.preEntryDurationMs = SamplesToMs(segment.PreEntryLength());
-    info.activeDurationMs = SamplesToMs(segment.ActiveLength());
-    info.postExitDurationMs = SamplesToMs(segment.PostExitLength());
-    info.remainingToStartMs = SamplesToMs(NotBelowZero(context->StartOffset() - segmentTime));
-    // Musical lengths in seconds of the music's own time, played at the play's speed.
-    const float speed = playRecord != nullptr ? playRecord->speed : 1.0f;
-    const float secondsPerSample = 1.0f / (static_cast<float>(SoundEngine::ZkAudioSettings::SampleRate()) * speed);
-    const ZkMusicGrid& grid = segment.EffectiveGrid();
-    info.beatDuration = static_cast<float>(grid.beat) * secondsPerSample;
-    info.barDuration = static_cast<float>(grid.bar) * secondsPerSample;
-    info.gridDuration = static_cast<float>(grid.period) * secondsPerSample;
-    info.gridOffset = static_cast<float>(grid.offset) * secondsPerSample;
+    const int64_t segmentTime = cursor.current->segmentContext != nullptr ? cursor.ItemLocalTime(clock - AbsoluteOffset()) : 0;
+    cursor.FillSegmentInfo(segmentTime, playRecord != nullptr ? playRecord->speed : 1.0f, info);
     return ZK_Success;
+}
+
+void CZkMusicChainContext::NotifyMusicCallbacks(uint64_t time, uint32_t length, uint32_t flags)
+{
+    const ZkPlayingID playingID = playRecord->PlayingID();
+    const float speed = playRecord->speed;
+    ZkMusicCursor cursor;
+    cursor.Init(*this, false);
+    const uint64_t frameEnd = time + length;
+    // Every item the frame reaches reports its part: a segment's exit and the next one's entry can
+    // fall in one frame.
+    while (cursor.current != nullptr)
+    {
+        cursor.NotifyCallbacks(time, length, flags, playingID, speed);
+        if (cursor.endReached || static_cast<uint64_t>(cursor.CurrentItemStart()) + cursor.distance >= frameEnd)
+            break;
+        CursorStep(cursor, true);
+    }
 }
 
 int32_t LookAheadOf(const CZkMusicChainContext& context)

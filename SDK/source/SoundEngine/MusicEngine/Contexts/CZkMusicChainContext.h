@@ -69,11 +69,14 @@ public:
     uint32_t chainStartOffset = 0;
 
 protected:
+    void NotifyMusicCallbacks(uint64_t time, uint32_t length, uint32_t flags) override;
     // GetSegmentInfo from the item playing now, or from the first item with fromStart.
     ZKRESULT SegmentInfoOfCursor(ZkSegmentInfo& info, bool fromStart);
     void ProcessItem(ZkMusicChainItem& item, uint64_t chainTime, uint32_t length, float speed, bool cut);
     // The distance from the item's start to its next item's start on the chain.
     uint64_t DistanceToNext(const ZkMusicChainItem& item) const;
+    // Frees the sync actions placed in the item (pool 0).
+    static void FreeSyncActions(ZkMusicChainItem& item);
     // Drops the item's segment context: detached from its parent and released.
     static void DropSegmentContext(ZkMusicChainItem& item);
 
