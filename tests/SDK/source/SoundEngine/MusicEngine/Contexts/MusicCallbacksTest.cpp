@@ -7,7 +7,9 @@
 
 #include "SDK/source/SoundEngine/MusicEngine/MusicModel.h"
 
+#include "MemoryMgr/ZkMemoryFaultInjection.h"
 #include "MusicEngine/Contexts/CZkMusicSegmentSequenceContext.h"
+#include "MusicEngine/MusicEngineHooks.h"
 #include "MusicEngine/Contexts/ZkMusicSyncAction.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 
@@ -139,11 +141,7 @@ TEST_F(MusicCallbacksTest, APlayReportsTheCallbacksItsPlayingIdAskedForFrameByFr
     {
         g_heard.clear();
         RegisterPlayingID(c.types);
-        auto* root = new (ZK::MemoryMgr::Malloc(CZkMusicContext::kPool, sizeof(CZkMusicSegmentSequenceContext)))
-            CZkMusicSegmentSequenceContext(nullptr, *m_segment);
-        root->AddRef();
-        ASSERT_EQ(root->Start(nullptr, ZkMusicPlayInfo{nullptr, kPlayingID}, 0), ZK_Success) << c.label;
-        root->PlayWithFade(ZkMusicFadeParams{0, 4, 0});
+        CZkMusicSegmentSequenceContext* root = PlayingRoot(kPlayingID);
         // The segment has no track: nothing to look ahead for, so the entry cue is at clock 0.
         ASSERT_EQ(root->timeOffset, 0u) << c.label;
         constexpr int kFrames = 420; // past the post-exit
@@ -228,5 +226,23 @@ TEST_F(MusicCallbacksTest, TheActionsFromATimeOnLeaveTheItemForTheList)
         ZK::MemoryMgr::Free(ZkMemID_Default, action);
     }
     // The kept one goes with the chain.
+}
+
+TEST_F(MusicCallbacksTest, FramesThatReportCallbacksAndPositionsAllocateNothing)
+{
+    namespace Fault = ZK::MemoryMgr::FaultInjection;
+    RegisterPlayingID(kAllMusicTypes | ZkPostFlag_RecordSegmentInfo);
+    CZkMusicSegmentSequenceContext* root = PlayingRoot(kPlayingID);
+    ASSERT_EQ(ZK::SoundEngine::RenderAudio(true), ZK_Success); // the item's segment starts here
+    g_heard.clear();
+    Fault::CountOnly(ZkMemID_Default);
+    for (int frame = 0; frame < 100; ++frame)
+        ZkMusicFrameCallback(nullptr, ZK::ZkGlobalCallbackLocation_BeginRender, nullptr);
+    const uint32_t allocations = Fault::CountedAllocations();
+    Fault::Disarm();
+    EXPECT_EQ(allocations, 0u);
+    EXPECT_GE(g_heard.size(), 8u) << "the frames reported the bars, beats and grid lines they crossed";
+    root->Stop(0);
+    root->Release();
 }
 } // namespace

@@ -68,11 +68,7 @@ protected:
     CZkMusicSegmentSequenceContext* Play(ZkPlayingID id, uint32_t flags)
     {
         EXPECT_EQ(g_pPlayingMgr->AddPlayingIDNoMessage(id, 0, nullptr, nullptr, flags, 0x99), ZK_Success);
-        auto* root = new (ZK::MemoryMgr::Malloc(CZkMusicContext::kPool, sizeof(CZkMusicSegmentSequenceContext)))
-            CZkMusicSegmentSequenceContext(nullptr, *m_segment);
-        root->AddRef();
-        EXPECT_EQ(root->Start(nullptr, ZkMusicPlayInfo{nullptr, id}, 0), ZK_Success);
-        root->PlayWithFade(ZkMusicFadeParams{0, 4, 0});
+        CZkMusicSegmentSequenceContext* root = PlayingRoot(id);
         m_roots.push_back(root);
         return root;
     }
