@@ -1,6 +1,7 @@
-// Actions for every play (StopAll of one object or of all, and the engine-wide pause and resume)
-// reach the music plays through their play records on the engine's play-context list, filtered
-// by game object and playing id, as the container plays are; a play leaves the list with its root.
+// Actions for every play (StopAll of one object or of all, and any stop, pause or resume broadcast
+// to the engine's play contexts) reach the music plays through their play records on that list,
+// filtered by game object and playing id, as the container plays are; a play leaves the list with
+// its root.
 #include "MusicContextFixture.h"
 
 #include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
@@ -103,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(Targets, MusicStopAllTest,
                                            StopAllCase{"NoMusic", "an object without music", 999, {false, false}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(MusicEveryPlayActionTest, EngineWidePauseAndResumeFollowTheObjectAndPlayingIdFilters)
+TEST_F(MusicEveryPlayActionTest, ABroadcastPauseOrResumeFollowsTheObjectAndPlayingIdFilters)
 {
     struct Case
     {
