@@ -111,12 +111,14 @@ int32_t CZkMusicChainContext::PrepareFrom(int32_t seekPosition)
     ZkMusicChainItem* head = m_head;
     if (head == nullptr || head->segmentContext == nullptr)
         return 0;
-    const int32_t playAt = std::max(seekPosition, 0);
+    // Entered where the seek asks, inside the pre-entry too: a chain entered at segment time 0 would
+    // put the pre-entry's clips in the past.
+    const int32_t playAt = seekPosition;
     int32_t lookAhead = head->segmentContext->SetStart(seekPosition);
     head->playOffset = playAt - lookAhead;
     head->flags |= ZkMusicChainItem::kPlayPending;
-    chainStartOffset = static_cast<uint32_t>(playAt + static_cast<int64_t>(head->position));
-    ScheduleAhead(chainStartOffset);
+    chainStartOffset = static_cast<int32_t>(playAt + static_cast<int64_t>(head->position));
+    ScheduleAhead(static_cast<uint64_t>(static_cast<int64_t>(chainStartOffset)));
     for (const ZkMusicChainItem* item = head->next; item != nullptr; item = item->next)
     {
         const int64_t itemLookAhead = int64_t{chainStartOffset} - item->playOffset - static_cast<int64_t>(item->position);
@@ -186,12 +188,13 @@ void CZkMusicChainContext::Process(uint64_t time, uint32_t length, ZkMusicFrameI
     AddRef();
     if (PlayState() == kStopping)
         length = std::min(length, StopOffset());
-    const uint64_t chainTime = time - timeOffset + chainStartOffset;
+    // Chain-local time, negative (two's complement) inside an entered pre-entry.
+    const uint64_t chainTime = time - timeOffset + static_cast<uint64_t>(static_cast<int64_t>(chainStartOffset));
     ScheduleAhead(chainTime);
     const float speed = playRecord != nullptr ? playRecord->speed : 1.0f;
     for (ZkMusicChainItem* item = m_head; item != nullptr; item = item->next)
     {
-        const bool cut = frame.cutValid && item->position >= frame.cutTime + chainStartOffset;
+        const bool cut = frame.cutValid && static_cast<int64_t>(item->position) >= static_cast<int64_t>(frame.cutTime) + chainStartOffset;
         const bool wasPending = item->Has(ZkMusicChainItem::kPlayPending);
         ProcessItem(*item, chainTime, length, speed, cut);
         if (wasPending && !item->Has(ZkMusicChainItem::kPlayPending))
@@ -199,7 +202,8 @@ void CZkMusicChainContext::Process(uint64_t time, uint32_t length, ZkMusicFrameI
     }
     // Items that are over (nothing to play, stop or run) go once the next one has begun.
     while (m_head != nullptr && m_head->segmentContext == nullptr && !m_head->Has(ZkMusicChainItem::kStopPending) &&
-           m_head->syncActions == nullptr && m_head->next != nullptr && m_head->next->position < chainTime)
+           m_head->syncActions == nullptr && m_head->next != nullptr &&
+           static_cast<int64_t>(m_head->next->position) < static_cast<int64_t>(chainTime))
     {
         ZkMusicChainItem* finished = m_head;
         m_head = finished->next;

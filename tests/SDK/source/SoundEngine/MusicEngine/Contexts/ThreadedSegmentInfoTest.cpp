@@ -110,9 +110,10 @@ TEST_F(ThreadedSegmentInfoTest, TheGameThreadReadsEachFramesSegmentInformation)
     }
     game.join();
 
-    // A segment without tracks needs no look-ahead: each play's entry cue is at its clock's 0.
-    ASSERT_EQ(first->timeOffset, 0u);
-    ASSERT_EQ(second->timeOffset, 0u);
+    // A segment played by itself sounds its pre-entry from the play's first sample: each play's
+    // position starts at minus the pre-entry.
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
     for (int frame = 0; frame < kFrames; ++frame)
     {
         const Seen& now = seen[frame];
@@ -120,7 +121,7 @@ TEST_F(ThreadedSegmentInfoTest, TheGameThreadReadsEachFramesSegmentInformation)
         ASSERT_EQ(now.first, ZK_Success) << frame;
         // Written at the frame's start, before the play advanced.
         const ZkSegmentInfo& info = now.firstInfo;
-        EXPECT_EQ(info.positionMs, MsOf(int64_t{frame} * 1024)) << frame;
+        EXPECT_EQ(info.positionMs, MsOf(int64_t{frame} * 1024 - kPreEntry)) << frame;
         EXPECT_EQ(info.preEntryDurationMs, 250) << frame;
         EXPECT_EQ(info.activeDurationMs, 8000) << frame;
         EXPECT_EQ(info.postExitDurationMs, 500) << frame;
@@ -132,7 +133,7 @@ TEST_F(ThreadedSegmentInfoTest, TheGameThreadReadsEachFramesSegmentInformation)
             continue;
         }
         ASSERT_EQ(now.second, ZK_Success) << frame;
-        EXPECT_EQ(now.secondInfo.positionMs, MsOf(int64_t{frame - kSecondStarts} * 1024)) << frame << ": its own entry";
+        EXPECT_EQ(now.secondInfo.positionMs, MsOf(int64_t{frame - kSecondStarts} * 1024 - kPreEntry)) << frame << ": its own entry";
     }
 }
 
@@ -142,7 +143,7 @@ TEST_F(ThreadedSegmentInfoTest, ExtrapolationAddsTheWholeMillisecondsOfTheClockS
     CZkSegmentInfoTable::ProcessTable().UseClock(&HandClock, kTicksPerSecond);
     Play(kFirst, ZkPostFlag_RecordSegmentInfo);
     for (int frame = 0; frame < 3; ++frame)
-        ASSERT_EQ(ZK::SoundEngine::RenderAudio(true), ZK_Success); // last written at 2048 samples
+        ASSERT_EQ(ZK::SoundEngine::RenderAudio(true), ZK_Success); // last written 2048 samples in: -207 ms
     struct Case
     {
         const char* label;
@@ -151,10 +152,10 @@ TEST_F(ThreadedSegmentInfoTest, ExtrapolationAddsTheWholeMillisecondsOfTheClockS
         int32_t position;
     };
     const Case cases[] = {
-        {"no time passed", 0, true, 43},
-        {"37.9 ms later, truncated", 37900, true, 43 + 37},
-        {"a second later without extrapolation", 1000000, false, 43},
-        {"a second later", 1000000, true, 43 + 1000},
+        {"no time passed", 0, true, -207},
+        {"37.9 ms later, truncated", 37900, true, -207 + 37},
+        {"a second later without extrapolation", 1000000, false, -207},
+        {"a second later", 1000000, true, -207 + 1000},
     };
     const int64_t written = g_clock.load();
     for (const Case& c : cases)
