@@ -247,6 +247,58 @@ def layered(body):
     return out
 
 
+def music_segment(body):
+    """A music segment (item type 10): its node body, its tracks, grid, duration and markers
+    [(id, position ms, name)]; stingers are skipped."""
+    cursor = Cursor(body)
+    out = {"id": cursor.u32(), "music_flags": cursor.u8()}
+    _node_body(cursor, out)
+    out["children"] = _children(cursor)
+    period, offset, tempo, beats_per_bar, beat_value, own = cursor.unpack("ddfBBB")
+    out["grid"] = {"period_ms": period, "offset_ms": offset, "tempo": tempo, "beats_per_bar": beats_per_bar,
+                   "beat_value": beat_value, "own": own}
+    cursor.take(24 * cursor.u32())
+    out["duration_ms"] = cursor.unpack("d")
+    out["markers"] = []
+    for _ in range(cursor.u32()):
+        marker_id, position = cursor.unpack("Id")
+        name = bytearray()
+        while (byte := cursor.u8()) != 0:
+            name.append(byte)
+        out["markers"].append((marker_id, position, name.decode("utf-8")))
+    assert cursor.at_end(), "bytes after the segment body"
+    return out
+
+
+def music_track(body):
+    """A music track (item type 11): its sources (as sound() names their fields), its clips, its
+    node body, kind and look-ahead; curves and a switch track's record are skipped."""
+    cursor = Cursor(body)
+    out = {"id": cursor.u32(), "track_flags": cursor.u8(), "sources": [], "clips": []}
+    for _ in range(cursor.u32()):
+        source = {"plugin": cursor.u32(), "stream_type": cursor.u8(), "source": cursor.u32(),
+                  "media_size": cursor.u32(), "source_flags": cursor.u8()}
+        if source["plugin"] & 0xF == 2:
+            source["params"] = bytes(cursor.take(cursor.u32()))
+        out["sources"].append(source)
+    clip_fields = ("subtrack", "source", "event", "position_ms", "start_trim_ms", "end_trim_ms", "duration_ms")
+    for _ in range(cursor.u32()):
+        out["clips"].append(dict(zip(clip_fields, cursor.unpack("IIIdddd"))))
+    if out["clips"]:
+        out["subtrack_count"] = cursor.u32()
+    for _ in range(cursor.u32()):
+        cursor.take(8)
+        cursor.take(12 * cursor.u32())
+    _node_body(cursor, out)
+    out["track_kind"] = cursor.u8()
+    if out["track_kind"] == 3:
+        cursor.take(9)
+        cursor.take(4 * cursor.u32() + 32)
+    out["look_ahead_ms"] = cursor.unpack("i")
+    assert cursor.at_end(), "bytes after the track body"
+    return out
+
+
 def action(body):
     cursor = Cursor(body)
     out = {"id": cursor.u32(), "type": cursor.u16(), "target": cursor.u32(),

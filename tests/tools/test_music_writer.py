@@ -7,6 +7,9 @@ import struct
 import sys
 import unittest
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import bank_reading as br  # noqa: E402
+
 REPOSITORY = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(REPOSITORY, "tools"))
 
@@ -84,6 +87,27 @@ class MusicBodyTest(unittest.TestCase):
         self.assertEqual(struct.unpack_from("<BBIIII", body, at), (3, 1, 6, 7, 1, 7))
         self.assertEqual(struct.unpack_from("<IIiIIIIii", body, at + 18), (10, 2, -3, 4, 5, 11, 3, 9, 100))
         self.assertEqual(len(body), at + 18 + 36)
+
+    def test_the_bank_reader_reads_segments_and_tracks_back(self):
+        grid = {"period_ms": 500.0, "offset_ms": 0.0, "tempo": 120.0, "beats_per_bar": 4, "beat_value": 4, "own": 1}
+        _, body = item(type="music_segment", id=0x55, children=[7, 8], grid=grid, stingers=[{"trigger": 1}],
+                       duration_ms=3000.0, markers=[{"id": 1, "position_ms": 500.0, "name": "entry"},
+                                                    {"id": 2, "position_ms": 2500.0}])
+        segment = br.music_segment(body)
+        self.assertEqual((segment["id"], segment["children"], segment["grid"], segment["duration_ms"]),
+                         (0x55, [7, 8], grid, 3000.0))
+        self.assertEqual(segment["markers"], [(1, 500.0, "entry"), (2, 2500.0, "")])
+        for kind, extra in (("normal", {}), ("switch", {"switch": {"switches": [1, 2]}})):
+            with self.subTest(kind=kind):
+                _, body = item(type="music_track", id=7, sources=[{"source": 3, "media_size": 96}, {"source": 4}],
+                               clips=[{"source": 3, "position_ms": 250.0, "duration_ms": 500.0}],
+                               curves=[{"points": [[0, 1, 4]]}], track_kind=kind, look_ahead_ms=-20, **extra)
+                track = br.music_track(body)
+                self.assertEqual([(s["source"], s["stream_type"], s["media_size"]) for s in track["sources"]],
+                                 [(3, 0, 96), (4, 0, 0)])
+                self.assertEqual([(c["source"], c["position_ms"], c["duration_ms"]) for c in track["clips"]],
+                                 [(3, 250.0, 500.0)])
+                self.assertEqual((track["id"], track["look_ahead_ms"]), (7, -20))
 
     def test_rule_fields_at_their_offsets(self):
         body = music.rule_body({"sources": [1, 2], "destinations": [-1],

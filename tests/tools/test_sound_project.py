@@ -190,6 +190,8 @@ class MainBankTest(unittest.TestCase):
         containers = (list(cls.playlists.values()) + list(cls.groups.values()) + list(cls.switches.values()) +
                       list(cls.layered.values()))
         cls.parents = {child: container["id"] for container in containers for child in container["children"]}
+        cls.segments = {m["id"]: m for m in (br.music_segment(b) for t, b in cls.order if t == 10)}
+        cls.tracks = {m["id"]: m for m in (br.music_track(b) for t, b in cls.order if t == 11)}
         cls.actions = {a["id"]: a for a in (br.action(b) for t, b in cls.order if t == 3)}
         cls.events = {e["id"]: e for e in (br.event(b) for t, b in cls.order if t == 4)}
         with open(os.path.join(PROJECT, "Main.json"), "r", encoding="utf-8") as source:
@@ -212,6 +214,20 @@ class MainBankTest(unittest.TestCase):
                      self.layered.get(node_id))
         self.assertIsNotNone(container, "node %d is a sound or a container of the bank" % node_id)
         return [sound for child in container["children"] for sound in self.sounds_under(child)]
+
+    def music_sources(self, node_id):
+        """The sources of the tracks of a music segment; None for a node that is not one."""
+        segment = self.segments.get(node_id)
+        if segment is None:
+            return None
+        return [source for track in segment["children"] for source in self.tracks[track]["sources"]]
+
+    def assert_in_bank(self, source):
+        """The media of a sound or track source lies whole in the bank's DATA, 16-byte aligned."""
+        offset, size = self.index[source["source"]]
+        self.assertEqual(source["media_size"], size)
+        self.assertEqual(offset % 16, 0)
+        self.assertLessEqual(offset + size, len(self.media_data))
 
     def cue_sounds(self, event_id):
         return self.sounds_under(self.target(event_id))
@@ -295,6 +311,15 @@ class MainBankTest(unittest.TestCase):
         for event_id in GAME_EVENTS:
             play = self.actions[self.cue_action(event_id)]
             self.assertEqual((play["type"], play["target_is_bus"]), (PLAY, 0))
+            sources = self.music_sources(play["target"])
+            if sources is not None:
+                # A music object: its tracks play 16-bit PCM from this bank.
+                self.assertTrue(sources, "the music object's tracks have sources")
+                for source in sources:
+                    with self.subTest(event=event_id, source=source["source"]):
+                        self.assertEqual((source["plugin"], source["stream_type"]), (PCM_CODEC, 0))
+                        self.assert_in_bank(source)
+                continue
             for sound in self.cue_sounds(event_id):
                 with self.subTest(event=event_id, sound=sound["id"]):
                     codec = ADPCM_CODEC if event_id in ADPCM_CUES or event_id in SCREEN_MUSICS else PCM_CODEC
@@ -305,10 +330,7 @@ class MainBankTest(unittest.TestCase):
                         self.assertNotIn(sound["source"], self.index, "streamed from its file alone")
                         self.assertEqual(sound["media_size"], len(self.loose_file(sound["source"])))
                         continue
-                    offset, size = self.index[sound["source"]]
-                    self.assertEqual(sound["media_size"], size)
-                    self.assertEqual(offset % 16, 0)
-                    self.assertLessEqual(offset + size, len(self.media_data))
+                    self.assert_in_bank(sound)
 
     def test_the_cues_that_vary_are_playlists_of_their_own_media(self):
         media_of_playlists = []

@@ -126,7 +126,7 @@ def hierarchy_item(item, bank, media_sizes, index=0):
     elif item_type in layered.ITEM_TYPES.values():
         body = layered.layered_body(fields)
     elif item_type in music.ITEM_TYPES.values():
-        body = music.music_body(fields, item_type)
+        body = music.music_body(fields, item_type, media_sizes)
     elif item_type in switches.ITEM_TYPES.values():
         body = switches.switch_body(fields)
     else:

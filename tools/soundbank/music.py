@@ -15,7 +15,8 @@ bus), the common node body of tools/soundbank/nodes.py, u32 child count and the 
                     the markers ("markers": [{"id", "position_ms", "name", or "name_hex" for raw
                     name bytes written without a terminator}]). 80 bytes minimal.
     music_track     u32 id, u8 "track_flags", u32 source count and the sources ("sources":
-                    [{"source", "plugin" (PCM), "stream_type", "media_size", "flags",
+                    [{"source", "plugin" (PCM), "stream_type", "media_size" (the size of the
+                    bank's media of that id, else 0), "flags",
                     "plugin_params" hex}]), u32 clip count and 44-byte clips ("clips":
                     [{"subtrack", "source", "event", "position_ms", "start_trim_ms",
                     "end_trim_ms", "duration_ms"}]), with clips a u32 "subtrack_count" (default
@@ -121,11 +122,12 @@ def segment_body(fields):
     return body
 
 
-def _source(source):
+def _source(source, media_sizes):
     source = Fields("track source", source)
     plugin = source.int("plugin", PCM_CODEC)
-    body = (u32(plugin) + u8(source.int("stream_type")) + u32(source.id("source")) +
-            u32(source.int("media_size")) + u8(source.int("flags")))
+    source_id = source.id("source")
+    body = (u32(plugin) + u8(source.int("stream_type")) + u32(source_id) +
+            u32(source.int("media_size", media_sizes.get(source_id, 0))) + u8(source.int("flags")))
     if plugin & 0xF == PLUGIN_TYPE_SOURCE:
         params = source.hex("plugin_params")
         body += u32(len(params)) + params
@@ -174,10 +176,10 @@ def _switch_record(fields):
     return body
 
 
-def track_body(fields):
+def track_body(fields, media_sizes):
     body = u32(fields.id("id")) + u8(fields.int("track_flags"))
     sources = fields.raw("sources", [])
-    body += u32(fields.int("source_count", len(sources))) + b"".join(_source(s) for s in sources)
+    body += u32(fields.int("source_count", len(sources))) + b"".join(_source(s, media_sizes) for s in sources)
     clips = fields.raw("clips", [])
     clip_count = fields.int("clip_count", len(clips))
     body += u32(clip_count) + b"".join(_clip(c) for c in clips)
@@ -267,8 +269,10 @@ def switch_body(fields):
     return body + u32(fields.int("tree_size", len(nodes))) + u8(fields.int("mode")) + nodes
 
 
-def music_body(fields, item_type):
-    builders = {10: segment_body, 11: track_body, 12: switch_body, 13: playlist_body}
+def music_body(fields, item_type, media_sizes=None):
+    if item_type == 11:
+        return track_body(fields, media_sizes or {})
+    builders = {10: segment_body, 12: switch_body, 13: playlist_body}
     return builders[item_type](fields)
 
 

@@ -18,6 +18,9 @@
 
 namespace ZK::MusicEngine
 {
+class CZkMusicContext;
+class CZkMusicSegmentSequenceContext;
+
 struct ZkMusicMarker
 {
     ZkUniqueID id;
@@ -55,6 +58,13 @@ public:
     ~CZkMusicSegment() override;
 
     SoundEngine::ZkNodeCategory Category() const override { return kCategoryMusicSegment; }
+    // A play of the segment by itself: a root sequence context with the request's start-paused
+    // bit, started with the request's fade-in. 1; 2 out of memory, for a segment without markers
+    // or when the music engine refuses the play (nothing stays linked).
+    ZKRESULT Play(SoundEngine::PlayLaunchParams& params) override;
+    // The segment played by itself under a parent context (a switch destination, a stinger),
+    // holding the creator's reference; null out of memory or without markers.
+    CZkMusicSegmentSequenceContext* CreateSequenceContext(CZkMusicContext* parentContext);
 
     int32_t Duration() const { return m_duration; }
     uint32_t MarkerCount() const { return m_markerCount; }

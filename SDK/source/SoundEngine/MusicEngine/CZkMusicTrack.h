@@ -17,6 +17,12 @@
 #include "ZkAudiolib/Common/Hierarchy/ZkMediaRef.h"
 #include "ZkAudiolib/Common/Parameters/CZkCurve.h"
 
+namespace ZK::SoundEngine
+{
+class CZkRegisteredObj;
+class ZkExternalSourceArray;
+} // namespace ZK::SoundEngine
+
 namespace ZK::MusicEngine
 {
 struct ZkMusicTrackSource
@@ -64,6 +70,26 @@ struct ZkMusicSwitchTrack
     ZkMusicFade fadeIn;
 };
 
+class CZkMusicTrackContext;
+class CZkMusicSourceInstance;
+
+// What the start of a clip's sound takes: the track context it plays under, the clip, its media,
+// the play (game object, playing id and external sources, option byte), where the source starts
+// reading, the samples of the current frame before it sounds, and the play's speed.
+struct ZkClipStartRequest
+{
+    CZkMusicTrackContext* trackContext = nullptr;
+    const ZkMusicClip* clip = nullptr;
+    const SoundEngine::ZkMediaRef* media = nullptr;
+    SoundEngine::CZkRegisteredObj* gameObject = nullptr;
+    SoundEngine::ZkExternalSourceArray* externalSources = nullptr;
+    ZkPlayingID playingID = 0;
+    uint8_t option = 0; // bit 0: the clip starts paused
+    uint32_t sourcePosition = 0;
+    uint32_t frameOffset = 0;
+    float speed = 1.0f;
+};
+
 enum ZkMusicTrackKind : uint8_t
 {
     ZkMusicTrack_Normal = 0,
@@ -98,7 +124,18 @@ public:
     void UnprepareMedia() override;
     void CollectStreamedMedia(const SoundEngine::ZkStreamedMediaRequest& request, bool active) const override;
 
+    // Starts the sound of a clip: the track's behaviours, priority and the voice limit (at the
+    // limit the clip starts virtual), the instance, its initialisation, the track's limits, its
+    // start and its voice command. 1 with instance; 2 out of memory or when it cannot start (its
+    // playing id still learns of it, so the play's end is reported); 3 refused.
+    ZKRESULT StartClip(const ZkClipStartRequest& request, CZkMusicSourceInstance*& instance);
+
     // --- Queries ---
+    // How early the clip must start for its media to be read in time when the track starts at
+    // trackStart (0 unless streamed; a prefetched stream played from its start at or after
+    // trackStart needs none).
+    int32_t ClipLookAhead(const ZkMusicClip& clip, int32_t trackStart) const;
+    static bool IsStreamedMedia(const SoundEngine::ZkMediaRef& media);
     // Kind 1: a random index below the count; kind 2: the next in sequence (0 first); else 0.
     uint16_t NextSubTrack();
     // The largest look-ahead the streamed media of the clips still need at position (samples).

@@ -16,6 +16,13 @@ CZkSegmentInfoTable::CZkSegmentInfoTable(Clock clock, int64_t ticksPerSecond)
 {
 }
 
+void CZkSegmentInfoTable::UseClock(Clock clock, int64_t ticksPerSecond)
+{
+    ZkScopedLock guard(m_lock);
+    m_clock = clock;
+    m_ticksPerMs = static_cast<float>(ticksPerSecond) / 1000.0f;
+}
+
 CZkSegmentInfoTable& CZkSegmentInfoTable::ProcessTable()
 {
     static CZkSegmentInfoTable table;

@@ -34,6 +34,10 @@ public:
 
     static CZkSegmentInfoTable& ProcessTable();
 
+    // Stamps and extrapolates with another clock from now on (a test drives the process table's
+    // clock by hand this way); the entries' stamps are kept.
+    void UseClock(Clock clock, int64_t ticksPerSecond);
+
     // The playing id's entry (found or appended), zeroed and stamped now: 1; 52 when the array
     // cannot grow (nothing changed).
     ZKRESULT Add(ZkPlayingID playingID);

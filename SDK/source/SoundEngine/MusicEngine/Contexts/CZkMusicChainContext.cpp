@@ -4,6 +4,7 @@
 #include "MusicEngine/Contexts/CZkMusicSegmentContext.h"
 #include "MusicEngine/Contexts/MusicTimeUnits.h"
 #include "MusicEngine/Contexts/ZkMusicCursor.h"
+#include "MusicEngine/Contexts/ZkMusicSyncAction.h"
 
 #include <algorithm>
 #include <new>
@@ -64,12 +65,24 @@ void CZkMusicChainContext::DropSegmentContext(ZkMusicChainItem& item)
     context->Release();
 }
 
+void CZkMusicChainContext::FreeSyncActions(ZkMusicChainItem& item)
+{
+    while (ZkMusicSyncAction* action = item.syncActions)
+    {
+        item.syncActions = action->next;
+        action->~ZkMusicSyncAction();
+        ZK::MemoryMgr::Free(kItemPool, action);
+    }
+}
+
 void CZkMusicChainContext::ClearChain()
 {
     while (ZkMusicChainItem* item = m_head)
     {
         OnItemRemoved(*item);
-        // Sync actions are not scheduled yet: there are none to settle.
+        // Nothing schedules stingers or held state changes yet: an item's actions have nothing to
+        // settle and only go back to the pool.
+        FreeSyncActions(*item);
         DropSegmentContext(*item);
         m_head = item->next;
         if (m_head == nullptr)
@@ -98,12 +111,14 @@ int32_t CZkMusicChainContext::PrepareFrom(int32_t seekPosition)
     ZkMusicChainItem* head = m_head;
     if (head == nullptr || head->segmentContext == nullptr)
         return 0;
-    const int32_t playAt = std::max(seekPosition, 0);
+    // Entered where the seek asks, inside the pre-entry too: a chain entered at segment time 0 would
+    // put the pre-entry's clips in the past.
+    const int32_t playAt = seekPosition;
     int32_t lookAhead = head->segmentContext->SetStart(seekPosition);
     head->playOffset = playAt - lookAhead;
     head->flags |= ZkMusicChainItem::kPlayPending;
-    chainStartOffset = static_cast<uint32_t>(playAt + static_cast<int64_t>(head->position));
-    ScheduleAhead(chainStartOffset);
+    chainStartOffset = static_cast<int32_t>(playAt + static_cast<int64_t>(head->position));
+    ScheduleAhead(static_cast<uint64_t>(static_cast<int64_t>(chainStartOffset)));
     for (const ZkMusicChainItem* item = head->next; item != nullptr; item = item->next)
     {
         const int64_t itemLookAhead = int64_t{chainStartOffset} - item->playOffset - static_cast<int64_t>(item->position);
@@ -173,12 +188,13 @@ void CZkMusicChainContext::Process(uint64_t time, uint32_t length, ZkMusicFrameI
     AddRef();
     if (PlayState() == kStopping)
         length = std::min(length, StopOffset());
-    const uint64_t chainTime = time - timeOffset + chainStartOffset;
+    // Chain-local time, negative (two's complement) inside an entered pre-entry.
+    const uint64_t chainTime = time - timeOffset + static_cast<uint64_t>(static_cast<int64_t>(chainStartOffset));
     ScheduleAhead(chainTime);
     const float speed = playRecord != nullptr ? playRecord->speed : 1.0f;
     for (ZkMusicChainItem* item = m_head; item != nullptr; item = item->next)
     {
-        const bool cut = frame.cutValid && item->position >= frame.cutTime + chainStartOffset;
+        const bool cut = frame.cutValid && static_cast<int64_t>(item->position) >= static_cast<int64_t>(frame.cutTime) + chainStartOffset;
         const bool wasPending = item->Has(ZkMusicChainItem::kPlayPending);
         ProcessItem(*item, chainTime, length, speed, cut);
         if (wasPending && !item->Has(ZkMusicChainItem::kPlayPending))
@@ -186,7 +202,8 @@ void CZkMusicChainContext::Process(uint64_t time, uint32_t length, ZkMusicFrameI
     }
     // Items that are over (nothing to play, stop or run) go once the next one has begun.
     while (m_head != nullptr && m_head->segmentContext == nullptr && !m_head->Has(ZkMusicChainItem::kStopPending) &&
-           m_head->next != nullptr && m_head->next->position < chainTime)
+           m_head->syncActions == nullptr && m_head->next != nullptr &&
+           static_cast<int64_t>(m_head->next->position) < static_cast<int64_t>(chainTime))
     {
         ZkMusicChainItem* finished = m_head;
         m_head = finished->next;
@@ -301,27 +318,28 @@ ZKRESULT CZkMusicChainContext::SegmentInfoOfCursor(ZkSegmentInfo& info, bool fro
     cursor.Init(*this, fromStart);
     if (cursor.current == nullptr)
         return ZK_Fail;
-    info = ZkSegmentInfo{};
-    const CZkMusicSegmentContext* context = cursor.current->segmentContext;
-    if (context == nullptr)
-        return ZK_Success;
-    const CZkMusicSegment& segment = context->Segment();
     const uint64_t clock = playRecord != nullptr ? playRecord->clock : 0;
-    const int64_t segmentTime = cursor.ItemLocalTime(clock - AbsoluteOffset());
-    info.positionMs = SamplesToMs(segmentTime);
-    info.preEntryDurationMs = SamplesToMs(segment.PreEntryLength());
-    info.activeDurationMs = SamplesToMs(segment.ActiveLength());
-    info.postExitDurationMs = SamplesToMs(segment.PostExitLength());
-    info.remainingToStartMs = SamplesToMs(NotBelowZero(context->StartOffset() - segmentTime));
-    // Musical lengths in seconds of the music's own time, played at the play's speed.
-    const float speed = playRecord != nullptr ? playRecord->speed : 1.0f;
-    const float secondsPerSample = 1.0f / (static_cast<float>(SoundEngine::ZkAudioSettings::SampleRate()) * speed);
-    const ZkMusicGrid& grid = segment.EffectiveGrid();
-    info.beatDuration = static_cast<float>(grid.beat) * secondsPerSample;
-    info.barDuration = static_cast<float>(grid.bar) * secondsPerSample;
-    info.gridDuration = static_cast<float>(grid.period) * secondsPerSample;
-    info.gridOffset = static_cast<float>(grid.offset) * secondsPerSample;
+    const int64_t segmentTime = cursor.current->segmentContext != nullptr ? cursor.ItemLocalTime(clock - AbsoluteOffset()) : 0;
+    cursor.FillSegmentInfo(segmentTime, playRecord != nullptr ? playRecord->speed : 1.0f, info);
     return ZK_Success;
+}
+
+void CZkMusicChainContext::NotifyMusicCallbacks(uint64_t time, uint32_t length, uint32_t flags)
+{
+    const ZkPlayingID playingID = playRecord->PlayingID();
+    const float speed = playRecord->speed;
+    ZkMusicCursor cursor;
+    cursor.Init(*this, false);
+    const uint64_t frameEnd = time + length;
+    // Every item the frame reaches reports its part: a segment's exit and the next one's entry can
+    // fall in one frame.
+    while (cursor.current != nullptr)
+    {
+        cursor.NotifyCallbacks(time, length, flags, playingID, speed);
+        if (cursor.endReached || static_cast<uint64_t>(cursor.CurrentItemStart()) + cursor.distance >= frameEnd)
+            break;
+        CursorStep(cursor, true);
+    }
 }
 
 int32_t LookAheadOf(const CZkMusicChainContext& context)

@@ -5,7 +5,9 @@
 // playlist and a switch container's silence are chains.
 //
 // Chain-local time = context time + chain start offset: the segment time at which the first item
-// is entered is added before any comparison with item positions.
+// is entered is added before any comparison with item positions. It is negative when the chain is
+// entered inside the first segment's pre-entry: the pre-entry then sounds from the context's time
+// 0, and the segment's entry cue comes pre-entry samples later.
 //
 // Threading: engine thread only, under the global engine lock.
 // Ownership: reference-counted (CZkMusicContext); the chain owns its items (pool 0).
@@ -60,20 +62,23 @@ public:
     void FadeOutNow(ZkMusicChainItem& item, int64_t itemTime);
 
     // Places the head item's start at segment time seekPosition (entry rules are not placed yet):
-    // its segment context starts there, played at the later of it and segment time 0 (minus the
-    // look-ahead its tracks need); the chain is entered there. The largest look-ahead of the items.
+    // its segment context starts there and is played there (minus the look-ahead its tracks need),
+    // the pre-entry included; the chain is entered there. The largest look-ahead of the items.
     int32_t PrepareFrom(int32_t seekPosition);
 
     ZkMusicChainItem* Head() const { return m_head; }
     ZkMusicChainItem* Tail() const { return m_tail; }
-    uint32_t chainStartOffset = 0;
+    int32_t chainStartOffset = 0;
 
 protected:
+    void NotifyMusicCallbacks(uint64_t time, uint32_t length, uint32_t flags) override;
     // GetSegmentInfo from the item playing now, or from the first item with fromStart.
     ZKRESULT SegmentInfoOfCursor(ZkSegmentInfo& info, bool fromStart);
     void ProcessItem(ZkMusicChainItem& item, uint64_t chainTime, uint32_t length, float speed, bool cut);
     // The distance from the item's start to its next item's start on the chain.
     uint64_t DistanceToNext(const ZkMusicChainItem& item) const;
+    // Frees the sync actions placed in the item (pool 0).
+    static void FreeSyncActions(ZkMusicChainItem& item);
     // Drops the item's segment context: detached from its parent and released.
     static void DropSegmentContext(ZkMusicChainItem& item);
 

@@ -2,6 +2,7 @@
 
 #include "MusicEngine/CZkMusicNode.h"
 #include "MusicEngine/Contexts/CZkMusicTimelineContext.h"
+#include "MusicEngine/Contexts/MusicNodePlays.h"
 #include "ZkAudiolib/Common/FrontEnd/ZkExternalSourceArray.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/GameSyncs/CZkStateMgr.h"
@@ -48,6 +49,16 @@ void CZkMusicPlayRecord::Destroy()
         playInfo.externalSources->Release();
     this->~CZkMusicPlayRecord();
     ZK::MemoryMgr::Free(kPool, this);
+}
+
+void CZkMusicPlayRecord::ExecuteAction(const SoundEngine::ZkActionParams& params)
+{
+    if (root == nullptr || !PlayMatches(*this, params))
+        return;
+    if (params.exceptionCount > 0)
+        if (const CZkMusicNode* node = root->GetNode(); node != nullptr && node->IsExcepted(params))
+            return;
+    ApplyActionToRoot(*root, params);
 }
 
 CZkMusicNode* CZkMusicPlayRecord::CurrentSegmentNode() const

@@ -8,11 +8,17 @@
 // valid (clamped to 0.25..4 and quantised to a whole number of samples per frame), the root
 // processes the frame, the clock moves on by the frame's advance and the root ends its frame.
 //
+// The record is on the engine-wide play-context list while the play lasts (StartPlay to EndPlay),
+// so that actions for every game object (a stop or pause of everything, a stop of the sounds of
+// one object) reach the music as they reach the container plays: the per-node action of a music
+// node only reaches plays of that node.
+//
 // Threading: engine thread only, under the global engine lock. Ownership: the record holds a
 // reference on its game object and on the post's external sources; memory from pool 0.
 #pragma once
 
 #include "ZkAudiolib/Common/GameSyncs/IZkTriggerReceiver.h"
+#include "ZkAudiolib/Common/Playback/CZkContainerPlayContext.h"
 
 #include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
 #include <ZK/SoundEngine/Common/ZkResult.h>
@@ -52,7 +58,7 @@ struct SyncPointAnswer
     int64_t scheduleTime = 0;
 };
 
-class CZkMusicPlayRecord final : public SoundEngine::IZkTriggerReceiver
+class CZkMusicPlayRecord final : public SoundEngine::IZkTriggerReceiver, public SoundEngine::CZkContainerPlayContext
 {
 public:
     static constexpr ZkMemoryId kPool = ZkMemID_Default;
@@ -71,6 +77,10 @@ public:
     void Advance(uint32_t frameLength);
     // The music segment under the play's cursor, or the object the root plays.
     CZkMusicNode* CurrentSegmentNode() const;
+
+    // Stop, pause and resume of every play (the action's game object and playing id filter it; its
+    // transition fades the root); a play whose object the action excepts is left alone.
+    void ExecuteAction(const SoundEngine::ZkActionParams& params) override;
 
     // Stingers are not scheduled yet: a trigger is ignored.
     void OnTrigger(ZkUniqueID) override {}

@@ -3,6 +3,8 @@
 #include "MusicEngine/CZkMusicSegment.h"
 #include "MusicEngine/CZkMusicTrack.h"
 #include "MusicEngine/Contexts/CZkMusicChainContext.h"
+#include "MusicEngine/Contexts/CZkMusicTimelineContext.h"
+#include "MusicEngine/Contexts/CZkMusicTrackContext.h"
 #include "MusicEngine/Contexts/ZkMusicChainItem.h"
 
 #include <algorithm>
@@ -10,6 +12,47 @@
 
 namespace ZK::MusicEngine
 {
+namespace
+{
+constexpr uint32_t kKindTrackStart = 0;
+constexpr int32_t kStopNowCurve = 4;
+
+// Start a track context for a sub-track, fading in, playing the track from trackStart (segment
+// time). Holds a reference on the track.
+class ZkTrackStartAction final : public ZkMusicAction
+{
+public:
+    ZkTrackStartAction(int32_t time, CZkMusicTrack& trackObject, uint32_t subTrackIndex, const ZkMusicFadeParams& fadeIn,
+                       int32_t start)
+        : ZkMusicAction(time), track(trackObject), subTrack(subTrackIndex), fade(fadeIn), trackStart(start)
+    {
+        track.AddRef();
+    }
+    ~ZkTrackStartAction() override { track.Release(); }
+    uint32_t Kind() const override { return kKindTrackStart; }
+
+    CZkMusicTrack& track;
+    uint32_t subTrack;
+    ZkMusicFadeParams fade;
+    int32_t trackStart;
+};
+
+// Stop a track context with a fade, from an offset of the frame.
+class ZkTrackStopAction final : public ZkMusicAction
+{
+public:
+    ZkTrackStopAction(int32_t time, CZkMusicTrackContext& context, const ZkMusicFadeParams& fadeOut)
+        : ZkMusicAction(time), trackContext(&context), fade(fadeOut)
+    {
+    }
+    uint32_t Kind() const override { return kKindStop; }
+    const CZkMusicChild* StopTarget() const override { return trackContext; }
+
+    CZkMusicTrackContext* trackContext;
+    ZkMusicFadeParams fade;
+};
+} // namespace
+
 CZkMusicSegmentContext* CZkMusicSegmentContext::Create(CZkMusicContext* parentContext, CZkMusicSegment& segment)
 {
     if (segment.MarkerCount() == 0)
@@ -39,8 +82,88 @@ CZkMusicSegmentContext::~CZkMusicSegmentContext()
 void CZkMusicSegmentContext::OnPlay()
 {
     CZkMusicContext::OnPlay();
-    // Track contexts come with the clip instances; until then a playing segment schedules nothing.
+    ScheduleTracks();
+}
+
+void CZkMusicSegmentContext::ScheduleTracks()
+{
     m_scheduled = true;
+    const int32_t now = NowInSegment();
+    for (uint32_t index = 0; index < m_segment.ChildCount(); ++index)
+    {
+        auto* track = static_cast<CZkMusicTrack*>(m_segment.ChildAt(static_cast<uint16_t>(index)));
+        // Switch tracks follow their group through subscribers, which are not built yet: they
+        // stay silent.
+        if (track->Kind() == ZkMusicTrack_Switch)
+            continue;
+        const uint32_t subTrack = track->NextSubTrack();
+        // Out of memory the track's start is dropped: it stays silent.
+        if (auto* start = ZkMusicAction::Create<ZkTrackStartAction>(now, *track, subTrack, ZkMusicFadeParams{0, 4, 0},
+                                                                     m_startOffset))
+            m_actions.Insert(start);
+    }
+}
+
+void CZkMusicSegmentContext::DropStopsOf(const CZkMusicTrackContext& track)
+{
+    m_actions.RemoveStopsOf(&track);
+}
+
+CZkMusicPlayRecord* CZkMusicSegmentContext::PlayRecord() const
+{
+    return parent != nullptr ? static_cast<CZkMusicTimelineContext*>(parent)->playRecord : nullptr;
+}
+
+CZkMusicTrackContext* CZkMusicSegmentContext::TrackContextFor(CZkMusicTrack& track, uint32_t subTrack, bool& reused)
+{
+    reused = false;
+    CZkMusicTrackContext* fadingOut = nullptr;
+    for (CZkMusicChild* child = FirstChild(); child != nullptr; child = child->nextSibling)
+    {
+        auto* context = static_cast<CZkMusicTrackContext*>(child);
+        if (&context->Track() != &track || context->SubTrack() != subTrack || !context->IsBeforeStopping())
+            continue;
+        if (!context->HasFade() && !context->HasPauseFade())
+            return nullptr;
+        if (fadingOut == nullptr)
+            fadingOut = context;
+    }
+    if (fadingOut != nullptr)
+    {
+        reused = true;
+        return fadingOut;
+    }
+    return CZkMusicTrackContext::Create(*this, track, subTrack);
+}
+
+void CZkMusicSegmentContext::RunDueActions(int32_t segmentTime, uint32_t length)
+{
+    ZkMusicAction* action = nullptr;
+    while (m_actions.PopDue(segmentTime, length, action) == ZK_DataReady)
+    {
+        const int32_t offset = action->time - segmentTime;
+        if (action->Kind() == kKindTrackStart)
+        {
+            auto* start = static_cast<ZkTrackStartAction*>(action);
+            bool reused = false;
+            if (CZkMusicTrackContext* context = TrackContextFor(start->track, start->subTrack, reused))
+            {
+                context->SetTrackStart(start->trackStart + m_segment.PreEntryLength());
+                ZkMusicFadeParams fade = start->fade;
+                fade.offset = offset;
+                context->PlayWithFade(fade);
+                if (PlayState() == kStopping)
+                    context->StopWithFade(ZkMusicFadeParams{0, kStopNowCurve, 0}, StopOffset());
+            }
+        }
+        else if (action->Kind() == ZkMusicAction::kKindStop)
+        {
+            auto* stop = static_cast<ZkTrackStopAction*>(action);
+            stop->trackContext->StopWithFade(stop->fade, static_cast<uint32_t>(std::max(offset, 0)));
+        }
+        // A switch mark (kind 2) only records where a switch track changed: nothing runs.
+        ZkMusicAction::Destroy(action);
+    }
 }
 
 void CZkMusicSegmentContext::OnStopped()
@@ -70,9 +193,19 @@ int32_t CZkMusicSegmentContext::SetStart(int32_t segmentTime)
     return lookAhead;
 }
 
-void CZkMusicSegmentContext::ProcessSegment(int32_t, uint32_t, float)
+void CZkMusicSegmentContext::ProcessSegment(int32_t segmentTime, uint32_t length, float speed)
 {
-    // The track contexts this forwards the frame to come with the clip instances.
+    AddRef();
+    if (PlayState() == kStopping)
+        length = std::min(length, StopOffset());
+    RunDueActions(segmentTime, length);
+    const int32_t trackTime = segmentTime + m_segment.PreEntryLength();
+    ForEachChild([trackTime, length, speed](CZkMusicChild& child) {
+        auto& track = static_cast<CZkMusicTrackContext&>(child);
+        if (track.IsSounding())
+            track.ProcessTrack(trackTime, length, speed);
+    });
+    Release();
 }
 
 int32_t CZkMusicSegmentContext::NowInSegment() const

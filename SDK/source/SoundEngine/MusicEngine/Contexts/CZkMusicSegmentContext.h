@@ -13,7 +13,10 @@
 
 namespace ZK::MusicEngine
 {
+class CZkMusicPlayRecord;
 class CZkMusicSegment;
+class CZkMusicTrack;
+class CZkMusicTrackContext;
 struct ZkMusicChainItem;
 
 class CZkMusicSegmentContext final : public CZkMusicContext
@@ -36,6 +39,16 @@ public:
     void ProcessSegment(int32_t segmentTime, uint32_t length, float speed);
     // The segment time of this context at the play's clock (0 outside a chain item).
     int32_t NowInSegment() const;
+    // One start action per track at the segment time now: the sub-track the track picks (switch
+    // tracks have no subscriber yet and stay silent).
+    void ScheduleTracks();
+    // Runs the track starts, track stops and switch marks due in the frame.
+    void RunDueActions(int32_t segmentTime, uint32_t length);
+    // Drops the pending stops of a track context (it stopped, or it goes).
+    void DropStopsOf(const CZkMusicTrackContext& track);
+    // The play record of the chain this context plays in (null when detached).
+    CZkMusicPlayRecord* PlayRecord() const;
+    const ZkMusicActionList& Actions() const { return m_actions; }
 
     CZkMusicSegment& Segment() const { return m_segment; }
     int32_t StartOffset() const { return m_startOffset; }
@@ -44,6 +57,10 @@ public:
     ZkMusicChainItem* chainItem = nullptr;
 
 private:
+    // A track context of the track and sub-track for a start: one that is sounding and not fading
+    // out is kept as it is (null: nothing to do); one fading out is turned back; else a new one.
+    CZkMusicTrackContext* TrackContextFor(CZkMusicTrack& track, uint32_t subTrack, bool& reused);
+
     ZkMusicActionList m_actions;
     CZkMusicSegment& m_segment;
     int32_t m_startOffset = 0;

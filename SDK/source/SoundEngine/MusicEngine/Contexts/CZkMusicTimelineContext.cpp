@@ -43,8 +43,11 @@ uint64_t CZkMusicTimelineContext::AbsoluteOffset() const
     return offset;
 }
 
-void CZkMusicTimelineContext::FinishFrame(uint64_t, uint32_t)
+void CZkMusicTimelineContext::FinishFrame(uint64_t time, uint32_t length)
 {
+    const uint32_t callbackTypes = callbackFlags & kPerFrameCallbackTypes;
+    if (parent == nullptr && playRecord != nullptr && callbackTypes != 0)
+        NotifyMusicCallbacks(time, length, callbackTypes);
     Release();
 }
 

@@ -14,12 +14,7 @@ namespace
 {
 bool Matches(const CZkMusicTimelineContext& root, const CZkMusicNode& node, const SoundEngine::ZkActionParams& params)
 {
-    const CZkMusicPlayRecord* record = root.playRecord;
-    if (record == nullptr || root.GetNode() != &node)
-        return false;
-    if (params.gameObject != nullptr && params.gameObject != record->gameObject)
-        return false;
-    return params.playingID == 0 || params.playingID == record->PlayingID();
+    return root.playRecord != nullptr && root.GetNode() == &node && PlayMatches(*root.playRecord, params);
 }
 
 // Calls act(root) for each matching root; the next root is read first (a stop may end a play).
@@ -40,25 +35,38 @@ void ForEachPlayOf(const CZkMusicNode& node, const SoundEngine::ZkActionParams& 
 }
 } // namespace
 
-void ApplyActionToPlays(const CZkMusicNode& node, const SoundEngine::ZkActionParams& params)
+bool PlayMatches(const CZkMusicPlayRecord& record, const SoundEngine::ZkActionParams& params)
+{
+    if (params.gameObject != nullptr && params.gameObject != record.gameObject)
+        return false;
+    return params.playingID == 0 || params.playingID == record.PlayingID();
+}
+
+void ApplyActionToRoot(CZkMusicTimelineContext& root, const SoundEngine::ZkActionParams& params)
 {
     const ZkMusicFadeParams fade{static_cast<int32_t>(params.transitionTime), static_cast<int32_t>(params.curve), 0};
+    // A stop may take the last reference but the caller's: the root stays valid until the end.
+    root.AddRef();
     switch (params.code)
     {
     case SoundEngine::ZkActionCode_Stop:
-        ForEachPlayOf(node, params, [&fade](CZkMusicTimelineContext& root) { root.StopWithFade(fade, 0); });
+        root.StopWithFade(fade, 0);
         break;
     case SoundEngine::ZkActionCode_Pause:
-        ForEachPlayOf(node, params, [&fade](CZkMusicTimelineContext& root) { root.PauseWithFade(fade); });
+        root.PauseWithFade(fade);
         break;
     case SoundEngine::ZkActionCode_Resume:
-        ForEachPlayOf(node, params, [&fade, &params](CZkMusicTimelineContext& root) {
-            root.ResumeWithFade(fade, params.resumeAllPauses);
-        });
+        root.ResumeWithFade(fade, params.resumeAllPauses);
         break;
     default:
         break;
     }
+    root.Release();
+}
+
+void ApplyActionToPlays(const CZkMusicNode& node, const SoundEngine::ZkActionParams& params)
+{
+    ForEachPlayOf(node, params, [&params](CZkMusicTimelineContext& root) { ApplyActionToRoot(root, params); });
 }
 
 void SeekPlays(const CZkMusicNode& node, const SoundEngine::ZkActionParams& params, bool clampFraction)

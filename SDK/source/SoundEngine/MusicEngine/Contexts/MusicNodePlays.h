@@ -12,7 +12,13 @@
 namespace ZK::MusicEngine
 {
 class CZkMusicNode;
+class CZkMusicPlayRecord;
+class CZkMusicTimelineContext;
 
+// Whether the action's game object (null: any) and playing id (0: any) are the play's.
+bool PlayMatches(const CZkMusicPlayRecord& record, const SoundEngine::ZkActionParams& params);
+// Stop, pause or resume of one play's root with the action's transition (other codes: nothing).
+void ApplyActionToRoot(CZkMusicTimelineContext& root, const SoundEngine::ZkActionParams& params);
 // Stop, pause and resume (other codes: nothing).
 void ApplyActionToPlays(const CZkMusicNode& node, const SoundEngine::ZkActionParams& params);
 // A seek; clampFraction keeps a fraction within 0..1 (segments do, switch containers do not).

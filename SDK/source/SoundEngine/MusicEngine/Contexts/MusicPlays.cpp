@@ -7,6 +7,7 @@
 #include "ZkAudiolib/Common/Playback/CZkContainerPlayContext.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkActivityRecord.h"
+#include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 
 namespace ZK::MusicEngine
@@ -52,6 +53,7 @@ ZKRESULT StartPlay(CZkMusicTimelineContext& root, const ZkMusicPlayInfo& playInf
     }
     MusicEngineState::Get().PushPlaying(&root);
     root.SetPlayRecord(record);
+    SoundEngine::CZkActiveInstances::AddPlayContext(record);
 
     const ZkPlayingID playingID = playInfo.playingID;
     if (playingID == 0)
@@ -75,6 +77,7 @@ void EndPlay(CZkMusicTimelineContext& root)
     if (record == nullptr)
         return;
     root.SetPlayRecord(nullptr);
+    SoundEngine::CZkActiveInstances::RemovePlayContext(record);
     const ZkPlayingID playingID = record->PlayingID();
     if (playingID != 0)
     {

@@ -3,13 +3,16 @@
 
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
+#include <cmath>
 #include <cstdint>
 
 namespace ZK::MusicEngine
 {
-// Whole milliseconds of a sample count (truncated towards zero).
+// Milliseconds of a sample count, in double precision rounded half away from zero (the segment
+// positions the game reads are whole ms of these).
 inline int32_t SamplesToMs(int64_t samples)
 {
-    return static_cast<int32_t>(samples * 1000 / static_cast<int64_t>(SoundEngine::ZkAudioSettings::SampleRate()));
+    const double ms = static_cast<double>(samples) * 1000.0 / SoundEngine::ZkAudioSettings::SampleRate();
+    return static_cast<int32_t>(std::round(ms));
 }
 } // namespace ZK::MusicEngine

@@ -15,6 +15,7 @@
 namespace ZK::MusicEngine
 {
 class CZkMusicSegmentContext;
+struct ZkMusicSyncAction;
 
 struct ZkMusicChainItem
 {
@@ -25,6 +26,7 @@ struct ZkMusicChainItem
 
     ZkMusicChainItem* next = nullptr;
     uint64_t position = 0;
+    ZkMusicSyncAction* syncActions = nullptr; // placed inside this item, newest first
     CZkMusicSegmentContext* segmentContext = nullptr;
     ZkUniqueID segmentID = 0;
     int32_t playOffset = 0;        // relative to the position

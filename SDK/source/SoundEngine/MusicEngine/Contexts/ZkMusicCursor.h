@@ -8,6 +8,7 @@
 // Threading: engine thread only.
 #pragma once
 
+#include <ZK/SoundEngine/Common/ZkCallbackTypes.h>
 #include <ZK/SoundEngine/Common/ZkResult.h>
 #include <ZK/SoundEngine/Common/ZkTypes.h>
 
@@ -18,6 +19,7 @@ namespace ZK::MusicEngine
 class CZkMusicChainContext;
 class CZkMusicTimelineContext;
 struct ZkMusicChainItem;
+struct ZkMusicSyncAction;
 
 // What FindSyncPoint answers.
 enum ZkSyncPointResult : uint32_t
@@ -46,8 +48,19 @@ struct ZkMusicCursor
     // filter, out: the cue found (0 without a segment).
     ZkSyncPointResult FindSyncPoint(uint64_t time, uint32_t kind, ZkUniqueID& cueID, bool skipNow,
                                     bool allowWithoutSegment, uint64_t& point) const;
-    // Whether time lies at or past the current segment's exit cue.
+    // Whether time lies at or past the current segment's exit cue (an item without segment, or no
+    // item, has nothing left to play: at its exit).
     bool IsAtExit(uint64_t time) const;
+    // Takes the current item's sync actions at or after time off the item and pushes them at the
+    // front of list (a transition that cuts there places them again).
+    void MoveActionsAfter(ZkMusicSyncAction*& list, uint64_t time) const;
+    // The music callbacks of the current item in the frame [time, time + length), in the order
+    // user cues (0x2000), entry (0x400), bars (0x200), beats (0x100), grid lines (0x1000), exit
+    // (0x800), each type only when flags asks for it; every report carries the segment information
+    // at the frame's start, at the given speed.
+    void NotifyCallbacks(uint64_t time, uint32_t length, uint32_t flags, ZkPlayingID playingID, float speed) const;
+    // The segment information at a segment time of the current item (all zeros without segment).
+    void FillSegmentInfo(int64_t segmentTime, float speed, ZkSegmentInfo& info) const;
     // The time offsets of the switch levels crossed; no switch context exists yet.
     uint64_t LevelOffsetSum() const { return 0; }
 

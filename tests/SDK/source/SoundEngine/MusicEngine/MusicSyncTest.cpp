@@ -3,6 +3,7 @@
 // description that the bank writer turns into the bank (the random draws from its own model of
 // the engine's generator, from the same seed).
 #include "MusicBankFixture.h"
+#include "MusicModel.h"
 
 #include "ZkAudiolib/Common/Containers/ZkLcg64.h"
 
@@ -23,28 +24,6 @@ const std::string kSegmentKeys = R"("duration_ms": 2500,
     "grid": {"period_ms": 300, "offset_ms": 50, "tempo": 120, "beats_per_bar": 4, "beat_value": 4, "own": 1},
     "markers": [{"id": 1, "position_ms": 250}, {"id": 7, "position_ms": 500}, {"id": 8, "position_ms": 1000},
                 {"id": 7, "position_ms": 1750}, {"id": 9, "position_ms": 2250}])";
-
-// Runs the model over the request; its lines.
-std::vector<std::string> RunModel(const std::string& request)
-{
-    ZkSoundFixtures::ScratchFolder folder;
-    const auto input = folder.Path() / "request.json";
-    const auto output = folder.Path() / "answers.txt";
-    std::ofstream(input) << request;
-    const std::string command = "/usr/bin/python3 \"" + std::string(KP_SOURCE_DIR) +
-                                "/tests/SDK/source/SoundEngine/MusicEngine/music_model.py\" < \"" + input.string() +
-                                "\" > \"" + output.string() + "\"";
-    std::vector<std::string> lines;
-    if (std::system(command.c_str()) != 0)
-    {
-        ADD_FAILURE() << "music_model.py refused: " << request;
-        return lines;
-    }
-    std::ifstream in(output);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
 
 class MusicSync : public MusicBankTest
 {

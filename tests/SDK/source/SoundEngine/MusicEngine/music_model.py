@@ -8,6 +8,7 @@ line per answer:
     cue POSITION SKIP_ENTRY FILTER CUE_ID CUE_POSITION
     subtrack INDEX
     repeat COUNT
+    callback FRAME TYPE            (the music callbacks of a play, frame by frame, in report order)
 
 Times are samples at "rate"; marker positions relative to the entry cue as the queries give them.
 The random draws follow the engine's 64-bit linear congruential generator: state = state x
@@ -101,6 +102,23 @@ class Segment:
             counts.append(len(range(first, end, period)))
         return counts
 
+    def callbacks(self, start, frame, frames):
+        """(frame index, callback type) of every music callback of the frames [start + i x frame,
+        start + (i + 1) x frame), in the order they are reported within a frame."""
+        out = []
+        for index in range(frames):
+            low, high = start + index * frame, start + (index + 1) * frame
+            for marker in range(1, len(self.markers) - 1):
+                if low <= self.relative(marker) < high:
+                    out.append((index, 0x2000))
+            if low <= 0 < high:
+                out.append((index, 0x400))
+            beats, bars, lines = self.window(low, frame)
+            out += [(index, 0x200)] * bars + [(index, 0x100)] * beats + [(index, 0x1000)] * lines
+            if low <= self.active < high:
+                out.append((index, 0x800))
+        return out
+
     def random_cue(self, lcg, position, skip_entry, cue_filter):
         indexes = [i for i in range(len(self.markers) - 1) if self.relative(i) >= position]
         if skip_entry:
@@ -135,6 +153,10 @@ def main():
     lcg = Lcg(seed)
     for _ in range(request.get("subtracks", 0)):
         out.append("subtrack %d" % lcg.index(request["subtrack_count"]))
+    played = request.get("callbacks")
+    if played:
+        for index, kind in segment.callbacks(played["start"], played["frame"], played["frames"]):
+            out.append("callback %d %d" % (index, kind))
     repeat = request.get("repeat")
     if repeat:
         out.append("seed %d" % seed)

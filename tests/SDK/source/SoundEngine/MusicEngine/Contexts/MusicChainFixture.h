@@ -8,6 +8,7 @@
 
 #include "MusicEngine/Contexts/CZkMusicChainContext.h"
 #include "MusicEngine/Contexts/CZkMusicSegmentContext.h"
+#include "MusicEngine/Contexts/CZkMusicSegmentSequenceContext.h"
 #include "MusicEngine/Contexts/ZkMusicCursor.h"
 
 #include <vector>
@@ -72,6 +73,18 @@ protected:
         auto* chain = new (memory) TestChain(node, canContinue);
         chain->AddRef();
         return chain;
+    }
+
+    // A play of the segment by itself for the playing id (which the caller registered), started and
+    // playing; the creator's reference is the caller's.
+    CZkMusicSegmentSequenceContext* PlayingRoot(ZkPlayingID playingID)
+    {
+        void* memory = ZK::MemoryMgr::Malloc(CZkMusicContext::kPool, sizeof(CZkMusicSegmentSequenceContext));
+        auto* root = new (memory) CZkMusicSegmentSequenceContext(nullptr, *m_segment);
+        root->AddRef();
+        EXPECT_EQ(root->Start(nullptr, ZkMusicPlayInfo{nullptr, playingID}, 0), ZK_Success);
+        root->PlayWithFade(ZkMusicFadeParams{0, 4, 0});
+        return root;
     }
 
     // An item at position: playing the segment, or empty.

@@ -37,7 +37,7 @@ protected:
         ASSERT_NE(head, nullptr) << label;
         ASSERT_NE(head->segmentContext, nullptr) << label;
         EXPECT_EQ(head->segmentContext->StartOffset(), start) << label;
-        EXPECT_EQ(sequence.chainStartOffset, static_cast<uint32_t>(std::max(start, 0))) << label;
+        EXPECT_EQ(sequence.chainStartOffset, start) << "entered where it starts, in the pre-entry too: " << label;
         EXPECT_TRUE(head->Has(ZkMusicChainItem::kPlayPending)) << label;
         EXPECT_TRUE(head->Has(ZkMusicChainItem::kStopPending)) << label;
         EXPECT_EQ(head->stopOffset, static_cast<uint32_t>(kActive + kPostExit)) << label;
@@ -148,7 +148,7 @@ TEST_F(MusicSegmentSequenceTest, SegmentInformationFollowsTheSeeks)
         int32_t positionMs;
     };
     const Case cases[] = {
-        {"just started", INT32_MIN, 0},
+        {"just started: at the start of the pre-entry", INT32_MIN, -250},
         {"sought 100 ms in", 100, 100},
         {"sought to the exit cue", 8000, 8000},
     };

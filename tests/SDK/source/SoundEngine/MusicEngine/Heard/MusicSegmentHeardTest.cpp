@@ -1,0 +1,161 @@
+// A music segment heard end to end: its play action makes a root sequence, the segment's track
+// context starts each clip's playing instance at its sample, the voices render them and the
+// capture callback keeps every sample. numpy places the clips' media at their track times from the
+// writer's description and compares sample by sample: a clip one sample early or late misses by
+// more than 1e-2. The clips go straight to the master bus (the game's Music bus carries its volume
+// curve).
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Renderer/FirstSoundFixture.h"
+
+#include <ZK/SoundEngine/Common/ZkMusicEngine.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+using namespace ZkFirstSoundTest;
+
+// Tempo 120 in 4/4 at 48 kHz: a beat is 24000 samples, a bar 96000.
+constexpr uint32_t kPreEntry = 12000;   // 250 ms
+constexpr uint32_t kActive = 384000;    // four bars
+constexpr uint32_t kPostExit = 24000;   // 500 ms
+constexpr uint32_t kSegmentEnd = kPreEntry + kActive + kPostExit;
+constexpr double kLevelTolerance = 1e-3;
+
+class MusicSegmentHeard : public FirstSound
+{
+protected:
+    static std::string Description()
+    {
+        auto tone = [](int id, int hz, double amp, int frames) {
+            return R"({"id": )" + std::to_string(id) + R"(, "wave": {"rate": 48000, "channels": 1, "frames": )" +
+                   std::to_string(frames) + R"(, "parts": [{"tone": )" + std::to_string(hz) + R"(, "amp": )" +
+                   std::to_string(amp) + "}]}}";
+        };
+        return R"({"name": "Segment.bnk", "media": [)" + tone(401, 1000, 0.5, 4800) + ", " + tone(402, 1500, 0.4, 4800) +
+               ", " + tone(403, 700, 0.5, 4800) + ", " + tone(404, 2000, 0.3, 2400) + R"(],
+            "chunks": [{"tag": "BKHD"}, {"tag": "DIDX"}, {"tag": "DATA"},
+              {"tag": "HIRC", "items": [
+                {"type": "sound", "id": 450, "media": 404, "bus": "Master Audio Bus"},
+                {"type": "action", "id": 451, "action": "play", "target": 450},
+                {"type": "event", "id": 452, "actions": [451]},
+                {"type": "music_track", "id": 600, "bus": "Master Audio Bus",
+                 "sources": [{"source": 401}, {"source": 402}, {"source": 403}],
+                 "clips": [
+                   {"subtrack": 0, "source": 401, "position_ms": 0.0, "duration_ms": 100.0},
+                   {"subtrack": 0, "source": 402, "position_ms": 500.0, "end_trim_ms": 100.0, "duration_ms": 100.0},
+                   {"subtrack": 0, "source": 403, "position_ms": 1000.0, "start_trim_ms": 30.0, "duration_ms": 100.0},
+                   {"subtrack": 0, "source": 0, "event": 452, "position_ms": 1200.0, "duration_ms": 0.0}]},
+                {"type": "music_segment", "id": 500, "children": [600], "duration_ms": 8750.0,
+                 "grid": {"tempo": 120.0, "own": 1},
+                 "markers": [{"id": 1, "position_ms": 250.0}, {"id": 2, "position_ms": 2250.0, "name": "Custom"},
+                             {"id": 3, "position_ms": 8250.0}]},
+                {"type": "action", "id": 700, "action": "play", "target": 500},
+                {"type": "event", "id": "Play_Segment", "actions": [700]},
+                {"type": "music_track", "id": 610, "bus": "Master Audio Bus",
+                 "clips": [{"subtrack": 0, "source": 0, "event": 452, "position_ms": 1000.0, "start_trim_ms": 100.0,
+                            "end_trim_ms": 600.0, "duration_ms": 0.0}]},
+                {"type": "music_segment", "id": 510, "children": [610], "duration_ms": 8750.0,
+                 "grid": {"tempo": 120.0, "own": 1},
+                 "markers": [{"id": 11, "position_ms": 250.0}, {"id": 13, "position_ms": 8250.0}]},
+                {"type": "action", "id": 710, "action": "play", "target": 510},
+                {"type": "event", "id": "Play_EventClipSegment", "actions": [710]}]}]})";
+    }
+
+    void SetUp() override
+    {
+        FirstSound::SetUp();
+        ASSERT_NO_FATAL_FAILURE(WriteBankFile("Segment.bnk", Description()));
+    }
+    void TearDown() override
+    {
+        ZK::MusicEngine::Term();
+        FirstSound::TearDown();
+    }
+
+    void StartMusic()
+    {
+        ASSERT_EQ(Init(&settings, &platformSettings), ZK_Success);
+        ASSERT_EQ(SetOfflineRenderingFrameTime(static_cast<float>(kFrames) / kRate), ZK_Success);
+        ASSERT_EQ(SetOfflineRendering(true), ZK_Success);
+        ASSERT_EQ(ZK::MusicEngine::Init(nullptr), ZK_Success);
+        ZkBankID bank = 0;
+        ASSERT_EQ(LoadBank("Init.bnk", bank), ZK_Success);
+        ASSERT_EQ(LoadBank("Segment.bnk", bank), ZK_Success);
+        ASSERT_EQ(RenderAudio(true), ZK_Success);
+        ASSERT_EQ(RegisterCaptureCallback(&Capture, 0, this), ZK_Success);
+        ASSERT_EQ(RegisterGameObj(kEmitter, "Emitter"), ZK_Success);
+        ASSERT_EQ(RenderAudio(true), ZK_Success);
+        captured.clear();
+        frameOffsets.clear();
+    }
+
+    static void OnEnd(ZkCallbackType type, ZkCallbackInfo* info)
+    {
+        auto& self = *static_cast<MusicSegmentHeard*>(info->cookie);
+        if (type == ZkCallbackType_EndOfEvent)
+            self.endFrames.push_back(self.frameOffsets.size());
+    }
+
+    // The oracle's largest difference, where it lies, and the last audible sample frame.
+    void Judge(double& maxError, long& worst, long& lastAudible)
+    {
+        const std::filesystem::path raw = m_folder.Path() / "capture.f32";
+        std::ofstream(raw, std::ios::binary)
+            .write(reinterpret_cast<const char*>(captured.data()), static_cast<std::streamsize>(captured.size() * 4));
+        const std::filesystem::path description = m_folder.Path() / "segment.json";
+        std::ofstream(description) << Description();
+        std::istringstream output(ZkEngineTest::RunCommand(
+            "/usr/bin/python3 \"" + std::string(KP_SOURCE_DIR) +
+            "/tests/SDK/source/SoundEngine/MusicEngine/Heard/segment_heard.py\" \"" + raw.string() + "\" " +
+            std::to_string(channels) + " \"" + description.string() + "\" 500"));
+        output >> maxError >> worst >> lastAudible;
+        EXPECT_FALSE(output.fail()) << "the oracle answered: " << output.str();
+    }
+
+    std::vector<size_t> endFrames; // the frame count when each end-of-event callback came
+};
+
+TEST_F(MusicSegmentHeard, ClipsSoundAtTheirTrackTimesAndTheSegmentEndsAfterItsPostExit)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    ASSERT_NE(PostEvent("Play_Segment", kEmitter, ZkCallbackType_EndOfEvent, &OnEnd, this), 0u);
+    const uint32_t segmentFrames = (kSegmentEnd + kFrames - 1) / kFrames;
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(segmentFrames + 8));
+    ASSERT_EQ(channels, 2u);
+
+    double maxError = 1.0;
+    long worst = -1;
+    long lastAudible = -1;
+    ASSERT_NO_FATAL_FAILURE(Judge(maxError, worst, lastAudible));
+    // Placement is what this judges: a clip one sample off misses by more than 1e-2. The level
+    // leaves 7e-4: a mono voice reaches each side of the master bus at 0.70573 (-0.017 dB from
+    // 0.70710677) after its first frame, for every sound alike, music or not.
+    EXPECT_LT(maxError, kLevelTolerance) << "worst at sample frame " << worst;
+    ASSERT_EQ(endFrames.size(), 1u) << "one end-of-event callback";
+    // The play ends in the tick of the frame that holds exit + post-exit, before that frame renders:
+    // every clip has ended long before, the segment context is the last part of the play.
+    EXPECT_EQ(endFrames[0], kSegmentEnd / kFrames);
+}
+
+// An event clip has no source (its source duration is 0) but may have trims that give it a length.
+// Entered after its start (here by a seek into it), the source position of a clip entered in its
+// middle is taken modulo the source length: for an event clip that is position 0, and its event
+// is posted at once.
+TEST_F(MusicSegmentHeard, AnEventClipEnteredInItsMiddleByASeekPostsItsEventAtOnce)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    ASSERT_NE(PostEvent("Play_EventClipSegment", kEmitter), 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(2));
+    EXPECT_TRUE(std::all_of(captured.begin(), captured.end(), [](float sample) { return sample == 0.0f; }))
+        << "the event clip starts at 1100 ms";
+    // Segment time 1050 ms is track time 1300 ms: 200 ms into the event clip (1100 to 1600 ms).
+    ASSERT_EQ(SeekOnEvent("Play_EventClipSegment", kEmitter, 1050), ZK_Success);
+    const size_t seekSample = captured.size();
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(4));
+    const auto loudest = std::max_element(captured.begin() + static_cast<std::ptrdiff_t>(seekSample), captured.end(),
+                                          [](float a, float b) { return std::fabs(a) < std::fabs(b); });
+    ASSERT_NE(loudest, captured.end());
+    EXPECT_NEAR(std::fabs(*loudest), 0.3 * kCentreGain, 0.01) << "the clip's event plays its sound";
+}
+} // namespace
