@@ -6,6 +6,10 @@
 // curve).
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Renderer/FirstSoundFixture.h"
 
+#include "MemoryMgr/ZkMemoryFaultInjection.h"
+#include "MusicEngine/Contexts/CZkMusicTimelineContext.h"
+#include "MusicEngine/MusicEngineState.h"
+
 #include <ZK/SoundEngine/Common/ZkMusicEngine.h>
 
 #include <algorithm>
@@ -60,7 +64,13 @@ protected:
                  "markers": [{"id": 11, "position_ms": 250.0}, {"id": 13, "position_ms": 8250.0}]},
                 {"type": "action", "id": 710, "action": "play", "target": 510},
                 {"type": "event", "id": "Play_EventClipSegment", "actions": [710]},)" +
-               FastOrSlow(520, 2.0) + ", " + FastOrSlow(530, 0.1) + "]}]}";
+               FastOrSlow(520, 2.0) + ", " + FastOrSlow(530, 0.1) + R"(,
+                {"type": "music_track", "id": 640, "bus": "Master Audio Bus", "sources": [{"source": 401}],
+                 "clips": [{"subtrack": 0, "source": 401, "position_ms": 0.0, "duration_ms": 100.0}]},
+                {"type": "music_segment", "id": 540, "children": [640], "duration_ms": 300.0,
+                 "markers": [{"id": 31, "position_ms": 0.0}, {"id": 33, "position_ms": 200.0}]},
+                {"type": "action", "id": 740, "action": "play", "target": 540},
+                {"type": "event", "id": "Play_Short", "actions": [740]}]}]})";
     }
 
     // Segment id (its track id + 100, its event "Play_<id>") playing the first clip (1000 Hz, 100 ms)
@@ -265,5 +275,38 @@ TEST_F(MusicSegmentHeard, APauseHoldsTheMusicAndAResumeGoesOnFromThere)
     for (size_t frame = 20; frame < 60; ++frame)
         audible += peaks[frame] > 0.1f ? 1 : 0;
     EXPECT_NEAR(static_cast<double>(audible), 9600.0 / kFrames, 2.0) << "frames in which the clip sounds";
+}
+
+// Out of memory at any allocation of the post and of the frame that starts the play and its clip
+// (the root, its play record, the chain and its items, the segment and track contexts, the
+// actions, the clip instance): the play goes without leaving a context behind, and a post that
+// answered a playing id gets its end-of-event callback once.
+TEST_F(MusicSegmentHeard, OutOfMemoryWhileStartingAPlayOrAClipLeavesNothingAndEndsThePlayOnce)
+{
+    namespace Fault = ZK::MemoryMgr::FaultInjection;
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    auto startFrame = [this](bool& posted) {
+        endFrames.clear();
+        posted = PostEvent("Play_Short", kEmitter, ZkCallbackType_EndOfEvent, &OnEnd, this) != 0;
+        RenderFrames(1);
+    };
+    bool posted = false;
+    Fault::CountOnly(ZkMemID_Default);
+    startFrame(posted);
+    const uint32_t allocations = Fault::CountedAllocations();
+    Fault::Disarm();
+    ASSERT_TRUE(posted);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(20));
+    ASSERT_EQ(endFrames.size(), 1u) << "without a failure";
+    ASSERT_GT(allocations, 5u);
+    for (uint32_t n = 1; n <= allocations; ++n)
+    {
+        Fault::FailNth(ZkMemID_Default, n);
+        startFrame(posted);
+        Fault::Disarm();
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(20));
+        EXPECT_EQ(endFrames.size(), posted ? 1u : 0u) << "allocation " << n;
+        EXPECT_EQ(ZK::MusicEngine::MusicEngineState::Get().FirstPlaying(), nullptr) << "allocation " << n;
+    }
 }
 } // namespace
