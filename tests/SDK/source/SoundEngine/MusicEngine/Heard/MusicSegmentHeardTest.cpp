@@ -6,6 +6,10 @@
 // curve).
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Renderer/FirstSoundFixture.h"
 
+#include "MemoryMgr/ZkMemoryFaultInjection.h"
+#include "MusicEngine/Contexts/CZkMusicTimelineContext.h"
+#include "MusicEngine/MusicEngineState.h"
+
 #include <ZK/SoundEngine/Common/ZkMusicEngine.h>
 
 #include <algorithm>
@@ -59,7 +63,44 @@ protected:
                  "grid": {"tempo": 120.0, "own": 1},
                  "markers": [{"id": 11, "position_ms": 250.0}, {"id": 13, "position_ms": 8250.0}]},
                 {"type": "action", "id": 710, "action": "play", "target": 510},
-                {"type": "event", "id": "Play_EventClipSegment", "actions": [710]}]}]})";
+                {"type": "event", "id": "Play_EventClipSegment", "actions": [710]},)" +
+               FastOrSlow(520, 2.0) + ", " + FastOrSlow(530, 0.1) + R"(,
+                {"type": "music_track", "id": 640, "bus": "Master Audio Bus", "sources": [{"source": 401}],
+                 "clips": [{"subtrack": 0, "source": 401, "position_ms": 0.0, "duration_ms": 100.0}]},
+                {"type": "music_segment", "id": 540, "children": [640], "duration_ms": 300.0,
+                 "markers": [{"id": 31, "position_ms": 0.0}, {"id": 33, "position_ms": 200.0}]},
+                {"type": "action", "id": 740, "action": "play", "target": 540},
+                {"type": "event", "id": "Play_Short", "actions": [740]}]}]})";
+    }
+
+    // Segment id (its track id + 100, its event "Play_<id>") playing the first clip (1000 Hz, 100 ms)
+    // at the playback speed (property 54).
+    static std::string FastOrSlow(int id, double speed)
+    {
+        const std::string track = std::to_string(id + 100);
+        return R"({"type": "music_track", "id": )" + track + R"(, "bus": "Master Audio Bus", "sources": [{"source": 401}],
+                 "clips": [{"subtrack": 0, "source": 401, "position_ms": 0.0, "duration_ms": 100.0}]},
+                {"type": "music_segment", "id": )" + std::to_string(id) + R"(, "children": [)" + track +
+               R"(], "duration_ms": 8750.0, "props": {"54": )" + std::to_string(speed) + R"(},
+                 "grid": {"tempo": 120.0, "own": 1},
+                 "markers": [{"id": 21, "position_ms": 250.0}, {"id": 23, "position_ms": 8250.0}]},
+                {"type": "action", "id": )" + std::to_string(id + 200) + R"(, "action": "play", "target": )" +
+               std::to_string(id) + R"(},
+                {"type": "event", "id": "Play_)" + std::to_string(id) + R"(", "actions": [)" + std::to_string(id + 200) + "]}";
+    }
+
+    // The peak of channel 0 in each captured frame.
+    std::vector<float> FramePeaks() const
+    {
+        std::vector<float> peaks;
+        for (size_t frame = 0; frame * kFrames * channels < captured.size(); ++frame)
+        {
+            float peak = 0.0f;
+            for (size_t i = 0; i < kFrames && (frame * kFrames + i) * channels < captured.size(); ++i)
+                peak = std::max(peak, std::fabs(captured[(frame * kFrames + i) * channels]));
+            peaks.push_back(peak);
+        }
+        return peaks;
     }
 
     void SetUp() override
@@ -157,5 +198,115 @@ TEST_F(MusicSegmentHeard, AnEventClipEnteredInItsMiddleByASeekPostsItsEventAtOnc
                                           [](float a, float b) { return std::fabs(a) < std::fabs(b); });
     ASSERT_NE(loudest, captured.end());
     EXPECT_NEAR(std::fabs(*loudest), 0.3 * kCentreGain, 0.01) << "the clip's event plays its sound";
+}
+
+// The play's speed (property 54, clamped to 0.25..4) moves every clip's pitch by 1200 x log2(speed)
+// cents and the music's time with it: the first clip (1000 Hz for 4800 samples at speed 1) sounds
+// at 1000 x speed Hz for 4800 / speed samples.
+TEST_F(MusicSegmentHeard, ThePlaybackSpeedMovesThePitchAndTheLengthOfTheClips)
+{
+    struct Case
+    {
+        const char* event;
+        double speed; // as played
+    };
+    const Case cases[] = {{"Play_520", 2.0}, {"Play_530", 0.25}};
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    for (const Case& c : cases)
+    {
+        captured.clear();
+        frameOffsets.clear();
+        ASSERT_NE(PostEvent(c.event, kEmitter), 0u) << c.event;
+        const auto length = static_cast<size_t>(4800 / c.speed);
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(static_cast<uint32_t>(length / kFrames + 3)));
+        // Sign changes of channel 0 over the clip, inside its first and last sample.
+        size_t changes = 0;
+        for (size_t i = 2; i < length - 1; ++i)
+            changes += (captured[i * channels] < 0.0f) != (captured[(i - 1) * channels] < 0.0f) ? 1 : 0;
+        const double hz = static_cast<double>(changes) / 2.0 / (static_cast<double>(length - 3) / kRate);
+        EXPECT_NEAR(hz, 1000.0 * c.speed, static_cast<double>(kRate) / static_cast<double>(length)) << c.event;
+        float after = 0.0f;
+        for (size_t i = length + 2; i < length + 200 && i * channels < captured.size(); ++i)
+            after = std::max(after, std::fabs(captured[i * channels]));
+        EXPECT_LT(after, 1e-6f) << c.event << ": the clip lasts 4800 / speed samples";
+    }
+}
+
+// A stop of the playing id with a fade silences the segment after the fade (200 ms, ceil(200 /
+// 21.3) = 10 frames), its frame levels falling, no clip starts afterwards, and the play ends once.
+// Disabled until the play record joins the play contexts that playing-id actions reach: today the
+// stop reaches the clip instances only, and the track contexts go on to start their next clips.
+TEST_F(MusicSegmentHeard, DISABLED_AStopWithAFadeSilencesTheSegmentAfterTheFade)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    const ZkPlayingID id = PostEvent("Play_Segment", kEmitter, ZkCallbackType_EndOfEvent, &OnEnd, this);
+    ASSERT_NE(id, 0u);
+    // The wrapping clip sounds from sample 24000 to 33600: stop it while it plays.
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(25));
+    StopPlayingID(id, 200, ZkCurveInterpolation_Linear);
+    // Past the end of the segment: no later clip may sound.
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(400));
+    const std::vector<float> peaks = FramePeaks();
+    for (size_t frame = 26; frame < 32; ++frame)
+        EXPECT_LT(peaks[frame], peaks[frame - 1] + 1e-4f) << "frame " << frame << " falls";
+    for (size_t frame = 25 + 10; frame < peaks.size(); ++frame)
+        EXPECT_EQ(peaks[frame], 0.0f) << "frame " << frame << " is silent";
+    EXPECT_EQ(endFrames.size(), 1u) << "one end-of-event callback";
+}
+
+// A pause of the playing id silences the music and holds its time; the resume takes it on from
+// where it stood: the clip that sounded plays the rest of its length.
+TEST_F(MusicSegmentHeard, APauseHoldsTheMusicAndAResumeGoesOnFromThere)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    const ZkPlayingID id = PostEvent("Play_Segment", kEmitter);
+    ASSERT_NE(id, 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(25));
+    ExecuteActionOnPlayingID(ZkActionOnEventType_Pause, id);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(20));
+    ExecuteActionOnPlayingID(ZkActionOnEventType_Resume, id);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(30));
+    const std::vector<float> peaks = FramePeaks();
+    for (size_t frame = 27; frame < 45; ++frame)
+        EXPECT_EQ(peaks[frame], 0.0f) << "frame " << frame << " is silent while paused";
+    // The wrapping clip (9600 samples) is heard for its whole length, before and after the pause.
+    size_t audible = 0;
+    // (The next clip comes 20 frames later than it would have: from frame 68.)
+    for (size_t frame = 20; frame < 60; ++frame)
+        audible += peaks[frame] > 0.1f ? 1 : 0;
+    EXPECT_NEAR(static_cast<double>(audible), 9600.0 / kFrames, 2.0) << "frames in which the clip sounds";
+}
+
+// Out of memory at any allocation of the post and of the frame that starts the play and its clip
+// (the root, its play record, the chain and its items, the segment and track contexts, the
+// actions, the clip instance): the play goes without leaving a context behind, and a post that
+// answered a playing id gets its end-of-event callback once.
+TEST_F(MusicSegmentHeard, OutOfMemoryWhileStartingAPlayOrAClipLeavesNothingAndEndsThePlayOnce)
+{
+    namespace Fault = ZK::MemoryMgr::FaultInjection;
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    auto startFrame = [this](bool& posted) {
+        endFrames.clear();
+        posted = PostEvent("Play_Short", kEmitter, ZkCallbackType_EndOfEvent, &OnEnd, this) != 0;
+        RenderFrames(1);
+    };
+    bool posted = false;
+    Fault::CountOnly(ZkMemID_Default);
+    startFrame(posted);
+    const uint32_t allocations = Fault::CountedAllocations();
+    Fault::Disarm();
+    ASSERT_TRUE(posted);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(20));
+    ASSERT_EQ(endFrames.size(), 1u) << "without a failure";
+    ASSERT_GT(allocations, 5u);
+    for (uint32_t n = 1; n <= allocations; ++n)
+    {
+        Fault::FailNth(ZkMemID_Default, n);
+        startFrame(posted);
+        Fault::Disarm();
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(20));
+        EXPECT_EQ(endFrames.size(), posted ? 1u : 0u) << "allocation " << n;
+        EXPECT_EQ(ZK::MusicEngine::MusicEngineState::Get().FirstPlaying(), nullptr) << "allocation " << n;
+    }
 }
 } // namespace
