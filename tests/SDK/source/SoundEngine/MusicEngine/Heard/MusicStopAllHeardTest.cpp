@@ -62,23 +62,14 @@ protected:
         return loudest;
     }
 
+    void BeforeBanksLoad() override { ASSERT_EQ(ZK::MusicEngine::Init(nullptr), ZK_Success); }
+
     int ends = 0;
 };
 
 TEST_F(MusicStopAllHeard, StopAllSilencesTheSegmentAndNoLaterClipStarts)
 {
-    ASSERT_EQ(Init(&settings, &platformSettings), ZK_Success);
-    ASSERT_EQ(SetOfflineRenderingFrameTime(static_cast<float>(kFrames) / kRate), ZK_Success);
-    ASSERT_EQ(SetOfflineRendering(true), ZK_Success);
-    ASSERT_EQ(ZK::MusicEngine::Init(nullptr), ZK_Success);
-    ZkBankID bank = 0;
-    ASSERT_EQ(LoadBank("Init.bnk", bank), ZK_Success);
-    ASSERT_EQ(LoadBank("StopAll.bnk", bank), ZK_Success);
-    ASSERT_EQ(RenderAudio(true), ZK_Success);
-    ASSERT_EQ(RegisterCaptureCallback(&Capture, 0, this), ZK_Success);
-    ASSERT_EQ(RegisterGameObj(kEmitter, "Emitter"), ZK_Success);
-    ASSERT_EQ(RenderAudio(true), ZK_Success);
-    captured.clear();
+    ASSERT_NO_FATAL_FAILURE(Start("StopAll.bnk"));
 
     ASSERT_NE(PostEvent("Play_Bar", kEmitter, ZkCallbackType_EndOfEvent, &OnEnd, this), 0u);
     // The first beat with its clip, and half the second beat before its clip.

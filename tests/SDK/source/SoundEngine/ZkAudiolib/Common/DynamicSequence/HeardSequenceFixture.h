@@ -33,12 +33,6 @@ inline int g_info[kTones];
 // message, the item's launch and its voice are all handled in the tick that renders it.
 inline constexpr size_t kStartLatency = 0;
 
-struct Burst
-{
-    size_t first;
-    size_t last;
-};
-
 struct Heard
 {
     std::mutex lock;
@@ -116,34 +110,6 @@ protected:
             EXPECT_EQ(playlist->Enqueue(node, 0, info), ZK_Success);
         EXPECT_EQ(Sequence::UnlockPlaylist(id), ZK_Success);
         return id;
-    }
-
-    std::vector<float> Left() const
-    {
-        std::vector<float> left;
-        for (size_t i = 0; i < captured.size(); i += channels)
-            left.push_back(captured[i]);
-        return left;
-    }
-
-    // Runs of sound separated by at least gap silent samples.
-    static std::vector<Burst> Bursts(const std::vector<float>& left, size_t gap = 32)
-    {
-        std::vector<Burst> bursts;
-        size_t quiet = gap;
-        for (size_t i = 0; i < left.size(); ++i)
-        {
-            if (std::fabs(left[i]) < 1e-6f)
-            {
-                ++quiet;
-                continue;
-            }
-            if (quiet >= gap || bursts.empty())
-                bursts.push_back({i, i});
-            bursts.back().last = i;
-            quiet = 0;
-        }
-        return bursts;
     }
 
     // The tone of a stretch of sound, by its zero crossings (-1: none of the three).

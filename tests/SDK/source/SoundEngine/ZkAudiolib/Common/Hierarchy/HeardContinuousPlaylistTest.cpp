@@ -30,12 +30,6 @@ constexpr uint32_t kWindow = 480; // 10 ms
 constexpr double kStartTolerance = 2.0 * kFrames;
 const uint32_t kHz[] = {500, 1000, 2000};
 
-struct Burst
-{
-    size_t first; // sample frame of its first sound
-    size_t last;  // of its last
-};
-
 class HeardContinuousPlaylist : public FirstSound
 {
 protected:
@@ -72,36 +66,6 @@ protected:
         ASSERT_NO_FATAL_FAILURE(Start());
         ZkBankID bank = 0;
         ASSERT_EQ(LoadBank("HeardContinuous.bnk", bank), ZK_Success);
-    }
-
-    // Channel 0 of the capture.
-    std::vector<float> Left() const
-    {
-        std::vector<float> left;
-        for (size_t i = 0; i < captured.size(); i += channels)
-            left.push_back(captured[i]);
-        return left;
-    }
-
-    // The bursts: runs of sound separated by at least gap samples of silence (a tone's own zero
-    // samples come one at a time).
-    static std::vector<Burst> Bursts(const std::vector<float>& left, size_t gap = 32)
-    {
-        std::vector<Burst> bursts;
-        size_t quiet = gap;
-        for (size_t i = 0; i < left.size(); ++i)
-        {
-            if (std::fabs(left[i]) < 1e-6f)
-            {
-                ++quiet;
-                continue;
-            }
-            if (quiet >= gap || bursts.empty())
-                bursts.push_back({i, i});
-            bursts.back().last = i;
-            quiet = 0;
-        }
-        return bursts;
     }
 
     // Which of the three tones sounds in each 10 ms window with sound (-1: none), by its zero

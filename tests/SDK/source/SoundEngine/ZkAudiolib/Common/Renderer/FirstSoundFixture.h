@@ -20,6 +20,7 @@
 #include <ZK/SoundEngine/Common/ZkGameObjectCalls.h>
 #include <ZK/SoundEngine/Common/ZkOutputCalls.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -50,6 +51,13 @@ struct ToneMeasure
     double residualDb[2] = {};
     long first = -1;
     long last = -1;
+};
+
+// A run of sound in a capture channel: its first and last sample frames.
+struct Burst
+{
+    size_t first;
+    size_t last;
 };
 
 class FirstSound : public EngineLifeTest
@@ -122,15 +130,17 @@ protected:
                 {"type": "event", "id": "Play_ToneLoop", "actions": [302]}]}]})";
     }
 
-    // The engine with offline rendering, the banks, the capture callback and the emitter.
-    void Start()
+    // The engine with offline rendering, the banks (Init.bnk, then the given one), the capture
+    // callback and the emitter.
+    void Start(const char* bankName = "FirstSound.bnk")
     {
         ASSERT_EQ(Init(&settings, &platformSettings), ZK_Success);
         ASSERT_EQ(SetOfflineRenderingFrameTime(static_cast<float>(kFrames) / kRate), ZK_Success);
         ASSERT_EQ(SetOfflineRendering(true), ZK_Success);
+        ASSERT_NO_FATAL_FAILURE(BeforeBanksLoad());
         ZkBankID bank = 0;
         ASSERT_EQ(LoadBank("Init.bnk", bank), ZK_Success);
-        ASSERT_EQ(LoadBank("FirstSound.bnk", bank), ZK_Success);
+        ASSERT_EQ(LoadBank(bankName, bank), ZK_Success);
         ASSERT_EQ(RenderAudio(true), ZK_Success);
         ASSERT_EQ(RegisterCaptureCallback(&Capture, 0, this), ZK_Success);
         ASSERT_EQ(RegisterGameObj(kEmitter, "Emitter"), ZK_Success);
@@ -139,10 +149,43 @@ protected:
         frameOffsets.clear();
     }
 
+    // What a fixture starts on the engine before its banks load (the music engine, for instance).
+    virtual void BeforeBanksLoad() {}
+
     void RenderFrames(uint32_t count)
     {
         for (uint32_t i = 0; i < count; ++i)
             ASSERT_EQ(RenderAudio(true), ZK_Success);
+    }
+
+    // Channel 0 of the capture.
+    std::vector<float> Left() const
+    {
+        std::vector<float> left;
+        for (size_t i = 0; i < captured.size(); i += channels)
+            left.push_back(captured[i]);
+        return left;
+    }
+
+    // The bursts: runs of sound separated by at least gap samples of silence (a tone's own zero
+    // samples come one at a time).
+    static std::vector<Burst> Bursts(const std::vector<float>& left, size_t gap = 32)
+    {
+        std::vector<Burst> bursts;
+        size_t quiet = gap;
+        for (size_t i = 0; i < left.size(); ++i)
+        {
+            if (std::fabs(left[i]) < 1e-6f)
+            {
+                ++quiet;
+                continue;
+            }
+            if (quiet >= gap || bursts.empty())
+                bursts.push_back({i, i});
+            bursts.back().last = i;
+            quiet = 0;
+        }
+        return bursts;
     }
 
     static void Capture(ZkAudioBuffer& buffer, ZkOutputDeviceID, void* cookie)
