@@ -70,7 +70,20 @@ protected:
                 {"type": "music_segment", "id": 540, "children": [640], "duration_ms": 300.0,
                  "markers": [{"id": 31, "position_ms": 0.0}, {"id": 33, "position_ms": 200.0}]},
                 {"type": "action", "id": 740, "action": "play", "target": 540},
-                {"type": "event", "id": "Play_Short", "actions": [740]}]}]})";
+                {"type": "event", "id": "Play_Short", "actions": [740]},
+                {"type": "music_track", "id": 650, "bus": "Master Audio Bus",
+                 "sources": [{"source": 401}, {"source": 402}, {"source": 403}],
+                 "clips": [
+                   {"subtrack": 0, "source": 401, "position_ms": 100.0, "duration_ms": 100.0},
+                   {"subtrack": 0, "source": 402, "position_ms": 1200.0, "end_trim_ms": 200.0, "duration_ms": 100.0},
+                   {"subtrack": 0, "source": 403, "position_ms": 2550.0, "end_trim_ms": 200.0, "duration_ms": 100.0}]},
+                {"type": "music_segment", "id": 550, "children": [650], "duration_ms": 3000.0,
+                 "grid": {"tempo": 120.0, "own": 1},
+                 "markers": [{"id": 41, "position_ms": 250.0}, {"id": 42, "position_ms": 1250.0, "name": "Custom"},
+                             {"id": 43, "position_ms": 2500.0}]},
+                {"type": "action", "id": 750, "action": "play", "target": 550},
+                {"type": "event", "id": "Play_Seekable", "actions": [750]}]}]})";
+
     }
 
     // Segment id (its track id + 100, its event "Play_<id>") playing the first clip (1000 Hz, 100 ms)
@@ -124,8 +137,9 @@ protected:
             self.endFrames.push_back(self.frameOffsets.size());
     }
 
-    // The oracle's largest difference, where it lies, and the last audible sample frame.
-    void Judge(double& maxError, long& worst, long& lastAudible)
+    // The oracle's largest difference, where it lies, and the last audible sample frame: the capture
+    // as the segment's play, heard from its track time seekTo on from sample frame seekAt.
+    void Judge(double& maxError, long& worst, long& lastAudible, int segment = 500, long seekAt = -1, long seekTo = 0)
     {
         const std::filesystem::path raw = m_folder.Path() / "capture.f32";
         std::ofstream(raw, std::ios::binary)
@@ -135,7 +149,8 @@ protected:
         std::istringstream output(ZkEngineTest::RunCommand(
             "/usr/bin/python3 \"" + std::string(KP_SOURCE_DIR) +
             "/tests/SDK/source/SoundEngine/MusicEngine/Heard/segment_heard.py\" \"" + raw.string() + "\" " +
-            std::to_string(channels) + " \"" + description.string() + "\" 500"));
+            std::to_string(channels) + " \"" + description.string() + "\" " + std::to_string(segment) +
+            (seekAt >= 0 ? " " + std::to_string(seekAt) + " " + std::to_string(seekTo) : std::string())));
         output >> maxError >> worst >> lastAudible;
         EXPECT_FALSE(output.fail()) << "the oracle answered: " << output.str();
     }
@@ -184,6 +199,70 @@ TEST_F(MusicSegmentHeard, AnEventClipEnteredInItsMiddleByASeekPostsItsEventAtOnc
                                           [](float a, float b) { return std::fabs(a) < std::fabs(b); });
     ASSERT_NE(loudest, captured.end());
     EXPECT_NEAR(std::fabs(*loudest), 0.3 * kCentreGain, 0.01) << "the clip's event plays its sound";
+}
+
+// Segment 550: pre-entry 250 ms, cues at segment times 0 and 1000 ms (track 12000 and 60000), the
+// exit at 2250 ms (track 120000), the end at track 144000. Its clips sound at track samples 4800 to
+// 9600 (in the pre-entry), 57600 to 72000 (the 1500 Hz source wrapping; the middle cue lies in it)
+// and 122400 to 136800 (in the post-exit). Seeked while the middle clip sounds, the play goes on
+// at once from the segment time asked for (in milliseconds or as a fraction of the active length,
+// snapped to the nearest cue but the exit when asked), a clip entered in its middle from the
+// matching source position, and ends at the segment's end; a position at or past the end stops it
+// in the frame of the seek.
+TEST_F(MusicSegmentHeard, ASeekGoesOnFromTheSegmentTimeAskedForAndEndsAtTheSegmentsEnd)
+{
+    constexpr uint32_t kSeekFrame = 60;
+    constexpr long kSeekEnd = 144000;
+    struct Case
+    {
+        const char* what;
+        int32_t ms;     // a seek in milliseconds, or
+        float fraction; // (ms < 0 and fraction >= 0) a seek by a fraction of the active length
+        bool snap;
+        long trackTime; // where the play goes on (kSeekEnd: it stops)
+    };
+    const Case cases[] = {
+        {"before the pre-entry: the whole pre-entry", -1000, -1.0f, false, 0},
+        {"300 ms snapped: the entry cue", 300, -1.0f, true, 12000},
+        {"1100 ms snapped: the middle cue, inside the wrapping clip", 1100, -1.0f, true, 60000},
+        {"a fraction of 0.5: inside the wrapping clip", -1, 0.5f, false, 66000},
+        {"a fraction of 0.3 snapped: the middle cue", -1, 0.3f, true, 60000},
+        {"a fraction of 1.0: the exit cue, the post-exit only", -1, 1.0f, false, 120000},
+        {"the segment's end: the play stops", 2750, -1.0f, false, kSeekEnd},
+        {"past the end: the play stops", 5000, -1.0f, false, kSeekEnd},
+    };
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    for (const Case& c : cases)
+    {
+        captured.clear();
+        frameOffsets.clear();
+        endFrames.clear();
+        ASSERT_NE(PostEvent("Play_Seekable", kEmitter, ZkCallbackType_EndOfEvent, &OnEnd, this), 0u) << c.what;
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(kSeekFrame));
+        const std::vector<float> before = Left();
+        ASSERT_GT(std::fabs(*std::max_element(before.end() - 64, before.end(), [](float a, float b) {
+                      return std::fabs(a) < std::fabs(b);
+                  })),
+                  0.1f)
+            << c.what << ": the middle clip sounds";
+        const ZKRESULT seek = c.ms >= 0 || c.fraction < 0.0f
+                                  ? SeekOnEvent("Play_Seekable", kEmitter, c.ms, c.snap)
+                                  : SeekOnEvent("Play_Seekable", kEmitter, c.fraction, c.snap);
+        ASSERT_EQ(seek, ZK_Success) << c.what;
+        const auto seekAt = static_cast<long>(captured.size() / channels);
+        const size_t seekFrames = frameOffsets.size();
+        const long remaining = kSeekEnd - c.trackTime;
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(static_cast<uint32_t>(remaining / kFrames + 8)));
+        double maxError = 1.0;
+        long worst = -1;
+        long lastAudible = -1;
+        ASSERT_NO_FATAL_FAILURE(Judge(maxError, worst, lastAudible, 550, seekAt, c.trackTime));
+        EXPECT_LT(maxError, kLevelTolerance) << c.what << ": worst at sample frame " << worst;
+        ASSERT_EQ(endFrames.size(), 1u) << c.what << ": one end-of-event callback";
+        // The play ends in the tick of the frame that holds the segment's end, before it renders;
+        // a stop by the seek ends it once the (silent) frame of the seek has rendered.
+        EXPECT_EQ(endFrames[0], seekFrames + (remaining > 0 ? static_cast<size_t>(remaining / kFrames) : 1u)) << c.what;
+    }
 }
 
 // The play's speed (property 54, clamped to 0.25..4) moves every clip's pitch by 1200 x log2(speed)

@@ -4,9 +4,12 @@ placed at its track time (track time 0 = the first sample of the frame in which 
 ran), reading its source from the clip's start offset and wrapping at the source's length. An
 event clip posts its event at the clip's start, and the event's play action runs in the engine
 frame (1024 samples) that holds it: an ordinary play action starts its sound at the start of that
-frame. Mono media onto stereo at 0.70710677.
+frame. Mono media onto stereo at 0.70710677. Given a seek heard at capture sample frame SEEK_AT to
+track time SEEK_TO, the capture from SEEK_AT on is the track as it is from SEEK_TO: what sounded
+before is cut, a clip entered in its middle reads its source from the matching position, and
+nothing sounds past the segment's end.
 
-Usage: segment_heard.py CAPTURE.f32 CHANNELS DESCRIPTION.json SEGMENT_ID
+Usage: segment_heard.py CAPTURE.f32 CHANNELS DESCRIPTION.json SEGMENT_ID [SEEK_AT SEEK_TO]
 Prints: the largest difference over both channels, the sample frame where it lies, and the
 capture's last frame above 1e-3.
 """
@@ -51,7 +54,9 @@ def main():
     for chunk in description["chunks"]:
         for item in chunk.get("items", []):
             items[item["id"]] = item
-    expected = np.zeros(len(capture))
+    seek_at, seek_to = (int(sys.argv[5]), int(sys.argv[6])) if len(sys.argv) > 6 else (0, 0)
+    segment_end = samples(items[segment_id]["duration_ms"])
+    expected = np.zeros(max(len(capture), seek_to + len(capture)))
 
     def place(signal, start):
         end = min(len(expected), start + len(signal))
@@ -72,8 +77,10 @@ def main():
             offset = samples(clip.get("start_trim_ms", 0.0)) % duration
             source = media[clip["source"]]
             place(source[(offset + np.arange(audible)) % duration], start)
-    error = np.abs(capture - (expected * CENTRE)[:, None])
-    worst = int(np.argmax(error.max(axis=1)))
+    expected[segment_end:] = 0.0
+    heard = expected[seek_to:seek_to + len(capture) - seek_at]
+    error = np.abs(capture[seek_at:] - (heard * CENTRE)[:, None])
+    worst = seek_at + int(np.argmax(error.max(axis=1)))
     loud = np.nonzero(np.abs(capture).max(axis=1) > 1e-3)[0]
     print("%.9g %d %d" % (error.max(), worst, loud[-1] if len(loud) else -1))
 
