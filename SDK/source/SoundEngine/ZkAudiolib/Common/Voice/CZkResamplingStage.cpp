@@ -186,10 +186,12 @@ ZKRESULT CZkResamplingStage::Convert(ZkPipelineBuffer& buffer)
     return status;
 }
 
-void CZkResamplingStage::SwitchSource(CZkVoicePipelineStage* source, const ZkAudioFormat& format)
+void CZkResamplingStage::SwitchSource(CZkVoicePipelineStage* source, const ZkAudioFormat& format, int32_t* startDelay)
 {
     SetInput(source);
     m_format = format;
+    // The start delay belongs to the new source's instance: the old one may be freed after the switch.
+    m_startDelay = startDelay;
     m_resampler.SwitchSource(format, GetPitch(), ZkAudioSettings::SampleRate());
     m_noMoreInput = 0;
 }

@@ -50,8 +50,9 @@ public:
     ZKRESULT StartFrame(ZkPipelineBuffer& buffer, uint32_t pitchMode);
     // Converts the block the source filled (or what is held).
     ZKRESULT Convert(ZkPipelineBuffer& buffer);
-    // A second source takes over: its pitch and format re-initialise the resampler.
-    void SwitchSource(CZkVoicePipelineStage* source, const ZkAudioFormat& format);
+    // A second source takes over: its pitch and format re-initialise the resampler; startDelay is
+    // its instance's (may be null).
+    void SwitchSource(CZkVoicePipelineStage* source, const ZkAudioFormat& format, int32_t* startDelay);
     void Term();
 
     ZKRESULT SkipFrames(uint32_t& frames) override;

@@ -182,7 +182,11 @@ void CZkVoice::SwitchToSecondSource()
         return;
     // The stage after the source reads the second source from now on.
     if (m_resampling != nullptr)
-        m_resampling->SwitchSource(m_second, m_second->Format());
+    {
+        CZkPlayingInstance* following = m_second->Instance();
+        m_resampling->SwitchSource(m_second, m_second->Format(),
+                                   following != nullptr ? following->StartDelayCounter() : nullptr);
+    }
     else
     {
         CZkVoicePipelineStage* first = &m_filterStage;
