@@ -5,6 +5,7 @@
 // a mono voice at 0 dB on the master bus at 0 dB (segment_heard.py); a clip one sample early or
 // late misses by more than 1e-2. The clips go straight to the master bus (the game's Music bus
 // carries its volume curve).
+#include "SDK/source/SoundEngine/MusicEngine/MusicModel.h"
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Renderer/FirstSoundFixture.h"
 
 #include "MemoryMgr/ZkMemoryFaultInjection.h"
@@ -15,6 +16,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <sstream>
+#include <utility>
 
 namespace
 {
@@ -51,10 +54,8 @@ protected:
                    {"subtrack": 0, "source": 402, "position_ms": 500.0, "end_trim_ms": 100.0, "duration_ms": 100.0},
                    {"subtrack": 0, "source": 403, "position_ms": 1000.0, "start_trim_ms": 30.0, "duration_ms": 100.0},
                    {"subtrack": 0, "source": 0, "event": 452, "position_ms": 1200.0, "duration_ms": 0.0}]},
-                {"type": "music_segment", "id": 500, "children": [600], "duration_ms": 8750.0,
-                 "grid": {"tempo": 120.0, "own": 1},
-                 "markers": [{"id": 1, "position_ms": 250.0}, {"id": 2, "position_ms": 2250.0, "name": "Custom"},
-                             {"id": 3, "position_ms": 8250.0}]},
+                {"type": "music_segment", "id": 500, "children": [600], "duration_ms": 8750.0, )" +
+               SegmentTiming() + R"(},
                 {"type": "action", "id": 700, "action": "play", "target": 500},
                 {"type": "event", "id": "Play_Segment", "actions": [700]},
                 {"type": "music_track", "id": 610, "bus": "Master Audio Bus",
@@ -85,6 +86,17 @@ protected:
                 {"type": "action", "id": 750, "action": "play", "target": 550},
                 {"type": "event", "id": "Play_Seekable", "actions": [750]}]}]})";
 
+    }
+
+    // Segment 500's grid and cues, which music_model.py reads too: tempo 120 in 4/4, grid lines
+    // every second from 250 ms after the entry, the entry cue at 250 ms, a custom cue at 2250 ms,
+    // the exit cue at 8250 ms.
+    static std::string SegmentTiming()
+    {
+        return R"("grid": {"tempo": 120.0, "beats_per_bar": 4, "beat_value": 4, "period_ms": 1000.0, "offset_ms": 250.0,
+                           "own": 1},
+                 "markers": [{"id": 1, "position_ms": 250.0}, {"id": 2, "position_ms": 2250.0, "name": "Custom"},
+                             {"id": 3, "position_ms": 8250.0}])";
     }
 
     // Segment id (its track id + 100, its event "Play_<id>") playing the first clip (1000 Hz, 100 ms)
@@ -131,11 +143,19 @@ protected:
     void BeforeBanksLoad() override { ASSERT_EQ(ZK::MusicEngine::Init(nullptr), ZK_Success); }
     void StartMusic() { Start("Segment.bnk"); }
 
+    // The end of the event and the music notifications, each with the frame count when it came.
     static void OnEnd(ZkCallbackType type, ZkCallbackInfo* info)
     {
         auto& self = *static_cast<MusicSegmentHeard*>(info->cookie);
         if (type == ZkCallbackType_EndOfEvent)
             self.endFrames.push_back(self.frameOffsets.size());
+        else if (type == ZkCallbackType_MusicPlaybackEvent)
+            self.playbackNotifications.push_back(static_cast<ZkPlayingCallbackInfo*>(info)->playingID);
+        else if (type >= ZkCallbackType_MusicBeat && type <= ZkCallbackType_MusicUserCue)
+        {
+            const char* cue = static_cast<ZkMusicPointCallbackInfo*>(info)->cueName;
+            self.musicPoints.push_back({self.frameOffsets.size(), type, cue != nullptr ? cue : ""});
+        }
     }
 
     // The oracle's largest difference, where it lies, and the last audible sample frame: the capture
@@ -159,7 +179,15 @@ protected:
         EXPECT_FALSE(output.fail()) << "the oracle answered: " << output.str();
     }
 
+    struct MusicPoint
+    {
+        size_t frame;
+        uint32_t type;
+        std::string cueName;
+    };
     std::vector<size_t> endFrames; // the frame count when each end-of-event callback came
+    std::vector<MusicPoint> musicPoints;
+    std::vector<ZkPlayingID> playbackNotifications; // the playing id of each music notification
 };
 
 TEST_F(MusicSegmentHeard, ClipsSoundAtTheirTrackTimesAndTheSegmentEndsAfterItsPostExit)
@@ -270,6 +298,95 @@ TEST_F(MusicSegmentHeard, ASeekGoesOnFromTheSegmentTimeAskedForAndEndsAtTheSegme
         // The play ends in the tick of the frame that holds the segment's end, before it renders;
         // a stop by the seek ends it once the (silent) frame of the seek has rendered.
         EXPECT_EQ(endFrames[0], seekFrames + (remaining > 0 ? static_cast<size_t>(remaining / kFrames) : 1u)) << c.what;
+    }
+}
+
+// A play whose playing id asked for every musical point hears its callbacks in the same run as its
+// clips: each in the frame that holds its point, in report order, and only those, as
+// music_model.py computes them from the segment's grid and cues (bars of 96000 samples, beats of
+// 24000, grid lines every 48000 from 12000 after the entry); the play's first frame starts at
+// segment time -12000 (the pre-entry). The custom cue carries its name.
+TEST_F(MusicSegmentHeard, TheMusicCallbacksComeInTheFramesOfTheirPointsWhileTheClipsSound)
+{
+    constexpr uint32_t kMusicPoints = ZkCallbackType_MusicBeat | ZkCallbackType_MusicBar |
+                                      ZkCallbackType_MusicSegmentEntry | ZkCallbackType_MusicSegmentExit |
+                                      ZkCallbackType_MusicGrid | ZkCallbackType_MusicUserCue;
+    constexpr uint32_t kRendered = kSegmentEnd / kFrames + 8;
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    ASSERT_NE(PostEvent("Play_Segment", kEmitter, kMusicPoints | ZkCallbackType_EndOfEvent, &OnEnd, this), 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(kRendered));
+
+    double maxError = 1.0;
+    long worst = -1;
+    long lastAudible = -1;
+    ASSERT_NO_FATAL_FAILURE(Judge(maxError, worst, lastAudible));
+    EXPECT_LT(maxError, kLevelTolerance) << "worst at sample frame " << worst;
+    EXPECT_EQ(endFrames.size(), 1u) << "one end-of-event callback";
+
+    std::vector<std::pair<size_t, uint32_t>> expected;
+    for (const std::string& line : ZkMusicTest::RunModel(R"({"rate": 48000, "segment": {)" + SegmentTiming() +
+                                                         R"(}, "callbacks": {"start": -12000, "frame": 1024, "frames": )" +
+                                                         std::to_string(kRendered) + "}}"))
+    {
+        std::istringstream in(line);
+        std::string tag;
+        size_t frame = 0;
+        uint32_t type = 0;
+        if (in >> tag >> frame >> type && tag == "callback")
+            expected.emplace_back(frame, type);
+    }
+    std::vector<std::pair<size_t, uint32_t>> heard;
+    for (const MusicPoint& point : musicPoints)
+    {
+        heard.emplace_back(point.frame, point.type);
+        if (point.type == ZkCallbackType_MusicUserCue)
+        {
+            EXPECT_EQ(point.cueName, "Custom") << "frame " << point.frame;
+        }
+    }
+    EXPECT_EQ(heard, expected);
+}
+
+// A seek reports where it moved the play: snapped to the nearest cue, the segment position that the
+// playing id reads back is the cue's (segment 550: cues at 0 and 1000 ms, the exit at 2250 ms),
+// and each seek comes with one music notification for the playing id.
+TEST_F(MusicSegmentHeard, ASeekReportsThePositionItMovedToSnappedToTheNearestCueWhenAsked)
+{
+    struct Case
+    {
+        const char* what;
+        int32_t ms;     // a seek in milliseconds, or
+        float fraction; // (ms < 0) a seek by a fraction of the active length
+        bool snap;
+        int32_t positionMs; // read back after the frame of the seek
+    };
+    const Case cases[] = {
+        {"1100 ms", 1100, -1.0f, false, 1100},
+        {"1100 ms snapped: the middle cue", 1100, -1.0f, true, 1000},
+        {"400 ms snapped: the entry cue", 400, -1.0f, true, 0},
+        {"a fraction of 0.4", -1, 0.4f, false, 900},
+        {"a fraction of 0.4 snapped: the middle cue", -1, 0.4f, true, 1000},
+    };
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    for (const Case& c : cases)
+    {
+        const ZkPlayingID id = PostEvent("Play_Seekable", kEmitter,
+                                         ZkPostFlag_RecordSegmentInfo | ZkCallbackType_MusicPlaybackEvent, &OnEnd, this);
+        ASSERT_NE(id, 0u) << c.what;
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(20));
+        const auto notificationsBefore = std::count(playbackNotifications.begin(), playbackNotifications.end(), id);
+        const ZKRESULT seek = c.ms >= 0 ? SeekOnEvent("Play_Seekable", kEmitter, c.ms, c.snap, id)
+                                        : SeekOnEvent("Play_Seekable", kEmitter, c.fraction, c.snap, id);
+        ASSERT_EQ(seek, ZK_Success) << c.what;
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(1));
+        ZkSegmentInfo info;
+        ASSERT_EQ(ZK::MusicEngine::GetPlayingSegmentInfo(id, info, false), ZK_Success) << c.what;
+        EXPECT_EQ(info.positionMs, c.positionMs) << c.what;
+        EXPECT_EQ(std::count(playbackNotifications.begin(), playbackNotifications.end(), id) - notificationsBefore, 1)
+            << c.what;
+        // A seek past the end stops the play in the frame of the seek.
+        ASSERT_EQ(SeekOnEvent("Play_Seekable", kEmitter, 5000, false, id), ZK_Success) << c.what;
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(2));
     }
 }
 
