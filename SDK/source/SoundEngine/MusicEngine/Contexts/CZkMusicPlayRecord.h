@@ -10,9 +10,10 @@
 //
 // Speed changes: the record listens for the playback-speed parameter at the segment it plays (a
 // keyed parameter target for the play's game object and playing id, gathered into the segment's
-// chain of music nodes). A game-parameter change of that parameter that concerns the play (or a
-// state change, where states drive the speed) goes to the music node's parameter receiver, which
-// asks for a speed refresh: the next frame evaluates the speed again. The listener follows the play to the next segment when the speed is evaluated
+// chain of music nodes, which keeps the segment's speed subscription active while the play
+// lasts). A game-parameter change of that parameter that concerns the play goes to the music
+// node's parameter receiver, which asks for a speed refresh: the next frame evaluates the speed
+// again. The listener follows the play to the next segment when the speed is evaluated
 // there.
 //
 // The record is on the engine-wide play-context list while the play lasts (StartPlay to EndPlay),
