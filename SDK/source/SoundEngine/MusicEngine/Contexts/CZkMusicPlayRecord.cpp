@@ -15,13 +15,18 @@ namespace ZK::MusicEngine
 {
 using SoundEngine::g_pStateMgr;
 
+namespace
+{
+constexpr uint64_t kSpeedMask = 1ull << kParamPlaybackSpeed;
+} // namespace
+
 CZkMusicPlayRecord* CZkMusicPlayRecord::Create(CZkMusicTimelineContext& root, const ZkMusicPlayInfo& playInfo,
                                                CZkRegisteredObj* gameObject, uint8_t option)
 {
     void* memory = ZK::MemoryMgr::Malloc(kPool, sizeof(CZkMusicPlayRecord));
     if (memory == nullptr)
         return nullptr;
-    auto* record = new (memory) CZkMusicPlayRecord();
+    auto* record = new (memory) CZkMusicPlayRecord(gameObject, playInfo.playingID);
     if (g_pStateMgr != nullptr && g_pStateMgr->RegisterTriggerTarget(record, gameObject) != ZK_Success)
     {
         record->~CZkMusicPlayRecord();
@@ -39,8 +44,14 @@ CZkMusicPlayRecord* CZkMusicPlayRecord::Create(CZkMusicTimelineContext& root, co
     return record;
 }
 
+CZkMusicPlayRecord::CZkMusicPlayRecord(CZkRegisteredObj* object, ZkPlayingID playingID)
+    : m_speedListener(ZkRTPCKey::ForObject(object, playingID))
+{
+}
+
 void CZkMusicPlayRecord::Destroy()
 {
+    m_speedListener.Follow(nullptr);
     if (g_pStateMgr != nullptr)
         g_pStateMgr->UnregisterTriggerTarget(this);
     if (gameObject != nullptr)
@@ -84,11 +95,12 @@ void CZkMusicPlayRecord::Advance(uint32_t frameLength)
     playing->AddRef();
     if ((playing->StateByte() & 0x3) != 0 && !playing->IsPaused())
     {
-        const CZkMusicNode* segment = CurrentSegmentNode();
+        CZkMusicNode* segment = CurrentSegmentNode();
         if (!speedEvaluated && segment != nullptr)
         {
             if (refreshValue != 0)
                 playing->ReleaseModulators();
+            m_speedListener.Follow(segment);
             const float evaluated = EvaluateSpeed(*segment, frameLength);
             if (evaluated != speed)
             {
@@ -108,5 +120,31 @@ void CZkMusicPlayRecord::Advance(uint32_t frameLength)
     }
     // The last reference may end the play and destroy this record.
     playing->Release();
+}
+
+void CZkMusicPlayRecord::SpeedListener::GetParamMask(uint64_t& mask)
+{
+    mask = kSpeedMask;
+}
+
+void CZkMusicPlayRecord::SpeedListener::OnParamValue(uint32_t bit, uint32_t, ZkUniqueID, float value, float delta)
+{
+    CZkHierarchyNode* node = RegisteredNode();
+    if (node != nullptr && CZkMusicNode::IsMusicNode(node))
+        static_cast<CZkMusicNode*>(node)->ReceiveParamValue(bit, Key(), value, delta, nullptr);
+}
+
+void CZkMusicPlayRecord::SpeedListener::Follow(CZkMusicNode* node)
+{
+    if (RegisteredNode() == node)
+        return;
+    Unregister(kSpeedMask, false);
+    if (node == nullptr)
+        return;
+    RegisterWithNode(node, kSpeedMask, false);
+    // Gathered into the node's lists but not recorded in the registry: nothing would take it out
+    // of the lists again.
+    if (RegisteredNode() == nullptr)
+        node->ClearInheritedSubscriptions(this, kSpeedMask, false);
 }
 } // namespace ZK::MusicEngine

@@ -8,6 +8,14 @@
 // valid (clamped to 0.25..4 and quantised to a whole number of samples per frame), the root
 // processes the frame, the clock moves on by the frame's advance and the root ends its frame.
 //
+// Speed changes: the record listens for the playback-speed parameter at the segment it plays (a
+// keyed parameter target for the play's game object and playing id, gathered into the segment's
+// chain of music nodes, which keeps the segment's speed subscription active while the play
+// lasts). A game-parameter change of that parameter that concerns the play goes to the music
+// node's parameter receiver, which asks for a speed refresh: the next frame evaluates the speed
+// again. The listener follows the play to the next segment when the speed is evaluated
+// there.
+//
 // The record is on the engine-wide play-context list while the play lasts (StartPlay to EndPlay),
 // so that actions for every game object (a stop or pause of everything, a stop of the sounds of
 // one object) reach the music as they reach the container plays: the per-node action of a music
@@ -18,6 +26,7 @@
 #pragma once
 
 #include "ZkAudiolib/Common/GameSyncs/IZkTriggerReceiver.h"
+#include "ZkAudiolib/Common/Parameters/CZkKeyedParamTarget.h"
 #include "ZkAudiolib/Common/Playback/CZkContainerPlayContext.h"
 
 #include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
@@ -103,10 +112,29 @@ public:
     uint8_t refreshValue = 0;    // non-zero: the root releases its modulators before the speed is read
 
 private:
-    CZkMusicPlayRecord() = default;
+    // The play's ear for the playback-speed parameter, registered under the segment whose speed the
+    // record evaluates.
+    class SpeedListener final : public SoundEngine::CZkKeyedParamTarget
+    {
+    public:
+        explicit SpeedListener(const ZkRTPCKey& key) : CZkKeyedParamTarget(key) {}
+        // The playback-speed parameter only.
+        void GetParamMask(uint64_t& mask) override;
+        // The speed is the music's own: the output buses do not drive it.
+        bool GetMaskFlag() override { return false; }
+        // Hands the change to the music node's parameter receiver.
+        void OnParamValue(uint32_t bit, uint32_t receivedBit, ZkUniqueID ownerID, float value, float delta) override;
+        // Moves the registration to node (null: none); a registration the registry cannot record
+        // is undone, and the play then keeps the speed it evaluates.
+        void Follow(CZkMusicNode* node);
+    };
+
+    CZkMusicPlayRecord(CZkRegisteredObj* object, ZkPlayingID playingID);
     ~CZkMusicPlayRecord() = default;
     // The speed the node asks for, made playable: 0.25..4 (not a number counts as 1.0), then a
     // whole number of samples per frame.
     float EvaluateSpeed(const CZkMusicNode& node, uint32_t frameLength) const;
+
+    SpeedListener m_speedListener;
 };
 } // namespace ZK::MusicEngine
