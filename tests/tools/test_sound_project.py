@@ -60,6 +60,13 @@ CUES = {
     853173628: "tower reward", 3873832695: "city falls",
 }
 GAME_EVENTS = set(SCREEN_MUSICS) | {OPENING_JINGLE} | set(CUES)
+# The events that play sounds (and containers of sounds); the jingle plays a music segment.
+SOUND_EVENTS = GAME_EVENTS - {OPENING_JINGLE}
+# The opening jingle (SoundProject/README.md, "The opening jingle"): tempo 120 in 4/4, a one-beat
+# pickup in the pre-entry, one bar of four beats, a one-beat tail in the post-exit; one track of
+# five clips, one a beat, each a 16-bit 48 kHz mono media of its own.
+JINGLE_GRID = {"tempo": 120.0, "beats_per_bar": 4, "beat_value": 4}
+JINGLE_CLIPS = 5
 # How the media are stored (SoundProject/README.md): the musics streamed from loose files (stream
 # type 1: a prefetch copy of the first half second in the bank; 2: the file alone), the airships',
 # towers' and city's cues ADPCM in the bank, the jingle and the menu cues 16-bit PCM in the bank.
@@ -187,11 +194,11 @@ class MainBankTest(unittest.TestCase):
         cls.groups = {g["id"]: g for g in (br.group(b) for t, b in cls.order if t == 7)}
         cls.switches = {w["id"]: w for w in (br.switch(b) for t, b in cls.order if t == 6)}
         cls.layered = {c["id"]: c for c in (br.layered(b) for t, b in cls.order if t == 9)}
-        containers = (list(cls.playlists.values()) + list(cls.groups.values()) + list(cls.switches.values()) +
-                      list(cls.layered.values()))
-        cls.parents = {child: container["id"] for container in containers for child in container["children"]}
         cls.segments = {m["id"]: m for m in (br.music_segment(b) for t, b in cls.order if t == 10)}
         cls.tracks = {m["id"]: m for m in (br.music_track(b) for t, b in cls.order if t == 11)}
+        containers = (list(cls.playlists.values()) + list(cls.groups.values()) + list(cls.switches.values()) +
+                      list(cls.layered.values()) + list(cls.segments.values()))
+        cls.parents = {child: container["id"] for container in containers for child in container["children"]}
         cls.actions = {a["id"]: a for a in (br.action(b) for t, b in cls.order if t == 3)}
         cls.events = {e["id"]: e for e in (br.event(b) for t, b in cls.order if t == 4)}
         with open(os.path.join(PROJECT, "Main.json"), "r", encoding="utf-8") as source:
@@ -232,6 +239,11 @@ class MainBankTest(unittest.TestCase):
     def cue_sounds(self, event_id):
         return self.sounds_under(self.target(event_id))
 
+    def played_sources(self, event_id):
+        """What an event's cue plays from media: the sounds under its target, or the sources of a
+        music segment's tracks (both name their media as "source", with its stream type)."""
+        return self.music_sources(self.target(event_id)) or self.cue_sounds(event_id)
+
     def sound_of(self, event_id):
         """The one sound of an event that plays a sound directly."""
         sound = self.sounds.get(self.target(event_id))
@@ -242,7 +254,8 @@ class MainBankTest(unittest.TestCase):
         """The bus a node is heard on: its own, else its nearest ancestor's."""
         while True:
             node = (self.sounds.get(node_id) or self.playlists.get(node_id) or self.groups.get(node_id) or
-                    self.switches.get(node_id) or self.layered.get(node_id))
+                    self.switches.get(node_id) or self.layered.get(node_id) or self.segments.get(node_id) or
+                    self.tracks.get(node_id))
             if node["bus"] != 0 or node_id not in self.parents:
                 return node["bus"]
             node_id = self.parents[node_id]
@@ -334,7 +347,7 @@ class MainBankTest(unittest.TestCase):
 
     def test_the_cues_that_vary_are_playlists_of_their_own_media(self):
         media_of_playlists = []
-        for event_id in set(CUES) | set(SCREEN_MUSICS) | {OPENING_JINGLE}:
+        for event_id in SOUND_EVENTS:
             with self.subTest(event=event_id):
                 if event_id == TOWER_REWARD:
                     continue  # a switch container of one sound per material (below)
@@ -377,6 +390,37 @@ class MainBankTest(unittest.TestCase):
         sounds = self.cue_sounds(CITY_FALLS)
         for sound in sounds:
             self.assertGreaterEqual(self.seconds(sound), CITY_FALLS_SHORTEST_SECONDS)
+
+    def test_the_opening_jingle_is_a_segment_of_clips_one_beat_apart(self):
+        segment = self.segments.get(self.target(OPENING_JINGLE))
+        self.assertIsNotNone(segment, "the jingle's event plays a music segment")
+        self.assertEqual({key: segment["grid"][key] for key in JINGLE_GRID}, JINGLE_GRID)
+        beat = 60000.0 / JINGLE_GRID["tempo"]
+        # The first marker is the entry cue, the last the exit cue.
+        entry, exit_cue = segment["markers"][0][1], segment["markers"][-1][1]
+        self.assertEqual((entry, exit_cue - entry, segment["duration_ms"] - exit_cue),
+                         (beat, JINGLE_GRID["beats_per_bar"] * beat, beat), "a one-beat pickup, a bar, a one-beat tail")
+        self.assertLessEqual(segment["duration_ms"], 1000.0 * LONGEST_ONE_SHOT_SECONDS)
+        self.assertEqual(self.output_bus(segment["id"]), br.fnv1("Music"))
+        (track_id,) = segment["children"]
+        track = self.tracks[track_id]
+        self.assertEqual(track["bus"], 0, "heard through the segment's bus")
+        clips = track["clips"]
+        self.assertEqual([clip["position_ms"] for clip in clips], [index * beat for index in range(JINGLE_CLIPS)],
+                         "the pickup at the start of the pre-entry, then one clip on each beat of the bar")
+        self.assertEqual(len({clip["source"] for clip in clips}), JINGLE_CLIPS, "a media of its own for each note")
+        sources = {source["source"]: source for source in track["sources"]}
+        for index, clip in enumerate(clips):
+            with self.subTest(clip=index):
+                media = self.media(sources[clip["source"]])
+                self.assertEqual((media["rate"], media["channels"], media["bits"]), (48000, 1, 16))
+                self.assertEqual((clip["event"], clip["start_trim_ms"], clip["end_trim_ms"]), (0, 0.0, 0.0))
+                self.assertEqual(clip["duration_ms"], 1000.0 * self.seconds(sources[clip["source"]]), "the whole media")
+                ends = clip["position_ms"] + clip["duration_ms"]
+                if index + 1 < len(clips):
+                    self.assertLessEqual(ends, clips[index + 1]["position_ms"], "one note at a time")
+                else:
+                    self.assertEqual(ends, segment["duration_ms"], "the last note rings through the tail")
 
     def test_streamed_media_have_their_files_and_prefetch_copies_their_first_bytes(self):
         for event_id, stream_type in MUSIC_STREAM_TYPES.items():
@@ -425,16 +469,16 @@ class MainBankTest(unittest.TestCase):
                 self.assertIn(br.action(body)["target"], seen)
             if kind == 4:
                 self.assertTrue(set(br.event(body)["actions"]) <= seen)
-            if kind in (5, 6, 7, 9):
-                read_container = {5: br.playlist, 6: br.switch, 7: br.group, 9: br.layered}[kind]
+            if kind in (5, 6, 7, 9, 10):
+                read_container = {5: br.playlist, 6: br.switch, 7: br.group, 9: br.layered, 10: br.music_segment}[kind]
                 self.assertTrue(set(read_container(body)["children"]) <= seen)
             seen.add(br.Cursor(body).u32())
 
     def test_sounds_route_to_the_buses_of_the_init_bank(self):
         init_buses = {br.bus(b)["id"] for t, b in br.items(br.chunk(read("Init.bnk"), "HIRC"))
                       if t == 8}
-        for event_id in GAME_EVENTS:
-            music = event_id in SCREEN_MUSICS or event_id == OPENING_JINGLE
+        for event_id in SOUND_EVENTS:
+            music = event_id in SCREEN_MUSICS
             for sound in self.cue_sounds(event_id):
                 with self.subTest(event=event_id, sound=sound["id"]):
                     self.assertEqual(self.output_bus(sound["id"]), br.fnv1("Music" if music else "Effects"))
@@ -459,7 +503,7 @@ class MainBankTest(unittest.TestCase):
             self.assertNotIn(self.target(event_id), self.parents, "the musics stay on their own")
 
     def test_screen_musics_loop_forever_and_the_rest_play_once(self):
-        for event_id in GAME_EVENTS:
+        for event_id in SOUND_EVENTS:
             for sound in self.cue_sounds(event_id):
                 with self.subTest(event=event_id, sound=sound["id"]):
                     loops = int.from_bytes(sound["props"].get(LOOP_COUNT, b"\x01\0\0\0"), "little")
@@ -495,10 +539,17 @@ class MainBankTest(unittest.TestCase):
             props = self.sound_of(event_id)["props"]
             self.assertEqual(struct.unpack("<f", props[VOICE_VOLUME])[0], MUSIC_VOLUME_DB)
         loudest_music = max(self.output_tone_db(self.sound_of(event_id)) for event_id in SCREEN_MUSICS)
-        for event_id in set(CUES) | {OPENING_JINGLE}:
+        for event_id in CUES:
             for sound in self.cue_sounds(event_id):
                 with self.subTest(event=event_id, sound=sound["id"]):
                     self.assertGreaterEqual(self.output_tone_db(sound) - loudest_music, MIN_CUE_ABOVE_MUSIC_DB)
+        segment = self.segments[self.target(OPENING_JINGLE)]
+        for track in segment["children"]:
+            self.assertEqual((segment["props"], self.tracks[track]["props"]), ({}, {}), "the jingle at 0 dB")
+        for source in self.music_sources(segment["id"]):
+            with self.subTest(event=OPENING_JINGLE, media=source["source"]):
+                self.assertGreaterEqual(self.output_tone_db(dict(source, props={})) - loudest_music,
+                                        MIN_CUE_ABOVE_MUSIC_DB)
 
     def test_the_launch_cues_fly_across_the_listener(self):
         for event_id in LAUNCH_CUES:
@@ -517,8 +568,8 @@ class MainBankTest(unittest.TestCase):
     def test_media_are_extensible_16_bit_pcm_or_adpcm_in_whole_blocks(self):
         rates = set()
         for event_id in GAME_EVENTS:
-            for sound in self.cue_sounds(event_id):
-                with self.subTest(event=event_id, sound=sound["id"]):
+            for sound in self.played_sources(event_id):
+                with self.subTest(event=event_id, media=sound["source"]):
                     media = self.media(sound)
                     if event_id in ADPCM_CUES or event_id in SCREEN_MUSICS:
                         self.assertEqual((media["tag"], media["fmt_size"], media["bits"]), (2, 24, 4))
@@ -551,7 +602,7 @@ class MainBankTest(unittest.TestCase):
     def test_each_sound_is_told_apart_by_its_dominant_frequency(self):
         spectra = {}
         for event_id in GAME_EVENTS:
-            for sound in self.cue_sounds(event_id):
+            for sound in self.played_sources(event_id):
                 media_id = sound["source"]
                 if media_id in spectra:
                     continue

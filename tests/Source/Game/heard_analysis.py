@@ -32,6 +32,11 @@ line (frames are counted from the capture's first frame; END is exclusive):
                             SKIP on (past a fade-in) aligned with channel 0 within [START, END) by
                             their cross-correlation with every frequency weighted alike (the phase
                             transform), the media lying wholly inside
+  placed NAME START END     where the media NAME of Main.bnk (as the bank stores it), heard as an
+                            unpositioned mono sound at 0 dB (0.70710677 on each channel), lies
+                            wholly inside [START, END): the capture frame at which the squared
+                            difference over both channels is smallest, and the largest difference
+                            there
 
 Run by Debian's python3 (numpy).
 """
@@ -48,6 +53,7 @@ import bank_media  # noqa: E402
 import bank_reading  # noqa: E402
 
 SILENT_DB = -999.0
+CENTRE = 0.70710677
 
 
 def db(value: float) -> float:
@@ -89,6 +95,21 @@ def media_start(x: np.ndarray, name: str, skip: int) -> int:
     cross = np.fft.rfft(x, size) * np.conj(np.fft.rfft(part, size))
     correlation = np.fft.irfft(cross / np.maximum(np.abs(cross), 1e-30), size)[:lags]
     return int(np.argmax(correlation)) - skip
+
+
+def media_placed(x: np.ndarray, name: str):
+    """The lag of x at which the media, at the centre gain on every channel, leaves the smallest sum
+    of squared differences (the sum over x's window of x squared, less twice the correlation: the
+    media's own energy is the same at every lag), and the largest difference at that lag."""
+    media = bank_media.media_of_bank(os.path.join(banks_dir(), "Main.bnk"), name) * CENTRE
+    size = len(x) + len(media)
+    lags = len(x) - len(media) + 1
+    energy = np.concatenate([[0.0], np.cumsum(np.sum(x ** 2, axis=1))])
+    cost = energy[len(media):len(media) + lags] - energy[:lags]
+    for channel in range(x.shape[1]):
+        cost -= 2.0 * np.fft.irfft(np.fft.rfft(x[:, channel], size) * np.conj(np.fft.rfft(media, size)), size)[:lags]
+    lag = int(np.argmin(cost))
+    return lag, float(np.max(np.abs(x[lag:lag + len(media)] - media[:, None])))
 
 
 def description():
@@ -196,6 +217,10 @@ def main() -> None:
         elif command == "start":
             skip, start, end = int(words[2]), int(words[3]), int(words[4])
             print(start + media_start(samples[start:end, 0], words[1], skip))
+        elif command == "placed":
+            start, end = int(words[2]), int(words[3])
+            lag, difference = media_placed(samples[start:end], words[1])
+            print(f"{start + lag} {difference:.9g}")
         else:
             raise SystemExit("unknown query: " + line)
         sys.stdout.flush()
