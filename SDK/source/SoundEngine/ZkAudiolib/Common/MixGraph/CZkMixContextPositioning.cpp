@@ -2,8 +2,9 @@
 // mixing gain is set and each of its entries gets the volume matrix it is mixed with this frame:
 // panned in three dimensions along the rays its listener hears (CZkMixContextRays.cpp), or in two
 // dimensions by the positioning values. A matrix that was just (re)allocated starts as its own
-// previous matrix, so the first frame of a connection does not ramp from silence; the game's
-// volume-matrix callback sees each matrix last.
+// previous matrix, and a new connection's mixing gain as its own previous gain, so the first frame
+// of a connection ramps neither from silence nor from full level; the game's volume-matrix
+// callback sees each matrix last.
 #include "ZkAudiolib/Common/MixGraph/CZkMixContext.h"
 
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
@@ -135,16 +136,16 @@ void CZkMixContext::ComputeConnectionVolumes(float factor)
     for (CZkMixerInputContext* c = m_outputs; c != nullptr; c = c->nextOutput)
     {
         c->previousMixGain = c->nextMixGain;
-        if (c->IsBelowThreshold())
+        c->nextMixGain = c->IsBelowThreshold() ? 0.0f : c->gain * m_gain * factor;
+        // A new connection mixes its first frame at its gain: a ramp from the default of 1 would
+        // sound a muted or lowered input at full level for a frame.
+        if (!c->mixGainSet)
         {
-            c->nextMixGain = 0.0f;
-            if ((c->flags & CZkMixerInputContext::kFlagSecond) != 0)
-                continue;
+            c->previousMixGain = c->nextMixGain;
+            c->mixGainSet = true;
         }
-        else
-        {
-            c->nextMixGain = c->gain * m_gain * factor;
-        }
+        if (c->IsBelowThreshold() && (c->flags & CZkMixerInputContext::kFlagSecond) != 0)
+            continue;
         PositionEntries(*c, rebuild);
     }
 }

@@ -108,9 +108,11 @@ public:
     bool IsBelowThreshold() const { return (flags & kFlagBelowThreshold) != 0; }
 
     // The gain the connection is mixed with, ramped from previous to next across the frame, and
-    // the factors a mixer or the bus applies on top.
+    // the factors a mixer or the bus applies on top. Until the first gain is computed there is no
+    // previous one: the connection's first frame starts at that gain (mixGainSet).
     float previousMixGain = 1.0f;
     float nextMixGain = 1.0f;
+    bool mixGainSet = false;
     float previousFactor = 1.0f;
     float nextFactor = 1.0f;
     CZkMixerInputContext* nextInput = nullptr;   // in the destination's input list

@@ -158,6 +158,21 @@ protected:
         EXPECT_NEAR(Db(heard / alone), Db(curve), 0.1) << what;
     }
 
+    // Both tones' amplitudes in each of the first `frames` frames after posting event.
+    std::vector<Levels> FramesAfterPost(ZkUniqueID event, uint32_t frames)
+    {
+        captured.clear();
+        EXPECT_NE(PostEvent(event, kEmitter), 0u);
+        RenderFrames(frames);
+        const std::vector<float> left = Left();
+        std::vector<Levels> levels;
+        for (size_t frame = 0; frame < frames; ++frame)
+            levels.push_back(Levels{ToneAmplitude(left, frame * kFrames, kFrames, kLowHz),
+                                    ToneAmplitude(left, frame * kFrames, kFrames, kHighHz)});
+        Silence();
+        return levels;
+    }
+
     static void CountEnd(ZkCallbackType type, ZkCallbackInfo* info)
     {
         if (type == ZkCallbackType_EndOfEvent)
@@ -202,6 +217,38 @@ TEST_F(HeardLayered, EachChildSoundsAtItsCurveTimesItsLevelAloneForGlobalAndObje
             Silence();
         }
         ASSERT_EQ(ResetRTPCValue(kCrossfade, kEmitter), ZK_Success);
+    }
+}
+
+// A child's voice is mixed at its curve's level from its very first frame, not ramped to it from
+// full level: frame by frame after the post, each child is its curve's value times its level alone
+// in the same frame after its own post.
+TEST_F(HeardLayered, EachChildIsAtItsCurvesLevelFromItsFirstFrame)
+{
+    ASSERT_NO_FATAL_FAILURE(WriteBank(CrossfadeLayer(), false));
+    ASSERT_NO_FATAL_FAILURE(StartWithBank());
+    constexpr uint32_t kFramesHeard = 4;
+    const std::vector<Levels> lowAlone = FramesAfterPost(kPlayLowAlone, kFramesHeard);
+    const std::vector<Levels> highAlone = FramesAfterPost(kPlayHighAlone, kFramesHeard);
+    for (const float value : {25.0f, 75.0f})
+    {
+        ASSERT_EQ(SetRTPCValue(kCrossfade, value), ZK_Success);
+        RenderFrames(1);
+        const std::vector<Levels> heard = FramesAfterPost(kPlayLayered, kFramesHeard);
+        bool started = false;
+        for (size_t frame = 0; frame < kFramesHeard; ++frame)
+        {
+            if (lowAlone[frame].low < 0.01 || highAlone[frame].high < 0.01)
+            {
+                EXPECT_FALSE(started) << "the tones alone sound in every frame after their start";
+                continue;
+            }
+            started = true;
+            const std::string what = "value " + std::to_string(value) + ", frame " + std::to_string(frame);
+            ExpectLevel(heard[frame].low, lowAlone[frame].low, 1.0 - value / 100.0, what + ", the falling child");
+            ExpectLevel(heard[frame].high, highAlone[frame].high, value / 100.0, what + ", the rising child");
+        }
+        EXPECT_TRUE(started);
     }
 }
 

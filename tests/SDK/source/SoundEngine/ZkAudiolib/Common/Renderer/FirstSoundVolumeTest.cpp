@@ -94,6 +94,47 @@ TEST_F(FirstSoundVolume, TheEffectsLevelAt50LowersTheSoundByInitBanksCurveOnce)
     EXPECT_NEAR(PeakDb(FramePeaks().back()), PeakDb(full) - 6.02, 0.1) << "started at level 50";
 }
 
+// A sound started while the effects level is already set is mixed at that level from its very
+// first frame: no ramp from full level (a muted sound heard for a frame) down to it.
+TEST_F(FirstSoundVolume, ASoundStartedAtALevelIsAtThatLevelFromItsFirstFrame)
+{
+    struct Case
+    {
+        float level;
+        double expectedDb; // relative to the sound at level 100
+    };
+    const Case cases[] = {{0.0f, kSilenceDb}, {50.0f, -6.02}, {100.0f, 0.0}};
+    ASSERT_NO_FATAL_FAILURE(Start());
+    const double fullDb = PeakDb(kToneAmplitude * kCentreGain);
+    for (const Case& c : cases)
+    {
+        ASSERT_EQ(SetRTPCValue(kEffectsVolume, c.level), ZK_Success);
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(2));
+        FramePeaks();
+        ASSERT_NE(PostEvent("Play_ToneLoop", kEmitter), 0u);
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(4));
+        const std::vector<float> peaks = FramePeaks();
+        for (size_t frame = 0; frame < peaks.size(); ++frame)
+        {
+            if (c.expectedDb == kSilenceDb)
+            {
+                EXPECT_LE(PeakDb(peaks[frame]), kSilenceDb) << "level " << c.level << ", frame " << frame;
+            }
+            else if (peaks[frame] > 0.0f) // the frames before the sound's start are empty
+            {
+                EXPECT_NEAR(PeakDb(peaks[frame]) - fullDb, c.expectedDb, 0.1) << "level " << c.level << ", frame " << frame;
+            }
+        }
+        EXPECT_EQ(CZkAudioRenderer::VoiceCount(), 1u) << "level " << c.level << ": the sound plays";
+        if (c.expectedDb != kSilenceDb)
+        {
+            EXPECT_GT(peaks.back(), 0.0f) << "level " << c.level << ": and is heard";
+        }
+        StopAll();
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(3));
+    }
+}
+
 // A sound started while its bus's level is 0 mixes from a gain of 0: when the level rises, its
 // ramps stay finite and it comes back at its level.
 TEST_F(FirstSoundVolume, ASoundStartedAtLevelZeroStaysFiniteWhenTheLevelRises)
