@@ -15,11 +15,9 @@ on.
 The level: the media are the writer's 16-bit samples (round(x * 32767)) read back as s / 32768;
 a mono voice goes onto stereo at 0.70710677 per channel; the voice's volume (0 dB) and the master
 bus's volume (0 dB) each become linear through the engine's fast decibel conversion, whose 0 dB
-is 0.99903899, not 1. A voice's connection starts at gain 1.0 and reaches the voice's level over
-its first engine frame: the gain runs linearly from 1.0 at the frame's first sample towards the
-level at its end. The master bus instance does the same with its level in a frame where voices
-sound after a frame where none did (the bus goes once a frame passes without input, and a voice
-brings it up again).
+is 0.99903899, not 1. Every connection mixes its first frame at its own gain (a voice's, and a
+bus instance's brought up again after a frame without input), so the level holds from the first
+sample.
 
 Usage: segment_heard.py CAPTURE.f32 CHANNELS DESCRIPTION.json SEGMENT_ID [--seek SEEK_AT SEEK_TO]
                         [--shift SAMPLES]
@@ -91,11 +89,6 @@ def media_of(description):
     return media
 
 
-def first_frame_ramp(level, first, count):
-    """Gains of samples first .. first + count of a frame that ramps from 1.0 to level."""
-    return 1.0 + (level - 1.0) * (np.arange(first, first + count) % FRAME) / FRAME
-
-
 class Track:
     """The voices of a segment's track on the capture's time line."""
 
@@ -150,26 +143,13 @@ class Track:
             self.add(origin + start + skipped, signal[skipped:], until)
 
     def heard(self, length, segment_end):
-        """The capture the voices make: each voice's and each bus instance's first frame ramps."""
+        """The capture the voices make, each voice at its level through the master bus's."""
         out = np.zeros(length)
-        sounding = np.zeros(length // FRAME + 2, dtype=bool)
         for at, signal in self.voices:
             end = min(length, at + len(signal))
-            if end <= at:
-                continue
-            sounding[at // FRAME:(end - 1) // FRAME + 1] = True
-            gain = np.full(end - at, VOICE_LEVEL)
-            ramp = min(end, (at // FRAME + 1) * FRAME) - at
-            gain[:ramp] = first_frame_ramp(VOICE_LEVEL, at, ramp)
-            out[at:end] += signal[:end - at] * gain
-        bus = np.full(length, BUS_LEVEL)
-        for frame in np.nonzero(sounding)[0]:
-            if frame == 0 or not sounding[frame - 1]:
-                first = frame * FRAME
-                count = min(length, first + FRAME) - first
-                if count > 0:
-                    bus[first:first + count] = first_frame_ramp(BUS_LEVEL, first, count)
-        out *= bus
+            if end > at:
+                out[at:end] += signal[:end - at]
+        out *= VOICE_LEVEL * BUS_LEVEL
         out[max(0, segment_end):] = 0.0
         return out
 
