@@ -44,6 +44,11 @@ void CZkMusicSourceInstance::OnTeardown()
     owner->Release();
 }
 
+const SoundEngine::CZkModulatorLinks* CZkMusicSourceInstance::ContextModulatorLinks() const
+{
+    return m_linked ? m_trackContext->ModulatorLinks().links : nullptr;
+}
+
 void CZkMusicSourceInstance::Kill(uint32_t reason)
 {
     // The voice plays up to the pending stop point and ends there.

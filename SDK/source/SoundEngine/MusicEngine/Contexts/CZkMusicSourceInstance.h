@@ -50,6 +50,9 @@ public:
     // Coming back from virtual: the track context tells where the clip stands now; a clip whose
     // track context cannot place it (stopping, or past the clip's end) stops.
     uint32_t HandleVirtual(uint32_t behaviour) override;
+    // The track's modulators, which the track context started for its play, shape every clip of
+    // that play: the voice reads the context's links while the clip hangs under it.
+    const SoundEngine::CZkModulatorLinks* ContextModulatorLinks() const override;
 
     // --- As the track context drives it ---
     CZkMusicChild& Leaf() { return m_leaf; }

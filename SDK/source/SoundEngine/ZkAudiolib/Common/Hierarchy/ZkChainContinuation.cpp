@@ -75,6 +75,9 @@ void PopContextItem(CZkPlayChain*& chain)
     CZkPlayChain* incoming = top.chainRef;
     top.chainRef = nullptr;
     CZkPlayChain* handed = incoming != nullptr ? contexts->HandOverChainRef(incoming) : nullptr;
+    // The container counted this chain for the child it made it for; that child has left it. (The
+    // caller holds the chain: the container's reference is not its last.)
+    contexts->ReleaseChainRef(chain);
     PopTop(*chain);
     if (handed != nullptr)
     {

@@ -91,6 +91,7 @@ public:
     // Users: the modulator links that hold the instance; the paused ones among them.
     void AddUser() { ++m_users; }
     void RemoveUser() { --m_users; }
+    int32_t Users() const { return m_users; }
     void AddPausedUser() { ++m_pausedUsers; }
     // Whether the last Advance held the instance still (it is not computed this frame).
     bool IsHeld() const { return HeldByPausedUsers(); }

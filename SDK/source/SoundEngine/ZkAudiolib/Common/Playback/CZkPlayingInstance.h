@@ -209,6 +209,10 @@ public:
     // ancestors, linked through the instance's links (a play triggers with kind 1; a refresh joins
     // what runs with kind 0). 1; 2 when one could not be attached (the play goes on without it).
     ZKRESULT AttachModulators(int32_t triggerKind);
+    // The modulator links of the play context the instance sounds in, whose volume modulators
+    // shape its voice besides its own; the context keeps them (null: none). A plain instance has
+    // no such context.
+    virtual const CZkModulatorLinks* ContextModulatorLinks() const { return nullptr; }
     void SetParameterValue(uint32_t id, float value, float delta) override;
     // Clamped to 0-100; the limiters move the instance before the value is stored.
     void SetPriority(float priority);

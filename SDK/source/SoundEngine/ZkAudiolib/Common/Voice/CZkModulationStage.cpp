@@ -9,24 +9,30 @@ void CZkModulationStage::Process(ZkAudioBuffer& buffer)
 {
     if (buffer.data == nullptr || buffer.validFrames == 0 || m_owner == nullptr)
         return;
-    const CZkModulatorLinks* links = m_owner->GetModulatorLinks();
-    if (links == nullptr)
-        return;
+    // The gains multiply: the order of the two sets does not matter.
+    if (const CZkModulatorLinks* links = m_owner->GetModulatorLinks())
+        ProcessLinks(buffer, *links);
+    if (const CZkModulatorLinks* links = m_owner->GetContextModulatorLinks())
+        ProcessLinks(buffer, *links);
+}
+
+void CZkModulationStage::ProcessLinks(ZkAudioBuffer& buffer, const CZkModulatorLinks& links)
+{
     uint32_t audioRate = 0;
     uint32_t controlRate = 0;
-    links->CountForMask(kVolumeMask, audioRate, controlRate);
+    links.CountForMask(kVolumeMask, audioRate, controlRate);
     if (audioRate == 0 && controlRate == 0)
         return;
     if (m_owner->HasConstantModulation() && m_owner->GetStopFrame() == -1)
     {
         // Nothing moves during the play: one constant gain.
-        const float gain = links->GetGain(kVolumeMask);
+        const float gain = links.GetGain(kVolumeMask);
         ApplyControlRate(buffer, ZkControlRateModulation{gain, gain});
         return;
     }
     ZkAudioRateModulation audio[kMaxModulators];
     ZkControlRateModulation control[kMaxModulators];
-    links->GatherRamps(kVolumeMask, audio, kMaxModulators, audioRate, control, kMaxModulators, controlRate);
+    links.GatherRamps(kVolumeMask, audio, kMaxModulators, audioRate, control, kMaxModulators, controlRate);
     for (uint32_t i = 0; i < audioRate; ++i)
         ApplyAudioRate(buffer, audio[i]);
     for (uint32_t i = 0; i < controlRate; ++i)

@@ -4,6 +4,10 @@
 // of the previous frame to this frame's. A block without modulators passes unchanged; every chain
 // operation is forwarded to the input.
 //
+// Two sets of links shape the voice: the instance's own (what its play started) and those of the
+// play context it sounds in (a music track's play started the track's modulators once for all its
+// clips; the clips' voices follow them without holding them).
+//
 // The volume is the pair of parameter bits that link entries exist for: 0 (the volume) and 7 (the
 // make-up gain). Up to kMaxModulators entries of each kind are applied per frame, gathered on the
 // stack (the render path allocates nothing); entries beyond them are left out.
@@ -26,6 +30,8 @@ class IZkModulationOwner
 public:
     // Null when the instance has no modulators.
     virtual const CZkModulatorLinks* GetModulatorLinks() const = 0;
+    // The links of the play context the instance sounds in; null when it has none.
+    virtual const CZkModulatorLinks* GetContextModulatorLinks() const { return nullptr; }
     // The modulation does not change during the play (one constant gain per frame).
     virtual bool HasConstantModulation() const = 0;
     // Frame at which the instance stops, -1 when none.
@@ -56,6 +62,8 @@ public:
     static void ApplyControlRate(ZkAudioBuffer& buffer, const ZkControlRateModulation& modulation);
 
 private:
+    void ProcessLinks(ZkAudioBuffer& buffer, const CZkModulatorLinks& links);
+
     const IZkModulationOwner* m_owner = nullptr;
 };
 } // namespace ZK::SoundEngine

@@ -224,6 +224,12 @@ const CZkModulatorLinks* CZkVoice::GetModulatorLinks() const
     return instance != nullptr ? instance->ModulatorLinks().links : nullptr;
 }
 
+const CZkModulatorLinks* CZkVoice::GetContextModulatorLinks() const
+{
+    const CZkPlayingInstance* instance = Instance();
+    return instance != nullptr ? instance->ContextModulatorLinks() : nullptr;
+}
+
 // --- Services plug-ins reach through the voice ---
 int32_t CZkVoice::GetStopFrame() const
 {

@@ -192,6 +192,7 @@ private:
 
     // IZkModulationOwner
     const CZkModulatorLinks* GetModulatorLinks() const override;
+    const CZkModulatorLinks* GetContextModulatorLinks() const override;
     // Nothing marks a play's modulation constant: the stage always follows the links' ramps
     // (which give the same gains when nothing moves).
     bool HasConstantModulation() const override { return false; }

@@ -272,8 +272,10 @@ void CZkVoice::UpdateGain()
     // The volume modulators reach the samples in the modulation stage; the connections' levels take
     // the loudest gain they reach in this frame, so that the threshold test never culls a voice in
     // the loud part of its modulation.
-    const CZkModulatorLinks* links = playing->ModulatorLinks().links;
-    view.modulationGain = links != nullptr ? links->GetTargetGain(CZkModulationStage::kVolumeMask) : 1.0f;
+    const CZkModulatorLinks* own = playing->ModulatorLinks().links;
+    const CZkModulatorLinks* context = playing->ContextModulatorLinks();
+    view.modulationGain = (own != nullptr ? own->GetTargetGain(CZkModulationStage::kVolumeMask) : 1.0f) *
+                          (context != nullptr ? context->GetTargetGain(CZkModulationStage::kVolumeMask) : 1.0f);
     if ((playing->SecondFlags() & kVirtualBits) == 0)
     {
         playing->Update();

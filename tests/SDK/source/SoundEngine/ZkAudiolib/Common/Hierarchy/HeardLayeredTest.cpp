@@ -3,11 +3,13 @@
 // 1024-sample frame, so a single-frequency correlation over frames separates them) play as the
 // children of a layered container whose layer crossfades them by a game parameter; the same media
 // played by sounds outside the container give each child's level alone.
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Modulators/SineLfoModel.h"
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Renderer/FirstSoundFixture.h"
 
 #include "ZkAudiolib/Common/Hierarchy/CZkLayerPlayContext.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkLayeredContainerNode.h"
 #include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
+#include "ZkAudiolib/Common/Parameters/CZkModulatorMgr.h"
 #include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
 
 #include <ZK/SoundEngine/Common/ZkGameSyncCalls.h>
@@ -45,8 +47,9 @@ class HeardLayered : public FirstSound
 protected:
     // The bank: the two tones as children 250 and 251 of the layered container, with the layers
     // given (JSON list), and as sounds 252 and 253 outside it; extraItems (each followed by a
-    // comma) come first.
-    void WriteBank(const std::string& layers, bool continuous, const std::string& extraItems = "")
+    // comma) come first, lastItems (each after a comma) last.
+    void WriteBank(const std::string& layers, bool continuous, const std::string& extraItems = "",
+                   const std::string& lastItems = "")
     {
         auto tone = [](ZkUniqueID id, uint32_t hz) {
             return R"({"id": )" + std::to_string(id) + R"(, "wave": {"rate": 48000, "channels": 1, "loop": {"periods": )" +
@@ -69,7 +72,7 @@ protected:
                 {"type": "action", "id": 362, "action": "play", "target": 253},
                 {"type": "event", "id": 960, "actions": [360]},
                 {"type": "event", "id": 961, "actions": [361]},
-                {"type": "event", "id": 962, "actions": [362]}]}]})";
+                {"type": "event", "id": 962, "actions": [362]})" + lastItems + "]}]}";
         ASSERT_NO_FATAL_FAILURE(WriteBankFile("HeardLayered.bnk", bank));
     }
 
@@ -399,5 +402,65 @@ TEST_F(HeardLayered, AChildStartsInAContinuousPlayWithinTwoFramesOfEnteringItsRa
     EXPECT_GT(ToneAmplitude(left, 4 * kFrames, kFrames, kLowHz), 0.1);
     StopAll();
     RenderFrames(2);
+}
+
+// A 4 Hz LFO bound on the layer's volume (-12 dB at its trough, 0 dB at its crest) in a continuous
+// play: the context starts it for the play and the children's voices follow it frame by frame, as
+// a sound's voice follows its own LFO (the modulators' numpy model through the binding's line).
+// The LFO of each child's voice (scope 0) and one LFO for the whole game object (scope 2), read
+// from the bank before the container or after it.
+TEST_F(HeardLayered, AnLfoOnTheLayersVolumeMovesBothChildrenOfAContinuousPlay)
+{
+    constexpr uint32_t kBuffers = 30;
+    const std::vector<double> lfo = ZkModulatorTest::SineLfoValues(4.0, kBuffers);
+    ASSERT_EQ(lfo.size(), kBuffers);
+    const ZkModulatorTest::LinkLine line{std::pow(10.0, -12.0 / 20.0)}; // -12 dB at 0, 0 dB at 1
+    const std::string binding =
+        R"(, "rtpc": [{"parameter": 4200, "parameter_type": 2, "target": 0, "points": [[0, -12], [1, 0]]}])";
+    struct Case
+    {
+        int scope;
+        bool lfoFirst;
+    };
+    for (const Case& c : {Case{0, true}, Case{2, true}, Case{0, false}, Case{2, false}})
+    {
+        const std::string what = "scope " + std::to_string(c.scope) + (c.lfoFirst ? ", LFO first" : ", LFO last");
+        SCOPED_TRACE(what);
+        const std::string item = R"({"type": "lfo", "id": 4200, "props": {"scope": )" + std::to_string(c.scope) +
+                                 R"(, "lfo_frequency": 4.0, "lfo_depth": 100, "lfo_attack": 0}})";
+        ASSERT_NO_FATAL_FAILURE(
+            WriteBank(CrossfadeLayer(binding), true, c.lfoFirst ? item + "," : "", c.lfoFirst ? "" : "," + item));
+        ASSERT_NO_FATAL_FAILURE(StartWithBank());
+        const Levels alone = Alone();
+        ASSERT_EQ(SetRTPCValue(kCrossfade, 50.0f), ZK_Success);
+        ASSERT_NE(PostEvent(kPlayLayered, kEmitter), 0u);
+        RenderFrames(kBuffers + 1);
+        const std::vector<float> left = Left();
+        const size_t first = left.size() - size_t{kBuffers + 1} * kFrames;
+        // From the children's second frame: in its first, a voice's gain fades in from where it
+        // starts to its crossfade gain.
+        double lowest = 1.0;
+        for (uint32_t frame = 1; frame < kBuffers; ++frame)
+        {
+            const double expected = ZkModulatorTest::FrameMeanGain(lfo, line, frame);
+            const size_t at = first + size_t{frame} * kFrames;
+            const double low = ToneAmplitude(left, at, kFrames, kLowHz) / (0.5 * alone.low);
+            const double high = ToneAmplitude(left, at, kFrames, kHighHz) / (0.5 * alone.high);
+            EXPECT_NEAR(Db(low), Db(expected), 0.5) << "the falling child, frame " << frame;
+            EXPECT_NEAR(Db(high), Db(expected), 0.5) << "the rising child, frame " << frame;
+            lowest = std::min(lowest, low);
+        }
+        EXPECT_LT(lowest, 0.35) << "the LFO reaches down towards -12 dB";
+
+        // The play's end takes the voices' LFOs with it (an object's LFO lives with its object).
+        StopAll(kEmitter);
+        RenderFrames(4);
+        EXPECT_EQ(Container()->ContextCount(), 0u);
+        if (c.scope == 0)
+        {
+            EXPECT_EQ(ZK::SoundEngine::g_pModulatorMgr->InstanceCount(), 0u) << "no instance of the LFO is left";
+        }
+        Term();
+    }
 }
 } // namespace
