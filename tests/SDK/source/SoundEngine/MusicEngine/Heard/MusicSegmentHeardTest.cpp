@@ -6,7 +6,7 @@
 // late misses by more than 1e-2. The clips go straight to the master bus (the game's Music bus
 // carries its volume curve).
 #include "SDK/source/SoundEngine/MusicEngine/MusicModel.h"
-#include "SDK/source/SoundEngine/ZkAudiolib/Common/Renderer/FirstSoundFixture.h"
+#include "SDK/source/SoundEngine/MusicEngine/Heard/MusicHeardFixture.h"
 
 #include "MemoryMgr/ZkMemoryFaultInjection.h"
 #include "MusicEngine/Contexts/CZkMusicTimelineContext.h"
@@ -30,9 +30,11 @@ constexpr uint32_t kPostExit = 24000;   // 500 ms
 constexpr uint32_t kSegmentEnd = kPreEntry + kActive + kPostExit;
 constexpr double kLevelTolerance = 1e-4;
 
-class MusicSegmentHeard : public FirstSound
+class MusicSegmentHeard : public MusicHeard
 {
 protected:
+    MusicSegmentHeard() : MusicHeard("Segment.bnk", &Description) {}
+
     static std::string Description()
     {
         auto tone = [](int id, int hz, double amp, int frames) {
@@ -129,19 +131,6 @@ protected:
         return peaks;
     }
 
-    void SetUp() override
-    {
-        FirstSound::SetUp();
-        ASSERT_NO_FATAL_FAILURE(WriteBankFile("Segment.bnk", Description()));
-    }
-    void TearDown() override
-    {
-        ZK::MusicEngine::Term();
-        FirstSound::TearDown();
-    }
-
-    void BeforeBanksLoad() override { ASSERT_EQ(ZK::MusicEngine::Init(nullptr), ZK_Success); }
-    void StartMusic() { Start("Segment.bnk"); }
 
     // The end of the event and the music notifications, each with the frame count when it came.
     static void OnEnd(ZkCallbackType type, ZkCallbackInfo* info)

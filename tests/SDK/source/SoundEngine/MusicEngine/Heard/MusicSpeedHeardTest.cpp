@@ -4,7 +4,7 @@
 // at the new speed (later clips come sooner and are shorter, the play ends sooner). A value set
 // for every object, for the play's object or for its playing id reaches the play; a value set for
 // another object does not. numpy places the clips from the writer's description (speed_heard.py).
-#include "SDK/source/SoundEngine/ZkAudiolib/Common/Renderer/FirstSoundFixture.h"
+#include "SDK/source/SoundEngine/MusicEngine/Heard/MusicHeardFixture.h"
 
 #include <ZK/SoundEngine/Common/ZkGameSyncCalls.h>
 #include <ZK/SoundEngine/Common/ZkMusicEngine.h>
@@ -18,9 +18,11 @@ constexpr ZkGameObjectID kOtherObject = 8;
 constexpr uint32_t kSegmentEnd = 72000; // 1500 ms
 constexpr int kSegment = 800;
 
-class MusicSpeedHeard : public FirstSound
+class MusicSpeedHeard : public MusicHeard
 {
 protected:
+    MusicSpeedHeard() : MusicHeard("Speed.bnk", &Description) {}
+
     // Segment 800 plays a 1000 Hz clip of 200 ms at track time 0, a 1500 Hz clip of 100 ms at 500 ms
     // and the 1000 Hz clip again at 1000 ms; its speed follows the game parameter: 1 + value.
     static std::string Description()
@@ -44,17 +46,6 @@ protected:
                 {"type": "event", "id": "Play_Speed", "actions": [820]}]}]})";
     }
 
-    void SetUp() override
-    {
-        FirstSound::SetUp();
-        ASSERT_NO_FATAL_FAILURE(WriteBankFile("Speed.bnk", Description()));
-    }
-    void TearDown() override
-    {
-        ZK::MusicEngine::Term();
-        FirstSound::TearDown();
-    }
-    void BeforeBanksLoad() override { ASSERT_EQ(ZK::MusicEngine::Init(nullptr), ZK_Success); }
 
     static void OnEnd(ZkCallbackType type, ZkCallbackInfo* info)
     {
@@ -105,7 +96,7 @@ TEST_F(MusicSpeedHeard, AGameParameterChangeMidPlayMovesThePitchAndTheTimeOfTheM
         {"for another object: no change", Scope::OtherObject, 1.0},
     };
     constexpr uint32_t kChangeFrame = 4; // inside the first clip
-    ASSERT_NO_FATAL_FAILURE(Start("Speed.bnk"));
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
     ASSERT_EQ(RegisterGameObj(kOtherObject, "Other"), ZK_Success);
     for (const Case& c : cases)
     {

@@ -3,7 +3,7 @@
 // sounded before the stop is there, the fade's frames fall, every sample after the fade is silent
 // (none of the later clips starts), and the play's end-of-event callback comes once, when the fade
 // is over rather than at the segment's end.
-#include "SDK/source/SoundEngine/ZkAudiolib/Common/Renderer/FirstSoundFixture.h"
+#include "SDK/source/SoundEngine/MusicEngine/Heard/MusicHeardFixture.h"
 
 #include <ZK/SoundEngine/Common/ZkMusicEngine.h>
 
@@ -17,9 +17,11 @@ using namespace ZkFirstSoundTest;
 constexpr uint32_t kBeatFrames = 24000; // 120 bpm at 48 kHz
 constexpr uint32_t kFadeMs = 200;
 
-class MusicStopAllHeard : public FirstSound
+class MusicStopAllHeard : public MusicHeard
 {
 protected:
+    MusicStopAllHeard() : MusicHeard("StopAll.bnk", &Description) {}
+
     // Clips of 100 ms of a 1 kHz tone at the start of each beat of a bar, after a 250 ms pre-entry;
     // an event whose action stops everything the posting object plays, with a fade.
     static std::string Description()
@@ -44,17 +46,6 @@ protected:
                 {"type": "event", "id": "Stop_Everything_Fading", "actions": [701]}]}]})";
     }
 
-    void SetUp() override
-    {
-        FirstSound::SetUp();
-        ASSERT_NO_FATAL_FAILURE(WriteBankFile("StopAll.bnk", Description()));
-    }
-    void TearDown() override
-    {
-        ZK::MusicEngine::Term();
-        FirstSound::TearDown();
-    }
-
     static void OnEnd(ZkCallbackType type, ZkCallbackInfo* info)
     {
         auto& self = *static_cast<MusicStopAllHeard*>(info->cookie);
@@ -72,7 +63,6 @@ protected:
         return loudest;
     }
 
-    void BeforeBanksLoad() override { ASSERT_EQ(ZK::MusicEngine::Init(nullptr), ZK_Success); }
 
     std::vector<size_t> endFrames; // the frame count when each end-of-event callback came
 };
@@ -89,7 +79,7 @@ TEST_F(MusicStopAllHeard, AStopOfTheObjectSilencesTheSegmentAfterItsFadeAndNoLat
         {"StopAll", false, 0},
         {"a stop of everything the object plays, fading for 200 ms", true, 10},
     };
-    ASSERT_NO_FATAL_FAILURE(Start("StopAll.bnk"));
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
     for (const Case& c : cases)
     {
         captured.clear();

@@ -5,7 +5,7 @@
 // the modulation's gain at that sample. The LFO runs once for the track's play: the second clip
 // goes on from the phase the first one left, and the modulator ends with the track context.
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Modulators/SineLfoModel.h"
-#include "SDK/source/SoundEngine/ZkAudiolib/Common/Renderer/FirstSoundFixture.h"
+#include "SDK/source/SoundEngine/MusicEngine/Heard/MusicHeardFixture.h"
 
 #include "ZkAudiolib/Common/Modulators/CZkModulatorInstance.h"
 #include "ZkAudiolib/Common/Modulators/CZkModulatorLinks.h"
@@ -26,9 +26,11 @@ using ZK::SoundEngine::CZkModulatorInstance;
 // 30 frames of the LFO: the first clip's 400 ms and most of the second's.
 constexpr uint32_t kBuffers = 30;
 
-class MusicTrackModulatorHeard : public FirstSound
+class MusicTrackModulatorHeard : public MusicHeard
 {
 protected:
+    MusicTrackModulatorHeard() : MusicHeard("TrackLfo.bnk", &Description) {}
+
     // Two segments of the same two clips (0-400 ms and 400-800 ms of a constant media, no pre-entry
     // or post-exit): 500 on a track whose volume a 4 Hz LFO drives from -12 dB (trough) to 0 dB
     // (crest), 510 on a plain track.
@@ -56,17 +58,6 @@ protected:
                ",\n" + segment(510, "") + "]}]}";
     }
 
-    void SetUp() override
-    {
-        FirstSound::SetUp();
-        ASSERT_NO_FATAL_FAILURE(WriteBankFile("TrackLfo.bnk", Description()));
-    }
-    void TearDown() override
-    {
-        ZK::MusicEngine::Term();
-        FirstSound::TearDown();
-    }
-    void BeforeBanksLoad() override { ASSERT_EQ(ZK::MusicEngine::Init(nullptr), ZK_Success); }
 
     // Channel 0 by engine frame, from the first frame that holds sound on.
     std::vector<std::vector<float>> AudibleFrames() const
@@ -93,7 +84,7 @@ double Db(double ratio) { return 20.0 * std::log10(ratio); }
 
 TEST_F(MusicTrackModulatorHeard, TheTracksLfoShapesItsClipsFrameLevelsAndEndsWithTheTrackContext)
 {
-    ASSERT_NO_FATAL_FAILURE(Start("TrackLfo.bnk"));
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
     ASSERT_NE(PostEvent("Play_510", kEmitter), 0u);
     ASSERT_NO_FATAL_FAILURE(RenderFrames(kBuffers + 4));
     const std::vector<std::vector<float>> plain = AudibleFrames();
