@@ -1,5 +1,6 @@
 #include "MusicEngine/Playlist/CZkPlaylistIterator.h"
 
+#include "MusicEngine/Playlist/ZkPlaylistStoredSelector.h"
 #include "ZkAudiolib/Common/Containers/ZkLcg64.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 
@@ -148,7 +149,7 @@ CZkPlayHistory* ReadSelector(ZK::ZkByteCursor& cursor, uint8_t kind, const ZkPla
 }
 } // namespace
 
-ZKRESULT CZkPlaylistIterator::Start(const CZkMusicPlaylistContainer& playlist, ZkPlayingID playingID,
+ZKRESULT CZkPlaylistIterator::Start(CZkMusicPlaylistContainer& playlist, ZkPlayingID playingID,
                                     const ZkPlaylistSavedState* saved)
 {
     Reset();
@@ -210,7 +211,24 @@ bool CZkPlaylistIterator::TakeOldestHistory(ZkPlaylistSavedState& state)
         return false;
     state = m_history[0];
     m_history.Erase(0);
+    CZkPlaylistIterator walk;
+    walk.m_playlist = m_playlist;
+    if (m_playlist != nullptr && walk.Read(state.Bytes(), state.size))
+        walk.StoreSelectors();
     return true;
+}
+
+void CZkPlaylistIterator::StoreSelectors() const
+{
+    // A copy that cannot be had leaves the stored selector as it was: the next play starts from an
+    // older point of the group, nothing worse.
+    for (const SelectorEntry& entry : m_selectors)
+    {
+        CZkPlayHistory* copy = entry.selector->Clone();
+        ZkPlaylistStoredSelector* stored = copy != nullptr ? ZkPlaylistStoredSelector::Create(copy) : nullptr;
+        if (stored != nullptr)
+            m_playlist->StoreHistory(entry.groupID, stored);
+    }
 }
 
 ZKRESULT CZkPlaylistIterator::Serialize(ZkPlaylistSavedState& state)
@@ -345,7 +363,11 @@ ZKRESULT CZkPlaylistIterator::PushFrame(const ZkPlaylistItem& group)
         SelectorEntry* entry = FindSelector(group.itemID);
         if (entry == nullptr)
         {
-            CZkPlayHistory* selector = NewSelector(group);
+            // The selector the container kept from earlier plays, when it still fits the group.
+            const CZkPlayHistory* stored = ZkPlaylistStoredSelector::Find(*m_playlist, group.itemID);
+            const bool fits = stored != nullptr && (stored->HistoryKind() == CZkPlayHistory::Kind::Random) == IsRandom(group.selectionMode) &&
+                              stored->IsConsistent(group.children.Length(), TotalWeight(group));
+            CZkPlayHistory* selector = fits ? stored->Clone() : NewSelector(group);
             const SelectorEntry added{group.itemID, selector, static_cast<int16_t>(group.children.Length())};
             if (selector == nullptr || (entry = m_selectors.AddLast(added)) == nullptr)
             {

@@ -54,15 +54,16 @@ public:
 
     // Walks to the first segment, continuing from saved when given. 1; 2 when nothing can be
     // played, the saved state does not fit the tree, or memory runs out (the iterator is reset).
-    ZKRESULT Start(const CZkMusicPlaylistContainer& playlist, ZkPlayingID playingID,
+    ZKRESULT Start(CZkMusicPlaylistContainer& playlist, ZkPlayingID playingID,
                    const ZkPlaylistSavedState* saved);
     // Moves past the current segment: another repetition of it, the next segment, or the end
     // (HasCurrent false). The leaf repetitions left.
     int32_t Next();
     // Next, after appending the state before it to the history. 1; 2 out of memory (reset).
     ZKRESULT NextWithHistory();
-    // Hands out (to the caller's ownership) the oldest state of the history and removes it. False
-    // when the history is empty.
+    // Hands out (to the caller's ownership) the oldest state of the history and removes it; the
+    // selectors of its continuous groups are stored in the playlist container, so that later plays
+    // go on from there. False when the history is empty.
     bool TakeOldestHistory(ZkPlaylistSavedState& state);
     // The whole state in a new block of exactly its size. 1; 2 out of memory (the iterator is reset).
     ZKRESULT Serialize(ZkPlaylistSavedState& state);
@@ -91,6 +92,7 @@ private:
     };
 
     void ClearWalk();
+    void StoreSelectors() const;
     ZKRESULT PushFrame(const ZkPlaylistItem& group);
     void PopFrame();
     SoundEngine::CZkPlayHistory* NewSelector(const ZkPlaylistItem& group) const;
@@ -104,7 +106,7 @@ private:
     bool Write(WriteBytesInterface& bytes) const;
     bool Read(const uint8_t* bytes, uint32_t size);
 
-    const CZkMusicPlaylistContainer* m_playlist = nullptr;
+    CZkMusicPlaylistContainer* m_playlist = nullptr;
     ZkPlayingID m_playingID = 0;
     ZK::ZkArray<ZkPlaylistFrame> m_frames;
     ZK::ZkArray<SelectorEntry> m_selectors;

@@ -178,7 +178,7 @@ protected:
             items += (index ? "," : "") + Playlist(static_cast<ZkUniqueID>(1000 + index), R"("playlist": )" + trees[index]);
         ASSERT_EQ(Load(items), ZK_Success);
     }
-    static const CZkMusicPlaylistContainer& Container(size_t index)
+    static CZkMusicPlaylistContainer& Container(size_t index)
     {
         return *Find<CZkMusicPlaylistContainer>(static_cast<ZkUniqueID>(1000 + index));
     }
@@ -370,6 +370,17 @@ TEST_F(PlaylistIteratorTest, TheHistoryHandsOutTheStatesOldestFirst)
     ASSERT_EQ(resumed.Start(Container(0), 1, &oldest), ZK_Success);
     EXPECT_EQ(Text(Walk(resumed, 5)), "20 21 22 20 21") << "the state before the first step";
     oldest.Release();
+
+    // The continuous group's selector of each state taken is stored in the container: a new play
+    // goes on after the item that state had chosen.
+    CZkPlaylistIterator laterPlay;
+    ASSERT_EQ(laterPlay.Start(Container(0), 1, nullptr), ZK_Success);
+    EXPECT_EQ(laterPlay.CurrentSegmentId(), 21u) << "after the first item";
+    ASSERT_TRUE(iterator.TakeOldestHistory(oldest));
+    oldest.Release();
+    EXPECT_FALSE(iterator.TakeOldestHistory(oldest));
+    ASSERT_EQ(laterPlay.Start(Container(0), 1, nullptr), ZK_Success);
+    EXPECT_EQ(laterPlay.CurrentSegmentId(), 22u) << "after the second item";
 }
 
 TEST_F(PlaylistIteratorTest, RestartAtAnItemContinuesAfterIt)
