@@ -106,6 +106,31 @@ std::string RunPlaylistModel(const WalkCase& c)
     return line;
 }
 
+// playlist_state.py's reading of the bytes, one field line after another.
+std::string ReadWithStruct(const uint8_t* bytes, uint32_t size)
+{
+    ZkSoundFixtures::ScratchFolder folder;
+    const auto input = folder.Path() / "state.hex";
+    const auto output = folder.Path() / "fields.txt";
+    {
+        std::ofstream hex(input);
+        for (uint32_t index = 0; index < size; ++index)
+            hex << "0123456789abcdef"[bytes[index] >> 4] << "0123456789abcdef"[bytes[index] & 15];
+    }
+    const std::string command = "/usr/bin/python3 \"" + std::string(KP_SOURCE_DIR) +
+                                "/tests/SDK/source/SoundEngine/MusicEngine/Playlist/playlist_state.py\" < \"" +
+                                input.string() + "\" > \"" + output.string() + "\"";
+    if (std::system(command.c_str()) != 0)
+    {
+        ADD_FAILURE() << "playlist_state.py refused the bytes";
+        return {};
+    }
+    std::ifstream in(output);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
 std::vector<WalkCase> WalkCases()
 {
     const std::string random = R"("mode": 2)";
@@ -270,6 +295,46 @@ TEST_F(PlaylistIteratorTest, AStateSavedMidWalkContinuesIdentically)
         EXPECT_EQ(Text(Walk(restored, c.steps)), Text(expected)) << c.name;
         state.Release();
     }
+}
+
+TEST_F(PlaylistIteratorTest, TheSavedBytesFollowTheirLayout)
+{
+    // A sequence root, a continuous random group with avoid-repeat 2, and in it a continuous
+    // sequence played twice: the walk below stands in the inner sequence at its first leaf.
+    LoadTrees({NestedTree()});
+    ZK::ZkLcg64::Engine().Seed(3);
+    CZkPlaylistIterator iterator;
+    ASSERT_EQ(iterator.Start(Container(0), 1, nullptr), ZK_Success);
+    while (iterator.CurrentItemId() != 111 && iterator.HasCurrent())
+        iterator.Next();
+    ASSERT_EQ(iterator.FrameCount(), 3u);
+    ZkPlaylistSavedState state;
+    ASSERT_EQ(iterator.Serialize(state), ZK_Success);
+    const std::string fields = ReadWithStruct(state.Bytes(), state.size);
+    state.Release();
+    std::istringstream lines(fields);
+    std::string line;
+    std::vector<std::string> frames;
+    std::vector<std::string> selectors;
+    std::getline(lines, line);
+    EXPECT_EQ(line, "state 1 30 111 1 1");
+    while (std::getline(lines, line))
+    {
+        if (line.rfind("frame", 0) == 0)
+            frames.push_back(line);
+        else if (line.rfind("selector", 0) == 0)
+            selectors.push_back(line);
+        else
+            EXPECT_EQ(line, "end 0") << "the block holds exactly the state";
+    }
+    // From seed 3 the random group played its children 2, 1 and 0: its round is used up, the two
+    // latest stay in the avoid list, one child of 50000 is eligible. The sequence stands at index 0.
+    EXPECT_EQ(selectors, (std::vector<std::string>{"selector 2 3 3 3 150000 50000 1 0 1 0", "selector 3 1 2 1 0"}))
+        << fields;
+    ASSERT_EQ(frames.size(), 3u) << fields;
+    EXPECT_EQ(frames[0], "frame 1 0 0 3") << "without end: repetitions 0, counted and without-end flags";
+    EXPECT_EQ(frames[1], "frame 2 3 0 3");
+    EXPECT_EQ(frames[2], "frame 3 1 2 1") << "two passes, counted";
 }
 
 TEST_F(PlaylistIteratorTest, RefusedSavedStatesFailAndResetTheIterator)
