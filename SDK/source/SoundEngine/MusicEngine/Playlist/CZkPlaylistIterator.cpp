@@ -168,7 +168,10 @@ ZKRESULT CZkPlaylistIterator::Start(CZkMusicPlaylistContainer& playlist, ZkPlayi
             return ZK_Success;
         }
         if (PushFrame(root) != ZK_Success)
+        {
+            Reset();
             return ZK_Fail;
+        }
     }
     return Descend();
 }
