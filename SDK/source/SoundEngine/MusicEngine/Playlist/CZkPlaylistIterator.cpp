@@ -157,23 +157,9 @@ ZKRESULT CZkPlaylistIterator::Start(CZkMusicPlaylistContainer& playlist, ZkPlayi
     m_playingID = playingID;
     if (saved != nullptr && !Read(saved->Bytes(), saved->size))
         return ZK_Fail;
-    if (HasCurrent())
-        return ZK_Success;
-    const ZkPlaylistItem& root = playlist.Root();
-    if (m_frames.Length() == 0)
-    {
-        if (!root.IsGroup())
-        {
-            MakeCurrent(root);
-            return ZK_Success;
-        }
-        if (PushFrame(root) != ZK_Success)
-        {
-            Reset();
-            return ZK_Fail;
-        }
-    }
-    return Descend();
+    if (m_frames.Length() == 0 && !HasCurrent() && Enter(playlist.Root()) != ZK_Success)
+        return ZK_Fail;
+    return HasCurrent() ? ZK_Success : Descend();
 }
 
 int32_t CZkPlaylistIterator::Next()
@@ -182,9 +168,7 @@ int32_t CZkPlaylistIterator::Next()
         return --m_leafRepetitions;
     if (m_leafRepetitions == 1)
     {
-        m_hasCurrent = 0;
-        m_segmentID = m_itemID = 0;
-        m_leafRepetitions = 0;
+        ClearCurrent();
         if (m_frames.Length() > 0)
             Descend();
         return m_leafRepetitions;
@@ -263,9 +247,7 @@ ZKRESULT CZkPlaylistIterator::RestartAt(ZkUniqueID itemID, const ZkPlaylistSaved
     // Only the continuous groups' selectors of the saved state are kept.
     while (m_frames.Length() > 0)
         PopFrame();
-    m_hasCurrent = 0;
-    m_segmentID = m_itemID = 0;
-    m_leafRepetitions = 0;
+    ClearCurrent();
 
     // Depth-first search with the path kept as frames: a frame's selector holds the index walked.
     const ZkPlaylistItem& root = m_playlist->Root();
@@ -330,6 +312,11 @@ void CZkPlaylistIterator::ClearWalk()
     while (m_frames.Length() > 0)
         PopFrame();
     m_frames.Term();
+    ClearCurrent();
+}
+
+void CZkPlaylistIterator::ClearCurrent()
+{
     m_segmentID = m_itemID = 0;
     m_hasCurrent = 0;
     m_leafRepetitions = 0;
@@ -435,18 +422,24 @@ ZKRESULT CZkPlaylistIterator::Descend()
             PopFrame();
             continue;
         }
-        const ZkPlaylistItem& child = *m_frames.Last().group->children[static_cast<uint32_t>(index)];
-        if (!child.IsGroup())
-        {
-            MakeCurrent(child);
-            return ZK_Success;
-        }
-        if (PushFrame(child) != ZK_Success)
-        {
-            Reset();
+        if (Enter(*m_frames.Last().group->children[static_cast<uint32_t>(index)]) != ZK_Success)
             return ZK_Fail;
-        }
+        if (HasCurrent())
+            return ZK_Success;
     }
+    return ZK_Fail;
+}
+
+ZKRESULT CZkPlaylistIterator::Enter(const ZkPlaylistItem& item)
+{
+    if (!item.IsGroup())
+    {
+        MakeCurrent(item);
+        return ZK_Success;
+    }
+    if (PushFrame(item) == ZK_Success)
+        return ZK_Success;
+    Reset();
     return ZK_Fail;
 }
 

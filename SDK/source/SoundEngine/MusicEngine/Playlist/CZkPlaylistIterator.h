@@ -91,7 +91,9 @@ private:
         int16_t childCount;
     };
 
+    // Pops every frame and clears the current segment; the selector map and history stay.
     void ClearWalk();
+    void ClearCurrent();
     void StoreSelectors() const;
     ZKRESULT PushFrame(const ZkPlaylistItem& group);
     void PopFrame();
@@ -102,6 +104,9 @@ private:
     // Descends from the top frame to the next leaf, popping finished groups. 1; 2 when the stack
     // empties or memory runs out.
     ZKRESULT Descend();
+    // A leaf becomes current; a group's frame is pushed, to descend into. 1; 2 out of memory (the
+    // iterator is reset).
+    ZKRESULT Enter(const ZkPlaylistItem& item);
     void MakeCurrent(const ZkPlaylistItem& leaf);
     bool Write(WriteBytesInterface& bytes) const;
     bool Read(const uint8_t* bytes, uint32_t size);

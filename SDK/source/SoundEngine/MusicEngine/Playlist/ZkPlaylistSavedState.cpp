@@ -9,14 +9,13 @@ bool ZkPlaylistSavedState::Allocate(uint32_t byteCount)
         return false;
     *block = 1;
     size = byteCount;
-    pool = kPool;
     return true;
 }
 
 void ZkPlaylistSavedState::Release()
 {
     if (block != nullptr && --*block == 0)
-        ZK::MemoryMgr::Free(static_cast<ZkMemoryId>(pool), block);
+        ZK::MemoryMgr::Free(kPool, block);
     block = nullptr;
     size = 0;
 }

@@ -17,7 +17,6 @@ struct ZkPlaylistSavedState
 
     uint32_t* block = nullptr;
     uint32_t size = 0;
-    uint32_t pool = kPool;
 
     // A block for size bytes, holding one reference. False out of memory.
     bool Allocate(uint32_t byteCount);

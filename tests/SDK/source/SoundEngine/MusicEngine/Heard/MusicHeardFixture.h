@@ -7,6 +7,8 @@
 
 #include <ZK/SoundEngine/Common/ZkMusicEngine.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace ZkFirstSoundTest
@@ -36,6 +38,21 @@ protected:
 
     // Starts the engine with the test's bank loaded.
     void StartMusic() { ASSERT_NO_FATAL_FAILURE(Start(m_bankName)); }
+
+    // What a numpy model of this folder prints for the capture: the script is run with the capture
+    // file, its channel count, the bank's description file and then arguments.
+    std::string RunModel(const char* script, const std::string& arguments) const
+    {
+        const std::filesystem::path raw = m_folder.Path() / "capture.f32";
+        std::ofstream(raw, std::ios::binary)
+            .write(reinterpret_cast<const char*>(captured.data()), static_cast<std::streamsize>(captured.size() * 4));
+        const std::filesystem::path description = m_folder.Path() / "description.json";
+        std::ofstream(description) << m_description();
+        return ZkEngineTest::RunCommand("/usr/bin/python3 \"" + std::string(KP_SOURCE_DIR) +
+                                        "/tests/SDK/source/SoundEngine/MusicEngine/Heard/" + script + "\" \"" +
+                                        raw.string() + "\" " + std::to_string(channels) + " \"" +
+                                        description.string() + "\" " + arguments);
+    }
 
 private:
     const char* m_bankName;

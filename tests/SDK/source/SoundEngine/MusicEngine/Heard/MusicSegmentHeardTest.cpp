@@ -153,17 +153,11 @@ protected:
     void Judge(double& maxError, long& worst, long& lastAudible, int segment = 500, long seekAt = -1, long seekTo = 0,
                int shift = 0)
     {
-        const std::filesystem::path raw = m_folder.Path() / "capture.f32";
-        std::ofstream(raw, std::ios::binary)
-            .write(reinterpret_cast<const char*>(captured.data()), static_cast<std::streamsize>(captured.size() * 4));
-        const std::filesystem::path description = m_folder.Path() / "segment.json";
-        std::ofstream(description) << Description();
-        std::istringstream output(ZkEngineTest::RunCommand(
-            "/usr/bin/python3 \"" + std::string(KP_SOURCE_DIR) +
-            "/tests/SDK/source/SoundEngine/MusicEngine/Heard/segment_heard.py\" \"" + raw.string() + "\" " +
-            std::to_string(channels) + " \"" + description.string() + "\" " + std::to_string(segment) +
-            (seekAt >= 0 ? " --seek " + std::to_string(seekAt) + " " + std::to_string(seekTo) : std::string()) +
-            " --shift " + std::to_string(shift)));
+        std::istringstream output(RunModel(
+            "segment_heard.py",
+            std::to_string(segment) +
+                (seekAt >= 0 ? " --seek " + std::to_string(seekAt) + " " + std::to_string(seekTo) : std::string()) +
+                " --shift " + std::to_string(shift)));
         output >> maxError >> worst >> lastAudible;
         EXPECT_FALSE(output.fail()) << "the oracle answered: " << output.str();
     }

@@ -57,16 +57,8 @@ protected:
     // The model's largest start and end errors (samples) and frequency error (bins).
     void Judge(long changeAt, double speed, double& startError, double& endError, double& binError)
     {
-        const std::filesystem::path raw = m_folder.Path() / "capture.f32";
-        std::ofstream(raw, std::ios::binary)
-            .write(reinterpret_cast<const char*>(captured.data()), static_cast<std::streamsize>(captured.size() * 4));
-        const std::filesystem::path description = m_folder.Path() / "speed.json";
-        std::ofstream(description) << Description();
-        std::istringstream output(ZkEngineTest::RunCommand(
-            "/usr/bin/python3 \"" + std::string(KP_SOURCE_DIR) +
-            "/tests/SDK/source/SoundEngine/MusicEngine/Heard/speed_heard.py\" \"" + raw.string() + "\" " +
-            std::to_string(channels) + " \"" + description.string() + "\" " + std::to_string(kSegment) + " " +
-            std::to_string(changeAt) + " " + std::to_string(speed)));
+        std::istringstream output(RunModel("speed_heard.py", std::to_string(kSegment) + " " + std::to_string(changeAt) +
+                                                                 " " + std::to_string(speed)));
         output >> startError >> endError >> binError;
         EXPECT_FALSE(output.fail()) << "the oracle answered: " << output.str();
     }
