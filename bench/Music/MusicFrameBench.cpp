@@ -8,7 +8,7 @@
 // No library a game would pick instead offers interactive music in musical time (segments, cues,
 // bars and beats on a sample clock) to compare with, so the peer is the callback itself without
 // plays: the ratio says how much the plays cost above the callback's fixed cost.
-#include "Support/BenchEngine.h"
+#include "Music/MusicBenchEngine.h"
 #include "Support/PeerRatios.h"
 #include "Support/WrittenBank.h"
 
@@ -16,11 +16,9 @@
 #include "MusicEngine/Contexts/CZkMusicSegmentSequenceContext.h"
 #include "MusicEngine/MusicEngineHooks.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegistryMgr.h"
-#include "ZkAudiolib/Common/ObjectIndex/ObjectIndex.h"
 
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 
-#include <ZK/SoundEngine/Common/ZkBankCalls.h>
 #include <ZK/SoundEngine/Common/ZkGameObjectCalls.h>
 #include <ZK/SoundEngine/Common/ZkMusicEngine.h>
 #include <ZK/SoundEngine/Common/ZkSoundEngine.h>
@@ -33,8 +31,6 @@ namespace
 {
 using namespace ZK::MusicEngine;
 
-constexpr uint32_t kBlockFrames = 1024;
-constexpr uint32_t kMixRate = 48000;
 constexpr ZkUniqueID kSegmentID = 100;
 constexpr ZkGameObjectID kFirstObject = 300;
 constexpr ZkPlayingID kFirstPlayingID = 0x7000;
@@ -70,23 +66,11 @@ std::vector<uint8_t> BenchBank()
 class MusicPlays
 {
 public:
-    explicit MusicPlays(uint32_t plays)
+    explicit MusicPlays(uint32_t plays) : m_engine(Bank())
     {
-        if (!m_engine.Started())
+        if (!m_engine.Loaded())
             return;
-        ZK::SoundEngine::SetOfflineRenderingFrameTime(static_cast<float>(kBlockFrames) / kMixRate);
-        ZkMusicSettings music;
-        ZK::MusicEngine::GetDefaultInitSettings(music);
-        if (ZK::MusicEngine::Init(&music) != ZK_Success)
-            return;
-        m_music = true;
-        static const std::vector<uint8_t> written = BenchBank();
-        ZkBankID bank = 0;
-        if (written.empty() ||
-            ZK::SoundEngine::LoadBankMemoryView(written.data(), static_cast<uint32_t>(written.size()), bank) != ZK_Success)
-            return;
-        auto* segment = static_cast<CZkMusicSegment*>(static_cast<ZK::SoundEngine::CZkHierarchyNode*>(
-            ZK::SoundEngine::g_pObjectIndex->Table(ZK::SoundEngine::ZkIndexKind::Nodes).Table().Find(kSegmentID)));
+        auto* segment = MusicBenchEngine::Find<CZkMusicSegment>(kSegmentID);
         if (segment == nullptr)
             return;
         for (uint32_t play = 0; play < plays; ++play)
@@ -120,16 +104,19 @@ public:
         }
         for (ZkPlayingID playingID : m_playingIDs)
             ZK::SoundEngine::g_pPlayingMgr->RemovePlayingIDRef(playingID);
-        if (m_music)
-            ZK::MusicEngine::Term();
     }
     bool Ready() const { return m_ready; }
 
 private:
-    BenchEngine m_engine;
+    static const std::vector<uint8_t>& Bank()
+    {
+        static const std::vector<uint8_t> written = BenchBank();
+        return written;
+    }
+
+    MusicBenchEngine m_engine;
     std::vector<CZkMusicSegmentSequenceContext*> m_roots;
     std::vector<ZkPlayingID> m_playingIDs;
-    bool m_music = false;
     bool m_ready = false;
 };
 
