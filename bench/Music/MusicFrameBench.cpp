@@ -66,7 +66,7 @@ std::vector<uint8_t> BenchBank()
 class MusicPlays
 {
 public:
-    explicit MusicPlays(uint32_t plays) : m_engine(Bank())
+    explicit MusicPlays(uint32_t plays) : m_engine(WrittenOnce<&BenchBank>())
     {
         if (!m_engine.Loaded())
             return;
@@ -108,12 +108,6 @@ public:
     bool Ready() const { return m_ready; }
 
 private:
-    static const std::vector<uint8_t>& Bank()
-    {
-        static const std::vector<uint8_t> written = BenchBank();
-        return written;
-    }
-
     MusicBenchEngine m_engine;
     std::vector<CZkMusicSegmentSequenceContext*> m_roots;
     std::vector<ZkPlayingID> m_playingIDs;

@@ -91,7 +91,7 @@ std::vector<uint8_t> BenchBank()
 class LoadedPlaylist
 {
 public:
-    LoadedPlaylist() : m_engine(Bank())
+    LoadedPlaylist() : m_engine(WrittenOnce<&BenchBank>())
     {
         if (!m_engine.Loaded() || ZK::SoundEngine::RegisterGameObj(kObject) != ZK_Success ||
             ZK::SoundEngine::g_pPlayingMgr->AddPlayingIDNoMessage(kPlayingID, kObject, nullptr, nullptr, 0, 0) != ZK_Success)
@@ -107,12 +107,6 @@ public:
     CZkMusicPlaylistContainer* Playlist() const { return m_playlist; }
 
 private:
-    static const std::vector<uint8_t>& Bank()
-    {
-        static const std::vector<uint8_t> written = BenchBank();
-        return written;
-    }
-
     MusicBenchEngine m_engine;
     bool m_playingID = false;
     CZkMusicPlaylistContainer* m_playlist = nullptr;

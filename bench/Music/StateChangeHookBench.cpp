@@ -65,7 +65,7 @@ std::vector<uint8_t> BenchBank()
 class PlayingMusic
 {
 public:
-    explicit PlayingMusic(uint32_t plays) : m_engine(Bank())
+    explicit PlayingMusic(uint32_t plays) : m_engine(WrittenOnce<&BenchBank>())
     {
         if (!m_engine.Loaded())
             return;
@@ -103,12 +103,6 @@ public:
     }
 
 private:
-    static const std::vector<uint8_t>& Bank()
-    {
-        static const std::vector<uint8_t> written = BenchBank();
-        return written;
-    }
-
     MusicBenchEngine m_engine;
     bool m_ready = false;
 };
