@@ -34,6 +34,8 @@ constexpr ZkUniqueID kAtNextBarShort = 300; // exit three and a half bars after 
 constexpr int64_t kShortExit = 336000;
 constexpr ZkUniqueID kBarFromParent = 400;  // no setting of its own; its playlist asks for the next bar
 constexpr ZkUniqueID kAtOnceFromParent = 500; // asks for the next bar; its playlist for at once
+constexpr ZkUniqueID kNotAsking = 600;
+constexpr ZkUniqueID kAtExitCue = 700;
 
 class HeldStateChangeTest : public ZkMusicTest::MusicBankTest
 {
@@ -54,6 +56,7 @@ protected:
             segment(kAtNextBar, 8000, asks(2).c_str()) + "," + segment(kAtNextBeat, 8000, asks(3).c_str()) + "," +
             segment(kAtNextBarShort, 7000, asks(2).c_str()) + "," + segment(kBarFromParent, 8000, "") + "," +
             segment(kAtOnceFromParent, 8000, asks(2).c_str()) + "," +
+            segment(kNotAsking, 8000, "") + "," + segment(kAtExitCue, 8000, asks(7).c_str()) + "," +
             ZkMusicTest::Playlist(450, R"("children": [400])" + asks(2)) + "," +
             ZkMusicTest::Playlist(550, R"("children": [500])" + asks(0));
         ZkBankID bankID = 0;
@@ -74,8 +77,7 @@ protected:
     // A play of the segment by itself, started and playing (it renders from the next frame on).
     CZkMusicSegmentSequenceContext* Play(ZkUniqueID segmentID)
     {
-        const ZkPlayingID playingID = ++m_lastPlayingID;
-        EXPECT_EQ(ZK::SoundEngine::g_pPlayingMgr->AddPlayingIDNoMessage(playingID, 0, nullptr, nullptr, 0, 0), ZK_Success);
+        const ZkPlayingID playingID = NewPlayingID();
         void* memory = ZK::MemoryMgr::Malloc(CZkMusicContext::kPool, sizeof(CZkMusicSegmentSequenceContext));
         auto* root = new (memory) CZkMusicSegmentSequenceContext(nullptr, *Find<CZkMusicSegment>(segmentID));
         root->AddRef();
@@ -84,6 +86,13 @@ protected:
         ZK::SoundEngine::g_pPlayingMgr->RemovePlayingIDRef(playingID); // as a post drops its own
         m_roots.push_back(root);
         return root;
+    }
+    // A playing id for a play the test starts (the caller drops the post's reference).
+    ZkPlayingID NewPlayingID()
+    {
+        const ZkPlayingID playingID = ++m_lastPlayingID;
+        EXPECT_EQ(ZK::SoundEngine::g_pPlayingMgr->AddPlayingIDNoMessage(playingID, 0, nullptr, nullptr, 0, 0), ZK_Success);
+        return playingID;
     }
     // A play of the segment that asks for the next bar, holding a change of kGroup to the state,
     // posted ten frames into the play (the bar is some 84 frames ahead).
