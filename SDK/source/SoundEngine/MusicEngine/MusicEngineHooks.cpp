@@ -1,6 +1,7 @@
 #include "MusicEngine/MusicEngineHooks.h"
 
 #include "MusicEngine/CZkSegmentInfoTable.h"
+#include "MusicEngine/HeldStateChanges.h"
 #include "MusicEngine/MusicEngineState.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
@@ -9,16 +10,6 @@
 
 namespace ZK::MusicEngine
 {
-namespace
-{
-// A context whose sync point a state change may wait for: playing and not paused.
-bool TakesPartInSyncSearch(const CZkMusicTimelineContext& context)
-{
-    return (context.StateByte() & CZkMusicContext::kPlaying) != 0 && !context.IsPaused() &&
-           context.playRecord != nullptr;
-}
-} // namespace
-
 void ZkMusicFrameCallback(ZK::IZkGlobalPluginContext*, ZK::ZkGlobalCallbackLocation, void*)
 {
     MusicEngineState& music = MusicEngineState::Get();
@@ -70,24 +61,8 @@ void ZkMusicTermCallback(ZK::IZkGlobalPluginContext*, ZK::ZkGlobalCallbackLocati
 bool ZkMusicStateChangeHook(ZkUniqueID stateGroup, ZkUniqueID state)
 {
     MusicEngineState& music = MusicEngineState::Get();
-    CZkMusicTimelineContext* chosen = nullptr;
-    SyncPointAnswer best;
-    for (CZkMusicTimelineContext* context = music.FirstPlaying(); context != nullptr; context = context->nextRoot)
-    {
-        if (!TakesPartInSyncSearch(*context))
-            continue;
-        SyncPointAnswer answer;
-        if (context->playRecord->GetNextSyncPoint(stateGroup, answer) != ZK_Success || !answer.found)
-            continue;
-        // On equal times the first in list order keeps its place.
-        if (chosen == nullptr || answer.samplesFromNow < best.samplesFromNow)
-        {
-            chosen = context;
-            best = answer;
-        }
-    }
-    const int64_t frame = SoundEngine::ZkAudioSettings::FramesPerBuffer();
-    if (chosen == nullptr || best.samplesFromNow - frame <= 0)
+    const SyncPointChoice best = FindEarliestSyncPoint(stateGroup);
+    if (!IsWorthHolding(best))
         return false;
 
     PendingStateChange* record = music.TakeRecord();
@@ -101,9 +76,11 @@ bool ZkMusicStateChangeHook(ZkUniqueID stateGroup, ZkUniqueID state)
     record->stateGroup = stateGroup;
     record->state = state;
     music.PushPending(record);
-    if (chosen->playRecord->QueueStateChange(record, best.steps, best.scheduleTime) != ZK_Success)
+    if (best.context->playRecord->QueueStateChange(record, best.answer.steps, best.answer.scheduleTime) != ZK_Success)
     {
+        // Applied now, as without a record: the group's older held changes must not follow it.
         music.DropPending(record);
+        music.MarkGroupDone(stateGroup);
         return false;
     }
     record->flags = PendingStateChange::kWaiting;

@@ -4,6 +4,12 @@
 
 namespace ZK::MusicEngine
 {
+namespace
+{
+// The sync kinds a bank can name for a state group: 0 (at once) to 7 (exit cue).
+constexpr uint32_t kSyncKindRoom = 8;
+} // namespace
+
 MusicEngineState& MusicEngineState::Get()
 {
     static MusicEngineState state;
@@ -25,6 +31,8 @@ ZKRESULT MusicEngineState::Start(float lookAheadFactor)
     m_block = block;
     m_freeRecords = block;
     m_preallocated = kPreallocatedRecords;
+    // Without the room the search still works: the list then grows when it is used.
+    static_cast<void>(m_syncKinds.Reserve(kSyncKindRoom));
     return ZK_Success;
 }
 
@@ -52,6 +60,7 @@ void MusicEngineState::Release()
         ZK::MemoryMgr::Free(ZkMemID_Default, m_block);
     m_block = nullptr;
     m_preallocated = 0;
+    m_syncKinds.Term();
     m_lookAheadFactor = 0.0f;
     m_speedRefreshRequested = false;
     m_speedRefreshValue = 0;
@@ -149,6 +158,35 @@ void MusicEngineState::MarkGroupDone(ZkUniqueID stateGroup)
     {
         if (current->stateGroup == stateGroup)
             current->flags |= PendingStateChange::kDone;
+    }
+}
+
+void MusicEngineState::MarkOlderOfGroupDone(const PendingStateChange& record)
+{
+    // New records are pushed at the head: the ones after this record are older.
+    for (PendingStateChange* current = record.next; current != nullptr; current = current->next)
+    {
+        if (current->stateGroup == record.stateGroup)
+            current->flags |= PendingStateChange::kDone;
+    }
+}
+
+void MusicEngineState::Purge()
+{
+    PendingStateChange* previous = nullptr;
+    for (PendingStateChange* current = m_pendingHead; current != nullptr;)
+    {
+        PendingStateChange* next = current->next;
+        if ((current->flags & PendingStateChange::kWaiting) != 0)
+        {
+            previous = current;
+        }
+        else
+        {
+            Unlink(previous, current);
+            GiveBack(current);
+        }
+        current = next;
     }
 }
 

@@ -6,6 +6,8 @@
 // deferrals allocate nothing. When the free list is empty a record is allocated singly (pool 0);
 // a record given back goes to the free list when it lies in the block and is freed otherwise.
 //
+// The state also keeps the list the sync-point search collects sync kinds into (see SyncKinds).
+//
 // Threading: engine thread only, inside the tick under the global engine lock (Start and Release
 // run while the engine does not tick: in ZK::MusicEngine::Init and at the engine's termination).
 // No lock of its own. Ownership: the state owns the record block and the singly allocated records;
@@ -13,6 +15,7 @@
 #pragma once
 
 #include "MusicEngine/Contexts/CZkMusicTimelineContext.h"
+#include "ZkAudiolib/Common/Containers/ZkArray.h"
 
 #include <ZK/SoundEngine/Common/ZkResult.h>
 #include <ZK/SoundEngine/Common/ZkTypes.h>
@@ -67,9 +70,18 @@ public:
     void DropPending(PendingStateChange* record);
     // Marks done every pending record of the group.
     void MarkGroupDone(ZkUniqueID stateGroup);
+    // Marks done every record of the record's group that was pushed before it (older requests).
+    void MarkOlderOfGroupDone(const PendingStateChange& record);
+    // Takes every record no context holds (waiting bit clear) out of the pending list and gives
+    // it back.
+    void Purge();
     uint32_t PendingCount() const { return m_pendingCount; }
 
     float LookAheadFactor() const { return m_lookAheadFactor; }
+
+    // Where the sync-point search collects a segment's sync kinds for a group: room for every
+    // kind is taken by Start, so a search allocates nothing unless a bank uses unknown kinds.
+    ZK::ZkArray<uint32_t>& SyncKinds() { return m_syncKinds; }
 
 private:
     // Back to the free list when the record lies in the block, freed otherwise.
@@ -90,5 +102,7 @@ private:
     PendingStateChange* m_block = nullptr;
     uint32_t m_preallocated = 0;
     uint32_t m_pendingCount = 0;
+
+    ZK::ZkArray<uint32_t> m_syncKinds;
 };
 } // namespace ZK::MusicEngine

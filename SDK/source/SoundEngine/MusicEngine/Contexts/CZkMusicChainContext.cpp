@@ -5,6 +5,7 @@
 #include "MusicEngine/Contexts/MusicTimeUnits.h"
 #include "MusicEngine/Contexts/ZkMusicCursor.h"
 #include "MusicEngine/Contexts/ZkMusicSyncAction.h"
+#include "MusicEngine/Contexts/ZkMusicSyncActions.h"
 
 #include <algorithm>
 #include <new>
@@ -77,11 +78,13 @@ void CZkMusicChainContext::FreeSyncActions(ZkMusicChainItem& item)
 
 void CZkMusicChainContext::ClearChain()
 {
+    // The held state changes go back to the music engine once the chain is empty: this chain may
+    // still be listed as playing, and must not offer them a sync point of its own again.
+    ZkMusicSyncAction* heldChanges = nullptr;
     while (ZkMusicChainItem* item = m_head)
     {
         OnItemRemoved(*item);
-        // Nothing schedules stingers or held state changes yet: an item's actions have nothing to
-        // settle and only go back to the pool.
+        TakeHeldStateChanges(*item, heldChanges);
         FreeSyncActions(*item);
         DropSegmentContext(*item);
         m_head = item->next;
@@ -90,6 +93,7 @@ void CZkMusicChainContext::ClearChain()
         item->~ZkMusicChainItem();
         ZK::MemoryMgr::Free(kItemPool, item);
     }
+    GiveBackHeldStateChanges(heldChanges);
 }
 
 int32_t CZkMusicChainContext::ItemLocalNow(const ZkMusicChainItem& item)
@@ -241,13 +245,15 @@ void CZkMusicChainContext::ProcessItem(ZkMusicChainItem& item, uint64_t chainTim
         if (item.segmentContext != nullptr && item.segmentContext->IsSounding())
             item.segmentContext->ProcessSegment(static_cast<int32_t>(from), length, speed);
     }
-    // Sync actions are not scheduled yet: none to run.
+    RunSyncActionsBefore(item, to);
 }
 
 void CZkMusicChainContext::FadeOutNow(ZkMusicChainItem& item, int64_t itemTime)
 {
     CZkMusicSegmentContext* context = item.segmentContext;
     item.flags |= ZkMusicChainItem::kCut;
+    // Faded out early, the item reaches none of its sync points.
+    ApplyHeldStateChangesOf(item);
     if (context == nullptr)
         return;
     const ZkMusicFadeParams fade{SamplesToMs(NotBelowZero(itemTime - context->StartOffset())), kCutFadeCurve, 0};
@@ -273,6 +279,7 @@ void CZkMusicChainContext::FadeOutUntil(uint64_t time)
                 continue;
             }
             item->flags &= static_cast<uint16_t>(~(ZkMusicChainItem::kPlayPending | ZkMusicChainItem::kStopPending));
+            ApplyHeldStateChangesOf(*item);
             DropSegmentContext(*item);
         }
     }

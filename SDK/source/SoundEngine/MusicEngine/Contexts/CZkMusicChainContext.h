@@ -37,7 +37,8 @@ public:
     // The earliest play time and the earliest segment start of the leading items with a segment.
     virtual void GetPlayWindow(uint64_t& firstPlay, uint64_t& firstStart) const;
     virtual bool IsInterruptible() const;
-    // Fades every item out (or drops the ones not sounding) so that all is silent by then.
+    // Fades every item out (or drops the ones not sounding) so that all is silent by then; the
+    // state changes the items held apply at once.
     virtual void FadeOutUntil(uint64_t time);
 
     // The segment of the item playing now: 1 with the record filled (zeros for an empty item), 2
@@ -54,11 +55,13 @@ public:
     // A new tail item at position holding a reference on the segment context (may be null); null
     // out of memory.
     ZkMusicChainItem* AppendItem(uint64_t position, CZkMusicSegmentContext* segmentContext);
-    // Removes every item, detaching and releasing their segment contexts.
+    // Removes every item, detaching and releasing their segment contexts; the state changes the
+    // items held go back to the music engine (another playing root holds them, or they apply).
     void ClearChain();
     // The item's segment time at the play's clock (0 for an item without segment context).
     int32_t ItemLocalNow(const ZkMusicChainItem& item);
-    // Stops the item's segment context with a fade as long as it has played, and marks it cut.
+    // Stops the item's segment context with a fade as long as it has played, and marks it cut;
+    // the state changes the item held apply at once.
     void FadeOutNow(ZkMusicChainItem& item, int64_t itemTime);
 
     // Places the head item's start at segment time seekPosition (entry rules are not placed yet):

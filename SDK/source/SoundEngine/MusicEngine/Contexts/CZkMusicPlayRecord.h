@@ -48,6 +48,7 @@ using SoundEngine::CZkRegisteredObj;
 class CZkMusicNode;
 class CZkMusicTimelineContext;
 struct PendingStateChange;
+struct ZkMusicSyncAction;
 
 // The caller's play information: the playing id and the post's external sources (a reference is
 // held by whoever keeps a copy).
@@ -63,8 +64,8 @@ struct SyncPointAnswer
 {
     bool found = false;
     int64_t samplesFromNow = 0;
-    uint32_t steps = 0;
-    int64_t scheduleTime = 0;
+    uint32_t steps = 0;       // items from the one playing now to the one the point lies in
+    int64_t scheduleTime = 0; // the point on the root's timeline
 };
 
 class CZkMusicPlayRecord final : public SoundEngine::IZkTriggerReceiver, public SoundEngine::CZkContainerPlayContext
@@ -93,9 +94,15 @@ public:
 
     // Stingers are not scheduled yet: a trigger is ignored.
     void OnTrigger(ZkUniqueID) override {}
-    // Deferred state changes wait for music sync points, which are not searched yet: 4.
-    ZKRESULT GetNextSyncPoint(ZkUniqueID, SyncPointAnswer&) { return ZK_NotImplemented; }
-    ZKRESULT QueueStateChange(PendingStateChange*, uint32_t, int64_t) { return ZK_NotImplemented; }
+    // Held state changes (CZkMusicPlayRecordSync.cpp). Where a change of the group may take
+    // effect next in what plays: 1, with found false when nothing plays or no segment asks for
+    // the group.
+    ZKRESULT GetNextSyncPoint(ZkUniqueID stateGroup, SyncPointAnswer& answer);
+    // Holds the change at the point GetNextSyncPoint answered (its steps and schedule time): 1, or
+    // 2 when the item is gone or out of memory.
+    ZKRESULT QueueStateChange(PendingStateChange* change, uint32_t steps, int64_t time);
+    // Places again the sync actions a cut took off the timeline, and frees them.
+    void Reevaluate(ZkMusicSyncAction* actions);
     // MIDI-track players are not built yet: 4.
     ZKRESULT OnBankUnload(SoundEngine::LoadedBank*) { return ZK_NotImplemented; }
 

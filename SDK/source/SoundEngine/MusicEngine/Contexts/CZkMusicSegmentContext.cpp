@@ -6,6 +6,7 @@
 #include "MusicEngine/Contexts/CZkMusicTimelineContext.h"
 #include "MusicEngine/Contexts/CZkMusicTrackContext.h"
 #include "MusicEngine/Contexts/ZkMusicChainItem.h"
+#include "MusicEngine/Contexts/ZkMusicSyncActions.h"
 
 #include <algorithm>
 #include <new>
@@ -178,6 +179,13 @@ void CZkMusicSegmentContext::OnStopped()
     }
     CZkMusicContext::OnStopped();
     Release();
+}
+
+void CZkMusicSegmentContext::Pause()
+{
+    CZkMusicContext::Pause();
+    if (chainItem != nullptr)
+        ApplyHeldStateChangesOf(*chainItem);
 }
 
 int32_t CZkMusicSegmentContext::SetStart(int32_t segmentTime)

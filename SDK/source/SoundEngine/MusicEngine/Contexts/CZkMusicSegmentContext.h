@@ -32,6 +32,8 @@ public:
     void OnPlay() override;
     // Leaves the chain item (which drops its reference) and clears the pending actions.
     void OnStopped() override;
+    // A paused segment reaches no sync point: the state changes its item holds are applied now.
+    void Pause() override;
 
     // Where playback begins (segment time); the look-ahead the tracks need to sound there.
     int32_t SetStart(int32_t segmentTime);
