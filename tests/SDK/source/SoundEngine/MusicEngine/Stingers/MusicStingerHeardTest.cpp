@@ -14,6 +14,7 @@
 #include "SDK/source/SoundEngine/MusicEngine/Heard/MusicHeardFixture.h"
 
 #include "MusicEngine/CZkMusicSegment.h"
+#include "MemoryMgr/ZkMemoryFaultInjection.h"
 #include "MusicEngine/Contexts/CZkMusicChainContext.h"
 #include "MusicEngine/Contexts/CZkMusicSegmentContext.h"
 #include "MusicEngine/Contexts/CZkMusicSegmentSequenceContext.h"
@@ -409,6 +410,45 @@ TEST_F(MusicStingerHeard, TheStingersAreGoneOnceThePlayHasEnded)
         }
         ASSERT_NO_FATAL_FAILURE(RenderToTheEnd());
         EXPECT_EQ(EngineBlocks(), blocks) << c.what;
+    }
+}
+
+// Out of memory at any allocation of the frame that takes the trigger (the stinger definitions,
+// the stinger's context and its chain, the record, the sync action): the stinger is dropped, or
+// placed as it would be, never half; once the play has ended nothing of it is left.
+TEST_F(MusicStingerHeard, OutOfMemoryWhilePlacingAStingerDropsItWholeAndLeavesNothing)
+{
+    namespace Fault = ZK::MemoryMgr::FaultInjection;
+    ASSERT_NO_FATAL_FAILURE(StartStingers());
+    // The trigger is taken in the play's second frame: the stinger's entry on 12000.
+    auto triggerFrame = [this](uint32_t failing) {
+        ASSERT_NE(PlayA(), nullptr);
+        ASSERT_EQ(ZK::SoundEngine::PostTrigger(kBeatTrigger, kEmitter), ZK_Success);
+        if (failing == 0)
+            Fault::CountOnly(ZkMemID_Default);
+        else
+            Fault::FailNth(ZkMemID_Default, failing);
+        RenderFrames(1);
+    };
+    ASSERT_NO_FATAL_FAILURE(triggerFrame(0));
+    const uint32_t allocations = Fault::CountedAllocations();
+    Fault::Disarm();
+    ASSERT_NO_FATAL_FAILURE(RenderToTheEnd());
+    ASSERT_NO_FATAL_FAILURE(ExpectStingerFrom(12000 - kStingerLookAhead, 0, "without a failure"));
+    // What the warm-up left is gone by now; a play with its stinger leaves nothing.
+    const int64_t blocks = EngineBlocks();
+    ASSERT_GE(allocations, 6u) << "definitions, context, segment context, two items, record, action";
+    for (uint32_t n = 1; n <= allocations; ++n)
+    {
+        const std::string what = "allocation " + std::to_string(n);
+        ASSERT_NO_FATAL_FAILURE(triggerFrame(n)) << what;
+        const bool failed = Fault::FailedAllocations() == 1;
+        Fault::Disarm();
+        EXPECT_TRUE(failed) << what;
+        ASSERT_NO_FATAL_FAILURE(RenderToTheEnd()) << what;
+        if (Peak(0, static_cast<long>(captured.size() / channels)) != 0.0f)
+            ExpectStingerFrom(12000 - kStingerLookAhead, 0, what.c_str());
+        EXPECT_EQ(EngineBlocks(), blocks) << what;
     }
 }
 } // namespace
