@@ -281,6 +281,41 @@ TEST_F(MusicStingerHeard, ATriggerFiredAgainWithinTheDontRepeatTimePlaysItsSting
     }
 }
 
+// The record of a stinger outlives its context: it stays, with the context gone once the stinger
+// ended (40800), until its sync point + don't-repeat time (60000) lies before a frame's start, and
+// then goes while the music plays on (A, then B: until 204000).
+TEST_F(MusicStingerHeard, AStingersRecordStaysUntilItsDontRepeatTimeHasPassed)
+{
+    struct Case
+    {
+        const char* what;
+        uint32_t frames; // the play's frames rendered (the last one starts 1024 before their end)
+        bool kept;
+        bool withContext;
+    };
+    const Case cases[] = {
+        {"while the stinger sounds", 20, true, true},
+        {"after the stinger, the last frame within the time (it starts at 59392)", 59, true, false},
+        {"the first frame past it (it starts at 60416)", 60, false, false},
+    };
+    ASSERT_NO_FATAL_FAILURE(StartStingers());
+    for (const Case& c : cases)
+    {
+        CZkMusicTimelineContext* root = PlayAThenB();
+        ASSERT_NE(root, nullptr) << c.what;
+        ASSERT_EQ(ZK::SoundEngine::PostTrigger(kBeatTrigger, kEmitter), ZK_Success) << c.what;
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(c.frames));
+        const ZkStingerRecord* record = RecordOf(*root).FirstStinger();
+        EXPECT_EQ(record != nullptr, c.kept) << c.what;
+        if (record != nullptr)
+        {
+            EXPECT_EQ(record->syncPoint, 12000) << c.what;
+            EXPECT_EQ(record->context != nullptr, c.withContext) << c.what;
+        }
+        ASSERT_NO_FATAL_FAILURE(RenderToTheEnd());
+    }
+}
+
 // A stinger whose sync point is not in the segment playing now is placed in the next item when it
 // may look one segment ahead: in the next segment, or nowhere when the next item is the empty one
 // at the end of a segment played alone.
