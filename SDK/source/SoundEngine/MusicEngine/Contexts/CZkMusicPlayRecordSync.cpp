@@ -17,6 +17,7 @@
 #include "MusicEngine/Contexts/ZkMusicCursor.h"
 #include "MusicEngine/Contexts/ZkMusicSyncAction.h"
 #include "MusicEngine/Contexts/ZkMusicSyncActions.h"
+#include "MusicEngine/Contexts/ZkStingerRecord.h"
 #include "MusicEngine/HeldStateChanges.h"
 #include "MusicEngine/MusicEngineState.h"
 #include "ZkAudiolib/Common/Containers/ZkArray.h"
@@ -135,8 +136,8 @@ void CZkMusicPlayRecord::Reevaluate(ZkMusicSyncAction* actions)
         action->next = nullptr;
         if (action->kind == ZkMusicSyncAction::kStateChange)
             RescheduleStateChange(*static_cast<PendingStateChange*>(action->target));
-        // A stinger's action (kind 0) goes back to the stinger scheduling here, which fades the
-        // stinger out and places it again in the new music; no stinger is scheduled yet.
+        else
+            ReevaluateStinger(*static_cast<ZkStingerRecord*>(action->target));
         FreeSyncAction(action);
     }
 }
