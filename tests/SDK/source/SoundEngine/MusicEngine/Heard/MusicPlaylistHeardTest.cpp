@@ -164,19 +164,6 @@ protected:
         EXPECT_EQ(ZK::MusicEngine::MusicEngineState::Get().FirstPlaying(), nullptr) << event << ": the play is over";
     }
 
-    // The peak of channel 0 in each captured frame.
-    std::vector<float> FramePeaks() const
-    {
-        std::vector<float> peaks;
-        for (size_t frame = 0; frame * kFrames * channels < captured.size(); ++frame)
-        {
-            float peak = 0.0f;
-            for (size_t i = 0; i < kFrames && (frame * kFrames + i) * channels < captured.size(); ++i)
-                peak = std::max(peak, std::fabs(captured[(frame * kFrames + i) * channels]));
-            peaks.push_back(peak);
-        }
-        return peaks;
-    }
 
     static void OnEnd(ZkCallbackType type, ZkCallbackInfo* info)
     {

@@ -15,11 +15,10 @@ capture's last frame above 1e-3.
 """
 
 import argparse
-import json
 
 import numpy as np
 
-from segment_heard import BUS_LEVEL, CENTRE, VOICE_LEVEL, media_of, samples
+from segment_heard import BUS_LEVEL, CENTRE, VOICE_LEVEL, media_of, read_inputs, samples
 
 
 def main():
@@ -31,12 +30,7 @@ def main():
                         metavar=("SEGMENT", "ORIGIN", "FROM", "UNTIL"))
     parser.add_argument("--shift", type=int, default=0)
     args = parser.parse_args()
-    capture = np.fromfile(args.capture, dtype=np.float32).reshape(-1, args.channels)
-    description = json.load(open(args.description))
-    items = {}
-    for chunk in description["chunks"]:
-        for item in chunk.get("items", []):
-            items[item["id"]] = item
+    capture, description, items = read_inputs(args)
     media = media_of(description)
     heard = np.zeros(len(capture))
     for index, (segment, origin, begin, until) in enumerate(args.piece):
