@@ -54,7 +54,7 @@ std::string Tone(int id, int hz, long ms)
 // A playlist container (its event "Play_<id>") with its rules and its root group.
 std::string Playlist(int id, const std::string& rules, const std::string& root)
 {
-    return R"({"type": "music_playlist", "id": )" + std::to_string(id) + R"(, "rules": [)" + rules +
+    return R"({"type": "music_playlist", "id": )" + std::to_string(id) + R"(, "bus": "Master Audio Bus", "rules": [)" + rules +
            R"(], "playlist": )" + root + R"(},
         {"type": "action", "id": )" + std::to_string(id + 50) + R"(, "action": "play", "target": )" + std::to_string(id) + R"(},
         {"type": "event", "id": "Play_)" + std::to_string(id) + R"(", "actions": [)" + std::to_string(id + 50) + "]}";
@@ -288,6 +288,31 @@ TEST_F(MusicPlaylistHeard, ItemsThatAllEndBeforeNowEndTheSequence)
     ASSERT_NO_FATAL_FAILURE(StartMusic());
     ASSERT_NE(PostEvent("Play_911", kEmitter, ZkCallbackType_EndOfEvent, &OnEnd, this), 0u);
     ASSERT_NO_FATAL_FAILURE(RenderFrames(4));
+    EXPECT_EQ(endFrames.size(), 1u);
+    EXPECT_EQ(ZK::MusicEngine::MusicEngineState::Get().FirstPlaying(), nullptr);
+}
+} // namespace
+
+namespace
+{
+// A stop of the playing id with a 200 ms fade (ceil(200 / 21.3) = 10 frames) in the middle of the
+// second segment: the frame levels fall, nothing sounds after the fade (no later segment starts,
+// though the next one is already in the chain), and the play ends once. The stop goes down from the
+// output buses: it reaches the play through the playlist's own bus.
+TEST_F(MusicPlaylistHeard, AStopWithAFadeEndsThePlaylistAfterTheFade)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    const ZkPlayingID id = PostEvent("Play_900", kEmitter, ZkCallbackType_EndOfEvent, &OnEnd, this);
+    ASSERT_NE(id, 0u);
+    const uint32_t stopFrame = static_cast<uint32_t>(kActive + kActive / 2) / kFrames;
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(stopFrame));
+    StopPlayingID(id, 200, ZkCurveInterpolation_Linear);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(static_cast<uint32_t>(5 * kActive / kFrames)));
+    const std::vector<float> peaks = FramePeaks();
+    for (size_t frame = stopFrame + 2; frame < stopFrame + 8; ++frame)
+        EXPECT_LT(peaks[frame], peaks[frame - 1]) << "frame " << frame << " falls";
+    for (size_t frame = stopFrame + 11; frame < peaks.size(); ++frame)
+        EXPECT_EQ(peaks[frame], 0.0f) << "frame " << frame << " is silent";
     EXPECT_EQ(endFrames.size(), 1u);
     EXPECT_EQ(ZK::MusicEngine::MusicEngineState::Get().FirstPlaying(), nullptr);
 }
