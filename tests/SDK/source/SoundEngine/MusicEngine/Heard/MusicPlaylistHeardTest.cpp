@@ -116,7 +116,12 @@ protected:
                Playlist(908, Rule(kExitCue, 2000, 0), Group(kSequenceStep, 1, {kF})) + ", " +
                Playlist(909, Rule(kExitCue), Group(kSequenceStep, 1, {kX, kA})) + ", " +
                Playlist(910, Rule(kExitCue), Group(kSequenceStep, 1, {kA, kX, kB})) + ", " +
-               Playlist(911, Rule(kExitCue), Group(kSequenceStep, 0, {kZ})) + "]}]}";
+               Playlist(911, Rule(kExitCue), Group(kSequenceStep, 0, {kZ})) + ", " +
+               // B fades in over 200 ms from its entry cue.
+               Playlist(912, R"({"source": {"sync": 7}}, {"sources": [500], "destinations": [510], "source": {"sync": 7},
+                                 "destination": {"fade_time": 200, "curve": 4}})",
+                        ab) +
+               "]}]}";
     }
 
     struct Piece
@@ -315,5 +320,25 @@ TEST_F(MusicPlaylistHeard, AStopWithAFadeEndsThePlaylistAfterTheFade)
         EXPECT_EQ(peaks[frame], 0.0f) << "frame " << frame << " is silent";
     EXPECT_EQ(endFrames.size(), 1u);
     EXPECT_EQ(ZK::MusicEngine::MusicEngineState::Get().FirstPlaying(), nullptr);
+}
+} // namespace
+
+namespace
+{
+// A rule's fade-in: the entering segment rises from its entry cue over 200 ms (10 frames) while
+// the leaving one has stopped at its exit cue, then keeps its level.
+TEST_F(MusicPlaylistHeard, AFadeInRaisesTheEnteringSegmentFromItsEntryCue)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    ASSERT_NE(PostEvent("Play_912", kEmitter), 0u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(static_cast<uint32_t>(2 * kActive / kFrames)));
+    const std::vector<float> peaks = FramePeaks();
+    const float full = 0.3f * kCentreGain;
+    const size_t entry = static_cast<size_t>(kActive / kFrames) + 1; // the first frame wholly after A's exit
+    EXPECT_LT(peaks[entry], full / 2) << "B begins low";
+    for (size_t frame = entry + 1; frame < entry + 8; ++frame)
+        EXPECT_GT(peaks[frame], peaks[frame - 1]) << "frame " << frame << " rises";
+    for (size_t frame = entry + 11; frame < peaks.size(); ++frame)
+        EXPECT_NEAR(peaks[frame], full, 0.01) << "frame " << frame << " at B's level";
 }
 } // namespace
