@@ -10,6 +10,7 @@
 // cue (no context can play it); Z's entry and exit cues lie at the same place and it has no track.
 #include "SDK/source/SoundEngine/MusicEngine/Heard/MusicHeardFixture.h"
 
+#include "MemoryMgr/ZkMemoryFaultInjection.h"
 #include "MusicEngine/MusicEngineState.h"
 
 #include <algorithm>
@@ -340,5 +341,42 @@ TEST_F(MusicPlaylistHeard, AFadeInRaisesTheEnteringSegmentFromItsEntryCue)
         EXPECT_GT(peaks[frame], peaks[frame - 1]) << "frame " << frame << " rises";
     for (size_t frame = entry + 11; frame < peaks.size(); ++frame)
         EXPECT_NEAR(peaks[frame], full, 0.01) << "frame " << frame << " at B's level";
+}
+} // namespace
+
+namespace
+{
+// Out of memory at any allocation of the post and of the first frame of a playlist through a
+// transition segment (the root, its play record, the walk and its saved states, the chain items,
+// the segment and track contexts, the clip instances): the play either goes without leaving a
+// context behind or plays on, and a post that answered a playing id ends once.
+TEST_F(MusicPlaylistHeard, OutOfMemoryWhileStartingAPlaylistLeavesNothingAndEndsThePlayOnce)
+{
+    namespace Fault = ZK::MemoryMgr::FaultInjection;
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    const uint32_t playFrames = static_cast<uint32_t>(3 * kActive / kFrames) + 8;
+    bool posted = false;
+    const auto startFrame = [this, &posted]() {
+        endFrames.clear();
+        posted = PostEvent("Play_906", kEmitter, ZkCallbackType_EndOfEvent, &OnEnd, this) != 0;
+        RenderFrames(1);
+    };
+    Fault::CountOnly(ZkMemID_Default);
+    startFrame();
+    const uint32_t allocations = Fault::CountedAllocations();
+    Fault::Disarm();
+    ASSERT_TRUE(posted);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(playFrames));
+    ASSERT_EQ(endFrames.size(), 1u) << "without a failure";
+    ASSERT_GT(allocations, 5u);
+    for (uint32_t n = 1; n <= allocations; ++n)
+    {
+        Fault::FailNth(ZkMemID_Default, n);
+        startFrame();
+        Fault::Disarm();
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(playFrames));
+        EXPECT_EQ(endFrames.size(), posted ? 1u : 0u) << "allocation " << n;
+        EXPECT_EQ(ZK::MusicEngine::MusicEngineState::Get().FirstPlaying(), nullptr) << "allocation " << n;
+    }
 }
 } // namespace
