@@ -7,9 +7,12 @@
 
 #include <ZK/SoundEngine/Common/ZkMusicEngine.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace ZkFirstSoundTest
 {
@@ -52,6 +55,20 @@ protected:
                                         "/tests/SDK/source/SoundEngine/MusicEngine/Heard/" + script + "\" \"" +
                                         raw.string() + "\" " + std::to_string(channels) + " \"" +
                                         description.string() + "\" " + arguments);
+    }
+
+    // The peak of channel 0 in each captured frame.
+    std::vector<float> FramePeaks() const
+    {
+        std::vector<float> peaks;
+        for (size_t frame = 0; frame * kFrames * channels < captured.size(); ++frame)
+        {
+            float peak = 0.0f;
+            for (size_t i = 0; i < kFrames && (frame * kFrames + i) * channels < captured.size(); ++i)
+                peak = std::max(peak, std::fabs(captured[(frame * kFrames + i) * channels]));
+            peaks.push_back(peak);
+        }
+        return peaks;
     }
 
 private:

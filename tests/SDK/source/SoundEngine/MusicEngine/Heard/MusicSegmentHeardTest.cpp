@@ -117,19 +117,6 @@ protected:
                 {"type": "event", "id": "Play_)" + std::to_string(id) + R"(", "actions": [)" + std::to_string(id + 200) + "]}";
     }
 
-    // The peak of channel 0 in each captured frame.
-    std::vector<float> FramePeaks() const
-    {
-        std::vector<float> peaks;
-        for (size_t frame = 0; frame * kFrames * channels < captured.size(); ++frame)
-        {
-            float peak = 0.0f;
-            for (size_t i = 0; i < kFrames && (frame * kFrames + i) * channels < captured.size(); ++i)
-                peak = std::max(peak, std::fabs(captured[(frame * kFrames + i) * channels]));
-            peaks.push_back(peak);
-        }
-        return peaks;
-    }
 
 
     // The end of the event and the music notifications, each with the frame count when it came.

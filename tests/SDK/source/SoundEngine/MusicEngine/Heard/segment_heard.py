@@ -154,6 +154,17 @@ class Track:
         return out
 
 
+def read_inputs(args):
+    """The capture (frames x channels), the bank's description and its items by id."""
+    capture = np.fromfile(args.capture, dtype=np.float32).reshape(-1, args.channels)
+    description = json.load(open(args.description))
+    items = {}
+    for chunk in description["chunks"]:
+        for item in chunk.get("items", []):
+            items[item["id"]] = item
+    return capture, description, items
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("capture")
@@ -163,12 +174,7 @@ def main():
     parser.add_argument("--seek", type=int, nargs=2, metavar=("SEEK_AT", "SEEK_TO"))
     parser.add_argument("--shift", type=int, default=0)
     args = parser.parse_args()
-    capture = np.fromfile(args.capture, dtype=np.float32).reshape(-1, args.channels)
-    description = json.load(open(args.description))
-    items = {}
-    for chunk in description["chunks"]:
-        for item in chunk.get("items", []):
-            items[item["id"]] = item
+    capture, description, items = read_inputs(args)
     segment_end = samples(items[args.segment]["duration_ms"])
     track = Track(items, media_of(description), args.segment, args.shift)
     if args.seek is None:
@@ -187,4 +193,5 @@ def main():
     print("%.9g %d %d" % (error.max(), worst, loud[-1] if len(loud) else -1))
 
 
-main()
+if __name__ == "__main__":
+    main()
