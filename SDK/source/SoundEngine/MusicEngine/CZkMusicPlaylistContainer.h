@@ -62,6 +62,10 @@ public:
     ~CZkMusicPlaylistContainer() override;
 
     SoundEngine::ZkNodeCategory Category() const override { return kCategoryMusicPlaylist; }
+    // A play of the playlist: a root playlist context with the request's start-paused bit, started
+    // with the request's fade-in. 1; 2 when it cannot start (nothing to play, out of memory, or the
+    // music engine refuses the play; nothing stays linked).
+    ZKRESULT Play(SoundEngine::PlayLaunchParams& params) override;
 
     bool HasPlaylist() const { return m_hasPlaylist; }
     const ZkPlaylistItem& Root() const { return m_root; }

@@ -5,6 +5,7 @@
 #include "MusicEngine/Contexts/MusicTimeUnits.h"
 #include "MusicEngine/Contexts/ZkMusicCursor.h"
 #include "MusicEngine/Contexts/ZkMusicSyncAction.h"
+#include "MusicEngine/ZkMusicEntryPoint.h"
 
 #include <algorithm>
 #include <new>
@@ -113,9 +114,14 @@ int32_t CZkMusicChainContext::PrepareFrom(int32_t seekPosition)
         return 0;
     // Entered where the seek asks, inside the pre-entry too: a chain entered at segment time 0 would
     // put the pre-entry's clips in the past.
-    const int32_t playAt = seekPosition;
-    int32_t lookAhead = head->segmentContext->SetStart(seekPosition);
-    head->playOffset = playAt - lookAhead;
+    return EnterHead(seekPosition, seekPosition);
+}
+
+int32_t CZkMusicChainContext::EnterHead(int32_t start, int32_t playAt)
+{
+    ZkMusicChainItem* head = m_head;
+    int32_t lookAhead = head->segmentContext->SetStart(start);
+    head->playOffset = start - lookAhead;
     head->flags |= ZkMusicChainItem::kPlayPending;
     chainStartOffset = static_cast<int32_t>(playAt + static_cast<int64_t>(head->position));
     ScheduleAhead(static_cast<uint64_t>(static_cast<int64_t>(chainStartOffset)));
@@ -125,6 +131,56 @@ int32_t CZkMusicChainContext::PrepareFrom(int32_t seekPosition)
         lookAhead = static_cast<int32_t>(std::max<int64_t>(lookAhead, itemLookAhead));
     }
     return lookAhead;
+}
+
+CZkMusicChainContext::PrepareResult CZkMusicChainContext::PrepareWithEntry(const ZkMusicEnterSide& entry, int32_t& seekPosition,
+                                                                           bool wrap, ZkUniqueID suppliedCue, int32_t& lookAhead,
+                                                                           ZkUniqueID& cueID)
+{
+    lookAhead = 0;
+    cueID = 0;
+    ZkMusicChainItem* head = m_head;
+    if (head == nullptr || head->segmentContext == nullptr)
+        return PrepareResult::kNothingPrepared;
+    const CZkMusicSegment& segment = head->segmentContext->Segment();
+    const int32_t active = segment.ActiveLength();
+    int32_t sought = seekPosition;
+    if (wrap)
+        sought = active > 0 ? ((sought % active) + active) % active : 0;
+    const int32_t entryPoint = EntryPointFor(segment, entry, sought, suppliedCue, cueID);
+    const int32_t entered = std::min(active, entryPoint);
+    seekPosition = sought - std::min(entered, sought);
+    if (entryPoint >= active && (entryPoint != 0 || active != 0))
+    {
+        // Nothing of the head is left to play: the chain goes on from the next item.
+        m_head = head->next;
+        if (m_head == nullptr)
+            m_tail = nullptr;
+        OnItemRemoved(*head);
+        FreeSyncActions(*head);
+        DropSegmentContext(*head);
+        head->~ZkMusicChainItem();
+        ZK::MemoryMgr::Free(kItemPool, head);
+        ScheduleAhead(static_cast<uint64_t>(static_cast<int64_t>(entered)));
+        return m_head != nullptr && m_head->segmentContext != nullptr ? PrepareResult::kPrepareAgain
+                                                                      : PrepareResult::kNothingPrepared;
+    }
+    int32_t start = entered;
+    if (entry.fadeIn.timeMs < 1)
+    {
+        if (entry.playPreEntry && entryPoint == 0)
+            start = entered - segment.PreEntryLength();
+    }
+    else
+    {
+        start = entered + entry.fadeIn.offset;
+        if (!entry.playPreEntry)
+            start = std::max(start, 0);
+    }
+    // A start inside the pre-entry enters the chain there, as PrepareFrom does; a later one (a
+    // fade-in's offset) leaves the chain entered at the entry point, the segment sounding later.
+    lookAhead = EnterHead(start, std::min(start, entered));
+    return PrepareResult::kPrepared;
 }
 
 uint64_t CZkMusicChainContext::DistanceToNext(const ZkMusicChainItem& item) const

@@ -15,6 +15,7 @@
 
 #include "MusicEngine/Contexts/CZkMusicTimelineContext.h"
 #include "MusicEngine/Contexts/ZkMusicChainItem.h"
+#include "MusicEngine/Contexts/ZkMusicTransitionSides.h"
 
 namespace ZK::MusicEngine
 {
@@ -61,10 +62,26 @@ public:
     // Stops the item's segment context with a fade as long as it has played, and marks it cut.
     void FadeOutNow(ZkMusicChainItem& item, int64_t itemTime);
 
-    // Places the head item's start at segment time seekPosition (entry rules are not placed yet):
+    // Places the head item's start at segment time seekPosition (a play without entry rule):
     // its segment context starts there and is played there (minus the look-ahead its tracks need),
     // the pre-entry included; the chain is entered there. The largest look-ahead of the items.
     int32_t PrepareFrom(int32_t seekPosition);
+    // Places the head item's start for an entering side (a transition's destination): its entry
+    // point for the seek position (samples; with wrap taken modulo the active length), the cue
+    // the scheduling supplies going to use-source-cue entries. An entry at or past the active
+    // length skips the head item: the chain goes on from its next one (kPrepareAgain when that one
+    // has a segment, else kNothingPrepared). Otherwise the head starts at the entry point (at the
+    // start of its pre-entry when played from the entry cue, or at the fade-in's offset from the
+    // entry point) and the chain is entered there: kPrepared with the largest look-ahead of the
+    // items and the cue entered. seekPosition keeps what lies beyond the entry point.
+    enum class PrepareResult
+    {
+        kNothingPrepared = 0,
+        kPrepared = 1,
+        kPrepareAgain = 2,
+    };
+    PrepareResult PrepareWithEntry(const ZkMusicEnterSide& entry, int32_t& seekPosition, bool wrap, ZkUniqueID suppliedCue,
+                                   int32_t& lookAhead, ZkUniqueID& cueID);
 
     ZkMusicChainItem* Head() const { return m_head; }
     ZkMusicChainItem* Tail() const { return m_tail; }
@@ -83,6 +100,10 @@ protected:
     static void DropSegmentContext(ZkMusicChainItem& item);
 
 private:
+    // The head's segment context starts at segment time start and the chain is entered at segment
+    // time playAt of the head: the largest look-ahead of the items.
+    int32_t EnterHead(int32_t start, int32_t playAt);
+
     ZkMusicChainItem* m_tail = nullptr;
     ZkMusicChainItem* m_head = nullptr;
 };

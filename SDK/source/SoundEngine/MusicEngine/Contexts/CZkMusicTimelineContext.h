@@ -19,6 +19,7 @@
 namespace ZK::MusicEngine
 {
 class CZkMusicNode;
+struct ZkPlaylistSavedState;
 
 // What the frame hands down the timeline: a cut time (local to each context once it subtracted
 // its time offset), valid or not. Items at or after a valid cut are not started in the frame.
@@ -47,6 +48,11 @@ public:
     virtual ZKRESULT SeekByPercent(float& fraction, bool snap);
     // The segment playing now: 1 with the record filled; a context that cannot tell answers 4.
     virtual ZKRESULT GetSegmentInfo(ZkSegmentInfo& info);
+    // Where a playlist under this context keeps its saved walk between plays (a switch context
+    // keeps them for its children): none here. StoreChildState takes the caller's reference on the
+    // state when it answers true; FindChildState lends the one stored.
+    virtual bool StoreChildState(ZkUniqueID, const ZkPlaylistSavedState&) { return false; }
+    virtual const ZkPlaylistSavedState* FindChildState(ZkUniqueID) { return nullptr; }
 
     // Links the context under its parent. A context without parent starts a new play (StartPlay:
     // its result); one with a parent takes the parent's play record (1).

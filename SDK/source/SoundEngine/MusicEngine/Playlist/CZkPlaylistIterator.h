@@ -75,6 +75,8 @@ public:
     ZKRESULT RestartAt(ZkUniqueID itemID, const ZkPlaylistSavedState* saved);
     // Frees frames, their selectors, the selector map and the history.
     void Reset();
+    // Forgets the current segment (one that cannot be played): the walk ends here.
+    void DropCurrent() { ClearCurrent(); }
 
     ZkUniqueID CurrentSegmentId() const { return m_segmentID; }
     ZkUniqueID CurrentItemId() const { return m_itemID; }

@@ -187,4 +187,5 @@ def main():
     print("%.9g %d %d" % (error.max(), worst, loud[-1] if len(loud) else -1))
 
 
-main()
+if __name__ == "__main__":
+    main()
