@@ -51,6 +51,7 @@ CZkMusicPlayRecord::CZkMusicPlayRecord(CZkRegisteredObj* object, ZkPlayingID pla
 
 void CZkMusicPlayRecord::Destroy()
 {
+    DiscardStingers();
     m_speedListener.Follow(nullptr);
     if (g_pStateMgr != nullptr)
         g_pStateMgr->UnregisterTriggerTarget(this);

@@ -23,6 +23,12 @@
 //
 // Threading: engine thread only, under the global engine lock. Ownership: the record holds a
 // reference on its game object and on the post's external sources; memory from pool 0.
+//
+// Stingers (CZkMusicPlayRecordStingers.cpp): a trigger of the play's game object places the
+// stinger segment that the playing segment's hierarchy defines for it at the next sync point of
+// the stinger's kind, as a child of the root; the record keeps a ZkStingerRecord for each, starts
+// and stops their contexts frame by frame (the root's FinishFrame) and discards them when the root
+// stops.
 #pragma once
 
 #include "ZkAudiolib/Common/GameSyncs/IZkTriggerReceiver.h"
@@ -46,8 +52,12 @@ namespace ZK::MusicEngine
 {
 using SoundEngine::CZkRegisteredObj;
 class CZkMusicNode;
+class CZkMusicSegmentSequenceContext;
 class CZkMusicTimelineContext;
 struct PendingStateChange;
+struct ZkMusicCursor;
+struct ZkMusicStinger;
+struct ZkStingerRecord;
 
 // The caller's play information: the playing id and the post's external sources (a reference is
 // held by whoever keeps a copy).
@@ -91,8 +101,29 @@ public:
     // transition fades the root); a play whose object the action excepts is left alone.
     void ExecuteAction(const SoundEngine::ZkActionParams& params) override;
 
-    // Stingers are not scheduled yet: a trigger is ignored.
-    void OnTrigger(ZkUniqueID) override {}
+    // A trigger of the play's game object: its stinger is placed in the music playing now.
+    void OnTrigger(ZkUniqueID triggerID) override { ScheduleStinger(triggerID, false); }
+    // Places the trigger's stinger at its next sync point after now + its look-ahead, in the item
+    // playing now (afterCurrentItem: in the next one) or, when the stinger may look one segment
+    // ahead, in the item after it; nothing when the root is stopping, no segment plays there, no
+    // stinger is defined for the trigger or it fired within its don't-repeat time.
+    void ScheduleStinger(ZkUniqueID triggerID, bool afterCurrentItem);
+    // Keeps a stinger at point (the root's time of its entry cue) and marks it in the cursor's
+    // current item; context may be null (a stinger without segment). 1, or 2 out of memory
+    // (nothing kept).
+    ZKRESULT AddStinger(ZkMusicCursor& cursor, CZkMusicSegmentSequenceContext* context,
+                        const ZkMusicStinger& definition, uint64_t point, uint32_t lookAhead, bool mayRetrigger);
+    // The stingers' part of the root's frame [time, time + length) (root time): start, stop and
+    // play the stinger contexts due, drop the ones that stopped, free the records whose
+    // don't-repeat time is over.
+    void ProcessStingers(uint64_t time, uint32_t length);
+    // Releases every stinger context and frees every record (the root stopped).
+    void DiscardStingers();
+    // A cut took the stinger's place away: it fades out now, is cancelled and, when it may,
+    // is placed again after the item playing now.
+    void ReevaluateStinger(ZkStingerRecord& record);
+    // The stinger records, newest first.
+    ZkStingerRecord* FirstStinger() const { return m_stingers; }
     // Deferred state changes wait for music sync points, which are not searched yet: 4.
     ZKRESULT GetNextSyncPoint(ZkUniqueID, SyncPointAnswer&) { return ZK_NotImplemented; }
     ZKRESULT QueueStateChange(PendingStateChange*, uint32_t, int64_t) { return ZK_NotImplemented; }
@@ -134,7 +165,11 @@ private:
     // The speed the node asks for, made playable: 0.25..4 (not a number counts as 1.0), then a
     // whole number of samples per frame.
     float EvaluateSpeed(const CZkMusicNode& node, uint32_t frameLength) const;
+    // A play of the stinger segment under the root, prepared to play from its pre-entry (the
+    // creator's reference is the caller's); null when there is no such segment or it cannot play.
+    CZkMusicSegmentSequenceContext* StartStingerContext(ZkUniqueID segmentID);
 
     SpeedListener m_speedListener;
+    ZkStingerRecord* m_stingers = nullptr;
 };
 } // namespace ZK::MusicEngine

@@ -7,7 +7,8 @@ namespace ZK::MusicEngine
 void CZkMusicTimelineContext::OnStopped()
 {
     CZkMusicContext::OnStopped();
-    // A root's stinger list would be discarded here; no stinger is scheduled yet.
+    if (parent == nullptr && playRecord != nullptr)
+        playRecord->DiscardStingers();
 }
 
 ZKRESULT CZkMusicTimelineContext::SeekByTime(int32_t&, bool)
@@ -45,6 +46,9 @@ uint64_t CZkMusicTimelineContext::AbsoluteOffset() const
 
 void CZkMusicTimelineContext::FinishFrame(uint64_t time, uint32_t length)
 {
+    // The stingers sound in the frame before its music callbacks are reported.
+    if (parent == nullptr && playRecord != nullptr)
+        playRecord->ProcessStingers(time, length);
     const uint32_t callbackTypes = callbackFlags & kPerFrameCallbackTypes;
     if (parent == nullptr && playRecord != nullptr && callbackTypes != 0)
         NotifyMusicCallbacks(time, length, callbackTypes);

@@ -69,8 +69,8 @@ protected:
     // The music callback types that are reported frame by frame.
     static constexpr uint32_t kPerFrameCallbackTypes = 0x7F00;
 
-    // The end of every frame's processing: on the root the play's due sync actions run (none are
-    // scheduled yet) and the music callbacks of the frame its playing id asked for are reported,
+    // The end of every frame's processing: on the root the play's stingers play their part of the
+    // frame and the music callbacks of the frame its playing id asked for are reported,
     // then the reference taken for the frame is dropped.
     void FinishFrame(uint64_t time, uint32_t length);
     // The root's music callbacks of the frame [time, time + length) (flags: the types asked for).
