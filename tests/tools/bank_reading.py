@@ -247,16 +247,22 @@ def layered(body):
     return out
 
 
-def music_segment(body):
-    """A music segment (item type 10): its node body, its tracks, grid, duration and markers
-    [(id, position ms, name)]; stingers are skipped."""
-    cursor = Cursor(body)
+def _music_node(cursor):
+    """What music segments and containers share: id, music flags, node body, children and grid."""
     out = {"id": cursor.u32(), "music_flags": cursor.u8()}
     _node_body(cursor, out)
     out["children"] = _children(cursor)
     period, offset, tempo, beats_per_bar, beat_value, own = cursor.unpack("ddfBBB")
     out["grid"] = {"period_ms": period, "offset_ms": offset, "tempo": tempo, "beats_per_bar": beats_per_bar,
                    "beat_value": beat_value, "own": own}
+    return out
+
+
+def music_segment(body):
+    """A music segment (item type 10): its node body, its tracks, grid, duration and markers
+    [(id, position ms, name)]; stingers are skipped."""
+    cursor = Cursor(body)
+    out = _music_node(cursor)
     cursor.take(24 * cursor.u32())
     out["duration_ms"] = cursor.unpack("d")
     out["markers"] = []
@@ -296,6 +302,43 @@ def music_track(body):
         cursor.take(4 * cursor.u32() + 32)
     out["look_ahead_ms"] = cursor.unpack("i")
     assert cursor.at_end(), "bytes after the track body"
+    return out
+
+
+def _rule(cursor):
+    """A transition rule of a music container: its source and destination ids, both sides and its
+    transition segment (None without one)."""
+    rule = {"sources": [cursor.u32() for _ in range(cursor.u32())],
+            "destinations": [cursor.u32() for _ in range(cursor.u32())]}
+    rule["source"] = dict(zip(("fade_time", "curve", "offset", "sync", "cue", "post_exit"), cursor.unpack("IIiIIB")))
+    rule["destination"] = dict(zip(("fade_time", "curve", "offset", "cue", "value", "mode", "entry", "pre_entry",
+                                    "use_source_cue"), cursor.unpack("IIiIIHHBB")))
+    rule["segment"] = None
+    if cursor.u8():
+        rule["segment"] = dict(zip(("id", "fade_in_time", "fade_in_curve", "fade_in_offset", "fade_out_time",
+                                    "fade_out_curve", "fade_out_offset", "pre_entry", "post_exit"),
+                                   cursor.unpack("IIIiIIiBB")))
+    return rule
+
+
+def music_playlist(body):
+    """A music playlist container (item type 13): its node body, segments, grid, stingers
+    [{trigger, segment, sync, cue, min_ms, next_segment}], transition rules and playlist items
+    in their order, depth first [{segment, id, child_count, mode, repeat, repeat_low,
+    repeat_high, weight, avoid_repeat, flag}]."""
+    cursor = Cursor(body)
+    out = _music_node(cursor)
+    out["stingers"] = [dict(zip(("trigger", "segment", "sync", "cue", "min_ms", "next_segment"), cursor.unpack("IIIIiI")))
+                       for _ in range(cursor.u32())]
+    out["rules"] = [_rule(cursor) for _ in range(cursor.u32())]
+    fields = ("segment", "id", "child_count", "mode", "repeat", "repeat_low", "repeat_high", "weight", "avoid_repeat",
+              "unused", "flag")
+    out["items"] = []
+    for _ in range(cursor.u32()):
+        item = dict(zip(fields, cursor.unpack("IIIIhhhIHBB")))
+        del item["unused"]
+        out["items"].append(item)
+    assert cursor.at_end(), "bytes after the music playlist body"
     return out
 
 

@@ -109,6 +109,34 @@ class MusicBodyTest(unittest.TestCase):
                                  [(3, 250.0, 500.0)])
                 self.assertEqual((track["id"], track["look_ahead_ms"]), (7, -20))
 
+    def test_a_track_source_names_its_codec(self):
+        for codec, plugin in (("pcm", 0x00010001), ("adpcm", 0x00020001)):
+            with self.subTest(codec=codec):
+                _, body = item(type="music_track", id=3, sources=[{"source": 8, "codec": codec, "stream_type": 2}])
+                self.assertEqual(br.music_track(body)["sources"][0]["plugin"], plugin)
+        with self.assertRaises(ValueError):
+            item(type="music_track", id=3, sources=[{"source": 8, "codec": "vorbis"}])
+
+    def test_the_bank_reader_reads_playlist_containers_back(self):
+        rules = [{"source": {"sync": 7, "post_exit": 1}, "destination": {"pre_entry": 1}},
+                 {"sources": [5], "destinations": [6], "segment": {"id": 9, "pre_entry": 1, "post_exit": 1}}]
+        stinger = {"trigger": 0x77, "segment": 9, "sync": 3, "cue": 0, "min_ms": 1000, "next_segment": 1}
+        _, body = item(type="music_playlist", id=4, children=[5, 6, 9], stingers=[stinger], rules=rules,
+                       playlist={"id": 1, "mode": 1, "items": [{"segment": 5, "id": 2},
+                                                              {"id": 3, "mode": 3, "repeat": 0, "avoid_repeat": 1,
+                                                               "items": [{"segment": 6, "id": 7}]}]})
+        container = br.music_playlist(body)
+        self.assertEqual((container["id"], container["children"], container["stingers"]), (4, [5, 6, 9], [stinger]))
+        self.assertEqual([(r["sources"], r["destinations"]) for r in container["rules"]],
+                         [([0xFFFFFFFF], [0xFFFFFFFF]), ([5], [6])])
+        self.assertEqual((container["rules"][0]["source"]["sync"], container["rules"][0]["source"]["post_exit"],
+                          container["rules"][0]["destination"]["pre_entry"], container["rules"][0]["segment"]),
+                         (7, 1, 1, None))
+        self.assertEqual(container["rules"][1]["segment"]["id"], 9)
+        self.assertEqual([(i["segment"], i["id"], i["child_count"], i["mode"], i["repeat"], i["avoid_repeat"])
+                          for i in container["items"]],
+                         [(0, 1, 2, 1, 1, 0), (5, 2, 0, 0, 1, 0), (0, 3, 1, 3, 0, 1), (6, 7, 0, 0, 1, 0)])
+
     def test_rule_fields_at_their_offsets(self):
         body = music.rule_body({"sources": [1, 2], "destinations": [-1],
                                 "source": {"fade_time": 1, "curve": 2, "offset": -3, "sync": 4, "cue": 5, "post_exit": 1},

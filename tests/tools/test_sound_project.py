@@ -60,8 +60,9 @@ CUES = {
     853173628: "tower reward", 3873832695: "city falls",
 }
 GAME_EVENTS = set(SCREEN_MUSICS) | {OPENING_JINGLE} | set(CUES)
-# The events that play sounds (and containers of sounds); the jingle plays a music segment.
-SOUND_EVENTS = GAME_EVENTS - {OPENING_JINGLE}
+# The events that play sounds (and containers of sounds); the jingle plays a music segment, the
+# screen musics music playlist containers.
+SOUND_EVENTS = set(CUES)
 # The opening jingle (SoundProject/README.md, "The opening jingle"): tempo 120 in 4/4, a one-beat
 # pickup in the pre-entry, one bar of four beats, a one-beat tail in the post-exit; one track of
 # five clips, one a beat, each a 16-bit 48 kHz mono media of its own.
@@ -71,6 +72,35 @@ JINGLE_CLIPS = 5
 # type 1: a prefetch copy of the first half second in the bank; 2: the file alone), the airships',
 # towers' and city's cues ADPCM in the bank, the jingle and the menu cues 16-bit PCM in the bank.
 MUSIC_STREAM_TYPES = {2228153899: 1, 557932600: 1, 51240863: 2, 2339013412: 2, 2097415741: 2}
+# The screen musics (SoundProject/README.md, "The screen musics"): each a music playlist container
+# of segments at tempo 120 in 4/4, one track of one clip of a media of its own each: the entry cue
+# at 0, the exit cue after whole bars, a one-beat post-exit. A playlist is written as its root
+# group: (mode, loop count, avoid-repeat, [segment keys or groups]); modes 1 sequence continuous,
+# 3 random continuous; loop count 0 is without end.
+MUSIC_GRID = {"tempo": 120.0, "beats_per_bar": 4, "beat_value": 4, "own": 1}
+BEAT_MS = 500.0
+SEQUENCE_CONTINUOUS, RANDOM_CONTINUOUS = 1, 3
+WITHOUT_END = 0
+SCREEN_MUSIC_PLAYLISTS = {
+    2228153899: (RANDOM_CONTINUOUS, WITHOUT_END, 1, ["menu_music_1", "menu_music_2", "menu_music_3"]),
+    557932600: (SEQUENCE_CONTINUOUS, 1, 0, ["game_music_intro",
+                                            (SEQUENCE_CONTINUOUS, WITHOUT_END, 0, ["game_music_a", "game_music_b"])]),
+    51240863: (SEQUENCE_CONTINUOUS, 1, 0, ["win_music_sting", (SEQUENCE_CONTINUOUS, WITHOUT_END, 0, ["win_music_bed"])]),
+    2339013412: (SEQUENCE_CONTINUOUS, 1, 0, ["lose_music_sting", (SEQUENCE_CONTINUOUS, WITHOUT_END, 0, ["lose_music_bed"])]),
+    2097415741: (SEQUENCE_CONTINUOUS, WITHOUT_END, 0, ["credits_music_1", "credits_music_2", "credits_music_3"]),
+}
+# Bars of each segment between its entry and exit cues (the stinger: one beat).
+SEGMENT_BARS = {"menu_music_1": 4, "menu_music_2": 4, "menu_music_3": 4, "game_music_intro": 4, "game_music_a": 2,
+                "game_music_b": 2, "game_music_bridge": 1, "tower_down_stinger": 0.25, "win_music_sting": 1,
+                "win_music_bed": 2, "lose_music_sting": 1, "lose_music_bed": 2, "credits_music_1": 2,
+                "credits_music_2": 2, "credits_music_3": 2}
+PLAY_FIELD_MUSIC = 557932600
+EXIT_CUE_SYNC, NEXT_BEAT_SYNC = 7, 3
+MUSIC_LOOK_AHEAD_MS = 500
+STREAM_START_BUFFERING_MS = 380  # the stream manager's target buffering
+TRIGGER = 0x1D00
+TOWER_DOWN = 0x7B6EDE68  # "TowerDown"
+TOWER_DESTROYED = (2816493517, 2592254617)
 ADPCM_CUES = {3643286168, 1168262086, 2917290866, 3826206711, 300927168, 2842146700, 2152679746, 97727228,
               2383607268, 737768043, 1205173799, 844605027, 2023560711, 914471075, 2688475861, 4273342723,
               3951251861, 2816493517, 2592254617, 853173628, 3873832695}
@@ -196,8 +226,9 @@ class MainBankTest(unittest.TestCase):
         cls.layered = {c["id"]: c for c in (br.layered(b) for t, b in cls.order if t == 9)}
         cls.segments = {m["id"]: m for m in (br.music_segment(b) for t, b in cls.order if t == 10)}
         cls.tracks = {m["id"]: m for m in (br.music_track(b) for t, b in cls.order if t == 11)}
+        cls.music_playlists = {m["id"]: m for m in (br.music_playlist(b) for t, b in cls.order if t == 13)}
         containers = (list(cls.playlists.values()) + list(cls.groups.values()) + list(cls.switches.values()) +
-                      list(cls.layered.values()) + list(cls.segments.values()))
+                      list(cls.layered.values()) + list(cls.segments.values()) + list(cls.music_playlists.values()))
         cls.parents = {child: container["id"] for container in containers for child in container["children"]}
         cls.actions = {a["id"]: a for a in (br.action(b) for t, b in cls.order if t == 3)}
         cls.events = {e["id"]: e for e in (br.event(b) for t, b in cls.order if t == 4)}
@@ -223,7 +254,11 @@ class MainBankTest(unittest.TestCase):
         return [sound for child in container["children"] for sound in self.sounds_under(child)]
 
     def music_sources(self, node_id):
-        """The sources of the tracks of a music segment; None for a node that is not one."""
+        """The sources of the tracks of a music segment, or of every segment of a music playlist
+        container; None for a node that is neither."""
+        if node_id in self.music_playlists:
+            return [source for segment in self.music_playlists[node_id]["children"]
+                    for source in self.music_sources(segment)]
         segment = self.segments.get(node_id)
         if segment is None:
             return None
@@ -255,7 +290,7 @@ class MainBankTest(unittest.TestCase):
         while True:
             node = (self.sounds.get(node_id) or self.playlists.get(node_id) or self.groups.get(node_id) or
                     self.switches.get(node_id) or self.layered.get(node_id) or self.segments.get(node_id) or
-                    self.tracks.get(node_id))
+                    self.tracks.get(node_id) or self.music_playlists.get(node_id))
             if node["bus"] != 0 or node_id not in self.parents:
                 return node["bus"]
             node_id = self.parents[node_id]
@@ -277,8 +312,9 @@ class MainBankTest(unittest.TestCase):
         """The play action of the event's cue: its only action, the first of the hover event,
         whose second one plays the silence that holds it, or the second of the city hit, whose
         first one adds to the city's damage; the set-switch actions of the tower's destroyed events
-        come before it."""
-        actions = [a for a in self.events[event_id]["actions"] if self.actions[a]["type"] != SET_SWITCH_ON_OBJECT]
+        come before it, their trigger actions after it."""
+        actions = [a for a in self.events[event_id]["actions"]
+                   if self.actions[a]["type"] not in (SET_SWITCH_ON_OBJECT, TRIGGER)]
         self.assertEqual(len(actions), 2 if event_id in (MENU_HOVER, CITY_HIT) else 1, event_id)
         return actions[1] if event_id == CITY_HIT else actions[0]
 
@@ -326,23 +362,29 @@ class MainBankTest(unittest.TestCase):
             self.assertEqual((play["type"], play["target_is_bus"]), (PLAY, 0))
             sources = self.music_sources(play["target"])
             if sources is not None:
-                # A music object: its tracks play 16-bit PCM from this bank.
+                # A music object: the jingle's tracks play 16-bit PCM from this bank, the screen
+                # musics' ADPCM streamed as the table of storage says.
                 self.assertTrue(sources, "the music object's tracks have sources")
                 for source in sources:
                     with self.subTest(event=event_id, source=source["source"]):
-                        self.assertEqual((source["plugin"], source["stream_type"]), (PCM_CODEC, 0))
-                        self.assert_in_bank(source)
+                        if event_id not in SCREEN_MUSICS:
+                            self.assertEqual((source["plugin"], source["stream_type"]), (PCM_CODEC, 0))
+                            self.assert_in_bank(source)
+                            continue
+                        self.assertEqual((source["plugin"], source["stream_type"]),
+                                         (ADPCM_CODEC, MUSIC_STREAM_TYPES[event_id]))
+                        if source["stream_type"] == 2:
+                            self.assertNotIn(source["source"], self.index, "streamed from its file alone")
+                            self.assertEqual(source["media_size"], len(self.loose_file(source["source"])))
+                        else:
+                            self.assert_in_bank(source)
                 continue
             for sound in self.cue_sounds(event_id):
                 with self.subTest(event=event_id, sound=sound["id"]):
-                    codec = ADPCM_CODEC if event_id in ADPCM_CUES or event_id in SCREEN_MUSICS else PCM_CODEC
-                    self.assertEqual((sound["plugin"], sound["stream_type"]), (codec, MUSIC_STREAM_TYPES.get(event_id, 0)))
+                    codec = ADPCM_CODEC if event_id in ADPCM_CUES else PCM_CODEC
+                    self.assertEqual((sound["plugin"], sound["stream_type"]), (codec, 0))
                     if event_id not in LAUNCH_CUES:
                         self.assertFalse(sound["positioning"] & 2, "unpositioned: no 3-D")
-                    if sound["stream_type"] == 2:
-                        self.assertNotIn(sound["source"], self.index, "streamed from its file alone")
-                        self.assertEqual(sound["media_size"], len(self.loose_file(sound["source"])))
-                        continue
                     self.assert_in_bank(sound)
 
     def test_the_cues_that_vary_are_playlists_of_their_own_media(self):
@@ -424,18 +466,23 @@ class MainBankTest(unittest.TestCase):
 
     def test_streamed_media_have_their_files_and_prefetch_copies_their_first_bytes(self):
         for event_id, stream_type in MUSIC_STREAM_TYPES.items():
-            with self.subTest(event=event_id):
-                sound = self.sound_of(event_id)
-                data = self.loose_file(sound["source"])
-                if stream_type != 1:
-                    continue
-                prefetch = self.in_bank(sound["source"])
-                self.assertEqual(prefetch, data[:len(prefetch)])
-                media = self.media(sound)
-                header = len(data) - media["data_size"]
-                blocks, inside = divmod(len(prefetch) - header, media["block_align"])
-                self.assertNotEqual(inside, 0, "the copy ends inside a block")
-                self.assertAlmostEqual(blocks * br.ADPCM_FRAMES_PER_BLOCK / media["rate"], PREFETCH_SECONDS, delta=0.01)
+            for sound in self.music_sources(self.target(event_id)):
+                with self.subTest(event=event_id, media=sound["source"]):
+                    self.check_streamed_media(sound, stream_type)
+
+    def check_streamed_media(self, sound, stream_type):
+        """A streamed media has its loose file; a prefetch copy holds the file's first half second,
+        ending inside a block."""
+        data = self.loose_file(sound["source"])
+        if stream_type != 1:
+            return
+        prefetch = self.in_bank(sound["source"])
+        self.assertEqual(prefetch, data[:len(prefetch)])
+        media = self.media(sound)
+        header = len(data) - media["data_size"]
+        blocks, inside = divmod(len(prefetch) - header, media["block_align"])
+        self.assertNotEqual(inside, 0, "the copy ends inside a block")
+        self.assertAlmostEqual(blocks * br.ADPCM_FRAMES_PER_BLOCK / media["rate"], PREFETCH_SECONDS, delta=0.01)
 
     def test_the_tower_reward_is_the_rubble_of_the_material_its_tower_set(self):
         rubble = self.switches.get(self.target(TOWER_REWARD))
@@ -453,7 +500,7 @@ class MainBankTest(unittest.TestCase):
         self.assertEqual([r["parameter"] for r in rubble["rtpc"]], [br.fnv1("Modulator/rubble_fade")])
         for event_id, value in ((2816493517, wood), (2592254617, stone)):
             with self.subTest(event=event_id):
-                first, play = self.events[event_id]["actions"]
+                first, play, _ = self.events[event_id]["actions"]
                 (body,) = [b for t, b in self.order if t == 3 and br.Cursor(b).u32() == first]
                 cursor = br.Cursor(body)
                 action_id, kind = cursor.unpack("IH")
@@ -464,25 +511,32 @@ class MainBankTest(unittest.TestCase):
     def test_items_come_before_the_items_that_name_them(self):
         seen = set()
         for kind, body in self.order:
-            # set-switch and set-parameter actions name groups and parameters, not items
-            if kind == 3 and br.action(body)["type"] not in (SET_SWITCH_ON_OBJECT, SET_GAME_PARAMETER):
+            # set-switch, set-parameter and trigger actions name groups, parameters and triggers,
+            # not items
+            if kind == 3 and br.action(body)["type"] not in (SET_SWITCH_ON_OBJECT, SET_GAME_PARAMETER, TRIGGER):
                 self.assertIn(br.action(body)["target"], seen)
             if kind == 4:
                 self.assertTrue(set(br.event(body)["actions"]) <= seen)
-            if kind in (5, 6, 7, 9, 10):
-                read_container = {5: br.playlist, 6: br.switch, 7: br.group, 9: br.layered, 10: br.music_segment}[kind]
+            if kind in (5, 6, 7, 9, 10, 13):
+                read_container = {5: br.playlist, 6: br.switch, 7: br.group, 9: br.layered, 10: br.music_segment,
+                                  13: br.music_playlist}[kind]
                 self.assertTrue(set(read_container(body)["children"]) <= seen)
             seen.add(br.Cursor(body).u32())
 
     def test_sounds_route_to_the_buses_of_the_init_bank(self):
         init_buses = {br.bus(b)["id"] for t, b in br.items(br.chunk(read("Init.bnk"), "HIRC"))
                       if t == 8}
+        self.assertIn(br.fnv1("Music"), init_buses)
         for event_id in SOUND_EVENTS:
-            music = event_id in SCREEN_MUSICS
             for sound in self.cue_sounds(event_id):
                 with self.subTest(event=event_id, sound=sound["id"]):
-                    self.assertEqual(self.output_bus(sound["id"]), br.fnv1("Music" if music else "Effects"))
-                    self.assertIn(self.output_bus(sound["id"]), init_buses)
+                    self.assertEqual(self.output_bus(sound["id"]), br.fnv1("Effects"))
+        for event_id in SCREEN_MUSICS:
+            container = self.music_playlists[self.target(event_id)]
+            for node in [container["id"]] + container["children"] + [track for segment in container["children"]
+                                                                     for track in self.segments[segment]["children"]]:
+                with self.subTest(event=event_id, node=node):
+                    self.assertEqual(self.output_bus(node), br.fnv1("Music"))
 
     def test_two_groups_hold_every_cue_on_the_effects_bus(self):
         self.assertEqual(set(self.groups), {br.fnv1(name) for name in GROUPS})
@@ -502,14 +556,106 @@ class MainBankTest(unittest.TestCase):
         for event_id in set(SCREEN_MUSICS) | {OPENING_JINGLE}:
             self.assertNotIn(self.target(event_id), self.parents, "the musics stay on their own")
 
-    def test_screen_musics_loop_forever_and_the_rest_play_once(self):
+    def test_the_cues_play_once(self):
         for event_id in SOUND_EVENTS:
             for sound in self.cue_sounds(event_id):
                 with self.subTest(event=event_id, sound=sound["id"]):
                     loops = int.from_bytes(sound["props"].get(LOOP_COUNT, b"\x01\0\0\0"), "little")
-                    self.assertEqual(loops, 0 if event_id in SCREEN_MUSICS else 1)
-                    if event_id not in SCREEN_MUSICS:
-                        self.assertLessEqual(self.seconds(sound), LONGEST_ONE_SHOT_SECONDS)
+                    self.assertEqual(loops, 1)
+                    self.assertLessEqual(self.seconds(sound), LONGEST_ONE_SHOT_SECONDS)
+
+    def playlist_tree(self, items):
+        """The nested form of SCREEN_MUSIC_PLAYLISTS of depth-first playlist items (consumed from
+        the front): a group as (mode, loop count, avoid-repeat, children), a leaf as its segment's
+        key; every item is played with weight 50000, and a leaf once."""
+        item = items.pop(0)
+        self.assertEqual(item["weight"], DEFAULT_WEIGHT)
+        if item["segment"] != 0:
+            self.assertEqual((item["child_count"], item["repeat"]), (0, 1), "a leaf plays its segment once")
+            (key,) = [k for k in SEGMENT_BARS if br.fnv1("Segment/" + k) == item["segment"]]
+            return key
+        children = [self.playlist_tree(items) for _ in range(item["child_count"])]
+        self.assertEqual((item["repeat_low"], item["repeat_high"]), (0, 0), "nothing drawn")
+        return (item["mode"], item["repeat"], item["avoid_repeat"], children)
+
+    def test_the_screen_musics_are_playlists_of_segments_that_change_at_their_exit_cues(self):
+        for event_id, expected in SCREEN_MUSIC_PLAYLISTS.items():
+            with self.subTest(event=event_id):
+                container = self.music_playlists.get(self.target(event_id))
+                self.assertIsNotNone(container, "the event plays a music playlist container")
+                self.assertEqual(struct.unpack("<f", container["props"][VOICE_VOLUME])[0], MUSIC_VOLUME_DB)
+                self.assertEqual({key: container["grid"][key] for key in MUSIC_GRID}, MUSIC_GRID)
+                items = list(container["items"])
+                self.assertEqual(self.playlist_tree(items), expected)
+                self.assertEqual(items, [], "one root group holds every item")
+                # The first rule, from any segment to any: out at the exit cue with the post-exit,
+                # in at the entry cue with the pre-entry, no fades, no transition segment.
+                rule = container["rules"][0]
+                self.assertEqual((rule["sources"], rule["destinations"]), ([0xFFFFFFFF], [0xFFFFFFFF]))
+                self.assertEqual(rule["source"], {"fade_time": 0, "curve": 0, "offset": 0, "sync": EXIT_CUE_SYNC,
+                                                  "cue": 0, "post_exit": 1})
+                self.assertEqual(rule["destination"], {"fade_time": 0, "curve": 0, "offset": 0, "cue": 0, "value": 0,
+                                                       "mode": 0, "entry": 0, "pre_entry": 1, "use_source_cue": 0})
+                self.assertIsNone(rule["segment"])
+                played = {br.fnv1("Segment/" + key) for key in SEGMENT_BARS if key in str(expected)}
+                self.assertLessEqual(played, set(container["children"]), "its segments hang below it")
+        # The play field's second rule: from its second segment back to its first through the bridge.
+        play_field = self.music_playlists[self.target(PLAY_FIELD_MUSIC)]
+        self.assertEqual(len(play_field["rules"]), 2)
+        bridge = play_field["rules"][1]
+        self.assertEqual((bridge["sources"], bridge["destinations"]),
+                         ([br.fnv1("Segment/game_music_b")], [br.fnv1("Segment/game_music_a")]))
+        self.assertEqual((bridge["source"]["sync"], bridge["source"]["post_exit"], bridge["destination"]["pre_entry"]),
+                         (EXIT_CUE_SYNC, 1, 1))
+        self.assertEqual(bridge["segment"], {"id": br.fnv1("Segment/game_music_bridge"), "fade_in_time": 0,
+                                             "fade_in_curve": 0, "fade_in_offset": 0, "fade_out_time": 0,
+                                             "fade_out_curve": 0, "fade_out_offset": 0, "pre_entry": 1, "post_exit": 1})
+        self.assertIn(bridge["segment"]["id"], play_field["children"])
+        for event_id in set(SCREEN_MUSICS) - {PLAY_FIELD_MUSIC}:
+            self.assertEqual(len(self.music_playlists[self.target(event_id)]["rules"]), 1, event_id)
+
+    def test_each_music_segment_is_whole_bars_of_one_clip_with_a_one_beat_tail(self):
+        for key, bars in SEGMENT_BARS.items():
+            with self.subTest(segment=key):
+                segment = self.segments[br.fnv1("Segment/" + key)]
+                self.assertEqual({k: segment["grid"][k] for k in MUSIC_GRID}, MUSIC_GRID)
+                active = bars * MUSIC_GRID["beats_per_bar"] * BEAT_MS
+                self.assertEqual([position for _, position, _ in segment["markers"]], [0.0, active],
+                                 "the entry cue at 0, the exit cue after the bars")
+                self.assertEqual(segment["duration_ms"], active + BEAT_MS, "a one-beat post-exit")
+                (track_id,) = segment["children"]
+                track = self.tracks[track_id]
+                (source,) = track["sources"]
+                (clip,) = track["clips"]
+                self.assertEqual((clip["source"], clip["position_ms"], clip["start_trim_ms"], clip["end_trim_ms"]),
+                                 (source["source"], 0.0, 0.0, 0.0))
+                self.assertEqual(clip["duration_ms"], segment["duration_ms"], "the clip fills the segment")
+                self.assertAlmostEqual(1000.0 * self.seconds(source), segment["duration_ms"], places=6,
+                                       msg="the whole media")
+                # The look-ahead covers the stream's start: its prefetch copy, or the first buffering.
+                self.assertEqual(track["look_ahead_ms"], MUSIC_LOOK_AHEAD_MS)
+                self.assertGreaterEqual(MUSIC_LOOK_AHEAD_MS, max(1000.0 * PREFETCH_SECONDS, STREAM_START_BUFFERING_MS))
+                self.assertEqual((segment["bus"], track["bus"], segment["props"], track["props"]), (0, 0, {}, {}),
+                                 "heard through the container, at its volume")
+                media = self.media(source)
+                samples = np.array(media["samples"], dtype=np.float64).reshape(-1, media["channels"])
+                tail = samples[-int(media["rate"] * 0.01):]
+                self.assertLess(np.max(np.abs(tail)), 0.01 * 32768, "the post-exit rings out to silence")
+
+    def test_a_falling_tower_triggers_the_play_field_musics_stinger(self):
+        stingers = self.music_playlists[self.target(PLAY_FIELD_MUSIC)]["stingers"]
+        self.assertEqual(stingers, [{"trigger": TOWER_DOWN, "segment": br.fnv1("Segment/tower_down_stinger"),
+                                     "sync": NEXT_BEAT_SYNC, "cue": 0, "min_ms": 1000, "next_segment": 1}])
+        self.assertIn(stingers[0]["segment"], self.music_playlists[self.target(PLAY_FIELD_MUSIC)]["children"])
+        for event_id in TOWER_DESTROYED:
+            with self.subTest(event=event_id):
+                trigger = self.actions[self.events[event_id]["actions"][-1]]
+                self.assertEqual(trigger["type"] >> 8, TRIGGER >> 8)
+                self.assertEqual(trigger["type"] & 1, 0, "scope bit 0 clear: every game object")
+                self.assertEqual((trigger["target"], trigger["target_is_bus"], trigger["params"]), (TOWER_DOWN, 0, b""))
+        for event_id in GAME_EVENTS - set(TOWER_DESTROYED):
+            for action in self.events[event_id]["actions"]:
+                self.assertNotEqual(self.actions[action]["type"] >> 8, TRIGGER >> 8, event_id)
 
     def attenuation_of(self, sound):
         """The attenuation item the sound names."""
@@ -535,10 +681,8 @@ class MainBankTest(unittest.TestCase):
         return 20.0 * math.log10(amplitude * spread) + volume
 
     def test_the_cues_sit_clearly_above_the_music(self):
-        for event_id in SCREEN_MUSICS:
-            props = self.sound_of(event_id)["props"]
-            self.assertEqual(struct.unpack("<f", props[VOICE_VOLUME])[0], MUSIC_VOLUME_DB)
-        loudest_music = max(self.output_tone_db(self.sound_of(event_id)) for event_id in SCREEN_MUSICS)
+        loudest_music = max(self.output_tone_db(dict(source, props=self.music_playlists[self.target(event_id)]["props"]))
+                            for event_id in SCREEN_MUSICS for source in self.music_sources(self.target(event_id)))
         for event_id in CUES:
             for sound in self.cue_sounds(event_id):
                 with self.subTest(event=event_id, sound=sound["id"]):
@@ -584,20 +728,6 @@ class MainBankTest(unittest.TestCase):
                         self.assertEqual(media["rate"], 48000, "the varied cues' media")
         self.assertIn(44100, rates, "a PCM media at 44.1 kHz")
         self.assertEqual(self.media(self.sound_of(AIRSHIP_DYING))["rate"], 44100, "an ADPCM media at 44.1 kHz")
-
-    def test_each_music_loop_joins_seamlessly(self):
-        for event_id in SCREEN_MUSICS:
-            media = self.media(self.sound_of(event_id))
-            samples = np.array(media["samples"], dtype=np.float64)
-            for channel in samples.reshape(-1, media["channels"]).T:
-                with self.subTest(event=event_id):
-                    # The step and the bend from the last sample into the first are no larger
-                    # than anywhere inside the loop (one unit of rounding allowed).
-                    looped = np.concatenate([channel[-2:], channel[:2]])
-                    self.assertLessEqual(np.max(np.abs(np.diff(looped))),
-                                         np.max(np.abs(np.diff(channel))) + 1)
-                    self.assertLessEqual(np.max(np.abs(np.diff(looped, 2))),
-                                         np.max(np.abs(np.diff(channel, 2))) + 2)
 
     def test_each_sound_is_told_apart_by_its_dominant_frequency(self):
         spectra = {}

@@ -15,8 +15,9 @@ bus), the common node body of tools/soundbank/nodes.py, u32 child count and the 
                     the markers ("markers": [{"id", "position_ms", "name", or "name_hex" for raw
                     name bytes written without a terminator}]). 80 bytes minimal.
     music_track     u32 id, u8 "track_flags", u32 source count and the sources ("sources":
-                    [{"source", "plugin" (PCM), "stream_type", "media_size" (the size of the
-                    bank's media of that id, else 0), "flags",
+                    [{"source", "plugin" (PCM) or "codec" ("pcm", "adpcm"), "stream_type",
+                    "media_size" (the size of the bank's media of that id: its prefetch copy for
+                    a streamed media that has one, else its loose file's size; else 0), "flags",
                     "plugin_params" hex}]), u32 clip count and 44-byte clips ("clips":
                     [{"subtrack", "source", "event", "position_ms", "start_trim_ms",
                     "end_trim_ms", "duration_ms"}]), with clips a u32 "subtrack_count" (default
@@ -56,7 +57,7 @@ from .binary import f32, i32, u8, u16, u32
 from .dialogue import tree_nodes
 from .fields import Fields
 from .ids import resolve
-from .nodes import PCM_CODEC, PLUGIN_TYPE_SOURCE, node_body
+from .nodes import CODECS, PCM_CODEC, PLUGIN_TYPE_SOURCE, node_body
 from .written_items import first_written_item
 
 ITEM_TYPES = {"music_segment": 10, "music_track": 11, "music_switch": 12, "music_playlist": 13}
@@ -124,7 +125,10 @@ def segment_body(fields):
 
 def _source(source, media_sizes):
     source = Fields("track source", source)
-    plugin = source.int("plugin", PCM_CODEC)
+    codec = source.raw("codec")
+    if codec is not None and codec not in CODECS:
+        raise ValueError("%s: unknown codec %r (known: %s)" % (source.what, codec, ", ".join(sorted(CODECS))))
+    plugin = CODECS[codec] if codec is not None else source.int("plugin", PCM_CODEC)
     source_id = source.id("source")
     body = (u32(plugin) + u8(source.int("stream_type")) + u32(source_id) +
             u32(source.int("media_size", media_sizes.get(source_id, 0))) + u8(source.int("flags")))

@@ -27,8 +27,11 @@ line (frames are counted from the capture's first frame; END is exclusive):
                             the event EVENT can play (SoundProject/Main.json, followed through its
                             play actions and playlists), of the level at that frequency fitted
                             together with every media's dominant frequency and those of HZS
+  loudest HZS START END     the frequency of HZS (comma-separated) whose sine, fitted together with
+                            the others' on channel 0, is loudest, and its level in dBFS
   start NAME SKIP START END the capture frame at which the media NAME of Main.bnk (its name in
-                            SoundProject/Main.json, as the bank stores it) starts: its frames from
+                            SoundProject/Main.json, as the bank stores it, or as its loose
+                            "<id>.oxm" beside the banks holds it when it is streamed) starts: its frames from
                             SKIP on (past a fade-in) aligned with channel 0 within [START, END) by
                             their cross-correlation with every frequency weighted alike (the phase
                             transform), the media lying wholly inside
@@ -89,12 +92,28 @@ def media_start(x: np.ndarray, name: str, skip: int) -> int:
     itself at every whole number of periods and lets its slow envelope pull the lag by hundreds of
     milliseconds (towards the lags where the other media playing over it are quiet); weighted
     alike, the frequencies of the media's noise, which matches only where the media lies, decide."""
-    part = bank_media.media_of_bank(os.path.join(banks_dir(), "Main.bnk"), name)[skip:]
+    part = media_samples(name)[skip:]
     size = len(x) + len(part)
     lags = len(x) - len(part) + 1
     cross = np.fft.rfft(x, size) * np.conj(np.fft.rfft(part, size))
     correlation = np.fft.irfft(cross / np.maximum(np.abs(cross), 1e-30), size)[:lags]
     return int(np.argmax(correlation)) - skip
+
+
+def media_samples(name: str) -> np.ndarray:
+    """The media NAME as it is played, mono: its loose file when it is streamed (a bank may hold
+    only its prefetch copy), else the bank's copy."""
+    if name not in _media_samples:
+        loose = os.path.join(banks_dir(), "%d.oxm" % bank_reading.fnv1(name))
+        if os.path.exists(loose):
+            with open(loose, "rb") as source:
+                _media_samples[name] = bank_media.decoded(source.read())
+        else:
+            _media_samples[name] = bank_media.media_of_bank(os.path.join(banks_dir(), "Main.bnk"), name)
+    return _media_samples[name]
+
+
+_media_samples = {}
 
 
 def media_placed(x: np.ndarray, name: str):
@@ -122,9 +141,12 @@ def description():
 
 def event_tones(items, dominant, event_id):
     """The dominant frequencies of the media an event plays: its play actions' targets followed down
-    through their playlists' children to the sounds' media."""
+    through their playlists' (or music containers' and segments') children to the sounds' media
+    (or the music tracks' sources)."""
     def below(node_id):
         node = items[node_id]
+        if "sources" in node:
+            return [dominant[source["source"]] for source in node["sources"]]
         if "children" in node:
             return [hz for child in node["children"] for hz in below(child)]
         return [dominant[node["media"]]] if "media" in node else []
@@ -214,6 +236,13 @@ def main() -> None:
                 fitted[key] = {hz: db(float(np.hypot(coefficients[1 + 2 * i], coefficients[2 + 2 * i])))
                                for i, hz in enumerate(tones)}
             print(f"{max(fitted[key][hz] for hz in own):.4f}")
+        elif command == "loudest":
+            frequencies = [float(hz) for hz in words[1].split(",")]
+            start, end = int(words[2]), int(words[3])
+            coefficients, _ = fit(samples[start:end, 0], rate, frequencies, start)
+            levels = [db(float(np.hypot(coefficients[1 + 2 * i], coefficients[2 + 2 * i]))) for i in range(len(frequencies))]
+            loudest = int(np.argmax(levels))
+            print(f"{frequencies[loudest]:g} {levels[loudest]:.4f}")
         elif command == "start":
             skip, start, end = int(words[2]), int(words[3]), int(words[4])
             print(start + media_start(samples[start:end, 0], words[1], skip))

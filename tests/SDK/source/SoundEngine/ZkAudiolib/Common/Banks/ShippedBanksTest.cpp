@@ -133,17 +133,18 @@ TEST_F(ShippedBanks, InitAndMainLoad)
         EXPECT_EQ(std::memcmp(mainBank->dataBlock + entry.offset, "RIFF", 4), 0) << entry.mediaID;
     }
     EXPECT_GT(m_index.Table(ZkIndexKind::Events).Length(), 5u);
-    // One sound per media in the bank (a prefetch copy stands for its streamed music) but the
-    // jingle's five notes, which its music segment's track plays (music items are none of these
-    // kinds: they are left to the music engine), the win, lose and credits musics streamed from
-    // their loose files alone, the hover cue's silence, the ten playlists of the cues that vary, the
-    // tower rubble's switch container, the city hit's layered container and the two groups of the
-    // cues.
+    // One sound per media in the bank but the jingle's five notes, which its music segment's track
+    // plays, and the prefetch copies of the screen musics' streamed segments (three of the menu,
+    // the play field's intro, two segments, bridge and stinger), which their tracks start on: the
+    // tracks stream them as sounds of stream type 1 do, and music items are none of these kinds
+    // (they are left to the music engine); then the hover cue's silence, the ten playlists of the
+    // cues that vary, the tower rubble's switch container, the city hit's layered container and the
+    // two groups of the cues.
     constexpr size_t kJingleNotes = 5;
-    constexpr size_t kStreamedAlone = 3;
+    constexpr size_t kPrefetchedMusicSegments = 3 + 5;
     constexpr size_t kContainers = 10 + 1 + 1 + 2;
     EXPECT_EQ(m_index.Table(ZkIndexKind::Nodes).Length(),
-              media.entries.size() - kJingleNotes + kStreamedAlone + 1 + kContainers);
+              media.entries.size() - kJingleNotes - kPrefetchedMusicSegments + 1 + kContainers);
     EXPECT_EQ(m_index.Table(ZkIndexKind::CustomEffects).Length(), 1u) << "the silence's parameters";
 }
 } // namespace

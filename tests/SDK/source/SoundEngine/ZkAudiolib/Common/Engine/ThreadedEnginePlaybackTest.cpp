@@ -19,7 +19,8 @@ namespace
 {
 using namespace ZkEngineLifeTest;
 
-constexpr ZkUniqueID kMenuMusic = 2228153899; // loops until stopped
+// The dying airship's cue: one sound of 1.2 s, far longer than the frames rendered before the stop.
+constexpr ZkUniqueID kAirshipDying = 914471075;
 constexpr ZkGameObjectID kPlayer = 100;
 constexpr uint32_t kGenerousWaitMs = 10000;
 // One and a half frames of 1024 samples at 48 kHz: every render renders one frame or two.
@@ -80,7 +81,7 @@ TEST_F(ThreadedEnginePlayback, APostedEventPlaysItsSoundUntilStoppedAndCallsBack
     ASSERT_NO_FATAL_FAILURE(StartLikeTheGame());
     ASSERT_NO_FATAL_FAILURE(RenderOfflineFromNowOn());
     ASSERT_EQ(RegisterGameObj(kPlayer, "Player"), ZK_Success);
-    const ZkPlayingID playing = PostEvent(kMenuMusic, kPlayer, ZkCallbackType_EndOfEvent, &CountEnd);
+    const ZkPlayingID playing = PostEvent(kAirshipDying, kPlayer, ZkCallbackType_EndOfEvent, &CountEnd);
     ASSERT_NE(playing, 0u);
     const uint32_t frame = GetBufferTick();
     ASSERT_EQ(RenderAudio(true), ZK_Success);
@@ -88,7 +89,7 @@ TEST_F(ThreadedEnginePlayback, APostedEventPlaysItsSoundUntilStoppedAndCallsBack
     EXPECT_EQ(ActiveInstances(), 1u) << "the play action made a playing instance of the sound";
     for (int frames = 0; frames < 4; ++frames)
         RenderAudio(true);
-    EXPECT_EQ(ActiveInstances(), 1u) << "the music plays on";
+    EXPECT_EQ(ActiveInstances(), 1u) << "the sound plays on";
     EXPECT_EQ(g_endsOfEvent, 0u);
 
     StopPlayingID(playing);
