@@ -122,7 +122,7 @@ protected:
                Playlist(912, R"({"source": {"sync": 7}}, {"sources": [500], "destinations": [510], "source": {"sync": 7},
                                  "destination": {"fade_time": 200, "curve": 4}})",
                         ab) +
-               "]}]}";
+               ", " + Playlist(913, Rule(kExitCue, 0, 0, 1, 1), Group(kSequenceContinuous, 3, {kA})) + "]}]}";
     }
 
     struct Piece
@@ -213,6 +213,17 @@ TEST_F(MusicPlaylistHeard, PostExitAndPreEntryOverlapTheSegmentsAroundTheExitCue
     ASSERT_NO_FATAL_FAILURE(ExpectHeard(
         "Play_901", {{kA, kPre, -kPre, kActive + kPost}, {kB, kPre + kActive, -kPre, kActive + kPost}},
         (kPre + 2 * kActive + kPost) / kFrames + 8));
+}
+
+// A segment that follows itself: each play of A overlaps the one before by its pre-entry and its
+// post-exit, as two different segments do.
+TEST_F(MusicPlaylistHeard, ASegmentFollowingItselfOverlapsItsOwnPostExitAndPreEntry)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    std::vector<Piece> pieces;
+    for (long round = 0; round < 3; ++round)
+        pieces.push_back({kA, kPre + round * kActive, -kPre, kActive + kPost});
+    ASSERT_NO_FATAL_FAILURE(ExpectHeard("Play_913", pieces, (kPre + 3 * kActive + kPost) / kFrames + 8));
 }
 
 // An exit sync kind that finds no point in the leaving segment leaves it at its exit cue, as the
