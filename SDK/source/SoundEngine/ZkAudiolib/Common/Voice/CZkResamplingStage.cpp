@@ -131,8 +131,11 @@ ZKRESULT CZkResamplingStage::Convert(ZkPipelineBuffer& buffer)
 
     if (m_primeWithSilence != 0)
     {
-        m_primeWithSilence = 0;
         const uint32_t silence = std::min<uint32_t>(PrimingFrames(), m_output.maxFrames);
+        // A voice built frames ahead of its start (a streamed source given time to fill) renders
+        // whole frames of silence until the frame its start falls in; the started list counts the
+        // delay down in between, so that frame primes with the part of it that is left.
+        m_primeWithSilence = silence == m_output.maxFrames && m_startDelay != nullptr && *m_startDelay > 0 ? 1 : 0;
         for (uint32_t c = 0; c < m_output.NumChannels(); ++c)
             std::memset(m_output.GetChannel(c), 0, sizeof(float) * silence);
         m_output.validFrames = static_cast<uint16_t>(silence);

@@ -85,7 +85,7 @@ public:
 
 private:
     void ApplyPitch(uint32_t pitchMode);
-    // Frames of silence the first block starts with.
+    // Frames of silence the first block starts with (every frame up to the one the start falls in).
     uint32_t PrimingFrames() const;
     // Takes the instance's start delay from the held input; false when it took all of it.
     bool ConsumeStartDelay();

@@ -1,6 +1,7 @@
 // The resampling stage against the models of the resampler's arithmetic: read positions through a
 // source's blocks of uneven sizes, a pitch jump and a glide, the silence the first block starts
-// with, the start delay taken from the held input, skipping, the markers of consumed frames, and a
+// with (over several frames when the start lies beyond the first), the start delay taken from the
+// held input, skipping, the markers of consumed frames, and a
 // block the source left unfinished.
 #include "ResamplerTestSupport.h"
 
@@ -207,33 +208,70 @@ TEST_F(ResamplingStage, FirstBlockStartsWithSilenceForTheLookAheadAndStartDelay)
     }
 }
 
-TEST_F(ResamplingStage, StartDelayIsTakenFromTheHeldInput)
+// A voice built frames ahead of its start (a streamed source is given time to fill): every frame
+// up to the one its start falls in is silence, the started list counting the delay down between
+// them as the engine does, and that frame starts the source at the sample the delay names.
+TEST_F(ResamplingStage, AStartBeyondTheFirstFrameIsSilenceUpToItsSample)
+{
+    struct Case
+    {
+        float cents;
+        int32_t delay; // source frames left after the first frame's count-down
+        uint32_t firstSound;
+    } cases[] = {
+        {0.0f, 0, 1024},    {0.0f, 704, 1728},  {0.0f, 192, 1216},     {0.0f, 1024, 2048},
+        {0.0f, 3000, 4024}, {1200.0f, 1000, 1524}, {-1200.0f, 300, 1624},
+    };
+    for (const Case& c : cases)
+    {
+        TestSource source(16384, {1024});
+        source.cents = c.cents;
+        int32_t delay = c.delay;
+        Start(source, kEngineRate, &delay);
+        std::vector<float> output;
+        for (int frame = 0; frame < 8; ++frame)
+        {
+            PullFrame(source, output, 0);
+            delay -= static_cast<int32_t>(std::lround(kFramesPerBuffer * std::exp2(c.cents / 1200.0f)));
+        }
+        const auto firstSound = std::find_if(output.begin(), output.end(), [](float s) { return s != 0.0f; });
+        ASSERT_NE(firstSound, output.end()) << "delay " << c.delay;
+        EXPECT_EQ(static_cast<uint32_t>(firstSound - output.begin()), c.firstSound) << "cents " << c.cents << " delay " << c.delay;
+        EXPECT_NEAR(*firstSound, 1.0f, 2.0f * std::exp2(c.cents / 1200.0f)) << "the source from its first frame";
+        stage.Term();
+    }
+}
+
+// A start delay given once the voice plays (a chained source taking over) is taken from the held
+// input: the source frames it covers are skipped.
+TEST_F(ResamplingStage, AStartDelayGivenAfterThePrimingIsTakenFromTheHeldInput)
 {
     struct Case
     {
         int32_t delay;
-        uint32_t sourceFrames;
-        ZKRESULT firstStatus; // of the first conversion after the silence
+        ZKRESULT status; // of the conversion after the delay is given
         int32_t delayLeft;
     } cases[] = {
-        {300, 4096, ZK_DataReady, 0},      // shorter than the block: skipped
-        {1024, 4096, ZK_DataReady, 0},     // exactly one source block: all of it, then the next block
-        {5000, 4096, ZK_NoMoreData, 904},  // longer than the whole source: 17 at its end
+        {300, ZK_DataReady, 0},       // shorter than the block: skipped
+        {1024, ZK_DataReady, 0},      // exactly one source block: all of it, then the next block
+        {5000, ZK_NoMoreData, 1928},  // longer than the rest of the source: 17 at its end
     };
     for (const Case& c : cases)
     {
-        TestSource source(c.sourceFrames, {1024});
-        int32_t delay = c.delay;
+        TestSource source(4096, {1024});
+        int32_t delay = -kFramesPerBuffer; // no silence: the source from the first frame
         Start(source, kEngineRate, &delay);
         std::vector<float> output;
-        PullFrame(source, output, 0); // the silence of the look-ahead and the delay
+        PullFrame(source, output, 0);
         ASSERT_EQ(output.size(), kFramesPerBuffer);
+        ASSERT_EQ(output[0], 1.0f);
         output.clear();
-        EXPECT_EQ(PullFrame(source, output, 0), c.firstStatus) << "delay " << c.delay;
+        delay = c.delay;
+        EXPECT_EQ(PullFrame(source, output, 0), c.status) << "delay " << c.delay;
         EXPECT_EQ(delay, c.delayLeft) << "delay " << c.delay;
-        if (c.firstStatus == ZK_DataReady)
+        if (c.status == ZK_DataReady)
         {
-            EXPECT_FLOAT_EQ(output[0], static_cast<float>(c.delay + 1)) << "source frame `delay` comes first";
+            EXPECT_FLOAT_EQ(output[0], static_cast<float>(kFramesPerBuffer + c.delay + 1)) << "source frame 1024 + delay comes first";
         }
         stage.Term();
     }
