@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libglfw3-dev libgl-dev libx11-dev libglm-dev rapidjson-dev libstb-dev libboost-dev libasound2-dev
   python3-glad xvfb xauth libgl1-mesa-dri libglx-mesa0
-  sox ffmpeg libavcodec-dev python3-numpy python3-scipy libsamplerate0-dev libspeexdsp-dev
+  sox ffmpeg libavcodec-dev python3-numpy python3-scipy python3-mido libsamplerate0-dev libspeexdsp-dev
   libmimalloc-dev libjemalloc-dev libopenal-dev
 )
 

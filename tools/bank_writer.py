@@ -36,7 +36,8 @@ Bank description
                 last extension
     file        output file name (default: name)
     media       list of media, each {"id", and one of: "file" (path relative to the JSON file),
-                "hex" (bytes), or a media description of tools/media_writer.py ("wave", "cues", ...)};
+                "hex" (bytes), or a media description of tools/media_writer.py ("wave", "cues", ...,
+                or "midi": MIDI track media, tools/soundbank/midi.py)};
                 "dominant_hz" documents the dominant frequency (tests check it); "loose" (the
                 desc of its loose copy) and "encoding" (the 8-bit test format): see
                 tools/soundbank/preparation.py

@@ -42,6 +42,9 @@ Media desc
                   sampler_data_past_chunk (a "smpl" announcing 0xFFFFFFF0 bytes of sampler
                   data); the last four are placed before "data"
     hex           the whole file as hex bytes (no other key)
+    midi          MIDI track media instead of a wave file (tools/soundbank/midi.py); its
+                  --variants are every cut of the media and its named faults, written to
+                  DIR/<stem>.<variant><extension of "file">
 
 Example:  {"file": "a440.wav", "wave": {"rate": 44100, "channels": 2, "seconds": 1,
            "parts": [{"tone": 440, "amp": 0.5}], "envelope": {"attack": 0.01, "release": 0.1}}}
@@ -53,7 +56,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from soundbank import command_line, wave  # noqa: E402
+from soundbank import command_line, midi, wave  # noqa: E402
 
 
 def _write(desc, path, args):
@@ -67,10 +70,11 @@ def _write(desc, path, args):
     command_line.write_file(os.path.join(args.out_dir, name), wave.media_bytes(desc))
     if args.variants:
         stem = os.path.splitext(name)[0]
-        for variant in wave.VARIANTS:
+        extension = os.path.splitext(name)[1] or ".wav"
+        for variant in midi.variant_names(desc) if "midi" in desc else wave.VARIANTS:
             damaged = copy.deepcopy(desc)
             damaged["variant"] = variant
-            command_line.write_file(os.path.join(args.out_dir, "%s.%s.wav" % (stem, variant)),
+            command_line.write_file(os.path.join(args.out_dir, "%s.%s%s" % (stem, variant, extension)),
                             wave.media_bytes(damaged))
 
 

@@ -16,12 +16,13 @@ for the first effect object, those of tools/soundbank/effects.py; for the first 
 of tools/soundbank/paths.py; for the first playlist and group node, those of
 tools/soundbank/containers.py; for the first music item of each type, those of
 tools/soundbank/music.py; for the first switch container, those of tools/soundbank/switches.py; for the first layered
-container, those of tools/soundbank/layered.py.
+container, those of tools/soundbank/layered.py; for the first MIDI track media, the named faults of
+tools/soundbank/midi.py.
 """
 
 import copy
 
-from . import containers, dialogue, effects, layered, music, paths, preparation, switches
+from . import containers, dialogue, effects, layered, midi, music, paths, preparation, switches
 
 HUGE_SIZE = 0xFFFFFFF0
 HUGE_COUNT = 0x40000000
@@ -170,6 +171,16 @@ def _small_chunks(description, tags):
     return out
 
 
+def _midi_media(description):
+    """The named faults of the bank's first MIDI track media, one bank each."""
+    media = description.get("media", [])
+    first = next((index for index, entry in enumerate(media) if "midi" in entry), None)
+    if first is None:
+        return []
+    return [("midi_" + name, _with(description, lambda v, n=name: v["media"][first].update(variant=n)))
+            for name in midi.NAMED_VARIANTS]
+
+
 def variants(description, image):
     """(name, description) for every fault of this module that applies to the bank; image is the
     BankImage of the undamaged description (for its offsets)."""
@@ -181,4 +192,4 @@ def variants(description, image):
             preparation.variants(description) + effects.variants(description) +
             paths.variants(description) + containers.variants(description) +
             music.variants(description) + switches.variants(description) +
-            layered.variants(description))
+            layered.variants(description) + _midi_media(description))

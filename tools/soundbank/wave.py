@@ -221,11 +221,15 @@ def apply_variant(media, variant):
 
 
 def media_bytes(desc):
-    """The bytes of a media description: a built wave file, or given bytes ("hex")."""
+    """The bytes of a media description: a built wave file, MIDI track media ("midi",
+    tools/soundbank/midi.py), or given bytes ("hex")."""
     if "hex" in desc:
         if len(desc) != 1:
             raise ValueError("media given as hex takes no other keys")
         return bytes.fromhex(desc["hex"])
+    if "midi" in desc:
+        from . import midi
+        return midi.media_bytes(desc)
     if str(desc.get("encoding", "")).startswith("adpcm"):
         from . import adpcm
         return adpcm.media_bytes(desc)
