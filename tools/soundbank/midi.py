@@ -33,6 +33,7 @@ moves no tick).
 import copy
 import struct
 
+from .binary import varint
 from .fields import Fields
 
 NAMED_VARIANTS = ("ticks_zero", "tempo_nan", "tempo_negative", "tempo_infinite", "tempo_huge",
@@ -42,15 +43,10 @@ _LARGEST_FINITE_FLOAT_BITS = 0x7F7FFFFF
 
 
 def variable_length(value):
-    """The variable-length bytes of value: 7 bits a byte, most significant group first."""
+    """The variable-length bytes of value (at most four in a MIDI track)."""
     if not 0 <= value < 1 << 28:
         raise ValueError("a variable-length number holds 0 to 2^28 - 1, not %d" % value)
-    groups = [value & 0x7F]
-    value >>= 7
-    while value:
-        groups.append(0x80 | (value & 0x7F))
-        value >>= 7
-    return bytes(reversed(groups))
+    return varint(value)
 
 
 def _tempo_bytes(fields):
