@@ -22,7 +22,8 @@ using namespace ZkFirstSoundTest;
 
 constexpr ZkGameObjectID kOtherObject = 8;
 constexpr ZkGameObjectID kFreshObject = 9; // no switch is ever set on it
-constexpr ZkUniqueID kGroup = 900;
+constexpr ZkUniqueID kGroup = 900;      // a switch group
+constexpr ZkUniqueID kStateGroup = 910; // a state group with the same values
 constexpr ZkUniqueID kLowSwitch = 901;  // sub-track 0, the default
 constexpr ZkUniqueID kHighSwitch = 902; // sub-track 1
 constexpr ZkUniqueID kUnknownSwitch = 999;
@@ -41,6 +42,7 @@ enum SwitchSegment
     kNextBeat = 1,  // sync 3, no fades
     kNextBarFaded = 2, // sync 2, fade-out and fade-in of 100 ms
     kNever = 3,     // sync 8
+    kStateImmediate = 4, // sync 0, no fades, following a state group
 };
 
 class MusicSwitchTrackHeard : public MusicHeard
@@ -59,8 +61,10 @@ protected:
         {
             int sync;
             int fadeMs;
-        } tracks[] = {{0, 0}, {3, 0}, {2, 100}, {8, 0}};
-        for (int k = 0; k < 4; ++k)
+            int groupType;
+            ZkUniqueID group;
+        } tracks[] = {{0, 0, 0, kGroup}, {3, 0, 0, kGroup}, {2, 100, 0, kGroup}, {8, 0, 0, kGroup}, {0, 0, 1, kStateGroup}};
+        for (int k = 0; k < 5; ++k)
         {
             const std::string track = std::to_string(810 + k);
             const std::string segment = std::to_string(800 + k);
@@ -73,7 +77,8 @@ protected:
                    {"subtrack": 1, "source": 802, "position_ms": -0.25, "start_trim_ms": 0.25, "end_trim_ms": 2400.0,
                     "duration_ms": 100.0}],
                  "track_kind": "switch",
-                 "switch": {"group_type": 0, "group": 900, "default": 901, "switches": [901, 902], "sync": )" +
+                 "switch": {"group_type": )" + std::to_string(tracks[k].groupType) + R"(, "group": )" +
+                     std::to_string(tracks[k].group) + R"(, "default": 901, "switches": [901, 902], "sync": )" +
                      std::to_string(tracks[k].sync) + R"(, "fade_out_time": )" + fade + R"(, "fade_out_curve": 4,
                             "fade_in_time": )" + fade + R"(, "fade_in_curve": 4}},
                 {"type": "music_segment", "id": )" + segment + R"(, "bus": "Master Audio Bus", "children": [)" + track + R"(], "duration_ms": 2500.0,
@@ -83,7 +88,7 @@ protected:
                 {"type": "event", "id": "Play_Switch)" + std::to_string(k) + R"(", "actions": [)" + std::to_string(830 + k) + "]}";
         }
         return R"({"name": "SwitchTrack.bnk", "media": [)" + tone(801, 1000, 0.4) + ", " + tone(802, 1500, 0.3) + R"(],
-            "chunks": [{"tag": "BKHD"}, {"tag": "DIDX"}, {"tag": "DATA"},
+            "chunks": [{"tag": "BKHD"}, {"tag": "DIDX"}, {"tag": "DATA"}, {"tag": "STMG", "state_groups": [{"id": 910}]},
               {"tag": "HIRC", "items": [
                 {"type": "sound", "id": 850, "media": 801, "bus": "Master Audio Bus"})" +
                items + "]}]}";
@@ -118,7 +123,8 @@ protected:
 // 30 x 1024 - 12000 = 18720 (capture sample 30720). Its next beat is 24000 (capture 36000); with
 // the 100 ms fade-out (4800 samples) ending on the sync point, the search starts at 23520 and the
 // next bar is 48000 (capture 60000): the old sub-track fades out over 55200 to 60000 and the new
-// one fades in from 60000 over 4800 samples, each fade quantised to the engine's frames.
+// one fades in from 60000 over 4800 samples, each fade quantised to the engine's frames. After
+// frame 100 (segment time 90400) the search starts at 95200 and the next bar is the exit cue.
 TEST_F(MusicSwitchTrackHeard, TheTrackFollowsTheGroupOfThePlayOnItsSyncPoint)
 {
     struct Change
@@ -149,8 +155,12 @@ TEST_F(MusicSwitchTrackHeard, TheTrackFollowsTheGroupOfThePlayOnItsSyncPoint)
          55200 / kFrames * kFrames, 64800 + 2 * kFrames},
         {"a change taken back before its sync point: the sub-track of the start plays on", kNextBarFaded, kEmitter,
          kHighSwitch, {{30, kEmitter, kLowSwitch}, {40, kEmitter, kHighSwitch}}, {{1, 0, kForever}}},
+        {"a change whose sync point is the exit cue: not applied in this segment", kNextBarFaded, kEmitter,
+         kHighSwitch, {{100, kEmitter, kLowSwitch}}, {{1, 0, kForever}}},
         {"sync kind 8: the change is never applied", kNever, kEmitter, kHighSwitch, {{30, kEmitter, kLowSwitch}},
          {{1, 0, kForever}}},
+        {"a state group: the state at the start plays, a new state lands at once", kStateImmediate, kEmitter,
+         kHighSwitch, {{30, kEmitter, kLowSwitch}}, {{1, 0, 30720}, {0, 30720, kForever}}},
         {"no value set for the play: the default switch's sub-track", kImmediate, kFreshObject, 0, {},
          {{0, 0, kForever}}},
         {"a value no sub-track names: silence until a known one comes", kImmediate, kEmitter, kUnknownSwitch,
@@ -163,9 +173,13 @@ TEST_F(MusicSwitchTrackHeard, TheTrackFollowsTheGroupOfThePlayOnItsSyncPoint)
     {
         captured.clear();
         frameOffsets.clear();
+        // A state group's value is the same for every object.
+        const auto set = [&c](ZkGameObjectID object, ZkUniqueID value) {
+            return c.segment == kStateImmediate ? SetState(kStateGroup, value) : SetSwitch(kGroup, value, object);
+        };
         if (c.valueAtStart != 0)
         {
-            ASSERT_EQ(SetSwitch(kGroup, c.valueAtStart, c.player), ZK_Success) << c.what;
+            ASSERT_EQ(set(c.player, c.valueAtStart), ZK_Success) << c.what;
         }
         ASSERT_NE(PostEvent(PlayEvent(c.segment).c_str(), c.player), 0u) << c.what;
         uint32_t rendered = 0;
@@ -173,7 +187,7 @@ TEST_F(MusicSwitchTrackHeard, TheTrackFollowsTheGroupOfThePlayOnItsSyncPoint)
         {
             ASSERT_NO_FATAL_FAILURE(RenderFrames(change.afterFrame - rendered));
             rendered = change.afterFrame;
-            ASSERT_EQ(SetSwitch(kGroup, change.value, change.object), ZK_Success) << c.what;
+            ASSERT_EQ(set(change.object, change.value), ZK_Success) << c.what;
         }
         ASSERT_NO_FATAL_FAILURE(RenderFrames(kCaseFrames - rendered));
         double maxError = 1.0;
