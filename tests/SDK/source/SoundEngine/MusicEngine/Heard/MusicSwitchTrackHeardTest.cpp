@@ -32,6 +32,7 @@ constexpr ZkUniqueID kUnknownSwitch = 999;
 constexpr long kPreEntry = 12000;
 constexpr long kSegmentEnd = 120000;
 constexpr uint32_t kCaseFrames = kSegmentEnd / kFrames + 3;
+constexpr uint32_t kLongCaseFrames = (kSegmentEnd + 2 * 48000) / kFrames + 3;
 constexpr double kLevelTolerance = 1e-4;
 constexpr long kForever = 1L << 30;
 
@@ -43,6 +44,7 @@ enum SwitchSegment
     kNextBarFaded = 2, // sync 2, fade-out and fade-in of 100 ms
     kNever = 3,     // sync 8
     kStateImmediate = 4, // sync 0, no fades, following a state group
+    kNextBarFadedLong = 5, // as kNextBarFaded, four bars long
 };
 
 class MusicSwitchTrackHeard : public MusicHeard
@@ -63,27 +65,33 @@ protected:
             int fadeMs;
             int groupType;
             ZkUniqueID group;
-        } tracks[] = {{0, 0, 0, kGroup}, {3, 0, 0, kGroup}, {2, 100, 0, kGroup}, {8, 0, 0, kGroup}, {0, 0, 1, kStateGroup}};
-        for (int k = 0; k < 5; ++k)
+            int bars; // of the active part
+        } tracks[] = {{0, 0, 0, kGroup, 2}, {3, 0, 0, kGroup, 2},          {2, 100, 0, kGroup, 2},
+                      {8, 0, 0, kGroup, 2}, {0, 0, 1, kStateGroup, 2}, {2, 100, 0, kGroup, 4}};
+        for (int k = 0; k < 6; ++k)
         {
             const std::string track = std::to_string(810 + k);
             const std::string segment = std::to_string(800 + k);
             const std::string fade = std::to_string(tracks[k].fadeMs);
+            // A bar is 1000 ms; the pre-entry and the post-exit 250 ms each.
+            const std::string exitMs = std::to_string(250 + 1000 * tracks[k].bars);
+            const std::string endMs = std::to_string(500 + 1000 * tracks[k].bars);
+            const std::string trimMs = std::to_string(400 + 1000 * tracks[k].bars);
             items += R"(,
                 {"type": "music_track", "id": )" + track + R"(, "bus": "Master Audio Bus",
                  "sources": [{"source": 801}, {"source": 802}],
                  "clips": [
-                   {"subtrack": 0, "source": 801, "position_ms": 0.0, "end_trim_ms": 2400.0, "duration_ms": 100.0},
-                   {"subtrack": 1, "source": 802, "position_ms": -0.25, "start_trim_ms": 0.25, "end_trim_ms": 2400.0,
+                   {"subtrack": 0, "source": 801, "position_ms": 0.0, "end_trim_ms": )" + trimMs + R"(, "duration_ms": 100.0},
+                   {"subtrack": 1, "source": 802, "position_ms": -0.25, "start_trim_ms": 0.25, "end_trim_ms": )" + trimMs + R"(,
                     "duration_ms": 100.0}],
                  "track_kind": "switch",
                  "switch": {"group_type": )" + std::to_string(tracks[k].groupType) + R"(, "group": )" +
                      std::to_string(tracks[k].group) + R"(, "default": 901, "switches": [901, 902], "sync": )" +
                      std::to_string(tracks[k].sync) + R"(, "fade_out_time": )" + fade + R"(, "fade_out_curve": 4,
                             "fade_in_time": )" + fade + R"(, "fade_in_curve": 4}},
-                {"type": "music_segment", "id": )" + segment + R"(, "bus": "Master Audio Bus", "children": [)" + track + R"(], "duration_ms": 2500.0,
+                {"type": "music_segment", "id": )" + segment + R"(, "bus": "Master Audio Bus", "children": [)" + track + R"(], "duration_ms": )" + endMs + R"(,
                  "grid": {"tempo": 240.0, "own": 1},
-                 "markers": [{"id": 1, "position_ms": 250.0}, {"id": 3, "position_ms": 2250.0}]},
+                 "markers": [{"id": 1, "position_ms": 250.0}, {"id": 3, "position_ms": )" + exitMs + R"(}]},
                 {"type": "action", "id": )" + std::to_string(830 + k) + R"(, "action": "play", "target": )" + segment + R"(},
                 {"type": "event", "id": "Play_Switch)" + std::to_string(k) + R"(", "actions": [)" + std::to_string(830 + k) + "]}";
         }
@@ -104,15 +112,15 @@ protected:
     };
 
     // The oracle's largest difference and where it lies for the capture of segment 800 + k.
-    void Judge(int k, const std::vector<Span>& plays, long skipFrom, long skipTo, int shift, double& maxError,
+    void Judge(int k, const std::vector<Span>& plays, const std::vector<Span>& skips, int shift, double& maxError,
                long& worst)
     {
         std::string arguments = std::to_string(800 + k) + " --shift " + std::to_string(shift);
         for (const Span& span : plays)
             arguments += " --plays " + std::to_string(span.subTrack) + " " + std::to_string(span.from) + " " +
                          std::to_string(span.to);
-        if (skipTo > skipFrom)
-            arguments += " --skip " + std::to_string(skipFrom) + " " + std::to_string(skipTo);
+        for (const Span& skip : skips)
+            arguments += " --skip " + std::to_string(skip.from) + " " + std::to_string(skip.to);
         std::istringstream output(RunModel("switch_track_heard.py", arguments));
         output >> maxError >> worst;
         EXPECT_FALSE(output.fail()) << "the oracle answered: " << output.str();
@@ -125,6 +133,9 @@ protected:
 // next bar is 48000 (capture 60000): the old sub-track fades out over 55200 to 60000 and the new
 // one fades in from 60000 over 4800 samples, each fade quantised to the engine's frames. After
 // frame 100 (segment time 90400) the search starts at 95200 and the next bar is the exit cue.
+// In the four-bar segment a change back after frame 54 (segment time 43296), while the old
+// sub-track fades out and the new one has not started, lands on the next bar but one, 96000
+// (capture 108000): the sub-track started at 48000 fades out over 91200 to 96000.
 TEST_F(MusicSwitchTrackHeard, TheTrackFollowsTheGroupOfThePlayOnItsSyncPoint)
 {
     struct Change
@@ -141,8 +152,8 @@ TEST_F(MusicSwitchTrackHeard, TheTrackFollowsTheGroupOfThePlayOnItsSyncPoint)
         ZkUniqueID valueAtStart; // 0: none set
         std::vector<Change> changes;
         std::vector<Span> plays;
-        long skipFrom = 0; // a fade: not compared
-        long skipTo = 0;
+        std::vector<Span> skips{}; // fades: not compared (their sub-track is not used)
+        uint32_t frames = kCaseFrames;
     };
     const Case cases[] = {
         {"immediate: the value at the start plays, another object's switch is ignored, the play's lands at once",
@@ -152,7 +163,12 @@ TEST_F(MusicSwitchTrackHeard, TheTrackFollowsTheGroupOfThePlayOnItsSyncPoint)
          {{30, kEmitter, kLowSwitch}}, {{1, 0, 36000}, {0, 36000, kForever}}},
         {"next bar with fades: the fade-out ends and the fade-in begins on the bar", kNextBarFaded, kEmitter,
          kHighSwitch, {{30, kEmitter, kLowSwitch}}, {{1, 0, 60000}, {0, 60000, kForever}},
-         55200 / kFrames * kFrames, 64800 + 2 * kFrames},
+         {{0, 55200 / kFrames * kFrames, 64800 + 2 * kFrames}}},
+        {"a change back while the first is on its way: the sub-track not yet started stops on the new point",
+         kNextBarFadedLong, kEmitter, kHighSwitch, {{30, kEmitter, kLowSwitch}, {54, kEmitter, kHighSwitch}},
+         {{1, 0, 60000}, {0, 60000, 108000}, {1, 108000, kForever}},
+         {{0, 55200 / kFrames * kFrames, 64800 + 2 * kFrames}, {0, 103200 / kFrames * kFrames, 112800 + 2 * kFrames}},
+         kLongCaseFrames},
         {"a change taken back before its sync point: the sub-track of the start plays on", kNextBarFaded, kEmitter,
          kHighSwitch, {{30, kEmitter, kLowSwitch}, {40, kEmitter, kHighSwitch}}, {{1, 0, kForever}}},
         {"a change whose sync point is the exit cue: not applied in this segment", kNextBarFaded, kEmitter,
@@ -189,10 +205,10 @@ TEST_F(MusicSwitchTrackHeard, TheTrackFollowsTheGroupOfThePlayOnItsSyncPoint)
             rendered = change.afterFrame;
             ASSERT_EQ(set(change.object, change.value), ZK_Success) << c.what;
         }
-        ASSERT_NO_FATAL_FAILURE(RenderFrames(kCaseFrames - rendered));
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(c.frames - rendered));
         double maxError = 1.0;
         long worst = -1;
-        ASSERT_NO_FATAL_FAILURE(Judge(c.segment, c.plays, c.skipFrom, c.skipTo, 0, maxError, worst));
+        ASSERT_NO_FATAL_FAILURE(Judge(c.segment, c.plays, c.skips, 0, maxError, worst));
         EXPECT_LT(maxError, kLevelTolerance) << c.what << ": worst at sample frame " << worst;
         if (c.segment == kNextBeat)
         {
@@ -200,7 +216,7 @@ TEST_F(MusicSwitchTrackHeard, TheTrackFollowsTheGroupOfThePlayOnItsSyncPoint)
             for (int shift : {-1, 1})
             {
                 double misplaced = 0.0;
-                ASSERT_NO_FATAL_FAILURE(Judge(c.segment, c.plays, 0, 0, shift, misplaced, worst));
+                ASSERT_NO_FATAL_FAILURE(Judge(c.segment, c.plays, {}, shift, misplaced, worst));
                 EXPECT_GT(misplaced, 1e-2) << c.what << ": the change placed " << shift << " sample off";
             }
         }
