@@ -9,7 +9,7 @@
 //
 // Threading: engine thread, under the global engine lock (the switch and state managers notify
 // from there).
-// Ownership: created and destroyed by its segment context (pool 0), which it outlives never; holds
+// Ownership: created and destroyed by its segment context (pool 0), which it never outlives; holds
 // a reference on its track. The match list is reserved for every sub-track at creation, so a
 // change of value allocates nothing. Destruction leaves the group (the base's destructor).
 #pragma once
