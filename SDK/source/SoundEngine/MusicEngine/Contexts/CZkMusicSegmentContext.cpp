@@ -7,6 +7,8 @@
 #include "MusicEngine/Contexts/CZkMusicTrackContext.h"
 #include "MusicEngine/Contexts/ZkMusicChainItem.h"
 #include "MusicEngine/Contexts/ZkMusicSyncActions.h"
+#include "MusicEngine/Contexts/ZkSegmentActions.h"
+#include "MusicEngine/Contexts/ZkSwitchTrackSubscriber.h"
 
 #include <algorithm>
 #include <new>
@@ -15,43 +17,7 @@ namespace ZK::MusicEngine
 {
 namespace
 {
-constexpr uint32_t kKindTrackStart = 0;
 constexpr int32_t kStopNowCurve = 4;
-
-// Start a track context for a sub-track, fading in, playing the track from trackStart (segment
-// time). Holds a reference on the track.
-class ZkTrackStartAction final : public ZkMusicAction
-{
-public:
-    ZkTrackStartAction(int32_t time, CZkMusicTrack& trackObject, uint32_t subTrackIndex, const ZkMusicFadeParams& fadeIn,
-                       int32_t start)
-        : ZkMusicAction(time), track(trackObject), subTrack(subTrackIndex), fade(fadeIn), trackStart(start)
-    {
-        track.AddRef();
-    }
-    ~ZkTrackStartAction() override { track.Release(); }
-    uint32_t Kind() const override { return kKindTrackStart; }
-
-    CZkMusicTrack& track;
-    uint32_t subTrack;
-    ZkMusicFadeParams fade;
-    int32_t trackStart;
-};
-
-// Stop a track context with a fade, from an offset of the frame.
-class ZkTrackStopAction final : public ZkMusicAction
-{
-public:
-    ZkTrackStopAction(int32_t time, CZkMusicTrackContext& context, const ZkMusicFadeParams& fadeOut)
-        : ZkMusicAction(time), trackContext(&context), fade(fadeOut)
-    {
-    }
-    uint32_t Kind() const override { return kKindStop; }
-    const CZkMusicChild* StopTarget() const override { return trackContext; }
-
-    CZkMusicTrackContext* trackContext;
-    ZkMusicFadeParams fade;
-};
 } // namespace
 
 CZkMusicSegmentContext* CZkMusicSegmentContext::Create(CZkMusicContext* parentContext, CZkMusicSegment& segment)
@@ -63,8 +29,12 @@ CZkMusicSegmentContext* CZkMusicSegmentContext::Create(CZkMusicContext* parentCo
         return nullptr;
     auto* context = new (memory) CZkMusicSegmentContext(parentContext, segment);
     context->AddRef();
-    // Switch tracks keep no subscriber yet (they stay silent), so there is nothing to fail here.
-    context->AttachToParent();
+    if (context->Init() != ZK_Success)
+    {
+        context->Stop(0);
+        context->Release();
+        return nullptr;
+    }
     return context;
 }
 
@@ -77,6 +47,7 @@ CZkMusicSegmentContext::CZkMusicSegmentContext(CZkMusicContext* parentContext, C
 CZkMusicSegmentContext::~CZkMusicSegmentContext()
 {
     m_actions.Clear();
+    DestroySubscribers();
     m_segment.Release();
 }
 
@@ -93,10 +64,11 @@ void CZkMusicSegmentContext::ScheduleTracks()
     for (uint32_t index = 0; index < m_segment.ChildCount(); ++index)
     {
         auto* track = static_cast<CZkMusicTrack*>(m_segment.ChildAt(static_cast<uint16_t>(index)));
-        // Switch tracks follow their group through subscribers, which are not built yet: they
-        // stay silent.
         if (track->Kind() == ZkMusicTrack_Switch)
+        {
+            ScheduleSwitchTrack(*track, now);
             continue;
+        }
         const uint32_t subTrack = track->NextSubTrack();
         // Out of memory the track's start is dropped: it stays silent.
         if (auto* start = ZkMusicAction::Create<ZkTrackStartAction>(now, *track, subTrack, ZkMusicFadeParams{0, 4, 0},
@@ -160,7 +132,20 @@ void CZkMusicSegmentContext::RunDueActions(int32_t segmentTime, uint32_t length)
         else if (action->Kind() == ZkMusicAction::kKindStop)
         {
             auto* stop = static_cast<ZkTrackStopAction*>(action);
-            stop->trackContext->StopWithFade(stop->fade, static_cast<uint32_t>(std::max(offset, 0)));
+            const auto stopOffset = static_cast<uint32_t>(std::max(offset, 0));
+            if (stop->trackContext != nullptr)
+            {
+                stop->trackContext->StopWithFade(stop->fade, stopOffset);
+            }
+            else
+            {
+                ForEachChild([stop, stopOffset](CZkMusicChild& child) {
+                    auto& context = static_cast<CZkMusicTrackContext&>(child);
+                    if (&context.Track() == stop->track && context.SubTrack() == stop->subTrack &&
+                        context.IsBeforeStopping())
+                        context.StopWithFade(stop->fade, stopOffset);
+                });
+            }
         }
         // A switch mark (kind 2) only records where a switch track changed: nothing runs.
         ZkMusicAction::Destroy(action);
