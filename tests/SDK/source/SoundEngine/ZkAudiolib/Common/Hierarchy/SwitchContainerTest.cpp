@@ -72,12 +72,8 @@ protected:
             Bytes spliced(bank.begin(), bank.begin() + static_cast<long>(item + 5));
             spliced.insert(spliced.end(), body.begin(), body.end());
             spliced.insert(spliced.end(), bank.begin() + static_cast<long>(item + 5 + oldSize), bank.end());
-            auto store = [&spliced](size_t offset, uint32_t value) {
-                for (int shift = 0; shift < 32; shift += 8)
-                    spliced[offset + shift / 8] = static_cast<uint8_t>(value >> shift);
-            };
-            store(item + 1, static_cast<uint32_t>(body.size()));
-            store(at + 4, static_cast<uint32_t>(chunkSize - oldSize + body.size()));
+            ZK::StoreLittleEndian(spliced.data() + item + 1, static_cast<uint32_t>(body.size()));
+            ZK::StoreLittleEndian(spliced.data() + at + 4, static_cast<uint32_t>(chunkSize - oldSize + body.size()));
             return spliced;
         }
         ADD_FAILURE() << "no hierarchy chunk";
