@@ -1,0 +1,367 @@
+// Switch containers heard end to end: a switch container over a state group plays the segment its
+// decision names and, when the state changes, moves to the new one at the exit point the rule
+// asks for. A small model below computes that exit point from the segment's grid and cues on its
+// own; numpy places each segment's media where the model says (playlist_heard.py) and compares the
+// capture sample by sample within 1e-4, and misses by more than 1e-2 when the entry is one sample
+// off.
+//
+// Segments A, B and C: entry cue at 100 ms, exit cue 1200 ms later, 200 ms of post-exit, a custom
+// cue 500 ms after the entry cue (A only), tempo 240 (a beat of 250 ms, a bar of 1 s), one clip of
+// a tone of their own over the whole segment. The transition segment T and D: 100 ms from entry
+// cue to exit cue, no post-exit; D (without a custom cue) is looped by the playlist P.
+#include "SDK/source/SoundEngine/MusicEngine/Heard/MusicHeardFixture.h"
+
+#include "MusicEngine/Contexts/CZkMusicSwitchContext.h"
+#include "MusicEngine/MusicEngineState.h"
+
+#include <ZK/SoundEngine/Common/ZkEngineControls.h>
+#include <ZK/SoundEngine/Common/ZkGameSyncCalls.h>
+
+#include <algorithm>
+
+#include <sstream>
+#include <vector>
+
+namespace
+{
+using namespace ZkFirstSoundTest;
+using ZK::MusicEngine::CZkMusicSwitchContext;
+using ZK::MusicEngine::MusicEngineState;
+
+constexpr long kActive = 57600;  // 1200 ms
+constexpr long kPost = 9600;     // 200 ms
+constexpr long kBar = 48000;     // 1 s at tempo 240
+constexpr long kCustomCue = 24000;
+constexpr long kShortActive = 4800;
+constexpr double kLevelTolerance = 1e-4;
+constexpr uint32_t kGroup = 700;
+constexpr uint32_t kStateB = 12, kStateC = 13;
+
+constexpr int kA = 500, kB = 510, kC = 520, kT = 530, kD = 540, kP = 600;
+constexpr int kExitCue = 7, kNextBar = 2, kNextCustomCue = 5;
+
+// A segment of one track with one clip of the tone media over the whole segment (track id = id +
+// 50000; a segment belongs to one container, the tones are shared).
+std::string Segment(int id, int media, long activeMs, long postMs, bool customCue)
+{
+    const long durationMs = 100 + activeMs + postMs;
+    const std::string track = std::to_string(id + 50000);
+    const std::string source = std::to_string(media + 1000);
+    const std::string custom =
+        customCue ? R"(, {"id": )" + std::to_string(id * 10 + 2) + R"(, "position_ms": 600.0})" : std::string();
+    return R"({"type": "music_track", "id": )" + track + R"(, "bus": "Master Audio Bus", "sources": [{"source": )" + source +
+           R"(}], "clips": [{"subtrack": 0, "source": )" + source + R"(, "position_ms": 0.0, "duration_ms": )" +
+           std::to_string(durationMs) + R"(.0}]},
+        {"type": "music_segment", "id": )" + std::to_string(id) + R"(, "children": [)" + track +
+           R"(], "duration_ms": )" + std::to_string(durationMs) + R"(.0, "grid": {"tempo": 240.0, "own": 1},
+         "markers": [{"id": )" + std::to_string(id * 10 + 1) + R"(, "position_ms": 100.0})" + custom + R"(, {"id": )" +
+           std::to_string(id * 10 + 3) + R"(, "position_ms": )" + std::to_string(100 + activeMs) + R"(.0}]})";
+}
+
+std::string Tone(int id, int hz, long ms)
+{
+    return R"({"id": )" + std::to_string(id + 1000) + R"(, "wave": {"rate": 48000, "channels": 1, "frames": )" +
+           std::to_string(ms * 48) + R"(, "parts": [{"tone": )" + std::to_string(hz) + R"(, "amp": 0.3}]}})";
+}
+
+// The segments of a switch container: A (with a custom cue), B, C and the transition segment T.
+int SegmentA(int container) { return container * 10 + 1; }
+int SegmentB(int container) { return container * 10 + 2; }
+int SegmentC(int container) { return container * 10 + 3; }
+int SegmentT(int container) { return container * 10 + 4; }
+
+std::string SegmentsOf(int container)
+{
+    return Segment(SegmentA(container), kA, 1200, 200, true) + ", " + Segment(SegmentB(container), kB, 1200, 200, false) +
+           ", " + Segment(SegmentC(container), kC, 1200, 200, false) + ", " +
+           Segment(SegmentT(container), kT, 100, 0, false);
+}
+
+std::string TreeOf(int container)
+{
+    return R"({"children": {"0": )" + std::to_string(SegmentA(container)) + R"(, "12": )" +
+           std::to_string(SegmentB(container)) + R"(, "13": )" + std::to_string(SegmentC(container)) + "}}";
+}
+
+std::string ChildrenOf(int container)
+{
+    return std::to_string(SegmentA(container)) + ", " + std::to_string(SegmentB(container)) + ", " +
+           std::to_string(SegmentC(container)) + ", " + std::to_string(SegmentT(container));
+}
+
+// A switch container on the state group (its event "Play_<id>") with its rules and tree.
+std::string Switch(int id, const std::string& rules, const std::string& tree, const std::string& children)
+{
+    return R"({"type": "music_switch", "id": )" + std::to_string(id) + R"(, "bus": "Master Audio Bus", "children": [)" +
+           children + R"(], "arguments": [[700, 1]], "rules": [)" + rules + R"(], "tree": )" + tree + R"(},
+        {"type": "action", "id": )" + std::to_string(id + 5000) + R"(, "action": "play", "target": )" + std::to_string(id) +
+           R"(},
+        {"type": "event", "id": "Play_)" + std::to_string(id) + R"(", "actions": [)" + std::to_string(id + 5000) + "]}";
+}
+
+
+std::string Rule(int sync, int fadeMs = 0, int fadeOffsetMs = 0, const std::string& extra = "")
+{
+    return R"({"source": {"sync": )" + std::to_string(sync) + R"(, "curve": 4, "fade_time": )" + std::to_string(fadeMs) +
+           R"(, "offset": )" + std::to_string(fadeOffsetMs) + R"(}, "destination": {"pre_entry": 0})" + extra + "}";
+}
+
+// The exit point the rule's sync kind finds in a segment entered at origin, at or after time
+// (capture sample frames; segment time 0 is the entry cue): the model of the transition.
+long ModelExitPoint(int sync, long origin, long time)
+{
+    const long local = time - origin;
+    long point = kActive;
+    if (sync == kNextBar)
+        point = (local + kBar - 1) / kBar * kBar;
+    else if (sync == kNextCustomCue)
+        point = kCustomCue;
+    return origin + point;
+}
+
+class MusicSwitchHeard : public MusicHeard
+{
+protected:
+    MusicSwitchHeard() : MusicHeard("Switch.bnk", &Description) {}
+
+    static std::string Description()
+    {
+        std::string items;
+        // Containers playing A, B, C (and T), one rule each.
+        const struct
+        {
+            int container;
+            std::string rule;
+        } plain[] = {{900, Rule(kExitCue)},
+                     {901, Rule(kNextBar)},
+                     {902, Rule(kNextCustomCue)},
+                     {903, Rule(kExitCue, 200, 100)},
+                     {904, Rule(kExitCue) + ", " + R"({"sources": [9041], "destinations": [9042], "source": {"sync": 7}, "segment": {"id": 9044}})"}};
+        for (const auto& c : plain)
+            items += SegmentsOf(c.container) + ", " + Switch(c.container, c.rule, TreeOf(c.container), ChildrenOf(c.container)) + ", ";
+        // 33 switch containers nested through their decisions, the last naming its segment A.
+        for (int level = 0; level < 33; ++level)
+        {
+            const int id = 800 + level;
+            const int next = level == 32 ? SegmentA(id) : id + 1;
+            if (level == 32)
+                items += Segment(next, kA, 1200, 200, true) + ", ";
+            items += Switch(id, Rule(kExitCue), R"({"children": {"0": )" + std::to_string(next) + "}}", std::to_string(next)) + ", ";
+        }
+        return R"({"name": "Switch.bnk", "media": [)" + Tone(kA, 440, 1600) + ", " + Tone(kB, 660, 1600) + ", " +
+               Tone(kC, 990, 1600) + ", " + Tone(kT, 1320, 1600) + ", " + Tone(kD, 550, 500) + R"(],
+            "chunks": [{"tag": "BKHD"}, {"tag": "DIDX"}, {"tag": "DATA"}, {"tag": "STMG", "state_groups": [{"id": 700}]},
+              {"tag": "HIRC", "items": [)" +
+               items + Segment(kD, kD, 100, 0, false) + ", " + Segment(SegmentB(905), kB, 1200, 200, false) + R"(,
+                {"type": "music_playlist", "id": 600, "children": [540], "bus": "Master Audio Bus", "rules": [{"source": {"sync": 7}}],
+                 "playlist": {"id": 99, "mode": 1, "repeat": 0, "items": [{"segment": 540, "id": 1}]}}, )" +
+               // A rule whose exit (a custom cue) never comes in the looped D.
+               Switch(905, Rule(kNextCustomCue), R"({"children": {"0": 600, "12": 9052}})", "600, 9052") + ", " +
+               // A decision naming its own container, and one naming an id that is not loaded.
+               Switch(906, Rule(kExitCue), R"({"children": {"0": 906}})", "") + ", " +
+               Switch(907, Rule(kExitCue), R"({"children": {"0": 9999}})", "") + "]}]}";
+    }
+
+    struct Piece
+    {
+        int segment;
+        long origin;
+        long from;
+        long until;
+    };
+
+    double Judge(const std::vector<Piece>& pieces, int shift = 0)
+    {
+        std::string arguments = "--shift " + std::to_string(shift);
+        for (const Piece& p : pieces)
+            arguments += " --piece " + std::to_string(p.segment) + " " + std::to_string(p.origin) + " " +
+                         std::to_string(p.from) + " " + std::to_string(p.until);
+        std::istringstream output(RunModel("playlist_heard.py", arguments));
+        double maxError = 1.0;
+        long worst = -1, lastAudible = -1;
+        output >> maxError >> worst >> lastAudible;
+        EXPECT_FALSE(output.fail()) << "the oracle answered: " << output.str();
+        lastWorst = worst;
+        lastLoud = lastAudible;
+        return maxError;
+    }
+
+    long lastWorst = -1;
+    long lastLoud = -1;
+
+    void Play(int container)
+    {
+        ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, 11), ZK_Success);
+        captured.clear();
+        frameOffsets.clear();
+        ASSERT_NE(PostEvent(("Play_" + std::to_string(container)).c_str(), kEmitter), 0u);
+    }
+
+    CZkMusicSwitchContext* Root() const
+    {
+        return static_cast<CZkMusicSwitchContext*>(MusicEngineState::Get().FirstPlaying());
+    }
+
+    void StopAll()
+    {
+        ZK::SoundEngine::StopAll();
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(4));
+        EXPECT_EQ(MusicEngineState::Get().FirstPlaying(), nullptr);
+    }
+};
+
+// The capture sample frame where A's entry cue lies when a switch starts on it: a root switch
+// starts with silence and schedules its destination at once, entered on the play's first sample.
+constexpr long kOrigin = 0;
+constexpr uint32_t kChangeFrame = 10;
+
+TEST_F(MusicSwitchHeard, AStateChangeEntersTheDestinationOnTheExitPointTheRuleAsks)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    struct Case
+    {
+        const char* what;
+        int container;
+        int sync;
+        bool viaTransition;
+    };
+    const std::vector<Case> cases = {
+        {"exit cue", 900, kExitCue, false},
+        {"next bar", 901, kNextBar, false},
+        {"next custom cue", 902, kNextCustomCue, false},
+        {"through a transition segment", 904, kExitCue, true},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        ASSERT_NO_FATAL_FAILURE(Play(c.container));
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(kChangeFrame));
+        ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, kStateB), ZK_Success);
+        const long now = static_cast<long>(kChangeFrame * kFrames);
+        const long exit = ModelExitPoint(c.sync, kOrigin, now);
+        const long entry = c.viaTransition ? exit + kShortActive : exit;
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(static_cast<uint32_t>((entry + 30000) / kFrames) + 1 - kChangeFrame));
+        std::vector<Piece> pieces = {{SegmentA(c.container), kOrigin, 0, exit - kOrigin}};
+        if (c.viaTransition)
+            pieces.push_back({SegmentT(c.container), exit, 0, kShortActive});
+        pieces.push_back({SegmentB(c.container), entry, 0, kActive});
+        EXPECT_LT(Judge(pieces), kLevelTolerance) << "worst at " << lastWorst << ", audible until " << lastLoud;
+        if (c.sync == kNextBar)
+        {
+            for (int shift : {-1, 1})
+                EXPECT_GT(Judge(pieces, shift), 1e-2) << "entries " << shift << " sample off";
+        }
+        ASSERT_NO_FATAL_FAILURE(StopAll());
+    }
+}
+
+TEST_F(MusicSwitchHeard, AFadeOutWithAnOffsetStopsTheSourceBeforeTheExitAndTheDestinationEntersOnIt)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    ASSERT_NO_FATAL_FAILURE(Play(903));
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(kChangeFrame));
+    ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, kStateB), ZK_Success);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(1));
+    CZkMusicSwitchContext* root = Root();
+    ASSERT_NE(root, nullptr);
+    // Silence, A, then B.
+    ZK::MusicEngine::ZkSwitchChainEntry* source = root->FirstEntry();
+    while (source != nullptr && source->next != nullptr && source->next->next != nullptr)
+        source = source->next;
+    ASSERT_NE(source, nullptr);
+    ASSERT_NE(source->next, nullptr);
+    // The root's first move, from its silence to A, leaves room for the rule's fade-out less its
+    // offset too: A enters 100 ms after the play's start.
+    const long origin = 4800;
+    const long exit = ModelExitPoint(kExitCue, origin, kChangeFrame * kFrames);
+    EXPECT_EQ(static_cast<long>(source->next->context->timeOffset), exit);
+    // The fade (200 ms) ends 100 ms after the exit cue: it begins 100 ms before it.
+    EXPECT_EQ(static_cast<long>(source->stopTime), exit - 4800);
+    EXPECT_EQ(source->fadeOut.durationMs, 200);
+    ASSERT_NO_FATAL_FAILURE(StopAll());
+}
+
+// A second change in the same frame takes back what the first placed: C, never B, enters where B
+// would have.
+TEST_F(MusicSwitchHeard, TwoChangesWithinOneFrameLeaveOnlyTheSecondDestination)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    ASSERT_NO_FATAL_FAILURE(Play(901));
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(kChangeFrame));
+    ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, kStateB), ZK_Success);
+    ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, kStateC), ZK_Success);
+    const long exit = ModelExitPoint(kNextBar, kOrigin, kChangeFrame * kFrames);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(static_cast<uint32_t>((exit + 12000) / kFrames) + 1 - kChangeFrame));
+    EXPECT_LT(Judge({{SegmentA(901), kOrigin, 0, exit - kOrigin}, {SegmentC(901), exit, 0, kActive}}), kLevelTolerance);
+    ASSERT_NO_FATAL_FAILURE(StopAll());
+}
+
+// The rule's exit (a custom cue) never comes in the looped D: each attempt moves on by one D, and
+// after 64 attempts the fallback rule leaves at the exit cue of the D the cursor then stands on.
+TEST_F(MusicSwitchHeard, ARuleWhoseExitNeverComesFallsBackAfterSixtyFourAttempts)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    ASSERT_NO_FATAL_FAILURE(Play(905));
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(2));
+    ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, kStateB), ZK_Success);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(1));
+    CZkMusicSwitchContext* root = Root();
+    ASSERT_NE(root, nullptr);
+    ZK::MusicEngine::ZkSwitchChainEntry* playlist = root->FirstEntry();
+    ASSERT_NE(playlist, nullptr);
+    if (playlist->context->GetNode() == nullptr)
+        playlist = playlist->next; // the root's initial silence
+    ASSERT_NE(playlist, nullptr);
+    ASSERT_NE(playlist->next, nullptr) << "B is scheduled";
+    EXPECT_EQ(playlist->next->context->GetNode()->ID(), static_cast<ZkUniqueID>(SegmentB(905)));
+    const auto expected = static_cast<long>(playlist->context->timeOffset) + 65 * kShortActive;
+    EXPECT_EQ(static_cast<long>(playlist->next->context->timeOffset), expected);
+    ASSERT_NO_FATAL_FAILURE(StopAll());
+}
+
+// The music cursor keeps 32 switch levels: a 33rd nested switch context is never made (silence
+// instead), so neither 33 nested containers nor a decision naming its own container recurse
+// without end; an id that is not loaded is silence too.
+TEST_F(MusicSwitchHeard, NestingPastThirtyTwoSwitchLevelsAndUnknownDestinationsPlaySilence)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    struct Case
+    {
+        const char* what;
+        int container;
+        uint32_t switchLevels;
+    };
+    const std::vector<Case> cases = {
+        {"33 nested containers", 800, 32},
+        {"a decision naming its own container", 906, 32},
+        {"a destination not loaded", 907, 1},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        ASSERT_NO_FATAL_FAILURE(Play(c.container));
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(4));
+        CZkMusicSwitchContext* level = Root();
+        ASSERT_NE(level, nullptr);
+        uint32_t levels = 1;
+        for (;;)
+        {
+            ZK::MusicEngine::ZkSwitchChainEntry* entry = level->FirstEntry();
+            if (entry != nullptr && entry->next != nullptr && level->parent == nullptr)
+                entry = entry->next;
+            ASSERT_NE(entry, nullptr);
+            const auto* node = entry->context->GetNode();
+            if (node == nullptr || node->Category() != ZK::MusicEngine::kCategoryMusicSwitch)
+            {
+                EXPECT_EQ(node, nullptr) << "silence at the bottom";
+                break;
+            }
+            level = static_cast<CZkMusicSwitchContext*>(entry->context);
+            ++levels;
+        }
+        EXPECT_EQ(levels, c.switchLevels);
+        EXPECT_TRUE(std::all_of(captured.begin(), captured.end(), [](float sample) { return sample == 0.0f; }));
+        ASSERT_NO_FATAL_FAILURE(StopAll());
+    }
+}
+} // namespace
