@@ -14,8 +14,8 @@ CZkMusicSilenceContext* CZkMusicSilenceContext::Create(CZkMusicContext& parentCo
     context->AddRef();
     if (context->Attach(gameObject, playInfo, option) != ZK_Success || context->AppendItem(0, nullptr) == nullptr)
     {
+        // Its last release unlinks it from the parent it was attached to.
         context->Stop(0);
-        context->DetachFromParent();
         context->Release();
         return nullptr;
     }

@@ -224,14 +224,9 @@ CZkMusicChainContext* CZkMusicSwitchContext::CreateDestination(ZkUniqueID id)
         if (node->Category() == kCategoryMusicSegment)
         {
             CZkMusicSegmentSequenceContext* sequence = static_cast<CZkMusicSegment*>(node)->CreateSequenceContext(this);
-            if (sequence != nullptr && sequence->Start(gameObject, playInfo, option) != ZK_Success)
-            {
-                sequence->Stop(0);
-                sequence->DetachFromParent();
-                sequence->Release();
-                sequence = nullptr;
-            }
             context = sequence;
+            if (sequence != nullptr && sequence->Start(gameObject, playInfo, option) != ZK_Success)
+                DropContext(context);
         }
         else if (node->Category() == kCategoryMusicPlaylist)
         {
@@ -289,8 +284,11 @@ void CZkMusicSwitchContext::DropContext(CZkMusicChainContext*& context)
         return;
     CZkMusicChainContext* dropped = context;
     context = nullptr;
+    // Only the entry's reference is given back. The context stays linked under this switch: what
+    // plays below it (a clip still ending holds its track, the track its segment, ...) may keep it
+    // alive past this switch's last entry, and its link is what keeps this switch alive as long;
+    // its own last release unlinks it. Unlinked here, it would release into a freed parent.
     dropped->Stop(0);
-    dropped->DetachFromParent();
     dropped->Release();
 }
 
