@@ -170,9 +170,12 @@ protected:
         long until;
     };
 
-    double Judge(const std::vector<Piece>& pieces, int shift = 0)
+    // The largest difference from the pieces placed by the oracle, leaving out the capture's
+    // sample frames [skipFrom, skipUntil) (a fade, judged on its frame levels).
+    double Judge(const std::vector<Piece>& pieces, int shift = 0, long skipFrom = 0, long skipUntil = 0)
     {
-        std::string arguments = "--shift " + std::to_string(shift);
+        std::string arguments = "--shift " + std::to_string(shift) + " --skip " + std::to_string(skipFrom) + " " +
+                                std::to_string(skipUntil);
         for (const Piece& p : pieces)
             arguments += " --piece " + std::to_string(p.segment) + " " + std::to_string(p.origin) + " " +
                          std::to_string(p.from) + " " + std::to_string(p.until);
@@ -255,6 +258,18 @@ TEST_F(MusicSwitchHeard, AStateChangeEntersTheDestinationOnTheExitPointTheRuleAs
     }
 }
 
+// A 200 ms fade-out with an offset of 100 ms begins 100 ms before the exit cue and ends 100 ms after
+// it; the destination enters on the exit cue, sample for sample. Heard: A keeps its level up to the
+// frame that holds the fade's start, its frame levels fall from there to the exit (B not yet in),
+// and outside the fade the capture is A, then B, exactly.
+// A 200 ms fade-out with an offset of 100 ms begins 100 ms before the exit cue and ends 100 ms after
+// it; the destination enters on the exit cue, sample for sample. Heard: A keeps its level up to the
+// frame that holds the fade's start, its frame levels fall from there to the frame B enters in, and
+// outside the fade the capture is A, then B, exactly.
+//
+// The output delivers no frame while nothing at all plays: the play's first four frames (A enters
+// at 4800, in the fifth) are not in the capture, which starts 4096 samples into the switch's
+// timeline. (Read as if the capture began with the play, everything seemed some 100 ms early.)
 TEST_F(MusicSwitchHeard, AFadeOutWithAnOffsetStopsTheSourceBeforeTheExitAndTheDestinationEntersOnIt)
 {
     ASSERT_NO_FATAL_FAILURE(StartMusic());
@@ -274,10 +289,44 @@ TEST_F(MusicSwitchHeard, AFadeOutWithAnOffsetStopsTheSourceBeforeTheExitAndTheDe
     // offset too: A enters 100 ms after the play's start.
     const long origin = 4800;
     const long exit = ModelExitPoint(kExitCue, origin, kChangeFrame * kFrames);
+    const long fadeFrom = exit - 4800;
+    const long fadeUntil = exit + 4800;
     EXPECT_EQ(static_cast<long>(source->next->context->timeOffset), exit);
-    // The fade (200 ms) ends 100 ms after the exit cue: it begins 100 ms before it.
-    EXPECT_EQ(static_cast<long>(source->stopTime), exit - 4800);
+    EXPECT_EQ(static_cast<long>(source->stopTime), fadeFrom);
     EXPECT_EQ(source->fadeOut.durationMs, 200);
+
+    const auto rendered = static_cast<uint32_t>((exit + kActive) / kFrames);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(rendered - kChangeFrame - 1));
+    constexpr uint32_t kSilentFrames = 4;
+    ASSERT_EQ(frameOffsets.size(), rendered - kSilentFrames) << "the frames before A's first sample are not delivered";
+    // Switch time to capture sample frame.
+    const auto heard = [](long time) { return time - static_cast<long>(kSilentFrames * kFrames); };
+    // The fade runs on the frame clock from the frame that holds its start, and may end in the
+    // frame after the one that holds its end.
+    const long skipFrom = heard(fadeFrom / kFrames * kFrames);
+    const long skipUntil = heard((fadeUntil / kFrames + 2) * kFrames);
+    EXPECT_LT(Judge({{SegmentA(903), heard(origin), 0, fadeUntil - origin}, {SegmentB(903), heard(exit), 0, kActive}}, 0,
+                    skipFrom, skipUntil),
+              kLevelTolerance)
+        << "worst at " << lastWorst;
+    for (int shift : {-1, 1})
+        EXPECT_GT(Judge({{SegmentA(903), heard(origin), 0, fadeUntil - origin}, {SegmentB(903), heard(exit), 0, kActive}}, shift,
+                        skipFrom, skipUntil),
+                  1e-2)
+            << "B entered " << shift << " sample off";
+    const std::vector<float> peaks = FramePeaks();
+    const float full = 0.3f * ZkFirstSoundTest::kCentreGain;
+    const auto fadeFirst = static_cast<size_t>(heard(fadeFrom) / kFrames); // the frame the fade starts in
+    const auto entering = static_cast<size_t>(heard(exit) / kFrames);      // the frame B enters in
+    ASSERT_GT(peaks.size(), entering);
+    for (size_t frame = fadeFirst - 8; frame < fadeFirst; ++frame)
+        EXPECT_NEAR(peaks[frame], full, 0.01) << "frame " << frame << " before the fade";
+    for (size_t frame = fadeFirst + 1; frame < entering; ++frame)
+        EXPECT_LT(peaks[frame], peaks[frame - 1]) << "frame " << frame << " falls";
+    // The last frame before B, at a linear fade's level: the fade (9.4 frames) has run one frame
+    // less than the frames from its first one.
+    const float fadeFrames = 9600.0f / kFrames;
+    EXPECT_NEAR(peaks[entering - 1], full * (1.0f - static_cast<float>(entering - 1 - fadeFirst) / fadeFrames), full * 0.05f);
     ASSERT_NO_FATAL_FAILURE(StopAll());
 }
 
