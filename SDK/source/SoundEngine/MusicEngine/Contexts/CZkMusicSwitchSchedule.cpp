@@ -187,9 +187,12 @@ void CZkMusicSwitchContext::ScheduleSwitch(ZkUniqueID destinationID, const ZkSwi
             }
             // Entries that follow the source's position are prepared again for the position at the
             // exit point; when their new look-ahead no longer fits before it, the exit is searched
-            // again from now + that look-ahead (as many times as the attempts allow).
-            for (uint32_t again = 0; point == ZkSyncPoint_Found && FollowsSourcePosition(enter) && again < kMaxRuleAttempts;
-                 ++again)
+            // again from now + that look-ahead. Each search again is one more attempt of the same
+            // count: once the rule's attempts are spent, the next attempt takes the fallback rule
+            // in the same item (the cursor stays).
+            const uint32_t attemptLimit = attempt < kMaxRuleAttempts ? kMaxRuleAttempts : 2 * kMaxRuleAttempts;
+            bool attemptsSpent = false;
+            while (point == ZkSyncPoint_Found && FollowsSourcePosition(enter))
             {
                 const auto position = static_cast<int32_t>(cursor.ItemLocalTime(exitPoint));
                 if (PrepareDestination(*destination, enter, enter.entryKind == 1 ? position : 0, exitCue, lookAhead, enteredCue) !=
@@ -200,9 +203,23 @@ void CZkMusicSwitchContext::ScheduleSwitch(ZkUniqueID destinationID, const ZkSwi
                 }
                 if (exitPoint >= now + static_cast<uint64_t>(std::max(lookAhead, 0)))
                     break;
+                if (attempt + 1 >= attemptLimit)
+                {
+                    attemptsSpent = true;
+                    break;
+                }
+                ++attempt;
                 earliest = now + static_cast<uint64_t>(std::max<int64_t>(std::max<int64_t>(lookAhead, room), 0));
                 exitCue = leave.cueFilter;
                 point = cursor.FindSyncPoint(earliest, leave.syncKind, exitCue, false, true, exitPoint);
+            }
+            if (attemptsSpent)
+            {
+                // The loop's step makes the attempt count the limit: the fallback rule (or the end).
+                previousRule = nullptr;
+                DropContext(bridge);
+                attempt = attemptLimit - 1;
+                continue;
             }
             if (point != ZkSyncPoint_Found)
             {

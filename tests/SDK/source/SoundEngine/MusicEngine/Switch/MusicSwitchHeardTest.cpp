@@ -11,6 +11,8 @@
 // cue to exit cue, no post-exit; D (without a custom cue) is looped by the playlist P.
 #include "SDK/source/SoundEngine/MusicEngine/Heard/MusicHeardFixture.h"
 
+#include "MusicEngine/CZkMusicSegment.h"
+#include "MusicEngine/Contexts/CZkMusicSegmentContext.h"
 #include "MusicEngine/Contexts/CZkMusicSwitchContext.h"
 #include "MusicEngine/MusicEngineState.h"
 
@@ -39,16 +41,19 @@ constexpr uint32_t kStateB = 12, kStateC = 13;
 
 constexpr int kA = 500, kB = 510, kC = 520, kT = 530, kD = 540, kP = 600;
 constexpr int kExitCue = 7, kNextBar = 2, kNextCustomCue = 5;
+constexpr int kPlaylistSegments = 9160; // the four segments of the looped playlist 916
 
 // A segment of one track with one clip of the tone media over the whole segment (track id = id +
-// 50000; a segment belongs to one container, the tones are shared).
-std::string Segment(int id, int media, long activeMs, long postMs, bool customCue)
+// 50000; a segment belongs to one container, the tones are shared): its entry cue at 100 ms (id
+// id * 10 + 1), the cues {id, ms from the segment's start} between, its exit cue (id * 10 + 3).
+std::string SegmentWithCues(int id, int media, long activeMs, long postMs, const std::vector<std::pair<int, long>>& cues)
 {
     const long durationMs = 100 + activeMs + postMs;
     const std::string track = std::to_string(id + 50000);
     const std::string source = std::to_string(media + 1000);
-    const std::string custom =
-        customCue ? R"(, {"id": )" + std::to_string(id * 10 + 2) + R"(, "position_ms": 600.0})" : std::string();
+    std::string custom;
+    for (const auto& [cue, ms] : cues)
+        custom += R"(, {"id": )" + std::to_string(cue) + R"(, "position_ms": )" + std::to_string(ms) + ".0}";
     return R"({"type": "music_track", "id": )" + track + R"(, "bus": "Master Audio Bus", "sources": [{"source": )" + source +
            R"(}], "clips": [{"subtrack": 0, "source": )" + source + R"(, "position_ms": 0.0, "duration_ms": )" +
            std::to_string(durationMs) + R"(.0}]},
@@ -56,6 +61,15 @@ std::string Segment(int id, int media, long activeMs, long postMs, bool customCu
            R"(], "duration_ms": )" + std::to_string(durationMs) + R"(.0, "grid": {"tempo": 240.0, "own": 1},
          "markers": [{"id": )" + std::to_string(id * 10 + 1) + R"(, "position_ms": 100.0})" + custom + R"(, {"id": )" +
            std::to_string(id * 10 + 3) + R"(, "position_ms": )" + std::to_string(100 + activeMs) + R"(.0}]})";
+}
+
+// The same with, for customCue, one custom cue 500 ms after the entry cue (id id * 10 + 2).
+std::string Segment(int id, int media, long activeMs, long postMs, bool customCue)
+{
+    std::vector<std::pair<int, long>> cues;
+    if (customCue)
+        cues.emplace_back(id * 10 + 2, 600);
+    return SegmentWithCues(id, media, activeMs, postMs, cues);
 }
 
 std::string Tone(int id, int hz, long ms)
@@ -90,20 +104,30 @@ std::string ChildrenOf(int container)
 }
 
 // A switch container on the state group (its event "Play_<id>") with its rules and tree.
-std::string Switch(int id, const std::string& rules, const std::string& tree, const std::string& children)
+// keepsUnchanged: the container's "continue" flag (a change to what already plays goes on with it).
+std::string Switch(int id, const std::string& rules, const std::string& tree, const std::string& children,
+                   bool keepsUnchanged = true)
 {
     return R"({"type": "music_switch", "id": )" + std::to_string(id) + R"(, "bus": "Master Audio Bus", "children": [)" +
-           children + R"(], "arguments": [[700, 1]], "rules": [)" + rules + R"(], "tree": )" + tree + R"(},
+           children + R"(], "continue": )" + (keepsUnchanged ? "1" : "0") + R"(, "arguments": [[700, 1]], "rules": [)" + rules +
+           R"(], "tree": )" + tree + R"(},
         {"type": "action", "id": )" + std::to_string(id + 5000) + R"(, "action": "play", "target": )" + std::to_string(id) +
            R"(},
         {"type": "event", "id": "Play_)" + std::to_string(id) + R"(", "actions": [)" + std::to_string(id + 5000) + "]}";
 }
 
 
+// A rule leaving at the sync kind with the fade-out (ms, offset ms); extra: more fields of the rule.
 std::string Rule(int sync, int fadeMs = 0, int fadeOffsetMs = 0, const std::string& extra = "")
 {
     return R"({"source": {"sync": )" + std::to_string(sync) + R"(, "curve": 4, "fade_time": )" + std::to_string(fadeMs) +
            R"(, "offset": )" + std::to_string(fadeOffsetMs) + R"(}, "destination": {"pre_entry": 0})" + extra + "}";
+}
+
+// A rule leaving at the sync kind and entering as destination says (its fields).
+std::string RuleEntering(int sync, const std::string& destination)
+{
+    return R"({"source": {"sync": )" + std::to_string(sync) + R"(}, "destination": {)" + destination + "}}";
 }
 
 // The exit point the rule's sync kind finds in a segment entered at origin, at or after time
@@ -139,6 +163,44 @@ protected:
                      {904, Rule(kExitCue) + ", " + R"({"sources": [9041], "destinations": [9042], "source": {"sync": 7}, "segment": {"id": 9044}})"}};
         for (const auto& c : plain)
             items += SegmentsOf(c.container) + ", " + Switch(c.container, c.rule, TreeOf(c.container), ChildrenOf(c.container)) + ", ";
+        // Entries that follow the source: at its segment position (910); at the cue of the
+        // destination that has the id of the cue the source leaves at, never the entry cue (911,
+        // where B has A's custom cue id 400 ms after its entry cue and decoys around it;
+        // the root's first move, from silence, takes the other rule and enters A at its entry cue).
+        items += SegmentsOf(910) + ", " + Switch(910, RuleEntering(kNextBar, R"("entry": 1)"), TreeOf(910), ChildrenOf(910)) + ", ";
+        items += Segment(SegmentA(911), kA, 1200, 200, true) + ", " +
+                 SegmentWithCues(SegmentB(911), kB, 1200, 200, {{76, 250}, {77, 400}, {SegmentA(911) * 10 + 2, 500}, {78, 1000}}) + ", " +
+                 Segment(SegmentC(911), kC, 1200, 200, false) + ", " + Segment(SegmentT(911), kT, 100, 0, false) + ", " +
+                 Switch(911,
+                        Rule(kExitCue) + R"(, {"sources": [)" + std::to_string(SegmentA(911)) +
+                            R"(], "source": {"sync": 5}, "destination": {"entry": 3, "use_source_cue": 1}})",
+                        TreeOf(911), ChildrenOf(911)) +
+                 ", ";
+        // 900 without the continue flag: a change back to what plays moves to it again.
+        items += SegmentsOf(912) + ", " + Switch(912, Rule(kExitCue), TreeOf(912), ChildrenOf(912), false) + ", ";
+        // To B at the next bar, to anything else at the exit cue.
+        items += SegmentsOf(913) + ", " +
+                 Switch(913, Rule(kExitCue) + ", " + Rule(kNextBar, 0, 0, R"(, "destinations": [)" + std::to_string(SegmentB(913)) + "]"),
+                        TreeOf(913), ChildrenOf(913)) +
+                 ", ";
+        // A playlist of four 100 ms segments in a loop (A's, B's, C's and T's tones), left for B and
+        // returned to, each at the exit cue.
+        std::string loop;
+        for (int index = 0; index < 4; ++index)
+        {
+            const int segment = kPlaylistSegments + index;
+            items += Segment(segment, kA + 10 * index, 100, 0, false) + ", ";
+            loop += (index > 0 ? ", " : "") + std::string(R"({"segment": )") + std::to_string(segment) + R"(, "id": )" +
+                    std::to_string(index + 1) + "}";
+        }
+        items += R"({"type": "music_playlist", "id": 916, "bus": "Master Audio Bus", "children": [)" +
+                 std::to_string(kPlaylistSegments) + ", " + std::to_string(kPlaylistSegments + 1) + ", " +
+                 std::to_string(kPlaylistSegments + 2) + ", " + std::to_string(kPlaylistSegments + 3) +
+                 R"(], "rules": [{"source": {"sync": 7}}], "playlist": {"id": 98, "mode": 1, "repeat": 0, "items": [)" + loop +
+                 "]}}, " + Segment(SegmentB(914), kB, 1200, 200, false) + ", " +
+                 Switch(914, Rule(kExitCue), R"({"children": {"0": 916, "12": )" + std::to_string(SegmentB(914)) + "}}",
+                        "916, " + std::to_string(SegmentB(914))) +
+                 ", ";
         // 33 switch containers nested through their decisions, the last naming its segment A.
         for (int level = 0; level < 33; ++level)
         {
@@ -412,5 +474,136 @@ TEST_F(MusicSwitchHeard, NestingPastThirtyTwoSwitchLevelsAndUnknownDestinationsP
         EXPECT_TRUE(std::all_of(captured.begin(), captured.end(), [](float sample) { return sample == 0.0f; }));
         ASSERT_NO_FATAL_FAILURE(StopAll());
     }
+}
+} // namespace
+
+namespace
+{
+// Entries that follow the source: the rule's entry at the source's segment position puts B's
+// segment time at the exit point equal to A's there (A's next bar, 1 s); the entry at the cue with
+// the id of the cue the source leaves at (never the entry cue) puts B's cue 400 ms after its entry
+// cue, not one of its decoys, on A's custom cue. Both are known only at the exit point, so
+// the destination is prepared again there.
+TEST_F(MusicSwitchHeard, AnEntryThatFollowsTheSourceIsPreparedAgainForTheExitPoint)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    struct Case
+    {
+        const char* what;
+        int container;
+        long exit;         // capture sample frame (A enters on the first)
+        long enteredAt;    // B's segment time placed on it
+    };
+    const std::vector<Case> cases = {
+        {"at the source's position", 910, kBar, kBar},
+        {"at the cue named by the source's", 911, kCustomCue, 19200},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        ASSERT_NO_FATAL_FAILURE(Play(c.container));
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(kChangeFrame));
+        ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, kStateB), ZK_Success);
+        // B plays to its end, its post-exit included.
+        ASSERT_NO_FATAL_FAILURE(
+            RenderFrames(static_cast<uint32_t>((c.exit - c.enteredAt + kActive + kPost) / kFrames) + 4 - kChangeFrame));
+        const std::vector<Piece> pieces = {{SegmentA(c.container), kOrigin, 0, c.exit},
+                                           {SegmentB(c.container), c.exit - c.enteredAt, c.enteredAt, kActive + kPost}};
+        EXPECT_LT(Judge(pieces), kLevelTolerance) << "worst at " << lastWorst << ", audible until " << lastLoud;
+        ASSERT_NO_FATAL_FAILURE(StopAll());
+    }
+}
+
+// A change back to what plays, before the transition to B is reached: with the container's
+// continue flag A plays on to its end as if nothing had changed (B taken back); without it, A is
+// entered again on A's exit cue in B's place.
+TEST_F(MusicSwitchHeard, AChangeBackBeforeTheExitTakesTheTransitionBack)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    struct Case
+    {
+        const char* what;
+        int container;
+        std::vector<std::pair<long, long>> heardA; // A's pieces: origin, until (segment time)
+    };
+    const std::vector<Case> cases = {
+        {"continue flag: A goes on", 900, {{kOrigin, kActive + kPost}}},
+        {"no continue flag: A again", 912, {{kOrigin, kActive}, {kOrigin + kActive, kActive + kPost}}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        ASSERT_NO_FATAL_FAILURE(Play(c.container));
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(kChangeFrame));
+        ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, kStateB), ZK_Success);
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(kChangeFrame));
+        ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, 11), ZK_Success);
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(static_cast<uint32_t>((2 * kActive + kPost) / kFrames) + 4 - 2 * kChangeFrame));
+        std::vector<Piece> pieces;
+        for (const auto& [origin, until] : c.heardA)
+            pieces.push_back({SegmentA(c.container), origin, 0, until});
+        EXPECT_LT(Judge(pieces), kLevelTolerance) << "worst at " << lastWorst << ", audible until " << lastLoud;
+        ASSERT_NO_FATAL_FAILURE(StopAll());
+    }
+}
+
+// B waits for A's next bar; C, asked for in a later frame, leaves at A's exit cue, after B's entry:
+// the exit lies past the item as B's entry cuts it, so B's entry is taken back, the exit searched
+// again, and C enters on A's exit cue. B is never heard.
+TEST_F(MusicSwitchHeard, AnExitPastAQueuedEntryTakesThatEntryBack)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    ASSERT_NO_FATAL_FAILURE(Play(913));
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(kChangeFrame));
+    ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, kStateB), ZK_Success);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(kChangeFrame));
+    ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, kStateC), ZK_Success);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(static_cast<uint32_t>((kActive + 30000) / kFrames) - 2 * kChangeFrame));
+    EXPECT_LT(Judge({{SegmentA(913), kOrigin, 0, kActive}, {SegmentC(913), kActive, 0, kActive}}), kLevelTolerance)
+        << "worst at " << lastWorst;
+    ASSERT_NO_FATAL_FAILURE(StopAll());
+}
+
+// The loop of four segments is left for B at the exit cue of the second, and returned to at B's
+// exit cue: it resumes from the walk the switch stored for it, with the segment that was playing
+// when it was left (not from its first), and goes on from there.
+TEST_F(MusicSwitchHeard, ReturningToAPlaylistResumesItFromTheStoredWalk)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    ASSERT_NO_FATAL_FAILURE(Play(914));
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(6)); // in the second segment (4800 to 9600)
+    ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, kStateB), ZK_Success);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(14));
+    ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, 11), ZK_Success);
+    const long left = 2 * kShortActive;
+    const long back = left + kActive;
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(static_cast<uint32_t>((back + 3 * kShortActive) / kFrames) - 20));
+    EXPECT_LT(Judge({{kPlaylistSegments, kOrigin, 0, kShortActive},
+                     {kPlaylistSegments + 1, kShortActive, 0, kShortActive},
+                     {SegmentB(914), left, 0, kActive},
+                     {kPlaylistSegments + 1, back, 0, kShortActive},
+                     {kPlaylistSegments + 2, back + kShortActive, 0, kShortActive},
+                     {kPlaylistSegments + 3, back + 2 * kShortActive, 0, kShortActive}}),
+              kLevelTolerance)
+        << "worst at " << lastWorst << ", audible until " << lastLoud;
+    ASSERT_NO_FATAL_FAILURE(StopAll());
+}
+
+// A change once the destination has played to its end: A's chain still plays (its empty last item,
+// whose exit lies behind it), so B enters at once, on the first sample of the frame of the change.
+TEST_F(MusicSwitchHeard, AChangeAfterTheDestinationHasEndedEntersAtOnce)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    ASSERT_NO_FATAL_FAILURE(Play(900));
+    const auto ended = static_cast<uint32_t>((kActive + kPost) / kFrames) + 2;
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(ended));
+    ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, kStateB), ZK_Success);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(static_cast<uint32_t>((kActive + kPost) / kFrames) + 2));
+    const long change = static_cast<long>(ended * kFrames);
+    const std::vector<Piece> pieces = {{SegmentA(900), kOrigin, 0, kActive + kPost}, {SegmentB(900), change, 0, kActive + kPost}};
+    EXPECT_LT(Judge(pieces), kLevelTolerance) << "worst at " << lastWorst << ", audible until " << lastLoud;
+    for (int shift : {-1, 1})
+        EXPECT_GT(Judge(pieces, shift), 1e-2) << "B entered " << shift << " sample off";
+    ASSERT_NO_FATAL_FAILURE(StopAll());
 }
 } // namespace
