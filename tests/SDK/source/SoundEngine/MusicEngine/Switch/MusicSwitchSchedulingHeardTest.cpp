@@ -1,0 +1,167 @@
+// Switch containers heard: how a change is scheduled against what is already on the switch's
+// timeline (entries that follow the source, a change back, an exit past a queued entry, a playlist
+// returned to, a change after the destination's end, the attempts' count). The fixture and its
+// bank: MusicSwitchHeardFixture.h.
+#include "SDK/source/SoundEngine/MusicEngine/Switch/MusicSwitchHeardFixture.h"
+
+#include <ZK/SoundEngine/Common/ZkEngineControls.h>
+#include <ZK/SoundEngine/Common/ZkGameSyncCalls.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace
+{
+using namespace ZkMusicSwitchHeardTest;
+
+// Entries that follow the source: the rule's entry at the source's segment position puts B's
+// segment time at the exit point equal to A's there (A's next bar, 1 s); the entry at the cue with
+// the id of the cue the source leaves at (never the entry cue) puts B's cue 400 ms after its entry
+// cue, not one of its decoys, on A's custom cue. Both are known only at the exit point, so
+// the destination is prepared again there.
+TEST_F(MusicSwitchHeard, AnEntryThatFollowsTheSourceIsPreparedAgainForTheExitPoint)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    struct Case
+    {
+        const char* what;
+        int container;
+        long exit;         // capture sample frame (A enters on the first)
+        long enteredAt;    // B's segment time placed on it
+    };
+    const std::vector<Case> cases = {
+        {"at the source's position", 910, kBar, kBar},
+        {"at the cue named by the source's", 911, kCustomCue, 19200},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        ASSERT_NO_FATAL_FAILURE(Play(c.container));
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(kChangeFrame));
+        ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, kStateB), ZK_Success);
+        // B plays to its end, its post-exit included.
+        ASSERT_NO_FATAL_FAILURE(
+            RenderFrames(static_cast<uint32_t>((c.exit - c.enteredAt + kActive + kPost) / kFrames) + 4 - kChangeFrame));
+        const std::vector<Piece> pieces = {{SegmentA(c.container), kOrigin, 0, c.exit},
+                                           {SegmentB(c.container), c.exit - c.enteredAt, c.enteredAt, kActive + kPost}};
+        EXPECT_LT(Judge(pieces), kLevelTolerance) << "worst at " << lastWorst << ", audible until " << lastLoud;
+        ASSERT_NO_FATAL_FAILURE(StopAll());
+    }
+}
+
+// A change back to what plays, before the transition to B is reached: with the container's
+// continue flag A plays on to its end as if nothing had changed (B taken back); without it, A is
+// entered again on A's exit cue in B's place.
+TEST_F(MusicSwitchHeard, AChangeBackBeforeTheExitTakesTheTransitionBack)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    struct Case
+    {
+        const char* what;
+        int container;
+        std::vector<std::pair<long, long>> heardA; // A's pieces: origin, until (segment time)
+    };
+    const std::vector<Case> cases = {
+        {"continue flag: A goes on", 900, {{kOrigin, kActive + kPost}}},
+        {"no continue flag: A again", 912, {{kOrigin, kActive}, {kOrigin + kActive, kActive + kPost}}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        ASSERT_NO_FATAL_FAILURE(Play(c.container));
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(kChangeFrame));
+        ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, kStateB), ZK_Success);
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(kChangeFrame));
+        ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, 11), ZK_Success);
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(static_cast<uint32_t>((2 * kActive + kPost) / kFrames) + 4 - 2 * kChangeFrame));
+        std::vector<Piece> pieces;
+        for (const auto& [origin, until] : c.heardA)
+            pieces.push_back({SegmentA(c.container), origin, 0, until});
+        EXPECT_LT(Judge(pieces), kLevelTolerance) << "worst at " << lastWorst << ", audible until " << lastLoud;
+        ASSERT_NO_FATAL_FAILURE(StopAll());
+    }
+}
+
+// B waits for A's next bar; C, asked for in a later frame, leaves at A's exit cue, after B's entry:
+// the exit lies past the item as B's entry cuts it, so B's entry is taken back, the exit searched
+// again, and C enters on A's exit cue. B is never heard.
+TEST_F(MusicSwitchHeard, AnExitPastAQueuedEntryTakesThatEntryBack)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    ASSERT_NO_FATAL_FAILURE(Play(913));
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(kChangeFrame));
+    ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, kStateB), ZK_Success);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(kChangeFrame));
+    ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, kStateC), ZK_Success);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(static_cast<uint32_t>((kActive + 30000) / kFrames) - 2 * kChangeFrame));
+    EXPECT_LT(Judge({{SegmentA(913), kOrigin, 0, kActive}, {SegmentC(913), kActive, 0, kActive}}), kLevelTolerance)
+        << "worst at " << lastWorst;
+    ASSERT_NO_FATAL_FAILURE(StopAll());
+}
+
+// The loop of four segments is left for B at the exit cue of the second, and returned to at B's
+// exit cue: it resumes from the walk the switch stored for it, with the segment that was playing
+// when it was left (not from its first), and goes on from there.
+TEST_F(MusicSwitchHeard, ReturningToAPlaylistResumesItFromTheStoredWalk)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    ASSERT_NO_FATAL_FAILURE(Play(914));
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(6)); // in the second segment (4800 to 9600)
+    ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, kStateB), ZK_Success);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(14));
+    ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, 11), ZK_Success);
+    const long left = 2 * kShortActive;
+    const long back = left + kActive;
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(static_cast<uint32_t>((back + 3 * kShortActive) / kFrames) - 20));
+    EXPECT_LT(Judge({{kPlaylistSegments, kOrigin, 0, kShortActive},
+                     {kPlaylistSegments + 1, kShortActive, 0, kShortActive},
+                     {SegmentB(914), left, 0, kActive},
+                     {kPlaylistSegments + 1, back, 0, kShortActive},
+                     {kPlaylistSegments + 2, back + kShortActive, 0, kShortActive},
+                     {kPlaylistSegments + 3, back + 2 * kShortActive, 0, kShortActive}}),
+              kLevelTolerance)
+        << "worst at " << lastWorst << ", audible until " << lastLoud;
+    ASSERT_NO_FATAL_FAILURE(StopAll());
+}
+
+// A change once the destination has played to its end: A's chain still plays (its empty last item,
+// whose exit lies behind it), so B enters at once, on the first sample of the frame of the change.
+TEST_F(MusicSwitchHeard, AChangeAfterTheDestinationHasEndedEntersAtOnce)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    ASSERT_NO_FATAL_FAILURE(Play(900));
+    const auto ended = static_cast<uint32_t>((kActive + kPost) / kFrames) + 2;
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(ended));
+    ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, kStateB), ZK_Success);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(static_cast<uint32_t>((kActive + kPost) / kFrames) + 2));
+    const long change = static_cast<long>(ended * kFrames);
+    const std::vector<Piece> pieces = {{SegmentA(900), kOrigin, 0, kActive + kPost}, {SegmentB(900), change, 0, kActive + kPost}};
+    EXPECT_LT(Judge(pieces), kLevelTolerance) << "worst at " << lastWorst << ", audible until " << lastLoud;
+    for (int shift : {-1, 1})
+        EXPECT_GT(Judge(pieces, shift), 1e-2) << "B entered " << shift << " sample off";
+    ASSERT_NO_FATAL_FAILURE(StopAll());
+}
+// The rule leaves at the next custom cue, which only X, after 63 plays of a segment without one,
+// has: the walk there takes 63 attempts. On the 64th, X's custom cue is found, but B' follows the
+// source's position and, entered there (inside its streamed clip), needs 10 s of look-ahead: a
+// search again would be a 65th attempt. The attempts are spent, so the fallback rule leaves X at
+// its exit cue, where B' enters at its entry cue (prefetched: no look-ahead).
+TEST_F(MusicSwitchHeard, SearchingAgainForAFollowingEntryCountsAmongTheSixtyFourAttempts)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    ASSERT_NO_FATAL_FAILURE(Play(917));
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(2));
+    ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, kStateB), ZK_Success);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(1));
+    CZkMusicSwitchContext* root = Root();
+    ASSERT_NE(root, nullptr);
+    ZK::MusicEngine::ZkSwitchChainEntry* playlist = root->CurrentEntry();
+    ASSERT_NE(playlist, nullptr);
+    ASSERT_NE(playlist->next, nullptr) << "B' is scheduled";
+    EXPECT_EQ(playlist->next->context->GetNode()->ID(), 9173u);
+    const long xOrigin = static_cast<long>(playlist->context->timeOffset) + 63 * kShortActive;
+    EXPECT_EQ(static_cast<long>(playlist->next->context->timeOffset), xOrigin + kActive) << "X's exit cue";
+    EXPECT_EQ(playlist->next->context->chainStartOffset, 0) << "B' at its entry cue";
+    ASSERT_NO_FATAL_FAILURE(StopAll());
+}
+} // namespace
