@@ -40,7 +40,7 @@ constexpr double kLevelTolerance = 1e-4;
 constexpr uint32_t kGroup = 700;
 constexpr uint32_t kStateB = 12, kStateC = 13;
 
-constexpr int kA = 500, kB = 510, kC = 520, kT = 530, kD = 540, kP = 600;
+constexpr int kA = 500, kB = 510, kC = 520, kT = 530, kD = 540, kP = 600, kLongA = 560;
 constexpr int kExitCue = 7, kNextBar = 2, kNextCustomCue = 5;
 constexpr int kPlaylistSegments = 9160; // the four segments of the looped playlist 916
 
@@ -106,12 +106,13 @@ inline std::string ChildrenOf(int container)
 
 // A switch container on the state group (its event "Play_<id>") with its rules and tree.
 // keepsUnchanged: the container's "continue" flag (a change to what already plays goes on with it).
+// state: more fields of the container (its state chunk).
 inline std::string Switch(int id, const std::string& rules, const std::string& tree, const std::string& children,
-                   bool keepsUnchanged = true)
+                          bool keepsUnchanged = true, const std::string& state = "")
 {
     return R"({"type": "music_switch", "id": )" + std::to_string(id) + R"(, "bus": "Master Audio Bus", "children": [)" +
            children + R"(], "continue": )" + (keepsUnchanged ? "1" : "0") + R"(, "arguments": [[700, 1]], "rules": [)" + rules +
-           R"(], "tree": )" + tree + R"(},
+           R"(], "tree": )" + tree + state + R"(},
         {"type": "action", "id": )" + std::to_string(id + 5000) + R"(, "action": "play", "target": )" + std::to_string(id) +
            R"(},
         {"type": "event", "id": "Play_)" + std::to_string(id) + R"(", "actions": [)" + std::to_string(id + 5000) + "]}";
@@ -220,6 +221,14 @@ protected:
                             R"(, {"sources": [9171, 9172], "source": {"sync": 5}, "destination": {"entry": 1}})",
                         R"({"children": {"0": 918, "12": 9173}})", "918, 9173") +
                  ", ";
+        // The group's changes held to the music's next beat (the container's state chunk), left at
+        // the next bar: A lasts 2.4 s here (two bar lines inside), on a tone of its own as long.
+        items += Segment(SegmentA(919), kLongA, 2400, 200, false) + ", " + Segment(SegmentB(919), kB, 1200, 200, false) + ", " +
+                 Switch(919, Rule(kNextBar), R"({"children": {"0": )" + std::to_string(SegmentA(919)) + R"(, "12": )" +
+                                                 std::to_string(SegmentB(919)) + "}}",
+                        std::to_string(SegmentA(919)) + ", " + std::to_string(SegmentB(919)), true,
+                        R"(, "state": {"groups": [{"id": 700, "sync": 3}]})") +
+                 ", ";
         // 33 switch containers nested through their decisions, the last naming its segment A.
         for (int level = 0; level < 33; ++level)
         {
@@ -229,7 +238,7 @@ protected:
                 items += Segment(next, kA, 1200, 200, true) + ", ";
             items += Switch(id, Rule(kExitCue), R"({"children": {"0": )" + std::to_string(next) + "}}", std::to_string(next)) + ", ";
         }
-        return R"({"name": "Switch.bnk", "media": [)" + Tone(kA, 440, 1600) + ", " + Tone(kB, 660, 1600) + ", " +
+        return R"({"name": "Switch.bnk", "media": [)" + Tone(kA, 440, 1600) + ", " + Tone(kLongA, 440, 2800) + ", " + Tone(kB, 660, 1600) + ", " +
                Tone(kC, 990, 1600) + ", " + Tone(kT, 1320, 1600) + ", " + Tone(kD, 550, 500) + R"(],
             "chunks": [{"tag": "BKHD"}, {"tag": "DIDX"}, {"tag": "DATA"}, {"tag": "STMG", "state_groups": [{"id": 700}]},
               {"tag": "HIRC", "items": [)" +

@@ -6,6 +6,7 @@
 
 #include <ZK/SoundEngine/Common/ZkEngineControls.h>
 #include <ZK/SoundEngine/Common/ZkGameSyncCalls.h>
+#include <ZK/SoundEngine/Common/ZkQueryParameters.h>
 
 #include <algorithm>
 #include <vector>
@@ -162,6 +163,52 @@ TEST_F(MusicSwitchHeard, SearchingAgainForAFollowingEntryCountsAmongTheSixtyFour
     const long xOrigin = static_cast<long>(playlist->context->timeOffset) + 63 * kShortActive;
     EXPECT_EQ(static_cast<long>(playlist->next->context->timeOffset), xOrigin + kActive) << "X's exit cue";
     EXPECT_EQ(playlist->next->context->chainStartOffset, 0) << "B' at its entry cue";
+    ASSERT_NO_FATAL_FAILURE(StopAll());
+}
+// The container asks the music engine to hold its group's changes to the next beat. The state
+// manager tells the group's listeners of a change before it asks the hook, so the switch hears the
+// change when it is posted, and only the state's other users wait for a beat. Posted at 46080, the
+// change is held on A's beat at 48000, and B is scheduled at once, on the rule's next bar from
+// 46080: the bar line at 48000 (not the one at 96000 after the beat's frame).
+//
+// A stops at 48000, where B takes over: A's item does not reach the point it holds the change at,
+// and its chain, cleared at the stop, gives the change back to the music engine, which holds it
+// again in the music that now plays, on B's next beat from the end of that frame (60000). It is
+// neither applied at once nor lost: the state reads old through the frame after B's entry and new
+// once B's beat at 60000 has passed.
+TEST_F(MusicSwitchHeard, AChangeTheHookHoldsReachesTheSwitchWhenPostedAndIsHeldAgainWhenTheSourceStops)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    ASSERT_NO_FATAL_FAILURE(Play(919));
+    constexpr uint32_t kPostFrame = 45;
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(kPostFrame));
+    ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, kStateB), ZK_Success);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(1));
+    const auto state = [] {
+        ZkUniqueID current = 0;
+        EXPECT_EQ(ZK::SoundEngine::Query::GetState(kGroup, current), ZK_Success);
+        return current;
+    };
+    EXPECT_EQ(state(), 11u) << "held";
+    CZkMusicSwitchContext* root = Root();
+    ASSERT_NE(root, nullptr);
+    ASSERT_NE(root->CurrentEntry(), nullptr);
+    ASSERT_NE(root->CurrentEntry()->next, nullptr) << "B is scheduled";
+    const long exit = ModelExitPoint(kNextBar, kOrigin, kPostFrame * kFrames);
+    ASSERT_EQ(exit, kBar);
+    EXPECT_EQ(static_cast<long>(root->CurrentEntry()->next->context->timeOffset), exit);
+    EXPECT_NE(root->CurrentEntry()->context->Head()->syncActions, nullptr) << "A's item holds the change";
+
+    const auto framesUntil = [](long sample) { return static_cast<uint32_t>(sample / kFrames) + 1; };
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(framesUntil(exit) + 1 - (kPostFrame + 1)));
+    EXPECT_EQ(state(), 11u) << "still held after B's entry";
+    const long laterBeat = exit + kBar / 4;
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(framesUntil(laterBeat) + 1 - (framesUntil(exit) + 1)));
+    EXPECT_EQ(state(), kStateB) << "applied after B's beat";
+
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(static_cast<uint32_t>((exit + 30000) / kFrames) - (framesUntil(laterBeat) + 1)));
+    const std::vector<Piece> pieces = {{SegmentA(919), kOrigin, 0, exit}, {SegmentB(919), exit, 0, kActive}};
+    EXPECT_LT(Judge(pieces), kLevelTolerance) << "worst at " << lastWorst << ", audible until " << lastLoud;
     ASSERT_NO_FATAL_FAILURE(StopAll());
 }
 } // namespace
