@@ -41,7 +41,10 @@ constexpr uint32_t kGroup = 700;
 constexpr uint32_t kStateB = 12, kStateC = 13;
 
 constexpr int kA = 500, kB = 510, kC = 520, kT = 530, kD = 540, kP = 600, kLongA = 560;
-constexpr int kExitCue = 7, kNextBar = 2, kNextCustomCue = 5;
+constexpr int kExitCue = 7, kNextBar = 2, kNextBeat = 3, kNextCustomCue = 5;
+constexpr uint32_t kOtherGroup = 701, kInnerGroup = 702;
+constexpr int kStinger = 9205;
+constexpr uint32_t kStingerTrigger = 9240;
 constexpr int kPlaylistSegments = 9160; // the four segments of the looped playlist 916
 
 // A segment of one track with one clip of the tone media over the whole segment (track id = id +
@@ -107,11 +110,13 @@ inline std::string ChildrenOf(int container)
 // A switch container on the state group (its event "Play_<id>") with its rules and tree.
 // keepsUnchanged: the container's "continue" flag (a change to what already plays goes on with it).
 // state: more fields of the container (its state chunk).
+// group: the state group the container follows.
 inline std::string Switch(int id, const std::string& rules, const std::string& tree, const std::string& children,
-                          bool keepsUnchanged = true, const std::string& state = "")
+                          bool keepsUnchanged = true, const std::string& state = "", uint32_t group = 700)
 {
     return R"({"type": "music_switch", "id": )" + std::to_string(id) + R"(, "bus": "Master Audio Bus", "children": [)" +
-           children + R"(], "continue": )" + (keepsUnchanged ? "1" : "0") + R"(, "arguments": [[700, 1]], "rules": [)" + rules +
+           children + R"(], "continue": )" + (keepsUnchanged ? "1" : "0") + R"(, "arguments": [[)" + std::to_string(group) +
+           R"(, 1]], "rules": [)" + rules +
            R"(], "tree": )" + tree + state + R"(},
         {"type": "action", "id": )" + std::to_string(id + 5000) + R"(, "action": "play", "target": )" + std::to_string(id) +
            R"(},
@@ -229,6 +234,21 @@ protected:
                         std::to_string(SegmentA(919)) + ", " + std::to_string(SegmentB(919)), true,
                         R"(, "state": {"groups": [{"id": 700, "sync": 3}]})") +
                  ", ";
+        // Left at the next beat; a stinger (S, 100 ms with its 100 ms pre-entry, T's tone) on its
+        // trigger at the next bar, which may look one segment ahead; the other group's changes
+        // (kOtherGroup) held to the music's next bar.
+        items += SegmentsOf(920) + ", " + Segment(kStinger, kT, 100, 0, false) + ", " +
+                 Switch(920, Rule(kNextBeat), TreeOf(920), ChildrenOf(920) + ", " + std::to_string(kStinger), true,
+                        R"(, "state": {"groups": [{"id": 701, "sync": 2}]}, "stingers": [{"trigger": )" +
+                            std::to_string(kStingerTrigger) + R"(, "segment": )" + std::to_string(kStinger) +
+                            R"(, "sync": 2, "next_segment": 1}])") +
+                 ", ";
+        // Nesting: 921 on the group plays the switch 922 ("0") or 923 ("12"), both on kInnerGroup
+        // ("0": their A, "12": their B), each left at the exit cue.
+        items += SegmentsOf(922) + ", " + SegmentsOf(923) + ", " +
+                 Switch(922, Rule(kExitCue), TreeOf(922), ChildrenOf(922), true, "", kInnerGroup) + ", " +
+                 Switch(923, Rule(kExitCue), TreeOf(923), ChildrenOf(923), true, "", kInnerGroup) + ", " +
+                 Switch(921, Rule(kExitCue), R"({"children": {"0": 922, "12": 923}})", "922, 923") + ", ";
         // 33 switch containers nested through their decisions, the last naming its segment A.
         for (int level = 0; level < 33; ++level)
         {
@@ -240,7 +260,7 @@ protected:
         }
         return R"({"name": "Switch.bnk", "media": [)" + Tone(kA, 440, 1600) + ", " + Tone(kLongA, 440, 2800) + ", " + Tone(kB, 660, 1600) + ", " +
                Tone(kC, 990, 1600) + ", " + Tone(kT, 1320, 1600) + ", " + Tone(kD, 550, 500) + R"(],
-            "chunks": [{"tag": "BKHD"}, {"tag": "DIDX"}, {"tag": "DATA"}, {"tag": "STMG", "state_groups": [{"id": 700}]},
+            "chunks": [{"tag": "BKHD"}, {"tag": "DIDX"}, {"tag": "DATA"}, {"tag": "STMG", "state_groups": [{"id": 700}, {"id": 701}, {"id": 702}]},
               {"tag": "HIRC", "items": [)" +
                items + Segment(kD, kD, 100, 0, false) + ", " + Segment(SegmentB(905), kB, 1200, 200, false) + R"(,
                 {"type": "music_playlist", "id": 600, "children": [540], "bus": "Master Audio Bus", "rules": [{"source": {"sync": 7}}],
@@ -284,7 +304,8 @@ protected:
 
     void Play(int container)
     {
-        ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, 11), ZK_Success);
+        for (uint32_t group : {kGroup, kOtherGroup, kInnerGroup})
+            ASSERT_EQ(ZK::SoundEngine::SetState(group, 11), ZK_Success);
         captured.clear();
         frameOffsets.clear();
         ASSERT_NE(PostEvent(("Play_" + std::to_string(container)).c_str(), kEmitter), 0u);

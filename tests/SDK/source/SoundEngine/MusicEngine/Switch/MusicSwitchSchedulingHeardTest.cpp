@@ -4,6 +4,8 @@
 // bank: MusicSwitchHeardFixture.h.
 #include "SDK/source/SoundEngine/MusicEngine/Switch/MusicSwitchHeardFixture.h"
 
+#include "MusicEngine/Contexts/ZkStingerRecord.h"
+
 #include <ZK/SoundEngine/Common/ZkEngineControls.h>
 #include <ZK/SoundEngine/Common/ZkGameSyncCalls.h>
 #include <ZK/SoundEngine/Common/ZkQueryParameters.h>
@@ -208,6 +210,55 @@ TEST_F(MusicSwitchHeard, AChangeTheHookHoldsReachesTheSwitchWhenPostedAndIsHeldA
 
     ASSERT_NO_FATAL_FAILURE(RenderFrames(static_cast<uint32_t>((exit + 30000) / kFrames) - (framesUntil(laterBeat) + 1)));
     const std::vector<Piece> pieces = {{SegmentA(919), kOrigin, 0, exit}, {SegmentB(919), exit, 0, kActive}};
+    EXPECT_LT(Judge(pieces), kLevelTolerance) << "worst at " << lastWorst << ", audible until " << lastLoud;
+    ASSERT_NO_FATAL_FAILURE(StopAll());
+}
+// A stinger triggered for A's next bar (48000) and a change of another group held there too: the
+// change to B, posted at 12288, leaves A on the next beat (24000), before both. The transition
+// takes them off A and hands them back: the stinger, not yet started, is placed again after the
+// item playing now, on B's first bar line (its entry cue on B's, its pre-entry before it); the
+// held change is held again in the new music, on that bar line: neither at once nor where A had it.
+TEST_F(MusicSwitchHeard, WhatATransitionTakesOffTheSourceIsPlacedAgainInTheMusicAfterIt)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    ASSERT_NO_FATAL_FAILURE(Play(920));
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(kChangeFrame));
+    ASSERT_EQ(ZK::SoundEngine::PostTrigger(kStingerTrigger, kEmitter), ZK_Success);
+    ASSERT_EQ(ZK::SoundEngine::SetState(kOtherGroup, 5), ZK_Success);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(2));
+    const auto state = [] {
+        ZkUniqueID current = 0;
+        EXPECT_EQ(ZK::SoundEngine::Query::GetState(kOtherGroup, current), ZK_Success);
+        return current;
+    };
+    CZkMusicSwitchContext* root = Root();
+    ASSERT_NE(root, nullptr);
+    ASSERT_NE(root->playRecord, nullptr);
+    ASSERT_NE(root->playRecord->FirstStinger(), nullptr);
+    EXPECT_EQ(root->playRecord->FirstStinger()->syncPoint, kBar) << "A's next bar";
+    EXPECT_EQ(state(), 11u) << "held";
+
+    const long now = (kChangeFrame + 2) * kFrames;
+    ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, kStateB), ZK_Success);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(1));
+    const long exit = (now + kBar / 4 - 1) / (kBar / 4) * (kBar / 4);
+    ASSERT_EQ(exit, kBar / 2);
+    ASSERT_NE(root->CurrentEntry()->next, nullptr);
+    EXPECT_EQ(static_cast<long>(root->CurrentEntry()->next->context->timeOffset), exit);
+    ASSERT_NE(root->playRecord->FirstStinger(), nullptr);
+    EXPECT_EQ(root->playRecord->FirstStinger()->syncPoint, exit) << "placed again on B's first bar line";
+    // The frame that holds B's first bar line runs the change; the next tick applies it.
+    const auto barFrame = static_cast<uint32_t>(exit / kFrames);
+    uint32_t rendered = kChangeFrame + 3;
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(barFrame - rendered));
+    EXPECT_EQ(state(), 11u) << "held again, not applied at once";
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(2));
+    EXPECT_EQ(state(), 5u) << "applied on B's first bar line";
+    rendered = barFrame + 2;
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(static_cast<uint32_t>((exit + 30000) / kFrames) - rendered));
+    const std::vector<Piece> pieces = {{SegmentA(920), kOrigin, 0, exit},
+                                       {SegmentB(920), exit, 0, kActive},
+                                       {kStinger, exit, -kShortActive, kShortActive}};
     EXPECT_LT(Judge(pieces), kLevelTolerance) << "worst at " << lastWorst << ", audible until " << lastLoud;
     ASSERT_NO_FATAL_FAILURE(StopAll());
 }
