@@ -284,11 +284,15 @@ void CZkMusicSwitchContext::DropContext(CZkMusicChainContext*& context)
         return;
     CZkMusicChainContext* dropped = context;
     context = nullptr;
+    // A context already stopping (or stopped) keeps the stop it has: its clips render this frame up
+    // to their stop offsets, and a stop at 0 now would silence the whole frame (an inner switch
+    // left on an exit point lost the samples of that frame before the point).
+    if (dropped->IsBeforeStopping())
+        dropped->Stop(0);
     // Only the entry's reference is given back. The context stays linked under this switch: what
     // plays below it (a clip still ending holds its track, the track its segment, ...) may keep it
     // alive past this switch's last entry, and its link is what keeps this switch alive as long;
     // its own last release unlinks it. Unlinked here, it would release into a freed parent.
-    dropped->Stop(0);
     dropped->Release();
 }
 

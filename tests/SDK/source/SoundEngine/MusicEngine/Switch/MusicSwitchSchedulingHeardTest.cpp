@@ -262,4 +262,53 @@ TEST_F(MusicSwitchHeard, WhatATransitionTakesOffTheSourceIsPlacedAgainInTheMusic
     EXPECT_LT(Judge(pieces), kLevelTolerance) << "worst at " << lastWorst << ", audible until " << lastLoud;
     ASSERT_NO_FATAL_FAILURE(StopAll());
 }
+// Nesting: the outer switch moves from the inner switch 922 (playing its A) to the inner switch
+// 923 at A's exit cue. A change of the inner switches' group while that transition is in flight
+// waits in both (their pending bit): 923, created when the outer change was scheduled, still plays
+// its A when the outer transition is reached, and only then schedules its own change, from its A
+// to its B at that A's exit cue. 922, left there, does nothing more; its A is heard to the exit's
+// sample (dropping a stopping context's entry once cut the frame that held the exit at its start).
+TEST_F(MusicSwitchHeard, AnInnerChangeWaitsForTheOuterTransitionAndIsScheduledWhenItIsReached)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    ASSERT_NO_FATAL_FAILURE(Play(921));
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(kChangeFrame));
+    ASSERT_EQ(ZK::SoundEngine::SetState(kGroup, kStateB), ZK_Success);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(kChangeFrame));
+    ASSERT_EQ(ZK::SoundEngine::SetState(kInnerGroup, kStateB), ZK_Success);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(1));
+    CZkMusicSwitchContext* outer = Root();
+    ASSERT_NE(outer, nullptr);
+    ZK::MusicEngine::ZkSwitchChainEntry* first = outer->CurrentEntry();
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(first->next, nullptr) << "the outer transition is in flight";
+    auto* left = static_cast<CZkMusicSwitchContext*>(first->context);
+    auto* entered = static_cast<CZkMusicSwitchContext*>(first->next->context);
+    ASSERT_EQ(left->GetNode()->ID(), 922u);
+    ASSERT_EQ(entered->GetNode()->ID(), 923u);
+    EXPECT_EQ(static_cast<long>(entered->timeOffset), kActive);
+    for (CZkMusicSwitchContext* inner : {left, entered})
+    {
+        EXPECT_NE(inner->SwitchFlags() & CZkMusicSwitchContext::kFlagChangePending, 0) << inner->GetNode()->ID() << " waits";
+        ASSERT_NE(inner->FirstEntry(), nullptr);
+        EXPECT_EQ(inner->FirstEntry()->next, nullptr) << inner->GetNode()->ID() << ": nothing scheduled";
+    }
+
+    const auto reached = static_cast<uint32_t>(kActive / kFrames) + 1;
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(reached - (2 * kChangeFrame + 1)));
+    ASSERT_EQ(outer->CurrentEntry()->context, entered) << "the outer transition is reached";
+    EXPECT_EQ(entered->SwitchFlags() & CZkMusicSwitchContext::kFlagChangePending, 0);
+    ASSERT_NE(entered->FirstEntry(), nullptr);
+    ASSERT_NE(entered->FirstEntry()->next, nullptr) << "923's change is scheduled";
+    EXPECT_EQ(entered->FirstEntry()->next->context->GetNode()->ID(), static_cast<ZkUniqueID>(SegmentB(923)));
+    EXPECT_EQ(static_cast<long>(entered->FirstEntry()->next->context->timeOffset), kActive) << "on 923's timeline";
+
+    const long innerExit = 2 * kActive;
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(static_cast<uint32_t>((innerExit + 30000) / kFrames) - reached));
+    const std::vector<Piece> pieces = {{SegmentA(922), kOrigin, 0, kActive},
+                                       {SegmentA(923), kActive, 0, kActive},
+                                       {SegmentB(923), innerExit, 0, kActive}};
+    EXPECT_LT(Judge(pieces), kLevelTolerance) << "worst at " << lastWorst << ", audible until " << lastLoud;
+    ASSERT_NO_FATAL_FAILURE(StopAll());
+}
 } // namespace
