@@ -44,6 +44,10 @@ public:
     // one argument, the value's child is prepared or unprepared.
     ZKRESULT OnPreparedValue(ZkUniqueID value, bool prepare) override;
 
+    // Plays the container at the root of a new play: a switch context following the arguments.
+    // 1; 2 when the context cannot start.
+    ZKRESULT Play(SoundEngine::PlayLaunchParams& params) override;
+
     bool ContinuePlayback() const { return m_continue != 0; }
     uint32_t ArgumentCount() const { return m_argumentCount; }
     ZkUniqueID ArgumentGroup(uint32_t index) const { return m_groups[index]; }

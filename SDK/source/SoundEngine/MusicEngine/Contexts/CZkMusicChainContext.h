@@ -41,6 +41,8 @@ public:
     // Fades every item out (or drops the ones not sounding) so that all is silent by then; the
     // state changes the items held apply at once.
     virtual void FadeOutUntil(uint64_t time);
+    // A switch change held while an ancestor switch was moving is applied (switch contexts only).
+    virtual void ProcessPendingSwitch() {}
 
     // The segment of the item playing now: 1 with the record filled (zeros for an empty item), 2
     // without an item.
@@ -83,7 +85,7 @@ public:
         kPrepared = 1,
         kPrepareAgain = 2,
     };
-    PrepareResult PrepareWithEntry(const ZkMusicEnterSide& entry, int32_t& seekPosition, bool wrap, ZkUniqueID suppliedCue,
+    virtual PrepareResult PrepareWithEntry(const ZkMusicEnterSide& entry, int32_t& seekPosition, bool wrap, ZkUniqueID suppliedCue,
                                    int32_t& lookAhead, ZkUniqueID& cueID);
 
     ZkMusicChainItem* Head() const { return m_head; }

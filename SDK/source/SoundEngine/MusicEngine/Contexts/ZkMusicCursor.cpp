@@ -5,6 +5,7 @@
 #include "MusicEngine/Contexts/CZkMusicSegmentContext.h"
 #include "MusicEngine/Contexts/MusicTimeUnits.h"
 #include "MusicEngine/Contexts/ZkMusicSyncAction.h"
+#include "MusicEngine/Contexts/ZkSwitchChainEntry.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingMgr.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
@@ -24,6 +25,23 @@ void ZkMusicCursor::Init(CZkMusicChainContext& context, bool fromStart)
     fromStartMode = fromStart;
     context.CursorStep(*this, false);
     fresh = !fromStart;
+}
+
+uint64_t ZkMusicCursor::LevelOffsetsBefore(uint32_t level) const
+{
+    uint64_t sum = 0;
+    for (uint32_t index = 0; index < level && index < levelCount; ++index)
+        sum += levels[index]->context->timeOffset;
+    return sum;
+}
+
+bool ZkMusicCursor::PushLevel(uint32_t level, ZkSwitchChainEntry* entry)
+{
+    if (level >= kMaxLevels || level > levelCount)
+        return false;
+    levels[level] = entry;
+    levelCount = level + 1;
+    return true;
 }
 
 void ZkMusicCursor::SetCurrent(ZkMusicChainItem* item, CZkMusicChainContext* itemOwner)

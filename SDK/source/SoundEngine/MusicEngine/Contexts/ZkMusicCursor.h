@@ -3,7 +3,9 @@
 // sync point of a kind. A stack object, used and dropped within one call.
 //
 // Times: an item's segment time 0 lies at (position - chain start offset) on its owner's timeline,
-// after the offsets of the switch levels crossed from the root (none until switch contexts exist).
+// after the offsets of the switch levels crossed from the context the cursor was started on: each
+// switch context the cursor enters pushes the chain entry it stepped into as a level (at most
+// kMaxLevels; a switch context is never made deeper than that, see CZkMusicSwitchContext).
 //
 // Threading: engine thread only.
 #pragma once
@@ -20,6 +22,7 @@ class CZkMusicChainContext;
 class CZkMusicTimelineContext;
 struct ZkMusicChainItem;
 struct ZkMusicSyncAction;
+struct ZkSwitchChainEntry;
 
 // What FindSyncPoint answers.
 enum ZkSyncPointResult : uint32_t
@@ -61,9 +64,15 @@ struct ZkMusicCursor
     void NotifyCallbacks(uint64_t time, uint32_t length, uint32_t flags, ZkPlayingID playingID, float speed) const;
     // The segment information at a segment time of the current item (all zeros without segment).
     void FillSegmentInfo(int64_t segmentTime, float speed, ZkSegmentInfo& info) const;
-    // The time offsets of the switch levels crossed; no switch context exists yet.
-    uint64_t LevelOffsetSum() const { return 0; }
+    // The time offsets of the contexts of the switch levels crossed.
+    uint64_t LevelOffsetSum() const { return LevelOffsetsBefore(levelCount); }
+    // The same for the levels above level (where the switch stepping at that level lies).
+    uint64_t LevelOffsetsBefore(uint32_t level) const;
+    // The entry becomes the level at that depth and the levels below it are dropped; false when
+    // the depth is past the stack (nothing changes).
+    bool PushLevel(uint32_t level, ZkSwitchChainEntry* entry);
 
+    ZkSwitchChainEntry* levels[kMaxLevels] = {};
     uint32_t levelCount = 0;
     ZkMusicChainItem* current = nullptr;
     CZkMusicChainContext* owner = nullptr;

@@ -7,9 +7,10 @@ pieces sum where they overlap (a pre-entry over the segment before, a post-exit 
 Levels and the writer's media are those of segment_heard.py.
 
 Usage: playlist_heard.py CAPTURE.f32 CHANNELS DESCRIPTION.json --piece SEGMENT ORIGIN FROM UNTIL
-                         [--piece ...] [--shift SAMPLES]
+                         [--piece ...] [--shift SAMPLES] [--skip FROM UNTIL]
 --shift places every piece but the first SAMPLES later (negative: earlier), for a test to show that
-a misplaced entry misses.
+a misplaced entry misses. --skip leaves the capture's sample frames [FROM, UNTIL) out of the
+comparison (a fade, which the test judges on its frame levels).
 Prints: the largest difference over both channels, the sample frame where it lies, and the
 capture's last frame above 1e-3.
 """
@@ -29,6 +30,7 @@ def main():
     parser.add_argument("--piece", type=int, nargs=4, action="append", default=[],
                         metavar=("SEGMENT", "ORIGIN", "FROM", "UNTIL"))
     parser.add_argument("--shift", type=int, default=0)
+    parser.add_argument("--skip", type=int, nargs=2, default=[0, 0], metavar=("FROM", "UNTIL"))
     args = parser.parse_args()
     capture, description, items = read_inputs(args)
     media = media_of(description)
@@ -46,6 +48,7 @@ def main():
                 heard[origin + times[keep]] += signal[keep]
     heard *= VOICE_LEVEL * BUS_LEVEL
     error = np.abs(capture - (heard * CENTRE)[:, None])
+    error[max(args.skip[0], 0):max(args.skip[1], 0)] = 0.0
     worst = int(np.argmax(error.max(axis=1)))
     loud = np.nonzero(np.abs(capture).max(axis=1) > 1e-3)[0]
     print("%.9g %d %d" % (error.max(), worst, loud[-1] if len(loud) else -1))
