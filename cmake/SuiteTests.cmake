@@ -1,0 +1,28 @@
+# Script mode (cmake -P), run after a test program is built: writes OUTPUT, a CTest file that
+# registers one test per GoogleTest suite of PROGRAM ("Suite" runs --gtest_filter=Suite.*).
+# Suites named "Threaded..." get the label "threads", the others LABELS (a ';'-free word or empty).
+execute_process(COMMAND ${PROGRAM} --gtest_list_tests
+  WORKING_DIRECTORY ${WORKING_DIRECTORY}
+  OUTPUT_VARIABLE listing RESULT_VARIABLE listed TIMEOUT 60)
+if(NOT listed EQUAL 0)
+  message(FATAL_ERROR "${PROGRAM} --gtest_list_tests failed (${listed}):\n${listing}")
+endif()
+
+string(REPLACE "\n" ";" lines "${listing}")
+set(script "")
+foreach(line IN LISTS lines)
+  # A suite line starts in the first column and ends its name with '.' (a typed suite adds a
+  # comment after it); test lines are indented.
+  if(line MATCHES "^([^ #][^ ]*)\\.")
+    set(suite ${CMAKE_MATCH_1})
+    set(labels "${LABELS}")
+    if(suite MATCHES "^([^/]*/)?Threaded")
+      set(labels threads)
+    endif()
+    string(APPEND script
+      "add_test([=[${suite}]=] [=[${PROGRAM}]=] [=[--gtest_filter=${suite}.*]=])\n"
+      "set_tests_properties([=[${suite}]=] PROPERTIES WORKING_DIRECTORY [=[${WORKING_DIRECTORY}]=]"
+      " LABELS [=[${labels}]=])\n")
+  endif()
+endforeach()
+file(WRITE ${OUTPUT} "${script}")
