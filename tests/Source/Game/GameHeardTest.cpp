@@ -1632,6 +1632,58 @@ TEST_F(GameHeardTest, TheFirstShotTurnsThePlayFieldMusicToTheFightAndTheCitysFal
     EXPECT_LT(First(after[1]), kAudibleDb - 20.0) << "no fight after the transition";
 }
 
+// Paused in the fight, the credits stop the play field's music, and their return posts it again: it
+// starts over on Calm (its event sets Calm before it plays) with the post, at the music's level,
+// and the fight is not heard again.
+TEST_F(GameHeardTest, PausedInTheFightTheCreditsAndTheirReturnRestartThePlayFieldMusicOnCalm)
+{
+    ASSERT_NO_FATAL_FAILURE(LaunchAnAirship());
+    ASSERT_GE(RunUntilAShot(), 0) << "a tower or the city fires at the airship";
+    Seconds(6.0); // the fight enters within two bars
+    const uint32_t fightFrom = Now() - kBar;
+    const uint32_t fightTo = Now();
+    Press(SceneManager::kPauseKey);
+    Seconds(0.5);
+    ASSERT_NO_FATAL_FAILURE(PointAtObject("ToCreditsButton"));
+    Frames(3);
+    Press(kMouse);
+    PointAt(5000.0f, 5000.0f);
+    Seconds(2.0);
+    const uint32_t creditsFrom = Now() - kBar / 2;
+    ASSERT_TRUE(SceneManager::Exists("CreditMenu"));
+    ASSERT_NO_FATAL_FAILURE(PointAtObject("CreditReturnButton"));
+    Frames(3);
+    Press(kMouse);
+    PointAt(5000.0f, 5000.0f);
+    const uint32_t creditsTo = FrameStart(m_frames - 2);
+    Seconds(7.0);
+    const std::vector<long long> music = m_sound.FramesOf(kPlayFieldMusicEvent);
+    ASSERT_EQ(music.size(), 2u) << "the return posts the play field's music again";
+    ASSERT_GE(FrameStart(music[1]), creditsFrom);
+
+    // The calm segment heard first after the return (the play-field playlist goes on where its last
+    // play left it), found as FollowMusic finds a screen music's first segment.
+    const uint32_t again = FrameStart(music[1]);
+    const std::vector<HeardSegment> calm = FollowMusic(kPlayFieldSegments, again, kLatencyFrames, Now());
+    ASSERT_FALSE(calm.empty()) << "a calm segment after the return";
+    const std::vector<std::string> answers =
+        Analyse({Level(PausedPlayFieldTones(kFightSegments[0].hz), fightFrom, fightTo),
+                 Level(PausedPlayFieldTones(kFightSegments[0].hz) + ",160,1078,2715", creditsFrom, creditsTo),
+                 Level(PausedPlayFieldTones(kFightSegments[1].hz) + ",160,1078,2715", creditsFrom, creditsTo),
+                 Level(PausedPlayFieldTones(kPlayFieldSegments[calm[0].which].hz), static_cast<uint32_t>(calm[0].start) + kHop,
+                       static_cast<uint32_t>(calm[0].start) + kBar),
+                 Level(PausedPlayFieldTones(kFightSegments[0].hz), again, Now()),
+                 Level(PausedPlayFieldTones(kFightSegments[1].hz), again, Now())});
+    EXPECT_GT(First(answers[0]), kAudibleDb) << "the fight plays before the pause";
+    EXPECT_LT(First(answers[1]), kAudibleDb - 20.0) << "the credits stop the fight";
+    EXPECT_LT(First(answers[2]), kAudibleDb - 20.0) << "the credits stop the fight";
+    EXPECT_GE(calm[0].start, again);
+    EXPECT_LE(calm[0].start, again + kLatencyFrames) << kPlayFieldSegments[calm[0].which].media << " starts with the post";
+    EXPECT_NEAR(First(answers[3]), kMusicDb, 0.5) << kPlayFieldSegments[calm[0].which].media << " at the music's level";
+    EXPECT_LT(First(answers[4]), kAudibleDb - 20.0) << "no fight after the return";
+    EXPECT_LT(First(answers[5]), kAudibleDb - 20.0) << "no fight after the return";
+}
+
 // A screen of a sting and a bed (the win and the lose screen): its music plays the sting once, then
 // the bed again and again, each entering on the exit cue of the one before. The files stream alone:
 // the sting starts one look-ahead after the post.
