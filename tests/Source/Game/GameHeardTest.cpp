@@ -118,7 +118,6 @@ constexpr ZkUniqueID kShotEvents[] = {737768043u, 1205173799u};
 constexpr MusicSegment kFightSegments[] = {{"Media/game_music_fight_a", 2840.0, 2 * kBar},
                                            {"Media/game_music_fight_b", 3420.0, 2 * kBar}};
 constexpr MusicSegment kFightToCalm = {"Media/game_music_fight_to_calm", 3840.0, kBar};
-const std::string kFightTones = "2840,3420";
 constexpr uint32_t kCalmFadeOut = 12000; // 250 ms, from the exit point on
 // Every tone that sounds on the paused play field (its music's and the pause menu's), `hz` first:
 // a fit measures the first tone of its list, and a tone listed twice would share its level.
@@ -359,8 +358,8 @@ protected:
         tower->GetComponent<Tower>()->nextState = Tower::kDestroyed;
     }
 
-    // The first game frame in which a tower or the city fired (a shot's event posted); -1 when none
-    // did before `after`.
+    // The first game frame from `after` on in which a tower or the city fired (a shot's event
+    // posted); -1 when none did.
     long long FirstShot(long long after = 0) const
     {
         long long first = -1;
