@@ -119,12 +119,15 @@ constexpr MusicSegment kFightSegments[] = {{"Media/game_music_fight_a", 2840.0, 
                                            {"Media/game_music_fight_b", 3420.0, 2 * kBar}};
 constexpr MusicSegment kFightToCalm = {"Media/game_music_fight_to_calm", 3840.0, kBar};
 constexpr uint32_t kCalmFadeOut = 12000; // 250 ms, from the exit point on
-// Every tone that sounds on the paused play field (its music's and the pause menu's), `hz` first:
-// a fit measures the first tone of its list, and a tone listed twice would share its level.
-std::string PausedPlayFieldTones(double hz)
+// Every tone that sounds on the play field in a battle, paused or not (its music's, the pause
+// menu's, the airship's engine, shots, hits and death, the towers' shots and hits), `hz` first: a fit
+// measures the first tone of its list, and a tone listed twice would share its level.
+std::string BattleTones(double hz)
 {
     std::string tones = std::to_string(hz);
-    for (double other : {100.0, 140.0, 180.0, 120.0, 906.0, 2840.0, 3420.0, 3840.0, 200.0, 220.0, 240.0})
+    for (double other : {100.0, 140.0, 180.0, 120.0, 906.0, 2840.0, 3420.0, 3840.0, 200.0, 220.0, 240.0, 60.0, 294.0, 440.0,
+                         554.0, 587.0, 622.0, 659.0, 698.0, 740.0, 2489.0, 2960.0, 3520.0, 3951.0, 4186.0, 4435.0, 4699.0,
+                         4978.0})
         tones += other == hz ? "" : "," + std::to_string(other);
     return tones;
 }
@@ -1567,9 +1570,9 @@ TEST_F(GameHeardTest, TheFirstShotTurnsThePlayFieldMusicToTheFightAndTheCitysFal
     EXPECT_GE(fightAt, shotAt);
     EXPECT_LE(fightAt, firstLine + kBar + kHop) << "no later than the second bar line after the shot";
     // No fight before the shot; the fight at the music's level from a hop after its entry.
-    const std::vector<std::string> alone = Analyse({Level(PausedPlayFieldTones(kFightSegments[0].hz), FrameStart(music[0]) + kLatencyFrames, shotAt),
-                                                    Level(PausedPlayFieldTones(kFightSegments[1].hz), FrameStart(music[0]) + kLatencyFrames, shotAt),
-                                                    Level(PausedPlayFieldTones(fight.hz), fightAt + kHop, fightAt + kBar)});
+    const std::vector<std::string> alone = Analyse({Level(BattleTones(kFightSegments[0].hz), FrameStart(music[0]) + kLatencyFrames, shotAt),
+                                                    Level(BattleTones(kFightSegments[1].hz), FrameStart(music[0]) + kLatencyFrames, shotAt),
+                                                    Level(BattleTones(fight.hz), fightAt + kHop, fightAt + kBar)});
     EXPECT_LT(First(alone[0]), kAudibleDb - 20.0) << "no fight before the shot";
     EXPECT_LT(First(alone[1]), kAudibleDb - 20.0) << "no fight before the shot";
     EXPECT_NEAR(First(alone[2]), kMusicDb, 0.5) << "the fight at the music's level";
@@ -1595,11 +1598,11 @@ TEST_F(GameHeardTest, TheFirstShotTurnsThePlayFieldMusicToTheFightAndTheCitysFal
     std::vector<std::string> queries;
     for (const auto& window : windows)
     {
-        queries.push_back(Level(PausedPlayFieldTones(cut.hz), static_cast<uint32_t>(window.from), static_cast<uint32_t>(window.to)));
+        queries.push_back(Level(BattleTones(cut.hz), static_cast<uint32_t>(window.from), static_cast<uint32_t>(window.to)));
         queries.push_back("medialevel " + std::string(cut.media) + " " + std::to_string(calm.back().start) + " " +
-                          PausedPlayFieldTones(cut.hz) + " " + std::to_string(window.from) + " " + std::to_string(window.to));
+                          BattleTones(cut.hz) + " " + std::to_string(window.from) + " " + std::to_string(window.to));
     }
-    queries.push_back(Level(PausedPlayFieldTones(cut.hz), static_cast<uint32_t>(fightAt + kCalmFadeOut + kHop),
+    queries.push_back(Level(BattleTones(cut.hz), static_cast<uint32_t>(fightAt + kCalmFadeOut + kHop),
                             static_cast<uint32_t>(fightAt + 2 * kCalmFadeOut)));
     const std::vector<std::string> fade = Analyse(queries);
     for (size_t index = 0; index < std::size(windows); ++index)
@@ -1625,8 +1628,8 @@ TEST_F(GameHeardTest, TheFirstShotTurnsThePlayFieldMusicToTheFightAndTheCitysFal
     ASSERT_FALSE(calmAgain.empty()) << "the calm music after the transition";
     EXPECT_NEAR(calmAgain[0].start, back + kFightToCalm.active, kHop) << "on the transition's exit cue";
     const std::vector<std::string> after =
-        Analyse({Level(PausedPlayFieldTones(kFightSegments[0].hz), static_cast<uint32_t>(back + kBeat + kHop), Now()),
-                 Level(PausedPlayFieldTones(kFightSegments[1].hz), static_cast<uint32_t>(back + kBeat + kHop), Now())});
+        Analyse({Level(BattleTones(kFightSegments[0].hz), static_cast<uint32_t>(back + kBeat + kHop), static_cast<uint32_t>(back + kBeat + 2 * kBar)),
+                 Level(BattleTones(kFightSegments[1].hz), static_cast<uint32_t>(back + kBeat + kHop), static_cast<uint32_t>(back + kBeat + 2 * kBar))});
     EXPECT_LT(First(after[0]), kAudibleDb - 20.0) << "no fight after the transition";
     EXPECT_LT(First(after[1]), kAudibleDb - 20.0) << "no fight after the transition";
 }
@@ -1666,13 +1669,13 @@ TEST_F(GameHeardTest, PausedInTheFightTheCreditsAndTheirReturnRestartThePlayFiel
     const std::vector<HeardSegment> calm = FollowMusic(kPlayFieldSegments, again, kLatencyFrames, Now());
     ASSERT_FALSE(calm.empty()) << "a calm segment after the return";
     const std::vector<std::string> answers =
-        Analyse({Level(PausedPlayFieldTones(kFightSegments[0].hz), fightFrom, fightTo),
-                 Level(PausedPlayFieldTones(kFightSegments[0].hz) + ",160,1078,2715", creditsFrom, creditsTo),
-                 Level(PausedPlayFieldTones(kFightSegments[1].hz) + ",160,1078,2715", creditsFrom, creditsTo),
-                 Level(PausedPlayFieldTones(kPlayFieldSegments[calm[0].which].hz), static_cast<uint32_t>(calm[0].start) + kHop,
+        Analyse({Level(BattleTones(kFightSegments[0].hz), fightFrom, fightTo),
+                 Level(BattleTones(kFightSegments[0].hz) + ",160,1078,2715", creditsFrom, creditsTo),
+                 Level(BattleTones(kFightSegments[1].hz) + ",160,1078,2715", creditsFrom, creditsTo),
+                 Level(BattleTones(kPlayFieldSegments[calm[0].which].hz), static_cast<uint32_t>(calm[0].start) + kHop,
                        static_cast<uint32_t>(calm[0].start) + kBar),
-                 Level(PausedPlayFieldTones(kFightSegments[0].hz), again, Now()),
-                 Level(PausedPlayFieldTones(kFightSegments[1].hz), again, Now())});
+                 Level(BattleTones(kFightSegments[0].hz), again, again + 2 * kBar),
+                 Level(BattleTones(kFightSegments[1].hz), again, again + 2 * kBar)});
     EXPECT_GT(First(answers[0]), kAudibleDb) << "the fight plays before the pause";
     EXPECT_LT(First(answers[1]), kAudibleDb - 20.0) << "the credits stop the fight";
     EXPECT_LT(First(answers[2]), kAudibleDb - 20.0) << "the credits stop the fight";
