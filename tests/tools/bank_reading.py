@@ -139,12 +139,16 @@ def _rtpc_list(cursor):
 
 
 def _state_chunk(cursor):
+    """The state groups of a state chunk [{id, sync, states [(state, state object)]}]; its
+    properties are skipped."""
     for _ in range(cursor.varint()):
         cursor.varint()
         cursor.take(2)
+    groups = []
     for _ in range(cursor.varint()):
-        cursor.take(5)
-        cursor.take(8 * cursor.varint())
+        group, sync = cursor.unpack("IB")
+        groups.append({"id": group, "sync": sync, "states": [cursor.unpack("II") for _ in range(cursor.varint())]})
+    return groups
 
 
 def _node_body(cursor, out):
@@ -163,7 +167,7 @@ def _node_body(cursor, out):
     _aux(cursor)
     out["limit_flags"], out["queue"], out["max_instances"] = cursor.u8(), cursor.u8(), cursor.u16()
     cursor.take(2)
-    _state_chunk(cursor)
+    out["state_groups"] = _state_chunk(cursor)
     out["rtpc"] = _rtpc_list(cursor)
 
 
@@ -321,6 +325,36 @@ def _rule(cursor):
     return rule
 
 
+def _stingers(cursor):
+    return [dict(zip(("trigger", "segment", "sync", "cue", "min_ms", "next_segment"), cursor.unpack("IIIIiI")))
+            for _ in range(cursor.u32())]
+
+
+def music_switch(body):
+    """A music switch container (item type 12): its node body, children, grid, stingers, transition
+    rules, continue flag, arguments [(group, kind)], decision mode and its decision tree of one
+    level {key: node} (0: any value)."""
+    cursor = Cursor(body)
+    out = _music_node(cursor)
+    out["stingers"] = _stingers(cursor)
+    out["rules"] = [_rule(cursor) for _ in range(cursor.u32())]
+    out["continue"] = cursor.u8()
+    count = cursor.u32()
+    groups = [cursor.u32() for _ in range(count)]
+    out["arguments"] = list(zip(groups, [cursor.u8() for _ in range(count)]))
+    size = cursor.u32()
+    out["mode"] = cursor.u8()
+    tree = Cursor(cursor.take(size))
+    _, first, children, _, _ = tree.unpack("IHHHH")
+    assert first == 1, "one level below the root"
+    out["tree"] = {}
+    for _ in range(children):
+        key, node, _, _ = tree.unpack("IIHH")
+        out["tree"][key] = node
+    assert tree.at_end() and cursor.at_end(), "bytes after the music switch body"
+    return out
+
+
 def music_playlist(body):
     """A music playlist container (item type 13): its node body, segments, grid, stingers
     [{trigger, segment, sync, cue, min_ms, next_segment}], transition rules and playlist items
@@ -328,8 +362,7 @@ def music_playlist(body):
     repeat_high, weight, avoid_repeat, flag}]."""
     cursor = Cursor(body)
     out = _music_node(cursor)
-    out["stingers"] = [dict(zip(("trigger", "segment", "sync", "cue", "min_ms", "next_segment"), cursor.unpack("IIIIiI")))
-                       for _ in range(cursor.u32())]
+    out["stingers"] = _stingers(cursor)
     out["rules"] = [_rule(cursor) for _ in range(cursor.u32())]
     fields = ("segment", "id", "child_count", "mode", "repeat", "repeat_low", "repeat_high", "weight", "avoid_repeat",
               "unused", "flag")
@@ -400,8 +433,10 @@ def global_settings(body):
     cursor = Cursor(body)
     out = {"volume_threshold": cursor.f32(), "max_voices": cursor.u16(),
            "second_voice_limit": cursor.u16()}
+    out["state_groups"] = []
     for _ in range(cursor.u32()):
-        cursor.take(8)
+        out["state_groups"].append(cursor.u32())
+        cursor.take(4)
         cursor.take(12 * cursor.u32())
     for _ in range(cursor.u32()):
         cursor.take(9)

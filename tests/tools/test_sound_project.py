@@ -24,6 +24,7 @@ SFX_VOLUME = 1564184899
 CITY_DAMAGE = 0x1529B13B  # "CityDamage"
 SYSTEM_DEVICE = 0xE611314A
 PLAY = 0x0403
+SET_STATE = 0x1204
 SET_SWITCH_ON_OBJECT = 0x1901
 TOWER_REWARD = 853173628
 SET_GAME_PARAMETER = 0x1303
@@ -93,9 +94,19 @@ SCREEN_MUSIC_PLAYLISTS = {
 SEGMENT_BARS = {"menu_music_1": 4, "menu_music_2": 4, "menu_music_3": 4, "game_music_intro": 4, "game_music_a": 2,
                 "game_music_b": 2, "game_music_bridge": 1, "tower_down_stinger": 0.25, "win_music_sting": 1,
                 "win_music_bed": 2, "lose_music_sting": 1, "lose_music_bed": 2, "credits_music_1": 2,
-                "credits_music_2": 2, "credits_music_3": 2}
+                "credits_music_2": 2, "credits_music_3": 2, "game_music_fight_a": 2, "game_music_fight_b": 2,
+                "game_music_fight_to_calm": 1}
 PLAY_FIELD_MUSIC = 557932600
-EXIT_CUE_SYNC, NEXT_BEAT_SYNC = 7, 3
+EXIT_CUE_SYNC, NEXT_BAR_SYNC, NEXT_BEAT_SYNC = 7, 2, 3
+# The play field's music follows the battle (SoundProject/README.md, "The play field follows the
+# battle"): a music switch container on the state group Battle, Calm playing the playlist above,
+# Fight a playlist of its own; the shots set Fight, the city's fall and the music's own event Calm.
+BATTLE, CALM, FIGHT = br.fnv1("Battle"), br.fnv1("Calm"), br.fnv1("Fight")
+STATE_GROUP = 1
+LINEAR_CURVE = 4
+CALM_TO_FIGHT_FADE_MS = 250
+FIGHT_PLAYLIST = (SEQUENCE_CONTINUOUS, WITHOUT_END, 0, ["game_music_fight_a", "game_music_fight_b"])
+BATTLE_STATE_OF = {PLAY_FIELD_MUSIC: CALM, 737768043: FIGHT, 1205173799: FIGHT, 3873832695: CALM}
 MUSIC_LOOK_AHEAD_MS = 500
 STREAM_START_BUFFERING_MS = 380  # the stream manager's target buffering
 TRIGGER = 0x1D00
@@ -227,8 +238,10 @@ class MainBankTest(unittest.TestCase):
         cls.segments = {m["id"]: m for m in (br.music_segment(b) for t, b in cls.order if t == 10)}
         cls.tracks = {m["id"]: m for m in (br.music_track(b) for t, b in cls.order if t == 11)}
         cls.music_playlists = {m["id"]: m for m in (br.music_playlist(b) for t, b in cls.order if t == 13)}
+        cls.music_switches = {m["id"]: m for m in (br.music_switch(b) for t, b in cls.order if t == 12)}
         containers = (list(cls.playlists.values()) + list(cls.groups.values()) + list(cls.switches.values()) +
-                      list(cls.layered.values()) + list(cls.segments.values()) + list(cls.music_playlists.values()))
+                      list(cls.layered.values()) + list(cls.segments.values()) + list(cls.music_playlists.values()) +
+                      list(cls.music_switches.values()))
         cls.parents = {child: container["id"] for container in containers for child in container["children"]}
         cls.actions = {a["id"]: a for a in (br.action(b) for t, b in cls.order if t == 3)}
         cls.events = {e["id"]: e for e in (br.event(b) for t, b in cls.order if t == 4)}
@@ -254,15 +267,27 @@ class MainBankTest(unittest.TestCase):
         return [sound for child in container["children"] for sound in self.sounds_under(child)]
 
     def music_sources(self, node_id):
-        """The sources of the tracks of a music segment, or of every segment of a music playlist
+        """The sources of the tracks of a music segment, or of every segment below a music
         container; None for a node that is neither."""
-        if node_id in self.music_playlists:
-            return [source for segment in self.music_playlists[node_id]["children"]
-                    for source in self.music_sources(segment)]
+        container = self.music_playlists.get(node_id) or self.music_switches.get(node_id)
+        if container is not None:
+            return [source for child in container["children"] for source in self.music_sources(child)]
         segment = self.segments.get(node_id)
         if segment is None:
             return None
         return [source for track in segment["children"] for source in self.tracks[track]["sources"]]
+
+    def music_tree(self, node_id):
+        """A music node and every node below it: containers, segments and their tracks."""
+        container = self.music_playlists.get(node_id) or self.music_switches.get(node_id) or self.segments.get(node_id)
+        below = container["children"] if container is not None else []
+        return [node_id] + [node for child in below for node in self.music_tree(child)]
+
+    def screen_music(self, event_id):
+        """The music playlist container of a screen music: the event's target, or for the play field
+        the calm playlist its switch container plays first."""
+        target = self.target(event_id)
+        return self.music_switches[target]["tree"][CALM] if target in self.music_switches else target
 
     def assert_in_bank(self, source):
         """The media of a sound or track source lies whole in the bank's DATA, 16-byte aligned."""
@@ -290,7 +315,7 @@ class MainBankTest(unittest.TestCase):
         while True:
             node = (self.sounds.get(node_id) or self.playlists.get(node_id) or self.groups.get(node_id) or
                     self.switches.get(node_id) or self.layered.get(node_id) or self.segments.get(node_id) or
-                    self.tracks.get(node_id) or self.music_playlists.get(node_id))
+                    self.tracks.get(node_id) or self.music_playlists.get(node_id) or self.music_switches.get(node_id))
             if node["bus"] != 0 or node_id not in self.parents:
                 return node["bus"]
             node_id = self.parents[node_id]
@@ -312,9 +337,10 @@ class MainBankTest(unittest.TestCase):
         """The play action of the event's cue: its only action, the first of the hover event,
         whose second one plays the silence that holds it, or the second of the city hit, whose
         first one adds to the city's damage; the set-switch actions of the tower's destroyed events
-        come before it, their trigger actions after it."""
+        and the battle's set-state actions come before it, the destroyed events' trigger actions
+        after it."""
         actions = [a for a in self.events[event_id]["actions"]
-                   if self.actions[a]["type"] not in (SET_SWITCH_ON_OBJECT, TRIGGER)]
+                   if self.actions[a]["type"] not in (SET_SWITCH_ON_OBJECT, SET_STATE, TRIGGER)]
         self.assertEqual(len(actions), 2 if event_id in (MENU_HOVER, CITY_HIT) else 1, event_id)
         return actions[1] if event_id == CITY_HIT else actions[0]
 
@@ -513,13 +539,13 @@ class MainBankTest(unittest.TestCase):
         for kind, body in self.order:
             # set-switch, set-parameter and trigger actions name groups, parameters and triggers,
             # not items
-            if kind == 3 and br.action(body)["type"] not in (SET_SWITCH_ON_OBJECT, SET_GAME_PARAMETER, TRIGGER):
+            if kind == 3 and br.action(body)["type"] not in (SET_SWITCH_ON_OBJECT, SET_STATE, SET_GAME_PARAMETER, TRIGGER):
                 self.assertIn(br.action(body)["target"], seen)
             if kind == 4:
                 self.assertTrue(set(br.event(body)["actions"]) <= seen)
-            if kind in (5, 6, 7, 9, 10, 13):
+            if kind in (5, 6, 7, 9, 10, 12, 13):
                 read_container = {5: br.playlist, 6: br.switch, 7: br.group, 9: br.layered, 10: br.music_segment,
-                                  13: br.music_playlist}[kind]
+                                  12: br.music_switch, 13: br.music_playlist}[kind]
                 self.assertTrue(set(read_container(body)["children"]) <= seen)
             seen.add(br.Cursor(body).u32())
 
@@ -532,9 +558,7 @@ class MainBankTest(unittest.TestCase):
                 with self.subTest(event=event_id, sound=sound["id"]):
                     self.assertEqual(self.output_bus(sound["id"]), br.fnv1("Effects"))
         for event_id in SCREEN_MUSICS:
-            container = self.music_playlists[self.target(event_id)]
-            for node in [container["id"]] + container["children"] + [track for segment in container["children"]
-                                                                     for track in self.segments[segment]["children"]]:
+            for node in self.music_tree(self.target(event_id)):
                 with self.subTest(event=event_id, node=node):
                     self.assertEqual(self.output_bus(node), br.fnv1("Music"))
 
@@ -581,9 +605,10 @@ class MainBankTest(unittest.TestCase):
     def test_the_screen_musics_are_playlists_of_segments_that_change_at_their_exit_cues(self):
         for event_id, expected in SCREEN_MUSIC_PLAYLISTS.items():
             with self.subTest(event=event_id):
-                container = self.music_playlists.get(self.target(event_id))
+                container = self.music_playlists.get(self.screen_music(event_id))
                 self.assertIsNotNone(container, "the event plays a music playlist container")
-                self.assertEqual(struct.unpack("<f", container["props"][VOICE_VOLUME])[0], MUSIC_VOLUME_DB)
+                played = self.music_switches.get(self.target(event_id)) or container
+                self.assertEqual(struct.unpack("<f", played["props"][VOICE_VOLUME])[0], MUSIC_VOLUME_DB)
                 self.assertEqual({key: container["grid"][key] for key in MUSIC_GRID}, MUSIC_GRID)
                 items = list(container["items"])
                 self.assertEqual(self.playlist_tree(items), expected)
@@ -600,7 +625,7 @@ class MainBankTest(unittest.TestCase):
                 played = {br.fnv1("Segment/" + key) for key in SEGMENT_BARS if key in str(expected)}
                 self.assertLessEqual(played, set(container["children"]), "its segments hang below it")
         # The play field's second rule: from its second segment back to its first through the bridge.
-        play_field = self.music_playlists[self.target(PLAY_FIELD_MUSIC)]
+        play_field = self.music_playlists[self.screen_music(PLAY_FIELD_MUSIC)]
         self.assertEqual(len(play_field["rules"]), 2)
         bridge = play_field["rules"][1]
         self.assertEqual((bridge["sources"], bridge["destinations"]),
@@ -612,7 +637,7 @@ class MainBankTest(unittest.TestCase):
                                              "fade_out_curve": 0, "fade_out_offset": 0, "pre_entry": 1, "post_exit": 1})
         self.assertIn(bridge["segment"]["id"], play_field["children"])
         for event_id in set(SCREEN_MUSICS) - {PLAY_FIELD_MUSIC}:
-            self.assertEqual(len(self.music_playlists[self.target(event_id)]["rules"]), 1, event_id)
+            self.assertEqual(len(self.music_playlists[self.screen_music(event_id)]["rules"]), 1, event_id)
 
     def test_each_music_segment_is_whole_bars_of_one_clip_with_a_one_beat_tail(self):
         for key, bars in SEGMENT_BARS.items():
@@ -643,10 +668,13 @@ class MainBankTest(unittest.TestCase):
                 self.assertLess(np.max(np.abs(tail)), 0.01 * 32768, "the post-exit rings out to silence")
 
     def test_a_falling_tower_triggers_the_play_field_musics_stinger(self):
-        stingers = self.music_playlists[self.target(PLAY_FIELD_MUSIC)]["stingers"]
+        battle = self.music_switches[self.target(PLAY_FIELD_MUSIC)]
+        stingers = battle["stingers"]
         self.assertEqual(stingers, [{"trigger": TOWER_DOWN, "segment": br.fnv1("Segment/tower_down_stinger"),
                                      "sync": NEXT_BEAT_SYNC, "cue": 0, "min_ms": 1000, "next_segment": 1}])
-        self.assertIn(stingers[0]["segment"], self.music_playlists[self.target(PLAY_FIELD_MUSIC)]["children"])
+        self.assertIn(stingers[0]["segment"], battle["children"])
+        for playlist in battle["tree"].values():
+            self.assertEqual(self.music_playlists[playlist]["stingers"], [], "the stinger sits on the switch alone")
         for event_id in TOWER_DESTROYED:
             with self.subTest(event=event_id):
                 trigger = self.actions[self.events[event_id]["actions"][-1]]
@@ -656,6 +684,53 @@ class MainBankTest(unittest.TestCase):
         for event_id in GAME_EVENTS - set(TOWER_DESTROYED):
             for action in self.events[event_id]["actions"]:
                 self.assertNotEqual(self.actions[action]["type"] >> 8, TRIGGER >> 8, event_id)
+
+    def test_the_play_field_music_follows_the_battle(self):
+        battle = self.music_switches.get(self.target(PLAY_FIELD_MUSIC))
+        self.assertIsNotNone(battle, "the play field's event plays a music switch container")
+        calm, fight = battle["tree"][CALM], battle["tree"][FIGHT]
+        self.assertEqual((battle["arguments"], battle["tree"]), ([(BATTLE, STATE_GROUP)], {0: calm, CALM: calm, FIGHT: fight}))
+        self.assertEqual(battle["state_groups"], [{"id": BATTLE, "sync": NEXT_BEAT_SYNC, "states": []}],
+                         "a change of Battle is held to the next beat")
+        self.assertEqual((battle["bus"], {k: battle["grid"][k] for k in MUSIC_GRID}), (br.fnv1("Music"), MUSIC_GRID))
+        transition = br.fnv1("Segment/game_music_fight_to_calm")
+        self.assertEqual(set(battle["children"]), {calm, fight, transition, br.fnv1("Segment/tower_down_stinger")})
+        for playlist in (calm, fight):
+            self.assertEqual((self.music_playlists[playlist]["bus"], self.music_playlists[playlist]["props"]), (0, {}),
+                             "heard through the switch container, at its volume")
+        items = list(self.music_playlists[fight]["items"])
+        self.assertEqual(self.playlist_tree(items), FIGHT_PLAYLIST)
+        any_rule, to_fight, to_calm = battle["rules"]
+        self.assertEqual((any_rule["sources"], any_rule["destinations"], any_rule["source"]["sync"], any_rule["segment"]),
+                         ([0xFFFFFFFF], [0xFFFFFFFF], EXIT_CUE_SYNC, None))
+        # Calm to fight: out at the next bar, the calm faded over 250 ms from the exit point on (its
+        # offset equal to its duration) through its post-exit; the fight in at its entry cue.
+        self.assertEqual((to_fight["sources"], to_fight["destinations"], to_fight["segment"]), ([calm], [fight], None))
+        self.assertEqual(to_fight["source"], {"fade_time": CALM_TO_FIGHT_FADE_MS, "curve": LINEAR_CURVE,
+                                              "offset": CALM_TO_FIGHT_FADE_MS, "sync": NEXT_BAR_SYNC, "cue": 0,
+                                              "post_exit": 1})
+        self.assertEqual((to_fight["destination"]["mode"], to_fight["destination"]["entry"],
+                          to_fight["destination"]["fade_time"]), (0, 0, 0))
+        # Fight to calm: out at the exit cue through the one-bar transition segment.
+        self.assertEqual((to_calm["sources"], to_calm["destinations"]), ([fight], [calm]))
+        self.assertEqual((to_calm["source"]["sync"], to_calm["source"]["post_exit"], to_calm["source"]["fade_time"]),
+                         (EXIT_CUE_SYNC, 1, 0))
+        self.assertEqual(to_calm["segment"], {"id": transition, "fade_in_time": 0, "fade_in_curve": 0, "fade_in_offset": 0,
+                                              "fade_out_time": 0, "fade_out_curve": 0, "fade_out_offset": 0,
+                                              "pre_entry": 1, "post_exit": 1})
+        # The events set the state before they play: the music's own Calm, the shots Fight, the fall Calm.
+        for event_id, state in BATTLE_STATE_OF.items():
+            with self.subTest(event=event_id):
+                set_state, play = (self.actions[action] for action in self.events[event_id]["actions"])
+                self.assertEqual((set_state["type"], set_state["params"]), (SET_STATE, struct.pack("<II", BATTLE, state)))
+                self.assertEqual(play["type"], PLAY)
+        self.assertIn(BATTLE, br.global_settings(br.chunk(read("Init.bnk"), "STMG"))["state_groups"])
+
+    def test_every_event_lists_its_own_actions(self):
+        # An event's actions are listed through the actions themselves: one listed by a second event
+        # would be dropped from it.
+        listed = [action for event in self.events.values() for action in event["actions"]]
+        self.assertEqual(len(listed), len(set(listed)))
 
     def attenuation_of(self, sound):
         """The attenuation item the sound names."""
@@ -681,7 +756,8 @@ class MainBankTest(unittest.TestCase):
         return 20.0 * math.log10(amplitude * spread) + volume
 
     def test_the_cues_sit_clearly_above_the_music(self):
-        loudest_music = max(self.output_tone_db(dict(source, props=self.music_playlists[self.target(event_id)]["props"]))
+        loudest_music = max(self.output_tone_db(dict(source, props=(self.music_playlists.get(self.target(event_id)) or
+                                                                    self.music_switches[self.target(event_id)])["props"]))
                             for event_id in SCREEN_MUSICS for source in self.music_sources(self.target(event_id)))
         for event_id in CUES:
             for sound in self.cue_sounds(event_id):

@@ -111,11 +111,31 @@ constexpr MusicSegment kPlayFieldSegments[] = {{"Media/game_music_intro", 100.0,
                                                {"Media/game_music_b", 180.0, 2 * kBar},
                                                {"Media/game_music_bridge", 120.0, kBar}};
 constexpr MusicSegment kStinger = {"Media/tower_down_stinger", 906.0, kBeat};
+// The play field's music follows the battle (SoundProject/README.md, "The play field follows the
+// battle"): Calm plays the segments above, Fight its own two; a shot of a tower (or the city firing
+// back) sets Fight, the city's fall Calm again.
+constexpr ZkUniqueID kShotEvents[] = {737768043u, 1205173799u};
+constexpr MusicSegment kFightSegments[] = {{"Media/game_music_fight_a", 2840.0, 2 * kBar},
+                                           {"Media/game_music_fight_b", 3420.0, 2 * kBar}};
+constexpr MusicSegment kFightToCalm = {"Media/game_music_fight_to_calm", 3840.0, kBar};
+constexpr uint32_t kCalmFadeOut = 12000; // 250 ms, from the exit point on
+// Every tone that sounds on the play field in a battle, paused or not (its music's, the pause
+// menu's, the airship's engine, shots, hits and death, the towers' shots and hits), `hz` first: a fit
+// measures the first tone of its list, and a tone listed twice would share its level.
+std::string BattleTones(double hz)
+{
+    std::string tones = std::to_string(hz);
+    for (double other : {100.0, 140.0, 180.0, 120.0, 906.0, 2840.0, 3420.0, 3840.0, 200.0, 220.0, 240.0, 60.0, 294.0, 440.0,
+                         554.0, 587.0, 622.0, 659.0, 698.0, 740.0, 2489.0, 2960.0, 3520.0, 3951.0, 4186.0, 4435.0, 4699.0,
+                         4978.0})
+        tones += other == hz ? "" : "," + std::to_string(other);
+    return tones;
+}
 constexpr MusicSegment kWinSegments[] = {{"Media/win_music_sting", 260.0, kBar}, {"Media/win_music_bed", 392.0, 2 * kBar}};
 constexpr MusicSegment kLoseSegments[] = {{"Media/lose_music_sting", 80.0, kBar}, {"Media/lose_music_bed", 350.0, 2 * kBar}};
 // Each music's tones, fitted together wherever the music sounds under what a test listens to.
 const std::string kMenuMusicTones = "200,220,240";
-const std::string kPlayFieldMusicTones = "100,140,180,120,906";
+const std::string kPlayFieldMusicTones = "100,140,180,120,906,2840,3420,3840";
 constexpr double kHoverHz = 1760.0;
 constexpr double kPressHz = 1320.0;
 constexpr double kLaunchHz = 330.0;
@@ -339,6 +359,36 @@ protected:
         tower->GetComponent<Stats>()->dead = true;
         tower->GetComponent<Tower>()->explodePending = true;
         tower->GetComponent<Tower>()->nextState = Tower::kDestroyed;
+    }
+
+    // The first game frame from `after` on in which a tower or the city fired (a shot's event
+    // posted); -1 when none did.
+    long long FirstShot(long long after = 0) const
+    {
+        long long first = -1;
+        for (ZkUniqueID event : kShotEvents)
+        {
+            for (long long frame : m_sound.FramesOf(event))
+            {
+                if (frame >= after && (first < 0 || frame < first))
+                    first = frame;
+            }
+        }
+        return first;
+    }
+    // Runs game frames until a tower or the city fires at the airship (at most 30 s); that frame.
+    long long RunUntilAShot()
+    {
+        const long long from = m_frames;
+        for (int frame = 0; frame < 30 * kFramesPerSecond && FirstShot(from) < 0; ++frame)
+            Frames(1);
+        return FirstShot(from);
+    }
+    // The last frame of the run that posted `event`; -1 when none.
+    long long LastPostOf(ZkUniqueID event) const
+    {
+        const std::vector<long long> frames = m_sound.FramesOf(event);
+        return frames.empty() ? -1 : frames.back();
     }
 
     // The first object of the play field with a component T.
@@ -1468,6 +1518,172 @@ TEST_F(GameHeardTest, ADestroyedTowerBringsTheStingersEntryOntoABeatLine)
     EXPECT_GT(First(answers[2 * entered + 1]), kAudibleDb) << "the stinger is heard from a beat line on";
     EXPECT_LT(First(answers[2 * entered]), kAudibleDb - 20.0) << "and not before it";
     EXPECT_LT(firstLine + static_cast<long>(entered * kBeat), trigger + kLatencyFrames + kBeat) << "the first beat line the engine could reach";
+}
+
+// The play field's music follows the battle. It plays Calm up to the first shot (a tower firing at
+// the airship, or the city firing back); then the fight's first segment enters on a bar line of the
+// calm music, no later than the second bar line after the shot (the change is held to the next beat,
+// and the next bar line after that must lie a look-ahead ahead), while the calm segment sounds on
+// through its post-exit, faded out linearly over the 250 ms from that line. Once the airship is down
+// and the city has fallen, the fight leaves at the exit cue of its segment through the one-bar
+// transition segment, and the calm music enters on that segment's exit cue. The game is paused once
+// the city has fallen: the win screen, which would end the play field's music, does not come.
+TEST_F(GameHeardTest, TheFirstShotTurnsThePlayFieldMusicToTheFightAndTheCitysFallBringsTheCalmBack)
+{
+    ASSERT_NO_FATAL_FAILURE(LaunchAnAirship());
+    const long long shot = RunUntilAShot();
+    ASSERT_GE(shot, 0) << "a tower or the city fires at the airship";
+    Seconds(9.0);
+    // The airship goes down with the next shot at it; then no shot sets Fight again.
+    GameObject* airship = nullptr;
+    for (GameObject* object : SceneManager::Find("Sandbox")->objects.entries)
+    {
+        if (object != nullptr && object->GetComponent<Korvane>() != nullptr)
+            airship = object;
+    }
+    ASSERT_NE(airship, nullptr);
+    airship->GetComponent<Stats>()->health = 0;
+    Seconds(3.0);
+    ASSERT_NO_FATAL_FAILURE(FellTheCity());
+    for (int frame = 0; frame < kFramesPerSecond && LastPostOf(kCityFallsEvent) < 0; ++frame)
+        Frames(1);
+    const long long fell = LastPostOf(kCityFallsEvent);
+    ASSERT_GE(fell, 0) << "the city's fall is posted";
+    Press(SceneManager::kPauseKey);
+    Seconds(16.0); // up to two fight bars, the transition's bar, and the calm segment that follows whole
+    ASSERT_LT(FirstShot(fell), 0) << "no shot after the city's fall";
+    const std::vector<long long> music = m_sound.FramesOf(kPlayFieldMusicEvent);
+    ASSERT_EQ(music.size(), 1u);
+
+    // The calm music's bar lines: from its intro's entry cue, every two seconds.
+    const MusicSegment& intro = kPlayFieldSegments[0];
+    const long origin = static_cast<long>(First(Analyse({std::string("start ") + intro.media + " 0 " +
+                                                         std::to_string(FrameStart(music[0])) + " " +
+                                                         std::to_string(FrameStart(music[0]) + kLatencyFrames + intro.active + kBeat)})[0]));
+    const long shotAt = FrameStart(shot);
+    const long firstLine = origin + (shotAt - origin + kBar - 1) / kBar * kBar;
+    const MusicSegment& fight = kFightSegments[0];
+    const long fightAt = static_cast<long>(First(Analyse({std::string("start ") + fight.media + " 0 " + std::to_string(shotAt) + " " +
+                                                          std::to_string(firstLine + 2 * kBar + fight.active + kBeat)})[0]));
+    const long offLine = std::min((fightAt - origin) % kBar, kBar - (fightAt - origin) % kBar);
+    EXPECT_LE(offLine, kHop) << "the fight enters on a bar line of the calm music";
+    EXPECT_GE(fightAt, shotAt);
+    EXPECT_LE(fightAt, firstLine + kBar + kHop) << "no later than the second bar line after the shot";
+    // No fight before the shot; the fight at the music's level from a hop after its entry.
+    const std::vector<std::string> alone = Analyse({Level(BattleTones(kFightSegments[0].hz), FrameStart(music[0]) + kLatencyFrames, shotAt),
+                                                    Level(BattleTones(kFightSegments[1].hz), FrameStart(music[0]) + kLatencyFrames, shotAt),
+                                                    Level(BattleTones(fight.hz), fightAt + kHop, fightAt + kBar)});
+    EXPECT_LT(First(alone[0]), kAudibleDb - 20.0) << "no fight before the shot";
+    EXPECT_LT(First(alone[1]), kAudibleDb - 20.0) << "no fight before the shot";
+    EXPECT_NEAR(First(alone[2]), kMusicDb, 0.5) << "the fight at the music's level";
+
+    // The calm segment the fight cut heard against its media (10 dB down): whole up to the exit
+    // point, then faded out linearly (a mean gain of 3/4 over the fade's first half, 1/4 over its
+    // second), then gone.
+    std::vector<HeardSegment> calm =
+        FollowMusic(kPlayFieldSegments, FrameStart(music[0]), kLatencyFrames, static_cast<uint32_t>(fightAt) + 9 * kp::test::kHeardRateHz);
+    while (!calm.empty() && calm.back().start >= fightAt - static_cast<long>(kHop))
+        calm.pop_back();
+    ASSERT_FALSE(calm.empty());
+    const MusicSegment& cut = kPlayFieldSegments[calm.back().which];
+    const long half = kCalmFadeOut / 2;
+    const struct
+    {
+        long from, to;
+        double gainDb, tolerance;
+        const char* what;
+    } windows[] = {{fightAt - 2 * half, fightAt, 0.0, 0.3, "whole before the exit point"},
+                   {fightAt, fightAt + half, 20.0 * std::log10(0.75), 0.5, "over the fade's first half"},
+                   {fightAt + half, fightAt + 2 * half, 20.0 * std::log10(0.25), 1.0, "over the fade's second half"}};
+    std::vector<std::string> queries;
+    for (const auto& window : windows)
+    {
+        queries.push_back(Level(BattleTones(cut.hz), static_cast<uint32_t>(window.from), static_cast<uint32_t>(window.to)));
+        queries.push_back("medialevel " + std::string(cut.media) + " " + std::to_string(calm.back().start) + " " +
+                          BattleTones(cut.hz) + " " + std::to_string(window.from) + " " + std::to_string(window.to));
+    }
+    queries.push_back(Level(BattleTones(cut.hz), static_cast<uint32_t>(fightAt + kCalmFadeOut + kHop),
+                            static_cast<uint32_t>(fightAt + 2 * kCalmFadeOut)));
+    const std::vector<std::string> fade = Analyse(queries);
+    for (size_t index = 0; index < std::size(windows); ++index)
+    {
+        EXPECT_NEAR(First(fade[2 * index]) - First(fade[2 * index + 1]), windows[index].gainDb - 10.0, windows[index].tolerance)
+            << cut.media << " " << windows[index].what;
+    }
+    EXPECT_LT(First(fade.back()), kMusicDb - 30.0) << cut.media << " gone once faded out";
+
+    // Back to Calm: the transition segment enters on an exit cue of the fight's two-bar segments,
+    // the first it could reach after the fall, and the calm music on the transition's exit cue; the
+    // fight is not heard once its segment's post-exit has ended.
+    const long fellAt = FrameStart(fell);
+    const long nextExit = fightAt + (fellAt - fightAt + 2 * kBar - 1) / (2 * kBar) * (2 * kBar);
+    const long back = static_cast<long>(First(Analyse({std::string("start ") + kFightToCalm.media + " 0 " + std::to_string(fellAt) + " " +
+                                                       std::to_string(nextExit + 2 * kBar + kFightToCalm.active + kBeat + kHop)})[0]));
+    EXPECT_GE(back, fellAt);
+    EXPECT_LE(std::min((back - fightAt) % (2 * kBar), 2 * kBar - (back - fightAt) % (2 * kBar)), kHop)
+        << "the transition enters on an exit cue of the fight";
+    EXPECT_LE(back, nextExit + 2 * kBar + kHop) << "at the first exit cue the change could reach";
+    const std::vector<HeardSegment> calmAgain =
+        FollowMusic(kPlayFieldSegments, static_cast<uint32_t>(back + kFightToCalm.active), kHop, Now());
+    ASSERT_FALSE(calmAgain.empty()) << "the calm music after the transition";
+    EXPECT_NEAR(calmAgain[0].start, back + kFightToCalm.active, kHop) << "on the transition's exit cue";
+    const std::vector<std::string> after =
+        Analyse({Level(BattleTones(kFightSegments[0].hz), static_cast<uint32_t>(back + kBeat + kHop), static_cast<uint32_t>(back + kBeat + 2 * kBar)),
+                 Level(BattleTones(kFightSegments[1].hz), static_cast<uint32_t>(back + kBeat + kHop), static_cast<uint32_t>(back + kBeat + 2 * kBar))});
+    EXPECT_LT(First(after[0]), kAudibleDb - 20.0) << "no fight after the transition";
+    EXPECT_LT(First(after[1]), kAudibleDb - 20.0) << "no fight after the transition";
+}
+
+// Paused in the fight, the credits stop the play field's music, and their return posts it again: it
+// starts over on Calm (its event sets Calm before it plays) with the post, at the music's level,
+// and the fight is not heard again.
+TEST_F(GameHeardTest, PausedInTheFightTheCreditsAndTheirReturnRestartThePlayFieldMusicOnCalm)
+{
+    ASSERT_NO_FATAL_FAILURE(LaunchAnAirship());
+    ASSERT_GE(RunUntilAShot(), 0) << "a tower or the city fires at the airship";
+    Seconds(6.0); // the fight enters within two bars
+    const uint32_t fightFrom = Now() - kBar;
+    const uint32_t fightTo = Now();
+    Press(SceneManager::kPauseKey);
+    Seconds(0.5);
+    ASSERT_NO_FATAL_FAILURE(PointAtObject("ToCreditsButton"));
+    Frames(3);
+    Press(kMouse);
+    PointAt(5000.0f, 5000.0f);
+    Seconds(2.0);
+    const uint32_t creditsFrom = Now() - kBar / 2;
+    ASSERT_TRUE(SceneManager::Exists("CreditMenu"));
+    ASSERT_NO_FATAL_FAILURE(PointAtObject("CreditReturnButton"));
+    Frames(3);
+    Press(kMouse);
+    PointAt(5000.0f, 5000.0f);
+    const uint32_t creditsTo = FrameStart(m_frames - 2);
+    Seconds(7.0);
+    const std::vector<long long> music = m_sound.FramesOf(kPlayFieldMusicEvent);
+    ASSERT_EQ(music.size(), 2u) << "the return posts the play field's music again";
+    ASSERT_GE(FrameStart(music[1]), creditsFrom);
+
+    // The calm segment heard first after the return (the play-field playlist goes on where its last
+    // play left it), found as FollowMusic finds a screen music's first segment.
+    const uint32_t again = FrameStart(music[1]);
+    const std::vector<HeardSegment> calm = FollowMusic(kPlayFieldSegments, again, kLatencyFrames, Now());
+    ASSERT_FALSE(calm.empty()) << "a calm segment after the return";
+    const std::vector<std::string> answers =
+        Analyse({Level(BattleTones(kFightSegments[0].hz), fightFrom, fightTo),
+                 Level(BattleTones(kFightSegments[0].hz) + ",160,1078,2715", creditsFrom, creditsTo),
+                 Level(BattleTones(kFightSegments[1].hz) + ",160,1078,2715", creditsFrom, creditsTo),
+                 Level(BattleTones(kPlayFieldSegments[calm[0].which].hz), static_cast<uint32_t>(calm[0].start) + kHop,
+                       static_cast<uint32_t>(calm[0].start) + kBar),
+                 Level(BattleTones(kFightSegments[0].hz), again, again + 2 * kBar),
+                 Level(BattleTones(kFightSegments[1].hz), again, again + 2 * kBar)});
+    EXPECT_GT(First(answers[0]), kAudibleDb) << "the fight plays before the pause";
+    EXPECT_LT(First(answers[1]), kAudibleDb - 20.0) << "the credits stop the fight";
+    EXPECT_LT(First(answers[2]), kAudibleDb - 20.0) << "the credits stop the fight";
+    EXPECT_GE(calm[0].start, again);
+    EXPECT_LE(calm[0].start, again + kLatencyFrames) << kPlayFieldSegments[calm[0].which].media << " starts with the post";
+    EXPECT_NEAR(First(answers[3]), kMusicDb, 0.5) << kPlayFieldSegments[calm[0].which].media << " at the music's level";
+    EXPECT_LT(First(answers[4]), kAudibleDb - 20.0) << "no fight after the return";
+    EXPECT_LT(First(answers[5]), kAudibleDb - 20.0) << "no fight after the return";
 }
 
 // A screen of a sting and a bed (the win and the lose screen): its music plays the sting once, then

@@ -35,6 +35,12 @@ line (frames are counted from the capture's first frame; END is exclusive):
                             SKIP on (past a fade-in) aligned with channel 0 within [START, END) by
                             their cross-correlation with every frequency weighted alike (the phase
                             transform), the media lying wholly inside
+  medialevel NAME AT HZS START END
+                            the level, in dBFS, that level gives over [START, END) for the media
+                            NAME (as start reads it) placed with its frame 0 at capture frame AT
+                            (silence outside the media): what the capture holds there when the
+                            media sounds at 0 dB, so that the two levels' difference is the gain
+                            it was heard at
   placed NAME START END     where the media NAME of Main.bnk (as the bank stores it), heard as an
                             unpositioned mono sound at 0 dB (0.70710677 on each channel), lies
                             wholly inside [START, END): the capture frame at which the squared
@@ -246,6 +252,17 @@ def main() -> None:
         elif command == "start":
             skip, start, end = int(words[2]), int(words[3]), int(words[4])
             print(start + media_start(samples[start:end, 0], words[1], skip))
+        elif command == "medialevel":
+            at = int(words[2])
+            frequencies = [float(hz) for hz in words[3].split(",")]
+            start, end = int(words[4]), int(words[5])
+            media = media_samples(words[1])
+            placed = np.zeros((end - start, 1))
+            first, last = max(start, at), min(end, at + len(media))
+            if last > first:
+                placed[first - start:last - start, 0] = media[first - at:last - at]
+            coefficients, _ = fit(placed[:, 0], rate, frequencies, start)
+            print(f"{db(float(np.hypot(coefficients[1], coefficients[2]))):.4f}")
         elif command == "placed":
             start, end = int(words[2]), int(words[3])
             lag, difference = media_placed(samples[start:end], words[1])
