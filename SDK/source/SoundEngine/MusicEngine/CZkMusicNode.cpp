@@ -217,7 +217,7 @@ ZKRESULT CZkMusicNode::PrepareMedia()
         if (result != ZK_Success)
         {
             while (index-- > 0)
-                m_children[index]->UnprepareMedia();
+                UnprepareHeld(*m_children[index]);
             UnprepareOwnSegments();
             return result;
         }
@@ -227,8 +227,11 @@ ZKRESULT CZkMusicNode::PrepareMedia()
 
 void CZkMusicNode::UnprepareMedia()
 {
-    for (uint32_t index = 0; index < m_childCount; ++index)
-        m_children[index]->UnprepareMedia();
+    for (uint32_t index = 0; index < m_childCount;)
+    {
+        if (UnprepareHeld(*m_children[index]))
+            ++index;
+    }
     UnprepareOwnSegments();
 }
 

@@ -476,6 +476,30 @@ TEST_F(MusicBankTest, EveryFaultVariantOfTheWriterIsReadWithoutHarm)
     EXPECT_GE(musicVariants, 20u);
 }
 
+// Once the banks are cleared, prepared music lives on only through its references: a transition
+// segment's prepare keeps the segment, whose link keeps its playlist, whose link keeps the switch.
+// Unpreparing the switch then releases each playlist in the middle of its own walk; every child is
+// still unprepared once and everything goes.
+TEST_F(MusicBankTest, UnpreparingAfterTheBanksAreClearedReleasesEveryChildOnce)
+{
+    ASSERT_EQ(Load(Segment(20) + "," + Segment(21) + "," +
+                   Playlist(30, R"("children": [20], "rules": [{"segment": {"id": 20}}])") + "," +
+                   Playlist(31, R"("children": [21], "rules": [{"segment": {"id": 21}}])") + "," +
+                   Switch(40, R"("children": [30, 31], "arguments": [[7, 1]], "tree": {"children": {"1": 30, "2": 31}})")),
+              ZK_Success);
+    auto* container = Find<CZkMusicSwitchContainer>(40);
+    ASSERT_NE(container, nullptr);
+    container->AddRef();
+    ASSERT_EQ(container->PrepareMedia(), ZK_Success);
+    ZK::SoundEngine::ClearBanks();
+    ASSERT_EQ(NodeCount(), 5u) << "the prepared segments keep their playlists and the switch";
+
+    container->UnprepareMedia();
+    EXPECT_EQ(NodeCount(), 1u) << "only the switch, held by the test";
+    container->Release();
+    EXPECT_EQ(NodeCount(), 0u);
+}
+
 TEST_F(MusicBankTest, EveryAllocationFailedInTurnLeavesNoObjectHalfBuilt)
 {
     const std::string description = BankOf(

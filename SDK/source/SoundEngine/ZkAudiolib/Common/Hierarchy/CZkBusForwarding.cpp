@@ -142,8 +142,11 @@ ZKRESULT CZkBus::PrepareMedia()
 
 void CZkBus::UnprepareMedia()
 {
-    for (uint32_t index = 0; index < m_children.Length(); ++index)
-        m_children[index]->UnprepareMedia();
+    for (uint32_t index = 0; index < m_children.Length();)
+    {
+        if (UnprepareHeld(*m_children[index]))
+            ++index;
+    }
 }
 
 ZKRESULT CZkBus::SetFloatProperty(uint32_t id, float value)

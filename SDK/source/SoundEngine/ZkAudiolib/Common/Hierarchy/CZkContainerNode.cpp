@@ -199,7 +199,7 @@ ZKRESULT CZkContainerNode::PrepareMedia()
         if (result != ZK_Success)
         {
             while (index-- > 0)
-                m_children[index]->UnprepareMedia();
+                UnprepareHeld(*m_children[index]);
             return result;
         }
     }
@@ -208,8 +208,11 @@ ZKRESULT CZkContainerNode::PrepareMedia()
 
 void CZkContainerNode::UnprepareMedia()
 {
-    for (uint32_t index = 0; index < m_childCount; ++index)
-        m_children[index]->UnprepareMedia();
+    for (uint32_t index = 0; index < m_childCount;)
+    {
+        if (UnprepareHeld(*m_children[index]))
+            ++index;
+    }
 }
 
 void CZkContainerNode::CollectStreamedMedia(const ZkStreamedMediaRequest& request, bool active) const

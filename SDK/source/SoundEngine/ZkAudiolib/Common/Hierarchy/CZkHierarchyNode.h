@@ -175,6 +175,17 @@ public:
     // The node's media (1 and nothing for nodes without media of their own).
     virtual ZKRESULT PrepareMedia() { return ZK_Success; }
     virtual void UnprepareMedia() {}
+    // Unprepares node while holding a reference on it: unpreparing can release the last references
+    // that keep a node (once the banks are cleared, a parent lives only through its children's links,
+    // and a prepared segment's last release drops its parent's), and the node must not go in the
+    // middle of its own walk. True when the node outlives the call; a node that went has left its
+    // parent's and its bus's child lists.
+    static bool UnprepareHeld(CZkHierarchyNode& node)
+    {
+        node.AddRef();
+        node.UnprepareMedia();
+        return node.Release() != 0;
+    }
     // The streamed media of what would play (ZkStreamedMediaRequest), into the active list when
     // active is set, else the inactive one. Nodes without media or children collect nothing.
     virtual void CollectStreamedMedia(const ZkStreamedMediaRequest& /*request*/, bool /*active*/) const {}
