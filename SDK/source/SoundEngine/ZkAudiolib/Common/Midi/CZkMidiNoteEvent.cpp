@@ -13,6 +13,8 @@
 
 #include <ZK/SoundEngine/Common/ZkMidiTypes.h>
 
+#include <cmath>
+
 namespace ZK::SoundEngine
 {
 namespace
@@ -241,8 +243,25 @@ void CZkMidiNoteEvent::PlayNote()
     launch.startDelaySamples = static_cast<uint32_t>(m_offset);
     launch.midiNote = m_note;
     launch.launchFlags |= PlayLaunchParams::kFlagFirstItem;
+    const uint32_t voicesBefore = m_note != nullptr ? m_note->VoiceCount() : 0;
     (void)m_node->Launch(launch); // a node that declines leaves the note without voices
     launch.FreeArrays();
+    if (m_note != nullptr)
+        TimeStartsInOutputSamples(*m_note, voicesBefore, m_offset);
+}
+
+void CZkMidiNoteEvent::TimeStartsInOutputSamples(CZkMidiNote& note, uint32_t firstVoice, int32_t offset)
+{
+    // An instance counts its start delay down in samples of its source (frames x its pitch ratio),
+    // so a delay of offset would start a pitched note at offset / ratio. The voices this play just
+    // made wait offset x ratio source samples instead: each note starts on its own output sample.
+    uint32_t index = 0;
+    note.ForEachVoice([&](CZkMidiNote::Voice& voice) {
+        if (index++ < firstVoice)
+            return;
+        const double ratio = voice.instance->GetPitchRatio();
+        *voice.instance->StartDelayCounter() = static_cast<int32_t>(std::lround(offset * ratio));
+    });
 }
 
 void CZkMidiNoteEvent::ReleaseVoices()

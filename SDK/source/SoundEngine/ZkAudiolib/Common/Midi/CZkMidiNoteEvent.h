@@ -91,6 +91,8 @@ private:
     // handed the note-off, queued plays stopped.
     void ReleaseVoices();
     bool CanAct(bool releaseAllowed) const;
+    // The start delays of the note's voices from firstVoice on, set for offset output samples.
+    static void TimeStartsInOutputSamples(CZkMidiNote& note, uint32_t firstVoice, int32_t offset);
 
     uint8_t m_flags = 0;
     uint32_t m_refCount = 1;

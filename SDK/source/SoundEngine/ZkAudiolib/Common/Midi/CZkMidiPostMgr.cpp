@@ -124,8 +124,7 @@ void CZkMidiPostMgr::PostMidiEvents(ZkUniqueID nodeID, ZkGameObjectID gameObject
             if (offset > longestWait)
                 offset = 0;
         }
-        if (!target->Enqueue(post.event, static_cast<uint32_t>(offset)))
-            return; // out of memory: the rest of the posts are dropped
+        (void)target->Enqueue(post.event, static_cast<uint32_t>(offset)); // out of memory: this post is dropped
     }
 }
 
