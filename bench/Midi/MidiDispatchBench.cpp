@@ -14,6 +14,7 @@
 
 #include "ZkAudiolib/Common/Midi/CZkMidiPostMgr.h"
 
+#include <ZK/SoundEngine/Common/ZkEngineControls.h>
 #include <ZK/SoundEngine/Common/ZkGameObjectCalls.h>
 #include <ZK/SoundEngine/Common/ZkMidiTypes.h>
 
@@ -61,8 +62,17 @@ void Frame(benchmark::State& state, bool withEvents)
         state.SkipWithError("the engine or the bank did not start");
         return;
     }
+    // The registration is a message: one tick applies it.
+    ZK::SoundEngine::RenderAudio(true);
     ZK::SoundEngine::CZkMidiPostMgr& manager = *ZK::SoundEngine::g_pMidiPostMgr;
     const std::vector<ZkMIDIPost> posts = Controllers();
+    manager.PostMidiEvents(kNode, kObject, kPlayingID, posts.data(), 1, false);
+    if (manager.TargetCount() != 1)
+    {
+        state.SkipWithError("the posts found no target");
+        return;
+    }
+    manager.AdvanceFrame(kFrame);
     double ns = 0.0;
     uint64_t frames = 0;
     for (auto _ : state)

@@ -61,7 +61,15 @@ const ZkMidiChannelState* CZkMidiDispatcher::FindRecord(const CZkMidiTarget& tar
 
 void CZkMidiDispatcher::Insert(ZkMidiChannelState& record, CZkMidiNoteEvent* noteEvent)
 {
-    // After every event of an equal offset: events of one sample keep their order.
+    // After every event of an equal offset: events of one sample keep their order. Events mostly
+    // come in time order: the tail is the usual place.
+    if (record.tail == nullptr || record.tail->Offset() <= noteEvent->Offset())
+    {
+        noteEvent->pNext = nullptr;
+        (record.tail != nullptr ? record.tail->pNext : record.head) = noteEvent;
+        record.tail = noteEvent;
+        return;
+    }
     CZkMidiNoteEvent* before = nullptr;
     for (CZkMidiNoteEvent* at = record.head; at != nullptr && at->Offset() <= noteEvent->Offset(); at = at->pNext)
         before = at;

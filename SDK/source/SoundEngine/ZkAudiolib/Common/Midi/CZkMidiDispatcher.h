@@ -4,7 +4,7 @@
 //
 // A manager hands each event that falls in the current frame to ProcessEvent (with its offset from
 // the frame's start), then runs ProcessNotes once for the frame: note events act at their offsets
-// (Part of CZkMidiNoteEvent), channel messages become game-parameter values keyed on the target's
+// (CZkMidiNoteEvent), channel messages become game-parameter values keyed on the target's
 // game object, node id (as MIDI target id), channel and note (DispatchChannelMessage).
 //
 // A record lives while a target of its triple lives or its list holds note events: ForgetRecordOf

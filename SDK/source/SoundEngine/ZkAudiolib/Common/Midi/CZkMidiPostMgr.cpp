@@ -135,13 +135,14 @@ void CZkMidiPostMgr::AddToDispatch(CZkMidiPostTarget& target, const ZkMIDIEvent&
     uint32_t at = m_dispatch.Length();
     while (at > 0 && m_dispatch[at - 1].offset > offset)
         --at;
-    for (uint32_t i = 0; i < at; ++i)
+    uint32_t equal = at;
+    while (equal > 0 && m_dispatch[equal - 1].offset == offset)
+        --equal;
+    for (uint32_t i = equal; i < at; ++i)
     {
-        const DispatchEntry& entry = m_dispatch[i];
-        if (entry.offset != offset)
-            continue;
-        if (((entry.order & kOrderEnding) != 0 && (order & kOrderEnding) == 0) ||
-            ((entry.order & kOrderFirst) == 0 && (order & kOrderFirst) != 0))
+        const uint32_t other = m_dispatch[i].order;
+        if (((other & kOrderEnding) != 0 && (order & kOrderEnding) == 0) ||
+            ((other & kOrderFirst) == 0 && (order & kOrderFirst) != 0))
         {
             at = i;
             break;
