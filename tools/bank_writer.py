@@ -81,7 +81,8 @@ Items (HIRC). Every item: "type" ("state" 1, "sound" 2, "action" 3, "event" 4, "
 the body after the id ("id" may then be left out: the body is the hex alone); a number type
 other than those needs "hex". Curve points are [x, y] or [x, y, shape] (shape 4, linear, by
 default). Properties ("props") are {"id": value} or [[id, value]]; an id may be "priority",
-"delay", "fade_time", "probability", "loop_count", "initial_delay" or "attenuation"; a value is a
+"delay", "fade_time", "probability", "loop_count", "initial_delay", "attenuation",
+"midi_root_note" or "midi_play_mode"; a value is a
 number (typed by the engine's property table) or {"f32"|"i32"|"u32": number}; the attenuation's
 may also be the attenuation item's id as a name.
 
@@ -93,7 +94,8 @@ may also be the attenuation item's id as a name.
     node keys (sound): effects_override, effects [{"slot", "id", "shareset", "rendered"}],
            effect_count, bypass, plugins_override, plugins [{"index", "id", "shareset"}],
            plugin_count, custom_effect_override, bus (output bus), parent, behaviour, props,
-           prop_count, ranges {"id": [min, max]}, range_count, positioning (byte P: bit 0
+           midi {"play_mode", "key_tracking", "root_note", "hand_note_off"} (behaviour bits
+           and properties 46 and 45, tools/soundbank/nodes.py), prop_count, ranges {"id": [min, max]}, range_count, positioning (byte P: bit 0
            override, bit 1 3-D, bits 5-6 3-D mode), positioning_3d (byte Q), path {"mode",
            "transition_time", "vertices": [[x, y, z, ms]], "items": [[first, count]], "ranges":
            [[a, b, c]]}, aux (byte), aux_buses [four ids], extra_aux_bus, limit_flags,

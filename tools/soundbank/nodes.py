@@ -92,14 +92,57 @@ def _state_and_rtpc(fields, rtpc_first):
     return rtpc + state if rtpc_first else state + rtpc
 
 
+# Behaviour byte bits of a node's MIDI settings.
+BEHAVIOUR_MIDI_PLAY_MODE = 0x04     # overrides the MIDI play mode (property 46)
+BEHAVIOUR_KEY_TRACKING = 0x08       # overrides key tracking (with root note property 45)
+BEHAVIOUR_KEY_TRACKING_ON = 0x10
+BEHAVIOUR_MIDI_MODE = 0x20          # note-offs are handed to the voices (derived MIDI mode 2)
+MIDI_KEYS = ("play_mode", "key_tracking", "root_note", "hand_note_off")
+
+
+def _midi_settings(fields):
+    """A node's MIDI settings, {"midi": {"play_mode": 1, "key_tracking": true, "root_note": 69,
+    "hand_note_off": false}}, as behaviour bits and properties: play_mode overrides the play mode
+    (property 46); key_tracking (with root_note, property 45, default 60) overrides key tracking;
+    hand_note_off sets the mode flag. The behaviour byte and the properties come back."""
+    behaviour = fields.int("behaviour")
+    props = list(_property_pairs(fields.raw("props")))
+    midi = fields.raw("midi")
+    if midi is None:
+        return behaviour, props
+    unknown = sorted(set(midi) - set(MIDI_KEYS))
+    if unknown:
+        raise ValueError("%s: unknown MIDI settings %s (known: %s)" % (fields.what, ", ".join(unknown),
+                                                                       ", ".join(MIDI_KEYS)))
+    if "play_mode" in midi:
+        behaviour |= BEHAVIOUR_MIDI_PLAY_MODE
+        props.append((46, midi["play_mode"]))
+    if "key_tracking" in midi:
+        behaviour |= BEHAVIOUR_KEY_TRACKING | (BEHAVIOUR_KEY_TRACKING_ON if midi["key_tracking"] else 0)
+        props.append((45, midi.get("root_note", 60)))
+    elif "root_note" in midi:
+        raise ValueError("%s: a root note goes with key_tracking" % fields.what)
+    if midi.get("hand_note_off"):
+        behaviour |= BEHAVIOUR_MIDI_MODE
+    return behaviour, props
+
+
+def _property_pairs(table):
+    if table is None:
+        return []
+    return list(table.items()) if isinstance(table, dict) else [tuple(pair) for pair in table]
+
+
 def node_body(fields):
     """The common body of playable nodes, in reading order: effects, plug-in attachments, custom
     effect override byte, output bus, parent, behaviour byte, properties and ranges, positioning,
     aux, advanced settings, state chunk, game-parameter list. All defaults give 32 bytes."""
     body = _effect_entries(fields, True) + _plugin_entries(fields, True)
     body += u8(fields.int("custom_effect_override"))
-    body += u32(fields.id("bus")) + u32(fields.id("parent")) + u8(fields.int("behaviour"))
-    body += property_list(fields.raw("props"), fields.optional_int("prop_count"))
+    body += u32(fields.id("bus")) + u32(fields.id("parent"))
+    behaviour, props = _midi_settings(fields)
+    body += u8(behaviour)
+    body += property_list(props, fields.optional_int("prop_count"))
     body += range_list(fields.raw("ranges"), fields.optional_int("range_count"))
     body += _positioning(fields) + _aux(fields)
     body += (u8(fields.int("limit_flags")) + u8(fields.int("queue")) +

@@ -15,7 +15,8 @@ FLOAT_PROPERTIES = frozenset([0, 1, 2, 3, 4, 5, 6, 7, 8, 11, 12, 13, 17, 19, 20,
 
 # Names for the property ids whose role the engine gives; a description may use them as keys.
 PROPERTY_NAMES = {"priority": 7, "delay": 15, "fade_time": 16, "probability": 17,
-                  "loop_count": 58, "initial_delay": 59, "attenuation": 70}
+                  "loop_count": 58, "initial_delay": 59, "attenuation": 70,
+                  "midi_root_note": 45, "midi_play_mode": 46}
 
 # Curve point shapes (the interpolation of the segment that starts at a point).
 SHAPE_LINEAR = 4

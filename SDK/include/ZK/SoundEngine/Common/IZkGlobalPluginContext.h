@@ -120,7 +120,11 @@ public:
     virtual ZkPlayingID PostEventSync(ZkUniqueID eventID, ZkGameObjectID gameObject, uint32_t flags,
                                       ZkCallbackFunc callback, void* cookie, uint32_t externalSourceCount,
                                       ZkExternalSourceInfo* externalSources) = 0;
-    // MIDI posted and stopped on an event at once. Not available in this version: 0 and 4.
+    // MIDI posted and stopped on an event at once (as PostMIDIOnEvent and StopMIDIOnEvent, without a
+    // message): the posts are queued before the call returns. The post answers its playing id, or
+    // 0 (no posts, an event not loaded, too many posts, a refused registration, or an object that
+    // is neither all ones nor registered with an emitter); the stop answers 1, or 2 for a non-zero
+    // event that is not loaded.
     virtual ZkPlayingID PostMIDIOnEventSync(ZkUniqueID eventID, ZkGameObjectID gameObject, ZkMIDIPost* posts,
                                             uint16_t count, bool absoluteOffsets, uint32_t flags,
                                             ZkCallbackFunc callback, void* cookie, ZkPlayingID playingID) = 0;

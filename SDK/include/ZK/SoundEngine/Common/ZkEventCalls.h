@@ -16,6 +16,7 @@
 
 #include <ZK/SoundEngine/Common/ZkCallbackTypes.h>
 #include <ZK/SoundEngine/Common/ZkCurveTypes.h>
+#include <ZK/SoundEngine/Common/ZkMidiTypes.h>
 #include <ZK/SoundEngine/Common/ZkResult.h>
 #include <ZK/SoundEngine/Common/ZkTypes.h>
 
@@ -24,9 +25,6 @@
 
 // A playback's callback: the type it is told (ZkCallbackTypes.h) and the record of that type.
 typedef void (*ZkCallbackFunc)(ZkCallbackType type, ZkCallbackInfo* info);
-
-// MIDI events posted on an event (20 bytes each); declared with the MIDI interface.
-struct ZkMIDIPost;
 
 // One external source of a posted event (32 bytes): the source the event's sound asks for by cookie
 // is played from a file (by id, else by name) or from memory.
@@ -116,7 +114,13 @@ ZKRESULT SeekOnEvent(const char* eventName, ZkGameObjectID gameObject, float pos
 ZKRESULT SeekOnEvent(const wchar_t* eventName, ZkGameObjectID gameObject, float positionFraction,
                      bool snapToNearestMarker = false, ZkPlayingID playingID = 0);
 
-// MIDI events on the event's nodes, and their stop. Not available in this version: 0 and 4.
+// MIDI events on the event's nodes (those of its play actions), for the game object: count posts
+// (ZkMidiTypes.h), their offsets relative to the next audio frame or, with absoluteOffsets, to the
+// engine's start. The answer is the playing id the posts go under: the one given when the playing
+// manager knows it for this object and event, else a new one; 0 for no posts, an event that is not
+// loaded, posts too many for the message ring, or a registration that fails.
+// StopMIDIOnEvent stops the MIDI of the event (0: every event) on the object (all ones: every
+// object) and playing id (0: every one): 1; 2 when a non-zero event is not loaded.
 ZkPlayingID PostMIDIOnEvent(ZkUniqueID eventID, ZkGameObjectID gameObject, ZkMIDIPost* posts, uint16_t count,
                             bool absoluteOffsets = false, uint32_t flags = 0, ZkCallbackFunc callback = nullptr,
                             void* cookie = nullptr, ZkPlayingID playingID = 0);

@@ -6,6 +6,7 @@
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkHierarchyNode.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkChainContinuation.h"
+#include "ZkAudiolib/Common/Midi/CZkMidiNote.h"
 #include "ZkAudiolib/Common/ObjectIndex/CZkIndexedObject.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayChain.h"
 #include "ZkAudiolib/Common/Playback/CZkSharedItemArray.h"
@@ -22,6 +23,7 @@ CZkDynamicPlayAction* CZkDynamicPlayAction::Create(ZkUniqueID nodeID)
 
 CZkDynamicPlayAction::~CZkDynamicPlayAction()
 {
+    LeaveMidiNote();
     ReleaseSharedPathPlayer();
     m_play.FreeArrays();
     m_modulators.Term();
@@ -59,8 +61,14 @@ void CZkDynamicPlayAction::SetPlayRecord(const PlayLaunchParams& launch)
         launch.playChain->AddRef();
     if (launch.playTarget != nullptr)
         launch.playTarget->AddRef();
+    LeaveMidiNote();
     m_play.FreeArrays();
     m_play = launch;
+    // A play of a MIDI note waits among the note's actions: its note-off stops it, and the note
+    // stays alive until it has run.
+    m_play.midiNote = nullptr;
+    if (launch.midiNote != nullptr && launch.midiNote->AddAction(this))
+        m_play.midiNote = launch.midiNote;
     // The record's instances stay its launcher's: the action takes copies of its own. A path player
     // rides on the action's own reference only.
     m_play.modulatorInstances = ZkModulatorInstanceArray{};
@@ -84,6 +92,14 @@ bool CZkDynamicPlayAction::RetargetPastStop(const CZkHierarchyNode* stopped)
     SetTarget(next.node->ID(), false);
     next.node->Release();
     return true;
+}
+
+void CZkDynamicPlayAction::LeaveMidiNote()
+{
+    CZkMidiNote* note = m_play.midiNote;
+    m_play.midiNote = nullptr;
+    if (note != nullptr)
+        note->RemoveAction(this);
 }
 
 void CZkDynamicPlayAction::DetachInstance(const CZkPlayingInstance* instance)

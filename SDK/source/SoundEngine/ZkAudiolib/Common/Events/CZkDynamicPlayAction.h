@@ -21,7 +21,8 @@
 //
 // Threading: engine thread, under the global engine lock.
 // Ownership: its creator's reference and the pending action's (memory pool 1). It holds a
-// reference on the external sources of its launch record.
+// reference on the external sources of its launch record, and on the MIDI note it carries (among
+// whose actions it waits).
 #pragma once
 
 #include "ZkAudiolib/Common/Events/CZkPlayAction.h"
@@ -78,6 +79,9 @@ public:
     uint32_t SharedPathID() const { return m_pathID; }
 
 private:
+    // The action leaves the actions of the MIDI note its record carries (if any).
+    void LeaveMidiNote();
+
     PlayLaunchParams m_play;
     ZkModulatorInstanceArray m_modulators;
     CZkPlayingInstance* m_instance = nullptr;

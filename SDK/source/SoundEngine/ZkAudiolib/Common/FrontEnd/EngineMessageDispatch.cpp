@@ -45,8 +45,8 @@ constexpr std::array<ZkMessageHandler, kHandledTypes> MakeHandlerTable()
     table[ZkMessage_SetBusDevice] = SetBusDevice;
     table[ZkMessage_StopPlayingID] = StopPlayingID;
     table[ZkMessage_ExecuteActionOnEvent] = ExecuteActionOnEvent;
-    table[ZkMessage_PostMIDIOnEvent] = NotBuiltYet;
-    table[ZkMessage_StopMIDIOnEvent] = NotBuiltYet;
+    table[ZkMessage_PostMIDIOnEvent] = PostMIDIOnEvent;
+    table[ZkMessage_StopMIDIOnEvent] = StopMIDIOnEvent;
     table[ZkMessage_PinEventInStreamCache] = PinEventInStreamCache;
     table[ZkMessage_SetScalingFactor] = SetScalingFactor;
     table[ZkMessage_SetMultiplePositions] = SetMultiplePositions;

@@ -84,8 +84,9 @@ void ExecuteActionOnPlayingID(EventManager&, const uint8_t* message, bool&);
 // Plays a source plug-in (command 0) on its run-time sound node, or stops the node's plays of the
 // message's playing id (command 1).
 void SourcePlugin(EventManager&, const uint8_t* message, bool&);
-// MIDI: not built yet; the message's holdings are released.
-void NotBuiltYet(EventManager&, const uint8_t* message, bool&);
+// MIDI posted on an event's nodes (34) and its stop (35), through the MIDI post manager.
+void PostMIDIOnEvent(EventManager&, const uint8_t* message, bool&);
+void StopMIDIOnEvent(EventManager&, const uint8_t* message, bool&);
 // Dynamic sequences: the game object (24, registered ones only), a command (25), a seek (58).
 void OpenDynamicSequence(EventManager&, const uint8_t* message, bool&);
 void DynamicSequenceCommand(EventManager&, const uint8_t* message, bool&);

@@ -99,12 +99,4 @@ void ReleaseMessageHoldings(const uint8_t* message)
         break;
     }
 }
-
-namespace MessageHandlers
-{
-void NotBuiltYet(EventManager&, const uint8_t* message, bool&)
-{
-    ReleaseMessageHoldings(message);
-}
-} // namespace MessageHandlers
 } // namespace ZK::SoundEngine

@@ -22,6 +22,7 @@ namespace ZK::SoundEngine
 {
 class CZkGameObject;
 class CZkIndexedObject;
+class CZkMidiNote;
 class CZkPlayChain;
 class CZkPositionPath;
 class CZkTransition;
@@ -94,6 +95,9 @@ struct PlayLaunchParams
     ZkExternalSourceArray* externalSources = nullptr;
     ZkMidiEvent midiEvent;
     uint32_t midiValue = 0; // the 32-bit value a MIDI post carries with its event
+    // The MIDI note the play is for (not held: its note event keeps it for the launch), or null.
+    // The playing instances the play makes join its voices; a delayed play joins its actions.
+    CZkMidiNote* midiNote = nullptr;
     uint32_t sampleOffset = 0;
     // Samples the play waits before it starts, gathered from the initial delays of the nodes it
     // went through while its start was deferred.

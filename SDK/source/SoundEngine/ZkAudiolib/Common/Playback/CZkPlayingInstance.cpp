@@ -11,6 +11,7 @@
 #include "ZkAudiolib/Common/Hierarchy/CZkPlayableNode.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkMediaRef.h"
 #include "ZkAudiolib/Common/Hierarchy/ZkStreamRef.h"
+#include "ZkAudiolib/Common/Midi/CZkMidiNote.h"
 #include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
 #include "ZkAudiolib/Common/Parameters/CZkTransitionMgr.h"
 #include "ZkAudiolib/Common/Playback/CZkActiveInstances.h"
@@ -83,9 +84,33 @@ CZkPlayingInstance::CZkPlayingInstance(const PlayLaunchParams& params, CZkHierar
     m_key.instance = this;
     if (m_midiEvent.IsNoteOnWithVelocity() && g_pRTPCMgr != nullptr)
         g_pRTPCMgr->SetRTPCImmediate(kVelocityParam, static_cast<float>(m_midiEvent.velocity), m_key);
+    JoinMidiNote(params.midiNote);
 }
 
-CZkPlayingInstance::~CZkPlayingInstance() = default;
+CZkPlayingInstance::~CZkPlayingInstance()
+{
+    LeaveMidiNote();
+}
+
+void CZkPlayingInstance::JoinMidiNote(CZkMidiNote* note)
+{
+    // The note's note-off reaches the instance: kind 2 when the node hands note-offs to its voices
+    // (derived MIDI mode 2), else kind 3 (stopped at the note-off). Without a list node the
+    // instance plays on without the note.
+    if (note == nullptr || Node() == nullptr)
+        return;
+    const uint8_t kind = CZkMidiNote::VoiceKindForMode(Node()->GetMidiSettings().DerivedMode());
+    if (note->AddVoice(this, kind))
+        m_midiNote = note;
+}
+
+void CZkPlayingInstance::LeaveMidiNote()
+{
+    CZkMidiNote* note = m_midiNote;
+    m_midiNote = nullptr;
+    if (note != nullptr)
+        note->RemoveVoice(this);
+}
 
 ZKRESULT CZkPlayingInstance::Start()
 {
@@ -258,6 +283,7 @@ void CZkPlayingInstance::LeaveTransitions()
 void CZkPlayingInstance::Destroy()
 {
     OnTeardown();
+    LeaveMidiNote();
     LeaveLimiters();
     LeaveTransitions();
     m_status &= static_cast<uint8_t>(~kStatusEndNotice);

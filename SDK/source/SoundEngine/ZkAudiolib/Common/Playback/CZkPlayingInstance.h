@@ -37,6 +37,7 @@
 
 namespace ZK::SoundEngine
 {
+class CZkMidiNote;
 class CZkTransition;
 class CZkVoice;
 struct LoadedBank;
@@ -372,6 +373,8 @@ public:
     uint64_t OptionWord() const { return m_optionWord; }
     void SetOptionWord(uint64_t word) { m_optionWord = word; }
     const ZkMidiEvent& MidiEvent() const { return m_midiEvent; }
+    // The MIDI note whose voices the instance joined (null: none); it leaves them when destroyed.
+    CZkMidiNote* MidiNote() const { return m_midiNote; }
     const ZkLimiterList& Limiters() const { return m_limiters; }
     ZkLimiterList& Limiters() { return m_limiters; }
     const ZkValueContributions& Contributions() const { return m_contributions; }
@@ -428,6 +431,8 @@ private:
     void ResumeModulators();
     void ReleaseModulators();
     void ApplyGathered(const ZkVoiceParams& params);
+    void JoinMidiNote(CZkMidiNote* note);
+    void LeaveMidiNote();
 
     uint64_t m_optionWord = 0;
     CZkParamScope m_scope;
@@ -452,6 +457,7 @@ private:
     const uint8_t* m_mediaData = nullptr;
     uint32_t m_mediaSize = 0;
     ZkMidiEvent m_midiEvent;
+    CZkMidiNote* m_midiNote = nullptr;
     ZkLimiterList m_limiters;
     int32_t m_pendingStopOffset = -1;
     float m_distancePart = 0.0f; // the part of the priority that the distance adds to the base

@@ -7,6 +7,8 @@
 #include "ZkAudiolib/Common/FrontEnd/EngineMessageBodies.h"
 #include "ZkAudiolib/Common/FrontEnd/EventLookup.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
+#include "ZkAudiolib/Common/FrontEnd/MidiEventActions.h"
+#include "ZkAudiolib/Common/FrontEnd/MidiPosting.h"
 #include "ZkAudiolib/Common/FrontEnd/ZkExternalSourceArray.h"
 #include "ZkAudiolib/Common/GameObjects/CZkListener.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegistryMgr.h"
@@ -129,15 +131,58 @@ ZkPlayingID CZkGlobalPluginContext::PostEventSync(ZkUniqueID eventID, ZkGameObje
     return registered ? post.playingID : ZK_INVALID_PLAYING_ID;
 }
 
-ZkPlayingID CZkGlobalPluginContext::PostMIDIOnEventSync(ZkUniqueID, ZkGameObjectID, ZkMIDIPost*, uint16_t, bool,
-                                                        uint32_t, ZkCallbackFunc, void*, ZkPlayingID)
+ZkPlayingID CZkGlobalPluginContext::PostMIDIOnEventSync(ZkUniqueID eventID, ZkGameObjectID gameObject,
+                                                        ZkMIDIPost* posts, uint16_t count, bool absoluteOffsets,
+                                                        uint32_t flags, ZkCallbackFunc callback, void* cookie,
+                                                        ZkPlayingID playingID)
 {
-    return ZK_INVALID_PLAYING_ID; // MIDI is not available in this version
+    // No posts is a failure like any other: no playing id (not a result code that could pass for
+    // one).
+    if (count == 0 || posts == nullptr)
+        return ZK_INVALID_PLAYING_ID;
+    CZkIndexedObject* event = FindEventAndAddRef(eventID);
+    if (event == nullptr)
+        return ZK_INVALID_PLAYING_ID;
+    const uint64_t size = uint64_t{MessageBytes<ZkPostMIDIMessage>()} + uint64_t{kMIDIPostBytes} * count;
+    CZkMessageRing* ring = MessagePosting::EngineRing();
+    if (ring == nullptr || size > MessagePosting::LargestMessage(*ring))
+    {
+        event->Release();
+        return ZK_INVALID_PLAYING_ID;
+    }
+    const ZkPlayingID posted = TakeMidiPlayingID(eventID, gameObject, flags, callback, cookie, playingID);
+    bool qualified = false;
+    if (posted != ZK_INVALID_PLAYING_ID)
+    {
+        ZK::Platform::ZkScopedLock guard(g_EngineLock);
+        qualified = MidiEventActions::Qualifies(gameObject);
+        if (qualified)
+            MidiEventActions::Post(event, gameObject, posted, posts, count, absoluteOffsets);
+        if (g_pPlayingMgr != nullptr)
+            g_pPlayingMgr->RemovePlayingIDRef(posted);
+    }
+    event->Release();
+    return qualified ? posted : ZK_INVALID_PLAYING_ID;
 }
 
-ZKRESULT CZkGlobalPluginContext::StopMIDIOnEventSync(ZkUniqueID, ZkGameObjectID, ZkPlayingID)
+ZKRESULT CZkGlobalPluginContext::StopMIDIOnEventSync(ZkUniqueID eventID, ZkGameObjectID gameObject,
+                                                     ZkPlayingID playingID)
 {
-    return ZK_NotImplemented; // MIDI is not available in this version
+    CZkIndexedObject* event = nullptr;
+    if (eventID != ZK_INVALID_UNIQUE_ID)
+    {
+        event = FindEventAndAddRef(eventID);
+        if (event == nullptr)
+            return ZK_Fail;
+    }
+    {
+        ZK::Platform::ZkScopedLock guard(g_EngineLock);
+        if (MidiEventActions::Qualifies(gameObject))
+            MidiEventActions::Stop(event, gameObject, playingID);
+    }
+    if (event != nullptr)
+        event->Release();
+    return ZK_Success;
 }
 
 ZKRESULT CZkGlobalPluginContext::ComputeAmbisonicsEncoding(float azimuth, float elevation, ZkChannelConfig config,
