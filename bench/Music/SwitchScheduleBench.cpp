@@ -9,13 +9,14 @@
 // state manager's SetStateInternal: SetState only posts the message for the next tick, which also
 // renders): the switch subscribed to the group decides, makes the destination's contexts (at
 // level 1 a level-2 switch with its level-3 switch, playlist and segment below), and ScheduleSwitch
-// walks the cursor through the levels above to find the exit point and places the destination
-// there. One tick is rendered after each change, untimed.
+// finds the exit point in the segment playing under it (its cursor crosses the switch levels below
+// down to the playlist's segment) and places the destination there. One tick is rendered after
+// each change, untimed.
 //   settled     nothing is pending at the level before a change: the change before it was taken
 //               back (the state set back to the one playing, untimed) before its tick
 //   replacing   one change per tick, none taken back: each replaces the transition the previous
-//               tick's change scheduled (its destination's contexts are stopped and freed in the
-//               call)
+//               tick's change scheduled (its destination's contexts are stopped and released in
+//               the call)
 // Each change names a destination that is in the level's chain neither as the entry playing on
 // nor as a pending one, so each schedules a real transition; "placed_percent" is the share of
 // changes after which the level's last entry is that destination (100 when every change placed
