@@ -1,6 +1,7 @@
 // The bank manager's requests without a bank thread, through the interface calls: loads, unloads
 // and clearing, their results and callbacks, and the engine without its own thread.
 #include "BankManagerFixture.h"
+#include "ZkAudiolib/Common/GameSyncs/CZkStateMgr.h"
 
 namespace
 {
@@ -107,6 +108,19 @@ TEST_F(BankRequests, WithoutTheEngineThreadSynchronousUnloadsAndClearingReturn)
 
 TEST_F(BankRequests, ClearingReleasesEveryObjectOfTheShippedBanks)
 {
+    // The Init bank declares the game's state groups.
+    ZK::SoundEngine::CZkStateMgr states;
+    ASSERT_EQ(states.Init(), ZK_Success);
+    ZK::SoundEngine::g_pStateMgr = &states;
+    struct StatesGo
+    {
+        ZK::SoundEngine::CZkStateMgr& states;
+        ~StatesGo()
+        {
+            ZK::SoundEngine::g_pStateMgr = nullptr;
+            states.Term();
+        }
+    } statesGo{states};
     m_buses.placements[GetIDFromString("Master Audio Bus")] = {0, 0xE611314A};
     m_buses.placements[GetIDFromString("Music")] = {GetIDFromString("Master Audio Bus")};
     m_buses.placements[GetIDFromString("Effects")] = {GetIDFromString("Master Audio Bus")};

@@ -7,6 +7,7 @@
 
 #include "ZkAudiolib/Common/Events/CZkEventObject.h"
 #include "ZkAudiolib/Common/FrontEnd/EngineSettings.h"
+#include "ZkAudiolib/Common/GameSyncs/CZkStateMgr.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkBus.h"
 #include "ZkAudiolib/Common/Hierarchy/CZkPlaylistContainerNode.h"
 #include "ZkAudiolib/Common/Parameters/CZkModulatorMgr.h"
@@ -39,16 +40,22 @@ protected:
         // Cues whose volume a modulator drives subscribe to it through the modulator manager.
         ASSERT_EQ(m_modulators.Init(), ZK_Success);
         g_pModulatorMgr = &m_modulators;
+        // The Init bank declares the game's state groups.
+        ASSERT_EQ(m_states.Init(), ZK_Success);
+        ZK::SoundEngine::g_pStateMgr = &m_states;
     }
     void TearDown() override
     {
         GetEngineSettings().mainOutput = ZkOutputSettings{};
         m_modulators.TermInstances();
         m_modulators.Term();
+        ZK::SoundEngine::g_pStateMgr = nullptr;
+        m_states.Term();
         BankParseTest::TearDown();
         g_pModulatorMgr = nullptr;
     }
     ZK::SoundEngine::CZkModulatorMgr m_modulators;
+    ZK::SoundEngine::CZkStateMgr m_states;
     static constexpr uint32_t kSystem = 0xE611314A;
 };
 
@@ -135,13 +142,14 @@ TEST_F(ShippedBanks, InitAndMainLoad)
     EXPECT_GT(m_index.Table(ZkIndexKind::Events).Length(), 5u);
     // One sound per media in the bank but the jingle's five notes, which its music segment's track
     // plays, and the prefetch copies of the screen musics' streamed segments (three of the menu,
-    // the play field's intro, two segments, bridge and stinger), which their tracks start on: the
+    // the play field's intro, two segments, bridge and stinger, the fight's two segments and the
+    // transition back to the calm), which their tracks start on: the
     // tracks stream them as sounds of stream type 1 do, and music items are none of these kinds
     // (they are left to the music engine); then the hover cue's silence, the ten playlists of the
     // cues that vary, the tower rubble's switch container, the city hit's layered container and the
     // two groups of the cues.
     constexpr size_t kJingleNotes = 5;
-    constexpr size_t kPrefetchedMusicSegments = 3 + 5;
+    constexpr size_t kPrefetchedMusicSegments = 3 + 5 + 3;
     constexpr size_t kContainers = 10 + 1 + 1 + 2;
     EXPECT_EQ(m_index.Table(ZkIndexKind::Nodes).Length(),
               media.entries.size() - kJingleNotes - kPrefetchedMusicSegments + 1 + kContainers);
