@@ -2,25 +2,12 @@
 #include "MusicEngine/CZkMusicPlaylistContainer.h"
 
 #include "MusicEngine/Contexts/CZkMusicPlaylistContext.h"
-#include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
-#include "ZkAudiolib/Common/Playback/CZkPlayingInstance.h"
+#include "MusicEngine/Contexts/MusicRootPlay.h"
 
 namespace ZK::MusicEngine
 {
 ZKRESULT CZkMusicPlaylistContainer::Play(SoundEngine::PlayLaunchParams& params)
 {
-    ZkMusicPlayInfo playInfo;
-    playInfo.externalSources = params.externalSources;
-    playInfo.playingID = params.playingID;
-    // The option byte every clip of the play is started with: bit 0, start paused.
-    const uint8_t option = params.playType == SoundEngine::CZkPlayingInstance::kStartPaused ? 1 : 0;
-    CZkMusicPlaylistContext* root =
-        CZkMusicPlaylistContext::Create(nullptr, *this, static_cast<CZkRegisteredObj*>(params.gameObject), playInfo, option);
-    if (root == nullptr)
-        return ZK_Fail;
-    root->PlayWithFade(ZkMusicFadeParams{static_cast<int32_t>(params.fadeInTime), static_cast<int32_t>(params.fadeInCurve), 0});
-    // The segment contexts under it hold the root from now on.
-    root->Release();
-    return ZK_Success;
+    return PlayAtRoot<CZkMusicPlaylistContext>(*this, params);
 }
 } // namespace ZK::MusicEngine

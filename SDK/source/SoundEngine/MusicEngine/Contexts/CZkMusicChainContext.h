@@ -17,6 +17,11 @@
 #include "MusicEngine/Contexts/ZkMusicChainItem.h"
 #include "MusicEngine/Contexts/ZkMusicTransitionSides.h"
 
+#include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
+
+#include <new>
+#include <utility>
+
 namespace ZK::MusicEngine
 {
 struct ZkMusicCursor;
@@ -91,6 +96,27 @@ public:
     ZkMusicChainItem* Head() const { return m_head; }
     ZkMusicChainItem* Tail() const { return m_tail; }
     int32_t chainStartOffset = 0;
+
+    // A context of kind Context built in the contexts' pool from arguments and started. One that
+    // cannot start is stopped and released (at the root its last release takes it off the playing
+    // list and ends what the start made). Null when it cannot be made or started.
+    template <typename Context, typename... Arguments>
+    static Context* CreateStarted(CZkRegisteredObj* gameObject, const ZkMusicPlayInfo& playInfo, uint8_t option,
+                                  Arguments&&... arguments)
+    {
+        void* memory = ZK::MemoryMgr::Malloc(kPool, sizeof(Context));
+        if (memory == nullptr)
+            return nullptr;
+        auto* context = new (memory) Context(std::forward<Arguments>(arguments)...);
+        context->AddRef();
+        if (context->Start(gameObject, playInfo, option) != ZK_Success)
+        {
+            context->Stop(0);
+            context->Release();
+            return nullptr;
+        }
+        return context;
+    }
 
 protected:
     void NotifyMusicCallbacks(uint64_t time, uint32_t length, uint32_t flags) override;

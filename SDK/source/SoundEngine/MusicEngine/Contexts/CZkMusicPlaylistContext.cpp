@@ -45,19 +45,7 @@ CZkMusicPlaylistContext* CZkMusicPlaylistContext::Create(CZkMusicContext* parent
                                                          CZkRegisteredObj* gameObject, const ZkMusicPlayInfo& playInfo,
                                                          uint8_t option)
 {
-    void* memory = ZK::MemoryMgr::Malloc(kPool, sizeof(CZkMusicPlaylistContext));
-    if (memory == nullptr)
-        return nullptr;
-    auto* context = new (memory) CZkMusicPlaylistContext(parentContext, playlist);
-    context->AddRef();
-    if (context->Start(gameObject, playInfo, option) != ZK_Success)
-    {
-        // At the root its last release takes it off the playing list and ends what the start made.
-        context->Stop(0);
-        context->Release();
-        return nullptr;
-    }
-    return context;
+    return CreateStarted<CZkMusicPlaylistContext>(gameObject, playInfo, option, parentContext, playlist);
 }
 
 CZkMusicPlaylistContext::CZkMusicPlaylistContext(CZkMusicContext* parentContext, CZkMusicPlaylistContainer& playlist)

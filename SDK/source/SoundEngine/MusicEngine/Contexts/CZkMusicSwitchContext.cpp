@@ -34,18 +34,7 @@ CZkMusicSwitchContext* CZkMusicSwitchContext::Create(CZkMusicSwitchContext* pare
     // The cursor crosses one level per switch context from the root: none deeper than it keeps.
     if (parentSwitch != nullptr && parentSwitch->SwitchDepth() >= ZkMusicCursor::kMaxLevels)
         return nullptr;
-    void* memory = ZK::MemoryMgr::Malloc(kPool, sizeof(CZkMusicSwitchContext));
-    if (memory == nullptr)
-        return nullptr;
-    auto* context = new (memory) CZkMusicSwitchContext(parentSwitch, container);
-    context->AddRef();
-    if (context->Start(gameObject, playInfo, option) != ZK_Success)
-    {
-        context->Stop(0);
-        context->Release();
-        return nullptr;
-    }
-    return context;
+    return CreateStarted<CZkMusicSwitchContext>(gameObject, playInfo, option, parentSwitch, container);
 }
 
 CZkMusicSwitchContext::CZkMusicSwitchContext(CZkMusicSwitchContext* parentSwitch, CZkMusicSwitchContainer& container)

@@ -323,26 +323,26 @@ void CZkMidiDispatcher::StopTarget(CZkMidiTarget& target)
     }
 }
 
-void CZkMidiDispatcher::PauseTarget(const CZkMidiTarget& target)
+template <typename Action>
+void CZkMidiDispatcher::ForEachNoteEventOf(const CZkMidiTarget& target, Action action)
 {
     for (uint32_t i = 0; i < m_records.Length(); ++i)
         for (CZkMidiNoteEvent* noteEvent = m_records[i].head; noteEvent != nullptr; noteEvent = noteEvent->pNext)
             if (noteEvent->Target() == &target)
-                noteEvent->PauseVoices();
+                action(*noteEvent);
     for (CZkMidiNoteEvent* noteEvent = m_releasedHead; noteEvent != nullptr; noteEvent = noteEvent->pNext)
         if (noteEvent->Target() == &target)
-            noteEvent->PauseVoices();
+            action(*noteEvent);
+}
+
+void CZkMidiDispatcher::PauseTarget(const CZkMidiTarget& target)
+{
+    ForEachNoteEventOf(target, [](CZkMidiNoteEvent& noteEvent) { noteEvent.PauseVoices(); });
 }
 
 void CZkMidiDispatcher::ResumeTarget(const CZkMidiTarget& target)
 {
-    for (uint32_t i = 0; i < m_records.Length(); ++i)
-        for (CZkMidiNoteEvent* noteEvent = m_records[i].head; noteEvent != nullptr; noteEvent = noteEvent->pNext)
-            if (noteEvent->Target() == &target)
-                noteEvent->ResumeVoices();
-    for (CZkMidiNoteEvent* noteEvent = m_releasedHead; noteEvent != nullptr; noteEvent = noteEvent->pNext)
-        if (noteEvent->Target() == &target)
-            noteEvent->ResumeVoices();
+    ForEachNoteEventOf(target, [](CZkMidiNoteEvent& noteEvent) { noteEvent.ResumeVoices(); });
 }
 
 void CZkMidiDispatcher::ForgetRecordOf(const CZkMidiTarget& target)

@@ -72,6 +72,9 @@ protected:
     virtual void OnEventProcessed(CZkMidiTarget&, const ZkMIDIEvent&) {}
 
 private:
+    // The note events of target, held and released, each given to action.
+    template <typename Action>
+    void ForEachNoteEventOf(const CZkMidiTarget& target, Action action);
     ZkMidiChannelState* FindOrAddRecord(const CZkMidiTarget& target);
     void DispatchChannelMessage(ZkMidiChannelState& record, const CZkMidiTarget& target, const ZkMIDIEvent& event);
     static void Insert(ZkMidiChannelState& record, CZkMidiNoteEvent* noteEvent);
