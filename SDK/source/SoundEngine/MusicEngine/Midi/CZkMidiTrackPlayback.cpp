@@ -2,6 +2,7 @@
 
 #include "MusicEngine/Midi/CZkMidiTrackPlayerMgr.h"
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
+#include "ZkAudiolib/Common/Hierarchy/ZkStreamRef.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
 namespace ZK::MusicEngine
@@ -15,8 +16,9 @@ ZKRESULT CZkMidiTrackPlayback::Create(CZkMidiTrackPlayerMgr& manager, const ZkMi
     auto* made = ZK::ZkNew<CZkMidiTrackPlayback>(kPool, manager, request);
     if (made == nullptr)
         return ZK_InsufficientMemory;
-    if (made->Init() != ZK_Success ||
-        made->m_schedule.Init(request.media, request.mediaSize, request.tempo, request.loop, request.startOffset,
+    uint32_t size = 0;
+    if (made->Init() != ZK_Success || !made->TakeMedia(request, size) ||
+        made->m_schedule.Init(made->m_media, size, request.tempo, request.loop, request.startOffset,
                               request.firstFrameOffset, SoundEngine::ZkAudioSettings::SampleRate()) != ZK_Success)
     {
         made->Release();
@@ -27,6 +29,27 @@ ZKRESULT CZkMidiTrackPlayback::Create(CZkMidiTrackPlayerMgr& manager, const ZkMi
     manager.Link(*made);
     player = made;
     return ZK_Success;
+}
+
+bool CZkMidiTrackPlayback::TakeMedia(const ZkMidiTrackPlayRequest& request, uint32_t& size)
+{
+    if (request.mediaRef == nullptr)
+    {
+        size = request.mediaSize;
+        return m_media != nullptr && size != 0;
+    }
+    const uint8_t* data = nullptr;
+    if (SoundEngine::ZkStreamRef::Acquire(*request.mediaRef, data, size, m_mediaBank) != ZK_Success)
+        return false;
+    m_mediaRef = request.mediaRef;
+    m_media = data;
+    return data != nullptr && size != 0;
+}
+
+CZkMidiTrackPlayback::~CZkMidiTrackPlayback()
+{
+    if (m_mediaRef != nullptr)
+        SoundEngine::ZkStreamRef::Release(*m_mediaRef, m_mediaBank);
 }
 
 void CZkMidiTrackPlayback::Free()

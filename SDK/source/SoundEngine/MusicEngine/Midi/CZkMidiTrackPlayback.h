@@ -21,6 +21,12 @@
 
 #include <ZK/SoundEngine/Common/ZkMemoryMgr.h>
 
+namespace ZK::SoundEngine
+{
+struct LoadedBank;
+struct ZkMediaRef;
+} // namespace ZK::SoundEngine
+
 namespace ZK::MusicEngine
 {
 class CZkMidiTrackPlayerMgr;
@@ -28,6 +34,9 @@ class CZkMidiTrackPlayerMgr;
 // What a player plays: the media, the node it sends to, where it starts and how it walks.
 struct ZkMidiTrackPlayRequest
 {
+    // A track's media reference, acquired by the player for as long as it lives; without one the
+    // caller's media and size are read (and stay the caller's).
+    const SoundEngine::ZkMediaRef* mediaRef = nullptr;
     const uint8_t* media = nullptr;
     uint32_t mediaSize = 0;
     ZkUniqueID nodeID = 0;
@@ -67,6 +76,8 @@ public:
     bool IsPaused() const { return m_paused; }
     bool IsFinishedPlaying() const { return m_schedule.IsStopped() || m_schedule.IsEnding(); }
     const uint8_t* Media() const { return m_media; }
+    // The bank whose copy of the media the player reads (null: resident or the caller's media).
+    SoundEngine::LoadedBank* MediaBank() const { return m_mediaBank; }
     ZkMidiTrackSchedule& Schedule() { return m_schedule; }
     // The player's own reference goes, once (at its stop time or its stop).
     void DropOwnReference();
@@ -83,13 +94,20 @@ public:
           m_media(request.media)
     {
     }
+    ~CZkMidiTrackPlayback() override;
 
 protected:
     void Free() override;
 
 private:
+    // The media to read: the reference's acquired copy, or the request's bytes. False when there
+    // is none.
+    bool TakeMedia(const ZkMidiTrackPlayRequest& request, uint32_t& size);
+
     CZkMidiTrackPlayerMgr* m_manager;
     const uint8_t* m_media;
+    const SoundEngine::ZkMediaRef* m_mediaRef = nullptr; // acquired when set
+    SoundEngine::LoadedBank* m_mediaBank = nullptr;
     ZkMidiTrackSchedule m_schedule;
     uint64_t m_sounding[16 * 2] = {}; // 128 notes of each channel
     bool m_holdsOwnReference = false;

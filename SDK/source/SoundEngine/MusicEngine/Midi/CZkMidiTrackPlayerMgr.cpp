@@ -153,6 +153,18 @@ void CZkMidiTrackPlayerMgr::StopPlayersOfMedia(const uint8_t* media)
     }
 }
 
+void CZkMidiTrackPlayerMgr::StopPlayersOfBank(const SoundEngine::LoadedBank* bank)
+{
+    if (bank == nullptr)
+        return;
+    for (SoundEngine::CZkMidiTarget* target = m_players; target != nullptr; target = target->pNextTarget)
+    {
+        auto* player = static_cast<CZkMidiTrackPlayback*>(target);
+        if (player->MediaBank() == bank)
+            player->Stop(ZkMidiTrackSchedule::kStopNow);
+    }
+}
+
 void CZkMidiTrackPlayerMgr::EndPlayer(CZkMidiTrackPlayback* player, CZkMidiTrackPlayback* before)
 {
     StopTarget(*player);

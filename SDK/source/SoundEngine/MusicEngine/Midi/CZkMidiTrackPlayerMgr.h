@@ -30,6 +30,9 @@ public:
     void ReleaseNotesOf(CZkMidiTrackPlayback& player, uint32_t offset = 0);
     // Every player that reads media stops at once.
     void StopPlayersOfMedia(const uint8_t* media);
+    // Every player that reads the copy of its media that bank holds stops at once (the bank is
+    // going: the media would go from under the reader).
+    void StopPlayersOfBank(const SoundEngine::LoadedBank* bank);
     uint32_t PlayerCount() const;
 
 protected:
