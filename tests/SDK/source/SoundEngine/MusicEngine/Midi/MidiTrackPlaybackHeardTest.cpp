@@ -177,3 +177,31 @@ TEST_F(MidiTrackHeard, AMutedPlayerGoesSilentAndAStopAtOnceEndsItNow)
     EXPECT_EQ(m_manager->PlayerCount(), 0u);
 }
 } // namespace
+
+namespace
+{
+TEST_F(MidiTrackHeard, StoppingThePlayersOfAMediaLeavesThePlayersOfOtherMediaPlaying)
+{
+    CZkMidiTrackPlayback* first = StartPlayer(1.0f);
+    ASSERT_NE(first, nullptr);
+    // The same track from a copy of its own, as another bank would hold it.
+    const ZkMidiTest::Bytes copy = s_media;
+    ZkMidiTrackPlayRequest request;
+    request.media = copy.data();
+    request.mediaSize = static_cast<uint32_t>(copy.size());
+    request.nodeID = kInstrument;
+    request.gameObject = ZK::SoundEngine::g_pRegistryMgr->GetObj(kEmitter);
+    request.playingID = Post({Controller(1, 0, 0)});
+    CZkMidiTrackPlayback* second = nullptr;
+    ASSERT_EQ(CZkMidiTrackPlayback::Create(*m_manager, request, second), ZK_Success);
+    ASSERT_EQ(m_manager->PlayerCount(), 2u);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(2));
+    m_manager->StopPlayersOfMedia(s_media.data());
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(2));
+    EXPECT_EQ(m_manager->PlayerCount(), 1u);
+    EXPECT_FALSE(second->IsStopped());
+    second->Stop(ZkMidiTrackSchedule::kStopNow);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(1));
+    EXPECT_EQ(m_manager->PlayerCount(), 0u);
+}
+} // namespace
