@@ -63,6 +63,12 @@ void CZkMusicPlayRecord::Destroy()
     ZK::MemoryMgr::Free(kPool, this);
 }
 
+ZKRESULT CZkMusicPlayRecord::OnBankUnload(SoundEngine::LoadedBank* bank)
+{
+    m_trackPlayers.StopPlayersOfBank(bank);
+    return ZK_Success;
+}
+
 void CZkMusicPlayRecord::ExecuteAction(const SoundEngine::ZkActionParams& params)
 {
     if (root == nullptr || !PlayMatches(*this, params))
@@ -114,6 +120,7 @@ void CZkMusicPlayRecord::Advance(uint32_t frameLength)
         frameAdvance = static_cast<uint32_t>(std::round(static_cast<float>(frameLength) * speed));
         ZkMusicFrameInfo frame;
         playing->Process(clock, frameAdvance, frame);
+        m_trackPlayers.AdvanceFrame(frameAdvance, speed, frameLength);
         clock += frameAdvance;
         playing->EndFrame();
         if (CurrentSegmentNode() != segment)

@@ -24,6 +24,10 @@
 // Threading: engine thread only, under the global engine lock. Ownership: the record holds a
 // reference on its game object and on the post's external sources; memory from pool 0.
 //
+// MIDI tracks: the clips of MIDI tracks play through track players (CZkMidiTrackPlayback) that the
+// record's own MIDI manager advances after each frame of the root and dispatches; they go with the
+// record.
+//
 // Stingers (CZkMusicPlayRecordStingers.cpp): a trigger of the play's game object places the
 // stinger segment that the playing segment's hierarchy defines for it at the next sync point of
 // the stinger's kind, as a child of the root; the record keeps a ZkStingerRecord for each, starts
@@ -31,6 +35,7 @@
 // stops.
 #pragma once
 
+#include "MusicEngine/Midi/CZkMidiTrackPlayerMgr.h"
 #include "ZkAudiolib/Common/GameSyncs/IZkTriggerReceiver.h"
 #include "ZkAudiolib/Common/Parameters/CZkKeyedParamTarget.h"
 #include "ZkAudiolib/Common/Playback/CZkContainerPlayContext.h"
@@ -134,8 +139,10 @@ public:
     ZKRESULT QueueStateChange(PendingStateChange* change, uint32_t steps, int64_t time);
     // Places again the sync actions a cut took off the timeline, and frees them.
     void Reevaluate(ZkMusicSyncAction* actions);
-    // MIDI-track players are not built yet: 4.
-    ZKRESULT OnBankUnload(SoundEngine::LoadedBank*) { return ZK_NotImplemented; }
+    // The play's MIDI-track players that read media of the bank stop at once. 1.
+    ZKRESULT OnBankUnload(SoundEngine::LoadedBank* bank);
+    // The MIDI-track players of the play: advanced after the root's frame, at the play's speed.
+    CZkMidiTrackPlayerMgr& TrackPlayers() { return m_trackPlayers; }
 
     ZkPlayingID PlayingID() const { return playInfo.playingID; }
 
@@ -178,5 +185,6 @@ private:
 
     SpeedListener m_speedListener;
     ZkStingerRecord* m_stingers = nullptr;
+    CZkMidiTrackPlayerMgr m_trackPlayers; // its players stop and go with the record
 };
 } // namespace ZK::MusicEngine
