@@ -1,6 +1,7 @@
 # Script mode (cmake -P), run after a test program is built: writes OUTPUT, a CTest file that
 # registers one test per GoogleTest suite of PROGRAM ("Suite" runs --gtest_filter=Suite.*).
 # Suites named "Threaded..." get the label "threads", the others LABELS (a ';'-free word or empty).
+# A suite runs all its tests in one process: it gets 15 minutes, where one test gets ctest's default.
 execute_process(COMMAND ${PROGRAM} --gtest_list_tests
   WORKING_DIRECTORY ${WORKING_DIRECTORY}
   OUTPUT_VARIABLE listing RESULT_VARIABLE listed TIMEOUT 60)
@@ -22,7 +23,7 @@ foreach(line IN LISTS lines)
     string(APPEND script
       "add_test([=[${suite}]=] [=[${PROGRAM}]=] [=[--gtest_filter=${suite}.*]=])\n"
       "set_tests_properties([=[${suite}]=] PROPERTIES WORKING_DIRECTORY [=[${WORKING_DIRECTORY}]=]"
-      " LABELS [=[${labels}]=])\n")
+      " LABELS [=[${labels}]=] TIMEOUT 900)\n")
   endif()
 endforeach()
 file(WRITE ${OUTPUT} "${script}")
