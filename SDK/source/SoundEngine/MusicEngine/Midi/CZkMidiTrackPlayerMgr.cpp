@@ -1,5 +1,7 @@
 #include "MusicEngine/Midi/CZkMidiTrackPlayerMgr.h"
 
+#include "ZkAudiolib/Common/Midi/ZkMidiDispatchOrder.h"
+
 #include <cmath>
 
 namespace ZK::MusicEngine
@@ -38,24 +40,7 @@ uint32_t CZkMidiTrackPlayerMgr::PlayerCount() const
 void CZkMidiTrackPlayerMgr::AddToDispatch(CZkMidiTrackPlayback& player, const ZkMIDIEvent& event, uint32_t offset,
                                           uint32_t order)
 {
-    // By offset; among equal offsets a player's first event goes before the others' later ones and
-    // an ending player's events go last.
-    uint32_t at = m_dispatch.Length();
-    while (at > 0 && m_dispatch[at - 1].offset > offset)
-        --at;
-    uint32_t equal = at;
-    while (equal > 0 && m_dispatch[equal - 1].offset == offset)
-        --equal;
-    for (uint32_t i = equal; i < at; ++i)
-    {
-        const uint32_t other = m_dispatch[i].order;
-        if (((other & ZkMidiTrackSchedule::kOrderEnding) != 0 && (order & ZkMidiTrackSchedule::kOrderEnding) == 0) ||
-            ((other & ZkMidiTrackSchedule::kOrderFirst) == 0 && (order & ZkMidiTrackSchedule::kOrderFirst) != 0))
-        {
-            at = i;
-            break;
-        }
-    }
+    const uint32_t at = SoundEngine::ZkMidiDispatchOrder::Position(m_dispatch, offset, order);
     if (m_dispatch.Insert(at, DispatchEntry{&player, event, offset, order}) != nullptr)
         player.AddRef(); // else the event is dropped: the list cannot grow
 }

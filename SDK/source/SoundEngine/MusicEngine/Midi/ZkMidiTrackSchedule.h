@@ -12,6 +12,7 @@
 #pragma once
 
 #include "MusicEngine/Midi/CZkMidiTrackReader.h"
+#include "ZkAudiolib/Common/Midi/ZkMidiDispatchOrder.h"
 
 #include <ZK/SoundEngine/Common/ZkCallbackTypes.h>
 #include <ZK/SoundEngine/Common/ZkResult.h>
@@ -30,9 +31,9 @@ public:
     static constexpr uint32_t kFlagEnding = 1u << 1;
     static constexpr uint32_t kFlagFirstPending = 1u << 2;
     static constexpr uint32_t kFlagStopRequested = 1u << 3;
-    static constexpr uint32_t kOrderNumberMask = (1u << 30) - 1;
-    static constexpr uint32_t kOrderEnding = 1u << 30;
-    static constexpr uint32_t kOrderFirst = 1u << 31;
+    static constexpr uint32_t kOrderNumberMask = SoundEngine::ZkMidiDispatchOrder::kNumberMask;
+    static constexpr uint32_t kOrderEnding = SoundEngine::ZkMidiDispatchOrder::kEnding;
+    static constexpr uint32_t kOrderFirst = SoundEngine::ZkMidiDispatchOrder::kFirst;
 
     // The reader set up on the media at tempo (0: the media's own), looping or not, and sought to
     // startOffset samples at sampleRate. 2 when the media cannot be read, the rate is 0 or the seek

@@ -3,6 +3,7 @@
 #include "ZkAudiolib/Common/Containers/ZkNew.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
+#include "ZkAudiolib/Common/Midi/ZkMidiDispatchOrder.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegistryMgr.h"
 #include "ZkAudiolib/Common/Midi/CZkMidiPostTarget.h"
 #include "ZkAudiolib/Common/Plugins/GlobalCallbacks.h"
@@ -130,24 +131,7 @@ void CZkMidiPostMgr::PostMidiEvents(ZkUniqueID nodeID, ZkGameObjectID gameObject
 
 void CZkMidiPostMgr::AddToDispatch(CZkMidiPostTarget& target, const ZkMIDIEvent& event, uint32_t offset, uint32_t order)
 {
-    // By offset; among equal offsets a sender's first event goes before the others' later ones and
-    // an ending sender's events go last.
-    uint32_t at = m_dispatch.Length();
-    while (at > 0 && m_dispatch[at - 1].offset > offset)
-        --at;
-    uint32_t equal = at;
-    while (equal > 0 && m_dispatch[equal - 1].offset == offset)
-        --equal;
-    for (uint32_t i = equal; i < at; ++i)
-    {
-        const uint32_t other = m_dispatch[i].order;
-        if (((other & kOrderEnding) != 0 && (order & kOrderEnding) == 0) ||
-            ((other & kOrderFirst) == 0 && (order & kOrderFirst) != 0))
-        {
-            at = i;
-            break;
-        }
-    }
+    const uint32_t at = ZkMidiDispatchOrder::Position(m_dispatch, offset, order);
     if (m_dispatch.Insert(at, DispatchEntry{&target, event, offset, order}) != nullptr)
         target.AddRef(); // else the event is dropped: the list cannot grow
 }

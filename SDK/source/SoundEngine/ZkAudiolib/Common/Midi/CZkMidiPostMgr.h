@@ -80,8 +80,7 @@ protected:
     bool HasOtherTargetFor(const ZkMidiChannelState& record, const CZkMidiTarget& except) const override;
 
 private:
-    // An entry of the frame's dispatch list. Order word: bits 0-29 the sender's event number, bit 30
-    // the sender is ending, bit 31 the sender's first event.
+    // An entry of the frame's dispatch list (its order word: ZkMidiDispatchOrder).
     struct DispatchEntry
     {
         CZkMidiPostTarget* target; // a reference held
@@ -89,9 +88,6 @@ private:
         uint32_t offset;
         uint32_t order;
     };
-    static constexpr uint32_t kOrderEnding = 1u << 30;
-    static constexpr uint32_t kOrderFirst = 1u << 31;
-
     static void OnFrame(ZK::IZkGlobalPluginContext* context, ZK::ZkGlobalCallbackLocation location, void* cookie);
     CZkMidiPostTarget* FindTarget(ZkUniqueID nodeID, ZkPlayingID playingID, const CZkRegisteredObj* object) const;
     void AddToDispatch(CZkMidiPostTarget& target, const ZkMIDIEvent& event, uint32_t offset, uint32_t order);
