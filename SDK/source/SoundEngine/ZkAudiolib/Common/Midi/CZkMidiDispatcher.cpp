@@ -188,13 +188,14 @@ void CZkMidiDispatcher::AddReleased(CZkMidiNoteEvent* noteEvent)
     m_releasedTail = noteEvent;
 }
 
-void CZkMidiDispatcher::FreeDeadReleased()
+template <typename Leaves>
+void CZkMidiDispatcher::RemoveReleasedIf(Leaves leaves, bool stopVoices)
 {
     CZkMidiNoteEvent* before = nullptr;
     for (CZkMidiNoteEvent* noteEvent = m_releasedHead; noteEvent != nullptr;)
     {
         CZkMidiNoteEvent* next = noteEvent->pNext;
-        if (noteEvent->Note() != nullptr && noteEvent->Note()->IsAlive())
+        if (!leaves(*noteEvent))
         {
             before = noteEvent;
             noteEvent = next;
@@ -203,9 +204,17 @@ void CZkMidiDispatcher::FreeDeadReleased()
         (before != nullptr ? before->pNext : m_releasedHead) = next;
         if (m_releasedTail == noteEvent)
             m_releasedTail = before;
+        if (stopVoices)
+            noteEvent->StopVoices();
         noteEvent->Release();
         noteEvent = next;
     }
+}
+
+void CZkMidiDispatcher::FreeDeadReleased()
+{
+    RemoveReleasedIf([](const CZkMidiNoteEvent& noteEvent) { return noteEvent.Note() == nullptr || !noteEvent.Note()->IsAlive(); },
+                     false);
 }
 
 uint32_t CZkMidiDispatcher::ReleasedCount() const
@@ -304,23 +313,7 @@ void CZkMidiDispatcher::StopTarget(CZkMidiTarget& target)
     ProcessEvent(target, flush, 0, true);
     ProcessNotes(0);
 
-    CZkMidiNoteEvent* before = nullptr;
-    for (CZkMidiNoteEvent* noteEvent = m_releasedHead; noteEvent != nullptr;)
-    {
-        CZkMidiNoteEvent* next = noteEvent->pNext;
-        if (noteEvent->Target() != &target)
-        {
-            before = noteEvent;
-            noteEvent = next;
-            continue;
-        }
-        (before != nullptr ? before->pNext : m_releasedHead) = next;
-        if (m_releasedTail == noteEvent)
-            m_releasedTail = before;
-        noteEvent->StopVoices();
-        noteEvent->Release();
-        noteEvent = next;
-    }
+    RemoveReleasedIf([&target](const CZkMidiNoteEvent& noteEvent) { return noteEvent.Target() == &target; }, true);
 }
 
 template <typename Action>

@@ -72,6 +72,10 @@ protected:
     virtual void OnEventProcessed(CZkMidiTarget&, const ZkMIDIEvent&) {}
 
 private:
+    // The released note events that leaves(event) names leave the list (their voices stopped first when
+    // stopVoices) and are released.
+    template <typename Leaves>
+    void RemoveReleasedIf(Leaves leaves, bool stopVoices);
     // The note events of target, held and released, each given to action.
     template <typename Action>
     void ForEachNoteEventOf(const CZkMidiTarget& target, Action action);
