@@ -2,7 +2,7 @@
 // pitched by (note - 69) x 100 cents (numpy measures the frequency), note-offs stop it on theirs;
 // sustain holds a note-off; a note-off pairs with the first unfinished note-on of its note; a
 // playing id's pause and resume pause the notes' voices; StopMIDIOnEvent stops them; engine
-// commands play and stop at an offset and command 6 is refused; absolute offsets in the past or
+// commands play and stop at an offset, seek the tone, and command 6 is refused; absolute offsets in the past or
 // more than an hour ahead play at the start of the next frame.
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Midi/MidiHeardFixture.h"
 
@@ -130,6 +130,39 @@ TEST_F(MidiHeard, CommandsPlayAndStopOnTheirSamplesAndCommand6IsRefused)
     EXPECT_EQ(bursts[0].last + 1, 5000u);
     const std::vector<double> hz = Frequencies({{bursts[0].first + 32, bursts[0].last - 32}});
     EXPECT_NEAR(hz[0], kRootHz, kRootHz * 0.005) << "a play command carries no note";
+}
+
+// A seek command moves the playing tone's read position: the one-second tone then ends that much
+// earlier. The voice takes the seek at the start of the frame that holds the command's offset.
+TEST_F(MidiHeard, SeekCommandsMoveThePlayingTonesPositionInMillisecondsOrSamples)
+{
+    struct Case
+    {
+        const char* what;
+        uint16_t command;
+        uint32_t argument;
+        uint32_t seekTo; // samples into the tone
+    };
+    const Case cases[] = {
+        {"seek in samples", ZkMidiCommand_SeekSamples, 40000, 40000},
+        {"seek in milliseconds", ZkMidiCommand_SeekMs, 500, 24000},
+    };
+    ASSERT_NO_FATAL_FAILURE(StartMidi());
+    for (const Case& c : cases)
+    {
+        captured.clear();
+        ASSERT_NE(Post({Command(ZkMidiCommand_Play, 300), Command(c.command, 2 * kFrames + 100, c.argument)}),
+                  ZK_INVALID_PLAYING_ID)
+            << c.what;
+        ASSERT_NO_FATAL_FAILURE(RenderFrames(kToneFrames / kFrames + 4));
+        const std::vector<Burst> bursts = Bursts(Left());
+        ASSERT_EQ(bursts.size(), 1u) << c.what;
+        EXPECT_LE(bursts[0].first - 300u, 1u) << c.what;
+        const size_t seekFrame = 2 * kFrames;
+        const size_t expectedEnd = seekFrame + (kToneFrames - c.seekTo);
+        EXPECT_NEAR(static_cast<double>(bursts[0].last + 1), static_cast<double>(expectedEnd), 1.0)
+            << c.what << ": the tone ends the seek's distance early";
+    }
 }
 
 TEST_F(MidiHeard, AbsoluteOffsetsInThePastOrAnHourAheadPlayAtTheNextFrame)
