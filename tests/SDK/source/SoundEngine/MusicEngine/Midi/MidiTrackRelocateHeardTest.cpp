@@ -68,6 +68,10 @@ protected:
 
     size_t CapturedFrames() const { return channels == 0 ? 0 : captured.size() / channels; }
 
+    // The track's media reference, as a music track holds one: it outlives the player, which the
+    // play frees when the engine ends.
+    ZK::SoundEngine::ZkMediaRef m_media;
+
     static inline std::vector<double> s_midoOn;
 };
 
@@ -93,11 +97,10 @@ TEST_P(MidiTrackRelocateHeard, TheBankOfThePlayersMediaIsUnloadedInTheMiddleOfTh
     ASSERT_NE(playing->playRecord, nullptr);
     CZkMidiTrackPlayerMgr& players = playing->playRecord->TrackPlayers();
 
-    ZK::SoundEngine::ZkMediaRef media;
-    media.Init();
-    media.SetMedia(kMelodyMedia);
+    m_media.Init();
+    m_media.SetMedia(kMelodyMedia);
     ZkMidiTrackPlayRequest request;
-    request.mediaRef = &media;
+    request.mediaRef = &m_media;
     request.nodeID = kInstrument;
     request.gameObject = ZK::SoundEngine::g_pRegistryMgr->GetObj(kEmitter);
     request.playingID = playingID;
