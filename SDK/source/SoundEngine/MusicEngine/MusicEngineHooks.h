@@ -46,6 +46,7 @@ bool ZkMusicStateChangeHook(ZkUniqueID stateGroup, ZkUniqueID state);
 // had; otherwise the reader's result (91, a node of another kind, counts as 1), with nothing of
 // the object left in the object index.
 ZKRESULT ZkMusicObjectFactoryHook(const uint8_t* itemHeader, SoundEngine::LoadedBank* bank, ZkBankID bankID);
-// Before a bank is released: the MIDI-track players of the playing contexts let go of its media.
+// Before a bank is released: the MIDI-track players of the playing contexts that read its media
+// move to another loaded copy of the same media, or stop at once when there is none.
 void ZkMusicBankUnloadHook(SoundEngine::LoadedBank* bank);
 } // namespace ZK::MusicEngine

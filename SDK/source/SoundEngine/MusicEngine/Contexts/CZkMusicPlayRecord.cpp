@@ -65,7 +65,8 @@ void CZkMusicPlayRecord::Destroy()
 
 ZKRESULT CZkMusicPlayRecord::OnBankUnload(SoundEngine::LoadedBank* bank)
 {
-    m_trackPlayers.StopPlayersOfBank(bank);
+    // Players move to another loaded copy of their media where one exists; the others stop.
+    m_trackPlayers.StopPlayersOfBank(bank, true);
     return ZK_Success;
 }
 

@@ -139,7 +139,8 @@ public:
     ZKRESULT QueueStateChange(PendingStateChange* change, uint32_t steps, int64_t time);
     // Places again the sync actions a cut took off the timeline, and frees them.
     void Reevaluate(ZkMusicSyncAction* actions);
-    // The play's MIDI-track players that read media of the bank stop at once. 1.
+    // The play's MIDI-track players that read media of the bank (being unloaded) move to another
+    // loaded copy of the same media; those that find none stop at once. 1.
     ZKRESULT OnBankUnload(SoundEngine::LoadedBank* bank);
     // The MIDI-track players of the play: advanced after the root's frame, at the play's speed.
     CZkMidiTrackPlayerMgr& TrackPlayers() { return m_trackPlayers; }

@@ -13,7 +13,8 @@
 //
 // Threading: audio thread (the music engine's frame, under the engine's lock). Ownership:
 // reference counted, memory pool 0; the media stays its owner's (the bank), and must stay in place
-// while the player reads it (StopPlayersOfMedia before the bank lets it go).
+// while the player reads it: when its bank is unloaded the player moves to another loaded copy of
+// the same media (RelocateMedia), or stops at once when there is none (StopPlayersOfBank).
 #pragma once
 
 #include "MusicEngine/Midi/ZkMidiTrackSchedule.h"
@@ -78,6 +79,11 @@ public:
     const uint8_t* Media() const { return m_media; }
     // The bank whose copy of the media the player reads (null: resident or the caller's media).
     SoundEngine::LoadedBank* MediaBank() const { return m_mediaBank; }
+    // The media taken again from the media index, which hands out no copy of a bank being
+    // unloaded: on another address the reader moves there (keeping its place) and the old copy
+    // and its bank are let go. True when the player now reads media that stays; false (nothing
+    // changed) for the caller's own bytes, or when no other copy of the same size is loaded.
+    bool RelocateMedia();
     ZkMidiTrackSchedule& Schedule() { return m_schedule; }
     // The player's own reference goes, once (at its stop time or its stop).
     void DropOwnReference();

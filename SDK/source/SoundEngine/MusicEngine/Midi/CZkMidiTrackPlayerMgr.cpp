@@ -128,28 +128,6 @@ void CZkMidiTrackPlayerMgr::ReleaseNotesOf(CZkMidiTrackPlayback& player, uint32_
         }
 }
 
-void CZkMidiTrackPlayerMgr::StopPlayersOfMedia(const uint8_t* media)
-{
-    for (SoundEngine::CZkMidiTarget* target = m_players; target != nullptr; target = target->pNextTarget)
-    {
-        auto* player = static_cast<CZkMidiTrackPlayback*>(target);
-        if (player->Media() == media)
-            player->Stop(ZkMidiTrackSchedule::kStopNow);
-    }
-}
-
-void CZkMidiTrackPlayerMgr::StopPlayersOfBank(const SoundEngine::LoadedBank* bank)
-{
-    if (bank == nullptr)
-        return;
-    for (SoundEngine::CZkMidiTarget* target = m_players; target != nullptr; target = target->pNextTarget)
-    {
-        auto* player = static_cast<CZkMidiTrackPlayback*>(target);
-        if (player->MediaBank() == bank)
-            player->Stop(ZkMidiTrackSchedule::kStopNow);
-    }
-}
-
 void CZkMidiTrackPlayerMgr::EndPlayer(CZkMidiTrackPlayback* player, CZkMidiTrackPlayback* before)
 {
     StopTarget(*player);

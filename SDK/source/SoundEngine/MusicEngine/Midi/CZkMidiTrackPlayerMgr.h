@@ -28,18 +28,21 @@ public:
     void AdvanceFrame(uint32_t advance, float speed, uint32_t frameLength);
     // The player's sounding notes get their note-offs now (at the start of the next frame).
     void ReleaseNotesOf(CZkMidiTrackPlayback& player, uint32_t offset = 0);
-    // Every player that reads media stops at once.
-    void StopPlayersOfMedia(const uint8_t* media);
-    // Every player that reads the copy of its media that bank holds stops at once (the bank is
-    // going: the media would go from under the reader).
-    void StopPlayersOfBank(const SoundEngine::LoadedBank* bank);
+    // Every player that reads media stops at once; with onlyIfNotRelocated, one that can move to
+    // another loaded copy of its media (RelocateMedia) plays on from there.
+    void StopPlayersOfMedia(const uint8_t* media, bool onlyIfNotRelocated = false);
+    // The same for the players that read the copy of their media that bank holds (the bank is
+    // going: its copy would go from under the reader).
+    void StopPlayersOfBank(const SoundEngine::LoadedBank* bank, bool onlyIfNotRelocated = false);
     uint32_t PlayerCount() const;
 
 protected:
     bool HasOtherTargetFor(const SoundEngine::ZkMidiChannelState& record,
                            const SoundEngine::CZkMidiTarget& except) const override;
 
-private:
+public:
+    // One entry of a frame's dispatch list: a player's event at its sample offset, with the order
+    // word of ZkMidiDispatchOrder.
     struct DispatchEntry
     {
         CZkMidiTrackPlayback* player; // a reference held
@@ -47,6 +50,19 @@ private:
         uint32_t offset;
         uint32_t order;
     };
+    using DispatchList = ZK::ZkArray<DispatchEntry>;
+    // A player that jumps into its track (the entry list[trigger], its first event, numbered n)
+    // takes over from the other ending players of its node, game object and playing id: their
+    // entries after the trigger leave the list (their references released), sustain goes off on
+    // every channel and their sounding notes end at the trigger's offset. Then the controllers of
+    // the player's first n events, the last value of each, go out at that offset, except the
+    // trigger's own controller on its channel (CZkMidiTrackPlayerMgrResend.cpp).
+    void ResendControllers(DispatchList& list, uint32_t trigger);
+
+private:
+    // The two halves of ResendControllers.
+    void CutEndingPlayer(DispatchList& list, uint32_t trigger, CZkMidiTrackPlayback& ending);
+    void ResendFirstControllers(CZkMidiTrackPlayback& player, const DispatchEntry& trigger);
     void AddToDispatch(CZkMidiTrackPlayback& player, const ZkMIDIEvent& event, uint32_t offset, uint32_t order);
     // The players whose stop time lies at or before offset release their notes there.
     void ReleaseStoppedBefore(uint32_t offset);

@@ -258,6 +258,18 @@ void CZkMidiTrackReader::SetTempo(float quarterNotesPerMinute)
     ComputeTickLengths();
 }
 
+void CZkMidiTrackReader::Relocate(const uint8_t* newData)
+{
+    if (m_data == nullptr || newData == nullptr || newData == m_data)
+        return;
+    // Offsets from the old start rather than a difference of unrelated addresses.
+    m_eventsStart = newData + (m_eventsStart - m_data);
+    m_eventsEnd = newData + (m_eventsEnd - m_data);
+    if (m_current != nullptr)
+        m_current = newData + (m_current - m_data);
+    m_data = newData;
+}
+
 void CZkMidiTrackReader::SetLoop(bool loop)
 {
     if (loop)

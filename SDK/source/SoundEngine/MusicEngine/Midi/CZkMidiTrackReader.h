@@ -80,6 +80,12 @@ public:
     // the cursor then past it: true; false when the track ends (or, looping, holds none).
     bool GetNextEvent(ZkMidiChannelMessage& message, uint32_t& eventNumber);
 
+    // The same media now lies at newData (a copy of the same bytes): every pointer into it moves
+    // by the difference, and the walk keeps its place (event, ticks, running status).
+    void Relocate(const uint8_t* newData);
+    const uint8_t* Data() const { return m_data; }
+    uint32_t Length() const { return m_length; }
+
     uint32_t Flags() const { return m_flags; }
     bool IsValid() const { return (m_flags & kFlagValid) != 0; }
     bool HasCurrentEvent() const { return m_currentDelta != kNoDelta; }
