@@ -200,6 +200,7 @@ protected:
         captured.clear();
         m_deliveredAt.clear();
         m_rendered = 0;
+        m_timelineStart = 0;
         return Post(event);
     }
 
@@ -218,15 +219,27 @@ protected:
         }
     }
 
-    // Channel 0 of what the play rendered since it started, silence where no frame was delivered.
+    // Channel 0 of what the play rendered since it started (or since the last TakeTimeline),
+    // silence where no frame was delivered.
     std::vector<float> Timeline() const
     {
-        std::vector<float> left(size_t{m_rendered} * kFrames, 0.0f);
+        std::vector<float> left(size_t{m_rendered - m_timelineStart} * kFrames, 0.0f);
         for (size_t delivered = 0; delivered < m_deliveredAt.size(); ++delivered)
         {
+            const size_t frame = m_deliveredAt[delivered] - m_timelineStart;
             for (size_t i = 0; i < kFrames; ++i)
-                left[size_t{m_deliveredAt[delivered]} * kFrames + i] = captured[(delivered * kFrames + i) * channels];
+                left[frame * kFrames + i] = captured[(delivered * kFrames + i) * channels];
         }
+        return left;
+    }
+    // The timeline since the last take; the capture is emptied (a long play keeps no audio).
+    std::vector<float> TakeTimeline()
+    {
+        std::vector<float> left = Timeline();
+        captured.clear();
+        frameOffsets.clear();
+        m_deliveredAt.clear();
+        m_timelineStart = m_rendered;
         return left;
     }
     static void OnEnd(ZkCallbackType, ZkCallbackInfo* info) { ++static_cast<MidiClipHeard*>(info->cookie)->ends; }
@@ -258,5 +271,6 @@ protected:
 private:
     std::vector<uint32_t> m_deliveredAt; // the rendered frame of each captured frame
     uint32_t m_rendered = 0;
+    uint32_t m_timelineStart = 0; // the rendered frame where the timeline's sample 0 lies
 };
 } // namespace ZkMidiClipTest
