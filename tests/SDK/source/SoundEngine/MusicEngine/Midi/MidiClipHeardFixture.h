@@ -22,8 +22,9 @@
 //   Loop         one pass of four notes on a track that loops for ever (loop count 0), in a clip
 //                and a segment of more than ten minutes
 //   Short        one note at the clip's start, in a segment of 300 ms
-// and the events "Stop_Track" (stop of the Track segment), "Mute_Track" and "Unmute_Track" (the
-// gain of the Track segment's track for the emitter set to 0 and reset).
+// and the events "Stop_Track", "Pause_Track" and "Resume_Track" (of the Track segment's play),
+// "Mute_Track" and "Unmute_Track" (the gain of the Track segment's track for the emitter set to 0
+// and reset).
 #pragma once
 
 #include "SDK/source/SoundEngine/MusicEngine/Heard/MusicHeardFixture.h"
@@ -186,7 +187,11 @@ protected:
                 {"type": "action", "id": 952, "action": "set_gain", "target": 601, "props": {"11": 0.0}},
                 {"type": "event", "id": "Mute_Track", "actions": [952]},
                 {"type": "action", "id": 953, "action": "reset_gain", "target": 601},
-                {"type": "event", "id": "Unmute_Track", "actions": [953]}]}]})";
+                {"type": "event", "id": "Unmute_Track", "actions": [953]},
+                {"type": "action", "id": 954, "action": "pause", "target": 701},
+                {"type": "event", "id": "Pause_Track", "actions": [954]},
+                {"type": "action", "id": 955, "action": "resume", "target": 701},
+                {"type": "event", "id": "Resume_Track", "actions": [955]}]}]})";
     }
 
     // Posts the event on the emitter; its end-of-event callback counts in ends.

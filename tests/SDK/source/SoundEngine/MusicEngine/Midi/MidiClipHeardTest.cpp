@@ -119,6 +119,50 @@ TEST_F(MidiClipHeardTest, AGainOfZeroOnTheTrackSilencesItsNotesUntilItIsReset)
     EXPECT_TRUE(MusicIsOver());
 }
 
+TEST_F(MidiClipHeardTest, APlayerThatStartsOnATrackOfGainZeroIsSilentUntilTheGainIsReset)
+{
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    ASSERT_NE(Post("Mute_Track"), 0u);
+    ASSERT_NE(Play("Play_Track"), 0u);
+    // The reset comes between the third note (from 60000) and the fourth (87000).
+    ASSERT_NO_FATAL_FAILURE(Render(80));
+    ASSERT_NE(Post("Unmute_Track"), 0u);
+    ASSERT_NO_FATAL_FAILURE(Render(70));
+    const std::vector<Burst> bursts = Bursts(Timeline());
+    ASSERT_EQ(bursts.size(), 2u);
+    EXPECT_GE(static_cast<double>(bursts[0].first), MidoSample(3, 1.0));
+    EXPECT_LE(static_cast<double>(bursts[0].first), MidoSample(3, 1.0) + kTickSamples + 2.0);
+}
+
+// A pause of the music pauses the sounding note and the track: after the resume the note goes on
+// and the notes after it keep their gaps, later by the time the music was paused.
+TEST_F(MidiClipHeardTest, APauseOfTheMusicHoldsTheNoteAndTheTrackUntilTheResume)
+{
+    constexpr uint32_t kPauseFrame = 62;  // inside the third note (samples 60000 to 77000)
+    constexpr uint32_t kResumeFrame = 92;
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    ASSERT_NE(Play("Play_Track"), 0u);
+    ASSERT_NO_FATAL_FAILURE(Render(kPauseFrame));
+    ASSERT_NE(Post("Pause_Track"), 0u);
+    ASSERT_NO_FATAL_FAILURE(Render(kResumeFrame - kPauseFrame));
+    ASSERT_NE(Post("Resume_Track"), 0u);
+    ASSERT_NO_FATAL_FAILURE(Render(120));
+    const std::vector<float> timeline = Timeline();
+    const std::vector<Burst> bursts = Bursts(timeline);
+    ASSERT_EQ(bursts.size(), 6u) << "the third note in two parts";
+    // Silent while paused (the pause takes effect within two frames).
+    EXPECT_LE(bursts[2].last + 1, size_t{kPauseFrame + 2} * kFrames);
+    EXPECT_GE(bursts[3].first, size_t{kResumeFrame} * kFrames);
+    EXPECT_LE(bursts[3].first, size_t{kResumeFrame + 2} * kFrames);
+    // The fourth and fifth notes come as late as the pause lasted, a tick apart from their gap.
+    const double paused = static_cast<double>(bursts[3].first) - static_cast<double>(bursts[2].last + 1);
+    for (size_t note : {3u, 4u})
+    {
+        const double heard = static_cast<double>(bursts[note + 1].first);
+        EXPECT_NEAR(heard - paused, MidoSample(note, 1.0), kTickSamples + 2.0) << "note " << note;
+    }
+}
+
 TEST_F(MidiClipHeardTest, ATrackThatNamesNoInstrumentIsSilentAndItsPlayEnds)
 {
     ASSERT_NO_FATAL_FAILURE(StartMusic());
