@@ -82,7 +82,7 @@ the body after the id ("id" may then be left out: the body is the hex alone); a 
 other than those needs "hex". Curve points are [x, y] or [x, y, shape] (shape 4, linear, by
 default). Properties ("props") are {"id": value} or [[id, value]]; an id may be "priority",
 "delay", "fade_time", "probability", "loop_count", "initial_delay", "attenuation",
-"midi_root_note" or "midi_play_mode"; a value is a
+"midi_root_note", "midi_play_mode", "midi_tempo" or "midi_target" (a music node's); a value is a
 number (typed by the engine's property table) or {"f32"|"i32"|"u32": number}; the attenuation's
 may also be the attenuation item's id as a name.
 

@@ -110,12 +110,17 @@ class MusicBodyTest(unittest.TestCase):
                 self.assertEqual((track["id"], track["look_ahead_ms"]), (7, -20))
 
     def test_a_track_source_names_its_codec(self):
-        for codec, plugin in (("pcm", 0x00010001), ("adpcm", 0x00020001)):
+        for codec, plugin in (("pcm", 0x00010001), ("adpcm", 0x00020001), ("midi", 0x00100001)):
             with self.subTest(codec=codec):
                 _, body = item(type="music_track", id=3, sources=[{"source": 8, "codec": codec, "stream_type": 2}])
                 self.assertEqual(br.music_track(body)["sources"][0]["plugin"], plugin)
         with self.assertRaises(ValueError):
             item(type="music_track", id=3, sources=[{"source": 8, "codec": "vorbis"}])
+
+    def test_a_track_names_its_midi_target_and_tempo(self):
+        # The target is read as an integer id, the tempo as a float, however they are written.
+        _, body = item(type="music_track", id=3, props={"midi_target": 900, "midi_tempo": 90})
+        self.assertEqual(br.music_track(body)["props"], {56: struct.pack("<I", 900), 55: struct.pack("<f", 90.0)})
 
     def test_the_bank_reader_reads_playlist_containers_back(self):
         rules = [{"source": {"sync": 7, "post_exit": 1}, "destination": {"pre_entry": 1}},

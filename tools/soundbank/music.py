@@ -15,7 +15,8 @@ bus), the common node body of tools/soundbank/nodes.py, u32 child count and the 
                     the markers ("markers": [{"id", "position_ms", "name", or "name_hex" for raw
                     name bytes written without a terminator}]). 80 bytes minimal.
     music_track     u32 id, u8 "track_flags", u32 source count and the sources ("sources":
-                    [{"source", "plugin" (PCM) or "codec" ("pcm", "adpcm"), "stream_type",
+                    [{"source", "plugin" (PCM) or "codec" ("pcm", "adpcm", "midi": MIDI track
+                    media, tools/soundbank/midi.py), "stream_type",
                     "media_size" (the size of the bank's media of that id: its prefetch copy for
                     a streamed media that has one, else its loose file's size; else 0), "flags",
                     "plugin_params" hex}]), u32 clip count and 44-byte clips ("clips":
@@ -62,6 +63,9 @@ from .written_items import first_written_item
 
 ITEM_TYPES = {"music_segment": 10, "music_track": 11, "music_switch": 12, "music_playlist": 13}
 TRACK_KINDS = {"normal": 0, "random": 1, "sequence": 2, "switch": 3}
+# A track's sources may also be MIDI track media, read by the engine's MIDI-track players (codec 16).
+MIDI_CODEC = 0x00100001
+TRACK_CODECS = dict(CODECS, midi=MIDI_CODEC)
 DEFAULT_WEIGHT = 50000
 ANY = -1
 STINGER_LENGTH = 24
@@ -126,9 +130,9 @@ def segment_body(fields):
 def _source(source, media_sizes):
     source = Fields("track source", source)
     codec = source.raw("codec")
-    if codec is not None and codec not in CODECS:
-        raise ValueError("%s: unknown codec %r (known: %s)" % (source.what, codec, ", ".join(sorted(CODECS))))
-    plugin = CODECS[codec] if codec is not None else source.int("plugin", PCM_CODEC)
+    if codec is not None and codec not in TRACK_CODECS:
+        raise ValueError("%s: unknown codec %r (known: %s)" % (source.what, codec, ", ".join(sorted(TRACK_CODECS))))
+    plugin = TRACK_CODECS[codec] if codec is not None else source.int("plugin", PCM_CODEC)
     source_id = source.id("source")
     body = (u32(plugin) + u8(source.int("stream_type")) + u32(source_id) +
             u32(source.int("media_size", media_sizes.get(source_id, 0))) + u8(source.int("flags")))

@@ -7,16 +7,18 @@ from .ids import resolve
 
 # Property ids whose values are 32-bit integers or floats, by the engine's property table; any
 # other id takes the type of the number written (an integer, or a number with a decimal point).
-INTEGER_PROPERTIES = frozenset([15, 16, 40, 41, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 57, 58,
-                                70] + list(range(74, 86)))
+# The music nodes' MIDI settings are read the same way: the MIDI target (56) as an integer id, the
+# MIDI tempo (55) as a float.
+INTEGER_PROPERTIES = frozenset([15, 16, 40, 41, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 56, 57,
+                                58, 70] + list(range(74, 86)))
 FLOAT_PROPERTIES = frozenset([0, 1, 2, 3, 4, 5, 6, 7, 8, 11, 12, 13, 17, 19, 20, 21, 22, 23, 24,
-                              25, 26, 27, 28, 29, 31, 32, 33, 54, 59, 71, 72, 73] +
+                              25, 26, 27, 28, 29, 31, 32, 33, 54, 55, 59, 71, 72, 73] +
                              list(range(60, 70)))
 
 # Names for the property ids whose role the engine gives; a description may use them as keys.
 PROPERTY_NAMES = {"priority": 7, "delay": 15, "fade_time": 16, "probability": 17,
                   "loop_count": 58, "initial_delay": 59, "attenuation": 70,
-                  "midi_root_note": 45, "midi_play_mode": 46}
+                  "midi_root_note": 45, "midi_play_mode": 46, "midi_tempo": 55, "midi_target": 56}
 
 # Curve point shapes (the interpolation of the segment that starts at a point).
 SHAPE_LINEAR = 4

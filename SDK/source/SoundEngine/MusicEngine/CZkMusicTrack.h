@@ -72,6 +72,7 @@ struct ZkMusicSwitchTrack
 
 class CZkMusicTrackContext;
 class CZkMusicSourceInstance;
+class CZkMidiTrackPlayback;
 
 // What the start of a clip's sound takes: the track context it plays under, the clip, its media,
 // the play (game object, playing id and external sources, option byte), where the source starts
@@ -145,6 +146,20 @@ public:
     bool AnySourceInMemory() const;
     void MidiTarget(bool& overrides, ZkUniqueID& target, bool& isBus) const;
     void MidiTempo(bool& overrides, float& tempo) const;
+    // The node the track's MIDI clips play: the track's own property 56 when the track overrides
+    // its parent's or names one, else that of the first music node above that does; 0: none.
+    ZkUniqueID MidiTargetInForce() const;
+    // The tempo of the track's MIDI clips (property 55), found the same way; 0: the media's own.
+    float MidiTempoInForce() const;
+
+    // --- The MIDI-track players of the track's clips (each links itself while it lives) ---
+    void LinkMidiPlayer(CZkMidiTrackPlayback& player);
+    void UnlinkMidiPlayer(CZkMidiTrackPlayback& player);
+    CZkMidiTrackPlayback* FirstMidiPlayer() const { return m_midiPlayers; }
+    // A gain of a modified-property record changed (object null: the global one): the players of
+    // that game object (every player for null) take their volume factors again, then the clip
+    // instances update as every source node's do.
+    void UpdateContribution(SoundEngine::CZkGameObject* object) override;
 
     uint8_t TrackFlags() const { return m_flags; }
     uint8_t Kind() const { return m_kind; }
@@ -169,6 +184,7 @@ private:
     ZK::ZkArray<ZkMusicClipCurve> m_curves;
     ZK::ZkArray<ZkMusicClip> m_clips;
     ZkMusicSwitchTrack* m_switch = nullptr;
+    CZkMidiTrackPlayback* m_midiPlayers = nullptr; // newest first, through their nextOnTrack
     uint32_t m_subTrackCount = 0;
     int32_t m_lookAhead = 0;
     uint16_t m_sequence = 0xFFFF;

@@ -6,6 +6,7 @@
 #include "MusicEngine/Contexts/CZkMusicSourceInstance.h"
 #include "MusicEngine/Contexts/CZkMusicTimelineContext.h"
 #include "MusicEngine/Contexts/ZkClipAutomation.h"
+#include "MusicEngine/Midi/CZkMidiTrackPlayback.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
 #include "ZkAudiolib/Common/FrontEnd/PendingAction.h"
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
@@ -43,7 +44,7 @@ namespace
 {
 constexpr uint32_t kKindClipStart = 0;
 constexpr uint32_t kKindClipEvent = 3;
-// A MIDI source's codec; its player is not built yet, so its clips stay silent.
+// A MIDI source's codec: its clips play through a MIDI-track player.
 constexpr uint32_t kMidiCodec = 16;
 
 class ZkClipStopAction final : public ZkMusicAction
@@ -58,6 +59,17 @@ public:
 
     CZkMusicSourceInstance* instance;
     bool hasAutomation;
+};
+
+// The end of a MIDI clip: its player stops there (its sounding notes are released).
+class ZkPlayerStopAction final : public ZkMusicAction
+{
+public:
+    ZkPlayerStopAction(int32_t time, CZkMidiTrackPlayback& clipPlayer) : ZkMusicAction(time), player(&clipPlayer) {}
+    uint32_t Kind() const override { return kKindStop; }
+    const CZkMusicChild* StopTarget() const override { return player; }
+
+    CZkMidiTrackPlayback* player;
 };
 
 class ZkClipEventAction final : public ZkMusicAction
@@ -173,6 +185,7 @@ void CZkMusicTrackContext::OnStopped()
     CZkMusicContext::OnStopped();
     if (parent != nullptr)
         Segment().DropStopsOf(*this);
+    ReleasePlayers();
     if ((m_flags & kSelfReferenceDropped) == 0)
     {
         m_flags |= kSelfReferenceDropped;
@@ -262,6 +275,11 @@ void CZkMusicTrackContext::RunDueClipActions(int32_t trackTime, uint32_t length,
             break;
         case ZkMusicAction::kKindStop:
         {
+            if (auto* playerStop = dynamic_cast<ZkPlayerStopAction*>(action))
+            {
+                playerStop->player->StopAt(NotBelowZero(offset));
+                break;
+            }
             auto* stop = static_cast<ZkClipStopAction*>(action);
             CZkMusicSourceInstance* instance = stop->instance;
             // The automation is applied before the stop: the stop may end the instance.
@@ -285,11 +303,14 @@ void CZkMusicTrackContext::StartClip(ZkClipStartAction& action, int32_t offset, 
     const SoundEngine::ZkMediaRef* media = m_track.MediaOf(action.clip.sourceID);
     if (media == nullptr)
         return; // a clip whose source is missing (an event clip has none) is skipped silently
-    if (IsMidiSource(*media))
-        return; // the MIDI-track player is not built yet: the clip stays silent
     CZkMusicPlayRecord* record = PlayRecord();
     if (record == nullptr)
         return;
+    if (IsMidiSource(*media))
+    {
+        StartMidiPlayer(action, *media, offset);
+        return;
+    }
     ZkClipStartRequest request;
     request.trackContext = this;
     request.clip = &action.clip;
@@ -335,6 +356,47 @@ void CZkMusicTrackContext::StartClip(ZkClipStartAction& action, int32_t offset, 
         record->next = m_activeAutomation;
         m_activeAutomation = record;
     }
+}
+
+void CZkMusicTrackContext::StartMidiPlayer(const ZkClipStartAction& action, const SoundEngine::ZkMediaRef& media,
+                                           int32_t offset)
+{
+    CZkMusicPlayRecord* record = PlayRecord();
+    ZkMidiTrackPlayRequest request;
+    request.mediaRef = &media;
+    request.gameObject = record->gameObject;
+    request.playingID = record->PlayingID();
+    request.track = &m_track;
+    request.trackContext = this;
+    // The player reads its media from where the clip's source starts and begins inside this frame;
+    // both are in music time, which its manager brings to the frame's samples at the play's speed.
+    request.startOffset = NotBelowZero(action.sourcePosition);
+    request.firstFrameOffset = NotBelowZero(offset);
+    CZkMidiTrackPlayback* player = nullptr;
+    if (CZkMidiTrackPlayback::Create(record->TrackPlayers(), request, player) != ZK_Success)
+        return; // no target node, unreadable media or no memory: the clip is silent
+    if (PlayState() == kStopping)
+    {
+        player->StopAt(StopOffset());
+        return;
+    }
+    const int32_t soundingFrom = std::max(action.clip.start, m_trackStart);
+    if (auto* stop = ZkMusicAction::Create<ZkPlayerStopAction>(soundingFrom + action.duration, *player))
+        m_actions.Insert(stop);
+}
+
+void CZkMusicTrackContext::ReleasePlayers()
+{
+    ForEachChild([](CZkMusicChild& child) {
+        auto* player = dynamic_cast<CZkMidiTrackPlayback*>(&child);
+        if (player == nullptr)
+            return;
+        // A player that has reached its stop time ends its notes on its own; one that has not (the
+        // context stopped at once, or while paused) stops now, as the context did.
+        if (!player->IsFinishedPlaying())
+            player->Stop(ZkMidiTrackSchedule::kStopNow);
+        player->LeaveContext();
+    });
 }
 
 void CZkMusicTrackContext::PostClipEvent(ZkUniqueID eventID, int32_t offset)

@@ -9,6 +9,12 @@
 // segment context's creation reference), and each clip leaf holds one while its instance lives, so
 // a stopped track context goes when its last clip instance has gone.
 //
+// MIDI clips: a clip whose source is MIDI media plays through a MIDI-track player of the play
+// (CZkMidiTrackPlayback), which hangs under this context like a clip instance's leaf and holds a
+// reference on it. The player's life belongs to the play's track-player manager, which advances it
+// only while the play sounds: so when this context stops it lets its players go (each has its stop
+// by then), and a stopped play is never kept alive by a player.
+//
 // Threading: engine thread only, under the global engine lock; a frame's processing allocates
 // nothing unless it starts a clip.
 // Ownership: reference-counted (CZkMusicContext); holds a reference on its track and the modulator
@@ -18,6 +24,11 @@
 #include "MusicEngine/Contexts/CZkMusicContext.h"
 #include "MusicEngine/Contexts/ZkMusicActionList.h"
 #include "ZkAudiolib/Common/Modulators/CZkModulatorLinks.h"
+
+namespace ZK::SoundEngine
+{
+struct ZkMediaRef;
+}
 
 namespace ZK::MusicEngine
 {
@@ -82,6 +93,10 @@ private:
     CZkMusicPlayRecord* PlayRecord() const;
     void TriggerModulators(int32_t triggerKind);
     void StartClip(class ZkClipStartAction& action, int32_t offset, float speed, int32_t frameEnd);
+    // A MIDI clip's player, stopped at the clip's end; nothing when it cannot start.
+    void StartMidiPlayer(const class ZkClipStartAction& action, const SoundEngine::ZkMediaRef& media, int32_t offset);
+    // Every MIDI-track player under the context leaves it, stopped at once unless it is ending.
+    void ReleasePlayers();
     void PostClipEvent(ZkUniqueID eventID, int32_t offset);
     // Applies the records bound to leaf (every record with null) at trackTime and drops them.
     void ApplyAndDropAutomation(const CZkMusicSourceInstance* leaf, int32_t trackTime);

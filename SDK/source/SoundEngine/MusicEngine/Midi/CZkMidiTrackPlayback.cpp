@@ -11,15 +11,16 @@ ZKRESULT CZkMidiTrackPlayback::Create(CZkMidiTrackPlayerMgr& manager, const ZkMi
                                       CZkMidiTrackPlayback*& player)
 {
     player = nullptr;
-    if (request.nodeID == 0)
+    if (request.nodeID == 0 && request.track == nullptr)
         return ZK_InvalidParameter;
-    auto* made = ZK::ZkNew<CZkMidiTrackPlayback>(kPool, manager, request);
+    const ZkMidiTrackPlayRequest settled = WithTrackSettings(request);
+    auto* made = ZK::ZkNew<CZkMidiTrackPlayback>(kPool, manager, settled);
     if (made == nullptr)
         return ZK_InsufficientMemory;
     uint32_t size = 0;
-    if (made->Init() != ZK_Success || !made->TakeMedia(request, size) ||
-        made->m_schedule.Init(made->m_media, size, request.tempo, request.loop, request.startOffset,
-                              request.firstFrameOffset, SoundEngine::ZkAudioSettings::SampleRate()) != ZK_Success)
+    if (made->Init() != ZK_Success || !made->TakeMedia(settled, size) ||
+        made->m_schedule.Init(made->m_media, size, settled.tempo, settled.loop, settled.startOffset,
+                              settled.firstFrameOffset, SoundEngine::ZkAudioSettings::SampleRate()) != ZK_Success)
     {
         made->Release();
         return ZK_Fail;
@@ -27,6 +28,8 @@ ZKRESULT CZkMidiTrackPlayback::Create(CZkMidiTrackPlayerMgr& manager, const ZkMi
     made->AddRef();
     made->m_holdsOwnReference = true;
     manager.Link(*made);
+    if (settled.track != nullptr)
+        made->JoinTrack(*settled.track, settled.trackContext);
     player = made;
     return ZK_Success;
 }
@@ -48,6 +51,7 @@ bool CZkMidiTrackPlayback::TakeMedia(const ZkMidiTrackPlayRequest& request, uint
 
 CZkMidiTrackPlayback::~CZkMidiTrackPlayback()
 {
+    LeaveTrack();
     if (m_mediaRef != nullptr)
         SoundEngine::ZkStreamRef::Release(*m_mediaRef, m_mediaBank);
 }
