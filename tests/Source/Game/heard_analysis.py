@@ -204,18 +204,19 @@ def description():
     with open(os.path.join(REPOSITORY, "SoundProject", "Main.json"), encoding="utf-8") as source:
         bank = json.load(source)
     items = {item["id"]: item for chunk in bank["chunks"] if chunk["tag"] == "HIRC" for item in chunk["items"]}
-    dominant = {media["id"]: media["dominant_hz"] for media in bank["media"] + bank["streamed"]}
+    # MIDI track media hold notes, not a tone: they have no dominant frequency.
+    dominant = {media["id"]: media["dominant_hz"] for media in bank["media"] + bank["streamed"] if "midi" not in media}
     return items, dominant
 
 
 def event_tones(items, dominant, event_id):
     """The dominant frequencies of the media an event plays: its play actions' targets followed down
     through their playlists' (or music containers' and segments') children to the sounds' media
-    (or the music tracks' sources)."""
+    (or the music tracks' audio sources: a MIDI track's notes play a sound of their own)."""
     def below(node_id):
         node = items[node_id]
         if "sources" in node:
-            return [dominant[source["source"]] for source in node["sources"]]
+            return [dominant[source["source"]] for source in node["sources"] if source["source"] in dominant]
         if "children" in node:
             return [hz for child in node["children"] for hz in below(child)]
         return [dominant[node["media"]]] if "media" in node else []
