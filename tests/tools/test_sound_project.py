@@ -1,7 +1,7 @@
 """The game's banks, as the build wrote them into Trindle_Ostrel/Banks/: read back with the tests'
 own reader and checked against what the game posts and what its descriptions promise.
 
-Run with Debian's python3 (numpy). KP_BANKS_DIR names the folder of the banks (default: the
+Run with Debian's python3 (numpy, mido). KP_BANKS_DIR names the folder of the banks (default: the
 repository's Trindle_Ostrel/Banks).
 """
 

@@ -23,7 +23,7 @@ line (frames are counted from the capture's first frame; END is exclusive):
                             tones, and tones more than two bins away, out of the measure
   pitch START END           the frequency, in hertz, of the strongest peak of channel 0's spectrum
                             over the frames (Hann window, zero-padded to a tenth of a hertz, the
-                            peak refined by a parabola through its bin and their neighbours)
+                            peak refined by a parabola through its bin and its two neighbours)
   midinotes NAME            the notes of the MIDI track media NAME of Main.bnk (ticks per quarter,
                             big-endian; the tempo, a float; one track of events) as Debian's
                             python3-mido plays them from the same events wrapped in a standard MIDI
