@@ -1,16 +1,18 @@
 """The game's banks, as the build wrote them into Trindle_Ostrel/Banks/: read back with the tests'
 own reader and checked against what the game posts and what its descriptions promise.
 
-Run with Debian's python3 (numpy). KP_BANKS_DIR names the folder of the banks (default: the
+Run with Debian's python3 (numpy, mido). KP_BANKS_DIR names the folder of the banks (default: the
 repository's Trindle_Ostrel/Banks).
 """
 
+import io
 import json
 import math
 import os
 import struct
 import unittest
 
+import mido
 import numpy as np
 
 import bank_reading as br
@@ -157,6 +159,43 @@ ATTENUATION = 70
 NO_CURVE = 255
 PREFETCH_SECONDS = 0.5
 LONGEST_ONE_SHOT_SECONDS = 3.0
+# The win fanfare (SoundProject/README.md, "The win fanfare"): a MIDI track (source plug-in
+# (16 << 16) | 1, its media in the bank) beside the sting's audio track, whose notes play an
+# instrument, a sampled A4 played key-tracked from root note 69, stopped by each note-off (MIDI play
+# mode 1), on the Music bus.
+WIN_MUSIC = 51240863
+MIDI_SOURCE = 0x00100001
+MIDI_TARGET = 56
+OVERRIDES_MIDI_TARGET = 0x01
+FANFARE_NOTES = 8
+FANFARE_TICKS_PER_QUARTER = 480
+FANFARE_TEMPO = 120.0
+INSTRUMENT = br.fnv1("Sound/fanfare_instrument")
+INSTRUMENT_HZ = 440
+INSTRUMENT_ROOT_NOTE = 69
+# Behaviour bits: overrides the MIDI play mode, overrides key tracking, key tracking on.
+INSTRUMENT_BEHAVIOUR = 0x04 | 0x08 | 0x10
+MIDI_ROOT_NOTE, MIDI_PLAY_MODE = 45, 46
+
+
+def midi_notes(media):
+    """The notes of MIDI track media (ticks per quarter, big-endian; the tempo, a float; one track
+    of events) as Debian's python3-mido reads them from the same events wrapped in a standard MIDI
+    file with the tempo as its tempo event: [(note, seconds on, seconds off)] in order of their
+    note-ons."""
+    ticks, tempo = struct.unpack_from(">H", media)[0], struct.unpack_from("<f", media, 2)[0]
+    body = (b"\x00" + mido.MetaMessage("set_tempo", tempo=mido.bpm2tempo(tempo)).bin() + media[6:] +
+            bytes.fromhex("00ff2f00"))
+    data = b"MThd" + struct.pack(">IHHH", 6, 0, 1, ticks) + b"MTrk" + struct.pack(">I", len(body)) + body
+    now, sounding, notes = 0.0, {}, []
+    for message in mido.MidiFile(file=io.BytesIO(data)):
+        now += message.time
+        if message.type == "note_on" and message.velocity > 0:
+            sounding[message.note] = len(notes)
+            notes.append([message.note, now, None])
+        elif message.type in ("note_on", "note_off") and message.note in sounding:
+            notes[sounding.pop(message.note)][2] = now
+    return [tuple(note) for note in notes]
 
 
 def read(name):
@@ -248,8 +287,8 @@ class MainBankTest(unittest.TestCase):
         with open(os.path.join(PROJECT, "Main.json"), "r", encoding="utf-8") as source:
             description = json.load(source)
         media = description["media"] + description["streamed"]
-        cls.dominant = {br.fnv1(m["id"]): m["dominant_hz"] for m in media}
-        cls.waves = {br.fnv1(m["id"]): m["wave"] for m in media}
+        cls.dominant = {br.fnv1(m["id"]): m["dominant_hz"] for m in media if "midi" not in m}
+        cls.waves = {br.fnv1(m["id"]): m["wave"] for m in media if "midi" not in m}
         cls.decoded = {}
 
     def target(self, event_id):
@@ -267,15 +306,25 @@ class MainBankTest(unittest.TestCase):
         return [sound for child in container["children"] for sound in self.sounds_under(child)]
 
     def music_sources(self, node_id):
-        """The sources of the tracks of a music segment, or of every segment below a music
-        container; None for a node that is neither."""
+        """The audio sources of the tracks of a music segment, or of every segment below a music
+        container; None for a node that is neither. (A MIDI track's source is its notes: see
+        midi_tracks.)"""
         container = self.music_playlists.get(node_id) or self.music_switches.get(node_id)
         if container is not None:
             return [source for child in container["children"] for source in self.music_sources(child)]
         segment = self.segments.get(node_id)
         if segment is None:
             return None
-        return [source for track in segment["children"] for source in self.tracks[track]["sources"]]
+        return [source for track in self.audio_tracks(segment) for source in self.tracks[track]["sources"]]
+
+    def is_midi_track(self, track_id):
+        return any(source["plugin"] == MIDI_SOURCE for source in self.tracks[track_id]["sources"])
+
+    def audio_tracks(self, segment):
+        return [track for track in segment["children"] if not self.is_midi_track(track)]
+
+    def midi_tracks(self, segment):
+        return [track for track in segment["children"] if self.is_midi_track(track)]
 
     def music_tree(self, node_id):
         """A music node and every node below it: containers, segments and their tracks."""
@@ -490,6 +539,59 @@ class MainBankTest(unittest.TestCase):
                 else:
                     self.assertEqual(ends, segment["duration_ms"], "the last note rings through the tail")
 
+    def test_the_win_musics_sting_carries_a_fanfare_of_eight_notes_on_a_key_tracked_instrument(self):
+        (sting_id, _) = self.music_playlists[self.target(WIN_MUSIC)]["children"]
+        sting = self.segments[sting_id]
+        (track_id,) = self.midi_tracks(sting)
+        track = self.tracks[track_id]
+        (source,) = track["sources"]
+        (clip,) = track["clips"]
+        self.assertEqual(source["stream_type"], 0)
+        self.assert_in_bank(source)
+        self.assertEqual((clip["source"], clip["position_ms"], clip["start_trim_ms"], clip["end_trim_ms"]),
+                         (source["source"], 0.0, 0.0, 0.0))
+        entry, exit_cue = sting["markers"][0][1], sting["markers"][-1][1]
+        self.assertEqual((clip["position_ms"], clip["duration_ms"]), (entry, exit_cue - entry), "over the sting's bar")
+        self.assertTrue(track["track_flags"] & OVERRIDES_MIDI_TARGET, "the track names its own target")
+        self.assertEqual(struct.unpack("<I", track["props"][MIDI_TARGET])[0], INSTRUMENT)
+        self.assertEqual((track["bus"], track["look_ahead_ms"]), (0, 0), "in the bank: nothing to read ahead")
+
+        media = self.in_bank(source["source"])
+        self.assertEqual((struct.unpack_from(">H", media)[0], struct.unpack_from("<f", media, 2)[0]),
+                         (FANFARE_TICKS_PER_QUARTER, FANFARE_TEMPO))
+        notes = midi_notes(media)
+        self.assertEqual(len(notes), FANFARE_NOTES)
+        self.assertEqual(len({note for note, _, _ in notes}), FANFARE_NOTES, "each note a pitch of its own")
+        instrument = self.sounds[INSTRUMENT]
+        seconds = self.seconds(instrument)
+        for index, (note, on, off) in enumerate(notes):
+            with self.subTest(note=index):
+                self.assertIsNotNone(off, "every note-on has its note-off")
+                self.assertLessEqual(1000.0 * off, clip["duration_ms"], "within the clip")
+                if index + 1 < len(notes):
+                    self.assertLess(off, notes[index + 1][1], "one note at a time")
+                # Key tracking plays the media faster by the note's ratio to the root: it must last.
+                ratio = 2.0 ** ((note - INSTRUMENT_ROOT_NOTE) / 12.0)
+                self.assertLess((off - on) * ratio, seconds, "the instrument's media outlasts the note")
+                hz = INSTRUMENT_HZ * ratio
+                for segment_hz in (self.dominant[sound["source"]] for sound in self.music_sources(self.target(WIN_MUSIC))):
+                    self.assertGreaterEqual(abs(hz - segment_hz), 20, "told apart from the sting and the bed")
+
+        self.assertEqual((instrument["plugin"], instrument["stream_type"]), (PCM_CODEC, 0))
+        self.assert_in_bank(instrument)
+        self.assertEqual(self.output_bus(INSTRUMENT), br.fnv1("Music"))
+        self.assertNotIn(INSTRUMENT, self.parents, "played by the notes alone")
+        self.assertEqual(instrument["behaviour"] & INSTRUMENT_BEHAVIOUR, INSTRUMENT_BEHAVIOUR)
+        self.assertEqual({prop: struct.unpack("<i", instrument["props"][prop])[0] for prop in (MIDI_ROOT_NOTE, MIDI_PLAY_MODE)},
+                         {MIDI_ROOT_NOTE: INSTRUMENT_ROOT_NOTE, MIDI_PLAY_MODE: 1})
+        self.assertEqual(self.dominant[instrument["source"]], INSTRUMENT_HZ)
+        decoded = self.media(instrument)
+        self.assertEqual((decoded["rate"], decoded["channels"], decoded["bits"]), (48000, 1, 16))
+        mono = np.array(decoded["samples"], dtype=np.float64)
+        size = 4 * decoded["rate"]
+        magnitude = np.abs(np.fft.rfft(mono * np.hanning(len(mono)), size))
+        self.assertAlmostEqual(np.fft.rfftfreq(size, 1.0 / decoded["rate"])[np.argmax(magnitude)], INSTRUMENT_HZ, delta=0.5)
+
     def test_streamed_media_have_their_files_and_prefetch_copies_their_first_bytes(self):
         for event_id, stream_type in MUSIC_STREAM_TYPES.items():
             for sound in self.music_sources(self.target(event_id)):
@@ -648,7 +750,7 @@ class MainBankTest(unittest.TestCase):
                 self.assertEqual([position for _, position, _ in segment["markers"]], [0.0, active],
                                  "the entry cue at 0, the exit cue after the bars")
                 self.assertEqual(segment["duration_ms"], active + BEAT_MS, "a one-beat post-exit")
-                (track_id,) = segment["children"]
+                (track_id,) = self.audio_tracks(segment)
                 track = self.tracks[track_id]
                 (source,) = track["sources"]
                 (clip,) = track["clips"]
@@ -823,7 +925,9 @@ class MainBankTest(unittest.TestCase):
                 with self.subTest(event=event_id, media=media_id):
                     self.assertAlmostEqual(peak, self.dominant[media_id], delta=1.5)
                 spectra[media_id] = (self.dominant[media_id], bins, magnitude)
-        self.assertEqual(set(spectra), set(self.dominant), "every media of the description is played")
+        instrument = self.sounds[INSTRUMENT]["source"]
+        self.assertEqual(set(spectra), set(self.dominant) - {instrument},
+                         "every media of the description is played (the instrument by the fanfare's notes)")
         dominants = sorted(d for d, _, _ in spectra.values())
         self.assertGreaterEqual(min(np.diff(dominants)), 20)
         # No sound is loud at another sound's dominant frequency: 20 dB below its own peak.

@@ -132,6 +132,16 @@ std::string BattleTones(double hz)
     return tones;
 }
 constexpr MusicSegment kWinSegments[] = {{"Media/win_music_sting", 260.0, kBar}, {"Media/win_music_bed", 392.0, 2 * kBar}};
+// The win fanfare (SoundProject/README.md, "The win fanfare"): a MIDI track over the win sting's
+// bar (480 ticks per quarter at 120 quarter notes per minute: a tick is 50 samples) whose notes
+// play a sampled 440 Hz tone key-tracked from note 69.
+constexpr const char* kWinFanfare = "Media/win_fanfare";
+constexpr size_t kWinFanfareNotes = 8;
+constexpr double kInstrumentHz = 440.0;
+constexpr int kInstrumentRootNote = 69;
+constexpr uint32_t kMidiTick = 50;
+constexpr uint32_t kToneRiseWindow = 4096; // long enough to tell the notes from the sting's 260 Hz
+constexpr double kPitchTolerance = 0.005;
 constexpr MusicSegment kLoseSegments[] = {{"Media/lose_music_sting", 80.0, kBar}, {"Media/lose_music_bed", 350.0, 2 * kBar}};
 // Each music's tones, fitted together wherever the music sounds under what a test listens to.
 const std::string kMenuMusicTones = "200,220,240";
@@ -1715,6 +1725,65 @@ TEST_F(GameHeardTest, TheWinScreenPlaysItsStingThenItsBed)
     ASSERT_NO_FATAL_FAILURE(FellTheCity());
     Seconds(City::kWinDelaySeconds + 12.0);
     ExpectStingThenBed(kWinMusicEvent, kWinSegments);
+}
+
+// The win screen's fanfare over the sting: mido, reading the fanfare's events from Main.bnk wrapped
+// in a standard MIDI file with its tempo, times each note-on. Each note is heard where its tone
+// rises to half its level (heard_analysis.py's "rise", in 256-frame hops); from the first note on,
+// each comes at mido's time within one tick (where the track places its events) and one hop, and
+// sounds at 440 Hz x 2^((note - 69) / 12) within 0.5 %, over its span inside the note's length.
+TEST_F(GameHeardTest, TheWinScreensFanfareSoundsEachNoteAtMidosTimeAndAtItsPitch)
+{
+    ASSERT_NO_FATAL_FAILURE(ToThePlayField());
+    Seconds(1.0);
+    ASSERT_NO_FATAL_FAILURE(FellTheCity());
+    Seconds(City::kWinDelaySeconds + 4.0); // the sting starts within 0.6 s of the post; the fanfare lasts 2 s
+    const std::vector<long long> posts = m_sound.FramesOf(kWinMusicEvent);
+    ASSERT_EQ(posts.size(), 1u);
+    struct Note
+    {
+        int note = 0;
+        double on = 0.0, off = 0.0; // seconds, as mido plays them
+        double hz = 0.0;
+    };
+    std::vector<Note> notes;
+    std::istringstream midi(Analyse({std::string("midinotes ") + kWinFanfare})[0]);
+    for (Note note; midi >> note.note >> note.on >> note.off;)
+    {
+        note.hz = kInstrumentHz * std::pow(2.0, (note.note - kInstrumentRootNote) / 12.0);
+        notes.push_back(note);
+    }
+    ASSERT_EQ(notes.size(), kWinFanfareNotes);
+
+    std::vector<std::string> queries;
+    for (const Note& note : notes)
+        queries.push_back("rise " + std::to_string(note.hz) + " " + std::to_string(FrameStart(posts[0])) + " " +
+                          std::to_string(Now()) + " " + std::to_string(kHop) + " " + std::to_string(kToneRiseWindow));
+    std::vector<long> heardAt;
+    const std::vector<std::string> rises = Analyse(queries);
+    queries.clear();
+    for (size_t index = 0; index < notes.size(); ++index)
+    {
+        std::istringstream answer(rises[index]);
+        long at = -1;
+        double db = -999.0;
+        answer >> at >> db;
+        heardAt.push_back(at);
+        EXPECT_GT(db, kAudibleDb) << "note " << index << " (" << notes[index].note << ") is heard";
+        // Its pitch away from its ends: from 1024 frames after its rise to 1024 before its end.
+        const long length = std::lround((notes[index].off - notes[index].on) * kp::test::kHeardRateHz);
+        queries.push_back(Span("pitch", static_cast<uint32_t>(std::max(at, 0L) + kFrame),
+                               static_cast<uint32_t>(std::max(at, 0L) + std::max(length - static_cast<long>(kFrame), 2L * kFrame))));
+    }
+    const std::vector<std::string> pitches = Analyse(queries);
+    for (size_t index = 0; index < notes.size(); ++index)
+    {
+        const double expected = (notes[index].on - notes[0].on) * kp::test::kHeardRateHz;
+        EXPECT_NEAR(static_cast<double>(heardAt[index] - heardAt[0]), expected, kMidiTick + kHop)
+            << "note " << index << " (" << notes[index].note << ") at mido's time from the first note";
+        EXPECT_NEAR(First(pitches[index]), notes[index].hz, kPitchTolerance * notes[index].hz)
+            << "note " << index << " (" << notes[index].note << ") at its pitch";
+    }
 }
 
 TEST_F(GameHeardTest, TheLoseScreenPlaysItsStingThenItsBed)

@@ -12,6 +12,24 @@ line (frames are counted from the capture's first frame; END is exclusive):
                             the first frequency of HZS (fitted together with the others, as for
                             level) over the next BLOCK frames reaches DB dBFS on channel 0; -1 if
                             none
+  rise HZ START END BLOCK WINDOW
+                            where a tone at HZ starts on channel 0, and its level: "FRAME DB", FRAME
+                            the first frame from START, in steps of BLOCK, at which the tone's
+                            amplitude over the WINDOW frames from there (Hann-weighted) reaches half
+                            the largest it has over [START, END), plus WINDOW / 2 (a tone that
+                            starts at a frame reaches half its amplitude when the window's middle
+                            does: the onset lies within a step before FRAME); DB that largest
+                            amplitude in dBFS. The window's taper keeps the start and end of other
+                            tones, and tones more than two bins away, out of the measure
+  pitch START END           the frequency, in hertz, of the strongest peak of channel 0's spectrum
+                            over the frames (Hann window, zero-padded to a tenth of a hertz, the
+                            peak refined by a parabola through its bin and its two neighbours)
+  midinotes NAME            the notes of the MIDI track media NAME of Main.bnk (ticks per quarter,
+                            big-endian; the tempo, a float; one track of events) as Debian's
+                            python3-mido plays them from the same events wrapped in a standard MIDI
+                            file whose tempo event carries that tempo: "NOTE ON OFF" for each
+                            note-on in order, on one line, in seconds from the track's start (OFF
+                            -1 without a note-off)
   peak START END            the largest magnitude over every channel, in dBFS (-999 when silent)
   silentrun START END       the longest run of frames whose samples are all exactly 0
   residual HZS START END    the residual of the least-squares fit of sines at every frequency of
@@ -47,12 +65,15 @@ line (frames are counted from the capture's first frame; END is exclusive):
                             difference over both channels is smallest, and the largest difference
                             there
 
-Run by Debian's python3 (numpy).
+Run by Debian's python3 (numpy, mido).
 """
+import io
 import json
 import os
+import struct
 import sys
 
+import mido
 import numpy as np
 
 REPOSITORY = os.path.dirname(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
@@ -137,22 +158,65 @@ def media_placed(x: np.ndarray, name: str):
     return lag, float(np.max(np.abs(x[lag:lag + len(media)] - media[:, None])))
 
 
+def strongest_hz(x: np.ndarray, rate: float) -> float:
+    size = 1 << int(np.ceil(np.log2(max(len(x), rate * 10.0))))
+    magnitude = np.abs(np.fft.rfft((x - np.mean(x)) * np.hanning(len(x)), size))
+    peak = int(np.argmax(magnitude[1:-1])) + 1
+    a, b, c = np.log(magnitude[peak - 1:peak + 2] + 1e-300)
+    shift = 0.5 * (a - c) / (a - 2.0 * b + c) if a - 2.0 * b + c != 0 else 0.0
+    return (peak + shift) * rate / size
+
+
+def tone_rise(x: np.ndarray, rate: float, hz: float, block: int, window: int):
+    """(first step at which the Hann-weighted amplitude at hz over the window reaches half its
+    largest, that largest in dBFS); steps counted from x's first frame."""
+    taper = np.hanning(window)
+    demodulated = x * np.exp(-2j * np.pi * hz * np.arange(len(x)) / rate)
+    size = 1 << int(np.ceil(np.log2(len(x) + window)))
+    sums = np.fft.ifft(np.fft.fft(demodulated, size) * np.conj(np.fft.fft(taper, size)))[:len(x) - window + 1]
+    amplitude = 2.0 * np.abs(sums[::block]) / np.sum(taper)
+    largest = float(np.max(amplitude))
+    return int(np.argmax(amplitude >= 0.5 * largest)) * block, db(largest)
+
+
+def midi_notes(name: str):
+    """[(note, on, off)] of the MIDI track media NAME of Main.bnk, as mido times them."""
+    with open(os.path.join(banks_dir(), "Main.bnk"), "rb") as source:
+        data = source.read()
+    offset, size = bank_reading.media_index(bank_reading.chunk(data, "DIDX"))[bank_reading.fnv1(name)]
+    media = bank_reading.chunk(data, "DATA")[offset:offset + size]
+    ticks, tempo = struct.unpack_from(">H", media)[0], struct.unpack_from("<f", media, 2)[0]
+    track = (b"\x00" + mido.MetaMessage("set_tempo", tempo=mido.bpm2tempo(tempo)).bin() + bytes(media[6:]) +
+             bytes.fromhex("00ff2f00"))
+    smf = b"MThd" + struct.pack(">IHHH", 6, 0, 1, ticks) + b"MTrk" + struct.pack(">I", len(track)) + track
+    now, sounding, notes = 0.0, {}, []
+    for message in mido.MidiFile(file=io.BytesIO(smf)):
+        now += message.time
+        if message.type == "note_on" and message.velocity > 0:
+            sounding[message.note] = len(notes)
+            notes.append([message.note, now, -1.0])
+        elif message.type in ("note_on", "note_off") and message.note in sounding:
+            notes[sounding.pop(message.note)][2] = now
+    return notes
+
+
 def description():
     with open(os.path.join(REPOSITORY, "SoundProject", "Main.json"), encoding="utf-8") as source:
         bank = json.load(source)
     items = {item["id"]: item for chunk in bank["chunks"] if chunk["tag"] == "HIRC" for item in chunk["items"]}
-    dominant = {media["id"]: media["dominant_hz"] for media in bank["media"] + bank["streamed"]}
+    # MIDI track media hold notes, not a tone: they have no dominant frequency.
+    dominant = {media["id"]: media["dominant_hz"] for media in bank["media"] + bank["streamed"] if "midi" not in media}
     return items, dominant
 
 
 def event_tones(items, dominant, event_id):
     """The dominant frequencies of the media an event plays: its play actions' targets followed down
     through their playlists' (or music containers' and segments') children to the sounds' media
-    (or the music tracks' sources)."""
+    (or the music tracks' audio sources: a MIDI track's notes play a sound of their own)."""
     def below(node_id):
         node = items[node_id]
         if "sources" in node:
-            return [dominant[source["source"]] for source in node["sources"]]
+            return [dominant[source["source"]] for source in node["sources"] if source["source"] in dominant]
         if "children" in node:
             return [hz for child in node["children"] for hz in below(child)]
         return [dominant[node["media"]]] if "media" in node else []
@@ -209,6 +273,15 @@ def main() -> None:
                     found = frame
                     break
             print(found)
+        elif command == "rise":
+            hz, start, end, block, window = float(words[1]), int(words[2]), int(words[3]), int(words[4]), int(words[5])
+            step, largest = tone_rise(samples[start:end, 0], rate, hz, block, window)
+            print(f"{start + step + window // 2} {largest:.4f}")
+        elif command == "pitch":
+            start, end = int(words[1]), int(words[2])
+            print(f"{strongest_hz(samples[start:end, 0], rate):.4f}")
+        elif command == "midinotes":
+            print(" ".join(f"{note} {on:.9f} {off:.9f}" for note, on, off in midi_notes(words[1])))
         elif command == "peak":
             start, end = int(words[1]), int(words[2])
             print(f"{db(float(np.max(np.abs(samples[start:end])))) if end > start else SILENT_DB:.4f}")

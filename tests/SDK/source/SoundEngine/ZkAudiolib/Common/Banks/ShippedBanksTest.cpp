@@ -2,7 +2,8 @@
 // SoundProject/) through the parse: both load with the engine's own classes (the Init bank's output
 // device share set and buses, Main's modulators, sounds, actions and events); with the tests' item
 // kinds, the Init bank's master bus takes the main output onto "System", the game parameters get
-// their defaults, and every media of Main.bnk lies inside its media block.
+// their defaults, and every media of Main.bnk lies inside its media block (a wave file, or the win
+// fanfare's MIDI track media).
 #include "BankTestSupport.h"
 
 #include "ZkAudiolib/Common/Events/CZkEventObject.h"
@@ -14,6 +15,7 @@
 
 #include <ZK/SoundEngine/Common/ZkIdFromName.h>
 
+#include <algorithm>
 #include <map>
 
 namespace
@@ -134,14 +136,28 @@ TEST_F(ShippedBanks, InitAndMainLoad)
     ASSERT_EQ(m_manager.registrations.size(), 1u);
     const RecordingBankManager::Registration& media = m_manager.registrations[0];
     ASSERT_GT(media.entries.size(), 5u);
+    // MIDI track media open with their ticks per quarter note (480, big-endian) and their tempo.
+    const ZkUniqueID fanfare = ZK::SoundEngine::GetIDFromString("Media/win_fanfare");
+    constexpr uint8_t kFanfareHeader[] = {0x01, 0xE0};
     for (const ZkMediaEntry& entry : media.entries)
     {
         EXPECT_LE(uint64_t{entry.offset} + entry.size, media.dataSize) << entry.mediaID;
-        EXPECT_EQ(std::memcmp(mainBank->dataBlock + entry.offset, "RIFF", 4), 0) << entry.mediaID;
+        if (entry.mediaID == fanfare)
+        {
+            EXPECT_EQ(std::memcmp(mainBank->dataBlock + entry.offset, kFanfareHeader, 2), 0);
+        }
+        else
+        {
+            EXPECT_EQ(std::memcmp(mainBank->dataBlock + entry.offset, "RIFF", 4), 0) << entry.mediaID;
+        }
     }
+    EXPECT_EQ(std::count_if(media.entries.begin(), media.entries.end(),
+                            [fanfare](const ZkMediaEntry& entry) { return entry.mediaID == fanfare; }),
+              1);
     EXPECT_GT(m_index.Table(ZkIndexKind::Events).Length(), 5u);
     // One sound per media in the bank but the jingle's five notes, which its music segment's track
-    // plays, and the prefetch copies of the screen musics' streamed segments (three of the menu,
+    // plays, the win fanfare's MIDI track media, whose notes play the instrument's sound, and the
+    // prefetch copies of the screen musics' streamed segments (three of the menu,
     // the play field's intro, two segments, bridge and stinger, the fight's two segments and the
     // transition back to the calm), which their tracks start on: the
     // tracks stream them as sounds of stream type 1 do, and music items are none of these kinds
@@ -149,10 +165,11 @@ TEST_F(ShippedBanks, InitAndMainLoad)
     // cues that vary, the tower rubble's switch container, the city hit's layered container and the
     // two groups of the cues.
     constexpr size_t kJingleNotes = 5;
+    constexpr size_t kMidiTrackMedia = 1;
     constexpr size_t kPrefetchedMusicSegments = 3 + 5 + 3;
     constexpr size_t kContainers = 10 + 1 + 1 + 2;
     EXPECT_EQ(m_index.Table(ZkIndexKind::Nodes).Length(),
-              media.entries.size() - kJingleNotes - kPrefetchedMusicSegments + 1 + kContainers);
+              media.entries.size() - kJingleNotes - kMidiTrackMedia - kPrefetchedMusicSegments + 1 + kContainers);
     EXPECT_EQ(m_index.Table(ZkIndexKind::CustomEffects).Length(), 1u) << "the silence's parameters";
 }
 } // namespace
