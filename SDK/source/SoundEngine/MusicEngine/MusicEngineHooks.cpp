@@ -4,6 +4,7 @@
 #include "MusicEngine/HeldStateChanges.h"
 #include "MusicEngine/MusicEngineState.h"
 #include "ZkAudiolib/Common/FrontEnd/EventManager.h"
+#include "ZkAudiolib/Common/Playback/ZkVoiceLists.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
 #include <ZK/SoundEngine/Common/ZkCurveTypes.h>
@@ -40,6 +41,10 @@ void ZkMusicFrameCallback(ZK::IZkGlobalPluginContext*, ZK::ZkGlobalCallbackLocat
         }
         context = next;
     }
+    // The clips started in this frame are one launch: the voice queue starts them together once
+    // their voices are ready (a streamed clip waits for its first data). Closing it here keeps a
+    // sound posted in a later frame out of it, so that it never waits for the music's streams.
+    SoundEngine::ZkVoiceLists::IncrementLaunchCounter();
     if (SoundEngine::g_pEventMgr != nullptr)
         SoundEngine::g_pEventMgr->ExecuteDuePendingActions();
 }

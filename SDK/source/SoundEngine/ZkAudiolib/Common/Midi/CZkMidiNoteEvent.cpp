@@ -9,6 +9,7 @@
 #include "ZkAudiolib/Common/Midi/ZkMidiChannelState.h"
 #include "ZkAudiolib/Common/Modulators/CZkModulatorLinks.h"
 #include "ZkAudiolib/Common/Playback/CZkPlayingInstance.h"
+#include "ZkAudiolib/Common/Playback/ZkVoiceLists.h"
 #include "ZkAudiolib/Common/Voice/ZkAudioSettings.h"
 
 #include <ZK/SoundEngine/Common/ZkMidiTypes.h>
@@ -244,7 +245,12 @@ void CZkMidiNoteEvent::PlayNote()
     launch.midiNote = m_note;
     launch.launchFlags |= PlayLaunchParams::kFlagFirstItem;
     const uint32_t voicesBefore = m_note != nullptr ? m_note->VoiceCount() : 0;
+    // A note is a launch of its own: the voice queue starts a launch's voices together, once all
+    // are ready, and a note that shared the launch of the music clips started in this frame would
+    // wait with them for a streamed clip's first data (past its own note-off, unheard).
+    ZkVoiceLists::IncrementLaunchCounter();
     (void)m_node->Launch(launch); // a node that declines leaves the note without voices
+    ZkVoiceLists::IncrementLaunchCounter();
     launch.FreeArrays();
     if (m_note != nullptr)
         TimeStartsInOutputSamples(*m_note, voicesBefore, m_offset);
