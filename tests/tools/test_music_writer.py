@@ -14,6 +14,7 @@ REPOSITORY = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__f
 sys.path.insert(0, os.path.join(REPOSITORY, "tools"))
 
 from soundbank import chunks, faults, music  # noqa: E402
+from soundbank.ids import resolve  # noqa: E402
 
 NODE_BODY = 32
 # id, music flags, node body, child count, grid, stinger count
@@ -121,6 +122,10 @@ class MusicBodyTest(unittest.TestCase):
         # The target is read as an integer id, the tempo as a float, however they are written.
         _, body = item(type="music_track", id=3, props={"midi_target": 900, "midi_tempo": 90})
         self.assertEqual(br.music_track(body)["props"], {56: struct.pack("<I", 900), 55: struct.pack("<f", 90.0)})
+        # The target is an item of the bank: named as its id is, or an id above 2^31.
+        for target, expected in (("Sound/fanfare", resolve("Sound/fanfare")), (0xF0000001, 0xF0000001)):
+            _, body = item(type="music_track", id=3, props={"midi_target": target})
+            self.assertEqual(br.music_track(body)["props"], {56: struct.pack("<I", expected)}, target)
 
     def test_the_bank_reader_reads_playlist_containers_back(self):
         rules = [{"source": {"sync": 7, "post_exit": 1}, "destination": {"pre_entry": 1}},

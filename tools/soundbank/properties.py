@@ -20,6 +20,9 @@ PROPERTY_NAMES = {"priority": 7, "delay": 15, "fade_time": 16, "probability": 17
                   "loop_count": 58, "initial_delay": 59, "attenuation": 70,
                   "midi_root_note": 45, "midi_play_mode": 46, "midi_tempo": 55, "midi_target": 56}
 
+# The properties whose value is the id of another item of the bank.
+ID_PROPERTIES = frozenset([PROPERTY_NAMES["attenuation"], PROPERTY_NAMES["midi_target"]])
+
 # Curve point shapes (the interpolation of the segment that starts at a point).
 SHAPE_LINEAR = 4
 # Curve scalings: 0 none, 2 signed dB mapping (y in -1..1 as linear gain steps), 3 power of ten,
@@ -57,9 +60,10 @@ def value32(prop, value):
         raise ValueError("a typed value is f32, i32 or u32, not %r" % kind)
     if isinstance(value, bool):
         raise ValueError("property %d: a value is a number" % prop)
-    if prop == PROPERTY_NAMES["attenuation"] and isinstance(value, str):
-        # The attenuation is another item of the bank: it may be named as its id is.
-        return u32(resolve(value))
+    if prop in ID_PROPERTIES and (isinstance(value, str) or (isinstance(value, int) and value >= 0)):
+        # Another item of the bank (an attenuation, a MIDI target): named as its id is, or its id,
+        # an unsigned 32-bit number (half of all ids made from names lie above 2^31).
+        return u32(resolve(value) if isinstance(value, str) else value)
     if prop in FLOAT_PROPERTIES:
         return f32(value)
     if prop in INTEGER_PROPERTIES:
