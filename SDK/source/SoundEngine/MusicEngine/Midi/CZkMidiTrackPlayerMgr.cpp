@@ -83,8 +83,14 @@ void CZkMidiTrackPlayerMgr::AdvanceFrame(uint32_t advance, float speed, uint32_t
 
     for (uint32_t i = 0; i < m_dispatch.Length(); ++i)
     {
+        ReleaseStoppedBefore(m_dispatch[i].offset);
+        // A player whose first event is not its track's first has jumped into the track: it takes
+        // over from the ending players of its node and sends the controllers it skipped.
+        const uint32_t order = m_dispatch[i].order;
+        if ((order & SoundEngine::ZkMidiDispatchOrder::kFirst) != 0 &&
+            (order & SoundEngine::ZkMidiDispatchOrder::kNumberMask) != 0)
+            ResendControllers(m_dispatch, i);
         DispatchEntry& entry = m_dispatch[i];
-        ReleaseStoppedBefore(entry.offset);
         const ZkMIDIEvent& event = entry.event;
         if (event.type == kNoteOn || event.type == kNoteOff)
             entry.player->MarkSounding(event.channel, event.data[0], event.type == kNoteOn && event.data[1] != 0);

@@ -1,5 +1,6 @@
 // A track player that jumps into its track takes over from an ending player of the same node, game
-// object and playing id (the manager's ResendControllers, driven directly with a dispatch list):
+// object and playing id (the manager's ResendControllers, driven directly with a dispatch list, and
+// called by the manager for a player's first event when that player starts into its track):
 // the ending player's entries leave the list, its sustain goes off on every channel, so that the
 // note the pedal held ends at once (heard), and the controllers the jumping player skipped go out
 // with their last values (read back from the game-parameter manager), a reset-all-controllers
@@ -50,6 +51,10 @@ const char* kLoopTrack = R"({"midi": {"ticks_per_quarter": 480, "tempo": 120, "e
     {"delta": 1000000, "status": 176, "data": [4, 0]}]}})";
 
 constexpr uint32_t kFarAfterTheControllers = 5000000; // samples: past the start, before the far event
+// The far event lies at 5,001,000 samples: a player started here reaches it 1,000 samples in, and
+// one started at kLongBeforeTheFarEvent only after every frame a test renders (the manager's own
+// resend, with that first event, does not come into a test that drives the resend by hand).
+constexpr uint32_t kLongBeforeTheFarEvent = 4000000;
 
 class MidiTrackResend : public MidiHeard
 {
@@ -151,7 +156,7 @@ TEST_F(MidiTrackResend, AJumpEndsTheEndingPlayersHeldNoteAndSendsTheSkippedContr
     ASSERT_NO_FATAL_FAILURE(RenderFrames(5));
     ASSERT_TRUE(ending->Schedule().IsEnding());
 
-    CZkMidiTrackPlayback* jumping = Play(s_controllers, kFarAfterTheControllers);
+    CZkMidiTrackPlayback* jumping = Play(s_controllers, kLongBeforeTheFarEvent);
     ASSERT_NE(jumping, nullptr);
     // The jumping player's first event, #6 (expression 99 on channel 0), and an entry of the
     // ending player after it.
@@ -175,6 +180,20 @@ TEST_F(MidiTrackResend, AJumpEndsTheEndingPlayersHeldNoteAndSendsTheSkippedContr
     EXPECT_EQ(ControllerValue(7, 3), -1.0f) << "a reset forgets the volume before it";
     EXPECT_EQ(ControllerValue(10, 3), 64.0f);
     EXPECT_EQ(m_manager->PlayerCount(), 1u) << "the ending player is freed: its list reference was given back";
+}
+
+// The manager calls it by itself: a player that starts far into its track sends, with its first
+// event, the controllers of the events it skipped.
+TEST_F(MidiTrackResend, APlayerStartedIntoItsTrackSendsTheSkippedControllersWithItsFirstEvent)
+{
+    ASSERT_NO_FATAL_FAILURE(StartManager());
+    ASSERT_NE(Play(s_controllers, kFarAfterTheControllers), nullptr);
+    ASSERT_NO_FATAL_FAILURE(RenderFrames(3)); // its first event (#7, modulation 1 on channel 0) is due
+    EXPECT_EQ(ControllerValue(1, 0), 1.0f) << "the first event itself";
+    EXPECT_EQ(ControllerValue(7, 0), 40.0f) << "the later volume replaces the earlier";
+    EXPECT_EQ(ControllerValue(11, 0), 99.0f);
+    EXPECT_EQ(ControllerValue(7, 3), -1.0f) << "a reset forgets the volume before it";
+    EXPECT_EQ(ControllerValue(10, 3), 64.0f);
 }
 
 struct LoopCase
