@@ -28,6 +28,7 @@
 #pragma once
 
 #include "SDK/source/SoundEngine/MusicEngine/Heard/MusicHeardFixture.h"
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Midi/MidiHeardOracle.h"
 
 #include "MusicEngine/MusicEngineState.h"
 
@@ -254,21 +255,7 @@ protected:
     // The spectral peak (Hz) of each stretch of the timeline, by numpy.
     std::vector<double> Frequencies(const std::vector<float>& timeline, const std::vector<Burst>& stretches) const
     {
-        const std::filesystem::path raw = m_folder.Path() / "timeline.f32";
-        std::ofstream(raw, std::ios::binary)
-            .write(reinterpret_cast<const char*>(timeline.data()), static_cast<std::streamsize>(timeline.size() * 4));
-        std::string arguments;
-        for (const Burst& stretch : stretches)
-            arguments += " " + std::to_string(stretch.first) + ":" + std::to_string(stretch.last);
-        std::istringstream output(ZkEngineTest::RunCommand(
-            "/usr/bin/python3 \"" + std::string(KP_SOURCE_DIR) +
-            "/tests/SDK/source/SoundEngine/ZkAudiolib/Common/Midi/midi_heard.py\" \"" + raw.string() + "\" " +
-            "1 " + std::to_string(kRate) + arguments));
-        std::vector<double> hz(stretches.size(), 0.0);
-        for (double& value : hz)
-            output >> value;
-        EXPECT_FALSE(output.fail()) << "the oracle answered: " << output.str();
-        return hz;
+        return ZkMidiHeardTest::SpectralPeaks(m_folder.Path() / "timeline.f32", timeline, 1, kRate, stretches);
     }
 
     uint32_t ends = 0;

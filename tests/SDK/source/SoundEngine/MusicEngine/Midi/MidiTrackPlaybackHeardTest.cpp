@@ -4,6 +4,7 @@
 // offset releases the sounding note there and starts none after, and the manager frees the player;
 // a muted player goes silent.
 #include "SDK/source/SoundEngine/MusicEngine/Midi/MidiMediaFixture.h"
+#include "SDK/source/SoundEngine/MusicEngine/Midi/MidiTrackNotes.h"
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Midi/MidiHeardFixture.h"
 
 #include "MusicEngine/Midi/CZkMidiTrackPlayerMgr.h"
@@ -20,59 +21,15 @@ using ZK::MusicEngine::CZkMidiTrackPlayerMgr;
 using ZK::MusicEngine::ZkMidiTrackPlayRequest;
 using ZK::MusicEngine::ZkMidiTrackSchedule;
 
-// Four notes of the instrument's range (ticks per quarter 480, 120 quarter notes per minute).
-struct TrackNote
-{
-    uint8_t note;
-    uint32_t onTick;
-    uint32_t offTick;
-};
-const std::vector<TrackNote> kNotes = {{69, 0, 240}, {81, 480, 700}, {57, 960, 1300}, {76, 1500, 1900}};
-
-std::string TrackDescription()
-{
-    std::ostringstream text;
-    text << R"({"midi": {"ticks_per_quarter": 480, "tempo": 120, "events": [)";
-    uint32_t tick = 0;
-    for (size_t i = 0; i < kNotes.size(); ++i)
-    {
-        text << (i ? ", " : "") << R"({"delta": )" << kNotes[i].onTick - tick << R"(, "status": 144, "data": [)"
-             << int(kNotes[i].note) << R"(, 100]}, {"delta": )" << kNotes[i].offTick - kNotes[i].onTick
-             << R"(, "status": 128, "data": [)" << int(kNotes[i].note) << ", 0]}";
-        tick = kNotes[i].offTick;
-    }
-    text << "]}}";
-    return text.str();
-}
-
-// The seconds at which mido plays each note-on, from a standard MIDI file of the same events.
-std::vector<double> MidoNoteOnTimes()
-{
-    std::ostringstream script;
-    script << "import mido\nf = mido.MidiFile(ticks_per_beat=480); t = mido.MidiTrack(); f.tracks.append(t)\n"
-              "t.append(mido.MetaMessage('set_tempo', tempo=mido.bpm2tempo(120), time=0))\ntick = 0\n";
-    for (const TrackNote& n : kNotes)
-        script << "t.append(mido.Message('note_on', note=" << int(n.note) << ", velocity=100, time=" << n.onTick
-               << " - tick))\nt.append(mido.Message('note_off', note=" << int(n.note) << ", time=" << n.offTick - n.onTick
-               << "))\ntick = " << n.offTick << "\n";
-    script << "now = 0.0\nfor m in f:\n    now += m.time\n    if m.type == 'note_on': print(repr(now))\n";
-    ZkSoundFixtures::ScratchFolder folder;
-    const auto path = folder.Path() / "mido_times.py";
-    std::ofstream(path) << script.str();
-    std::istringstream output(ZkEngineTest::RunCommand(std::string(ZkMidiTest::kSystemPython) + " \"" + path.string() + "\""));
-    std::vector<double> times;
-    for (double seconds = 0; output >> seconds;)
-        times.push_back(seconds);
-    return times;
-}
+const std::vector<ZkMidiTest::TrackNote>& kNotes = ZkMidiTest::MelodyNotes();
 
 class MidiTrackHeard : public MidiHeard
 {
 protected:
     static void SetUpTestSuite()
     {
-        s_media = ZkMidiTest::WriteMidiMedia({TrackDescription()})[0];
-        s_midoOn = MidoNoteOnTimes();
+        s_media = ZkMidiTest::WriteMidiMedia({R"({"midi": )" + ZkMidiTest::MelodyMidi() + "}"})[0];
+        s_midoOn = ZkMidiTest::MidoMelodyNoteOns();
     }
 
     void TearDown() override

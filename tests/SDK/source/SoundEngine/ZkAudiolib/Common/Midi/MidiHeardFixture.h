@@ -5,6 +5,7 @@
 // tone's end). Each has a play action and an event; MIDI is posted on the events.
 #pragma once
 
+#include "SDK/source/SoundEngine/ZkAudiolib/Common/Midi/MidiHeardOracle.h"
 #include "SDK/source/SoundEngine/ZkAudiolib/Common/Renderer/FirstSoundFixture.h"
 
 #include "ZkAudiolib/Common/GameObjects/CZkRegisteredObj.h"
@@ -122,21 +123,7 @@ protected:
     // The spectral peak (Hz) of each stretch of the capture, by numpy.
     std::vector<double> Frequencies(const std::vector<Burst>& stretches) const
     {
-        const std::filesystem::path raw = m_folder.Path() / "capture.f32";
-        std::ofstream(raw, std::ios::binary)
-            .write(reinterpret_cast<const char*>(captured.data()), static_cast<std::streamsize>(captured.size() * 4));
-        std::string arguments;
-        for (const Burst& stretch : stretches)
-            arguments += " " + std::to_string(stretch.first) + ":" + std::to_string(stretch.last);
-        std::istringstream output(ZkEngineTest::RunCommand(
-            "/usr/bin/python3 \"" + std::string(KP_SOURCE_DIR) +
-            "/tests/SDK/source/SoundEngine/ZkAudiolib/Common/Midi/midi_heard.py\" \"" + raw.string() + "\" " +
-            std::to_string(channels) + " " + std::to_string(kRate) + arguments));
-        std::vector<double> hz(stretches.size(), 0.0);
-        for (double& value : hz)
-            output >> value;
-        EXPECT_FALSE(output.fail()) << "the oracle answered: " << output.str();
-        return hz;
+        return SpectralPeaks(m_folder.Path() / "capture.f32", captured, channels, kRate, stretches);
     }
 
     // The largest magnitude of channel 0 in [first, last].
