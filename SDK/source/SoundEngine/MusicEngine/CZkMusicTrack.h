@@ -148,7 +148,8 @@ public:
     void MidiTempo(bool& overrides, float& tempo) const;
     // The node the track's MIDI clips play: the track's own property 56 when the track overrides
     // its parent's or names one, else that of the first music node above that does; 0: none.
-    ZkUniqueID MidiTargetInForce() const;
+    // isBus: that level's flag that the id names a bus.
+    ZkUniqueID MidiTargetInForce(bool& isBus) const;
     // The tempo of the track's MIDI clips (property 55), found the same way; 0: the media's own.
     float MidiTempoInForce() const;
 

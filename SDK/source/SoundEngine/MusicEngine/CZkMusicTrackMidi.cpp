@@ -31,9 +31,10 @@ Value SettingInForce(const CZkMusicTrack& track, ReadTrack readTrack, ReadNode r
 }
 } // namespace
 
-ZkUniqueID CZkMusicTrack::MidiTargetInForce() const
+ZkUniqueID CZkMusicTrack::MidiTargetInForce(bool& isBus) const
 {
-    bool isBus = false;
+    // Each level read sets isBus: the level that decides is the last one read.
+    isBus = false;
     return SettingInForce<ZkUniqueID>(
         *this, [&](const CZkMusicTrack& track, bool& overrides, ZkUniqueID& id) { track.MidiTarget(overrides, id, isBus); },
         [&](const CZkMusicNode& node, bool& overrides, ZkUniqueID& id) { node.MidiTarget(overrides, id, isBus); });

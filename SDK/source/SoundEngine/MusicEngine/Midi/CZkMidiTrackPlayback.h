@@ -50,6 +50,7 @@ struct ZkMidiTrackPlayRequest
     const uint8_t* media = nullptr;
     uint32_t mediaSize = 0;
     ZkUniqueID nodeID = 0;
+    bool nodeIsBus = false; // nodeID names a bus: only the controllers reach it
     SoundEngine::CZkRegisteredObj* gameObject = nullptr;
     ZkPlayingID playingID = 0;
     float tempo = 0.0f;   // quarter notes per minute; 0: the media's
@@ -134,6 +135,7 @@ public:
         : CZkMidiTarget(request.gameObject, request.nodeID, request.playingID), m_manager(&manager),
           m_media(request.media)
     {
+        NameBus(request.nodeIsBus);
     }
     ~CZkMidiTrackPlayback() override;
 

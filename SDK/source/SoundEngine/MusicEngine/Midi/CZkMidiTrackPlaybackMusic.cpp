@@ -14,7 +14,7 @@ ZkMidiTrackPlayRequest CZkMidiTrackPlayback::WithTrackSettings(const ZkMidiTrack
     ZkMidiTrackPlayRequest settled = request;
     if (request.track == nullptr)
         return settled;
-    settled.nodeID = request.track->MidiTargetInForce();
+    settled.nodeID = request.track->MidiTargetInForce(settled.nodeIsBus);
     settled.tempo = request.track->MidiTempoInForce();
     // A loop count of 0 loops for ever; any count other than 1 makes the track start again at
     // its end (the clip's length ends it).

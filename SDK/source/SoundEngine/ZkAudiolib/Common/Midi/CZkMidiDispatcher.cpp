@@ -112,7 +112,9 @@ void CZkMidiDispatcher::ProcessEvent(CZkMidiTarget& target, const ZkMIDIEvent& e
     ZkMidiChannelState* record = FindOrAddRecord(target);
     if (record == nullptr)
         return; // the records cannot grow: the event is dropped
-    if (target.Node() == nullptr || (IsBus(target.Node()) && event.type != ZkMidiEventType_Controller))
+    // A bus takes the controllers only; a sound or container every event.
+    if (target.TargetsBus() ? event.type != ZkMidiEventType_Controller
+                            : target.Node() == nullptr || (IsBus(target.Node()) && event.type != ZkMidiEventType_Controller))
         return;
 
     CZkMidiNoteEvent* noteEvent = CZkMidiNoteEvent::Create(&target, target.Node());

@@ -20,6 +20,8 @@ CZkMidiTarget::~CZkMidiTarget()
         g_pPlayingMgr->RemovePlayingIDRef(m_playingID);
     if (m_node != nullptr)
         m_node->Release();
+    if (m_bus != nullptr)
+        m_bus->Release();
     if (m_gameObject != nullptr)
         m_gameObject->Release();
 }
@@ -41,7 +43,14 @@ bool CZkMidiTarget::FindNode()
 {
     if (g_pObjectIndex == nullptr)
         return false;
-    CZkIndexedObject* found = g_pObjectIndex->GetNodePtrAndAddRef(m_nodeID, false);
+    CZkIndexedObject* found = g_pObjectIndex->GetNodePtrAndAddRef(m_nodeID, m_nodeIsBus);
+    if (m_nodeIsBus)
+    {
+        m_bus = dynamic_cast<CZkHierarchyNode*>(found);
+        if (m_bus == nullptr && found != nullptr)
+            found->Release();
+        return m_bus != nullptr;
+    }
     m_node = dynamic_cast<CZkPlayableNode*>(found);
     if (m_node == nullptr && found != nullptr)
         found->Release();

@@ -20,6 +20,7 @@
 
 namespace ZK::SoundEngine
 {
+class CZkHierarchyNode;
 class CZkMidiDispatcher;
 class CZkPlayableNode;
 class CZkRegisteredObj;
@@ -51,14 +52,19 @@ public:
     bool HasNoGameObject() const { return m_noGameObject; }
     ZkUniqueID NodeID() const { return m_nodeID; }
     CZkPlayableNode* Node() const { return m_node; }
+    // The target is a bus (found among the buses): it takes controllers only, and has no Node().
+    bool TargetsBus() const { return m_bus != nullptr; }
     ZkPlayingID PlayingID() const { return m_playingID; }
     bool IsStopped() const { return m_stopped; }
 
     CZkMidiTarget* pNextTarget = nullptr; // the manager's list
 
 protected:
-    // The node by id from the object index, with a reference; false when it is not loaded.
+    // The node by id from the object index (among the buses when the id names one), with a
+    // reference; false when it is not loaded.
     bool FindNode();
+    // The node id names a bus (set before Init): a bus takes the controllers only.
+    void NameBus(bool isBus) { m_nodeIsBus = isBus; }
     // Frees the target (its subclass's pool).
     virtual void Free() = 0;
 
@@ -67,7 +73,9 @@ private:
     ZkPlayingID m_playingID;
     ZkUniqueID m_nodeID;
     CZkPlayableNode* m_node = nullptr;
+    CZkHierarchyNode* m_bus = nullptr; // a reference held when the target is a bus
     bool m_noGameObject;
+    bool m_nodeIsBus = false;
     bool m_stopped = false;
     bool m_holdsPlayingID = false;
     uint32_t m_refCount = 1;

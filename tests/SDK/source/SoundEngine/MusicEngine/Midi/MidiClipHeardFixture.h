@@ -22,6 +22,7 @@
 //   Loop         one pass of four notes on a track that loops for ever (loop count 0), in a clip
 //                and a segment of more than ten minutes
 //   Short        one note at the clip's start, in a segment of 300 ms
+//   BusTarget    volume 100 and a note on channel 0 on a track whose MIDI target is the Music bus
 // and the events "Stop_Track", "Pause_Track" and "Resume_Track" (of the Track segment's play),
 // "Mute_Track" and "Unmute_Track" (the gain of the Track segment's track for the emitter set to 0
 // and reset).
@@ -166,7 +167,11 @@ protected:
                       {"id": 501, "midi": )" + MidiMedia(kMelody, 120) + R"(},
                       {"id": 502, "midi": )" + MidiMedia(kMelody, 60) + R"(},
                       {"id": 503, "midi": )" + MidiMedia(kLoopPass, 120) + R"(},
-                      {"id": 504, "midi": )" + MidiMedia(kDownbeat, 120) + R"(}],
+                      {"id": 504, "midi": )" + MidiMedia(kDownbeat, 120) + R"(},
+                      {"id": 505, "midi": {"ticks_per_quarter": 480, "tempo": 120, "events": [
+                          {"delta": 0, "status": 176, "data": [7, 100]},
+                          {"delta": 0, "status": 144, "data": [69, 100]},
+                          {"delta": 480, "status": 128, "data": [69, 0]}]}}],
             "chunks": [{"tag": "BKHD"}, {"tag": "DIDX"}, {"tag": "DATA"},
               {"tag": "HIRC", "items": [
                 {"type": "sound", "id": 900, "media": 500, "bus": "Music",
@@ -183,6 +188,8 @@ protected:
                segment(707, 607, 601000.0, "", "Loop") + R"(,
                 )" + track(608, 504, target, R"("position_ms": 0.0, "duration_ms": 200.0)") + ", " +
                segment(708, 608, 300.0, "", "Short") + R"(,
+                )" + track(609, 505, R"(, "track_flags": 12, "props": {"midi_target": "Music"})", melodyClip) + ", " +
+               segment(709, 609, 1000.0, "", "BusTarget") + R"(,
                 {"type": "action", "id": 951, "action": "stop", "target": 701},
                 {"type": "event", "id": "Stop_Track", "actions": [951]},
                 {"type": "action", "id": 952, "action": "set_gain", "target": 601, "props": {"11": 0.0}},

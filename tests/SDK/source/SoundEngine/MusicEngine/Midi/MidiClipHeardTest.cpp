@@ -7,6 +7,11 @@
 #include "SDK/source/SoundEngine/MusicEngine/Midi/MidiClipHeardFixture.h"
 
 #include "MemoryMgr/ZkMemoryFaultInjection.h"
+#include "ZkAudiolib/Common/GameObjects/CZkRegistryMgr.h"
+#include "ZkAudiolib/Common/Parameters/CZkRTPCMgr.h"
+
+#include <ZK/SoundEngine/Common/ZkIdFromName.h>
+#include <ZK/SoundEngine/Common/ZkMidiTypes.h>
 
 namespace
 {
@@ -171,6 +176,25 @@ TEST_F(MidiClipHeardTest, ATrackThatNamesNoInstrumentIsSilentAndItsPlayEnds)
     EXPECT_TRUE(std::all_of(captured.begin(), captured.end(), [](float sample) { return sample == 0.0f; }));
     EXPECT_EQ(ends, 1u);
     EXPECT_TRUE(MusicIsOver());
+}
+
+// A track may name a bus as its MIDI target: the bus takes the controllers (game parameter 8 of
+// the bus's key is volume's value) and plays no note.
+TEST_F(MidiClipHeardTest, ABusAsTheTargetTakesTheControllersAndPlaysNoNote)
+{
+    using namespace ZK::SoundEngine;
+    ASSERT_NO_FATAL_FAILURE(StartMusic());
+    ASSERT_NE(Play("Play_BusTarget"), 0u);
+    ASSERT_NO_FATAL_FAILURE(Render(60));
+    EXPECT_TRUE(std::all_of(captured.begin(), captured.end(), [](float sample) { return sample == 0.0f; }));
+    ZkRTPCKey key;
+    key.gameObject = g_pRegistryMgr->GetObj(kEmitter);
+    key.midiTargetID = GetIDFromString("Music");
+    key.midiChannel = 0;
+    key.midiNote = kZkMidiAny;
+    float volume = -1.0f;
+    ASSERT_TRUE(g_pRTPCMgr->GetRTPCValue(8, key, volume)) << "the bus took the volume controller";
+    EXPECT_EQ(volume, 100.0f);
 }
 
 // Out of memory at any allocation of the post and of the frame that starts the play, its MIDI
