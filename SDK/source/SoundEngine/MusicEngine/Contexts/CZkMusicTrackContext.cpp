@@ -47,29 +47,22 @@ constexpr uint32_t kKindClipEvent = 3;
 // A MIDI source's codec: its clips play through a MIDI-track player.
 constexpr uint32_t kMidiCodec = 16;
 
+// The end of a clip: its leaf stops there. An audio clip's instance may carry automation, applied
+// first; a MIDI clip's player releases its sounding notes.
 class ZkClipStopAction final : public ZkMusicAction
 {
 public:
     ZkClipStopAction(int32_t time, CZkMusicSourceInstance& clipInstance, bool automated)
-        : ZkMusicAction(time), instance(&clipInstance), hasAutomation(automated)
+        : ZkMusicAction(time), leaf(&clipInstance.Leaf()), instance(&clipInstance), hasAutomation(automated)
     {
     }
+    ZkClipStopAction(int32_t time, CZkMidiTrackPlayback& player) : ZkMusicAction(time), leaf(&player) {}
     uint32_t Kind() const override { return kKindStop; }
-    const CZkMusicChild* StopTarget() const override { return &instance->Leaf(); }
+    const CZkMusicChild* StopTarget() const override { return leaf; }
 
-    CZkMusicSourceInstance* instance;
-    bool hasAutomation;
-};
-
-// The end of a MIDI clip: its player stops there (its sounding notes are released).
-class ZkPlayerStopAction final : public ZkMusicAction
-{
-public:
-    ZkPlayerStopAction(int32_t time, CZkMidiTrackPlayback& clipPlayer) : ZkMusicAction(time), player(&clipPlayer) {}
-    uint32_t Kind() const override { return kKindStop; }
-    const CZkMusicChild* StopTarget() const override { return player; }
-
-    CZkMidiTrackPlayback* player;
+    CZkMusicChild* leaf;
+    CZkMusicSourceInstance* instance = nullptr; // an audio clip's
+    bool hasAutomation = false;
 };
 
 class ZkClipEventAction final : public ZkMusicAction
@@ -275,17 +268,11 @@ void CZkMusicTrackContext::RunDueClipActions(int32_t trackTime, uint32_t length,
             break;
         case ZkMusicAction::kKindStop:
         {
-            if (auto* playerStop = dynamic_cast<ZkPlayerStopAction*>(action))
-            {
-                playerStop->player->StopAt(NotBelowZero(offset));
-                break;
-            }
             auto* stop = static_cast<ZkClipStopAction*>(action);
-            CZkMusicSourceInstance* instance = stop->instance;
             // The automation is applied before the stop: the stop may end the instance.
             if (stop->hasAutomation)
-                ApplyAndDropAutomation(instance, frameEnd);
-            instance->Leaf().StopAt(NotBelowZero(offset));
+                ApplyAndDropAutomation(stop->instance, frameEnd);
+            stop->leaf->StopAt(NotBelowZero(offset));
             break;
         }
         case kKindClipEvent:
@@ -381,7 +368,7 @@ void CZkMusicTrackContext::StartMidiPlayer(const ZkClipStartAction& action, cons
         return;
     }
     const int32_t soundingFrom = std::max(action.clip.start, m_trackStart);
-    if (auto* stop = ZkMusicAction::Create<ZkPlayerStopAction>(soundingFrom + action.duration, *player))
+    if (auto* stop = ZkMusicAction::Create<ZkClipStopAction>(soundingFrom + action.duration, *player))
         m_actions.Insert(stop);
 }
 

@@ -104,10 +104,9 @@ void CZkMidiTrackPlayerMgr::CutEndingPlayer(DispatchList& list, uint32_t trigger
     const uint32_t offset = list[trigger].offset;
     for (uint8_t channel = 0; channel < kChannels; ++channel)
         ProcessEvent(ending, ControlChange(channel, kControllerSustain, 0), offset, true);
-    // The record is this manager's own (FindRecord only hands it out read-only): the pedal is off
-    // at once, so that the note-offs it held go now rather than when the controller arrives.
-    if (const SoundEngine::ZkMidiChannelState* record = FindRecord(ending))
-        const_cast<SoundEngine::ZkMidiChannelState*>(record)->sustainMask = 0;
+    // The pedal is off at once, so that the note-offs it held go now rather than when the
+    // controller arrives.
+    ClearSustain(ending);
     ReleaseNotesOf(ending, offset);
 }
 

@@ -321,6 +321,11 @@ struct ZkPostMIDIMessage
     uint16_t count;
 };
 constexpr uint32_t kMIDIPostBytes = 20;
+// The bytes of message 34 with count posts (the limit a post of MIDI must fit, queued or not).
+constexpr uint64_t PostMIDIMessageBytes(uint16_t count)
+{
+    return uint64_t{MessageBytes<ZkPostMIDIMessage>()} + uint64_t{kMIDIPostBytes} * count;
+}
 
 struct ZkStopMIDIMessage // 35
 {

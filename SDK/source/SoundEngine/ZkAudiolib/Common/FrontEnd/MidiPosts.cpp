@@ -38,7 +38,7 @@ ZkPlayingID PostMIDIOnEvent(ZkUniqueID eventID, ZkGameObjectID gameObject, ZkMID
     CZkIndexedObject* event = FindEventAndAddRef(eventID);
     if (event == nullptr)
         return ZK_INVALID_PLAYING_ID;
-    const uint64_t size = uint64_t{MessageBytes<ZkPostMIDIMessage>()} + uint64_t{kMIDIPostBytes} * count;
+    const uint64_t size = PostMIDIMessageBytes(count);
     ZKRESULT reserved = ZK_Fail;
     uint8_t* message = Reserve(ZkMessage_PostMIDIOnEvent, size, reserved);
     if (message == nullptr)

@@ -59,6 +59,18 @@ const ZkMidiChannelState* CZkMidiDispatcher::FindRecord(const CZkMidiTarget& tar
     return nullptr;
 }
 
+void CZkMidiDispatcher::ClearSustain(const CZkMidiTarget& target)
+{
+    for (uint32_t i = 0; i < m_records.Length(); ++i)
+    {
+        if (m_records[i].IsFor(target.Node(), target.GameObject(), target.PlayingID()))
+        {
+            m_records[i].sustainMask = 0;
+            return;
+        }
+    }
+}
+
 void CZkMidiDispatcher::Insert(ZkMidiChannelState& record, CZkMidiNoteEvent* noteEvent)
 {
     // After every event of an equal offset: events of one sample keep their order. Events mostly

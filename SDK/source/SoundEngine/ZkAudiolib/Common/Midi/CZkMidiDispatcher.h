@@ -70,6 +70,9 @@ protected:
     // Called with each event that ProcessEvent received, before the dispatch (track players keep
     // the controllers they must send again); nothing for posted events.
     virtual void OnEventProcessed(CZkMidiTarget&, const ZkMIDIEvent&) {}
+    // The sustain pedal of target's record is up on every channel at once: the note-offs it held
+    // may go in this frame's ProcessNotes.
+    void ClearSustain(const CZkMidiTarget& target);
 
 private:
     // The released note events that leaves(event) names leave the list (their voices stopped first when

@@ -143,7 +143,7 @@ ZkPlayingID CZkGlobalPluginContext::PostMIDIOnEventSync(ZkUniqueID eventID, ZkGa
     CZkIndexedObject* event = FindEventAndAddRef(eventID);
     if (event == nullptr)
         return ZK_INVALID_PLAYING_ID;
-    const uint64_t size = uint64_t{MessageBytes<ZkPostMIDIMessage>()} + uint64_t{kMIDIPostBytes} * count;
+    const uint64_t size = PostMIDIMessageBytes(count);
     CZkMessageRing* ring = MessagePosting::EngineRing();
     if (ring == nullptr || size > MessagePosting::LargestMessage(*ring))
     {
